@@ -1,0 +1,31 @@
+include(GoogleTest)
+
+# A plug-in module: a shared object loaded with dlopen, exporting only the four COM entry points.
+function(pixtera_add_plugin name)
+  cmake_parse_arguments(ARG "" "OUTPUT_DIRECTORY" "SOURCES;LIBRARIES" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  if(NOT ARG_OUTPUT_DIRECTORY)
+    set(ARG_OUTPUT_DIRECTORY ${PIXTERA_PLUGIN_DIR})
+  endif()
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIRECTORY}
+    BUILD_RPATH "$ORIGIN/../../lib;$ORIGIN/../lib")
+  target_link_libraries(${name} PRIVATE pixtera::sdk ${ARG_LIBRARIES})
+  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+endfunction()
+
+# One test executable per unit; each test case runs in its own process (and so its own
+# temporary registry, runtime and XDG directories, see the testing support library).
+function(pixtera_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE pixtera::testing ${ARG_LIBRARIES})
+  if(ARG_DEPENDS)
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+endfunction()

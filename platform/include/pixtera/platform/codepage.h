@@ -1,0 +1,22 @@
+#pragma once
+// Text conversions between UTF-8 (file names, the "A" functions), UTF-16 (BSTR) and the
+// 8-bit display code page, Windows-1252. Characters outside Windows-1252 become '?'.
+
+#include <pixtera/platform/export.h>
+
+#include <string>
+#include <string_view>
+
+namespace pixtera {
+
+PX_API std::u16string Utf8ToUtf16(std::string_view utf8);
+PX_API std::string Utf16ToUtf8(std::u16string_view utf16);
+PX_API std::string Utf16ToAnsi(std::u16string_view utf16);
+PX_API std::u16string AnsiToUtf16(std::string_view ansi);
+PX_API std::string AnsiToUtf8(std::string_view ansi);
+PX_API std::string Utf8ToAnsi(std::string_view utf8);
+
+// Converts into an existing buffer, reusing its capacity (for per-frame conversions).
+PX_API void Utf16ToAnsi(std::u16string_view utf16, std::string& out);
+
+} // namespace pixtera

@@ -1,0 +1,58 @@
+#pragma once
+// The 32-bit millisecond tick count. Durations are differences of it, computed unsigned, so
+// they wrap cleanly. Code that depends on time takes a TickClock so tests can move time.
+
+#include <pixtera/platform/export.h>
+#include <pixtera/platform/types.h>
+
+#include <atomic>
+
+namespace pixtera {
+
+class TickClock {
+public:
+    virtual DWORD Now() const = 0;
+
+protected:
+    ~TickClock() = default;
+};
+
+// The monotonic clock in milliseconds, truncated to 32 bits.
+class PX_API SystemTickClock final : public TickClock {
+public:
+    DWORD Now() const override;
+};
+
+// A clock that moves only when told to.
+class ManualTickClock final : public TickClock {
+public:
+    explicit ManualTickClock(DWORD start = 0) : now_(start) {}
+    DWORD Now() const override { return now_.load(std::memory_order_acquire); }
+    void Set(DWORD now) { now_.store(now, std::memory_order_release); }
+    void Advance(DWORD milliseconds) { now_.fetch_add(milliseconds, std::memory_order_acq_rel); }
+
+private:
+    std::atomic<DWORD> now_;
+};
+
+PX_API const TickClock& SystemClock();
+
+// Milliseconds from `since` to `now`, across the 32-bit wrap.
+constexpr DWORD TicksBetween(DWORD since, DWORD now) { return now - since; }
+
+// True when `now` has not yet reached `end` (both on the same wrapping clock, less than
+// 2^31 ms apart).
+constexpr bool TickIsBefore(DWORD now, DWORD end) { return static_cast<std::int32_t>(now - end) < 0; }
+
+} // namespace pixtera
+
+extern "C" {
+// The process clock: the system clock unless a test replaced it.
+PX_API DWORD GetTickCount();
+PX_API void Sleep(DWORD milliseconds);
+}
+
+namespace pixtera {
+// Replaces the clock behind GetTickCount for the whole process; nullptr restores the system clock.
+PX_API void SetProcessTickClock(const TickClock* clock);
+} // namespace pixtera

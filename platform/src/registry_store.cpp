@@ -1,0 +1,397 @@
+#include "registry_store.h"
+
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+namespace pixtera {
+namespace {
+
+constexpr int kBusyTimeoutMs = 15000;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS keys(
+    path TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,
+    parent TEXT NOT NULL COLLATE NOCASE,
+    name TEXT NOT NULL COLLATE NOCASE);
+CREATE INDEX IF NOT EXISTS keys_by_parent ON keys(parent, name);
+CREATE TABLE IF NOT EXISTS vals(
+    key TEXT NOT NULL COLLATE NOCASE,
+    name TEXT NOT NULL COLLATE NOCASE,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    UNIQUE(key, name));
+)sql";
+
+LSTATUS FromSqlite(int rc, LSTATUS fallback)
+{
+    switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_DONE:
+    case SQLITE_ROW:
+        return ERROR_SUCCESS;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ERROR_LOCK_VIOLATION;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return ERROR_BADDB;
+    case SQLITE_CANTOPEN:
+        return ERROR_CANTOPEN;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return ERROR_ACCESS_DENIED;
+    case SQLITE_NOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return fallback;
+    }
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(statement_); }
+
+    Statement& Bind(int index, const std::string& text)
+    {
+        Keep(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& Bind(int index, long long number)
+    {
+        Keep(sqlite3_bind_int64(statement_, index, number));
+        return *this;
+    }
+    Statement& BindBlob(int index, const BYTE* data, DWORD size)
+    {
+        // A zero-length blob must not bind as NULL.
+        static const BYTE kNothing = 0;
+        Keep(sqlite3_bind_blob(statement_, index, size ? data : &kNothing, static_cast<int>(size), SQLITE_TRANSIENT));
+        return *this;
+    }
+
+    // SQLITE_ROW, SQLITE_DONE or an error.
+    int Step()
+    {
+        if (rc_ != SQLITE_OK)
+            return rc_;
+        return sqlite3_step(statement_);
+    }
+    int Run()
+    {
+        const int rc = Step();
+        return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+
+    std::string Text(int column) const
+    {
+        const auto* text = sqlite3_column_text(statement_, column);
+        return text ? std::string(reinterpret_cast<const char*>(text),
+                                  static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                    : std::string();
+    }
+    long long Integer(int column) const { return sqlite3_column_int64(statement_, column); }
+    std::vector<BYTE> Blob(int column) const
+    {
+        const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(statement_, column));
+        return data ? std::vector<BYTE>(data, data + sqlite3_column_bytes(statement_, column)) : std::vector<BYTE>();
+    }
+
+private:
+    void Keep(int rc)
+    {
+        if (rc_ == SQLITE_OK)
+            rc_ = rc;
+    }
+
+    sqlite3_stmt* statement_ = nullptr;
+    int rc_ = SQLITE_OK;
+};
+
+// A write transaction taken with BEGIN IMMEDIATE, so that two processes never both read and then
+// fail to write; rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(sqlite3* db) : db_(db) { rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    ~WriteTransaction()
+    {
+        if (rc_ == SQLITE_OK && !committed_)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    int status() const { return rc_; }
+    int Commit()
+    {
+        const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        committed_ = rc == SQLITE_OK;
+        return rc;
+    }
+
+private:
+    sqlite3* db_;
+    int rc_;
+    bool committed_ = false;
+};
+
+bool IsRootPath(const std::string& path) { return path.find('\\') == std::string::npos; }
+
+// Upper bound of the subtree below `path` under NOCASE ordering: ']' follows '\'.
+std::string SubtreeEnd(const std::string& path) { return path + "]"; }
+std::string SubtreeBegin(const std::string& path) { return path + "\\"; }
+
+} // namespace
+
+RegistryStore& RegistryStore::Instance()
+{
+    static RegistryStore store;
+    return store;
+}
+
+LSTATUS RegistryStore::OpenLocked()
+{
+    const auto path = RegistryPath();
+    const long process = static_cast<long>(getpid());
+    if (db_ && path == openPath_ && process == openedByProcess_)
+        return ERROR_SUCCESS;
+    if (db_ && process == openedByProcess_)
+        sqlite3_close_v2(db_);
+    // A connection inherited through fork() must not be used or closed by the child; it is left.
+    db_ = nullptr;
+
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        WriteTransaction transaction(db);
+        rc = transaction.status();
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = transaction.Commit();
+    }
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return FromSqlite(rc, ERROR_CANTOPEN);
+    }
+    db_ = db;
+    openPath_ = path;
+    openedByProcess_ = process;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryStore::ExistsLocked(const std::string& path, std::string* canonical)
+{
+    if (IsRootPath(path)) {
+        if (canonical)
+            *canonical = path;
+        return ERROR_SUCCESS;
+    }
+    Statement query(db_, "SELECT path FROM keys WHERE path = ?1");
+    const int rc = query.Bind(1, path).Step();
+    if (rc == SQLITE_ROW) {
+        if (canonical)
+            *canonical = query.Text(0);
+        return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : FromSqlite(rc, ERROR_CANTREAD);
+}
+
+LSTATUS RegistryStore::FindKey(const std::string& path, std::string& canonical)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    return ExistsLocked(path, &canonical);
+}
+
+LSTATUS RegistryStore::CreateKey(const std::string& path, std::string& canonical, bool& created)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    created = false;
+    WriteTransaction transaction(db_);
+    if (transaction.status() != SQLITE_OK)
+        return FromSqlite(transaction.status(), ERROR_CANTWRITE);
+
+    // Walk down from the root, keeping the stored spelling of every key that exists.
+    std::size_t end = path.find('\\');
+    std::string current = path.substr(0, end);
+    while (end != std::string::npos) {
+        const std::size_t next = path.find('\\', end + 1);
+        const std::string leaf = path.substr(end + 1, next == std::string::npos ? std::string::npos : next - end - 1);
+        const std::string candidate = current + "\\" + leaf;
+        std::string stored;
+        const LSTATUS status = ExistsLocked(candidate, &stored);
+        if (status == ERROR_SUCCESS) {
+            current = stored;
+        } else if (status == ERROR_FILE_NOT_FOUND) {
+            Statement insert(db_, "INSERT INTO keys(path, parent, name) VALUES(?1, ?2, ?3)");
+            if (int rc = insert.Bind(1, candidate).Bind(2, current).Bind(3, leaf).Run(); rc != SQLITE_OK)
+                return FromSqlite(rc, ERROR_CANTWRITE);
+            current = candidate;
+            created = true;
+        } else {
+            return status;
+        }
+        end = next;
+    }
+    if (int rc = transaction.Commit(); rc != SQLITE_OK)
+        return FromSqlite(rc, ERROR_CANTWRITE);
+    canonical = current;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryStore::DeleteKey(const std::string& path)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    if (IsRootPath(path))
+        return ERROR_ACCESS_DENIED;
+    WriteTransaction transaction(db_);
+    if (transaction.status() != SQLITE_OK)
+        return FromSqlite(transaction.status(), ERROR_CANTWRITE);
+    if (LSTATUS status = ExistsLocked(path, nullptr); status != ERROR_SUCCESS)
+        return status;
+    Statement children(db_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+    const int rc = children.Bind(1, path).Step();
+    if (rc == SQLITE_ROW)
+        return ERROR_ACCESS_DENIED; // a key with subkeys is deleted with RegDeleteTree
+    if (rc != SQLITE_DONE)
+        return FromSqlite(rc, ERROR_CANTREAD);
+    if (int del = Statement(db_, "DELETE FROM vals WHERE key = ?1").Bind(1, path).Run(); del != SQLITE_OK)
+        return FromSqlite(del, ERROR_CANTWRITE);
+    if (int del = Statement(db_, "DELETE FROM keys WHERE path = ?1").Bind(1, path).Run(); del != SQLITE_OK)
+        return FromSqlite(del, ERROR_CANTWRITE);
+    return FromSqlite(transaction.Commit(), ERROR_CANTWRITE);
+}
+
+LSTATUS RegistryStore::DeleteTree(const std::string& path, bool includeSelf)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    if (includeSelf && IsRootPath(path))
+        return ERROR_ACCESS_DENIED;
+    WriteTransaction transaction(db_);
+    if (transaction.status() != SQLITE_OK)
+        return FromSqlite(transaction.status(), ERROR_CANTWRITE);
+    if (LSTATUS status = ExistsLocked(path, nullptr); status != ERROR_SUCCESS)
+        return status;
+    const std::string begin = SubtreeBegin(path);
+    const std::string end = SubtreeEnd(path);
+    const char* deleteKeys = includeSelf ? "DELETE FROM keys WHERE path = ?1 OR (path >= ?2 AND path < ?3)"
+                                         : "DELETE FROM keys WHERE path >= ?2 AND path < ?3";
+    // Emptying a key (includeSelf false) removes its values as well, as on Windows.
+    const char* deleteValues = "DELETE FROM vals WHERE key = ?1 OR (key >= ?2 AND key < ?3)";
+    for (const char* sql : {deleteKeys, deleteValues}) {
+        if (int rc = Statement(db_, sql).Bind(1, path).Bind(2, begin).Bind(3, end).Run(); rc != SQLITE_OK)
+            return FromSqlite(rc, ERROR_CANTWRITE);
+    }
+    return FromSqlite(transaction.Commit(), ERROR_CANTWRITE);
+}
+
+LSTATUS RegistryStore::SetValue(const std::string& path, const std::string& name, DWORD type, const BYTE* data,
+                                DWORD size)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    WriteTransaction transaction(db_);
+    if (transaction.status() != SQLITE_OK)
+        return FromSqlite(transaction.status(), ERROR_CANTWRITE);
+    if (LSTATUS status = ExistsLocked(path, nullptr); status != ERROR_SUCCESS)
+        return status == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : status;
+    // Keep the spelling of an existing value name, as Windows does.
+    Statement update(db_, "UPDATE vals SET type = ?3, data = ?4 WHERE key = ?1 AND name = ?2");
+    int rc = update.Bind(1, path).Bind(2, name).Bind(3, static_cast<long long>(type)).BindBlob(4, data, size).Run();
+    if (rc == SQLITE_OK && sqlite3_changes(db_) == 0) {
+        Statement insert(db_, "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
+        rc = insert.Bind(1, path).Bind(2, name).Bind(3, static_cast<long long>(type)).BindBlob(4, data, size).Run();
+    }
+    if (rc != SQLITE_OK)
+        return FromSqlite(rc, ERROR_CANTWRITE);
+    return FromSqlite(transaction.Commit(), ERROR_CANTWRITE);
+}
+
+LSTATUS RegistryStore::QueryValue(const std::string& path, const std::string& name, RegistryValue& value)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    Statement query(db_, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
+    const int rc = query.Bind(1, path).Bind(2, name).Step();
+    if (rc == SQLITE_DONE)
+        return ExistsLocked(path, nullptr) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    if (rc != SQLITE_ROW)
+        return FromSqlite(rc, ERROR_CANTREAD);
+    value.name = query.Text(0);
+    value.type = static_cast<DWORD>(query.Integer(1));
+    value.data = query.Blob(2);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryStore::DeleteValue(const std::string& path, const std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    WriteTransaction transaction(db_);
+    if (transaction.status() != SQLITE_OK)
+        return FromSqlite(transaction.status(), ERROR_CANTWRITE);
+    if (int rc = Statement(db_, "DELETE FROM vals WHERE key = ?1 AND name = ?2").Bind(1, path).Bind(2, name).Run();
+        rc != SQLITE_OK)
+        return FromSqlite(rc, ERROR_CANTWRITE);
+    if (sqlite3_changes(db_) == 0)
+        return ERROR_FILE_NOT_FOUND;
+    return FromSqlite(transaction.Commit(), ERROR_CANTWRITE);
+}
+
+LSTATUS RegistryStore::SubKeyAt(const std::string& path, DWORD index, std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    Statement query(db_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+    const int rc = query.Bind(1, path).Bind(2, static_cast<long long>(index)).Step();
+    if (rc == SQLITE_DONE)
+        return ERROR_NO_MORE_ITEMS;
+    if (rc != SQLITE_ROW)
+        return FromSqlite(rc, ERROR_CANTREAD);
+    name = query.Text(0);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryStore::ValueAt(const std::string& path, DWORD index, RegistryValue& value)
+{
+    std::lock_guard lock(mutex_);
+    if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
+        return status;
+    Statement query(db_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
+    const int rc = query.Bind(1, path).Bind(2, static_cast<long long>(index)).Step();
+    if (rc == SQLITE_DONE)
+        return ERROR_NO_MORE_ITEMS;
+    if (rc != SQLITE_ROW)
+        return FromSqlite(rc, ERROR_CANTREAD);
+    value.name = query.Text(0);
+    value.type = static_cast<DWORD>(query.Integer(1));
+    value.data = query.Blob(2);
+    return ERROR_SUCCESS;
+}
+
+} // namespace pixtera

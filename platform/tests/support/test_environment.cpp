@@ -1,0 +1,94 @@
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace pixtera::test {
+namespace {
+
+std::filesystem::path& Directory()
+{
+    static std::filesystem::path directory;
+    return directory;
+}
+
+class IsolatedEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/pixtera-test-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        if (!made)
+            throw std::runtime_error("cannot create a temporary directory");
+        Directory() = made;
+        const auto& dir = Directory();
+        std::filesystem::create_directories(dir / "runtime");
+        std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        setenv("PIXTERA_REGISTRY", (dir / "registry.db").c_str(), 1);
+        setenv("PIXTERA_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        std::error_code ec;
+        if (!std::getenv("PIXTERA_KEEP_TEST_DIRECTORY"))
+            std::filesystem::remove_all(Directory(), ec);
+    }
+};
+
+} // namespace
+
+std::filesystem::path TestDirectory() { return Directory(); }
+std::filesystem::path TestModuleDirectory() { return PIXTERA_TEST_MODULE_DIR; }
+std::filesystem::path ProgramDirectory() { return PIXTERA_BIN_DIR; }
+
+int RunProgram(const std::vector<std::string>& argv, std::string* output)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        dup2(pipeFds[1], STDERR_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        std::vector<char*> args;
+        for (const auto& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    std::string collected;
+    std::array<char, 4096> buffer;
+    ssize_t n = 0;
+    while ((n = read(pipeFds[0], buffer.data(), buffer.size())) > 0)
+        collected.append(buffer.data(), static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (output)
+        *output = collected;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace pixtera::test
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new pixtera::test::IsolatedEnvironment());
+    return RUN_ALL_TESTS();
+}

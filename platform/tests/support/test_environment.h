@@ -1,0 +1,21 @@
+#pragma once
+// Every test process runs in a private temporary directory: its own registry, runtime
+// directory (locks) and XDG directories, so tests never touch the user's.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pixtera::test {
+
+// The temporary directory of this test process.
+std::filesystem::path TestDirectory();
+// Where the test build puts its plug-in modules, and where the programs are.
+std::filesystem::path TestModuleDirectory();
+std::filesystem::path ProgramDirectory();
+
+// Runs a shell-free command (argv) and returns its exit status, with its standard output and
+// error in `output`.
+int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
+
+} // namespace pixtera::test

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds everything and runs the whole test suite.
+set -euo pipefail
+source "$(dirname "$0")/lib/common.sh"
+
+install_packages "${PIXTERA_PACKAGES[@]}"
+ensure_test_locale
+configure_and_build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXTERA_WERROR=ON
+cd "$PIXTERA_BUILD_DIR"
+# A private session bus for the tests that talk D-Bus.
+dbus-run-session -- ctest -j2 --output-on-failure --timeout 300
