@@ -141,6 +141,14 @@ private:
     bool committed_ = false;
 };
 
+// A row of "SELECT name, type, data FROM vals".
+void ReadValueRow(const Statement& row, RegistryValue& value)
+{
+    value.name = row.Text(0);
+    value.type = static_cast<DWORD>(row.Integer(1));
+    value.data = row.Blob(2);
+}
+
 bool IsRootPath(const std::string& path) { return path.find('\\') == std::string::npos; }
 
 // Upper bound of the subtree below `path` under NOCASE ordering: ']' follows '\'.
@@ -340,9 +348,7 @@ LSTATUS RegistryStore::QueryValue(const std::string& path, const std::string& na
         return ExistsLocked(path, nullptr) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     if (rc != SQLITE_ROW)
         return FromSqlite(rc, ERROR_CANTREAD);
-    value.name = query.Text(0);
-    value.type = static_cast<DWORD>(query.Integer(1));
-    value.data = query.Blob(2);
+    ReadValueRow(query, value);
     return ERROR_SUCCESS;
 }
 
@@ -388,9 +394,7 @@ LSTATUS RegistryStore::ValueAt(const std::string& path, DWORD index, RegistryVal
         return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW)
         return FromSqlite(rc, ERROR_CANTREAD);
-    value.name = query.Text(0);
-    value.type = static_cast<DWORD>(query.Integer(1));
-    value.data = query.Blob(2);
+    ReadValueRow(query, value);
     return ERROR_SUCCESS;
 }
 
