@@ -1,0 +1,30 @@
+#pragma once
+// Composing a design into a frame: each item's text placed in its box, aligned, scrolled or drawn
+// as a bar, later items over earlier ones.
+
+#include <pixtera/display_item.h>
+#include <pixtera/value_source.h>
+#include <pixtera/virtual_display.h>
+
+#include <string>
+#include <string_view>
+
+namespace pixtera {
+
+// The character that draws a bar cell: user character 0 on HD44780 displays.
+inline constexpr char kBarCharacter = 8;
+
+// Draws one item whose text has been worked out (none: nothing is drawn). `now` is the tick
+// count, for scrolling; a bar with an automatic maximum may raise the item's maximum.
+void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWORD now, VirtualDisplay& target);
+
+// Works out the item's text, then draws it.
+void DrawItem(DisplayItem& item, ValueSource& values, DWORD now, VirtualDisplay& target);
+
+// Clears the canvas and draws every item of the design in order.
+void RenderFrame(Design& design, ValueSource& values, DWORD now, VirtualDisplay& target);
+
+// The text of a single-line item's field of `width` cells (exposed for tests and the preview).
+std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now);
+
+} // namespace pixtera

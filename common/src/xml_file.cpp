@@ -1,0 +1,133 @@
+#include <pixtera/xml_file.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace pixtera {
+namespace {
+
+constexpr std::size_t kMaxIndent = 255;
+
+} // namespace
+
+std::string ReindentXml(std::string_view xml)
+{
+    std::string out;
+    out.reserve(xml.size() + xml.size() / 4);
+    std::size_t depth = 0;
+    char last = 0;
+    bool inTag = false;
+    char quote = 0; // the quote of the attribute value being copied
+    for (std::size_t i = 0; i < xml.size(); ++i) {
+        const char c = xml[i];
+        // Attribute values are copied as they are: a '>' or '/' in a text is not markup.
+        if (quote) {
+            out += c;
+            last = c;
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        switch (c) {
+        case '\t':
+        case '\n':
+        case '\r':
+            break;
+        case '<':
+            inTag = true;
+            if (i + 1 < xml.size() && xml[i + 1] == '/') {
+                depth = depth > 0 ? depth - 1 : 0;
+                out.append(depth, '\t');
+                out += '<';
+            } else {
+                out.append(depth, '\t');
+                out += '<';
+                depth = std::min(depth + 1, kMaxIndent);
+            }
+            break;
+        case '>':
+            inTag = false;
+            if (last == '/')
+                depth = depth > 0 ? depth - 1 : 0;
+            out += ">\n";
+            break;
+        default:
+            if (inTag && (c == '"' || c == '\''))
+                quote = c;
+            out += c;
+            last = c;
+            break;
+        }
+    }
+    return out;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error)
+{
+    auto fail = [&](const std::string& what) {
+        if (error)
+            *error = what + " " + path.string() + ": " + std::strerror(errno);
+        return false;
+    };
+    std::string temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return fail("cannot create a temporary file for");
+    // Keep the mode of the file being replaced (mkstemp makes 0600).
+    struct stat existing{};
+    fchmod(fd, stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644);
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t written = write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            const int saved = errno;
+            close(fd);
+            unlink(temporary.c_str());
+            errno = saved;
+            return fail("cannot write");
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0) {
+        const int saved = errno;
+        unlink(temporary.c_str());
+        errno = saved;
+        return fail("cannot write");
+    }
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
+        unlink(temporary.c_str());
+        errno = saved;
+        return fail("cannot replace");
+    }
+    return true;
+}
+
+bool ReindentXmlFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    return WriteFileAtomically(path, ReindentXml(content.str()));
+}
+
+bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::path& path, std::string* error)
+{
+    std::ostringstream raw;
+    document.save(raw, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return WriteFileAtomically(path, ReindentXml(raw.str()), error);
+}
+
+} // namespace pixtera
