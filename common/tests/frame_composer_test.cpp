@@ -1,0 +1,232 @@
+#include <pixtera/frame_composer.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace pixtera;
+
+DisplayItem StaticItem(std::string text, LONG width, LONG alignment)
+{
+    DisplayItem item;
+    item.source = kSourceStaticText;
+    item.text = std::move(text);
+    item.width = width;
+    item.alignment = alignment;
+    return item;
+}
+
+struct AlignmentCase {
+    std::string text;
+    LONG width;
+    LONG alignment;
+    std::string field;
+};
+
+TEST(ComposeField, StaticAlignment)
+{
+    const AlignmentCase cases[] = {
+        {"Hello", 8, kAlignLeft, "Hello   "},
+        {"Hello", 8, kAlignRight, "   Hello"},
+        {"Hello", 8, kAlignCenter, "  Hello "}, // even width: the extra space on the left
+        {"Hello", 9, kAlignCenter, "  Hello  "},
+        {"Hell", 9, kAlignCenter, "  Hell   "}, // odd width: the extra space on the right
+        {"ABCDEFG", 4, kAlignLeft, "ABCD"},
+        {"ABCDEFG", 4, kAlignRight, "DEFG"},
+        {"ABCDEFG", 4, kAlignCenter, "BCDE"},
+        {"ABCD", 4, kAlignCenter, "ABCD"},
+        {"Hello", 8, 7, "        "}, // unknown alignment: all spaces
+        {"", 3, kAlignLeft, "   "},
+        {"Hello", 0, kAlignLeft, ""},
+        {"Hello", -4, kAlignLeft, ""}, // a negative width counts as 0
+    };
+    for (const auto& c : cases) {
+        DisplayItem item = StaticItem(c.text, c.width, c.alignment);
+        EXPECT_EQ(ComposeField(item, c.text, 0), c.field) << c.text << " in " << c.width << " align " << c.alignment;
+    }
+}
+
+DisplayItem Scroller(LONG mode, LONG delay, DWORD start)
+{
+    DisplayItem item = StaticItem("ABC", 8, kAlignLeft);
+    item.mode = mode;
+    item.scrollDelay = delay;
+    item.scrollStart = start;
+    return item;
+}
+
+TEST(ComposeField, ScrollingRepeatsTheTextAndMovesOneCellPerDelay)
+{
+    auto right = Scroller(kModeRightToLeft, 100, 5000);
+    auto left = Scroller(kModeLeftToRight, 100, 5000);
+    EXPECT_EQ(ComposeField(right, "ABC", 5000), "ABCABCAB");
+    EXPECT_EQ(ComposeField(left, "ABC", 5000), "ABCABCAB");
+    EXPECT_EQ(ComposeField(right, "ABC", 5099), "ABCABCAB");
+    EXPECT_EQ(ComposeField(right, "ABC", 5100), "BCABCABC");
+    EXPECT_EQ(ComposeField(left, "ABC", 5100), "CABCABCA");
+    EXPECT_EQ(ComposeField(right, "ABC", 5200), "CABCABCA");
+    EXPECT_EQ(ComposeField(right, "ABC", 5300), "ABCABCAB") << "a full cycle";
+    auto stopped = Scroller(kModeRightToLeft, 0, 5000);
+    EXPECT_EQ(ComposeField(stopped, "ABC", 987654), "ABCABCAB") << "delay 0 never moves";
+}
+
+TEST(ComposeField, ScrollingCrossesTheTickCountWrap)
+{
+    auto right = Scroller(kModeRightToLeft, 100, 0xFFFFFFCEu); // 50 ms before the wrap
+    EXPECT_EQ(ComposeField(right, "ABC", 0x00000032u), "BCABCABC") << "100 ms later, across zero";
+    auto left = Scroller(kModeLeftToRight, 100, 0xFFFFFFCEu);
+    EXPECT_EQ(ComposeField(left, "ABC", 0x00000096u), "BCABCABC") << "two steps right";
+}
+
+TEST(ComposeField, ScrollingANegativeDelayIsAHugeUnsignedDelay)
+{
+    auto item = Scroller(kModeRightToLeft, -1, 0);
+    EXPECT_EQ(ComposeField(item, "ABC", 123456), "ABCABCAB");
+}
+
+DisplayItem Bar(LONG width, LONG maximum, bool automatic)
+{
+    DisplayItem item = StaticItem("", width, kAlignLeft);
+    item.mode = kModeHorizontalBar;
+    item.barMaximum = maximum;
+    item.automaticMaximum = automatic;
+    return item;
+}
+
+std::string Cells(std::size_t filled, std::size_t width)
+{
+    return std::string(filled, kBarCharacter) + std::string(width - filled, ' ');
+}
+
+TEST(ComposeField, BarsWithAFixedMaximum)
+{
+    auto bar = Bar(10, 100, false);
+    EXPECT_EQ(ComposeField(bar, "55", 0), Cells(5, 10));
+    EXPECT_EQ(ComposeField(bar, "100", 0), Cells(10, 10));
+    EXPECT_EQ(ComposeField(bar, "250", 0), Cells(10, 10));
+    EXPECT_EQ(ComposeField(bar, "-3", 0), Cells(0, 10));
+    EXPECT_EQ(ComposeField(bar, "9.99", 0), Cells(0, 10)) << "0.999 cells truncate to none";
+    EXPECT_EQ(ComposeField(bar, "  42.7 fps", 0), Cells(4, 10)) << "the leading number counts";
+    EXPECT_EQ(ComposeField(bar, "fps 42", 0), Cells(0, 10)) << "text without a leading number is 0";
+    EXPECT_EQ(bar.barMaximum, 100);
+}
+
+TEST(ComposeField, BarsWithAnAutomaticMaximumFollowTheValues)
+{
+    auto bar = Bar(10, 100, true);
+    EXPECT_EQ(ComposeField(bar, "150", 0), Cells(10, 10));
+    EXPECT_EQ(bar.barMaximum, 150);
+    EXPECT_EQ(ComposeField(bar, "75", 0), Cells(5, 10));
+    EXPECT_EQ(ComposeField(bar, "1e300", 0), Cells(10, 10));
+    EXPECT_EQ(bar.barMaximum, std::numeric_limits<LONG>::max()) << "bounded, not overflowed";
+}
+
+class Composition : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(display.Initialize(20, 4, 5, 8), S_OK); }
+    std::string Row(LONG row) const { return std::string(display.frame().substr(static_cast<std::size_t>(row) * 20, 20)); }
+
+    void Draw(DisplayItem item) { design.items.push_back(std::move(item)); }
+    void Render(DWORD now = 0) { RenderFrame(design, values, now, display); }
+
+    Design design;
+    TableValueSource values;
+    VirtualDisplay display;
+};
+
+TEST_F(Composition, ItemsAreClippedAtTheRightEdgeAndBelowTheLastRow)
+{
+    auto clipped = StaticItem("ABCDE", 5, kAlignLeft);
+    clipped.column = 18;
+    Draw(clipped);
+    auto below = StaticItem("gone", 4, kAlignLeft);
+    below.row = 4;
+    Draw(below);
+    Render();
+    EXPECT_EQ(Row(0), std::string(18, ' ') + "AB");
+    EXPECT_EQ(display.frame().find("gone"), std::string::npos);
+}
+
+TEST_F(Composition, ItemsLeftOfTheFirstColumnAreClipped)
+{
+    auto item = StaticItem("ABCDE", 5, kAlignLeft);
+    item.column = -2;
+    Draw(item);
+    Render();
+    EXPECT_EQ(Row(0), "CDE" + std::string(17, ' '));
+}
+
+TEST_F(Composition, LaterItemsWinWithTheirFillerSpaces)
+{
+    Draw(StaticItem("XXXXXXXXXX", 10, kAlignLeft));
+    Draw(StaticItem("ab", 6, kAlignRight));
+    Render();
+    EXPECT_EQ(Row(0), "    abXXXX" + std::string(10, ' '));
+}
+
+TEST_F(Composition, MultiLineItemsLeaveEarlierCharactersWhereTheirLinesAreShort)
+{
+    auto background = StaticItem("1234567890", 10, kAlignLeft);
+    Draw(background);
+    background.row = 1;
+    Draw(background);
+    auto lines = StaticItem("ab\nc\nnot shown", 4, kAlignLeft);
+    lines.height = 2;
+    Draw(lines);
+    Render();
+    EXPECT_EQ(Row(0), "ab34567890" + std::string(10, ' '));
+    EXPECT_EQ(Row(1), "c234567890" + std::string(10, ' '));
+    EXPECT_EQ(Row(2), std::string(20, ' ')) << "the third line is beyond the item's height";
+}
+
+TEST_F(Composition, MultiLineItemsDropCharactersBeyondTheirWidth)
+{
+    auto lines = StaticItem("abcdef\r\nxy", 3, kAlignLeft);
+    lines.height = 3;
+    lines.column = 2;
+    Draw(lines);
+    Render();
+    EXPECT_EQ(Row(0), "  abc" + std::string(15, ' '));
+    EXPECT_EQ(Row(1), "  xy" + std::string(16, ' '));
+}
+
+TEST_F(Composition, HeightZeroDrawsNothing)
+{
+    auto item = StaticItem("Hello", 5, kAlignLeft);
+    item.height = 0;
+    Draw(item);
+    Render();
+    EXPECT_EQ(display.frame(), std::string(80, ' '));
+}
+
+TEST_F(Composition, DataItemsShowTheirValuesAndUnknownNamesShowError)
+{
+    values.Set(u"FPS", Variant::FromDouble(60.0));
+    DisplayItem fps;
+    fps.name = u"FPS";
+    fps.width = 6;
+    Draw(fps);
+    DisplayItem unknown;
+    unknown.name = u"Nope";
+    unknown.width = 6;
+    unknown.row = 1;
+    Draw(unknown);
+    Render();
+    EXPECT_EQ(Row(0), "60" + std::string(18, ' '));
+    EXPECT_EQ(Row(1), "Error" + std::string(15, ' '));
+}
+
+TEST_F(Composition, EveryRenderingStartsFromAClearFrame)
+{
+    values.Set(u"Text", Variant::FromUtf8("longer text"));
+    DisplayItem item;
+    item.name = u"Text";
+    item.width = 20;
+    Draw(item);
+    Render();
+    values.Set(u"Text", Variant::FromUtf8("short"));
+    Render();
+    EXPECT_EQ(Row(0), "short" + std::string(15, ' '));
+}
+
+} // namespace

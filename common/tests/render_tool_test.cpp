@@ -1,0 +1,79 @@
+#include "render_command.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result Render(std::vector<std::string> arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = pixtera::RunRenderCommand(arguments, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::string WriteDesign(const std::string& name, const std::string& xml)
+{
+    const auto path = pixtera::test::TestDirectory() / name;
+    std::ofstream(path) << xml;
+    return path.string();
+}
+
+const std::string kDesign = R"(<Design><DisplayItems>
+<DisplayItem><Position X="0" Y="0" Width="8" Height="1"/><Appearance Mode="Static" Allignment="Left"/><Data Mode="Static" Text="Game:"/></DisplayItem>
+<DisplayItem><Position X="0" Y="1" Width="8" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="100"/><Data Mode="Data" Name="Title"/></DisplayItem>
+<DisplayItem><Position X="0" Y="2" Width="8" Height="1"/><Appearance Mode="HorizontalBar" HBarMax="100"/><Data Mode="Data" Name="FPS"/></DisplayItem>
+</DisplayItems></Design>)";
+
+TEST(RenderTool, RawWritesExactlyTheFrameBytes)
+{
+    const auto design = WriteDesign("a.pxd", kDesign);
+    const auto result =
+        Render({design, "--size", "8x3", "--at", "200", "--text", "Title=ABC", "--number", "FPS=50", "--raw"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, std::string("Game:   ") + "CABCABCA" + std::string(4, '\x08') + "    ");
+}
+
+TEST(RenderTool, TextOutputShowsRowsWithBarsAsBlocks)
+{
+    const auto design = WriteDesign("a.pxd", kDesign);
+    const auto result = Render({design, "--size", "8x3", "--number", "FPS=25"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.out, "Game:   \nErrorErr\n\u2588\u2588      \n") << "an unknown name reads Error";
+}
+
+TEST(RenderTool, AFaultyDesignStillRendersWhatWasReadAndFails)
+{
+    const auto design = WriteDesign("bad.pxd", R"(<Design><DisplayItems>
+<DisplayItem><Position X="0" Y="0" Width="4" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="ok"/></DisplayItem>
+<DisplayItem><Position X="0" Y="1" Width="4"/><Appearance Mode="Static"/><Data Mode="Static" Text="no"/></DisplayItem>
+</DisplayItems></Design>)");
+    const auto result = Render({design, "--size", "4x2", "--raw"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.out, "ok      ");
+    EXPECT_NE(result.err.find("Position has no Height"), std::string::npos) << result.err;
+    EXPECT_EQ(Render({"/no/such.pxd", "--raw", "--size", "2x1"}).out, "  ");
+}
+
+TEST(RenderTool, BadCommandLinesAreUsageErrors)
+{
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {}, {"a.pxd", "--size", "20"}, {"a.pxd", "--size", "0x4"}, {"a.pxd", "--at", "-1"},
+             {"a.pxd", "--number", "FPS=fast"}, {"a.pxd", "--text", "=x"}, {"a.pxd", "b.pxd"}, {"a.pxd", "--bogus"}}) {
+        const auto result = Render(arguments);
+        EXPECT_EQ(result.code, 2) << (arguments.empty() ? "" : arguments.back());
+        EXPECT_FALSE(result.err.empty());
+    }
+}
+
+} // namespace
