@@ -1,3 +1,4 @@
+#include <pixtera/platform/event.h>
 #include <pixtera/platform/tick_count.h>
 
 #include <atomic>
@@ -15,6 +16,21 @@ DWORD SystemTickClock::Now() const
     clock_gettime(CLOCK_MONOTONIC, &now);
     const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<DWORD>(ms);
+}
+
+bool SystemTickClock::WaitFor(Event& event, DWORD milliseconds) const
+{
+    return event.Wait(milliseconds) == WAIT_OBJECT_0;
+}
+
+bool ManualTickClock::WaitFor(Event& event, DWORD milliseconds) const
+{
+    const DWORD start = Now();
+    while (TicksBetween(start, Now()) < milliseconds || milliseconds == INFINITE) {
+        if (event.Wait(1) == WAIT_OBJECT_0)
+            return true;
+    }
+    return event.Wait(0) == WAIT_OBJECT_0;
 }
 
 const TickClock& SystemClock()

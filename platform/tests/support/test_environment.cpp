@@ -1,5 +1,8 @@
 #include "test_environment.h"
 
+#include <pixtera/platform/module.h>
+#include <pixtera/platform/hresult.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -82,6 +85,15 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output)
     if (output)
         *output = collected;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool RegisterTestModule(const std::string& fileName)
+{
+    HMODULE module = LoadLibraryA((TestModuleDirectory() / fileName).c_str());
+    if (!module)
+        return false;
+    auto entry = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
+    return entry && SUCCEEDED(entry());
 }
 
 } // namespace pixtera::test

@@ -18,4 +18,8 @@ std::filesystem::path ProgramDirectory();
 // error in `output`.
 int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
 
+// Loads a test module (by file name, from TestModuleDirectory) and calls its DllRegisterServer;
+// true on success.
+bool RegisterTestModule(const std::string& fileName);
+
 } // namespace pixtera::test

@@ -77,6 +77,7 @@ public:
 
     T* get() const noexcept { return object_; }
     T* operator->() const noexcept { return object_; }
+    T& operator*() const noexcept { return *object_; }
     explicit operator bool() const noexcept { return object_ != nullptr; }
 
 private:

@@ -9,9 +9,13 @@
 
 namespace pixtera {
 
+class Event;
+
 class TickClock {
 public:
     virtual DWORD Now() const = 0;
+    // Waits until the event is set (true) or `milliseconds` of this clock have passed (false).
+    virtual bool WaitFor(Event& event, DWORD milliseconds) const = 0;
 
 protected:
     ~TickClock() = default;
@@ -21,13 +25,16 @@ protected:
 class PX_API SystemTickClock final : public TickClock {
 public:
     DWORD Now() const override;
+    bool WaitFor(Event& event, DWORD milliseconds) const override;
 };
 
-// A clock that moves only when told to.
-class ManualTickClock final : public TickClock {
+// A clock that moves only when told to; waits end when the event is set or the clock was
+// moved far enough (checked every real millisecond).
+class PX_API ManualTickClock final : public TickClock {
 public:
     explicit ManualTickClock(DWORD start = 0) : now_(start) {}
     DWORD Now() const override { return now_.load(std::memory_order_acquire); }
+    bool WaitFor(Event& event, DWORD milliseconds) const override;
     void Set(DWORD now) { now_.store(now, std::memory_order_release); }
     void Advance(DWORD milliseconds) { now_.fetch_add(milliseconds, std::memory_order_acq_rel); }
 

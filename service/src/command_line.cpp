@@ -1,0 +1,45 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pixtera {
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
+ServiceSwitch ScanCommandLine(std::string_view commandLine)
+{
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        if (commandLine[i] != '-' && commandLine[i] != '/')
+            continue;
+        const std::string_view token = commandLine.substr(i + 1);
+        if (EqualsNoCase(token, "UnregServer"))
+            return ServiceSwitch::UnregServer;
+        if (EqualsNoCase(token, "RegServer"))
+            return ServiceSwitch::RegServer;
+        if (EqualsNoCase(token, "Service"))
+            return ServiceSwitch::Service;
+    }
+    return ServiceSwitch::None;
+}
+
+std::string JoinCommandLine(int argc, const char* const* argv)
+{
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i)
+            line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+} // namespace pixtera

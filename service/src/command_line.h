@@ -1,0 +1,18 @@
+#pragma once
+// The service's command line, scanned as Windows programs scan theirs: the whole line (program
+// path included) is searched for tokens that begin after any '-' or '/' and run to the end of
+// the line, so a switch counts only when nothing follows it.
+
+#include <string>
+#include <string_view>
+
+namespace pixtera {
+
+enum class ServiceSwitch { None, UnregServer, RegServer, Service };
+
+ServiceSwitch ScanCommandLine(std::string_view commandLine);
+
+// argv joined by single blanks, as the scan sees it.
+std::string JoinCommandLine(int argc, const char* const* argv);
+
+} // namespace pixtera

@@ -1,0 +1,138 @@
+#include "configuration_loader.h"
+
+#include "data_manager.h"
+#include "display_manager.h"
+#include "driver_manager.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <pugixml.hpp>
+
+#include <malloc.h>
+
+#include <charconv>
+#include <cstring>
+#include <optional>
+
+namespace pixtera {
+namespace {
+
+constexpr const char16_t* kWrapperProgId = u"DispatchWrapper.core";
+
+bool IsOn(const pugi::xml_node& driver, const char* capability)
+{
+    return std::strcmp(driver.child(capability).attribute("active").value(), "yes") == 0;
+}
+
+Capabilities ReadCapabilities(const pugi::xml_node& driver)
+{
+    return {IsOn(driver, "action"), IsOn(driver, "input"),   IsOn(driver, "output"),
+            IsOn(driver, "event"),  IsOn(driver, "display"), IsOn(driver, "data")};
+}
+
+std::optional<LONG> ParseRuntime(const char* text)
+{
+    std::string_view view(text);
+    LONG value = 0;
+    const auto [end, ec] = std::from_chars(view.data(), view.data() + view.size(), value);
+    if (view.empty() || ec != std::errc() || end != view.data() + view.size())
+        return std::nullopt;
+    return value;
+}
+
+// Wraps a driver in the outside wrapper class: Wrap with the real ProgID, then Configure again.
+bool WrapDriver(DriverRecord& wrapper, std::u16string_view progId, std::u16string_view configuration)
+{
+    auto wrapping = wrapper.object.As<IDispatchWrapper>();
+    if (!wrapping)
+        return false;
+    try {
+        BString realProgId(progId);
+        if (FAILED(wrapping->Wrap(realProgId.get())))
+            return false;
+        if (auto info = wrapper.object.As<IPluginInfo>()) {
+            BString text(configuration);
+            info->Configure(text.get());
+        }
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesystem::path& path,
+                const DriverRecord& driver, DisplayManager& displays)
+{
+    auto displayDriver = driver.object.As<IDisplayDriver>();
+    if (!displayDriver) {
+        LogWarning(Utf16ToUtf8(driver.className) + " is configured as a display but is no display driver");
+        return;
+    }
+    try {
+        LONG ignored = 0;
+        displayDriver->LoaderQuery(&ignored);
+    } catch (...) {
+        LogWarning(Utf16ToUtf8(driver.className) + " failed in LoaderQuery");
+    }
+    auto display = displays.AddDisplay(driver.object.get(), {path, ordinal, Utf16ToUtf8(driver.className)});
+    for (const auto& selected : element.select_nodes("display/queue/queueitem")) {
+        const auto item = selected.node();
+        const auto file = item.attribute("Filename");
+        const auto runtime = ParseRuntime(item.attribute("Runtime").value());
+        if (!file || !item.attribute("Runtime") || !runtime)
+            continue;
+        BString fileName(std::string_view(file.value()));
+        display->AddQueueItem(fileName.get(), *runtime);
+    }
+}
+
+} // namespace
+
+bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& drivers, DataManager& data,
+                           DisplayManager& displays)
+{
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_file(path.c_str());
+    if (!parsed)
+        LogError(path.string() + " was not loaded (" + parsed.description() + "); no driver is created");
+    if (parsed) {
+        int ordinal = -1;
+        for (const auto& selected : document.select_nodes("PixteraConfiguration/drivers/driver")) {
+            ++ordinal;
+            const pugi::xml_node element = selected.node();
+            const pugi::xml_attribute clsid = element.attribute("clsid");
+            if (!clsid) {
+                LogError(path.string() + ": a driver without clsid ends the configuration here");
+                return false;
+            }
+            const std::u16string progId = Utf8ToUtf16(clsid.value());
+            const bool isolated = std::strcmp(element.attribute("isolated").value(), "true") == 0;
+            const std::u16string configuration = Utf8ToUtf16(element.attribute("configuration").value());
+            const bool wrap = std::strcmp(element.attribute("DispatchWrap").value(), "yes") == 0;
+
+            auto driver = drivers.Add(wrap ? kWrapperProgId : progId, configuration, isolated);
+            if (driver && wrap && !WrapDriver(*driver, progId, configuration)) {
+                LogError(path.string() + ": wrapping " + clsid.value() + " failed; the configuration ends here");
+                return false;
+            }
+            if (!driver) {
+                LogWarning(std::string(clsid.value()) + " could not be created; it is left out");
+                continue;
+            }
+            driver->capabilities = ReadCapabilities(element);
+            if (driver->capabilities.display)
+                AddDisplay(element, ordinal, path, *driver, displays);
+            if (driver->capabilities.data)
+                data.AddProvider(drivers.Size() - 1);
+        }
+    }
+    for (const auto& display : displays.Displays())
+        display->StartOutput();
+    malloc_trim(0);
+    return true;
+}
+
+} // namespace pixtera

@@ -1,0 +1,60 @@
+#pragma once
+// The data manager's tables: one ValueRecord per distinct item name, and item ids (1, 2, 3, ...
+// in the order names first appear). Names and ids are only ever added.
+//
+// Locking: `mutex` (shared) guards the two tables; each record's own mutex guards its value and
+// description. No lock is ever held while a plug-in is called, so readers never wait for one.
+
+#include <pixtera/platform/variant.h>
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace pixtera {
+
+struct DataProviderRecord;
+
+struct ValueRecord {
+    ValueRecord(LONG index, DataProviderRecord* owner) : itemIndex(index), provider(owner) {}
+
+    const LONG itemIndex;                 // the index the owning provider gave the name
+    DataProviderRecord* const provider;   // the first provider that offered the name
+
+    void Store(std::u16string_view newDescription, const VARIANT* newValue);
+    HRESULT CopyValue(VARIANT* out) const;
+    std::u16string Description() const;
+
+private:
+    mutable std::mutex mutex_; // guards value_ and description_
+    Variant value_;
+    std::u16string description_;
+};
+
+class DataTables {
+public:
+    // The record of `name`, created with (index, provider) if it is new.
+    ValueRecord& FindOrAdd(std::u16string_view name, LONG index, DataProviderRecord* provider);
+    ValueRecord* Find(std::u16string_view name) const;
+    // The name of item `id` (1-based); empty when there is none.
+    std::u16string NameOf(LONG id) const;
+    LONG Count() const;
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+    };
+
+    mutable std::shared_mutex mutex_; // guards names_, ids_ and records_
+    std::unordered_map<std::u16string, ValueRecord*, Hash, std::equal_to<>> names_;
+    std::vector<std::u16string> ids_;
+    std::deque<ValueRecord> records_; // stable addresses, never removed
+};
+
+} // namespace pixtera

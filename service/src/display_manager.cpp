@@ -1,0 +1,46 @@
+#include "display_manager.h"
+
+namespace pixtera {
+
+ComPtr<PixteraManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin)
+{
+    auto display = MakeComObject<PixteraManagedDisplay>(std::move(origin), runtime_);
+    std::lock_guard lock(mutex_);
+    display->SetUpDisplay(driver, static_cast<LONG>(displays_.size()));
+    displays_.push_back(display);
+    return display;
+}
+
+std::vector<ComPtr<PixteraManagedDisplay>> DisplayManager::Displays() const
+{
+    std::lock_guard lock(mutex_);
+    return displays_;
+}
+
+void DisplayManager::StopAll()
+{
+    for (const auto& display : Displays())
+        display->StopOutput();
+}
+
+HRESULT DisplayManager::Count(LONG* count)
+{
+    if (!count)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *count = static_cast<LONG>(displays_.size());
+    return S_OK;
+}
+
+HRESULT DisplayManager::Item(LONG index, IManagedDisplay** display)
+{
+    if (!display)
+        return E_POINTER;
+    *display = nullptr;
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= displays_.size())
+        return E_FAIL;
+    return ComPtr<IManagedDisplay>(displays_[static_cast<std::size_t>(index)].get()).CopyTo(display);
+}
+
+} // namespace pixtera

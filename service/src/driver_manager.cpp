@@ -1,0 +1,114 @@
+#include "driver_manager.h"
+
+#include <pixtera/platform/thread.h>
+#include <pixtera/sdk/plugin_info.h>
+
+namespace pixtera {
+namespace {
+
+// Contexts a driver may be created in: in-process, handler, local or remote server.
+constexpr DWORD kAnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER |
+                                    CLSCTX_REMOTE_SERVER;
+
+HRESULT CreateDriverObject(DriverRecord& record)
+{
+    const std::u16string progId = record.className;
+    CLSID clsid{};
+    if (HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid); FAILED(hr))
+        return hr;
+    ComPtr<IUnknown> object;
+    if (HRESULT hr = CoCreateInstance(clsid, nullptr, kAnyServerContext, IID_IUnknown, object.OutVoid()); hr != S_OK)
+        return FAILED(hr) ? hr : E_UNEXPECTED;
+    if (auto info = object.As<IPluginInfo>()) {
+        BString configuration(record.configuration);
+        info->Configure(configuration.get());
+    }
+    record.object = std::move(object);
+    return S_OK;
+}
+
+// Creates and configures the plug-in object, then holds it for the life of the process.
+void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    bool created = false;
+    try {
+        if (SUCCEEDED(CreateDriverObject(*record))) {
+            created = true;
+            record->created.Set();
+            record->stop.Wait(INFINITE);
+            record->stopped.Set();
+        }
+    } catch (...) {
+        // A plug-in that throws while being created or configured counts as not created.
+    }
+    if (!created) {
+        record->object.Reset();
+        record->failed.Set();
+    }
+    CoUninitialize();
+}
+
+} // namespace
+
+std::shared_ptr<DriverRecord> DriverManager::Add(std::u16string_view progId, std::u16string_view configuration,
+                                                 bool isolated)
+{
+    auto record = std::make_shared<DriverRecord>();
+    record->className = progId;
+    record->configuration = configuration;
+    record->isolated = isolated;
+    try {
+        Thread(kPluginThreadStack, [record] { DriverHostThread(record); }).detach();
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
+    if (WaitForAny({&record->created, &record->failed}, INFINITE) != WAIT_OBJECT_0)
+        return nullptr;
+    std::lock_guard lock(mutex_);
+    drivers_.push_back(record);
+    return record;
+}
+
+std::shared_ptr<DriverRecord> DriverManager::At(LONG index) const
+{
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= drivers_.size())
+        return nullptr;
+    return drivers_[static_cast<std::size_t>(index)];
+}
+
+LONG DriverManager::Size() const
+{
+    std::lock_guard lock(mutex_);
+    return static_cast<LONG>(drivers_.size());
+}
+
+HRESULT DriverManager::AddDriver(BSTR progId, BSTR configuration, VARIANT_BOOL isolated, VARIANT_BOOL* created)
+{
+    if (!created)
+        return E_POINTER;
+    *created = Add(BstrView(progId), BstrView(configuration), isolated != 0) ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT DriverManager::Count(LONG* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = Size();
+    return S_OK;
+}
+
+HRESULT DriverManager::Item(LONG index, IDispatch** driver)
+{
+    if (!driver)
+        return E_POINTER;
+    *driver = nullptr;
+    const auto record = At(index);
+    if (!record)
+        return E_FAIL;
+    return record->object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(driver));
+}
+
+} // namespace pixtera

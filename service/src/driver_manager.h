@@ -1,0 +1,34 @@
+#pragma once
+// The created drivers, in creation order: a driver's index is its position here.
+
+#include "driver_record.h"
+
+#include <pixtera/service_interfaces.h>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace pixtera {
+
+class DriverManager final : public ComObject<DriverManager, DispatchNotImplemented<IDriverManager>> {
+public:
+    // IDriverManager
+    HRESULT STDMETHODCALLTYPE AddDriver(BSTR progId, BSTR configuration, VARIANT_BOOL isolated,
+                                        VARIANT_BOOL* created) override;
+    HRESULT STDMETHODCALLTYPE Reserved(LONG, LONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Count(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE Item(LONG index, IDispatch** driver) override;
+
+    // Creates the driver on its own host thread and waits until it exists or failed; the new
+    // record on success.
+    std::shared_ptr<DriverRecord> Add(std::u16string_view progId, std::u16string_view configuration, bool isolated);
+    std::shared_ptr<DriverRecord> At(LONG index) const;
+    LONG Size() const;
+
+private:
+    mutable std::mutex mutex_; // guards drivers_
+    std::vector<std::shared_ptr<DriverRecord>> drivers_;
+};
+
+} // namespace pixtera

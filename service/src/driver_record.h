@@ -1,0 +1,35 @@
+#pragma once
+// One created driver (plug-in object) and the thread that hosts it.
+
+#include <pixtera/platform/com.h>
+#include <pixtera/platform/event.h>
+
+#include <string>
+
+namespace pixtera {
+
+// The capability switches of a driver entry in pixtera2.xml; only display and data are acted on.
+struct Capabilities {
+    bool action = false;
+    bool input = false;
+    bool output = false;
+    bool event = false;
+    bool display = false;
+    bool data = false;
+};
+
+struct DriverRecord {
+    std::u16string className; // the ProgID that was resolved ("DispatchWrapper.core" when wrapped)
+    std::u16string configuration;
+    bool isolated = false;
+    ComPtr<IUnknown> object; // written by the host thread before `created` is set, then read-only
+
+    Event created;
+    Event stop; // never signalled: drivers live as long as the process
+    Event failed;
+    Event stopped;
+
+    Capabilities capabilities; // written by the loader only, right after creation
+};
+
+} // namespace pixtera

@@ -1,0 +1,298 @@
+#include "managed_display.h"
+
+#include "queue_writer.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/message_box.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace pixtera {
+namespace {
+
+constexpr const char16_t* kWelcome = u"Welcome  to";
+constexpr const char16_t* kProduct = u"Pixtera";
+
+// A held entry (duration 0) uses this only to compute its end time.
+constexpr LONG kHeldSeconds = 10;
+// Longer showings would reach half the tick count's range, where "before" stops meaning before.
+constexpr long long kLongestShowingMs = 0x7FFFFFFFLL - 1;
+// The pause after a whole round of the queue in which nothing could be shown.
+constexpr DWORD kIdleCycleMs = 100;
+
+// Lit pixels of a full character row: the low `width` bits, kept to 8 bits.
+BYTE FullRow(LONG cellWidth)
+{
+    if (cellWidth <= 0)
+        return 0;
+    return cellWidth >= 8 ? 0xFF : static_cast<BYTE>((1u << cellWidth) - 1u);
+}
+
+} // namespace
+
+PixteraManagedDisplay::PixteraManagedDisplay(QueueOrigin origin, DisplayRuntime runtime)
+    : origin_(std::move(origin)), runtime_(runtime)
+{
+}
+
+PixteraManagedDisplay::~PixteraManagedDisplay() { StopOutput(); }
+
+template <class Call>
+void PixteraManagedDisplay::CallDriver(Call call)
+{
+    if (!driver_ || driverFailed_.load(std::memory_order_acquire))
+        return;
+    try {
+        call(*driver_);
+    } catch (...) {
+        if (driverFailed_.exchange(true))
+            return;
+        char text[1024];
+        std::snprintf(text, sizeof text,
+                      "%s has caused an exception! Removal of this plugin and a restart of pixtera is recommended!",
+                      origin_.driverName.c_str());
+        MessageBoxA(nullptr, text, "Warning", MB_ICONWARNING);
+    }
+}
+
+void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
+{
+    index_ = index;
+    if (!driver)
+        return;
+    driverObject_ = ComPtr<IUnknown>(driver);
+    driver_ = driverObject_.As<IDisplayDriver>();
+    if (!driver_)
+        return; // no set-up without the interface: the display runs without a driver
+    LONG cellHeight = 0;
+    LONG cellWidth = 0;
+    LONG columns = 0;
+    LONG rows = 0;
+    CallDriver([&](IDisplayDriver& d) {
+        d.GetCharHeight(&cellHeight);
+        d.GetCharWidth(&cellWidth);
+        d.GetColumns(&columns);
+        d.GetRows(&rows);
+    });
+    own_.Initialize(columns, rows, cellWidth, cellHeight);
+    const LONG half = columns / 2;
+    own_.WriteAnsi(half - 5, 0, Utf16ToAnsi(kWelcome));
+    own_.WriteAnsi(half - 4, 1, Utf16ToAnsi(kProduct));
+    BString greeting(AnsiToUtf16(own_.frame()));
+    CallDriver([&](IDisplayDriver& d) { d.Write(greeting.get()); });
+    const BYTE lit = FullRow(cellWidth);
+    for (LONG code = 0; code < 8; ++code) {
+        BYTE r[8];
+        for (LONG row = 0; row < 8; ++row)
+            r[row] = row <= code ? lit : 0;
+        CallDriver([&](IDisplayDriver& d) { d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
+    }
+}
+
+HRESULT PixteraManagedDisplay::GetDriver(IDisplayDriver** driver)
+{
+    if (!driver)
+        return E_POINTER;
+    *driver = nullptr;
+    if (!driverObject_)
+        return E_NOINTERFACE;
+    return driverObject_->QueryInterface(IID_IDisplayDriver, reinterpret_cast<void**>(driver));
+}
+
+HRESULT PixteraManagedDisplay::IsRunning(VARIANT_BOOL* running)
+{
+    if (!running)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *running = running_ ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT PixteraManagedDisplay::StartOutput()
+{
+    std::lock_guard lock(mutex_);
+    if (running_)
+        return E_FAIL;
+    // Every start reads the design files again, one after another, before anything is shown.
+    for (auto& item : queue_)
+        item->Start(own_, runtime_);
+    stop_.ResetEvent();
+    refreshThread_ = Thread(kPluginThreadStack, [this] { RefreshThread(); });
+    running_ = true;
+    return S_OK;
+}
+
+HRESULT PixteraManagedDisplay::StopOutput()
+{
+    std::lock_guard lock(mutex_);
+    if (!running_)
+        return S_OK;
+    stop_.Set();
+    stopped_.Wait(INFINITE);
+    refreshThread_.join();
+    for (auto& item : queue_)
+        item->Stop();
+    running_ = false;
+    return S_OK;
+}
+
+void PixteraManagedDisplay::RefreshThread()
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::string lastFrame;
+    bool anyFrame = false;
+    if (queue_.empty()) {
+        stop_.Wait(INFINITE);
+    } else {
+        std::size_t skippedInARow = 0;
+        for (std::size_t current = 0;;) {
+            QueueItem& item = *queue_[current];
+            const Showing showing = Show(item, lastFrame, anyFrame);
+            if (showing == Showing::Stopped)
+                break;
+            // A queue whose entries all end before they start (negative durations) would
+            // otherwise go round without ever pausing.
+            skippedInARow = showing == Showing::Skipped ? skippedInARow + 1 : 0;
+            if (skippedInARow >= queue_.size() && runtime_.clock.WaitFor(stop_, kIdleCycleMs))
+                break;
+            if (item.duration() != 0)
+                current = (current + 1) % queue_.size();
+        }
+    }
+    stopped_.Set();
+    CoUninitialize();
+}
+
+PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std::string& lastFrame, bool& anyFrame)
+{
+    const TickClock& clock = runtime_.clock;
+    const bool held = item.duration() == 0;
+    const long long showing = std::min<long long>((held ? kHeldSeconds : item.duration()) * 1000LL, kLongestShowingMs);
+    item.endTime = static_cast<DWORD>(clock.Now() + static_cast<DWORD>(showing));
+    BString background(item.background());
+    CallDriver([&](IDisplayDriver& d) { d.SetBackground(background.get()); });
+
+    // An update frequency of 0 renders whenever the tick count has moved on; the wait of at
+    // least one tick keeps that from spinning.
+    const DWORD period = std::max<DWORD>(item.updateFrequency(), 1);
+    bool stopSeen = false;
+    bool rendered = false;
+    while ((held || TickIsBefore(clock.Now(), item.endTime)) && !stopSeen) {
+        const DWORD now = clock.Now();
+        if (!item.nextRefresh || TickIsBefore(*item.nextRefresh, now)) {
+            const std::string_view frame = item.Render();
+            if (!anyFrame || frame != lastFrame) {
+                BString text(AnsiToUtf16(frame));
+                CallDriver([&](IDisplayDriver& d) { d.Write(text.get()); });
+            }
+            lastFrame.assign(frame);
+            anyFrame = true;
+            rendered = true;
+            item.nextRefresh = now + item.updateFrequency();
+        }
+        stopSeen = clock.WaitFor(stop_, period);
+    }
+    if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
+        return Showing::Stopped;
+    return rendered ? Showing::Shown : Showing::Skipped;
+}
+
+template <class Edit>
+HRESULT PixteraManagedDisplay::EditQueue(Edit edit)
+{
+    std::lock_guard lock(mutex_);
+    if (running_)
+        return E_FAIL; // stop the output first: the refresh thread reads the queue
+    if (HRESULT hr = edit(); FAILED(hr))
+        return hr;
+    return SaveQueueLocked();
+}
+
+HRESULT PixteraManagedDisplay::SaveQueueLocked() const
+{
+    std::vector<QueueEntry> entries;
+    entries.reserve(queue_.size());
+    for (const auto& item : queue_)
+        entries.push_back({item->fileName(), item->duration()});
+    return WriteQueue(origin_, entries);
+}
+
+HRESULT PixteraManagedDisplay::QueueCount(LONG* count)
+{
+    if (!count)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *count = static_cast<LONG>(queue_.size());
+    return S_OK;
+}
+
+HRESULT PixteraManagedDisplay::AddQueueItem(BSTR fileName, LONG seconds)
+{
+    return EditQueue([&] {
+        queue_.push_back(std::make_unique<QueueItem>(std::u16string(BstrView(fileName)), seconds));
+        return S_OK;
+    });
+}
+
+HRESULT PixteraManagedDisplay::QueueFile(LONG index, BSTR* fileName)
+{
+    if (!fileName)
+        return E_POINTER;
+    *fileName = nullptr;
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= queue_.size())
+        return E_FAIL;
+    *fileName = BString(queue_[static_cast<std::size_t>(index)]->fileName()).Detach();
+    return S_OK;
+}
+
+HRESULT PixteraManagedDisplay::QueueDuration(LONG index, LONG* seconds)
+{
+    if (!seconds)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= queue_.size())
+        return E_FAIL;
+    *seconds = queue_[static_cast<std::size_t>(index)]->duration();
+    return S_OK;
+}
+
+HRESULT PixteraManagedDisplay::SetQueueDuration(LONG index, LONG seconds)
+{
+    return EditQueue([&] {
+        if (index < 0 || static_cast<std::size_t>(index) >= queue_.size())
+            return E_FAIL; // nothing written
+        queue_[static_cast<std::size_t>(index)]->setDuration(seconds);
+        return S_OK;
+    });
+}
+
+HRESULT PixteraManagedDisplay::DeleteQueueItem(LONG index)
+{
+    return EditQueue([&] {
+        if (index >= 0 && static_cast<std::size_t>(index) < queue_.size())
+            queue_.erase(queue_.begin() + index);
+        return S_OK;
+    });
+}
+
+HRESULT PixteraManagedDisplay::MoveQueueItemUp(LONG index)
+{
+    return EditQueue([&] {
+        if (index >= 1 && static_cast<std::size_t>(index) < queue_.size())
+            std::swap(queue_[static_cast<std::size_t>(index) - 1], queue_[static_cast<std::size_t>(index)]);
+        return S_OK;
+    });
+}
+
+HRESULT PixteraManagedDisplay::MoveQueueItemDown(LONG index)
+{
+    return EditQueue([&] {
+        if (index >= 0 && static_cast<std::size_t>(index) + 1 < queue_.size())
+            std::swap(queue_[static_cast<std::size_t>(index)], queue_[static_cast<std::size_t>(index) + 1]);
+        return S_OK;
+    });
+}
+
+} // namespace pixtera

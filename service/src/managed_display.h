@@ -1,0 +1,92 @@
+#pragma once
+// One physical display: its driver, its geometry and greeting, its queue of designs and the
+// refresh thread that shows them in turn.
+//
+// Concurrency: `mutex_` guards running_ and queue_ against concurrent calls of the interface.
+// The queue is edited only while the display is stopped (edits while it runs are refused with
+// E_FAIL), so the refresh thread reads it without a lock; StopOutput joins that thread before
+// anything may change again.
+
+#include "display_runtime.h"
+#include "queue_item.h"
+
+#include <pixtera/platform/thread.h>
+#include <pixtera/service_interfaces.h>
+#include <pixtera/virtual_display.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pixtera {
+
+// Where a display's queue is stored: the configuration file, and the position of the driver
+// element that produced the display among the file's driver elements.
+struct QueueOrigin {
+    std::filesystem::path configuration;
+    int driverElement = -1;
+    std::string driverName; // the driver's ProgID, for fault reports
+};
+
+class PixteraManagedDisplay final : public ComObject<PixteraManagedDisplay, DispatchNotImplemented<IManagedDisplay>> {
+public:
+    PixteraManagedDisplay(QueueOrigin origin, DisplayRuntime runtime);
+    ~PixteraManagedDisplay();
+
+    // Learns the geometry from the driver, shows the greeting and loads the bar characters.
+    void SetUpDisplay(IUnknown* driver, LONG index);
+
+    // IManagedDisplay
+    HRESULT STDMETHODCALLTYPE GetDriver(IDisplayDriver** driver) override;
+    HRESULT STDMETHODCALLTYPE Reserved(LONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE IsRunning(VARIANT_BOOL* running) override;
+    HRESULT STDMETHODCALLTYPE StartOutput() override;
+    HRESULT STDMETHODCALLTYPE StopOutput() override;
+    HRESULT STDMETHODCALLTYPE QueueCount(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE AddQueueItem(BSTR fileName, LONG seconds) override;
+    HRESULT STDMETHODCALLTYPE QueueFile(LONG index, BSTR* fileName) override;
+    HRESULT STDMETHODCALLTYPE QueueDuration(LONG index, LONG* seconds) override;
+    HRESULT STDMETHODCALLTYPE SetQueueDuration(LONG index, LONG seconds) override;
+    HRESULT STDMETHODCALLTYPE DeleteQueueItem(LONG index) override;
+    HRESULT STDMETHODCALLTYPE MoveQueueItemUp(LONG index) override;
+    HRESULT STDMETHODCALLTYPE MoveQueueItemDown(LONG index) override;
+
+    LONG index() const { return index_; }
+    const VirtualDisplay& canvas() const { return own_; }
+
+private:
+    enum class Showing { Shown, Skipped, Stopped };
+
+    void RefreshThread();
+    // Shows one entry until its time is over, or for good when it is held (duration 0).
+    Showing Show(QueueItem& item, std::string& lastFrame, bool& anyFrame);
+    HRESULT SaveQueueLocked() const;
+    // Edits under the lock, refused while running; then the queue is written.
+    template <class Edit>
+    HRESULT EditQueue(Edit edit);
+
+    // Calls into the driver, guarded: a driver that throws is reported once and not called again.
+    template <class Call>
+    void CallDriver(Call call);
+
+    const QueueOrigin origin_;
+    const DisplayRuntime runtime_;
+    LONG index_ = -1;
+    VirtualDisplay own_;
+    ComPtr<IUnknown> driverObject_;
+    ComPtr<IDisplayDriver> driver_;
+    std::atomic<bool> driverFailed_{false};
+
+    mutable std::mutex mutex_; // guards running_ and queue_ (see above)
+    bool running_ = false;
+    std::vector<std::unique_ptr<QueueItem>> queue_;
+
+    Event stop_;
+    Event stopped_;
+    Thread refreshThread_;
+};
+
+} // namespace pixtera

@@ -1,0 +1,58 @@
+#include "manager.h"
+
+#include "configuration_loader.h"
+
+#include <pixtera/platform/codepage.h>
+
+namespace pixtera {
+
+Manager::Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration)
+    : lifetime_(lifetime), drivers_(MakeComObject<DriverManager>()), data_(MakeComObject<DataManager>(drivers_)),
+      displays_(MakeComObject<DisplayManager>(DisplayRuntime{*data_, SystemClock()}))
+{
+    LoadConfigurationFile(configuration, *drivers_, *data_, *displays_);
+}
+
+// The displays render with the data manager: their threads end before it goes.
+Manager::~Manager() { displays_->StopAll(); }
+
+HRESULT Manager::QueryInterface(REFIID riid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IManager)
+        return E_NOINTERFACE;
+    *object = static_cast<IManager*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG Manager::AddRef() { return static_cast<ULONG>(lifetime_.Lock()); }
+
+ULONG Manager::Release() { return static_cast<ULONG>(lifetime_.Unlock()); }
+
+HRESULT Manager::GetDriverManager(IDriverManager** drivers) { return ComPtr<IDriverManager>(drivers_.get()).CopyTo(drivers); }
+
+HRESULT Manager::GetDataManager(IDataManager** data) { return ComPtr<IDataManager>(data_.get()).CopyTo(data); }
+
+HRESULT Manager::GetDisplayManager(IDisplayManager** displays)
+{
+    return ComPtr<IDisplayManager>(displays_.get()).CopyTo(displays);
+}
+
+HRESULT Manager::LoadConfiguration(BSTR path, VARIANT_BOOL* completed)
+{
+    const bool ran = LoadConfigurationFile(Utf16ToUtf8(BstrView(path)), *drivers_, *data_, *displays_);
+    if (completed)
+        *completed = ran ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT Manager::Shutdown()
+{
+    lifetime_.QuitAfter(kShutdownDelayMs);
+    return S_OK;
+}
+
+} // namespace pixtera

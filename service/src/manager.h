@@ -1,0 +1,51 @@
+#pragma once
+// The service's root object: one per process, reached by every client. Its references are the
+// module's lock count, so a local server ends when the last client lets go.
+
+#include "data_manager.h"
+#include "display_manager.h"
+#include "driver_manager.h"
+#include "server_lifetime.h"
+
+#include <pixtera/service_interfaces.h>
+
+#include <filesystem>
+
+namespace pixtera {
+
+class Manager final : public DispatchNotImplemented<IManager> {
+public:
+    // Creates the three managers and loads the configuration file.
+    Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration);
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+    ~Manager();
+
+    // IUnknown: the object lives as long as its class factory; references count in the module.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IManager
+    HRESULT STDMETHODCALLTYPE GetDriverManager(IDriverManager** drivers) override;
+    HRESULT STDMETHODCALLTYPE GetDataManager(IDataManager** data) override;
+    HRESULT STDMETHODCALLTYPE LoadConfiguration(BSTR path, VARIANT_BOOL* completed) override;
+    HRESULT STDMETHODCALLTYPE Reserved(LONG, LONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Shutdown() override;
+    HRESULT STDMETHODCALLTYPE GetDisplayManager(IDisplayManager** displays) override;
+
+    DriverManager& drivers() { return *drivers_; }
+    DataManager& data() { return *data_; }
+    DisplayManager& displays() { return *displays_; }
+
+private:
+    ServerLifetime& lifetime_;
+    ComPtr<DriverManager> drivers_;
+    ComPtr<DataManager> data_;
+    ComPtr<DisplayManager> displays_;
+};
+
+// The delay between Shutdown and the end of the main loop.
+inline constexpr DWORD kShutdownDelayMs = 2000;
+
+} // namespace pixtera

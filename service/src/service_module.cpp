@@ -1,0 +1,275 @@
+#include "service_module.h"
+
+#include "command_line.h"
+#include "manager.h"
+#include "service_registration.h"
+#include "singleton_factory.h"
+#include "systemd_unit.h"
+
+#include <pixtera/configuration_file.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/platform/message_box.h>
+#include <pixtera/platform/module.h>
+#include <pixtera/platform/named_mutex.h>
+#include <pixtera/platform/registry.h>
+#include <pixtera/platform/thread.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace pixtera {
+namespace {
+
+constexpr DWORD kControlStop = 1;
+constexpr DWORD kControlShutdown = 5;
+constexpr std::size_t kLogEventLength = 256;
+
+const char* kVersionText = "pixtera2 " PIXTERA_VERSION "\n";
+const char* kHelpText =
+    "usage: pixtera2               run the service (as a local server, or under systemd)\n"
+    "       pixtera2 -RegServer    register as a local server\n"
+    "       pixtera2 -Service      register as a systemd user service\n"
+    "       pixtera2 -UnregServer  remove every registration\n"
+    "Switches may start with '-' or '/', in any letter case, and must end the command line.\n";
+
+std::string HresultText(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+} // namespace
+
+ServiceModule::ServiceModule() : program_(ExecutablePath()) {}
+
+int ServiceModule::Main(int argc, const char* const* argv)
+{
+    MainLoop::BlockStopSignals();
+    HRESULT result = S_OK;
+    switch (ScanCommandLine(JoinCommandLine(argc, argv))) {
+    case ServiceSwitch::UnregServer:
+        result = UnregisterServer();
+        break;
+    case ServiceSwitch::RegServer:
+        result = RegisterServer(false);
+        break;
+    case ServiceSwitch::Service:
+        result = RegisterServer(true);
+        break;
+    case ServiceSwitch::None:
+        if (argc == 2 && std::string_view(argv[1]) == "--help") {
+            std::cout << kHelpText;
+            return 0;
+        }
+        if (argc == 2 && std::string_view(argv[1]) == "--version") {
+            std::cout << kVersionText;
+            return 0;
+        }
+        if (argc > 1)
+            std::cerr << "pixtera2: ignoring the arguments; see pixtera2 --help\n";
+        return StartServer();
+    }
+    if (FAILED(result)) {
+        std::cerr << "pixtera2: registration failed: " << HresultText(result) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int ServiceModule::StartServer()
+{
+    NamedMutex instance("PixteraService");
+    if (instance.alreadyExists())
+        return 0; // another instance runs
+    if (instance.status() == NamedMutex::Status::Failed) {
+        std::cerr << "pixtera2: cannot take the single-instance lock: " << instance.error() << "\n";
+        return 1;
+    }
+    RegKey appIds;
+    if (LSTATUS status = appIds.Open(HKEY_CLASSES_ROOT, "AppID"); status != ERROR_SUCCESS)
+        return status;
+    RegKey appId;
+    if (LSTATUS status = appId.Open(appIds.get(), AppIdKey().substr(6)); status != ERROR_SUCCESS)
+        return status;
+    serviceMode_ = appId.QueryString("LocalService").has_value();
+    Start();
+    return static_cast<int>(exitCode_);
+}
+
+void ServiceModule::Start()
+{
+    // Only systemd can run the service; started by hand or by a client, it is a local server.
+    if (serviceMode_ && StartedByServiceManager()) {
+        ServiceMain();
+        return;
+    }
+    serviceMode_ = false;
+    Run();
+}
+
+void ServiceModule::ServiceMain()
+{
+    SetLogSink(LogSink::Syslog);
+    state_ = ServiceState::StartPending;
+    SetStatus(ServiceState::StartPending);
+    exitCode_ = 0;
+    Run();
+    SetStatus(ServiceState::Stopped);
+    LogEvent("Service stopped");
+}
+
+void ServiceModule::Run()
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    DWORD cookie = 0;
+    {
+        const auto configuration = ConfigFilePath(program_.parent_path());
+        auto factory = MakeComObject<SingletonFactory<Manager>>(
+            [&] { return std::make_unique<Manager>(*this, configuration); });
+        CoRegisterClassObject(CLSID_Manager, factory->AsUnknown(), CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+                              REGCLS_MULTIPLEUSE, &cookie);
+    }
+    LogEvent("Service started");
+    if (serviceMode_)
+        SetStatus(ServiceState::Running);
+    loop_.Run([this](int signal) { OnStopSignal(signal); });
+    CoRevokeClassObject(cookie); // destroys the Manager
+    CoUninitialize();
+}
+
+void ServiceModule::OnStopSignal(int)
+{
+    if (serviceMode_)
+        ServiceHandler(kControlStop);
+    else
+        loop_.PostQuit();
+}
+
+void ServiceModule::ServiceHandler(DWORD control)
+{
+    switch (control) {
+    case kControlStop:
+        SetStatus(ServiceState::StopPending);
+        loop_.PostQuit();
+        break;
+    case 2: // pause
+    case 3: // continue
+    case 4: // interrogate
+    case kControlShutdown:
+        break;
+    default:
+        LogEvent("Bad service request");
+        break;
+    }
+}
+
+void ServiceModule::SetStatus(ServiceState state)
+{
+    state_ = state;
+    ReportServiceState(state);
+}
+
+void ServiceModule::LogEvent(std::string_view message) const
+{
+    LogInformation(message.substr(0, kLogEventLength));
+}
+
+LONG ServiceModule::Lock() { return ++lockCount_; }
+
+LONG ServiceModule::Unlock()
+{
+    const LONG left = --lockCount_;
+    if (left == 0 && !serviceMode_)
+        loop_.PostQuit();
+    return left;
+}
+
+void ServiceModule::QuitAfter(DWORD milliseconds)
+{
+    Thread(kSmallThreadStack, [this, milliseconds] {
+        Sleep(milliseconds);
+        loop_.PostQuit();
+    }).detach();
+}
+
+void ServiceModule::ShowError(const char* text) const { MessageBoxA(nullptr, text, kServiceName, MB_OK | MB_ICONERROR); }
+
+bool ServiceModule::IsServiceInstalled() const { return SystemdUserUnit(program_).IsInstalled(); }
+
+bool ServiceModule::InstallService()
+{
+    if (IsServiceInstalled())
+        return true;
+    switch (SystemdUserUnit(program_).Install()) {
+    case SystemdUserUnit::Outcome::Done:
+        return true;
+    case SystemdUserUnit::Outcome::NoUnitDirectory:
+        ShowError("Couldn't open service manager");
+        return false;
+    case SystemdUserUnit::Outcome::CannotWrite:
+        ShowError("Couldn't create service");
+        return false;
+    }
+    return false;
+}
+
+bool ServiceModule::UninstallService()
+{
+    if (!IsServiceInstalled())
+        return true;
+    if (SystemdUserUnit(program_).Uninstall() != SystemdUserUnit::Outcome::Done) {
+        ShowError("Service could not be deleted");
+        return false;
+    }
+    return true;
+}
+
+HRESULT ServiceModule::RegisterServer(bool service)
+{
+    if (HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED); FAILED(hr))
+        return hr;
+    UninstallService();
+    const auto substitutions = ServiceSubstitutions(program_);
+    if (HRESULT hr = RegisterScript(AppIdScript(), substitutions); FAILED(hr))
+        return hr;
+    RegKey appId;
+    if (LSTATUS status = appId.Open(HKEY_CLASSES_ROOT, AppIdKey(), KEY_ALL_ACCESS); status != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(status);
+    appId.DeleteValue("LocalService");
+    appId.DeleteValue("ServiceParameters");
+    bool installed = true;
+    if (service) {
+        appId.SetString("LocalService", kServiceName);
+        appId.SetString("ServiceParameters", "-Service");
+        installed = InstallService();
+        if (!installed) {
+            // Registered as a local server after all: no value may claim a service that is not there.
+            appId.DeleteValue("LocalService");
+            appId.DeleteValue("ServiceParameters");
+        }
+    }
+    HRESULT hr = RegisterScript(ManagerClassScript(), substitutions);
+    if (SUCCEEDED(hr) && !DBusActivationFile::Write(program_, service && installed)) {
+        std::cerr << "pixtera2: cannot write " << DBusActivationFile::Path().string() << "\n";
+        hr = HRESULT_FROM_WIN32(ERROR_CANTWRITE);
+    }
+    CoUninitialize();
+    if (SUCCEEDED(hr) && !installed)
+        return HRESULT_FROM_WIN32(ERROR_CANTWRITE);
+    return hr;
+}
+
+HRESULT ServiceModule::UnregisterServer()
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const auto substitutions = ServiceSubstitutions(program_);
+    UnregisterScript(AppIdScript(), substitutions);
+    UninstallService();
+    UnregisterScript(ManagerClassScript(), substitutions);
+    DBusActivationFile::Remove();
+    CoUninitialize();
+    return S_OK;
+}
+
+} // namespace pixtera
