@@ -6,6 +6,8 @@
 #include "singleton_factory.h"
 #include "systemd_unit.h"
 
+#include <pixtera/sdk/guids.h>
+
 #include <pixtera/configuration_file.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/message_box.h>
@@ -31,6 +33,15 @@ const char* kHelpText =
     "       pixtera2 -Service      register as a systemd user service\n"
     "       pixtera2 -UnregServer  remove every registration\n"
     "Switches may start with '-' or '/', in any letter case, and must end the command line.\n";
+
+// An unregistered program ends silently with the registry's code (2, file not found); any
+// other registry failure is explained, and exit codes only hold 8 bits.
+int RegistryFailureExitCode(LSTATUS status)
+{
+    if (status != ERROR_FILE_NOT_FOUND)
+        std::cerr << "pixtera2: cannot read the registry " << RegistryPath().string() << " (error " << status << ")\n";
+    return status > 0 && status < 256 ? status : 1;
+}
 
 std::string HresultText(HRESULT hr)
 {
@@ -87,11 +98,12 @@ int ServiceModule::StartServer()
         return 1;
     }
     RegKey appIds;
-    if (LSTATUS status = appIds.Open(HKEY_CLASSES_ROOT, "AppID"); status != ERROR_SUCCESS)
-        return status;
     RegKey appId;
-    if (LSTATUS status = appId.Open(appIds.get(), AppIdKey().substr(6)); status != ERROR_SUCCESS)
-        return status;
+    LSTATUS status = appIds.Open(HKEY_CLASSES_ROOT, "AppID");
+    if (status == ERROR_SUCCESS)
+        status = appId.Open(appIds.get(), FormatGuid(APPID_Pixtera2));
+    if (status != ERROR_SUCCESS)
+        return RegistryFailureExitCode(status);
     serviceMode_ = appId.QueryString("LocalService").has_value();
     Start();
     return static_cast<int>(exitCode_);

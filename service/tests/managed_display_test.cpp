@@ -1,0 +1,363 @@
+#include "service_fixture.h"
+
+#include "managed_display.h"
+
+#include <pixtera/design_file.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <chrono>
+#include <functional>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::test;
+
+// Polls until the condition holds (or five seconds passed); for effects of other threads.
+bool Eventually(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 5000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+}
+
+std::string StaticDesign(const std::string& text, const std::string& background = "",
+                         const std::string& updateFrequency = "")
+{
+    return "<Design" + (updateFrequency.empty() ? "" : " UpdateFreq=\"" + updateFrequency + "\"") +
+           "><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" Height=\"1\"/>"
+           "<Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\"" + text + "\"/></DisplayItem>"
+           "</DisplayItems><Background FileName=\"" + background + "\"/></Design>";
+}
+
+class ManagedDisplayTest : public ServiceFixture {
+protected:
+    ComPtr<IUnknown> CreateDriver(const std::string& configuration)
+    {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(kRecordingDisplayProgId, &clsid), S_OK);
+        ComPtr<IPluginInfo> info;
+        EXPECT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+        info->Configure(BString(std::string_view(configuration)).get());
+        ComPtr<IUnknown> created = info.As<IUnknown>();
+        RecordedCalls(created.get());
+        return created;
+    }
+
+    std::string DesignFile(const std::string& name, const std::string& xml)
+    {
+        const auto path = TestDirectory() / name;
+        std::ofstream(path) << xml;
+        return path.string();
+    }
+
+    // A display of the recording driver whose queue lives in a configuration with one driver.
+    ComPtr<PixteraManagedDisplay> MakeDisplay(const std::string& configuration = "columns=20;rows=4")
+    {
+        const auto path = WriteConfiguration(Driver("PixteraTest.RecordingDisplay", configuration, kDisplay));
+        driver = CreateDriver(configuration);
+        auto display = displayManager->AddDisplay(driver.get(), {path, 0, "PixteraTest.RecordingDisplay"});
+        RecordedCalls(driver.get());
+        return display;
+    }
+
+    void Add(PixteraManagedDisplay& display, const std::string& file, LONG seconds)
+    {
+        ASSERT_EQ(display.AddQueueItem(BString(std::string_view(file)).get(), seconds), S_OK);
+    }
+
+    // The driver calls so far that satisfy the filter.
+    std::vector<std::string> Calls(const std::string& prefix = "")
+    {
+        auto calls = RecordedCalls(driver.get());
+        history.insert(history.end(), calls.begin(), calls.end());
+        std::vector<std::string> picked;
+        for (const auto& call : history)
+            if (call.rfind(prefix, 0) == 0)
+                picked.push_back(call);
+        return picked;
+    }
+
+    ComPtr<IUnknown> driver;
+    std::vector<std::string> history;
+};
+
+struct GreetingCase {
+    std::string configuration;
+    std::string frame;
+};
+
+TEST_F(ManagedDisplayTest, GreetingIsCentredFromTheColumnCount)
+{
+    const GreetingCase cases[] = {
+        {"columns=20;rows=4", "     Welcome  to          Pixtera       " + std::string(40, ' ')},
+        {"columns=16;rows=2", "   Welcome  to      Pixtera     "},
+        {"columns=40;rows=2", std::string(15, ' ') + "Welcome  to" + std::string(14, ' ') + std::string(16, ' ') +
+                                  "Pixtera" + std::string(17, ' ')},
+        {"columns=20;rows=1", "     Welcome  to    "},
+        {"columns=8;rows=2", "elcome  Pixtera "}, // narrower than the greeting: clipped at the left
+    };
+    for (const auto& c : cases) {
+        driver = CreateDriver(c.configuration);
+        displayManager->AddDisplay(driver.get(), {});
+        const auto calls = RecordedCalls(driver.get());
+        ASSERT_GE(calls.size(), 5u);
+        EXPECT_EQ(calls[4], "Write " + c.frame) << c.configuration;
+    }
+}
+
+TEST_F(ManagedDisplayTest, SetUpAsksTheGeometryThenWritesThenLoadsTheBarCharacters)
+{
+    driver = CreateDriver("columns=20;rows=4;cellwidth=5");
+    auto display = displayManager->AddDisplay(driver.get(), {});
+    const auto calls = RecordedCalls(driver.get());
+    ASSERT_EQ(calls.size(), 13u);
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4),
+              (std::vector<std::string>{"GetCharHeight", "GetCharWidth", "GetColumns", "GetRows"}));
+    EXPECT_EQ(calls[4].rfind("Write", 0), 0u);
+    EXPECT_EQ(calls[5], "SetCustomChar 0 31 0 0 0 0 0 0 0");
+    EXPECT_EQ(calls[8], "SetCustomChar 3 31 31 31 31 0 0 0 0");
+    EXPECT_EQ(calls[12], "SetCustomChar 7 31 31 31 31 31 31 31 31");
+    EXPECT_EQ(display->index(), 0);
+
+    driver = CreateDriver("columns=20;rows=4;cellwidth=8");
+    auto second = displayManager->AddDisplay(driver.get(), {});
+    EXPECT_EQ(RecordedCalls(driver.get())[6], "SetCustomChar 1 255 255 0 0 0 0 0 0");
+    EXPECT_EQ(second->index(), 1) << "displays are numbered in the order they were added";
+}
+
+TEST_F(ManagedDisplayTest, ADriverWithoutTheInterfaceLeavesTheDisplayWithoutOne)
+{
+    auto notADisplay = dataManager.As<IUnknown>();
+    auto display = displayManager->AddDisplay(notADisplay.get(), {});
+    ComPtr<IDisplayDriver> got;
+    EXPECT_EQ(display->GetDriver(got.Out()), E_NOINTERFACE);
+    EXPECT_EQ(display->StartOutput(), S_OK) << "it still runs, rendering for nobody";
+    EXPECT_EQ(display->StopOutput(), S_OK);
+}
+
+TEST_F(ManagedDisplayTest, QueueRotatesAndAHeldEntryStays)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("one.pxd", StaticDesign("first", "/bg/one.png")), 2);
+    Add(*display, DesignFile("two.pxd", StaticDesign("second", "/bg/two.png")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    EXPECT_EQ(Calls("SetBackground"), std::vector<std::string>{"SetBackground /bg/one.png"});
+    EXPECT_EQ(Calls("Write")[0], "Write first" + std::string(75, ' '));
+
+    clock.Advance(2000);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; }));
+    EXPECT_EQ(Calls("Write")[1], "Write second" + std::string(74, ' '));
+    clock.Advance(60000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Calls("SetBackground"), (std::vector<std::string>{"SetBackground /bg/one.png", "SetBackground /bg/two.png"}))
+        << "the held entry stays; the first never comes back";
+    EXPECT_EQ(display->StopOutput(), S_OK);
+}
+
+TEST_F(ManagedDisplayTest, OnlyChangedFramesAreWrittenButEveryEntrySetsItsBackground)
+{
+    auto display = MakeDisplay();
+    const auto same = DesignFile("same.pxd", StaticDesign("same", "/bg/a.png"));
+    Add(*display, same, 1);
+    Add(*display, DesignFile("same2.pxd", StaticDesign("same", "/bg/b.png")), 1);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == 1; }));
+    for (int i = 0; i < 3; ++i) {
+        clock.Advance(1000);
+        ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == static_cast<std::size_t>(i) + 2; }));
+    }
+    display->StopOutput();
+    EXPECT_EQ(Calls("Write").size(), 1u);
+    EXPECT_EQ(Calls("SetBackground"), (std::vector<std::string>{"SetBackground /bg/a.png", "SetBackground /bg/b.png",
+                                                                "SetBackground /bg/a.png", "SetBackground /bg/b.png"}));
+}
+
+TEST_F(ManagedDisplayTest, ANegativeDurationIsSkippedAfterItsBackground)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("skip.pxd", StaticDesign("never", "/bg/skip.png")), -5);
+    Add(*display, DesignFile("held.pxd", StaticDesign("shown", "/bg/held.png")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    display->StopOutput();
+    EXPECT_EQ(Calls("Write")[0].substr(0, 11), "Write shown");
+    EXPECT_EQ(Calls("SetBackground"), (std::vector<std::string>{"SetBackground /bg/skip.png", "SetBackground /bg/held.png"}));
+}
+
+TEST_F(ManagedDisplayTest, AQueueThatCanShowNothingDoesNotSpin)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("skip.pxd", StaticDesign("never")), -1);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    display->StopOutput();
+    EXPECT_LE(Calls("SetBackground").size(), 2u) << "a round without showing anything pauses";
+}
+
+TEST_F(ManagedDisplayTest, StopTakesEffectWithoutWaitingForTheUpdatePeriod)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("slow.pxd", StaticDesign("slow", "", "100000000")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    EXPECT_EQ(display->StopOutput(), S_OK); // would hang for the period if the wait ignored the stop
+    VARIANT_BOOL running = 1;
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(display->StopOutput(), S_OK) << "stopping a stopped display is harmless";
+}
+
+TEST_F(ManagedDisplayTest, UpdateFrequencyZeroRendersOncePerTick)
+{
+    auto display = MakeDisplay();
+    const std::string scroller = R"(<Design UpdateFreq="0"><DisplayItems><DisplayItem>)"
+                                 R"(<Position X="0" Y="0" Width="20" Height="1"/>)"
+                                 R"(<Appearance Mode="RightToLeft" ScrollDelay="1"/>)"
+                                 R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+    Add(*display, DesignFile("fast.pxd", scroller), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Calls("Write").size(), 1u) << "the tick count did not move: nothing new to render";
+    clock.Advance(1);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; }));
+    display->StopOutput();
+}
+
+TEST_F(ManagedDisplayTest, AnEmptyQueueKeepsTheGreeting)
+{
+    auto display = MakeDisplay();
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(display->StopOutput(), S_OK);
+    EXPECT_TRUE(Calls("Write").empty());
+}
+
+TEST_F(ManagedDisplayTest, ARunningDisplayRefusesStartAndEdits)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("one.pxd", StaticDesign("x")), 5);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    EXPECT_EQ(display->StartOutput(), E_FAIL);
+    EXPECT_EQ(display->AddQueueItem(BString(std::string_view("b.pxd")).get(), 1), E_FAIL);
+    EXPECT_EQ(display->DeleteQueueItem(0), E_FAIL);
+    LONG count = 0;
+    EXPECT_EQ(display->QueueCount(&count), S_OK) << "reading is fine";
+    EXPECT_EQ(count, 1);
+    display->StopOutput();
+    EXPECT_EQ(display->DeleteQueueItem(0), S_OK);
+}
+
+std::string FileContent(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+TEST_F(ManagedDisplayTest, QueueEditsRoundTripIntoTheRightDisplayElement)
+{
+    // The first display driver fails to load, so counting active displays would pick its
+    // element; the queue must go to the element of the driver that made the display.
+    const auto path = WriteConfiguration(Driver("Not.Registered", "", kDisplay) +
+                                         Driver("PixteraTest.RecordingDisplay", "columns=20;rows=4", kDisplay));
+    ASSERT_TRUE(LoadConfigurationFile(path, *driverManager, *dataManager, *displayManager));
+    auto display = displayManager->Displays().at(0);
+    display->StopOutput();
+    Add(*display, "a.pxd", 5);
+    Add(*display, "b.pxd", 7);
+    Add(*display, "c.pxd", 9);
+    ASSERT_EQ(display->MoveQueueItemUp(2), S_OK);    // a c b
+    ASSERT_EQ(display->MoveQueueItemDown(0), S_OK);  // c a b
+    ASSERT_EQ(display->SetQueueDuration(1, 1), S_OK); // a: 1
+    ASSERT_EQ(display->DeleteQueueItem(2), S_OK);    // c a
+    EXPECT_EQ(display->SetQueueDuration(5, 1), E_FAIL);
+    EXPECT_EQ(FileContent(path), "<PixteraConfiguration>\n"
+                                 "\t<drivers>\n"
+                                 "\t\t<driver clsid=\"Not.Registered\" configuration=\"\">\n"
+                                 "\t\t\t<display active=\"yes\"/>\n"
+                                 "\t\t</driver>\n"
+                                 "\t\t<driver clsid=\"PixteraTest.RecordingDisplay\" configuration=\"columns=20;rows=4\">\n"
+                                 "\t\t\t<display active=\"yes\">\n"
+                                 "\t\t\t\t<queue>\n"
+                                 "\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"9\"/>\n"
+                                 "\t\t\t\t\t<queueitem Filename=\"a.pxd\" Runtime=\"1\"/>\n"
+                                 "\t\t\t\t</queue>\n"
+                                 "\t\t\t</display>\n"
+                                 "\t\t</driver>\n"
+                                 "\t</drivers>\n"
+                                 "</PixteraConfiguration>\n");
+    BString file;
+    ASSERT_EQ(display->QueueFile(0, file.Out()), S_OK);
+    EXPECT_EQ(file.view(), u"c.pxd");
+    EXPECT_EQ(display->QueueFile(2, file.Out()), E_FAIL);
+    LONG seconds = 0;
+    EXPECT_EQ(display->QueueDuration(-1, &seconds), E_FAIL);
+}
+
+TEST_F(ManagedDisplayTest, OutOfRangeMovesChangeNothingButStillRewrite)
+{
+    auto display = MakeDisplay();
+    Add(*display, "a.pxd", 5);
+    Add(*display, "b.pxd", 6);
+    const auto path = TestDirectory() / "pixtera2.xml";
+    std::filesystem::remove(path);
+    std::ofstream(path) << "<PixteraConfiguration><drivers><driver clsid=\"x\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    EXPECT_EQ(display->MoveQueueItemUp(0), S_OK);
+    EXPECT_EQ(display->MoveQueueItemDown(1), S_OK);
+    EXPECT_NE(FileContent(path).find("<queueitem Filename=\"a.pxd\" Runtime=\"5\"/>\n\t\t\t\t\t<queueitem Filename=\"b.pxd\""),
+              std::string::npos)
+        << FileContent(path);
+}
+
+TEST_F(ManagedDisplayTest, AConfigurationThatBrokeOrVanishedIsLeftAlone)
+{
+    auto display = MakeDisplay();
+    const auto path = TestDirectory() / "pixtera2.xml";
+    std::ofstream(path, std::ios::trunc) << "<PixteraConfiguration><drivers>";
+    EXPECT_EQ(display->AddQueueItem(BString(std::string_view("a.pxd")).get(), 5), E_FAIL);
+    EXPECT_EQ(FileContent(path), "<PixteraConfiguration><drivers>");
+    LONG count = 0;
+    display->QueueCount(&count);
+    EXPECT_EQ(count, 1) << "the change stays in memory";
+    std::filesystem::remove(path);
+    EXPECT_EQ(display->DeleteQueueItem(0), E_FAIL);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(ManagedDisplayTest, AReadOnlyConfigurationDirectoryReportsTheFailureAndKeepsTheFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only directories";
+    auto display = MakeDisplay();
+    Add(*display, "a.pxd", 5);
+    const auto before = FileContent(TestDirectory() / "pixtera2.xml");
+    std::filesystem::permissions(TestDirectory(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    const HRESULT hr = display->AddQueueItem(BString(std::string_view("b.pxd")).get(), 6);
+    std::filesystem::permissions(TestDirectory(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(FileContent(TestDirectory() / "pixtera2.xml"), before);
+}
+
+TEST_F(ManagedDisplayTest, ADriverWhoseWriteThrowsIsReportedOnceAndDropped)
+{
+    MessageCapture messages;
+    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "throwon=Write@1", kDisplay)));
+    auto display = displayManager->Displays().at(0);
+    EXPECT_EQ(messages.messages().size(), 1u) << "the greeting's Write threw";
+    display->StopOutput();
+    Add(*display, DesignFile("one.pxd", StaticDesign("x")), 0);
+    display->StartOutput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    display->StopOutput();
+    EXPECT_EQ(CountOf(RecordedCalls(driverManager->At(0)->object.get()), "Write"), 1) << "only the one that threw";
+    EXPECT_EQ(messages.messages().size(), 1u);
+}
+
+} // namespace
