@@ -17,6 +17,11 @@ function(pixtera_add_plugin name)
   target_link_options(${name} PRIVATE -Wl,--no-undefined)
 endfunction()
 
+# A plug-in catalog file (.pxp), copied beside the modules for the designer.
+function(pixtera_add_catalog file)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/${file} ${PIXTERA_PLUGIN_DIR}/${file} COPYONLY)
+endfunction()
+
 # One test executable per unit; each test case runs in its own process (and so its own
 # temporary registry, runtime and XDG directories, see the testing support library).
 function(pixtera_add_test name)

@@ -65,6 +65,27 @@ std::string Substitute(std::string_view text, const Substitutions& substitutions
     return out;
 }
 
+RegistrationScript InprocClassScript(const InprocClass& c)
+{
+    const std::string clsid = FormatGuid(c.clsid);
+    const std::string versioned = c.progId + ".1";
+    const std::string key = "CLSID\\" + clsid;
+    return {
+        .entries = {{versioned, "", c.description},
+                    {versioned + "\\CLSID", "", clsid},
+                    {c.progId, "", c.description},
+                    {c.progId + "\\CLSID", "", clsid},
+                    {c.progId + "\\CurVer", "", versioned},
+                    {key, "", c.description},
+                    {key + "\\ProgID", "", versioned},
+                    {key + "\\VersionIndependentProgID", "", c.progId},
+                    {key + "\\InprocServer32", "", "%MODULE%"},
+                    {key + "\\InprocServer32", "ThreadingModel", c.threadingModel}},
+        .recreateKeys = {key},
+        .sharedParents = {"CLSID"},
+    };
+}
+
 HRESULT RegisterScript(const RegistrationScript& script, const Substitutions& substitutions)
 {
     for (const auto& key : script.recreateKeys)

@@ -87,9 +87,11 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool RegisterTestModule(const std::string& fileName)
+bool RegisterTestModule(const std::string& fileName) { return RegisterModule(TestModuleDirectory() / fileName); }
+
+bool RegisterModule(const std::filesystem::path& path)
 {
-    HMODULE module = LoadLibraryA((TestModuleDirectory() / fileName).c_str());
+    HMODULE module = LoadLibraryA(path.c_str());
     if (!module)
         return false;
     auto entry = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));

@@ -21,5 +21,7 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output = nullp
 // Loads a test module (by file name, from TestModuleDirectory) and calls its DllRegisterServer;
 // true on success.
 bool RegisterTestModule(const std::string& fileName);
+// The same for a module at a full path (a shipped plug-in, for instance).
+bool RegisterModule(const std::filesystem::path& module);
 
 } // namespace pixtera::test

@@ -8,6 +8,7 @@
 // "%MODULE%" in a value is replaced by the module's absolute path.
 
 #include <pixtera/platform/export.h>
+#include <pixtera/platform/guid.h>
 #include <pixtera/platform/hresult.h>
 #include <pixtera/platform/registry.h>
 
@@ -38,6 +39,16 @@ using Substitutions = std::map<std::string, std::string, std::less<>>;
 // Result: S_OK, or the registry failure as an HRESULT (SELFREG_E_CLASS when it has none).
 PX_API HRESULT RegisterScript(const RegistrationScript& script, const Substitutions& substitutions);
 PX_API HRESULT UnregisterScript(const RegistrationScript& script, const Substitutions& substitutions);
+
+// The usual entries of one in-process class: "<ProgId>.1" and "<ProgId>" (with CurVer) naming the
+// class, and CLSID\{clsid} with ProgID, VersionIndependentProgID and InprocServer32 = %MODULE%.
+struct InprocClass {
+    GUID clsid;
+    std::string progId;      // version-independent, e.g. "Pixtera.FileDisplay"
+    std::string description; // e.g. "File display"
+    std::string threadingModel = "Both";
+};
+PX_API RegistrationScript InprocClassScript(const InprocClass& inprocClass);
 
 // Replaces every "%NAME%" whose NAME is in the map.
 PX_API std::string Substitute(std::string_view text, const Substitutions& substitutions);

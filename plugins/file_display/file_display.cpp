@@ -1,0 +1,193 @@
+// Pixtera.FileDisplay: a display that lives in a file. Every call is appended to PATH as one
+// JSON object per line, and PATH.frame always holds the current frame as text, one row a line.
+// Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;path=/some/file (path required).
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+namespace {
+
+using namespace pixtera;
+
+// {7B5E3C2A-1D4F-4E8B-9C6A-3F2E1D0C9B81}
+constexpr CLSID CLSID_FileDisplay{0x7B5E3C2A, 0x1D4F, 0x4E8B, {0x9C, 0x6A, 0x3F, 0x2E, 0x1D, 0x0C, 0x9B, 0x81}};
+
+const InprocClass kClass{CLSID_FileDisplay, "Pixtera.FileDisplay", "File display"};
+
+long long MonotonicMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A JSON string of frame text: bytes above 127 as their Windows-1252 characters, controls escaped.
+std::string JsonString(std::u16string_view text)
+{
+    std::string out = "\"";
+    for (char16_t c : text) {
+        if (c == u'"' || c == u'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += Utf16ToUtf8(std::u16string_view(&c, 1));
+        }
+    }
+    return out + "\"";
+}
+
+class FileDisplay final : public ComObject<FileDisplay, IDisplayDriver, IPluginInfo> {
+public:
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer(columns_, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Answer(rows_ * cellHeight_, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Answer(columns_ * cellWidth_, v); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Answer(cellHeight_, v); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Answer(cellWidth_, v); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Answer(rows_, v); }
+
+    HRESULT STDMETHODCALLTYPE SetBackground(BSTR file) override
+    {
+        Append("\"op\":\"SetBackground\",\"file\":" + JsonString(BstrView(file)));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
+                                            BYTE r7) override
+    {
+        std::string rows;
+        for (BYTE row : {r0, r1, r2, r3, r4, r5, r6, r7})
+            rows += (rows.empty() ? "" : ",") + std::to_string(row);
+        Append("\"op\":\"SetCustomChar\",\"code\":" + std::to_string(code) + ",\"rows\":[" + rows + "]");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
+    {
+        const std::u16string_view text = BstrView(frame);
+        Append("\"op\":\"Write\",\"frame\":" + JsonString(text));
+        WriteFrameFile(text);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Answer(0, value); }
+
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
+    {
+        if (!accepted)
+            return E_POINTER;
+        *accepted = VARIANT_TRUE; // configured by its text; there is nothing to ask
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
+    {
+        if (!name)
+            return E_POINTER;
+        *name = SysAllocString(u"File display");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        if (!configuration)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *configuration = BString(configuration_).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    {
+        std::lock_guard lock(mutex_);
+        configuration_ = Utf16ToUtf8(BstrView(text));
+        const ConfigurationText fields(configuration_);
+        bool invalid = false;
+        columns_ = fields.Number("columns", 1, 1024, &invalid).value_or(20);
+        rows_ = fields.Number("rows", 1, 64, &invalid).value_or(4);
+        cellWidth_ = fields.Number("cellwidth", 1, 64, &invalid).value_or(5);
+        cellHeight_ = fields.Number("cellheight", 1, 64, &invalid).value_or(8);
+        if (invalid)
+            LogWarning("File display: unusable values in \"" + configuration_ + "\"; defaults are used for them");
+        log_.close();
+        path_ = fields.Text("path").value_or("");
+        if (path_.empty()) {
+            LogWarning("File display: no path in \"" + configuration_ + "\"; nothing is written");
+            return S_OK;
+        }
+        log_.open(path_, std::ios::app | std::ios::binary);
+        if (!log_)
+            LogWarning("File display: cannot open " + path_);
+        return S_OK;
+    }
+
+private:
+    static HRESULT Answer(LONG value, LONG* out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+
+    void Append(const std::string& fields)
+    {
+        std::lock_guard lock(mutex_);
+        if (!log_.is_open())
+            return;
+        log_ << "{\"t\":" << MonotonicMilliseconds() << "," << fields << "}\n";
+        log_.flush();
+    }
+
+    // PATH.frame, replaced whole so that readers never see half a frame.
+    void WriteFrameFile(std::u16string_view frame)
+    {
+        std::lock_guard lock(mutex_);
+        if (path_.empty())
+            return;
+        std::string text;
+        for (LONG row = 0; row < rows_; ++row) {
+            const auto begin = static_cast<std::size_t>(row * columns_);
+            if (begin < frame.size())
+                text += Utf16ToUtf8(frame.substr(begin, static_cast<std::size_t>(columns_)));
+            text += '\n';
+        }
+        const std::string target = path_ + ".frame";
+        const std::string temporary = target + ".tmp";
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            out << text;
+            if (!out.flush())
+                return;
+        }
+        std::rename(temporary.c_str(), target.c_str());
+    }
+
+    std::mutex mutex_; // guards everything below
+    std::string configuration_;
+    std::string path_;
+    std::ofstream log_;
+    LONG columns_ = 20;
+    LONG rows_ = 4;
+    LONG cellWidth_ = 5;
+    LONG cellHeight_ = 8;
+};
+
+Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }
+
+} // namespace
+
+PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
+{
+    return GetClassObjectOf<FileDisplay>(CLSID_FileDisplay, clsid, riid, object);
+}
+
+PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+
+PX_MODULE_EXPORT HRESULT DllRegisterServer() { return RegisterScript(InprocClassScript(kClass), Module()); }
+
+PX_MODULE_EXPORT HRESULT DllUnregisterServer() { return UnregisterScript(InprocClassScript(kClass), Module()); }

@@ -1,0 +1,105 @@
+#include "test_environment.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace pixtera;
+
+class FileDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "FileDisplay.so"));
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.FileDisplay", &clsid), S_OK);
+        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, display), S_OK);
+        info = display.As<IPluginInfo>();
+        SetLogCapture([this](std::string_view line) { log += std::string(line) + "\n"; });
+    }
+    void TearDown() override { SetLogCapture(nullptr); }
+
+    void Configure(const std::string& text) { info->Configure(BString(std::string_view(text)).get()); }
+
+    LONG Get(HRESULT (STDMETHODCALLTYPE IDisplayDriver::*getter)(LONG*))
+    {
+        LONG value = -1;
+        EXPECT_EQ(((*display).*getter)(&value), S_OK);
+        return value;
+    }
+
+    static std::string Read(const std::filesystem::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+    ComPtr<IDisplayDriver> display;
+    ComPtr<IPluginInfo> info;
+    std::string log;
+    std::filesystem::path path = test::TestDirectory() / "out.jsonl";
+};
+
+TEST_F(FileDisplayTest, ConfigurationSetsTheGeometry)
+{
+    Configure("columns=16; rows=2 ;cellwidth=6;cellheight=9;path=" + path.string());
+    EXPECT_EQ(Get(&IDisplayDriver::GetColumns), 16);
+    EXPECT_EQ(Get(&IDisplayDriver::GetRows), 2);
+    EXPECT_EQ(Get(&IDisplayDriver::GetCharWidth), 6);
+    EXPECT_EQ(Get(&IDisplayDriver::GetCharHeight), 9);
+    EXPECT_EQ(Get(&IDisplayDriver::GetPixelWidth), 96);
+    EXPECT_EQ(Get(&IDisplayDriver::GetPixelHeight), 18);
+    EXPECT_EQ(log, "");
+    BString text;
+    ASSERT_EQ(info->GetConfiguration(text.Out()), S_OK);
+    EXPECT_EQ(text.utf8(), "columns=16; rows=2 ;cellwidth=6;cellheight=9;path=" + path.string());
+}
+
+TEST_F(FileDisplayTest, BadValuesFallBackToDefaultsWithAMessage)
+{
+    Configure("columns=twenty;rows=-4;cellwidth=999999999999;garbage;path=" + path.string());
+    EXPECT_EQ(Get(&IDisplayDriver::GetColumns), 20);
+    EXPECT_EQ(Get(&IDisplayDriver::GetRows), 4);
+    EXPECT_EQ(Get(&IDisplayDriver::GetCharWidth), 5);
+    EXPECT_NE(log.find("defaults are used"), std::string::npos) << log;
+}
+
+TEST_F(FileDisplayTest, WithoutAPathNothingIsWrittenAndNothingBreaks)
+{
+    Configure("columns=20");
+    EXPECT_NE(log.find("no path"), std::string::npos);
+    EXPECT_EQ(display->Write(BString(std::u16string_view(u"x")).get()), S_OK);
+}
+
+TEST_F(FileDisplayTest, CallsBecomeJsonLinesAndTheFrameFileFollows)
+{
+    Configure("columns=4;rows=2;path=" + path.string());
+    const char16_t frame[] = {u'A', u'"', u'\\', 8, u'\u00E9', u'\u20AC', 0, u'z'};
+    BSTR text = SysAllocStringLen(frame, 8);
+    ASSERT_EQ(display->Write(text), S_OK);
+    SysFreeString(text);
+    display->SetBackground(BString(std::u16string_view(u"/a \"b\".png")).get());
+    display->SetCustomChar(2, 31, 31, 31, 0, 0, 0, 0, 0);
+
+    std::istringstream lines(Read(path));
+    std::vector<std::string> operations;
+    for (std::string line; std::getline(lines, line);) {
+        ASSERT_EQ(line.rfind("{\"t\":", 0), 0u) << line;
+        operations.push_back(line.substr(line.find("\"op\"")));
+    }
+    EXPECT_EQ(operations, (std::vector<std::string>{
+                              "\"op\":\"Write\",\"frame\":\"A\\\"\\\\\\u0008é€\\u0000z\"}",
+                              "\"op\":\"SetBackground\",\"file\":\"/a \\\"b\\\".png\"}",
+                              "\"op\":\"SetCustomChar\",\"code\":2,\"rows\":[31,31,31,0,0,0,0,0]}"}));
+    EXPECT_EQ(Read(path.string() + ".frame"), std::string("A\"\\\x08\né€") + '\0' + "z\n");
+}
+
+} // namespace
