@@ -8,6 +8,7 @@
 #include "display_manager.h"
 
 #include <pixtera/design_file.h>
+#include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/display_driver.h>
 
 #include <sys/resource.h>
@@ -133,6 +134,7 @@ double Run(bool changing, int seconds)
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+    SetLogCapture([](std::string_view) {}); // the displays have no configuration to save queues to
     Run(true, seconds);
     Run(false, seconds);
     return 0;

@@ -18,15 +18,16 @@ DWORD SystemTickClock::Now() const
     return static_cast<DWORD>(ms);
 }
 
-bool SystemTickClock::WaitFor(Event& event, DWORD milliseconds) const
+bool SystemTickClock::WaitUntil(Event& event, DWORD deadline) const
 {
-    return event.Wait(milliseconds) == WAIT_OBJECT_0;
+    const DWORD now = Now();
+    const DWORD remaining = TickIsBefore(now, deadline) ? TicksBetween(now, deadline) : 0;
+    return event.Wait(remaining) == WAIT_OBJECT_0;
 }
 
-bool ManualTickClock::WaitFor(Event& event, DWORD milliseconds) const
+bool ManualTickClock::WaitUntil(Event& event, DWORD deadline) const
 {
-    const DWORD start = Now();
-    while (TicksBetween(start, Now()) < milliseconds || milliseconds == INFINITE) {
+    while (TickIsBefore(Now(), deadline)) {
         if (event.Wait(1) == WAIT_OBJECT_0)
             return true;
     }

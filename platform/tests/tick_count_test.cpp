@@ -1,4 +1,7 @@
+#include <pixtera/platform/event.h>
 #include <pixtera/platform/tick_count.h>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +48,36 @@ TEST(TickCount, SystemClockMovesForward)
     const DWORD before = GetTickCount();
     Sleep(20);
     EXPECT_GE(TicksBetween(before, GetTickCount()), 19u);
+}
+
+} // namespace
+
+namespace {
+
+using namespace pixtera;
+
+TEST(TickCount, ManualWaitsEndAtTheDeadlineOrTheEvent)
+{
+    ManualTickClock clock(100);
+    Event event;
+    EXPECT_FALSE(clock.WaitUntil(event, 100)) << "a deadline that has come returns at once";
+    EXPECT_FALSE(clock.WaitUntil(event, 50));
+    std::thread mover([&] {
+        Sleep(5);
+        clock.Advance(30);
+    });
+    EXPECT_FALSE(clock.WaitUntil(event, 130));
+    mover.join();
+    event.Set();
+    EXPECT_TRUE(clock.WaitUntil(event, 1000000));
+}
+
+TEST(TickCount, SystemWaitsEndAtTheEvent)
+{
+    Event event;
+    event.Set();
+    EXPECT_TRUE(SystemClock().WaitUntil(event, GetTickCount() + 60000));
+    EXPECT_FALSE(SystemClock().WaitUntil(event, GetTickCount() - 5)) << "past deadlines do not wait";
 }
 
 } // namespace

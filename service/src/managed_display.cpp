@@ -154,7 +154,7 @@ void PixteraManagedDisplay::RefreshThread()
             // A queue whose entries all end before they start (negative durations) would
             // otherwise go round without ever pausing.
             skippedInARow = showing == Showing::Skipped ? skippedInARow + 1 : 0;
-            if (skippedInARow >= queue_.size() && runtime_.clock.WaitFor(stop_, kIdleCycleMs))
+            if (skippedInARow >= queue_.size() && runtime_.clock.WaitUntil(stop_, runtime_.clock.Now() + kIdleCycleMs))
                 break;
             if (item.duration() != 0)
                 current = (current + 1) % queue_.size();
@@ -191,7 +191,7 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
             rendered = true;
             item.nextRefresh = now + item.updateFrequency();
         }
-        stopSeen = clock.WaitFor(stop_, period);
+        stopSeen = clock.WaitUntil(stop_, now + period);
     }
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;

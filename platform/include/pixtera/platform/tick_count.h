@@ -14,8 +14,9 @@ class Event;
 class TickClock {
 public:
     virtual DWORD Now() const = 0;
-    // Waits until the event is set (true) or `milliseconds` of this clock have passed (false).
-    virtual bool WaitFor(Event& event, DWORD milliseconds) const = 0;
+    // Waits until the event is set (true) or this clock reaches `deadline` (false); returns at
+    // once when the deadline has passed already.
+    virtual bool WaitUntil(Event& event, DWORD deadline) const = 0;
 
 protected:
     ~TickClock() = default;
@@ -25,16 +26,16 @@ protected:
 class PX_API SystemTickClock final : public TickClock {
 public:
     DWORD Now() const override;
-    bool WaitFor(Event& event, DWORD milliseconds) const override;
+    bool WaitUntil(Event& event, DWORD deadline) const override;
 };
 
 // A clock that moves only when told to; waits end when the event is set or the clock was
-// moved far enough (checked every real millisecond).
+// moved to the deadline (checked every real millisecond).
 class PX_API ManualTickClock final : public TickClock {
 public:
     explicit ManualTickClock(DWORD start = 0) : now_(start) {}
     DWORD Now() const override { return now_.load(std::memory_order_acquire); }
-    bool WaitFor(Event& event, DWORD milliseconds) const override;
+    bool WaitUntil(Event& event, DWORD deadline) const override;
     void Set(DWORD now) { now_.store(now, std::memory_order_release); }
     void Advance(DWORD milliseconds) { now_.fetch_add(milliseconds, std::memory_order_acq_rel); }
 
