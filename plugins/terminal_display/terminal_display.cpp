@@ -1,0 +1,209 @@
+// Pixtera.TerminalDisplay: shows a display in a terminal, as the character module would look.
+// Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue
+// (colour: blue, green or none). Without a terminal the frames are printed as plain text.
+
+#include "terminal_screen.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using namespace pixtera;
+
+// {2C8D7A51-5E3B-4F1C-8A9D-6B0E4C2F7A13}
+constexpr CLSID CLSID_TerminalDisplay{0x2C8D7A51, 0x5E3B, 0x4F1C, {0x8A, 0x9D, 0x6B, 0x0E, 0x4C, 0x2F, 0x7A, 0x13}};
+const InprocClass kClass{CLSID_TerminalDisplay, "Pixtera.TerminalDisplay", "Terminal display"};
+
+void WriteAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Leaves every terminal as it was found when the program ends (scroll region, cursor, colour).
+class TerminalRestorer {
+public:
+    static TerminalRestorer& Instance()
+    {
+        static TerminalRestorer restorer;
+        return restorer;
+    }
+    void Remember(int fd, std::function<std::string()> restore)
+    {
+        std::lock_guard lock(mutex_);
+        entries_.push_back({fd, std::move(restore)});
+    }
+    ~TerminalRestorer()
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& entry : entries_)
+            WriteAll(entry.fd, entry.restore());
+    }
+
+private:
+    struct Entry {
+        int fd;
+        std::function<std::string()> restore;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, IPluginInfo> {
+public:
+    ~TerminalDisplay()
+    {
+        if (fd_ > STDERR_FILENO)
+            close(fd_);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer(columns_, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Answer(rows_ * cellHeight_, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Answer(columns_ * cellWidth_, v); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Answer(cellHeight_, v); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Answer(cellWidth_, v); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Answer(rows_, v); }
+    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; } // a terminal has no backdrop
+    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
+                                            BYTE r7) override
+    {
+        std::lock_guard lock(mutex_);
+        Screen().DefineCharacter(static_cast<int>(code), {r0, r1, r2, r3, r4, r5, r6, r7});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
+    {
+        std::lock_guard lock(mutex_);
+        WriteAll(Output(), Screen().Draw(BstrView(frame)));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Answer(0, value); }
+
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
+    {
+        if (!accepted)
+            return E_POINTER;
+        *accepted = VARIANT_TRUE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
+    {
+        if (!name)
+            return E_POINTER;
+        *name = SysAllocString(u"Terminal display");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        if (!configuration)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *configuration = BString(configuration_).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    {
+        std::lock_guard lock(mutex_);
+        configuration_ = Utf16ToUtf8(BstrView(text));
+        const ConfigurationText fields(configuration_);
+        bool invalid = false;
+        columns_ = fields.Number("columns", 1, 256, &invalid).value_or(20);
+        rows_ = fields.Number("rows", 1, 64, &invalid).value_or(4);
+        cellWidth_ = fields.Number("cellwidth", 1, 64, &invalid).value_or(5);
+        cellHeight_ = fields.Number("cellheight", 1, 64, &invalid).value_or(8);
+        const std::string colour = fields.Text("colour").value_or("blue");
+        colour_ = colour == "green" ? ModuleColour::Green : colour == "none" ? ModuleColour::None : ModuleColour::Blue;
+        if (colour != "blue" && colour != "green" && colour != "none")
+            invalid = true;
+        if (invalid)
+            LogWarning("Terminal display: unusable values in \"" + configuration_ + "\"; defaults are used for them");
+        tty_ = fields.Text("tty").value_or("/dev/tty");
+        screen_.reset();
+        return S_OK;
+    }
+
+private:
+    static HRESULT Answer(LONG value, LONG* out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+
+    int Output()
+    {
+        if (fd_ >= 0)
+            return fd_;
+        fd_ = open(tty_.c_str(), O_WRONLY | O_NOCTTY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd_ < 0) {
+            // No terminal to draw on (a service without one): print to standard output.
+            fd_ = STDOUT_FILENO;
+        }
+        return fd_;
+    }
+
+    TerminalScreen& Screen()
+    {
+        if (screen_)
+            return *screen_;
+        const int fd = Output();
+        const bool terminal = isatty(fd) == 1;
+        const char* term = std::getenv("TERM");
+        const bool colours = terminal && term && std::string_view(term) != "dumb";
+        winsize size{};
+        const int terminalRows = terminal && ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
+        screen_ = std::make_shared<TerminalScreen>(TerminalScreen::Geometry{columns_, rows_}, terminal,
+                                                   colours ? colour_ : ModuleColour::None, terminalRows);
+        std::weak_ptr<TerminalScreen> weak = screen_;
+        TerminalRestorer::Instance().Remember(fd, [weak] {
+            const auto screen = weak.lock();
+            return screen ? screen->Restore() : std::string();
+        });
+        return *screen_;
+    }
+
+    std::mutex mutex_; // guards everything below
+    std::string configuration_;
+    std::string tty_ = "/dev/tty";
+    int fd_ = -1;
+    LONG columns_ = 20;
+    LONG rows_ = 4;
+    LONG cellWidth_ = 5;
+    LONG cellHeight_ = 8;
+    ModuleColour colour_ = ModuleColour::Blue;
+    std::shared_ptr<TerminalScreen> screen_;
+};
+
+Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }
+
+} // namespace
+
+PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
+{
+    return GetClassObjectOf<TerminalDisplay>(CLSID_TerminalDisplay, clsid, riid, object);
+}
+
+PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+
+PX_MODULE_EXPORT HRESULT DllRegisterServer() { return RegisterScript(InprocClassScript(kClass), Module()); }
+
+PX_MODULE_EXPORT HRESULT DllUnregisterServer() { return UnregisterScript(InprocClassScript(kClass), Module()); }
