@@ -1,0 +1,153 @@
+// Pixtera.SystemData: CPU, load, memory, swap, network, disks, uptime, date and time, host name
+// and temperatures, polled periodically. Configuration (all optional):
+// interval=1000;timeformat=%Y-%m-%d %H:%M;proc=/proc;sys=/sys (proc and sys for copies of them).
+
+#include "system_sampler.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <mutex>
+
+namespace {
+
+using namespace pixtera;
+
+// {9D3A6E12-7C4B-4A8F-B2D1-5E6F7A8B9C02}
+constexpr CLSID CLSID_SystemData{0x9D3A6E12, 0x7C4B, 0x4A8F, {0xB2, 0xD1, 0x5E, 0x6F, 0x7A, 0x8B, 0x9C, 0x02}};
+const InprocClass kClass{CLSID_SystemData, "Pixtera.SystemData", "System data"};
+
+constexpr LONG kDefaultInterval = 1000;
+
+class SystemData final : public ComObject<SystemData, IDataProvider, IPluginInfo> {
+public:
+    HRESULT STDMETHODCALLTYPE Refresh() override
+    {
+        std::lock_guard lock(mutex_);
+        items_ = sampler_.Sample(std::chrono::steady_clock::now(), std::time(nullptr));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
+    {
+        if (!mode)
+            return E_POINTER;
+        *mode = kUpdatePeriodic;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override
+    {
+        if (!interval)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *interval = interval_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *count = static_cast<LONG>(items_.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
+    {
+        return Text(index, name, [](const SampledItem& item) { return item.name; });
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return Text(index, description, [](const SampledItem& item) { return item.description; });
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        VariantInit(value);
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+            return E_INVALIDARG;
+        const auto& item = items_[static_cast<std::size_t>(index)];
+        if (const double* number = std::get_if<double>(&item.value)) {
+            value->vt = VT_R8;
+            value->dblVal = *number;
+        } else {
+            value->bstrVal = BString(std::string_view(std::get<std::string>(item.value))).Detach();
+            value->vt = VT_BSTR;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
+    {
+        if (!accepted)
+            return E_POINTER;
+        *accepted = VARIANT_TRUE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
+    {
+        if (!name)
+            return E_POINTER;
+        *name = SysAllocString(u"System data");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        if (!configuration)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *configuration = BString(configuration_).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    {
+        std::lock_guard lock(mutex_);
+        configuration_ = Utf16ToUtf8(BstrView(text));
+        const ConfigurationText fields(configuration_);
+        bool invalid = false;
+        interval_ = fields.Number("interval", 10, 3600000, &invalid).value_or(kDefaultInterval);
+        if (invalid)
+            LogWarning("System data: unusable interval in \"" + configuration_ + "\"; 1000 ms is used");
+        SystemSampler::Roots roots;
+        roots.proc = fields.Text("proc").value_or("/proc");
+        roots.sys = fields.Text("sys").value_or("/sys");
+        sampler_ = SystemSampler(roots, fields.Text("timeformat").value_or("%Y-%m-%d %H:%M"));
+        return S_OK;
+    }
+
+private:
+    template <class Field>
+    HRESULT Text(LONG index, BSTR* out, Field field)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+            return E_INVALIDARG;
+        *out = BString(std::string_view(field(items_[static_cast<std::size_t>(index)]))).Detach();
+        return S_OK;
+    }
+
+    std::mutex mutex_; // guards everything below
+    std::string configuration_;
+    LONG interval_ = kDefaultInterval;
+    SystemSampler sampler_{{}, "%Y-%m-%d %H:%M"};
+    std::vector<SampledItem> items_; // the last sample: what GetCount, GetName and GetValue answer
+};
+
+Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }
+
+} // namespace
+
+PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
+{
+    return GetClassObjectOf<SystemData>(CLSID_SystemData, clsid, riid, object);
+}
+
+PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+
+PX_MODULE_EXPORT HRESULT DllRegisterServer() { return RegisterScript(InprocClassScript(kClass), Module()); }
+
+PX_MODULE_EXPORT HRESULT DllUnregisterServer() { return UnregisterScript(InprocClassScript(kClass), Module()); }
