@@ -1,0 +1,183 @@
+// Pixtera.FileData: the name=value lines of a file as data items, so that any script can feed a
+// display. Configuration: path=/some/file;interval=1000 (path required).
+
+#include "file_values.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using namespace pixtera;
+
+// {5A1F0B3C-2D4E-4F60-8172-93A4B5C6D7E8}
+constexpr CLSID CLSID_FileData{0x5A1F0B3C, 0x2D4E, 0x4F60, {0x81, 0x72, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8}};
+const InprocClass kClass{CLSID_FileData, "Pixtera.FileData", "File data"};
+
+constexpr LONG kDefaultInterval = 1000;
+
+class FileData final : public ComObject<FileData, IDataProvider, IPluginInfo> {
+public:
+    HRESULT STDMETHODCALLTYPE Refresh() override
+    {
+        std::lock_guard lock(mutex_);
+        if (!file_)
+            return S_FALSE;
+        switch (file_->Refresh()) {
+        case FileValues::Change::Vanished:
+            LogWarning("File data: " + path_ + " is gone; its items keep their last values");
+            break;
+        case FileValues::Change::Unreadable:
+            LogWarning("File data: " + path_ + " cannot be read");
+            break;
+        case FileValues::Change::Read:
+            if (file_->truncated() && !warnedTruncated_) {
+                LogWarning("File data: " + path_ + " is larger than 1 MiB or 1000 items; the rest is not read");
+                warnedTruncated_ = true;
+            }
+            break;
+        case FileValues::Change::None:
+            break;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
+    {
+        if (!mode)
+            return E_POINTER;
+        *mode = kUpdatePeriodic;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override
+    {
+        if (!interval)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *interval = interval_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *count = file_ ? static_cast<LONG>(file_->values().size()) : 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
+    {
+        if (!name)
+            return E_POINTER;
+        *name = nullptr;
+        std::lock_guard lock(mutex_);
+        const FileValue* value = At(index);
+        if (!value)
+            return E_INVALIDARG;
+        *name = BString(std::string_view(value->name)).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        if (!description)
+            return E_POINTER;
+        *description = nullptr;
+        std::lock_guard lock(mutex_);
+        const FileValue* value = At(index);
+        if (!value)
+            return E_INVALIDARG;
+        *description = BString("File\\" + value->name).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* out) override
+    {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        std::lock_guard lock(mutex_);
+        const FileValue* value = At(index);
+        if (!value)
+            return E_INVALIDARG;
+        if (const double* number = std::get_if<double>(&value->value)) {
+            out->vt = VT_R8;
+            out->dblVal = *number;
+        } else {
+            out->bstrVal = BString(std::string_view(std::get<std::string>(value->value))).Detach();
+            out->vt = VT_BSTR;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
+    {
+        if (!accepted)
+            return E_POINTER;
+        *accepted = VARIANT_TRUE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
+    {
+        if (!name)
+            return E_POINTER;
+        *name = SysAllocString(u"File data");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        if (!configuration)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        *configuration = BString(configuration_).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    {
+        std::lock_guard lock(mutex_);
+        configuration_ = Utf16ToUtf8(BstrView(text));
+        const ConfigurationText fields(configuration_);
+        bool invalid = false;
+        interval_ = fields.Number("interval", 10, 3600000, &invalid).value_or(kDefaultInterval);
+        if (invalid)
+            LogWarning("File data: unusable interval in \"" + configuration_ + "\"; 1000 ms is used");
+        path_ = fields.Text("path").value_or("");
+        file_.reset();
+        if (path_.empty())
+            LogWarning("File data: no path in \"" + configuration_ + "\"; there are no items");
+        else
+            file_ = std::make_unique<FileValues>(path_);
+        return S_OK;
+    }
+
+private:
+    const FileValue* At(LONG index) const
+    {
+        if (!file_ || index < 0 || static_cast<std::size_t>(index) >= file_->values().size())
+            return nullptr;
+        return &file_->values()[static_cast<std::size_t>(index)];
+    }
+
+    std::mutex mutex_; // guards everything below
+    std::string configuration_;
+    std::string path_;
+    LONG interval_ = kDefaultInterval;
+    std::unique_ptr<FileValues> file_;
+    bool warnedTruncated_ = false;
+};
+
+Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }
+
+} // namespace
+
+PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
+{
+    return GetClassObjectOf<FileData>(CLSID_FileData, clsid, riid, object);
+}
+
+PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+
+PX_MODULE_EXPORT HRESULT DllRegisterServer() { return RegisterScript(InprocClassScript(kClass), Module()); }
+
+PX_MODULE_EXPORT HRESULT DllUnregisterServer() { return UnregisterScript(InprocClassScript(kClass), Module()); }

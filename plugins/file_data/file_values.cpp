@@ -1,0 +1,95 @@
+#include "file_values.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+
+namespace pixtera {
+namespace {
+
+std::string_view Trim(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::variant<double, std::string> ValueOf(std::string_view text)
+{
+    double number = 0;
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
+        return number;
+    return std::string(text);
+}
+
+} // namespace
+
+std::vector<FileValue> ParseFileValues(std::string_view text)
+{
+    std::vector<FileValue> values;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        const std::string_view line = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const auto equals = line.find('=');
+        if (line.empty() || line.front() == '#' || equals == std::string_view::npos)
+            continue;
+        const std::string name(Trim(line.substr(0, equals)));
+        if (name.empty())
+            continue;
+        auto value = ValueOf(Trim(line.substr(equals + 1)));
+        const auto same = std::find_if(values.begin(), values.end(), [&](const FileValue& v) { return v.name == name; });
+        if (same != values.end())
+            same->value = std::move(value);
+        else
+            values.push_back({name, std::move(value)});
+    }
+    return values;
+}
+
+FileValues::Change FileValues::Refresh()
+{
+    struct stat info{};
+    if (stat(path_.c_str(), &info) != 0) {
+        const bool was = present_;
+        present_ = false;
+        values_.clear();
+        return was ? Change::Vanished : Change::None;
+    }
+    const Stamp stamp{static_cast<std::uintmax_t>(info.st_size),
+                      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                      static_cast<std::uintmax_t>(info.st_ino)};
+    if (present_ && stamp == stamp_)
+        return Change::None;
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        present_ = false;
+        values_.clear();
+        return Change::Unreadable;
+    }
+    std::string text(static_cast<std::size_t>(std::min<std::uintmax_t>(stamp.size, kMaxBytes)), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    truncated_ = stamp.size > kMaxBytes;
+    if (truncated_) // a cut line is no line
+        text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n'));
+    values_ = ParseFileValues(text);
+    if (values_.size() > kMaxItems) {
+        values_.resize(kMaxItems);
+        truncated_ = true;
+    }
+    stamp_ = stamp;
+    present_ = true;
+    return Change::Read;
+}
+
+} // namespace pixtera

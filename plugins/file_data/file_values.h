@@ -1,0 +1,52 @@
+#pragma once
+// The name=value lines of a file that scripts write for a display. Re-read only when the file
+// changed; numbers become numbers, the rest text.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace pixtera {
+
+struct FileValue {
+    std::string name;
+    std::variant<double, std::string> value;
+};
+
+// Blank lines, lines starting with '#' and lines without '=' are skipped; blanks around names
+// and values are dropped; a name given twice keeps its last value.
+std::vector<FileValue> ParseFileValues(std::string_view text);
+
+class FileValues {
+public:
+    static constexpr std::uintmax_t kMaxBytes = 1 << 20; // more is not read
+    static constexpr std::size_t kMaxItems = 1000;
+
+    explicit FileValues(std::filesystem::path path) : path_(std::move(path)) {}
+
+    // Reads the file again if it changed. Returns what happened, for the log.
+    enum class Change { None, Read, Vanished, Unreadable };
+    Change Refresh();
+
+    const std::vector<FileValue>& values() const { return values_; }
+    bool truncated() const { return truncated_; }
+
+private:
+    struct Stamp {
+        std::uintmax_t size = 0;
+        std::int64_t modified = 0;
+        std::uintmax_t inode = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    std::filesystem::path path_;
+    std::vector<FileValue> values_;
+    Stamp stamp_;
+    bool present_ = false;
+    bool truncated_ = false;
+};
+
+} // namespace pixtera
