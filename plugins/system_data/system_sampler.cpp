@@ -182,6 +182,9 @@ void SystemSampler::AddNetwork(std::vector<SampledItem>& items, double seconds)
         }
         current[name] = counters;
     }
+    Counters all;
+    double allIn = 0;
+    double allOut = 0;
     for (const auto& [name, counters] : current) {
         const auto previous = network_.find(name);
         const bool rated = previous != network_.end() && seconds > 0;
@@ -193,7 +196,18 @@ void SystemSampler::AddNetwork(std::vector<SampledItem>& items, double seconds)
         AddNumber(items, key + "Sent", path + "Sent", static_cast<double>(counters.sent));
         AddNumber(items, key + "ReceivedPerSecond", path + "Received per second", inRate);
         AddNumber(items, key + "SentPerSecond", path + "Sent per second", outRate);
+        if (name != "lo") {
+            all.received += counters.received;
+            all.sent += counters.sent;
+            allIn += inRate;
+            allOut += outRate;
+        }
     }
+    // All interfaces but the loopback together, for designs that should work on any machine.
+    AddNumber(items, "Network.All.Received", "System\\Network\\All\\Received", static_cast<double>(all.received));
+    AddNumber(items, "Network.All.Sent", "System\\Network\\All\\Sent", static_cast<double>(all.sent));
+    AddNumber(items, "Network.All.ReceivedPerSecond", "System\\Network\\All\\Received per second", allIn);
+    AddNumber(items, "Network.All.SentPerSecond", "System\\Network\\All\\Sent per second", allOut);
     network_ = std::move(current); // interfaces that vanished are forgotten
 }
 

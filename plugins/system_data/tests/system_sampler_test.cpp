@@ -123,6 +123,8 @@ TEST_F(SystemSamplerTest, NetworkRatesComeFromTwoSamplesAndSurviveACounterWrap)
     items = sampler.Sample(start + std::chrono::seconds(2), wall + 2);
     EXPECT_DOUBLE_EQ(Number(items, "Network.eth0.ReceivedPerSecond"), 2000);
     EXPECT_DOUBLE_EQ(Number(items, "Network.eth0.SentPerSecond"), 0);
+    EXPECT_DOUBLE_EQ(Number(items, "Network.All.ReceivedPerSecond"), 2000) << "everything but the loopback";
+    EXPECT_DOUBLE_EQ(Number(items, "Network.All.Received"), 9000);
 
     Write("proc/net/dev", "h\nh\n  eth0: 4294967040 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
     sampler.Sample(start + std::chrono::seconds(3), wall + 3);
