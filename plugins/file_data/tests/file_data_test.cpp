@@ -1,0 +1,76 @@
+#include "test_environment.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using namespace pixtera;
+
+class FileDataPlugin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "FileData.so"));
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.FileData", &clsid), S_OK);
+        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, provider), S_OK);
+        info = provider.As<IPluginInfo>();
+        SetLogCapture([this](std::string_view line) { log += std::string(line) + "\n"; });
+    }
+    void TearDown() override { SetLogCapture(nullptr); }
+
+    ComPtr<IDataProvider> provider;
+    ComPtr<IPluginInfo> info;
+    std::string log;
+    std::filesystem::path file = test::TestDirectory() / "feed.txt";
+};
+
+TEST_F(FileDataPlugin, OffersTheLinesOfItsFile)
+{
+    std::ofstream(file) << "song=Moonlight\nvolume=70\n";
+    info->Configure(BString("path=" + file.string() + ";interval=250").get());
+    LONG value = 0;
+    provider->GetInterval(&value);
+    EXPECT_EQ(value, 250);
+    ASSERT_EQ(provider->Refresh(), S_OK);
+    provider->GetCount(&value);
+    ASSERT_EQ(value, 2);
+    BString text;
+    provider->GetDescription(0, text.Out());
+    EXPECT_EQ(text.view(), u"File\\song");
+    Variant volume;
+    ASSERT_EQ(provider->GetValue(1, volume.Out()), S_OK);
+    EXPECT_EQ(volume.vt, VT_R8);
+    EXPECT_EQ(volume.dblVal, 70);
+    EXPECT_EQ(provider->GetValue(2, volume.Out()), E_INVALIDARG);
+}
+
+TEST_F(FileDataPlugin, BadConfigurationIsReportedAndHarmless)
+{
+    info->Configure(BString(std::string_view("interval=-3")).get());
+    LONG value = 0;
+    provider->GetInterval(&value);
+    EXPECT_EQ(value, 1000);
+    EXPECT_NE(log.find("unusable interval"), std::string::npos);
+    EXPECT_NE(log.find("no path"), std::string::npos);
+    provider->Refresh();
+    provider->GetCount(&value);
+    EXPECT_EQ(value, 0);
+}
+
+TEST_F(FileDataPlugin, AVanishedFileIsReported)
+{
+    std::ofstream(file) << "a=1\n";
+    info->Configure(BString("path=" + file.string()).get());
+    provider->Refresh();
+    std::filesystem::remove(file);
+    provider->Refresh();
+    EXPECT_NE(log.find("is gone"), std::string::npos) << log;
+}
+
+} // namespace

@@ -1,0 +1,194 @@
+// Ratewell: the frame-rate plug-in. Its class DataProv offers the frame rate and the game name
+// measured by the outside counter Fraps, read directly (update mode 3) once a second.
+
+#include "fraps_link.h"
+#include "ratewell_ids.h"
+
+#include <pixtera/sdk/plugin_module.h>
+
+#include <atomic>
+
+namespace {
+
+using namespace pixtera;
+
+constexpr LONG kItemCount = 2;
+constexpr LONG kIntervalMs = 1000;
+constexpr const char16_t* kNotRunning = u"Fraps not running";
+constexpr const char16_t* kNames[] = {u"Fraps_FPS", u"Fraps_GAME"};
+constexpr const char16_t* kDescriptions[] = {u"Fraps\\FPS", u"Fraps\\Game name"};
+
+class DataProv final
+    : public ComObject<DataProv, DispatchNotImplemented<IDataProv>, IDataProvider, IPluginInfo> {
+public:
+    // The default interface is dual, but the object does not answer IDispatch itself.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (riid == IID_IDispatch) {
+            if (object)
+                *object = nullptr;
+            return object ? E_NOINTERFACE : E_POINTER;
+        }
+        return ComObject::QueryInterface(riid, object);
+    }
+
+    // IDataProvider
+    HRESULT STDMETHODCALLTYPE Refresh() override
+    {
+        connected_ = ReadFraps().has_value();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Answer(kUpdateDirect, mode); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Answer(kIntervalMs, interval); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Answer(kItemCount, count); }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return Text(kNames, index, name); }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return Text(kDescriptions, index, description);
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        // Looked up again for every read: the module may have gone since the last one.
+        const auto reading = ReadFraps();
+        connected_ = reading.has_value();
+        VariantInit(value); // an output: whatever it held is not ours to free
+        if (!reading) {
+            value->bstrVal = SysAllocString(kNotRunning);
+            value->vt = VT_BSTR;
+        } else if (index == 0) {
+            value->dblVal = static_cast<double>(reading->framesPerSecond);
+            value->vt = VT_R8;
+        } else if (index == 1) {
+            value->bstrVal = BString(AnsiToUtf16(reading->game)).Detach();
+            value->vt = VT_BSTR;
+        }
+        return S_OK;
+    }
+
+    // IPluginInfo
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override { return Flag(accepted); }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
+    {
+        if (!name)
+            return E_POINTER;
+        *name = SysAllocString(u"Fraps plugin");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        if (!configuration)
+            return E_POINTER;
+        *configuration = SysAllocStringLen(nullptr, 0);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR) override { return S_OK; }
+
+    bool connected() const { return connected_; }
+
+private:
+    static HRESULT Answer(LONG value, LONG* out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+    static HRESULT Flag(VARIANT_BOOL* out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = VARIANT_TRUE;
+        return S_OK;
+    }
+    // Indices other than 0 and 1 succeed and leave the output as the caller set it.
+    static HRESULT Text(const char16_t* const (&texts)[kItemCount], LONG index, BSTR* out)
+    {
+        if (!out)
+            return E_POINTER;
+        if (index == 0 || index == 1)
+            *out = SysAllocString(texts[index]);
+        return S_OK;
+    }
+
+    std::atomic<bool> connected_{false};
+};
+
+// The registry entries, exactly: the AppID pair, the class with its ProgIDs, and the type library.
+RegistrationScript AppIdScript()
+{
+    return {.entries = {{"AppID\\%APPID%", "", "Ratewell"}, {"AppID\\Ratewell.DLL", "AppID", "%APPID%"}},
+            .recreateKeys = {},
+            .sharedParents = {"AppID"}};
+}
+
+RegistrationScript ClassScript()
+{
+    const std::string key = "CLSID\\%CLSID%";
+    return {.entries = {{"Ratewell.DataProv.1", "", "DataProv Class"},
+                        {"Ratewell.DataProv.1\\CLSID", "", "%CLSID%"},
+                        {"Ratewell.DataProv", "", "DataProv Class"},
+                        {"Ratewell.DataProv\\CLSID", "", "%CLSID%"},
+                        {"Ratewell.DataProv\\CurVer", "", "Ratewell.DataProv.1"},
+                        {key, "", "DataProv Class"},
+                        {key, "AppID", "%APPID%"},
+                        {key + "\\ProgID", "", "Ratewell.DataProv.1"},
+                        {key + "\\VersionIndependentProgID", "", "Ratewell.DataProv"},
+                        {key + "\\Programmable", "", "", true},
+                        {key + "\\InprocServer32", "", "%MODULE%"},
+                        {key + "\\InprocServer32", "ThreadingModel", "Apartment"},
+                        {key + "\\TypeLib", "", "%LIBID%"}},
+            .recreateKeys = {key},
+            .sharedParents = {"CLSID"}};
+}
+
+// The type library's registration: there is no binary type library on this platform, so its
+// keys name the module, the library and its one interface.
+RegistrationScript TypeLibraryScript()
+{
+    return {.entries = {{"TypeLib\\%LIBID%\\1.0", "", "Ratewell 1.0 Type Library"},
+                        {"TypeLib\\%LIBID%\\1.0\\0\\linux64", "", "%MODULE%"},
+                        {"TypeLib\\%LIBID%\\1.0\\FLAGS", "", "0"},
+                        {"Interface\\%IID%", "", "IDataProv"},
+                        {"Interface\\%IID%\\TypeLib", "", "%LIBID%"},
+                        {"Interface\\%IID%\\TypeLib", "Version", "1.0"}},
+            .recreateKeys = {"TypeLib\\%LIBID%", "Interface\\%IID%"},
+            .sharedParents = {"TypeLib", "Interface"}};
+}
+
+Substitutions Values()
+{
+    return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()},
+            {"APPID", FormatGuid(APPID_Ratewell)},
+            {"CLSID", FormatGuid(CLSID_DataProv)},
+            {"LIBID", FormatGuid(LIBID_RatewellLib)},
+            {"IID", FormatGuid(IID_IDataProv)}};
+}
+
+} // namespace
+
+PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
+{
+    return GetClassObjectOf<DataProv>(CLSID_DataProv, clsid, riid, object);
+}
+
+PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+
+PX_MODULE_EXPORT HRESULT DllRegisterServer()
+{
+    const auto values = Values();
+    for (const auto& script : {AppIdScript(), ClassScript(), TypeLibraryScript()})
+        if (HRESULT hr = RegisterScript(script, values); FAILED(hr))
+            return hr;
+    return S_OK;
+}
+
+PX_MODULE_EXPORT HRESULT DllUnregisterServer()
+{
+    const auto values = Values();
+    for (const auto& script : {ClassScript(), TypeLibraryScript(), AppIdScript()})
+        if (HRESULT hr = UnregisterScript(script, values); FAILED(hr))
+            return hr;
+    return S_OK;
+}
