@@ -297,4 +297,6 @@ HRESULT CoRevokeClassObject(DWORD cookie)
     return ClassTable::Instance().Remove(cookie) ? S_OK : E_INVALIDARG;
 }
 
+HRESULT OleRun(IUnknown* object) { return object ? S_OK : E_INVALIDARG; }
+
 } // extern "C"

@@ -1,5 +1,6 @@
 #include "service_module.h"
 
+#include "bus_server.h"
 #include "command_line.h"
 #include "manager.h"
 #include "service_registration.h"
@@ -134,18 +135,27 @@ void ServiceModule::ServiceMain()
 void ServiceModule::Run()
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const auto configuration = ConfigFilePath(program_.parent_path());
+    auto factory = MakeComObject<SingletonFactory<Manager>>(
+        [&] { return std::make_unique<Manager>(*this, configuration); });
     DWORD cookie = 0;
-    {
-        const auto configuration = ConfigFilePath(program_.parent_path());
-        auto factory = MakeComObject<SingletonFactory<Manager>>(
-            [&] { return std::make_unique<Manager>(*this, configuration); });
-        CoRegisterClassObject(CLSID_Manager, factory->AsUnknown(), CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
-                              REGCLS_MULTIPLEUSE, &cookie);
+    CoRegisterClassObject(CLSID_Manager, factory->AsUnknown(), CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+                          REGCLS_MULTIPLEUSE, &cookie);
+    // Other processes reach the Manager through the session bus.
+    std::unique_ptr<BusServer> bus;
+    if (Manager* manager = factory->object()) {
+        try {
+            bus = std::make_unique<BusServer>(*manager);
+        } catch (const sdbus::Error& error) {
+            LogEvent("No session bus (" + error.getMessage() + "): the remote interface and the tray are unavailable");
+        }
     }
+    factory.Reset();
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);
     loop_.Run([this](int signal) { OnStopSignal(signal); });
+    bus.reset();                 // gives the name back
     CoRevokeClassObject(cookie); // destroys the Manager
     CoUninitialize();
 }

@@ -42,6 +42,8 @@ PX_API HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, 
 PX_API HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags,
                                      DWORD* cookie);
 PX_API HRESULT CoRevokeClassObject(DWORD cookie);
+// Puts an object into its running state; every object here runs once it exists.
+PX_API HRESULT OleRun(IUnknown* object);
 }
 
 namespace pixtera {

@@ -1,0 +1,31 @@
+#pragma once
+// How result codes and values cross the bus: a failing HRESULT is the error
+// "org.pixtera.Error.<NAME>" whose message starts with the code ("0x80004005"); a VARIANT is a
+// D-Bus variant of the matching type (VT_I2 n, VT_I4 i, VT_UI4 u, VT_I8 x, VT_R8 and VT_R4 d,
+// VT_BSTR s, VT_BOOL b, VT_EMPTY an empty byte array ay).
+
+#include <pixtera/platform/variant.h>
+
+#include <sdbus-c++/Error.h>
+#include <sdbus-c++/Types.h>
+
+#include <string>
+
+namespace pixtera::wire {
+
+sdbus::Error ErrorFor(HRESULT hr);
+// The code an error stands for; a server that went away is RPC_E_DISCONNECTED.
+HRESULT HresultOf(const sdbus::Error& error);
+
+// Throws ErrorFor(hr) when hr fails.
+inline void Check(HRESULT hr)
+{
+    if (FAILED(hr))
+        throw ErrorFor(hr);
+}
+
+sdbus::Variant ToBus(const VARIANT& value);
+// DISP_E_BADVARTYPE for a variant of a type that has no VARIANT form.
+HRESULT FromBus(const sdbus::Variant& value, VARIANT* out);
+
+} // namespace pixtera::wire

@@ -1,0 +1,50 @@
+#include "remote_session.h"
+
+#include "server_launcher.h"
+
+#include <pixtera/remote/bus_names.h>
+
+namespace pixtera::remote {
+
+HRESULT RemoteSession::Open(std::shared_ptr<RemoteSession>& session)
+{
+    session.reset();
+    std::shared_ptr<RemoteSession> opened(new RemoteSession());
+    try {
+        opened->connection_ = sdbus::createSessionBusConnection();
+    } catch (const sdbus::Error&) {
+        return CO_E_SERVER_EXEC_FAILURE; // no session bus: no server can be reached
+    }
+    if (HRESULT hr = EnsureServerRunning(*opened->connection_, opened->server_); FAILED(hr))
+        return hr;
+    const HRESULT hr = Remote([&] {
+        uint32_t count = 0;
+        opened->Call(bus::kManagerPath, bus::kLifetime, "AddRef", std::tie(count));
+    });
+    if (FAILED(hr))
+        return hr;
+    opened->referenced_ = true;
+    session = std::move(opened);
+    return S_OK;
+}
+
+RemoteSession::~RemoteSession()
+{
+    if (!referenced_)
+        return;
+    // A server that has gone has forgotten the reference already.
+    Remote([&] {
+        uint32_t count = 0;
+        Call(bus::kManagerPath, bus::kLifetime, "Release", std::tie(count));
+    });
+}
+
+sdbus::IProxy& RemoteSession::ProxyFor(const std::string& path)
+{
+    auto& proxy = proxies_[path];
+    if (!proxy)
+        proxy = sdbus::createProxy(*connection_, server_, path);
+    return *proxy;
+}
+
+} // namespace pixtera::remote

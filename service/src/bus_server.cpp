@@ -1,0 +1,352 @@
+#include "bus_server.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/wire.h>
+#include <pixtera/sdk/plugin_info.h>
+
+namespace pixtera {
+namespace {
+
+using wire::Check;
+
+template <class Getter>
+int32_t Long(Getter getter)
+{
+    LONG value = 0;
+    Check(getter(&value));
+    return value;
+}
+
+template <class Getter>
+std::string Text(Getter getter)
+{
+    BString text;
+    Check(getter(text.Out()));
+    return text.utf8();
+}
+
+// The same COM object? Compared by their IUnknown, as COM defines identity.
+bool SameObject(IUnknown* a, IUnknown* b)
+{
+    if (!a || !b)
+        return false;
+    ComPtr<IUnknown> first;
+    ComPtr<IUnknown> second;
+    a->QueryInterface(IID_IUnknown, first.OutVoid());
+    b->QueryInterface(IID_IUnknown, second.OutVoid());
+    return first.get() == second.get();
+}
+
+} // namespace
+
+BusServer::BusServer(Manager& manager) : manager_(manager), connection_(sdbus::createSessionBusConnection())
+{
+    ExportManager();
+    ExportDriverManager();
+    ExportDataManager();
+    ExportDisplayManager();
+    ExportAll();
+
+    bus_ = sdbus::createProxy(*connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+    bus_->uponSignal("NameOwnerChanged")
+        .onInterface("org.freedesktop.DBus")
+        .call([this](const std::string& name, const std::string&, const std::string& newOwner) {
+            if (newOwner.empty())
+                ForgetClient(name);
+        });
+    bus_->finishRegistration();
+
+    try {
+        connection_->requestName(bus::kServiceName);
+        ownsName_ = true;
+    } catch (const sdbus::Error& error) {
+        LogError(std::string("The service name ") + bus::kServiceName + " is taken: " + error.getMessage());
+    }
+    loop_ = Thread(kPluginThreadStack, [this] { RunLoop(); });
+}
+
+BusServer::~BusServer()
+{
+    try {
+        if (ownsName_)
+            connection_->releaseName(bus::kServiceName);
+    } catch (const sdbus::Error&) {
+        // The bus went away first.
+    }
+    connection_->leaveEventLoop();
+    loop_.join();
+}
+
+void BusServer::ExportAll()
+{
+    const auto displays = static_cast<LONG>(manager_.displays().Displays().size());
+    for (LONG index = 0; index < displays; ++index)
+        ExportDisplay(index);
+    for (LONG index = 0; index < manager_.drivers().Size(); ++index)
+        ExportDriver(index);
+}
+
+void BusServer::RunLoop()
+{
+    try {
+        connection_->enterEventLoop();
+    } catch (const sdbus::Error& error) {
+        LogError("The session bus connection ended: " + error.getMessage());
+    }
+}
+
+void BusServer::ExportLifetime(sdbus::IObject& object)
+{
+    object.registerMethod("AddRef").onInterface(bus::kLifetime).withOutputParamNames("count").implementedAs([this]() {
+        const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
+        manager_.AddRef();
+        return ++references_[client];
+    });
+    object.registerMethod("Release").onInterface(bus::kLifetime).withOutputParamNames("count").implementedAs([this]() {
+        const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
+        const auto it = references_.find(client);
+        if (it == references_.end() || it->second == 0)
+            return std::uint32_t{0};
+        const std::uint32_t left = --it->second;
+        if (left == 0)
+            references_.erase(it);
+        manager_.Release();
+        return left;
+    });
+}
+
+void BusServer::ForgetClient(const std::string& client)
+{
+    const auto it = references_.find(client);
+    if (it == references_.end())
+        return;
+    const std::uint32_t held = it->second;
+    references_.erase(it);
+    for (std::uint32_t i = 0; i < held; ++i)
+        manager_.Release();
+}
+
+void BusServer::ExportManager()
+{
+    auto object = sdbus::createObject(*connection_, bus::kManagerPath);
+    managerObject_ = object.get();
+    IManager& manager = manager_;
+    object->registerMethod("GetDriverManager").onInterface(bus::kManager).withOutputParamNames("drivers").implementedAs([] {
+        return sdbus::ObjectPath(bus::kDriverManagerPath);
+    });
+    object->registerMethod("GetDataManager").onInterface(bus::kManager).withOutputParamNames("data").implementedAs([] {
+        return sdbus::ObjectPath(bus::kDataManagerPath);
+    });
+    object->registerMethod("LoadConfiguration")
+        .onInterface(bus::kManager)
+        .withInputParamNames("path")
+        .withOutputParamNames("completed")
+        .implementedAs([this, &manager](const std::string& path) {
+            VARIANT_BOOL completed = 0;
+            Check(manager.LoadConfiguration(BString(std::string_view(path)).get(), &completed));
+            ExportAll(); // the load may have made new drivers and displays
+            return completed != 0;
+        });
+    object->registerMethod("Shutdown").onInterface(bus::kManager).implementedAs([&manager] { Check(manager.Shutdown()); });
+    object->registerMethod("GetDisplayManager").onInterface(bus::kManager).withOutputParamNames("displays").implementedAs([] {
+        return sdbus::ObjectPath(bus::kDisplayManagerPath);
+    });
+    ExportLifetime(*object);
+    object->finishRegistration();
+    objects_.push_back(std::move(object));
+}
+
+void BusServer::ExportDriverManager()
+{
+    auto object = sdbus::createObject(*connection_, bus::kDriverManagerPath);
+    IDriverManager& drivers = manager_.drivers();
+    object->registerMethod("AddDriver")
+        .onInterface(bus::kDriverManager)
+        .withInputParamNames("progId", "configuration", "isolated")
+        .withOutputParamNames("created")
+        .implementedAs([this, &drivers](const std::string& progId, const std::string& configuration, bool isolated) {
+            VARIANT_BOOL created = 0;
+            Check(drivers.AddDriver(BString(std::string_view(progId)).get(),
+                                    BString(std::string_view(configuration)).get(), isolated ? 1 : 0, &created));
+            if (created)
+                ExportDriver(manager_.drivers().Size() - 1);
+            return created != 0;
+        });
+    object->registerMethod("Count").onInterface(bus::kDriverManager).withOutputParamNames("count").implementedAs([&drivers] {
+        return Long([&](LONG* v) { return drivers.Count(v); });
+    });
+    object->registerMethod("Item")
+        .onInterface(bus::kDriverManager)
+        .withInputParamNames("index")
+        .withOutputParamNames("driver")
+        .implementedAs([this, &drivers](int32_t index) {
+            ComPtr<IDispatch> driver;
+            Check(drivers.Item(index, driver.Out()));
+            return ExportDriver(index);
+        });
+    object->finishRegistration();
+    objects_.push_back(std::move(object));
+}
+
+void BusServer::ExportDataManager()
+{
+    auto object = sdbus::createObject(*connection_, bus::kDataManagerPath);
+    IDataCollection& data = manager_.data();
+    object->registerMethod("GetDataCollection").onInterface(bus::kDataManager).withOutputParamNames("collection").implementedAs([] {
+        return sdbus::ObjectPath(bus::kDataManagerPath);
+    });
+    object->registerMethod("Count").onInterface(bus::kDataCollection).withOutputParamNames("count").implementedAs([&data] {
+        return Long([&](LONG* v) { return data.Count(v); });
+    });
+    object->registerMethod("Value")
+        .onInterface(bus::kDataCollection)
+        .withInputParamNames("key")
+        .withOutputParamNames("value")
+        .implementedAs([&data](const sdbus::Variant& key) {
+            Variant comKey;
+            // A key of a type with no VARIANT form is a key of another type: E_FAIL.
+            if (FAILED(wire::FromBus(key, comKey.Out())))
+                throw wire::ErrorFor(E_FAIL);
+            Variant value;
+            Check(data.Value(comKey, value.Out()));
+            return wire::ToBus(value);
+        });
+    object->registerMethod("Name").onInterface(bus::kDataCollection).withInputParamNames("id").withOutputParamNames("name").implementedAs(
+        [&data](int32_t id) { return Text([&](BSTR* v) { return data.Name(id, v); }); });
+    object->registerMethod("Description")
+        .onInterface(bus::kDataCollection)
+        .withInputParamNames("id")
+        .withOutputParamNames("description")
+        .implementedAs([&data](int32_t id) { return Text([&](BSTR* v) { return data.Description(id, v); }); });
+    object->finishRegistration();
+    objects_.push_back(std::move(object));
+}
+
+void BusServer::ExportDisplayManager()
+{
+    auto object = sdbus::createObject(*connection_, bus::kDisplayManagerPath);
+    IDisplayManager& displays = manager_.displays();
+    object->registerMethod("Count").onInterface(bus::kDisplayManager).withOutputParamNames("count").implementedAs([&displays] {
+        return Long([&](LONG* v) { return displays.Count(v); });
+    });
+    object->registerMethod("Item")
+        .onInterface(bus::kDisplayManager)
+        .withInputParamNames("index")
+        .withOutputParamNames("display")
+        .implementedAs([this, &displays](int32_t index) {
+            ComPtr<IManagedDisplay> display;
+            Check(displays.Item(index, display.Out()));
+            return ExportDisplay(index);
+        });
+    object->finishRegistration();
+    objects_.push_back(std::move(object));
+}
+
+sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
+{
+    const sdbus::ObjectPath path(bus::DisplayPath(index));
+    if (displays_.count(index))
+        return path;
+    ComPtr<IManagedDisplay> display;
+    Check(manager_.displays().Item(index, display.Out()));
+    auto object = sdbus::createObject(*connection_, path);
+    const char* const i = bus::kManagedDisplay;
+    object->registerMethod("GetDriver").onInterface(i).withOutputParamNames("driver").implementedAs([this, display] {
+        ComPtr<IDisplayDriver> driver;
+        Check(display->GetDriver(driver.Out()));
+        for (LONG n = 0; n < manager_.drivers().Size(); ++n)
+            if (SameObject(manager_.drivers().At(n)->object.get(), driver.get()))
+                return ExportDriver(n);
+        throw wire::ErrorFor(E_FAIL);
+    });
+    object->registerMethod("IsRunning").onInterface(i).withOutputParamNames("running").implementedAs([display] {
+        VARIANT_BOOL running = 0;
+        Check(display->IsRunning(&running));
+        return running != 0;
+    });
+    object->registerMethod("StartOutput").onInterface(i).implementedAs([display] { Check(display->StartOutput()); });
+    object->registerMethod("StopOutput").onInterface(i).implementedAs([display] { Check(display->StopOutput()); });
+    object->registerMethod("QueueCount").onInterface(i).withOutputParamNames("count").implementedAs([display] {
+        return Long([&](LONG* v) { return display->QueueCount(v); });
+    });
+    object->registerMethod("AddQueueItem").onInterface(i).withInputParamNames("file", "seconds").implementedAs(
+        [display](const std::string& file, int32_t seconds) {
+            Check(display->AddQueueItem(BString(std::string_view(file)).get(), seconds));
+        });
+    object->registerMethod("QueueFile").onInterface(i).withInputParamNames("index").withOutputParamNames("file").implementedAs(
+        [display](int32_t n) { return Text([&](BSTR* v) { return display->QueueFile(n, v); }); });
+    object->registerMethod("QueueDuration").onInterface(i).withInputParamNames("index").withOutputParamNames("seconds").implementedAs(
+        [display](int32_t n) { return Long([&](LONG* v) { return display->QueueDuration(n, v); }); });
+    object->registerMethod("SetQueueDuration").onInterface(i).withInputParamNames("index", "seconds").implementedAs(
+        [display](int32_t n, int32_t seconds) { Check(display->SetQueueDuration(n, seconds)); });
+    object->registerMethod("DeleteQueueItem").onInterface(i).withInputParamNames("index").implementedAs(
+        [display](int32_t n) { Check(display->DeleteQueueItem(n)); });
+    object->registerMethod("MoveQueueItemUp").onInterface(i).withInputParamNames("index").implementedAs(
+        [display](int32_t n) { Check(display->MoveQueueItemUp(n)); });
+    object->registerMethod("MoveQueueItemDown").onInterface(i).withInputParamNames("index").implementedAs(
+        [display](int32_t n) { Check(display->MoveQueueItemDown(n)); });
+    object->finishRegistration();
+    displays_[index] = std::move(object);
+    return path;
+}
+
+sdbus::ObjectPath BusServer::ExportDriver(LONG index)
+{
+    const sdbus::ObjectPath path(bus::DriverPath(index));
+    if (drivers_.count(index))
+        return path;
+    const auto record = manager_.drivers().At(index);
+    if (!record)
+        throw wire::ErrorFor(E_FAIL);
+    const ComPtr<IUnknown> driver = record->object;
+    auto object = sdbus::createObject(*connection_, path);
+    // Every call asks the plug-in for the interface: an object without it answers E_NOINTERFACE.
+    auto display = [driver] {
+        HRESULT hr = S_OK;
+        auto interface = driver.As<IDisplayDriver>(&hr);
+        Check(hr);
+        return interface;
+    };
+    auto info = [driver] {
+        HRESULT hr = S_OK;
+        auto interface = driver.As<IPluginInfo>(&hr);
+        Check(hr);
+        return interface;
+    };
+    const char* const d = bus::kDisplayDriver;
+    using Getter = HRESULT (STDMETHODCALLTYPE IDisplayDriver::*)(LONG*);
+    for (const auto& [name, getter] : std::initializer_list<std::pair<const char*, Getter>>{
+             {"GetColumns", &IDisplayDriver::GetColumns},
+             {"GetPixelHeight", &IDisplayDriver::GetPixelHeight},
+             {"GetPixelWidth", &IDisplayDriver::GetPixelWidth},
+             {"GetCharHeight", &IDisplayDriver::GetCharHeight},
+             {"GetCharWidth", &IDisplayDriver::GetCharWidth},
+             {"GetRows", &IDisplayDriver::GetRows},
+             {"LoaderQuery", &IDisplayDriver::LoaderQuery}}) {
+        object->registerMethod(name).onInterface(d).withOutputParamNames("value").implementedAs([display, getter = getter] {
+            auto driverInterface = display();
+            return Long([&](LONG* v) { return ((*driverInterface).*getter)(v); });
+        });
+    }
+    object->registerMethod("SetBackground").onInterface(d).withInputParamNames("file").implementedAs(
+        [display](const std::string& file) { Check(display()->SetBackground(BString(std::string_view(file)).get())); });
+    object->registerMethod("SetCustomChar").onInterface(d).withInputParamNames("code", "rows").implementedAs(
+        [display](int32_t code, const std::vector<uint8_t>& r) {
+            if (r.size() != 8)
+                throw wire::ErrorFor(E_INVALIDARG);
+            Check(display()->SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]));
+        });
+    object->registerMethod("Write").onInterface(d).withInputParamNames("frame").implementedAs(
+        [display](const std::string& frame) { Check(display()->Write(BString(std::string_view(frame)).get())); });
+    object->registerMethod("GetPluginName").onInterface(bus::kPluginInfo).withOutputParamNames("name").implementedAs(
+        [info] { return Text([&](BSTR* v) { return info()->GetPluginName(v); }); });
+    object->registerMethod("GetConfiguration").onInterface(bus::kPluginInfo).withOutputParamNames("configuration").implementedAs(
+        [info] { return Text([&](BSTR* v) { return info()->GetConfiguration(v); }); });
+    object->finishRegistration();
+    drivers_[index] = std::move(object);
+    return path;
+}
+
+} // namespace pixtera

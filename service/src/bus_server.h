@@ -1,0 +1,57 @@
+#pragma once
+// The service's objects on the session bus: a thin adaptor from D-Bus calls to the Manager and
+// the objects reached from it. Owning the service name is what registering the Manager class for
+// local-server use means here; destroying the server gives the name back.
+//
+// Threads: every method handler runs on the bus thread, which alone uses the objects and tables
+// below after construction.
+
+#include "manager.h"
+
+#include <pixtera/platform/thread.h>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pixtera {
+
+class BusServer {
+public:
+    // Throws sdbus::Error when there is no session bus.
+    explicit BusServer(Manager& manager);
+    BusServer(const BusServer&) = delete;
+    BusServer& operator=(const BusServer&) = delete;
+    ~BusServer();
+
+    // False when another process owns the service name.
+    bool ownsName() const { return ownsName_; }
+
+private:
+    void ExportAll();
+    void ExportManager();
+    void ExportDriverManager();
+    void ExportDataManager();
+    void ExportDisplayManager();
+    sdbus::ObjectPath ExportDisplay(LONG index);
+    sdbus::ObjectPath ExportDriver(LONG index);
+    void ExportLifetime(sdbus::IObject& object);
+    void ForgetClient(const std::string& client);
+    void RunLoop();
+
+    Manager& manager_;
+    std::unique_ptr<sdbus::IConnection> connection_;
+    std::vector<std::unique_ptr<sdbus::IObject>> objects_;
+    std::map<LONG, std::unique_ptr<sdbus::IObject>> displays_;
+    std::map<LONG, std::unique_ptr<sdbus::IObject>> drivers_;
+    std::unique_ptr<sdbus::IProxy> bus_; // for NameOwnerChanged
+    std::map<std::string, std::uint32_t> references_; // Manager references per client connection
+    sdbus::IObject* managerObject_ = nullptr;
+    bool ownsName_ = false;
+    Thread loop_;
+};
+
+} // namespace pixtera

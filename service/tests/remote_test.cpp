@@ -1,0 +1,266 @@
+// The service's objects from another process: proxies made by CoCreateInstance over a private
+// session bus, with the service started by the first client.
+
+#include "call_log.h"
+#include "child_process.h"
+#include "private_bus.h"
+#include "test_environment.h"
+
+#include <pixtera/platform/com.h>
+#include <pixtera/remote/activation.h>
+#include <pixtera/remote/bus_names.h>
+#include <pixtera/sdk/plugin_info.h>
+#include <pixtera/service_interfaces.h>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::test;
+
+std::string Read(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool ServiceOnBus()
+{
+    auto connection = sdbus::createSessionBusConnection();
+    auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+    bool owned = false;
+    bus->callMethod("NameHasOwner").onInterface("org.freedesktop.DBus").withArguments(std::string(bus::kServiceName))
+        .storeResultsTo(owned);
+    return owned;
+}
+
+bool Eventually(const std::function<bool()>& condition, int seconds = 10)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+class RemoteObjects : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        program = InstallProgramCopy("pixtera2");
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileDisplay.so"));
+        ASSERT_TRUE(RegisterTestModule("test-scripted-provider.so"));
+        ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
+        frames = TestDirectory() / "frames.jsonl";
+        WriteConfiguration();
+        InstallRemoteActivation();
+    }
+
+    void TearDown() override
+    {
+        // A service still running ends with its bus.
+        manager.Reset();
+    }
+
+    void WriteConfiguration(const std::string& extraItem = "B:two")
+    {
+        std::ofstream(configuration())
+            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+            << frames.string() << "\"><display active=\"yes\"/></driver>"
+            << "<driver clsid=\"PixteraTest.ScriptedProvider\" configuration=\"mode=2;interval=100000;items=A:1,"
+            << extraItem << "\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    }
+
+    std::filesystem::path configuration() const { return TestDirectory() / "bin" / "pixtera2.xml"; }
+
+    ComPtr<IManager> Connect()
+    {
+        ComPtr<IManager> created;
+        EXPECT_EQ(CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, created), S_OK);
+        return created;
+    }
+
+    ComPtr<IManagedDisplay> Display(IManager& from)
+    {
+        ComPtr<IDisplayManager> displays;
+        EXPECT_EQ(from.GetDisplayManager(displays.Out()), S_OK);
+        ComPtr<IManagedDisplay> display;
+        EXPECT_EQ(displays->Item(0, display.Out()), S_OK);
+        return display;
+    }
+
+    ComPtr<IDataCollection> Data(IManager& from)
+    {
+        ComPtr<IDataManager> data;
+        EXPECT_EQ(from.GetDataManager(data.Out()), S_OK);
+        ComPtr<IDataCollection> collection;
+        EXPECT_EQ(data->GetDataCollection(collection.Out()), S_OK);
+        return collection;
+    }
+
+    PrivateBus bus;
+    std::filesystem::path program;
+    std::filesystem::path frames;
+    ComPtr<IManager> manager;
+};
+
+TEST_F(RemoteObjects, TheFirstClientStartsTheServiceAndEveryClientGetsTheSameObjects)
+{
+    EXPECT_FALSE(ServiceOnBus());
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    EXPECT_TRUE(ServiceOnBus());
+    auto second = Connect();
+    ASSERT_TRUE(second);
+
+    auto display = Display(*manager);
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    ASSERT_EQ(display->AddQueueItem(BString(std::string_view("/designs/a.pxd")).get(), 5), S_OK);
+    LONG count = 0;
+    ASSERT_EQ(Display(*second)->QueueCount(&count), S_OK);
+    EXPECT_EQ(count, 1) << "the second client sees the first one's change";
+
+    ComPtr<IDriverManager> drivers;
+    ASSERT_EQ(second->GetDriverManager(drivers.Out()), S_OK);
+    ASSERT_EQ(drivers->Count(&count), S_OK);
+    EXPECT_EQ(count, 2);
+    ComPtr<IDispatch> item;
+    EXPECT_EQ(drivers->Item(count, item.Out()), E_FAIL);
+    EXPECT_EQ(drivers->Item(0, item.Out()), E_NOINTERFACE) << "the file display has no IDispatch";
+}
+
+TEST_F(RemoteObjects, QueueOperationsRoundTripAndRewriteTheConfiguration)
+{
+    manager = Connect();
+    auto display = Display(*manager);
+    ASSERT_TRUE(display);
+    EXPECT_EQ(display->AddQueueItem(BString(std::string_view("x.pxd")).get(), 1), E_FAIL) << "running: stop first";
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    VARIANT_BOOL running = 1;
+    ASSERT_EQ(display->IsRunning(&running), S_OK);
+    EXPECT_EQ(running, 0);
+    for (const char* file : {"a.pxd", "b.pxd", "c.pxd"})
+        ASSERT_EQ(display->AddQueueItem(BString(std::string_view(file)).get(), 4), S_OK);
+    ASSERT_EQ(display->SetQueueDuration(1, 9), S_OK);
+    ASSERT_EQ(display->MoveQueueItemUp(1), S_OK);   // b a c
+    ASSERT_EQ(display->MoveQueueItemDown(1), S_OK); // b c a
+    ASSERT_EQ(display->DeleteQueueItem(2), S_OK);   // b c
+    EXPECT_EQ(display->SetQueueDuration(7, 1), E_FAIL);
+    BString file;
+    ASSERT_EQ(display->QueueFile(1, file.Out()), S_OK);
+    EXPECT_EQ(file.view(), u"c.pxd");
+    LONG seconds = 0;
+    ASSERT_EQ(display->QueueDuration(0, &seconds), S_OK);
+    EXPECT_EQ(seconds, 9);
+    EXPECT_EQ(display->QueueFile(2, file.Out()), E_FAIL);
+    const std::string text = Read(configuration());
+    EXPECT_NE(text.find("<queueitem Filename=\"b.pxd\" Runtime=\"9\"/>\n\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"4\"/>"),
+              std::string::npos)
+        << text;
+    ASSERT_EQ(display->StartOutput(), S_OK);
+}
+
+TEST_F(RemoteObjects, ValuesByNameAndByShortIdOnly)
+{
+    manager = Connect();
+    auto data = Data(*manager);
+    ASSERT_TRUE(data);
+    LONG count = 0;
+    ASSERT_EQ(data->Count(&count), S_OK);
+    EXPECT_EQ(count, 2);
+    Variant value;
+    ASSERT_EQ(data->Value(Variant::FromShort(1), value.Out()), S_OK);
+    EXPECT_EQ(value.vt, VT_R8);
+    EXPECT_EQ(value.dblVal, 1.0);
+    EXPECT_EQ(data->Value(Variant::FromLong(1), value.Out()), E_FAIL) << "a 32-bit integer is no id";
+    ASSERT_EQ(data->Value(Variant::FromUtf8("B"), value.Out()), S_OK);
+    EXPECT_EQ(BstrView(value.bstrVal), u"two#1");
+    ASSERT_EQ(data->Value(Variant::FromUtf8("Nope"), value.Out()), S_OK);
+    EXPECT_EQ(BstrView(value.bstrVal), u"Error");
+    BString name;
+    EXPECT_EQ(data->Name(0, name.Out()), E_FAIL);
+    ASSERT_EQ(data->Name(2, name.Out()), S_OK);
+    EXPECT_EQ(name.view(), u"B");
+    ASSERT_EQ(data->Description(1, name.Out()), S_OK);
+    EXPECT_EQ(name.view(), u"Test\\A");
+}
+
+TEST_F(RemoteObjects, ThePreviewPathReachesThePlugin)
+{
+    manager = Connect();
+    ComPtr<IDisplayDriver> driver;
+    ASSERT_EQ(Display(*manager)->GetDriver(driver.Out()), S_OK);
+    LONG columns = 0;
+    ASSERT_EQ(driver->GetColumns(&columns), S_OK);
+    EXPECT_EQ(columns, 20);
+    ASSERT_EQ(driver->Write(BString(std::u16string_view(u"Preview \u20ac")).get()), S_OK);
+    EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"Preview €")") != std::string::npos; }));
+    BString name;
+    ASSERT_EQ(driver.As<IPluginInfo>()->GetPluginName(name.Out()), S_OK);
+    EXPECT_EQ(name.view(), u"File display");
+}
+
+TEST_F(RemoteObjects, AfterShutdownCallsFailAndANewServiceReadsTheConfigurationAgain)
+{
+    manager = Connect();
+    auto data = Data(*manager);
+    ASSERT_EQ(manager->Shutdown(), S_OK);
+    ASSERT_TRUE(Eventually([] { return !ServiceOnBus(); }));
+    LONG count = 0;
+    EXPECT_EQ(data->Count(&count), RPC_E_DISCONNECTED);
+    EXPECT_EQ(manager->Shutdown(), RPC_E_DISCONNECTED);
+
+    WriteConfiguration("B:two,C:three");
+    auto fresh = Connect();
+    ASSERT_TRUE(fresh);
+    ASSERT_EQ(Data(*fresh)->Count(&count), S_OK);
+    EXPECT_EQ(count, 3);
+    manager = fresh;
+}
+
+TEST_F(RemoteObjects, ALocalServerEndsWhenItsLastClientIsKilled)
+{
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t client = fork();
+    if (client == 0) {
+        ComPtr<IManager> held;
+        const bool ok = CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, held) == S_OK;
+        const char answer = ok ? 'y' : 'n';
+        (void)!write(ready[1], &answer, 1);
+        pause();
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
+    ASSERT_TRUE(ServiceOnBus());
+    kill(client, SIGKILL);
+    waitpid(client, nullptr, 0);
+    EXPECT_TRUE(Eventually([] { return !ServiceOnBus(); })) << "the killed client's reference was dropped";
+}
+
+TEST_F(RemoteObjects, OleRunSucceedsForRunningObjects)
+{
+    manager = Connect();
+    EXPECT_EQ(OleRun(manager.get()), S_OK);
+    EXPECT_EQ(OleRun(nullptr), E_INVALIDARG);
+}
+
+} // namespace
