@@ -4,7 +4,7 @@
 #include "file_values.h"
 
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <memory>
@@ -20,8 +20,10 @@ const InprocClass kClass{CLSID_FileData, "Pixtera.FileData", "File data"};
 
 constexpr LONG kDefaultInterval = 1000;
 
-class FileData final : public ComObject<FileData, IDataProvider, IPluginInfo> {
+class FileData final : public ComObject<FileData, IDataProvider, ConfigurablePlugin<FileData>> {
 public:
+    static constexpr const char16_t* kPluginName = u"File data";
+
     HRESULT STDMETHODCALLTYPE Refresh() override
     {
         std::lock_guard lock(mutex_);
@@ -45,28 +47,16 @@ public:
         }
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
-    {
-        if (!mode)
-            return E_POINTER;
-        *mode = kUpdatePeriodic;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
     HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override
     {
-        if (!interval)
-            return E_POINTER;
         std::lock_guard lock(mutex_);
-        *interval = interval_;
-        return S_OK;
+        return Output(interval, interval_);
     }
     HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
     {
-        if (!count)
-            return E_POINTER;
         std::lock_guard lock(mutex_);
-        *count = file_ ? static_cast<LONG>(file_->values().size()) : 0;
-        return S_OK;
+        return Output(count, file_ ? file_->values().size() : 0);
     }
     HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
     {
@@ -111,44 +101,19 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
-    {
-        if (!accepted)
-            return E_POINTER;
-        *accepted = VARIANT_TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = SysAllocString(u"File data");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
-    {
-        if (!configuration)
-            return E_POINTER;
-        std::lock_guard lock(mutex_);
-        *configuration = BString(configuration_).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::lock_guard lock(mutex_);
-        configuration_ = Utf16ToUtf8(BstrView(text));
-        const ConfigurationText fields(configuration_);
         bool invalid = false;
         interval_ = fields.Number("interval", 10, 3600000, &invalid).value_or(kDefaultInterval);
         if (invalid)
-            LogWarning("File data: unusable interval in \"" + configuration_ + "\"; 1000 ms is used");
+            LogWarning("File data: unusable interval in \"" + text + "\"; 1000 ms is used");
         path_ = fields.Text("path").value_or("");
         file_.reset();
         if (path_.empty())
-            LogWarning("File data: no path in \"" + configuration_ + "\"; there are no items");
+            LogWarning("File data: no path in \"" + text + "\"; there are no items");
         else
             file_ = std::make_unique<FileValues>(path_);
-        return S_OK;
     }
 
 private:
@@ -160,7 +125,6 @@ private:
     }
 
     std::mutex mutex_; // guards everything below
-    std::string configuration_;
     std::string path_;
     LONG interval_ = kDefaultInterval;
     std::unique_ptr<FileValues> file_;

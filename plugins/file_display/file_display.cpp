@@ -3,9 +3,10 @@
 // Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;path=/some/file (path required).
 
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -46,14 +47,16 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, IDisplayDriver, IPluginInfo> {
+class FileDisplay final : public ComObject<FileDisplay, IDisplayDriver, ConfigurablePlugin<FileDisplay>> {
 public:
-    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer(columns_, v); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Answer(rows_ * cellHeight_, v); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Answer(columns_ * cellWidth_, v); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Answer(cellHeight_, v); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Answer(cellWidth_, v); }
-    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Answer(rows_, v); }
+    static constexpr const char16_t* kPluginName = u"File display";
+
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * cellHeight_); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * cellWidth_); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, cellHeight_.load()); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, cellWidth_.load()); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
 
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR file) override
     {
@@ -77,63 +80,30 @@ public:
         WriteFrameFile(text);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Answer(0, value); }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
 
-    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
-    {
-        if (!accepted)
-            return E_POINTER;
-        *accepted = VARIANT_TRUE; // configured by its text; there is nothing to ask
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = SysAllocString(u"File display");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
-    {
-        if (!configuration)
-            return E_POINTER;
-        std::lock_guard lock(mutex_);
-        *configuration = BString(configuration_).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::lock_guard lock(mutex_);
-        configuration_ = Utf16ToUtf8(BstrView(text));
-        const ConfigurationText fields(configuration_);
         bool invalid = false;
         columns_ = fields.Number("columns", 1, 1024, &invalid).value_or(20);
         rows_ = fields.Number("rows", 1, 64, &invalid).value_or(4);
         cellWidth_ = fields.Number("cellwidth", 1, 64, &invalid).value_or(5);
         cellHeight_ = fields.Number("cellheight", 1, 64, &invalid).value_or(8);
         if (invalid)
-            LogWarning("File display: unusable values in \"" + configuration_ + "\"; defaults are used for them");
+            LogWarning("File display: unusable values in \"" + text + "\"; defaults are used for them");
         log_.close();
         path_ = fields.Text("path").value_or("");
         if (path_.empty()) {
-            LogWarning("File display: no path in \"" + configuration_ + "\"; nothing is written");
-            return S_OK;
+            LogWarning("File display: no path in \"" + text + "\"; nothing is written");
+            return;
         }
         log_.open(path_, std::ios::app | std::ios::binary);
         if (!log_)
             LogWarning("File display: cannot open " + path_);
-        return S_OK;
     }
 
 private:
-    static HRESULT Answer(LONG value, LONG* out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = value;
-        return S_OK;
-    }
-
     void Append(const std::string& fields)
     {
         std::lock_guard lock(mutex_);
@@ -167,14 +137,13 @@ private:
         std::rename(temporary.c_str(), target.c_str());
     }
 
-    std::mutex mutex_; // guards everything below
-    std::string configuration_;
+    std::mutex mutex_; // guards path_ and log_
     std::string path_;
     std::ofstream log_;
-    LONG columns_ = 20;
-    LONG rows_ = 4;
-    LONG cellWidth_ = 5;
-    LONG cellHeight_ = 8;
+    std::atomic<LONG> columns_{20};
+    std::atomic<LONG> rows_{4};
+    std::atomic<LONG> cellWidth_{5};
+    std::atomic<LONG> cellHeight_{8};
 };
 
 Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }

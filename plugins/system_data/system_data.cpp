@@ -5,7 +5,7 @@
 #include "system_sampler.h"
 
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <mutex>
@@ -20,36 +20,26 @@ const InprocClass kClass{CLSID_SystemData, "Pixtera.SystemData", "System data"};
 
 constexpr LONG kDefaultInterval = 1000;
 
-class SystemData final : public ComObject<SystemData, IDataProvider, IPluginInfo> {
+class SystemData final : public ComObject<SystemData, IDataProvider, ConfigurablePlugin<SystemData>> {
 public:
+    static constexpr const char16_t* kPluginName = u"System data";
+
     HRESULT STDMETHODCALLTYPE Refresh() override
     {
         std::lock_guard lock(mutex_);
         items_ = sampler_.Sample(std::chrono::steady_clock::now(), std::time(nullptr));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
-    {
-        if (!mode)
-            return E_POINTER;
-        *mode = kUpdatePeriodic;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
     HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override
     {
-        if (!interval)
-            return E_POINTER;
         std::lock_guard lock(mutex_);
-        *interval = interval_;
-        return S_OK;
+        return Output(interval, interval_);
     }
     HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
     {
-        if (!count)
-            return E_POINTER;
         std::lock_guard lock(mutex_);
-        *count = static_cast<LONG>(items_.size());
-        return S_OK;
+        return Output(count, items_.size());
     }
     HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
     {
@@ -78,42 +68,17 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
-    {
-        if (!accepted)
-            return E_POINTER;
-        *accepted = VARIANT_TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = SysAllocString(u"System data");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
-    {
-        if (!configuration)
-            return E_POINTER;
-        std::lock_guard lock(mutex_);
-        *configuration = BString(configuration_).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::lock_guard lock(mutex_);
-        configuration_ = Utf16ToUtf8(BstrView(text));
-        const ConfigurationText fields(configuration_);
         bool invalid = false;
         interval_ = fields.Number("interval", 10, 3600000, &invalid).value_or(kDefaultInterval);
         if (invalid)
-            LogWarning("System data: unusable interval in \"" + configuration_ + "\"; 1000 ms is used");
+            LogWarning("System data: unusable interval in \"" + text + "\"; 1000 ms is used");
         SystemSampler::Roots roots;
         roots.proc = fields.Text("proc").value_or("/proc");
         roots.sys = fields.Text("sys").value_or("/sys");
         sampler_ = SystemSampler(roots, fields.Text("timeformat").value_or("%Y-%m-%d %H:%M"));
-        return S_OK;
     }
 
 private:
@@ -131,7 +96,6 @@ private:
     }
 
     std::mutex mutex_; // guards everything below
-    std::string configuration_;
     LONG interval_ = kDefaultInterval;
     SystemSampler sampler_{{}, "%Y-%m-%d %H:%M"};
     std::vector<SampledItem> items_; // the last sample: what GetCount, GetName and GetValue answer

@@ -5,13 +5,14 @@
 #include "terminal_screen.h"
 
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -66,20 +67,22 @@ private:
     std::vector<Entry> entries_;
 };
 
-class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, IPluginInfo> {
+class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, ConfigurablePlugin<TerminalDisplay>> {
 public:
+    static constexpr const char16_t* kPluginName = u"Terminal display";
+
     ~TerminalDisplay()
     {
         if (fd_ > STDERR_FILENO)
             close(fd_);
     }
 
-    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer(columns_, v); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Answer(rows_ * cellHeight_, v); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Answer(columns_ * cellWidth_, v); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Answer(cellHeight_, v); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Answer(cellWidth_, v); }
-    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Answer(rows_, v); }
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * cellHeight_); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * cellWidth_); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, cellHeight_.load()); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, cellWidth_.load()); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; } // a terminal has no backdrop
     HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
@@ -92,38 +95,14 @@ public:
     HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
     {
         std::lock_guard lock(mutex_);
-        WriteAll(Output(), Screen().Draw(BstrView(frame)));
+        WriteAll(OutputFd(), Screen().Draw(BstrView(frame)));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Answer(0, value); }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
 
-    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
-    {
-        if (!accepted)
-            return E_POINTER;
-        *accepted = VARIANT_TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = SysAllocString(u"Terminal display");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
-    {
-        if (!configuration)
-            return E_POINTER;
-        std::lock_guard lock(mutex_);
-        *configuration = BString(configuration_).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Configure(BSTR text) override
+    void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::lock_guard lock(mutex_);
-        configuration_ = Utf16ToUtf8(BstrView(text));
-        const ConfigurationText fields(configuration_);
         bool invalid = false;
         columns_ = fields.Number("columns", 1, 256, &invalid).value_or(20);
         rows_ = fields.Number("rows", 1, 64, &invalid).value_or(4);
@@ -134,22 +113,13 @@ public:
         if (colour != "blue" && colour != "green" && colour != "none")
             invalid = true;
         if (invalid)
-            LogWarning("Terminal display: unusable values in \"" + configuration_ + "\"; defaults are used for them");
+            LogWarning("Terminal display: unusable values in \"" + text + "\"; defaults are used for them");
         tty_ = fields.Text("tty").value_or("/dev/tty");
         screen_.reset();
-        return S_OK;
     }
 
 private:
-    static HRESULT Answer(LONG value, LONG* out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = value;
-        return S_OK;
-    }
-
-    int Output()
+    int OutputFd()
     {
         if (fd_ >= 0)
             return fd_;
@@ -165,7 +135,7 @@ private:
     {
         if (screen_)
             return *screen_;
-        const int fd = Output();
+        const int fd = OutputFd();
         const bool terminal = isatty(fd) == 1;
         const char* term = std::getenv("TERM");
         const bool colours = terminal && term && std::string_view(term) != "dumb";
@@ -181,14 +151,13 @@ private:
         return *screen_;
     }
 
-    std::mutex mutex_; // guards everything below
-    std::string configuration_;
+    std::mutex mutex_; // guards everything below but the geometry
     std::string tty_ = "/dev/tty";
     int fd_ = -1;
-    LONG columns_ = 20;
-    LONG rows_ = 4;
-    LONG cellWidth_ = 5;
-    LONG cellHeight_ = 8;
+    std::atomic<LONG> columns_{20};
+    std::atomic<LONG> rows_{4};
+    std::atomic<LONG> cellWidth_{5};
+    std::atomic<LONG> cellHeight_{8};
     ModuleColour colour_ = ModuleColour::Blue;
     std::shared_ptr<TerminalScreen> screen_;
 };
