@@ -131,17 +131,6 @@ private:
     bool warnedTruncated_ = false;
 };
 
-Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }
-
 } // namespace
 
-PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
-{
-    return GetClassObjectOf<FileData>(CLSID_FileData, clsid, riid, object);
-}
-
-PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
-
-PX_MODULE_EXPORT HRESULT DllRegisterServer() { return RegisterScript(InprocClassScript(kClass), Module()); }
-
-PX_MODULE_EXPORT HRESULT DllUnregisterServer() { return UnregisterScript(InprocClassScript(kClass), Module()); }
+PIXTERA_SINGLE_CLASS_MODULE(FileData, kClass)

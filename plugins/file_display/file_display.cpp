@@ -146,17 +146,6 @@ private:
     std::atomic<LONG> cellHeight_{8};
 };
 
-Substitutions Module() { return {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}}; }
-
 } // namespace
 
-PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
-{
-    return GetClassObjectOf<FileDisplay>(CLSID_FileDisplay, clsid, riid, object);
-}
-
-PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
-
-PX_MODULE_EXPORT HRESULT DllRegisterServer() { return RegisterScript(InprocClassScript(kClass), Module()); }
-
-PX_MODULE_EXPORT HRESULT DllUnregisterServer() { return UnregisterScript(InprocClassScript(kClass), Module()); }
+PIXTERA_SINGLE_CLASS_MODULE(FileDisplay, kClass)

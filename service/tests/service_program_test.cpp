@@ -33,31 +33,7 @@ std::string Read(const std::filesystem::path& path)
     return content.str();
 }
 
-// Every key and value below a key, one line each: "key" or "key|name=data".
-void Walk(const RegKey& key, const std::string& path, std::set<std::string>& lines)
-{
-    lines.insert(path);
-    for (const auto& value : key.Values()) {
-        std::string data(value.data.begin(), value.data.end());
-        while (!data.empty() && data.back() == '\0')
-            data.pop_back();
-        lines.insert(path + "|" + value.name + "=" + data);
-    }
-    for (const auto& name : key.SubKeys()) {
-        RegKey sub;
-        sub.Open(key.get(), name);
-        Walk(sub, path + "\\" + name, lines);
-    }
-}
-
-std::set<std::string> ClassesRoot()
-{
-    RegKey root;
-    root.Open(HKEY_CLASSES_ROOT, "");
-    std::set<std::string> lines;
-    Walk(root, "HKCR", lines);
-    return lines;
-}
+std::set<std::string> ClassesRoot() { return test::ClassesRootLines(); }
 
 class ServiceProgram : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 #include "test_environment.h"
 
 #include <pixtera/platform/module.h>
+#include <pixtera/platform/registry.h>
 #include <pixtera/platform/hresult.h>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,33 @@ bool RegisterModule(const std::filesystem::path& path)
         return false;
     auto entry = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
     return entry && SUCCEEDED(entry());
+}
+
+namespace {
+void Walk(const RegKey& key, const std::string& path, std::set<std::string>& lines)
+{
+    lines.insert(path);
+    for (const auto& value : key.Values()) {
+        std::string data(value.data.begin(), value.data.end());
+        while (!data.empty() && data.back() == '\0')
+            data.pop_back();
+        lines.insert(path + "|" + value.name + "=" + data);
+    }
+    for (const auto& name : key.SubKeys()) {
+        RegKey sub;
+        sub.Open(key.get(), name);
+        Walk(sub, path + "\\" + name, lines);
+    }
+}
+} // namespace
+
+std::set<std::string> ClassesRootLines()
+{
+    RegKey root;
+    root.Open(HKEY_CLASSES_ROOT, "");
+    std::set<std::string> lines;
+    Walk(root, "HKCR", lines);
+    return lines;
 }
 
 } // namespace pixtera::test

@@ -3,6 +3,7 @@
 // directory (locks) and XDG directories, so tests never touch the user's.
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,5 +24,9 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output = nullp
 bool RegisterTestModule(const std::string& fileName);
 // The same for a module at a full path (a shipped plug-in, for instance).
 bool RegisterModule(const std::filesystem::path& module);
+
+// Every key and value of HKEY_CLASSES_ROOT, one line each: "HKCR\Key" or "HKCR\Key|name=text"
+// (text values without their terminating NUL).
+std::set<std::string> ClassesRootLines();
 
 } // namespace pixtera::test

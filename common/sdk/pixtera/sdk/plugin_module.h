@@ -15,3 +15,21 @@
 // PX_MODULE_EXPORT HRESULT DllCanUnloadNow();
 // PX_MODULE_EXPORT HRESULT DllRegisterServer();
 // PX_MODULE_EXPORT HRESULT DllUnregisterServer();
+
+// The four entry points of a module that serves one class, registered with InprocClassScript.
+#define PIXTERA_SINGLE_CLASS_MODULE(Class, inprocClass)                                            \
+    PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)         \
+    {                                                                                              \
+        return ::pixtera::GetClassObjectOf<Class>((inprocClass).clsid, clsid, riid, object);       \
+    }                                                                                              \
+    PX_MODULE_EXPORT HRESULT DllCanUnloadNow() { return ::pixtera::ModuleInUse() ? S_FALSE : S_OK; } \
+    PX_MODULE_EXPORT HRESULT DllRegisterServer()                                                   \
+    {                                                                                              \
+        return ::pixtera::RegisterScript(::pixtera::InprocClassScript(inprocClass),                \
+                                         {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}});       \
+    }                                                                                              \
+    PX_MODULE_EXPORT HRESULT DllUnregisterServer()                                                 \
+    {                                                                                              \
+        return ::pixtera::UnregisterScript(::pixtera::InprocClassScript(inprocClass),              \
+                                           {{"MODULE", PIXTERA_THIS_MODULE_PATH().string()}});     \
+    }
