@@ -8,7 +8,7 @@ PIXTERA_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libsqlite3-dev libpugixml-dev libsdbus-c++-dev libsystemd-dev dbus libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  locales
+  locales lcdproc
 )
 
 as_root() {
@@ -24,7 +24,7 @@ install_packages() {
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
   fi
 }
 

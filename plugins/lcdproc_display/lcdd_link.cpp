@@ -1,0 +1,104 @@
+#include "lcdd_link.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pixtera::lcdproc {
+
+bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseconds limit)
+{
+    Close();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return false;
+    for (addrinfo* address = found; address && fd_ < 0; address = address->ai_next) {
+        const int fd = socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address->ai_protocol);
+        if (fd < 0)
+            continue;
+        int connected = connect(fd, address->ai_addr, address->ai_addrlen);
+        if (connected != 0 && errno == EINPROGRESS) {
+            pollfd wait{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (poll(&wait, 1, static_cast<int>(limit.count())) == 1 &&
+                getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+                connected = 0;
+        }
+        if (connected == 0) {
+            const int on = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            fd_ = fd;
+        } else {
+            close(fd);
+        }
+    }
+    freeaddrinfo(found);
+    return fd_ >= 0;
+}
+
+void LcddLink::Close()
+{
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = -1;
+    pending_.clear();
+}
+
+bool LcddLink::Send(const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size() && fd_ >= 0) {
+        const ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd wait{fd_, POLLOUT, 0};
+            if (poll(&wait, 1, 1000) == 1)
+                continue;
+        }
+        Close();
+        return false;
+    }
+    return fd_ >= 0;
+}
+
+std::optional<std::string> LcddLink::ReadLine(std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (fd_ >= 0) {
+        if (const auto end = pending_.find('\n'); end != std::string::npos) {
+            std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return line;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wait{fd_, POLLIN, 0};
+        if (left.count() < 0 || poll(&wait, 1, static_cast<int>(left.count())) != 1)
+            return std::nullopt;
+        char buffer[4096];
+        const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR))) {
+            Close();
+            return std::nullopt;
+        }
+        if (n > 0)
+            pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return std::nullopt;
+}
+
+} // namespace pixtera::lcdproc

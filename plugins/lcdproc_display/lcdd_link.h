@@ -1,0 +1,32 @@
+#pragma once
+// A TCP connection to LCDd: connecting with a time limit, sending, reading reply lines.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace pixtera::lcdproc {
+
+class LcddLink {
+public:
+    LcddLink() = default;
+    LcddLink(const LcddLink&) = delete;
+    LcddLink& operator=(const LcddLink&) = delete;
+    ~LcddLink() { Close(); }
+
+    bool Connect(const std::string& host, int port, std::chrono::milliseconds limit);
+    void Close();
+    bool connected() const { return fd_ >= 0; }
+
+    // Sends everything in one write where the kernel takes it; false when the link broke.
+    bool Send(const std::string& bytes);
+    // The next complete line, waiting up to `limit`; nothing on a time-out, and the link is
+    // closed when LCDd closed it.
+    std::optional<std::string> ReadLine(std::chrono::milliseconds limit);
+
+private:
+    int fd_ = -1;
+    std::string pending_;
+};
+
+} // namespace pixtera::lcdproc

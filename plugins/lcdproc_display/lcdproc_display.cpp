@@ -1,0 +1,233 @@
+// Pixtera.LCDprocDisplay: drives any display that LCDd (LCDproc's server) supports, through its
+// client protocol. Configuration: host=127.0.0.1;port=13666;priority=foreground;columns=20;rows=4
+// (all optional; columns and rows answer until LCDd has told its own).
+
+#include "lcd_commands.h"
+#include "lcdd_link.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace pixtera;
+using namespace std::chrono_literals;
+
+// {1E4B7C9D-3A2F-4D68-9B1C-8E7F6A5D4C31}
+constexpr CLSID CLSID_LCDprocDisplay{0x1E4B7C9D, 0x3A2F, 0x4D68, {0x9B, 0x1C, 0x8E, 0x7F, 0x6A, 0x5D, 0x4C, 0x31}};
+const InprocClass kClass{CLSID_LCDprocDisplay, "Pixtera.LCDprocDisplay", "LCDproc display"};
+
+constexpr auto kRetryPeriod = 1000ms;
+constexpr auto kConnectLimit = 1000ms;
+constexpr auto kReplyLimit = 2000ms;
+
+struct Settings {
+    std::string host = "127.0.0.1";
+    int port = 13666;
+    std::string priority = "foreground";
+    lcdproc::Geometry geometry;
+};
+
+class LCDprocDisplay final : public ComObject<LCDprocDisplay, IDisplayDriver, ConfigurablePlugin<LCDprocDisplay>> {
+public:
+    static constexpr const char16_t* kPluginName = u"LCDproc display";
+
+    ~LCDprocDisplay()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable())
+            worker_.join();
+    }
+
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * cellHeight_); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * cellWidth_); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, cellHeight_.load()); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, cellWidth_.load()); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
+    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
+    // LCDd clients cannot define characters; the bar and the others get stand-ins.
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
+    {
+        std::string bytes = Utf16ToAnsi(BstrView(frame));
+        {
+            std::lock_guard lock(mutex_);
+            frame_ = std::move(bytes);
+            frameChanged_ = true;
+        }
+        wake_.notify_all(); // the worker sends it; the caller never waits for the network
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
+
+    void Configured(const ConfigurationText& fields, const std::string& text)
+    {
+        bool invalid = false;
+        Settings settings;
+        settings.host = fields.Text("host").value_or(settings.host);
+        settings.port = fields.Number("port", 1, 65535, &invalid).value_or(13666);
+        settings.priority = fields.Text("priority").value_or(settings.priority);
+        settings.geometry.columns = fields.Number("columns", 1, 256, &invalid).value_or(20);
+        settings.geometry.rows = fields.Number("rows", 1, 64, &invalid).value_or(4);
+        if (invalid)
+            LogWarning("LCDproc display: unusable values in \"" + text + "\"; defaults are used for them");
+        Publish(settings.geometry);
+        {
+            std::lock_guard lock(mutex_);
+            settings_ = settings;
+            settingsChanged_ = true;
+        }
+        wake_.notify_all();
+        if (!worker_.joinable())
+            worker_ = std::thread([this] { Work(); });
+    }
+
+private:
+    void Publish(const lcdproc::Geometry& geometry)
+    {
+        columns_ = geometry.columns;
+        rows_ = geometry.rows;
+        cellWidth_ = geometry.cellWidth;
+        cellHeight_ = geometry.cellHeight;
+    }
+
+    // The worker: connects (again and again while LCDd is away), sets the screen up and sends
+    // the newest frame's changed rows.
+    void Work()
+    {
+        lcdproc::LcddLink link;
+        std::optional<lcdproc::FrameCommands> commands;
+        Settings settings;
+        while (true) {
+            std::string frame;
+            {
+                std::unique_lock lock(mutex_);
+                if (stopping_)
+                    return;
+                if (settingsChanged_) {
+                    settings = settings_;
+                    settingsChanged_ = false;
+                    link.Close();
+                }
+                if (link.connected())
+                    wake_.wait_for(lock, 250ms, [&] { return stopping_ || frameChanged_ || settingsChanged_; });
+                if (stopping_)
+                    return;
+                frame = frame_;
+                frameChanged_ = false;
+            }
+            if (!link.connected()) {
+                if (!Connect(link, settings, commands)) {
+                    std::unique_lock lock(mutex_);
+                    wake_.wait_for(lock, kRetryPeriod, [&] { return stopping_ || settingsChanged_; });
+                    continue;
+                }
+                frame = CurrentFrame(); // resend what is shown now
+            }
+            DrainReplies(link, *commands, 0ms);
+            if (!frame.empty())
+                Send(link, *commands, frame);
+        }
+    }
+
+    std::string CurrentFrame()
+    {
+        std::lock_guard lock(mutex_);
+        frameChanged_ = false;
+        return frame_;
+    }
+
+    bool Connect(lcdproc::LcddLink& link, const Settings& settings, std::optional<lcdproc::FrameCommands>& commands)
+    {
+        if (!link.Connect(settings.host, settings.port, kConnectLimit) || !link.Send("hello\n"))
+            return false;
+        lcdproc::Geometry geometry = settings.geometry;
+        std::optional<std::string> line;
+        while ((line = link.ReadLine(kReplyLimit)) && !lcdproc::ParseConnectReply(*line, geometry)) {
+        }
+        if (!line) {
+            link.Close();
+            return false;
+        }
+        Publish(geometry);
+        commands.emplace(geometry);
+        const auto setupCommands = commands->Setup(settings.priority);
+        std::string setup;
+        for (const auto& command : setupCommands)
+            setup += command + "\n";
+        pendingRows_.assign(setupCommands.size(), -1);
+        if (!link.Send(setup)) {
+            return false;
+        }
+        LogInformation("LCDproc display: connected to LCDd at " + settings.host + ":" + std::to_string(settings.port));
+        return true;
+    }
+
+    void Send(lcdproc::LcddLink& link, lcdproc::FrameCommands& commands, const std::string& frame)
+    {
+        std::vector<int> rows;
+        const auto update = commands.Update(frame, rows);
+        if (update.empty())
+            return;
+        std::string batch;
+        for (const auto& command : update)
+            batch += command + "\n";
+        pendingRows_.insert(pendingRows_.end(), rows.begin(), rows.end());
+        if (!link.Send(batch)) // all rows go again after the reconnect
+            commands.ForgetAll();
+    }
+
+    // Replies come in the order of the commands; LCDd's own notices ("listen", "ignore") do not
+    // answer any command.
+    void DrainReplies(lcdproc::LcddLink& link, lcdproc::FrameCommands& commands, std::chrono::milliseconds limit)
+    {
+        while (auto line = link.ReadLine(limit)) {
+            const bool success = *line == "success";
+            const bool refused = line->rfind("huh?", 0) == 0;
+            if (!success && !refused)
+                continue;
+            const int row = pendingRows_.empty() ? -1 : pendingRows_.front();
+            if (!pendingRows_.empty())
+                pendingRows_.erase(pendingRows_.begin());
+            if (refused) {
+                LogWarning("LCDproc display: LCDd answered \"" + *line + "\"");
+                commands.Forget(row);
+            }
+        }
+        if (!link.connected()) {
+            commands.ForgetAll();
+            pendingRows_.clear();
+        }
+    }
+
+    std::mutex mutex_; // guards the fields down to frameChanged_
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    Settings settings_;
+    bool settingsChanged_ = false;
+    std::string frame_;
+    bool frameChanged_ = false;
+
+    std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
+    std::atomic<LONG> columns_{20};
+    std::atomic<LONG> rows_{4};
+    std::atomic<LONG> cellWidth_{5};
+    std::atomic<LONG> cellHeight_{8};
+    std::thread worker_;
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(LCDprocDisplay, kClass)

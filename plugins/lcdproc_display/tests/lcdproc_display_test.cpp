@@ -1,0 +1,273 @@
+// The plug-in against a real LCDd with its text driver, started on a free port for each test.
+
+#include "child_process.h"
+#include "test_environment.h"
+
+#include <pixtera/sdk/plugin_module.h>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace pixtera;
+using namespace std::chrono_literals;
+
+constexpr const char* kLcdd = "/usr/sbin/LCDd";
+constexpr const char* kDrivers = "/usr/lib/x86_64-linux-gnu/lcdproc/";
+
+int FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+int Listen(int port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(fd, 4);
+    return fd;
+}
+
+bool Eventually(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 1000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return condition();
+}
+
+// Forwards one client to LCDd and counts the commands the client sends.
+class CountingProxy {
+public:
+    CountingProxy(int listenPort, int lcddPort) : listener_(Listen(listenPort)), lcddPort_(lcddPort)
+    {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~CountingProxy()
+    {
+        stop_ = true;
+        thread_.join();
+        close(listener_);
+    }
+    int Count(const std::string& prefix)
+    {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (std::size_t at = 0; (at = sent_.find(prefix, at)) != std::string::npos; at += prefix.size())
+            n += at == 0 || sent_[at - 1] == '\n';
+        return n;
+    }
+    std::string Sent()
+    {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+
+private:
+    void Run()
+    {
+        pollfd accept{listener_, POLLIN, 0};
+        while (!stop_ && poll(&accept, 1, 50) <= 0) {
+        }
+        if (stop_)
+            return;
+        const int client = ::accept(listener_, nullptr, nullptr);
+        const int server = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(lcddPort_));
+        connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        char buffer[4096];
+        while (!stop_) {
+            if (poll(ends, 2, 50) <= 0)
+                continue;
+            if (ends[0].revents & POLLIN) {
+                const ssize_t n = read(client, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                {
+                    std::lock_guard lock(mutex_);
+                    sent_.append(buffer, static_cast<std::size_t>(n));
+                }
+                (void)!write(server, buffer, static_cast<std::size_t>(n));
+            }
+            if (ends[1].revents & POLLIN) {
+                const ssize_t n = read(server, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                (void)!write(client, buffer, static_cast<std::size_t>(n));
+            }
+        }
+        close(client);
+        close(server);
+    }
+
+    int listener_;
+    int lcddPort_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::string sent_;
+    std::thread thread_;
+};
+
+class LcdprocDisplay : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (access(kLcdd, X_OK) != 0 || access((std::string(kDrivers) + "text.so").c_str(), R_OK) != 0)
+            GTEST_SKIP() << "LCDd with its text driver is not installed (Debian package lcdproc)";
+        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "LCDprocDisplay.so"));
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.LCDprocDisplay", &clsid), S_OK);
+        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, display), S_OK);
+        port = FreePort();
+    }
+
+    void StartLcdd(int at)
+    {
+        const auto config = test::TestDirectory() / "LCDd.conf";
+        std::ofstream(config) << "[server]\nDriverPath=" << kDrivers << "\nDriver=text\nBind=127.0.0.1\nPort=" << at
+                              << "\nReportToSyslog=no\nForeground=yes\nServerScreen=no\nWaitTime=1\n[text]\nSize=20x4\n";
+        lcdd = std::make_unique<test::ChildProcess>(
+            std::vector<std::string>{"/usr/bin/stdbuf", "-oL", kLcdd, "-c", config.string(), "-f"});
+        ASSERT_TRUE(lcdd->WaitForOutput("+--------------------+")) << lcdd->output();
+    }
+
+    void StopLcdd()
+    {
+        lcdd->Signal(SIGTERM);
+        lcdd->Wait();
+    }
+
+    void Configure(const std::string& text) { display.As<IPluginInfo>()->Configure(BString(text).get()); }
+
+    void Write(const std::string& frame)
+    {
+        ASSERT_EQ(display->Write(BString(AnsiToUtf16(frame)).get()), S_OK);
+    }
+
+    // LCDd's text driver prints every frame it shows; waits (ten seconds at most) for the row.
+    bool Shows(std::string row)
+    {
+        row.resize(20, ' ');
+        return lcdd->WaitForOutput("|" + row + "|");
+    }
+
+    static std::string Rows(const std::string& a, const std::string& b, const std::string& c, const std::string& d)
+    {
+        auto pad = [](std::string s) {
+            s.resize(20, ' ');
+            return s;
+        };
+        return pad(a) + pad(b) + pad(c) + pad(d);
+    }
+
+    ComPtr<IDisplayDriver> display;
+    std::unique_ptr<test::ChildProcess> lcdd;
+    int port = 0;
+};
+
+TEST_F(LcdprocDisplay, FramesAppearOnLcddAndOnlyChangedRowsAreSent)
+{
+    StartLcdd(port);
+    const int proxyPort = FreePort();
+    CountingProxy proxy(proxyPort, port);
+    Configure("port=" + std::to_string(proxyPort) + ";columns=16");
+    Write(Rows("Hello from", "Pixtera \xe9", "", "row four"));
+    EXPECT_TRUE(Shows("Hello from")) << lcdd->output();
+    EXPECT_TRUE(Shows("Pixtera \xe9")) << "bytes of the display code page pass through";
+    LONG columns = 0;
+    display->GetColumns(&columns);
+    EXPECT_EQ(columns, 20) << "once connected, LCDd's geometry counts";
+    ASSERT_TRUE(Eventually([&] { return proxy.Count("widget_set pixtera r") == 4; }));
+
+    Write(Rows("Hello from", "Pixtera \xe9", "changed", "row four"));
+    EXPECT_TRUE(Shows("changed"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(proxy.Count("widget_set pixtera r"), 5) << proxy.Sent();
+    EXPECT_EQ(proxy.Count("widget_set pixtera r1 "), 1) << "the unchanged first row went once";
+}
+
+TEST_F(LcdprocDisplay, BarsBecomeHbars)
+{
+    StartLcdd(port);
+    const int proxyPort = FreePort();
+    CountingProxy proxy(proxyPort, port);
+    Configure("port=" + std::to_string(proxyPort));
+    Write(Rows("CPU", std::string(6, '\x08'), "", ""));
+    ASSERT_TRUE(Eventually([&] { return proxy.Count("widget_set pixtera b2_0 1 2 30") == 1; })) << proxy.Sent();
+    EXPECT_EQ(proxy.Count("widget_add pixtera b2_0 hbar"), 1);
+    // The text driver draws a bar as dashes (rounding the last cell up).
+    EXPECT_TRUE(lcdd->WaitForOutput("|------")) << lcdd->output();
+}
+
+TEST_F(LcdprocDisplay, AfterLcddRestartsTheCurrentFrameReappears)
+{
+    StartLcdd(port);
+    Configure("port=" + std::to_string(port));
+    Write(Rows("persistent", "", "", ""));
+    ASSERT_TRUE(Shows("persistent"));
+    StopLcdd();
+    StartLcdd(port);
+    EXPECT_TRUE(Shows("persistent")) << "resent after reconnecting, without a new Write";
+}
+
+TEST_F(LcdprocDisplay, WithoutLcddNothingBlocksAndTheConfigurationGivesTheGeometry)
+{
+    // A server that accepts and never answers: the handshake would hang a caller.
+    const int silent = Listen(port);
+    Configure("port=" + std::to_string(port) + ";columns=16;rows=2");
+    LONG value = 0;
+    display->GetColumns(&value);
+    EXPECT_EQ(value, 16);
+    display->GetRows(&value);
+    EXPECT_EQ(value, 2);
+    Write(Rows("nobody listens", "", "", ""));
+    Write(Rows("still nobody", "", "", ""));
+    close(silent);
+
+    StartLcdd(port);
+    EXPECT_TRUE(Shows("still nobody")) << "the newest frame is shown once LCDd is there";
+}
+
+TEST_F(LcdprocDisplay, BadConfigurationGetsDefaults)
+{
+    Configure("port=99999;columns=wide");
+    LONG value = 0;
+    display->GetColumns(&value);
+    EXPECT_EQ(value, 20);
+}
+
+} // namespace
