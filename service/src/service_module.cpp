@@ -5,6 +5,7 @@
 #include "manager.h"
 #include "service_registration.h"
 #include "singleton_factory.h"
+#include "statistics_ping.h"
 #include "systemd_unit.h"
 
 #include <pixtera/sdk/guids.h>
@@ -53,7 +54,12 @@ std::string HresultText(HRESULT hr)
 
 } // namespace
 
-ServiceModule::ServiceModule() : program_(ExecutablePath()) {}
+ServiceModule::ServiceModule() : program_(ExecutablePath())
+{
+    // Every process of the program pings when the statistics are switched on, registration runs
+    // included.
+    StartStatisticsPing();
+}
 
 int ServiceModule::Main(int argc, const char* const* argv)
 {
