@@ -3,18 +3,31 @@
 #include "configuration_loader.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/platform/module.h>
 
 namespace pixtera {
 
-Manager::Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration)
+Manager::Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration, SessionBus* desktop)
     : lifetime_(lifetime), drivers_(MakeComObject<DriverManager>()), data_(MakeComObject<DataManager>(drivers_)),
       displays_(MakeComObject<DisplayManager>(DisplayRuntime{*data_, SystemClock()}))
 {
     LoadConfigurationFile(configuration, *drivers_, *data_, *displays_);
+    if (desktop) {
+        try {
+            tray_ = std::make_unique<TrayIcon>(*desktop, ExecutablePath().parent_path(), [this] { Shutdown(); });
+        } catch (const sdbus::Error& error) {
+            LogWarning("No tray icon: " + error.getMessage());
+        }
+    }
 }
 
 // The displays render with the data manager: their threads end before it goes.
-Manager::~Manager() { displays_->StopAll(); }
+Manager::~Manager()
+{
+    tray_.reset();
+    displays_->StopAll();
+}
 
 HRESULT Manager::QueryInterface(REFIID riid, void** object)
 {

@@ -6,6 +6,7 @@
 #include "display_manager.h"
 #include "driver_manager.h"
 #include "server_lifetime.h"
+#include "tray_icon.h"
 
 #include <pixtera/service_interfaces.h>
 
@@ -15,8 +16,9 @@ namespace pixtera {
 
 class Manager final : public DispatchNotImplemented<IManager> {
 public:
-    // Creates the three managers and loads the configuration file.
-    Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration);
+    // Creates the three managers, loads the configuration file and, given a desktop, shows the
+    // tray icon.
+    Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration, SessionBus* desktop = nullptr);
     Manager(const Manager&) = delete;
     Manager& operator=(const Manager&) = delete;
     ~Manager();
@@ -43,6 +45,7 @@ private:
     ComPtr<DriverManager> drivers_;
     ComPtr<DataManager> data_;
     ComPtr<DisplayManager> displays_;
+    std::unique_ptr<TrayIcon> tray_;
 };
 
 // The delay between Shutdown and the end of the main loop.

@@ -2,6 +2,8 @@
 
 #include "bus_server.h"
 #include "command_line.h"
+#include "desktop_notifier.h"
+#include "session_bus.h"
 #include "manager.h"
 #include "service_registration.h"
 #include "singleton_factory.h"
@@ -141,9 +143,19 @@ void ServiceModule::ServiceMain()
 void ServiceModule::Run()
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The desktop: notifications for the service's messages, and the tray icon.
+    std::unique_ptr<SessionBus> desktop = SessionBus::Connect();
+    std::unique_ptr<DesktopNotifier> notifier;
+    if (desktop) {
+        notifier = std::make_unique<DesktopNotifier>(*desktop);
+        SetMessageBoxHook([&notifier](std::string_view text, std::string_view caption, UINT type) {
+            notifier->Notify(text, caption, type);
+            return IDOK;
+        });
+    }
     const auto configuration = ConfigFilePath(program_.parent_path());
     auto factory = MakeComObject<SingletonFactory<Manager>>(
-        [&] { return std::make_unique<Manager>(*this, configuration); });
+        [&] { return std::make_unique<Manager>(*this, configuration, desktop.get()); });
     DWORD cookie = 0;
     CoRegisterClassObject(CLSID_Manager, factory->AsUnknown(), CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
                           REGCLS_MULTIPLEUSE, &cookie);
@@ -157,12 +169,17 @@ void ServiceModule::Run()
         }
     }
     factory.Reset();
+    if (desktop)
+        desktop->Start(); // for the notifications, when the tray did not start it
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);
     loop_.Run([this](int signal) { OnStopSignal(signal); });
     bus.reset();                 // gives the name back
-    CoRevokeClassObject(cookie); // destroys the Manager
+    CoRevokeClassObject(cookie); // destroys the Manager, and the tray icon with it
+    SetMessageBoxHook(nullptr);
+    notifier.reset();
+    desktop.reset();
     CoUninitialize();
 }
 
