@@ -8,34 +8,79 @@
 #include <vector>
 
 namespace pixtera {
+namespace {
 
-DesktopNotifier::DesktopNotifier(SessionBus& bus)
-    : proxy_(sdbus::createProxy(bus.connection(), "org.freedesktop.Notifications", "/org/freedesktop/Notifications"))
+constexpr std::size_t kMostQueued = 16; // a flood of messages keeps only the newest
+constexpr int32_t kExpireMs = 10000;
+
+} // namespace
+
+std::unique_ptr<DesktopNotifier> DesktopNotifier::Connect()
 {
-    proxy_->finishRegistration();
+    try {
+        return std::unique_ptr<DesktopNotifier>(new DesktopNotifier(sdbus::createSessionBusConnection()));
+    } catch (const sdbus::Error&) {
+        return nullptr;
+    }
+}
+
+DesktopNotifier::DesktopNotifier(std::unique_ptr<sdbus::IConnection> connection)
+    : connection_(std::move(connection)),
+      proxy_(sdbus::createProxy(*connection_, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"))
+{
+    sender_ = std::thread([this] {
+        while (true) {
+            Message message;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return;
+                message = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            Send(message);
+        }
+    });
+}
+
+DesktopNotifier::~DesktopNotifier()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    sender_.join();
 }
 
 void DesktopNotifier::Notify(std::string_view text, std::string_view caption, unsigned type)
 {
-    const std::string line = caption.empty() ? std::string(text) : std::string(caption) + ": " + std::string(text);
     const bool error = (type & 0xF0) == MB_ICONERROR;
-    if (error)
-        LogError(line);
-    else
-        LogWarning(line);
-    const uint8_t urgency = error ? 2 : 1;
-    std::map<std::string, sdbus::Variant> hints{{"urgency", sdbus::Variant(urgency)}};
+    const std::string line = caption.empty() ? std::string(text) : std::string(caption) + ": " + std::string(text);
+    error ? LogError(line) : LogWarning(line);
+    {
+        std::lock_guard lock(mutex_);
+        if (queue_.size() >= kMostQueued)
+            queue_.pop_front();
+        queue_.push_back({std::string(caption.empty() ? "Pixtera" : caption), std::string(text), error});
+    }
+    wake_.notify_one();
+}
+
+void DesktopNotifier::Send(const Message& message)
+{
+    const std::map<std::string, sdbus::Variant> hints{{"urgency", sdbus::Variant(static_cast<uint8_t>(message.error ? 2 : 1))}};
     try {
-        proxy_->callMethodAsync("Notify")
+        uint32_t id = 0;
+        proxy_->callMethod("Notify")
             .onInterface("org.freedesktop.Notifications")
-            .withArguments(std::string("Pixtera"), lastId_.load(), std::string("video-display"),
-                           std::string(caption.empty() ? "Pixtera" : caption), std::string(text),
-                           std::vector<std::string>{}, hints, int32_t{10000})
             .withTimeout(std::chrono::seconds(5))
-            .uponReplyInvoke([this](const sdbus::Error* failure, uint32_t id) {
-                if (!failure)
-                    lastId_ = id; // the next one replaces this one
-            });
+            .withArguments(std::string("Pixtera"), lastId_, std::string("video-display"), message.summary, message.body,
+                           std::vector<std::string>{}, hints, kExpireMs)
+            .storeResultsTo(id);
+        lastId_ = id; // the next one replaces this one
     } catch (const sdbus::Error&) {
         // No notification server: the log has it.
     }

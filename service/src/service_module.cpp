@@ -145,9 +145,8 @@ void ServiceModule::Run()
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // The desktop: notifications for the service's messages, and the tray icon.
     std::unique_ptr<SessionBus> desktop = SessionBus::Connect();
-    std::unique_ptr<DesktopNotifier> notifier;
-    if (desktop) {
-        notifier = std::make_unique<DesktopNotifier>(*desktop);
+    std::unique_ptr<DesktopNotifier> notifier = DesktopNotifier::Connect();
+    if (notifier) {
         SetMessageBoxHook([&notifier](std::string_view text, std::string_view caption, UINT type) {
             notifier->Notify(text, caption, type);
             return IDOK;
@@ -169,13 +168,13 @@ void ServiceModule::Run()
         }
     }
     factory.Reset();
-    if (desktop)
-        desktop->Start(); // for the notifications, when the tray did not start it
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);
     loop_.Run([this](int signal) { OnStopSignal(signal); });
-    bus.reset();                 // gives the name back
+    bus.reset(); // gives the name back
+    if (desktop)
+        desktop->Stop(); // no tray callback may run while the icon goes
     CoRevokeClassObject(cookie); // destroys the Manager, and the tray icon with it
     SetMessageBoxHook(nullptr);
     notifier.reset();

@@ -13,7 +13,9 @@ std::unique_ptr<SessionBus> SessionBus::Connect()
     }
 }
 
-SessionBus::~SessionBus()
+SessionBus::~SessionBus() { Stop(); }
+
+void SessionBus::Stop()
 {
     if (loop_.joinable()) {
         connection_->leaveEventLoop();

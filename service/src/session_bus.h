@@ -21,6 +21,9 @@ public:
     sdbus::IConnection& connection() { return *connection_; }
     // Starts the event loop once the objects are exported.
     void Start();
+    // Ends the event loop and waits for it: objects of this connection may only be destroyed
+    // while no callback can run.
+    void Stop();
 
 private:
     explicit SessionBus(std::unique_ptr<sdbus::IConnection> connection) : connection_(std::move(connection)) {}

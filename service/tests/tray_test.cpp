@@ -220,7 +220,7 @@ TEST_F(TrayIconTest, StopEndsTheServiceAboutTwoSecondsLater)
     ASSERT_TRUE(Eventually([&] { return !desktop.items().empty(); }));
     const auto clicked = std::chrono::steady_clock::now();
     Click(202);
-    EXPECT_EQ(service->WaitFor(10000), 0);
+    EXPECT_EQ(service->WaitFor(10000), 0) << service->output();
     EXPECT_GE(std::chrono::steady_clock::now() - clicked, 1900ms) << "the quit is delayed, not immediate";
 }
 
