@@ -14,7 +14,7 @@ function(pixtera_add_plugin name)
     LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIRECTORY}
     BUILD_RPATH "$ORIGIN/../../lib;$ORIGIN/../lib")
   target_link_libraries(${name} PRIVATE pixtera::sdk ${ARG_LIBRARIES})
-  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE ${PIXTERA_NO_UNDEFINED})
 endfunction()
 
 # A plug-in catalog file (.pxp), copied beside the modules for the designer.

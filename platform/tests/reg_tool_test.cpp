@@ -89,6 +89,14 @@ TEST(RegTool, MissingKeysAreReportedNotCreated)
     EXPECT_EQ(Reg({"delete", "HKCR\\No\\Such"}).code, 1);
 }
 
+TEST(RegTool, APathTheSystemRefusesIsNoModule)
+{
+    // Found by the fuzzer: a path too long for the system made the check throw.
+    const auto result = Reg({"Register", std::string(5000, 'a')});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.err.find("no such module"), std::string::npos) << result.err;
+}
+
 TEST(RegTool, RegisterReportsAModuleWithoutTheEntryPoint)
 {
     const auto module = (pixtera::test::TestModuleDirectory() / "test-module-without-entry.so").string();

@@ -402,7 +402,8 @@ int CallModuleEntry(std::span<const std::string> words, const char* entryName, s
     }
     std::error_code ec;
     const auto path = std::filesystem::absolute(words[0], ec);
-    if (ec || !std::filesystem::exists(path)) {
+    // A path the system refuses (too long, say) is no module: never an exception.
+    if (ec || !std::filesystem::exists(path, ec) || ec) {
         err << "pixtera-reg: " << words[0] << ": no such module\n";
         return kFailed;
     }

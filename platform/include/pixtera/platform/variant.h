@@ -29,6 +29,12 @@ inline constexpr USHORT VARIANT_NOVALUEPROP = 0x01;
 inline constexpr USHORT VARIANT_ALPHABOOL = 0x02;
 inline constexpr USHORT VARIANT_LOCALBOOL = 0x10;
 
+// Keeps the union as wide as on Windows (two pointers).
+struct RecordValue {
+    void* pvRecord;
+    void* pRecInfo;
+};
+
 struct tagVARIANT {
     VARTYPE vt;
     WORD wReserved1;
@@ -49,10 +55,7 @@ struct tagVARIANT {
         ULONG ulVal;
         INT intVal;
         UINT uintVal;
-        struct {
-            void* pvRecord;
-            void* pRecInfo;
-        } brecVal;
+        RecordValue brecVal;
     };
 };
 using VARIANT = tagVARIANT;

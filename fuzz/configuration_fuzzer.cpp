@@ -1,0 +1,46 @@
+// Arbitrary bytes as pixtera2.xml: loaded (no plug-ins are registered, so only parsing counts),
+// then a queue is written into it.
+
+#include "configuration_loader.h"
+#include "data_manager.h"
+#include "display_manager.h"
+#include "driver_manager.h"
+#include "queue_writer.h"
+
+#include <pixtera/platform/event_log.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+std::filesystem::path Directory()
+{
+    static const std::filesystem::path directory = [] {
+        char pattern[] = "/tmp/pixtera-fuzz-XXXXXX";
+        const std::filesystem::path made = mkdtemp(pattern);
+        setenv("PIXTERA_REGISTRY", (made / "registry.db").c_str(), 1);
+        pixtera::SetLogCapture([](std::string_view) {});
+        return made;
+    }();
+    return directory;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    using namespace pixtera;
+    const auto path = Directory() / "pixtera2.xml";
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                   static_cast<std::streamsize>(size));
+    auto drivers = MakeComObject<DriverManager>();
+    auto values = MakeComObject<DataManager>(drivers);
+    auto displays = MakeComObject<DisplayManager>(DisplayRuntime{*values, SystemClock()});
+    LoadConfigurationFile(path, *drivers, *values, *displays);
+    const int element = size > 0 ? data[0] % 4 : 0;
+    WriteQueue({path, element, "fuzz"}, {{u"a.pxd", 5}, {u"b\u00e9.pxd", -1}});
+    return 0;
+}

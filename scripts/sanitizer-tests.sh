@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The whole test suite once more in an AddressSanitizer+UBSan build (build-asan/).
+# With --thread, ThreadSanitizer instead (build-tsan/).
+set -euo pipefail
+source "$(dirname "$0")/lib/common.sh"
+
+option=-DPIXTERA_ASAN=ON
+build="$PIXTERA_ROOT/build-asan"
+if [ "${1:-}" = "--thread" ]; then
+  option=-DPIXTERA_TSAN=ON
+  build="$PIXTERA_ROOT/build-tsan"
+fi
+install_packages "${PIXTERA_PACKAGES[@]}"
+ensure_test_locale
+PIXTERA_BUILD_DIR="$build" configure_and_build -DCMAKE_BUILD_TYPE=Debug "$option" -DPIXTERA_BUILD_BENCHMARKS=OFF
+cd "$build"
+dbus-run-session -- ctest -j2 --output-on-failure --timeout 600
