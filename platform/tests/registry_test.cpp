@@ -190,3 +190,39 @@ TEST(Registry, ParsesRootNamesOfTheCommandLine)
 }
 
 } // namespace
+
+#include <sqlite3.h>
+
+namespace {
+
+TEST(Registry, AWriteWaitsForAnotherProcessThatHoldsTheFileLocked)
+{
+    {
+        pixtera::RegKey key;
+        ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Locked"), ERROR_SUCCESS);
+    }
+    int locked[2];
+    ASSERT_EQ(pipe(locked), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(pixtera::RegistryPath().c_str(), &db);
+        const bool ok = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        const char answer = ok ? 'y' : 'n';
+        (void)!write(locked[1], &answer, 1);
+        sleep(2); // several seconds of another process holding the registry
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(locked[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
+    pixtera::RegKey key;
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, "Locked", KEY_ALL_ACCESS), ERROR_SUCCESS);
+    EXPECT_EQ(key.SetString("after", "the lock"), ERROR_SUCCESS) << "the write waited instead of failing";
+    waitpid(holder, nullptr, 0);
+    EXPECT_EQ(key.QueryString("after"), "the lock");
+}
+
+} // namespace

@@ -10,6 +10,7 @@ namespace pixtera {
 
 void QueueItem::Start(const VirtualDisplay& geometry, const DisplayRuntime& runtime)
 {
+    nextRefresh.reset(); // a new start renders at once, as a new entry does
     display_.Initialize(geometry.columns(), geometry.rows(), geometry.cellWidth(), geometry.cellHeight());
     // Rendering reads data values, which for direct providers calls plug-in code on this thread.
     thread_ = Thread(kPluginThreadStack, [this, &runtime] { RenderThread(runtime); });

@@ -256,6 +256,33 @@ TEST_F(RemoteObjects, ALocalServerEndsWhenItsLastClientIsKilled)
     EXPECT_TRUE(Eventually([] { return !ServiceOnBus(); })) << "the killed client's reference was dropped";
 }
 
+TEST_F(RemoteObjects, AClientThatDiesInTheMiddleOfACallLeavesTheServiceServing)
+{
+    // The provider answers on request and takes a second and a half for its second poll.
+    std::ofstream(configuration())
+        << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.ScriptedProvider\" "
+           "configuration=\"mode=1;items=Slow:1;hangon=GetValue@2;hangms=1500\"><data active=\"yes\"/></driver>"
+           "</drivers></PixteraConfiguration>";
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    const pid_t client = fork();
+    if (client == 0) {
+        ComPtr<IManager> own;
+        if (CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, own) == S_OK) {
+            Variant value;
+            Data(*own)->Value(Variant::FromUtf8("Slow"), value.Out()); // killed while this waits
+        }
+        _exit(0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    kill(client, SIGKILL);
+    waitpid(client, nullptr, 0);
+    Variant value;
+    ASSERT_EQ(Data(*manager)->Value(Variant::FromUtf8("Slow"), value.Out()), S_OK) << "still serving";
+    EXPECT_EQ(value.vt, VT_R8);
+    EXPECT_TRUE(ServiceOnBus());
+}
+
 TEST_F(RemoteObjects, OleRunSucceedsForRunningObjects)
 {
     manager = Connect();

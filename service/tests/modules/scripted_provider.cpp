@@ -2,7 +2,8 @@
 //   mode=2;interval=50;items=A:1.5,B:hello;failvalue=3;throwon=GetValue@3;shrinkto=1@2;display=yes
 // items: name:value pairs (numbers become doubles, the rest text), described as "Test\<name>";
 // failvalue=N: GetValue fails from the N-th poll on; throwon=Method@N: that method throws on
-// its N-th call; shrinkto=K@N: from the N-th poll on GetCount answers K.
+// its N-th call; hangon=Method@N with hangms=T: that call takes T ms; shrinkto=K@N: from the
+// N-th poll on GetCount answers K.
 // Every call is recorded with its thread (ICallLog). PixteraTest.ScriptedProvider also drives a
 // 20x4 display; PixteraTest.BareProvider has no IPluginInfo and offers "Bare" = 7.
 
@@ -11,6 +12,7 @@
 #include <pixtera/sdk/plugin_module.h>
 
 #include <charconv>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -46,6 +48,8 @@ public:
             line << method << (arguments.empty() ? "" : " " + arguments) << " @" << std::this_thread::get_id() << '\n';
             calls_ += line.str();
         }
+        if (method == hangMethod && count == hangAt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(hangMs));
         if (method == throwMethod && count == throwAt)
             throw std::runtime_error("scripted fault in " + method);
     }
@@ -68,6 +72,9 @@ public:
 
     std::string throwMethod;
     int throwAt = 0;
+    std::string hangMethod;
+    int hangAt = 0;
+    int hangMs = 0;
 
 private:
     std::mutex mutex_;
@@ -97,6 +104,11 @@ public:
             else if (key == "throwon") {
                 recorder.throwMethod = value.substr(0, value.find('@'));
                 recorder.throwAt = std::stoi(value.substr(value.find('@') + 1));
+            } else if (key == "hangon") {
+                recorder.hangMethod = value.substr(0, value.find('@'));
+                recorder.hangAt = std::stoi(value.substr(value.find('@') + 1));
+            } else if (key == "hangms") {
+                recorder.hangMs = std::stoi(value);
             } else if (key == "shrinkto") {
                 shrinkTo = std::stoi(value.substr(0, value.find('@')));
                 shrinkFrom = std::stoi(value.substr(value.find('@') + 1));
