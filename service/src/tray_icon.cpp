@@ -77,8 +77,9 @@ TrayIcon::TrayIcon(SessionBus& bus, std::filesystem::path programDirectory, std:
                 Register();
         });
     busDaemon_->finishRegistration();
-    bus_.Start();
+    // Registered before the loop runs: from then on only the loop's own thread uses the connection.
     Register();
+    bus_.Start();
 }
 
 TrayIcon::~TrayIcon() = default; // the objects leave the bus with it, and the watcher notices

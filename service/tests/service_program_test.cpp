@@ -196,7 +196,7 @@ TEST_F(ServiceProgram, RunsAsALocalServerUntilStoppedAndASecondCopyExitsAtOnce)
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_EQ(second.output(), "") << "the second copy starts nothing";
     first.Signal(SIGINT);
-    EXPECT_EQ(first.Wait(), 0);
+    EXPECT_EQ(first.Wait(), 0) << first.output();
 }
 
 TEST_F(ServiceProgram, UnknownArgumentsAreReportedAndTheServerStarts)
