@@ -10,9 +10,9 @@
 namespace pixtera {
 namespace {
 
-void AlignStatic(LONG alignment, std::string_view text, std::string& field)
+// The character of field cell `i` (0 <= i < width) for static text, by alignment.
+char StaticCell(LONG alignment, std::string_view text, std::size_t width, std::size_t i)
 {
-    const std::size_t width = field.size();
     const std::size_t length = text.size();
     if (length < width) {
         std::size_t at = 0;
@@ -27,39 +27,31 @@ void AlignStatic(LONG alignment, std::string_view text, std::string& field)
             at = width / 2 - length / 2;
             break;
         default:
-            return;
+            return ' ';
         }
-        field.replace(at, length, text);
-        return;
+        return i >= at && i - at < length ? text[i - at] : ' ';
     }
     switch (alignment) {
     case kAlignLeft:
-        field.assign(text.substr(0, width));
-        break;
+        return text[i];
     case kAlignRight:
-        field.assign(text.substr(length - width));
-        break;
+        return text[length - width + i];
     case kAlignCenter:
-        field.assign(text.substr(length / 2 - width / 2, width));
-        break;
+        return text[length / 2 - width / 2 + i];
     default:
-        break;
+        return ' ';
     }
 }
 
-// The text repeated end to end, starting at the offset the time since the scroll start gives.
-void Scroll(const DisplayItem& item, std::string_view text, DWORD now, std::string& field)
+// The offset of the text repeated end to end, from the time since the scroll start.
+std::size_t ScrollOffset(const DisplayItem& item, std::size_t length, DWORD now)
 {
-    const std::size_t length = text.size();
     const auto delay = static_cast<DWORD>(item.scrollDelay);
-    std::size_t offset = 0;
-    if (delay != 0) {
-        const DWORD elapsed = now - item.scrollStart;
-        const std::size_t step = (elapsed / delay) % length;
-        offset = item.mode == kModeRightToLeft ? step : (length - step) % length;
-    }
-    for (std::size_t i = 0; i < field.size(); ++i)
-        field[i] = text[(offset + i) % length];
+    if (delay == 0)
+        return 0;
+    const DWORD elapsed = now - item.scrollStart;
+    const std::size_t step = (elapsed / delay) % length;
+    return item.mode == kModeRightToLeft ? step : (length - step) % length;
 }
 
 // The C library's reading of a number: leading blanks, then as much as reads as one; else 0.
@@ -74,18 +66,17 @@ double LeadingNumber(std::string_view text)
     return result.ec == std::errc() ? value : 0.0;
 }
 
-void DrawBar(DisplayItem& item, std::string_view text, std::string& field)
+// How many cells of a field of `width` the bar fills; may raise an automatic maximum.
+std::size_t BarCells(DisplayItem& item, std::string_view text, std::size_t width)
 {
     const double value = LeadingNumber(text);
     constexpr LONG kLargest = std::numeric_limits<LONG>::max();
     if (item.automaticMaximum && value > item.barMaximum)
         item.barMaximum = value >= kLargest ? kLargest : static_cast<LONG>(std::trunc(value));
-    const double cells = static_cast<double>(field.size()) * value / item.barMaximum;
+    const double cells = static_cast<double>(width) * value / item.barMaximum;
     if (!(cells >= 1.0)) // also false for NaN
-        return;
-    const std::size_t filled = cells >= static_cast<double>(field.size()) ? field.size()
-                                                                           : static_cast<std::size_t>(cells);
-    std::fill_n(field.begin(), filled, kBarCharacter);
+        return 0;
+    return cells >= static_cast<double>(width) ? width : static_cast<std::size_t>(cells);
 }
 
 void DrawLines(const DisplayItem& item, std::string_view text, VirtualDisplay& target)
@@ -106,26 +97,41 @@ void DrawLines(const DisplayItem& item, std::string_view text, VirtualDisplay& t
 
 } // namespace
 
-std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now)
+std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first, std::size_t count)
 {
-    std::string field(static_cast<std::size_t>(std::max<LONG>(item.width, 0)), ' ');
-    if (text.empty() || field.empty())
-        return field;
+    const auto width = static_cast<std::size_t>(std::max<LONG>(item.width, 0));
+    first = std::min(first, width);
+    count = std::min(count, width - first);
+    std::string window(count, ' ');
+    if (text.empty() || width == 0)
+        return window; // an off-display bar still runs, for its automatic maximum
     switch (item.mode) {
     case kModeStatic:
-        AlignStatic(item.alignment, text, field);
+        for (std::size_t i = 0; i < count; ++i)
+            window[i] = StaticCell(item.alignment, text, width, first + i);
         break;
     case kModeLeftToRight:
-    case kModeRightToLeft:
-        Scroll(item, text, now, field);
+    case kModeRightToLeft: {
+        const std::size_t offset = ScrollOffset(item, text.size(), now);
+        for (std::size_t i = 0; i < count; ++i)
+            window[i] = text[(offset + first + i) % text.size()];
         break;
-    case kModeHorizontalBar:
-        DrawBar(item, text, field);
+    }
+    case kModeHorizontalBar: {
+        const std::size_t filled = BarCells(item, text, width);
+        for (std::size_t i = 0; i < count && first + i < filled; ++i)
+            window[i] = kBarCharacter;
         break;
+    }
     default:
         break;
     }
-    return field;
+    return window;
+}
+
+std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now)
+{
+    return ComposeFieldWindow(item, text, now, 0, static_cast<std::size_t>(std::max<LONG>(item.width, 0)));
 }
 
 void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWORD now, VirtualDisplay& target)
@@ -136,7 +142,14 @@ void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWO
         DrawLines(item, *text, target);
         return;
     }
-    target.WriteAnsi(item.column, item.row, ComposeField(item, *text, now));
+    // Only the cells that can be on the display are composed: a field may be far wider.
+    const long long left = std::max<long long>(0, -static_cast<long long>(item.column));
+    const long long right = static_cast<long long>(target.columns()) - item.column;
+    if (right <= left && item.mode != kModeHorizontalBar)
+        return;
+    const auto first = static_cast<std::size_t>(left);
+    const auto count = static_cast<std::size_t>(std::max<long long>(0, right - left));
+    target.WriteAnsi(item.column + static_cast<LONG>(first), item.row, ComposeFieldWindow(item, *text, now, first, count));
 }
 
 void DrawItem(DisplayItem& item, ValueSource& values, DWORD now, VirtualDisplay& target)

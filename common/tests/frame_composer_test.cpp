@@ -121,6 +121,24 @@ TEST(ComposeField, BarsWithAnAutomaticMaximumFollowTheValues)
     EXPECT_EQ(bar.barMaximum, std::numeric_limits<LONG>::max()) << "bounded, not overflowed";
 }
 
+TEST(ComposeField, AWindowOfAHugeFieldIsThoseCellsOfTheWholeField)
+{
+    auto right = StaticItem("Hello", 12, kAlignRight);
+    EXPECT_EQ(ComposeFieldWindow(right, "Hello", 0, 5, 10), ComposeField(right, "Hello", 0).substr(5));
+    auto scroll = StaticItem("abc", 7, kAlignLeft);
+    scroll.mode = kModeRightToLeft;
+    scroll.scrollDelay = 100;
+    EXPECT_EQ(ComposeFieldWindow(scroll, "abc", 250, 2, 3), ComposeField(scroll, "abc", 250).substr(2, 3));
+
+    constexpr LONG kHuge = 2'000'000'000; // composing all of it would take gigabytes
+    auto far = StaticItem("Hello", kHuge, kAlignRight);
+    EXPECT_EQ(ComposeFieldWindow(far, "Hello", 0, 0, 20), std::string(20, ' '));
+    EXPECT_EQ(ComposeFieldWindow(far, "Hello", 0, kHuge - 3, 20), "llo");
+    auto bar = Bar(kHuge, 100, false);
+    EXPECT_EQ(ComposeFieldWindow(bar, "50", 0, 0, 20), Cells(20, 20));
+    EXPECT_EQ(ComposeFieldWindow(bar, "50", 0, kHuge / 2 - 10, 20), Cells(10, 20));
+}
+
 class Composition : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(display.Initialize(20, 4, 5, 8), S_OK); }
@@ -154,6 +172,21 @@ TEST_F(Composition, ItemsLeftOfTheFirstColumnAreClipped)
     Draw(item);
     Render();
     EXPECT_EQ(Row(0), "CDE" + std::string(17, ' '));
+}
+
+TEST_F(Composition, HugeFieldsShowTheirVisibleCells)
+{
+    auto centered = StaticItem("Hi", 2'000'000'000, kAlignCenter);
+    centered.column = -999'999'995;
+    Draw(centered);
+    auto bar = Bar(2'000'000'000, 100, true);
+    bar.source = kSourceStaticText;
+    bar.text = "300";
+    bar.column = 25; // off the display, yet its automatic maximum follows the value
+    Draw(bar);
+    Render();
+    EXPECT_EQ(Row(0), "    Hi" + std::string(14, ' '));
+    EXPECT_EQ(design.items[1].barMaximum, 300);
 }
 
 TEST_F(Composition, LaterItemsWinWithTheirFillerSpaces)

@@ -26,5 +26,7 @@ void RenderFrame(Design& design, ValueSource& values, DWORD now, VirtualDisplay&
 
 // The text of a single-line item's field of `width` cells (exposed for tests and the preview).
 std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now);
+// Cells [first, first + count) of that field: what a display shows of a field wider than itself.
+std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first, std::size_t count);
 
 } // namespace pixtera
