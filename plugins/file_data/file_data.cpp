@@ -6,6 +6,7 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/provided_value.h>
 
 #include <memory>
 #include <mutex>
@@ -91,13 +92,7 @@ public:
         const FileValue* value = At(index);
         if (!value)
             return E_INVALIDARG;
-        if (const double* number = std::get_if<double>(&value->value)) {
-            out->vt = VT_R8;
-            out->dblVal = *number;
-        } else {
-            out->bstrVal = BString(std::string_view(std::get<std::string>(value->value))).Detach();
-            out->vt = VT_BSTR;
-        }
+        StoreValue(value->value, out);
         return S_OK;
     }
 

@@ -7,6 +7,7 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/provided_value.h>
 
 #include <mutex>
 
@@ -58,13 +59,7 @@ public:
         if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
             return E_INVALIDARG;
         const auto& item = items_[static_cast<std::size_t>(index)];
-        if (const double* number = std::get_if<double>(&item.value)) {
-            value->vt = VT_R8;
-            value->dblVal = *number;
-        } else {
-            value->bstrVal = BString(std::string_view(std::get<std::string>(item.value))).Detach();
-            value->vt = VT_BSTR;
-        }
+        StoreValue(item.value, value);
         return S_OK;
     }
 
