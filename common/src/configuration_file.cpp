@@ -1,11 +1,16 @@
 #include <pixtera/configuration_file.h>
 
+#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/paths.h>
+#include <pixtera/xml_file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -31,7 +36,57 @@ void CreateDefault(const std::filesystem::path& path)
     close(fd);
 }
 
+// "line L, column C" of a byte offset.
+std::string Position(std::string_view text, std::size_t offset)
+{
+    offset = std::min(offset, text.size());
+    const auto before = text.substr(0, offset);
+    const auto line = std::count(before.begin(), before.end(), '\n') + 1;
+    const auto lineStart = before.rfind('\n');
+    const auto column = offset - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1;
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+constexpr unsigned kKeepEveryNode =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_declaration | pugi::parse_pi | pugi::parse_doctype;
+
 } // namespace
+
+ConfigurationDocument LoadConfigurationDocument(const std::filesystem::path& path)
+{
+    ConfigurationDocument configuration;
+    auto fail = [&](const std::string& reason) -> ConfigurationDocument {
+        configuration.error = path.string() + ": " + reason;
+        return std::move(configuration);
+    };
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return fail("is a directory, not a file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return fail(std::strerror(errno));
+    std::ostringstream read;
+    read << in.rdbuf();
+    const std::string content = std::move(read).str();
+    const pugi::xml_parse_result parsed =
+        configuration.document.load_buffer(content.data(), content.size(), kKeepEveryNode, pugi::encoding_auto);
+    if (!parsed)
+        return fail(Position(content, static_cast<std::size_t>(parsed.offset)) + ": " + parsed.description());
+    configuration.encoding = parsed.encoding;
+    // Without a byte order mark or a declared encoding the file is UTF-8; anything else in it
+    // would be saved back as replacement characters.
+    if (parsed.encoding == pugi::encoding_utf8) {
+        if (const auto invalid = FindInvalidUtf8(content); invalid != std::string::npos)
+            return fail(Position(content, invalid) + ": not valid UTF-8 (save it as UTF-8, or declare its encoding)");
+    }
+    return configuration;
+}
+
+bool SaveConfigurationDocument(const ConfigurationDocument& configuration, const std::filesystem::path& path,
+                               std::string* error)
+{
+    return SaveXmlDocument(configuration.document, path, error, configuration.encoding);
+}
 
 std::filesystem::path ConfigFileLocation(const std::filesystem::path& programDirectory)
 {

@@ -8,11 +8,29 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace pixtera {
 namespace {
 
 constexpr std::size_t kMaxIndent = 255;
+
+// Markup whose content is not tags: comments, character data and the document type. They are
+// copied whole on a line of their own, so a commented-out element keeps its text and its breaks.
+constexpr std::pair<std::string_view, std::string_view> kVerbatim[] = {
+    {"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<!DOCTYPE", ">"}};
+
+// The length of the verbatim markup starting at `at`, or 0.
+std::size_t VerbatimLength(std::string_view xml, std::size_t at)
+{
+    for (const auto& [open, close] : kVerbatim) {
+        if (xml.substr(at, open.size()) != open)
+            continue;
+        const std::size_t end = xml.find(close, at + open.size());
+        return end == std::string_view::npos ? xml.size() - at : end + close.size() - at;
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -40,6 +58,13 @@ std::string ReindentXml(std::string_view xml)
         case '\r':
             break;
         case '<':
+            if (const std::size_t length = VerbatimLength(xml, i)) {
+                out.append(depth, '\t');
+                out.append(xml.substr(i, length));
+                out += '\n';
+                i += length - 1;
+                break;
+            }
             inTag = true;
             if (i + 1 < xml.size() && xml[i + 1] == '/') {
                 depth = depth > 0 ? depth - 1 : 0;
@@ -68,8 +93,19 @@ std::string ReindentXml(std::string_view xml)
     return out;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error)
+// A link is replaced through its target, so that the link stays and the target gets the change.
+std::filesystem::path ResolveLinks(const std::filesystem::path& path)
 {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    auto target = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : target;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& linkOrFile, std::string_view content, std::string* error)
+{
+    const std::filesystem::path path = ResolveLinks(linkOrFile);
     auto fail = [&](const std::string& what) {
         if (error)
             *error = what + " " + path.string() + ": " + std::strerror(errno);
@@ -123,10 +159,11 @@ bool ReindentXmlFile(const std::filesystem::path& path)
     return WriteFileAtomically(path, ReindentXml(content.str()));
 }
 
-bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::path& path, std::string* error)
+bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::path& path, std::string* error,
+                     pugi::xml_encoding encoding)
 {
     std::ostringstream raw;
-    document.save(raw, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    document.save(raw, "", pugi::format_raw | pugi::format_no_declaration, encoding);
     return WriteFileAtomically(path, ReindentXml(raw.str()), error);
 }
 

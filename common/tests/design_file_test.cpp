@@ -259,6 +259,8 @@ TEST(ReindentXml, OneTagPerLineIndentedByDepth)
         << "a declaration counts as an opening tag";
     EXPECT_EQ(ReindentXml("<r>\r\n\t<a/>\n</r>"), "<r>\n\t<a/>\n</r>\n") << "old layout is dropped";
     EXPECT_EQ(ReindentXml("</a></b>"), "</a>\n</b>\n") << "the indentation never goes below zero";
+    EXPECT_EQ(ReindentXml("<r><!-- <a x=\"1\">\n\t</a> --><b/></r>"), "<r>\n\t<!-- <a x=\"1\">\n\t</a> -->\n\t<b/>\n</r>\n")
+        << "a comment is copied whole and changes no depth";
     EXPECT_EQ(ReindentXml("<a t=\"x > y/\"><b/></a>"), "<a t=\"x > y/\">\n\t<b/>\n</a>\n")
         << "markup characters inside values are text";
     std::string deep;

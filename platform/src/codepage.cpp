@@ -151,6 +151,17 @@ std::u16string AnsiToUtf16(std::string_view ansi)
 
 std::string AnsiToUtf8(std::string_view ansi) { return Utf16ToUtf8(AnsiToUtf16(ansi)); }
 
+std::size_t FindInvalidUtf8(std::string_view text)
+{
+    constexpr std::string_view kEncodedReplacement = "\xEF\xBF\xBD";
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        if (DecodeUtf8(text, pos) == kReplacement && text.substr(start, pos - start) != kEncodedReplacement)
+            return start;
+    }
+    return std::string_view::npos;
+}
+
 std::string Utf8ToAnsi(std::string_view utf8) { return Utf16ToAnsi(Utf8ToUtf16(utf8)); }
 
 } // namespace pixtera

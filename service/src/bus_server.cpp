@@ -27,6 +27,23 @@ std::string Text(Getter getter)
     return text.utf8();
 }
 
+// A call into a plug-in made for a bus client, under the plug-in's fault guard: an exception from
+// the plug-in (or an earlier fault) reaches the client as RPC_E_SERVERFAULT, never the service.
+template <class Call>
+auto GuardedCall(PluginFault& fault, Call&& call)
+{
+    if (fault.failed())
+        throw wire::ErrorFor(RPC_E_SERVERFAULT);
+    try {
+        return call();
+    } catch (const sdbus::Error&) {
+        throw; // a failing result code, already on its way to the client
+    } catch (...) {
+        fault.Report();
+        throw wire::ErrorFor(RPC_E_SERVERFAULT);
+    }
+}
+
 // The same COM object? Compared by their IUnknown, as COM defines identity.
 bool SameObject(IUnknown* a, IUnknown* b)
 {
@@ -256,9 +273,11 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     object->registerMethod("GetDriver").onInterface(i).withOutputParamNames("driver").implementedAs([this, display] {
         ComPtr<IDisplayDriver> driver;
         Check(display->GetDriver(driver.Out()));
-        for (LONG n = 0; n < manager_.drivers().Size(); ++n)
-            if (SameObject(manager_.drivers().At(n)->object.get(), driver.get()))
+        for (LONG n = 0; n < manager_.drivers().Size(); ++n) {
+            const auto record = manager_.drivers().At(n);
+            if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
                 return ExportDriver(n);
+        }
         throw wire::ErrorFor(E_FAIL);
     });
     object->registerMethod("IsRunning").onInterface(i).withOutputParamNames("running").implementedAs([display] {
@@ -301,19 +320,25 @@ sdbus::ObjectPath BusServer::ExportDriver(LONG index)
     if (!record)
         throw wire::ErrorFor(E_FAIL);
     const ComPtr<IUnknown> driver = record->object;
+    const std::shared_ptr<PluginFault> fault = record->fault;
     auto object = sdbus::createObject(*connection_, path);
     // Every call asks the plug-in for the interface: an object without it answers E_NOINTERFACE.
-    auto display = [driver] {
-        HRESULT hr = S_OK;
-        auto interface = driver.As<IDisplayDriver>(&hr);
-        Check(hr);
-        return interface;
+    // The returned call runs `use` on the interface under the fault guard.
+    auto display = [driver, fault](auto use) {
+        return GuardedCall(*fault, [&] {
+            HRESULT hr = S_OK;
+            auto interface = driver.As<IDisplayDriver>(&hr);
+            Check(hr);
+            return use(*interface);
+        });
     };
-    auto info = [driver] {
-        HRESULT hr = S_OK;
-        auto interface = driver.As<IPluginInfo>(&hr);
-        Check(hr);
-        return interface;
+    auto info = [driver, fault](auto use) {
+        return GuardedCall(*fault, [&] {
+            HRESULT hr = S_OK;
+            auto interface = driver.As<IPluginInfo>(&hr);
+            Check(hr);
+            return use(*interface);
+        });
     };
     const char* const d = bus::kDisplayDriver;
     using Getter = HRESULT (STDMETHODCALLTYPE IDisplayDriver::*)(LONG*);
@@ -326,24 +351,33 @@ sdbus::ObjectPath BusServer::ExportDriver(LONG index)
              {"GetRows", &IDisplayDriver::GetRows},
              {"LoaderQuery", &IDisplayDriver::LoaderQuery}}) {
         object->registerMethod(name).onInterface(d).withOutputParamNames("value").implementedAs([display, getter = getter] {
-            auto driverInterface = display();
-            return Long([&](LONG* v) { return ((*driverInterface).*getter)(v); });
+            return display([&](IDisplayDriver& driverInterface) {
+                return Long([&](LONG* v) { return (driverInterface.*getter)(v); });
+            });
         });
     }
     object->registerMethod("SetBackground").onInterface(d).withInputParamNames("file").implementedAs(
-        [display](const std::string& file) { Check(display()->SetBackground(BString(std::string_view(file)).get())); });
+        [display](const std::string& file) {
+            const BString text(std::string_view{file});
+            display([&](IDisplayDriver& driverInterface) { Check(driverInterface.SetBackground(text.get())); });
+        });
     object->registerMethod("SetCustomChar").onInterface(d).withInputParamNames("code", "rows").implementedAs(
         [display](int32_t code, const std::vector<uint8_t>& r) {
             if (r.size() != 8)
                 throw wire::ErrorFor(E_INVALIDARG);
-            Check(display()->SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]));
+            display([&](IDisplayDriver& driverInterface) {
+                Check(driverInterface.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]));
+            });
         });
     object->registerMethod("Write").onInterface(d).withInputParamNames("frame").implementedAs(
-        [display](const std::string& frame) { Check(display()->Write(BString(std::string_view(frame)).get())); });
+        [display](const std::string& frame) {
+            const BString text(std::string_view{frame});
+            display([&](IDisplayDriver& driverInterface) { Check(driverInterface.Write(text.get())); });
+        });
     object->registerMethod("GetPluginName").onInterface(bus::kPluginInfo).withOutputParamNames("name").implementedAs(
-        [info] { return Text([&](BSTR* v) { return info()->GetPluginName(v); }); });
+        [info] { return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetPluginName(v); }); }); });
     object->registerMethod("GetConfiguration").onInterface(bus::kPluginInfo).withOutputParamNames("configuration").implementedAs(
-        [info] { return Text([&](BSTR* v) { return info()->GetConfiguration(v); }); });
+        [info] { return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetConfiguration(v); }); }); });
     object->finishRegistration();
     drivers_[index] = std::move(object);
     return path;

@@ -9,13 +9,13 @@
 #include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/plugin_info.h>
 
+#include <pixtera/configuration_file.h>
+
 #include <pugixml.hpp>
 
 #include <malloc.h>
 
-#include <charconv>
 #include <cstring>
-#include <optional>
 
 namespace pixtera {
 namespace {
@@ -31,16 +31,6 @@ Capabilities ReadCapabilities(const pugi::xml_node& driver)
 {
     return {IsOn(driver, "action"), IsOn(driver, "input"),   IsOn(driver, "output"),
             IsOn(driver, "event"),  IsOn(driver, "display"), IsOn(driver, "data")};
-}
-
-std::optional<LONG> ParseRuntime(const char* text)
-{
-    std::string_view view(text);
-    LONG value = 0;
-    const auto [end, ec] = std::from_chars(view.data(), view.data() + view.size(), value);
-    if (view.empty() || ec != std::errc() || end != view.data() + view.size())
-        return std::nullopt;
-    return value;
 }
 
 // Wraps a driver in the outside wrapper class: Wrap with the real ProgID, then Configure again.
@@ -77,16 +67,17 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
     } catch (...) {
         LogWarning(Utf16ToUtf8(driver.className) + " failed in LoaderQuery");
     }
-    auto display = displays.AddDisplay(driver.object.get(), {path, ordinal, Utf16ToUtf8(driver.className)});
+    const QueueOrigin origin{path, ordinal, element.attribute("clsid").value(), element.attribute("configuration").value()};
+    auto display = displays.AddDisplay(driver.object.get(), origin, driver.fault);
+    // The file holds these entries already; entries that cannot be read stay in it untouched.
+    std::vector<QueueEntry> entries;
     for (const auto& selected : element.select_nodes("display/queue/queueitem")) {
-        const auto item = selected.node();
-        const auto file = item.attribute("Filename");
-        const auto runtime = ParseRuntime(item.attribute("Runtime").value());
-        if (!file || !item.attribute("Runtime") || !runtime)
-            continue;
-        BString fileName(std::string_view(file.value()));
-        display->AddQueueItem(fileName.get(), *runtime);
+        if (auto entry = ReadQueueEntry(selected.node()))
+            entries.push_back(std::move(*entry));
+        else
+            LogWarning(path.string() + ": a queue item of " + origin.clsid + " has no Filename or no numeric Runtime; it is not shown");
     }
+    display->LoadQueue(entries);
 }
 
 } // namespace
@@ -94,13 +85,12 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
 bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& drivers, DataManager& data,
                            DisplayManager& displays)
 {
-    pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_file(path.c_str());
-    if (!parsed)
-        LogError(path.string() + " was not loaded (" + parsed.description() + "); no driver is created");
-    if (parsed) {
+    const ConfigurationDocument file = LoadConfigurationDocument(path);
+    if (!file)
+        LogError(file.error + "; no driver is created");
+    if (file) {
         int ordinal = -1;
-        for (const auto& selected : document.select_nodes("PixteraConfiguration/drivers/driver")) {
+        for (const auto& selected : file.document.select_nodes("PixteraConfiguration/drivers/driver")) {
             ++ordinal;
             const pugi::xml_node element = selected.node();
             const pugi::xml_attribute clsid = element.attribute("clsid");

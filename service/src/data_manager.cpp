@@ -37,7 +37,7 @@ bool DataManager::AddProvider(LONG driverIndex)
         return false;
     auto record = std::make_shared<DataProviderRecord>();
     record->driverIndex = driverIndex;
-    record->name = Utf16ToUtf8(driver->className);
+    record->fault = driver->fault;
     record->tables = tables_;
     if (!(record->provider = driver->object.As<IDataProvider>()))
         return false;
@@ -45,7 +45,7 @@ bool DataManager::AddProvider(LONG driverIndex)
         record->provider->GetUpdateMode(&record->updateMode);
         Thread(kPluginThreadStack, [record] { ProviderThread(record); }).detach();
     } catch (...) {
-        ReportProviderFault(*record);
+        record->fault->Report();
         return false;
     }
     record->pollRequest.Set();
@@ -63,7 +63,7 @@ HRESULT DataManager::ReadValue(std::u16string_view name, VARIANT* value)
     if (!item)
         return WriteText(u"Error", value);
     DataProviderRecord& provider = *item->provider;
-    if (provider.dead.load(std::memory_order_acquire))
+    if (provider.dead())
         return WriteText(u"Plugin died", value);
     if (provider.updateMode == kUpdateDirect) {
         try {
@@ -71,13 +71,13 @@ HRESULT DataManager::ReadValue(std::u16string_view name, VARIANT* value)
         } catch (...) {
             // Read on the caller's thread: the fault guard must cover it there too.
             VariantInit(value);
-            ReportProviderFault(provider);
+            provider.fault->Report();
             return WriteText(u"Plugin died", value);
         }
     }
     if (provider.updateMode == kUpdateOnRequest) {
         std::lock_guard serialise(provider.requestMutex);
-        if (!provider.dead.load(std::memory_order_acquire)) {
+        if (!provider.dead()) {
             provider.pollRequest.Set();
             provider.pollDone.Wait(INFINITE);
         }

@@ -2,6 +2,7 @@
 // One registered data provider and the thread that polls it.
 
 #include "data_tables.h"
+#include "plugin_fault.h"
 
 #include <pixtera/platform/event.h>
 #include <pixtera/sdk/data_provider.h>
@@ -21,17 +22,14 @@ struct DataProviderRecord {
     LONG driverIndex = -1;
     LONG updateMode = 0;
     ComPtr<IDataProvider> provider;
-    std::string name = "Uninit"; // the driver's ProgID, for the fault message
+    std::shared_ptr<PluginFault> fault; // the driver's: a fault anywhere kills the provider
     std::shared_ptr<DataTables> tables;
 
-    std::atomic<bool> dead{false}; // set by the fault guard; never cleared
+    bool dead() const { return fault->failed(); }
     std::mutex requestMutex;       // one on-request read (request, poll, done) at a time
 
     bool polls(LONG mode) const { return mode == kUpdatePeriodic || mode == kUpdateDirect; }
 };
-
-// Marks the provider dead and, the first time, tells the user.
-void ReportProviderFault(DataProviderRecord& record);
 
 // Runs the provider's poll loop until its stop event; the record is kept alive by the caller's
 // shared pointer for as long as the thread runs.

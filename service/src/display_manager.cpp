@@ -2,9 +2,12 @@
 
 namespace pixtera {
 
-ComPtr<PixteraManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin)
+ComPtr<PixteraManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin,
+                                                         std::shared_ptr<PluginFault> fault)
 {
-    auto display = MakeComObject<PixteraManagedDisplay>(std::move(origin), runtime_);
+    if (!fault)
+        fault = std::make_shared<PluginFault>(origin.clsid);
+    auto display = MakeComObject<PixteraManagedDisplay>(std::move(origin), std::move(fault), runtime_);
     std::lock_guard lock(mutex_);
     display->SetUpDisplay(driver, static_cast<LONG>(displays_.size()));
     displays_.push_back(display);

@@ -19,7 +19,9 @@ public:
     HRESULT STDMETHODCALLTYPE Item(LONG index, IManagedDisplay** display) override;
 
     // Creates the display for a driver, sets it up (greeting and bar characters) and appends it.
-    ComPtr<PixteraManagedDisplay> AddDisplay(IUnknown* driver, QueueOrigin origin);
+    // Calls into the driver go through `fault` (a guard of its own when none is given).
+    ComPtr<PixteraManagedDisplay> AddDisplay(IUnknown* driver, QueueOrigin origin,
+                                             std::shared_ptr<PluginFault> fault = nullptr);
     std::vector<ComPtr<PixteraManagedDisplay>> Displays() const;
     // Stops the output of every display and waits for it.
     void StopAll();

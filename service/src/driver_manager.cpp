@@ -1,5 +1,6 @@
 #include "driver_manager.h"
 
+#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/thread.h>
 #include <pixtera/sdk/plugin_info.h>
 
@@ -58,6 +59,7 @@ std::shared_ptr<DriverRecord> DriverManager::Add(std::u16string_view progId, std
     record->className = progId;
     record->configuration = configuration;
     record->isolated = isolated;
+    record->fault = std::make_shared<PluginFault>(Utf16ToUtf8(record->className));
     try {
         Thread(kPluginThreadStack, [record] { DriverHostThread(record); }).detach();
     } catch (const std::system_error&) {
@@ -108,7 +110,9 @@ HRESULT DriverManager::Item(LONG index, IDispatch** driver)
     const auto record = At(index);
     if (!record)
         return E_FAIL;
-    return record->object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(driver));
+    HRESULT hr = RPC_E_SERVERFAULT;
+    record->fault->Guard([&] { hr = record->object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(driver)); });
+    return hr;
 }
 
 } // namespace pixtera

@@ -2,8 +2,11 @@
 // One created driver (plug-in object) and the thread that hosts it.
 
 #include <pixtera/platform/com.h>
+#include "plugin_fault.h"
+
 #include <pixtera/platform/event.h>
 
+#include <memory>
 #include <string>
 
 namespace pixtera {
@@ -23,6 +26,8 @@ struct DriverRecord {
     std::u16string configuration;
     bool isolated = false;
     ComPtr<IUnknown> object; // written by the host thread before `created` is set, then read-only
+    // Shared by everything that calls the object: the display, the data provider and the bus.
+    std::shared_ptr<PluginFault> fault;
 
     Event created;
     Event stop; // never signalled: drivers live as long as the process

@@ -3,10 +3,8 @@
 #include "queue_writer.h"
 
 #include <pixtera/platform/codepage.h>
-#include <pixtera/platform/message_box.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace pixtera {
 namespace {
@@ -16,8 +14,9 @@ constexpr const char16_t* kProduct = u"Pixtera";
 
 // A held entry (duration 0) uses this only to compute its end time.
 constexpr LONG kHeldSeconds = 10;
-// Longer showings would reach half the tick count's range, where "before" stops meaning before.
-constexpr long long kLongestShowingMs = 0x7FFFFFFFLL - 1;
+// Longer showings and update periods would reach half the tick count's range, where "before"
+// stops meaning before; such values mean "very long" and are capped.
+constexpr long long kLongestWaitMs = 0x7FFFFFFFLL - 1;
 // The pause after a whole round of the queue in which nothing could be shown.
 constexpr DWORD kIdleCycleMs = 100;
 
@@ -31,8 +30,9 @@ BYTE FullRow(LONG cellWidth)
 
 } // namespace
 
-PixteraManagedDisplay::PixteraManagedDisplay(QueueOrigin origin, DisplayRuntime runtime)
-    : origin_(std::move(origin)), runtime_(runtime)
+PixteraManagedDisplay::PixteraManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault,
+                                             DisplayRuntime runtime)
+    : origin_(std::move(origin)), fault_(std::move(fault)), runtime_(runtime)
 {
 }
 
@@ -41,19 +41,8 @@ PixteraManagedDisplay::~PixteraManagedDisplay() { StopOutput(); }
 template <class Call>
 void PixteraManagedDisplay::CallDriver(Call call)
 {
-    if (!driver_ || driverFailed_.load(std::memory_order_acquire))
-        return;
-    try {
-        call(*driver_);
-    } catch (...) {
-        if (driverFailed_.exchange(true))
-            return;
-        char text[1024];
-        std::snprintf(text, sizeof text,
-                      "%s has caused an exception! Removal of this plugin and a restart of pixtera is recommended!",
-                      origin_.driverName.c_str());
-        MessageBoxA(nullptr, text, "Warning", MB_ICONWARNING);
-    }
+    if (driver_)
+        fault_->Guard([&] { call(*driver_); });
 }
 
 void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
@@ -62,7 +51,7 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     if (!driver)
         return;
     driverObject_ = ComPtr<IUnknown>(driver);
-    driver_ = driverObject_.As<IDisplayDriver>();
+    fault_->Guard([&] { driver_ = driverObject_.As<IDisplayDriver>(); });
     if (!driver_)
         return; // no set-up without the interface: the display runs without a driver
     LONG cellHeight = 0;
@@ -97,7 +86,9 @@ HRESULT PixteraManagedDisplay::GetDriver(IDisplayDriver** driver)
     *driver = nullptr;
     if (!driverObject_)
         return E_NOINTERFACE;
-    return driverObject_->QueryInterface(IID_IDisplayDriver, reinterpret_cast<void**>(driver));
+    HRESULT hr = RPC_E_SERVERFAULT;
+    fault_->Guard([&] { hr = driverObject_->QueryInterface(IID_IDisplayDriver, reinterpret_cast<void**>(driver)); });
+    return hr;
 }
 
 HRESULT PixteraManagedDisplay::IsRunning(VARIANT_BOOL* running)
@@ -168,19 +159,20 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
 {
     const TickClock& clock = runtime_.clock;
     const bool held = item.duration() == 0;
-    const long long showing = std::min<long long>((held ? kHeldSeconds : item.duration()) * 1000LL, kLongestShowingMs);
-    item.endTime = static_cast<DWORD>(clock.Now() + static_cast<DWORD>(showing));
     BString background(item.background());
     CallDriver([&](IDisplayDriver& d) { d.SetBackground(background.get()); });
+    if (item.duration() < 0) // ended before it began, however long ago
+        return stop_.Wait(0) == WAIT_OBJECT_0 ? Showing::Stopped : Showing::Skipped;
+    const long long showing = std::min<long long>((held ? kHeldSeconds : item.duration()) * 1000LL, kLongestWaitMs);
+    item.endTime = clock.Now() + static_cast<DWORD>(showing);
 
-    // An update frequency of 0 renders whenever the tick count has moved on; the wait of at
-    // least one tick keeps that from spinning.
-    const DWORD period = std::max<DWORD>(item.updateFrequency(), 1);
+    // An update frequency of 0 renders whenever the tick count has moved on: one tick at least.
+    const auto period = static_cast<DWORD>(std::clamp<long long>(item.updateFrequency(), 1, kLongestWaitMs));
     bool stopSeen = false;
     bool rendered = false;
     while ((held || TickIsBefore(clock.Now(), item.endTime)) && !stopSeen) {
         const DWORD now = clock.Now();
-        if (!item.nextRefresh || TickIsBefore(*item.nextRefresh, now)) {
+        if (!item.nextRefresh || !TickIsBefore(now, *item.nextRefresh)) {
             const std::string_view frame = item.Render();
             if (!anyFrame || frame != lastFrame) {
                 BString text(AnsiToUtf16(frame));
@@ -189,9 +181,11 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
             lastFrame.assign(frame);
             anyFrame = true;
             rendered = true;
-            item.nextRefresh = now + item.updateFrequency();
+            item.nextRefresh = now + period;
         }
-        stopSeen = clock.WaitUntil(stop_, now + period);
+        // Sleep until the next rendering is due, or until the showing ends if that comes first.
+        const DWORD wake = held || TickIsBefore(*item.nextRefresh, item.endTime) ? *item.nextRefresh : item.endTime;
+        stopSeen = clock.WaitUntil(stop_, wake);
     }
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;
@@ -225,6 +219,13 @@ HRESULT PixteraManagedDisplay::QueueCount(LONG* count)
     std::lock_guard lock(mutex_);
     *count = static_cast<LONG>(queue_.size());
     return S_OK;
+}
+
+void PixteraManagedDisplay::LoadQueue(const std::vector<QueueEntry>& entries)
+{
+    std::lock_guard lock(mutex_);
+    for (const auto& entry : entries)
+        queue_.push_back(std::make_unique<QueueItem>(entry.fileName, entry.seconds));
 }
 
 HRESULT PixteraManagedDisplay::AddQueueItem(BSTR fileName, LONG seconds)

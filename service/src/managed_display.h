@@ -8,6 +8,8 @@
 // anything may change again.
 
 #include "display_runtime.h"
+#include "plugin_fault.h"
+#include "queue_entry.h"
 #include "queue_item.h"
 
 #include <pixtera/platform/thread.h>
@@ -23,21 +25,27 @@
 
 namespace pixtera {
 
-// Where a display's queue is stored: the configuration file, and the position of the driver
-// element that produced the display among the file's driver elements.
+// Where a display's queue is stored: the configuration file and the driver element that produced
+// the display, known by its position among the driver elements and by its two attributes.
 struct QueueOrigin {
     std::filesystem::path configuration;
     int driverElement = -1;
-    std::string driverName; // the driver's ProgID, for fault reports
+    std::string clsid;
+    std::string driverConfiguration;
 };
 
 class PixteraManagedDisplay final : public ComObject<PixteraManagedDisplay, DispatchNotImplemented<IManagedDisplay>> {
 public:
-    PixteraManagedDisplay(QueueOrigin origin, DisplayRuntime runtime);
+    // `fault` is the driver's fault guard, shared with every other caller of the driver.
+    PixteraManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime);
     ~PixteraManagedDisplay();
 
     // Learns the geometry from the driver, shows the greeting and loads the bar characters.
     void SetUpDisplay(IUnknown* driver, LONG index);
+
+    // Appends the entries read from the configuration file, which already holds them: unlike
+    // AddQueueItem nothing is written.
+    void LoadQueue(const std::vector<QueueEntry>& entries);
 
     // IManagedDisplay
     HRESULT STDMETHODCALLTYPE GetDriver(IDisplayDriver** driver) override;
@@ -73,12 +81,12 @@ private:
     void CallDriver(Call call);
 
     const QueueOrigin origin_;
+    const std::shared_ptr<PluginFault> fault_;
     const DisplayRuntime runtime_;
     LONG index_ = -1;
     VirtualDisplay own_;
     ComPtr<IUnknown> driverObject_;
     ComPtr<IDisplayDriver> driver_;
-    std::atomic<bool> driverFailed_{false};
 
     mutable std::mutex mutex_; // guards running_ and queue_ (see above)
     bool running_ = false;

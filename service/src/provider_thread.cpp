@@ -3,7 +3,6 @@
 #include <pixtera/platform/message_box.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace pixtera {
 namespace {
@@ -21,17 +20,6 @@ DWORD PollTimeout(IDataProvider& provider, LONG mode)
 }
 
 } // namespace
-
-void ReportProviderFault(DataProviderRecord& record)
-{
-    if (record.dead.exchange(true))
-        return;
-    char text[1024];
-    std::snprintf(text, sizeof text,
-                  "%s has caused an exception! Removal of this plugin and a restart of pixtera is recommended!",
-                  record.name.c_str());
-    MessageBoxA(nullptr, text, "Warning", MB_ICONWARNING);
-}
 
 void Poll(DataProviderRecord& record)
 {
@@ -74,7 +62,7 @@ void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
             record->pollDone.Set();
         }
     } catch (...) {
-        ReportProviderFault(*record);
+        record->fault->Report();
         record->pollDone.Set(); // releases a reader waiting for this poll
     }
     CoUninitialize();

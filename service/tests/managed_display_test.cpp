@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -59,7 +60,7 @@ protected:
     {
         const auto path = WriteConfiguration(Driver("PixteraTest.RecordingDisplay", configuration, kDisplay));
         driver = CreateDriver(configuration);
-        auto display = displayManager->AddDisplay(driver.get(), {path, 0, "PixteraTest.RecordingDisplay"});
+        auto display = displayManager->AddDisplay(driver.get(), {path, 0, "PixteraTest.RecordingDisplay", configuration});
         RecordedCalls(driver.get());
         return display;
     }
@@ -177,16 +178,76 @@ TEST_F(ManagedDisplayTest, OnlyChangedFramesAreWrittenButEveryEntrySetsItsBackgr
                                                                 "SetBackground /bg/a.png", "SetBackground /bg/b.png"}));
 }
 
-TEST_F(ManagedDisplayTest, ANegativeDurationIsSkippedAfterItsBackground)
+TEST_F(ManagedDisplayTest, ANegativeDurationIsSkippedAfterItsBackgroundWhateverItsSize)
+{
+    // Durations below -2147484 s would wrap the end time into the future if taken as times.
+    for (const LONG seconds : {-5, -3000000, std::numeric_limits<LONG>::min()}) {
+        history.clear();
+        auto display = MakeDisplay();
+        Add(*display, DesignFile("skip.pxd", StaticDesign("never", "/bg/skip.png")), seconds);
+        Add(*display, DesignFile("held.pxd", StaticDesign("shown", "/bg/held.png")), 0);
+        ASSERT_EQ(display->StartOutput(), S_OK);
+        ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; })) << seconds;
+        display->StopOutput();
+        EXPECT_EQ(Calls("Write")[0].substr(0, 11), "Write shown") << seconds;
+        EXPECT_EQ(Calls("SetBackground"),
+                  (std::vector<std::string>{"SetBackground /bg/skip.png", "SetBackground /bg/held.png"}))
+            << seconds;
+    }
+}
+
+// A one-line design whose text moves one column per `delay` ms, so every rendering is a new frame.
+std::string Scroller(const std::string& updateFrequency, const std::string& delay)
+{
+    return R"(<Design UpdateFreq=")" + updateFrequency + R"("><DisplayItems><DisplayItem>)"
+           R"(<Position X="0" Y="0" Width="20" Height="1"/>)"
+           R"(<Appearance Mode="RightToLeft" ScrollDelay=")" + delay + R"("/>)"
+           R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+}
+
+TEST_F(ManagedDisplayTest, AShowingRendersOncePerUpdatePeriodAndEndsOnTime)
 {
     auto display = MakeDisplay();
-    Add(*display, DesignFile("skip.pxd", StaticDesign("never", "/bg/skip.png")), -5);
-    Add(*display, DesignFile("held.pxd", StaticDesign("shown", "/bg/held.png")), 0);
+    Add(*display, DesignFile("moving.pxd", Scroller("1000", "1000")), 3);
+    Add(*display, DesignFile("after.pxd", StaticDesign("after")), 0);
     ASSERT_EQ(display->StartOutput(), S_OK);
     ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    for (std::size_t second = 1; second <= 2; ++second) {
+        clock.Advance(1000);
+        ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == second + 1; }))
+            << "a wait that wakes on time renders at once, not a period later";
+    }
+    clock.Advance(1000);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 4; }));
     display->StopOutput();
-    EXPECT_EQ(Calls("Write")[0].substr(0, 11), "Write shown");
-    EXPECT_EQ(Calls("SetBackground"), (std::vector<std::string>{"SetBackground /bg/skip.png", "SetBackground /bg/held.png"}));
+    EXPECT_EQ(Calls("Write")[3].substr(0, 11), "Write after") << "three renderings in three seconds, then the next entry";
+}
+
+TEST_F(ManagedDisplayTest, AnEntryMovesOnAtItsEndEvenWithALongerUpdatePeriod)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("slow.pxd", StaticDesign("slow", "", "3000")), 2);
+    Add(*display, DesignFile("after.pxd", StaticDesign("after")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    clock.Advance(2000);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; }));
+    display->StopOutput();
+}
+
+TEST_F(ManagedDisplayTest, AHugeUpdateFrequencyMeansRarelyAndDoesNotSpin)
+{
+    auto display = MakeDisplay();
+    // Above 2^31 ms: the deadline arithmetic must not wrap into the past.
+    Add(*display, DesignFile("rare.pxd", Scroller("3000000000", "1")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    clock.Advance(5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Calls("Write").size(), 1u) << "the next rendering is weeks away";
+    clock.Advance(0x7FFFFFFE);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; })) << "capped, not never";
+    display->StopOutput();
 }
 
 TEST_F(ManagedDisplayTest, AQueueThatCanShowNothingDoesNotSpin)
@@ -308,7 +369,8 @@ TEST_F(ManagedDisplayTest, OutOfRangeMovesChangeNothingButStillRewrite)
     Add(*display, "b.pxd", 6);
     const auto path = TestDirectory() / "pixtera2.xml";
     std::filesystem::remove(path);
-    std::ofstream(path) << "<PixteraConfiguration><drivers><driver clsid=\"x\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    std::ofstream(path) << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.RecordingDisplay\" "
+                           "configuration=\"columns=20;rows=4\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     EXPECT_EQ(display->MoveQueueItemUp(0), S_OK);
     EXPECT_EQ(display->MoveQueueItemDown(1), S_OK);
     EXPECT_NE(FileContent(path).find("<queueitem Filename=\"a.pxd\" Runtime=\"5\"/>\n\t\t\t\t\t<queueitem Filename=\"b.pxd\""),

@@ -216,6 +216,25 @@ TEST_F(RemoteObjects, ThePreviewPathReachesThePlugin)
     EXPECT_EQ(name.view(), u"File display");
 }
 
+TEST_F(RemoteObjects, APluginThatThrowsInABusCallFailsTheCallNotTheService)
+{
+    // The greeting is the driver's first Write; the client's is the second, and it throws.
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.ScriptedProvider\" "
+           "configuration=\"throwon=Write@2;items=A:1\"><display active=\"yes\"/><data active=\"yes\"/></driver>"
+           "</drivers></PixteraConfiguration>";
+    manager = Connect();
+    ComPtr<IDisplayDriver> driver;
+    ASSERT_EQ(Display(*manager)->GetDriver(driver.Out()), S_OK);
+    EXPECT_EQ(driver->Write(BString(std::string_view("boom")).get()), RPC_E_SERVERFAULT);
+    EXPECT_TRUE(ServiceOnBus());
+    LONG columns = 0;
+    EXPECT_EQ(driver->GetColumns(&columns), RPC_E_SERVERFAULT) << "a plug-in that faulted is not called again";
+    Variant value;
+    ASSERT_EQ(Data(*manager)->Value(Variant::FromUtf8("A"), value.Out()), S_OK);
+    EXPECT_EQ(BstrView(value.bstrVal), u"Plugin died") << "one fault guard for every use of the plug-in";
+}
+
 TEST_F(RemoteObjects, AfterShutdownCallsFailAndANewServiceReadsTheConfigurationAgain)
 {
     manager = Connect();

@@ -3,7 +3,10 @@
 // designer: beside the programs when their directory is writable, else in the user's XDG
 // configuration directory.
 
+#include <pugixml.hpp>
+
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace pixtera {
@@ -19,5 +22,24 @@ std::filesystem::path ConfigFileLocation(const std::filesystem::path& programDir
 // that exists is never written, even when it cannot be read.
 std::filesystem::path ConfigFilePath();
 std::filesystem::path ConfigFilePath(const std::filesystem::path& programDirectory);
+
+// pixtera2.xml read for editing: every node is kept (comments, the declaration, processing
+// instructions, elements and attributes nobody here knows), and it is saved in the encoding it
+// was read in.
+struct ConfigurationDocument {
+    pugi::xml_document document;
+    pugi::xml_encoding encoding = pugi::encoding_utf8;
+    std::string error; // why it could not be read ("... line 3: ..."); empty when it was
+
+    explicit operator bool() const { return error.empty(); }
+};
+
+// Reads the file. A file that is not well-formed, is not valid UTF-8 without declaring another
+// encoding, or is no regular file is refused with the reason and its line where it has one.
+ConfigurationDocument LoadConfigurationDocument(const std::filesystem::path& path);
+
+// Writes it back atomically, re-laid out one tag per line; false with the reason on failure.
+bool SaveConfigurationDocument(const ConfigurationDocument& configuration, const std::filesystem::path& path,
+                               std::string* error = nullptr);
 
 } // namespace pixtera

@@ -11,17 +11,22 @@
 namespace pixtera {
 
 // One tag per line, nested tags one tab deeper. Tabs and line breaks between tags are dropped;
-// those inside values are written as character references and survive.
+// those inside values are written as character references and survive. Comments, character
+// data and the document type are copied unchanged.
 std::string ReindentXml(std::string_view xml);
 
 // Re-lays out an XML file in place (atomically); false when it cannot be read or written.
 bool ReindentXmlFile(const std::filesystem::path& path);
 
-// Writes the document with ReindentXml's layout, atomically. False, with a reason, on failure.
+// Writes the document with ReindentXml's layout, atomically, in the given encoding (the one the
+// file was read in keeps its declaration true). False, with a reason, on failure.
 bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::path& path,
-                     std::string* error = nullptr);
+                     std::string* error = nullptr, pugi::xml_encoding encoding = pugi::encoding_utf8);
 
-// Replaces the file's content atomically.
+// The file a write to `path` replaces: the final target when `path` is a symbolic link.
+std::filesystem::path ResolveLinks(const std::filesystem::path& path);
+
+// Replaces the file's content atomically; through a symbolic link, the link's target is replaced.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr);
 
 } // namespace pixtera

@@ -16,6 +16,9 @@ PX_API std::u16string AnsiToUtf16(std::string_view ansi);
 PX_API std::string AnsiToUtf8(std::string_view ansi);
 PX_API std::string Utf8ToAnsi(std::string_view utf8);
 
+// The offset of the first byte that is not part of well-formed UTF-8, or npos.
+PX_API std::size_t FindInvalidUtf8(std::string_view text);
+
 // Converts into an existing buffer, reusing its capacity (for per-frame conversions).
 PX_API void Utf16ToAnsi(std::u16string_view utf16, std::string& out);
 
