@@ -7,6 +7,7 @@
 #include "driver_manager.h"
 #include "queue_writer.h"
 
+#include <pixtera/configuration_file.h>
 #include <pixtera/platform/event_log.h>
 
 #include <cstdlib>
@@ -40,7 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     auto values = MakeComObject<DataManager>(drivers);
     auto displays = MakeComObject<DisplayManager>(DisplayRuntime{*values, SystemClock()});
     LoadConfigurationFile(path, *drivers, *values, *displays);
+    // The queue of the driver element the first byte picks, known by its own attributes.
     const int element = size > 0 ? data[0] % 4 : 0;
-    WriteQueue({path, element, "fuzz"}, {{u"a.pxd", 5}, {u"b\u00e9.pxd", -1}});
+    QueueOrigin origin{path, element, "", ""};
+    if (const ConfigurationDocument file = LoadConfigurationDocument(path)) {
+        const auto drivers = file.document.select_nodes("PixteraConfiguration/drivers/driver");
+        if (static_cast<std::size_t>(element) < drivers.size()) {
+            const pugi::xml_node driver = drivers[static_cast<std::size_t>(element)].node();
+            origin.clsid = driver.attribute("clsid").value();
+            origin.driverConfiguration = driver.attribute("configuration").value();
+        }
+    }
+    WriteQueue(origin, {{u"a.pxd", 5}, {u"b\u00e9.pxd", -1}});
     return 0;
 }

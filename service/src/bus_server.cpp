@@ -136,6 +136,10 @@ void BusServer::ExportLifetime(sdbus::IObject& object)
 
 void BusServer::ForgetClient(const std::string& client)
 {
+    // A client that ends without returning a display (a designer that crashed) gives it back.
+    for (auto& [display, clients] : borrowers_)
+        if (clients.count(client))
+            ReturnLease(display, client);
     const auto it = references_.find(client);
     if (it == references_.end())
         return;
@@ -143,6 +147,19 @@ void BusServer::ForgetClient(const std::string& client)
     references_.erase(it);
     for (std::uint32_t i = 0; i < held; ++i)
         manager_.Release();
+}
+
+bool BusServer::ReturnLease(LONG display, const std::string& client)
+{
+    auto& clients = borrowers_[display];
+    if (!clients.erase(client))
+        return false;
+    if (clients.empty()) {
+        ComPtr<IManagedDisplay> managed;
+        if (SUCCEEDED(manager_.displays().Item(display, managed.Out())))
+            managed->StartOutput();
+    }
+    return true;
 }
 
 void BusServer::ExportManager()
@@ -306,6 +323,14 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         [display](int32_t n) { Check(display->MoveQueueItemUp(n)); });
     object->registerMethod("MoveQueueItemDown").onInterface(i).withInputParamNames("index").implementedAs(
         [display](int32_t n) { Check(display->MoveQueueItemDown(n)); });
+    object->registerMethod("BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
+        Check(display->StopOutput());
+        borrowers_[index].insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
+    });
+    object->registerMethod("ReturnOutput").onInterface(bus::kDisplayLease).implementedAs([this, index] {
+        if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))
+            throw wire::ErrorFor(E_FAIL); // this client holds no lease on the display
+    });
     object->finishRegistration();
     displays_[index] = std::move(object);
     return path;

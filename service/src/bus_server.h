@@ -13,6 +13,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ private:
     sdbus::ObjectPath ExportDriver(LONG index);
     void ExportLifetime(sdbus::IObject& object);
     void ForgetClient(const std::string& client);
+    // Starts the display again when its last borrower has returned it; false when `client` held
+    // no lease on it.
+    bool ReturnLease(LONG display, const std::string& client);
     void RunLoop();
 
     Manager& manager_;
@@ -49,6 +53,7 @@ private:
     std::map<LONG, std::unique_ptr<sdbus::IObject>> drivers_;
     std::unique_ptr<sdbus::IProxy> bus_; // for NameOwnerChanged
     std::map<std::string, std::uint32_t> references_; // Manager references per client connection
+    std::map<LONG, std::set<std::string>> borrowers_;  // clients holding each display's output
     sdbus::IObject* managerObject_ = nullptr;
     bool ownsName_ = false;
     Thread loop_;

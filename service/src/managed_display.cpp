@@ -3,6 +3,7 @@
 #include "queue_writer.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/user_characters.h>
 
 #include <algorithm>
 
@@ -19,14 +20,6 @@ constexpr LONG kHeldSeconds = 10;
 constexpr long long kLongestWaitMs = 0x7FFFFFFFLL - 1;
 // The pause after a whole round of the queue in which nothing could be shown.
 constexpr DWORD kIdleCycleMs = 100;
-
-// Lit pixels of a full character row: the low `width` bits, kept to 8 bits.
-BYTE FullRow(LONG cellWidth)
-{
-    if (cellWidth <= 0)
-        return 0;
-    return cellWidth >= 8 ? 0xFF : static_cast<BYTE>((1u << cellWidth) - 1u);
-}
 
 } // namespace
 
@@ -70,11 +63,8 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     own_.WriteAnsi(half - 4, 1, Utf16ToAnsi(kProduct));
     BString greeting(AnsiToUtf16(own_.frame()));
     CallDriver([&](IDisplayDriver& d) { d.Write(greeting.get()); });
-    const BYTE lit = FullRow(cellWidth);
-    for (LONG code = 0; code < 8; ++code) {
-        BYTE r[8];
-        for (LONG row = 0; row < 8; ++row)
-            r[row] = row <= code ? lit : 0;
+    for (LONG code = 0; code < kUserCharacters; ++code) {
+        const auto r = UserCharacterRows(code, cellWidth);
         CallDriver([&](IDisplayDriver& d) { d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
 }

@@ -202,7 +202,7 @@ void TrayIcon::Register()
 
 void TrayIcon::StartDesigner()
 {
-    const std::string designer = (programDirectory_ / "designer").string();
+    const std::string designer = (programDirectory_ / "pixtera-designer").string();
     char* argv[] = {const_cast<char*>(designer.c_str()), nullptr};
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

@@ -66,8 +66,8 @@ TEST(EndToEnd, TheServiceShowsTheGreetingThenItsQueueInAFileDisplay)
 
     ASSERT_EQ(lines.size(), 13u);
     EXPECT_EQ(Operation(lines[0]), R"("op":"Write","frame":"     Welcome  to          Pixtera       "})");
-    EXPECT_EQ(Operation(lines[1]), R"("op":"SetCustomChar","code":0,"rows":[31,0,0,0,0,0,0,0]})");
-    EXPECT_EQ(Operation(lines[8]), R"("op":"SetCustomChar","code":7,"rows":[31,31,31,31,31,31,31,31]})");
+    EXPECT_EQ(Operation(lines[1]), R"("op":"SetCustomChar","code":0,"rows":[31,31,31,31,31,31,31,31]})");
+    EXPECT_EQ(Operation(lines[8]), R"("op":"SetCustomChar","code":7,"rows":[0,31,31,31,31,31,31,31]})");
     EXPECT_EQ(Operation(lines[9]), R"("op":"SetBackground","file":"/bg/first.png"})");
     EXPECT_EQ(Operation(lines[10]), R"("op":"Write","frame":"                            first       "})");
     EXPECT_EQ(Operation(lines[11]), R"("op":"SetBackground","file":"/bg/second.png"})");

@@ -119,14 +119,14 @@ TEST_F(ManagedDisplayTest, SetUpAsksTheGeometryThenWritesThenLoadsTheBarCharacte
     EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4),
               (std::vector<std::string>{"GetCharHeight", "GetCharWidth", "GetColumns", "GetRows"}));
     EXPECT_EQ(calls[4].rfind("Write", 0), 0u);
-    EXPECT_EQ(calls[5], "SetCustomChar 0 31 0 0 0 0 0 0 0");
-    EXPECT_EQ(calls[8], "SetCustomChar 3 31 31 31 31 0 0 0 0");
-    EXPECT_EQ(calls[12], "SetCustomChar 7 31 31 31 31 31 31 31 31");
+    EXPECT_EQ(calls[5], "SetCustomChar 0 31 31 31 31 31 31 31 31") << "the bar cell is full";
+    EXPECT_EQ(calls[8], "SetCustomChar 3 0 0 0 0 0 31 31 31") << "the bottom three rows";
+    EXPECT_EQ(calls[12], "SetCustomChar 7 0 31 31 31 31 31 31 31");
     EXPECT_EQ(display->index(), 0);
 
     driver = CreateDriver("columns=20;rows=4;cellwidth=8");
     auto second = displayManager->AddDisplay(driver.get(), {});
-    EXPECT_EQ(RecordedCalls(driver.get())[6], "SetCustomChar 1 255 255 0 0 0 0 0 0");
+    EXPECT_EQ(RecordedCalls(driver.get())[6], "SetCustomChar 1 0 0 0 0 0 0 0 255");
     EXPECT_EQ(second->index(), 1) << "displays are numbered in the order they were added";
 }
 

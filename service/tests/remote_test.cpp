@@ -275,6 +275,48 @@ TEST_F(RemoteObjects, ALocalServerEndsWhenItsLastClientIsKilled)
     EXPECT_TRUE(Eventually([] { return !ServiceOnBus(); })) << "the killed client's reference was dropped";
 }
 
+TEST_F(RemoteObjects, ABorrowedDisplayRunsAgainWhenItsBorrowerReturnsItOrDies)
+{
+    manager = Connect();
+    auto display = Display(*manager);
+    auto lease = display.As<IDisplayLease>();
+    ASSERT_TRUE(lease);
+    VARIANT_BOOL running = 1;
+    ASSERT_EQ(lease->BorrowOutput(), S_OK);
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0);
+    ASSERT_EQ(lease->ReturnOutput(), S_OK);
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(lease->ReturnOutput(), E_FAIL) << "returned already";
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t borrower = fork();
+    if (borrower == 0) {
+        ComPtr<IManager> own;
+        const bool ok = CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, own) == S_OK &&
+                        Display(*own).As<IDisplayLease>()->BorrowOutput() == S_OK;
+        const char answer = ok ? 'y' : 'n';
+        (void)!write(ready[1], &answer, 1);
+        pause();
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0);
+    kill(borrower, SIGKILL);
+    waitpid(borrower, nullptr, 0);
+    EXPECT_TRUE(Eventually([&] { return display->IsRunning(&running) == S_OK && running; }, 2))
+        << "the output resumes when the borrower's connection ends";
+    display->StopOutput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0) << "a plain StopOutput keeps its meaning";
+}
+
 TEST_F(RemoteObjects, AClientThatDiesInTheMiddleOfACallLeavesTheServiceServing)
 {
     // The provider answers on request and takes a second and a half for its second poll.

@@ -106,7 +106,7 @@ protected:
         program = InstallProgramCopy("pixtera2");
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
         // A stand-in designer in the service's directory that notes each start.
-        const auto designer = TestDirectory() / "bin" / "designer";
+        const auto designer = TestDirectory() / "bin" / "pixtera-designer";
         std::ofstream(designer) << "#!/bin/sh\necho started >> " << (TestDirectory() / "designer-starts").string() << "\n";
         chmod(designer.c_str(), 0755);
     }
@@ -188,7 +188,7 @@ TEST_F(TrayIconTest, StartDesignerStartsItFromTheServicesDirectoryEachTime)
 
 TEST_F(TrayIconTest, ADesignerThatCannotStartIsReported)
 {
-    std::filesystem::remove(TestDirectory() / "bin" / "designer");
+    std::filesystem::remove(TestDirectory() / "bin" / "pixtera-designer");
     desktop.StartWatcher();
     StartService();
     ASSERT_TRUE(Eventually([&] { return !desktop.items().empty(); }));

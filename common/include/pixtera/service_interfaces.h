@@ -70,3 +70,14 @@ struct IManagedDisplay : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE MoveQueueItemDown(LONG index) = 0;
 };
 PIXTERA_DECLARE_INTERFACE(IManagedDisplay, IDispatch, IID_IManagedDisplay);
+
+// A display's output lent to one client (the designer's preview): the service stops the output
+// and starts it again when the client returns it or its connection ends, so a client that dies
+// never leaves a display dark. Offered by the service's displays to clients on the bus.
+struct IDisplayLease : IUnknown {
+    // Stops the output and notes the calling client.
+    virtual HRESULT STDMETHODCALLTYPE BorrowOutput() = 0;
+    // Forgets the client; the output starts again when no other client holds it.
+    virtual HRESULT STDMETHODCALLTYPE ReturnOutput() = 0;
+};
+PIXTERA_DECLARE_INTERFACE(IDisplayLease, IUnknown, IID_IDisplayLease);

@@ -43,7 +43,8 @@ public:
     HRESULT STDMETHODCALLTYPE Configure(BSTR) override { return E_NOTIMPL; }
 };
 
-class ManagedDisplayProxy final : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>>,
+class ManagedDisplayProxy final
+    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease>,
                                   private RemoteObject {
 public:
     ManagedDisplayProxy(std::shared_ptr<RemoteSession> session, std::string path)
@@ -91,6 +92,9 @@ public:
     {
         return Send(bus::kManagedDisplay, "MoveQueueItemDown", int32_t{index});
     }
+
+    HRESULT STDMETHODCALLTYPE BorrowOutput() override { return Send(bus::kDisplayLease, "BorrowOutput"); }
+    HRESULT STDMETHODCALLTYPE ReturnOutput() override { return Send(bus::kDisplayLease, "ReturnOutput"); }
 };
 
 class DisplayManagerProxy final : public ComObject<DisplayManagerProxy, DispatchNotImplemented<IDisplayManager>>,

@@ -21,6 +21,7 @@ inline constexpr const char* kDataManager = "org.pixtera.IDataManager";
 inline constexpr const char* kDataCollection = "org.pixtera.IDataCollection";
 inline constexpr const char* kDisplayManager = "org.pixtera.IDisplayManager";
 inline constexpr const char* kManagedDisplay = "org.pixtera.IManagedDisplay";
+inline constexpr const char* kDisplayLease = "org.pixtera.IDisplayLease";
 inline constexpr const char* kDisplayDriver = "org.pixtera.IDisplayDriver";
 inline constexpr const char* kPluginInfo = "org.pixtera.IPluginInfo";
 // References that clients hold on the Manager, counted per client connection.
