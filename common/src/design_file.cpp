@@ -151,10 +151,15 @@ void ReadFormatting(const pugi::xml_node& item, DisplayItem& record)
     }
 }
 
-DisplayItem ReadItem(const pugi::xml_node& item, DWORD now)
+// The designer starts its items from the scroll delay it gives new ones.
+constexpr LONG kDesignerScrollDelay = 200;
+
+DisplayItem ReadItem(const pugi::xml_node& item, DesignReader reader, DWORD now)
 {
     DisplayItem record;
     record.scrollStart = now;
+    if (reader == DesignReader::Designer)
+        record.scrollDelay = kDesignerScrollDelay;
     ReadPosition(item, record);
     ReadAppearance(item, record);
     ReadData(item, record);
@@ -199,7 +204,7 @@ DesignReadResult Read(const pugi::xml_document& document, const pugi::xml_parse_
     for (const auto& selected : document.select_nodes("Design/DisplayItems/DisplayItem")) {
         ++number;
         try {
-            design.items.push_back(ReadItem(selected.node(), now));
+            design.items.push_back(ReadItem(selected.node(), reader, now));
         } catch (const ItemError& error) {
             return {DesignReadResult::Status::ItemError, "item " + std::to_string(number) + ": " + error.message};
         }

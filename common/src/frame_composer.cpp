@@ -161,7 +161,8 @@ void RenderFrame(Design& design, ValueSource& values, DWORD now, VirtualDisplay&
 {
     target.Clear();
     for (DisplayItem& item : design.items)
-        DrawItem(item, values, now, target);
+        if (!item.deleted) // marked in the designer until the design is saved
+            DrawItem(item, values, now, target);
 }
 
 } // namespace pixtera

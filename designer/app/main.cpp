@@ -1,0 +1,48 @@
+// pixtera-designer: edits designs on a preview of the display, mirrored on the real one.
+
+#include "main_window.h"
+#include "quit_on_signal.h"
+#include "service_session.h"
+
+#include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/named_mutex.h>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+using namespace pixtera;
+using namespace pixtera::designer;
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    application.setApplicationName(QStringLiteral("pixtera-designer"));
+    NamedMutex instance("PixteraDesigner");
+    if (instance.alreadyExists()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Error"), QStringLiteral("Designer already running!"));
+        return 0;
+    }
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    int exitCode = 1;
+    std::unique_ptr<ServiceSession> session;
+    try {
+        session = ServiceSession::Connect();
+        MainWindow window(session.get(), nullptr);
+        window.resize(1000, 640);
+        CloseOnTerminationSignals(window);
+        window.show();
+        exitCode = application.exec();
+    } catch (const ServiceError& error) {
+        std::fprintf(stderr, "pixtera-designer: %s\n", error.what());
+        QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(error.what()));
+        exitCode = 1;
+    }
+    // The displays go back to the service, which shows their queues again.
+    if (session)
+        session->ReturnDisplays();
+    session.reset();
+    CoUninitialize();
+    return exitCode;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The designer's command ids: the ids of its actions, kept from the program's menus so that stored
+// settings ("ColorScheme", "PixSize", "%d_visible") keep their meaning.
+
+namespace pixtera::designer {
+
+enum CommandId : int {
+    kConfigure = 210,
+    kNew = 57600,
+    kOpen = 57601,
+    kSave = 57603,
+    kSaveAs = 57604,
+    kExit = 57665,
+    kExitAndCloseService = 32808,
+
+    kViewDataPanel = 32803,
+    kViewProperties = 32804,
+    kViewQueue = 32805,
+
+    kColourBlue = 32773,
+    kColourRed = 32774,
+    kColourGreen = 32775,
+    kColourOrange = 32776,
+    kColourYellow = 32777,
+    kColourWhite = 214,
+    kColourCustom = 218,
+
+    kPixelSize0 = 32778, // to kPixelSize0 + 4 for 4 px
+    kPixelSizeAuto = 32783,
+
+    kPreviewDisplay1 = 32786, // to kPreviewDisplay1 + 8 for display 9
+    kVirtual2x16 = 32795,     // 2x16, 2x20, 4x16, 4x20, 2x40, 4x40
+    kAbout = 57664,
+    kQuickStart = 221,
+
+    kModeStatic = 32821, // to kModeStatic + 3 for the bar
+    kAlignLeft = 32832,
+    kAlignCenter = 32833,
+    kAlignRight = 32834,
+    kSpeedVerySlow = 32836, // to kSpeedVerySlow + 5 for "Insane!"
+    kMove = 32829,
+    kResize = 32830,
+    kDelete = 32825,
+    kBackgroundLoad = 212,
+    kBackgroundRemove = 213,
+};
+
+inline constexpr int kMaxPreviewDisplays = 9;
+
+} // namespace pixtera::designer

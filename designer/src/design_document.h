@@ -1,0 +1,41 @@
+#pragma once
+// The design being edited: its items, background, file and whether it has unsaved changes.
+
+#include <pixtera/design_file.h>
+
+#include <filesystem>
+#include <string>
+
+namespace pixtera::designer {
+
+class DesignDocument {
+public:
+    enum class OpenResult {
+        Opened,
+        NotXml,    // nothing changed
+        ItemError, // the items before the faulty one were read; path and flag unchanged
+    };
+
+    Design& design() { return design_; }
+    const Design& design() const { return design_; }
+    const std::filesystem::path& path() const { return path_; }
+    bool modified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+
+    // An empty design without a file.
+    void New();
+    OpenResult Open(const std::filesystem::path& file, DWORD now);
+    // Takes `file` as the document's path first, then writes it (atomically); the modified flag is
+    // cleared only when the design was written.
+    bool SaveAs(const std::filesystem::path& file, std::string* error = nullptr);
+
+    // The window title: "Pixtera designer ", then " - PATH" when saved, then "*" when modified.
+    std::string Title() const;
+
+private:
+    Design design_;
+    std::filesystem::path path_;
+    bool modified_ = false;
+};
+
+} // namespace pixtera::designer

@@ -1,0 +1,58 @@
+#include "physical_preview.h"
+
+#include "service_session.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/user_characters.h>
+
+namespace pixtera::designer {
+namespace {
+
+int Ask(IDisplayDriver& driver, HRESULT (STDMETHODCALLTYPE IDisplayDriver::*getter)(LONG*), const char* what)
+{
+    LONG value = 0;
+    CheckCall((driver.*getter)(&value), std::string("Asking the display for its ") + what);
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+PhysicalPreview::PhysicalPreview(IManagedDisplay& display)
+{
+    CheckCall(display.GetDriver(driver_.Out()), "Getting the display's driver");
+    IDisplayDriver& driver = *driver_;
+    const int pixelHeight = Ask(driver, &IDisplayDriver::GetPixelHeight, "pixel height");
+    const int pixelWidth = Ask(driver, &IDisplayDriver::GetPixelWidth, "pixel width");
+    if (pixelWidth != 0) {
+        geometry_.cellWidth = Ask(driver, &IDisplayDriver::GetCharWidth, "character width");
+        geometry_.cellHeight = Ask(driver, &IDisplayDriver::GetCharHeight, "character height");
+    }
+    geometry_.columns = Ask(driver, &IDisplayDriver::GetColumns, "columns");
+    geometry_.rows = Ask(driver, &IDisplayDriver::GetRows, "rows");
+    geometry_.dotsWide = pixelWidth != 0 ? pixelWidth : geometry_.columns * geometry_.cellWidth;
+    geometry_.dotsHigh = pixelWidth != 0 ? pixelHeight : geometry_.rows * geometry_.cellHeight;
+    for (LONG code = 0; code < kUserCharacters; ++code) {
+        const auto r = UserCharacterRows(code, geometry_.cellWidth);
+        CheckCall(driver.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]),
+                  "Defining the display's user characters");
+    }
+}
+
+void PhysicalPreview::Show(std::string_view frame)
+{
+    if (anyShown_ && frame == shown_)
+        return;
+    const BString text(AnsiToUtf16(frame));
+    if (FAILED(driver_->Write(text.get())))
+        return;
+    shown_.assign(frame);
+    anyShown_ = true;
+}
+
+void PhysicalPreview::SetBackground(const std::u16string& file)
+{
+    const BString text(file);
+    driver_->SetBackground(text.get());
+}
+
+} // namespace pixtera::designer

@@ -1,0 +1,97 @@
+#include "service_session.h"
+
+#include <pixtera/platform/com_runtime.h>
+#include <pixtera/remote/activation.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <cstdio>
+
+namespace pixtera::designer {
+namespace {
+
+std::string Describe(const std::string& operation, HRESULT code)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    return operation + " failed (" + text + ")";
+}
+
+std::string DriverName(IManagedDisplay& display)
+{
+    ComPtr<IDisplayDriver> driver;
+    CheckCall(display.GetDriver(driver.Out()), "Getting a display's driver");
+    auto info = driver.As<IPluginInfo>();
+    if (!info)
+        return "Display";
+    BString name;
+    CheckCall(info->GetPluginName(name.Out()), "Asking a display driver for its name");
+    return name.utf8();
+}
+
+} // namespace
+
+ServiceError::ServiceError(const std::string& operation, HRESULT code)
+    : std::runtime_error(Describe(operation, code)), operation_(operation), code_(code)
+{
+}
+
+void CheckCall(HRESULT hr, const std::string& operation)
+{
+    if (FAILED(hr))
+        throw ServiceError(operation, hr);
+}
+
+std::unique_ptr<ServiceSession> ServiceSession::Connect()
+{
+    InstallRemoteActivation();
+    ComPtr<IUnknown> object;
+    CheckCall(CoCreateInstance(CLSID_Manager, nullptr, CLSCTX_ALL, IID_IUnknown, object.OutVoid()),
+              "Starting the Pixtera service");
+    CheckCall(OleRun(object.get()), "Running the Pixtera service");
+    HRESULT hr = S_OK;
+    auto manager = object.As<IManager>(&hr);
+    CheckCall(hr, "Connecting to the Pixtera service");
+    return std::make_unique<ServiceSession>(std::move(manager));
+}
+
+ServiceSession::ServiceSession(ComPtr<IManager> manager) : manager_(std::move(manager)) {}
+
+IDataCollection& ServiceSession::data()
+{
+    if (!data_) {
+        ComPtr<IDataManager> dataManager;
+        CheckCall(manager_->GetDataManager(dataManager.Out()), "Getting the data manager");
+        CheckCall(dataManager->GetDataCollection(data_.Out()), "Getting the data items");
+    }
+    return *data_;
+}
+
+const std::vector<ServiceDisplay>& ServiceSession::BorrowDisplays()
+{
+    ComPtr<IDisplayManager> displays;
+    CheckCall(manager_->GetDisplayManager(displays.Out()), "Getting the display manager");
+    LONG count = 0;
+    CheckCall(displays->Count(&count), "Counting the displays");
+    for (LONG i = 0; i < count; ++i) {
+        ServiceDisplay entry;
+        CheckCall(displays->Item(i, entry.display.Out()), "Getting display " + std::to_string(i + 1));
+        entry.driverName = DriverName(*entry.display);
+        HRESULT hr = S_OK;
+        auto lease = entry.display.As<IDisplayLease>(&hr);
+        CheckCall(hr, "Borrowing display " + std::to_string(i + 1));
+        CheckCall(lease->BorrowOutput(), "Stopping the output of display " + std::to_string(i + 1));
+        displays_.push_back(std::move(entry));
+    }
+    return displays_;
+}
+
+void ServiceSession::ReturnDisplays()
+{
+    // Best effort: a service that has gone takes nothing back.
+    for (const auto& entry : displays_)
+        if (auto lease = entry.display.As<IDisplayLease>())
+            lease->ReturnOutput();
+    displays_.clear();
+}
+
+} // namespace pixtera::designer

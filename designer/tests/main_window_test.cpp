@@ -1,0 +1,247 @@
+// The main window offscreen: title, panes and their stored sides, file commands with their
+// questions, and editing with synthetic mouse and key events.
+
+#include "command_ids.h"
+#include "main_window.h"
+#include "preview_widget.h"
+#include "qt_application.h"
+#include "scripted_prompts.h"
+#include "test_environment.h"
+
+#include <pixtera/platform/registry.h>
+
+#include <QDockWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::designer;
+using namespace pixtera::test;
+
+constexpr const char* kStaticDesign = R"(<Design><DisplayItems><DisplayItem>
+    <Position X="2" Y="1" Width="5" Height="1"/><Appearance Mode="Static" Allignment="Left"/>
+    <Data Mode="Static" Text="Hello"/></DisplayItem></DisplayItems><Background FileName=""/></Design>)";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { Application(); }
+
+    std::unique_ptr<MainWindow> MakeWindow()
+    {
+        auto window = std::make_unique<MainWindow>(nullptr, std::make_unique<ScriptedPrompts>(script));
+        window->resize(900, 600);
+        return window;
+    }
+
+    std::filesystem::path DesignFile(const std::string& name, const std::string& xml = kStaticDesign)
+    {
+        const auto file = TestDirectory() / name;
+        std::ofstream(file) << xml;
+        return file;
+    }
+
+    // The pixel in the middle of a cell of the canvas.
+    QPoint CellCentre(MainWindow& window, int column, int row)
+    {
+        const QRect display = window.painter().DisplayRect(window.canvas().size());
+        const int pitch = window.painter().pixelSize() + 1;
+        return display.topLeft() + QPoint((column * 6 + 3) * pitch, (row * 8 + 4) * pitch);
+    }
+
+    DesignerSettings settings;
+    ScriptedPrompts::Script script;
+};
+
+TEST_F(MainWindowTest, TitleFollowsThePathAndTheModifiedFlag)
+{
+    auto window = MakeWindow();
+    window->document().SetModified(true);
+    window->Tick();
+    EXPECT_EQ(window->windowTitle(), "Pixtera designer *");
+    const auto file = TestDirectory() / "saved.pxd";
+    ASSERT_TRUE(window->SaveFile(file));
+    window->Tick();
+    EXPECT_EQ(window->windowTitle().toStdString(), "Pixtera designer  - " + file.string());
+}
+
+TEST_F(MainWindowTest, PanesDockAtTheirStoredSides)
+{
+    settings.WriteNumber("prop_dock", 2);
+    settings.WriteNumber("data_dock", 6);
+    settings.WriteNumber("queue_dock", 5);
+    auto window = MakeWindow();
+    EXPECT_EQ(window->dockWidgetArea(window->pane(kViewProperties)), Qt::RightDockWidgetArea);
+    EXPECT_EQ(window->dockWidgetArea(window->pane(kViewDataPanel)), Qt::LeftDockWidgetArea) << "6: where it was";
+    EXPECT_EQ(window->dockWidgetArea(window->pane(kViewQueue)), Qt::BottomDockWidgetArea) << "5: where it goes";
+
+    settings.WriteNumber("prop_dock", 4);
+    auto again = MakeWindow();
+    EXPECT_EQ(again->dockWidgetArea(again->pane(kViewProperties)), Qt::LeftDockWidgetArea) << "4: where it goes";
+}
+
+TEST_F(MainWindowTest, HidingAPaneIsRememberedForTheNextStart)
+{
+    auto window = MakeWindow();
+    EXPECT_FALSE(window->pane(kViewQueue)->isHidden());
+    window->Command(kViewQueue);
+    EXPECT_TRUE(window->pane(kViewQueue)->isHidden());
+    EXPECT_EQ(settings.ReadNumber("32805_visible"), 0u);
+    window->Tick();
+    EXPECT_FALSE(window->action(kViewQueue)->isChecked());
+    EXPECT_TRUE(MakeWindow()->pane(kViewQueue)->isHidden());
+    window->Command(kViewQueue);
+    EXPECT_EQ(settings.ReadNumber("32805_visible"), 1u);
+}
+
+TEST_F(MainWindowTest, SchemeAndPixelSizeAreStoredAndRestored)
+{
+    {
+        auto window = MakeWindow();
+        window->Command(kColourWhite);
+        window->Command(kPixelSize0 + 3);
+        EXPECT_EQ(window->painter().pixelSize(), 3);
+    }
+    EXPECT_EQ(settings.ReadNumber("ColorScheme"), static_cast<DWORD>(kColourWhite));
+    auto window = MakeWindow();
+    window->Tick();
+    EXPECT_TRUE(window->action(kColourWhite)->isChecked());
+    EXPECT_TRUE(window->action(kPixelSize0 + 3)->isChecked());
+    EXPECT_EQ(window->painter().pixelSize(), 3);
+}
+
+TEST_F(MainWindowTest, NewAsksNothingOpenAsksFirst)
+{
+    auto window = MakeWindow();
+    window->document().SetModified(true);
+    window->Command(kNew);
+    EXPECT_EQ(script.saveQuestions, 0);
+    EXPECT_FALSE(window->document().modified());
+
+    window->document().SetModified(true);
+    script.saveAnswers = {SaveAnswer::Cancel};
+    script.files = {DesignFile("a.pxd")};
+    window->Command(kOpen);
+    EXPECT_EQ(script.saveQuestions, 1);
+    EXPECT_TRUE(window->document().design().items.empty()) << "Cancel abandons the Open";
+    EXPECT_TRUE(window->document().modified());
+
+    script.saveAnswers = {SaveAnswer::No};
+    window->Command(kOpen);
+    EXPECT_EQ(window->document().design().items.size(), 1u);
+    EXPECT_FALSE(window->document().modified()) << "No discards the changes";
+}
+
+TEST_F(MainWindowTest, YesSavesBeforeOpeningAndACancelledSaveKeepsTheDesign)
+{
+    auto window = MakeWindow();
+    window->document().design().items.push_back({});
+    window->document().SetModified(true);
+    script.saveAnswers = {SaveAnswer::Yes};
+    script.files = {std::nullopt};
+    window->Command(kOpen);
+    EXPECT_EQ(window->document().design().items.size(), 1u);
+    EXPECT_TRUE(window->document().modified()) << "the save dialog was cancelled: nothing is lost";
+
+    const auto saved = TestDirectory() / "saved-first.pxd";
+    script.saveAnswers = {SaveAnswer::Yes};
+    script.files = {saved, DesignFile("next.pxd")};
+    window->Command(kOpen);
+    EXPECT_TRUE(std::filesystem::exists(saved));
+    EXPECT_EQ(window->document().path(), TestDirectory() / "next.pxd");
+}
+
+TEST_F(MainWindowTest, FailuresAreReportedWithTheirTexts)
+{
+    auto window = MakeWindow();
+    const auto faulty = DesignFile("faulty.pxd", R"(<Design><DisplayItems><DisplayItem><Position X="1"/>)"
+                                                 R"(</DisplayItem></DisplayItems></Design>)");
+    EXPECT_FALSE(window->OpenFile(faulty));
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "Error|Error loading design.");
+
+    window->document().SetModified(true);
+    EXPECT_FALSE(window->SaveFile(TestDirectory() / "missing" / "x.pxd"));
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_EQ(script.messages[1], "|Error Saving!");
+    EXPECT_TRUE(window->document().modified());
+}
+
+TEST_F(MainWindowTest, ClickSelectsDeleteKeyDeletesDoubleClickAddsText)
+{
+    auto window = MakeWindow();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(window->OpenFile(DesignFile("edit.pxd")));
+    window->Tick();
+    PreviewWidget& canvas = window->canvas();
+
+    QTest::mouseMove(&canvas, CellCentre(*window, 3, 1));
+    QTest::mouseClick(&canvas, Qt::LeftButton, {}, CellCentre(*window, 3, 1));
+    EXPECT_EQ(window->editor().selection(), 0u);
+    window->Tick();
+    EXPECT_EQ(window->painter().highlight(), (CellBox{2, 1, 5, 1}));
+    canvas.setFocus();
+    QTest::keyClick(&canvas, Qt::Key_Delete);
+    EXPECT_TRUE(window->document().design().items[0].deleted);
+    EXPECT_FALSE(window->editor().selection());
+    EXPECT_TRUE(window->document().modified());
+    window->Tick();
+    EXPECT_EQ(window->frame().find("Hello"), std::string_view::npos) << "a deleted item is not drawn";
+
+    script.texts = {std::string("New")};
+    QTest::mouseMove(&canvas, CellCentre(*window, 10, 3));
+    QTest::mouseDClick(&canvas, Qt::LeftButton, {}, CellCentre(*window, 10, 3));
+    ASSERT_EQ(window->document().design().items.size(), 2u);
+    const DisplayItem& added = window->document().design().items[1];
+    EXPECT_EQ(added.text, "New");
+    EXPECT_EQ(added.column, 10);
+    EXPECT_EQ(added.row, 3);
+    window->Tick();
+    EXPECT_EQ(window->frame().substr(70, 3), "New");
+}
+
+TEST_F(MainWindowTest, DraggingMovesTheItemAndEveryPopupCommandMarksTheDesign)
+{
+    auto window = MakeWindow();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(window->OpenFile(DesignFile("drag.pxd")));
+    PreviewWidget& canvas = window->canvas();
+    QTest::mouseMove(&canvas, CellCentre(*window, 2, 1));
+    QTest::mousePress(&canvas, Qt::LeftButton, {}, CellCentre(*window, 2, 1));
+    QTest::mouseMove(&canvas, CellCentre(*window, 6, 2));
+    QTest::mouseRelease(&canvas, Qt::LeftButton, {}, CellCentre(*window, 6, 2));
+    const DisplayItem& item = window->document().design().items[0];
+    EXPECT_EQ(item.column, 6);
+    EXPECT_EQ(item.row, 2);
+    EXPECT_EQ(window->editor().mode(), PointerMode::None);
+
+    for (const int command : {designer::kModeStatic + 2, int{designer::kAlignCenter}, kSpeedVerySlow + 5, int{kBackgroundRemove}}) {
+        ASSERT_TRUE(window->SaveFile(TestDirectory() / "drag.pxd"));
+        window->Command(command);
+        window->Tick();
+        EXPECT_TRUE(window->windowTitle().endsWith('*')) << command;
+    }
+    EXPECT_EQ(item.mode, pixtera::kModeRightToLeft);
+    EXPECT_EQ(item.alignment, pixtera::kAlignCenter);
+    EXPECT_EQ(item.scrollDelay, 30);
+}
+
+TEST_F(MainWindowTest, VirtualSizesChangeTheCanvas)
+{
+    auto window = MakeWindow();
+    window->Command(kVirtual2x16 + 4); // 2x40
+    window->Tick();
+    EXPECT_EQ(window->painter().geometry(), DisplayGeometry::Virtual(40, 2));
+    EXPECT_EQ(window->frame().size(), 80u);
+    EXPECT_TRUE(window->action(kVirtual2x16 + 4)->isChecked());
+    EXPECT_FALSE(window->action(kVirtual2x16 + 3)->isChecked());
+    EXPECT_EQ(window->previewTarget(), 0);
+}
+
+} // namespace

@@ -1,0 +1,53 @@
+#pragma once
+// Answers the designer's questions from a script and records what it showed.
+
+#include "user_prompts.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace pixtera::test {
+
+class ScriptedPrompts final : public designer::UserPrompts {
+public:
+    struct Script {
+        std::deque<designer::SaveAnswer> saveAnswers;
+        std::deque<std::optional<std::filesystem::path>> files; // for every file dialog, in turn
+        std::deque<std::optional<std::string>> texts;
+        int saveQuestions = 0;
+        std::vector<std::string> messages; // "caption|text"
+    };
+
+    explicit ScriptedPrompts(Script& script) : script_(script) {}
+
+    designer::SaveAnswer AskToSave() override
+    {
+        ++script_.saveQuestions;
+        return Next(script_.saveAnswers, designer::SaveAnswer::Cancel);
+    }
+    std::optional<std::filesystem::path> ChooseDesignToOpen() override { return Next(script_.files, {}); }
+    std::optional<std::filesystem::path> ChooseDesignToSave() override { return Next(script_.files, {}); }
+    std::optional<std::filesystem::path> ChooseBackground() override { return Next(script_.files, {}); }
+    std::optional<std::string> AskText(const std::string&) override { return Next(script_.texts, {}); }
+    bool ChooseCustomColours(designer::CustomColours&) override { return false; }
+    void ShowMessage(const std::string& text, const std::string& caption) override
+    {
+        script_.messages.push_back(caption + "|" + text);
+    }
+
+private:
+    template <class T>
+    static T Next(std::deque<T>& answers, T fallback)
+    {
+        if (answers.empty())
+            return fallback;
+        T answer = std::move(answers.front());
+        answers.pop_front();
+        return answer;
+    }
+
+    Script& script_;
+};
+
+} // namespace pixtera::test

@@ -1,0 +1,102 @@
+#include "preview_widget.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace pixtera::designer {
+
+PreviewWidget::PreviewWidget(CanvasPainter& painter, QWidget* parent) : QWidget(parent), painter_(painter)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted
+    setMinimumSize(160, 80);
+}
+
+void PreviewWidget::ShowFrame(std::string_view frame, bool highlightChanged)
+{
+    if (frame == frame_ && !highlightChanged)
+        return;
+    frame_.assign(frame);
+    update();
+}
+
+void PreviewWidget::PaintNow()
+{
+    if (image_.size() != size())
+        image_ = QImage(size(), QImage::Format_RGB32);
+    painter_.Paint(image_, frame_);
+}
+
+void PreviewWidget::paintEvent(QPaintEvent*)
+{
+    PaintNow();
+    QPainter(this).drawImage(0, 0, image_);
+}
+
+void PreviewWidget::Track(QPoint position)
+{
+    const auto cell = painter_.CellAt(position, size());
+    if (!cell) {
+        if (overDisplay_) {
+            overDisplay_ = false;
+            emit displayLeft();
+        }
+        return;
+    }
+    if (!overDisplay_) {
+        overDisplay_ = true;
+        emit displayEntered();
+    }
+    if (cell != hovered_) {
+        hovered_ = cell;
+        emit cellEntered(*cell);
+    }
+}
+
+void PreviewWidget::mouseMoveEvent(QMouseEvent* event) { Track(event->position().toPoint()); }
+
+void PreviewWidget::mousePressEvent(QMouseEvent* event)
+{
+    Track(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        emit pressed();
+    else if (event->button() == Qt::RightButton)
+        emit contextMenuAt(event->globalPosition().toPoint());
+}
+
+void PreviewWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    Track(event->position().toPoint());
+    emit released();
+}
+
+void PreviewWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    Track(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+}
+
+void PreviewWidget::keyPressEvent(QKeyEvent* event) { emit keyPressed(event->key()); }
+
+void PreviewWidget::leaveEvent(QEvent*)
+{
+    if (overDisplay_) {
+        overDisplay_ = false;
+        emit displayLeft();
+    }
+}
+
+} // namespace pixtera::designer
+
+namespace pixtera::designer {
+
+void PreviewWidget::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
+} // namespace pixtera::designer

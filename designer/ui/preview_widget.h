@@ -1,0 +1,62 @@
+#pragma once
+// The canvas widget: shows what the painter paints and reports the pointer in display cells.
+
+#include "canvas_painter.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <optional>
+#include <string>
+
+namespace pixtera::designer {
+
+class PreviewWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit PreviewWidget(CanvasPainter& painter, QWidget* parent = nullptr);
+
+    // Shows a new frame; repaints only when it or the highlight changed.
+    void ShowFrame(std::string_view frame, bool highlightChanged);
+    // Repaints everything (colours, size or background changed).
+    void Refresh() { update(); }
+
+    bool overDisplay() const { return overDisplay_; }
+    std::optional<Cell> hoveredCell() const { return hovered_; }
+    // The painted image, for tests and screenshots.
+    const QImage& image() const { return image_; }
+    // Paints into the image now, without waiting for the window system.
+    void PaintNow();
+
+signals:
+    void cellEntered(pixtera::designer::Cell cell); // the pointer reached another cell
+    void displayEntered();
+    void displayLeft();
+    void pressed();
+    void released();
+    void doubleClicked();
+    void contextMenuAt(QPoint globalPosition);
+    void keyPressed(int key);
+    void resized();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Track(QPoint position);
+
+    CanvasPainter& painter_;
+    QImage image_;
+    std::string frame_;
+    std::optional<Cell> hovered_;
+    bool overDisplay_ = false;
+};
+
+} // namespace pixtera::designer

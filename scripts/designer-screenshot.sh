@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Screenshot of the designer editing a demo design, for docs/designer.md. Runs everything in a
+# throw-away directory: a private session bus, its own registry, the service with a file display
+# and the system data, and the designer on a virtual X server.
+#
+#   scripts/designer-screenshot.sh [DESIGN.pxd] [OUTPUT.png]
+set -euo pipefail
+source "$(dirname "$0")/lib/common.sh"
+
+design=${1:-$PIXTERA_ROOT/examples/cpu-memory.pxd}
+output=${2:-$PIXTERA_ROOT/docs/images/designer.png}
+install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick
+cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$PIXTERA_BUILD_DIR" -j2 --target pixtera2 pixtera-reg pixtera-designer FileDisplay SystemData >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin/plugins" "$work/lib"
+cp "$PIXTERA_BUILD_DIR"/bin/{pixtera2,pixtera-reg,pixtera-designer} "$work/bin/"
+cp "$PIXTERA_BUILD_DIR"/bin/plugins/{FileDisplay,SystemData}.so "$work/bin/plugins/"
+cp -P "$PIXTERA_BUILD_DIR"/lib/libpixtera-platform.so* "$work/lib/"
+export PIXTERA_REGISTRY="$work/registry.db" PIXTERA_RUNTIME_DIR="$work/run"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+"$work/bin/pixtera2" -RegServer
+"$work/bin/pixtera-reg" register "$work/bin/plugins/FileDisplay.so" >/dev/null
+"$work/bin/pixtera-reg" register "$work/bin/plugins/SystemData.so" >/dev/null
+cat > "$work/bin/pixtera2.xml" <<XML
+<PixteraConfiguration><drivers>
+<driver clsid="Pixtera.FileDisplay" configuration="columns=20;rows=4;cellwidth=5;cellheight=8;path=$work/lcd"><display active="yes"><queue><queueitem Filename="$design" Runtime="6"/></queue></display></driver>
+<driver clsid="Pixtera.SystemData" configuration="interval=1000"><data active="yes"/></driver>
+</drivers></PixteraConfiguration>
+XML
+
+mkdir -p "$(dirname "$output")"
+dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
+  "$1/bin/pixtera-designer" & designer=$!
+  sleep 5
+  import -window root "$2"
+  kill $designer; wait $designer || true
+' _ "$work" "$output"
+echo "Wrote $output"
