@@ -31,6 +31,12 @@ ServiceSwitch ScanCommandLine(std::string_view commandLine)
     return ServiceSwitch::None;
 }
 
+bool IsEmbeddingSwitch(std::string_view argument)
+{
+    return argument.size() > 1 && (argument[0] == '-' || argument[0] == '/') &&
+           EqualsNoCase(argument.substr(1), kEmbeddingSwitch.substr(1));
+}
+
 std::string JoinCommandLine(int argc, const char* const* argv)
 {
     std::string line;

@@ -12,6 +12,11 @@ enum class ServiceSwitch { None, UnregServer, RegServer, Service };
 
 ServiceSwitch ScanCommandLine(std::string_view commandLine);
 
+// The switch with which clients start a local server ("-Embedding", as COM passes it): such a
+// server ends with its last client, while one a person started runs until it is stopped.
+inline constexpr std::string_view kEmbeddingSwitch = "-Embedding";
+bool IsEmbeddingSwitch(std::string_view argument);
+
 // argv joined by single blanks, as the scan sees it.
 std::string JoinCommandLine(int argc, const char* const* argv);
 

@@ -86,7 +86,8 @@ int ServiceModule::Main(int argc, const char* const* argv)
             std::cout << kVersionText;
             return 0;
         }
-        if (argc > 1)
+        startedForClients_ = argc == 2 && IsEmbeddingSwitch(argv[1]);
+        if (argc > 1 && !startedForClients_)
             std::cerr << "pixtera2: ignoring the arguments; see pixtera2 --help\n";
         return StartServer();
     }
@@ -224,7 +225,7 @@ LONG ServiceModule::Lock() { return ++lockCount_; }
 LONG ServiceModule::Unlock()
 {
     const LONG left = --lockCount_;
-    if (left == 0 && !serviceMode_)
+    if (left == 0 && !serviceMode_ && startedForClients_)
         loop_.PostQuit();
     return left;
 }

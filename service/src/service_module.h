@@ -47,6 +47,7 @@ private:
 
     std::filesystem::path program_;
     bool serviceMode_ = true;
+    bool startedForClients_ = false; // started by activation: ends with its last client
     ServiceState state_ = ServiceState::Stopped;
     DWORD exitCode_ = 0;
     std::atomic<LONG> lockCount_{0};

@@ -1,5 +1,6 @@
 #include "service_registration.h"
 
+#include "command_line.h"
 #include "launch_environment.h"
 #include "systemd_unit.h"
 
@@ -77,7 +78,7 @@ bool DBusActivationFile::Write(const std::filesystem::path& program, bool asServ
             exec += " " + ShellQuoted(name + "=" + value);
         exec += " ";
     }
-    exec += ShellQuoted(program.string());
+    exec += ShellQuoted(program.string()) + " " + std::string(kEmbeddingSwitch);
     std::string text = "[D-BUS Service]\nName=" + std::string(kBusName) + "\nExec=" + exec + "\n";
     if (asService)
         text += "SystemdService=" + std::string(kUnitName) + "\n";

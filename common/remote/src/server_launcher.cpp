@@ -55,7 +55,9 @@ bool Launch(const std::string& program)
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    // As COM does: the server knows it runs for its clients and ends with the last one.
+    char embedding[] = "-Embedding";
+    char* argv[] = {const_cast<char*>(program.c_str()), embedding, nullptr};
     pid_t child = 0;
     const bool started = posix_spawn(&child, program.c_str(), &actions, &attributes, argv, environ) == 0;
     posix_spawnattr_destroy(&attributes);
