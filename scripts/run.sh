@@ -20,7 +20,7 @@ done
 install_packages "${PIXTERA_PACKAGES[@]}"
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$PIXTERA_BUILD_DIR" -j2 --target \
-  pixtera2 pixtera-reg pixtera-render TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay Ratewell
+  pixtera2 pixtera-reg pixtera-render pixtera-designer TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay Ratewell
 
 bin="$PIXTERA_BUILD_DIR/bin"
 if $portable; then

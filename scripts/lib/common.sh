@@ -8,6 +8,7 @@ PIXTERA_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libsqlite3-dev libpugixml-dev libsdbus-c++-dev libsystemd-dev dbus libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libfreeimage-dev
   locales lcdproc
 )
 

@@ -1,0 +1,72 @@
+// CPU of the designer and the service together while the designer previews the demo design on a
+// file display for 20 seconds (or the seconds given). Target: under 2 % of one core together.
+//
+// A harness: a private bus, the service and an offscreen designer in a sandbox of their own.
+
+#include "bench_sandbox.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace pixtera::bench;
+
+// User plus system CPU time of a process so far, in seconds.
+double CpuSeconds(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15)
+            ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+pid_t ServicePid()
+{
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        if (comm >> name && name == "pixtera2")
+            return static_cast<pid_t>(std::stoi(entry.path().filename().string()));
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const Sandbox sandbox({"pixtera-designer"}, {"FileDisplay", "SystemData"});
+    std::ofstream(sandbox.configuration())
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << (sandbox.dir() / "lcd").string() << "\"><display active=\"yes\"><queue><queueitem Filename=\""
+        << PIXTERA_EXAMPLES_DIR << "/cpu-memory.pxd\" Runtime=\"6\"/></queue></display></driver>"
+        << "<driver clsid=\"Pixtera.SystemData\" configuration=\"interval=1000\"><data active=\"yes\"/></driver>"
+        << "</drivers></PixteraConfiguration>";
+    const pid_t designer = Spawn({(sandbox.bin() / "pixtera-designer").string()}, {"QT_QPA_PLATFORM=offscreen"});
+    std::this_thread::sleep_for(std::chrono::seconds(3)); // start-up is not the steady state
+    const pid_t service = ServicePid();
+    if (designer < 0 || service < 0) {
+        std::fprintf(stderr, "the designer or the service did not start\n");
+        return 1;
+    }
+    const double before = CpuSeconds(designer) + CpuSeconds(service);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double used = CpuSeconds(designer) + CpuSeconds(service) - before;
+    std::printf("designer + service while previewing: %.2f %% of one core over %d s\n", 100.0 * used / seconds,
+                seconds);
+    kill(designer, SIGTERM);
+    waitpid(designer, nullptr, 0);
+    kill(service, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    return 0;
+}
