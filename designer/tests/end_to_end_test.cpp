@@ -149,3 +149,14 @@ TEST_F(DesignerEndToEnd, TheDesignerBorrowsTheDisplayAndGivesItBack)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DesignerEndToEnd, WithoutAServiceTheDesignerSaysWhatFailed)
+{
+    ASSERT_EQ(RunProgram({service.string(), "-UnregServer"}), 0);
+    ChildProcess alone({designer.string()}, {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_TRUE(alone.WaitForOutput("Starting the Pixtera service failed")) << alone.output();
+}
+
+} // namespace
