@@ -219,7 +219,8 @@ void MainWindow::TakeDisplays()
             item->setText(QString::fromStdString(displays[static_cast<std::size_t>(n - 1)].driverName));
         } else {
             actions_.erase(kPreviewDisplay1 + n - 1);
-            delete item;
+            findChild<QMenu*>(QStringLiteral("previewMenu"))->removeAction(item);
+            item->deleteLater();
         }
     }
     if (displays.empty())
