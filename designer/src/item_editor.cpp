@@ -27,6 +27,27 @@ void ItemEditor::Reset()
     mode_ = PointerMode::None;
 }
 
+void ItemEditor::SelectNext()
+{
+    const auto& items = document_.design().items;
+    const std::size_t count = items.size();
+    const std::size_t start = selection_ ? *selection_ + 1 : 0;
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t i = (start + step) % count;
+        if (!items[i].deleted) {
+            selection_ = i;
+            return;
+        }
+    }
+    selection_.reset();
+}
+
+void ItemEditor::Revalidate()
+{
+    if (selection_ && (*selection_ >= document_.design().items.size() || document_.design().items[*selection_].deleted))
+        selection_.reset();
+}
+
 bool ItemEditor::Press(Cell cell)
 {
     const auto& items = document_.design().items;

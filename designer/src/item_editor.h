@@ -24,6 +24,10 @@ public:
 
     // Forgets the selection (a new or opened design).
     void Reset();
+    // Selects the item after the selected one (the first when none), skipping deleted ones.
+    void SelectNext();
+    // Forgets a selection that no longer exists (after an undo).
+    void Revalidate();
 
     // Left button down on a cell: selects the topmost item there and starts moving it (true), or
     // clears the selection.

@@ -221,7 +221,8 @@ TEST_F(MainWindowTest, DraggingMovesTheItemAndEveryPopupCommandMarksTheDesign)
     EXPECT_EQ(item.row, 2);
     EXPECT_EQ(window->editor().mode(), PointerMode::None);
 
-    for (const int command : {designer::kModeStatic + 2, int{designer::kAlignCenter}, kSpeedVerySlow + 5, int{kBackgroundRemove}}) {
+    script.files = {TestDirectory() / "background.png"};
+    for (const int command : {designer::kModeStatic + 2, int{designer::kAlignCenter}, kSpeedVerySlow + 5, int{kBackgroundLoad}}) {
         ASSERT_TRUE(window->SaveFile(TestDirectory() / "drag.pxd"));
         window->Command(command);
         window->Tick();

@@ -1,8 +1,12 @@
 #include "main_window.h"
 
+#include "canvas_interaction.h"
 #include "command_ids.h"
+#include "data_panel.h"
 #include "pane_layout.h"
 #include "preview_widget.h"
+#include "property_grid.h"
+#include "queue_pane.h"
 #include "service_session.h"
 
 #include <pixtera/frame_composer.h>
@@ -65,6 +69,9 @@ MainWindow::MainWindow(ServiceSession* session, std::unique_ptr<UserPrompts> pro
     canvas_ = new PreviewWidget(painter_, this);
     canvas_->setObjectName(QStringLiteral("canvas"));
     setCentralWidget(canvas_);
+    interaction_ = new CanvasInteraction(*canvas_, editor_, history_, *prompts_,
+                                         [this]() -> IDataCollection* { return session_ ? &session_->data() : nullptr; },
+                                         this);
     BuildMenus();
     BuildPopup();
     BuildPanes();
@@ -73,6 +80,7 @@ MainWindow::MainWindow(ServiceSession* session, std::unique_ptr<UserPrompts> pro
     if (session_) {
         values_.SetCollection(&session_->data());
         TakeDisplays();
+        RefreshDataPanel();
     }
     timer_ = new QTimer(this);
     timer_->setInterval(kRefreshMs);
@@ -82,7 +90,11 @@ MainWindow::MainWindow(ServiceSession* session, std::unique_ptr<UserPrompts> pro
     UpdateTitleAndChecks();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The history outlives nothing of the window: its stack's last signals must not reach it.
+    QObject::disconnect(&history_.stack(), nullptr, this, nullptr);
+}
 
 QAction* MainWindow::AddCommand(QMenu* menu, int id, const QString& text, bool checkable)
 {
@@ -120,6 +132,20 @@ void MainWindow::BuildMenus()
     file->addSeparator();
     AddCommand(file, kExit, QStringLiteral("E&xit"));
     AddCommand(file, kExitAndCloseService, QStringLiteral("Exit and close service"));
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* undo = history_.stack().createUndoAction(this, QStringLiteral("&Undo"));
+    undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    undo->setObjectName(QStringLiteral("undo"));
+    QAction* redo = history_.stack().createRedoAction(this, QStringLiteral("&Redo"));
+    redo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    redo->setObjectName(QStringLiteral("redo"));
+    edit->addAction(undo);
+    edit->addAction(redo);
+    connect(&history_.stack(), &QUndoStack::indexChanged, this, [this] {
+        editor_.Revalidate();
+        OnEdited();
+    });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     for (const PaneSpec& spec : {kDataPanel, kPropertyManager, kQueueManager})
@@ -169,10 +195,19 @@ void MainWindow::BuildPopup()
 
 void MainWindow::BuildPanes()
 {
-    for (const PaneSpec& spec : {kDataPanel, kQueueManager, kPropertyManager}) {
+    dataPanel_ = new DataPanel(this);
+    connect(dataPanel_, &DataPanel::refreshRequested, this, &MainWindow::RefreshDataPanel);
+    queuePane_ = new QueuePane(queue_, [this] { return prompts_->ChooseDesignToOpen(); }, this);
+    connect(queuePane_, &QueuePane::openRequested, this, &MainWindow::OpenRequested);
+    connect(queuePane_, &QueuePane::failed, this, &MainWindow::ShowFailure);
+    auto* grid = new PropertyGrid(properties_, this);
+    connect(&properties_, &PropertyModel::valueEdited, this, &MainWindow::OnPropertyEdited);
+    const std::pair<PaneSpec, QWidget*> panes[] = {
+        {kDataPanel, dataPanel_}, {kQueueManager, queuePane_}, {kPropertyManager, grid}};
+    for (const auto& [spec, content] : panes) {
         auto* dock = new QDockWidget(QString::fromLatin1(spec.title), this);
         dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-        dock->setWidget(new QWidget(dock));
+        dock->setWidget(content);
         DockPane(*this, *dock, spec, settings_);
         panes_[spec.viewCommand] = dock;
     }
@@ -186,20 +221,14 @@ void MainWindow::BuildPanes()
 
 void MainWindow::ConnectCanvas()
 {
-    connect(canvas_, &PreviewWidget::cellEntered, this, &MainWindow::OnCellEntered);
     connect(canvas_, &PreviewWidget::displayEntered, canvas_, &PreviewWidget::Refresh);
-    connect(canvas_, &PreviewWidget::pressed, this, &MainWindow::OnPressed);
-    connect(canvas_, &PreviewWidget::released, this, &MainWindow::OnReleased);
-    connect(canvas_, &PreviewWidget::doubleClicked, this, &MainWindow::OnDoubleClicked);
     connect(canvas_, &PreviewWidget::contextMenuAt, this, [this](QPoint at) { popup_->popup(at); });
-    connect(canvas_, &PreviewWidget::keyPressed, this, [this](int key) {
-        if (key == Qt::Key_Delete)
-            DeleteSelected();
-    });
     connect(canvas_, &PreviewWidget::resized, this, [this] {
         if (pixelSizeCommand_ == kPixelSizeAuto)
             painter_.SetPixelSize(AutoPixelSizeNow());
     });
+    connect(interaction_, &CanvasInteraction::edited, this, &MainWindow::OnEdited);
+    connect(interaction_, &CanvasInteraction::failed, this, &MainWindow::ShowFailure);
 }
 
 void MainWindow::ApplySettings()
@@ -241,8 +270,41 @@ void MainWindow::Guarded(const std::function<void()>& step)
     try {
         step();
     } catch (const ServiceError& error) {
-        prompts_->ShowMessage(error.what(), "Error");
+        ShowFailure(QString::fromStdString(error.what()));
     }
+}
+
+void MainWindow::ShowFailure(const QString& message) { prompts_->ShowMessage(message.toStdString(), "Error"); }
+
+void MainWindow::RefreshDataPanel()
+{
+    if (session_)
+        Guarded([this] { dataPanel_->Fill(session_->data()); });
+}
+
+void MainWindow::OpenRequested(const std::optional<std::filesystem::path>& design)
+{
+    if (!ConfirmDiscard())
+        return;
+    if (design)
+        OpenFile(*design);
+    else
+        NewDesign();
+}
+
+void MainWindow::OnEdited()
+{
+    properties_.Show(editor_.selected());
+    Tick();
+}
+
+void MainWindow::OnPropertyEdited(const QString& key, const QVariant& value)
+{
+    bool corrected = false;
+    interaction_->ChangeSelected(QStringLiteral("Change %1").arg(key),
+                                 [&](DisplayItem& item) { corrected = ApplyProperty(item, key, value); });
+    if (corrected)
+        properties_.Show(editor_.selected());
 }
 
 void MainWindow::Tick()
@@ -295,13 +357,11 @@ void MainWindow::Command(int id)
         return SetPixelSize(id);
     if (SchemeColours(id, {}))
         return SetScheme(id, true);
-    if (id >= kModeStatic && id < kModeStatic + static_cast<int>(kModeTexts.size())) {
-        editor_.SetMode(id - kModeStatic);
-        return;
-    }
+    if (id >= kModeStatic && id < kModeStatic + static_cast<int>(kModeTexts.size()))
+        return interaction_->ChangeSelected(QStringLiteral("Mode"), [id](DisplayItem& i) { i.mode = id - kModeStatic; });
     if (id >= kSpeedVerySlow && id < kSpeedVerySlow + static_cast<int>(kSpeedDelays.size())) {
-        editor_.SetScrollDelay(kSpeedDelays[static_cast<std::size_t>(id - kSpeedVerySlow)]);
-        return;
+        const LONG delay = kSpeedDelays[static_cast<std::size_t>(id - kSpeedVerySlow)];
+        return interaction_->ChangeSelected(QStringLiteral("Scrolling speed"), [delay](DisplayItem& i) { i.scrollDelay = delay; });
     }
     switch (id) {
     case kNew:
@@ -333,38 +393,24 @@ void MainWindow::Command(int id)
         QDesktopServices::openUrl(QuickStartGuide());
         return;
     case kAlignLeft:
-        editor_.SetAlignment(pixtera::kAlignLeft);
-        return;
+        return interaction_->ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignLeft; });
     case kAlignCenter:
-        editor_.SetAlignment(pixtera::kAlignCenter);
-        return;
+        return interaction_->ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignCenter; });
     case kAlignRight:
-        editor_.SetAlignment(pixtera::kAlignRight);
-        return;
+        return interaction_->ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignRight; });
     case kMove:
-        if (editor_.selected() && canvas_->hoveredCell()) {
-            editor_.StartMoving(*canvas_->hoveredCell());
-            canvas_->grabMouse();
-        }
-        return;
+        return interaction_->StartMove();
     case kResize:
-        if (editor_.selected()) {
-            editor_.StartResizing();
-            canvas_->grabMouse();
-        }
-        return;
+        return interaction_->StartResize();
     case kDelete:
-        return DeleteSelected();
+        return interaction_->DeleteSelected();
     case kBackgroundLoad:
-        if (const auto file = prompts_->ChooseBackground()) {
-            SetBackgroundFile(Utf8ToUtf16(file->string()));
-            document_.SetModified(true);
-        }
-        return;
+        if (const auto file = prompts_->ChooseBackground())
+            history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
+        return OnEdited();
     case kBackgroundRemove:
-        SetBackgroundFile(u"");
-        document_.SetModified(true);
-        return;
+        history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
+        return OnEdited();
     default:
         return;
     }
@@ -374,7 +420,9 @@ void MainWindow::NewDesign()
 {
     editor_.Reset();
     document_.New();
+    history_.Restart();
     SetBackgroundFile(u"");
+    OnEdited();
 }
 
 void MainWindow::OpenDesign()
@@ -393,7 +441,11 @@ bool MainWindow::OpenFile(const std::filesystem::path& file)
         return false;
     }
     editor_.Reset();
+    const bool modified = document_.modified(); // kept when reading stopped at a faulty item
+    history_.Restart();
+    document_.SetModified(modified);
     SetBackgroundFile(document_.design().background);
+    OnEdited();
     if (result == DesignDocument::OpenResult::ItemError) {
         prompts_->ShowMessage("Error loading design.", "Error");
         return false;
@@ -416,8 +468,10 @@ bool MainWindow::SaveDesign(bool choosePath)
 bool MainWindow::SaveFile(const std::filesystem::path& file)
 {
     std::string error;
-    if (document_.SaveAs(file, &error))
+    if (document_.SaveAs(file, &error)) {
+        history_.MarkSaved();
         return true;
+    }
     prompts_->ShowMessage("Error Saving!", "");
     return false;
 }
@@ -430,7 +484,7 @@ bool MainWindow::ConfirmDiscard()
     case SaveAnswer::Cancel:
         return false;
     case SaveAnswer::No:
-        document_.SetModified(false);
+        history_.MarkDiscarded();
         return true;
     case SaveAnswer::Yes:
         // A save that was cancelled or failed keeps the design: nothing is discarded.
@@ -469,6 +523,8 @@ void MainWindow::PreviewVirtual(int columns, int rows)
 {
     preview_.reset();
     previewTarget_ = 0;
+    queue_.Show(nullptr);
+    queuePane_->Reload();
     display_.Initialize(columns, rows, 6, 8);
     painter_.SetGeometry(DisplayGeometry::Virtual(columns, rows));
     painter_.SetPixelSize(AutoPixelSizeNow());
@@ -488,6 +544,8 @@ void MainWindow::PreviewDisplay(int number)
         if (pixelSizeCommand_ == kPixelSizeAuto)
             painter_.SetPixelSize(AutoPixelSizeNow());
         canvas_->Refresh();
+        queue_.Show(session_->displays()[static_cast<std::size_t>(number - 1)].display);
+        queuePane_->Reload();
     });
 }
 
@@ -508,51 +566,6 @@ void MainWindow::SetBackgroundFile(const std::u16string& file)
         preview_->SetBackground(file);
     painter_.SetBackgroundImage(Utf16ToUtf8(file));
     canvas_->Refresh();
-}
-
-void MainWindow::DeleteSelected()
-{
-    if (editor_.DeleteSelected())
-        Tick();
-}
-
-void MainWindow::OnCellEntered(Cell cell)
-{
-    if (editor_.mode() == PointerMode::None)
-        return;
-    editor_.MoveTo(cell);
-    Tick();
-}
-
-void MainWindow::OnPressed()
-{
-    if (editor_.mode() != PointerMode::None || !canvas_->overDisplay() || !canvas_->hoveredCell())
-        return;
-    editor_.Press(*canvas_->hoveredCell());
-    Tick();
-}
-
-void MainWindow::OnReleased()
-{
-    if (editor_.mode() == PointerMode::None)
-        return;
-    editor_.Release(canvas_->overDisplay());
-    canvas_->releaseMouse();
-    Tick();
-}
-
-void MainWindow::OnDoubleClicked()
-{
-    if (!canvas_->overDisplay() || !canvas_->hoveredCell())
-        return;
-    if (editor_.selection()) {
-        if (const auto text = editor_.TextToEdit())
-            if (const auto entered = prompts_->AskText(*text))
-                editor_.ReplaceText(*entered);
-    } else if (const auto entered = prompts_->AskText("")) {
-        editor_.AddText(*canvas_->hoveredCell(), *entered, GetTickCount());
-    }
-    Tick();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

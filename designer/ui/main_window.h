@@ -5,8 +5,11 @@
 #include "canvas_painter.h"
 #include "design_document.h"
 #include "designer_settings.h"
+#include "document_history.h"
 #include "item_editor.h"
 #include "physical_preview.h"
+#include "property_model.h"
+#include "queue_editor.h"
 #include "tick_values.h"
 #include "user_prompts.h"
 
@@ -25,7 +28,10 @@ class QTimer;
 
 namespace pixtera::designer {
 
+class CanvasInteraction;
+class DataPanel;
 class PreviewWidget;
+class QueuePane;
 class ServiceSession;
 
 class MainWindow : public QMainWindow {
@@ -46,8 +52,18 @@ public:
     // Asks to save a modified design; false when the user cancelled.
     bool ConfirmDiscard();
 
+    // Opens the design behind the save question; none: an empty new design.
+    void OpenRequested(const std::optional<std::filesystem::path>& design);
+    // Refills the data panel from the service.
+    void RefreshDataPanel();
+
     DesignDocument& document() { return document_; }
     ItemEditor& editor() { return editor_; }
+    DocumentHistory& history() { return history_; }
+    PropertyModel& properties() { return properties_; }
+    DataPanel& dataPanel() { return *dataPanel_; }
+    QueuePane& queuePane() { return *queuePane_; }
+    CanvasInteraction& interaction() { return *interaction_; }
     CanvasPainter& painter() { return painter_; }
     PreviewWidget& canvas() { return *canvas_; }
     QAction* action(int id) const;
@@ -82,11 +98,9 @@ private:
     void PreviewDisplay(int number);
     void TogglePane(int viewCommand);
     void SetBackgroundFile(const std::u16string& file);
-    void DeleteSelected();
-    void OnCellEntered(Cell cell);
-    void OnPressed();
-    void OnReleased();
-    void OnDoubleClicked();
+    void OnEdited();
+    void OnPropertyEdited(const QString& key, const QVariant& value);
+    void ShowFailure(const QString& message);
     int AutoPixelSizeNow() const;
 
     ServiceSession* session_;
@@ -94,8 +108,14 @@ private:
     DesignerSettings settings_;
     DesignDocument document_;
     ItemEditor editor_{document_};
+    DocumentHistory history_{document_};
+    PropertyModel properties_;
+    QueueEditor queue_;
     CanvasPainter painter_;
     PreviewWidget* canvas_ = nullptr;
+    CanvasInteraction* interaction_ = nullptr;
+    DataPanel* dataPanel_ = nullptr;
+    QueuePane* queuePane_ = nullptr;
     VirtualDisplay display_;
     TickValues values_;
     std::optional<PhysicalPreview> preview_;

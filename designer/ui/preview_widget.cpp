@@ -1,6 +1,10 @@
 #include "preview_widget.h"
 
+#include "data_panel.h"
+
+#include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -12,6 +16,7 @@ PreviewWidget::PreviewWidget(CanvasPainter& painter, QWidget* parent) : QWidget(
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted
     setMinimumSize(160, 80);
+    setAcceptDrops(true);
 }
 
 void PreviewWidget::ShowFrame(std::string_view frame, bool highlightChanged)
@@ -79,7 +84,7 @@ void PreviewWidget::mouseDoubleClickEvent(QMouseEvent* event)
         emit doubleClicked();
 }
 
-void PreviewWidget::keyPressEvent(QKeyEvent* event) { emit keyPressed(event->key()); }
+void PreviewWidget::keyPressEvent(QKeyEvent* event) { emit keyPressed(event->key(), event->modifiers()); }
 
 void PreviewWidget::leaveEvent(QEvent*)
 {
@@ -97,6 +102,42 @@ void PreviewWidget::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     emit resized();
+}
+
+} // namespace pixtera::designer
+
+namespace pixtera::designer {
+
+void PreviewWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    const LONG id = event->mimeData() ? DataPanel::DraggedId(*event->mimeData()) : 0;
+    if (id <= 0)
+        return;
+    event->acceptProposedAction();
+    emit dataDragEntered(id);
+    Track(event->position().toPoint());
+}
+
+void PreviewWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->acceptProposedAction();
+    Track(event->position().toPoint());
+}
+
+void PreviewWidget::dragLeaveEvent(QDragLeaveEvent*)
+{
+    if (overDisplay_) {
+        overDisplay_ = false;
+        emit displayLeft();
+    }
+    emit dataDragLeft();
+}
+
+void PreviewWidget::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    Track(event->position().toPoint());
+    emit dataDropped();
 }
 
 } // namespace pixtera::designer

@@ -3,6 +3,8 @@
 
 #include "canvas_painter.h"
 
+#include <pixtera/platform/types.h>
+
 #include <QImage>
 #include <QWidget>
 
@@ -36,8 +38,12 @@ signals:
     void released();
     void doubleClicked();
     void contextMenuAt(QPoint globalPosition);
-    void keyPressed(int key);
+    void keyPressed(int key, Qt::KeyboardModifiers modifiers);
     void resized();
+    // A data item from the data panel is dragged over the canvas, dropped, or taken away again.
+    void dataDragEntered(LONG id);
+    void dataDropped();
+    void dataDragLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -48,6 +54,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Tab selects the next item instead of moving the focus.
+    bool focusNextPrevChild(bool) override { return false; }
 
 private:
     void Track(QPoint position);

@@ -34,6 +34,8 @@ struct DisplayItem {
     std::u16string name;   // the data value's name
     bool deleted = false;  // removed in the designer's editor; never written
     bool automaticMaximum = false;
+
+    friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
 };
 
 // A screen layout: its items in drawing order, a background image and a refresh period.
@@ -41,6 +43,8 @@ struct Design {
     std::vector<DisplayItem> items;
     std::u16string background;
     DWORD updateFrequency = 30; // milliseconds between two renderings
+
+    friend bool operator==(const Design&, const Design&) = default;
 };
 
 inline constexpr DWORD kDefaultUpdateFrequency = 30;

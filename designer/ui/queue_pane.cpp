@@ -1,0 +1,142 @@
+#include "queue_pane.h"
+
+#include "service_session.h"
+
+#include <QHeaderView>
+#include <QMenu>
+
+namespace pixtera::designer {
+
+QueuePane::QueuePane(QueueEditor& editor, std::function<std::optional<std::filesystem::path>()> chooseDesign,
+                     QWidget* parent)
+    : QTableWidget(0, 2, parent), editor_(editor), chooseDesign_(std::move(chooseDesign))
+{
+    setHorizontalHeaderLabels({QStringLiteral("Design"), QStringLiteral("Runtime")});
+    setColumnWidth(0, 200);
+    setColumnWidth(1, 75);
+    horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    verticalHeader()->hide();
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QTableWidget::cellClicked, this, &QueuePane::OnCellClicked);
+    connect(this, &QTableWidget::cellChanged, this, &QueuePane::OnCellChanged);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (currentRow() < 0 || currentRow() >= QueueRows())
+            return;
+        QMenu menu(this);
+        menu.setDefaultAction(menu.addAction(QStringLiteral("Delete"), this, &QueuePane::DeleteSelected));
+        menu.addAction(QStringLiteral("Move up"), this, [this] { MoveSelected(true); });
+        menu.addAction(QStringLiteral("Move down"), this, [this] { MoveSelected(false); });
+        menu.exec(viewport()->mapToGlobal(at));
+    });
+    setEnabled(false);
+    Reload();
+}
+
+void QueuePane::Guarded(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const ServiceError& error) {
+        emit failed(QString::fromStdString(error.what()));
+    }
+}
+
+void QueuePane::Reload(int row)
+{
+    loading_ = true;
+    setRowCount(0);
+    std::vector<QueueRow> rows;
+    Guarded([&] { rows = editor_.Rows(); });
+    for (const QueueRow& entry : rows) {
+        const int at = rowCount();
+        insertRow(at);
+        auto* design = new QTableWidgetItem(QString::fromStdString(entry.file));
+        design->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        setItem(at, 0, design);
+        setItem(at, 1, new QTableWidgetItem(QString::number(entry.seconds)));
+    }
+    const int add = rowCount();
+    insertRow(add);
+    auto* adder = new QTableWidgetItem(QString::fromLatin1(kAddRowText));
+    adder->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    setItem(add, 0, adder);
+    auto* blank = new QTableWidgetItem();
+    blank->setFlags(Qt::ItemIsEnabled);
+    setItem(add, 1, blank);
+    if (QueueRows() > 0)
+        selectRow(std::clamp(row, 0, QueueRows() - 1));
+    setEnabled(editor_.shown());
+    loading_ = false;
+}
+
+void QueuePane::AddDesign()
+{
+    if (!editor_.shown())
+        return;
+    const auto design = chooseDesign_();
+    if (!design)
+        return;
+    Guarded([&] {
+        editor_.Add(*design);
+        Reload(QueueRows()); // the new last row
+        emit openRequested(*design);
+    });
+}
+
+void QueuePane::DeleteSelected()
+{
+    const int row = currentRow();
+    if (row < 0 || row >= QueueRows())
+        return;
+    Guarded([&] {
+        const auto next = editor_.Delete(static_cast<std::size_t>(row));
+        Reload(next ? static_cast<int>(*next) : 0);
+        if (!next) {
+            emit openRequested(std::nullopt);
+            return;
+        }
+        emit openRequested(std::filesystem::path(item(static_cast<int>(*next), 0)->text().toStdString()));
+    });
+}
+
+void QueuePane::MoveSelected(bool up)
+{
+    const int row = currentRow();
+    if (row < 0 || row >= QueueRows())
+        return;
+    Guarded([&] {
+        if (up)
+            editor_.MoveUp(static_cast<std::size_t>(row));
+        else
+            editor_.MoveDown(static_cast<std::size_t>(row));
+        Reload();
+    });
+}
+
+void QueuePane::OnCellClicked(int row, int column)
+{
+    if (row == QueueRows()) {
+        AddDesign();
+        return;
+    }
+    if (column == 0)
+        emit openRequested(std::filesystem::path(item(row, 0)->text().toStdString()));
+}
+
+void QueuePane::OnCellChanged(int row, int column)
+{
+    if (loading_ || column != 1 || row >= QueueRows())
+        return;
+    Guarded([&] {
+        const LONG stored = editor_.SetRuntime(static_cast<std::size_t>(row), item(row, 1)->text().toInt());
+        loading_ = true;
+        item(row, 1)->setText(QString::number(stored));
+        loading_ = false;
+    });
+}
+
+} // namespace pixtera::designer

@@ -1,0 +1,49 @@
+#pragma once
+// The queue manager: the previewed display's designs and their runtimes, the row that adds one,
+// and the context menu with Delete, Move up and Move down.
+
+#include "queue_editor.h"
+
+#include <QTableWidget>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace pixtera::designer {
+
+class QueuePane : public QTableWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* kAddRowText = "<< Click here to add a new item >>";
+
+    // `chooseDesign` asks for the file to add; none adds nothing.
+    QueuePane(QueueEditor& editor, std::function<std::optional<std::filesystem::path>()> chooseDesign,
+              QWidget* parent = nullptr);
+
+    // Reads the queue again and selects `row` (default: the first).
+    void Reload(int row = 0);
+
+    // The commands, also reachable without the menu.
+    void AddDesign();
+    void DeleteSelected();
+    void MoveSelected(bool up);
+
+signals:
+    // Open this design (behind the save question); none: an empty new design.
+    void openRequested(std::optional<std::filesystem::path> design);
+    // A service call failed.
+    void failed(const QString& message);
+
+private:
+    void OnCellClicked(int row, int column);
+    void OnCellChanged(int row, int column);
+    void Guarded(const std::function<void()>& step);
+    int QueueRows() const { return rowCount() - 1; }
+
+    QueueEditor& editor_;
+    std::function<std::optional<std::filesystem::path>()> chooseDesign_;
+    bool loading_ = false;
+};
+
+} // namespace pixtera::designer
