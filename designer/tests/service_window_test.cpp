@@ -2,7 +2,10 @@
 // service's displays.
 
 #include "command_ids.h"
+#include "data_panel.h"
 #include "main_window.h"
+#include "preview_widget.h"
+#include "queue_pane.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
 #include "service_session.h"
@@ -13,11 +16,15 @@
 
 #include <pixtera/platform/com_runtime.h>
 
+#include <QDragEnterEvent>
 #include <QMenu>
+#include <QTest>
+#include <QMimeData>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -32,19 +39,41 @@ protected:
         Application();
         program = InstallProgramCopy("pixtera2");
         ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileDisplay.so"));
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileData.so"));
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
     }
 
-    // A configuration of file displays, each with its queue.
+    // A configuration of file displays, each with its queue, and a file data provider.
     void Configure(const std::vector<std::string>& queues)
     {
-        std::ofstream out(TestDirectory() / "bin" / "pixtera2.xml");
+        std::ofstream(TestDirectory() / "values") << "Temp=12345\nName=Pixtera\n";
+        std::ofstream out(configuration());
         out << "<PixteraConfiguration><drivers>";
         for (std::size_t i = 0; i < queues.size(); ++i)
             out << "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"columns=16;rows=2;path="
                 << (TestDirectory() / ("lcd" + std::to_string(i))).string() << "\"><display active=\"yes\"><queue>"
                 << queues[i] << "</queue></display></driver>";
-        out << "</drivers></PixteraConfiguration>";
+        out << "<driver clsid=\"Pixtera.FileData\" configuration=\"path=" << (TestDirectory() / "values").string()
+            << "\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    }
+
+    std::filesystem::path configuration() const { return TestDirectory() / "bin" / "pixtera2.xml"; }
+
+    std::filesystem::path Design(const std::string& name)
+    {
+        const auto file = TestDirectory() / name;
+        std::ofstream(file) << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="8" Height="1"/>)"
+                               R"(<Appearance Mode="Static"/><Data Mode="Static" Text=")"
+                            << name << R"("/></DisplayItem></DisplayItems></Design>)";
+        return file;
+    }
+
+    std::string ConfigurationText()
+    {
+        std::ifstream in(configuration());
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
     }
 
     std::unique_ptr<MainWindow> Connect()
@@ -78,6 +107,7 @@ TEST_F(ServiceWindowTest, WithoutDisplaysThePreviewIsVirtualAndNothingIsOpened)
     EXPECT_EQ(window->painter().geometry(), DisplayGeometry::Virtual(20, 4));
     EXPECT_TRUE(window->document().path().empty());
     EXPECT_TRUE(window->action(kVirtual2x16 + 3)->isChecked()) << "4x20";
+    EXPECT_FALSE(window->queuePane().isEnabled()) << "no display, no queue";
 }
 
 TEST_F(ServiceWindowTest, ThreeDisplaysGiveThreeItemsAndTheFirstIsPreviewed)
@@ -104,6 +134,103 @@ TEST_F(ServiceWindowTest, ThreeDisplaysGiveThreeItemsAndTheFirstIsPreviewed)
     window->Tick();
     EXPECT_EQ(window->previewTarget(), 3);
     EXPECT_TRUE(PreviewItems(*window)[2]->isChecked());
+    session->ReturnDisplays();
+}
+
+TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
+{
+    const auto a = Design("a.pxd");
+    const auto b = Design("b.pxd");
+    const auto c = Design("c.pxd");
+    Configure({"<queueitem Filename=\"" + a.string() + "\" Runtime=\"3\"/>"});
+    auto window = Connect();
+    QueuePane& queue = window->queuePane();
+    ASSERT_TRUE(queue.isEnabled());
+    ASSERT_EQ(queue.rowCount(), 2);
+    EXPECT_EQ(queue.item(1, 0)->text(), QueuePane::kAddRowText);
+
+    script.files = {b, c};
+    queue.AddDesign();
+    queue.AddDesign();
+    ASSERT_EQ(queue.rowCount(), 4);
+    EXPECT_EQ(queue.item(2, 1)->text(), "5") << "a new entry shows for five seconds";
+    EXPECT_EQ(window->document().path(), c) << "the added design is opened";
+    EXPECT_NE(ConfigurationText().find("c.pxd\" Runtime=\"5\""), std::string::npos) << ConfigurationText();
+
+    queue.item(1, 1)->setText("-3");
+    EXPECT_EQ(queue.item(1, 1)->text(), "0");
+    EXPECT_NE(ConfigurationText().find("b.pxd\" Runtime=\"0\""), std::string::npos) << ConfigurationText();
+
+    queue.selectRow(0);
+    const std::string before = ConfigurationText();
+    queue.MoveSelected(true);
+    EXPECT_EQ(queue.item(0, 0)->text().toStdString(), a.string()) << "the first entry cannot move up";
+    EXPECT_EQ(ConfigurationText(), before);
+    queue.selectRow(0);
+    queue.MoveSelected(false);
+    EXPECT_EQ(queue.item(1, 0)->text().toStdString(), a.string());
+    EXPECT_LT(ConfigurationText().find("b.pxd"), ConfigurationText().find("a.pxd"));
+
+    queue.selectRow(2);
+    queue.DeleteSelected();
+    ASSERT_EQ(queue.rowCount(), 3);
+    EXPECT_EQ(ConfigurationText().find("c.pxd"), std::string::npos);
+    EXPECT_EQ(window->document().path(), a) << "the row now selected is opened";
+
+    QTest::mouseClick(queue.viewport(), Qt::LeftButton, {}, queue.visualItemRect(queue.item(0, 0)).center());
+    EXPECT_EQ(window->document().path(), b) << "selecting a row opens its design";
+
+    queue.selectRow(0);
+    queue.DeleteSelected();
+    queue.selectRow(0);
+    queue.DeleteSelected();
+    EXPECT_EQ(queue.rowCount(), 1);
+    EXPECT_TRUE(window->document().path().empty()) << "after the last entry an empty new design";
+    session->ReturnDisplays();
+}
+
+TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize)
+{
+    Configure({""});
+    auto window = Connect();
+    window->resize(900, 600);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    DataPanel& panel = window->dataPanel();
+    ASSERT_EQ(panel.topLevelItemCount(), 1) << "one folder for the file's items";
+    const QModelIndex temp = panel.model()->index(0, 0, panel.model()->index(0, 0));
+    ASSERT_EQ(temp.data().toString(), "Temp");
+    std::unique_ptr<QMimeData> mime(panel.model()->mimeData({temp}));
+    ASSERT_TRUE(mime);
+
+    PreviewWidget& canvas = window->canvas();
+    const QRect display = window->painter().DisplayRect(canvas.size());
+    const int pitch = window->painter().pixelSize() + 1;
+    const QPoint cell = display.topLeft() + QPoint((5 * 5 + 2) * pitch, (8 + 2) * pitch); // column 5, row 1
+    QDragEnterEvent enter(cell, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(&canvas, &enter);
+    QDragMoveEvent move(cell, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(&canvas, &move);
+    QDropEvent drop(cell, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(&canvas, &drop);
+
+    ASSERT_EQ(window->document().design().items.size(), 1u);
+    const DisplayItem& item = window->document().design().items[0];
+    EXPECT_EQ(item.name, u"Temp");
+    EXPECT_EQ(item.width, 5) << "as wide as its value";
+    EXPECT_EQ(item.height, 1);
+    EXPECT_EQ(item.column, 5);
+    EXPECT_EQ(item.row, 1);
+    EXPECT_EQ(window->editor().selection(), 0u);
+    window->Tick();
+    EXPECT_EQ(window->frame().substr(16 + 5, 5), "12345");
+
+    // Dragged over the canvas and taken away again: nothing is added.
+    QDragEnterEvent again(cell, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(&canvas, &again);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(&canvas, &leave);
+    EXPECT_EQ(window->document().design().items.size(), 1u);
     session->ReturnDisplays();
 }
 
