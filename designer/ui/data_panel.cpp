@@ -42,6 +42,7 @@ void DataPanel::Show(const std::vector<DataNode>& nodes)
 {
     clear();
     AddNodes(nullptr, this, nodes);
+    expandToDepth(0); // the providers' groups open, their subgroups closed
 }
 
 void DataPanel::Fill(IDataCollection& collection)
