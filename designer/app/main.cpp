@@ -26,10 +26,9 @@ int main(int argc, char** argv)
     }
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     int exitCode = 1;
-    std::unique_ptr<ServiceSession> session;
     try {
-        session = ServiceSession::Connect();
-        MainWindow window(session.get(), nullptr);
+        // The window gives the displays back to the service when it goes.
+        MainWindow window(ServiceSession::Connect(), nullptr);
         window.resize(1000, 640);
         CloseOnTerminationSignals(window);
         window.show();
@@ -39,10 +38,6 @@ int main(int argc, char** argv)
         QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(error.what()));
         exitCode = 1;
     }
-    // The displays go back to the service, which shows their queues again.
-    if (session)
-        session->ReturnDisplays();
-    session.reset();
     CoUninitialize();
     return exitCode;
 }

@@ -4,6 +4,7 @@
 #include "command_ids.h"
 #include "main_window.h"
 #include "preview_widget.h"
+#include "service_session.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
 #include "test_environment.h"

@@ -7,6 +7,7 @@
 #include "data_tree.h"
 #include "main_window.h"
 #include "preview_widget.h"
+#include "service_session.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
 #include "test_environment.h"

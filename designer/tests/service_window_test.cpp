@@ -78,8 +78,7 @@ protected:
 
     std::unique_ptr<MainWindow> Connect()
     {
-        session = ServiceSession::Connect();
-        return std::make_unique<MainWindow>(session.get(), std::make_unique<ScriptedPrompts>(script));
+        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script));
     }
 
     QList<QAction*> PreviewItems(MainWindow& window)
@@ -93,7 +92,6 @@ protected:
 
     PrivateBus bus;
     std::filesystem::path program;
-    std::unique_ptr<ServiceSession> session;
     ScriptedPrompts::Script script;
 };
 
@@ -134,7 +132,6 @@ TEST_F(ServiceWindowTest, ThreeDisplaysGiveThreeItemsAndTheFirstIsPreviewed)
     window->Tick();
     EXPECT_EQ(window->previewTarget(), 3);
     EXPECT_TRUE(PreviewItems(*window)[2]->isChecked());
-    session->ReturnDisplays();
 }
 
 TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
@@ -186,7 +183,6 @@ TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
     queue.DeleteSelected();
     EXPECT_EQ(queue.rowCount(), 1);
     EXPECT_TRUE(window->document().path().empty()) << "after the last entry an empty new design";
-    session->ReturnDisplays();
 }
 
 TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize)
@@ -231,7 +227,6 @@ TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize
     QDragLeaveEvent leave;
     QApplication::sendEvent(&canvas, &leave);
     EXPECT_EQ(window->document().design().items.size(), 1u);
-    session->ReturnDisplays();
 }
 
 } // namespace

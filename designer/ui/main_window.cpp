@@ -2,27 +2,37 @@
 
 #include "canvas_interaction.h"
 #include "command_ids.h"
+#include "configuration_panel.h"
 #include "data_panel.h"
 #include "pane_layout.h"
 #include "preview_widget.h"
 #include "property_grid.h"
 #include "queue_pane.h"
+#include "service_control.h"
 #include "service_session.h"
+#include "settings_form.h"
 
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/module.h>
 #include <pixtera/platform/tick_count.h>
 
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 
 #include <array>
+#include <atomic>
+#include <limits>
+#include <thread>
 
 namespace pixtera::designer {
 namespace {
@@ -60,8 +70,10 @@ QUrl QuickStartGuide()
 
 } // namespace
 
-MainWindow::MainWindow(ServiceSession* session, std::unique_ptr<UserPrompts> prompts, QWidget* parent)
-    : QMainWindow(parent), session_(session),
+MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent,
+                       std::filesystem::path programDirectory)
+    : QMainWindow(parent), session_(std::move(session)),
+      programDirectory_(programDirectory.empty() ? ExecutablePath().parent_path() : std::move(programDirectory)),
       prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this))
 {
     display_.Initialize(20, 4, 6, 8);
@@ -92,6 +104,8 @@ MainWindow::MainWindow(ServiceSession* session, std::unique_ptr<UserPrompts> pro
 
 MainWindow::~MainWindow()
 {
+    if (session_)
+        session_->ReturnDisplays();
     // The history outlives nothing of the window: its stack's last signals must not reach it.
     QObject::disconnect(&history_.stack(), nullptr, this, nullptr);
 }
@@ -122,7 +136,7 @@ QDockWidget* MainWindow::pane(int viewCommand) const
 void MainWindow::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    AddCommand(file, kConfigure, QStringLiteral("Configure"))->setEnabled(false);
+    AddCommand(file, kConfigure, QStringLiteral("Configure"));
     file->addSeparator();
     AddCommand(file, kNew, QStringLiteral("New"))->setShortcut(QKeySequence::New);
     AddCommand(file, kOpen, QStringLiteral("Open"))->setShortcut(QKeySequence::Open);
@@ -161,8 +175,6 @@ void MainWindow::BuildMenus()
     AddCommand(size, kPixelSizeAuto, QStringLiteral("Auto"), true);
     QMenu* preview = display->addMenu(QStringLiteral("Preview"));
     preview->setObjectName(QStringLiteral("previewMenu"));
-    for (int n = 1; n <= kMaxPreviewDisplays; ++n)
-        AddCommand(preview, kPreviewDisplay1 + n - 1, QStringLiteral("Display%1").arg(n), true);
     QMenu* virtualSizes = preview->addMenu(QStringLiteral("Virtual"));
     for (std::size_t i = 0; i < kVirtualSizes.size(); ++i)
         AddCommand(virtualSizes, kVirtual2x16 + static_cast<int>(i), QString::fromLatin1(kVirtualSizes[i].text), true);
@@ -241,19 +253,28 @@ void MainWindow::ApplySettings()
 
 void MainWindow::TakeDisplays()
 {
-    const auto& displays = session_->BorrowDisplays();
-    for (int n = kMaxPreviewDisplays; n >= 1; --n) {
-        QAction* item = action(kPreviewDisplay1 + n - 1);
-        if (static_cast<std::size_t>(n) <= displays.size()) {
-            item->setText(QString::fromStdString(displays[static_cast<std::size_t>(n - 1)].driverName));
-        } else {
+    // One Preview item per display, each titled with its driver's name, before "Virtual".
+    QMenu* preview = findChild<QMenu*>(QStringLiteral("previewMenu"));
+    for (int n = 1; n <= kMaxPreviewDisplays; ++n) {
+        if (QAction* item = action(kPreviewDisplay1 + n - 1)) {
+            preview->removeAction(item);
             actions_.erase(kPreviewDisplay1 + n - 1);
-            findChild<QMenu*>(QStringLiteral("previewMenu"))->removeAction(item);
             item->deleteLater();
         }
     }
-    if (displays.empty())
+    const auto& displays = session_->BorrowDisplays();
+    QAction* virtualSizes = preview->actions().value(0);
+    for (std::size_t i = 0; i < displays.size() && i < kMaxPreviewDisplays; ++i) {
+        const int id = kPreviewDisplay1 + static_cast<int>(i);
+        QAction* item = AddCommand(preview, id, QString::fromStdString(displays[i].driverName), true);
+        preview->removeAction(item);
+        preview->insertAction(virtualSizes, item);
+    }
+    if (displays.empty()) {
+        if (previewTarget_ != 0) // the display it showed has gone with the old service
+            PreviewVirtual(20, 4);
         return;
+    }
     PreviewDisplay(1);
     IManagedDisplay& first = *displays.front().display;
     LONG count = 0;
@@ -263,6 +284,87 @@ void MainWindow::TakeDisplays()
         CheckCall(first.QueueFile(0, file.Out()), "Reading the queue of display 1");
         OpenFile(file.utf8());
     }
+}
+
+bool MainWindow::WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int limitMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() >= limitMs)
+            return false;
+        QEventLoop pause;
+        QTimer::singleShot(stepMs, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    return true;
+}
+
+void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& panel)
+{
+    if (!ConfirmDiscard())
+        return;
+    created_ = false; // the preview reads values from the service, which is about to go
+    preview_.reset();
+    values_.SetCollection(nullptr);
+    queue_.Show(nullptr);
+    queuePane_->Reload();
+    if (session_)
+        session_->manager().Shutdown();
+    if (panel) {
+        panel(*this);
+    } else {
+        ConfigurationPanel dialog(programDirectory_, *prompts_,
+                                  [this](IUnknown& plugin, IPluginInfo& info) { return AskPluginSettings(this, plugin, info); },
+                                  this);
+        dialog.exec();
+    }
+
+    const QString title = windowTitle();
+    setWindowTitle(QStringLiteral("Please wait while applying changes"));
+    setEnabled(false);
+    if (session_) {
+        IManager& old = session_->manager();
+        WaitWhileRunningEvents([&old] {
+            ComPtr<IDataManager> probe;
+            return FAILED(old.GetDataManager(probe.Out()));
+        }, 50, 10000);
+    }
+    session_.reset();
+
+    // The new service starts on a thread of its own; the window keeps painting meanwhile.
+    std::unique_ptr<ServiceSession> fresh;
+    std::string failure;
+    std::atomic<bool> finished = false;
+    std::thread starter([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        try {
+            if (!StartService(programDirectory_ / "pixtera2"))
+                failure = "Starting the Pixtera service failed";
+            fresh = ServiceSession::Connect();
+        } catch (const ServiceError& error) {
+            failure = error.what();
+        }
+        CoUninitialize();
+        finished = true;
+    });
+    WaitWhileRunningEvents([&finished] { return finished.load(); }, 100, std::numeric_limits<int>::max());
+    starter.join();
+
+    setEnabled(true);
+    session_ = std::move(fresh);
+    if (session_) {
+        Guarded([this] {
+            values_.SetCollection(&session_->data());
+            TakeDisplays();
+        });
+        RefreshDataPanel();
+    } else {
+        ShowFailure(QString::fromStdString(failure));
+    }
+    setWindowTitle(title);
+    title_ = title;
+    created_ = true;
 }
 
 void MainWindow::Guarded(const std::function<void()>& step)
@@ -364,6 +466,8 @@ void MainWindow::Command(int id)
         return interaction_->ChangeSelected(QStringLiteral("Scrolling speed"), [delay](DisplayItem& i) { i.scrollDelay = delay; });
     }
     switch (id) {
+    case kConfigure:
+        return ConfigureService();
     case kNew:
         return NewDesign();
     case kOpen:

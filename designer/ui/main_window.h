@@ -37,8 +37,11 @@ class ServiceSession;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Without a session the designer previews a virtual display only (tests).
-    MainWindow(ServiceSession* session, std::unique_ptr<UserPrompts> prompts, QWidget* parent = nullptr);
+    // Without a session the designer previews a virtual display only (tests). The window gives the
+    // session's displays back when it goes. `programDirectory` holds the service program and the
+    // plug-ins (default: the designer's own directory).
+    MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts,
+               QWidget* parent = nullptr, std::filesystem::path programDirectory = {});
     ~MainWindow() override;
 
     // Runs a menu command by its id.
@@ -56,6 +59,11 @@ public:
     void OpenRequested(const std::optional<std::filesystem::path>& design);
     // Refills the data panel from the service.
     void RefreshDataPanel();
+    // The Configure command: the service stops, the configuration panel runs, and the service
+    // starts again with what was saved, while the window goes on painting. `panel` runs the panel
+    // (tests script it); by default it is shown modally.
+    void ConfigureService(const std::function<void(QWidget& owner)>& panel = {});
+    ServiceSession* session() { return session_.get(); }
 
     DesignDocument& document() { return document_; }
     ItemEditor& editor() { return editor_; }
@@ -84,6 +92,8 @@ private:
     void ConnectCanvas();
     void ApplySettings();
     void TakeDisplays();
+    // Waits, with the event loop running, until `done` holds or `limit` passed.
+    bool WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int limitMs);
     void UpdateTitleAndChecks();
     QAction* AddCommand(QMenu* menu, int id, const QString& text, bool checkable = false);
     // Runs a step that calls the service; a failure ends it with a message naming the operation.
@@ -103,7 +113,8 @@ private:
     void ShowFailure(const QString& message);
     int AutoPixelSizeNow() const;
 
-    ServiceSession* session_;
+    std::unique_ptr<ServiceSession> session_;
+    std::filesystem::path programDirectory_;
     std::unique_ptr<UserPrompts> prompts_;
     DesignerSettings settings_;
     DesignDocument document_;

@@ -5,6 +5,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 #include <pixtera/sdk/provided_value.h>
 
@@ -21,8 +22,13 @@ const InprocClass kClass{CLSID_FileData, "Pixtera.FileData", "File data"};
 
 constexpr LONG kDefaultInterval = 1000;
 
-class FileData final : public ComObject<FileData, IDataProvider, ConfigurablePlugin<FileData>> {
+class FileData final : public ComObject<FileData, IDataProvider, ConfigurablePlugin<FileData>, DescribedSettings<FileData>> {
 public:
+    static constexpr SettingDescription kSettings[] = {
+        {"path", "File", kSettingFile, "", "A file of name=value lines"},
+        {"interval", "Interval (ms)", kSettingInteger, "1000", "How often the file is checked for changes", 10, 3600000},
+    };
+
     static constexpr const char16_t* kPluginName = u"File data";
 
     HRESULT STDMETHODCALLTYPE Refresh() override

@@ -4,6 +4,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
@@ -47,8 +48,16 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, IDisplayDriver, ConfigurablePlugin<FileDisplay>> {
+class FileDisplay final : public ComObject<FileDisplay, IDisplayDriver, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
+    static constexpr SettingDescription kSettings[] = {
+        {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 1024},
+        {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 64},
+        {"cellwidth", "Cell width", kSettingInteger, "5", "Dots per character, across", 1, 64},
+        {"cellheight", "Cell height", kSettingInteger, "8", "Dots per character, down", 1, 64},
+        {"path", "File", kSettingFile, "", "Where the calls and the current frame (FILE.frame) are written"},
+    };
+
     static constexpr const char16_t* kPluginName = u"File display";
 
     HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }

@@ -6,6 +6,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 #include <pixtera/sdk/provided_value.h>
 
@@ -21,8 +22,15 @@ const InprocClass kClass{CLSID_SystemData, "Pixtera.SystemData", "System data"};
 
 constexpr LONG kDefaultInterval = 1000;
 
-class SystemData final : public ComObject<SystemData, IDataProvider, ConfigurablePlugin<SystemData>> {
+class SystemData final : public ComObject<SystemData, IDataProvider, ConfigurablePlugin<SystemData>, DescribedSettings<SystemData>> {
 public:
+    static constexpr SettingDescription kSettings[] = {
+        {"interval", "Interval (ms)", kSettingInteger, "1000", "How often the values are sampled", 10, 3600000},
+        {"timeformat", "Time format", kSettingText, "%Y-%m-%d %H:%M", "strftime format of the date and time item"},
+        {"proc", "proc directory", kSettingFile, "/proc", "Where the kernel's process files are"},
+        {"sys", "sys directory", kSettingFile, "/sys", "Where the kernel's device files are"},
+    };
+
     static constexpr const char16_t* kPluginName = u"System data";
 
     HRESULT STDMETHODCALLTYPE Refresh() override

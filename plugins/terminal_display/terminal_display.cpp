@@ -6,6 +6,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <fcntl.h>
@@ -67,8 +68,17 @@ private:
     std::vector<Entry> entries_;
 };
 
-class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, ConfigurablePlugin<TerminalDisplay>> {
+class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, ConfigurablePlugin<TerminalDisplay>, DescribedSettings<TerminalDisplay>> {
 public:
+    static constexpr SettingDescription kSettings[] = {
+        {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 256},
+        {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 64},
+        {"cellwidth", "Cell width", kSettingInteger, "5", "Dots per character, across", 1, 64},
+        {"cellheight", "Cell height", kSettingInteger, "8", "Dots per character, down", 1, 64},
+        {"tty", "Terminal", kSettingFile, "/dev/tty", "The terminal to draw in"},
+        {"colour", "Colour", kSettingChoice, "blue", "The module's colours", 0, 0, "blue|green|none"},
+    };
+
     static constexpr const char16_t* kPluginName = u"Terminal display";
 
     ~TerminalDisplay()

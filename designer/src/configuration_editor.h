@@ -1,0 +1,69 @@
+#pragma once
+// The configuration panel's work on pixtera2.xml: the plug-ins it loads, adding, removing and
+// configuring them, and saving. Plug-ins are created in the designer's own process to ask their
+// names and settings.
+
+#include "plugin_catalog.h"
+
+#include <pixtera/configuration_file.h>
+#include <pixtera/platform/com.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pixtera::designer {
+
+struct LoadedPlugin {
+    std::string clsid;
+    std::string configuration;
+    std::string name;
+    ComPtr<IUnknown> object;
+    ComPtr<IPluginInfo> info;
+    std::size_t element = 0; // among the driver elements
+};
+
+// Asks the user for a plug-in's settings (a form, or the plug-in's EditConfiguration); true when
+// the configuration may be kept.
+using ConfigureDialog = std::function<bool(IUnknown& plugin, IPluginInfo& info)>;
+
+// Creates a plug-in by ProgID, or by class identifier when the text starts with '{'; empty when it
+// cannot be created or has no IPluginInfo. Entries to be wrapped cannot be created in the designer.
+ComPtr<IUnknown> CreatePlugin(const std::string& clsid, bool dispatchWrap = false);
+// Loads the module and calls its DllRegisterServer; false when either fails.
+bool RegisterPluginModule(const std::filesystem::path& module);
+
+class ConfigurationEditor {
+public:
+    enum class AddResult { Added, OnlyOnce, NotCreatable, Declined };
+
+    // A missing file, or one without a drivers element, gets one; a file that exists but cannot be
+    // read is refused: error() says why, nothing is listed, and Save does nothing.
+    ConfigurationEditor(std::filesystem::path file, std::filesystem::path pluginDirectory);
+
+    const std::string& error() const { return error_; }
+    bool readable() const { return error_.empty(); }
+    const std::vector<LoadedPlugin>& loaded() const { return loaded_; }
+    const std::filesystem::path& file() const { return file_; }
+
+    AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure);
+    void Remove(std::size_t row);
+    // Asks for the row's settings and stores them when accepted.
+    bool Configure(std::size_t row, const ConfigureDialog& configure);
+    // Writes the file atomically, one tag per line; false with the reason.
+    bool Save(std::string* error = nullptr);
+
+private:
+    void Refill();
+    pugi::xml_node Drivers();
+
+    std::filesystem::path file_;
+    std::filesystem::path pluginDirectory_;
+    ConfigurationDocument document_;
+    std::string error_;
+    std::vector<LoadedPlugin> loaded_;
+};
+
+} // namespace pixtera::designer

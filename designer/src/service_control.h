@@ -1,0 +1,23 @@
+#pragma once
+// The service program as the configuration panel handles it: whether it runs at system start,
+// its re-registration, and starting it again after the configuration changed.
+
+#include <filesystem>
+
+namespace pixtera::designer {
+
+// True when the service is registered as a systemd user service (its AppID's LocalService).
+bool RunsAtSystemStartup();
+
+// Runs `program -UnregServer`, then `program /Service` or `program -RegServer`, waiting for each;
+// a program that cannot be started is passed over.
+void ReregisterService(const std::filesystem::path& program, bool atSystemStartup);
+
+// Starts the service as its registration says: through systemd when it is a systemd service,
+// else as a program of its own that outlives the designer. False when it could not be started.
+bool StartService(const std::filesystem::path& program);
+
+// Runs a program to its end; its exit code, or -1 when it could not be run.
+int RunAndWait(const std::filesystem::path& program, const char* argument);
+
+} // namespace pixtera::designer

@@ -1,0 +1,180 @@
+#include "configuration_panel.h"
+
+#include "service_control.h"
+
+#include <pixtera/configuration_file.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pixtera::designer {
+namespace {
+
+QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+} // namespace
+
+ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirectory, UserPrompts& prompts,
+                                       ConfigureDialog configure, QWidget* parent)
+    : QDialog(parent), program_(programDirectory / "pixtera2"), prompts_(prompts), configure_(std::move(configure)),
+      catalog_(ReadCatalog(programDirectory / "plugins")),
+      editor_(ConfigFileLocation(programDirectory), programDirectory / "plugins")
+{
+    setWindowTitle(QStringLiteral("Configuration panel"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* lists = new QGroupBox(this);
+    auto* grid = new QGridLayout(lists);
+    grid->addWidget(new QLabel(QStringLiteral("Loaded plugins"), lists), 0, 0, Qt::AlignHCenter);
+    grid->addWidget(new QLabel(QStringLiteral("Available plugins"), lists), 0, 2, Qt::AlignHCenter);
+    loaded_ = new QListWidget(lists);
+    loaded_->setObjectName(QStringLiteral("loadedPlugins"));
+    loaded_->setContextMenuPolicy(Qt::CustomContextMenu);
+    available_ = new QListWidget(lists);
+    available_->setObjectName(QStringLiteral("availablePlugins"));
+    auto* buttons = new QVBoxLayout;
+    auto* add = new QPushButton(QStringLiteral("<"), lists);
+    auto* remove = new QPushButton(QStringLiteral(">"), lists);
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    grid->addWidget(loaded_, 1, 0);
+    grid->addLayout(buttons, 1, 1);
+    grid->addWidget(available_, 1, 2);
+    layout->addWidget(lists);
+
+    auto* details = new QGroupBox(this);
+    auto* form = new QFormLayout(details);
+    description_ = new QPlainTextEdit(details);
+    description_->setReadOnly(true);
+    description_->setMaximumHeight(70);
+    author_ = new QLineEdit(details);
+    author_->setReadOnly(true);
+    website_ = new QLabel(details);
+    website_->setOpenExternalLinks(true);
+    website_->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    form->addRow(QStringLiteral("Description"), description_);
+    form->addRow(QStringLiteral("Author"), author_);
+    form->addRow(QStringLiteral("Website"), website_);
+    layout->addWidget(details);
+
+    if (!editor_.readable()) {
+        auto* problem = new QLabel(FromUtf8(editor_.error() + "\nIt is left as it is; mend it and open the panel again."), this);
+        problem->setObjectName(QStringLiteral("fileProblem"));
+        problem->setWordWrap(true);
+        layout->addWidget(problem);
+    }
+    startup_ = new QCheckBox(QStringLiteral("Run Pixtera at system startup."), this);
+    startup_->setChecked(RunsAtSystemStartup());
+    layout->addWidget(startup_);
+    auto* okCancel = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    layout->addWidget(okCancel);
+
+    for (const CatalogEntry& entry : catalog_.entries)
+        available_->addItem(FromUtf8(entry.shortDescription));
+    FillLoaded();
+
+    connect(available_, &QListWidget::currentRowChanged, this, &ConfigurationPanel::ShowEntry);
+    connect(available_, &QListWidget::itemDoubleClicked, this, &ConfigurationPanel::AddSelected);
+    connect(add, &QPushButton::clicked, this, &ConfigurationPanel::AddSelected);
+    connect(remove, &QPushButton::clicked, this, &ConfigurationPanel::RemoveSelected);
+    connect(loaded_, &QWidget::customContextMenuRequested, this, &ConfigurationPanel::ShowLoadedMenu);
+    connect(okCancel, &QDialogButtonBox::accepted, this, &ConfigurationPanel::Apply);
+    connect(okCancel, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    resize(560, 600);
+
+    // Said once per catalog file that lacks a part; the panel opens all the same.
+    for (std::size_t i = 0; i < catalog_.faultyFiles.size(); ++i)
+        prompts_.ShowMessage("Error parsing", "Error");
+}
+
+void ConfigurationPanel::FillLoaded()
+{
+    loaded_->clear();
+    for (const LoadedPlugin& plugin : editor_.loaded())
+        loaded_->addItem(FromUtf8(plugin.name));
+}
+
+void ConfigurationPanel::ShowEntry(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= catalog_.entries.size())
+        return;
+    const CatalogEntry& entry = catalog_.entries[static_cast<std::size_t>(row)];
+    description_->setPlainText(FromUtf8(entry.longDescription));
+    author_->setText(FromUtf8(entry.author));
+    const QString address = FromUtf8(entry.website).toHtmlEscaped();
+    website_->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address));
+    website_->setToolTip(address);
+}
+
+void ConfigurationPanel::AddSelected()
+{
+    const int row = available_->currentRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= catalog_.entries.size())
+        return;
+    if (editor_.Add(catalog_.entries[static_cast<std::size_t>(row)], configure_) ==
+        ConfigurationEditor::AddResult::OnlyOnce)
+        prompts_.ShowMessage("You can only add this plugin once", "Error");
+    FillLoaded();
+}
+
+void ConfigurationPanel::RemoveSelected()
+{
+    const int row = loaded_->currentRow();
+    if (row < 0)
+        return;
+    editor_.Remove(static_cast<std::size_t>(row));
+    FillLoaded();
+}
+
+void ConfigurationPanel::ConfigureSelected()
+{
+    const int row = loaded_->currentRow();
+    if (row < 0 || !CanConfigure(row))
+        return;
+    editor_.Configure(static_cast<std::size_t>(row), configure_);
+    FillLoaded();
+}
+
+bool ConfigurationPanel::CanConfigure(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= editor_.loaded().size())
+        return false;
+    const CatalogEntry* entry = catalog_.Find(editor_.loaded()[static_cast<std::size_t>(row)].clsid);
+    return !entry || entry->configurationAvailable;
+}
+
+void ConfigurationPanel::ShowLoadedMenu(const QPoint& at)
+{
+    QListWidgetItem* item = loaded_->itemAt(at);
+    if (!item)
+        return;
+    loaded_->setCurrentItem(item);
+    QMenu menu(this);
+    QAction* configure = menu.addAction(QStringLiteral("Configure"), this, &ConfigurationPanel::ConfigureSelected);
+    configure->setEnabled(CanConfigure(loaded_->row(item)));
+    menu.setDefaultAction(configure);
+    menu.addAction(QStringLiteral("Delete"), this, &ConfigurationPanel::RemoveSelected);
+    menu.exec(loaded_->viewport()->mapToGlobal(at));
+}
+
+void ConfigurationPanel::Apply()
+{
+    std::string error;
+    if (editor_.readable() && !editor_.Save(&error))
+        prompts_.ShowMessage("The configuration was not saved: " + error, "Error");
+    ReregisterService(program_, startup_->isChecked());
+    accept();
+}
+
+} // namespace pixtera::designer

@@ -1,0 +1,48 @@
+#pragma once
+// A form for a plug-in's configuration keys, made from the keys the plug-in describes. OK checks
+// every value and composes the configuration text; a value that is not allowed keeps the form
+// open and says why.
+
+#include "setting_specs.h"
+
+#include <pixtera/sdk/plugin_info.h>
+
+#include <QDialog>
+
+#include <map>
+#include <string>
+
+class QLabel;
+class QWidget;
+
+namespace pixtera::designer {
+
+class SettingsForm : public QDialog {
+    Q_OBJECT
+public:
+    SettingsForm(const QString& pluginName, std::vector<SettingSpec> specs, std::string configuration,
+                 QWidget* parent = nullptr);
+
+    // The edited configuration, after OK.
+    const std::string& configuration() const { return configuration_; }
+    // The editor of a key (a QLineEdit, QSpinBox-free line for numbers, QComboBox or QCheckBox).
+    QWidget* editor(const std::string& key) const;
+    // What OK does: true and done when every value is allowed.
+    bool Submit();
+    QString problem() const;
+
+private:
+    std::map<std::string, std::string> Values() const;
+
+    std::vector<SettingSpec> specs_;
+    std::string previous_;
+    std::string configuration_;
+    std::map<std::string, QWidget*> editors_;
+    QLabel* problem_ = nullptr;
+};
+
+// Asks for a plug-in's settings: a form when it describes its keys, else its own
+// EditConfiguration. True when the configuration may be kept.
+bool AskPluginSettings(QWidget* parent, IUnknown& plugin, IPluginInfo& info);
+
+} // namespace pixtera::designer
