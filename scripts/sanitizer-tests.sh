@@ -9,6 +9,7 @@ build="$PIXTERA_ROOT/build-asan"
 if [ "${1:-}" = "--thread" ]; then
   option=-DPIXTERA_TSAN=ON
   build="$PIXTERA_ROOT/build-tsan"
+  export TSAN_OPTIONS="suppressions=$PIXTERA_ROOT/scripts/tsan-suppressions.txt ${TSAN_OPTIONS:-}"
 fi
 install_packages "${PIXTERA_PACKAGES[@]}"
 ensure_test_locale

@@ -2,6 +2,7 @@
 // service's displays.
 
 #include "command_ids.h"
+#include "configuration_panel.h"
 #include "data_panel.h"
 #include "main_window.h"
 #include "preview_widget.h"
@@ -17,6 +18,8 @@
 #include <pixtera/platform/com_runtime.h>
 
 #include <QDragEnterEvent>
+#include <QListWidget>
+#include <QTimer>
 #include <QMenu>
 #include <QTest>
 #include <QMimeData>
@@ -78,7 +81,8 @@ protected:
 
     std::unique_ptr<MainWindow> Connect()
     {
-        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script));
+        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script), nullptr,
+                                            TestDirectory() / "bin");
     }
 
     QList<QAction*> PreviewItems(MainWindow& window)
@@ -227,6 +231,51 @@ TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize
     QDragLeaveEvent leave;
     QApplication::sendEvent(&canvas, &leave);
     EXPECT_EQ(window->document().design().items.size(), 1u);
+}
+
+TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
+{
+    std::filesystem::create_directories(TestDirectory() / "bin" / "plugins");
+    for (const char* catalog : {"FileData.pxp", "FileDisplay.pxp"})
+        std::filesystem::copy_file(ProgramDirectory() / "plugins" / catalog, TestDirectory() / "bin" / "plugins" / catalog);
+    std::ofstream(configuration()) << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" "
+                                      "configuration=\"path=" << (TestDirectory() / "lcd").string()
+                                   << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    const auto values = TestDirectory() / "fresh-values";
+    std::ofstream(values) << "Fresh=1\nOther=two\n";
+    auto window = Connect();
+    LONG count = -1;
+    ASSERT_EQ(window->session()->data().Count(&count), S_OK);
+    ASSERT_EQ(count, 0);
+
+    int ticks = 0;
+    QTimer counter;
+    QObject::connect(&counter, &QTimer::timeout, [&ticks] { ++ticks; });
+    counter.start(20);
+    window->ConfigureService([&](QWidget& owner) {
+        ScriptedPrompts prompts(script);
+        ConfigurationPanel panel(TestDirectory() / "bin", prompts,
+                                 [&](IUnknown&, IPluginInfo& info) {
+                                     const BString text(std::string_view("path=" + values.string() + ";interval=100"));
+                                     return SUCCEEDED(info.Configure(text.get()));
+                                 },
+                                 &owner);
+        for (int i = 0; i < panel.availableList().count(); ++i)
+            if (panel.catalog().entries[static_cast<std::size_t>(i)].progId == "Pixtera.FileData")
+                panel.availableList().setCurrentRow(i);
+        panel.AddSelected();
+        panel.Apply();
+    });
+    counter.stop();
+    EXPECT_GT(ticks, 20) << "the event loop ran while the service went and came back";
+    ASSERT_TRUE(window->session()) << (script.messages.empty() ? "" : script.messages.back());
+    ASSERT_EQ(window->session()->data().Count(&count), S_OK);
+    EXPECT_EQ(count, 2) << "the new service loaded the added provider";
+    const auto found = window->dataPanel().findItems(QStringLiteral("Fresh"), Qt::MatchRecursive);
+    EXPECT_EQ(found.size(), 1) << "the data panel lists the new items";
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(window->previewTarget(), 1) << "the display is previewed again";
+    window->session()->manager().Shutdown(); // the restarted service runs on its own otherwise
 }
 
 } // namespace

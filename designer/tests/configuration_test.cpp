@@ -1,0 +1,286 @@
+// The plug-in catalog, the settings forms and the configuration panel, with the shipped plug-ins
+// registered in the test's registry and a stand-in service program that notes how it is run.
+
+#include "configuration_panel.h"
+#include "plugin_catalog.h"
+#include "qt_application.h"
+#include "scripted_prompts.h"
+#include "setting_specs.h"
+#include "settings_form.h"
+#include "test_environment.h"
+
+#include <pixtera/platform/com_runtime.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::designer;
+using namespace pixtera::test;
+namespace fs = std::filesystem;
+
+std::string Content(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string Entry(const std::string& progId, const std::string& website = "<website>https://example.org</website>",
+                  const std::string& multi = "yes")
+{
+    return "<PixteraPlugin><author>A</author><ShortDescription>" + progId + "</ShortDescription>"
+           "<LongDescription>Long</LongDescription><ProgId>" + progId + "</ProgId><FileName>x.so</FileName>" + website +
+           "<DispatchWrap>no</DispatchWrap><Multinstance>" + multi + "</Multinstance>"
+           "<Configureration Available=\"yes\" needed=\"no\"/></PixteraPlugin>";
+}
+
+TEST(PluginCatalog, EntriesInFileOrderWithFaultyFilesReportedOnce)
+{
+    const fs::path dir = TestDirectory() / "catalog";
+    fs::create_directories(dir);
+    std::ofstream(dir / "b.pxp") << "<PixteraPlugins>" << Entry("Two.First") << Entry("Two.Second", "") << Entry("Two.Third")
+                                 << "</PixteraPlugins>";
+    std::ofstream(dir / "a.pxp") << "<PixteraPlugins>" << Entry("One.Plugin", "<website>w</website>", "Yes")
+                                 << "</PixteraPlugins>";
+    std::ofstream(dir / "c.pxp") << "<PixteraPlugins>" << Entry("One.Plugin") << "</PixteraPlugins>";
+    std::ofstream(dir / "d.pxp") << "this is no XML <";
+    std::ofstream(dir / "e.txt") << "<PixteraPlugins>" << Entry("Not.A.Catalog") << "</PixteraPlugins>";
+
+    const Catalog catalog = ReadCatalog(dir);
+    ASSERT_EQ(catalog.entries.size(), 3u);
+    EXPECT_EQ(catalog.entries[0].progId, "One.Plugin");
+    EXPECT_FALSE(catalog.entries[0].multiInstance) << "\"Yes\" is not yes";
+    EXPECT_EQ(catalog.entries[1].progId, "Two.First") << "the entry before the faulty one is kept";
+    EXPECT_EQ(catalog.entries[2].progId, "One.Plugin") << "the same ProgID in two files: two entries";
+    EXPECT_TRUE(catalog.entries[2].multiInstance);
+    EXPECT_TRUE(catalog.entries[2].configurationAvailable);
+    EXPECT_FALSE(catalog.entries[2].configurationNeeded);
+    ASSERT_EQ(catalog.faultyFiles.size(), 1u);
+    EXPECT_EQ(catalog.faultyFiles[0].filename(), "b.pxp");
+    EXPECT_EQ(catalog.Find("one.plugin"), nullptr) << "ProgIDs match exactly";
+    EXPECT_EQ(catalog.Find("One.Plugin"), &catalog.entries[0]);
+}
+
+TEST(PluginCatalog, TheShippedCatalogsReadCleanly)
+{
+    const Catalog catalog = ReadCatalog(ProgramDirectory() / "plugins");
+    EXPECT_TRUE(catalog.faultyFiles.empty());
+    EXPECT_EQ(catalog.entries.size(), 6u);
+}
+
+std::vector<SettingSpec> SpecsOf(const std::string& progId)
+{
+    ComPtr<IUnknown> plugin;
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(BString(std::string_view(progId)).get(), &clsid), S_OK);
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, plugin.OutVoid()), S_OK);
+    return ReadSettingSpecs(*plugin).value_or(std::vector<SettingSpec>{});
+}
+
+class ConfigurationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application();
+        for (const char* module : {"FileData", "FileDisplay", "TerminalDisplay", "SystemData", "Ratewell"})
+            ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
+        fs::create_directories(program / "plugins");
+        for (const auto& item : fs::directory_iterator(ProgramDirectory() / "plugins"))
+            if (item.path().extension() == ".pxp")
+                fs::copy_file(item.path(), program / "plugins" / item.path().filename());
+        // The service program, as far as the panel can tell: it notes every run.
+        std::ofstream(program / "pixtera2") << "#!/bin/sh\necho \"$@\" >> " << (TestDirectory() / "runs").string() << "\n";
+        fs::permissions(program / "pixtera2", fs::perms::owner_all);
+    }
+
+    void WriteConfiguration(const std::string& drivers)
+    {
+        std::ofstream(configuration()) << "<PixteraConfiguration><drivers>" << drivers << "</drivers></PixteraConfiguration>";
+    }
+
+    fs::path configuration() const { return program / "pixtera2.xml"; }
+
+    std::unique_ptr<ConfigurationPanel> Panel(ConfigureDialog configure = [](IUnknown&, IPluginInfo&) { return true; })
+    {
+        return std::make_unique<ConfigurationPanel>(program, prompts, std::move(configure));
+    }
+
+    // Selects the catalog entry with that ProgID and adds it.
+    void Add(ConfigurationPanel& panel, const std::string& progId)
+    {
+        const auto& entries = panel.catalog().entries;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].progId == progId)
+                panel.availableList().setCurrentRow(static_cast<int>(i));
+        panel.AddSelected();
+    }
+
+    fs::path program = TestDirectory() / "bin";
+    ScriptedPrompts::Script script;
+    ScriptedPrompts prompts{script};
+};
+
+TEST_F(ConfigurationTest, OkRewritesTheFileReindentedAndRegistersTheServiceAgain)
+{
+    WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration="interval=500"><data active="yes"/></driver>)");
+    auto panel = Panel();
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    EXPECT_EQ(panel->loadedList().item(0)->text(), "System data");
+    EXPECT_FALSE(panel->startupBox().isChecked());
+    panel->Apply();
+    EXPECT_EQ(Content(configuration()), "<PixteraConfiguration>\n\t<drivers>\n"
+                                        "\t\t<driver clsid=\"Pixtera.SystemData\" configuration=\"interval=500\">\n"
+                                        "\t\t\t<data active=\"yes\"/>\n\t\t</driver>\n\t</drivers>\n</PixteraConfiguration>\n");
+    EXPECT_EQ(Content(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n");
+
+    auto second = Panel();
+    second->startupBox().setChecked(true);
+    second->Apply();
+    EXPECT_EQ(Content(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n-UnregServer\n/Service\n");
+}
+
+TEST_F(ConfigurationTest, CancelLeavesTheFileAsItWas)
+{
+    const std::string original = "<PixteraConfiguration><drivers></drivers></PixteraConfiguration>";
+    std::ofstream(configuration()) << original;
+    auto panel = Panel();
+    Add(*panel, "Pixtera.TerminalDisplay");
+    panel->reject();
+    EXPECT_EQ(Content(configuration()), original);
+    EXPECT_FALSE(fs::exists(TestDirectory() / "runs"));
+}
+
+TEST_F(ConfigurationTest, AddedPluginsGetTheirKindsAndUncreatableOnesStay)
+{
+    WriteConfiguration(R"(<driver clsid="Not.Installed" configuration="keep"><display active="yes"/></driver>)");
+    auto panel = Panel();
+    EXPECT_EQ(panel->loadedList().count(), 0) << "a plug-in that cannot be created is not listed";
+    Add(*panel, "Pixtera.SystemData");
+    Add(*panel, "Pixtera.TerminalDisplay");
+    ASSERT_EQ(panel->loadedList().count(), 2);
+    panel->Apply();
+    const std::string text = Content(configuration());
+    EXPECT_NE(text.find("<driver clsid=\"Not.Installed\" configuration=\"keep\">"), std::string::npos) << text;
+    EXPECT_NE(text.find("<driver clsid=\"Pixtera.SystemData\" configuration=\"\">\n"
+                        "\t\t\t<action active=\"no\"/>\n\t\t\t<input active=\"no\"/>\n\t\t\t<output active=\"no\"/>\n"
+                        "\t\t\t<event active=\"no\"/>\n\t\t\t<display active=\"no\"/>\n\t\t\t<data active=\"yes\"/>"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<display active=\"yes\"/>\n\t\t\t<data active=\"no\"/>"), std::string::npos) << text;
+}
+
+TEST_F(ConfigurationTest, RemovingTheOnlyPluginLeavesEmptyDrivers)
+{
+    WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)");
+    auto panel = Panel();
+    panel->loadedList().setCurrentRow(0);
+    panel->RemoveSelected();
+    EXPECT_EQ(panel->loadedList().count(), 0);
+    panel->Apply();
+    EXPECT_EQ(Content(configuration()), "<PixteraConfiguration>\n\t<drivers/>\n</PixteraConfiguration>\n");
+}
+
+TEST_F(ConfigurationTest, ASingleInstancePluginIsAddedOnceAndConfigureFollowsTheCatalog)
+{
+    WriteConfiguration("");
+    auto panel = Panel();
+    Add(*panel, "Ratewell.DataProv");
+    Add(*panel, "Ratewell.DataProv");
+    ASSERT_EQ(script.messages, std::vector<std::string>{"Error|You can only add this plugin once"});
+    EXPECT_EQ(panel->loadedList().count(), 1);
+    EXPECT_FALSE(panel->CanConfigure(0)) << "the catalog says it has nothing to configure";
+    Add(*panel, "Pixtera.TerminalDisplay");
+    Add(*panel, "Pixtera.TerminalDisplay");
+    EXPECT_EQ(panel->loadedList().count(), 3) << "multi-instance";
+    EXPECT_TRUE(panel->CanConfigure(1));
+}
+
+TEST_F(ConfigurationTest, ABrokenFileIsReportedAndNeverOverwritten)
+{
+    const std::string broken = "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.SystemData\">";
+    std::ofstream(configuration()) << broken;
+    auto panel = Panel();
+    QLabel* problem = panel->findChild<QLabel*>(QStringLiteral("fileProblem"));
+    ASSERT_TRUE(problem);
+    EXPECT_TRUE(problem->text().contains("line 1")) << problem->text().toStdString();
+    Add(*panel, "Pixtera.TerminalDisplay");
+    panel->Apply();
+    EXPECT_EQ(Content(configuration()), broken);
+
+    fs::remove(configuration());
+    auto fresh = Panel();
+    Add(*fresh, "Pixtera.TerminalDisplay");
+    fresh->Apply();
+    EXPECT_NE(Content(configuration()).find("Pixtera.TerminalDisplay"), std::string::npos) << "a missing file is made";
+}
+
+TEST_F(ConfigurationTest, TheTerminalDisplaysFormChecksNumbersAndHandsTheText)
+{
+    const auto specs = SpecsOf("Pixtera.TerminalDisplay");
+    ASSERT_EQ(specs.size(), 6u);
+    SettingsForm form(QStringLiteral("Terminal display"), specs, "rows=2;extra=kept");
+    auto* columns = qobject_cast<QLineEdit*>(form.editor("columns"));
+    ASSERT_TRUE(columns);
+    EXPECT_EQ(columns->text(), "20") << "the default where the text has none";
+    EXPECT_EQ(qobject_cast<QLineEdit*>(form.editor("rows"))->text(), "2");
+    columns->setText("many");
+    EXPECT_FALSE(form.Submit());
+    EXPECT_TRUE(form.problem().contains("Columns")) << form.problem().toStdString();
+    columns->setText("16");
+    ASSERT_TRUE(form.Submit());
+    EXPECT_EQ(form.configuration(), "columns=16;rows=2;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue;extra=kept");
+}
+
+TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)
+{
+    WriteConfiguration("");
+    std::string handed;
+    auto panel = Panel([&](IUnknown& plugin, IPluginInfo& info) {
+        const auto specs = ReadSettingSpecs(plugin);
+        if (!specs || handed == "cancel")
+            return false;
+        handed = "path=" + (TestDirectory() / "values").string() + ";interval=250";
+        return SUCCEEDED(info.Configure(BString(std::string_view(handed)).get()));
+    });
+    Add(*panel, "Pixtera.FileData");
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    handed = "cancel";
+    Add(*panel, "Pixtera.FileData");
+    EXPECT_EQ(panel->loadedList().count(), 1) << "its form was cancelled";
+    panel->Apply();
+    EXPECT_NE(Content(configuration()).find("interval=250"), std::string::npos) << Content(configuration());
+}
+
+TEST(SettingSpecs, EveryShippedPluginButTheFrameRateOneDescribesItsKeys)
+{
+    Application();
+    for (const char* module : {"FileData", "FileDisplay", "TerminalDisplay", "SystemData", "LCDprocDisplay", "Ratewell"})
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
+    for (const char* progId :
+         {"Pixtera.FileData", "Pixtera.FileDisplay", "Pixtera.TerminalDisplay", "Pixtera.SystemData", "Pixtera.LCDprocDisplay"}) {
+        const auto specs = SpecsOf(progId);
+        EXPECT_FALSE(specs.empty()) << progId;
+        for (const auto& spec : specs) {
+            std::string error;
+            EXPECT_TRUE(ComposeConfiguration({spec}, {}, "", &error)) << progId << " " << spec.name << ": " << error;
+        }
+    }
+    ComPtr<IUnknown> ratewell;
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"Ratewell.DataProv", &clsid), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, ratewell.OutVoid()), S_OK);
+    EXPECT_FALSE(ReadSettingSpecs(*ratewell)) << "nothing to configure";
+}
+
+} // namespace
