@@ -3,13 +3,23 @@
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.
 #
-#   scripts/designer-screenshot.sh [DESIGN.pxd] [OUTPUT.png]
+#   scripts/designer-screenshot.sh [--panel] [DESIGN.pxd] [OUTPUT.png]
+#
+# With --panel the picture is of the configuration panel (File > Configure), by default
+# docs/images/configuration-panel.png.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
+panel=false
+if [ "${1:-}" = "--panel" ]; then
+  panel=true
+  shift
+fi
 design=${1:-$PIXTERA_ROOT/examples/cpu-memory.pxd}
-output=${2:-$PIXTERA_ROOT/docs/images/designer.png}
-install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick
+default_output=$PIXTERA_ROOT/docs/images/designer.png
+$panel && default_output=$PIXTERA_ROOT/docs/images/configuration-panel.png
+output=${2:-$default_output}
+install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$PIXTERA_BUILD_DIR" -j2 --target pixtera2 pixtera-reg pixtera-designer FileDisplay SystemData >/dev/null
 
@@ -17,7 +27,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin/plugins" "$work/lib"
 cp "$PIXTERA_BUILD_DIR"/bin/{pixtera2,pixtera-reg,pixtera-designer} "$work/bin/"
-cp "$PIXTERA_BUILD_DIR"/bin/plugins/{FileDisplay,SystemData}.so "$work/bin/plugins/"
+cp "$PIXTERA_BUILD_DIR"/bin/plugins/*.so "$PIXTERA_BUILD_DIR"/bin/plugins/*.pxp "$work/bin/plugins/"
 cp -P "$PIXTERA_BUILD_DIR"/lib/libpixtera-platform.so* "$work/lib/"
 export PIXTERA_REGISTRY="$work/registry.db" PIXTERA_RUNTIME_DIR="$work/run"
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
@@ -35,7 +45,16 @@ mkdir -p "$(dirname "$output")"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
   "$1/bin/pixtera-designer" & designer=$!
   sleep 5
+  if [ "$3" = true ]; then
+    # File > Configure, typed into the designer window (there is no window manager to focus it).
+    window=$(xdotool search --name "Pixtera designer" | head -n 1)
+    xdotool windowfocus --sync "$window" key --window "$window" alt+f
+    sleep 1
+    xdotool key Return
+    sleep 4
+  fi
   import -window root "$2"
   kill $designer; wait $designer || true
-' _ "$work" "$output"
+  pkill -f "$1/bin/pixtera2" || true
+' _ "$work" "$output" "$panel"
 echo "Wrote $output"

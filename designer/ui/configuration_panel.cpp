@@ -51,7 +51,7 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     grid->addWidget(loaded_, 1, 0);
     grid->addLayout(buttons, 1, 1);
     grid->addWidget(available_, 1, 2);
-    layout->addWidget(lists);
+    layout->addWidget(lists, 1);
 
     auto* details = new QGroupBox(this);
     auto* form = new QFormLayout(details);
@@ -66,7 +66,7 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     form->addRow(QStringLiteral("Description"), description_);
     form->addRow(QStringLiteral("Author"), author_);
     form->addRow(QStringLiteral("Website"), website_);
-    layout->addWidget(details);
+    layout->addWidget(details, 0);
 
     if (!editor_.readable()) {
         auto* problem = new QLabel(FromUtf8(editor_.error() + "\nIt is left as it is; mend it and open the panel again."), this);
@@ -91,7 +91,9 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     connect(loaded_, &QWidget::customContextMenuRequested, this, &ConfigurationPanel::ShowLoadedMenu);
     connect(okCancel, &QDialogButtonBox::accepted, this, &ConfigurationPanel::Apply);
     connect(okCancel, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    resize(560, 600);
+    if (!catalog_.entries.empty())
+        available_->setCurrentRow(0);
+    resize(560, 560);
 
     // Said once per catalog file that lacks a part; the panel opens all the same.
     for (std::size_t i = 0; i < catalog_.faultyFiles.size(); ++i)
