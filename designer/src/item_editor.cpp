@@ -157,36 +157,6 @@ bool ItemEditor::AddText(Cell cell, const std::string& text, DWORD now)
     return true;
 }
 
-bool ItemEditor::SetMode(LONG mode)
-{
-    DisplayItem* item = selected();
-    if (!item)
-        return false;
-    item->mode = mode;
-    Touch();
-    return true;
-}
-
-bool ItemEditor::SetAlignment(LONG alignment)
-{
-    DisplayItem* item = selected();
-    if (!item)
-        return false;
-    item->alignment = alignment;
-    Touch();
-    return true;
-}
-
-bool ItemEditor::SetScrollDelay(LONG milliseconds)
-{
-    DisplayItem* item = selected();
-    if (!item)
-        return false;
-    item->scrollDelay = milliseconds;
-    Touch();
-    return true;
-}
-
 bool ItemEditor::DeleteSelected()
 {
     DisplayItem* item = selected();

@@ -49,10 +49,7 @@ public:
     // Adds a static text at the cell; an empty text adds nothing.
     bool AddText(Cell cell, const std::string& text, DWORD now);
 
-    // The popup's settings; false without a selection.
-    bool SetMode(LONG mode);
-    bool SetAlignment(LONG alignment);
-    bool SetScrollDelay(LONG milliseconds);
+    // Marks the selected item deleted and forgets the selection; false without one.
     bool DeleteSelected();
 
 private:

@@ -28,13 +28,6 @@ using namespace pixtera::designer;
 using namespace pixtera::test;
 namespace fs = std::filesystem;
 
-std::string Content(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::string Entry(const std::string& progId, const std::string& website = "<website>https://example.org</website>",
                   const std::string& multi = "yes")
@@ -139,15 +132,15 @@ TEST_F(ConfigurationTest, OkRewritesTheFileReindentedAndRegistersTheServiceAgain
     EXPECT_EQ(panel->loadedList().item(0)->text(), "System data");
     EXPECT_FALSE(panel->startupBox().isChecked());
     panel->Apply();
-    EXPECT_EQ(Content(configuration()), "<PixteraConfiguration>\n\t<drivers>\n"
+    EXPECT_EQ(FileText(configuration()), "<PixteraConfiguration>\n\t<drivers>\n"
                                         "\t\t<driver clsid=\"Pixtera.SystemData\" configuration=\"interval=500\">\n"
                                         "\t\t\t<data active=\"yes\"/>\n\t\t</driver>\n\t</drivers>\n</PixteraConfiguration>\n");
-    EXPECT_EQ(Content(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n");
+    EXPECT_EQ(FileText(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n");
 
     auto second = Panel();
     second->startupBox().setChecked(true);
     second->Apply();
-    EXPECT_EQ(Content(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n-UnregServer\n/Service\n");
+    EXPECT_EQ(FileText(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n-UnregServer\n/Service\n");
 }
 
 TEST_F(ConfigurationTest, CancelLeavesTheFileAsItWas)
@@ -157,7 +150,7 @@ TEST_F(ConfigurationTest, CancelLeavesTheFileAsItWas)
     auto panel = Panel();
     Add(*panel, "Pixtera.TerminalDisplay");
     panel->reject();
-    EXPECT_EQ(Content(configuration()), original);
+    EXPECT_EQ(FileText(configuration()), original);
     EXPECT_FALSE(fs::exists(TestDirectory() / "runs"));
 }
 
@@ -170,7 +163,7 @@ TEST_F(ConfigurationTest, AddedPluginsGetTheirKindsAndUncreatableOnesStay)
     Add(*panel, "Pixtera.TerminalDisplay");
     ASSERT_EQ(panel->loadedList().count(), 2);
     panel->Apply();
-    const std::string text = Content(configuration());
+    const std::string text = FileText(configuration());
     EXPECT_NE(text.find("<driver clsid=\"Not.Installed\" configuration=\"keep\">"), std::string::npos) << text;
     EXPECT_NE(text.find("<driver clsid=\"Pixtera.SystemData\" configuration=\"\">\n"
                         "\t\t\t<action active=\"no\"/>\n\t\t\t<input active=\"no\"/>\n\t\t\t<output active=\"no\"/>\n"
@@ -188,7 +181,7 @@ TEST_F(ConfigurationTest, RemovingTheOnlyPluginLeavesEmptyDrivers)
     panel->RemoveSelected();
     EXPECT_EQ(panel->loadedList().count(), 0);
     panel->Apply();
-    EXPECT_EQ(Content(configuration()), "<PixteraConfiguration>\n\t<drivers/>\n</PixteraConfiguration>\n");
+    EXPECT_EQ(FileText(configuration()), "<PixteraConfiguration>\n\t<drivers/>\n</PixteraConfiguration>\n");
 }
 
 TEST_F(ConfigurationTest, ASingleInstancePluginIsAddedOnceAndConfigureFollowsTheCatalog)
@@ -216,13 +209,13 @@ TEST_F(ConfigurationTest, ABrokenFileIsReportedAndNeverOverwritten)
     EXPECT_TRUE(problem->text().contains("line 1")) << problem->text().toStdString();
     Add(*panel, "Pixtera.TerminalDisplay");
     panel->Apply();
-    EXPECT_EQ(Content(configuration()), broken);
+    EXPECT_EQ(FileText(configuration()), broken);
 
     fs::remove(configuration());
     auto fresh = Panel();
     Add(*fresh, "Pixtera.TerminalDisplay");
     fresh->Apply();
-    EXPECT_NE(Content(configuration()).find("Pixtera.TerminalDisplay"), std::string::npos) << "a missing file is made";
+    EXPECT_NE(FileText(configuration()).find("Pixtera.TerminalDisplay"), std::string::npos) << "a missing file is made";
 }
 
 TEST_F(ConfigurationTest, TheTerminalDisplaysFormChecksNumbersAndHandsTheText)
@@ -259,7 +252,7 @@ TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)
     Add(*panel, "Pixtera.FileData");
     EXPECT_EQ(panel->loadedList().count(), 1) << "its form was cancelled";
     panel->Apply();
-    EXPECT_NE(Content(configuration()).find("interval=250"), std::string::npos) << Content(configuration());
+    EXPECT_NE(FileText(configuration()).find("interval=250"), std::string::npos) << FileText(configuration());
 }
 
 TEST(SettingSpecs, EveryShippedPluginButTheFrameRateOneDescribesItsKeys)

@@ -12,15 +12,9 @@ namespace {
 
 using namespace pixtera;
 using namespace pixtera::designer;
+using pixtera::test::FileText;
 using pixtera::test::TestDirectory;
 
-std::string Content(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 DisplayItem TextItem(std::string text, LONG mode)
 {
@@ -61,7 +55,7 @@ TEST(DesignDocument, RoundTripWritesOnlyWhatIsOnAndReadsItBack)
     ASSERT_TRUE(document.SaveAs(file));
     EXPECT_FALSE(document.modified());
 
-    const std::string text = Content(file);
+    const std::string text = FileText(file);
     EXPECT_EQ(text.find("deleted"), std::string::npos) << "deleted items are not written";
     EXPECT_NE(text.find(R"(<Appearance Mode="HorizontalBar" HBarMax="0"/>)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"(<Appearance Mode="LeftToRight" ScrollDelay="120"/>)"), std::string::npos) << text;
@@ -94,9 +88,9 @@ TEST(DesignDocument, ConvertAndFormattingElementsOnlyWhenOn)
     document.design().items = {item};
     const auto file = TestDirectory() / "plain.pxd";
     ASSERT_TRUE(document.SaveAs(file));
-    EXPECT_EQ(Content(file).find("<Convert"), std::string::npos);
-    EXPECT_EQ(Content(file).find("<Formatting"), std::string::npos);
-    EXPECT_NE(Content(file).find(R"(<Appearance Mode="Static" Allignment="Left"/>)"), std::string::npos) << Content(file);
+    EXPECT_EQ(FileText(file).find("<Convert"), std::string::npos);
+    EXPECT_EQ(FileText(file).find("<Formatting"), std::string::npos);
+    EXPECT_NE(FileText(file).find(R"(<Appearance Mode="Static" Allignment="Left"/>)"), std::string::npos) << FileText(file);
 }
 
 TEST(DesignDocument, TitleShowsThePathAndTheModifiedMark)

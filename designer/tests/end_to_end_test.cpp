@@ -21,14 +21,6 @@ namespace {
 using namespace pixtera::test;
 using namespace std::chrono_literals;
 
-std::vector<std::string> Lines(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
 {
@@ -89,14 +81,14 @@ protected:
     // Starts the designer and waits until its first frame of the opened design reached the display.
     std::unique_ptr<ChildProcess> StartDesigner(std::size_t& designerFrom)
     {
-        EXPECT_TRUE(Eventually([&] { return CountFrom(Lines(log), 0, "SetBackground") >= 2; }))
+        EXPECT_TRUE(Eventually([&] { return CountFrom(FileLines(log), 0, "SetBackground") >= 2; }))
             << "the service shows its queue first";
-        designerFrom = Lines(log).size();
+        designerFrom = FileLines(log).size();
         auto started = std::make_unique<ChildProcess>(std::vector<std::string>{designer.string()},
                                                       std::vector<std::string>{"QT_QPA_PLATFORM=offscreen"});
         EXPECT_TRUE(Eventually([&] {
-            return CountFrom(Lines(log), designerFrom, R"("op":"SetCustomChar","code":7)") == 1 &&
-                   CountFrom(Lines(log), designerFrom, "first.pxd") > 0;
+            return CountFrom(FileLines(log), designerFrom, R"("op":"SetCustomChar","code":7)") == 1 &&
+                   CountFrom(FileLines(log), designerFrom, "first.pxd") > 0;
         })) << started->output();
         return started;
     }
@@ -114,7 +106,7 @@ TEST_F(DesignerEndToEnd, TheDesignerBorrowsTheDisplayAndGivesItBack)
     running = std::make_unique<ChildProcess>(std::vector<std::string>{service.string()});
     std::size_t from = 0;
     auto first = StartDesigner(from);
-    std::vector<std::string> lines = Lines(log);
+    std::vector<std::string> lines = FileLines(log);
     const std::size_t designerStart = from;
     EXPECT_EQ(CountFrom(lines, designerStart, R"("op":"SetCustomChar","code":0,"rows":[31,31,31,31,31,31,31,31])"), 1u)
         << "the designer defines the bar cell as the preview draws it";
@@ -127,15 +119,15 @@ TEST_F(DesignerEndToEnd, TheDesignerBorrowsTheDisplayAndGivesItBack)
                                  std::string(18, ' ') + bar + std::string(15 + 20, ' ') + "\"";
     EXPECT_EQ(CountFrom(lines, designerStart, expected), 1u) << "sent once: an unchanged preview is not sent again";
 
-    const std::size_t quiet = Lines(log).size();
+    const std::size_t quiet = FileLines(log).size();
     std::this_thread::sleep_for(2500ms);
-    EXPECT_EQ(CountFrom(Lines(log), quiet, "SetBackground"), 0u) << "the service's own output stopped";
-    EXPECT_EQ(CountFrom(Lines(log), quiet, R"("op":"Write")"), 0u) << "nothing changed, nothing was sent";
+    EXPECT_EQ(CountFrom(FileLines(log), quiet, "SetBackground"), 0u) << "the service's own output stopped";
+    EXPECT_EQ(CountFrom(FileLines(log), quiet, R"("op":"Write")"), 0u) << "nothing changed, nothing was sent";
 
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(), 0) << first->output();
-    const std::size_t returned = Lines(log).size();
-    EXPECT_TRUE(Eventually([&] { return CountFrom(Lines(log), returned, "SetBackground") >= 2; }, 3s))
+    const std::size_t returned = FileLines(log).size();
+    EXPECT_TRUE(Eventually([&] { return CountFrom(FileLines(log), returned, "SetBackground") >= 2; }, 3s))
         << "the service shows its queue again";
 
     std::size_t secondFrom = 0;
@@ -143,8 +135,8 @@ TEST_F(DesignerEndToEnd, TheDesignerBorrowsTheDisplayAndGivesItBack)
     second->Signal(SIGKILL);
     second->Wait();
     const auto killed = std::chrono::steady_clock::now();
-    const std::size_t afterKill = Lines(log).size();
-    ASSERT_TRUE(Eventually([&] { return CountFrom(Lines(log), afterKill, "SetBackground") >= 1; }, 3s));
+    const std::size_t afterKill = FileLines(log).size();
+    ASSERT_TRUE(Eventually([&] { return CountFrom(FileLines(log), afterKill, "SetBackground") >= 1; }, 3s));
     EXPECT_LT(std::chrono::steady_clock::now() - killed, 2s) << "a killed designer's displays come back at once";
 }
 

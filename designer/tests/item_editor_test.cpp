@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 namespace {
 
@@ -115,29 +114,19 @@ TEST_F(ItemEditorTest, TextsAreAddedWithoutASelectionAndEditedWithOne)
     EXPECT_TRUE(document.modified()) << "an edited text is a change to save";
 }
 
-TEST_F(ItemEditorTest, PopupSettingsAndDeleteApplyToTheSelectionAndMarkTheDesignModified)
+TEST_F(ItemEditorTest, DeleteMarksTheSelectedItemAndClearsTheSelection)
 {
     Add(0, 0, 5);
-    EXPECT_FALSE(editor.SetMode(kModeRightToLeft)) << "nothing without a selection";
+    EXPECT_FALSE(editor.DeleteSelected()) << "nothing without a selection";
     EXPECT_FALSE(document.modified());
     ASSERT_TRUE(editor.Press({0, 0}));
     editor.Release(true);
-    for (const auto& change : std::initializer_list<std::function<bool()>>{
-             [&] { return editor.SetMode(kModeRightToLeft); }, [&] { return editor.SetAlignment(kAlignCenter); },
-             [&] { return editor.SetScrollDelay(30); }}) {
-        document.SetModified(false);
-        EXPECT_TRUE(change());
-        EXPECT_TRUE(document.modified());
-    }
-    EXPECT_EQ(At(0).mode, kModeRightToLeft);
-    EXPECT_EQ(At(0).alignment, kAlignCenter);
-    EXPECT_EQ(At(0).scrollDelay, 30);
-    document.SetModified(false);
     EXPECT_TRUE(editor.DeleteSelected());
     EXPECT_TRUE(At(0).deleted);
     EXPECT_FALSE(editor.selection());
     EXPECT_FALSE(editor.Highlight());
     EXPECT_TRUE(document.modified());
+    EXPECT_FALSE(editor.Press({0, 0})) << "a deleted item is not hit";
 }
 
 } // namespace

@@ -28,13 +28,6 @@ using namespace pixtera;
 using namespace pixtera::designer;
 using namespace pixtera::test;
 
-std::string Content(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 constexpr const char* kTwoItems = R"(<Design><DisplayItems>
     <DisplayItem><Position X="0" Y="0" Width="5" Height="1"/><Appearance Mode="Static" Allignment="Left"/>
@@ -133,13 +126,13 @@ TEST_F(PanesTest, GridEditsAreCorrectedAppliedAndSaved)
     window->Tick();
     EXPECT_TRUE(window->windowTitle().endsWith('*'));
     ASSERT_TRUE(window->SaveFile(design));
-    EXPECT_NE(Content(design).find("<Convert From=\"Bytes\" To=\"KiloBytes\"/>"), std::string::npos) << Content(design);
+    EXPECT_NE(FileText(design).find("<Convert From=\"Bytes\" To=\"KiloBytes\"/>"), std::string::npos) << FileText(design);
 }
 
 TEST_F(PanesTest, UndoingEveryEditGivesTheSavedFileBackAndRedoTheEditedOne)
 {
     ASSERT_TRUE(window->SaveFile(design));
-    const std::string saved = Content(design);
+    const std::string saved = FileText(design);
     Select(0);
     Edit("X", 4);
     Edit("Text", "Howdy");
@@ -153,19 +146,19 @@ TEST_F(PanesTest, UndoingEveryEditGivesTheSavedFileBackAndRedoTheEditedOne)
     const auto edited = TestDirectory() / "edited.pxd";
     const Design before = window->document().design();
     ASSERT_TRUE(window->SaveFile(edited));
-    const std::string editedText = Content(edited);
+    const std::string editedText = FileText(edited);
 
     QUndoStack& stack = window->history().stack();
     EXPECT_EQ(stack.count(), 5) << "one step per edit";
     while (stack.canUndo())
         stack.undo();
     ASSERT_TRUE(window->SaveFile(design));
-    EXPECT_EQ(Content(design), saved) << "undone to the start: byte for byte";
+    EXPECT_EQ(FileText(design), saved) << "undone to the start: byte for byte";
     while (stack.canRedo())
         stack.redo();
     EXPECT_EQ(window->document().design(), before);
     ASSERT_TRUE(window->SaveFile(edited));
-    EXPECT_EQ(Content(edited), editedText);
+    EXPECT_EQ(FileText(edited), editedText);
 }
 
 TEST_F(PanesTest, TheTitleFollowsTheHistorysSavedState)

@@ -12,13 +12,6 @@ namespace {
 using namespace pixtera;
 using namespace pixtera::test;
 
-std::string Content(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 class ConfigurationRewrite : public ServiceFixture {
 protected:
@@ -82,7 +75,7 @@ TEST_F(ConfigurationRewrite, AQueueEditKeepsCommentsTheDeclarationAndUnknownNode
     ASSERT_TRUE(LoadFile(path));
     auto display = FirstDisplay();
     ASSERT_EQ(display->AddQueueItem(BString(std::string_view("b.pxd")).get(), 7), S_OK);
-    const std::string text = Content(path);
+    const std::string text = FileText(path);
     for (const char* kept : {"<?xml version=\"1.0\"?>", "<!-- my displays -->",
                              "<!-- <driver clsid=\"Later.Display\">\n\t<display active=\"yes\"/>\n</driver> -->",
                              "version=\"7\"", "note=\"mine\"", "<!-- first -->", "colour=\"red\"", "<extra/>",
@@ -102,7 +95,7 @@ TEST_F(ConfigurationRewrite, TheLoadDoesNotRewriteAndUnreadableEntriesStayInTheF
                                  "</queue></display></driver></drivers></PixteraConfiguration>";
     const auto path = Write(original);
     ASSERT_TRUE(LoadFile(path));
-    EXPECT_EQ(Content(path), original) << "nothing changed, nothing written";
+    EXPECT_EQ(FileText(path), original) << "nothing changed, nothing written";
     auto display = FirstDisplay();
     ASSERT_EQ(QueueCount(*display), 3) << "blanks and a sign are read as numbers are everywhere";
     for (LONG i = 0; i < 3; ++i) {
@@ -111,7 +104,7 @@ TEST_F(ConfigurationRewrite, TheLoadDoesNotRewriteAndUnreadableEntriesStayInTheF
         EXPECT_EQ(seconds, 5);
     }
     ASSERT_EQ(display->DeleteQueueItem(1), S_OK);
-    const std::string text = Content(path);
+    const std::string text = FileText(path);
     EXPECT_EQ(text.find("plus.pxd"), std::string::npos);
     EXPECT_NE(text.find("<queueitem Filename=\"words.pxd\" Runtime=\"five\"/>"), std::string::npos) << text;
     EXPECT_NE(text.find("<queueitem Filename=\"no-runtime.pxd\"/>"), std::string::npos) << text;
@@ -128,7 +121,7 @@ TEST_F(ConfigurationRewrite, AFileThatIsNotUtf8IsReportedWithItsLineAndLeftAlone
     EXPECT_EQ(driverManager->Size(), 0) << "no driver from a file that cannot be read faithfully";
     EXPECT_NE(Log().find("line 3"), std::string::npos) << Log();
     EXPECT_NE(Log().find("UTF-8"), std::string::npos) << Log();
-    EXPECT_EQ(Content(path), original);
+    EXPECT_EQ(FileText(path), original);
 }
 
 TEST_F(ConfigurationRewrite, ADeclaredLatin1FileIsReadAndWrittenInLatin1)
@@ -142,7 +135,7 @@ TEST_F(ConfigurationRewrite, ADeclaredLatin1FileIsReadAndWrittenInLatin1)
     ASSERT_EQ(display->QueueFile(0, file.Out()), S_OK);
     EXPECT_EQ(file.view(), u"/designs/caf\u00e9.pxd");
     ASSERT_EQ(display->SetQueueDuration(0, 6), S_OK);
-    const std::string text = Content(path);
+    const std::string text = FileText(path);
     EXPECT_NE(text.find("encoding=\"ISO-8859-1\""), std::string::npos);
     EXPECT_NE(text.find("caf\xE9.pxd\" Runtime=\"6\""), std::string::npos) << text;
 }
@@ -158,7 +151,7 @@ TEST_F(ConfigurationRewrite, ASymlinkedFileStaysALinkAndItsTargetGetsTheEdit)
     ASSERT_TRUE(LoadFile(link));
     ASSERT_EQ(FirstDisplay()->AddQueueItem(BString(std::string_view("a.pxd")).get(), 5), S_OK);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_NE(Content(target).find("a.pxd"), std::string::npos);
+    EXPECT_NE(FileText(target).find("a.pxd"), std::string::npos);
 }
 
 TEST_F(ConfigurationRewrite, AnOutsideEditAboveTheDriverDoesNotRedirectItsQueue)
@@ -172,7 +165,7 @@ TEST_F(ConfigurationRewrite, AnOutsideEditAboveTheDriverDoesNotRedirectItsQueue)
     Write("<PixteraConfiguration><drivers>" + other + kRecording +
           "<display active=\"yes\"/></driver></drivers></PixteraConfiguration>");
     ASSERT_EQ(display->AddQueueItem(BString(std::string_view("mine.pxd")).get(), 4), S_OK);
-    std::string text = Content(path);
+    std::string text = FileText(path);
     EXPECT_NE(text.find("theirs.pxd"), std::string::npos) << "the other driver's queue is kept\n" << text;
     EXPECT_GT(text.find("mine.pxd"), text.find("PixteraTest.RecordingDisplay")) << text;
 
@@ -181,7 +174,7 @@ TEST_F(ConfigurationRewrite, AnOutsideEditAboveTheDriverDoesNotRedirectItsQueue)
                               kRecording + "<display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     Write(twice);
     EXPECT_EQ(display->AddQueueItem(BString(std::string_view("more.pxd")).get(), 4), E_FAIL);
-    EXPECT_EQ(Content(path), twice);
+    EXPECT_EQ(FileText(path), twice);
 }
 
 TEST_F(ConfigurationRewrite, ADirectoryIsReportedAsOne)

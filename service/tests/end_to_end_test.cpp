@@ -16,14 +16,6 @@ namespace {
 
 using namespace pixtera::test;
 
-std::vector<std::string> Lines(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 // The line's "op" and, for writes, the frame; the time stamp is left out.
 std::string Operation(const std::string& line)
@@ -59,7 +51,7 @@ TEST(EndToEnd, TheServiceShowsTheGreetingThenItsQueueInAFileDisplay)
     std::vector<std::string> lines;
     for (int i = 0; i < 500 && lines.size() < 13; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        lines = Lines(output);
+        lines = FileLines(output);
     }
     service.Signal(SIGTERM);
     EXPECT_EQ(service.Wait(), 0);

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +56,23 @@ public:
 } // namespace
 
 std::filesystem::path TestDirectory() { return Directory(); }
+
+std::string FileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::vector<std::string> FileLines(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 std::filesystem::path TestModuleDirectory() { return PIXTERA_TEST_MODULE_DIR; }
 std::filesystem::path ProgramDirectory() { return PIXTERA_BIN_DIR; }
 

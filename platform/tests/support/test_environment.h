@@ -15,6 +15,10 @@ std::filesystem::path TestDirectory();
 std::filesystem::path TestModuleDirectory();
 std::filesystem::path ProgramDirectory();
 
+// The whole content of a file ("" when it cannot be read), and its lines.
+std::string FileText(const std::filesystem::path& path);
+std::vector<std::string> FileLines(const std::filesystem::path& path);
+
 // Runs a shell-free command (argv) and returns its exit status, with its standard output and
 // error in `output`.
 int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
