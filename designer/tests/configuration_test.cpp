@@ -199,6 +199,21 @@ TEST_F(ConfigurationTest, ASingleInstancePluginIsAddedOnceAndConfigureFollowsThe
     EXPECT_TRUE(panel->CanConfigure(1));
 }
 
+TEST_F(ConfigurationTest, APluginThatIsNotRegisteredYetIsRegisteredFromThePluginsDirectory)
+{
+    ASSERT_EQ(RunProgram({(ProgramDirectory() / "pixtera-reg").string(), "unregister",
+                          (ProgramDirectory() / "plugins" / "TerminalDisplay.so").string()}),
+              0);
+    WriteConfiguration("");
+    auto panel = Panel();
+    Add(*panel, "Pixtera.TerminalDisplay");
+    EXPECT_EQ(panel->loadedList().count(), 0) << "no module to register in the plugins directory";
+    fs::copy_file(ProgramDirectory() / "plugins" / "TerminalDisplay.so", program / "plugins" / "TerminalDisplay.so");
+    Add(*panel, "Pixtera.TerminalDisplay");
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    EXPECT_EQ(panel->loadedList().item(0)->text(), "Terminal display");
+}
+
 TEST_F(ConfigurationTest, ABrokenFileIsReportedAndNeverOverwritten)
 {
     const std::string broken = "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.SystemData\">";
