@@ -8,13 +8,12 @@
 #include "preview_widget.h"
 #include "property_grid.h"
 #include "queue_pane.h"
-#include "service_control.h"
+#include "service_restart.h"
 #include "service_session.h"
 #include "settings_form.h"
 
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
-#include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/tick_count.h>
 
@@ -22,17 +21,12 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 
 #include <array>
-#include <atomic>
-#include <limits>
-#include <thread>
 
 namespace pixtera::designer {
 namespace {
@@ -286,20 +280,6 @@ void MainWindow::TakeDisplays()
     }
 }
 
-bool MainWindow::WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int limitMs)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() >= limitMs)
-            return false;
-        QEventLoop pause;
-        QTimer::singleShot(stepMs, &pause, &QEventLoop::quit);
-        pause.exec();
-    }
-    return true;
-}
-
 void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& panel)
 {
     if (!ConfirmDiscard())
@@ -323,36 +303,9 @@ void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& pan
     const QString title = windowTitle();
     setWindowTitle(QStringLiteral("Please wait while applying changes"));
     setEnabled(false);
-    if (session_) {
-        IManager& old = session_->manager();
-        WaitWhileRunningEvents([&old] {
-            ComPtr<IDataManager> probe;
-            return FAILED(old.GetDataManager(probe.Out()));
-        }, 50, 10000);
-    }
-    session_.reset();
-
-    // The new service starts on a thread of its own; the window keeps painting meanwhile.
-    std::unique_ptr<ServiceSession> fresh;
     std::string failure;
-    std::atomic<bool> finished = false;
-    std::thread starter([&] {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        try {
-            if (!StartService(programDirectory_ / "pixtera2"))
-                failure = "Starting the Pixtera service failed";
-            fresh = ServiceSession::Connect();
-        } catch (const ServiceError& error) {
-            failure = error.what();
-        }
-        CoUninitialize();
-        finished = true;
-    });
-    WaitWhileRunningEvents([&finished] { return finished.load(); }, 100, std::numeric_limits<int>::max());
-    starter.join();
-
+    session_ = RestartService(session_.get(), programDirectory_ / "pixtera2", &failure);
     setEnabled(true);
-    session_ = std::move(fresh);
     if (session_) {
         Guarded([this] {
             values_.SetCollection(&session_->data());

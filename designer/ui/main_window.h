@@ -92,8 +92,6 @@ private:
     void ConnectCanvas();
     void ApplySettings();
     void TakeDisplays();
-    // Waits, with the event loop running, until `done` holds or `limit` passed.
-    bool WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int limitMs);
     void UpdateTitleAndChecks();
     QAction* AddCommand(QMenu* menu, int id, const QString& text, bool checkable = false);
     // Runs a step that calls the service; a failure ends it with a message naming the operation.
