@@ -3,6 +3,7 @@
 #include <syslog.h>
 
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <string>
 
@@ -38,6 +39,13 @@ void Write(int priority, std::string_view message)
         syslog(priority, "%.*s", static_cast<int>(message.size()), message.data());
         return;
     }
+    // A person reads this: when it happened, in local time.
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::size_t length = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
+    std::fwrite(stamp, 1, length, stdout);
     std::fwrite(message.data(), 1, message.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -27,6 +27,18 @@ bool IsOn(const pugi::xml_node& driver, const char* capability)
     return std::strcmp(driver.child(capability).attribute("active").value(), "yes") == 0;
 }
 
+// " as a display and a data provider", for the start-up log.
+std::string KindsOf(const Capabilities& capabilities)
+{
+    if (capabilities.display && capabilities.data)
+        return " as a display and a data provider";
+    if (capabilities.display)
+        return " as a display";
+    if (capabilities.data)
+        return " as a data provider";
+    return " (neither display nor data)";
+}
+
 Capabilities ReadCapabilities(const pugi::xml_node& driver)
 {
     return {IsOn(driver, "action"), IsOn(driver, "input"),   IsOn(driver, "output"),
@@ -103,16 +115,18 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
             const std::u16string configuration = Utf8ToUtf16(element.attribute("configuration").value());
             const bool wrap = std::strcmp(element.attribute("DispatchWrap").value(), "yes") == 0;
 
-            auto driver = drivers.Add(wrap ? kWrapperProgId : progId, configuration, isolated);
+            std::string why;
+            auto driver = drivers.Add(wrap ? kWrapperProgId : progId, configuration, isolated, &why);
             if (driver && wrap && !WrapDriver(*driver, progId, configuration)) {
                 LogError(path.string() + ": wrapping " + clsid.value() + " failed; the configuration ends here");
                 return false;
             }
             if (!driver) {
-                LogWarning(std::string(clsid.value()) + " could not be created; it is left out");
+                LogWarning(std::string(clsid.value()) + " could not be created: " + why + "; it is left out");
                 continue;
             }
             driver->capabilities = ReadCapabilities(element);
+            LogInformation("Loaded " + std::string(clsid.value()) + KindsOf(driver->capabilities));
             if (driver->capabilities.display)
                 AddDisplay(element, ordinal, path, *driver, displays);
             if (driver->capabilities.data)

@@ -1,5 +1,7 @@
 #include "driver_manager.h"
 
+#include "creation_failure.h"
+
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/thread.h>
 #include <pixtera/sdk/plugin_info.h>
@@ -34,7 +36,8 @@ void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     bool created = false;
     try {
-        if (SUCCEEDED(CreateDriverObject(*record))) {
+        record->failure = CreateDriverObject(*record);
+        if (SUCCEEDED(record->failure)) {
             created = true;
             record->created.Set();
             record->stop.Wait(INFINITE);
@@ -42,6 +45,7 @@ void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
         }
     } catch (...) {
         // A plug-in that throws while being created or configured counts as not created.
+        record->threw = true;
     }
     if (!created) {
         record->object.Reset();
@@ -53,7 +57,7 @@ void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
 } // namespace
 
 std::shared_ptr<DriverRecord> DriverManager::Add(std::u16string_view progId, std::u16string_view configuration,
-                                                 bool isolated)
+                                                 bool isolated, std::string* why)
 {
     auto record = std::make_shared<DriverRecord>();
     record->className = progId;
@@ -62,11 +66,16 @@ std::shared_ptr<DriverRecord> DriverManager::Add(std::u16string_view progId, std
     record->fault = std::make_shared<PluginFault>(Utf16ToUtf8(record->className));
     try {
         Thread(kPluginThreadStack, [record] { DriverHostThread(record); }).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
+        if (why)
+            *why = std::string("no thread could be started for it: ") + error.what();
         return nullptr;
     }
-    if (WaitForAny({&record->created, &record->failed}, INFINITE) != WAIT_OBJECT_0)
+    if (WaitForAny({&record->created, &record->failed}, INFINITE) != WAIT_OBJECT_0) {
+        if (why)
+            *why = CreationFailureReason(record->className, record->failure, record->threw);
         return nullptr;
+    }
     std::lock_guard lock(mutex_);
     drivers_.push_back(record);
     return record;

@@ -21,8 +21,9 @@ public:
     HRESULT STDMETHODCALLTYPE Item(LONG index, IDispatch** driver) override;
 
     // Creates the driver on its own host thread and waits until it exists or failed; the new
-    // record on success.
-    std::shared_ptr<DriverRecord> Add(std::u16string_view progId, std::u16string_view configuration, bool isolated);
+    // record on success. On failure `why` (when given) says what went wrong.
+    std::shared_ptr<DriverRecord> Add(std::u16string_view progId, std::u16string_view configuration, bool isolated,
+                                      std::string* why = nullptr);
     std::shared_ptr<DriverRecord> At(LONG index) const;
     LONG Size() const;
 

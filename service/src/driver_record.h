@@ -35,6 +35,10 @@ struct DriverRecord {
     Event stopped;
 
     Capabilities capabilities; // written by the loader only, right after creation
+
+    // Why the object was not created: written by the host thread before `failed` is set.
+    HRESULT failure = S_OK;
+    bool threw = false;
 };
 
 } // namespace pixtera

@@ -20,6 +20,7 @@ sigset_t StopSignals()
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP); // the terminal closed
     return set;
 }
 

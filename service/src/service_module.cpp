@@ -36,15 +36,25 @@ const char* kHelpText =
     "       pixtera2 -RegServer    register as a local server\n"
     "       pixtera2 -Service      register as a systemd user service\n"
     "       pixtera2 -UnregServer  remove every registration\n"
-    "Switches may start with '-' or '/', in any letter case, and must end the command line.\n";
+    "       pixtera2 --help, -h, /?  this text;  pixtera2 --version\n"
+    "Switches may start with '-' or '/', in any letter case, and must end the command line.\n"
+    "SIGTERM, SIGINT and SIGHUP stop the service cleanly.\n";
 
-// An unregistered program ends silently with the registry's code (2, file not found); any
-// other registry failure is explained, and exit codes only hold 8 bits.
+// An unregistered program ends with the registry's code (2, file not found) and says what to
+// run; any other registry failure is explained. Exit codes only hold 8 bits.
 int RegistryFailureExitCode(LSTATUS status)
 {
-    if (status != ERROR_FILE_NOT_FOUND)
+    if (status == ERROR_FILE_NOT_FOUND)
+        std::cerr << "pixtera2: not registered in " << RegistryPath().string()
+                  << "; run 'pixtera2 -RegServer' (or '-Service' to start with the session) first\n";
+    else
         std::cerr << "pixtera2: cannot read the registry " << RegistryPath().string() << " (error " << status << ")\n";
     return status > 0 && status < 256 ? status : 1;
+}
+
+bool AsksForHelp(std::string_view argument)
+{
+    return argument == "--help" || argument == "-h" || argument == "/?" || argument == "-?";
 }
 
 std::string HresultText(HRESULT hr)
@@ -78,7 +88,7 @@ int ServiceModule::Main(int argc, const char* const* argv)
         result = RegisterServer(true);
         break;
     case ServiceSwitch::None:
-        if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        if (argc == 2 && AsksForHelp(argv[1])) {
             std::cout << kHelpText;
             return 0;
         }
@@ -138,7 +148,6 @@ void ServiceModule::ServiceMain()
     exitCode_ = 0;
     Run();
     SetStatus(ServiceState::Stopped);
-    LogEvent("Service stopped");
 }
 
 void ServiceModule::Run()
@@ -154,6 +163,7 @@ void ServiceModule::Run()
         });
     }
     const auto configuration = ConfigFilePath(program_.parent_path());
+    LogEvent("pixtera2 " PIXTERA_VERSION " starting, configuration " + configuration.string());
     auto factory = MakeComObject<SingletonFactory<Manager>>(
         [&] { return std::make_unique<Manager>(*this, configuration, desktop.get()); });
     DWORD cookie = 0;
@@ -181,6 +191,7 @@ void ServiceModule::Run()
     notifier.reset();
     desktop.reset();
     CoUninitialize();
+    LogEvent("Service stopped");
 }
 
 void ServiceModule::OnStopSignal(int)

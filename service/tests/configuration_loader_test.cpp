@@ -1,3 +1,7 @@
+#include "creation_failure.h"
+
+#include <pixtera/platform/guid.h>
+#include <pixtera/platform/registry.h>
 #include "service_fixture.h"
 
 namespace {
@@ -120,6 +124,38 @@ TEST_F(ConfigurationLoader, DataManagerWithNoProvidersCountsNothing)
     ComPtr<IDataCollection> collection;
     ASSERT_EQ(dataManager->GetDataCollection(collection.Out()), S_OK);
     EXPECT_EQ(static_cast<void*>(collection.get()), static_cast<void*>(static_cast<IDataCollection*>(dataManager.get())));
+}
+
+} // namespace
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::test;
+
+TEST(CreationFailure, TheReasonNamesTheCause)
+{
+    EXPECT_NE(CreationFailureReason(u"No.Such.Plugin", REGDB_E_CLASSNOTREG, false).find("ProgID is not registered"),
+              std::string::npos);
+    EXPECT_EQ(CreationFailureReason(u"Any.Plugin", E_FAIL, true), "the plug-in threw while it was created or configured");
+
+    const auto copy = TestDirectory() / "vanishing.so";
+    std::filesystem::copy_file(TestModuleDirectory() / "test-recording-display.so", copy);
+    ASSERT_TRUE(RegisterModule(copy));
+    std::filesystem::remove(copy);
+    EXPECT_EQ(CreationFailureReason(u"PixteraTest.RecordingDisplay", REGDB_E_CLASSNOTREG, false),
+              "its module " + copy.string() + " is missing");
+
+    // A module file that is no shared object (at a path not loaded before).
+    const auto garbage = TestDirectory() / "garbage.so";
+    std::ofstream(garbage) << "not a shared object";
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"PixteraTest.RecordingDisplay", &clsid), S_OK);
+    RegKey server;
+    ASSERT_EQ(server.Create(HKEY_CLASSES_ROOT, "CLSID\\" + FormatGuid(clsid) + "\\InprocServer32"), ERROR_SUCCESS);
+    ASSERT_EQ(server.SetString("", garbage.string()), ERROR_SUCCESS);
+    EXPECT_NE(CreationFailureReason(u"PixteraTest.RecordingDisplay", E_FAIL, false).find("cannot be loaded: "),
+              std::string::npos);
 }
 
 } // namespace

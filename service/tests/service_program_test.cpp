@@ -168,11 +168,21 @@ TEST_F(ServiceProgram, AnUnwritableUnitDirectoryIsReportedAndLeavesNoServiceBehi
     EXPECT_EQ(manager.Open(HKEY_CLASSES_ROOT, "Pixtera2.Manager"), ERROR_SUCCESS) << "the class is registered";
 }
 
-TEST_F(ServiceProgram, AnUnregisteredProgramExitsWithTheRegistryErrorCode)
+TEST_F(ServiceProgram, AnUnregisteredProgramSaysWhatToRunAndExitsWithTheRegistryErrorCode)
 {
     std::string output;
     EXPECT_EQ(Run({}, &output), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(output, "") << "nothing shown";
+    EXPECT_NE(output.find("not registered"), std::string::npos) << output;
+    EXPECT_NE(output.find("pixtera2 -RegServer"), std::string::npos) << output;
+}
+
+TEST_F(ServiceProgram, HelpInEveryUsualSpellingPrintsTheUsage)
+{
+    for (const char* asking : {"--help", "-h", "/?"}) {
+        std::string output;
+        EXPECT_EQ(Run({asking}, &output), 0) << asking;
+        EXPECT_NE(output.find("usage: pixtera2"), std::string::npos) << asking << ": " << output;
+    }
 }
 
 TEST_F(ServiceProgram, ABrokenRegistryIsReportedWithAnExitCode)
@@ -197,6 +207,27 @@ TEST_F(ServiceProgram, RunsAsALocalServerUntilStoppedAndASecondCopyExitsAtOnce)
     EXPECT_EQ(second.output(), "") << "the second copy starts nothing";
     first.Signal(SIGINT);
     EXPECT_EQ(first.Wait(), 0) << first.output();
+}
+
+TEST_F(ServiceProgram, TheLogTellsWhenWhatAndWhereAndEveryStopIsLogged)
+{
+    ASSERT_EQ(Run({"-RegServer"}), 0);
+    std::ofstream(TestDirectory() / "bin/pixtera2.xml")
+        << "<PixteraConfiguration><drivers><driver clsid=\"Not.Registered\"><data active=\"yes\"/></driver>"
+           "</drivers></PixteraConfiguration>";
+    ChildProcess server({program});
+    ASSERT_TRUE(server.WaitForOutput("Service started\n")) << server.output();
+    server.Signal(SIGHUP); // the terminal closed
+    EXPECT_EQ(server.Wait(), 0) << server.output();
+    const std::string log = server.output();
+    EXPECT_NE(log.find("pixtera2 " PIXTERA_VERSION " starting, configuration " + (TestDirectory() / "bin/pixtera2.xml").string()),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Not.Registered could not be created: its ProgID is not registered"), std::string::npos) << log;
+    EXPECT_NE(log.find("Service stopped"), std::string::npos) << "a clean stop outside service mode is logged too";
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.size() > 20 && line[4] == '-' && line[13] == ':') << "no timestamp: " << line;
 }
 
 TEST_F(ServiceProgram, UnknownArgumentsAreReportedAndTheServerStarts)
