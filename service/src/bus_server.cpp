@@ -11,20 +11,63 @@ namespace {
 
 using wire::Check;
 
-template <class Getter>
-int32_t Long(Getter getter)
+// Failures get a sentence after their code where a client can do something about them.
+auto NoSentence = [] { return std::string(); };
+
+template <class Getter, class Why = decltype(NoSentence)>
+int32_t Long(Getter getter, Why why = NoSentence)
 {
     LONG value = 0;
-    Check(getter(&value));
+    const HRESULT hr = getter(&value);
+    if (FAILED(hr))
+        throw why().empty() ? wire::ErrorFor(hr) : wire::ErrorFor(hr, why());
     return value;
 }
 
-template <class Getter>
-std::string Text(Getter getter)
+template <class Getter, class Why = decltype(NoSentence)>
+std::string Text(Getter getter, Why why = NoSentence)
 {
     BString text;
-    Check(getter(text.Out()));
+    const HRESULT hr = getter(text.Out());
+    if (FAILED(hr))
+        throw why().empty() ? wire::ErrorFor(hr) : wire::ErrorFor(hr, why());
     return text.utf8();
+}
+
+std::string Counted(LONG count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string QueueEditFailure(IManagedDisplay& display)
+{
+    VARIANT_BOOL running = 0;
+    display.IsRunning(&running);
+    return running ? "the queue can only be edited while the display's output is stopped: call StopOutput first"
+                   : "pixtera2.xml could not be written (the service's log says why); the change is kept until the service ends";
+}
+
+std::string QueueIndexFailure(IManagedDisplay& display, int32_t index)
+{
+    LONG count = 0;
+    display.QueueCount(&count);
+    return "no queue item " + std::to_string(index) + " (the queue has " + Counted(count, "item", "items") +
+           ", numbered from 0)";
+}
+
+std::string IdFailure(IDataCollection& data, int32_t id)
+{
+    LONG count = 0;
+    data.Count(&count);
+    if (count == 0)
+        return "no data item with id " + std::to_string(id) + " (there are no data items)";
+    return "no data item with id " + std::to_string(id) + " (ids are 1 to " + std::to_string(count) + ")";
+}
+
+std::string IndexFailure(const char* what, int32_t index, LONG count)
+{
+    return std::string("no ") + what + " " + std::to_string(index) + " (there " + (count == 1 ? "is " : "are ") +
+           std::to_string(count) + ", numbered from 0)";
 }
 
 // A call into a plug-in made for a bus client, under the plug-in's fault guard: an exception from
@@ -33,14 +76,14 @@ template <class Call>
 auto GuardedCall(PluginFault& fault, Call&& call)
 {
     if (fault.failed())
-        throw wire::ErrorFor(RPC_E_SERVERFAULT);
+        throw wire::ErrorFor(RPC_E_SERVERFAULT, "the plug-in " + fault.name() + " failed before and is not called again");
     try {
         return call();
     } catch (const sdbus::Error&) {
         throw; // a failing result code, already on its way to the client
     } catch (...) {
         fault.Report();
-        throw wire::ErrorFor(RPC_E_SERVERFAULT);
+        throw wire::ErrorFor(RPC_E_SERVERFAULT, "the plug-in " + fault.name() + " threw; it is not called again");
     }
 }
 
@@ -217,7 +260,11 @@ void BusServer::ExportDriverManager()
         .withOutputParamNames("driver")
         .implementedAs([this, &drivers](int32_t index) {
             ComPtr<IDispatch> driver;
-            Check(drivers.Item(index, driver.Out()));
+            Check(drivers.Item(index, driver.Out()), [&] {
+                return index < 0 || index >= manager_.drivers().Size()
+                           ? IndexFailure("driver", index, manager_.drivers().Size())
+                           : std::string("the plug-in has no IDispatch; its object is ") + bus::DriverPath(index);
+            });
             return ExportDriver(index);
         });
     object->finishRegistration();
@@ -241,19 +288,21 @@ void BusServer::ExportDataManager()
         .implementedAs([&data](const sdbus::Variant& key) {
             Variant comKey;
             // A key of a type with no VARIANT form is a key of another type: E_FAIL.
-            if (FAILED(wire::FromBus(key, comKey.Out())))
-                throw wire::ErrorFor(E_FAIL);
+            if (FAILED(wire::FromBus(key, comKey.Out())) || (comKey.vt != VT_BSTR && comKey.vt != VT_I2))
+                throw wire::ErrorFor(E_FAIL, "Value takes a name (s) or an id (n); got " + key.peekValueType());
             Variant value;
             Check(data.Value(comKey, value.Out()));
             return wire::ToBus(value);
         });
     object->registerMethod("Name").onInterface(bus::kDataCollection).withInputParamNames("id").withOutputParamNames("name").implementedAs(
-        [&data](int32_t id) { return Text([&](BSTR* v) { return data.Name(id, v); }); });
+        [&data](int32_t id) { return Text([&](BSTR* v) { return data.Name(id, v); }, [&] { return IdFailure(data, id); }); });
     object->registerMethod("Description")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("id")
         .withOutputParamNames("description")
-        .implementedAs([&data](int32_t id) { return Text([&](BSTR* v) { return data.Description(id, v); }); });
+        .implementedAs([&data](int32_t id) {
+            return Text([&](BSTR* v) { return data.Description(id, v); }, [&] { return IdFailure(data, id); });
+        });
     object->finishRegistration();
     objects_.push_back(std::move(object));
 }
@@ -271,7 +320,11 @@ void BusServer::ExportDisplayManager()
         .withOutputParamNames("display")
         .implementedAs([this, &displays](int32_t index) {
             ComPtr<IManagedDisplay> display;
-            Check(displays.Item(index, display.Out()));
+            Check(displays.Item(index, display.Out()), [&] {
+                LONG count = 0;
+                displays.Count(&count);
+                return IndexFailure("display", index, count);
+            });
             return ExportDisplay(index);
         });
     object->finishRegistration();
@@ -302,34 +355,46 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         Check(display->IsRunning(&running));
         return running != 0;
     });
-    object->registerMethod("StartOutput").onInterface(i).implementedAs([display] { Check(display->StartOutput()); });
+    object->registerMethod("StartOutput").onInterface(i).implementedAs(
+        [display] { Check(display->StartOutput(), [] { return "the output runs already"; }); });
     object->registerMethod("StopOutput").onInterface(i).implementedAs([display] { Check(display->StopOutput()); });
     object->registerMethod("QueueCount").onInterface(i).withOutputParamNames("count").implementedAs([display] {
         return Long([&](LONG* v) { return display->QueueCount(v); });
     });
     object->registerMethod("AddQueueItem").onInterface(i).withInputParamNames("file", "seconds").implementedAs(
         [display](const std::string& file, int32_t seconds) {
-            Check(display->AddQueueItem(BString(std::string_view(file)).get(), seconds));
+            Check(display->AddQueueItem(BString(std::string_view(file)).get(), seconds),
+                  [&] { return QueueEditFailure(*display); });
         });
     object->registerMethod("QueueFile").onInterface(i).withInputParamNames("index").withOutputParamNames("file").implementedAs(
-        [display](int32_t n) { return Text([&](BSTR* v) { return display->QueueFile(n, v); }); });
+        [display](int32_t n) {
+            return Text([&](BSTR* v) { return display->QueueFile(n, v); }, [&] { return QueueIndexFailure(*display, n); });
+        });
     object->registerMethod("QueueDuration").onInterface(i).withInputParamNames("index").withOutputParamNames("seconds").implementedAs(
-        [display](int32_t n) { return Long([&](LONG* v) { return display->QueueDuration(n, v); }); });
+        [display](int32_t n) {
+            return Long([&](LONG* v) { return display->QueueDuration(n, v); }, [&] { return QueueIndexFailure(*display, n); });
+        });
     object->registerMethod("SetQueueDuration").onInterface(i).withInputParamNames("index", "seconds").implementedAs(
-        [display](int32_t n, int32_t seconds) { Check(display->SetQueueDuration(n, seconds)); });
+        [display](int32_t n, int32_t seconds) {
+            LONG count = 0;
+            display->QueueCount(&count);
+            Check(display->SetQueueDuration(n, seconds), [&] {
+                return n < 0 || n >= count ? QueueIndexFailure(*display, n) : QueueEditFailure(*display);
+            });
+        });
     object->registerMethod("DeleteQueueItem").onInterface(i).withInputParamNames("index").implementedAs(
-        [display](int32_t n) { Check(display->DeleteQueueItem(n)); });
+        [display](int32_t n) { Check(display->DeleteQueueItem(n), [&] { return QueueEditFailure(*display); }); });
     object->registerMethod("MoveQueueItemUp").onInterface(i).withInputParamNames("index").implementedAs(
-        [display](int32_t n) { Check(display->MoveQueueItemUp(n)); });
+        [display](int32_t n) { Check(display->MoveQueueItemUp(n), [&] { return QueueEditFailure(*display); }); });
     object->registerMethod("MoveQueueItemDown").onInterface(i).withInputParamNames("index").implementedAs(
-        [display](int32_t n) { Check(display->MoveQueueItemDown(n)); });
+        [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
     object->registerMethod("BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
         Check(display->StopOutput());
         borrowers_[index].insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
     });
     object->registerMethod("ReturnOutput").onInterface(bus::kDisplayLease).implementedAs([this, index] {
         if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))
-            throw wire::ErrorFor(E_FAIL); // this client holds no lease on the display
+            throw wire::ErrorFor(E_FAIL, "this connection holds no lease on the display");
     });
     object->finishRegistration();
     displays_[index] = std::move(object);

@@ -3,6 +3,7 @@
 #include "queue_writer.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
 #include <pixtera/user_characters.h>
 
 #include <algorithm>
@@ -220,6 +221,11 @@ void PixteraManagedDisplay::LoadQueue(const std::vector<QueueEntry>& entries)
 
 HRESULT PixteraManagedDisplay::AddQueueItem(BSTR fileName, LONG seconds)
 {
+    // Accepted all the same: the design may be written later.
+    const std::string file = Utf16ToUtf8(BstrView(fileName));
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        LogWarning("The design " + file + " does not exist (yet); it is added to the queue all the same");
     return EditQueue([&] {
         queue_.push_back(std::make_unique<QueueItem>(std::u16string(BstrView(fileName)), seconds));
         return S_OK;

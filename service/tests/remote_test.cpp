@@ -235,6 +235,35 @@ TEST_F(RemoteObjects, APluginThatThrowsInABusCallFailsTheCallNotTheService)
     EXPECT_EQ(BstrView(value.bstrVal), u"Plugin died") << "one fault guard for every use of the plug-in";
 }
 
+TEST_F(RemoteObjects, ErrorsKeepTheirNameAndCodeAndSayWhatToDo)
+{
+    manager = Connect();
+    auto connection = sdbus::createSessionBusConnection();
+    auto error = [&](const char* path, const char* interface, const char* method, auto... arguments) {
+        auto proxy = sdbus::createProxy(*connection, bus::kServiceName, path);
+        try {
+            proxy->callMethod(method).onInterface(interface).withArguments(arguments...);
+        } catch (const sdbus::Error& failure) {
+            return failure.getName() + " " + failure.getMessage();
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(error(bus::kDataManagerPath, bus::kDataCollection, "Value", sdbus::Variant(int32_t{1})),
+              "org.pixtera.Error.E_FAIL 0x80004005: Value takes a name (s) or an id (n); got i");
+    EXPECT_EQ(error(bus::kDataManagerPath, bus::kDataCollection, "Name", int32_t{41}),
+              "org.pixtera.Error.E_FAIL 0x80004005: no data item with id 41 (ids are 1 to 2)");
+    const std::string display = bus::DisplayPath(0);
+    EXPECT_EQ(error(display.c_str(), bus::kManagedDisplay, "AddQueueItem", std::string("a.pxd"), int32_t{5}),
+              "org.pixtera.Error.E_FAIL 0x80004005: the queue can only be edited while the display's output is "
+              "stopped: call StopOutput first");
+    EXPECT_EQ(error(display.c_str(), bus::kManagedDisplay, "QueueFile", int32_t{3}),
+              "org.pixtera.Error.E_FAIL 0x80004005: no queue item 3 (the queue has 0 items, numbered from 0)");
+    EXPECT_EQ(error(bus::kDisplayManagerPath, bus::kDisplayManager, "Item", int32_t{4}),
+              "org.pixtera.Error.E_FAIL 0x80004005: no display 4 (there is 1, numbered from 0)");
+    BString file;
+    EXPECT_EQ(Display(*manager)->QueueFile(9, file.Out()), E_FAIL) << "the proxies still see the code";
+}
+
 TEST_F(RemoteObjects, AfterShutdownCallsFailAndANewServiceReadsTheConfigurationAgain)
 {
     manager = Connect();

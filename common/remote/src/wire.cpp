@@ -51,6 +51,12 @@ sdbus::Error ErrorFor(HRESULT hr)
     return sdbus::Error(std::string(bus::kErrorPrefix) + "HRESULT_" + std::string(code + 2), code);
 }
 
+sdbus::Error ErrorFor(HRESULT hr, std::string_view why)
+{
+    const sdbus::Error bare = ErrorFor(hr);
+    return sdbus::Error(bare.getName(), bare.getMessage() + ": " + std::string(why));
+}
+
 HRESULT HresultOf(const sdbus::Error& error)
 {
     const std::string& name = error.getName();

@@ -10,10 +10,13 @@
 #include <sdbus-c++/Types.h>
 
 #include <string>
+#include <string_view>
 
 namespace pixtera::wire {
 
 sdbus::Error ErrorFor(HRESULT hr);
+// The same with a sentence for people after the code: "0x80004005: call StopOutput first".
+sdbus::Error ErrorFor(HRESULT hr, std::string_view why);
 // The code an error stands for; a server that went away is RPC_E_DISCONNECTED.
 HRESULT HresultOf(const sdbus::Error& error);
 
@@ -22,6 +25,14 @@ inline void Check(HRESULT hr)
 {
     if (FAILED(hr))
         throw ErrorFor(hr);
+}
+
+// Throws ErrorFor(hr, why()) when hr fails; `why` is asked only then.
+template <class Why>
+void Check(HRESULT hr, Why&& why)
+{
+    if (FAILED(hr))
+        throw ErrorFor(hr, why());
 }
 
 sdbus::Variant ToBus(const VARIANT& value);
