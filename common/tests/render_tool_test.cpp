@@ -62,7 +62,42 @@ TEST(RenderTool, AFaultyDesignStillRendersWhatWasReadAndFails)
     EXPECT_EQ(result.code, 1);
     EXPECT_EQ(result.out, "ok      ");
     EXPECT_NE(result.err.find("Position has no Height"), std::string::npos) << result.err;
-    EXPECT_EQ(Render({"/no/such.pxd", "--raw", "--size", "2x1"}).out, "  ");
+    const auto missing = Render({"/no/such.pxd", "--raw", "--size", "2x1"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.out, "") << "a missing design shows no frame";
+    EXPECT_NE(missing.err.find("/no/such.pxd"), std::string::npos) << missing.err;
+}
+
+TEST(RenderTool, CheckListsWhatTheReaderIgnoresWithLineNumbers)
+{
+    const auto design = WriteDesign("check.pxd", R"(<Design UpdateFreq="fast">
+<DisplayItems>
+<DisplayItem><Position X="0" Y="0" Width="4" Height="1"/><Appearance Mode="Static" Alignment="Left"/><Data Mode="Static" Text="ok"/></DisplayItem>
+<DisplayItem><Position X="30" Y="0" Width="4" Height="1"/><Appearance Mode="Scrolling" ScrollDelay="x"/><Data Mode="Static" Text="far"/><Colour/></DisplayItem>
+</DisplayItems></Design>)");
+    const auto result = Render({"--check", design});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.out, design + ":1: <Design> UpdateFreq \"fast\" is not a number\n" +
+                              design + ":3: <Appearance> attribute Alignment is not read (the format spells it Allignment)\n" +
+                              design + ":4: <Appearance> Mode \"Scrolling\" is not one of the format's words\n" +
+                              design + ":4: <Appearance> ScrollDelay \"x\" is not a number\n" +
+                              design + ":4: <Colour> in <DisplayItem> is not read\n" +
+                              design + ":4: item 2 lies entirely outside a 20x4 display\n");
+    const auto clean = WriteDesign("clean.pxd", kDesign);
+    const auto fine = Render({"--check", clean, "--size", "8x3"});
+    EXPECT_EQ(fine.code, 0) << fine.out;
+    EXPECT_EQ(fine.out, "");
+    EXPECT_EQ(Render({"--check", "/no/such.pxd"}).code, 1);
+}
+
+TEST(RenderTool, HelpAndVersionAnswer)
+{
+    const auto help = Render({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--check"), std::string::npos);
+    const auto version = Render({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, "pixtera-render " PIXTERA_VERSION "\n");
 }
 
 TEST(RenderTool, BadCommandLinesAreUsageErrors)

@@ -1,10 +1,15 @@
 #include "render_command.h"
 
+#include <pixtera/design_check.h>
 #include <pixtera/design_file.h>
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <optional>
 #include <ostream>
 
@@ -18,9 +23,12 @@ constexpr int kUsage = 2;
 constexpr const char* kUsageText =
     "usage: pixtera-render DESIGN.pxd [--size COLSxROWS] [--at MS] [--text NAME=TEXT]...\n"
     "                      [--number NAME=NUMBER]... [--raw]\n"
+    "       pixtera-render --check DESIGN.pxd [--size COLSxROWS]\n"
+    "       pixtera-render --help | --version\n"
     "Composes the design as the service would, --at milliseconds after loading it (default 0),\n"
     "on a display of --size (default 20x4). Data items read the values given; others \"Error\".\n"
-    "--raw writes the rows x columns frame bytes and nothing else.\n";
+    "--raw writes the rows x columns frame bytes and nothing else.\n"
+    "--check lists, with line numbers, what the reader ignores or cannot use (exit 1 when any).\n";
 
 struct Options {
     std::string design;
@@ -28,6 +36,7 @@ struct Options {
     LONG rows = 4;
     DWORD at = 0;
     bool raw = false;
+    bool check = false;
     TableValueSource values;
 };
 
@@ -71,6 +80,8 @@ bool Parse(std::span<const std::string> arguments, Options& options, std::ostrea
         auto value = [&]() -> const std::string* { return i + 1 < arguments.size() ? &arguments[++i] : nullptr; };
         if (argument == "--raw") {
             options.raw = true;
+        } else if (argument == "--check") {
+            options.check = true;
         } else if (argument == "--size") {
             const auto* text = value();
             if (!text || !ParseSize(*text, options)) {
@@ -126,6 +137,23 @@ std::string Visible(char byte)
     return AnsiToUtf8(std::string_view(&byte, 1));
 }
 
+// --check: one line per finding, "FILE:LINE: what".
+int Check(const Options& options, std::ostream& out, std::ostream& err)
+{
+    std::ifstream in(options.design, std::ios::binary);
+    if (!in) {
+        err << "pixtera-render: " << options.design << ": " << std::strerror(errno) << "\n";
+        return kDesignError;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    const auto findings = CheckDesign(content.str(), options.columns, options.rows);
+    for (const DesignFinding& finding : findings)
+        out << options.design << ":" << finding.line << ": " << finding.message << "\n";
+    out.flush();
+    return findings.empty() ? kRendered : kDesignError;
+}
+
 } // namespace
 
 int RunRenderCommand(std::span<const std::string> arguments, std::ostream& out, std::ostream& err)
@@ -135,14 +163,22 @@ int RunRenderCommand(std::span<const std::string> arguments, std::ostream& out, 
         out << kUsageText;
         return kRendered;
     }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        out << "pixtera-render " PIXTERA_VERSION "\n";
+        return kRendered;
+    }
     if (!Parse(arguments, options, err)) {
         err << kUsageText;
         return kUsage;
     }
+    if (options.check)
+        return Check(options, out, err);
     Design design;
     const auto result = LoadDesign(options.design, design, DesignReader::Service, 0);
     if (!result.ok())
         err << "pixtera-render: " << result.message << "\n";
+    if (result.status == DesignReadResult::Status::NotParsed)
+        return kDesignError; // nothing to show: no frame
 
     VirtualDisplay display;
     display.Initialize(options.columns, options.rows, 5, 8);

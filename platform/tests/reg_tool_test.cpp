@@ -70,15 +70,28 @@ TEST(RegTool, BadCommandLinesAreUsageErrorsAndChangeNothing)
         {"add", "HKCU\\Key", "/v", "a", "/v", "b"},
         {"delete", "HKCU"},
         {"export"},
+        {"query", "HKEY_SOMEWHERE\\Key"},
+        {"export", "Software\\Pixtera2.0"},
+        {"delete", "HKXX\\Key", "/v", "a"},
     };
     for (const auto& arguments : bad) {
         const auto result = Reg(arguments);
-        EXPECT_EQ(result.code, arguments.size() == 4 && arguments[1] == "HKXX\\Key" ? 1 : 2)
-            << (arguments.empty() ? "(none)" : arguments[0] + " " + (arguments.size() > 1 ? arguments[1] : ""));
+        EXPECT_EQ(result.code, 2) << "a key with an unknown root is a wrong command line too: "
+                                  << (arguments.empty() ? "(none)" : arguments[0] + " " + (arguments.size() > 1 ? arguments[1] : ""));
         EXPECT_FALSE(result.err.empty());
     }
     pixtera::RegKey key;
     EXPECT_EQ(key.Open(HKEY_CURRENT_USER, "Key"), ERROR_FILE_NOT_FOUND) << "no half-done add";
+}
+
+TEST(RegTool, HelpAndVersionAnswer)
+{
+    EXPECT_EQ(Reg({"--version"}).out, "pixtera-reg " PIXTERA_VERSION "\n");
+    for (const char* asking : {"--help", "-h", "/?", "help"}) {
+        const auto result = Reg({asking});
+        EXPECT_EQ(result.code, 0) << asking;
+        EXPECT_NE(result.out.find("usage: pixtera-reg"), std::string::npos) << asking;
+    }
 }
 
 TEST(RegTool, MissingKeysAreReportedNotCreated)

@@ -266,12 +266,16 @@ struct OpenedKey {
     std::string fullPath;
 };
 
-// Opens the key named on the command line, printing why not.
-std::optional<OpenedKey> OpenNamedKey(const std::string& path, REGSAM access, bool create, std::ostream& err)
+// Opens the key named on the command line, printing why not; `failure` is the exit code then (a
+// key with an unknown root is a wrong command line).
+std::optional<OpenedKey> OpenNamedKey(const std::string& path, REGSAM access, bool create, std::ostream& err,
+                                      int& failure)
 {
+    failure = kFailed;
     const auto parsed = ParseRegistryPath(path);
     if (!parsed) {
         err << "pixtera-reg: '" << path << "' does not start with HKCR, HKLM or HKCU\n";
+        failure = kUsage;
         return std::nullopt;
     }
     OpenedKey opened;
@@ -290,9 +294,10 @@ int Query(std::span<const std::string> words, std::ostream& out, std::ostream& e
     Options options;
     if (!ParseOptions(words, false, options, err))
         return kUsage;
-    auto opened = OpenNamedKey(options.key, KEY_READ, false, err);
+    int failure = kFailed;
+    auto opened = OpenNamedKey(options.key, KEY_READ, false, err, failure);
     if (!opened)
-        return kFailed;
+        return failure;
     out << opened->fullPath << "\n";
     auto print = [&](const RegistryValue& v) {
         out << "    " << (v.name.empty() ? "(Default)" : v.name) << "    " << TypeName(v.type) << "    " << QueryForm(v)
@@ -327,9 +332,10 @@ int Add(std::span<const std::string> words, std::ostream& err)
     DWORD type = REG_SZ;
     if (options.valueName && !(bytes = EncodeData(options.type.value_or("REG_SZ"), options.data.value_or(""), type, err)))
         return kUsage;
-    auto opened = OpenNamedKey(options.key, KEY_ALL_ACCESS, true, err);
+    int failure = kFailed;
+    auto opened = OpenNamedKey(options.key, KEY_ALL_ACCESS, true, err, failure);
     if (!opened)
-        return kFailed;
+        return failure;
     if (bytes) {
         if (LSTATUS status = opened->key.SetValue(*options.valueName, type, *bytes); status != ERROR_SUCCESS) {
             err << "pixtera-reg: " << options.key << ": " << Describe(status) << "\n";
@@ -351,9 +357,10 @@ int Delete(std::span<const std::string> words, std::ostream& err)
     }
     LSTATUS status = ERROR_SUCCESS;
     if (options.valueName) {
-        auto opened = OpenNamedKey(options.key, KEY_ALL_ACCESS, false, err);
+        int failure = kFailed;
+        auto opened = OpenNamedKey(options.key, KEY_ALL_ACCESS, false, err, failure);
         if (!opened)
-            return kFailed;
+            return failure;
         status = opened->key.DeleteValue(*options.valueName);
     } else if (parsed->second.empty()) {
         err << "pixtera-reg: a root key cannot be deleted\n";
@@ -387,9 +394,10 @@ int Export(std::span<const std::string> words, std::ostream& out, std::ostream& 
         err << "pixtera-reg: export takes one key\n";
         return kUsage;
     }
-    auto opened = OpenNamedKey(words[0], KEY_READ, false, err);
+    int failure = kFailed;
+    auto opened = OpenNamedKey(words[0], KEY_READ, false, err, failure);
     if (!opened)
-        return kFailed;
+        return failure;
     ExportKey(opened->key, opened->fullPath, out);
     return kOk;
 }
@@ -451,6 +459,10 @@ int RunRegCommand(std::span<const std::string> arguments, std::ostream& out, std
         return CallModuleEntry(rest, "DllUnregisterServer", out, err);
     if (command == "help" || command == "--help" || command == "-h" || command == "/?") {
         out << kUsageText;
+        return kOk;
+    }
+    if (command == "--version") {
+        out << "pixtera-reg " PIXTERA_VERSION "\n";
         return kOk;
     }
     err << "pixtera-reg: unknown command '" << arguments[0] << "'\n" << kUsageText;
