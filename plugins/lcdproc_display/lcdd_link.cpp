@@ -14,28 +14,40 @@
 
 namespace pixtera::lcdproc {
 
-bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseconds limit)
+bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseconds limit, std::string* error)
 {
     Close();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+    if (const int failed = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found); failed != 0) {
+        if (error)
+            *error = std::string("the host is unknown (") + gai_strerror(failed) + ")";
         return false;
+    }
+    std::string reason = "no address to connect to";
     for (addrinfo* address = found; address && fd_ < 0; address = address->ai_next) {
         const int fd = socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address->ai_protocol);
         if (fd < 0)
             continue;
         int connected = connect(fd, address->ai_addr, address->ai_addrlen);
+        int failure = connected == 0 ? 0 : errno;
         if (connected != 0 && errno == EINPROGRESS) {
             pollfd wait{fd, POLLOUT, 0};
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (poll(&wait, 1, static_cast<int>(limit.count())) == 1 &&
-                getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
-                connected = 0;
+            socklen_t length = sizeof failure;
+            if (poll(&wait, 1, static_cast<int>(limit.count())) != 1)
+                failure = ETIMEDOUT;
+            else if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0)
+                failure = errno;
+            connected = failure == 0 ? 0 : -1;
         }
+        if (failure == ECONNREFUSED)
+            reason = "the connection was refused (is LCDd running?)";
+        else if (failure == ETIMEDOUT)
+            reason = "no answer within " + std::to_string(limit.count()) + " ms";
+        else if (failure != 0)
+            reason = std::strerror(failure);
         if (connected == 0) {
             const int on = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -45,6 +57,8 @@ bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseco
         }
     }
     freeaddrinfo(found);
+    if (fd_ < 0 && error)
+        *error = reason;
     return fd_ >= 0;
 }
 

@@ -14,7 +14,8 @@ public:
     LcddLink& operator=(const LcddLink&) = delete;
     ~LcddLink() { Close(); }
 
-    bool Connect(const std::string& host, int port, std::chrono::milliseconds limit);
+    // False with the reason in `error` (refused, unreachable, no answer, unknown host).
+    bool Connect(const std::string& host, int port, std::chrono::milliseconds limit, std::string* error = nullptr);
     void Close();
     bool connected() const { return fd_ >= 0; }
 

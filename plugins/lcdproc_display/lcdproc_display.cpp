@@ -27,6 +27,34 @@ const InprocClass kClass{CLSID_LCDprocDisplay, "Pixtera.LCDprocDisplay", "LCDpro
 constexpr auto kRetryPeriod = 1000ms;
 constexpr auto kConnectLimit = 1000ms;
 constexpr auto kReplyLimit = 2000ms;
+// Configure asks LCDd for its size before the service asks for the geometry, briefly.
+constexpr auto kProbeConnectLimit = 500ms;
+constexpr auto kProbeReplyLimit = 500ms;
+
+std::string SizeText(const lcdproc::Geometry& geometry)
+{
+    return std::to_string(geometry.columns) + "x" + std::to_string(geometry.rows);
+}
+
+std::string Address(const std::string& host, int port) { return host + ":" + std::to_string(port); }
+
+// LCDd's geometry from a short connection; none when it cannot be had quickly.
+std::optional<lcdproc::Geometry> ProbeGeometry(const std::string& host, int port, lcdproc::Geometry geometry)
+{
+    lcdproc::LcddLink link;
+    if (!link.Connect(host, port, kProbeConnectLimit) || !link.Send("hello\n"))
+        return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + kProbeReplyLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto line = link.ReadLine(left);
+        if (!line)
+            return std::nullopt;
+        if (lcdproc::ParseConnectReply(*line, geometry))
+            return geometry;
+    }
+    return std::nullopt;
+}
 
 struct Settings {
     std::string host = "127.0.0.1";
@@ -93,6 +121,14 @@ public:
         settings.geometry.rows = fields.Number("rows", 1, 64, &invalid).value_or(4);
         if (invalid)
             LogWarning("LCDproc display: unusable values in \"" + text + "\"; defaults are used for them");
+        // The service asks for the geometry once, right after this: learn LCDd's size now.
+        if (const auto actual = ProbeGeometry(settings.host, settings.port, settings.geometry)) {
+            if (actual->columns != settings.geometry.columns || actual->rows != settings.geometry.rows)
+                LogWarning("LCDproc display: LCDd's display is " + SizeText(*actual) + ", the configuration says " +
+                           SizeText(settings.geometry) + "; using " + SizeText(*actual) + " (set columns=" +
+                           std::to_string(actual->columns) + ";rows=" + std::to_string(actual->rows) + " to match)");
+            settings.geometry = *actual;
+        }
         Publish(settings.geometry);
         {
             std::lock_guard lock(mutex_);
@@ -139,6 +175,12 @@ private:
                 frameChanged_ = false;
             }
             if (!link.connected()) {
+                if (wasConnected_) { // lost it: said once, until it is back
+                    LogWarning("LCDproc display: LCDd at " + Address(settings.host, settings.port) +
+                               " closed the connection; trying again every second");
+                    wasConnected_ = false;
+                    outageReported_ = true;
+                }
                 if (!Connect(link, settings, commands)) {
                     std::unique_lock lock(mutex_);
                     wake_.wait_for(lock, kRetryPeriod, [&] { return stopping_ || settingsChanged_; });
@@ -159,17 +201,36 @@ private:
         return frame_;
     }
 
+    // Reports the first failure of an outage, with its reason.
+    bool ConnectFailed(const Settings& settings, const std::string& reason)
+    {
+        if (!outageReported_)
+            LogWarning("LCDproc display: cannot reach LCDd at " + Address(settings.host, settings.port) + ": " + reason +
+                       "; trying again every second");
+        outageReported_ = true;
+        return false;
+    }
+
     bool Connect(lcdproc::LcddLink& link, const Settings& settings, std::optional<lcdproc::FrameCommands>& commands)
     {
-        if (!link.Connect(settings.host, settings.port, kConnectLimit) || !link.Send("hello\n"))
-            return false;
+        std::string reason;
+        if (!link.Connect(settings.host, settings.port, kConnectLimit, &reason))
+            return ConnectFailed(settings, reason);
+        if (!link.Send("hello\n"))
+            return ConnectFailed(settings, "the connection closed at once");
         lcdproc::Geometry geometry = settings.geometry;
         std::optional<std::string> line;
         while ((line = link.ReadLine(kReplyLimit)) && !lcdproc::ParseConnectReply(*line, geometry)) {
         }
         if (!line) {
             link.Close();
-            return false;
+            return ConnectFailed(settings, "it did not answer the greeting");
+        }
+        if (geometry.columns != columns_ || geometry.rows != rows_) {
+            LogWarning("LCDproc display: LCDd's display is " + SizeText(geometry) + " but the frames are made for " +
+                       std::to_string(columns_.load()) + "x" + std::to_string(rows_.load()) + ": set columns=" +
+                       std::to_string(geometry.columns) + ";rows=" + std::to_string(geometry.rows) +
+                       " in the configuration of Pixtera.LCDprocDisplay and restart the service");
         }
         Publish(geometry);
         commands.emplace(geometry);
@@ -181,7 +242,10 @@ private:
         if (!link.Send(setup)) {
             return false;
         }
-        LogInformation("LCDproc display: connected to LCDd at " + settings.host + ":" + std::to_string(settings.port));
+        LogInformation(std::string("LCDproc display: ") + (outageReported_ ? "connected again" : "connected") +
+                       " to LCDd at " + Address(settings.host, settings.port));
+        outageReported_ = false;
+        wasConnected_ = true;
         return true;
     }
 
@@ -231,6 +295,8 @@ private:
     bool frameChanged_ = false;
 
     std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
+    bool wasConnected_ = false;    // worker only
+    bool outageReported_ = false;  // worker only: the current outage has been logged
     std::atomic<LONG> columns_{20};
     std::atomic<LONG> rows_{4};
     std::atomic<LONG> cellWidth_{5};

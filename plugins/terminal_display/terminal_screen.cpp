@@ -159,7 +159,9 @@ std::string TerminalScreen::Restore() const
 {
     if (!terminal_ || !drawn_)
         return {};
-    return "\x1b[r\x1b[?25h\x1b[0m";
+    // Ending the scroll region moves the cursor home, where the shell's prompt would overwrite
+    // the module: keep the cursor where the messages ended, below the frame.
+    return "\x1b" "7\x1b[r\x1b" "8\x1b[?25h\x1b[0m";
 }
 
 } // namespace pixtera

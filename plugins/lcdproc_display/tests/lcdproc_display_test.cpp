@@ -3,6 +3,7 @@
 #include "child_process.h"
 #include "test_environment.h"
 
+#include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <gtest/gtest.h>
@@ -66,7 +67,7 @@ bool Eventually(const std::function<bool()>& condition)
     return condition();
 }
 
-// Forwards one client to LCDd and counts the commands the client sends.
+// Forwards clients to LCDd, one at a time, and counts the commands they send.
 class CountingProxy {
 public:
     CountingProxy(int listenPort, int lcddPort) : listener_(Listen(listenPort)), lcddPort_(lcddPort)
@@ -94,7 +95,14 @@ public:
     }
 
 private:
+    // One client after another (the display's size probe comes first), each until it closes.
     void Run()
+    {
+        while (!stop_)
+            Serve();
+    }
+
+    void Serve()
     {
         pollfd accept{listener_, POLLIN, 0};
         while (!stop_ && poll(&accept, 1, 50) <= 0) {
@@ -113,7 +121,7 @@ private:
         while (!stop_) {
             if (poll(ends, 2, 50) <= 0)
                 continue;
-            if (ends[0].revents & POLLIN) {
+            if (ends[0].revents & (POLLIN | POLLHUP)) {
                 const ssize_t n = read(client, buffer, sizeof buffer);
                 if (n <= 0)
                     break;
@@ -123,7 +131,7 @@ private:
                 }
                 (void)!write(server, buffer, static_cast<std::size_t>(n));
             }
-            if (ends[1].revents & POLLIN) {
+            if (ends[1].revents & (POLLIN | POLLHUP)) {
                 const ssize_t n = read(server, buffer, sizeof buffer);
                 if (n <= 0)
                     break;
@@ -260,6 +268,70 @@ TEST_F(LcdprocDisplay, WithoutLcddNothingBlocksAndTheConfigurationGivesTheGeomet
 
     StartLcdd(port);
     EXPECT_TRUE(Shows("still nobody")) << "the newest frame is shown once LCDd is there";
+}
+
+// The plug-in's log lines, captured.
+class LogLines {
+public:
+    LogLines()
+    {
+        SetLogCapture([this](std::string_view line) {
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~LogLines() { SetLogCapture(nullptr); }
+    int Count(const std::string& part)
+    {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (const auto& line : lines_)
+            n += line.find(part) != std::string::npos;
+        return n;
+    }
+    std::string All()
+    {
+        std::lock_guard lock(mutex_);
+        std::string all;
+        for (const auto& line : lines_)
+            all += line + "\n";
+        return all;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+TEST_F(LcdprocDisplay, ConfigureLearnsLcddsSizeBeforeTheGeometryIsAskedAndSaysSo)
+{
+    LogLines log;
+    StartLcdd(port);
+    Configure("port=" + std::to_string(port) + ";columns=16;rows=2");
+    LONG value = 0;
+    display->GetColumns(&value);
+    EXPECT_EQ(value, 20) << "right after Configure, before any frame";
+    display->GetRows(&value);
+    EXPECT_EQ(value, 4);
+    EXPECT_EQ(log.Count("LCDd's display is 20x4, the configuration says 16x2; using 20x4 (set columns=20;rows=4 to match)"), 1)
+        << log.All();
+}
+
+TEST_F(LcdprocDisplay, AnOutageIsLoggedOnceWithItsReasonAndTheReturnOnce)
+{
+    LogLines log;
+    Configure("port=" + std::to_string(port));
+    Write(Rows("waiting", "", "", ""));
+    ASSERT_TRUE(Eventually([&] { return log.Count("cannot reach LCDd") == 1; })) << log.All();
+    std::this_thread::sleep_for(2500ms); // two more attempts
+    EXPECT_EQ(log.Count("cannot reach LCDd at 127.0.0.1:" + std::to_string(port) + ": the connection was refused"), 1)
+        << log.All();
+    StartLcdd(port);
+    ASSERT_TRUE(Eventually([&] { return log.Count("connected again to LCDd") == 1; })) << log.All();
+    StopLcdd();
+    ASSERT_TRUE(Eventually([&] { return log.Count("closed the connection") == 1; })) << log.All();
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(log.Count("closed the connection") + log.Count("cannot reach LCDd"), 2) << "once per outage\n" << log.All();
 }
 
 TEST_F(LcdprocDisplay, BadConfigurationGetsDefaults)

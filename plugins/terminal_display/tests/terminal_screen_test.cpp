@@ -40,7 +40,8 @@ TEST(TerminalScreen, OnATerminalTheFirstFrameDrawsTheModuleAndLaterOnesOnlyChang
     const std::string update = screen.Draw(u"abXdefgY");
     EXPECT_EQ(update, "\x1b" "7\x1b[2;4HX\x1b[0m\x1b[3;5HY\x1b[0m\x1b" "8");
     EXPECT_EQ(screen.Draw(u"abXdefgY"), "\x1b" "7\x1b" "8") << "nothing changed, nothing drawn";
-    EXPECT_EQ(screen.Restore(), "\x1b[r\x1b[?25h\x1b[0m");
+    EXPECT_EQ(screen.Restore(), "\x1b" "7\x1b[r\x1b" "8\x1b[?25h\x1b[0m")
+        << "the scroll region ends without moving the cursor home, over the module";
 }
 
 TEST(TerminalScreen, ColoursAndRedefinedCharactersAreRedrawn)
