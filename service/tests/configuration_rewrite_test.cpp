@@ -177,6 +177,18 @@ TEST_F(ConfigurationRewrite, AnOutsideEditAboveTheDriverDoesNotRedirectItsQueue)
     EXPECT_EQ(FileText(path), twice);
 }
 
+TEST_F(ConfigurationRewrite, AQueuedDesignThatDoesNotExistIsAcceptedWithAWarning)
+{
+    const auto path = Write("<PixteraConfiguration><drivers>" + kRecording +
+                            "<display active=\"yes\"/></driver></drivers></PixteraConfiguration>");
+    ASSERT_TRUE(LoadFile(path));
+    auto display = FirstDisplay();
+    const auto missing = TestDirectory() / "later.pxd";
+    EXPECT_EQ(display->AddQueueItem(BString(std::string_view(missing.string())).get(), 5), S_OK);
+    EXPECT_EQ(QueueCount(*display), 1);
+    EXPECT_NE(Log().find("The design " + missing.string() + " does not exist (yet)"), std::string::npos) << Log();
+}
+
 TEST_F(ConfigurationRewrite, ADirectoryIsReportedAsOne)
 {
     const auto directory = TestDirectory() / "pixtera2.xml";
