@@ -59,17 +59,17 @@ std::optional<std::vector<SettingSpec>> ReadSettingSpecs(IUnknown& plugin)
     for (LONG i = 0; i < count; ++i) {
         BString name, label, defaultValue, help, choices;
         LONG kind = 0;
-        SettingSpec spec;
-        if (FAILED(settings->GetSetting(i, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(), &spec.minimum,
-                                        &spec.maximum, choices.Out())))
+        SettingSpec key;
+        if (FAILED(settings->GetSetting(i, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(), &key.minimum,
+                                        &key.maximum, choices.Out())))
             return std::nullopt;
-        spec.name = name.utf8();
-        spec.label = label.utf8();
-        spec.kind = static_cast<PluginSettingKind>(kind);
-        spec.defaultValue = defaultValue.utf8();
-        spec.help = help.utf8();
-        spec.choices = SplitChoices(choices.utf8());
-        specs.push_back(std::move(spec));
+        key.name = name.utf8();
+        key.label = label.utf8();
+        key.kind = static_cast<PluginSettingKind>(kind);
+        key.defaultValue = defaultValue.utf8();
+        key.help = help.utf8();
+        key.choices = SplitChoices(choices.utf8());
+        specs.push_back(std::move(key));
     }
     return specs;
 }
