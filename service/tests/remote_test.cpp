@@ -282,22 +282,38 @@ TEST_F(RemoteObjects, AfterShutdownCallsFailAndANewServiceReadsTheConfigurationA
     manager = fresh;
 }
 
-TEST_F(RemoteObjects, ALocalServerEndsWhenItsLastClientIsKilled)
+// A client in a process of its own that connects, does `work` with its Manager and then waits
+// to be killed; -1 when the work failed.
+pid_t ClientProcess(const std::function<bool(IManager&)>& work)
 {
     int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
+    if (pipe(ready) != 0)
+        return -1;
     const pid_t client = fork();
     if (client == 0) {
         ComPtr<IManager> held;
-        const bool ok = CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, held) == S_OK;
+        const bool ok = CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, held) == S_OK && work(*held);
         const char answer = ok ? 'y' : 'n';
         (void)!write(ready[1], &answer, 1);
         pause();
         _exit(0);
     }
     char answer = 0;
-    ASSERT_EQ(read(ready[0], &answer, 1), 1);
-    ASSERT_EQ(answer, 'y');
+    const bool worked = read(ready[0], &answer, 1) == 1 && answer == 'y';
+    close(ready[0]);
+    close(ready[1]);
+    if (!worked) {
+        kill(client, SIGKILL);
+        waitpid(client, nullptr, 0);
+        return -1;
+    }
+    return client;
+}
+
+TEST_F(RemoteObjects, ALocalServerEndsWhenItsLastClientIsKilled)
+{
+    const pid_t client = ClientProcess([](IManager&) { return true; });
+    ASSERT_GT(client, 0);
     ASSERT_TRUE(ServiceOnBus());
     kill(client, SIGKILL);
     waitpid(client, nullptr, 0);
@@ -319,21 +335,9 @@ TEST_F(RemoteObjects, ABorrowedDisplayRunsAgainWhenItsBorrowerReturnsItOrDies)
     EXPECT_EQ(running, 1);
     EXPECT_EQ(lease->ReturnOutput(), E_FAIL) << "returned already";
 
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t borrower = fork();
-    if (borrower == 0) {
-        ComPtr<IManager> own;
-        const bool ok = CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, own) == S_OK &&
-                        Display(*own).As<IDisplayLease>()->BorrowOutput() == S_OK;
-        const char answer = ok ? 'y' : 'n';
-        (void)!write(ready[1], &answer, 1);
-        pause();
-        _exit(0);
-    }
-    char answer = 0;
-    ASSERT_EQ(read(ready[0], &answer, 1), 1);
-    ASSERT_EQ(answer, 'y');
+    const pid_t borrower =
+        ClientProcess([this](IManager& own) { return Display(own).As<IDisplayLease>()->BorrowOutput() == S_OK; });
+    ASSERT_GT(borrower, 0);
     display->IsRunning(&running);
     EXPECT_EQ(running, 0);
     kill(borrower, SIGKILL);
