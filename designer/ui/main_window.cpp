@@ -33,6 +33,7 @@ namespace {
 
 // The display's own pace: scroll phases come from the clock, so a faster timer shows nothing more.
 constexpr int kRefreshMs = 30;
+constexpr int kLayoutSaveDelayMs = 500;
 
 struct VirtualSize {
     const char* text;
@@ -88,6 +89,10 @@ MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<
         TakeDisplays();
         RefreshDataPanel();
     }
+    layoutSaver_ = new QTimer(this);
+    layoutSaver_->setSingleShot(true);
+    layoutSaver_->setInterval(kLayoutSaveDelayMs);
+    connect(layoutSaver_, &QTimer::timeout, this, [this] { SaveLayout(*this, settings_); });
     timer_ = new QTimer(this);
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, &MainWindow::Tick);
@@ -639,14 +644,14 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     if (created_ && canvas_->isVisible())
-        SaveLayout(*this, settings_);
+        layoutSaver_->start(); // once the dragging has settled: every write is a registry transaction
 }
 
 void MainWindow::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     if (created_ && canvas_->isVisible())
-        SaveLayout(*this, settings_);
+        layoutSaver_->start();
 }
 
 } // namespace pixtera::designer

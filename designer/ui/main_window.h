@@ -135,6 +135,7 @@ private:
     std::map<int, QDockWidget*> panes_;
     QMenu* popup_ = nullptr;
     QTimer* timer_ = nullptr;
+    QTimer* layoutSaver_ = nullptr; // saves the layout once moves and resizes have settled
     QString title_;
     bool created_ = false;
 };
