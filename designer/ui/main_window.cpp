@@ -17,7 +17,6 @@
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/tick_count.h>
 
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
