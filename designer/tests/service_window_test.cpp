@@ -46,6 +46,9 @@ protected:
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
     }
 
+    // A service the designer started on its own outlives the bus; it must not outlive the test.
+    void TearDown() override { RunProgram({"/usr/bin/pkill", "-f", program.string()}); }
+
     // A configuration of file displays, each with its queue, and a file data provider.
     void Configure(const std::vector<std::string>& queues)
     {
