@@ -1,5 +1,7 @@
 #include "file_values.h"
 
+#include <pixtera/sdk/provided_value.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -19,18 +21,6 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-std::variant<double, std::string> ValueOf(std::string_view text)
-{
-    double number = 0;
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+')
-        digits.remove_prefix(1);
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
-        return number;
-    return std::string(text);
-}
-
 } // namespace
 
 std::vector<FileValue> ParseFileValues(std::string_view text)
@@ -46,7 +36,7 @@ std::vector<FileValue> ParseFileValues(std::string_view text)
         const std::string name(Trim(line.substr(0, equals)));
         if (name.empty())
             continue;
-        auto value = ValueOf(Trim(line.substr(equals + 1)));
+        auto value = ParseProvidedValue(Trim(line.substr(equals + 1)));
         const auto same = std::find_if(values.begin(), values.end(), [&](const FileValue& v) { return v.name == name; });
         if (same != values.end())
             same->value = std::move(value);

@@ -4,12 +4,27 @@
 #include <pixtera/platform/bstr.h>
 #include <pixtera/platform/variant.h>
 
+#include <charconv>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace pixtera {
 
 using ProvidedValue = std::variant<double, std::string>;
+
+// A text as a value: a number when all of it reads as one ("+" allowed), else the text.
+inline ProvidedValue ParseProvidedValue(std::string_view text)
+{
+    double number = 0;
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
+        return number;
+    return std::string(text);
+}
 
 // Fills an initialised VARIANT out-parameter: VT_R8 for a number, a VT_BSTR for text.
 inline void StoreValue(const ProvidedValue& value, VARIANT* out)

@@ -1,0 +1,231 @@
+// Pixtera.CommandData: items whose values are the output of commands. Configuration:
+// file=/path/commands.conf (see command_list.h for its lines).
+
+#include "command_list.h"
+#include "command_runner.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/provided_value.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace pixtera;
+using namespace std::chrono_literals;
+
+// {7C2D9E41-6B3A-4F85-9D10-2E4F6A8B0C13}
+constexpr CLSID CLSID_CommandData{0x7C2D9E41, 0x6B3A, 0x4F85, {0x9D, 0x10, 0x2E, 0x4F, 0x6A, 0x8B, 0x0C, 0x13}};
+const InprocClass kClass{CLSID_CommandData, "Pixtera.CommandData", "Command data"};
+
+constexpr std::chrono::milliseconds kLongestRun = 60s;
+constexpr LONG kPollInterval = 250; // the service picks up new outputs this often
+
+// The value of a command that ended well: its first line, or all of it; numbers as numbers.
+ProvidedValue ValueOfOutput(std::string output, bool allLines)
+{
+    if (!allLines)
+        output = output.substr(0, output.find('\n'));
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
+        output.pop_back();
+    return ParseProvidedValue(output);
+}
+
+// One item: its command, its latest value, and the thread that runs the command again and again
+// (never two copies at once; never on the service's poll thread).
+class CommandItemRunner {
+public:
+    CommandItemRunner(CommandItem item, std::function<void(const std::string&)> report)
+        : item_(std::move(item)), report_(std::move(report)), thread_([this] { Run(); })
+    {
+    }
+    CommandItemRunner(const CommandItemRunner&) = delete;
+    CommandItemRunner& operator=(const CommandItemRunner&) = delete;
+    ~CommandItemRunner()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        cancel_ = true; // a running command is killed
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    const std::string& name() const { return item_.name; }
+    ProvidedValue value() const
+    {
+        std::lock_guard lock(mutex_);
+        return value_;
+    }
+
+private:
+    void Run()
+    {
+        const auto deadline = std::min<std::chrono::milliseconds>(std::chrono::milliseconds(item_.intervalMs), kLongestRun);
+        while (true) {
+            const auto started = std::chrono::steady_clock::now();
+            const CommandResult result = RunCommand(item_.argv, deadline, cancel_);
+            Store(result);
+            std::unique_lock lock(mutex_);
+            if (wake_.wait_until(lock, started + std::chrono::milliseconds(item_.intervalMs), [this] { return stopping_; }))
+                return;
+        }
+    }
+
+    void Store(const CommandResult& result)
+    {
+        ProvidedValue value = std::string("Error");
+        switch (result.outcome) {
+        case CommandResult::Outcome::NotStarted:
+            report_("Command data: " + item_.name + ": \"" + item_.argv.front() + "\" cannot be run (not found, or not allowed)");
+            break;
+        case CommandResult::Outcome::TimedOut:
+            if (!cancel_)
+                value = std::string("Timeout");
+            break;
+        case CommandResult::Outcome::Finished:
+            if (result.exitCode == 0) {
+                value = ValueOfOutput(result.output, item_.allLines);
+            } else {
+                std::string errors = result.errors.substr(0, result.errors.find('\n'));
+                report_("Command data: " + item_.name + " failed (exit " + std::to_string(result.exitCode) + ")" +
+                        (errors.empty() ? std::string() : ": " + errors));
+            }
+            break;
+        }
+        std::lock_guard lock(mutex_);
+        value_ = std::move(value);
+    }
+
+    const CommandItem item_;
+    const std::function<void(const std::string&)> report_;
+    mutable std::mutex mutex_; // guards value_ and stopping_
+    std::condition_variable wake_;
+    ProvidedValue value_ = std::string();
+    bool stopping_ = false;
+    std::atomic<bool> cancel_{false};
+    std::thread thread_;
+};
+
+class CommandData final
+    : public ComObject<CommandData, IDataProvider, ConfigurablePlugin<CommandData>, DescribedSettings<CommandData>> {
+public:
+    static constexpr SettingDescription kSettings[] = {
+        {"file", "Commands file", kSettingFile, "",
+         "Lines of NAME [lines=all] INTERVAL_MS COMMAND...; a command starting with sh -c runs in the shell"},
+    };
+
+    static constexpr const char16_t* kPluginName = u"Command data";
+
+    HRESULT STDMETHODCALLTYPE Refresh() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, kPollInterval); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
+    {
+        std::lock_guard lock(mutex_);
+        return Output(count, runners_.size());
+    }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
+    {
+        return Text(index, name, [](const CommandItemRunner& item) { return item.name(); });
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return Text(index, description, [](const CommandItemRunner& item) { return "Command\\" + item.name(); });
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* out) override
+    {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= runners_.size())
+            return E_INVALIDARG;
+        StoreValue(runners_[static_cast<std::size_t>(index)]->value(), out);
+        return S_OK;
+    }
+
+    void Configured(const ConfigurationText& fields, const std::string& text)
+    {
+        std::vector<std::unique_ptr<CommandItemRunner>> old;
+        {
+            std::lock_guard lock(mutex_);
+            old.swap(runners_); // stopped outside the lock: a running command is killed first
+        }
+        old.clear();
+        const std::string file = fields.Text("file").value_or("");
+        if (file.empty()) {
+            LogWarning("Command data: no file in \"" + text + "\"; there are no items");
+            return;
+        }
+        std::ifstream in(file);
+        if (!in) {
+            LogWarning("Command data: " + file + " cannot be read; there are no items");
+            return;
+        }
+        std::ostringstream content;
+        content << in.rdbuf();
+        CommandList list = ParseCommandList(content.str());
+        for (const auto& problem : list.problems)
+            LogWarning("Command data: " + file + " " + problem + "; the line is skipped");
+        std::lock_guard lock(mutex_);
+        for (auto& item : list.items)
+            runners_.push_back(std::make_unique<CommandItemRunner>(std::move(item), [this](const std::string& message) {
+                ReportOnce(message);
+            }));
+    }
+
+    ~CommandData()
+    {
+        std::vector<std::unique_ptr<CommandItemRunner>> old;
+        {
+            std::lock_guard lock(mutex_);
+            old.swap(runners_);
+        }
+    }
+
+private:
+    template <class Get>
+    HRESULT Text(LONG index, BSTR* out, Get get)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= runners_.size())
+            return E_INVALIDARG;
+        *out = BString(std::string_view(get(*runners_[static_cast<std::size_t>(index)]))).Detach();
+        return S_OK;
+    }
+
+    // A command that keeps failing the same way is logged once.
+    void ReportOnce(const std::string& message)
+    {
+        {
+            std::lock_guard lock(reportedMutex_);
+            if (!reported_.insert(message).second)
+                return;
+        }
+        LogWarning(message);
+    }
+
+    std::mutex mutex_; // guards runners_
+    std::vector<std::unique_ptr<CommandItemRunner>> runners_;
+    std::mutex reportedMutex_; // guards reported_
+    std::set<std::string> reported_;
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(CommandData, kClass)

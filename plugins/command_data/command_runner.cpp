@@ -1,0 +1,147 @@
+#include "command_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+
+extern char** environ;
+
+namespace pixtera {
+namespace {
+
+// A pipe whose ends close with it.
+struct Pipe {
+    int read = -1;
+    int write = -1;
+    Pipe()
+    {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) == 0) {
+            read = ends[0];
+            write = ends[1];
+        }
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    ~Pipe()
+    {
+        CloseRead();
+        CloseWrite();
+    }
+    void CloseRead()
+    {
+        if (read >= 0)
+            close(read);
+        read = -1;
+    }
+    void CloseWrite()
+    {
+        if (write >= 0)
+            close(write);
+        write = -1;
+    }
+    bool ok() const { return read >= 0 && write >= 0; }
+};
+
+pid_t Start(const std::vector<std::string>& argv, Pipe& out, Pipe& err)
+{
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Its own process group, so that a timeout kills what it started too.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    pid_t child = -1;
+    if (posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ) != 0)
+        child = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+// Appends what can be read now, keeping at most `limit` bytes; false at the end of the stream.
+bool Drain(int fd, std::string& kept, std::size_t limit)
+{
+    std::array<char, 4096> buffer;
+    const ssize_t n = read(fd, buffer.data(), buffer.size());
+    if (n <= 0)
+        return false;
+    const std::size_t room = limit > kept.size() ? limit - kept.size() : 0;
+    kept.append(buffer.data(), std::min(room, static_cast<std::size_t>(n)));
+    return true;
+}
+
+} // namespace
+
+CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds deadline,
+                         const std::atomic<bool>& cancel)
+{
+    CommandResult result;
+    if (argv.empty())
+        return result;
+    Pipe out;
+    Pipe err;
+    if (!out.ok() || !err.ok())
+        return result;
+    const pid_t child = Start(argv, out, err);
+    out.CloseWrite();
+    err.CloseWrite();
+    if (child < 0)
+        return result;
+
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    bool outOpen = true;
+    bool errOpen = true;
+    bool timedOut = false;
+    while (outOpen || errOpen) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || cancel.load()) {
+            timedOut = true;
+            break;
+        }
+        pollfd fds[2] = {{outOpen ? out.read : -1, POLLIN, 0}, {errOpen ? err.read : -1, POLLIN, 0}};
+        constexpr long long kCancelCheckMs = 100;
+        if (poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), kCancelCheckMs))) <= 0)
+            continue;
+        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            outOpen = Drain(out.read, result.output, kMaxOutput);
+        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            errOpen = Drain(err.read, result.errors, kMaxErrors);
+    }
+    if (timedOut)
+        kill(-child, SIGKILL);
+    int status = 0;
+    // The streams closed; the command may still be ending (or may have left a child behind).
+    while (!timedOut && waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= end || cancel.load()) {
+            timedOut = true;
+            kill(-child, SIGKILL);
+            break;
+        }
+        usleep(1000);
+    }
+    if (timedOut) {
+        waitpid(child, &status, 0);
+        result.outcome = CommandResult::Outcome::TimedOut;
+        return result;
+    }
+    result.outcome = CommandResult::Outcome::Finished;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+} // namespace pixtera

@@ -1,0 +1,192 @@
+// The commands file, running one command, and the plug-in's items.
+
+#include "command_list.h"
+#include "command_runner.h"
+#include "test_environment.h"
+
+#include <pixtera/platform/com.h>
+#include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace pixtera;
+using namespace std::chrono_literals;
+
+TEST(CommandList, LinesBecomeItems)
+{
+    const auto list = ParseCommandList("# a comment\n\n"
+                                       "clock 1000 date +%s\n"
+                                       "weather lines=all 60000 curl -s \"https://example.org/a b\"\n"
+                                       "mail 500 sh -c grep -c x /var/mail/me | tr -d '\\n'\n"
+                                       "bad fast echo\n"
+                                       "empty 1000\n"
+                                       "tiny 5 echo\n");
+    ASSERT_EQ(list.items.size(), 3u);
+    EXPECT_EQ(list.items[0].name, "clock");
+    EXPECT_EQ(list.items[0].intervalMs, 1000);
+    EXPECT_EQ(list.items[0].argv, (std::vector<std::string>{"date", "+%s"}));
+    EXPECT_FALSE(list.items[0].allLines);
+    EXPECT_TRUE(list.items[1].allLines);
+    EXPECT_EQ(list.items[1].argv, (std::vector<std::string>{"curl", "-s", "https://example.org/a b"}));
+    EXPECT_EQ(list.items[2].argv, (std::vector<std::string>{"sh", "-c", "grep -c x /var/mail/me | tr -d '\\n'"}));
+    ASSERT_EQ(list.problems.size(), 3u);
+    EXPECT_EQ(list.problems[0].rfind("line 6:", 0), 0u) << list.problems[0];
+    EXPECT_NE(list.problems[1].find("has no command"), std::string::npos);
+    EXPECT_NE(list.problems[2].find("\"5\" is no interval"), std::string::npos);
+}
+
+const std::atomic<bool> kNoCancel{false};
+
+TEST(CommandRunner, OutputsTimeoutsAndMissingCommands)
+{
+    const auto echoed = RunCommand({"echo", "21"}, 2s, kNoCancel);
+    EXPECT_EQ(echoed.outcome, CommandResult::Outcome::Finished);
+    EXPECT_EQ(echoed.exitCode, 0);
+    EXPECT_EQ(echoed.output, "21\n");
+
+    const auto failed = RunCommand({"sh", "-c", "echo oops >&2; exit 3"}, 2s, kNoCancel);
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_EQ(failed.errors, "oops\n");
+
+    const auto started = std::chrono::steady_clock::now();
+    const auto slow = RunCommand({"sh", "-c", "sleep 5; echo late"}, 200ms, kNoCancel);
+    EXPECT_EQ(slow.outcome, CommandResult::Outcome::TimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "killed at its deadline, with what it started";
+
+    EXPECT_EQ(RunCommand({"no-such-command-for-pixtera"}, 1s, kNoCancel).outcome, CommandResult::Outcome::NotStarted);
+
+    const auto chatty = RunCommand({"sh", "-c", "head -c 5000000 /dev/zero; echo done >&2"}, 10s, kNoCancel);
+    EXPECT_EQ(chatty.outcome, CommandResult::Outcome::Finished) << "all of it was read";
+    EXPECT_EQ(chatty.output.size(), kMaxOutput) << "and only the bound was kept";
+}
+
+class CommandDataTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetLogCapture([this](std::string_view line) {
+            std::lock_guard lock(logMutex_);
+            log_.emplace_back(line);
+        });
+        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "CommandData.so"));
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.CommandData", &clsid), S_OK);
+        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, provider), S_OK);
+    }
+    void TearDown() override
+    {
+        provider.Reset();
+        SetLogCapture(nullptr);
+    }
+
+    void Configure(const std::string& commands)
+    {
+        const auto file = test::TestDirectory() / "commands.conf";
+        std::ofstream(file) << commands;
+        provider.As<IPluginInfo>()->Configure(BString(std::string_view("file=" + file.string())).get());
+    }
+
+    Variant Value(LONG index)
+    {
+        Variant value;
+        EXPECT_EQ(provider->GetValue(index, value.Out()), S_OK);
+        return value;
+    }
+
+    std::string Text(LONG index)
+    {
+        const auto text = Value(index).AsText();
+        return text ? text->utf8() : "";
+    }
+
+    bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5s)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (condition())
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return condition();
+    }
+
+    int LogCount(const std::string& part)
+    {
+        std::lock_guard lock(logMutex_);
+        return static_cast<int>(std::count_if(log_.begin(), log_.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+    }
+
+    ComPtr<IDataProvider> provider;
+    std::mutex logMutex_;
+    std::vector<std::string> log_;
+};
+
+TEST_F(CommandDataTest, ANumberOutputIsANumberThatGrows)
+{
+    Configure("now 200 date +%s%N\n");
+    LONG count = 0;
+    ASSERT_EQ(provider->GetCount(&count), S_OK);
+    ASSERT_EQ(count, 1);
+    BString name;
+    provider->GetDescription(0, name.Out());
+    EXPECT_EQ(name.view(), u"Command\\now");
+    ASSERT_TRUE(Eventually([&] { return Value(0).vt == VT_R8; }));
+    const double first = Value(0).dblVal;
+    ASSERT_TRUE(Eventually([&] { return Value(0).dblVal > first; }));
+}
+
+TEST_F(CommandDataTest, AnOverrunningCommandIsKilledAndRunsAgain)
+{
+    const auto runs = test::TestDirectory() / "runs";
+    Configure("slow 300 sh -c echo run >> " + runs.string() + "; sleep 5\n");
+    ASSERT_TRUE(Eventually([&] { return Text(0) == "Timeout"; }));
+    EXPECT_TRUE(Eventually([&] { return test::FileLines(runs).size() >= 2; })) << "the next run happens";
+}
+
+TEST_F(CommandDataTest, AFailingOrMissingCommandReadsErrorAndIsLoggedOnce)
+{
+    Configure("missing 150 no-such-command-for-pixtera\nfailing 150 sh -c echo broken >&2; exit 1\n");
+    ASSERT_TRUE(Eventually([&] { return Text(0) == "Error" && Text(1) == "Error"; }));
+    std::this_thread::sleep_for(700ms); // several more runs
+    EXPECT_EQ(LogCount("\"no-such-command-for-pixtera\" cannot be run"), 1);
+    EXPECT_EQ(LogCount("failing failed (exit 1): broken"), 1);
+}
+
+TEST_F(CommandDataTest, OtherItemsKeepTheirPaceWhileACommandHangs)
+{
+    Configure("hanging 10000 sleep 30\nfast 100 date +%s%N\n");
+    ASSERT_TRUE(Eventually([&] { return Value(1).vt == VT_R8; }));
+    int changes = 0;
+    double last = Value(1).dblVal;
+    const auto end = std::chrono::steady_clock::now() + 1s;
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(50ms);
+        if (Value(1).dblVal != last) {
+            ++changes;
+            last = Value(1).dblVal;
+        }
+    }
+    EXPECT_GE(changes, 4);
+    const auto started = std::chrono::steady_clock::now();
+    provider.Reset(); // ends the plug-in: the hanging command is killed
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+}
+
+TEST_F(CommandDataTest, AllLinesWhenAsked)
+{
+    Configure("first 200 printf one\\ntwo\\n\nall lines=all 200 printf one\\ntwo\\n\n");
+    ASSERT_TRUE(Eventually([&] { return Text(1) == "one\ntwo"; })) << Text(1);
+    EXPECT_EQ(Text(0), "one");
+}
+
+} // namespace
