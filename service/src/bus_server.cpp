@@ -1,5 +1,13 @@
 #include "bus_server.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/remote/bus_names.h>
@@ -124,19 +132,23 @@ BusServer::BusServer(Manager& manager) : manager_(manager), connection_(sdbus::c
     } catch (const sdbus::Error& error) {
         LogError(std::string("The service name ") + bus::kServiceName + " is taken: " + error.getMessage());
     }
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     loop_ = Thread(kPluginThreadStack, [this] { RunLoop(); });
 }
 
 BusServer::~BusServer()
 {
+    leaving_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
+    loop_.join();
+    close(wakeFd_);
     try {
         if (ownsName_)
             connection_->releaseName(bus::kServiceName);
     } catch (const sdbus::Error&) {
         // The bus went away first.
     }
-    connection_->leaveEventLoop();
-    loop_.join();
 }
 
 void BusServer::ExportAll()
@@ -150,11 +162,48 @@ void BusServer::ExportAll()
 
 void BusServer::RunLoop()
 {
+    // The connection's own event loop, with the change signals added: calls are handled as they
+    // come, and at most every kSignalPeriod the changed values are announced.
+    constexpr auto kSignalPeriod = std::chrono::milliseconds(250);
+    auto nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
     try {
-        connection_->enterEventLoop();
+        while (!leaving_) {
+            while (connection_->processPendingRequest()) {
+            }
+            const auto data = connection_->getEventLoopPollData();
+            const auto now = std::chrono::steady_clock::now();
+            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextSignal - now);
+            if (data.timeout_usec != UINT64_MAX) {
+                timespec monotonic{};
+                clock_gettime(CLOCK_MONOTONIC, &monotonic);
+                const auto current = std::chrono::seconds(monotonic.tv_sec) + std::chrono::nanoseconds(monotonic.tv_nsec);
+                const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current);
+                wait = std::min(wait, due);
+            }
+            pollfd fds[2] = {{data.fd, data.events, 0}, {wakeFd_, POLLIN, 0}};
+            poll(fds, 2, static_cast<int>(std::max<long long>(wait.count(), 0)));
+            if (fds[1].revents & POLLIN) {
+                std::uint64_t ignored = 0;
+                [[maybe_unused]] const auto drained = read(wakeFd_, &ignored, sizeof ignored);
+            }
+            if (std::chrono::steady_clock::now() >= nextSignal) {
+                EmitChangedValues();
+                nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
+            }
+        }
     } catch (const sdbus::Error& error) {
         LogError("The session bus connection ended: " + error.getMessage());
     }
+}
+
+void BusServer::EmitChangedValues()
+{
+    const std::vector<LONG> changed = manager_.data().TakeChangedIds();
+    if (changed.empty() || !dataObject_)
+        return;
+    dataObject_->emitSignal("ValuesChanged")
+        .onInterface(bus::kDataCollection)
+        .withArguments(std::vector<int32_t>(changed.begin(), changed.end()));
 }
 
 void BusServer::ExportLifetime(sdbus::IObject& object)
@@ -274,7 +323,9 @@ void BusServer::ExportDriverManager()
 void BusServer::ExportDataManager()
 {
     auto object = sdbus::createObject(*connection_, bus::kDataManagerPath);
+    dataObject_ = object.get();
     IDataCollection& data = manager_.data();
+    object->registerSignal("ValuesChanged").onInterface(bus::kDataCollection).withParameters<std::vector<int32_t>>("ids");
     object->registerMethod("GetDataCollection").onInterface(bus::kDataManager).withOutputParamNames("collection").implementedAs([] {
         return sdbus::ObjectPath(bus::kDataManagerPath);
     });

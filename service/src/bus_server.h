@@ -3,8 +3,9 @@
 // the objects reached from it. Owning the service name is what registering the Manager class for
 // local-server use means here; destroying the server gives the name back.
 //
-// Threads: every method handler runs on the bus thread, which alone uses the objects and tables
-// below after construction.
+// Threads: every method handler runs on the bus thread, which alone uses the connection, the
+// objects and the tables below after construction; it also emits the change signals, so that the
+// connection is never used by two threads at once.
 
 #include "manager.h"
 
@@ -12,6 +13,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <memory>
@@ -41,6 +43,8 @@ private:
     sdbus::ObjectPath ExportDriver(LONG index);
     void ExportLifetime(sdbus::IObject& object);
     void ForgetClient(const std::string& client);
+    // Emits ValuesChanged with the ids changed since the last time, if any.
+    void EmitChangedValues();
     // Starts the display again when its last borrower has returned it; false when `client` held
     // no lease on it.
     bool ReturnLease(LONG display, const std::string& client);
@@ -55,7 +59,10 @@ private:
     std::map<std::string, std::uint32_t> references_; // Manager references per client connection
     std::map<LONG, std::set<std::string>> borrowers_;  // clients holding each display's output
     sdbus::IObject* managerObject_ = nullptr;
+    sdbus::IObject* dataObject_ = nullptr;
     bool ownsName_ = false;
+    std::atomic<bool> leaving_{false};
+    int wakeFd_ = -1; // ends the loop's wait
     Thread loop_;
 };
 

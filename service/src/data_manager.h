@@ -41,6 +41,9 @@ public:
     // ValueSource: what the displays of this process render.
     HRESULT Value(std::u16string_view name, VARIANT* value) override { return ReadValue(name, value); }
 
+    // The ids of items whose stored values changed since the last call.
+    std::vector<LONG> TakeChangedIds() { return tables_->TakeChanged(); }
+
 private:
     ComPtr<DriverManager> drivers_;
     std::shared_ptr<DataTables> tables_; // shared with the provider threads

@@ -21,19 +21,22 @@ namespace pixtera {
 struct DataProviderRecord;
 
 struct ValueRecord {
-    ValueRecord(LONG index, DataProviderRecord* owner) : itemIndex(index), provider(owner) {}
+    ValueRecord(LONG itemId, LONG index, DataProviderRecord* owner) : id(itemId), itemIndex(index), provider(owner) {}
 
+    const LONG id;                        // the item id, from 1
     const LONG itemIndex;                 // the index the owning provider gave the name
     DataProviderRecord* const provider;   // the first provider that offered the name
 
-    void Store(std::u16string_view newDescription, const VARIANT* newValue);
+    // True when the value differs from one stored before (the first value is no change).
+    bool Store(std::u16string_view newDescription, const VARIANT* newValue);
     HRESULT CopyValue(VARIANT* out) const;
     std::u16string Description() const;
 
 private:
-    mutable std::mutex mutex_; // guards value_ and description_
+    mutable std::mutex mutex_; // guards value_, description_ and stored_
     Variant value_;
     std::u16string description_;
+    bool stored_ = false;
 };
 
 class DataTables {
@@ -45,6 +48,10 @@ public:
     std::u16string NameOf(LONG id) const;
     LONG Count() const;
 
+    // Ids whose values changed since the last call, in id order.
+    void MarkChanged(LONG id);
+    std::vector<LONG> TakeChanged();
+
 private:
     struct Hash {
         using is_transparent = void;
@@ -55,6 +62,9 @@ private:
     std::unordered_map<std::u16string, ValueRecord*, Hash, std::equal_to<>> names_;
     std::vector<std::u16string> ids_;
     std::deque<ValueRecord> records_; // stable addresses, never removed
+
+    std::mutex changedMutex_; // guards changed_
+    std::vector<bool> changed_; // by id - 1
 };
 
 } // namespace pixtera

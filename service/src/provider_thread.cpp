@@ -43,7 +43,8 @@ void Poll(DataProviderRecord& record)
         Variant value;
         if (FAILED(provider.GetValue(i, value.Out())))
             MessageBoxA(nullptr, "DOW", "", MB_OK);
-        item.Store(description.view(), &value);
+        if (item.Store(description.view(), &value))
+            record.tables->MarkChanged(item.id);
     }
 }
 

@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -262,6 +263,39 @@ TEST_F(RemoteObjects, ErrorsKeepTheirNameAndCodeAndSayWhatToDo)
               "org.pixtera.Error.E_FAIL 0x80004005: no display 4 (there is 1, numbered from 0)");
     BString file;
     EXPECT_EQ(Display(*manager)->QueueFile(9, file.Out()), E_FAIL) << "the proxies still see the code";
+}
+
+TEST_F(RemoteObjects, ValuesChangedCarriesTheIdsOfChangedItemsAndNothingElse)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileData.so"));
+    const auto values = TestDirectory() / "values";
+    std::ofstream(values) << "Still=1\nTemp=21\n";
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileData\" configuration=\"path=" << values.string()
+        << ";interval=100\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+
+    std::mutex mutex;
+    std::vector<std::vector<int32_t>> received;
+    auto connection = sdbus::createSessionBusConnection();
+    auto data = sdbus::createProxy(*connection, bus::kServiceName, bus::kDataManagerPath);
+    data->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([&](const std::vector<int32_t>& ids) {
+        std::lock_guard lock(mutex);
+        received.push_back(ids);
+    });
+    data->finishRegistration();
+    connection->enterEventLoopAsync();
+    auto signals = [&] {
+        std::lock_guard lock(mutex);
+        return received;
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(signals().empty()) << "nothing changes, nothing is said";
+
+    std::ofstream(values, std::ios::trunc) << "Still=1\nTemp=22\n";
+    ASSERT_TRUE(Eventually([&] { return !signals().empty(); }, 2)) << "within a poll interval and a signal period";
+    EXPECT_EQ(signals().front(), std::vector<int32_t>{2}) << "Temp's id, and only it";
+    connection->leaveEventLoop();
 }
 
 TEST_F(RemoteObjects, AfterShutdownCallsFailAndANewServiceReadsTheConfigurationAgain)
