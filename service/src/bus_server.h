@@ -39,6 +39,9 @@ private:
     void ExportDriverManager();
     void ExportDataManager();
     void ExportDisplayManager();
+    void ExportFeed();
+    // Hands a pushed value to the provider that takes its name; throws a bus error saying why not.
+    void Feed(const std::string& name, const sdbus::Variant& value);
     sdbus::ObjectPath ExportDisplay(LONG index);
     sdbus::ObjectPath ExportDriver(LONG index);
     void ExportLifetime(sdbus::IObject& object);

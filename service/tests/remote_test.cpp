@@ -9,6 +9,7 @@
 #include <pixtera/platform/com.h>
 #include <pixtera/remote/activation.h>
 #include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/wire.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/service_interfaces.h>
 
@@ -296,6 +297,63 @@ TEST_F(RemoteObjects, ValuesChangedCarriesTheIdsOfChangedItemsAndNothingElse)
     ASSERT_TRUE(Eventually([&] { return !signals().empty(); }, 2)) << "within a poll interval and a signal period";
     EXPECT_EQ(signals().front(), std::vector<int32_t>{2}) << "Temp's id, and only it";
     connection->leaveEventLoop();
+}
+
+TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "BusData.so"));
+    const auto design = TestDirectory() / "weather.pxd";
+    std::ofstream(design) << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
+                             R"(<Position X="0" Y="0" Width="10" Height="1"/><Appearance Mode="Static"/>)"
+                             R"(<Data Mode="Data" Name="weather"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" << frames.string()
+        << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string() << "\" Runtime=\"0\"/></queue>"
+        << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=weather, mail\">"
+        << "<data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+    auto connection = sdbus::createSessionBusConnection();
+    auto feed = sdbus::createProxy(*connection, bus::kServiceName, bus::kFeedPath);
+    auto data = sdbus::createProxy(*connection, bus::kServiceName, bus::kDataManagerPath);
+    auto set = [&](const std::string& name, const sdbus::Variant& value) {
+        try {
+            feed->callMethod("SetValue").onInterface(bus::kDataFeed).withArguments(name, value);
+        } catch (const sdbus::Error& error) {
+            return error.getMessage();
+        }
+        return std::string("ok");
+    };
+    auto read = [&](const std::string& name) {
+        sdbus::Variant value;
+        data->callMethod("Value").onInterface(bus::kDataCollection).withArguments(sdbus::Variant(name)).storeResultsTo(value);
+        return value;
+    };
+
+    ASSERT_EQ(set("weather", sdbus::Variant(std::string("sunny"))), "ok");
+    EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"sunny)") != std::string::npos; }))
+        << "shown at the display's next update";
+
+    EXPECT_EQ(set("rain", sdbus::Variant(int32_t{1})), "0x80070057: no item rain can be set; the names are weather,mail");
+    EXPECT_EQ(set("mail", sdbus::Variant(std::vector<uint8_t>{1})),
+              "0x80020005: SetValue takes a number (n, i, u, x, d), a text (s) or a flag (b); got ay");
+
+    const std::vector<sdbus::Variant> samples{sdbus::Variant(int16_t{-7}), sdbus::Variant(int32_t{70000}),
+                                              sdbus::Variant(uint32_t{4000000000u}), sdbus::Variant(int64_t{1} << 40),
+                                              sdbus::Variant(2.5), sdbus::Variant(std::string("three")),
+                                              sdbus::Variant(true)};
+    for (const auto& sample : samples) {
+        ASSERT_EQ(set("mail", sample), "ok") << sample.peekValueType();
+        EXPECT_TRUE(Eventually([&] {
+            const auto value = read("mail");
+            if (value.peekValueType() != sample.peekValueType())
+                return false;
+            Variant got;
+            Variant sent;
+            wire::FromBus(value, got.Out());
+            wire::FromBus(sample, sent.Out());
+            return got.AsText()->utf8() == sent.AsText()->utf8();
+        })) << "round trip of " << sample.peekValueType();
+    }
 }
 
 TEST_F(RemoteObjects, AfterShutdownCallsFailAndANewServiceReadsTheConfigurationAgain)

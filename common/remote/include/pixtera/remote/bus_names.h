@@ -12,6 +12,7 @@ inline constexpr const char* kManagerPath = "/org/pixtera/Manager";
 inline constexpr const char* kDriverManagerPath = "/org/pixtera/DriverManager";
 inline constexpr const char* kDataManagerPath = "/org/pixtera/DataManager";
 inline constexpr const char* kDisplayManagerPath = "/org/pixtera/DisplayManager";
+inline constexpr const char* kFeedPath = "/org/pixtera/Feed";
 inline std::string DisplayPath(long index) { return "/org/pixtera/Display/" + std::to_string(index); }
 inline std::string DriverPath(long index) { return "/org/pixtera/Driver/" + std::to_string(index); }
 
@@ -24,6 +25,7 @@ inline constexpr const char* kManagedDisplay = "org.pixtera.IManagedDisplay";
 inline constexpr const char* kDisplayLease = "org.pixtera.IDisplayLease";
 inline constexpr const char* kDisplayDriver = "org.pixtera.IDisplayDriver";
 inline constexpr const char* kPluginInfo = "org.pixtera.IPluginInfo";
+inline constexpr const char* kDataFeed = "org.pixtera.IDataFeed";
 // References that clients hold on the Manager, counted per client connection.
 inline constexpr const char* kLifetime = "org.pixtera.ILifetime";
 

@@ -1,0 +1,149 @@
+// Pixtera.BusData: items whose values scripts set over the session bus, through the service's
+// /org/pixtera/Feed. Configuration: names=weather,mail,build (descriptions Bus\weather, ...).
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/data_feed.h>
+#include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+using namespace pixtera;
+
+// {C9A7240E-B43F-454F-B14A-B1DCA9D19A46}
+constexpr CLSID CLSID_BusData{0xC9A7240E, 0xB43F, 0x454F, {0xB1, 0x4A, 0xB1, 0xDC, 0xA9, 0xD1, 0x9A, 0x46}};
+const InprocClass kClass{CLSID_BusData, "Pixtera.BusData", "Bus data"};
+
+constexpr LONG kPollInterval = 100; // a pushed value reaches the displays this soon
+
+bool ShowableType(VARTYPE type)
+{
+    switch (type) {
+    case VT_I2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_I8:
+    case VT_R8:
+    case VT_BSTR:
+    case VT_BOOL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct FedItem {
+    std::string name;
+    Variant value = Variant::FromText(u"");
+};
+
+class BusData final : public ComObject<BusData, IDataProvider, IDataFeed, ConfigurablePlugin<BusData>,
+                                       DescribedSettings<BusData>> {
+public:
+    static constexpr SettingDescription kSettings[] = {
+        {"names", "Item names", kSettingText, "", "The items scripts may set, separated by commas"},
+    };
+
+    static constexpr const char16_t* kPluginName = u"Bus data";
+
+    // IDataProvider
+    HRESULT STDMETHODCALLTYPE Refresh() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, kPollInterval); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
+    {
+        std::lock_guard lock(mutex_);
+        return Output(count, items_.size());
+    }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
+    {
+        return Text(index, name, [](const FedItem& item) { return item.name; });
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return Text(index, description, [](const FedItem& item) { return "Bus\\" + item.name; });
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        VariantInit(value);
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+            return E_INVALIDARG;
+        return VariantCopy(value, &items_[static_cast<std::size_t>(index)].value);
+    }
+
+    // IDataFeed
+    HRESULT STDMETHODCALLTYPE SetValue(BSTR name, VARIANT value) override
+    {
+        if (!ShowableType(value.vt))
+            return DISP_E_TYPEMISMATCH;
+        const std::string wanted = Utf16ToUtf8(BstrView(name));
+        Variant copy;
+        if (HRESULT hr = VariantCopy(&copy, &value); FAILED(hr))
+            return hr;
+        std::lock_guard lock(mutex_);
+        const auto item = std::find_if(items_.begin(), items_.end(), [&](const FedItem& i) { return i.name == wanted; });
+        if (item == items_.end())
+            return DISP_E_UNKNOWNNAME;
+        item->value = std::move(copy);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetFeedNames(BSTR* names) override
+    {
+        if (!names)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        std::string list;
+        for (const auto& item : items_)
+            list += (list.empty() ? "" : ",") + item.name;
+        *names = BString(std::string_view(list)).Detach();
+        return S_OK;
+    }
+
+    void Configured(const ConfigurationText& fields, const std::string& text)
+    {
+        std::vector<FedItem> items;
+        std::string_view list = fields.Text("names").value_or("");
+        while (!list.empty()) {
+            const auto comma = list.find(',');
+            std::string name(list.substr(0, comma));
+            name.erase(0, name.find_first_not_of(" \t"));
+            name.erase(name.find_last_not_of(" \t") + 1);
+            if (!name.empty() && std::none_of(items.begin(), items.end(), [&](const FedItem& i) { return i.name == name; }))
+                items.push_back({name});
+            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+        }
+        if (items.empty())
+            LogWarning("Bus data: no names in \"" + text + "\"; there are no items");
+        std::lock_guard lock(mutex_);
+        items_ = std::move(items);
+    }
+
+private:
+    template <class Get>
+    HRESULT Text(LONG index, BSTR* out, Get get)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+            return E_INVALIDARG;
+        *out = BString(std::string_view(get(items_[static_cast<std::size_t>(index)]))).Detach();
+        return S_OK;
+    }
+
+    std::mutex mutex_; // guards items_
+    std::vector<FedItem> items_;
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(BusData, kClass)
