@@ -6,6 +6,7 @@
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/provided_value.h>
 
 #include <algorithm>
 #include <mutex>
@@ -127,17 +128,11 @@ public:
     }
 
 private:
-    template <class Get>
-    HRESULT Text(LONG index, BSTR* out, Get get)
+    template <class Field>
+    HRESULT Text(LONG index, BSTR* out, Field field)
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
         std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
-            return E_INVALIDARG;
-        *out = BString(std::string_view(get(items_[static_cast<std::size_t>(index)]))).Detach();
-        return S_OK;
+        return ItemText(items_, index, out, field);
     }
 
     std::mutex mutex_; // guards items_

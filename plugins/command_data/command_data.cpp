@@ -199,14 +199,8 @@ private:
     template <class Get>
     HRESULT Text(LONG index, BSTR* out, Get get)
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
         std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= runners_.size())
-            return E_INVALIDARG;
-        *out = BString(std::string_view(get(*runners_[static_cast<std::size_t>(index)]))).Detach();
-        return S_OK;
+        return ItemText(runners_, index, out, [&](const std::unique_ptr<CommandItemRunner>& runner) { return get(*runner); });
     }
 
     // A command that keeps failing the same way is logged once.

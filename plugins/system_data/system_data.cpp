@@ -88,14 +88,8 @@ private:
     template <class Field>
     HRESULT Text(LONG index, BSTR* out, Field field)
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
         std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
-            return E_INVALIDARG;
-        *out = BString(std::string_view(field(items_[static_cast<std::size_t>(index)]))).Detach();
-        return S_OK;
+        return ItemText(items_, index, out, field);
     }
 
     std::mutex mutex_; // guards everything below

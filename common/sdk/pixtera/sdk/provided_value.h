@@ -38,4 +38,18 @@ inline void StoreValue(const ProvidedValue& value, VARIANT* out)
     }
 }
 
+// A text of item `index` of a provider's `items` (vector-like) into a BSTR out-parameter, the way
+// GetName and GetDescription answer: E_POINTER without one, E_INVALIDARG outside the items.
+template <class Items, class Field>
+HRESULT ItemText(const Items& items, LONG index, BSTR* out, Field field)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size())
+        return E_INVALIDARG;
+    *out = BString(std::string_view(field(items[static_cast<std::size_t>(index)]))).Detach();
+    return S_OK;
+}
+
 } // namespace pixtera
