@@ -111,7 +111,8 @@ public:
     void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::vector<FedItem> items;
-        std::string_view list = fields.Text("names").value_or("");
+        const std::string names = fields.Text("names").value_or("");
+        std::string_view list = names;
         while (!list.empty()) {
             const auto comma = list.find(',');
             std::string name(list.substr(0, comma));
