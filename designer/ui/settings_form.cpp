@@ -124,7 +124,7 @@ bool SettingsForm::Submit()
     return true;
 }
 
-QString SettingsForm::problem() const { return problem_->isVisible() || !problem_->text().isEmpty() ? problem_->text() : QString(); }
+QString SettingsForm::problem() const { return problem_->text(); }
 
 bool AskPluginSettings(QWidget* parent, IUnknown& plugin, IPluginInfo& info)
 {

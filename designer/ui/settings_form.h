@@ -25,10 +25,11 @@ public:
 
     // The edited configuration, after OK.
     const std::string& configuration() const { return configuration_; }
-    // The editor of a key (a QLineEdit, QSpinBox-free line for numbers, QComboBox or QCheckBox).
+    // The editor of a key: a QLineEdit (numbers too, checked on OK), a QComboBox or a QCheckBox.
     QWidget* editor(const std::string& key) const;
     // What OK does: true and done when every value is allowed.
     bool Submit();
+    // Why the last Submit refused, for people.
     QString problem() const;
 
 private:
