@@ -19,9 +19,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "six_item_design.h"
+
 namespace {
 
 using namespace pixtera;
+using namespace pixtera::bench;
 
 // A display that takes frames and does nothing with them, so only the service's work counts.
 class NullDisplay final : public ComObject<NullDisplay, IDisplayDriver> {
@@ -44,45 +47,13 @@ public:
     std::atomic<long> writes{0};
 };
 
-DisplayItem Item(LONG row, LONG column, LONG width)
-{
-    DisplayItem item;
-    item.row = row;
-    item.column = column;
-    item.width = width;
-    return item;
-}
-
+// The benchmarks' six-item design; its scroller steps every 30 ms, or stands still.
 Design SixItems(bool changing)
 {
-    Design design;
-    DisplayItem title = Item(0, 0, 20);
-    title.source = kSourceStaticText;
-    title.text = "System";
-    title.alignment = kAlignCenter;
-    DisplayItem label = Item(1, 0, 4);
-    label.source = kSourceStaticText;
-    label.text = "RAM";
-    DisplayItem memory = Item(1, 4, 8);
-    memory.name = u"Memory";
-    memory.convert = true;
-    memory.toUnit = kMegaBytes;
-    memory.format = true;
-    memory.digits = 1;
-    DisplayItem network = Item(1, 12, 8);
-    network.name = u"Network";
-    network.convert = true;
-    network.toUnit = kKiloBytes;
-    network.format = true;
-    network.digits = 2;
-    DisplayItem scroller = Item(2, 0, 20);
-    scroller.name = u"Title";
+    Design design = SixItemDesign();
+    DisplayItem& scroller = design.items.at(4);
     scroller.mode = changing ? kModeRightToLeft : kModeStatic;
     scroller.scrollDelay = 30;
-    DisplayItem bar = Item(3, 0, 20);
-    bar.name = u"Cpu";
-    bar.mode = kModeHorizontalBar;
-    design.items = {title, label, memory, network, scroller, bar};
     return design;
 }
 
@@ -94,10 +65,7 @@ double Run(bool changing, int seconds)
     SaveDesign(SixItems(changing), design);
 
     TableValueSource values;
-    values.Set(u"Memory", Variant::FromDouble(3.2e9));
-    values.Set(u"Network", Variant::FromDouble(123456789));
-    values.Set(u"Title", Variant::FromUtf8("Now playing: something long enough to scroll"));
-    values.Set(u"Cpu", Variant::FromDouble(42));
+    SetSixItemValues(values);
     auto displays = MakeComObject<DisplayManager>(DisplayRuntime{values, SystemClock()});
     std::vector<ComPtr<NullDisplay>> drivers;
     for (int i = 0; i < 4; ++i) {
