@@ -1,6 +1,7 @@
 #include <pixtera/frame_composer.h>
 
 #include <pixtera/item_value.h>
+#include <pixtera/platform/tick_count.h>
 
 #include <algorithm>
 #include <charconv>
@@ -95,7 +96,43 @@ void DrawLines(const DisplayItem& item, std::string_view text, VirtualDisplay& t
     }
 }
 
+bool Scrolls(const DisplayItem& item)
+{
+    return (item.mode == kModeLeftToRight || item.mode == kModeRightToLeft) && item.height == 1 && item.width > 0 &&
+           item.scrollDelay != 0;
+}
+
+// The time of the item's next one-cell step after `now`, at most half the tick range ahead.
+DWORD NextScrollStep(const DisplayItem& item, DWORD now)
+{
+    constexpr DWORD kFurthest = 0x7FFFFFFEu;
+    const auto delay = static_cast<DWORD>(item.scrollDelay);
+    const DWORD elapsed = now - item.scrollStart;
+    return now + std::min(delay - elapsed % delay, kFurthest);
+}
+
 } // namespace
+
+FrameOutlook LookAhead(const Design& design, ValueSource& values, DWORD now)
+{
+    FrameOutlook outlook;
+    for (const DisplayItem& item : design.items) {
+        if (item.deleted)
+            continue;
+        if (Scrolls(item)) {
+            const DWORD step = NextScrollStep(item, now);
+            if (!outlook.nextScrollStep || TickIsBefore(step, *outlook.nextScrollStep))
+                outlook.nextScrollStep = step;
+        }
+        if (item.source == kSourceStaticText)
+            continue;
+        if (values.HowValueChanges(item.name) == ValueSource::Changes::AnyTime)
+            outlook.readsChangingValues = true;
+        else
+            outlook.readsStoredValues = true;
+    }
+    return outlook;
+}
 
 std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first, std::size_t count)
 {

@@ -263,3 +263,45 @@ TEST_F(Composition, EveryRenderingStartsFromAClearFrame)
 }
 
 } // namespace
+
+// A source whose values all change at any reading.
+class LiveValues final : public ValueSource {
+public:
+    HRESULT Value(std::u16string_view, VARIANT* value) override
+    {
+        VariantInit(value);
+        return S_OK;
+    }
+};
+
+TEST(LookAhead, NamesTheEarliestScrollStepAndHowTheValuesChange)
+{
+    Design design;
+    design.items.push_back(StaticItem("title", 8, kAlignLeft));
+    TableValueSource stored;
+    FrameOutlook outlook = LookAhead(design, stored, 5000);
+    EXPECT_FALSE(outlook.nextScrollStep);
+    EXPECT_FALSE(outlook.readsStoredValues || outlook.readsChangingValues) << "static text reads no values";
+
+    design.items.push_back(Scroller(kModeRightToLeft, 300, 5000));
+    design.items.push_back(Scroller(kModeLeftToRight, 100, 0xFFFFFFCEu));
+    auto tall = Scroller(kModeRightToLeft, 7, 5000);
+    tall.height = 2; // multi-line items do not scroll
+    design.items.push_back(tall);
+    auto deleted = Scroller(kModeRightToLeft, 3, 5000);
+    deleted.deleted = true;
+    design.items.push_back(deleted);
+    outlook = LookAhead(design, stored, 5010);
+    ASSERT_TRUE(outlook.nextScrollStep);
+    EXPECT_EQ(*outlook.nextScrollStep, 5050u) << "the scroller started before the wrap steps at -50 + 100k";
+
+    DisplayItem value = StaticItem("", 8, kAlignLeft);
+    value.source = kSourceDataValue;
+    value.name = u"V";
+    design.items.push_back(value);
+    EXPECT_TRUE(LookAhead(design, stored, 5010).readsStoredValues);
+    LiveValues live;
+    outlook = LookAhead(design, live, 5010);
+    EXPECT_TRUE(outlook.readsChangingValues);
+    EXPECT_FALSE(outlook.readsStoredValues);
+}

@@ -18,20 +18,36 @@ DWORD SystemTickClock::Now() const
     return static_cast<DWORD>(ms);
 }
 
-bool SystemTickClock::WaitUntil(Event& event, DWORD deadline) const
+namespace {
+
+std::optional<std::size_t> SetIndex(DWORD woken)
 {
-    const DWORD now = Now();
-    const DWORD remaining = TickIsBefore(now, deadline) ? TicksBetween(now, deadline) : 0;
-    return event.Wait(remaining) == WAIT_OBJECT_0;
+    if (woken == WAIT_TIMEOUT)
+        return std::nullopt;
+    return woken - WAIT_OBJECT_0;
 }
 
-bool ManualTickClock::WaitUntil(Event& event, DWORD deadline) const
+} // namespace
+
+std::optional<std::size_t> SystemTickClock::WaitUntilAny(std::span<Event* const> events,
+                                                         std::optional<DWORD> deadline) const
 {
-    while (TickIsBefore(Now(), deadline)) {
-        if (event.Wait(1) == WAIT_OBJECT_0)
-            return true;
+    DWORD remaining = INFINITE;
+    if (deadline) {
+        const DWORD now = Now();
+        remaining = TickIsBefore(now, *deadline) ? TicksBetween(now, *deadline) : 0;
     }
-    return event.Wait(0) == WAIT_OBJECT_0;
+    return SetIndex(WaitForAny(events, remaining));
+}
+
+std::optional<std::size_t> ManualTickClock::WaitUntilAny(std::span<Event* const> events,
+                                                         std::optional<DWORD> deadline) const
+{
+    while (!deadline || TickIsBefore(Now(), *deadline)) {
+        if (const auto woken = SetIndex(WaitForAny(events, 1)))
+            return woken;
+    }
+    return SetIndex(WaitForAny(events, 0));
 }
 
 const TickClock& SystemClock()

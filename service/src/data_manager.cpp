@@ -85,6 +85,15 @@ HRESULT DataManager::ReadValue(std::u16string_view name, VARIANT* value)
     return item->CopyValue(value);
 }
 
+ValueSource::Changes DataManager::HowValueChanges(std::u16string_view name)
+{
+    const ValueRecord* item = tables_->Find(name);
+    if (!item || item->provider->dead()) // "Error" until a poll adds it, "Plugin died" for good
+        return Changes::WhenStored;
+    const LONG mode = item->provider->updateMode;
+    return mode == kUpdateDirect || mode == kUpdateOnRequest ? Changes::AnyTime : Changes::WhenStored;
+}
+
 HRESULT DataManager::GetDataCollection(IDataCollection** collection)
 {
     if (!collection)

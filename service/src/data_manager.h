@@ -40,6 +40,10 @@ public:
 
     // ValueSource: what the displays of this process render.
     HRESULT Value(std::u16string_view name, VARIANT* value) override { return ReadValue(name, value); }
+    // Periodic providers' values change only at their polls; items read on request or directly
+    // from the plug-in may differ at every reading.
+    Changes HowValueChanges(std::u16string_view name) override;
+    ValueChangeSignal* changeSignal() override { return &tables_->changes(); }
 
     // The ids of items whose stored values changed since the last call.
     std::vector<LONG> TakeChangedIds() { return tables_->TakeChanged(); }

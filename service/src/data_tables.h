@@ -6,6 +6,7 @@
 // description. No lock is ever held while a plug-in is called, so readers never wait for one.
 
 #include <pixtera/platform/variant.h>
+#include <pixtera/value_change_signal.h>
 
 #include <deque>
 #include <memory>
@@ -52,6 +53,9 @@ public:
     void MarkChanged(LONG id);
     std::vector<LONG> TakeChanged();
 
+    // Notified once per poll that stored a changed value, added a name, or found its provider dead.
+    ValueChangeSignal& changes() { return changes_; }
+
 private:
     struct Hash {
         using is_transparent = void;
@@ -65,6 +69,8 @@ private:
 
     std::mutex changedMutex_; // guards changed_
     std::vector<bool> changed_; // by id - 1
+
+    ValueChangeSignal changes_; // has its own guard
 };
 
 } // namespace pixtera

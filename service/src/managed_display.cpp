@@ -1,6 +1,7 @@
 #include "managed_display.h"
 
 #include "queue_writer.h"
+#include "refresh_schedule.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
@@ -122,6 +123,9 @@ HRESULT PixteraManagedDisplay::StopOutput()
 void PixteraManagedDisplay::RefreshThread()
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    ValueChangeSignal::Subscription subscription;
+    if (ValueChangeSignal* signal = runtime_.values.changeSignal())
+        subscription = signal->Subscribe(valuesChanged_);
     std::string lastFrame;
     bool anyFrame = false;
     if (queue_.empty()) {
@@ -159,24 +163,34 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
 
     // An update frequency of 0 renders whenever the tick count has moved on: one tick at least.
     const auto period = static_cast<DWORD>(std::clamp<long long>(item.updateFrequency(), 1, kLongestWaitMs));
+    RefreshSchedule schedule(period);
+    ValueChangeSignal* const signal = runtime_.values.changeSignal();
+    std::uint64_t renderedGeneration = 0;
     bool stopSeen = false;
     bool rendered = false;
     while ((held || TickIsBefore(clock.Now(), item.endTime)) && !stopSeen) {
         const DWORD now = clock.Now();
-        if (!item.nextRefresh || !TickIsBefore(now, *item.nextRefresh)) {
-            const std::string_view frame = item.Render();
-            if (!anyFrame || frame != lastFrame) {
-                BString text(AnsiToUtf16(frame));
+        if (schedule.Due(now)) {
+            if (signal)
+                renderedGeneration = signal->generation();
+            const QueueItem::Rendering rendering = item.Render();
+            if (!anyFrame || rendering.frame != lastFrame) {
+                BString text(AnsiToUtf16(rendering.frame));
                 CallDriver([&](IDisplayDriver& d) { d.Write(text.get()); });
             }
-            lastFrame.assign(frame);
+            lastFrame.assign(rendering.frame);
             anyFrame = true;
             rendered = true;
-            item.nextRefresh = now + period;
+            schedule.Rendered(now, rendering.outlook);
         }
-        // Sleep until the next rendering is due, or until the showing ends if that comes first.
-        const DWORD wake = held || TickIsBefore(*item.nextRefresh, item.endTime) ? *item.nextRefresh : item.endTime;
-        stopSeen = clock.WaitUntil(stop_, wake);
+        // Sleep until the frame can next differ, or until the showing ends if that comes first.
+        const DWORD wake = held || TickIsBefore(schedule.next(), item.endTime) ? schedule.next() : item.endTime;
+        Event* const events[] = {&stop_, &valuesChanged_};
+        const bool watch = signal && schedule.watchesValues();
+        const auto woken = clock.WaitUntilAny(std::span(events, watch ? 2 : 1), wake);
+        stopSeen = woken == 0;
+        if (woken == 1 && signal->generation() != renderedGeneration)
+            schedule.ValueChanged(clock.Now());
     }
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;

@@ -94,6 +94,7 @@ private:
 
     Event stop_;
     Event stopped_;
+    Event valuesChanged_; // set by the values' change signal while the refresh thread runs
     Thread refreshThread_;
 };
 

@@ -28,6 +28,8 @@ void Poll(DataProviderRecord& record)
     LONG count = 0;
     if (FAILED(provider.GetCount(&count)))
         return;
+    const LONG known = record.tables->Count();
+    bool changed = false;
     for (LONG i = 0; i < count; ++i) {
         BString name;
         if (FAILED(provider.GetName(i, name.Out())))
@@ -43,9 +45,13 @@ void Poll(DataProviderRecord& record)
         Variant value;
         if (FAILED(provider.GetValue(i, value.Out())))
             MessageBoxA(nullptr, "DOW", "", MB_OK);
-        if (item.Store(description.view(), &value))
+        if (item.Store(description.view(), &value)) {
             record.tables->MarkChanged(item.id);
+            changed = true;
+        }
     }
+    if (changed || record.tables->Count() != known)
+        record.tables->changes().Notify();
 }
 
 void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
@@ -59,11 +65,16 @@ void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
             const DWORD woken = WaitForAny({&record->pollRequest, &record->stop}, timeout);
             if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
                 break;
+            if (record->dead()) // failed on another path: its items read "Plugin died" from now on
+                break;
             Poll(*record);
             record->pollDone.Set();
         }
     } catch (...) {
         record->fault->Report();
+    }
+    if (record->dead()) {
+        record->tables->changes().Notify();
         record->pollDone.Set(); // releases a reader waiting for this poll
     }
     CoUninitialize();

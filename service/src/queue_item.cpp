@@ -10,7 +10,6 @@ namespace pixtera {
 
 void QueueItem::Start(const VirtualDisplay& geometry, const DisplayRuntime& runtime)
 {
-    nextRefresh.reset(); // a new start renders at once, as a new entry does
     display_.Initialize(geometry.columns(), geometry.rows(), geometry.cellWidth(), geometry.cellHeight());
     // Rendering reads data values, which for direct providers calls plug-in code on this thread.
     thread_ = Thread(kPluginThreadStack, [this, &runtime] { RenderThread(runtime); });
@@ -26,11 +25,11 @@ void QueueItem::Stop()
     thread_.join();
 }
 
-std::string_view QueueItem::Render()
+QueueItem::Rendering QueueItem::Render()
 {
     renderRequest_.Set();
     renderDone_.Wait(INFINITE);
-    return display_.frame();
+    return {display_.frame(), outlook_};
 }
 
 void QueueItem::RenderThread(const DisplayRuntime& runtime)
@@ -42,7 +41,9 @@ void QueueItem::RenderThread(const DisplayRuntime& runtime)
         LogWarning("Design " + path + ": " + result.message);
     ready_.Set();
     while (WaitForAny({&stop_, &renderRequest_}, INFINITE) == WAIT_OBJECT_0 + 1) {
-        RenderFrame(design_, runtime.values, runtime.clock.Now(), display_);
+        const DWORD now = runtime.clock.Now();
+        RenderFrame(design_, runtime.values, now, display_);
+        outlook_ = LookAhead(design_, runtime.values, now);
         renderDone_.Set();
     }
     exited_.Set();

@@ -5,6 +5,7 @@
 #include "display_runtime.h"
 
 #include <pixtera/display_item.h>
+#include <pixtera/frame_composer.h>
 #include <pixtera/platform/event.h>
 #include <pixtera/platform/thread.h>
 #include <pixtera/virtual_display.h>
@@ -25,8 +26,12 @@ public:
     void Start(const VirtualDisplay& geometry, const DisplayRuntime& runtime);
     // Ends the render thread and waits for it.
     void Stop();
-    // One rendering, on the render thread; returns the frame it produced.
-    std::string_view Render();
+    // One rendering, on the render thread: the frame it produced and when it can next differ.
+    struct Rendering {
+        std::string_view frame;
+        FrameOutlook outlook;
+    };
+    Rendering Render();
 
     const std::u16string& fileName() const { return fileName_; }
     LONG duration() const { return duration_; }
@@ -38,7 +43,6 @@ public:
 
     // The refresh thread's bookkeeping for this entry.
     DWORD endTime = 0;
-    std::optional<DWORD> nextRefresh; // none until the first rendering
 
 private:
     void RenderThread(const DisplayRuntime& runtime);
@@ -49,6 +53,7 @@ private:
     // Handed over between the refresh and the render thread by the events only.
     Design design_;
     VirtualDisplay display_;
+    FrameOutlook outlook_;
 
     Event ready_;
     Event stop_;

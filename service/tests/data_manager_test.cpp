@@ -199,3 +199,38 @@ TEST_F(DataManagerTest, ConcurrentReadersAndPollers)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DataManagerTest, ThePollsSignalStoredChangesAndTheModeSaysWhichValuesWaitForThem)
+{
+    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=2;interval=20;items=Same:1.5", kData) +
+                     Driver("PixteraTest.ScriptedProvider", "mode=3;interval=100000;items=Direct:1", kData) +
+                     Driver("PixteraTest.ScriptedProvider", "mode=1;items=Asked:2", kData)));
+    ValueChangeSignal& signal = *dataManager->changeSignal();
+    EXPECT_GT(signal.generation(), 0u) << "new names are a change: they read \"Error\" before";
+    EXPECT_EQ(dataManager->HowValueChanges(u"Same"), ValueSource::Changes::WhenStored);
+    EXPECT_EQ(dataManager->HowValueChanges(u"Direct"), ValueSource::Changes::AnyTime);
+    EXPECT_EQ(dataManager->HowValueChanges(u"Asked"), ValueSource::Changes::AnyTime);
+    EXPECT_EQ(dataManager->HowValueChanges(u"Unknown"), ValueSource::Changes::WhenStored);
+
+    Event changed;
+    auto subscription = signal.Subscribe(changed);
+    const auto generation = signal.generation();
+    const auto polls = CountOf(RecordedCalls(ProviderObject(*driverManager, 0)), "Refresh");
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_GT(CountOf(RecordedCalls(ProviderObject(*driverManager, 0)), "Refresh"), polls + 2);
+    EXPECT_EQ(signal.generation(), generation) << "polls that store the same values change nothing";
+    EXPECT_EQ(changed.Wait(0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // Text items carry their poll's number, so each poll stores a new value; the third poll throws.
+    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=2;interval=20;items=T:text;throwon=Refresh@3", kData)));
+    EXPECT_EQ(changed.Wait(5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    for (int i = 0; i < 5000 && ReadText(u"T") != "Plugin died"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(signal.generation(), generation + 3) << "the first poll's new name, the second's new text, the death";
+    EXPECT_EQ(dataManager->HowValueChanges(u"T"), ValueSource::Changes::WhenStored) << "it reads \"Plugin died\" for good";
+}
+
+} // namespace

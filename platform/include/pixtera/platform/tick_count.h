@@ -6,6 +6,9 @@
 #include <pixtera/platform/types.h>
 
 #include <atomic>
+#include <cstddef>
+#include <optional>
+#include <span>
 
 namespace pixtera {
 
@@ -14,9 +17,18 @@ class Event;
 class TickClock {
 public:
     virtual DWORD Now() const = 0;
-    // Waits until the event is set (true) or this clock reaches `deadline` (false); returns at
+    // Waits until one of the events is set (its index; an auto-reset event is reset by it) or
+    // this clock reaches `deadline` (none; no deadline waits for the events alone). Returns at
     // once when the deadline has passed already.
-    virtual bool WaitUntil(Event& event, DWORD deadline) const = 0;
+    virtual std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events,
+                                                    std::optional<DWORD> deadline) const = 0;
+
+    // Waits until the event is set (true) or this clock reaches `deadline` (false).
+    bool WaitUntil(Event& event, DWORD deadline) const
+    {
+        Event* const events[] = {&event};
+        return WaitUntilAny(events, deadline).has_value();
+    }
 
 protected:
     ~TickClock() = default;
@@ -26,7 +38,7 @@ protected:
 class PX_API SystemTickClock final : public TickClock {
 public:
     DWORD Now() const override;
-    bool WaitUntil(Event& event, DWORD deadline) const override;
+    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override;
 };
 
 // A clock that moves only when told to; waits end when the event is set or the clock was
@@ -35,7 +47,7 @@ class PX_API ManualTickClock final : public TickClock {
 public:
     explicit ManualTickClock(DWORD start = 0) : now_(start) {}
     DWORD Now() const override { return now_.load(std::memory_order_acquire); }
-    bool WaitUntil(Event& event, DWORD deadline) const override;
+    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override;
     void Set(DWORD now) { now_.store(now, std::memory_order_release); }
     void Advance(DWORD milliseconds) { now_.fetch_add(milliseconds, std::memory_order_acq_rel); }
 
