@@ -1,6 +1,8 @@
 #include "statistics_ping.h"
 
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/platform/module.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/platform/thread.h>
 
@@ -21,8 +23,43 @@ constexpr long kRequestTimeoutSeconds = 30;
 // The response is read and thrown away.
 std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
 
+// The HTTP library is loaded only when a ping is sent: it and what it pulls in (TLS, Kerberos,
+// LDAP ...) would otherwise be the larger part of the service's resident memory.
+class Curl {
+public:
+    // The library's functions, or none (reported once) when it cannot be loaded.
+    static const Curl* Get()
+    {
+        static const std::unique_ptr<Curl> curl = Load();
+        return curl.get();
+    }
+
+    decltype(&curl_easy_init) init = nullptr;
+    decltype(&curl_easy_setopt) setopt = nullptr;
+    decltype(&curl_easy_perform) perform = nullptr;
+    decltype(&curl_easy_cleanup) cleanup = nullptr;
+
+private:
+    static std::unique_ptr<Curl> Load()
+    {
+        // Stays loaded: the ping thread runs as long as the process.
+        HMODULE library = LoadLibraryA("libcurl.so.4");
+        auto curl = std::make_unique<Curl>();
+        if (library) {
+            curl->init = reinterpret_cast<decltype(init)>(GetProcAddress(library, "curl_easy_init"));
+            curl->setopt = reinterpret_cast<decltype(setopt)>(GetProcAddress(library, "curl_easy_setopt"));
+            curl->perform = reinterpret_cast<decltype(perform)>(GetProcAddress(library, "curl_easy_perform"));
+            curl->cleanup = reinterpret_cast<decltype(cleanup)>(GetProcAddress(library, "curl_easy_cleanup"));
+        }
+        if (curl->init && curl->setopt && curl->perform && curl->cleanup)
+            return curl;
+        LogWarning("Statistics: no ping is sent, libcurl.so.4 cannot be used: " + LastModuleError());
+        return nullptr;
+    }
+};
+
 struct CurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { Curl::Get()->cleanup(handle); }
 };
 
 } // namespace
@@ -64,16 +101,19 @@ std::string InstallationId()
 
 bool SendPing(const std::string& url)
 {
-    std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+    const Curl* curl = Curl::Get();
+    if (!curl)
+        return false;
+    std::unique_ptr<CURL, CurlDeleter> handle(curl->init());
     if (!handle)
         return false;
-    curl_easy_setopt(handle.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle.get(), CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle.get(), CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(handle.get(), CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, kRequestTimeoutSeconds);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, Discard);
-    return curl_easy_perform(handle.get()) == CURLE_OK;
+    curl->setopt(handle.get(), CURLOPT_URL, url.c_str());
+    curl->setopt(handle.get(), CURLOPT_USERAGENT, kUserAgent);
+    curl->setopt(handle.get(), CURLOPT_NOPROXY, "*");
+    curl->setopt(handle.get(), CURLOPT_NOSIGNAL, 1L);
+    curl->setopt(handle.get(), CURLOPT_TIMEOUT, kRequestTimeoutSeconds);
+    curl->setopt(handle.get(), CURLOPT_WRITEFUNCTION, Discard);
+    return curl->perform(handle.get()) == CURLE_OK;
 }
 
 void StartStatisticsPing()

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Resident memory of pixtera2 running one Pixtera.FileDisplay showing a Pixtera.FileData value,
+# with the largest contributors by mapping (from /proc/PID/smaps). Not a test: run it by hand.
+#   bench/service-memory.sh [BUILD_DIR]
+set -euo pipefail
+build=$(realpath "${1:-build}")
+work=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; cat "$work/log" >&2; rm -rf "$work"' EXIT
+
+mkdir -p "$work/bin"
+cp "$build/bin/pixtera2" "$work/bin/"
+ln -s "$build/bin/plugins" "$work/bin/plugins"
+ln -s "$build/lib" "$work/lib"
+export PIXTERA_REGISTRY="$work/registry.db" PIXTERA_RUNTIME_DIR="$work/run" PIXTERA_STATS_ENDPOINT=
+"$work/bin/pixtera2" -RegServer >/dev/null
+"$build/bin/pixtera-reg" register "$build/bin/plugins/FileDisplay.so" >/dev/null
+"$build/bin/pixtera-reg" register "$build/bin/plugins/FileData.so" >/dev/null
+
+printf 'load=0.42\n' >"$work/values.txt"
+cat >"$work/design.pxd" <<'XML'
+<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="20" Height="1"/>
+<Appearance Mode="Static"/><Data Mode="Static" Text="Load"/></DisplayItem>
+<DisplayItem><Position X="0" Y="1" Width="20" Height="1"/><Appearance Mode="Static"/>
+<Data Mode="Data" Name="load"/></DisplayItem></DisplayItems></Design>
+XML
+cat >"$work/bin/pixtera2.xml" <<XML
+<PixteraConfiguration><drivers>
+<driver clsid="Pixtera.FileData" configuration="path=$work/values.txt"><data active="yes"/></driver>
+<driver clsid="Pixtera.FileDisplay" configuration="columns=20;rows=4;path=$work/display.jsonl">
+<display active="yes"><queue><queueitem Filename="$work/design.pxd" Runtime="0"/></queue></display></driver>
+</drivers></PixteraConfiguration>
+XML
+
+dbus-run-session -- "$work/bin/pixtera2" >"$work/log" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+    service=$(pgrep -f "^$work/bin/pixtera2" || true)
+    [ -n "$service" ] && grep -q "Service started" "$work/log" && break
+    sleep 0.1
+done
+sleep 3
+echo "private dirty (kB):"; awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anonymous]") } /^Private_Dirty:/ { d[name] += $2 } END { for (n in d) if (d[n] > 0) printf "%8d  %s\n", d[n], n }' "/proc/$service/smaps" | sort -rn | head -12
+ls /proc/$service/task | wc -l | sed "s/^/threads: /"
+awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "anon " $1) } /^Rss:/ { if (name ~ /^anon/ && $2 > 0) print $2, name }' "/proc/$service/smaps" | sort -rn | head -20
+grep -E "VmRSS|RssAnon|RssFile" "/proc/$service/status"
+echo "largest resident mappings (kB):"
+awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anonymous]") } /^Rss:/ { rss[name] += $2 }
+     END { for (n in rss) printf "%8d  %s\n", rss[n], n }' "/proc/$service/smaps" | sort -rn | head -30
