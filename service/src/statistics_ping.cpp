@@ -25,13 +25,15 @@ std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return 
 
 // The HTTP library is loaded only when a ping is sent: it and what it pulls in (TLS, Kerberos,
 // LDAP ...) would otherwise be the larger part of the service's resident memory.
+// Only function pointers: trivially destroyed, so the detached ping thread may use it while the
+// process exits.
 class Curl {
 public:
     // The library's functions, or none (reported once) when it cannot be loaded.
     static const Curl* Get()
     {
-        static const std::unique_ptr<Curl> curl = Load();
-        return curl.get();
+        static const Curl curl = Load();
+        return curl.usable() ? &curl : nullptr;
     }
 
     decltype(&curl_easy_init) init = nullptr;
@@ -40,21 +42,21 @@ public:
     decltype(&curl_easy_cleanup) cleanup = nullptr;
 
 private:
-    static std::unique_ptr<Curl> Load()
+    bool usable() const { return init && setopt && perform && cleanup; }
+
+    static Curl Load()
     {
         // Stays loaded: the ping thread runs as long as the process.
-        HMODULE library = LoadLibraryA("libcurl.so.4");
-        auto curl = std::make_unique<Curl>();
-        if (library) {
-            curl->init = reinterpret_cast<decltype(init)>(GetProcAddress(library, "curl_easy_init"));
-            curl->setopt = reinterpret_cast<decltype(setopt)>(GetProcAddress(library, "curl_easy_setopt"));
-            curl->perform = reinterpret_cast<decltype(perform)>(GetProcAddress(library, "curl_easy_perform"));
-            curl->cleanup = reinterpret_cast<decltype(cleanup)>(GetProcAddress(library, "curl_easy_cleanup"));
+        Curl curl;
+        if (HMODULE library = LoadLibraryA("libcurl.so.4")) {
+            curl.init = reinterpret_cast<decltype(init)>(GetProcAddress(library, "curl_easy_init"));
+            curl.setopt = reinterpret_cast<decltype(setopt)>(GetProcAddress(library, "curl_easy_setopt"));
+            curl.perform = reinterpret_cast<decltype(perform)>(GetProcAddress(library, "curl_easy_perform"));
+            curl.cleanup = reinterpret_cast<decltype(cleanup)>(GetProcAddress(library, "curl_easy_cleanup"));
         }
-        if (curl->init && curl->setopt && curl->perform && curl->cleanup)
-            return curl;
-        LogWarning("Statistics: no ping is sent, libcurl.so.4 cannot be used: " + LastModuleError());
-        return nullptr;
+        if (!curl.usable())
+            LogWarning("Statistics: no ping is sent, libcurl.so.4 cannot be used: " + LastModuleError());
+        return curl;
     }
 };
 

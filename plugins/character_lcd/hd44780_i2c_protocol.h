@@ -1,0 +1,50 @@
+#pragma once
+// An HD44780 controller in 4-bit mode behind a PCF8574 I2C port expander: every nibble is two
+// expander bytes, the enable line high and then low (the controller latches on the fall).
+
+#include "lcd_protocol.h"
+
+#include <cstdint>
+
+namespace pixtera::lcd {
+
+// Which expander pin drives which controller line.
+struct Pcf8574Pins {
+    std::uint8_t rs, rw, enable, backlight;
+    std::uint8_t data[4]; // D4..D7
+
+    // "a": RS P0, RW P1, E P2, backlight P3, D4-D7 on P4-P7 (most backpacks).
+    static constexpr Pcf8574Pins A() { return {0x01, 0x02, 0x04, 0x08, {0x10, 0x20, 0x40, 0x80}}; }
+    // "b": D4-D7 on P0-P3, E P4, RW P5, RS P6, backlight P7.
+    static constexpr Pcf8574Pins B() { return {0x40, 0x20, 0x10, 0x80, {0x01, 0x02, 0x04, 0x08}}; }
+};
+
+class Hd44780I2cProtocol final : public LcdProtocol {
+public:
+    Hd44780I2cProtocol(Geometry geometry, Pcf8574Pins pins, bool backlight)
+        : geometry_(geometry), pins_(pins), backlight_(backlight)
+    {
+    }
+
+    void Initialise(LinkBatch& batch) const override;
+    void MoveTo(LinkBatch& batch, int column, int row) const override;
+    void Write(LinkBatch& batch, std::string_view text) const override;
+    void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
+    // A jump is one instruction, as is a character.
+    int jumpCost() const override { return 1; }
+
+    // The DDRAM address of a cell: rows 2 and 3 continue rows 0 and 1.
+    static int Address(int column, int row, int columns);
+
+private:
+    std::uint8_t Lines(std::uint8_t nibble, bool data) const;
+    void Nibble(LinkBatch& batch, std::uint8_t nibble, bool data) const;
+    void Command(LinkBatch& batch, std::uint8_t command) const;
+    void Data(LinkBatch& batch, std::uint8_t byte) const;
+
+    Geometry geometry_;
+    Pcf8574Pins pins_;
+    bool backlight_;
+};
+
+} // namespace pixtera::lcd

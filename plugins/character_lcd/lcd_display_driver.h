@@ -1,0 +1,76 @@
+#pragma once
+// IDisplayDriver for the native character LCD drivers: the geometry from the configuration, the
+// frames and user characters handed to the display's writer thread. Derived declares
+// `std::unique_ptr<lcd::LcdWriter> MakeWriter(const ConfigurationText&, const std::string& text,
+// lcd::Geometry&)` and lists this in ComObject in place of IDisplayDriver.
+
+#include "lcd_writer.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/display_driver.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace pixtera::lcd {
+
+template <class Derived>
+class LcdDisplayDriver : public IDisplayDriver {
+public:
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, kCellWidth); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, kCellHeight); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * kCellWidth); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * kCellHeight); }
+    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Output(v, 0); }
+
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
+                                            BYTE r7) override
+    {
+        if (code < 0 || code >= kUserCharacters)
+            return E_INVALIDARG;
+        std::lock_guard lock(mutex_);
+        if (writer_)
+            writer_->Define(static_cast<int>(code), Glyph{r0, r1, r2, r3, r4, r5, r6, r7});
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
+    {
+        std::string bytes = Utf16ToAnsi(BstrView(frame));
+        std::lock_guard lock(mutex_);
+        if (writer_)
+            writer_->Show(std::move(bytes));
+        return S_OK;
+    }
+
+    void Configured(const ConfigurationText& fields, const std::string& text)
+    {
+        Geometry geometry;
+        auto writer = static_cast<Derived*>(this)->MakeWriter(fields, text, geometry);
+        columns_ = geometry.columns;
+        rows_ = geometry.rows;
+        std::lock_guard lock(mutex_);
+        writer_ = std::move(writer); // a new configuration: a new link, the old one closed
+    }
+
+private:
+    static constexpr LONG kCellWidth = 5;
+    static constexpr LONG kCellHeight = 8;
+
+    std::atomic<LONG> columns_{20};
+    std::atomic<LONG> rows_{4};
+    std::mutex mutex_; // guards writer_
+    std::unique_ptr<LcdWriter> writer_;
+};
+
+} // namespace pixtera::lcd
+
+template <class Derived>
+struct InterfaceTraits<pixtera::lcd::LcdDisplayDriver<Derived>> : InterfaceTraits<IDisplayDriver> {
+};

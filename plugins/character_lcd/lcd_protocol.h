@@ -1,0 +1,37 @@
+#pragma once
+// How the operations of a character LCD are spelt as bytes on its link.
+
+#include "link_batch.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace pixtera::lcd {
+
+inline constexpr int kUserCharacters = 8;
+// The eight rows of a user character, five pixels each in the low bits.
+using Glyph = std::array<std::uint8_t, 8>;
+
+struct Geometry {
+    int columns = 20;
+    int rows = 4;
+    int cells() const { return columns * rows; }
+};
+
+class LcdProtocol {
+public:
+    virtual ~LcdProtocol() = default;
+    // Brings the module from any state to a blank, lit (or unlit) display with the cursor hidden.
+    virtual void Initialise(LinkBatch& batch) const = 0;
+    virtual void MoveTo(LinkBatch& batch, int column, int row) const = 0;
+    // Characters at the cursor, which moves on; `text` is in the display's code page.
+    virtual void Write(LinkBatch& batch, std::string_view text) const = 0;
+    // Defines user character `code`; the cursor is unknown afterwards.
+    virtual void Define(LinkBatch& batch, int code, const Glyph& glyph) const = 0;
+    // What a cursor jump costs, counted in characters written: a gap of unchanged cells up to
+    // this long is cheaper rewritten than jumped.
+    virtual int jumpCost() const = 0;
+};
+
+} // namespace pixtera::lcd

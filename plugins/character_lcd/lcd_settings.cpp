@@ -1,0 +1,107 @@
+#include "lcd_settings.h"
+
+#include "device_link.h"
+
+#include <charconv>
+
+namespace pixtera::lcd {
+namespace {
+
+// HD44780 modules come with 8 to 40 columns and 1 to 4 rows.
+Geometry ReadGeometry(const ConfigurationText& fields, std::vector<std::string>& problems)
+{
+    Geometry geometry;
+    bool invalid = false;
+    geometry.columns = fields.Number("columns", 1, 40, &invalid).value_or(20);
+    if (invalid)
+        problems.emplace_back("columns (1 to 40)");
+    invalid = false;
+    geometry.rows = fields.Number("rows", 1, 4, &invalid).value_or(4);
+    if (invalid)
+        problems.emplace_back("rows (1 to 4)");
+    return geometry;
+}
+
+bool ReadSwitch(const ConfigurationText& fields, const std::string& name, bool fallback, std::vector<std::string>& problems)
+{
+    const auto text = fields.Text(name);
+    if (!text)
+        return fallback;
+    if (*text == "on" || *text == "yes" || *text == "1")
+        return true;
+    if (*text == "off" || *text == "no" || *text == "0")
+        return false;
+    problems.push_back(name + " (on or off)");
+    return fallback;
+}
+
+// A decimal or 0x-prefixed hexadecimal number.
+std::optional<int> ReadInteger(std::string_view text)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int> ReadByteValue(const ConfigurationText& fields, const std::string& name, std::vector<std::string>& problems)
+{
+    bool invalid = false;
+    const auto value = fields.Number(name, 0, 255, &invalid);
+    if (invalid)
+        problems.push_back(name + " (0 to 255)");
+    return value ? std::optional<int>(*value) : std::nullopt;
+}
+
+} // namespace
+
+I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems)
+{
+    I2cSettings settings;
+    bool invalid = false;
+    settings.bus = fields.Number("bus", 0, 255, &invalid).value_or(1);
+    if (invalid)
+        problems.emplace_back("bus (0 to 255)");
+    if (const auto text = fields.Text("address")) {
+        const auto address = ReadInteger(*text);
+        if (address && *address >= 0x03 && *address <= 0x77)
+            settings.address = *address;
+        else
+            problems.emplace_back("address (0x03 to 0x77)");
+    }
+    settings.geometry = ReadGeometry(fields, problems);
+    settings.backlight = ReadSwitch(fields, "backlight", true, problems);
+    if (const auto pinmap = fields.Text("pinmap")) {
+        if (*pinmap == "b")
+            settings.pins = Pcf8574Pins::B();
+        else if (*pinmap != "a")
+            problems.emplace_back("pinmap (a or b)");
+    }
+    return settings;
+}
+
+SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems)
+{
+    SerialSettings settings;
+    settings.device = fields.Text("device").value_or(settings.device);
+    if (const auto speed = fields.Text("speed")) {
+        const auto value = ReadInteger(*speed);
+        if (value && IsSupportedBaudRate(*value))
+            settings.speed = *value;
+        else
+            problems.emplace_back("speed (1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200)");
+    }
+    settings.geometry = ReadGeometry(fields, problems);
+    settings.options.backlight = ReadSwitch(fields, "backlight", true, problems);
+    settings.options.contrast = ReadByteValue(fields, "contrast", problems);
+    settings.options.brightness = ReadByteValue(fields, "brightness", problems);
+    return settings;
+}
+
+} // namespace pixtera::lcd

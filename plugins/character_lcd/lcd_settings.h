@@ -1,0 +1,35 @@
+#pragma once
+// The configuration texts of the two native drivers, read with their defaults; fields that
+// cannot be used are named in `problems` and take their defaults.
+
+#include "hd44780_i2c_protocol.h"
+#include "serial_lcd_protocol.h"
+
+#include <pixtera/sdk/configuration_text.h>
+
+#include <string>
+#include <vector>
+
+namespace pixtera::lcd {
+
+struct I2cSettings {
+    int bus = 1;
+    int address = 0x27;
+    Geometry geometry;
+    bool backlight = true;
+    Pcf8574Pins pins = Pcf8574Pins::A();
+};
+
+struct SerialSettings {
+    std::string device = "/dev/ttyACM0";
+    int speed = 19200;
+    Geometry geometry;
+    SerialLcdOptions options;
+};
+
+// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
+I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
+// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255
+SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
+
+} // namespace pixtera::lcd

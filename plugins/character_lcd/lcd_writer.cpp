@@ -1,0 +1,143 @@
+#include "lcd_writer.h"
+
+#include "screen_diff.h"
+
+#include <pixtera/platform/event_log.h>
+
+namespace pixtera::lcd {
+
+LcdWriter::LcdWriter(WriterSetup setup) : setup_(std::move(setup))
+{
+    wanted_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    worker_ = std::thread([this] { Work(); });
+}
+
+LcdWriter::~LcdWriter()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+void LcdWriter::Show(std::string frame)
+{
+    frame.resize(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    {
+        std::lock_guard lock(mutex_);
+        if (frame == wanted_.frame)
+            return;
+        wanted_.frame = std::move(frame);
+        ++version_;
+    }
+    changed_.notify_one();
+}
+
+void LcdWriter::Define(int code, const Glyph& glyph)
+{
+    if (code < 0 || code >= kUserCharacters)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        if (wanted_.glyphs[static_cast<std::size_t>(code)] == glyph)
+            return;
+        wanted_.glyphs[static_cast<std::size_t>(code)] = glyph;
+        ++version_;
+    }
+    changed_.notify_one();
+}
+
+bool LcdWriter::WaitUntilSent(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(mutex_);
+    return sentChanged_.wait_for(lock, limit, [&] { return (linked_ && sent_ == version_) || away_; });
+}
+
+bool LcdWriter::Connect()
+{
+    std::string error;
+    link_ = setup_.open(error);
+    if (link_) {
+        LinkBatch batch;
+        setup_.protocol->Initialise(batch);
+        if (link_->Send(batch, setup_.sleep, error)) {
+            if (outageReported_)
+                LogInformation(setup_.name + ": " + setup_.device + " is back");
+            outageReported_ = false;
+            // A module just initialised is blank and has no user characters of ours.
+            shown_ = Wanted{};
+            shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+            return true;
+        }
+        link_.reset();
+    }
+    if (!outageReported_)
+        LogWarning(setup_.name + ": cannot use " + setup_.device + " (" + error + "); trying again every second");
+    outageReported_ = true;
+    return false;
+}
+
+LinkBatch LcdWriter::Update(const Wanted& wanted) const
+{
+    LinkBatch batch;
+    bool cursorKnown = false;
+    for (std::size_t code = 0; code < wanted.glyphs.size(); ++code) {
+        if (wanted.glyphs[code] && wanted.glyphs[code] != shown_.glyphs[code]) {
+            setup_.protocol->Define(batch, static_cast<int>(code), *wanted.glyphs[code]);
+        }
+    }
+    int column = 0;
+    int row = 0;
+    for (const Run& run : ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, setup_.protocol->jumpCost())) {
+        if (!cursorKnown || run.column != column || run.row != row)
+            setup_.protocol->MoveTo(batch, run.column, run.row);
+        setup_.protocol->Write(batch, run.text);
+        cursorKnown = true;
+        column = run.column + static_cast<int>(run.text.size());
+        row = run.row;
+    }
+    return batch;
+}
+
+void LcdWriter::Work()
+{
+    while (true) {
+        Wanted wanted;
+        std::uint64_t version = 0;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || !link_; });
+            if (stopping_)
+                return;
+            wanted = wanted_;
+            version = version_;
+        }
+        if (!link_ && !Connect()) {
+            std::unique_lock lock(mutex_);
+            away_ = true;
+            sentChanged_.notify_all();
+            changed_.wait_for(lock, setup_.retry, [&] { return stopping_; });
+            continue;
+        }
+        const LinkBatch batch = Update(wanted);
+        std::string error;
+        if (!batch.empty() && !link_->Send(batch, setup_.sleep, error)) {
+            LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
+            outageReported_ = true;
+            link_.reset();
+            std::lock_guard lock(mutex_);
+            linked_ = false;
+            continue;
+        }
+        shown_ = std::move(wanted);
+        std::lock_guard lock(mutex_);
+        away_ = false;
+        linked_ = true;
+        sent_ = version;
+        sentChanged_.notify_all();
+    }
+}
+
+} // namespace pixtera::lcd

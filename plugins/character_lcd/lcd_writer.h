@@ -1,0 +1,76 @@
+#pragma once
+// The writer thread of one display. The refresh loop hands over frames and user characters and
+// never waits for the link; the thread sends only the cells and characters that differ from what
+// the module shows, and the newest frame wins when the link is slower than the frames. A module
+// that goes away is reported once and opened again every second; when it is back it is
+// initialised and gets the whole frame and its user characters again.
+
+#include "device_link.h"
+#include "lcd_protocol.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace pixtera::lcd {
+
+struct WriterSetup {
+    std::string name;   // the plug-in, for the log: "HD44780 I2C display"
+    std::string device; // the device, for the log: "/dev/i2c-1 address 0x27"
+    std::function<std::optional<DeviceLink>(std::string& error)> open;
+    std::shared_ptr<const LcdProtocol> protocol;
+    Geometry geometry;
+    Sleeper sleep = [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
+    std::chrono::milliseconds retry{1000};
+};
+
+class LcdWriter {
+public:
+    explicit LcdWriter(WriterSetup setup);
+    LcdWriter(const LcdWriter&) = delete;
+    LcdWriter& operator=(const LcdWriter&) = delete;
+    ~LcdWriter();
+
+    // A frame of columns x rows cells in the display's code page (shorter: blanks follow).
+    void Show(std::string frame);
+    void Define(int code, const Glyph& glyph);
+
+    // Waits until everything handed over has reached the module, or the module is away.
+    // False when `limit` passed first.
+    bool WaitUntilSent(std::chrono::milliseconds limit);
+
+private:
+    struct Wanted {
+        std::string frame;
+        std::array<std::optional<Glyph>, kUserCharacters> glyphs;
+    };
+
+    void Work();
+    // Opens the module and initialises it; false (reported once per outage) when it is away.
+    bool Connect();
+    // The bytes that take the module from what it shows to `wanted`.
+    LinkBatch Update(const Wanted& wanted) const;
+
+    const WriterSetup setup_;
+
+    std::mutex mutex_; // guards wanted_, version_, sent_, linked_, away_ and stopping_
+    std::condition_variable changed_;
+    std::condition_variable sentChanged_;
+    Wanted wanted_;
+    std::uint64_t version_ = 0; // of wanted_
+    std::uint64_t sent_ = 0;    // the version the module shows
+    bool linked_ = false; // the module is open and initialised
+    bool away_ = false;   // the last attempt to open it failed
+    bool stopping_ = false;
+
+    // The worker's own.
+    std::optional<DeviceLink> link_;
+    Wanted shown_; // an empty frame: unknown, every cell is written
+    bool outageReported_ = false;
+
+    std::thread worker_;
+};
+
+} // namespace pixtera::lcd

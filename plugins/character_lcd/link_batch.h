@@ -1,0 +1,44 @@
+#pragma once
+// What one update sends to a module: runs of bytes, each followed by the pause the module needs
+// before it takes more (a clear, the steps of the initialisation).
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace pixtera::lcd {
+
+class LinkBatch {
+public:
+    struct Segment {
+        std::string bytes;
+        std::chrono::microseconds pause{0};
+    };
+
+    void Add(char byte) { Current().bytes.push_back(byte); }
+    void Add(std::string_view bytes) { Current().bytes.append(bytes); }
+    // The module needs this long after the bytes added so far.
+    void Pause(std::chrono::microseconds pause) { Current().pause += pause, segments_.emplace_back(); }
+
+    const std::vector<Segment>& segments() const { return segments_; }
+    bool empty() const { return size() == 0; }
+    std::size_t size() const
+    {
+        std::size_t n = 0;
+        for (const auto& segment : segments_)
+            n += segment.bytes.size();
+        return n;
+    }
+
+private:
+    Segment& Current()
+    {
+        if (segments_.empty())
+            segments_.emplace_back();
+        return segments_.back();
+    }
+
+    std::vector<Segment> segments_;
+};
+
+} // namespace pixtera::lcd

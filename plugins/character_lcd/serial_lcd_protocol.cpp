@@ -1,0 +1,64 @@
+#include "serial_lcd_protocol.h"
+
+namespace pixtera::lcd {
+namespace {
+
+void Command(LinkBatch& batch, char command)
+{
+    batch.Add(kSerialPrefix);
+    batch.Add(command);
+}
+
+} // namespace
+
+void SerialLcdProtocol::Initialise(LinkBatch& batch) const
+{
+    Command(batch, 0x52); // auto scroll off
+    Command(batch, 0x44); // line wrap off
+    Command(batch, 0x4B); // underline cursor off
+    Command(batch, 0x54); // blinking cursor off
+    if (options_.backlight) {
+        Command(batch, 0x42);
+        batch.Add('\0');
+    } else {
+        Command(batch, 0x46);
+    }
+    if (options_.contrast) {
+        Command(batch, 0x50);
+        batch.Add(static_cast<char>(*options_.contrast));
+    }
+    if (options_.brightness) {
+        Command(batch, static_cast<char>(0x99));
+        batch.Add(static_cast<char>(*options_.brightness));
+    }
+    Command(batch, 0x58);
+    batch.Pause(std::chrono::microseconds(10000)); // modules clear at their own pace
+}
+
+void SerialLcdProtocol::MoveTo(LinkBatch& batch, int column, int row) const
+{
+    Command(batch, 0x47);
+    batch.Add(static_cast<char>(column + 1));
+    batch.Add(static_cast<char>(row + 1));
+}
+
+void SerialLcdProtocol::Write(LinkBatch& batch, std::string_view text) const
+{
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == kSerialPrefix)
+            batch.Add(' ');
+        else
+            batch.Add(byte >= 8 && byte < 16 ? static_cast<char>(byte - 8) : c);
+    }
+}
+
+void SerialLcdProtocol::Define(LinkBatch& batch, int code, const Glyph& glyph) const
+{
+    Command(batch, 0x4E);
+    batch.Add(static_cast<char>(code & 7));
+    for (std::uint8_t row : glyph)
+        batch.Add(static_cast<char>(row & 0x1F));
+}
+
+} // namespace pixtera::lcd

@@ -1,0 +1,53 @@
+#pragma once
+// An HD44780 controller behind a PCF8574 expander, for the tests: it decodes the expander bytes
+// (a nibble is latched when the enable line falls) into instructions and data, and keeps DDRAM,
+// CGRAM, the address counter, the entry mode and the backlight line as the controller would.
+
+#include "hd44780_i2c_protocol.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pixtera::lcd::test {
+
+class Hd44780Model {
+public:
+    explicit Hd44780Model(Pcf8574Pins pins) : pins_(pins) { ddram_.fill('?'); } // power-on garbage
+
+    void Feed(std::string_view bytes);
+
+    // What the glass shows: rows 2 and 3 of a four-row module continue the two DDRAM lines.
+    std::string Visible(int columns, int rows) const;
+    Glyph GlyphOf(int code) const;
+    bool backlight() const { return backlight_; }
+    bool fourBit() const { return !eightBit_; }
+    bool displayOn() const { return displayOn_; }
+    int address() const { return address_; }
+    bool increments() const { return increment_; }
+
+private:
+    void Latch(std::uint8_t lines);
+    void Instruction(std::uint8_t byte);
+    void Data(std::uint8_t byte);
+    void Advance();
+
+    Pcf8574Pins pins_;
+    std::uint8_t previous_ = 0;
+    bool eightBit_ = true;
+    bool haveHighNibble_ = false;
+    std::uint8_t highNibble_ = 0;
+    bool highNibbleRs_ = false;
+
+    std::array<std::uint8_t, 128> ddram_{};
+    std::array<std::uint8_t, 64> cgram_{};
+    int address_ = 0;
+    bool inCgram_ = false;
+    bool increment_ = true;
+    bool twoLines_ = false;
+    bool displayOn_ = false;
+    bool backlight_ = false;
+};
+
+} // namespace pixtera::lcd::test

@@ -1,0 +1,324 @@
+#include "fake_device.h"
+#include "hd44780_model.h"
+#include "lcd_settings.h"
+#include "lcd_writer.h"
+#include "serial_lcd_model.h"
+
+#include <pixtera/platform/event_log.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <random>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::lcd;
+using namespace pixtera::lcd::test;
+using namespace std::chrono_literals;
+
+// A writer on fake devices: the first is plugged in, later ones when the test says so.
+class Bench {
+public:
+    Bench(std::shared_ptr<const LcdProtocol> protocol, Geometry geometry, std::string* pauses = nullptr)
+    {
+        WriterSetup setup;
+        setup.name = "Test display";
+        setup.device = "the fake";
+        setup.open = [this](std::string& error) -> std::optional<DeviceLink> {
+            std::lock_guard lock(mutex_);
+            ++opens_;
+            if (!plugged_) {
+                error = "No such device";
+                return std::nullopt;
+            }
+            return device_->Open();
+        };
+        setup.protocol = std::move(protocol);
+        setup.geometry = geometry;
+        setup.sleep = [pauses](std::chrono::microseconds pause) {
+            if (pauses)
+                *pauses += std::to_string(pause.count()) + " ";
+        };
+        setup.retry = 5ms;
+        writer = std::make_unique<LcdWriter>(std::move(setup));
+    }
+
+    // Hands everything over and returns the bytes it caused.
+    std::string Sent()
+    {
+        EXPECT_TRUE(writer->WaitUntilSent(5s));
+        std::lock_guard lock(mutex_);
+        return device_->Drain();
+    }
+
+    void Unplug()
+    {
+        std::lock_guard lock(mutex_);
+        device_->Unplug();
+        plugged_ = false;
+    }
+    // A new module (another device file) comes back.
+    void PlugIn()
+    {
+        std::lock_guard lock(mutex_);
+        device_ = std::make_unique<FakeDevice>();
+        plugged_ = true;
+    }
+    int opens()
+    {
+        std::lock_guard lock(mutex_);
+        return opens_;
+    }
+
+    std::unique_ptr<LcdWriter> writer; // declared after nothing the writer thread uses... see below
+
+private:
+    std::mutex mutex_; // guards device_, plugged_ and opens_
+    std::unique_ptr<FakeDevice> device_ = std::make_unique<FakeDevice>();
+    bool plugged_ = true;
+    int opens_ = 0;
+
+public:
+    ~Bench() { writer.reset(); } // the thread ends before what its opener uses
+};
+
+Glyph RandomGlyph(std::mt19937& random)
+{
+    Glyph glyph{};
+    for (auto& row : glyph)
+        row = static_cast<std::uint8_t>(random() & 0x1F);
+    return glyph;
+}
+
+// Random frames: mostly a few cells changed, now and then a new screen; user characters now and
+// then. `alphabet` holds the bytes frames are made of.
+template <class Check>
+void RunRandomSequences(const std::string& alphabet, const std::function<std::shared_ptr<LcdProtocol>(Geometry)>& makeProtocol,
+                        const std::function<std::unique_ptr<Check>(Geometry)>& makeCheck)
+{
+    const Geometry geometries[] = {{16, 2}, {20, 4}, {16, 4}, {40, 2}, {8, 1}};
+    std::mt19937 random(20261207);
+    for (int sequence = 0; sequence < 300; ++sequence) {
+        const Geometry geometry = geometries[random() % std::size(geometries)];
+        Bench bench(makeProtocol(geometry), geometry);
+        auto check = makeCheck(geometry);
+        std::string frame(static_cast<std::size_t>(geometry.cells()), ' ');
+        std::array<std::optional<Glyph>, kUserCharacters> glyphs;
+        for (int step = 0; step < 12; ++step) {
+            const int cells = random() % 4 == 0 ? geometry.cells() : static_cast<int>(random() % 6);
+            for (int i = 0; i < cells; ++i)
+                frame[random() % frame.size()] = alphabet[random() % alphabet.size()];
+            if (random() % 3 == 0) {
+                const int code = static_cast<int>(random() % kUserCharacters);
+                glyphs[static_cast<std::size_t>(code)] = RandomGlyph(random);
+                bench.writer->Define(code, *glyphs[static_cast<std::size_t>(code)]);
+            }
+            bench.writer->Show(frame);
+            check->Feed(bench.Sent());
+            ASSERT_TRUE(check->Matches(frame, glyphs)) << "sequence " << sequence << ", step " << step;
+        }
+    }
+}
+
+struct I2cCheck {
+    I2cCheck(Geometry g, Pcf8574Pins pins) : geometry(g), model(pins) {}
+    void Feed(const std::string& bytes) { model.Feed(bytes); }
+    bool Matches(const std::string& frame, const std::array<std::optional<Glyph>, kUserCharacters>& glyphs) const
+    {
+        for (int code = 0; code < kUserCharacters; ++code)
+            if (glyphs[static_cast<std::size_t>(code)] && model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
+                return false;
+        return model.Visible(geometry.columns, geometry.rows) == frame;
+    }
+    Geometry geometry;
+    Hd44780Model model;
+};
+
+struct SerialCheck {
+    explicit SerialCheck(Geometry g) : model(g.columns, g.rows) {}
+    void Feed(const std::string& bytes) { model.Feed(bytes); }
+    bool Matches(std::string frame, const std::array<std::optional<Glyph>, kUserCharacters>& glyphs) const
+    {
+        for (int code = 0; code < kUserCharacters; ++code)
+            if (glyphs[static_cast<std::size_t>(code)] && model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
+                return false;
+        for (char& c : frame) { // what the module can show of the frame
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte == 0xFE)
+                c = ' ';
+            else if (byte >= 8 && byte < 16)
+                c = static_cast<char>(byte - 8);
+        }
+        return model.unknownCommands().empty() && model.screen() == frame;
+    }
+    SerialLcdModel model;
+};
+
+const std::string kAlphabet = std::string("ABCxyz 0123456789:%") + '\x01' + '\x08' + '\x0F' + '\xB0' + '\xFE' + '\xFF';
+
+TEST(LcdWriter, AfterEveryFrameAnI2cModuleShowsItAndItsUserCharacters)
+{
+    for (const auto pins : {Pcf8574Pins::A(), Pcf8574Pins::B()}) {
+        RunRandomSequences<I2cCheck>(
+            kAlphabet, [&](Geometry g) { return std::make_shared<Hd44780I2cProtocol>(g, pins, true); },
+            [&](Geometry g) { return std::make_unique<I2cCheck>(g, pins); });
+    }
+}
+
+TEST(LcdWriter, AfterEveryFrameASerialModuleShowsItAndItsUserCharacters)
+{
+    RunRandomSequences<SerialCheck>(
+        kAlphabet, [](Geometry) { return std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}); },
+        [](Geometry g) { return std::make_unique<SerialCheck>(g); });
+}
+
+TEST(LcdWriter, InitialisationBringsAnI2cModuleTo4BitModeLitOrDarkFromAnyState)
+{
+    for (const bool backlight : {true, false}) {
+        std::string pauses;
+        const Geometry geometry{20, 4};
+        Bench bench(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), backlight), geometry, &pauses);
+        Hd44780Model model(Pcf8574Pins::A());
+        model.Feed(bench.Sent());
+        EXPECT_TRUE(model.fourBit());
+        EXPECT_TRUE(model.displayOn());
+        EXPECT_TRUE(model.increments());
+        EXPECT_EQ(model.backlight(), backlight);
+        EXPECT_EQ(model.Visible(20, 4), std::string(80, ' ')) << "cleared";
+        EXPECT_EQ(pauses, "50000 4500 150 150 150 2000 ") << "the controller's waits, the clear's last";
+    }
+    // A module still in 4-bit mode, half-way through a byte, when the driver starts again.
+    const Geometry geometry{16, 2};
+    Bench bench(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), geometry);
+    Hd44780Model model(Pcf8574Pins::A());
+    model.Feed(std::string("\x3C\x38\x2C\x28\x1C\x18", 6)); // 4-bit function set, then one nibble
+    model.Feed(bench.Sent());
+    bench.writer->Show("Hello");
+    model.Feed(bench.Sent());
+    EXPECT_EQ(model.Visible(16, 2).substr(0, 5), "Hello");
+}
+
+TEST(LcdWriter, AnUnchangingFrameCostsNothingAndAClockOnlyItsChangedDigits)
+{
+    struct Case {
+        std::shared_ptr<LcdProtocol> protocol;
+        std::size_t bytesPerCharacter; // on the link, per character or instruction
+    };
+    const Geometry geometry{20, 4};
+    const Case cases[] = {{std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}), 1},
+                          {std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), 4}};
+    for (const auto& c : cases) {
+        Bench bench(c.protocol, geometry);
+        const std::string screen = "Load      0.42      Memory 61 %       12:00:00" + std::string(34, ' ');
+        bench.writer->Show(screen);
+        EXPECT_FALSE(bench.Sent().empty());
+        std::size_t bytes = 0;
+        for (int frame = 0; frame < 60 * 33; ++frame) { // 60 s at 30 ms
+            bench.writer->Show(screen);
+            bytes += bench.Sent().size();
+        }
+        EXPECT_EQ(bytes, 0u) << "a static screen writes nothing";
+
+        for (int second = 1; second < 60; ++second) {
+            std::string frame = screen;
+            frame[44] = static_cast<char>('0' + second / 10);
+            frame[45] = static_cast<char>('0' + second % 10);
+            bench.writer->Show(frame);
+            bytes += bench.Sent().size();
+        }
+        // Each second one jump and one digit; every tenth second two digits.
+        const std::size_t jump = static_cast<std::size_t>(c.protocol->jumpCost()) * c.bytesPerCharacter;
+        EXPECT_EQ(bytes, 59 * (jump + c.bytesPerCharacter) + 5 * c.bytesPerCharacter);
+    }
+}
+
+TEST(LcdWriter, AModuleThatGoesAwayIsReportedOnceAndGetsEverythingWhenBack)
+{
+    std::mutex logMutex;
+    std::vector<std::string> log;
+    SetLogCapture([&](std::string_view line) {
+        std::lock_guard lock(logMutex);
+        log.emplace_back(line);
+    });
+    const Geometry geometry{20, 4};
+    Bench bench(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), geometry);
+    Hd44780Model first(Pcf8574Pins::A());
+    const Glyph bar{31, 31, 31, 31, 31, 31, 31, 31};
+    bench.writer->Define(0, bar);
+    bench.writer->Show("first frame");
+    first.Feed(bench.Sent());
+    ASSERT_EQ(first.Visible(20, 4).substr(0, 11), "first frame");
+
+    bench.Unplug(); // gone in the middle of the next frame's bytes
+    bench.writer->Show("second frame, longer than the first");
+    EXPECT_TRUE(bench.writer->WaitUntilSent(5s)) << "an absent module does not hold anyone up";
+    const int opens = bench.opens();
+    for (int i = 0; i < 200 && bench.opens() < opens + 3; ++i)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_GE(bench.opens(), opens + 3) << "tried again and again";
+    bench.writer->Show("third frame");
+
+    bench.PlugIn();
+    for (int i = 0; i < 2000 && bench.opens() == opens; ++i)
+        std::this_thread::sleep_for(1ms);
+    Hd44780Model back(Pcf8574Pins::A()); // a module that lost its power: garbage until initialised
+    for (int i = 0; i < 2000 && back.Visible(20, 4).substr(0, 11) != "third frame"; ++i) {
+        back.Feed(bench.Sent());
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(back.Visible(20, 4), "third frame" + std::string(69, ' '));
+    EXPECT_EQ(back.GlyphOf(0), bar) << "the user characters went again";
+    SetLogCapture(nullptr);
+    std::lock_guard lock(logMutex);
+    int warnings = 0;
+    for (const auto& line : log)
+        warnings += line.find("trying again every second") != std::string::npos;
+    EXPECT_EQ(warnings, 1) << "one report per outage";
+    EXPECT_NE(log.back().find("the fake is back"), std::string::npos) << log.back();
+}
+
+TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
+{
+    std::vector<std::string> problems;
+    const auto i2c = ReadI2cSettings(ConfigurationText("bus=3;address=0x3f;columns=16;rows=2;backlight=off;pinmap=b"), problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(i2c.bus, 3);
+    EXPECT_EQ(i2c.address, 0x3F);
+    EXPECT_EQ(i2c.geometry.columns, 16);
+    EXPECT_FALSE(i2c.backlight);
+    EXPECT_EQ(i2c.pins.enable, Pcf8574Pins::B().enable);
+
+    const auto bad = ReadI2cSettings(ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim"), problems);
+    EXPECT_EQ(problems, (std::vector<std::string>{"address (0x03 to 0x77)", "rows (1 to 4)", "backlight (on or off)",
+                                                  "pinmap (a or b)"}));
+    EXPECT_EQ(bad.address, 0x27);
+    EXPECT_EQ(bad.geometry.rows, 4);
+
+    problems.clear();
+    const auto serial = ReadSerialSettings(ConfigurationText("device=/dev/lcd;speed=9600;contrast=200"), problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(serial.device, "/dev/lcd");
+    EXPECT_EQ(serial.speed, 9600);
+    EXPECT_EQ(serial.options.contrast, 200);
+    EXPECT_FALSE(serial.options.brightness) << "left as the module has it";
+    ReadSerialSettings(ConfigurationText("speed=12345;brightness=300"), problems);
+    EXPECT_EQ(problems.size(), 2u);
+}
+
+TEST(LcdSettings, TheSerialModuleGetsItsBacklightContrastAndBrightness)
+{
+    const Geometry geometry{16, 2};
+    Bench bench(std::make_shared<SerialLcdProtocol>(SerialLcdOptions{true, 120, 200}), geometry);
+    SerialLcdModel model(16, 2);
+    model.Feed(bench.Sent());
+    EXPECT_TRUE(model.backlight());
+    EXPECT_EQ(model.contrast(), 120);
+    EXPECT_EQ(model.brightness(), 200);
+    EXPECT_EQ(model.screen(), std::string(32, ' '));
+    EXPECT_TRUE(model.unknownCommands().empty());
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// A serial LCD module with the 0xFE command set, for the tests: it interprets the byte stream into
+// its screen, user characters, cursor and settings, and notes any command it does not know.
+
+#include "lcd_protocol.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixtera::lcd::test {
+
+class SerialLcdModel {
+public:
+    SerialLcdModel(int columns, int rows) : columns_(columns), rows_(rows), screen_(static_cast<std::size_t>(columns * rows), '?') {}
+
+    void Feed(std::string_view bytes);
+
+    const std::string& screen() const { return screen_; }
+    const Glyph& GlyphOf(int code) const { return glyphs_[static_cast<std::size_t>(code & 7)]; }
+    bool backlight() const { return backlight_; }
+    int contrast() const { return contrast_; }
+    int brightness() const { return brightness_; }
+    const std::vector<int>& unknownCommands() const { return unknown_; }
+
+private:
+    void Command(std::uint8_t command, std::string_view arguments);
+    static std::size_t ArgumentCount(std::uint8_t command);
+
+    int columns_;
+    int rows_;
+    std::string screen_;
+    std::array<Glyph, kUserCharacters> glyphs_{};
+    int column_ = 0;
+    int row_ = 0;
+    bool backlight_ = false;
+    int contrast_ = -1;
+    int brightness_ = -1;
+    std::vector<int> unknown_;
+    std::string pending_; // a command still waiting for bytes
+};
+
+} // namespace pixtera::lcd::test

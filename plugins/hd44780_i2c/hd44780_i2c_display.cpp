@@ -1,0 +1,64 @@
+// Pixtera.HD44780I2C: an HD44780 module behind a PCF8574 I2C backpack, through Linux i2c-dev.
+// Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
+
+#include "lcd_display_driver.h"
+#include "lcd_settings.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <cstdio>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::lcd;
+
+// {6B0E8A43-2C1D-4F57-A3E9-5D8C7B1F0A21}
+constexpr CLSID CLSID_HD44780I2C{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x21}};
+const InprocClass kClass{CLSID_HD44780I2C, "Pixtera.HD44780I2C", "HD44780 display on I2C"};
+
+std::string Hex(int value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", value);
+    return text;
+}
+
+class HD44780I2C final
+    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
+public:
+    static constexpr SettingDescription kSettings[] = {
+        {"bus", "I2C bus", kSettingInteger, "1", "The N of /dev/i2c-N (i2cdetect -l lists them)", 0, 255},
+        {"address", "Address", kSettingText, "0x27", "The backpack's address (0x27 or 0x3f on most; i2cdetect -y N shows it)"},
+        {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
+        {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
+        {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
+        {"pinmap", "Pin mapping", kSettingChoice, "a", "a: RS P0, E P2, backlight P3, data P4-P7 (most backpacks); "
+                                                        "b: data P0-P3, E P4, RS P6, backlight P7", 0, 0, "a|b"},
+    };
+    static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
+
+    std::unique_ptr<LcdWriter> MakeWriter(const ConfigurationText& fields, const std::string& text, Geometry& geometry)
+    {
+        std::vector<std::string> problems;
+        const I2cSettings settings = ReadI2cSettings(fields, problems);
+        for (const auto& problem : problems)
+            LogWarning("HD44780 I2C display: unusable " + problem + " in \"" + text + "\"; the default is used");
+        geometry = settings.geometry;
+        WriterSetup setup;
+        setup.name = "HD44780 I2C display";
+        setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + Hex(settings.address);
+        setup.open = [bus = settings.bus, address = settings.address](std::string& error) {
+            return OpenI2cDevice(bus, address, error);
+        };
+        setup.protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight);
+        setup.geometry = settings.geometry;
+        return std::make_unique<LcdWriter>(std::move(setup));
+    }
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(HD44780I2C, kClass)
