@@ -69,7 +69,7 @@ TEST(PluginCatalog, TheShippedCatalogsReadCleanly)
 {
     const Catalog catalog = ReadCatalog(ProgramDirectory() / "plugins");
     EXPECT_TRUE(catalog.faultyFiles.empty());
-    EXPECT_EQ(catalog.entries.size(), 8u);
+    EXPECT_EQ(catalog.entries.size(), 10u);
 }
 
 std::vector<SettingSpec> SpecsOf(const std::string& progId)
