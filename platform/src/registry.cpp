@@ -5,6 +5,7 @@
 #include <pixtera/platform/paths.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <array>
 #include <cstring>
@@ -144,8 +145,27 @@ LSTATUS CopyName(const std::string& name, LPSTR buffer, DWORD* length)
 
 } // namespace
 
+namespace {
+std::atomic<bool> machineRegistryInUse{false};
+}
+
+std::optional<std::filesystem::path> MachineRegistryPath()
+{
+    if (const char* path = std::getenv("PIXTERA_MACHINE_REGISTRY"))
+        return *path ? std::optional<std::filesystem::path>(path) : std::nullopt;
+    return std::filesystem::path("/var/lib/pixtera/registry.db");
+}
+
+void UseMachineRegistry() { machineRegistryInUse = true; }
+
+bool UsingMachineRegistry() { return machineRegistryInUse; }
+
 std::filesystem::path RegistryPath()
 {
+    if (UsingMachineRegistry()) {
+        if (auto machine = MachineRegistryPath())
+            return *machine;
+    }
     if (const char* path = std::getenv("PIXTERA_REGISTRY"); path && *path)
         return path;
     return XdgDataHome() / "pixtera" / "registry.db";

@@ -1,9 +1,11 @@
 #include "registry_store.h"
 
+#include <pixtera/platform/event_log.h>
 
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <system_error>
 
@@ -155,6 +157,21 @@ bool IsRootPath(const std::string& path) { return path.find('\\') == std::string
 std::string SubtreeEnd(const std::string& path) { return path + "]"; }
 std::string SubtreeBegin(const std::string& path) { return path + "\\"; }
 
+// A file: URI for SQLite, which reads '?', '#' and '%' in a path as URI syntax.
+std::string FileUri(const std::filesystem::path& path)
+{
+    std::string uri = "file:";
+    for (unsigned char c : path.string()) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+            uri.push_back(static_cast<char>(c));
+        } else {
+            static const char* kHex = "0123456789ABCDEF";
+            uri += {'%', kHex[c >> 4], kHex[c & 15]};
+        }
+    }
+    return uri + "?mode=ro";
+}
+
 } // namespace
 
 RegistryStore& RegistryStore::Instance()
@@ -177,12 +194,15 @@ LSTATUS RegistryStore::OpenLocked()
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                             nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // The machine layer keeps a rollback journal: a WAL file could not be read by users who may
+    // not write beside it.
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(db, UsingMachineRegistry() ? "PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=WAL",
+                          nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
         WriteTransaction transaction(db);
         rc = transaction.status();
@@ -198,17 +218,45 @@ LSTATUS RegistryStore::OpenLocked()
     db_ = db;
     openPath_ = path;
     openedByProcess_ = process;
+    machineAttached_ = false;
+    if (!UsingMachineRegistry())
+        AttachMachineLayerLocked();
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegistryStore::ExistsLocked(const std::string& path, std::string* canonical)
+void RegistryStore::AttachMachineLayerLocked()
+{
+    const auto machine = MachineRegistryPath();
+    std::error_code ec;
+    if (!machine || !std::filesystem::exists(*machine, ec) || std::filesystem::equivalent(*machine, openPath_, ec))
+        return;
+    const int rc = Statement(db_, "ATTACH DATABASE ?1 AS machine").Bind(1, FileUri(*machine)).Run();
+    if (rc != SQLITE_OK) {
+        LogWarning("Registry: the machine layer " + machine->string() + " cannot be read (" + sqlite3_errmsg(db_) +
+                   "); only your own registrations count");
+        return;
+    }
+    // A file that is no registry (or an older one) would fail every read.
+    if (Statement(db_, "SELECT count(*) FROM machine.keys").Step() == SQLITE_ROW &&
+        Statement(db_, "SELECT count(*) FROM machine.vals").Step() == SQLITE_ROW) {
+        machineAttached_ = true;
+        return;
+    }
+    LogWarning("Registry: " + machine->string() + " is no registry; only your own registrations count");
+    sqlite3_exec(db_, "DETACH DATABASE machine", nullptr, nullptr, nullptr);
+}
+
+LSTATUS RegistryStore::ExistsLocked(const std::string& path, std::string* canonical, bool inMachine)
 {
     if (IsRootPath(path)) {
         if (canonical)
             *canonical = path;
         return ERROR_SUCCESS;
     }
-    Statement query(db_, "SELECT path FROM keys WHERE path = ?1");
+    Statement query(db_, inMachine && machineAttached_
+                             ? "SELECT path FROM (SELECT path, 0 AS layer FROM keys WHERE path = ?1 UNION ALL "
+                               "SELECT path, 1 FROM machine.keys WHERE path = ?1) ORDER BY layer LIMIT 1"
+                             : "SELECT path FROM keys WHERE path = ?1");
     const int rc = query.Bind(1, path).Step();
     if (rc == SQLITE_ROW) {
         if (canonical)
@@ -218,12 +266,19 @@ LSTATUS RegistryStore::ExistsLocked(const std::string& path, std::string* canoni
     return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : FromSqlite(rc, ERROR_CANTREAD);
 }
 
+LSTATUS RegistryStore::MachineOnly(const std::string& path, LSTATUS userStatus)
+{
+    if (userStatus == ERROR_FILE_NOT_FOUND && machineAttached_ && ExistsLocked(path, nullptr, true) == ERROR_SUCCESS)
+        return ERROR_ACCESS_DENIED; // users cannot change the machine layer
+    return userStatus;
+}
+
 LSTATUS RegistryStore::FindKey(const std::string& path, std::string& canonical)
 {
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
-    return ExistsLocked(path, &canonical);
+    return ExistsLocked(path, &canonical, true);
 }
 
 LSTATUS RegistryStore::CreateKey(const std::string& path, std::string& canonical, bool& created)
@@ -231,6 +286,11 @@ LSTATUS RegistryStore::CreateKey(const std::string& path, std::string& canonical
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
+    return CreateKeyLocked(path, canonical, created);
+}
+
+LSTATUS RegistryStore::CreateKeyLocked(const std::string& path, std::string& canonical, bool& created)
+{
     created = false;
     WriteTransaction transaction(db_);
     if (transaction.status() != SQLITE_OK)
@@ -275,7 +335,7 @@ LSTATUS RegistryStore::DeleteKey(const std::string& path)
     if (transaction.status() != SQLITE_OK)
         return FromSqlite(transaction.status(), ERROR_CANTWRITE);
     if (LSTATUS status = ExistsLocked(path, nullptr); status != ERROR_SUCCESS)
-        return status;
+        return MachineOnly(path, status);
     Statement children(db_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
     const int rc = children.Bind(1, path).Step();
     if (rc == SQLITE_ROW)
@@ -300,7 +360,7 @@ LSTATUS RegistryStore::DeleteTree(const std::string& path, bool includeSelf)
     if (transaction.status() != SQLITE_OK)
         return FromSqlite(transaction.status(), ERROR_CANTWRITE);
     if (LSTATUS status = ExistsLocked(path, nullptr); status != ERROR_SUCCESS)
-        return status;
+        return MachineOnly(path, status);
     const std::string begin = SubtreeBegin(path);
     const std::string end = SubtreeEnd(path);
     const char* deleteKeys = includeSelf ? "DELETE FROM keys WHERE path = ?1 OR (path >= ?2 AND path < ?3)"
@@ -320,6 +380,14 @@ LSTATUS RegistryStore::SetValue(const std::string& path, const std::string& name
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
+    // A key of the machine layer only: the user's value goes into a key of the user's own.
+    if (machineAttached_ && ExistsLocked(path, nullptr) == ERROR_FILE_NOT_FOUND &&
+        ExistsLocked(path, nullptr, true) == ERROR_SUCCESS) {
+        std::string canonical;
+        bool created = false;
+        if (LSTATUS status = CreateKeyLocked(path, canonical, created); status != ERROR_SUCCESS)
+            return status;
+    }
     WriteTransaction transaction(db_);
     if (transaction.status() != SQLITE_OK)
         return FromSqlite(transaction.status(), ERROR_CANTWRITE);
@@ -342,10 +410,14 @@ LSTATUS RegistryStore::QueryValue(const std::string& path, const std::string& na
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
-    Statement query(db_, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
+    Statement query(db_, machineAttached_
+                             ? "SELECT name, type, data FROM (SELECT name, type, data, 0 AS layer FROM vals WHERE key = ?1 "
+                               "AND name = ?2 UNION ALL SELECT name, type, data, 1 FROM machine.vals WHERE key = ?1 AND "
+                               "name = ?2) ORDER BY layer LIMIT 1"
+                             : "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
     const int rc = query.Bind(1, path).Bind(2, name).Step();
     if (rc == SQLITE_DONE)
-        return ExistsLocked(path, nullptr) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        return ExistsLocked(path, nullptr, true) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     if (rc != SQLITE_ROW)
         return FromSqlite(rc, ERROR_CANTREAD);
     ReadValueRow(query, value);
@@ -363,8 +435,11 @@ LSTATUS RegistryStore::DeleteValue(const std::string& path, const std::string& n
     if (int rc = Statement(db_, "DELETE FROM vals WHERE key = ?1 AND name = ?2").Bind(1, path).Bind(2, name).Run();
         rc != SQLITE_OK)
         return FromSqlite(rc, ERROR_CANTWRITE);
-    if (sqlite3_changes(db_) == 0)
-        return ERROR_FILE_NOT_FOUND;
+    if (sqlite3_changes(db_) == 0) {
+        Statement machine(db_, "SELECT 1 FROM machine.vals WHERE key = ?1 AND name = ?2");
+        const bool inMachine = machineAttached_ && machine.Bind(1, path).Bind(2, name).Step() == SQLITE_ROW;
+        return inMachine ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+    }
     return FromSqlite(transaction.Commit(), ERROR_CANTWRITE);
 }
 
@@ -373,7 +448,9 @@ LSTATUS RegistryStore::SubKeyAt(const std::string& path, DWORD index, std::strin
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
-    Statement query(db_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+    Statement query(db_, machineAttached_ ? "SELECT name FROM keys WHERE parent = ?1 UNION SELECT name FROM machine.keys "
+                                            "WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2"
+                                          : "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
     const int rc = query.Bind(1, path).Bind(2, static_cast<long long>(index)).Step();
     if (rc == SQLITE_DONE)
         return ERROR_NO_MORE_ITEMS;
@@ -388,7 +465,13 @@ LSTATUS RegistryStore::ValueAt(const std::string& path, DWORD index, RegistryVal
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
-    Statement query(db_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
+    // The user's values, then the machine layer's that the user has no value of the same name for.
+    Statement query(db_, machineAttached_
+                             ? "SELECT name, type, data FROM (SELECT name, type, data, 0 AS layer, rowid AS n FROM vals "
+                               "WHERE key = ?1 UNION ALL SELECT name, type, data, 1, rowid FROM machine.vals AS m WHERE "
+                               "key = ?1 AND NOT EXISTS (SELECT 1 FROM vals AS v WHERE v.key = ?1 AND v.name = m.name)) "
+                               "ORDER BY layer, n LIMIT 1 OFFSET ?2"
+                             : "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
     const int rc = query.Bind(1, path).Bind(2, static_cast<long long>(index)).Step();
     if (rc == SQLITE_DONE)
         return ERROR_NO_MORE_ITEMS;

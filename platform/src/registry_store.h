@@ -13,6 +13,11 @@ struct sqlite3;
 
 namespace pixtera {
 
+// True once UseMachineRegistry was called: the store is the machine layer, without an overlay.
+bool UsingMachineRegistry();
+
+// The user's store, with the machine layer attached read-only ("machine") when there is one:
+// reads look at the user's keys and values first, writes go to the user's store only.
 class RegistryStore {
 public:
     // The store of this process for the current $PIXTERA_REGISTRY / XDG location.
@@ -32,12 +37,18 @@ public:
 private:
     RegistryStore() = default;
     LSTATUS OpenLocked();
-    LSTATUS ExistsLocked(const std::string& path, std::string* canonical);
+    void AttachMachineLayerLocked();
+    // In the user's store, or (`inMachine`) in the machine layer as well.
+    LSTATUS ExistsLocked(const std::string& path, std::string* canonical, bool inMachine = false);
+    // What to answer for a key the user's store lacks: a key of the machine layer cannot be changed.
+    LSTATUS MachineOnly(const std::string& path, LSTATUS userStatus);
+    LSTATUS CreateKeyLocked(const std::string& path, std::string& canonical, bool& created);
 
     std::mutex mutex_; // serialises this process's use of the connection
     sqlite3* db_ = nullptr;
     std::filesystem::path openPath_;
     long openedByProcess_ = 0;
+    bool machineAttached_ = false;
 };
 
 } // namespace pixtera

@@ -124,3 +124,51 @@ TEST(RegTool, RegisterReportsAModuleWithoutTheEntryPoint)
 }
 
 } // namespace
+
+namespace {
+
+// The machine layer, written by the program as a package's install step would.
+int MachineReg(const std::vector<std::string>& arguments, std::string* output = nullptr)
+{
+    std::vector<std::string> argv{(pixtera::test::ProgramDirectory() / "pixtera-reg").string(), "--machine"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return pixtera::test::RunProgram(argv, output);
+}
+
+TEST(RegTool, TheMachineLayerIsReadUnderTheUsersStoreAndNeverWrittenByIt)
+{
+    ASSERT_EQ(MachineReg({"add", "HKCR\\Packaged.Plugin\\CLSID", "/ve", "/d", "{machine}"}), 0);
+    ASSERT_EQ(MachineReg({"add", "HKCR\\Packaged.Plugin", "/v", "Shared", "/d", "machine"}), 0);
+    ASSERT_EQ(MachineReg({"add", "HKCR\\Both", "/v", "Who", "/d", "machine"}), 0);
+    ASSERT_EQ(Reg({"add", "HKCR\\Both", "/v", "Who", "/d", "user"}).code, 0);
+    ASSERT_EQ(Reg({"add", "HKCR\\Mine"}).code, 0);
+
+    pixtera::RegKey key;
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin\\CLSID"), ERROR_SUCCESS) << "a user with no key of their own";
+    EXPECT_EQ(key.QueryString(""), "{machine}");
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Both"), ERROR_SUCCESS);
+    EXPECT_EQ(key.QueryString("Who"), "user") << "the user's own value wins";
+    pixtera::RegKey root;
+    ASSERT_EQ(root.Open(HKEY_CLASSES_ROOT, ""), ERROR_SUCCESS);
+    EXPECT_EQ(root.SubKeys(), (std::vector<std::string>{"Both", "Mine", "Packaged.Plugin"})) << "one list, no doubles";
+
+    // Writing to a key of the machine layer gives the user a key of their own.
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin", KEY_ALL_ACCESS), ERROR_SUCCESS);
+    EXPECT_EQ(key.SetString("Shared", "user"), ERROR_SUCCESS);
+    EXPECT_EQ(key.QueryString("Shared"), "user");
+    EXPECT_EQ(Reg({"delete", "HKCR\\Packaged.Plugin\\CLSID"}).code, 1) << "the machine layer's keys are not the user's to delete";
+    std::string machine;
+    ASSERT_EQ(MachineReg({"query", "HKCR\\Packaged.Plugin"}, &machine), 0);
+    EXPECT_NE(machine.find("Shared    REG_SZ    machine"), std::string::npos) << machine;
+
+    // Taking it out of the machine layer leaves the user's keys alone.
+    ASSERT_EQ(MachineReg({"delete", "HKCR\\Both"}), 0);
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Both"), ERROR_SUCCESS);
+    EXPECT_EQ(key.QueryString("Who"), "user");
+    ASSERT_EQ(MachineReg({"delete", "HKCR\\Packaged.Plugin"}), 0);
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin\\CLSID"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin"), ERROR_SUCCESS) << "the user's own copy stays";
+    EXPECT_EQ(key.QueryString("Shared"), "user");
+}
+
+} // namespace

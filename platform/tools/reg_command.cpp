@@ -27,6 +27,7 @@ constexpr const char* kUsageText =
     "       pixtera-reg export KEY\n"
     "       pixtera-reg register MODULE\n"
     "       pixtera-reg unregister MODULE\n"
+    "--machine before a command works on the machine layer, which every user reads\n"
     "KEY starts with HKCR, HKLM, HKCU or their long names, e.g. HKCR\\CLSID.\n";
 
 struct Options {
@@ -442,6 +443,19 @@ int RunRegCommand(std::span<const std::string> arguments, std::ostream& out, std
     if (arguments.empty()) {
         err << kUsageText;
         return kUsage;
+    }
+    if (arguments[0] == "--machine") {
+        const auto machine = MachineRegistryPath();
+        if (!machine) {
+            err << "pixtera-reg: there is no machine layer (PIXTERA_MACHINE_REGISTRY is empty)\n";
+            return kUsage;
+        }
+        UseMachineRegistry();
+        arguments = arguments.subspan(1);
+        if (arguments.empty()) {
+            err << kUsageText;
+            return kUsage;
+        }
     }
     const std::string command = Lower(arguments[0]);
     const auto rest = arguments.subspan(1);

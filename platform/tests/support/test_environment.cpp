@@ -40,6 +40,7 @@ public:
         std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::replace);
         setenv("PIXTERA_REGISTRY", (dir / "registry.db").c_str(), 1);
+        setenv("PIXTERA_MACHINE_REGISTRY", (dir / "machine-registry.db").c_str(), 1); // never the real one
         setenv("PIXTERA_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);

@@ -64,8 +64,15 @@ PX_API LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameLengt
 
 namespace pixtera {
 
-// The registry file this process uses now.
+// The registry file this process uses now: the user's store, or the machine layer after
+// UseMachineRegistry.
 PX_API std::filesystem::path RegistryPath();
+
+// The machine layer: read-only for users and merged under their store (their own keys and values
+// win). $PIXTERA_MACHINE_REGISTRY (empty: none), else /var/lib/pixtera/registry.db.
+PX_API std::optional<std::filesystem::path> MachineRegistryPath();
+// From now on this process reads and writes the machine layer itself (for installing packages).
+PX_API void UseMachineRegistry();
 
 // Parses "HKCR\Some\Key" (short or long root names) into a root and a subkey.
 PX_API std::optional<std::pair<HKEY, std::string>> ParseRegistryPath(std::string_view fullPath);
