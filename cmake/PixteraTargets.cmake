@@ -4,8 +4,10 @@ include(GoogleTest)
 function(pixtera_add_plugin name)
   cmake_parse_arguments(ARG "" "OUTPUT_DIRECTORY" "SOURCES;LIBRARIES" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES})
+  set(shipped FALSE) # test modules name their own directory and stay in the build tree
   if(NOT ARG_OUTPUT_DIRECTORY)
     set(ARG_OUTPUT_DIRECTORY ${PIXTERA_PLUGIN_DIR})
+    set(shipped TRUE)
   endif()
   set_target_properties(${name} PROPERTIES
     PREFIX ""
@@ -15,11 +17,16 @@ function(pixtera_add_plugin name)
     BUILD_RPATH "$ORIGIN/../../lib;$ORIGIN/../lib")
   target_link_libraries(${name} PRIVATE pixtera::sdk ${ARG_LIBRARIES})
   target_link_options(${name} PRIVATE ${PIXTERA_NO_UNDEFINED})
+  if(shipped)
+    set_target_properties(${name} PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
+    install(TARGETS ${name} LIBRARY DESTINATION ${PIXTERA_INSTALL_PLUGINDIR} COMPONENT runtime)
+  endif()
 endfunction()
 
 # A plug-in catalog file (.pxp), copied beside the modules for the designer.
 function(pixtera_add_catalog file)
   configure_file(${CMAKE_CURRENT_SOURCE_DIR}/${file} ${PIXTERA_PLUGIN_DIR}/${file} COPYONLY)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/${file} DESTINATION ${PIXTERA_INSTALL_PLUGINDIR} COMPONENT runtime)
 endfunction()
 
 # One test executable per unit; each test case runs in its own process (and so its own

@@ -3,6 +3,7 @@
 #include "service_control.h"
 
 #include <pixtera/configuration_file.h>
+#include <pixtera/platform/paths.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -27,8 +28,8 @@ QString FromUtf8(const std::string& text) { return QString::fromStdString(text);
 ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirectory, UserPrompts& prompts,
                                        ConfigureDialog configure, QWidget* parent)
     : QDialog(parent), program_(programDirectory / "pixtera2"), prompts_(prompts), configure_(std::move(configure)),
-      catalog_(ReadCatalog(programDirectory / "plugins")),
-      editor_(ConfigFileLocation(programDirectory), programDirectory / "plugins")
+      catalog_(ReadCatalog(PluginDirectory(programDirectory))),
+      editor_(ConfigFileLocation(programDirectory), PluginDirectory(programDirectory))
 {
     setWindowTitle(QStringLiteral("Configuration panel"));
     auto* layout = new QVBoxLayout(this);

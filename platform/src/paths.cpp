@@ -31,4 +31,13 @@ std::filesystem::path XdgConfigHome() { return FromEnvironment("XDG_CONFIG_HOME"
 
 std::filesystem::path XdgDataHome() { return FromEnvironment("XDG_DATA_HOME", HomeDirectory() / ".local" / "share"); }
 
+std::filesystem::path PluginDirectory(const std::filesystem::path& programDirectory)
+{
+    std::error_code ec;
+    auto beside = programDirectory / "plugins";
+    if (std::filesystem::is_directory(beside, ec))
+        return beside;
+    return (programDirectory.parent_path() / PIXTERA_INSTALL_PLUGINDIR).lexically_normal();
+}
+
 } // namespace pixtera

@@ -10,6 +10,7 @@ PIXTERA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfreeimage-dev
   locales lcdproc
+  scdoc dpkg-dev file
 )
 
 as_root() {

@@ -21,6 +21,10 @@ ServiceSwitch ScanCommandLine(std::string_view commandLine)
         if (commandLine[i] != '-' && commandLine[i] != '/')
             continue;
         const std::string_view token = commandLine.substr(i + 1);
+        if (EqualsNoCase(token, "RegMachine"))
+            return ServiceSwitch::RegMachine;
+        if (EqualsNoCase(token, "UnregMachine"))
+            return ServiceSwitch::UnregMachine;
         if (EqualsNoCase(token, "UnregServer"))
             return ServiceSwitch::UnregServer;
         if (EqualsNoCase(token, "RegServer"))

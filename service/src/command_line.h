@@ -8,7 +8,7 @@
 
 namespace pixtera {
 
-enum class ServiceSwitch { None, UnregServer, RegServer, Service };
+enum class ServiceSwitch { None, UnregServer, RegServer, Service, RegMachine, UnregMachine };
 
 ServiceSwitch ScanCommandLine(std::string_view commandLine);
 

@@ -36,6 +36,8 @@ const char* kHelpText =
     "       pixtera2 -RegServer    register as a local server\n"
     "       pixtera2 -Service      register as a systemd user service\n"
     "       pixtera2 -UnregServer  remove every registration\n"
+    "       pixtera2 -RegMachine, -UnregMachine  (un)register the local server for every user\n"
+    "                              in the machine layer (what packages run)\n"
     "       pixtera2 --help, -h, /?  this text;  pixtera2 --version\n"
     "Switches may start with '-' or '/', in any letter case, and must end the command line.\n"
     "SIGTERM, SIGINT and SIGHUP stop the service cleanly.\n";
@@ -86,6 +88,15 @@ int ServiceModule::Main(int argc, const char* const* argv)
         break;
     case ServiceSwitch::Service:
         result = RegisterServer(true);
+        break;
+    case ServiceSwitch::RegMachine:
+    case ServiceSwitch::UnregMachine:
+        if (!MachineRegistryPath()) {
+            std::cerr << "pixtera2: there is no machine layer (PIXTERA_MACHINE_REGISTRY is empty)\n";
+            return 1;
+        }
+        UseMachineRegistry();
+        result = RegisterMachineServer(ScanCommandLine(JoinCommandLine(argc, argv)) == ServiceSwitch::RegMachine);
         break;
     case ServiceSwitch::None:
         if (argc == 2 && AsksForHelp(argv[1])) {
@@ -313,6 +324,25 @@ HRESULT ServiceModule::RegisterServer(bool service)
     CoUninitialize();
     if (SUCCEEDED(hr) && !installed)
         return HRESULT_FROM_WIN32(ERROR_CANTWRITE);
+    return hr;
+}
+
+HRESULT ServiceModule::RegisterMachineServer(bool add)
+{
+    // Only the registry: the package installs the bus activation file and the user unit itself.
+    if (HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED); FAILED(hr))
+        return hr;
+    const auto substitutions = ServiceSubstitutions(program_);
+    HRESULT hr = S_OK;
+    if (add) {
+        hr = RegisterScript(AppIdScript(), substitutions);
+        if (SUCCEEDED(hr))
+            hr = RegisterScript(ManagerClassScript(), substitutions);
+    } else {
+        UnregisterScript(AppIdScript(), substitutions);
+        UnregisterScript(ManagerClassScript(), substitutions);
+    }
+    CoUninitialize();
     return hr;
 }
 

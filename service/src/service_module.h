@@ -23,6 +23,8 @@ public:
 
     HRESULT RegisterServer(bool service);
     HRESULT UnregisterServer();
+    // The local server's keys in the machine layer, for every user.
+    HRESULT RegisterMachineServer(bool add);
     bool InstallService();
     bool UninstallService();
     bool IsServiceInstalled() const;

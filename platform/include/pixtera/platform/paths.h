@@ -1,5 +1,5 @@
 #pragma once
-// The XDG directories, with their defaults.
+// The XDG directories, with their defaults, and where the programs find their plug-ins.
 
 #include <pixtera/platform/export.h>
 
@@ -10,5 +10,9 @@ namespace pixtera {
 PX_API std::filesystem::path HomeDirectory();
 PX_API std::filesystem::path XdgConfigHome();
 PX_API std::filesystem::path XdgDataHome();
+
+// The plug-in modules and catalogs of the programs in `programDirectory`: its "plugins" folder in
+// a build tree, else the installed prefix's lib/<multiarch>/pixtera/plugins.
+PX_API std::filesystem::path PluginDirectory(const std::filesystem::path& programDirectory);
 
 } // namespace pixtera
