@@ -11,6 +11,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES TRUE)
 # The HTTP library is opened only for the statistics ping, so no link pulls it in.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcurl4, dbus-user-session")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "lcdproc")
