@@ -9,6 +9,7 @@
 #include "singleton_factory.h"
 #include "statistics_ping.h"
 #include "systemd_unit.h"
+#include "user_linger.h"
 
 #include <pixtera/sdk/guids.h>
 
@@ -310,6 +311,13 @@ HRESULT ServiceModule::RegisterServer(bool service)
         appId.SetString("LocalService", kServiceName);
         appId.SetString("ServiceParameters", "-Service");
         installed = InstallService();
+        // The unit starts with the user's service manager, which without lingering waits for a login.
+        if (installed) {
+            if (const std::string hint = LingerHint(EnableLingering()); !hint.empty()) {
+                std::cerr << "pixtera2: " << hint << "\n";
+                LogWarning(hint);
+            }
+        }
         if (!installed) {
             // Registered as a local server after all: no value may claim a service that is not there.
             appId.DeleteValue("LocalService");

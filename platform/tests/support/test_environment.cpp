@@ -41,6 +41,8 @@ public:
                                      std::filesystem::perm_options::replace);
         setenv("PIXTERA_REGISTRY", (dir / "registry.db").c_str(), 1);
         setenv("PIXTERA_MACHINE_REGISTRY", (dir / "machine-registry.db").c_str(), 1); // never the real one
+        // Nor the real system bus: a test that wants one starts its own.
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir / "no-system-bus").string()).c_str(), 1);
         setenv("PIXTERA_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
