@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -18,7 +20,8 @@ extern char** environ;
 namespace pixtera::designer {
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& argv, bool detached)
+// `errorPipe`, when given, becomes the child's standard error.
+pid_t Spawn(const std::vector<std::string>& argv, bool detached, int errorPipe = -1)
 {
     std::vector<char*> args;
     for (const auto& a : argv)
@@ -27,6 +30,8 @@ pid_t Spawn(const std::vector<std::string>& argv, bool detached)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (errorPipe >= 0)
+        posix_spawn_file_actions_adddup2(&actions, errorPipe, STDERR_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     if (detached) // its own session: it lives on when the designer ends
@@ -47,6 +52,37 @@ int Wait(pid_t child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Runs the program to its end and returns what it wrote to standard error, each line without the
+// program's "name: " prefix.
+std::string RunForMessages(const std::filesystem::path& program, const char* argument)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return {};
+    const pid_t child = Spawn({program.string(), argument}, false, ends[1]);
+    close(ends[1]);
+    std::string said;
+    char buffer[512];
+    ssize_t n = 0;
+    while ((n = read(ends[0], buffer, sizeof buffer)) > 0)
+        said.append(buffer, static_cast<std::size_t>(n));
+    close(ends[0]);
+    Wait(child);
+    const std::string prefix = program.filename().string() + ": ";
+    std::string text;
+    std::size_t start = 0;
+    while (start < said.size()) {
+        const std::size_t end = std::min(said.find('\n', start), said.size());
+        std::string_view line(said.data() + start, end - start);
+        if (line.substr(0, prefix.size()) == prefix)
+            line.remove_prefix(prefix.size());
+        if (!line.empty())
+            text.append(text.empty() ? "" : "\n").append(line);
+        start = end + 1;
+    }
+    return text;
+}
+
 } // namespace
 
 bool RunsAtSystemStartup()
@@ -62,10 +98,10 @@ int RunAndWait(const std::filesystem::path& program, const char* argument)
     return Wait(Spawn({program.string(), argument}, false));
 }
 
-void ReregisterService(const std::filesystem::path& program, bool atSystemStartup)
+std::string ReregisterService(const std::filesystem::path& program, bool atSystemStartup)
 {
     RunAndWait(program, "-UnregServer");
-    RunAndWait(program, atSystemStartup ? "/Service" : "-RegServer");
+    return RunForMessages(program, atSystemStartup ? "/Service" : "-RegServer");
 }
 
 bool StartService(const std::filesystem::path& program)

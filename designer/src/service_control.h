@@ -3,6 +3,7 @@
 // its re-registration, and starting it again after the configuration changed.
 
 #include <filesystem>
+#include <string>
 
 namespace pixtera::designer {
 
@@ -10,8 +11,9 @@ namespace pixtera::designer {
 bool RunsAtSystemStartup();
 
 // Runs `program -UnregServer`, then `program /Service` or `program -RegServer`, waiting for each;
-// a program that cannot be started is passed over.
-void ReregisterService(const std::filesystem::path& program, bool atSystemStartup);
+// a program that cannot be started is passed over. Returns what the registration had to say
+// (why the service will not start at boot, for instance); empty when nothing.
+std::string ReregisterService(const std::filesystem::path& program, bool atSystemStartup);
 
 // Starts the service as its registration says: through systemd when it is a systemd service,
 // else as a program of its own that outlives the designer. False when it could not be started.

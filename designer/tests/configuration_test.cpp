@@ -143,6 +143,23 @@ TEST_F(ConfigurationTest, OkRewritesTheFileReindentedAndRegistersTheServiceAgain
     EXPECT_EQ(FileText(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n-UnregServer\n/Service\n");
 }
 
+TEST_F(ConfigurationTest, WhatTheRegistrationSaysAboutStartingAtBootIsShown)
+{
+    WriteConfiguration("");
+    std::ofstream(program / "pixtera2", std::ios::trunc)
+        << "#!/bin/sh\n[ \"$1\" = /Service ] && echo 'pixtera2: The system refused to let you linger.' >&2\n"
+           "[ \"$1\" = /Service ] && echo 'pixtera2: run: loginctl enable-linger you' >&2\nexit 0\n";
+    auto quiet = Panel();
+    quiet->Apply();
+    EXPECT_TRUE(script.messages.empty()) << "registering without the startup box says nothing";
+
+    auto panel = Panel();
+    panel->startupBox().setChecked(true);
+    panel->Apply();
+    EXPECT_EQ(script.messages,
+              std::vector<std::string>{"Pixtera|The system refused to let you linger.\nrun: loginctl enable-linger you"});
+}
+
 TEST_F(ConfigurationTest, CancelLeavesTheFileAsItWas)
 {
     const std::string original = "<PixteraConfiguration><drivers></drivers></PixteraConfiguration>";

@@ -176,7 +176,8 @@ void ConfigurationPanel::Apply()
     std::string error;
     if (editor_.readable() && !editor_.Save(&error))
         prompts_.ShowMessage("The configuration was not saved: " + error, "Error");
-    ReregisterService(program_, startup_->isChecked());
+    if (const std::string said = ReregisterService(program_, startup_->isChecked()); !said.empty())
+        prompts_.ShowMessage(said, "Pixtera");
     accept();
 }
 
