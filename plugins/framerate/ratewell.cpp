@@ -1,12 +1,15 @@
 // Ratewell: the frame-rate plug-in. Its class DataProv offers the frame rate and the game name
-// measured by the outside counter Fraps, read directly (update mode 3) once a second.
+// measured by the outside counter Fraps, read directly (update mode 3) once a second; without
+// that counter, the records that libpixtera-fps.so keeps for the games it runs in.
 
 #include "fraps_link.h"
+#include "game_records.h"
 #include "ratewell_ids.h"
 
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -17,6 +20,19 @@ constexpr LONG kIntervalMs = 1000;
 constexpr const char16_t* kNotRunning = u"Fraps not running";
 constexpr const char16_t* kNames[] = {u"Fraps_FPS", u"Fraps_GAME"};
 constexpr const char16_t* kDescriptions[] = {u"Fraps\\FPS", u"Fraps\\Game name"};
+
+// The outside counter while some part of the process has it loaded, else the game that presented
+// last through libpixtera-fps.so.
+std::optional<FrapsReading> ReadFrameRate()
+{
+    if (auto reading = ReadFraps())
+        return reading;
+    const char* directory = std::getenv("PIXTERA_FPS_DIR"); // tests keep their records apart
+    const auto game = fps::CurrentGame(directory && *directory ? directory : "/dev/shm", fps::MonotonicNs());
+    if (!game)
+        return std::nullopt;
+    return FrapsReading{game->framesPerSecond, Utf16ToAnsi(Utf8ToUtf16(game->name))};
+}
 
 class DataProv final
     : public ComObject<DataProv, DispatchNotImplemented<IDataProv>, IDataProvider, IPluginInfo> {
@@ -35,7 +51,7 @@ public:
     // IDataProvider
     HRESULT STDMETHODCALLTYPE Refresh() override
     {
-        connected_ = ReadFraps().has_value();
+        connected_ = ReadFrameRate().has_value();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Answer(kUpdateDirect, mode); }
@@ -50,8 +66,8 @@ public:
     {
         if (!value)
             return E_POINTER;
-        // Looked up again for every read: the module may have gone since the last one.
-        const auto reading = ReadFraps();
+        // Looked up again for every read: the module or the game may have gone since the last one.
+        const auto reading = ReadFrameRate();
         connected_ = reading.has_value();
         VariantInit(value); // an output: whatever it held is not ours to free
         if (!reading) {

@@ -2,6 +2,7 @@
 #include "data_manager.h"
 #include "display_manager.h"
 #include "driver_manager.h"
+#include "game_records.h"
 #include "ratewell_ids.h"
 #include "test_environment.h"
 
@@ -10,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <unistd.h>
 #include <set>
 
 namespace {
@@ -32,6 +35,7 @@ class Ratewell : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        setenv("PIXTERA_FPS_DIR", test::TestDirectory().c_str(), 1); // no game of the machine's
         ASSERT_EQ(CallModule("DllRegisterServer"), S_OK);
         CLSID clsid{};
         ASSERT_EQ(CLSIDFromProgID(u"Ratewell.DataProv", &clsid), S_OK);
@@ -101,6 +105,31 @@ TEST_F(Ratewell, WithFrapsItReadsTheFrameRateAndTheGame)
     EXPECT_EQ(other.vt, VT_EMPTY);
     set(60, "abc", true);
     EXPECT_EQ(Text(0), u"Fraps not running") << "no record, not connected";
+}
+
+TEST_F(Ratewell, WithoutFrapsItShowsTheGameThatPresentedLast)
+{
+    fps::RecordLayout record{};
+    record.magic = fps::kRecordMagic;
+    record.version = fps::kRecordVersion;
+    record.size = sizeof record;
+    record.pid = static_cast<std::uint32_t>(getpid());
+    record.framesPerSecond = 144;
+    record.lastPresentNs = fps::MonotonicNs();
+    std::strcpy(record.name, "Caf\xc3\xa9 Racer"); // names are UTF-8
+    const auto path = test::TestDirectory() / ("pixtera-fps-" + std::to_string(getpid()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(&record), sizeof record);
+    Variant rate;
+    ASSERT_EQ(provider->GetValue(0, rate.Out()), S_OK);
+    EXPECT_EQ(rate.vt, VT_R8);
+    EXPECT_EQ(rate.dblVal, 144.0);
+    EXPECT_EQ(Text(1), u"Caf\u00e9 Racer");
+
+    const SetFraps set = LoadFraps();
+    ASSERT_NE(set, nullptr);
+    set(60, "abc", false);
+    EXPECT_EQ(Text(1), u"abc") << "the outside counter, when it is there, comes first";
+    std::filesystem::remove(path);
 }
 
 TEST_F(Ratewell, AModuleThatWentAwayIsNotReadThrough)

@@ -1,0 +1,131 @@
+#include "frame_counter.h"
+#include "game_records.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace pixtera::fps;
+
+RecordLayout Valid(std::uint32_t pid, std::uint32_t rate, std::uint64_t at, const char* name)
+{
+    RecordLayout record{};
+    record.magic = kRecordMagic;
+    record.version = kRecordVersion;
+    record.size = sizeof record;
+    record.sequence = 4;
+    record.pid = pid;
+    record.framesPerSecond = rate;
+    record.lastPresentNs = at;
+    std::strncpy(record.name, name, sizeof record.name - 1);
+    return record;
+}
+
+std::span<const std::byte> Bytes(const RecordLayout& record) { return std::as_bytes(std::span(&record, 1)); }
+
+TEST(FpsRecord, OnlyAWholeRecordOfTheRightVersionAndProcessIsRead)
+{
+    const RecordLayout good = Valid(42, 144, 1000, "game");
+    const auto sample = ParseRecord(Bytes(good), 4, 42);
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sample->framesPerSecond, 144u);
+    EXPECT_EQ(sample->name, "game");
+
+    EXPECT_FALSE(ParseRecord(Bytes(good), 6, 42)) << "the writer changed it during the copy";
+    RecordLayout writing = good;
+    writing.sequence = 5;
+    EXPECT_FALSE(ParseRecord(Bytes(writing), 5, 42)) << "odd: half written";
+    EXPECT_FALSE(ParseRecord(Bytes(good), 4, 43)) << "another process's record under this name";
+    RecordLayout versioned = good;
+    versioned.version = 2;
+    EXPECT_FALSE(ParseRecord(Bytes(versioned), 4, 42));
+    RecordLayout unterminated = good;
+    std::memset(unterminated.name, 'x', sizeof unterminated.name);
+    EXPECT_FALSE(ParseRecord(Bytes(unterminated), 4, 42));
+    RecordLayout absurd = good;
+    absurd.framesPerSecond = 4000000000u;
+    EXPECT_FALSE(ParseRecord(Bytes(absurd), 4, 42));
+    EXPECT_FALSE(ParseRecord(Bytes(good).first(100), 4, 42)) << "too short";
+    std::array<std::byte, 128> garbage{};
+    garbage.fill(std::byte{0xA5});
+    EXPECT_FALSE(ParseRecord(garbage, 0xA5A5A5A5u, 42));
+
+    EXPECT_EQ(PidOfRecordName("pixtera-fps-1234"), 1234u);
+    for (const char* name : {"pixtera-fps-", "pixtera-fps-12x", "pixtera-fps-0", "other-1234", "pixtera-fps--5"})
+        EXPECT_FALSE(PidOfRecordName(name)) << name;
+}
+
+class GameRecords : public ::testing::Test {
+protected:
+    void Write(std::uint32_t pid, const RecordLayout& record)
+    {
+        std::ofstream(directory / ("pixtera-fps-" + std::to_string(pid)), std::ios::binary)
+            .write(reinterpret_cast<const char*>(&record), sizeof record);
+    }
+
+    std::filesystem::path directory = pixtera::test::TestDirectory();
+};
+
+TEST_F(GameRecords, TheLiveGameThatPresentedLastWinsAndTheDeadAreRemoved)
+{
+    // A process that has ended, for a pid that is free.
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    const pid_t alive = fork();
+    if (alive == 0) {
+        pause();
+        _exit(0);
+    }
+    const auto self = static_cast<std::uint32_t>(getpid());
+    const std::uint64_t now = 100'000'000'000;
+    Write(static_cast<std::uint32_t>(gone), Valid(static_cast<std::uint32_t>(gone), 999, now, "crashed"));
+    Write(self, Valid(self, 60, now - 300'000'000, "older"));
+    Write(static_cast<std::uint32_t>(alive), Valid(static_cast<std::uint32_t>(alive), 75, now - 100'000'000, "newer"));
+
+    auto game = CurrentGame(directory, now);
+    ASSERT_TRUE(game);
+    EXPECT_EQ(game->name, "newer");
+    EXPECT_FALSE(std::filesystem::exists(directory / ("pixtera-fps-" + std::to_string(gone)))) << "a killed game's record goes";
+
+    kill(alive, SIGKILL);
+    waitpid(alive, nullptr, 0);
+    game = CurrentGame(directory, now);
+    ASSERT_TRUE(game);
+    EXPECT_EQ(game->name, "older") << "the newer game was killed";
+    EXPECT_FALSE(std::filesystem::exists(directory / ("pixtera-fps-" + std::to_string(alive))));
+    EXPECT_FALSE(CurrentGame(directory, now + kStaleAfterNs)) << "more than two seconds without a present";
+}
+
+TEST(FrameCounter, PublishesTheRateOfTheLastSecondTwiceASecondAndRemovesItsRecord)
+{
+    setenv("PIXTERA_FPS_NAME", "counted", 1);
+    const auto record = std::filesystem::path("/dev/shm") / ("pixtera-fps-" + std::to_string(getpid()));
+    {
+        FrameCounter counter("counted");
+        std::uint64_t t = 5'000'000'000;
+        for (int frame = 0; frame < 120; ++frame, t += 1'000'000'000 / 60) // two seconds at 60 Hz
+            counter.Presented(t);
+        auto game = CurrentGame("/dev/shm", t);
+        ASSERT_TRUE(game);
+        EXPECT_EQ(game->name, "counted");
+        EXPECT_EQ(game->framesPerSecond, 60u);
+        for (int frame = 0; frame < 216; ++frame, t += 1'000'000'000 / 144) // the game speeds up
+            counter.Presented(t);
+        game = CurrentGame("/dev/shm", t);
+        ASSERT_TRUE(game);
+        EXPECT_NEAR(game->framesPerSecond, 144u, 3u) << "the old rate is forgotten after a second";
+        EXPECT_TRUE(std::filesystem::exists(record));
+    }
+    EXPECT_FALSE(std::filesystem::exists(record)) << "a game that ends takes its record along";
+}
+
+} // namespace
