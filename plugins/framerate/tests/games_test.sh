@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Frame rates of real games under Xvfb, read through the service: glxgears (OpenGL, through
-# LD_PRELOAD) and vkcube (Vulkan on lavapipe, through the implicit layer), each started by
-# pixtera-fps-run, shown by Ratewell on a file display.
+# Frame rates of real games under Xvfb, read through the service: glxgears and es2gears_x11
+# (OpenGL through GLX and EGL, hooked by LD_PRELOAD) and vkcube (Vulkan on lavapipe, through the
+# implicit layer), each started by pixtera-fps-run, shown by Ratewell on a file display.
 #   games_test.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "$1")
@@ -81,6 +81,16 @@ ours=$(shown | grep -Eo '^ *[0-9]+' | tr -d ' ')
 awk -v a="$ours" -v b="$own" 'BEGIN { exit !(a > 0 && a > 0.6 * b && a < 1.6 * b) }' ||
     fail "shown $ours FPS, glxgears measured $own"
 echo "glxgears: shown $ours FPS, it measured $own"
+
+# OpenGL ES through EGL.
+"$build/bin/pixtera-fps-run" es2gears_x11 >/dev/null 2>&1 &
+es=$!
+pids+=("$es")
+kill -STOP "$gears"
+wait_for 3 "^ *[1-9][0-9]* *[|]es2gears_x11" || fail "es2gears_x11 (eglSwapBuffers) is not shown within 3 s"
+kill -KILL "$es"
+kill -CONT "$gears"
+wait_for 3 "[|]glxgears" || fail "glxgears is not shown again"
 
 # Vulkan, and two games at once: the one that presented last is shown.
 "$build/bin/pixtera-fps-run" vkcube >/dev/null 2>&1 &
