@@ -88,8 +88,12 @@ auto GuardedCall(PluginFault& fault, Call&& call)
         throw wire::ErrorFor(RPC_E_SERVERFAULT, "the plug-in " + fault.name() + " failed before and is not called again");
     try {
         return call();
-    } catch (const sdbus::Error&) {
-        throw; // a failing result code, already on its way to the client
+    } catch (const sdbus::Error& error) {
+        // A failing result code, already on its way to the client; a hosted plug-in whose host
+        // failed is a fault as well.
+        if (wire::HresultOf(error) == E_PLUGIN_HOST_FAILED)
+            fault.Report();
+        throw;
     } catch (...) {
         fault.Report();
         throw wire::ErrorFor(RPC_E_SERVERFAULT, "the plug-in " + fault.name() + " threw; it is not called again");

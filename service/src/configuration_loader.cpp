@@ -6,7 +6,7 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/platform/registry.h>
 #include <pixtera/sdk/plugin_info.h>
 
 #include <pixtera/configuration_file.h>
@@ -19,8 +19,6 @@
 
 namespace pixtera {
 namespace {
-
-constexpr const char16_t* kWrapperProgId = u"DispatchWrapper.core";
 
 bool IsOn(const pugi::xml_node& driver, const char* capability)
 {
@@ -45,24 +43,11 @@ Capabilities ReadCapabilities(const pugi::xml_node& driver)
             IsOn(driver, "event"),  IsOn(driver, "display"), IsOn(driver, "data")};
 }
 
-// Wraps a driver in the outside wrapper class: Wrap with the real ProgID, then Configure again.
-bool WrapDriver(DriverRecord& wrapper, std::u16string_view progId, std::u16string_view configuration)
+// True when HKLM\Software\Pixtera2.0 says every plug-in runs in a process of its own.
+bool IsolateEveryPlugin()
 {
-    auto wrapping = wrapper.object.As<IDispatchWrapper>();
-    if (!wrapping)
-        return false;
-    try {
-        BString realProgId(progId);
-        if (FAILED(wrapping->Wrap(realProgId.get())))
-            return false;
-        if (auto info = wrapper.object.As<IPluginInfo>()) {
-            BString text(configuration);
-            info->Configure(text.get());
-        }
-    } catch (...) {
-        return false;
-    }
-    return true;
+    RegKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0") == ERROR_SUCCESS && key.QueryDword("IsolatePlugins").value_or(0) != 0;
 }
 
 void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesystem::path& path,
@@ -102,6 +87,7 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
         LogError(file.error + "; no driver is created");
     if (file) {
         int ordinal = -1;
+        const bool isolateAll = IsolateEveryPlugin();
         for (const auto& selected : file.document.select_nodes("PixteraConfiguration/drivers/driver")) {
             ++ordinal;
             const pugi::xml_node element = selected.node();
@@ -111,16 +97,13 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
                 return false;
             }
             const std::u16string progId = Utf8ToUtf16(clsid.value());
-            const bool isolated = std::strcmp(element.attribute("isolated").value(), "true") == 0;
+            // Hosted by DispatchWrapper.core in a process of its own.
+            const bool isolated = std::strcmp(element.attribute("DispatchWrap").value(), "yes") == 0 ||
+                                  std::strcmp(element.attribute("isolated").value(), "true") == 0 || isolateAll;
             const std::u16string configuration = Utf8ToUtf16(element.attribute("configuration").value());
-            const bool wrap = std::strcmp(element.attribute("DispatchWrap").value(), "yes") == 0;
 
             std::string why;
-            auto driver = drivers.Add(wrap ? kWrapperProgId : progId, configuration, isolated, &why);
-            if (driver && wrap && !WrapDriver(*driver, progId, configuration)) {
-                LogError(path.string() + ": wrapping " + clsid.value() + " failed; the configuration ends here");
-                return false;
-            }
+            auto driver = drivers.Add(progId, configuration, isolated, &why);
             if (!driver) {
                 LogWarning(std::string(clsid.value()) + " could not be created: " + why + "; it is left out");
                 continue;

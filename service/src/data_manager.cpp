@@ -67,7 +67,11 @@ HRESULT DataManager::ReadValue(std::u16string_view name, VARIANT* value)
         return WriteText(u"Plugin died", value);
     if (provider.updateMode == kUpdateDirect) {
         try {
-            return provider.provider->GetValue(item->itemIndex, value);
+            const HRESULT hr = provider.provider->GetValue(item->itemIndex, value);
+            if (provider.fault->Observe(hr))
+                return hr;
+            VariantClear(value);
+            return WriteText(u"Plugin died", value);
         } catch (...) {
             // Read on the caller's thread: the fault guard must cover it there too.
             VariantInit(value);

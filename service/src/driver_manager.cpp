@@ -4,6 +4,8 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/thread.h>
+#include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
 
 namespace pixtera {
@@ -13,15 +15,27 @@ namespace {
 constexpr DWORD kAnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER |
                                     CLSCTX_REMOTE_SERVER;
 
+// The class that hosts an isolated plug-in in a process of its own.
+constexpr const char16_t* kWrapperProgId = u"DispatchWrapper.core";
+
 HRESULT CreateDriverObject(DriverRecord& record)
 {
-    const std::u16string progId = record.className;
+    // An isolated plug-in: the wrapper is created here, and the plug-in in its host process.
+    const std::u16string progId = record.isolated ? kWrapperProgId : record.className;
     CLSID clsid{};
     if (HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid); FAILED(hr))
         return hr;
     ComPtr<IUnknown> object;
     if (HRESULT hr = CoCreateInstance(clsid, nullptr, kAnyServerContext, IID_IUnknown, object.OutVoid()); hr != S_OK)
         return FAILED(hr) ? hr : E_UNEXPECTED;
+    if (record.isolated) {
+        auto wrapper = object.As<IDispatchWrapper>();
+        if (!wrapper)
+            return E_NOINTERFACE;
+        if (HRESULT hr = wrapper->Wrap(BString(record.className).get()); FAILED(hr))
+            return hr;
+        record.fault->SetHost(object.As<IPluginHost>());
+    }
     if (auto info = object.As<IPluginInfo>()) {
         BString configuration(record.configuration);
         info->Configure(configuration.get());
@@ -79,6 +93,13 @@ std::shared_ptr<DriverRecord> DriverManager::Add(std::u16string_view progId, std
     std::lock_guard lock(mutex_);
     drivers_.push_back(record);
     return record;
+}
+
+DriverManager::~DriverManager()
+{
+    std::lock_guard lock(mutex_);
+    for (const auto& record : drivers_)
+        record->stop.Set();
 }
 
 std::shared_ptr<DriverRecord> DriverManager::At(LONG index) const

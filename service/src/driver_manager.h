@@ -13,6 +13,10 @@ namespace pixtera {
 
 class DriverManager final : public ComObject<DriverManager, DispatchNotImplemented<IDriverManager>> {
 public:
+    // Lets the host threads go, and with them the drivers once nothing else holds them (a
+    // plug-in's host process ends with its wrapper).
+    ~DriverManager();
+
     // IDriverManager
     HRESULT STDMETHODCALLTYPE AddDriver(BSTR progId, BSTR configuration, VARIANT_BOOL isolated,
                                         VARIANT_BOOL* created) override;

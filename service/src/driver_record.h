@@ -30,7 +30,7 @@ struct DriverRecord {
     std::shared_ptr<PluginFault> fault;
 
     Event created;
-    Event stop; // never signalled: drivers live as long as the process
+    Event stop; // set when the driver manager ends
     Event failed;
     Event stopped;
 

@@ -34,10 +34,9 @@ PixteraManagedDisplay::PixteraManagedDisplay(QueueOrigin origin, std::shared_ptr
 PixteraManagedDisplay::~PixteraManagedDisplay() { StopOutput(); }
 
 template <class Call>
-void PixteraManagedDisplay::CallDriver(Call call)
+bool PixteraManagedDisplay::CallDriver(Call call)
 {
-    if (driver_)
-        fault_->Guard([&] { call(*driver_); });
+    return driver_ && fault_->Guard([&] { return call(*driver_); });
 }
 
 void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
@@ -54,20 +53,20 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     LONG columns = 0;
     LONG rows = 0;
     CallDriver([&](IDisplayDriver& d) {
-        d.GetCharHeight(&cellHeight);
-        d.GetCharWidth(&cellWidth);
-        d.GetColumns(&columns);
-        d.GetRows(&rows);
+        for (HRESULT hr : {d.GetCharHeight(&cellHeight), d.GetCharWidth(&cellWidth), d.GetColumns(&columns), d.GetRows(&rows)})
+            if (hr == E_PLUGIN_HOST_FAILED)
+                return hr;
+        return S_OK;
     });
     own_.Initialize(columns, rows, cellWidth, cellHeight);
     const LONG half = columns / 2;
     own_.WriteAnsi(half - 5, 0, Utf16ToAnsi(kWelcome));
     own_.WriteAnsi(half - 4, 1, Utf16ToAnsi(kProduct));
     BString greeting(AnsiToUtf16(own_.frame()));
-    CallDriver([&](IDisplayDriver& d) { d.Write(greeting.get()); });
+    CallDriver([&](IDisplayDriver& d) { return d.Write(greeting.get()); });
     for (LONG code = 0; code < kUserCharacters; ++code) {
         const auto r = UserCharacterRows(code, cellWidth);
-        CallDriver([&](IDisplayDriver& d) { d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
+        CallDriver([&](IDisplayDriver& d) { return d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
 }
 
@@ -155,7 +154,7 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
     const TickClock& clock = runtime_.clock;
     const bool held = item.duration() == 0;
     BString background(item.background());
-    CallDriver([&](IDisplayDriver& d) { d.SetBackground(background.get()); });
+    CallDriver([&](IDisplayDriver& d) { return d.SetBackground(background.get()); });
     if (item.duration() < 0) // ended before it began, however long ago
         return stop_.Wait(0) == WAIT_OBJECT_0 ? Showing::Stopped : Showing::Skipped;
     const long long showing = std::min<long long>((held ? kHeldSeconds : item.duration()) * 1000LL, kLongestWaitMs);
@@ -174,14 +173,19 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
             if (signal)
                 renderedGeneration = signal->generation();
             const QueueItem::Rendering rendering = item.Render();
+            FrameOutlook outlook = rendering.outlook;
             if (!anyFrame || rendering.frame != lastFrame) {
                 BString text(AnsiToUtf16(rendering.frame));
-                CallDriver([&](IDisplayDriver& d) { d.Write(text.get()); });
+                if (CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); }) || !driver_) {
+                    lastFrame.assign(rendering.frame);
+                    anyFrame = true;
+                } else if (fault_->mayRecover()) {
+                    // The frame did not arrive; a hosted driver comes back, and then it goes again.
+                    outlook.readsChangingValues = true;
+                }
             }
-            lastFrame.assign(rendering.frame);
-            anyFrame = true;
             rendered = true;
-            schedule.Rendered(now, rendering.outlook);
+            schedule.Rendered(now, outlook);
         }
         // Sleep until the frame can next differ, or until the showing ends if that comes first.
         const DWORD wake = held || TickIsBefore(schedule.next(), item.endTime) ? schedule.next() : item.endTime;

@@ -76,9 +76,10 @@ private:
     template <class Edit>
     HRESULT EditQueue(Edit edit);
 
-    // Calls into the driver, guarded: a driver that throws is reported once and not called again.
+    // Calls into the driver, guarded: a driver that throws (or whose host fails) is reported once
+    // and not called again until it is back. False when the call was not made or failed so.
     template <class Call>
-    void CallDriver(Call call);
+    bool CallDriver(Call call);
 
     const QueueOrigin origin_;
     const std::shared_ptr<PluginFault> fault_;

@@ -1,11 +1,20 @@
 #pragma once
 // The fault guard of one plug-in object. Every call into the plug-in, from any thread, runs
-// through it: the first exception that escapes the plug-in is reported to the user, and from then
-// on the plug-in is not called again.
+// through it: the first exception that escapes the plug-in, or the failure of its host process
+// (E_PLUGIN_HOST_FAILED, for plug-ins hosted in a process of their own), is reported to the user,
+// and from then on the plug-in is not called again.
+//
+// A hosted plug-in comes back: its wrapper starts a new host and creates it again. The guard
+// learns of that from the wrapper's IPluginHost when the plug-in is next about to be used (a
+// host generation newer than the one that failed), and lets it in again.
+
+#include <pixtera/platform/com.h>
+#include <pixtera/sdk/plugin_host.h>
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 namespace pixtera {
 
@@ -14,20 +23,39 @@ public:
     // `name` is the plug-in's ProgID, for the report.
     explicit PluginFault(std::string name) : name_(std::move(name)) {}
 
-    bool failed() const { return failed_.load(std::memory_order_acquire); }
+    // For a hosted plug-in, before the guard is shared: where its recovery shows.
+    void SetHost(ComPtr<IPluginHost> host);
+    // True when a failure may end: the plug-in is hosted.
+    bool mayRecover() const { return static_cast<bool>(host_); }
+
+    // False again once a failed hosted plug-in is back.
+    bool failed() const;
     const std::string& name() const { return name_; }
 
-    // Marks the plug-in failed; the first time, tells the user.
+    // Marks the plug-in failed; the first time of each failure, tells the user.
     void Report();
 
-    // Runs the call unless the plug-in failed before; false when it was not run or threw.
+    // A call's result: its host failing is a fault like an exception. False for that.
+    bool Observe(HRESULT hr)
+    {
+        if (hr != E_PLUGIN_HOST_FAILED)
+            return true;
+        Report();
+        return false;
+    }
+
+    // Runs the call unless the plug-in failed before; false when it was not run, threw or (for
+    // calls that return an HRESULT) its host failed.
     template <class Call>
     bool Guard(Call&& call) noexcept
     {
         if (failed())
             return false;
         try {
-            call();
+            if constexpr (std::is_same_v<std::invoke_result_t<Call>, HRESULT>)
+                return Observe(call());
+            else
+                call();
             return true;
         } catch (...) {
             Report();
@@ -36,8 +64,12 @@ public:
     }
 
 private:
+    std::optional<LONG> HostGeneration() const;
+
     const std::string name_;
-    std::atomic<bool> failed_{false};
+    ComPtr<IPluginHost> host_;
+    mutable std::atomic<bool> failed_{false};
+    mutable std::atomic<LONG> knownGeneration_{0}; // of the host that works, or last worked
 };
 
 } // namespace pixtera

@@ -3,6 +3,7 @@
 #include <pixtera/platform/message_box.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace pixtera {
 namespace {
@@ -19,32 +20,47 @@ DWORD PollTimeout(IDataProvider& provider, LONG mode)
     return static_cast<DWORD>(std::max(interval, kMinimumIntervalMs));
 }
 
+// Throws for the failure of a hosted provider's host, as the provider would had it thrown.
+void Checked(DataProviderRecord& record, HRESULT hr)
+{
+    if (!record.fault->Observe(hr))
+        throw std::runtime_error("the host of " + record.fault->name() + " failed");
+}
+
 } // namespace
 
 void Poll(DataProviderRecord& record)
 {
     IDataProvider& provider = *record.provider;
-    provider.Refresh();
+    Checked(record, provider.Refresh());
     LONG count = 0;
-    if (FAILED(provider.GetCount(&count)))
+    if (HRESULT hr = provider.GetCount(&count); FAILED(hr)) {
+        Checked(record, hr);
         return;
+    }
     const LONG known = record.tables->Count();
     bool changed = false;
     for (LONG i = 0; i < count; ++i) {
         BString name;
-        if (FAILED(provider.GetName(i, name.Out())))
+        if (HRESULT hr = provider.GetName(i, name.Out()); FAILED(hr)) {
+            Checked(record, hr);
             continue;
+        }
         ValueRecord& item = record.tables->FindOrAdd(name.view(), i, &record);
         BString description;
-        if (FAILED(provider.GetDescription(i, description.Out())))
+        if (HRESULT hr = provider.GetDescription(i, description.Out()); FAILED(hr)) {
+            Checked(record, hr);
             description = BString();
+        }
         if (record.updateMode == kUpdateDirect) {
             item.Store(description.view(), nullptr);
             continue;
         }
         Variant value;
-        if (FAILED(provider.GetValue(i, value.Out())))
+        if (HRESULT hr = provider.GetValue(i, value.Out()); FAILED(hr)) {
+            Checked(record, hr);
             MessageBoxA(nullptr, "DOW", "", MB_OK);
+        }
         if (item.Store(description.view(), &value)) {
             record.tables->MarkChanged(item.id);
             changed = true;
@@ -54,28 +70,50 @@ void Poll(DataProviderRecord& record)
         record.tables->changes().Notify();
 }
 
+namespace {
+
+// How often a failed hosted provider is looked at, to see whether it is back.
+constexpr DWORD kRecoveryCheckMs = 1000;
+
+// A poll that failed: the provider's items read "Plugin died" from now on (displays hear of it),
+// and a reader waiting for this poll is released.
+void Died(DataProviderRecord& record)
+{
+    record.tables->changes().Notify();
+    record.pollDone.Set();
+}
+
+} // namespace
+
 void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    try {
-        LONG mode = 0;
-        record->provider->GetUpdateMode(&mode);
-        const DWORD timeout = PollTimeout(*record->provider, mode);
-        while (true) {
+    DWORD timeout = INFINITE;
+    bool timed = false;
+    while (true) {
+        if (record->dead()) {
+            // Failed here or on another path. A hosted provider may come back: wait for it.
+            Died(*record);
+            if (!record->fault->mayRecover() || record->stop.Wait(kRecoveryCheckMs) == WAIT_OBJECT_0)
+                break;
+            continue;
+        }
+        try {
+            if (!timed) { // asked once, and again after a recovery
+                LONG mode = 0;
+                Checked(*record, record->provider->GetUpdateMode(&mode));
+                timeout = PollTimeout(*record->provider, mode);
+                timed = true;
+            }
             const DWORD woken = WaitForAny({&record->pollRequest, &record->stop}, timeout);
             if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
                 break;
-            if (record->dead()) // failed on another path: its items read "Plugin died" from now on
-                break;
             Poll(*record);
             record->pollDone.Set();
+        } catch (...) {
+            record->fault->Report();
+            timed = false;
         }
-    } catch (...) {
-        record->fault->Report();
-    }
-    if (record->dead()) {
-        record->tables->changes().Notify();
-        record->pollDone.Set(); // releases a reader waiting for this poll
     }
     CoUninitialize();
 }

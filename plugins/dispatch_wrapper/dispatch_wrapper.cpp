@@ -1,0 +1,220 @@
+// DispatchWrapper.core: hosts a plug-in in a process of its own (pixtera-plugin-host) and answers
+// for it. After Wrap(progId) it has exactly the plug-in interfaces the hosted object has; every
+// call crosses the socket with a deadline, and a host that fails makes the call return
+// E_PLUGIN_HOST_FAILED (see pixtera/sdk/plugin_host.h) while a new one is started.
+
+#include "host_keeper.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
+#include <pixtera/platform/registry.h>
+#include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/plugin_host.h>
+#include <pixtera/sdk/plugin_info.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <atomic>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::host;
+
+const InprocClass kClass{CLSID_DispatchWrapper, "DispatchWrapper.core", "Plug-in host wrapper"};
+
+constexpr DWORD kDefaultCallLimitMs = 5000;
+
+std::chrono::milliseconds CallLimit()
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0") == ERROR_SUCCESS)
+        if (const auto limit = key.QueryDword("PluginCallTimeout"); limit && *limit > 0)
+            return std::chrono::milliseconds(*limit);
+    return std::chrono::milliseconds(kDefaultCallLimitMs);
+}
+
+// Beside the programs in a build tree (plugins/ is below them), else in the installed prefix's
+// program directory.
+std::filesystem::path HostProgram()
+{
+    const auto plugins = PIXTERA_THIS_MODULE_PATH().parent_path();
+    std::error_code ec;
+    if (auto beside = plugins.parent_path() / "pixtera-plugin-host"; std::filesystem::exists(beside, ec))
+        return beside;
+    return (plugins / PIXTERA_HOST_FROM_PLUGINS / "pixtera-plugin-host").lexically_normal();
+}
+
+class DispatchWrapper final
+    : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
+                       IDisplayDriver, IPluginHost> {
+public:
+    // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
+    // the configuration may come first).
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        const LONG interfaces = interfaces_.load();
+        const bool wrapped = keeper_ != nullptr;
+        if ((riid == IID_IPluginInfo && wrapped && !(interfaces & kPluginInfo)) ||
+            (riid == IID_IDataProvider && !(interfaces & kDataProvider)) ||
+            (riid == IID_IDisplayDriver && !(interfaces & kDisplayDriver)) || (riid == IID_IPluginHost && !wrapped)) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        return ComObject::QueryInterface(riid, object);
+    }
+
+    // IDispatchWrapper
+    HRESULT STDMETHODCALLTYPE Wrap(BSTR progId) override
+    {
+        if (keeper_)
+            return E_UNEXPECTED; // one plug-in per wrapper
+        keeper_ = std::make_unique<HostKeeper>(HostProgram(), CallLimit());
+        if (pendingConfiguration_)
+            keeper_->KeepConfiguration(*pendingConfiguration_);
+        std::string error;
+        const auto interfaces = keeper_->Start(std::u16string(BstrView(progId)), error);
+        if (!interfaces) {
+            LogWarning(Utf16ToUtf8(BstrView(progId)) + " (isolated) could not be started: " + error);
+            keeper_.reset();
+            return CO_E_SERVER_EXEC_FAILURE;
+        }
+        interfaces_ = *interfaces;
+        return S_OK;
+    }
+
+    // IPluginHost
+    HRESULT STDMETHODCALLTYPE HostGeneration(LONG* generation) override
+    {
+        if (!generation)
+            return E_POINTER;
+        const auto current = keeper_ ? keeper_->generation() : std::nullopt;
+        *generation = current.value_or(0);
+        return current ? S_OK : S_FALSE;
+    }
+
+    // IPluginInfo
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
+    {
+        return Forward({Method::EditConfiguration, {}}, [&](const Result& r) { return Out(r, accepted); });
+    }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override { return Text(Method::GetPluginName, {}, name); }
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        return Text(Method::GetConfiguration, {}, configuration);
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR configuration) override
+    {
+        if (!keeper_) {
+            pendingConfiguration_ = std::u16string(BstrView(configuration));
+            return S_OK;
+        }
+        return Forward({Method::Configure, {std::u16string(BstrView(configuration))}});
+    }
+
+    // IDataProvider
+    HRESULT STDMETHODCALLTYPE Refresh() override { return Forward({Method::Refresh, {}}); }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Long(Method::GetUpdateMode, mode); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Long(Method::GetInterval, interval); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Long(Method::GetCount, count); }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return Text(Method::GetName, {index}, name); }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return Text(Method::GetDescription, {index}, description);
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        VariantInit(value);
+        return Forward({Method::GetValue, {index}}, [&](const Result& r) {
+            if (r.values.empty() || !std::holds_alternative<Variant>(r.values[0]))
+                return E_UNEXPECTED;
+            return VariantCopy(value, &std::get<Variant>(r.values[0]));
+        });
+    }
+
+    // IDisplayDriver
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Long(Method::GetColumns, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Long(Method::GetPixelHeight, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Long(Method::GetPixelWidth, v); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Long(Method::GetCharHeight, v); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Long(Method::GetCharWidth, v); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Long(Method::GetRows, v); }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Long(Method::LoaderQuery, v); }
+    HRESULT STDMETHODCALLTYPE SetBackground(BSTR file) override
+    {
+        return Forward({Method::SetBackground, {std::u16string(BstrView(file))}});
+    }
+    HRESULT STDMETHODCALLTYPE Reserved() override { return Forward({Method::Reserved, {}}); }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override { return Forward({Method::Write, {std::u16string(BstrView(frame))}}); }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
+                                            BYTE r7) override
+    {
+        return Forward({Method::SetCustomChar, {code, r0, r1, r2, r3, r4, r5, r6, r7}});
+    }
+
+private:
+    // Makes the call; `read` takes the out-values of a result that succeeded.
+    template <class Read>
+    HRESULT Forward(const Call& call, Read read)
+    {
+        if (!keeper_)
+            return E_UNEXPECTED;
+        const auto result = keeper_->Invoke(call);
+        if (!result)
+            return E_PLUGIN_HOST_FAILED;
+        if (FAILED(result->hr))
+            return result->hr;
+        const HRESULT outcome = read(*result);
+        return FAILED(outcome) ? outcome : result->hr;
+    }
+    HRESULT Forward(const Call& call)
+    {
+        return Forward(call, [](const Result&) { return S_OK; });
+    }
+    HRESULT Long(Method method, LONG* out)
+    {
+        if (!out)
+            return E_POINTER;
+        return Forward({method, {}}, [&](const Result& r) {
+            if (r.values.empty() || !std::holds_alternative<LONG>(r.values[0]))
+                return E_UNEXPECTED;
+            *out = std::get<LONG>(r.values[0]);
+            return S_OK;
+        });
+    }
+    HRESULT Text(Method method, std::vector<Value> arguments, BSTR* out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        return Forward({method, std::move(arguments)}, [&](const Result& r) {
+            if (r.values.empty() || !std::holds_alternative<std::u16string>(r.values[0]))
+                return E_UNEXPECTED;
+            *out = BString(std::get<std::u16string>(r.values[0])).Detach();
+            return S_OK;
+        });
+    }
+    static HRESULT Out(const Result& r, VARIANT_BOOL* out)
+    {
+        if (!out)
+            return E_POINTER;
+        if (r.values.empty() || !std::holds_alternative<LONG>(r.values[0]))
+            return E_UNEXPECTED;
+        *out = static_cast<VARIANT_BOOL>(std::get<LONG>(r.values[0]));
+        return S_OK;
+    }
+
+    // Written by Wrap, which the service calls once, before any other user of the object.
+    std::unique_ptr<HostKeeper> keeper_;
+    std::atomic<LONG> interfaces_{kPluginInfo};
+    std::optional<std::u16string> pendingConfiguration_;
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(DispatchWrapper, kClass)

@@ -1,0 +1,217 @@
+#include "host_keeper.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
+
+namespace pixtera::host {
+namespace {
+
+constexpr std::chrono::seconds kLongestPause{60};
+// A host that has worked this long starts the pauses from the beginning when it fails.
+constexpr std::chrono::seconds kProvenUp{60};
+
+} // namespace
+
+HostKeeper::HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit)
+    : program_(std::move(program)), callLimit_(callLimit)
+{
+    thread_ = std::thread([this] { Work(); });
+}
+
+HostKeeper::~HostKeeper()
+{
+    {
+        std::lock_guard lock(stateMutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    std::lock_guard lock(stateMutex_);
+    host_.reset();
+}
+
+void HostKeeper::KeepConfiguration(std::u16string text)
+{
+    std::lock_guard lock(stateMutex_);
+    configuration_ = std::move(text);
+}
+
+std::optional<LONG> HostKeeper::Start(const std::u16string& progId, std::string& error)
+{
+    std::unique_lock lock(stateMutex_);
+    progId_ = progId;
+    name_ = Utf16ToUtf8(progId) + " (isolated)";
+    startRequested_ = true;
+    wake_.notify_all();
+    wake_.wait(lock, [&] { return startDone_ || stopping_; });
+    if (!host_) {
+        error = startError_;
+        return std::nullopt;
+    }
+    return interfaces_;
+}
+
+std::optional<LONG> HostKeeper::generation() const
+{
+    std::lock_guard lock(stateMutex_);
+    if (!host_)
+        return std::nullopt;
+    return generation_;
+}
+
+std::chrono::seconds HostKeeper::NextPause()
+{
+    if (std::chrono::steady_clock::now() - upSince_ >= kProvenUp)
+        failuresInARow_ = 0;
+    const auto pause = std::chrono::seconds(1LL << std::min(failuresInARow_, 6));
+    ++failuresInARow_;
+    return std::min(pause, kLongestPause);
+}
+
+std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error)
+{
+    auto host = HostProcess::Start(program_, name_, error);
+    if (!host)
+        return nullptr;
+    auto created = host->Call({Method::Create, {progId_}}, callLimit_, error);
+    if (!created || FAILED(created->hr) || created->values.empty() || !std::holds_alternative<LONG>(created->values[0])) {
+        if (created && error.empty())
+            error = "the plug-in could not be created (" + std::to_string(static_cast<unsigned long>(created->hr)) + ")";
+        return nullptr;
+    }
+    std::vector<Call> replay;
+    {
+        std::lock_guard lock(stateMutex_);
+        interfaces_ = std::get<LONG>(created->values[0]);
+        if (configuration_ && (interfaces_ & kPluginInfo))
+            replay.push_back({Method::Configure, {*configuration_}});
+        if (interfaces_ & kDisplayDriver) {
+            for (std::size_t code = 0; code < glyphs_.size(); ++code) {
+                if (!glyphs_[code])
+                    continue;
+                Call define{Method::SetCustomChar, {static_cast<LONG>(code)}};
+                for (BYTE row : *glyphs_[code])
+                    define.arguments.emplace_back(row);
+                replay.push_back(std::move(define));
+            }
+            if (background_)
+                replay.push_back({Method::SetBackground, {*background_}});
+            if (frame_)
+                replay.push_back({Method::Write, {*frame_}});
+        }
+    }
+    for (const Call& call : replay) {
+        if (!host->Call(call, callLimit_, error))
+            return nullptr;
+    }
+    return host;
+}
+
+void HostKeeper::Work()
+{
+    std::unique_lock lock(stateMutex_);
+    while (!stopping_) {
+        if (!startRequested_ && !(lost_ && std::chrono::steady_clock::now() >= retryAt_)) {
+            if (lost_)
+                wake_.wait_until(lock, retryAt_);
+            else
+                wake_.wait(lock);
+            continue;
+        }
+        const bool first = startRequested_;
+        lock.unlock();
+        std::string error;
+        auto host = Launch(error);
+        lock.lock();
+        if (host) {
+            host_ = std::move(host);
+            ++generation_;
+            upSince_ = std::chrono::steady_clock::now();
+            if (lost_)
+                LogInformation(name_ + ": running again");
+            lost_ = false;
+        } else if (first) {
+            startError_ = error;
+        } else {
+            const auto pause = NextPause();
+            retryAt_ = std::chrono::steady_clock::now() + pause;
+            LogWarning(name_ + ": could not be started again (" + error + "); next try in " + std::to_string(pause.count()) + " s");
+        }
+        if (first) {
+            startRequested_ = false;
+            startDone_ = true;
+            wake_.notify_all();
+        }
+    }
+}
+
+void HostKeeper::Lose(const std::string& why)
+{
+    std::unique_ptr<HostProcess> lost;
+    {
+        std::lock_guard lock(stateMutex_);
+        lost = std::move(host_);
+        lost_ = true;
+        const auto pause = NextPause();
+        retryAt_ = std::chrono::steady_clock::now() + pause;
+        LogWarning(name_ + ": " + why + "; the host is killed and started again in " + std::to_string(pause.count()) + " s");
+    }
+    wake_.notify_all();
+    // `lost` is killed and reaped here, outside the lock
+}
+
+void HostKeeper::Remember(const Call& call)
+{
+    const auto* text = call.arguments.empty() ? nullptr : std::get_if<std::u16string>(&call.arguments[0]);
+    std::lock_guard lock(stateMutex_);
+    switch (call.method) {
+    case Method::Configure:
+        if (text)
+            configuration_ = *text;
+        break;
+    case Method::SetBackground:
+        if (text)
+            background_ = *text;
+        break;
+    case Method::Write:
+        if (text)
+            frame_ = *text;
+        break;
+    case Method::SetCustomChar: {
+        const auto* code = std::get_if<LONG>(&call.arguments[0]);
+        if (!code || *code < 0 || *code >= 8 || call.arguments.size() != 9)
+            break;
+        std::array<BYTE, 8> rows{};
+        for (std::size_t i = 0; i < 8; ++i)
+            if (const auto* row = std::get_if<BYTE>(&call.arguments[i + 1]))
+                rows[i] = *row;
+        glyphs_[static_cast<std::size_t>(*code)] = rows;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::optional<Result> HostKeeper::Invoke(const Call& call)
+{
+    std::lock_guard serialise(callMutex_);
+    HostProcess* host = nullptr;
+    {
+        std::lock_guard lock(stateMutex_);
+        host = host_.get();
+    }
+    if (!host)
+        return std::nullopt;
+    std::string error;
+    auto result = host->Call(call, callLimit_, error);
+    if (!result) {
+        Lose(error);
+        return std::nullopt;
+    }
+    if (SUCCEEDED(result->hr))
+        Remember(call);
+    return result;
+}
+
+} // namespace pixtera::host

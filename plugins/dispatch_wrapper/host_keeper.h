@@ -1,0 +1,80 @@
+#pragma once
+// Keeps one plug-in alive in a host process: starts the host, makes the calls with their
+// deadline, and after a failure starts a new host after growing pauses (1, 2, 4 ... 60 s), creates
+// the plug-in again and replays what makes it what it was: its configuration, its user
+// characters, its background and its last frame.
+//
+// Hosts are started on the keeper's own thread, which lives as long as the keeper: the kernel
+// sends a host its parent-death signal when the thread that started it ends.
+//
+// Locking: callMutex_ makes calls one at a time (a plug-in object is called by one thread at a
+// time, as in the service's process); stateMutex_ guards the host and the fields below it.
+
+#include "host_process.h"
+
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace pixtera::host {
+
+class HostKeeper {
+public:
+    HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit);
+    HostKeeper(const HostKeeper&) = delete;
+    HostKeeper& operator=(const HostKeeper&) = delete;
+    ~HostKeeper();
+
+    // Starts the first host with the plug-in `progId`; its interfaces (Interfaces bits), or none
+    // with the reason.
+    std::optional<LONG> Start(const std::u16string& progId, std::string& error);
+
+    // One call; none when there is no working host or the host failed with it (it is then killed
+    // and a new one comes after the pause).
+    std::optional<Result> Invoke(const Call& call);
+
+    // Counts the hosts that came up; none while there is no working host.
+    std::optional<LONG> generation() const;
+
+    // Configure before the first host starts: kept for it.
+    void KeepConfiguration(std::u16string text);
+
+private:
+    void Work();
+    std::unique_ptr<HostProcess> Launch(std::string& error);
+    void Lose(const std::string& why);
+    void Remember(const Call& call);
+    std::chrono::seconds NextPause();
+
+    const std::filesystem::path program_;
+    const std::chrono::milliseconds callLimit_;
+
+    std::mutex callMutex_; // one call at a time
+
+    mutable std::mutex stateMutex_; // guards everything below
+    std::condition_variable wake_;
+    std::unique_ptr<HostProcess> host_;
+    std::u16string progId_;
+    std::string name_;
+    LONG interfaces_ = 0;
+    LONG generation_ = 0;
+    bool startRequested_ = false;
+    bool startDone_ = false;
+    std::string startError_;
+    bool lost_ = false;
+    bool stopping_ = false;
+    int failuresInARow_ = 0;
+    std::chrono::steady_clock::time_point retryAt_;
+    std::chrono::steady_clock::time_point upSince_;
+    // What a new host replays.
+    std::optional<std::u16string> configuration_;
+    std::array<std::optional<std::array<BYTE, 8>>, 8> glyphs_;
+    std::optional<std::u16string> background_;
+    std::optional<std::u16string> frame_;
+
+    std::thread thread_;
+};
+
+} // namespace pixtera::host

@@ -1,0 +1,143 @@
+#include "host_process.h"
+
+#include "link_io.h"
+
+#include <pixtera/platform/event_log.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace pixtera::host {
+namespace {
+
+// The host's end of the socket, at this number in the host.
+constexpr int kHostSocket = 3;
+
+std::string Reason(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+} // namespace
+
+std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& program, const std::string& name,
+                                                 std::string& error)
+{
+    int sockets[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+        error = Reason("socketpair");
+        return nullptr;
+    }
+    int output[2];
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        error = Reason("pipe");
+        close(sockets[0]);
+        close(sockets[1]);
+        return nullptr;
+    }
+    // Everything of ours is close-on-exec; the host gets its socket as 3, its output pipe as
+    // standard output and error, and /dev/null as input.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, sockets[1], kHostSocket);
+    const std::string programText = program.string();
+    const std::string socketText = std::to_string(kHostSocket);
+    const std::string parentText = std::to_string(getpid());
+    char* argv[] = {const_cast<char*>(programText.c_str()), const_cast<char*>(socketText.c_str()),
+                    const_cast<char*>(parentText.c_str()), nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, programText.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(sockets[1]);
+    close(output[1]);
+    if (spawned != 0) {
+        error = programText + ": " + std::strerror(spawned);
+        close(sockets[0]);
+        close(output[0]);
+        return nullptr;
+    }
+    return std::make_unique<HostProcess>(Parts{pid, sockets[0], output[0]}, name);
+}
+
+HostProcess::HostProcess(Parts parts, std::string name)
+    : pid_(parts.pid), socket_(parts.socket), output_(parts.output), name_(std::move(name))
+{
+    outputThread_ = std::thread([this] { CopyOutput(); });
+}
+
+HostProcess::~HostProcess()
+{
+    if (!reaped_) {
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    close(socket_);
+    outputThread_.join(); // the pipe ends with the host
+    close(output_);
+}
+
+std::string HostProcess::Ending()
+{
+    // The socket closes a moment before the process is gone.
+    for (int i = 0; i < 50 && !reaped_; ++i) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            reaped_ = true;
+            if (WIFSIGNALED(status))
+                return " (killed by signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) + ")";
+            return " (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+        }
+        usleep(2000);
+    }
+    return {};
+}
+
+void HostProcess::CopyOutput()
+{
+    std::string pending;
+    char buffer[1024];
+    ssize_t got = 0;
+    while ((got = read(output_, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+        pending.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+            LogInformation(name_ + ": " + pending.substr(0, end));
+        if (pending.size() > 4096) { // a line without end is logged in pieces
+            LogInformation(name_ + ": " + pending);
+            pending.clear();
+        }
+    }
+    if (!pending.empty())
+        LogInformation(name_ + ": " + pending);
+}
+
+std::optional<Result> HostProcess::Call(const host::Call& call, std::chrono::milliseconds limit, std::string& error)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    if (!SendMessage(socket_, EncodeCall(call))) {
+        error = "the host is gone";
+        return std::nullopt;
+    }
+    const auto body = ReceiveMessage(socket_, deadline);
+    if (!body) {
+        error = std::chrono::steady_clock::now() >= deadline
+                    ? "no answer within " + std::to_string(limit.count()) + " ms"
+                    : "the host ended" + Ending();
+        return std::nullopt;
+    }
+    auto result = DecodeResult(*body);
+    if (!result)
+        error = "the host answered nonsense";
+    return result;
+}
+
+} // namespace pixtera::host

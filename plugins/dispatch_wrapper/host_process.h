@@ -1,0 +1,54 @@
+#pragma once
+// One running pixtera-plugin-host: the child process, its end of the socket pair and the thread
+// that copies its output into the log. Destroying it kills the host (SIGKILL) and reaps it.
+
+#include "wire.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+
+namespace pixtera::host {
+
+class HostProcess {
+public:
+    // Starts `program`; `name` prefixes its output in the log. None, with the reason, when it
+    // cannot be started.
+    static std::unique_ptr<HostProcess> Start(const std::filesystem::path& program, const std::string& name,
+                                              std::string& error);
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+    ~HostProcess();
+
+    // One call and its result; none when the host died, took longer than `limit` or answered
+    // nonsense, with the reason.
+    std::optional<Result> Call(const Call& call, std::chrono::milliseconds limit, std::string& error);
+
+    pid_t pid() const { return pid_; }
+
+    // Made by Start only.
+    struct Parts {
+        pid_t pid;
+        int socket;
+        int output;
+    };
+    HostProcess(Parts parts, std::string name);
+
+private:
+    void CopyOutput();
+    // How the host ended, once it has ("killed by signal 11", "exit status 4").
+    std::string Ending();
+
+    const pid_t pid_;
+    bool reaped_ = false;
+    const int socket_;
+    const int output_;
+    const std::string name_;
+    std::thread outputThread_;
+};
+
+} // namespace pixtera::host

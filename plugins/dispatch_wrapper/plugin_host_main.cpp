@@ -1,0 +1,168 @@
+// pixtera-plugin-host FD PARENT_PID: hosts one plug-in object for DispatchWrapper.core, answering
+// the calls that arrive on the socket FD one after another. It ends when its parent is gone (the
+// socket closes, or the kernel's parent-death signal) and when the plug-in throws: a plug-in that
+// throws is as faulty here as one that crashes.
+
+#include "link_io.h"
+#include "wire.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/com_runtime.h>
+#include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::host;
+
+struct Plugin {
+    ComPtr<IUnknown> object;
+    ComPtr<IPluginInfo> info;
+    ComPtr<IDataProvider> provider;
+    ComPtr<IDisplayDriver> display;
+};
+
+template <class T>
+const T* Argument(const Call& call, std::size_t index)
+{
+    return index < call.arguments.size() ? std::get_if<T>(&call.arguments[index]) : nullptr;
+}
+
+HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& result)
+{
+    CLSID clsid{};
+    if (HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid); FAILED(hr))
+        return hr;
+    if (HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, plugin.object.OutVoid()); FAILED(hr))
+        return hr;
+    plugin.info = plugin.object.As<IPluginInfo>();
+    plugin.provider = plugin.object.As<IDataProvider>();
+    plugin.display = plugin.object.As<IDisplayDriver>();
+    result.values.emplace_back(static_cast<LONG>((plugin.info ? kPluginInfo : 0) | (plugin.provider ? kDataProvider : 0) |
+                                                 (plugin.display ? kDisplayDriver : 0)));
+    return S_OK;
+}
+
+// A method that only answers a LONG.
+template <class Interface>
+HRESULT AnswerLong(Interface* object, HRESULT (STDMETHODCALLTYPE Interface::*method)(LONG*), Result& result)
+{
+    if (!object)
+        return E_NOINTERFACE;
+    LONG value = 0;
+    const HRESULT hr = (object->*method)(&value);
+    result.values.emplace_back(value);
+    return hr;
+}
+
+HRESULT AnswerText(HRESULT hr, BString& text, Result& result)
+{
+    result.values.emplace_back(std::u16string(text.view()));
+    return hr;
+}
+
+HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
+{
+    IPluginInfo* info = plugin.info.get();
+    IDataProvider* provider = plugin.provider.get();
+    IDisplayDriver* display = plugin.display.get();
+    const auto* index = Argument<LONG>(call, 0);
+    const auto* text = Argument<std::u16string>(call, 0);
+    BString out;
+    switch (call.method) {
+    case Method::Create:
+        return text && !plugin.object ? CreatePlugin(*text, plugin, result) : E_INVALIDARG;
+    case Method::EditConfiguration: {
+        if (!info)
+            return E_NOINTERFACE;
+        VARIANT_BOOL accepted = 0;
+        const HRESULT hr = info->EditConfiguration(&accepted);
+        result.values.emplace_back(static_cast<LONG>(accepted));
+        return hr;
+    }
+    case Method::GetPluginName: return info ? AnswerText(info->GetPluginName(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::GetConfiguration: return info ? AnswerText(info->GetConfiguration(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::Configure: return info && text ? info->Configure(BString(*text).get()) : E_INVALIDARG;
+    case Method::Refresh: return provider ? provider->Refresh() : E_NOINTERFACE;
+    case Method::GetUpdateMode: return AnswerLong(provider, &IDataProvider::GetUpdateMode, result);
+    case Method::GetInterval: return AnswerLong(provider, &IDataProvider::GetInterval, result);
+    case Method::GetCount: return AnswerLong(provider, &IDataProvider::GetCount, result);
+    case Method::GetName: return provider && index ? AnswerText(provider->GetName(*index, out.Out()), out, result) : E_INVALIDARG;
+    case Method::GetDescription:
+        return provider && index ? AnswerText(provider->GetDescription(*index, out.Out()), out, result) : E_INVALIDARG;
+    case Method::GetValue: {
+        if (!provider || !index)
+            return E_INVALIDARG;
+        Variant value;
+        const HRESULT hr = provider->GetValue(*index, value.Out());
+        result.values.emplace_back(Transportable(value));
+        return hr;
+    }
+    case Method::GetColumns: return AnswerLong(display, &IDisplayDriver::GetColumns, result);
+    case Method::GetPixelHeight: return AnswerLong(display, &IDisplayDriver::GetPixelHeight, result);
+    case Method::GetPixelWidth: return AnswerLong(display, &IDisplayDriver::GetPixelWidth, result);
+    case Method::GetCharHeight: return AnswerLong(display, &IDisplayDriver::GetCharHeight, result);
+    case Method::GetCharWidth: return AnswerLong(display, &IDisplayDriver::GetCharWidth, result);
+    case Method::GetRows: return AnswerLong(display, &IDisplayDriver::GetRows, result);
+    case Method::LoaderQuery: return AnswerLong(display, &IDisplayDriver::LoaderQuery, result);
+    case Method::SetBackground: return display && text ? display->SetBackground(BString(*text).get()) : E_INVALIDARG;
+    case Method::Reserved: return display ? display->Reserved() : E_NOINTERFACE;
+    case Method::Write: return display && text ? display->Write(BString(*text).get()) : E_INVALIDARG;
+    case Method::SetCustomChar: {
+        BYTE rows[8]{};
+        for (std::size_t i = 0; i < 8; ++i) {
+            const auto* row = Argument<BYTE>(call, i + 1);
+            if (!row)
+                return E_INVALIDARG;
+            rows[i] = *row;
+        }
+        return display && index ? display->SetCustomChar(*index, rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7])
+                                : E_INVALIDARG;
+    }
+    }
+    return E_NOTIMPL;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: pixtera-plugin-host FD PARENT_PID (started by DispatchWrapper.core)\n");
+        return 2;
+    }
+    // Killed with its parent, even when the plug-in is stuck and never reads the socket again.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != static_cast<pid_t>(std::atol(argv[2])))
+        return 1; // the parent died before the line above
+    const int fd = std::atoi(argv[1]);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    Plugin plugin;
+    while (auto message = ReceiveMessage(fd, std::nullopt)) {
+        const auto call = DecodeCall(*message);
+        if (!call) {
+            std::fprintf(stderr, "a malformed call arrived; ending\n");
+            return 3;
+        }
+        Result result;
+        try {
+            result.hr = Dispatch(*call, plugin, result);
+        } catch (...) {
+            std::fprintf(stderr, "the plug-in threw in call %u; ending\n", static_cast<unsigned>(call->method));
+            return 4;
+        }
+        if (!SendMessage(fd, EncodeResult(result)))
+            break;
+    }
+    return 0; // the wrapper closed the link
+}

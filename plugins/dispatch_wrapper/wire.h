@@ -1,0 +1,55 @@
+#pragma once
+// The messages between DispatchWrapper.core and pixtera-plugin-host over their socket: a 32-bit
+// length, then a call (method and arguments) or a result (HRESULT and out-values). Values are
+// LONGs, BYTEs, BSTRs and VARIANTs of the plain types. Everything is little-endian. The reader
+// checks every length against what arrived: the other side may be a crashing plug-in.
+
+#include <pixtera/platform/variant.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace pixtera::host {
+
+inline constexpr std::size_t kLargestMessage = 1u << 20;
+
+enum class Method : std::uint16_t {
+    Create = 1, // BSTR progId -> LONG interfaces (Interfaces bits)
+    EditConfiguration, GetPluginName, GetConfiguration, Configure,
+    Refresh, GetUpdateMode, GetInterval, GetCount, GetName, GetDescription, GetValue,
+    GetColumns, GetPixelHeight, GetPixelWidth, GetCharHeight, GetCharWidth, GetRows,
+    SetBackground, Reserved, SetCustomChar, Write, LoaderQuery,
+};
+
+enum Interfaces : LONG { kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4 };
+
+using Value = std::variant<LONG, BYTE, std::u16string, Variant>;
+
+struct Call {
+    Method method{};
+    std::vector<Value> arguments;
+};
+
+struct Result {
+    HRESULT hr = S_OK;
+    std::vector<Value> values;
+};
+
+// The bytes of a message, its length first.
+std::string EncodeCall(const Call& call);
+std::string EncodeResult(const Result& result);
+
+// A message's body (after its length); nothing when it is not a whole, well-formed message.
+std::optional<Call> DecodeCall(std::span<const std::byte> body);
+std::optional<Result> DecodeResult(std::span<const std::byte> body);
+
+// A VARIANT of a type the link carries: the plain types as they are, anything else as its text
+// (or empty when it has none).
+Variant Transportable(const VARIANT& value);
+
+} // namespace pixtera::host

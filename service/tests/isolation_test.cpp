@@ -1,0 +1,255 @@
+// Plug-ins hosted in processes of their own (DispatchWrapper.core and pixtera-plugin-host) that
+// crash, hang or exit on purpose, while a well-behaved display of the same service keeps going.
+
+#include "service_fixture.h"
+
+#include "child_process.h"
+#include "managed_display.h"
+
+#include <pixtera/design_file.h>
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/registry.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <functional>
+#include <future>
+#include <sys/wait.h>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::test;
+using namespace std::chrono_literals;
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(5ms);
+    }
+    return condition();
+}
+
+// The processes whose parent is this one (the plug-in hosts).
+std::vector<pid_t> Children(pid_t parent = getpid())
+{
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // pid (comm) state ppid ...: the command may hold blanks, the last ')' ends it.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent && state != 'Z')
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+// True while the process runs (a zombie has ended: its new parent may be slow to reap it).
+bool Running(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+std::size_t OpenDescriptors() { return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {})); }
+
+std::string Isolated(const std::string& configuration, const std::string& inner)
+{
+    return "<driver clsid=\"PixteraTest.Misbehaving\" configuration=\"" + configuration + "\" isolated=\"true\">" +
+           inner + "</driver>";
+}
+
+class Isolation : public ServiceFixture {
+protected:
+    void SetUp() override
+    {
+        ServiceFixture::SetUp();
+        ASSERT_TRUE(RegisterTestModule("test-misbehaving-plugin.so"));
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
+        RegKey settings;
+        ASSERT_EQ(settings.Create(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0"), ERROR_SUCCESS);
+        settings.SetDword("PluginCallTimeout", 500);
+        descriptorsBefore = OpenDescriptors();
+        StartHealthyDisplay();
+    }
+
+    // An in-process display whose scroller changes every 50 ms, on the real clock.
+    void StartHealthyDisplay()
+    {
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(kRecordingDisplayProgId, &clsid), S_OK);
+        ComPtr<IPluginInfo> info;
+        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+        info->Configure(BString(std::string_view("columns=20;rows=2")).get());
+        healthy = info.As<IUnknown>();
+        const auto design = TestDirectory() / "scroller.pxd";
+        std::ofstream(design) << R"(<Design UpdateFreq="50"><DisplayItems><DisplayItem>)"
+                                 R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="50"/>)"
+                                 R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+        auto display = healthyDisplays->AddDisplay(healthy.get(), {});
+        display->LoadQueue({{Utf8ToUtf16(design.string()), 0}});
+        display->StartOutput();
+    }
+
+    // The frames the healthy display has written so far.
+    int HealthyFrames()
+    {
+        healthyFrames += CountOf(RecordedCalls(healthy.get()), "Write");
+        return healthyFrames;
+    }
+
+    // Loads the drivers onto displays that run on the real clock.
+    bool LoadReal(const std::string& drivers)
+    {
+        return LoadConfigurationFile(WriteConfiguration(drivers), *driverManager, *dataManager, *realDisplays);
+    }
+
+    // Ends the service's objects and checks that no host and no descriptor is left.
+    void ExpectNothingLeft()
+    {
+        realDisplays->StopAll();
+        healthyDisplays->StopAll();
+        realDisplays = nullptr;
+        healthyDisplays = nullptr;
+        displayManager = nullptr;
+        dataManager = nullptr;
+        driverManager = nullptr;
+        EXPECT_TRUE(Eventually([] { return Children().empty(); })) << "hosts left: " << Children().size();
+        EXPECT_TRUE(Eventually([&] { return OpenDescriptors() <= descriptorsBefore + 2; }))
+            << OpenDescriptors() << " descriptors open, " << descriptorsBefore << " before";
+    }
+
+    ComPtr<DisplayManager> realDisplays = MakeComObject<DisplayManager>(DisplayRuntime{*dataManager, SystemClock()});
+    ComPtr<DisplayManager> healthyDisplays = MakeComObject<DisplayManager>(DisplayRuntime{*dataManager, SystemClock()});
+    ComPtr<IUnknown> healthy;
+    int healthyFrames = 0;
+    std::size_t descriptorsBefore = 0;
+};
+
+const std::string kReport = "Warning|PixteraTest.Misbehaving has caused an exception! Removal of this plugin and a "
+                            "restart of pixtera is recommended!";
+
+TEST_F(Isolation, AProviderThatSegfaultsDiesAloneAndComesBackAfterItsPause)
+{
+    MessageCapture messages;
+    const auto marker = TestDirectory() / "struck";
+    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=GetValue;at=3;once=" + marker.string(), kData)));
+    ASSERT_TRUE(Eventually([&] { return ReadText(u"Polls") == "Plugin died"; })) << ReadText(u"Polls");
+    EXPECT_TRUE(std::filesystem::exists(marker)) << "it was the segmentation fault";
+    const int framesAtTheFault = HealthyFrames();
+    ASSERT_TRUE(Eventually([&] { return ReadText(u"Polls") != "Plugin died"; })) << "back after a pause of 1 s";
+    EXPECT_GT(std::stoi(ReadText(u"Polls")), 0) << "live values again";
+    EXPECT_GE(HealthyFrames() - framesAtTheFault, 10) << "the other display went on at its pace";
+    EXPECT_EQ(messages.messages(), std::vector<std::string>{kReport}) << "reported once";
+    EXPECT_EQ(Children().size(), 1u) << "the new host only";
+    ExpectNothingLeft();
+}
+
+TEST_F(Isolation, AProviderThatHangsIsCutOffAtTheDeadlineAndOneThatAbortsDiesAlone)
+{
+    MessageCapture messages;
+    ASSERT_TRUE(LoadReal(Isolated("fault=hang;on=GetValue;at=2", kData) +
+                         "<driver clsid=\"PixteraTest.ScriptedProvider\" configuration=\"mode=2;interval=20;items=Fine:ok\">"
+                         "<data active=\"yes\"/></driver>"));
+    ASSERT_TRUE(Eventually([&] { return ReadText(u"Polls") == "Plugin died"; })) << "killed after 500 ms";
+    EXPECT_EQ(ReadText(u"Fine"), "ok#" + ReadText(u"Fine").substr(3)) << "other providers go on";
+    ExpectNothingLeft();
+}
+
+TEST_F(Isolation, AbortInRefreshAndExitInConfigureLeaveTheServiceRunning)
+{
+    MessageCapture messages;
+    ASSERT_TRUE(LoadReal(Isolated("fault=abort;on=Refresh;at=2", kData)));
+    ASSERT_TRUE(Eventually([&] { return ReadText(u"Polls") == "Plugin died"; }));
+    ASSERT_TRUE(LoadReal(Isolated("fault=exit;on=Configure", kData)));
+    EXPECT_EQ(driverManager->Size(), 2) << "created: the wrapper stands for it while its host comes and goes";
+    const int frames = HealthyFrames();
+    EXPECT_TRUE(Eventually([&] { return HealthyFrames() - frames >= 10; }));
+    ExpectNothingLeft();
+}
+
+std::string StaticDesign(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream(path) << "<Design UpdateFreq=\"50\"><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" "
+                           "Height=\"1\"/><Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\""
+                        << text << "\"/></DisplayItem></DisplayItems></Design>";
+    return path.string();
+}
+
+TEST_F(Isolation, ADisplayThatCrashesInWriteIsReportedAndGetsItsFrameWhenBack)
+{
+    MessageCapture messages;
+    const auto frames = TestDirectory() / "frames";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
+    // Write 1 is the greeting, write 2 the design's frame: it crashes the host, once.
+    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=Write;at=2;once=" + (TestDirectory() / "struck").string() +
+                                      ";frames=" + frames.string(),
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(Eventually([&] { return !messages.messages().empty(); }));
+    EXPECT_EQ(messages.messages(), std::vector<std::string>{kReport});
+    ASSERT_TRUE(Eventually([&] { return FileText(frames).find("shown when back") != std::string::npos; }))
+        << FileText(frames);
+    EXPECT_NE(FileText(frames).find("Welcome  to"), std::string::npos) << "the new host got the last frame first";
+    ExpectNothingLeft();
+}
+
+TEST_F(Isolation, ADisplayThatHangsInSetCustomCharIsCutOffAndStopsInTime)
+{
+    MessageCapture messages;
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "anything");
+    ASSERT_TRUE(LoadReal(Isolated("fault=hang;on=SetCustomChar",
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    EXPECT_EQ(messages.messages(), std::vector<std::string>{kReport}) << "cut off during the set-up";
+    auto stopped = std::async(std::launch::async, [&] { return realDisplays->Displays().at(0)->StopOutput(); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "StopOutput must not wait for the plug-in";
+    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectNothingLeft();
+}
+
+TEST(IsolatedService, ItsHostsGoWhenTheServiceIsKilled)
+{
+    const auto program = InstallProgramCopy("pixtera2");
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileData.so"));
+    ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
+    std::ofstream(TestDirectory() / "values") << "a=1\n";
+    std::ofstream(TestDirectory() / "bin" / "pixtera2.xml")
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileData\" isolated=\"true\" configuration=\"path="
+        << (TestDirectory() / "values").string() << "\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    ChildProcess service({program.string()});
+    ASSERT_TRUE(service.WaitForOutput("Service started")) << service.output();
+    const pid_t servicePid = service.pid();
+    std::vector<pid_t> hosts;
+    ASSERT_TRUE(Eventually([&] { return !(hosts = Children(servicePid)).empty(); })) << service.output();
+    service.Signal(SIGKILL);
+    service.Wait();
+    EXPECT_TRUE(Eventually([&] {
+        for (pid_t host : hosts)
+            if (Running(host))
+                return false;
+        return true;
+    }, 1s)) << "the host noticed its parent was gone";
+}
+
+} // namespace

@@ -1,0 +1,141 @@
+// PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
+// plug-ins hosted in processes of their own. Configuration:
+//   fault=segv|abort|hang|exit|throw;on=METHOD;at=N;once=/marker/file;frames=/file
+// The fault strikes in the N-th call (default 1) of METHOD (GetValue, Refresh, Configure, Write,
+// SetCustomChar); with `once`, only while the marker file does not exist yet (it is made then):
+// a plug-in created again behaves. The provider (periodic, 50 ms) offers "Polls", the number of
+// its polls; the display appends every frame it gets to `frames`.
+
+#include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include <filesystem>
+
+namespace {
+
+using namespace pixtera;
+
+// {7E3C1A52-6B4D-4C8E-9F10-2A3B4C5D6E7F}
+constexpr CLSID CLSID_Misbehaving{0x7E3C1A52, 0x6B4D, 0x4C8E, {0x9F, 0x10, 0x2A, 0x3B, 0x4C, 0x5D, 0x6E, 0x7F}};
+const InprocClass kClass{CLSID_Misbehaving, "PixteraTest.Misbehaving", "Misbehaving test plug-in"};
+
+class Misbehaving final
+    : public ComObject<Misbehaving, IDataProvider, IDisplayDriver, ConfigurablePlugin<Misbehaving>> {
+public:
+    static constexpr const char16_t* kPluginName = u"Misbehaving";
+
+    void Configured(const ConfigurationText& fields, const std::string&)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            fault_ = fields.Text("fault").value_or("");
+            method_ = fields.Text("on").value_or("");
+            at_ = fields.Number("at", 1, 1000000).value_or(1);
+            once_ = fields.Text("once").value_or("");
+            frames_ = fields.Text("frames").value_or("");
+        }
+        Enter("Configure");
+    }
+
+    HRESULT STDMETHODCALLTYPE Refresh() override
+    {
+        Enter("Refresh");
+        ++polls_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, 50); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Output(count, 1); }
+    HRESULT STDMETHODCALLTYPE GetName(LONG, BSTR* name) override
+    {
+        *name = BString(std::string_view("Polls")).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG, BSTR* description) override
+    {
+        *description = BString(std::string_view("Test\\Polls")).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG, VARIANT* value) override
+    {
+        Enter("GetValue");
+        VariantInit(value);
+        value->vt = VT_I4;
+        value->lVal = polls_;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, 20); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, 16); }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, 100); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, 8); }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, 5); }
+    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, 2); }
+    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override
+    {
+        Enter("SetCustomChar");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
+    {
+        Enter("Write");
+        std::lock_guard lock(mutex_);
+        if (!frames_.empty())
+            std::ofstream(frames_, std::ios::app) << Utf16ToUtf8(BstrView(frame)) << "\n";
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Output(v, 0); }
+
+private:
+    // Counts the call and misbehaves when the script says so.
+    void Enter(const std::string& method)
+    {
+        std::string fault;
+        {
+            std::lock_guard lock(mutex_);
+            if (method != method_ || ++counts_[method] != at_)
+                return;
+            if (!once_.empty()) {
+                std::error_code ec;
+                if (std::filesystem::exists(once_, ec))
+                    return;
+                std::ofstream(once_) << "struck\n";
+            }
+            fault = fault_;
+        }
+        if (fault == "segv")
+            std::raise(SIGSEGV);
+        else if (fault == "abort")
+            std::abort();
+        else if (fault == "exit")
+            std::_Exit(7);
+        else if (fault == "hang")
+            for (;;)
+                std::this_thread::sleep_for(std::chrono::hours(1));
+        else if (fault == "throw")
+            throw std::runtime_error("misbehaving on purpose");
+    }
+
+    std::mutex mutex_; // guards the script and the counts
+    std::string fault_, method_, once_, frames_;
+    long at_ = 1;
+    std::map<std::string, long> counts_;
+    std::atomic<LONG> polls_{0};
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(Misbehaving, kClass)
