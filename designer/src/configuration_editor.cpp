@@ -4,6 +4,7 @@
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/display_driver.h>
 
 #include <cstring>
@@ -15,12 +16,26 @@ constexpr const char* kCapabilities[] = {"action", "input", "output", "event", "
 
 } // namespace
 
+namespace {
+
+// The plug-in in a process of its own, hosted by the wrapper class.
+ComPtr<IUnknown> CreateWrapped(const std::string& progId)
+{
+    ComPtr<IUnknown> wrapper;
+    if (FAILED(CoCreateInstance(CLSID_DispatchWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wrapper.OutVoid())))
+        return {};
+    auto wrapping = wrapper.As<IDispatchWrapper>();
+    if (!wrapping || FAILED(wrapping->Wrap(BString(std::string_view(progId)).get())) || !wrapper.As<IPluginInfo>())
+        return {};
+    return wrapper;
+}
+
+} // namespace
+
 ComPtr<IUnknown> CreatePlugin(const std::string& clsid, bool dispatchWrap)
 {
-    // The wrapper class hosts plug-ins out of process; until it exists such entries are kept in the
-    // file and not created here.
     if (dispatchWrap)
-        return {};
+        return CreateWrapped(clsid);
     const std::u16string text = Utf8ToUtf16(clsid);
     CLSID id{};
     const HRESULT found = !text.empty() && text.front() == u'{' ? CLSIDFromString(text.c_str(), &id)
@@ -116,8 +131,8 @@ ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entr
             if (plugin.clsid == entry.progId)
                 return AddResult::OnlyOnce;
     ComPtr<IUnknown> object = CreatePlugin(entry.progId, entry.dispatchWrap);
-    if (!object && !entry.dispatchWrap && RegisterPluginModule(pluginDirectory_ / entry.fileName))
-        object = CreatePlugin(entry.progId);
+    if (!object && RegisterPluginModule(pluginDirectory_ / entry.fileName))
+        object = CreatePlugin(entry.progId, entry.dispatchWrap);
     if (!object)
         return AddResult::NotCreatable;
     auto info = object.As<IPluginInfo>();

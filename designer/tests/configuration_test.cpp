@@ -190,6 +190,22 @@ TEST_F(ConfigurationTest, AddedPluginsGetTheirKindsAndUncreatableOnesStay)
     EXPECT_NE(text.find("<display active=\"yes\"/>\n\t\t\t<data active=\"no\"/>"), std::string::npos) << text;
 }
 
+TEST_F(ConfigurationTest, ADispatchWrapEntryRunsInAProcessOfItsOwn)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
+    std::string catalog = FileText(program / "plugins" / "FileData.pxp");
+    catalog.replace(catalog.find("<DispatchWrap>no"), 16, "<DispatchWrap>yes");
+    std::ofstream(program / "plugins" / "FileData.pxp", std::ios::trunc) << catalog;
+    WriteConfiguration("");
+    auto panel = Panel();
+    Add(*panel, "Pixtera.FileData");
+    ASSERT_EQ(panel->loadedList().count(), 1) << "created through the wrapper";
+    panel->Apply();
+    EXPECT_NE(FileText(configuration()).find("<driver clsid=\"Pixtera.FileData\" configuration=\"\" DispatchWrap=\"yes\">"),
+              std::string::npos)
+        << FileText(configuration());
+}
+
 TEST_F(ConfigurationTest, RemovingTheOnlyPluginLeavesEmptyDrivers)
 {
     WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)");

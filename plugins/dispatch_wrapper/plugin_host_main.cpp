@@ -145,6 +145,9 @@ int main(int argc, char** argv)
     if (getppid() != static_cast<pid_t>(std::atol(argv[2])))
         return 1; // the parent died before the line above
     const int fd = std::atoi(argv[1]);
+    // Nothing of the service's but the socket: descriptors it opened without close-on-exec stay
+    // out of the plug-in's reach.
+    close_range(static_cast<unsigned>(fd) + 1, ~0u, 0);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     Plugin plugin;

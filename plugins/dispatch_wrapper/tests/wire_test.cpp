@@ -1,0 +1,74 @@
+#include "wire.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::host;
+
+std::span<const std::byte> Body(const std::string& message) { return std::as_bytes(std::span(message)).subspan(4); }
+
+TEST(PluginHostWire, CallsAndResultsKeepEveryValue)
+{
+    const Call call{Method::SetCustomChar, {LONG(-7), BYTE(31), std::u16string(u"caf\u00e9"), Variant::FromDouble(2.5)}};
+    const std::string message = EncodeCall(call);
+    std::uint32_t length = 0;
+    std::memcpy(&length, message.data(), 4);
+    EXPECT_EQ(length, message.size() - 4);
+    const auto read = DecodeCall(Body(message));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->method, Method::SetCustomChar);
+    ASSERT_EQ(read->arguments.size(), 4u);
+    EXPECT_EQ(std::get<LONG>(read->arguments[0]), -7);
+    EXPECT_EQ(std::get<BYTE>(read->arguments[1]), 31);
+    EXPECT_EQ(std::get<std::u16string>(read->arguments[2]), u"caf\u00e9");
+    EXPECT_EQ(std::get<Variant>(read->arguments[3]).dblVal, 2.5);
+
+    for (const Variant& value : {Variant::FromText(u"text"), Variant::FromLong(42), Variant::FromBool(true), Variant()}) {
+        const auto result = DecodeResult(Body(EncodeResult({E_FAIL, {value}})));
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->hr, E_FAIL);
+        const VARIANT& back = std::get<Variant>(result->values.at(0));
+        EXPECT_EQ(back.vt, value.vt);
+        if (value.vt == VT_BSTR) {
+            EXPECT_EQ(BstrView(back.bstrVal), u"text");
+        }
+    }
+}
+
+TEST(PluginHostWire, AnythingShortOrStrangeIsNoMessage)
+{
+    const std::string message = EncodeCall({Method::GetName, {LONG(1), std::u16string(u"abc")}});
+    const auto body = Body(message);
+    // kind and method (3 bytes), the LONG (1 + 4), the text (1 + 4 + 6): a cut between values
+    // leaves a shorter call, a cut inside one leaves nothing.
+    ASSERT_EQ(body.size(), 19u);
+    for (std::size_t cut = 0; cut < body.size(); ++cut)
+        EXPECT_EQ(DecodeCall(body.first(cut)).has_value(), cut == 3 || cut == 8) << cut;
+    std::string huge = message;
+    huge[huge.size() - 10] = '\xFF'; // a text length far beyond the message
+    huge[huge.size() - 9] = '\xFF';
+    EXPECT_FALSE(DecodeCall(Body(huge)));
+    EXPECT_FALSE(DecodeResult(body)) << "a call is no result";
+    std::string unknownMethod = message;
+    unknownMethod[5] = '\x7F';
+    EXPECT_FALSE(DecodeCall(Body(unknownMethod)));
+    const std::string badVariant = EncodeResult({S_OK, {Variant::FromLong(1)}});
+    std::string strange = badVariant;
+    strange[10] = '\x09'; // the VARIANT's type: VT_DISPATCH cannot cross
+    EXPECT_FALSE(DecodeResult(Body(strange)));
+}
+
+TEST(PluginHostWire, OnlyPlainValuesCrossAndTheRestAsText)
+{
+    VARIANT currency{};
+    currency.vt = VT_UI4;
+    currency.ulVal = 7;
+    EXPECT_EQ(Transportable(currency).vt, VT_UI4);
+    VARIANT object{};
+    object.vt = VT_UNKNOWN;
+    EXPECT_EQ(Transportable(object).vt, VT_EMPTY) << "an object has no text";
+}
+
+} // namespace
