@@ -12,6 +12,7 @@
 #include <pixtera/service_interfaces.h>
 
 #include "bench_sandbox.h"
+#include "latency.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -29,27 +30,8 @@
 namespace {
 
 using namespace pixtera;
-// Prints the median and the 99th percentile; returns the median.
-double Report(const char* what, std::vector<double> microseconds)
-{
-    std::sort(microseconds.begin(), microseconds.end());
-    const double median = microseconds[microseconds.size() / 2];
-    const double p99 = microseconds[microseconds.size() * 99 / 100];
-    std::printf("%-34s median %7.1f us   p99 %7.1f us   (%zu calls)\n", what, median, p99, microseconds.size());
-    return median;
-}
-
-std::vector<double> Time(int calls, const std::function<void()>& call)
-{
-    std::vector<double> samples;
-    for (int i = 0; i < calls; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        call();
-        samples.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-    }
-    return samples;
-}
-
+using bench::Report;
+using bench::Time;
 } // namespace
 
 int main(int argc, char** argv)
