@@ -21,7 +21,7 @@ for file in bin/pixtera2 bin/pixtera-reg bin/pixtera-render "$libdir/libpixtera-
             share/dbus-1/services/org.pixtera.Pixtera2.service lib/systemd/user/pixtera2.service \
             share/man/man1/pixtera2.1 share/man/man5/pixtera2.xml.5 share/pixtera/examples/clock.pxd \
             share/pixtera/examples/plugin/example_data.cpp bin/pixtera-fps-run "$libdir/libpixtera-fps.so" \
-            share/vulkan/implicit_layer.d/pixtera_fps_layer.json; do
+            share/vulkan/implicit_layer.d/pixtera_fps_layer.json bin/pixtera-plugin-host; do
     [ -e "$root/$file" ] || fail "$file is not installed"
 done
 [ -e "$plugins/FileDisplay.so" ] && [ -e "$plugins/FileDisplay.pxp" ] || fail "no plug-ins in $plugins"
