@@ -90,14 +90,18 @@ void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     DWORD timeout = INFINITE;
     bool timed = false;
+    bool toldDead = false;
     while (true) {
         if (record->dead()) {
             // Failed here or on another path. A hosted provider may come back: wait for it.
-            Died(*record);
+            if (!toldDead)
+                Died(*record);
+            toldDead = true;
             if (!record->fault->mayRecover() || record->stop.Wait(kRecoveryCheckMs) == WAIT_OBJECT_0)
                 break;
             continue;
         }
+        toldDead = false;
         try {
             if (!timed) { // asked once, and again after a recovery
                 LONG mode = 0;
