@@ -23,7 +23,7 @@ void BM_HookedPresent(benchmark::State& state)
 {
     FrameCounter counter("bench");
     for (auto _ : state)
-        counter.Presented(NowNs());
+        counter.Presented(MonotonicNs());
 }
 BENCHMARK(BM_HookedPresent);
 

@@ -7,15 +7,8 @@ build=$(realpath "${1:-build}")
 seconds=${2:-10}
 work=$(mktemp -d)
 trap 'kill "$service" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
-export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY= PIXTERA_RUNTIME_DIR=$work/run
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data PIXTERA_STATS_ENDPOINT=
-mkdir -p "$work/bin"
-cp "$build/bin/pixtera2" "$work/bin/"
-ln -s "$build/lib" "$work/lib"
-"$work/bin/pixtera2" -RegServer
-for plugin in DispatchWrapper SystemData FileDisplay; do
-    "$build/bin/pixtera-reg" register "$build/bin/plugins/$plugin.so" >/dev/null
-done
+source "$(dirname "$0")/../scripts/lib/service-sandbox.sh"
+service_sandbox "$work" "$build" DispatchWrapper SystemData FileDisplay
 examples=$(realpath "$(dirname "$0")/../examples")
 sed -e "s|@EXAMPLES@|$examples|g" -e 's|Pixtera.TerminalDisplay|Pixtera.FileDisplay|' -e 's|tty=@TTY@;colour=blue|path=/dev/null|' \
     "$examples/pixtera2-demo.xml" >"$work/bin/pixtera2.xml"

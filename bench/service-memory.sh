@@ -7,14 +7,8 @@ build=$(realpath "${1:-build}")
 work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; cat "$work/log" >&2; rm -rf "$work"' EXIT
 
-mkdir -p "$work/bin"
-cp "$build/bin/pixtera2" "$work/bin/"
-ln -s "$build/bin/plugins" "$work/bin/plugins"
-ln -s "$build/lib" "$work/lib"
-export PIXTERA_REGISTRY="$work/registry.db" PIXTERA_RUNTIME_DIR="$work/run" PIXTERA_STATS_ENDPOINT=
-"$work/bin/pixtera2" -RegServer >/dev/null
-"$build/bin/pixtera-reg" register "$build/bin/plugins/FileDisplay.so" >/dev/null
-"$build/bin/pixtera-reg" register "$build/bin/plugins/FileData.so" >/dev/null
+source "$(dirname "$0")/../scripts/lib/service-sandbox.sh"
+service_sandbox "$work" "$build" FileDisplay FileData
 
 printf 'load=0.42\n' >"$work/values.txt"
 cat >"$work/design.pxd" <<'XML'

@@ -11,9 +11,7 @@ namespace {
 
 std::string Describe(const std::string& operation, HRESULT code)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
-    return operation + " failed (" + text + ")";
+    return operation + " failed (" + HresultText(code) + ")";
 }
 
 std::string DriverName(IManagedDisplay& display)

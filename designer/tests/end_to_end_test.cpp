@@ -22,16 +22,6 @@ using namespace pixtera::test;
 using namespace std::chrono_literals;
 
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return condition();
-}
 
 std::size_t CountFrom(const std::vector<std::string>& lines, std::size_t from, const std::string& text)
 {

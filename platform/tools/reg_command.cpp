@@ -68,13 +68,6 @@ std::string Describe(LSTATUS status)
     }
 }
 
-std::string Hresult(HRESULT hr)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
 // Parses the words after the command; false (with a message) on anything unexpected.
 bool ParseOptions(std::span<const std::string> words, bool allowTypeAndData, Options& options, std::ostream& err)
 {
@@ -429,7 +422,7 @@ int CallModuleEntry(std::span<const std::string> words, const char* entryName, s
     }
     const HRESULT hr = entry();
     if (FAILED(hr)) {
-        err << "pixtera-reg: " << entryName << " of " << path.string() << " failed: " << Hresult(hr) << "\n";
+        err << "pixtera-reg: " << entryName << " of " << path.string() << " failed: " << HresultText(hr) << "\n";
         return kFailed;
     }
     out << entryName << " of " << path.string() << " succeeded\n";

@@ -1,18 +1,22 @@
 #pragma once
 // IDisplayDriver for the native character LCD drivers: the geometry from the configuration, the
 // frames and user characters handed to the display's writer thread. Derived declares
-// `std::unique_ptr<lcd::LcdWriter> MakeWriter(const ConfigurationText&, const std::string& text,
-// lcd::Geometry&)` and lists this in ComObject in place of IDisplayDriver.
+// `static lcd::WriterSetup Describe(const ConfigurationText&, std::vector<std::string>& problems)`,
+// naming in `problems` the fields it could not use, and lists this in ComObject in place of
+// IDisplayDriver.
 
 #include "lcd_writer.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/display_driver.h>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace pixtera::lcd {
 
@@ -51,10 +55,13 @@ public:
 
     void Configured(const ConfigurationText& fields, const std::string& text)
     {
-        Geometry geometry;
-        auto writer = static_cast<Derived*>(this)->MakeWriter(fields, text, geometry);
-        columns_ = geometry.columns;
-        rows_ = geometry.rows;
+        std::vector<std::string> problems;
+        WriterSetup setup = Derived::Describe(fields, problems);
+        for (const auto& problem : problems)
+            LogWarning(setup.name + ": unusable " + problem + " in \"" + text + "\"; the default is used");
+        columns_ = setup.geometry.columns;
+        rows_ = setup.geometry.rows;
+        auto writer = std::make_unique<LcdWriter>(std::move(setup));
         std::lock_guard lock(mutex_);
         writer_ = std::move(writer); // a new configuration: a new link, the old one closed
     }

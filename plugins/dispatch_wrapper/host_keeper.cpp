@@ -76,7 +76,7 @@ std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error)
     auto created = host->Call({Method::Create, {progId_}}, callLimit_, error);
     if (!created || FAILED(created->hr) || created->values.empty() || !std::holds_alternative<LONG>(created->values[0])) {
         if (created && error.empty())
-            error = "the plug-in could not be created (" + std::to_string(static_cast<unsigned long>(created->hr)) + ")";
+            error = "the plug-in could not be created (" + HresultText(created->hr) + ")";
         return nullptr;
     }
     std::vector<Call> replay;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,14 @@ struct Sample {
 // that is even and equal to `sequenceAfter` (read again after the copy), the pid expected, a
 // terminated name and a believable rate. Anything else is nothing.
 std::optional<Sample> ParseRecord(std::span<const std::byte> bytes, std::uint32_t sequenceAfter, std::uint32_t pid);
+
+// CLOCK_MONOTONIC in nanoseconds: the clock of the records, the same in every process.
+inline std::uint64_t MonotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
 
 // The pid in a record's file name ("pixtera-fps-1234"); none for other names.
 std::optional<std::uint32_t> PidOfRecordName(std::string_view fileName);

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,13 +32,6 @@ std::optional<Sample> ReadRecord(const std::filesystem::path& path, std::uint32_
 }
 
 } // namespace
-
-std::uint64_t MonotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
-}
 
 std::optional<Sample> CurrentGame(const std::filesystem::path& directory, std::uint64_t nowNs)
 {

@@ -13,9 +13,6 @@ namespace pixtera::fps {
 // `directory` is /dev/shm but for tests; `nowNs` the CLOCK_MONOTONIC time.
 std::optional<Sample> CurrentGame(const std::filesystem::path& directory, std::uint64_t nowNs);
 
-// CLOCK_MONOTONIC in nanoseconds, the clock the records use.
-std::uint64_t MonotonicNs();
-
 inline constexpr std::uint64_t kStaleAfterNs = 2'000'000'000;
 
 } // namespace pixtera::fps

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -21,18 +22,32 @@ constexpr const char16_t* kNotRunning = u"Fraps not running";
 constexpr const char16_t* kNames[] = {u"Fraps_FPS", u"Fraps_GAME"};
 constexpr const char16_t* kDescriptions[] = {u"Fraps\\FPS", u"Fraps\\Game name"};
 
-// The outside counter while some part of the process has it loaded, else the game that presented
-// last through libpixtera-fps.so.
-std::optional<FrapsReading> ReadFrameRate()
-{
-    if (auto reading = ReadFraps())
-        return reading;
-    const char* directory = std::getenv("PIXTERA_FPS_DIR"); // tests keep their records apart
-    const auto game = fps::CurrentGame(directory && *directory ? directory : "/dev/shm", fps::MonotonicNs());
-    if (!game)
-        return std::nullopt;
-    return FrapsReading{game->framesPerSecond, Utf16ToAnsi(Utf8ToUtf16(game->name))};
-}
+// The game that presented last through libpixtera-fps.so. Displays read both items at every
+// update tick (direct mode): one look at /dev/shm serves them for a moment, well within the half
+// second in which the records change.
+class GameReadings {
+public:
+    std::optional<fps::Sample> Current()
+    {
+        const std::uint64_t now = fps::MonotonicNs();
+        std::lock_guard lock(mutex_);
+        if (!looked_ || now - lookedAt_ >= kFreshNs) {
+            const char* directory = std::getenv("PIXTERA_FPS_DIR"); // tests keep their records apart
+            game_ = fps::CurrentGame(directory && *directory ? directory : "/dev/shm", now);
+            lookedAt_ = now;
+            looked_ = true;
+        }
+        return game_;
+    }
+
+private:
+    static constexpr std::uint64_t kFreshNs = 100'000'000;
+
+    std::mutex mutex_; // guards the fields below: reads come from several threads
+    bool looked_ = false;
+    std::uint64_t lookedAt_ = 0;
+    std::optional<fps::Sample> game_;
+};
 
 class DataProv final
     : public ComObject<DataProv, DispatchNotImplemented<IDataProv>, IDataProvider, IPluginInfo> {
@@ -128,7 +143,19 @@ private:
         return S_OK;
     }
 
+    // The outside counter while some part of the process has it loaded, else the games' records.
+    std::optional<FrapsReading> ReadFrameRate()
+    {
+        if (auto reading = ReadFraps())
+            return reading;
+        const auto game = games_.Current();
+        if (!game)
+            return std::nullopt;
+        return FrapsReading{game->framesPerSecond, Utf16ToAnsi(Utf8ToUtf16(game->name))};
+    }
+
     std::atomic<bool> connected_{false};
+    GameReadings games_;
 };
 
 // The registry entries, exactly: the AppID pair, the class with its ProgIDs, and the type library.

@@ -4,7 +4,6 @@
 #include "lcd_display_driver.h"
 #include "lcd_settings.h"
 
-#include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
@@ -40,13 +39,9 @@ public:
     };
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
 
-    std::unique_ptr<LcdWriter> MakeWriter(const ConfigurationText& fields, const std::string& text, Geometry& geometry)
+    static WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)
     {
-        std::vector<std::string> problems;
         const I2cSettings settings = ReadI2cSettings(fields, problems);
-        for (const auto& problem : problems)
-            LogWarning("HD44780 I2C display: unusable " + problem + " in \"" + text + "\"; the default is used");
-        geometry = settings.geometry;
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
         setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + Hex(settings.address);
@@ -55,7 +50,7 @@ public:
         };
         setup.protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight);
         setup.geometry = settings.geometry;
-        return std::make_unique<LcdWriter>(std::move(setup));
+        return setup;
     }
 };
 

@@ -5,7 +5,6 @@
 #include "lcd_display_driver.h"
 #include "lcd_settings.h"
 
-#include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
@@ -33,13 +32,9 @@ public:
     };
     static constexpr const char16_t* kPluginName = u"Serial character LCD";
 
-    std::unique_ptr<LcdWriter> MakeWriter(const ConfigurationText& fields, const std::string& text, Geometry& geometry)
+    static WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)
     {
-        std::vector<std::string> problems;
         const SerialSettings settings = ReadSerialSettings(fields, problems);
-        for (const auto& problem : problems)
-            LogWarning("Serial LCD: unusable " + problem + " in \"" + text + "\"; the default is used");
-        geometry = settings.geometry;
         WriterSetup setup;
         setup.name = "Serial LCD";
         setup.device = settings.device + " at " + std::to_string(settings.speed) + " baud";
@@ -48,7 +43,7 @@ public:
         };
         setup.protocol = std::make_shared<SerialLcdProtocol>(settings.options);
         setup.geometry = settings.geometry;
-        return std::make_unique<LcdWriter>(std::move(setup));
+        return setup;
     }
 };
 

@@ -15,13 +15,6 @@
 namespace pixtera {
 namespace {
 
-std::string Code(HRESULT hr)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
 std::optional<std::string> ModulePath(const CLSID& clsid)
 {
     RegKey server;
@@ -45,7 +38,7 @@ std::string CreationFailureReason(const std::u16string& progId, HRESULT result, 
         return "its ProgID is not registered (register its module with: pixtera-reg register MODULE.so)";
     const auto module = ModulePath(clsid);
     if (!module)
-        return "its class has no module registered (" + Code(result) + ")";
+        return "its class has no module registered (" + HresultText(result) + ")";
     std::error_code ec;
     if (!std::filesystem::exists(*module, ec))
         return "its module " + *module + " is missing";
@@ -56,7 +49,7 @@ std::string CreationFailureReason(const std::u16string& progId, HRESULT result, 
     }
     if (!dlsym(library.get(), "DllGetClassObject"))
         return "the module " + *module + " has no DllGetClassObject";
-    return "the class refused to create its object (" + Code(result) + ")";
+    return "the class refused to create its object (" + HresultText(result) + ")";
 }
 
 } // namespace pixtera

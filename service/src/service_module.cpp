@@ -60,13 +60,6 @@ bool AsksForHelp(std::string_view argument)
     return argument == "--help" || argument == "-h" || argument == "/?" || argument == "-?";
 }
 
-std::string HresultText(HRESULT hr)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
 } // namespace
 
 ServiceModule::ServiceModule() : program_(ExecutablePath())

@@ -23,16 +23,6 @@ using namespace pixtera;
 using namespace pixtera::test;
 using namespace std::chrono_literals;
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(5ms);
-    }
-    return condition();
-}
 
 // The processes whose parent is this one (the plug-in hosts).
 std::vector<pid_t> Children(pid_t parent = getpid())

@@ -14,16 +14,6 @@ namespace {
 using namespace pixtera;
 using namespace pixtera::test;
 
-// Polls until the condition holds (or five seconds passed); for effects of other threads.
-bool Eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 5000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return condition();
-}
 
 std::string StaticDesign(const std::string& text, const std::string& background = "",
                          const std::string& updateFrequency = "")

@@ -122,15 +122,6 @@ private:
     mutable std::atomic<bool> waiting_{false};
 };
 
-bool Eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 5000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return condition();
-}
 
 // One data item "V" in the first row; `appearance` is the item's Appearance element.
 std::string ValueDesign(const std::string& updateFrequency, const std::string& appearance = R"(<Appearance Mode="Static"/>)")

@@ -50,16 +50,6 @@ bool ServiceOnBus()
     return owned;
 }
 
-bool Eventually(const std::function<bool()>& condition, int seconds = 10)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
 
 class RemoteObjects : public ::testing::Test {
 protected:
@@ -294,7 +284,7 @@ TEST_F(RemoteObjects, ValuesChangedCarriesTheIdsOfChangedItemsAndNothingElse)
     EXPECT_TRUE(signals().empty()) << "nothing changes, nothing is said";
 
     std::ofstream(values, std::ios::trunc) << "Still=1\nTemp=22\n";
-    ASSERT_TRUE(Eventually([&] { return !signals().empty(); }, 2)) << "within a poll interval and a signal period";
+    ASSERT_TRUE(Eventually([&] { return !signals().empty(); }, std::chrono::seconds(2))) << "within a poll interval and a signal period";
     EXPECT_EQ(signals().front(), std::vector<int32_t>{2}) << "Temp's id, and only it";
     connection->leaveEventLoop();
 }
@@ -434,7 +424,7 @@ TEST_F(RemoteObjects, ABorrowedDisplayRunsAgainWhenItsBorrowerReturnsItOrDies)
     EXPECT_EQ(running, 0);
     kill(borrower, SIGKILL);
     waitpid(borrower, nullptr, 0);
-    EXPECT_TRUE(Eventually([&] { return display->IsRunning(&running) == S_OK && running; }, 2))
+    EXPECT_TRUE(Eventually([&] { return display->IsRunning(&running) == S_OK && running; }, std::chrono::seconds(2)))
         << "the output resumes when the borrower's connection ends";
     display->StopOutput();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -29,15 +29,6 @@ using Properties = std::map<std::string, sdbus::Variant>;
 using Layout = sdbus::Struct<int32_t, Properties, std::vector<sdbus::Variant>>;
 using Pixmap = sdbus::Struct<int32_t, int32_t, std::vector<uint8_t>>;
 
-bool Eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
-}
 
 // The desktop: a watcher that records registrations and a server that records notifications.
 class FakeDesktop {

@@ -43,12 +43,11 @@ bool ServerGone(std::string_view name)
 
 sdbus::Error ErrorFor(HRESULT hr)
 {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    const std::string code = HresultText(hr);
     for (const auto& [known, name] : kNames)
         if (known == hr)
             return sdbus::Error(std::string(bus::kErrorPrefix) + name, code);
-    return sdbus::Error(std::string(bus::kErrorPrefix) + "HRESULT_" + std::string(code + 2), code);
+    return sdbus::Error(std::string(bus::kErrorPrefix) + "HRESULT_" + code.substr(2), code);
 }
 
 sdbus::Error ErrorFor(HRESULT hr, std::string_view why)

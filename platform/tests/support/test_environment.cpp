@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -147,6 +148,17 @@ std::set<std::string> ClassesRootLines()
     std::set<std::string> lines;
     Walk(root, "HKCR", lines);
     return lines;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
 }
 
 } // namespace pixtera::test

@@ -2,7 +2,9 @@
 // Every test process runs in a private temporary directory: its own registry, runtime
 // directory (locks) and XDG directories, so tests never touch the user's.
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +30,10 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output = nullp
 bool RegisterTestModule(const std::string& fileName);
 // The same for a module at a full path (a shipped plug-in, for instance).
 bool RegisterModule(const std::filesystem::path& module);
+
+// Polls the condition every millisecond until it holds or `limit` passed; for effects of other
+// threads and processes. Its last answer.
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // Every key and value of HKEY_CLASSES_ROOT, one line each: "HKCR\Key" or "HKCR\Key|name=text"
 // (text values without their terminating NUL).

@@ -20,6 +20,7 @@
 namespace {
 
 using namespace pixtera;
+using test::Eventually;
 using namespace std::chrono_literals;
 
 TEST(CommandList, LinesBecomeItems)
@@ -109,16 +110,6 @@ protected:
         return text ? text->utf8() : "";
     }
 
-    bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5s)
-    {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            if (condition())
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return condition();
-    }
 
     int LogCount(const std::string& part)
     {
@@ -186,6 +177,7 @@ TEST_F(CommandDataTest, AllLinesWhenAsked)
 {
     Configure("first 200 printf one\\ntwo\\n\nall lines=all 200 printf one\\ntwo\\n\n");
     ASSERT_TRUE(Eventually([&] { return Text(1) == "one\ntwo"; })) << Text(1);
+    ASSERT_TRUE(Eventually([&] { return !Text(0).empty(); })) << "each command runs on its own thread";
     EXPECT_EQ(Text(0), "one");
 }
 

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <ctime>
 #include <string_view>
 
 namespace pixtera::fps {
@@ -19,13 +18,6 @@ std::string GameName()
 }
 
 } // namespace
-
-std::uint64_t NowNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
-}
 
 void FrameCounter::Presented(std::uint64_t nowNs)
 {

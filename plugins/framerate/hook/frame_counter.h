@@ -36,7 +36,4 @@ private:
 // The process's counter when PIXTERA_FPS=1 was set at its start, else none: the hooks are inert.
 FrameCounter* ProcessCounter();
 
-// CLOCK_MONOTONIC in nanoseconds.
-std::uint64_t NowNs();
-
 } // namespace pixtera::fps

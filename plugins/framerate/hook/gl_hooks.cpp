@@ -32,7 +32,7 @@ Function Next(const char* name)
 void CountFrame()
 {
     if (auto* counter = pixtera::fps::ProcessCounter())
-        counter->Presented(pixtera::fps::NowNs());
+        counter->Presented(pixtera::fps::MonotonicNs());
 }
 
 AnyFunction OurVersion(const char* name);

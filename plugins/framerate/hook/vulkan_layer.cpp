@@ -142,7 +142,7 @@ VKAPI_ATTR void VKAPI_CALL DestroyDevice(VkDevice device, const VkAllocationCall
 VKAPI_ATTR VkResult VKAPI_CALL QueuePresent(VkQueue queue, const VkPresentInfoKHR* presentInfo)
 {
     if (auto* counter = pixtera::fps::ProcessCounter())
-        counter->Presented(pixtera::fps::NowNs());
+        counter->Presented(pixtera::fps::MonotonicNs());
     DeviceEntry* entry = Find(devices, KeyOf(queue));
     return entry && entry->nextQueuePresent ? entry->nextQueuePresent(queue, presentInfo) : VK_ERROR_DEVICE_LOST;
 }

@@ -26,14 +26,8 @@ wait_for() {
 }
 record_of() { [ -e "/dev/shm/pixtera-fps-$1" ]; }
 
-export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY= PIXTERA_RUNTIME_DIR=$work/run
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data PIXTERA_STATS_ENDPOINT=
-mkdir -p "$work/bin"
-cp "$build/bin/pixtera2" "$work/bin/"
-ln -s "$build/lib" "$work/lib"
-"$work/bin/pixtera2" -RegServer
-"$build/bin/pixtera-reg" register "$build/bin/plugins/Ratewell.so" >/dev/null
-"$build/bin/pixtera-reg" register "$build/bin/plugins/FileDisplay.so" >/dev/null
+source "$(dirname "$0")/../../../scripts/lib/service-sandbox.sh"
+service_sandbox "$work" "$build" Ratewell FileDisplay
 cat >"$work/rate.pxd" <<'XML'
 <Design UpdateFreq="100"><DisplayItems>
 <DisplayItem><Position X="0" Y="0" Width="30" Height="1"/><Appearance Mode="Static"/><Data Mode="Data" Name="Fraps_FPS"/></DisplayItem>

@@ -25,6 +25,7 @@
 namespace {
 
 using namespace pixtera;
+using test::Eventually;
 using namespace std::chrono_literals;
 
 constexpr const char* kLcdd = "/usr/sbin/LCDd";
@@ -57,15 +58,6 @@ int Listen(int port)
     return fd;
 }
 
-bool Eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 1000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
-}
 
 // Forwards clients to LCDd, one at a time, and counts the commands they send.
 class CountingProxy {

@@ -3,11 +3,24 @@
 
 #include <pixtera/platform/types.h>
 
+#include <cstdio>
+#include <string>
+
 using HRESULT = std::int32_t;
 
 constexpr HRESULT MakeHresult(std::uint32_t code) { return static_cast<HRESULT>(code); }
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+
+namespace pixtera {
+// "0x80004005": how messages and logs show a result code.
+inline std::string HresultText(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+} // namespace pixtera
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
