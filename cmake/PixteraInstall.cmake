@@ -54,6 +54,10 @@ if(TARGET pixtera-designer)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT runtime)
 endif()
 
+# The user documentation; the designer's Help opens the installed copy.
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pixtera COMPONENT runtime)
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pixtera COMPONENT runtime)
+
 # Man pages from their scdoc sources.
 find_program(SCDOC scdoc)
 if(SCDOC)

@@ -6,6 +6,7 @@
 
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/named_mutex.h>
+#include <pixtera/remote/activation.h>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -25,6 +26,8 @@ int main(int argc, char** argv)
         return 0;
     }
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The window's thread calls the service: a service that hangs must cost it seconds, not minutes.
+    SetRemoteCallTimeout(std::chrono::seconds(2));
     int exitCode = 1;
     try {
         // The window gives the displays back to the service when it goes.
@@ -32,6 +35,7 @@ int main(int argc, char** argv)
         window.resize(1000, 640);
         CloseOnTerminationSignals(window);
         window.show();
+        window.workspace().OfferRecovery();
         exitCode = application.exec();
     } catch (const ServiceError& error) {
         std::fprintf(stderr, "pixtera-designer: %s\n", error.what());

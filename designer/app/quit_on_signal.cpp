@@ -1,7 +1,8 @@
 #include "quit_on_signal.h"
 
+#include "main_window.h"
+
 #include <QSocketNotifier>
-#include <QWidget>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -21,7 +22,7 @@ void OnSignal(int)
 
 } // namespace
 
-void CloseOnTerminationSignals(QWidget& window)
+void CloseOnTerminationSignals(MainWindow& window)
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
@@ -29,7 +30,7 @@ void CloseOnTerminationSignals(QWidget& window)
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char byte = 0;
         (void)!read(signalPipe[0], &byte, 1);
-        window.close();
+        window.CloseForTermination();
     });
     struct sigaction action {};
     action.sa_handler = OnSignal;

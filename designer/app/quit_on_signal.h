@@ -1,11 +1,12 @@
 #pragma once
-// SIGTERM, SIGINT and SIGHUP close the window as its Exit command does, so the displays go back
-// to the service on every ordinary way of ending the program.
-
-class QWidget;
+// SIGTERM, SIGINT and SIGHUP end the designer without a question: the window keeps the unsaved
+// design for the next start and closes, so the displays go back to the service on every
+// ordinary way of ending the program.
 
 namespace pixtera::designer {
 
-void CloseOnTerminationSignals(QWidget& window);
+class MainWindow;
+
+void CloseOnTerminationSignals(MainWindow& window);
 
 } // namespace pixtera::designer

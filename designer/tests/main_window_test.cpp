@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, TitleFollowsThePathAndTheModifiedFlag)
 {
     auto window = MakeWindow();
     window->document().SetModified(true);
-    window->Tick();
+    window->workspace().Edited();
     EXPECT_EQ(window->windowTitle(), "Pixtera designer *");
     const auto file = TestDirectory() / "saved.pxd";
     ASSERT_TRUE(window->SaveFile(file));
@@ -115,13 +115,22 @@ TEST_F(MainWindowTest, SchemeAndPixelSizeAreStoredAndRestored)
     EXPECT_EQ(window->painter().pixelSize(), 3);
 }
 
-TEST_F(MainWindowTest, NewAsksNothingOpenAsksFirst)
+TEST_F(MainWindowTest, NewAndOpenAskFirstAndCancelKeepsTheWork)
 {
     auto window = MakeWindow();
+    ASSERT_TRUE(window->OpenFile(DesignFile("kept.pxd")));
     window->document().SetModified(true);
+    script.saveAnswers = {SaveAnswer::Cancel};
     window->Command(kNew);
-    EXPECT_EQ(script.saveQuestions, 0);
+    EXPECT_EQ(script.saveQuestions, 1);
+    EXPECT_EQ(window->document().design().items.size(), 1u) << "Cancel keeps the design";
+    EXPECT_TRUE(window->document().modified());
+    script.saveAnswers = {SaveAnswer::No};
+    window->Command(kNew);
+    EXPECT_EQ(script.saveQuestions, 2);
+    EXPECT_TRUE(window->document().design().items.empty());
     EXPECT_FALSE(window->document().modified());
+    script.saveQuestions = 0;
 
     window->document().SetModified(true);
     script.saveAnswers = {SaveAnswer::Cancel};

@@ -141,7 +141,7 @@ TEST_F(PanesTest, UndoingEveryEditGivesTheSavedFileBackAndRedoTheEditedOne)
     Select(1);
     window->Command(kDelete);
     window->canvas().setFocus();
-    window->interaction().ChangeSelected("nothing selected", [](DisplayItem& i) { i.row = 9; });
+    window->workspace().ChangeSelected("nothing selected", [](DisplayItem& i) { i.row = 9; });
     EXPECT_TRUE(window->document().modified());
     const auto edited = TestDirectory() / "edited.pxd";
     const Design before = window->document().design();

@@ -4,6 +4,7 @@
 // handlers, which Qt's input devices would otherwise outlive.
 
 #include <QApplication>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,21 @@ private:
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QApplication> application_;
 };
+
+// Runs the event loop and the window's ticks until `condition` holds (true) or `limit` passed:
+// values reach the preview from the service channel's thread, a tick or two later.
+template <class Window, class Condition>
+bool TickUntil(Window& window, Condition condition, int limitMs = 5000)
+{
+    for (int waited = 0; waited < limitMs; waited += 5) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        window.Tick();
+        if (condition())
+            return true;
+        QThread::msleep(5);
+    }
+    return condition();
+}
 
 inline QApplication& Application()
 {

@@ -15,7 +15,10 @@ public:
         std::deque<designer::SaveAnswer> saveAnswers;
         std::deque<std::optional<std::filesystem::path>> files; // for every file dialog, in turn
         std::deque<std::optional<std::string>> texts;
+        std::deque<bool> yesNo; // No when the script has no more
+        std::vector<std::string> questions; // "caption|text" of every Yes/No question
         int saveQuestions = 0;
+        std::filesystem::path addStartedIn; // where the add-to-queue dialog last started
         std::vector<std::string> messages; // "caption|text"
     };
 
@@ -28,12 +31,22 @@ public:
     }
     std::optional<std::filesystem::path> ChooseDesignToOpen() override { return Next(script_.files, {}); }
     std::optional<std::filesystem::path> ChooseDesignToSave() override { return Next(script_.files, {}); }
+    std::optional<std::filesystem::path> ChooseDesignToAdd(const std::filesystem::path& startIn) override
+    {
+        script_.addStartedIn = startIn;
+        return Next(script_.files, {});
+    }
     std::optional<std::filesystem::path> ChooseBackground() override { return Next(script_.files, {}); }
     std::optional<std::string> AskText(const std::string&) override { return Next(script_.texts, {}); }
     bool ChooseCustomColours(designer::CustomColours&) override { return false; }
     void ShowMessage(const std::string& text, const std::string& caption) override
     {
         script_.messages.push_back(caption + "|" + text);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override
+    {
+        script_.questions.push_back(caption + "|" + text);
+        return Next(script_.yesNo, false);
     }
 
 private:

@@ -225,8 +225,7 @@ TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize
     EXPECT_EQ(item.column, 5);
     EXPECT_EQ(item.row, 1);
     EXPECT_EQ(window->editor().selection(), 0u);
-    window->Tick();
-    EXPECT_EQ(window->frame().substr(16 + 5, 5), "12345");
+    EXPECT_TRUE(TickUntil(*window, [&] { return window->frame().substr(16 + 5, 5) == "12345"; })) << window->frame();
 
     // Dragged over the canvas and taken away again: nothing is added.
     QDragEnterEvent again(cell, Qt::CopyAction, mime.get(), Qt::LeftButton, {});

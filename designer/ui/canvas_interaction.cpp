@@ -1,6 +1,7 @@
 #include "canvas_interaction.h"
 
 #include "data_item_factory.h"
+#include "command_ids.h"
 #include "preview_widget.h"
 #include "service_session.h"
 
@@ -27,10 +28,14 @@ QString StepName(PointerMode mode)
 
 } // namespace
 
-CanvasInteraction::CanvasInteraction(PreviewWidget& canvas, ItemEditor& editor, DocumentHistory& history,
-                                     UserPrompts& prompts, std::function<IDataCollection*()> data, QObject* parent)
-    : QObject(parent), canvas_(canvas), editor_(editor), history_(history), prompts_(prompts), data_(std::move(data))
+CanvasInteraction::CanvasInteraction(PreviewWidget& canvas, Workspace& workspace, QObject* parent)
+    : QObject(parent), canvas_(canvas), workspace_(workspace), editor_(workspace.editor())
 {
+    // However a gesture ended (a click, Escape, or a command that ended it), the mouse is free.
+    connect(&workspace_, &Workspace::changed, this, [this](Workspace::Changes what) {
+        if ((what & Workspace::Gesture) && QWidget::mouseGrabber() == &canvas_)
+            canvas_.releaseMouse();
+    });
     connect(&canvas_, &PreviewWidget::cellEntered, this, &CanvasInteraction::OnCellEntered);
     connect(&canvas_, &PreviewWidget::pressed, this, &CanvasInteraction::OnPressed);
     connect(&canvas_, &PreviewWidget::released, this, &CanvasInteraction::OnReleased);
@@ -41,28 +46,11 @@ CanvasInteraction::CanvasInteraction(PreviewWidget& canvas, ItemEditor& editor, 
     connect(&canvas_, &PreviewWidget::dataDragLeft, this, &CanvasInteraction::OnDataDragLeft);
 }
 
-void CanvasInteraction::ChangeSelected(const QString& text, const std::function<void(DisplayItem&)>& change)
-{
-    DisplayItem* item = editor_.selected();
-    if (!item)
-        return;
-    history_.Edit(text, [&] { change(*item); });
-    emit edited();
-}
-
-void CanvasInteraction::DeleteSelected()
-{
-    if (!editor_.selected())
-        return;
-    history_.Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
-    emit edited();
-}
-
 void CanvasInteraction::StartMove()
 {
     if (!editor_.selected() || !canvas_.hoveredCell())
         return;
-    history_.Begin();
+    workspace_.BeginGesture();
     editor_.StartMoving(*canvas_.hoveredCell());
     canvas_.grabMouse();
 }
@@ -71,7 +59,7 @@ void CanvasInteraction::StartResize()
 {
     if (!editor_.selected())
         return;
-    history_.Begin();
+    workspace_.BeginGesture();
     editor_.StartResizing();
     canvas_.grabMouse();
 }
@@ -81,17 +69,18 @@ void CanvasInteraction::OnCellEntered(Cell cell)
     if (editor_.mode() == PointerMode::None)
         return;
     editor_.MoveTo(cell);
-    emit edited();
+    workspace_.Edited();
 }
 
 void CanvasInteraction::OnPressed()
 {
     if (editor_.mode() != PointerMode::None || !canvas_.overDisplay() || !canvas_.hoveredCell())
         return;
-    history_.Begin();
+    workspace_.BeginGesture();
     if (!editor_.Press(*canvas_.hoveredCell()))
-        history_.Commit({}); // nothing grabbed: no step
-    emit edited();
+        workspace_.CommitGesture({}); // nothing grabbed: no step
+    else
+        workspace_.Edited();
 }
 
 void CanvasInteraction::OnReleased()
@@ -107,9 +96,7 @@ void CanvasInteraction::EndPointerMode(bool overDisplay)
     if (mode == PointerMode::None)
         return;
     editor_.Release(overDisplay);
-    canvas_.releaseMouse();
-    history_.Commit(StepName(mode));
-    emit edited();
+    workspace_.CommitGesture(StepName(mode));
 }
 
 void CanvasInteraction::OnDoubleClicked()
@@ -120,26 +107,26 @@ void CanvasInteraction::OnDoubleClicked()
         const auto text = editor_.TextToEdit();
         if (!text)
             return;
-        if (const auto entered = prompts_.AskText(*text))
-            history_.Edit(QStringLiteral("Edit text"), [&] { editor_.ReplaceText(*entered); });
-    } else if (const auto entered = prompts_.AskText("")) {
-        history_.Edit(QStringLiteral("Add text"),
-                      [&] { editor_.AddText(*canvas_.hoveredCell(), *entered, GetTickCount()); });
+        if (const auto entered = workspace_.prompts().AskText(*text))
+            workspace_.history().Edit(QStringLiteral("Edit text"), [&] { editor_.ReplaceText(*entered); });
+    } else if (const auto entered = workspace_.prompts().AskText("")) {
+        const Cell cell = *canvas_.hoveredCell();
+        workspace_.history().Edit(QStringLiteral("Add text"), [&] { editor_.AddText(cell, *entered, GetTickCount()); });
     }
-    emit edited();
+    workspace_.Edited();
 }
 
 void CanvasInteraction::OnDataDragEntered(LONG id)
 {
-    IDataCollection* data = data_ ? data_() : nullptr;
-    if (!data || editor_.mode() != PointerMode::None)
+    ServiceSession* session = workspace_.session();
+    if (!session || editor_.mode() != PointerMode::None)
         return;
     try {
-        DisplayItem item = MakeDataItem(*data, id, GetTickCount());
-        history_.Begin();
+        DisplayItem item = MakeDataItem(session->data(), id, GetTickCount());
+        workspace_.BeginGesture();
         editor_.StartPlacing(std::move(item));
     } catch (const ServiceError& error) {
-        emit failed(QString::fromStdString(error.what()));
+        workspace_.ReportFailure(error.what());
     }
 }
 
@@ -153,14 +140,12 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
 {
     if (key == Qt::Key_Escape && editor_.mode() != PointerMode::None) {
         editor_.Release(editor_.mode() != PointerMode::Placing);
-        canvas_.releaseMouse();
-        history_.Cancel(); // back to where the item was, or without the new one
-        emit edited();
+        workspace_.CancelGesture(); // back to where the item was, or without the new one
         return;
     }
     if (key == Qt::Key_Tab) {
         editor_.SelectNext();
-        emit edited();
+        workspace_.Edited();
         return;
     }
     if (editor_.mode() != PointerMode::None)
@@ -168,19 +153,20 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
     const bool shift = modifiers & Qt::ShiftModifier;
     switch (key) {
     case Qt::Key_Delete:
-        return DeleteSelected();
+        workspace_.Command(kDelete);
+        return;
     case Qt::Key_Left:
         if (shift)
-            return ChangeSelected(QStringLiteral("Resize"), [](DisplayItem& i) { i.width = std::max<LONG>(1, i.width - 1); });
-        return ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { i.column = std::max<LONG>(0, i.column - 1); });
+            return workspace_.ChangeSelected(QStringLiteral("Resize"), [](DisplayItem& i) { i.width = std::max<LONG>(1, i.width - 1); });
+        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { i.column = std::max<LONG>(0, i.column - 1); });
     case Qt::Key_Right:
         if (shift)
-            return ChangeSelected(QStringLiteral("Resize"), [](DisplayItem& i) { i.width = std::min(kMaxWidth, i.width + 1); });
-        return ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.column; });
+            return workspace_.ChangeSelected(QStringLiteral("Resize"), [](DisplayItem& i) { i.width = std::min(kMaxWidth, i.width + 1); });
+        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.column; });
     case Qt::Key_Up:
-        return ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { i.row = std::max<LONG>(0, i.row - 1); });
+        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { i.row = std::max<LONG>(0, i.row - 1); });
     case Qt::Key_Down:
-        return ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.row; });
+        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.row; });
     default:
         return;
     }

@@ -1,13 +1,8 @@
 #pragma once
 // What the pointer and the keyboard do on the canvas: selecting, dragging, placing dropped data
-// items, texts, the popup's settings and keyboard moves. Every change to the design is one undo
-// step.
+// items, texts and keyboard moves. The workspace makes each change one undo step.
 
-#include "document_history.h"
-#include "item_editor.h"
-#include "user_prompts.h"
-
-#include <pixtera/service_interfaces.h>
+#include "workspace.h"
 
 #include <QObject>
 
@@ -20,20 +15,11 @@ class PreviewWidget;
 class CanvasInteraction : public QObject {
     Q_OBJECT
 public:
-    // `data` gives the service's data items, or none without a service.
-    CanvasInteraction(PreviewWidget& canvas, ItemEditor& editor, DocumentHistory& history, UserPrompts& prompts,
-                      std::function<IDataCollection*()> data, QObject* parent = nullptr);
+    CanvasInteraction(PreviewWidget& canvas, Workspace& workspace, QObject* parent = nullptr);
 
-    // One undo step named `text` for a change of the selected item; nothing without a selection.
-    void ChangeSelected(const QString& text, const std::function<void(DisplayItem&)>& change);
-    void DeleteSelected();
+    // The popup's Move and Resize: the item follows the pointer until a click.
     void StartMove();
     void StartResize();
-
-signals:
-    // The design or the selection changed: render and show the selection's properties.
-    void edited();
-    void failed(const QString& message);
 
 private:
     void OnCellEntered(Cell cell);
@@ -46,10 +32,8 @@ private:
     void EndPointerMode(bool overDisplay);
 
     PreviewWidget& canvas_;
+    Workspace& workspace_;
     ItemEditor& editor_;
-    DocumentHistory& history_;
-    UserPrompts& prompts_;
-    std::function<IDataCollection*()> data_;
 };
 
 } // namespace pixtera::designer

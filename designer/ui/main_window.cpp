@@ -4,24 +4,24 @@
 #include "command_ids.h"
 #include "configuration_panel.h"
 #include "data_panel.h"
+#include "dialog_prompts.h"
 #include "pane_layout.h"
 #include "preview_widget.h"
 #include "property_grid.h"
 #include "queue_pane.h"
-#include "service_restart.h"
 #include "service_session.h"
 #include "settings_form.h"
+#include "user_guide.h"
 
-#include <pixtera/frame_composer.h>
-#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/module.h>
-#include <pixtera/platform/tick_count.h>
 
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 
@@ -34,18 +34,11 @@ namespace {
 constexpr int kRefreshMs = 30;
 constexpr int kLayoutSaveDelayMs = 500;
 
-struct VirtualSize {
-    const char* text;
-    int columns;
-    int rows;
-};
-constexpr std::array<VirtualSize, 6> kVirtualSizes{{
-    {"2x16", 16, 2}, {"2x20", 20, 2}, {"4x16", 16, 4}, {"4x20", 20, 4}, {"2x40", 40, 2}, {"4x40", 40, 4}}};
-
 struct Named {
     const char* text;
     int id;
 };
+constexpr std::array<const char*, 6> kVirtualSizes{"2x16", "2x20", "4x16", "4x20", "2x40", "4x40"};
 constexpr std::array<Named, 7> kSchemes{{{"Blue", kColourBlue},
                                           {"Red", kColourRed},
                                           {"Green", kColourGreen},
@@ -55,57 +48,52 @@ constexpr std::array<Named, 7> kSchemes{{{"Blue", kColourBlue},
                                           {"Custom", kColourCustom}}};
 constexpr std::array<const char*, 4> kModeTexts{"Static", "Scroll left to right.", "Scroll right to left", "Horizontal bar"};
 constexpr std::array<const char*, 6> kSpeedTexts{"Very slow", "Slow", "Normal", "Fast", "Very fast", "Insane!"};
-constexpr std::array<LONG, 6> kSpeedDelays{500, 300, 200, 120, 80, 30};
-
-QUrl QuickStartGuide()
-{
-    return QUrl::fromLocalFile(QStringLiteral(PIXTERA_DOCS_DIR "/designer.md"));
-}
 
 } // namespace
 
 MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent,
                        std::filesystem::path programDirectory)
-    : QMainWindow(parent), session_(std::move(session)),
-      programDirectory_(programDirectory.empty() ? ExecutablePath().parent_path() : std::move(programDirectory)),
-      prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this))
+    : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this))
 {
-    display_.Initialize(20, 4, 6, 8);
-    painter_.SetGeometry(DisplayGeometry::Virtual(20, 4));
-    canvas_ = new PreviewWidget(painter_, this);
+    workspace_ = new Workspace(std::move(session), *prompts_,
+                               programDirectory.empty() ? ExecutablePath().parent_path() : std::move(programDirectory),
+                               this);
+    canvas_ = new PreviewWidget(workspace_->painter(), this);
     canvas_->setObjectName(QStringLiteral("canvas"));
     setCentralWidget(canvas_);
-    interaction_ = new CanvasInteraction(*canvas_, editor_, history_, *prompts_,
-                                         [this]() -> IDataCollection* { return session_ ? &session_->data() : nullptr; },
-                                         this);
+    interaction_ = new CanvasInteraction(*canvas_, *workspace_, this);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("serviceStatus"));
+    statusBar()->addWidget(status_);
     BuildMenus();
     BuildPopup();
     BuildPanes();
     ConnectCanvas();
-    ApplySettings();
-    if (session_) {
-        values_.SetCollection(&session_->data());
-        TakeDisplays();
-        RefreshDataPanel();
-    }
+    connect(workspace_, &Workspace::changed, this, &MainWindow::OnChanged);
+    connect(workspace_, &Workspace::failed, this, &MainWindow::ShowFailure);
+    workspace_->SetFrameColour(palette().button().color());
+    workspace_->SetCanvasWidth(canvas_->width());
+    RebuildPreviewMenu();
+    RefreshDataPanel();
+    queuePane_->Reload();
     layoutSaver_ = new QTimer(this);
     layoutSaver_->setSingleShot(true);
     layoutSaver_->setInterval(kLayoutSaveDelayMs);
-    connect(layoutSaver_, &QTimer::timeout, this, [this] { SaveLayout(*this, settings_); });
+    connect(layoutSaver_, &QTimer::timeout, this, [this] { SaveLayout(*this, workspace_->settings()); });
     timer_ = new QTimer(this);
     timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, &MainWindow::Tick);
     timer_->start();
     created_ = true;
-    UpdateTitleAndChecks();
+    OnChanged(Workspace::Title | Workspace::ServiceState | Workspace::Design);
 }
 
 MainWindow::~MainWindow()
 {
-    if (session_)
-        session_->ReturnDisplays();
-    // The history outlives nothing of the window: its stack's last signals must not reach it.
-    QObject::disconnect(&history_.stack(), nullptr, this, nullptr);
+    timer_->stop();
+    // The workspace gives the displays back; the widgets over it must not hear from it then.
+    disconnect(workspace_, nullptr, this, nullptr);
+    delete workspace_;
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, int id, const QString& text, bool checkable)
@@ -146,18 +134,15 @@ void MainWindow::BuildMenus()
     AddCommand(file, kExitAndCloseService, QStringLiteral("Exit and close service"));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    QAction* undo = history_.stack().createUndoAction(this, QStringLiteral("&Undo"));
+    QUndoStack& stack = workspace_->history().stack();
+    QAction* undo = stack.createUndoAction(this, QStringLiteral("&Undo"));
     undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
     undo->setObjectName(QStringLiteral("undo"));
-    QAction* redo = history_.stack().createRedoAction(this, QStringLiteral("&Redo"));
+    QAction* redo = stack.createRedoAction(this, QStringLiteral("&Redo"));
     redo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
     redo->setObjectName(QStringLiteral("redo"));
     edit->addAction(undo);
     edit->addAction(redo);
-    connect(&history_.stack(), &QUndoStack::indexChanged, this, [this] {
-        editor_.Revalidate();
-        OnEdited();
-    });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     for (const PaneSpec& spec : {kDataPanel, kPropertyManager, kQueueManager})
@@ -171,11 +156,11 @@ void MainWindow::BuildMenus()
     for (int px = 0; px <= kMaxPixelSize; ++px)
         AddCommand(size, kPixelSize0 + px, QStringLiteral("%1px").arg(px), true);
     AddCommand(size, kPixelSizeAuto, QStringLiteral("Auto"), true);
-    QMenu* preview = display->addMenu(QStringLiteral("Preview"));
-    preview->setObjectName(QStringLiteral("previewMenu"));
-    QMenu* virtualSizes = preview->addMenu(QStringLiteral("Virtual"));
+    previewMenu_ = display->addMenu(QStringLiteral("Preview"));
+    previewMenu_->setObjectName(QStringLiteral("previewMenu"));
+    QMenu* virtualSizes = previewMenu_->addMenu(QStringLiteral("Virtual"));
     for (std::size_t i = 0; i < kVirtualSizes.size(); ++i)
-        AddCommand(virtualSizes, kVirtual2x16 + static_cast<int>(i), QString::fromLatin1(kVirtualSizes[i].text), true);
+        AddCommand(virtualSizes, kVirtual2x16 + static_cast<int>(i), QString::fromLatin1(kVirtualSizes[i]), true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, kAbout, QStringLiteral("&About Pixtera 1.5..."));
@@ -207,23 +192,26 @@ void MainWindow::BuildPanes()
 {
     dataPanel_ = new DataPanel(this);
     connect(dataPanel_, &DataPanel::refreshRequested, this, &MainWindow::RefreshDataPanel);
-    queuePane_ = new QueuePane(queue_, [this] { return prompts_->ChooseDesignToOpen(); }, this);
-    connect(queuePane_, &QueuePane::openRequested, this, &MainWindow::OpenRequested);
+    queuePane_ = new QueuePane(workspace_->queue(), [this] {
+        return prompts_->ChooseDesignToAdd(workspace_->document().path().parent_path());
+    }, this);
+    connect(queuePane_, &QueuePane::openRequested, workspace_, &Workspace::OpenRequested);
     connect(queuePane_, &QueuePane::failed, this, &MainWindow::ShowFailure);
-    auto* grid = new PropertyGrid(properties_, this);
-    connect(&properties_, &PropertyModel::valueEdited, this, &MainWindow::OnPropertyEdited);
+    auto* grid = new PropertyGrid(workspace_->properties(), this);
+    connect(&workspace_->properties(), &PropertyModel::valueEdited, workspace_, &Workspace::ApplyPropertyEdit);
     const std::pair<PaneSpec, QWidget*> panes[] = {
         {kDataPanel, dataPanel_}, {kQueueManager, queuePane_}, {kPropertyManager, grid}};
+    DesignerSettings& settings = workspace_->settings();
     for (const auto& [spec, content] : panes) {
         auto* dock = new QDockWidget(QString::fromLatin1(spec.title), this);
         dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
         dock->setWidget(content);
-        DockPane(*this, *dock, spec, settings_);
+        DockPane(*this, *dock, spec, settings);
         panes_[spec.viewCommand] = dock;
     }
-    ApplySideSizes(*this, settings_);
+    ApplySideSizes(*this, settings);
     for (const auto& [command, dock] : panes_) {
-        const auto visible = settings_.ReadNumber(DesignerSettings::VisibleName(command));
+        const auto visible = settings.ReadNumber(DesignerSettings::VisibleName(command));
         if (visible && *visible == 0)
             dock->hide();
     }
@@ -233,159 +221,92 @@ void MainWindow::ConnectCanvas()
 {
     connect(canvas_, &PreviewWidget::displayEntered, canvas_, &PreviewWidget::Refresh);
     connect(canvas_, &PreviewWidget::contextMenuAt, this, [this](QPoint at) { popup_->popup(at); });
-    connect(canvas_, &PreviewWidget::resized, this, [this] {
-        if (pixelSizeCommand_ == kPixelSizeAuto)
-            painter_.SetPixelSize(AutoPixelSizeNow());
-    });
-    connect(interaction_, &CanvasInteraction::edited, this, &MainWindow::OnEdited);
-    connect(interaction_, &CanvasInteraction::failed, this, &MainWindow::ShowFailure);
+    connect(canvas_, &PreviewWidget::resized, this, [this] { workspace_->SetCanvasWidth(canvas_->width()); });
 }
 
-void MainWindow::ApplySettings()
+void MainWindow::OnChanged(Workspace::Changes what)
 {
-    const auto scheme = static_cast<int>(settings_.ReadNumber("ColorScheme", kColourBlue));
-    SetScheme(SchemeColours(scheme, {}) ? scheme : kColourBlue, false);
-    const auto pixelSize = static_cast<int>(settings_.ReadNumber("PixSize", kPixelSizeAuto));
-    SetPixelSize(pixelSize >= kPixelSize0 && pixelSize <= kPixelSizeAuto ? pixelSize : kPixelSizeAuto);
+    if (what & Workspace::Geometry)
+        canvas_->Refresh();
+    if (what & (Workspace::Frame | Workspace::Design | Workspace::Geometry))
+        canvas_->ShowFrame(workspace_->frame(), true);
+    if (what & Workspace::Title) {
+        const QString title = QString::fromStdString(workspace_->document().Title());
+        if (title != windowTitle())
+            setWindowTitle(title);
+    }
+    if (what & Workspace::Displays)
+        RebuildPreviewMenu();
+    if (what & Workspace::DataItems)
+        RefreshDataPanel();
+    if (what & Workspace::Queue)
+        queuePane_->Reload();
+    if (what & Workspace::ServiceState)
+        status_->setText(workspace_->serviceStatus());
+    UpdateChecks();
 }
 
-void MainWindow::TakeDisplays()
+QString MainWindow::statusText() const { return status_->text(); }
+
+void MainWindow::RebuildPreviewMenu()
 {
     // One Preview item per display, each titled with its driver's name, before "Virtual".
-    QMenu* preview = findChild<QMenu*>(QStringLiteral("previewMenu"));
     for (int n = 1; n <= kMaxPreviewDisplays; ++n) {
         if (QAction* item = action(kPreviewDisplay1 + n - 1)) {
-            preview->removeAction(item);
+            previewMenu_->removeAction(item);
             actions_.erase(kPreviewDisplay1 + n - 1);
             item->deleteLater();
         }
     }
-    const auto& displays = session_->BorrowDisplays();
-    QAction* virtualSizes = preview->actions().value(0);
-    for (std::size_t i = 0; i < displays.size() && i < kMaxPreviewDisplays; ++i) {
+    const auto names = workspace_->displayNames();
+    QAction* virtualSizes = previewMenu_->actions().value(0);
+    for (std::size_t i = 0; i < names.size() && i < kMaxPreviewDisplays; ++i) {
         const int id = kPreviewDisplay1 + static_cast<int>(i);
-        QAction* item = AddCommand(preview, id, QString::fromStdString(displays[i].driverName), true);
-        preview->removeAction(item);
-        preview->insertAction(virtualSizes, item);
-    }
-    if (displays.empty()) {
-        if (previewTarget_ != 0) // the display it showed has gone with the old service
-            PreviewVirtual(20, 4);
-        return;
-    }
-    PreviewDisplay(1);
-    IManagedDisplay& first = *displays.front().display;
-    LONG count = 0;
-    CheckCall(first.QueueCount(&count), "Reading the queue of display 1");
-    if (count > 0) {
-        BString file;
-        CheckCall(first.QueueFile(0, file.Out()), "Reading the queue of display 1");
-        OpenFile(file.utf8());
+        QAction* item = AddCommand(previewMenu_, id, QString::fromStdString(names[i]), true);
+        previewMenu_->removeAction(item);
+        previewMenu_->insertAction(virtualSizes, item);
     }
 }
 
 void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& panel)
 {
-    if (!ConfirmDiscard())
+    if (!workspace_->StopServiceForConfiguration())
         return;
-    created_ = false; // the preview reads values from the service, which is about to go
-    preview_.reset();
-    values_.SetCollection(nullptr);
-    queue_.Show(nullptr);
-    queuePane_->Reload();
-    if (session_)
-        session_->manager().Shutdown();
     if (panel) {
         panel(*this);
     } else {
-        ConfigurationPanel dialog(programDirectory_, *prompts_,
+        ConfigurationPanel dialog(workspace_->programDirectory(), *prompts_,
                                   [this](IUnknown& plugin, IPluginInfo& info) { return AskPluginSettings(this, plugin, info); },
                                   this);
         dialog.exec();
     }
-
     const QString title = windowTitle();
     setWindowTitle(QStringLiteral("Please wait while applying changes"));
     setEnabled(false);
-    std::string failure;
-    session_ = RestartService(session_.get(), programDirectory_ / "pixtera2", &failure);
+    workspace_->StartServiceAfterConfiguration();
     setEnabled(true);
-    if (session_) {
-        Guarded([this] {
-            values_.SetCollection(&session_->data());
-            TakeDisplays();
-        });
-        RefreshDataPanel();
-    } else {
-        ShowFailure(QString::fromStdString(failure));
-    }
     setWindowTitle(title);
-    title_ = title;
-    created_ = true;
-}
-
-void MainWindow::Guarded(const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const ServiceError& error) {
-        ShowFailure(QString::fromStdString(error.what()));
-    }
+    OnChanged(Workspace::Title);
 }
 
 void MainWindow::ShowFailure(const QString& message) { prompts_->ShowMessage(message.toStdString(), "Error"); }
 
 void MainWindow::RefreshDataPanel()
 {
-    if (session_)
-        Guarded([this] { dataPanel_->Fill(session_->data()); });
-}
-
-void MainWindow::OpenRequested(const std::optional<std::filesystem::path>& design)
-{
-    if (!ConfirmDiscard())
+    ServiceSession* session = workspace_->session();
+    if (!session) {
+        dataPanel_->Show({});
         return;
-    if (design)
-        OpenFile(*design);
-    else
-        NewDesign();
-}
-
-void MainWindow::OnEdited()
-{
-    properties_.Show(editor_.selected());
-    Tick();
-}
-
-void MainWindow::OnPropertyEdited(const QString& key, const QVariant& value)
-{
-    bool corrected = false;
-    interaction_->ChangeSelected(QStringLiteral("Change %1").arg(key),
-                                 [&](DisplayItem& item) { corrected = ApplyProperty(item, key, value); });
-    if (corrected)
-        properties_.Show(editor_.selected());
-}
-
-void MainWindow::Tick()
-{
-    if (!created_)
-        return;
-    values_.NextTick();
-    RenderFrame(document_.design(), values_, GetTickCount(), display_);
-    const bool highlightChanged = painter_.SetHighlight(editor_.Highlight());
-    canvas_->ShowFrame(display_.frame(), highlightChanged);
-    if (preview_)
-        preview_->Show(display_.frame());
-    UpdateTitleAndChecks();
-}
-
-void MainWindow::UpdateTitleAndChecks()
-{
-    const QString title = QString::fromStdString(document_.Title());
-    if (title != title_) {
-        title_ = title;
-        setWindowTitle(title);
     }
+    try {
+        dataPanel_->Fill(session->data());
+    } catch (const ServiceError& error) {
+        ShowFailure(QString::fromStdString(error.what()));
+    }
+}
+
+void MainWindow::UpdateChecks()
+{
     auto check = [this](int id, bool on) {
         if (QAction* a = action(id))
             a->setChecked(on);
@@ -393,56 +314,37 @@ void MainWindow::UpdateTitleAndChecks()
     for (const auto& [command, dock] : panes_)
         check(command, !dock->isHidden());
     for (int id = kPixelSize0; id <= kPixelSizeAuto; ++id)
-        check(id, id == pixelSizeCommand_);
+        check(id, id == workspace_->pixelSizeCommand());
     for (int n = 1; n <= kMaxPreviewDisplays; ++n)
-        check(kPreviewDisplay1 + n - 1, previewTarget_ == n);
+        check(kPreviewDisplay1 + n - 1, workspace_->previewTarget() == n);
     for (const Named& scheme : kSchemes)
-        check(scheme.id, scheme.id == scheme_);
-    const DisplayGeometry& geometry = painter_.geometry();
-    for (std::size_t i = 0; i < kVirtualSizes.size(); ++i)
-        check(kVirtual2x16 + static_cast<int>(i), previewTarget_ == 0 && geometry.columns == kVirtualSizes[i].columns &&
-                                                       geometry.rows == kVirtualSizes[i].rows);
+        check(scheme.id, scheme.id == workspace_->scheme());
+    const DisplayGeometry& geometry = workspace_->painter().geometry();
+    for (std::size_t i = 0; i < kVirtualSizes.size(); ++i) {
+        const int columns = std::atoi(kVirtualSizes[i] + 2);
+        const int rows = kVirtualSizes[i][0] - '0';
+        check(kVirtual2x16 + static_cast<int>(i),
+              workspace_->previewTarget() == 0 && geometry.columns == columns && geometry.rows == rows);
+    }
 }
 
 void MainWindow::Command(int id)
 {
-    if (id >= kPreviewDisplay1 && id < kPreviewDisplay1 + kMaxPreviewDisplays)
-        return PreviewDisplay(id - kPreviewDisplay1 + 1);
-    if (id >= kVirtual2x16 && id < kVirtual2x16 + static_cast<int>(kVirtualSizes.size())) {
-        const VirtualSize& size = kVirtualSizes[static_cast<std::size_t>(id - kVirtual2x16)];
-        return PreviewVirtual(size.columns, size.rows);
-    }
-    if (id >= kPixelSize0 && id <= kPixelSizeAuto)
-        return SetPixelSize(id);
-    if (SchemeColours(id, {}))
-        return SetScheme(id, true);
-    if (id >= kModeStatic && id < kModeStatic + static_cast<int>(kModeTexts.size()))
-        return interaction_->ChangeSelected(QStringLiteral("Mode"), [id](DisplayItem& i) { i.mode = id - kModeStatic; });
-    if (id >= kSpeedVerySlow && id < kSpeedVerySlow + static_cast<int>(kSpeedDelays.size())) {
-        const LONG delay = kSpeedDelays[static_cast<std::size_t>(id - kSpeedVerySlow)];
-        return interaction_->ChangeSelected(QStringLiteral("Scrolling speed"), [delay](DisplayItem& i) { i.scrollDelay = delay; });
+    // Any command ends a pointer gesture under way first, so the mouse is never left grabbed.
+    if (id != kMove && id != kResize)
+        workspace_->EndGesture();
+    if (workspace_->Command(id)) {
+        UpdateChecks();
+        return;
     }
     switch (id) {
     case kConfigure:
         return ConfigureService();
-    case kNew:
-        return NewDesign();
-    case kOpen:
-        return OpenDesign();
-    case kSave:
-        SaveDesign(false);
-        return;
-    case kSaveAs:
-        SaveDesign(true);
-        return;
     case kExit:
         close();
         return;
     case kExitAndCloseService:
-        if (session_)
-            Guarded([this] { CheckCall(session_->manager().Shutdown(), "Closing the service"); });
-        close();
-        return;
+        return ExitAndCloseService();
     case kViewDataPanel:
     case kViewProperties:
     case kViewQueue:
@@ -451,163 +353,35 @@ void MainWindow::Command(int id)
         QMessageBox::about(this, QStringLiteral("About Pixtera"), QStringLiteral("Version 1.5.0.1"));
         return;
     case kQuickStart:
-        QDesktopServices::openUrl(QuickStartGuide());
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(UserGuide(ExecutablePath().parent_path()).string())));
         return;
-    case kAlignLeft:
-        return interaction_->ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignLeft; });
-    case kAlignCenter:
-        return interaction_->ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignCenter; });
-    case kAlignRight:
-        return interaction_->ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignRight; });
     case kMove:
         return interaction_->StartMove();
     case kResize:
         return interaction_->StartResize();
-    case kDelete:
-        return interaction_->DeleteSelected();
-    case kBackgroundLoad:
-        if (const auto file = prompts_->ChooseBackground())
-            history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
-        return OnEdited();
-    case kBackgroundRemove:
-        history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
-        return OnEdited();
     default:
         return;
     }
 }
 
-void MainWindow::NewDesign()
+void MainWindow::ExitAndCloseService()
 {
-    editor_.Reset();
-    document_.New();
-    history_.Restart();
-    SetBackgroundFile(u"");
-    OnEdited();
-}
-
-void MainWindow::OpenDesign()
-{
-    if (!ConfirmDiscard())
+    if (workspace_->session() &&
+        !prompts_->AskYesNo("Also stop the Pixtera service? The displays will go dark.", "Exit and close service"))
         return;
-    if (const auto file = prompts_->ChooseDesignToOpen())
-        OpenFile(*file);
-}
-
-bool MainWindow::OpenFile(const std::filesystem::path& file)
-{
-    const auto result = document_.Open(file, GetTickCount());
-    if (result == DesignDocument::OpenResult::NotXml) {
-        canvas_->Refresh();
-        return false;
-    }
-    editor_.Reset();
-    const bool modified = document_.modified(); // kept when reading stopped at a faulty item
-    history_.Restart();
-    document_.SetModified(modified);
-    SetBackgroundFile(document_.design().background);
-    OnEdited();
-    if (result == DesignDocument::OpenResult::ItemError) {
-        prompts_->ShowMessage("Error loading design.", "Error");
-        return false;
-    }
-    return true;
-}
-
-bool MainWindow::SaveDesign(bool choosePath)
-{
-    std::filesystem::path file = document_.path();
-    if (choosePath || file.empty()) {
-        const auto chosen = prompts_->ChooseDesignToSave();
-        if (!chosen)
-            return false;
-        file = *chosen;
-    }
-    return SaveFile(file);
-}
-
-bool MainWindow::SaveFile(const std::filesystem::path& file)
-{
-    std::string error;
-    if (document_.SaveAs(file, &error)) {
-        history_.MarkSaved();
-        return true;
-    }
-    prompts_->ShowMessage("Error Saving!", "");
-    return false;
-}
-
-bool MainWindow::ConfirmDiscard()
-{
-    if (!document_.modified())
-        return true;
-    switch (prompts_->AskToSave()) {
-    case SaveAnswer::Cancel:
-        return false;
-    case SaveAnswer::No:
-        history_.MarkDiscarded();
-        return true;
-    case SaveAnswer::Yes:
-        // A save that was cancelled or failed keeps the design: nothing is discarded.
-        return SaveDesign(false);
-    }
-    return false;
-}
-
-void MainWindow::SetScheme(int command, bool askCustom)
-{
-    CustomColours custom = CustomColours::Read(settings_);
-    bool apply = true;
-    if (command == kColourCustom && askCustom) {
-        apply = prompts_->ChooseCustomColours(custom);
-        if (apply)
-            custom.Write(settings_);
-    }
-    if (const auto colours = SchemeColours(command, custom); colours && apply)
-        painter_.SetColours(*colours, palette().button().color());
-    scheme_ = command;
-    settings_.WriteNumber("ColorScheme", static_cast<DWORD>(command));
-    canvas_->Refresh();
-}
-
-int MainWindow::AutoPixelSizeNow() const { return AutoPixelSize(canvas_->width(), painter_.geometry().columns); }
-
-void MainWindow::SetPixelSize(int command)
-{
-    pixelSizeCommand_ = command;
-    painter_.SetPixelSize(command == kPixelSizeAuto ? AutoPixelSizeNow() : command - kPixelSize0);
-    settings_.WriteNumber("PixSize", static_cast<DWORD>(command));
-    canvas_->Refresh();
-}
-
-void MainWindow::PreviewVirtual(int columns, int rows)
-{
-    preview_.reset();
-    previewTarget_ = 0;
-    queue_.Show(nullptr);
-    queuePane_->Reload();
-    display_.Initialize(columns, rows, 6, 8);
-    painter_.SetGeometry(DisplayGeometry::Virtual(columns, rows));
-    painter_.SetPixelSize(AutoPixelSizeNow());
-    canvas_->Refresh();
-}
-
-void MainWindow::PreviewDisplay(int number)
-{
-    if (!session_ || number < 1 || static_cast<std::size_t>(number) > session_->displays().size())
+    // Nothing is stopped unless the window really closes: Cancel in the save question cancels all.
+    if (!workspace_->ConfirmDiscard())
         return;
-    Guarded([&] {
-        preview_.emplace(*session_->displays()[static_cast<std::size_t>(number - 1)].display);
-        previewTarget_ = number;
-        const DisplayGeometry& geometry = preview_->geometry();
-        display_.Initialize(geometry.columns, geometry.rows, geometry.cellWidth, geometry.cellHeight);
-        painter_.SetGeometry(geometry);
-        if (pixelSizeCommand_ == kPixelSizeAuto)
-            painter_.SetPixelSize(AutoPixelSizeNow());
-        canvas_->Refresh();
-        queue_.Show(session_->displays()[static_cast<std::size_t>(number - 1)].display);
-        queuePane_->Reload();
-    });
+    workspace_->ShutDownService();
+    close();
+}
+
+void MainWindow::CloseForTermination()
+{
+    workspace_->EndGesture();
+    workspace_->WriteRecovery();
+    terminating_ = true;
+    close();
 }
 
 void MainWindow::TogglePane(int viewCommand)
@@ -616,26 +390,18 @@ void MainWindow::TogglePane(int viewCommand)
     if (!dock)
         return;
     const bool visible = !dock->isHidden();
-    settings_.WriteNumber(DesignerSettings::VisibleName(viewCommand), visible ? 0 : 1);
+    workspace_->settings().WriteNumber(DesignerSettings::VisibleName(viewCommand), visible ? 0 : 1);
     dock->setVisible(!visible);
-}
-
-void MainWindow::SetBackgroundFile(const std::u16string& file)
-{
-    document_.design().background = file;
-    if (preview_)
-        preview_->SetBackground(file);
-    painter_.SetBackgroundImage(Utf16ToUtf8(file));
-    canvas_->Refresh();
+    UpdateChecks();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!ConfirmDiscard()) {
+    if (!terminating_ && !workspace_->ConfirmDiscard()) {
         event->ignore();
         return;
     }
-    SaveLayout(*this, settings_);
+    SaveLayout(*this, workspace_->settings());
     event->accept();
 }
 

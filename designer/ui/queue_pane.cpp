@@ -3,9 +3,40 @@
 #include "service_session.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
 
 namespace pixtera::designer {
+namespace {
+
+constexpr int kRowsShown = 4;
+const QString kRuntimeHint = QStringLiteral("A whole number of seconds; 0 shows the design for good");
+
+// A runtime is a whole number of seconds: the editor takes nothing else, and Enter on an empty
+// cell leaves it in edit.
+class RuntimeDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* editor = new QLineEdit(parent);
+        editor->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*-?\d+\s*)")), editor));
+        editor->setToolTip(kRuntimeHint);
+        return editor;
+    }
+};
+
+// The seconds in a cell's text, blanks around them allowed; none for anything else.
+std::optional<LONG> Seconds(const QString& text)
+{
+    bool ok = false;
+    const LONG seconds = text.trimmed().toInt(&ok);
+    return ok ? std::optional<LONG>(seconds) : std::nullopt;
+}
+
+} // namespace
 
 QueuePane::QueuePane(QueueEditor& editor, std::function<std::optional<std::filesystem::path>()> chooseDesign,
                      QWidget* parent)
@@ -21,6 +52,7 @@ QueuePane::QueuePane(QueueEditor& editor, std::function<std::optional<std::files
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    setItemDelegateForColumn(1, new RuntimeDelegate(this));
     connect(this, &QTableWidget::cellClicked, this, &QueuePane::OnCellClicked);
     connect(this, &QTableWidget::cellChanged, this, &QueuePane::OnCellChanged);
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -34,6 +66,13 @@ QueuePane::QueuePane(QueueEditor& editor, std::function<std::optional<std::files
     });
     setEnabled(false);
     Reload();
+}
+
+QSize QueuePane::sizeHint() const
+{
+    const QSize hint = QTableWidget::sizeHint();
+    const int rows = horizontalHeader()->sizeHint().height() + verticalHeader()->defaultSectionSize() * (kRowsShown + 1);
+    return {hint.width(), rows + 2 * frameWidth()};
 }
 
 void QueuePane::Guarded(const std::function<void()>& step)
@@ -131,8 +170,15 @@ void QueuePane::OnCellChanged(int row, int column)
 {
     if (loading_ || column != 1 || row >= QueueRows())
         return;
+    const auto seconds = Seconds(item(row, 1)->text());
+    if (!seconds) {
+        // Refused: the stored runtime comes back, and the cell says what it takes.
+        item(row, 1)->setToolTip(kRuntimeHint);
+        Reload(row);
+        return;
+    }
     Guarded([&] {
-        const LONG stored = editor_.SetRuntime(static_cast<std::size_t>(row), item(row, 1)->text().toInt());
+        const LONG stored = editor_.SetRuntime(static_cast<std::size_t>(row), *seconds);
         loading_ = true;
         item(row, 1)->setText(QString::number(stored));
         loading_ = false;

@@ -21,6 +21,9 @@ public:
     QueuePane(QueueEditor& editor, std::function<std::optional<std::filesystem::path>()> chooseDesign,
               QWidget* parent = nullptr);
 
+    // Rows shown before the pane is resized: the header and four entries.
+    QSize sizeHint() const override;
+
     // Reads the queue again and selects `row` (default: the first).
     void Reload(int row = 0);
 

@@ -30,6 +30,7 @@ std::filesystem::path HomeDirectory()
 std::filesystem::path XdgConfigHome() { return FromEnvironment("XDG_CONFIG_HOME", HomeDirectory() / ".config"); }
 
 std::filesystem::path XdgDataHome() { return FromEnvironment("XDG_DATA_HOME", HomeDirectory() / ".local" / "share"); }
+std::filesystem::path XdgStateHome() { return FromEnvironment("XDG_STATE_HOME", HomeDirectory() / ".local" / "state"); }
 
 std::filesystem::path PluginDirectory(const std::filesystem::path& programDirectory)
 {

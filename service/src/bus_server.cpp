@@ -351,6 +351,32 @@ void BusServer::ExportDataManager()
             Check(data.Value(comKey, value.Out()));
             return wire::ToBus(value);
         });
+    // One round trip for all the values a client shows, and which of them it must read every time.
+    object->registerMethod("Values")
+        .onInterface(bus::kDataCollection)
+        .withInputParamNames("names")
+        .withOutputParamNames("values")
+        .implementedAs([this](const std::vector<std::string>& names) {
+            std::vector<sdbus::Variant> values;
+            values.reserve(names.size());
+            for (const auto& name : names) {
+                Variant value;
+                if (FAILED(manager_.data().ReadValue(Utf8ToUtf16(name), value.Out())))
+                    value = Variant::FromText(u"Error");
+                values.push_back(wire::ToBus(value));
+            }
+            return values;
+        });
+    object->registerMethod("Volatile")
+        .onInterface(bus::kDataCollection)
+        .withInputParamNames("names")
+        .withOutputParamNames("volatile")
+        .implementedAs([this](const std::vector<std::string>& names) {
+            std::vector<bool> result;
+            for (const auto& name : names)
+                result.push_back(manager_.data().HowValueChanges(Utf8ToUtf16(name)) == ValueSource::Changes::AnyTime);
+            return result;
+        });
     object->registerMethod("Name").onInterface(bus::kDataCollection).withInputParamNames("id").withOutputParamNames("name").implementedAs(
         [&data](int32_t id) { return Text([&](BSTR* v) { return data.Name(id, v); }, [&] { return IdFailure(data, id); }); });
     object->registerMethod("Description")

@@ -2,9 +2,17 @@
 
 #include "server_launcher.h"
 
+#include <pixtera/remote/activation.h>
 #include <pixtera/remote/bus_names.h>
 
+#include <atomic>
+
 namespace pixtera::remote {
+
+// Set once by a program at start; read by every call.
+std::atomic<uint64_t> callTimeoutUs{120'000'000};
+
+uint64_t RemoteSession::CallTimeoutUs() { return callTimeoutUs.load(std::memory_order_relaxed); }
 
 HRESULT RemoteSession::Open(std::shared_ptr<RemoteSession>& session)
 {
@@ -48,3 +56,12 @@ sdbus::IProxy& RemoteSession::ProxyFor(const std::string& path)
 }
 
 } // namespace pixtera::remote
+
+namespace pixtera {
+
+void SetRemoteCallTimeout(std::chrono::milliseconds timeout)
+{
+    remote::callTimeoutUs.store(static_cast<uint64_t>(timeout.count()) * 1000, std::memory_order_relaxed);
+}
+
+} // namespace pixtera

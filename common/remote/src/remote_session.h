@@ -36,14 +36,15 @@ public:
         auto call = proxy.createMethodCall(interface, method);
         if constexpr (sizeof...(Arguments) > 0)
             (call << ... << arguments);
-        auto reply = proxy.callMethod(call, kCallTimeoutUs);
+        auto reply = proxy.callMethod(call, CallTimeoutUs());
         if constexpr (sizeof...(Results) > 0)
             std::apply([&](auto&... out) { (reply >> ... >> out); }, results);
     }
 
 private:
-    // Long enough for a configuration load or a display's stop; a hung server still fails.
-    static constexpr uint64_t kCallTimeoutUs = 120'000'000;
+    // By default long enough for a configuration load or a display's stop; a program with a
+    // window shortens it (SetRemoteCallTimeout).
+    static uint64_t CallTimeoutUs();
 
     RemoteSession() = default;
     sdbus::IProxy& ProxyFor(const std::string& path);

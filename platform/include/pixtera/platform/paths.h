@@ -10,6 +10,7 @@ namespace pixtera {
 PX_API std::filesystem::path HomeDirectory();
 PX_API std::filesystem::path XdgConfigHome();
 PX_API std::filesystem::path XdgDataHome();
+PX_API std::filesystem::path XdgStateHome();
 
 // The plug-in modules and catalogs of the programs in `programDirectory`: its "plugins" folder in
 // a build tree, else the installed prefix's lib/<multiarch>/pixtera/plugins.

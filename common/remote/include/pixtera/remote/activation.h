@@ -3,8 +3,15 @@
 // class registered with LocalServer32) finds the running service on the session bus, starting the
 // registered program when needed, and returns proxies that implement the same interfaces.
 
+#include <chrono>
+
 namespace pixtera {
 
 void InstallRemoteActivation();
+
+// How long a call through a proxy waits for the service's answer (default two minutes). A
+// program whose user interface thread calls the service sets a short one: a service that hangs
+// then costs it a failed call, not a frozen window.
+void SetRemoteCallTimeout(std::chrono::milliseconds timeout);
 
 } // namespace pixtera

@@ -1,6 +1,6 @@
 #pragma once
-// A service display used as the preview: its geometry, the user characters the preview draws, and
-// the frames, sent only when they changed.
+// A service display used as the preview: its geometry, the user characters the preview draws and
+// the background. The frames go through the service channel, off the window's thread.
 
 #include "canvas_painter.h"
 
@@ -9,7 +9,6 @@
 #include <pixtera/service_interfaces.h>
 
 #include <string>
-#include <string_view>
 
 namespace pixtera::designer {
 
@@ -21,15 +20,11 @@ public:
 
     const DisplayGeometry& geometry() const { return geometry_; }
 
-    // Sends the frame unless the display shows it already; a failed send is tried again next time.
-    void Show(std::string_view frame);
     void SetBackground(const std::u16string& file);
 
 private:
     ComPtr<IDisplayDriver> driver_;
     DisplayGeometry geometry_;
-    std::string shown_;
-    bool anyShown_ = false;
 };
 
 } // namespace pixtera::designer

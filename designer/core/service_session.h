@@ -48,6 +48,8 @@ public:
     const std::vector<ServiceDisplay>& BorrowDisplays();
     // Gives every borrowed display back; the service shows its queue again.
     void ReturnDisplays();
+    // Forgets the borrowed displays without a call: the service has gone and took them back.
+    void Forget() { displays_.clear(); }
     const std::vector<ServiceDisplay>& displays() const { return displays_; }
 
 private:

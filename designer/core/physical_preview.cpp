@@ -2,7 +2,6 @@
 
 #include "service_session.h"
 
-#include <pixtera/platform/codepage.h>
 #include <pixtera/user_characters.h>
 
 namespace pixtera::designer {
@@ -36,17 +35,6 @@ PhysicalPreview::PhysicalPreview(IManagedDisplay& display)
         CheckCall(driver.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]),
                   "Defining the display's user characters");
     }
-}
-
-void PhysicalPreview::Show(std::string_view frame)
-{
-    if (anyShown_ && frame == shown_)
-        return;
-    const BString text(AnsiToUtf16(frame));
-    if (FAILED(driver_->Write(text.get())))
-        return;
-    shown_.assign(frame);
-    anyShown_ = true;
 }
 
 void PhysicalPreview::SetBackground(const std::u16string& file)

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include <sys/types.h>
+
 namespace pixtera::designer {
 
 // True when the service is registered as a systemd user service (its AppID's LocalService).
@@ -15,9 +17,14 @@ bool RunsAtSystemStartup();
 // (why the service will not start at boot, for instance); empty when nothing.
 std::string ReregisterService(const std::filesystem::path& program, bool atSystemStartup);
 
+struct StartedService {
+    bool ok = false;
+    pid_t pid = 0; // the program started, which the caller reaps; 0 when systemd started it
+};
+
 // Starts the service as its registration says: through systemd when it is a systemd service,
-// else as a program of its own that outlives the designer. False when it could not be started.
-bool StartService(const std::filesystem::path& program);
+// else as a program of its own (its own session) that outlives the designer.
+StartedService StartService(const std::filesystem::path& program);
 
 // Runs a program to its end; its exit code, or -1 when it could not be run.
 int RunAndWait(const std::filesystem::path& program, const char* argument);

@@ -21,6 +21,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
     bool modified() const { return modified_; }
     void SetModified(bool modified) { modified_ = modified; }
+    // The design no longer belongs to its file (a load that failed part-way, a recovered design):
+    // it takes `path`, by default none, so that Save asks for a name.
+    void Detach(std::filesystem::path path = {}) { path_ = std::move(path); }
 
     // An empty design without a file.
     void New();

@@ -1,14 +1,12 @@
 #pragma once
-// Every question the designer asks the user, behind one interface: the window asks through it,
-// the program answers with dialogs and tests answer with a script.
+// Every question the designer asks the user, behind one interface: the workspace and the window
+// ask through it, the program answers with dialogs and tests answer with a script.
 
 #include "colour_scheme.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
-
-class QWidget;
 
 namespace pixtera::designer {
 
@@ -21,28 +19,16 @@ public:
     virtual SaveAnswer AskToSave() = 0;
     virtual std::optional<std::filesystem::path> ChooseDesignToOpen() = 0;
     virtual std::optional<std::filesystem::path> ChooseDesignToSave() = 0;
+    // A design for the queue, starting in `startIn` (the open design's directory) when given.
+    virtual std::optional<std::filesystem::path> ChooseDesignToAdd(const std::filesystem::path& startIn) = 0;
     virtual std::optional<std::filesystem::path> ChooseBackground() = 0;
     // "Please enter text"; none when cancelled.
     virtual std::optional<std::string> AskText(const std::string& initial) = 0;
     // The Custom scheme's dialog; false when cancelled.
     virtual bool ChooseCustomColours(CustomColours& colours) = 0;
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
-};
-
-// The real dialogs, centred on `parent`.
-class DialogPrompts final : public UserPrompts {
-public:
-    explicit DialogPrompts(QWidget* parent) : parent_(parent) {}
-    SaveAnswer AskToSave() override;
-    std::optional<std::filesystem::path> ChooseDesignToOpen() override;
-    std::optional<std::filesystem::path> ChooseDesignToSave() override;
-    std::optional<std::filesystem::path> ChooseBackground() override;
-    std::optional<std::string> AskText(const std::string& initial) override;
-    bool ChooseCustomColours(CustomColours& colours) override;
-    void ShowMessage(const std::string& text, const std::string& caption) override;
-
-private:
-    QWidget* parent_;
+    // A question answered Yes (true) or No.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
 };
 
 } // namespace pixtera::designer

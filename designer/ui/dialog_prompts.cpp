@@ -1,4 +1,4 @@
-#include "user_prompts.h"
+#include "dialog_prompts.h"
 
 #include <pixtera/platform/codepage.h>
 
@@ -31,7 +31,10 @@ QPushButton* ColourButton(const QString& text, Rgb& colour, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     auto paint = [button, &colour] {
-        button->setStyleSheet(QStringLiteral("background-color: %1").arg(ToQColor(colour).name()));
+        // The caption stays readable on any colour chosen.
+        const QColor shown = ToQColor(colour);
+        const QString ink = shown.lightness() < 128 ? QStringLiteral("white") : QStringLiteral("black");
+        button->setStyleSheet(QStringLiteral("background-color: %1; color: %2").arg(shown.name(), ink));
     };
     paint();
     QObject::connect(button, &QPushButton::clicked, button, [button, &colour, paint] {
@@ -57,6 +60,13 @@ SaveAnswer DialogPrompts::AskToSave()
 std::optional<std::filesystem::path> DialogPrompts::ChooseDesignToOpen()
 {
     return Chosen(QFileDialog::getOpenFileName(parent_, QStringLiteral("Open"), QDir::homePath(), kDesignFilter));
+}
+
+std::optional<std::filesystem::path> DialogPrompts::ChooseDesignToAdd(const std::filesystem::path& startIn)
+{
+    const QString start = startIn.empty() ? QDir::homePath() : QString::fromStdString(startIn.string());
+    return Chosen(QFileDialog::getOpenFileName(parent_, QStringLiteral("Add to queue"), start,
+                                               kDesignFilter + QStringLiteral(";;All files (*)")));
 }
 
 std::optional<std::filesystem::path> DialogPrompts::ChooseDesignToSave()
@@ -107,6 +117,12 @@ bool DialogPrompts::ChooseCustomColours(CustomColours& colours)
 void DialogPrompts::ShowMessage(const std::string& text, const std::string& caption)
 {
     QMessageBox::warning(parent_, QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+bool DialogPrompts::AskYesNo(const std::string& text, const std::string& caption)
+{
+    return QMessageBox::question(parent_, QString::fromStdString(caption), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace pixtera::designer

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -104,16 +103,12 @@ std::string ReregisterService(const std::filesystem::path& program, bool atSyste
     return RunForMessages(program, atSystemStartup ? "/Service" : "-RegServer");
 }
 
-bool StartService(const std::filesystem::path& program)
+StartedService StartService(const std::filesystem::path& program)
 {
     if (RunsAtSystemStartup() && Wait(Spawn({"systemctl", "--user", "start", "pixtera2.service"}, false)) == 0)
-        return true;
+        return {true, 0};
     const pid_t started = Spawn({program.string()}, true);
-    if (started < 0)
-        return false;
-    // Reap it in the background so that it leaves no zombie once it ends.
-    std::thread([started] { waitpid(started, nullptr, 0); }).detach();
-    return true;
+    return {started > 0, started > 0 ? started : 0};
 }
 
 } // namespace pixtera::designer

@@ -1,0 +1,327 @@
+#include "service_channel.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/wire.h>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace pixtera::designer {
+
+// The connection and what the channel knows of the current server; its thread's alone.
+struct ServiceChannel::BusState {
+    std::unique_ptr<sdbus::IConnection> connection;
+    std::unique_ptr<sdbus::IProxy> busDaemon;
+    std::string server;
+    std::unique_ptr<sdbus::IProxy> data;
+    std::map<std::string, std::unique_ptr<sdbus::IProxy>> objects; // by path, for the current server
+    std::set<std::u16string, std::less<>> known;     // read at least once from this server
+    std::set<std::u16string, std::less<>> volatiles; // read every tick
+    std::map<int32_t, std::u16string> idNames;
+    std::set<int32_t> changedIds; // announced since the last cycle
+    std::map<int, std::string> driverPaths;
+    std::map<int, std::string> mirrored; // the frame each display was last sent
+
+    sdbus::IProxy& Object(const std::string& path)
+    {
+        auto& proxy = objects[path];
+        if (!proxy)
+            proxy = sdbus::createProxy(*connection, server, path);
+        return *proxy;
+    }
+};
+
+namespace {
+
+std::string OwnerOfServiceName(sdbus::IProxy& busDaemon, uint64_t timeoutUs)
+{
+    try {
+        auto call = busDaemon.createMethodCall("org.freedesktop.DBus", "GetNameOwner");
+        call << std::string(bus::kServiceName);
+        auto reply = busDaemon.callMethod(call, timeoutUs);
+        std::string owner;
+        reply >> owner;
+        return owner;
+    } catch (const sdbus::Error&) {
+        return {}; // NameHasNoOwner
+    }
+}
+
+// A failure the service itself answered with is an answer; anything else (no reply in time, a
+// broken connection) is not.
+bool ServiceAnswered(const sdbus::Error& error) { return error.getName().rfind(bus::kErrorPrefix, 0) == 0; }
+
+} // namespace
+
+ServiceChannel::ServiceChannel(std::function<void()> notify, std::chrono::milliseconds deadline)
+    : notify_(std::move(notify)), deadline_(deadline), bus_(std::make_unique<BusState>())
+{
+    try {
+        bus_->connection = sdbus::createSessionBusConnection();
+        bus_->busDaemon = sdbus::createProxy(*bus_->connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+        bus_->busDaemon->uponSignal("NameOwnerChanged")
+            .onInterface("org.freedesktop.DBus")
+            .call([this](const std::string& name, const std::string&, const std::string& owner) {
+                if (name == bus::kServiceName)
+                    SetServer(owner);
+            });
+        bus_->busDaemon->finishRegistration();
+    } catch (const sdbus::Error&) {
+        return; // no session bus: no service to talk to
+    }
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0)
+        return;
+    connected_ = true;
+    SetServer(OwnerOfServiceName(*bus_->busDaemon, static_cast<uint64_t>(deadline_.count()) * 1000));
+    thread_ = std::thread([this] { Run(); });
+}
+
+ServiceChannel::~ServiceChannel()
+{
+    {
+        std::lock_guard lock(mutex_);
+        leaving_ = true;
+    }
+    Wake();
+    if (thread_.joinable())
+        thread_.join();
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
+}
+
+void ServiceChannel::Wake()
+{
+    if (wakeFd_ < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+}
+
+void ServiceChannel::Tick(std::vector<std::u16string> names, std::optional<std::pair<int, std::string>> frame)
+{
+    {
+        std::lock_guard lock(mutex_);
+        request_.names = std::move(names);
+        if (frame)
+            request_.frame = std::move(frame);
+        request_.pending = true;
+    }
+    Wake();
+}
+
+void ServiceChannel::ResendFrame()
+{
+    std::lock_guard lock(mutex_);
+    resend_ = true;
+}
+
+ServiceChannel::Snapshot ServiceChannel::Take() const
+{
+    std::lock_guard lock(mutex_);
+    return snapshot_;
+}
+
+unsigned ServiceChannel::batches() const
+{
+    std::lock_guard lock(mutex_);
+    return snapshot_.valuesRead;
+}
+
+void ServiceChannel::Run()
+{
+    sdbus::IConnection& connection = *bus_->connection;
+    for (;;) {
+        Request request;
+        {
+            std::lock_guard lock(mutex_);
+            if (leaving_)
+                return;
+            request = std::move(request_);
+            request_ = {};
+            if (resend_)
+                bus_->mirrored.clear();
+            resend_ = false;
+        }
+        try {
+            while (connection.processPendingRequest()) {
+            }
+            if (request.pending && !bus_->server.empty())
+                Cycle(std::move(request));
+            const auto data = connection.getEventLoopPollData();
+            int waitMs = -1;
+            if (data.timeout_usec != UINT64_MAX) {
+                timespec now{};
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                const auto current = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+                const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current);
+                waitMs = static_cast<int>(std::max<long long>(due.count(), 0));
+            }
+            pollfd fds[2] = {{data.fd, data.events, 0}, {wakeFd_, POLLIN, 0}};
+            poll(fds, 2, waitMs);
+            if (fds[1].revents & POLLIN) {
+                std::uint64_t ignored = 0;
+                [[maybe_unused]] const auto drained = read(wakeFd_, &ignored, sizeof ignored);
+            }
+        } catch (const sdbus::Error&) {
+            // The bus itself went away: nothing more can be learnt.
+            std::lock_guard lock(mutex_);
+            snapshot_.server.clear();
+            snapshot_.state = ServiceState::Stopped;
+            return;
+        }
+    }
+}
+
+void ServiceChannel::SetServer(const std::string& server)
+{
+    BusState& bus = *bus_;
+    if (server == bus.server)
+        return;
+    bus.server = server;
+    bus.data.reset();
+    bus.objects.clear();
+    bus.known.clear();
+    bus.volatiles.clear();
+    bus.idNames.clear();
+    bus.changedIds.clear();
+    bus.driverPaths.clear();
+    bus.mirrored.clear();
+    if (!server.empty()) {
+        bus.data = sdbus::createProxy(*bus.connection, server, bus::kDataManagerPath);
+        bus.data->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([this](const std::vector<int32_t>& ids) {
+            bus_->changedIds.insert(ids.begin(), ids.end());
+        });
+        bus.data->finishRegistration();
+    }
+    {
+        std::lock_guard lock(mutex_);
+        snapshot_.server = server;
+        snapshot_.state = server.empty() ? ServiceState::Stopped : ServiceState::Answering;
+        snapshot_.values.clear();
+    }
+    if (notify_)
+        notify_();
+}
+
+void ServiceChannel::Answered(bool inTime)
+{
+    const ServiceState state = inTime ? ServiceState::Answering : ServiceState::NotAnswering;
+    {
+        std::lock_guard lock(mutex_);
+        if (snapshot_.state == state || snapshot_.state == ServiceState::Stopped)
+            return;
+        snapshot_.state = state;
+    }
+    if (notify_)
+        notify_();
+}
+
+void ServiceChannel::Cycle(Request request)
+{
+    try {
+        ReadValues(request.names);
+        if (request.frame)
+            MirrorFrame(request.frame->first, request.frame->second);
+        Answered(true);
+    } catch (const sdbus::Error& error) {
+        Answered(ServiceAnswered(error));
+    }
+}
+
+void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
+{
+    BusState& bus = *bus_;
+    const auto timeoutUs = static_cast<uint64_t>(deadline_.count()) * 1000;
+    std::vector<std::string> fresh;
+    for (const auto& name : names)
+        if (!bus.known.count(name))
+            fresh.push_back(Utf16ToUtf8(name));
+    if (!fresh.empty()) {
+        auto call = bus.data->createMethodCall(bus::kDataCollection, "Volatile");
+        call << fresh;
+        auto reply = bus.data->callMethod(call, timeoutUs);
+        std::vector<bool> anyTime;
+        reply >> anyTime;
+        for (std::size_t i = 0; i < fresh.size() && i < anyTime.size(); ++i)
+            if (anyTime[i])
+                bus.volatiles.insert(Utf8ToUtf16(fresh[i]));
+    }
+    std::set<std::u16string, std::less<>> changed;
+    for (const int32_t id : bus.changedIds) {
+        auto named = bus.idNames.find(id);
+        if (named == bus.idNames.end()) {
+            auto call = bus.data->createMethodCall(bus::kDataCollection, "Name");
+            call << id;
+            auto reply = bus.data->callMethod(call, timeoutUs);
+            std::string name;
+            reply >> name;
+            named = bus.idNames.emplace(id, Utf8ToUtf16(name)).first;
+        }
+        changed.insert(named->second);
+    }
+    bus.changedIds.clear();
+
+    std::vector<std::string> wanted;
+    std::vector<std::u16string> keys;
+    for (const auto& name : names) {
+        if (bus.known.count(name) && !bus.volatiles.count(name) && !changed.count(name))
+            continue;
+        if (std::find(keys.begin(), keys.end(), name) != keys.end())
+            continue;
+        keys.push_back(name);
+        wanted.push_back(Utf16ToUtf8(name));
+    }
+    if (wanted.empty())
+        return;
+    auto call = bus.data->createMethodCall(bus::kDataCollection, "Values");
+    call << wanted;
+    auto reply = bus.data->callMethod(call, timeoutUs);
+    std::vector<sdbus::Variant> values;
+    reply >> values;
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+            Variant value;
+            if (FAILED(wire::FromBus(values[i], value.Out())))
+                value = Variant::FromText(u"Error");
+            snapshot_.values[keys[i]] = std::move(value);
+        }
+        ++snapshot_.valuesRead;
+    }
+    bus.known.insert(keys.begin(), keys.end());
+    if (notify_)
+        notify_();
+}
+
+void ServiceChannel::MirrorFrame(int display, const std::string& frame)
+{
+    BusState& bus = *bus_;
+    const auto sent = bus.mirrored.find(display);
+    if (sent != bus.mirrored.end() && sent->second == frame)
+        return;
+    const auto timeoutUs = static_cast<uint64_t>(deadline_.count()) * 1000;
+    auto& path = bus.driverPaths[display];
+    if (path.empty()) {
+        auto& managed = bus.Object(bus::DisplayPath(display));
+        auto call = managed.createMethodCall(bus::kManagedDisplay, "GetDriver");
+        auto reply = managed.callMethod(call, timeoutUs);
+        sdbus::ObjectPath driver;
+        reply >> driver;
+        path = driver;
+    }
+    auto& driver = bus.Object(path);
+    auto call = driver.createMethodCall(bus::kDisplayDriver, "Write");
+    call << Utf16ToUtf8(AnsiToUtf16(frame));
+    driver.callMethod(call, timeoutUs);
+    bus.mirrored[display] = frame;
+}
+
+} // namespace pixtera::designer

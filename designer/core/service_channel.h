@@ -1,0 +1,93 @@
+#pragma once
+// The designer's traffic with the service that must never hold up the window, on a thread of its
+// own with a bus connection of its own: it watches the service's bus name, reads the values the
+// preview shows (one batch per tick, and only those that can have changed since) and mirrors
+// frames to the previewed display. Every call has a deadline of a second, so a service that hangs
+// costs the window nothing but a status line.
+
+#include <pixtera/platform/variant.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pixtera::designer {
+
+enum class ServiceState {
+    Stopped,      // nobody owns the service's bus name
+    Answering,    // the last call came back in time
+    NotAnswering, // the last call ran into its deadline
+};
+
+class ServiceChannel {
+public:
+    using ValueMap = std::map<std::u16string, Variant, std::less<>>;
+
+    struct Snapshot {
+        std::string server; // the unique bus name of the service, empty while there is none
+        ServiceState state = ServiceState::Stopped;
+        ValueMap values;    // the latest of every wanted value read so far
+        unsigned valuesRead = 0; // counts batches, so a reader can tell new values
+    };
+
+    // `notify` runs on the channel's thread whenever the snapshot changed; it must only hand over
+    // to the owner's thread. `deadline` bounds every call.
+    explicit ServiceChannel(std::function<void()> notify, std::chrono::milliseconds deadline = std::chrono::seconds(1));
+    ~ServiceChannel();
+    ServiceChannel(const ServiceChannel&) = delete;
+    ServiceChannel& operator=(const ServiceChannel&) = delete;
+
+    // False when there was no session bus to connect to.
+    bool connected() const { return connected_; }
+
+    // One tick: the names the last rendering read, and the frame to mirror to display `display`
+    // (0-based) of the service, or none. Never waits for the bus.
+    void Tick(std::vector<std::u16string> names, std::optional<std::pair<int, std::string>> frame);
+    // Forget what was mirrored: the next frame goes again (after the display was set up anew).
+    void ResendFrame();
+
+    Snapshot Take() const;
+
+    // Batches read so far, for benchmarks and tests.
+    unsigned batches() const;
+
+private:
+    struct Request {
+        std::vector<std::u16string> names;
+        std::optional<std::pair<int, std::string>> frame;
+        bool pending = false;
+    };
+
+    void Run();
+    void Cycle(Request request);
+    void SetServer(const std::string& server);
+    void ReadValues(const std::vector<std::u16string>& names);
+    void MirrorFrame(int display, const std::string& frame);
+    void Answered(bool inTime);
+    void Wake();
+
+    const std::function<void()> notify_;
+    const std::chrono::milliseconds deadline_;
+    bool connected_ = false;
+    int wakeFd_ = -1;
+
+    mutable std::mutex mutex_; // guards snapshot_, request_, leaving_, resend_
+    Snapshot snapshot_;
+    Request request_;
+    bool leaving_ = false;
+    bool resend_ = false;
+
+    // Only the channel's thread touches these.
+    struct BusState;
+    std::unique_ptr<BusState> bus_;
+    std::thread thread_;
+};
+
+} // namespace pixtera::designer

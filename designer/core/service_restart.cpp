@@ -1,0 +1,155 @@
+#include "service_restart.h"
+
+#include "service_control.h"
+#include "service_session.h"
+
+#include <pixtera/remote/bus_names.h>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/wait.h>
+
+#include <thread>
+
+namespace pixtera::designer {
+namespace {
+
+constexpr int kPollMs = 50;
+constexpr int kKilledLimitMs = 3000;
+constexpr uint64_t kBusDaemonTimeoutUs = 1'000'000;
+
+// The bus daemon's answers about the service's name; the daemon itself always answers.
+class NameWatch {
+public:
+    NameWatch()
+    {
+        try {
+            connection_ = sdbus::createSessionBusConnection();
+            daemon_ = sdbus::createProxy(*connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+        } catch (const sdbus::Error&) {
+        }
+    }
+
+    std::string Owner() const
+    {
+        std::string owner;
+        Ask("GetNameOwner", std::string(bus::kServiceName), owner);
+        return owner;
+    }
+
+    pid_t ProcessOf(const std::string& connection) const
+    {
+        uint32_t pid = 0;
+        Ask("GetConnectionUnixProcessID", connection, pid);
+        return static_cast<pid_t>(pid);
+    }
+
+private:
+    template <class Result>
+    void Ask(const char* method, const std::string& argument, Result& result) const
+    {
+        if (!daemon_)
+            return;
+        try {
+            auto call = daemon_->createMethodCall("org.freedesktop.DBus", method);
+            call << argument;
+            auto reply = daemon_->callMethod(call, kBusDaemonTimeoutUs);
+            reply >> result;
+        } catch (const sdbus::Error&) {
+            // No owner (any more).
+        }
+    }
+
+    std::unique_ptr<sdbus::IConnection> connection_;
+    std::unique_ptr<sdbus::IProxy> daemon_;
+};
+
+// Waits for the old service to let go of the name; kills it when it does not in time.
+void AwaitOldService(const NameWatch& names, const std::string& oldServer, const RestartLimits& limits,
+                     std::string* notice)
+{
+    if (oldServer.empty())
+        return;
+    auto released = [&] { return names.Owner() != oldServer; };
+    if (WaitWhileRunningEvents(released, kPollMs, limits.oldServiceMs))
+        return;
+    const pid_t pid = names.ProcessOf(oldServer);
+    if (pid > 0)
+        kill(pid, SIGKILL);
+    WaitWhileRunningEvents(released, kPollMs, kKilledLimitMs);
+    if (notice)
+        *notice = "The old Pixtera service did not end within " + std::to_string(limits.oldServiceMs / 1000) +
+                  " seconds and was killed.";
+}
+
+std::string ExitText(int status)
+{
+    if (WIFEXITED(status))
+        return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        return std::string("signal ") + strsignal(WTERMSIG(status));
+    return "status " + std::to_string(status);
+}
+
+} // namespace
+
+bool WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int limitMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() >= limitMs)
+            return false;
+        QEventLoop pause;
+        QTimer::singleShot(stepMs, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    return true;
+}
+
+std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& program, const std::string& oldServer,
+                                               std::string* failure, std::string* notice, RestartLimits limits)
+{
+    auto fail = [&](std::string why) -> std::unique_ptr<ServiceSession> {
+        if (failure)
+            *failure = std::move(why);
+        return nullptr;
+    };
+    const NameWatch names;
+    AwaitOldService(names, oldServer, limits, notice);
+
+    // Exactly one service: the one the registration says. Only once it owns the name does the
+    // designer connect, so the connection never starts a second one of its own.
+    const StartedService started = StartService(program);
+    if (!started.ok)
+        return fail("Starting the Pixtera service failed: " + program.string() + " could not be run");
+    int status = 0;
+    bool ended = false;
+    const bool named = WaitWhileRunningEvents([&] {
+        if (started.pid > 0 && !ended && waitpid(started.pid, &status, WNOHANG) == started.pid)
+            ended = true;
+        return ended || !names.Owner().empty();
+    }, kPollMs, limits.newServiceMs);
+    if (started.pid > 0 && !ended) // reaped whenever it ends, so it leaves no zombie
+        std::thread([pid = started.pid] { waitpid(pid, nullptr, 0); }).detach();
+    if (names.Owner().empty()) {
+        if (ended)
+            return fail("The Pixtera service ended while starting (" + ExitText(status) +
+                        "); its log (journalctl --user -t Pixtera2) says why");
+        if (!named)
+            return fail("The Pixtera service did not start within " + std::to_string(limits.newServiceMs / 1000) +
+                        " seconds");
+    }
+    try {
+        return ServiceSession::Connect();
+    } catch (const ServiceError& error) {
+        return fail(error.what());
+    }
+}
+
+} // namespace pixtera::designer

@@ -1,0 +1,577 @@
+#include "workspace.h"
+
+#include "colour_scheme.h"
+#include "command_ids.h"
+#include "recovery_file.h"
+#include "service_restart.h"
+
+#include <pixtera/frame_composer.h>
+#include <pixtera/platform/codepage.h>
+#include <pixtera/platform/tick_count.h>
+
+#include <QMetaObject>
+
+#include <array>
+
+namespace pixtera::designer {
+namespace {
+
+struct VirtualSize {
+    int columns;
+    int rows;
+};
+constexpr std::array<VirtualSize, 6> kVirtualSizes{{{16, 2}, {20, 2}, {16, 4}, {20, 4}, {40, 2}, {40, 4}}};
+constexpr int kModeCount = 4;
+constexpr std::array<LONG, 6> kSpeedDelays{500, 300, 200, 120, 80, 30};
+
+} // namespace
+
+Workspace::Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& prompts,
+                     std::filesystem::path programDirectory, QObject* parent)
+    : QObject(parent), prompts_(prompts), programDirectory_(std::move(programDirectory)), session_(std::move(session))
+{
+    display_.Initialize(20, 4, 6, 8);
+    painter_.SetGeometry(DisplayGeometry::Virtual(20, 4));
+    const auto scheme = static_cast<int>(settings_.ReadNumber("ColorScheme", kColourBlue));
+    SetScheme(SchemeColours(scheme, {}) ? scheme : kColourBlue, false);
+    const auto pixelSize = static_cast<int>(settings_.ReadNumber("PixSize", kPixelSizeAuto));
+    SetPixelSize(pixelSize >= kPixelSize0 && pixelSize <= kPixelSizeAuto ? pixelSize : kPixelSizeAuto);
+    QObject::connect(&history_.stack(), &QUndoStack::indexChanged, this, [this] {
+        editor_.Revalidate();
+        Edited(Design | Title);
+    });
+    // The modified flag follows the history's saved state, which settles after the index moved.
+    QObject::connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit changed(Title); });
+    if (session_) {
+        StartWatching();
+        Guarded([this] { TakeDisplays(); });
+    }
+}
+
+Workspace::~Workspace()
+{
+    channel_.reset(); // no more notifications
+    if (session_)
+        session_->ReturnDisplays();
+    QObject::disconnect(&history_.stack(), nullptr, this, nullptr);
+}
+
+void Workspace::StartWatching()
+{
+    if (channel_)
+        return;
+    // The channel's notifications arrive on its own thread; the work is done on this one.
+    channel_ = std::make_unique<ServiceChannel>(
+        [this] { QMetaObject::invokeMethod(this, &Workspace::OnChannel, Qt::QueuedConnection); });
+    service_ = channel_->Take();
+    values_.SetConnected(channel_->connected());
+}
+
+QString Workspace::serviceStatus() const
+{
+    if (!channel_ || !channel_->connected())
+        return {};
+    switch (service_.state) {
+    case ServiceState::Stopped:
+        return QStringLiteral("The Pixtera service stopped");
+    case ServiceState::NotAnswering:
+        return QStringLiteral("Service not answering");
+    case ServiceState::Answering:
+        break;
+    }
+    return {};
+}
+
+void Workspace::Guarded(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const ServiceError& error) {
+        emit failed(QString::fromStdString(error.what()));
+    }
+}
+
+void Workspace::OnChannel()
+{
+    if (!channel_)
+        return;
+    const ServiceChannel::Snapshot now = channel_->Take();
+    const bool serverChanged = now.server != service_.server;
+    const bool stateChanged = now.state != service_.state;
+    service_ = now;
+    values_.Update(now.values);
+    if (serverChanged && !applying_) {
+        if (now.server.empty())
+            ServiceLost();
+        else
+            Reconnect();
+    }
+    if (stateChanged || serverChanged)
+        emit changed(ServiceState);
+}
+
+void Workspace::ServiceLost()
+{
+    // The design stays editable; the preview goes on with the last values, on no display.
+    preview_.reset();
+    queue_.Show(nullptr);
+    if (session_)
+        session_->Forget();
+    session_.reset();
+    emit changed(Displays | Queue | DataItems);
+}
+
+void Workspace::Reconnect()
+{
+    Guarded([this] {
+        session_ = ServiceSession::Connect();
+        const int target = previewTarget_;
+        TakeDisplays(false);
+        if (target > 0)
+            PreviewDisplay(target);
+    });
+    if (channel_)
+        channel_->ResendFrame();
+    emit changed(DataItems);
+}
+
+void Workspace::TakeDisplays(bool openFirstDesign)
+{
+    if (!session_)
+        return;
+    const auto& displays = session_->BorrowDisplays();
+    emit changed(Displays);
+    if (displays.empty()) {
+        if (previewTarget_ != 0) // the display it showed has gone with the old service
+            PreviewVirtual(20, 4);
+        return;
+    }
+    PreviewDisplay(1);
+    if (!openFirstDesign)
+        return;
+    IManagedDisplay& first = *displays.front().display;
+    LONG count = 0;
+    CheckCall(first.QueueCount(&count), "Reading the queue of display 1");
+    if (count > 0) {
+        BString file;
+        CheckCall(first.QueueFile(0, file.Out()), "Reading the queue of display 1");
+        OpenFile(file.utf8());
+    }
+}
+
+std::vector<std::string> Workspace::displayNames() const
+{
+    std::vector<std::string> names;
+    if (session_)
+        for (const auto& display : session_->displays())
+            names.push_back(display.driverName);
+    return names;
+}
+
+bool Workspace::Command(int id)
+{
+    if (id >= kPreviewDisplay1 && id < kPreviewDisplay1 + kMaxPreviewDisplays) {
+        PreviewDisplay(id - kPreviewDisplay1 + 1);
+        return true;
+    }
+    if (id >= kVirtual2x16 && id < kVirtual2x16 + static_cast<int>(kVirtualSizes.size())) {
+        const VirtualSize& size = kVirtualSizes[static_cast<std::size_t>(id - kVirtual2x16)];
+        PreviewVirtual(size.columns, size.rows);
+        return true;
+    }
+    if (id >= kPixelSize0 && id <= kPixelSizeAuto) {
+        SetPixelSize(id);
+        return true;
+    }
+    if (SchemeColours(id, {})) {
+        SetScheme(id, true);
+        return true;
+    }
+    if (id >= kModeStatic && id < kModeStatic + kModeCount) {
+        ChangeSelected(QStringLiteral("Mode"), [id](DisplayItem& i) { i.mode = id - kModeStatic; });
+        return true;
+    }
+    if (id >= kSpeedVerySlow && id < kSpeedVerySlow + static_cast<int>(kSpeedDelays.size())) {
+        const LONG delay = kSpeedDelays[static_cast<std::size_t>(id - kSpeedVerySlow)];
+        ChangeSelected(QStringLiteral("Scrolling speed"), [delay](DisplayItem& i) { i.scrollDelay = delay; });
+        return true;
+    }
+    switch (id) {
+    case kNew:
+        NewDesign();
+        return true;
+    case kOpen:
+        OpenDesign();
+        return true;
+    case kSave:
+        Save(false);
+        return true;
+    case kSaveAs:
+        Save(true);
+        return true;
+    case kAlignLeft:
+        ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignLeft; });
+        return true;
+    case kAlignCenter:
+        ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignCenter; });
+        return true;
+    case kAlignRight:
+        ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignRight; });
+        return true;
+    case kDelete:
+        EndGesture();
+        if (editor_.selected()) {
+            history_.Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
+            Edited();
+        }
+        return true;
+    case kBackgroundLoad:
+        EndGesture();
+        if (const auto file = prompts_.ChooseBackground())
+            history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
+        Edited();
+        return true;
+    case kBackgroundRemove:
+        EndGesture();
+        history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
+        Edited();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Workspace::Edited(Changes what)
+{
+    properties_.Show(editor_.selected());
+    emit changed(what | Title);
+    Tick();
+}
+
+void Workspace::ChangeSelected(const QString& text, const std::function<void(DisplayItem&)>& change)
+{
+    DisplayItem* item = editor_.selected();
+    if (!item)
+        return;
+    history_.Edit(text, [&] { change(*item); });
+    Edited();
+}
+
+void Workspace::ApplyPropertyEdit(const QString& key, const QVariant& value)
+{
+    bool corrected = false;
+    ChangeSelected(QStringLiteral("Change %1").arg(key), [&](DisplayItem& item) { corrected = ApplyProperty(item, key, value); });
+    if (corrected)
+        properties_.Show(editor_.selected());
+}
+
+void Workspace::BeginGesture() { history_.Begin(); }
+
+void Workspace::CommitGesture(const QString& text)
+{
+    history_.Commit(text);
+    Edited(Design | Gesture);
+}
+
+void Workspace::CancelGesture()
+{
+    history_.Cancel();
+    Edited(Design | Gesture);
+}
+
+void Workspace::EndGesture()
+{
+    const PointerMode mode = editor_.mode();
+    if (mode == PointerMode::None)
+        return;
+    // A new item not yet dropped is not kept; a move or resize keeps where it got to.
+    editor_.Release(mode != PointerMode::Placing);
+    if (mode == PointerMode::Placing)
+        CancelGesture();
+    else
+        CommitGesture(mode == PointerMode::Resizing ? QStringLiteral("Resize") : QStringLiteral("Move"));
+}
+
+void Workspace::Tick()
+{
+    if (channel_)
+        values_.Update(channel_->Take().values);
+    values_.NextTick();
+    RenderFrame(document_.design(), values_, GetTickCount(), display_);
+    const bool frameChanged = display_.frame() != shownFrame_;
+    if (frameChanged)
+        shownFrame_.assign(display_.frame());
+    if (painter_.SetHighlight(editor_.Highlight()) || frameChanged)
+        emit changed(Frame);
+    if (channel_) {
+        std::optional<std::pair<int, std::string>> mirror;
+        if (preview_)
+            mirror.emplace(previewTarget_ - 1, std::string(display_.frame()));
+        channel_->Tick(values_.asked(), std::move(mirror));
+    }
+}
+
+void Workspace::NewDesign()
+{
+    EndGesture();
+    if (!ConfirmDiscard())
+        return;
+    editor_.Reset();
+    document_.New();
+    history_.Restart();
+    SetBackgroundFile(u"");
+    Edited(Design | Title);
+}
+
+void Workspace::OpenDesign()
+{
+    EndGesture();
+    if (!ConfirmDiscard())
+        return;
+    if (const auto file = prompts_.ChooseDesignToOpen())
+        OpenFile(*file);
+}
+
+void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design)
+{
+    EndGesture();
+    if (!ConfirmDiscard())
+        return;
+    if (design) {
+        OpenFile(*design);
+        return;
+    }
+    history_.MarkDiscarded(); // asked already
+    NewDesign();
+}
+
+bool Workspace::OpenFile(const std::filesystem::path& file)
+{
+    EndGesture();
+    const auto result = document_.Open(file, GetTickCount());
+    if (result == DesignDocument::OpenResult::NotXml) {
+        emit changed(Geometry);
+        return false;
+    }
+    editor_.Reset();
+    history_.Restart();
+    if (result == DesignDocument::OpenResult::ItemError) {
+        // What was read is not the file: it gets a name of its own before it can be saved.
+        document_.Detach();
+        document_.SetModified(true);
+    }
+    SetBackgroundFile(document_.design().background);
+    Edited(Design | Title);
+    if (result == DesignDocument::OpenResult::ItemError) {
+        prompts_.ShowMessage("Error loading design.", "Error");
+        return false;
+    }
+    return true;
+}
+
+bool Workspace::Save(bool choosePath)
+{
+    EndGesture();
+    std::filesystem::path file = document_.path();
+    if (choosePath || file.empty()) {
+        const auto chosen = prompts_.ChooseDesignToSave();
+        if (!chosen)
+            return false;
+        file = *chosen;
+    }
+    return SaveFile(file);
+}
+
+bool Workspace::SaveFile(const std::filesystem::path& file)
+{
+    std::string error;
+    if (document_.SaveAs(file, &error)) {
+        history_.MarkSaved();
+        emit changed(Title);
+        return true;
+    }
+    prompts_.ShowMessage("Error Saving!", "");
+    emit changed(Title);
+    return false;
+}
+
+bool Workspace::ConfirmDiscard()
+{
+    if (!document_.modified())
+        return true;
+    switch (prompts_.AskToSave()) {
+    case SaveAnswer::Cancel:
+        return false;
+    case SaveAnswer::No:
+        history_.MarkDiscarded();
+        return true;
+    case SaveAnswer::Yes:
+        // A save that was cancelled or failed keeps the design: nothing is discarded.
+        return Save(false);
+    }
+    return false;
+}
+
+void Workspace::SetScheme(int command, bool askCustom)
+{
+    CustomColours custom = CustomColours::Read(settings_);
+    bool apply = true;
+    if (command == kColourCustom && askCustom) {
+        apply = prompts_.ChooseCustomColours(custom);
+        if (apply)
+            custom.Write(settings_);
+    }
+    if (const auto colours = SchemeColours(command, custom); colours && apply)
+        painter_.SetColours(*colours, frameColour_);
+    scheme_ = command;
+    settings_.WriteNumber("ColorScheme", static_cast<DWORD>(command));
+    emit changed(Geometry);
+}
+
+void Workspace::SetFrameColour(QColor colour)
+{
+    frameColour_ = colour;
+    if (const auto colours = SchemeColours(scheme_, CustomColours::Read(settings_)))
+        painter_.SetColours(*colours, frameColour_);
+    emit changed(Geometry);
+}
+
+int Workspace::AutoPixelSizeNow() const { return AutoPixelSize(canvasWidth_, painter_.geometry().columns); }
+
+void Workspace::SetPixelSize(int command)
+{
+    pixelSizeCommand_ = command;
+    painter_.SetPixelSize(command == kPixelSizeAuto ? AutoPixelSizeNow() : command - kPixelSize0);
+    settings_.WriteNumber("PixSize", static_cast<DWORD>(command));
+    emit changed(Geometry);
+}
+
+void Workspace::SetCanvasWidth(int width)
+{
+    canvasWidth_ = width;
+    if (pixelSizeCommand_ == kPixelSizeAuto) {
+        painter_.SetPixelSize(AutoPixelSizeNow());
+        emit changed(Geometry);
+    }
+}
+
+void Workspace::PreviewVirtual(int columns, int rows)
+{
+    EndGesture();
+    preview_.reset();
+    previewTarget_ = 0;
+    queue_.Show(nullptr);
+    display_.Initialize(columns, rows, 6, 8);
+    painter_.SetGeometry(DisplayGeometry::Virtual(columns, rows));
+    if (pixelSizeCommand_ == kPixelSizeAuto)
+        painter_.SetPixelSize(AutoPixelSizeNow());
+    emit changed(Geometry | Queue);
+    Tick();
+}
+
+void Workspace::PreviewDisplay(int number)
+{
+    EndGesture();
+    if (!session_ || number < 1 || static_cast<std::size_t>(number) > session_->displays().size())
+        return;
+    Guarded([&] {
+        const auto& display = session_->displays()[static_cast<std::size_t>(number - 1)].display;
+        preview_.emplace(*display);
+        previewTarget_ = number;
+        const DisplayGeometry& geometry = preview_->geometry();
+        display_.Initialize(geometry.columns, geometry.rows, geometry.cellWidth, geometry.cellHeight);
+        painter_.SetGeometry(geometry);
+        if (pixelSizeCommand_ == kPixelSizeAuto)
+            painter_.SetPixelSize(AutoPixelSizeNow());
+        preview_->SetBackground(document_.design().background);
+        queue_.Show(display);
+        if (channel_)
+            channel_->ResendFrame();
+    });
+    emit changed(Geometry | Queue);
+    Tick();
+}
+
+void Workspace::SetBackgroundFile(const std::u16string& file)
+{
+    document_.design().background = file;
+    if (preview_)
+        preview_->SetBackground(file);
+    painter_.SetBackgroundImage(Utf16ToUtf8(file));
+    emit changed(Geometry);
+}
+
+bool Workspace::StopServiceForConfiguration()
+{
+    EndGesture();
+    if (!ConfirmDiscard())
+        return false;
+    applying_ = true;
+    preview_.reset();
+    queue_.Show(nullptr);
+    emit changed(Queue);
+    if (session_)
+        session_->manager().Shutdown();
+    return true;
+}
+
+void Workspace::StartServiceAfterConfiguration()
+{
+    std::string failure;
+    std::string notice;
+    auto fresh = RestartService(programDirectory_ / "pixtera2", service_.server, &failure, &notice);
+    if (session_)
+        session_->Forget(); // the old service took its displays back when it ended
+    session_ = std::move(fresh);
+    applying_ = false;
+    if (!notice.empty())
+        prompts_.ShowMessage(notice, "Pixtera service");
+    if (!session_) {
+        emit failed(QString::fromStdString(failure));
+        emit changed(Displays | DataItems);
+        return;
+    }
+    StartWatching();
+    if (channel_)
+        service_.server = channel_->Take().server; // taken up here, not by the watch
+    Guarded([this] { TakeDisplays(); });
+    if (channel_)
+        channel_->ResendFrame();
+    emit changed(DataItems | ServiceState);
+}
+
+void Workspace::ShutDownService()
+{
+    if (!session_)
+        return;
+    Guarded([this] { CheckCall(session_->manager().Shutdown(), "Closing the service"); });
+}
+
+bool Workspace::WriteRecovery()
+{
+    if (!document_.modified())
+        return false;
+    return KeepForRecovery(document_.design(), document_.path());
+}
+
+void Workspace::OfferRecovery()
+{
+    const auto kept = FindRecovery();
+    if (!kept)
+        return;
+    const std::string name = kept->origin.empty() ? std::string("an untitled design") : kept->origin.string();
+    const bool restore = prompts_.AskYesNo("The designer was ended with unsaved changes to " + name +
+                                               ". Restore them?",
+                                           "Restore unsaved design");
+    if (restore && document_.Open(kept->file, GetTickCount()) != DesignDocument::OpenResult::NotXml) {
+        editor_.Reset();
+        history_.Restart();
+        document_.Detach(kept->origin);
+        document_.SetModified(true);
+        SetBackgroundFile(document_.design().background);
+        Edited(Design | Title);
+    }
+    DiscardRecovery();
+}
+
+} // namespace pixtera::designer

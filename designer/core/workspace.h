@@ -1,0 +1,169 @@
+#pragma once
+// The designer without its windows: the design being edited with its history, the selection and
+// the properties, the preview (virtual or one of the service's displays) with its values, and the
+// connection to the service, kept alive through the service's stops and restarts. It runs every
+// command that needs no dialog of its own, brackets every pointer gesture so that each change is
+// one undo step, and says what changed through `changed`; the window only draws.
+
+#include "canvas_painter.h"
+#include "design_document.h"
+#include "designer_settings.h"
+#include "document_history.h"
+#include "item_editor.h"
+#include "physical_preview.h"
+#include "property_model.h"
+#include "queue_editor.h"
+#include "service_channel.h"
+#include "service_session.h"
+#include "tick_values.h"
+#include "user_prompts.h"
+
+#include <pixtera/virtual_display.h>
+
+#include <QColor>
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pixtera::designer {
+
+class Workspace : public QObject {
+    Q_OBJECT
+public:
+    // What `changed` says: which parts the window shows anew.
+    enum Change : unsigned {
+        Design = 1,       // items, selection or background: the properties and the canvas
+        Title = 2,        // the document's file or modified flag
+        Frame = 4,        // the composed frame
+        Geometry = 8,     // the previewed display, pixel size or colours: repaint everything
+        Displays = 16,    // the service's displays (the Preview menu)
+        DataItems = 32,   // the service's data items (the data panel)
+        Queue = 64,       // the queue shown (the queue pane)
+        ServiceState = 128, // the status line
+        Gesture = 256,    // a pointer gesture ended: the mouse is free again
+    };
+    Q_DECLARE_FLAGS(Changes, Change)
+
+    // Without a session the preview is virtual and values read "Error" (tests); with one the
+    // service's displays are borrowed, the first previewed and its first design opened, and the
+    // service is watched from then on. `programDirectory` holds the service program.
+    Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& prompts, std::filesystem::path programDirectory,
+              QObject* parent = nullptr);
+    ~Workspace() override;
+
+    DesignDocument& document() { return document_; }
+    ItemEditor& editor() { return editor_; }
+    DocumentHistory& history() { return history_; }
+    PropertyModel& properties() { return properties_; }
+    QueueEditor& queue() { return queue_; }
+    CanvasPainter& painter() { return painter_; }
+    DesignerSettings& settings() { return settings_; }
+    UserPrompts& prompts() { return prompts_; }
+    ServiceSession* session() { return session_.get(); }
+    const std::filesystem::path& programDirectory() const { return programDirectory_; }
+    std::string_view frame() const { return display_.frame(); }
+    int previewTarget() const { return previewTarget_; }
+    int pixelSizeCommand() const { return pixelSizeCommand_; }
+    int scheme() const { return scheme_; }
+    // "" while all is well, else what the status line says about the service.
+    QString serviceStatus() const;
+
+    // Runs a command by its id when it needs no window of its own; false for the others.
+    bool Command(int id);
+    // One preview tick: the latest values, a rendering, the frame to the previewed display.
+    void Tick();
+
+    // File commands. Each ends a pointer gesture first.
+    void NewDesign();   // asks to save a modified design first
+    void OpenDesign();  // asks, then lets the user choose
+    bool OpenFile(const std::filesystem::path& file);
+    bool Save(bool choosePath);
+    bool SaveFile(const std::filesystem::path& file);
+    // Asks to save a modified design; false when the user cancelled.
+    bool ConfirmDiscard();
+    // Opens the design behind the save question (the queue pane's rows); none: a new design.
+    void OpenRequested(const std::optional<std::filesystem::path>& design);
+
+    // Pointer gestures (drag, drop, the popup's Move and Resize): the design before it is kept,
+    // and Commit makes one undo step of whatever it changed; Cancel puts it back.
+    void BeginGesture();
+    void CommitGesture(const QString& text);
+    void CancelGesture();
+    // Ends a gesture that is under way as the pointer would (any command does this first).
+    void EndGesture();
+    // One undo step for a change of the selected item; nothing without a selection.
+    void ChangeSelected(const QString& text, const std::function<void(DisplayItem&)>& change);
+    void Edited(Changes what = Design);
+    // A property grid row was edited.
+    void ApplyPropertyEdit(const QString& key, const QVariant& value);
+
+    // Preview and appearance.
+    void PreviewVirtual(int columns, int rows);
+    void PreviewDisplay(int number);
+    void SetScheme(int command, bool askCustom);
+    void SetPixelSize(int command);
+    void SetCanvasWidth(int width);
+    void SetFrameColour(QColor colour);
+    void SetBackgroundFile(const std::u16string& file);
+
+    // The configuration's apply sequence: the service is stopped (after the save question; false
+    // when the user cancelled), the panel runs, then a new service is started and taken up.
+    bool StopServiceForConfiguration();
+    void StartServiceAfterConfiguration();
+    // "Exit and close service": the service is told to end.
+    void ShutDownService();
+
+    // The unsaved design goes to the recovery file (a termination signal); false when there was
+    // nothing to keep or it could not be written.
+    bool WriteRecovery();
+    // Offers the recovery file of an earlier run, if there is one.
+    void OfferRecovery();
+
+    void ReportFailure(const std::string& message) { emit failed(QString::fromStdString(message)); }
+
+    // The service's displays were taken again (or lost): the Preview menu's names.
+    std::vector<std::string> displayNames() const;
+
+signals:
+    void changed(pixtera::designer::Workspace::Changes what);
+    void failed(const QString& message);
+
+private:
+    void Guarded(const std::function<void()>& step);
+    void TakeDisplays(bool openFirstDesign = true);
+    void OnChannel();
+    void ServiceLost();
+    void Reconnect();
+    void StartWatching();
+    int AutoPixelSizeNow() const;
+
+    DesignerSettings settings_;
+    UserPrompts& prompts_;
+    std::filesystem::path programDirectory_;
+    std::unique_ptr<ServiceSession> session_;
+    std::unique_ptr<ServiceChannel> channel_;
+    ServiceChannel::Snapshot service_;
+    bool applying_ = false; // the apply sequence stops and starts the service itself
+    DesignDocument document_;
+    ItemEditor editor_{document_};
+    DocumentHistory history_{document_};
+    PropertyModel properties_;
+    QueueEditor queue_;
+    CanvasPainter painter_;
+    VirtualDisplay display_;
+    TickValues values_;
+    std::optional<PhysicalPreview> preview_;
+    int previewTarget_ = 0;
+    int pixelSizeCommand_ = 0;
+    int scheme_ = 0;
+    int canvasWidth_ = 0;
+    QColor frameColour_{Qt::lightGray};
+    std::string shownFrame_;
+};
+
+} // namespace pixtera::designer
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(pixtera::designer::Workspace::Changes)
