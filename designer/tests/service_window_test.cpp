@@ -9,6 +9,7 @@
 #include "queue_pane.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
+#include "service_restart.h"
 #include "service_session.h"
 
 #include "child_process.h"
@@ -16,6 +17,9 @@
 #include "test_environment.h"
 
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/remote/activation.h>
+
+#include <sdbus-c++/sdbus-c++.h>
 
 #include <QDragEnterEvent>
 #include <QListWidget>
@@ -26,8 +30,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -97,10 +103,144 @@ protected:
         return items;
     }
 
+    // What the bus daemon says about the service's name: its owner and that owner's process.
+    static std::string ServiceOwner() { return AskBus<std::string>("GetNameOwner"); }
+    static pid_t ServicePid() { return static_cast<pid_t>(AskBus<uint32_t>("GetConnectionUnixProcessID")); }
+
+    template <class Result>
+    static Result AskBus(const char* method)
+    {
+        Result result{};
+        auto connection = sdbus::createSessionBusConnection();
+        auto daemon = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+        try {
+            daemon->callMethod(method).onInterface("org.freedesktop.DBus").withArguments(std::string("org.pixtera.Pixtera2"))
+                .storeResultsTo(result);
+        } catch (const sdbus::Error&) {
+        }
+        return result;
+    }
+
     PrivateBus bus;
     std::filesystem::path program;
     ScriptedPrompts::Script script;
 };
+
+// The designer as the program runs it: calls from its window wait seconds, not minutes.
+class ServiceTroubleTest : public ServiceWindowTest {
+protected:
+    void SetUp() override
+    {
+        ServiceWindowTest::SetUp();
+        SetRemoteCallTimeout(std::chrono::seconds(2));
+    }
+    void TearDown() override
+    {
+        if (stopped > 0)
+            kill(stopped, SIGCONT);
+        SetRemoteCallTimeout(std::chrono::minutes(2));
+        ServiceWindowTest::TearDown();
+    }
+    pid_t stopped = 0;
+};
+
+TEST_F(ServiceTroubleTest, AHungServiceLeavesTheWindowUsableAndSaysSo)
+{
+    const auto first = Design("first.pxd");
+    Configure({"<queueitem Filename=\"" + first.string() + "\" Runtime=\"5\"/>"});
+    auto window = Connect();
+    ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 8) == "first.px"; }));
+    stopped = ServicePid();
+    ASSERT_GT(stopped, 0);
+    kill(stopped, SIGSTOP);
+
+    // A new frame for the display: its send runs into the deadline off the window's thread, and
+    // every tick still comes back at once.
+    ASSERT_TRUE(window->OpenFile(Design("second.pxd")));
+    EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText() == "Service not answering"; }));
+    EXPECT_EQ(window->frame().substr(0, 8), "second.p") << "the design stays editable and previewed";
+
+    kill(stopped, SIGCONT);
+    stopped = 0;
+    ASSERT_TRUE(window->OpenFile(first));
+    EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText().isEmpty(); }));
+}
+
+TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturns)
+{
+    std::ofstream(TestDirectory() / "values") << "Temp=12345\n";
+    const auto first = Design("first.pxd");
+    Configure({"<queueitem Filename=\"" + first.string() + "\" Runtime=\"5\"/>"});
+    auto window = Connect();
+    ASSERT_EQ(PreviewItems(*window).size(), 1);
+    const pid_t pid = ServicePid();
+    ASSERT_GT(pid, 0);
+    kill(pid, SIGKILL);
+
+    EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText() == "The Pixtera service stopped"; }));
+    EXPECT_TRUE(PreviewItems(*window).isEmpty());
+    EXPECT_FALSE(window->queuePane().isEnabled());
+    window->workspace().ChangeSelected("ignored", [](DisplayItem&) {});
+    ASSERT_TRUE(window->OpenFile(Design("edited.pxd"))) << "the design stays editable";
+
+    ChildProcess restarted({program.string()});
+    EXPECT_TRUE(TickUntil(*window, [&] { return PreviewItems(*window).size() == 1; }, 20000)) << restarted.output();
+    EXPECT_TRUE(window->statusText().isEmpty()) << window->statusText().toStdString();
+    EXPECT_EQ(window->previewTarget(), 1);
+    EXPECT_GT(window->dataPanel().topLevelItemCount(), 0) << "the data tree is filled again";
+    EXPECT_EQ(window->document().path(), TestDirectory() / "edited.pxd") << "the work is kept";
+    // The restarted service lent its display: the designer's frame reaches it.
+    EXPECT_TRUE(Eventually([&] {
+        std::ifstream frame(TestDirectory().string() + "/lcd0.frame");
+        std::string text((std::istreambuf_iterator<char>(frame)), {});
+        return text.rfind("edited.p", 0) == 0;
+    }));
+}
+
+TEST_F(ServiceTroubleTest, ExitAndCloseServiceAsksAndCancelCancelsEverything)
+{
+    Configure({""});
+    auto window = Connect();
+    window->document().SetModified(true);
+    script.yesNo = {false};
+    window->Command(kExitAndCloseService);
+    ASSERT_EQ(script.questions.size(), 1u);
+    EXPECT_EQ(script.questions[0], "Exit and close service|Also stop the Pixtera service? The displays will go dark.");
+    EXPECT_EQ(script.saveQuestions, 0) << "No: nothing happens";
+
+    script.yesNo = {true};
+    script.saveAnswers = {SaveAnswer::Cancel};
+    window->Command(kExitAndCloseService);
+    EXPECT_EQ(script.saveQuestions, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(ServiceOwner().empty()) << "Cancel in the save question leaves the service running";
+    EXPECT_TRUE(window->document().modified());
+}
+
+TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExactlyOne)
+{
+    Configure({""});
+    auto old = ServiceSession::Connect();
+    const std::string oldOwner = ServiceOwner();
+    stopped = ServicePid();
+    ASSERT_GT(stopped, 0);
+    kill(stopped, SIGSTOP);
+
+    std::string failure;
+    std::string notice;
+    auto fresh = RestartService(program, oldOwner, &failure, &notice, {1000, 20000});
+    ASSERT_TRUE(fresh) << failure;
+    EXPECT_NE(notice.find("was killed"), std::string::npos) << notice;
+    const pid_t now = ServicePid();
+    EXPECT_NE(now, stopped);
+    EXPECT_TRUE(Eventually([&] { return kill(stopped, 0) != 0; })) << "the old service is gone";
+    stopped = 0;
+    std::ifstream cmdline("/proc/" + std::to_string(now) + "/cmdline");
+    std::string arguments((std::istreambuf_iterator<char>(cmdline)), {});
+    EXPECT_EQ(arguments.find("-Embedding"), std::string::npos)
+        << "the service the registration says, not one started on demand that ends with the designer";
+    old->Forget();
+}
 
 TEST_F(ServiceWindowTest, WithoutDisplaysThePreviewIsVirtualAndNothingIsOpened)
 {
@@ -163,6 +303,15 @@ TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
 
     queue.item(1, 1)->setText("-3");
     EXPECT_EQ(queue.item(1, 1)->text(), "0");
+    // Not a whole number: refused, the stored runtime comes back; blanks around one are fine.
+    for (const char* typed : {"7s", "abc", ""}) {
+        queue.item(2, 1)->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(queue.item(2, 1)->text(), "5") << typed;
+    }
+    EXPECT_NE(ConfigurationText().find("c.pxd\" Runtime=\"5\""), std::string::npos) << ConfigurationText();
+    queue.item(2, 1)->setText(" 7 ");
+    EXPECT_EQ(queue.item(2, 1)->text(), "7");
+    queue.item(2, 1)->setText("5");
     EXPECT_NE(ConfigurationText().find("b.pxd\" Runtime=\"0\""), std::string::npos) << ConfigurationText();
 
     queue.selectRow(0);

@@ -47,6 +47,7 @@ public:
         setenv("PIXTERA_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+        setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     }
 
     void TearDown() override
