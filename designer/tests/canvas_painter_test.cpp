@@ -4,7 +4,7 @@
 #include "canvas_painter.h"
 #include "command_ids.h"
 #include "glyph_font.h"
-#include "qt_application.h"
+#include "gui_application.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@ using pixtera::test::TestDirectory;
 struct Painted {
     explicit Painted(int pixelSize, DisplayGeometry geometry = DisplayGeometry::Virtual(20, 4))
     {
-        pixtera::test::Application();
+        pixtera::test::GuiApplication();
         painter.SetGeometry(geometry);
         painter.SetPixelSize(pixelSize);
     }

@@ -1,0 +1,143 @@
+// The workspace without any widget: what a failed load leaves behind, commands that end a pointer
+// gesture, and the recovery file of a designer that was told to end.
+
+#include "command_ids.h"
+#include "gui_application.h"
+#include "recovery_file.h"
+#include "scripted_prompts.h"
+#include "workspace.h"
+
+#include "test_environment.h"
+
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::designer;
+using namespace pixtera::test;
+
+constexpr const char* kTwoItems = R"(<Design><DisplayItems>
+    <DisplayItem><Position X="0" Y="0" Width="5" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="One"/></DisplayItem>
+    <DisplayItem><Position X="0" Y="1" Width="5" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="Two"/></DisplayItem>
+    </DisplayItems></Design>)";
+// The second item has no Data element: reading stops there, after the first.
+constexpr const char* kFaulty = R"(<Design><DisplayItems>
+    <DisplayItem><Position X="0" Y="0" Width="5" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="Bad"/></DisplayItem>
+    <DisplayItem><Position X="1"/></DisplayItem></DisplayItems></Design>)";
+
+class WorkspaceTest : public ::testing::Test {
+protected:
+    void SetUp() override { GuiApplication(); }
+
+    std::filesystem::path File(const std::string& name, const std::string& xml)
+    {
+        const auto file = TestDirectory() / name;
+        std::ofstream(file) << xml;
+        return file;
+    }
+
+    static std::string Text(const std::filesystem::path& file)
+    {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    ScriptedPrompts::Script script;
+    ScriptedPrompts prompts{script};
+    Workspace workspace{nullptr, prompts, TestDirectory()};
+};
+
+TEST_F(WorkspaceTest, AFailedLoadLeavesAnUntitledModifiedDesignThatNeverOverwritesTheOldFile)
+{
+    const auto good = File("good.pxd", kTwoItems);
+    ASSERT_TRUE(workspace.OpenFile(good));
+    EXPECT_FALSE(workspace.OpenFile(File("faulty.pxd", kFaulty)));
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "Error|Error loading design.");
+    EXPECT_TRUE(workspace.document().path().empty()) << "not the old file's name";
+    EXPECT_TRUE(workspace.document().modified());
+    EXPECT_EQ(workspace.document().Title(), "Pixtera designer *");
+
+    script.files = {std::nullopt};
+    EXPECT_FALSE(workspace.Command(kSave) && !script.files.empty()) << "Save asked for a name";
+    EXPECT_TRUE(script.files.empty());
+    EXPECT_EQ(Text(good), kTwoItems) << "the previously open file is untouched";
+    EXPECT_TRUE(workspace.document().modified()) << "nothing saved, nothing lost";
+}
+
+TEST_F(WorkspaceTest, CommandsEndAGestureFirst)
+{
+    ASSERT_TRUE(workspace.OpenFile(File("two.pxd", kTwoItems)));
+    std::vector<Workspace::Changes> changes;
+    QObject::connect(&workspace, &Workspace::changed, [&](Workspace::Changes what) { changes.push_back(what); });
+    auto gestureEnded = [&] {
+        for (auto what : changes)
+            if (what & Workspace::Gesture)
+                return true;
+        return false;
+    };
+
+    // A move under way when New is chosen: kept as one undo step, and the pointer is free.
+    ASSERT_TRUE(workspace.editor().Press({1, 1}));
+    workspace.BeginGesture();
+    workspace.editor().MoveTo({3, 1});
+    script.saveAnswers = {SaveAnswer::Cancel};
+    workspace.Command(kNew);
+    EXPECT_EQ(workspace.editor().mode(), PointerMode::None);
+    EXPECT_TRUE(gestureEnded());
+    EXPECT_EQ(script.saveQuestions, 1) << "the moved design is modified: New asks";
+    EXPECT_EQ(workspace.history().stack().count(), 1);
+
+    // An item being placed is dropped when Open is chosen.
+    changes.clear();
+    DisplayItem placed;
+    placed.width = 3;
+    placed.height = 1;
+    workspace.BeginGesture();
+    workspace.editor().StartPlacing(placed);
+    script.saveAnswers = {SaveAnswer::Cancel};
+    workspace.Command(kOpen);
+    EXPECT_EQ(workspace.editor().mode(), PointerMode::None);
+    EXPECT_TRUE(gestureEnded());
+    EXPECT_EQ(workspace.document().design().items.size(), 2u) << "the placed item was not kept";
+}
+
+TEST_F(WorkspaceTest, AnUnsavedDesignIsKeptAtTerminationAndOfferedAtTheNextStart)
+{
+    const auto origin = File("origin.pxd", kTwoItems);
+    ASSERT_TRUE(workspace.OpenFile(origin));
+    EXPECT_FALSE(workspace.WriteRecovery()) << "nothing unsaved, nothing kept";
+    workspace.ChangeSelected("none selected", [](DisplayItem&) {});
+    workspace.editor().Press({1, 0});
+    workspace.ChangeSelected("Move", [](DisplayItem& item) { item.column = 7; });
+    ASSERT_TRUE(workspace.document().modified());
+    ASSERT_TRUE(workspace.WriteRecovery());
+    EXPECT_EQ(std::filesystem::status(RecoveryFile().parent_path()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+
+    ScriptedPrompts::Script next;
+    next.yesNo = {true};
+    ScriptedPrompts nextPrompts(next);
+    Workspace restarted(nullptr, nextPrompts, TestDirectory());
+    restarted.OfferRecovery();
+    ASSERT_EQ(next.questions.size(), 1u);
+    EXPECT_NE(next.questions[0].find(origin.string()), std::string::npos) << next.questions[0];
+    ASSERT_EQ(restarted.document().design().items.size(), 2u);
+    EXPECT_EQ(restarted.document().design().items[0].column, 7);
+    EXPECT_EQ(restarted.document().path(), origin);
+    EXPECT_TRUE(restarted.document().modified()) << "restored work is still unsaved";
+    EXPECT_FALSE(FindRecovery()) << "offered once";
+
+    Workspace third(nullptr, nextPrompts, TestDirectory());
+    third.OfferRecovery();
+    EXPECT_EQ(next.questions.size(), 1u) << "nothing left to offer";
+}
+
+} // namespace
