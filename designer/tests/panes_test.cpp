@@ -7,6 +7,8 @@
 #include "data_tree.h"
 #include "main_window.h"
 #include "preview_widget.h"
+#include "property_grid.h"
+#include "property_model.h"
 #include "service_session.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
@@ -14,6 +16,8 @@
 
 #include <pixtera/platform/com_object.h>
 
+#include <QComboBox>
+#include <QDockWidget>
 #include <QMimeData>
 #include <QTest>
 
@@ -277,6 +281,43 @@ TEST(DataPanelTest, FillsFromTheCollectionAndOnlyLeavesAreDragged)
     std::unique_ptr<QMimeData> mime(panel.model()->mimeData({leaf}));
     ASSERT_TRUE(mime);
     EXPECT_EQ(DataPanel::DraggedId(*mime), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PanesTest, AListChoiceTakesEffectWhenChosen)
+{
+    Select(0);
+    auto* grid = static_cast<PropertyGrid*>(window->pane(kViewProperties)->widget());
+    // The grid's editor for Mode, wired as the view wires it.
+    const QModelIndex mode = window->properties().ValueIndex("Mode");
+    QAbstractItemDelegate* delegate = grid->itemDelegateForColumn(1);
+    ASSERT_TRUE(delegate);
+    std::unique_ptr<QWidget> editor(delegate->createEditor(grid->viewport(), {}, mode));
+    delegate->setEditorData(editor.get(), mode);
+    QObject::connect(delegate, &QAbstractItemDelegate::commitData, grid,
+                     [&](QWidget* committed) { delegate->setModelData(committed, &window->properties(), mode); });
+    auto* list = qobject_cast<QComboBox*>(editor.get());
+    ASSERT_TRUE(list);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(Item(0).mode, 1) << "no Enter needed";
+}
+
+TEST_F(PanesTest, ACommandDuringMoveFreesTheMouse)
+{
+    window->show();
+    Select(0);
+    const QRect display = window->painter().DisplayRect(window->canvas().size());
+    QTest::mouseMove(&window->canvas(), display.topLeft() + QPoint(2, 2));
+    window->interaction().StartMove();
+    ASSERT_EQ(window->editor().mode(), PointerMode::Moving);
+    ASSERT_EQ(QWidget::mouseGrabber(), &window->canvas());
+    script.saveAnswers = {SaveAnswer::Cancel};
+    window->Command(kNew);
+    EXPECT_EQ(window->editor().mode(), PointerMode::None);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr) << "the window answers clicks again";
 }
 
 } // namespace

@@ -30,6 +30,10 @@ QWidget* PropertyEditorDelegate::createEditor(QWidget* parent, const QStyleOptio
     case PropertyKind::List: {
         auto* list = new QComboBox(parent);
         list->addItems(index.data(PropertyModel::kChoicesRole).toStringList());
+        // A choice takes effect when it is made, not at Enter or when the focus leaves. The
+        // delegate outlives its editors; the connection ends with the editor.
+        auto* self = const_cast<PropertyEditorDelegate*>(this);
+        connect(list, &QComboBox::activated, self, [self, list] { emit self->commitData(list); });
         return list;
     }
     case PropertyKind::Text:
