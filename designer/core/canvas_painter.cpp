@@ -69,7 +69,9 @@ QRect CanvasPainter::DisplayRect(QSize canvas) const
 {
     const int width = geometry_.dotsWide * Pitch();
     const int height = geometry_.dotsHigh * Pitch();
-    return {canvas.width() / 2 - width / 2, canvas.height() / 2 - height / 2, width, height};
+    // Centred when it fits; a larger picture starts at the top left and is clipped on the right
+    // and at the bottom, so the characters are always seen.
+    return {std::max(0, canvas.width() / 2 - width / 2), std::max(0, canvas.height() / 2 - height / 2), width, height};
 }
 
 std::optional<Cell> CanvasPainter::CellAt(QPoint point, QSize canvas) const
@@ -121,8 +123,6 @@ void CanvasPainter::Paint(QImage& target, std::string_view frame)
                 std::min(display.width(), target.width() - display.left()),
                 std::min(display.height(), target.height() - display.top()), target.bytesPerLine(),
                 QImage::Format_RGB32);
-    if (display.left() < 0 || display.top() < 0)
-        view = QImage(); // smaller than the display: only the cached dots are shown
     // Cells narrower than a glyph (a module's 5-dot cells) drop the glyph's blank left column
     // rather than the character's right one.
     const int skipped = std::clamp(kGlyphColumns - geometry_.cellWidth, 0, 1);

@@ -128,6 +128,15 @@ TEST(CanvasPainter, BackgroundImagePixelsDarkerThan128LightTheirDot)
     EXPECT_EQ(painted.Dot(painted.Paint(Frame("")), 0, 0), kBlueUnlit) << "an unreadable image shows nothing";
 }
 
+TEST(CanvasPainter, APictureLargerThanTheCanvasShowsItsCharactersClipped)
+{
+    Painted painted(4); // 20 columns of 6 dots at a pitch of 5: 600 pixels
+    const QImage image = painted.Paint(Frame(std::string{'\x08'}), {200, 300});
+    EXPECT_EQ(painted.painter.DisplayRect(image.size()).left(), 0);
+    EXPECT_EQ(painted.Dot(image, 0, 0), kBlueLit) << "the first character is drawn, not only the dot grid";
+    EXPECT_EQ(painted.Dot(image, 6, 0), kBlueUnlit);
+}
+
 TEST(CanvasPainter, CodesShowTheirGlyphs)
 {
     Painted painted(1);
