@@ -29,15 +29,18 @@ double CpuSeconds(pid_t pid)
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// The process that owns the service's name on the sandbox's bus: the one this run started, never
+// another user's or another test's pixtera2.
 pid_t ServicePid()
 {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream comm(entry.path() / "comm");
-        std::string name;
-        if (comm >> name && name == "pixtera2")
-            return static_cast<pid_t>(std::stoi(entry.path().filename().string()));
-    }
-    return -1;
+    FILE* answer = popen("busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus "
+                         "GetConnectionUnixProcessID s org.pixtera.Pixtera2 2>/dev/null", "r");
+    if (!answer)
+        return -1;
+    unsigned pid = 0;
+    const int read = std::fscanf(answer, "u %u", &pid);
+    pclose(answer);
+    return read == 1 && pid > 0 ? static_cast<pid_t>(pid) : -1;
 }
 
 } // namespace
