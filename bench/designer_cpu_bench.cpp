@@ -62,11 +62,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the designer or the service did not start\n");
         return 1;
     }
-    const double before = CpuSeconds(designer) + CpuSeconds(service);
+    const double designerBefore = CpuSeconds(designer);
+    const double serviceBefore = CpuSeconds(service);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double used = CpuSeconds(designer) + CpuSeconds(service) - before;
-    std::printf("designer + service while previewing: %.2f %% of one core over %d s\n", 100.0 * used / seconds,
-                seconds);
+    const double designerUsed = CpuSeconds(designer) - designerBefore;
+    const double serviceUsed = CpuSeconds(service) - serviceBefore;
+    std::printf("designer + service while previewing: %.2f %% of one core over %d s (designer %.2f %%, service %.2f %%)\n",
+                100.0 * (designerUsed + serviceUsed) / seconds, seconds, 100.0 * designerUsed / seconds,
+                100.0 * serviceUsed / seconds);
     kill(designer, SIGTERM);
     waitpid(designer, nullptr, 0);
     kill(service, SIGTERM);

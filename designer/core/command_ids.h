@@ -2,6 +2,8 @@
 // The designer's command ids: the ids of its actions, kept from the program's menus so that stored
 // settings ("ColorScheme", "PixSize", "%d_visible") keep their meaning.
 
+#include <array>
+
 namespace pixtera::designer {
 
 enum CommandId : int {
@@ -46,5 +48,14 @@ enum CommandId : int {
 };
 
 inline constexpr int kMaxPreviewDisplays = 9;
+
+// The virtual displays of Display > Preview > Virtual, in the order of their ids from kVirtual2x16.
+struct VirtualSize {
+    const char* text;
+    int columns;
+    int rows;
+};
+inline constexpr std::array<VirtualSize, 6> kVirtualSizes{
+    {{"2x16", 16, 2}, {"2x20", 20, 2}, {"4x16", 16, 4}, {"4x20", 20, 4}, {"2x40", 40, 2}, {"4x40", 40, 4}}};
 
 } // namespace pixtera::designer

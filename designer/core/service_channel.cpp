@@ -2,6 +2,7 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/service_name.h>
 #include <pixtera/remote/wire.h>
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -27,7 +28,6 @@ struct ServiceChannel::BusState {
     std::map<int32_t, std::u16string> idNames;
     std::set<int32_t> changedIds; // announced since the last cycle
     std::map<int, std::string> driverPaths;
-    std::map<int, std::string> mirrored; // the frame each display was last sent
 
     sdbus::IProxy& Object(const std::string& path)
     {
@@ -39,20 +39,6 @@ struct ServiceChannel::BusState {
 };
 
 namespace {
-
-std::string OwnerOfServiceName(sdbus::IProxy& busDaemon, uint64_t timeoutUs)
-{
-    try {
-        auto call = busDaemon.createMethodCall("org.freedesktop.DBus", "GetNameOwner");
-        call << std::string(bus::kServiceName);
-        auto reply = busDaemon.callMethod(call, timeoutUs);
-        std::string owner;
-        reply >> owner;
-        return owner;
-    } catch (const sdbus::Error&) {
-        return {}; // NameHasNoOwner
-    }
-}
 
 // A failure the service itself answered with is an answer; anything else (no reply in time, a
 // broken connection) is not.
@@ -80,7 +66,7 @@ ServiceChannel::ServiceChannel(std::function<void()> notify, std::chrono::millis
     if (wakeFd_ < 0)
         return;
     connected_ = true;
-    SetServer(OwnerOfServiceName(*bus_->busDaemon, static_cast<uint64_t>(deadline_.count()) * 1000));
+    SetServer(remote::ServiceNameOwner(*bus_->connection, deadline_));
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -105,22 +91,20 @@ void ServiceChannel::Wake()
     [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
 }
 
-void ServiceChannel::Tick(std::vector<std::u16string> names, std::optional<std::pair<int, std::string>> frame)
+void ServiceChannel::Tick(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame)
 {
     {
         std::lock_guard lock(mutex_);
-        request_.names = std::move(names);
+        const bool namesChanged = names != wanted_;
+        if (namesChanged)
+            wanted_ = names;
+        if (!namesChanged && !frame && !anyVolatile_)
+            return; // stored values come with their change signal
         if (frame)
             request_.frame = std::move(frame);
         request_.pending = true;
     }
     Wake();
-}
-
-void ServiceChannel::ResendFrame()
-{
-    std::lock_guard lock(mutex_);
-    resend_ = true;
 }
 
 ServiceChannel::Snapshot ServiceChannel::Take() const
@@ -139,22 +123,22 @@ void ServiceChannel::Run()
 {
     sdbus::IConnection& connection = *bus_->connection;
     for (;;) {
-        Request request;
-        {
-            std::lock_guard lock(mutex_);
-            if (leaving_)
-                return;
-            request = std::move(request_);
-            request_ = {};
-            if (resend_)
-                bus_->mirrored.clear();
-            resend_ = false;
-        }
         try {
             while (connection.processPendingRequest()) {
             }
-            if (request.pending && !bus_->server.empty())
-                Cycle(std::move(request));
+            Request request;
+            std::vector<std::u16string> names;
+            {
+                std::lock_guard lock(mutex_);
+                if (leaving_)
+                    return;
+                request = std::move(request_);
+                request_ = {};
+                names = wanted_;
+            }
+            // A change signal that arrived is a reason of its own to read.
+            if ((request.pending || !bus_->changedIds.empty()) && !bus_->server.empty())
+                Cycle(names, std::move(request.frame));
             const auto data = connection.getEventLoopPollData();
             int waitMs = -1;
             if (data.timeout_usec != UINT64_MAX) {
@@ -193,7 +177,6 @@ void ServiceChannel::SetServer(const std::string& server)
     bus.idNames.clear();
     bus.changedIds.clear();
     bus.driverPaths.clear();
-    bus.mirrored.clear();
     if (!server.empty()) {
         bus.data = sdbus::createProxy(*bus.connection, server, bus::kDataManagerPath);
         bus.data->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([this](const std::vector<int32_t>& ids) {
@@ -206,6 +189,8 @@ void ServiceChannel::SetServer(const std::string& server)
         snapshot_.server = server;
         snapshot_.state = server.empty() ? ServiceState::Stopped : ServiceState::Answering;
         snapshot_.values.clear();
+        snapshot_.volatiles.clear();
+        anyVolatile_ = false;
     }
     if (notify_)
         notify_();
@@ -224,16 +209,31 @@ void ServiceChannel::Answered(bool inTime)
         notify_();
 }
 
-void ServiceChannel::Cycle(Request request)
+void ServiceChannel::Cycle(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame)
 {
     try {
-        ReadValues(request.names);
-        if (request.frame)
-            MirrorFrame(request.frame->first, request.frame->second);
+        ReadValues(names);
+        if (frame)
+            MirrorFrame(frame->first, frame->second);
         Answered(true);
     } catch (const sdbus::Error& error) {
         Answered(ServiceAnswered(error));
+        if (frame)
+            Retry(std::move(*frame));
     }
+}
+
+// A frame that did not reach the display goes again, unless a newer one is waiting.
+void ServiceChannel::Retry(std::pair<int, std::string> frame)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (request_.frame || snapshot_.server.empty())
+            return;
+        request_.frame = std::move(frame);
+        request_.pending = true;
+    }
+    Wake();
 }
 
 void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
@@ -253,6 +253,13 @@ void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
         for (std::size_t i = 0; i < fresh.size() && i < anyTime.size(); ++i)
             if (anyTime[i])
                 bus.volatiles.insert(Utf8ToUtf16(fresh[i]));
+        std::lock_guard lock(mutex_);
+        snapshot_.volatiles = bus.volatiles;
+    }
+    const bool anyVolatile = std::any_of(names.begin(), names.end(), [&](const auto& n) { return bus.volatiles.count(n) > 0; });
+    {
+        std::lock_guard lock(mutex_);
+        anyVolatile_ = anyVolatile;
     }
     std::set<std::u16string, std::less<>> changed;
     for (const int32_t id : bus.changedIds) {
@@ -304,9 +311,6 @@ void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
 void ServiceChannel::MirrorFrame(int display, const std::string& frame)
 {
     BusState& bus = *bus_;
-    const auto sent = bus.mirrored.find(display);
-    if (sent != bus.mirrored.end() && sent->second == frame)
-        return;
     const auto timeoutUs = static_cast<uint64_t>(deadline_.count()) * 1000;
     auto& path = bus.driverPaths[display];
     if (path.empty()) {
@@ -321,7 +325,6 @@ void ServiceChannel::MirrorFrame(int display, const std::string& frame)
     auto call = driver.createMethodCall(bus::kDisplayDriver, "Write");
     call << Utf16ToUtf8(AnsiToUtf16(frame));
     driver.callMethod(call, timeoutUs);
-    bus.mirrored[display] = frame;
 }
 
 } // namespace pixtera::designer

@@ -34,6 +34,7 @@ public:
         std::string server; // the unique bus name of the service, empty while there is none
         ServiceState state = ServiceState::Stopped;
         ValueMap values;    // the latest of every wanted value read so far
+        std::set<std::u16string, std::less<>> volatiles; // names whose value can change at every reading
         unsigned valuesRead = 0; // counts batches, so a reader can tell new values
     };
 
@@ -47,11 +48,10 @@ public:
     // False when there was no session bus to connect to.
     bool connected() const { return connected_; }
 
-    // One tick: the names the last rendering read, and the frame to mirror to display `display`
-    // (0-based) of the service, or none. Never waits for the bus.
-    void Tick(std::vector<std::u16string> names, std::optional<std::pair<int, std::string>> frame);
-    // Forget what was mirrored: the next frame goes again (after the display was set up anew).
-    void ResendFrame();
+    // One tick: the names the last rendering read, and a new frame to mirror to display `display`
+    // (0-based) of the service, or none. Never waits for the bus, and wakes the channel only when
+    // there is something to do: new names, a frame, or values that can change at any time.
+    void Tick(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame);
 
     Snapshot Take() const;
 
@@ -60,16 +60,16 @@ public:
 
 private:
     struct Request {
-        std::vector<std::u16string> names;
         std::optional<std::pair<int, std::string>> frame;
         bool pending = false;
     };
 
     void Run();
-    void Cycle(Request request);
+    void Cycle(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame);
     void SetServer(const std::string& server);
     void ReadValues(const std::vector<std::u16string>& names);
     void MirrorFrame(int display, const std::string& frame);
+    void Retry(std::pair<int, std::string> frame);
     void Answered(bool inTime);
     void Wake();
 
@@ -78,11 +78,12 @@ private:
     bool connected_ = false;
     int wakeFd_ = -1;
 
-    mutable std::mutex mutex_; // guards snapshot_, request_, leaving_, resend_
+    mutable std::mutex mutex_; // guards snapshot_, request_, wanted_, anyVolatile_, leaving_
     Snapshot snapshot_;
     Request request_;
+    std::vector<std::u16string> wanted_; // the names the preview shows
+    bool anyVolatile_ = false;           // one of them must be read at every tick
     bool leaving_ = false;
-    bool resend_ = false;
 
     // Only the channel's thread touches these.
     struct BusState;

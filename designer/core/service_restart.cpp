@@ -3,7 +3,7 @@
 #include "service_control.h"
 #include "service_session.h"
 
-#include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/service_name.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -21,52 +21,22 @@ namespace {
 
 constexpr int kPollMs = 50;
 constexpr int kKilledLimitMs = 3000;
-constexpr uint64_t kBusDaemonTimeoutUs = 1'000'000;
 
-// The bus daemon's answers about the service's name; the daemon itself always answers.
+// The bus daemon's answers about the service's name, on a connection of the restart's own.
 class NameWatch {
 public:
     NameWatch()
     {
         try {
             connection_ = sdbus::createSessionBusConnection();
-            daemon_ = sdbus::createProxy(*connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus");
         } catch (const sdbus::Error&) {
         }
     }
-
-    std::string Owner() const
-    {
-        std::string owner;
-        Ask("GetNameOwner", std::string(bus::kServiceName), owner);
-        return owner;
-    }
-
-    pid_t ProcessOf(const std::string& connection) const
-    {
-        uint32_t pid = 0;
-        Ask("GetConnectionUnixProcessID", connection, pid);
-        return static_cast<pid_t>(pid);
-    }
+    std::string Owner() const { return connection_ ? remote::ServiceNameOwner(*connection_) : std::string(); }
+    pid_t ProcessOf(const std::string& name) const { return connection_ ? remote::ConnectionProcess(*connection_, name) : 0; }
 
 private:
-    template <class Result>
-    void Ask(const char* method, const std::string& argument, Result& result) const
-    {
-        if (!daemon_)
-            return;
-        try {
-            auto call = daemon_->createMethodCall("org.freedesktop.DBus", method);
-            call << argument;
-            auto reply = daemon_->callMethod(call, kBusDaemonTimeoutUs);
-            reply >> result;
-        } catch (const sdbus::Error&) {
-            // No owner (any more).
-        }
-    }
-
     std::unique_ptr<sdbus::IConnection> connection_;
-    std::unique_ptr<sdbus::IProxy> daemon_;
 };
 
 // Waits for the old service to let go of the name; kills it when it does not in time.

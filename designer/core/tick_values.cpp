@@ -4,10 +4,16 @@
 
 namespace pixtera::designer {
 
-void TickValues::Update(const ValueMap& values)
+void TickValues::Update(const ValueMap& values, const std::set<std::u16string, std::less<>>& volatiles)
 {
     for (const auto& [name, value] : values)
         values_[name] = value;
+    volatiles_ = volatiles;
+}
+
+ValueSource::Changes TickValues::HowValueChanges(std::u16string_view name)
+{
+    return volatiles_.count(name) ? Changes::AnyTime : Changes::WhenStored;
 }
 
 HRESULT TickValues::Value(std::u16string_view name, VARIANT* value)

@@ -16,11 +16,9 @@
 namespace pixtera::designer {
 namespace {
 
-struct VirtualSize {
-    int columns;
-    int rows;
-};
-constexpr std::array<VirtualSize, 6> kVirtualSizes{{{16, 2}, {20, 2}, {16, 4}, {20, 4}, {40, 2}, {40, 4}}};
+// The display's own pace for values that change at every reading.
+constexpr int kRefreshMs = 30;
+
 constexpr int kModeCount = 4;
 constexpr std::array<LONG, 6> kSpeedDelays{500, 300, 200, 120, 80, 30};
 
@@ -30,6 +28,8 @@ Workspace::Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& promp
                      std::filesystem::path programDirectory, QObject* parent)
     : QObject(parent), prompts_(prompts), programDirectory_(std::move(programDirectory)), session_(std::move(session))
 {
+    refresh_.setSingleShot(true);
+    QObject::connect(&refresh_, &QTimer::timeout, this, &Workspace::Tick);
     display_.Initialize(20, 4, 6, 8);
     painter_.SetGeometry(DisplayGeometry::Virtual(20, 4));
     const auto scheme = static_cast<int>(settings_.ReadNumber("ColorScheme", kColourBlue));
@@ -44,8 +44,9 @@ Workspace::Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& promp
     QObject::connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit changed(Title); });
     if (session_) {
         StartWatching();
-        Guarded([this] { TakeDisplays(); });
+        Guarded([this] { TakeDisplays(1, true); });
     }
+    Tick();
 }
 
 Workspace::~Workspace()
@@ -98,8 +99,12 @@ void Workspace::OnChannel()
     const ServiceChannel::Snapshot now = channel_->Take();
     const bool serverChanged = now.server != service_.server;
     const bool stateChanged = now.state != service_.state;
+    const bool valuesArrived = now.valuesRead != service_.valuesRead;
     service_ = now;
-    values_.Update(now.values);
+    values_.Update(now.values, now.volatiles);
+    // A rendering soon; one at the display's pace (a volatile value's) is soon enough.
+    if (valuesArrived && (!refresh_.isActive() || refresh_.remainingTime() > kRefreshMs))
+        refresh_.start(0);
     if (serverChanged && !applying_) {
         if (now.server.empty())
             ServiceLost();
@@ -125,17 +130,12 @@ void Workspace::Reconnect()
 {
     Guarded([this] {
         session_ = ServiceSession::Connect();
-        const int target = previewTarget_;
-        TakeDisplays(false);
-        if (target > 0)
-            PreviewDisplay(target);
+        TakeDisplays(previewTarget_, false);
     });
-    if (channel_)
-        channel_->ResendFrame();
     emit changed(DataItems);
 }
 
-void Workspace::TakeDisplays(bool openFirstDesign)
+void Workspace::TakeDisplays(int preview, bool openFirstDesign)
 {
     if (!session_)
         return;
@@ -146,7 +146,7 @@ void Workspace::TakeDisplays(bool openFirstDesign)
             PreviewVirtual(20, 4);
         return;
     }
-    PreviewDisplay(1);
+    PreviewDisplay(preview >= 1 && static_cast<std::size_t>(preview) <= displays.size() ? preview : 1);
     if (!openFirstDesign)
         return;
     IManagedDisplay& first = *displays.front().display;
@@ -170,6 +170,8 @@ std::vector<std::string> Workspace::displayNames() const
 
 bool Workspace::Command(int id)
 {
+    // Whatever the command, a gesture under way ends first: the pointer is never left grabbed.
+    EndGesture();
     if (id >= kPreviewDisplay1 && id < kPreviewDisplay1 + kMaxPreviewDisplays) {
         PreviewDisplay(id - kPreviewDisplay1 + 1);
         return true;
@@ -219,20 +221,17 @@ bool Workspace::Command(int id)
         ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignRight; });
         return true;
     case kDelete:
-        EndGesture();
         if (editor_.selected()) {
             history_.Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
             Edited();
         }
         return true;
     case kBackgroundLoad:
-        EndGesture();
         if (const auto file = prompts_.ChooseBackground())
             history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
         Edited();
         return true;
     case kBackgroundRemove:
-        EndGesture();
         history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
         Edited();
         return true;
@@ -292,30 +291,45 @@ void Workspace::EndGesture()
         CommitGesture(mode == PointerMode::Resizing ? QStringLiteral("Resize") : QStringLiteral("Move"));
 }
 
+void Workspace::ScheduleRendering(const FrameOutlook& outlook, DWORD now)
+{
+    if (outlook.readsChangingValues)
+        refresh_.start(kRefreshMs);
+    else if (outlook.nextScrollStep)
+        refresh_.start(std::max<int>(1, static_cast<std::int32_t>(*outlook.nextScrollStep - now)));
+    else
+        refresh_.stop(); // stored values wake it when they change
+}
+
 void Workspace::Tick()
 {
-    if (channel_)
-        values_.Update(channel_->Take().values);
+    const DWORD now = GetTickCount();
     values_.NextTick();
-    RenderFrame(document_.design(), values_, GetTickCount(), display_);
+    RenderFrame(document_.design(), values_, now, display_);
+    ScheduleRendering(LookAhead(document_.design(), values_, now), now);
     const bool frameChanged = display_.frame() != shownFrame_;
     if (frameChanged)
         shownFrame_.assign(display_.frame());
     if (painter_.SetHighlight(editor_.Highlight()) || frameChanged)
         emit changed(Frame);
-    if (channel_) {
-        std::optional<std::pair<int, std::string>> mirror;
-        if (preview_)
-            mirror.emplace(previewTarget_ - 1, std::string(display_.frame()));
-        channel_->Tick(values_.asked(), std::move(mirror));
+    if (!channel_)
+        return;
+    std::optional<std::pair<int, std::string>> mirror;
+    if (preview_ && display_.frame() != mirroredFrame_) {
+        mirroredFrame_.assign(display_.frame());
+        mirror.emplace(previewTarget_ - 1, mirroredFrame_);
     }
+    channel_->Tick(values_.asked(), std::move(mirror));
 }
 
 void Workspace::NewDesign()
 {
-    EndGesture();
-    if (!ConfirmDiscard())
-        return;
+    if (ConfirmDiscard())
+        StartNewDesign();
+}
+
+void Workspace::StartNewDesign()
+{
     editor_.Reset();
     document_.New();
     history_.Restart();
@@ -325,7 +339,6 @@ void Workspace::NewDesign()
 
 void Workspace::OpenDesign()
 {
-    EndGesture();
     if (!ConfirmDiscard())
         return;
     if (const auto file = prompts_.ChooseDesignToOpen())
@@ -341,8 +354,7 @@ void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design
         OpenFile(*design);
         return;
     }
-    history_.MarkDiscarded(); // asked already
-    NewDesign();
+    StartNewDesign();
 }
 
 bool Workspace::OpenFile(const std::filesystem::path& file)
@@ -371,7 +383,6 @@ bool Workspace::OpenFile(const std::filesystem::path& file)
 
 bool Workspace::Save(bool choosePath)
 {
-    EndGesture();
     std::filesystem::path file = document_.path();
     if (choosePath || file.empty()) {
         const auto chosen = prompts_.ChooseDesignToSave();
@@ -457,7 +468,6 @@ void Workspace::SetCanvasWidth(int width)
 
 void Workspace::PreviewVirtual(int columns, int rows)
 {
-    EndGesture();
     preview_.reset();
     previewTarget_ = 0;
     queue_.Show(nullptr);
@@ -471,7 +481,6 @@ void Workspace::PreviewVirtual(int columns, int rows)
 
 void Workspace::PreviewDisplay(int number)
 {
-    EndGesture();
     if (!session_ || number < 1 || static_cast<std::size_t>(number) > session_->displays().size())
         return;
     Guarded([&] {
@@ -485,8 +494,7 @@ void Workspace::PreviewDisplay(int number)
             painter_.SetPixelSize(AutoPixelSizeNow());
         preview_->SetBackground(document_.design().background);
         queue_.Show(display);
-        if (channel_)
-            channel_->ResendFrame();
+        mirroredFrame_.clear(); // a display set up anew gets the frame again
     });
     emit changed(Geometry | Queue);
     Tick();
@@ -534,9 +542,7 @@ void Workspace::StartServiceAfterConfiguration()
     StartWatching();
     if (channel_)
         service_.server = channel_->Take().server; // taken up here, not by the watch
-    Guarded([this] { TakeDisplays(); });
-    if (channel_)
-        channel_->ResendFrame();
+    Guarded([this] { TakeDisplays(1, true); });
     emit changed(DataItems | ServiceState);
 }
 

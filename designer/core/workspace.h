@@ -18,10 +18,13 @@
 #include "tick_values.h"
 #include "user_prompts.h"
 
+#include <pixtera/frame_composer.h>
+
 #include <pixtera/virtual_display.h>
 
 #include <QColor>
 #include <QObject>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -63,6 +66,7 @@ public:
     DesignerSettings& settings() { return settings_; }
     UserPrompts& prompts() { return prompts_; }
     ServiceSession* session() { return session_.get(); }
+    const ServiceChannel* channel() const { return channel_.get(); }
     const std::filesystem::path& programDirectory() const { return programDirectory_; }
     std::string_view frame() const { return display_.frame(); }
     int previewTarget() const { return previewTarget_; }
@@ -71,12 +75,15 @@ public:
     // "" while all is well, else what the status line says about the service.
     QString serviceStatus() const;
 
-    // Runs a command by its id when it needs no window of its own; false for the others.
+    // Runs a command by its id when it needs no window of its own, after ending a gesture under
+    // way; false for the others.
     bool Command(int id);
-    // One preview tick: the latest values, a rendering, the frame to the previewed display.
+    // One rendering with the latest values, the frame to the previewed display. The workspace
+    // renders by itself when the frame can differ: when values arrive, at the next scroll step,
+    // and every 30 ms while it shows a value that can change at every reading; never otherwise.
     void Tick();
 
-    // File commands. Each ends a pointer gesture first.
+    // File commands (through Command, which ends a gesture first).
     void NewDesign();   // asks to save a modified design first
     void OpenDesign();  // asks, then lets the user choose
     bool OpenFile(const std::filesystem::path& file);
@@ -133,12 +140,16 @@ signals:
 
 private:
     void Guarded(const std::function<void()>& step);
-    void TakeDisplays(bool openFirstDesign = true);
+    void StartNewDesign(); // without the save question
+    // Borrows the service's displays and previews display `preview` (1-based; 1 when there is no
+    // such display); opens display 1's first design when asked.
+    void TakeDisplays(int preview, bool openFirstDesign);
     void OnChannel();
     void ServiceLost();
     void Reconnect();
     void StartWatching();
     int AutoPixelSizeNow() const;
+    void ScheduleRendering(const FrameOutlook& outlook, DWORD now);
 
     DesignerSettings settings_;
     UserPrompts& prompts_;
@@ -161,7 +172,9 @@ private:
     int scheme_ = 0;
     int canvasWidth_ = 0;
     QColor frameColour_{Qt::lightGray};
-    std::string shownFrame_;
+    QTimer refresh_;            // the next rendering the frame needs by itself
+    std::string shownFrame_;    // the frame the window shows
+    std::string mirroredFrame_; // the frame handed to the channel for the previewed display
 };
 
 } // namespace pixtera::designer

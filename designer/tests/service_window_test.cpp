@@ -18,6 +18,7 @@
 
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/remote/activation.h>
+#include <pixtera/remote/service_name.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -104,21 +105,10 @@ protected:
     }
 
     // What the bus daemon says about the service's name: its owner and that owner's process.
-    static std::string ServiceOwner() { return AskBus<std::string>("GetNameOwner"); }
-    static pid_t ServicePid() { return static_cast<pid_t>(AskBus<uint32_t>("GetConnectionUnixProcessID")); }
-
-    template <class Result>
-    static Result AskBus(const char* method)
+    static std::string ServiceOwner() { return remote::ServiceNameOwner(*sdbus::createSessionBusConnection()); }
+    static pid_t ServicePid()
     {
-        Result result{};
-        auto connection = sdbus::createSessionBusConnection();
-        auto daemon = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-        try {
-            daemon->callMethod(method).onInterface("org.freedesktop.DBus").withArguments(std::string("org.pixtera.Pixtera2"))
-                .storeResultsTo(result);
-        } catch (const sdbus::Error&) {
-        }
-        return result;
+        return remote::ConnectionProcess(*sdbus::createSessionBusConnection(), "org.pixtera.Pixtera2");
     }
 
     PrivateBus bus;
@@ -164,6 +154,31 @@ TEST_F(ServiceTroubleTest, AHungServiceLeavesTheWindowUsableAndSaysSo)
     stopped = 0;
     ASSERT_TRUE(window->OpenFile(first));
     EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText().isEmpty(); }));
+}
+
+TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
+{
+    const auto design = TestDirectory() / "values.pxd";
+    std::ofstream(design) << R"(<Design><DisplayItems>)"
+                             R"(<DisplayItem><Position X="0" Y="0" Width="5" Height="1"/><Appearance Mode="Static"/>)"
+                             R"(<Data Mode="Data" Name="Temp"/></DisplayItem>)"
+                             R"(<DisplayItem><Position X="6" Y="0" Width="7" Height="1"/><Appearance Mode="Static"/>)"
+                             R"(<Data Mode="Data" Name="Name"/></DisplayItem></DisplayItems></Design>)";
+    Configure({"<queueitem Filename=\"" + design.string() + "\" Runtime=\"5\"/>"});
+    auto window = Connect();
+    ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 13) == "12345 Pixtera"; })) << window->frame();
+    const unsigned batches = window->workspace().channel()->batches();
+    EXPECT_EQ(batches, 1u) << "both values in one round trip";
+    for (int tick = 0; tick < 20; ++tick) {
+        QCoreApplication::processEvents();
+        window->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    EXPECT_EQ(window->workspace().channel()->batches(), batches) << "unchanged stored values are not read again";
+
+    std::ofstream(TestDirectory() / "values") << "Temp=54321\nName=Pixtera\n";
+    EXPECT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 5) == "54321"; })) << window->frame();
+    EXPECT_GT(window->workspace().channel()->batches(), batches);
 }
 
 TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturns)

@@ -10,6 +10,9 @@
 #include "test_environment.h"
 
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -138,6 +141,37 @@ TEST_F(WorkspaceTest, AnUnsavedDesignIsKeptAtTerminationAndOfferedAtTheNextStart
     Workspace third(nullptr, nextPrompts, TestDirectory());
     third.OfferRecovery();
     EXPECT_EQ(next.questions.size(), 1u) << "nothing left to offer";
+}
+
+} // namespace
+
+namespace {
+
+// Runs the event loop for `ms` and counts the frames the workspace rendered by itself.
+int FramesWhileWaiting(Workspace& workspace, int ms)
+{
+    int frames = 0;
+    auto connection = QObject::connect(&workspace, &Workspace::changed, [&](Workspace::Changes what) {
+        if (what & Workspace::Frame)
+            ++frames;
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    QObject::disconnect(connection);
+    return frames;
+}
+
+TEST_F(WorkspaceTest, ItRendersByItselfOnlyWhenTheFrameCanDiffer)
+{
+    ASSERT_TRUE(workspace.OpenFile(File("static.pxd", kTwoItems)));
+    EXPECT_EQ(FramesWhileWaiting(workspace, 300), 0) << "a static design is rendered once";
+
+    ASSERT_TRUE(workspace.OpenFile(File("scroll.pxd", R"(<Design><DisplayItems><DisplayItem>
+        <Position X="0" Y="0" Width="4" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="50"/>
+        <Data Mode="Static" Text="A scrolling text"/></DisplayItem></DisplayItems></Design>)")));
+    EXPECT_GE(FramesWhileWaiting(workspace, 600), 5) << "each scroll step is rendered when it is due";
 }
 
 } // namespace

@@ -30,15 +30,12 @@
 namespace pixtera::designer {
 namespace {
 
-// The display's own pace: scroll phases come from the clock, so a faster timer shows nothing more.
-constexpr int kRefreshMs = 30;
 constexpr int kLayoutSaveDelayMs = 500;
 
 struct Named {
     const char* text;
     int id;
 };
-constexpr std::array<const char*, 6> kVirtualSizes{"2x16", "2x20", "4x16", "4x20", "2x40", "4x40"};
 constexpr std::array<Named, 7> kSchemes{{{"Blue", kColourBlue},
                                           {"Red", kColourRed},
                                           {"Green", kColourGreen},
@@ -80,17 +77,12 @@ MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<
     layoutSaver_->setSingleShot(true);
     layoutSaver_->setInterval(kLayoutSaveDelayMs);
     connect(layoutSaver_, &QTimer::timeout, this, [this] { SaveLayout(*this, workspace_->settings()); });
-    timer_ = new QTimer(this);
-    timer_->setInterval(kRefreshMs);
-    connect(timer_, &QTimer::timeout, this, &MainWindow::Tick);
-    timer_->start();
     created_ = true;
     OnChanged(Workspace::Title | Workspace::ServiceState | Workspace::Design);
 }
 
 MainWindow::~MainWindow()
 {
-    timer_->stop();
     // The workspace gives the displays back; the widgets over it must not hear from it then.
     disconnect(workspace_, nullptr, this, nullptr);
     delete workspace_;
@@ -160,7 +152,7 @@ void MainWindow::BuildMenus()
     previewMenu_->setObjectName(QStringLiteral("previewMenu"));
     QMenu* virtualSizes = previewMenu_->addMenu(QStringLiteral("Virtual"));
     for (std::size_t i = 0; i < kVirtualSizes.size(); ++i)
-        AddCommand(virtualSizes, kVirtual2x16 + static_cast<int>(i), QString::fromLatin1(kVirtualSizes[i]), true);
+        AddCommand(virtualSizes, kVirtual2x16 + static_cast<int>(i), QString::fromLatin1(kVirtualSizes[i].text), true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, kAbout, QStringLiteral("&About Pixtera 1.5..."));
@@ -320,23 +312,21 @@ void MainWindow::UpdateChecks()
     for (const Named& scheme : kSchemes)
         check(scheme.id, scheme.id == workspace_->scheme());
     const DisplayGeometry& geometry = workspace_->painter().geometry();
-    for (std::size_t i = 0; i < kVirtualSizes.size(); ++i) {
-        const int columns = std::atoi(kVirtualSizes[i] + 2);
-        const int rows = kVirtualSizes[i][0] - '0';
-        check(kVirtual2x16 + static_cast<int>(i),
-              workspace_->previewTarget() == 0 && geometry.columns == columns && geometry.rows == rows);
-    }
+    for (std::size_t i = 0; i < kVirtualSizes.size(); ++i)
+        check(kVirtual2x16 + static_cast<int>(i), workspace_->previewTarget() == 0 &&
+                                                      geometry.columns == kVirtualSizes[i].columns &&
+                                                      geometry.rows == kVirtualSizes[i].rows);
 }
 
 void MainWindow::Command(int id)
 {
-    // Any command ends a pointer gesture under way first, so the mouse is never left grabbed.
-    if (id != kMove && id != kResize)
-        workspace_->EndGesture();
     if (workspace_->Command(id)) {
         UpdateChecks();
         return;
     }
+    // The window's own commands end a gesture under way too, but for the two that start one.
+    if (id != kMove && id != kResize)
+        workspace_->EndGesture();
     switch (id) {
     case kConfigure:
         return ConfigureService();

@@ -36,7 +36,7 @@ public:
 
     // Runs a menu command by its id.
     void Command(int id);
-    // One refresh tick of the workspace.
+    // One rendering of the workspace now (it renders by itself when the frame can differ).
     void Tick() { workspace_->Tick(); }
 
     bool OpenFile(const std::filesystem::path& file) { return workspace_->OpenFile(file); }
@@ -99,7 +99,6 @@ private:
     std::map<int, QDockWidget*> panes_;
     QMenu* popup_ = nullptr;
     QMenu* previewMenu_ = nullptr;
-    QTimer* timer_ = nullptr;
     QTimer* layoutSaver_ = nullptr; // saves the layout once moves and resizes have settled
     bool created_ = false;
     bool terminating_ = false;

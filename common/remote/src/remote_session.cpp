@@ -8,9 +8,12 @@
 #include <atomic>
 
 namespace pixtera::remote {
+namespace {
 
 // Set once by a program at start; read by every call.
 std::atomic<uint64_t> callTimeoutUs{120'000'000};
+
+} // namespace
 
 uint64_t RemoteSession::CallTimeoutUs() { return callTimeoutUs.load(std::memory_order_relaxed); }
 

@@ -1,7 +1,7 @@
 #include "server_launcher.h"
 
 #include <pixtera/platform/registry.h>
-#include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/service_name.h>
 #include <pixtera/sdk/guids.h>
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -21,19 +21,6 @@ namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(20);
 constexpr auto kPollPeriod = std::chrono::milliseconds(20);
-
-std::string OwnerOf(sdbus::IConnection& connection)
-{
-    auto bus = sdbus::createProxy(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-    std::string owner;
-    try {
-        bus->callMethod("GetNameOwner").onInterface("org.freedesktop.DBus").withArguments(std::string(bus::kServiceName))
-            .storeResultsTo(owner);
-    } catch (const sdbus::Error&) {
-        owner.clear(); // NameHasNoOwner
-    }
-    return owner;
-}
 
 // The program registered as the Manager class's local server.
 std::string RegisteredServer()
@@ -73,7 +60,7 @@ bool Launch(const std::string& program)
 
 HRESULT EnsureServerRunning(sdbus::IConnection& connection, std::string& server)
 {
-    server = OwnerOf(connection);
+    server = ServiceNameOwner(connection);
     if (!server.empty())
         return S_OK;
     const std::string program = RegisteredServer();
@@ -84,7 +71,7 @@ HRESULT EnsureServerRunning(sdbus::IConnection& connection, std::string& server)
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(kPollPeriod);
-        server = OwnerOf(connection);
+        server = ServiceNameOwner(connection);
         if (!server.empty())
             return S_OK;
     }
