@@ -4,38 +4,29 @@
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/sdk/data_provider.h>
-#include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/display_driver.h>
 
 #include <cstring>
+
+#include <unistd.h>
 
 namespace pixtera::designer {
 namespace {
 
 constexpr const char* kCapabilities[] = {"action", "input", "output", "event", "display", "data"};
+constexpr const char* kRootElement = "PixteraConfiguration";
+constexpr const char* kWrapperModule = "DispatchWrapper.so";
 
-} // namespace
-
-namespace {
-
-// The plug-in in a process of its own, hosted by the wrapper class.
-ComPtr<IUnknown> CreateWrapped(const std::string& progId)
+bool ClassRegistered(const char* progId)
 {
-    ComPtr<IUnknown> wrapper;
-    if (FAILED(CoCreateInstance(CLSID_DispatchWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wrapper.OutVoid())))
-        return {};
-    auto wrapping = wrapper.As<IDispatchWrapper>();
-    if (!wrapping || FAILED(wrapping->Wrap(BString(std::string_view(progId)).get())) || !wrapper.As<IPluginInfo>())
-        return {};
-    return wrapper;
+    CLSID id{};
+    return SUCCEEDED(CLSIDFromProgID(Utf8ToUtf16(progId).c_str(), &id));
 }
 
 } // namespace
 
-ComPtr<IUnknown> CreatePlugin(const std::string& clsid, bool dispatchWrap)
+ComPtr<IUnknown> CreatePlugin(const std::string& clsid)
 {
-    if (dispatchWrap)
-        return CreateWrapped(clsid);
     const std::u16string text = Utf8ToUtf16(clsid);
     CLSID id{};
     const HRESULT found = !text.empty() && text.front() == u'{' ? CLSIDFromString(text.c_str(), &id)
@@ -72,13 +63,17 @@ ConfigurationEditor::ConfigurationEditor(std::filesystem::path file, std::filesy
     if (std::filesystem::exists(std::filesystem::symlink_status(file_, ec))) {
         document_ = LoadConfigurationDocument(file_);
         error_ = document_.error;
+        const pugi::xml_node root = document_.document.document_element();
+        if (error_.empty() && root && std::strcmp(root.name(), kRootElement) != 0)
+            error_ = file_.string() + ": the root element is <" + std::string(root.name()) + ">, not <" + kRootElement +
+                     ">";
     } else {
         document_.document.load_string(std::string(kDefaultConfiguration).c_str());
     }
     if (!readable())
         return;
-    if (!document_.document.child("PixteraConfiguration"))
-        document_.document.append_child("PixteraConfiguration");
+    if (!document_.document.child(kRootElement))
+        document_.document.append_child(kRootElement);
     Drivers();
     Refill();
 }
@@ -97,7 +92,6 @@ void ConfigurationEditor::Refill()
     for (const auto& selected : document_.document.select_nodes("PixteraConfiguration/drivers/driver")) {
         const pugi::xml_node driver = selected.node();
         const std::size_t index = element++;
-        const bool wrap = std::strcmp(driver.attribute("DispatchWrap").value(), "yes") == 0;
         const pugi::xml_attribute clsid = driver.attribute("clsid");
         if (!clsid)
             return; // the service stops reading here too
@@ -105,13 +99,12 @@ void ConfigurationEditor::Refill()
         plugin.clsid = clsid.value();
         plugin.configuration = driver.attribute("configuration").value();
         plugin.element = index;
-        plugin.object = CreatePlugin(plugin.clsid, wrap);
+        plugin.object = CreatePlugin(plugin.clsid);
         if (!plugin.object)
             continue; // kept in the file, not listed
         plugin.info = plugin.object.As<IPluginInfo>();
         BString name;
         try {
-            plugin.info->Configure(BString(std::string_view(plugin.configuration)).get());
             if (FAILED(plugin.info->GetPluginName(name.Out())))
                 return;
         } catch (...) {
@@ -122,28 +115,52 @@ void ConfigurationEditor::Refill()
     }
 }
 
-ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entry, const ConfigureDialog& configure)
+ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entry, const ConfigureDialog& configure,
+                                                        std::string* why)
 {
-    if (!readable())
+    auto refuse = [why](std::string reason) {
+        if (why)
+            *why = std::move(reason);
         return AddResult::NotCreatable;
+    };
+    if (!readable())
+        return refuse(error_);
     if (!entry.multiInstance)
         for (const auto& plugin : loaded_)
             if (plugin.clsid == entry.progId)
                 return AddResult::OnlyOnce;
-    ComPtr<IUnknown> object = CreatePlugin(entry.progId, entry.dispatchWrap);
-    if (!object && RegisterPluginModule(pluginDirectory_ / entry.fileName))
-        object = CreatePlugin(entry.progId, entry.dispatchWrap);
-    if (!object)
-        return AddResult::NotCreatable;
+    // A wrapped plug-in runs in a host process of the service's; without the wrapper class the
+    // service could not start it.
+    if (entry.dispatchWrap && !ClassRegistered("DispatchWrapper.core") &&
+        !(RegisterPluginModule(pluginDirectory_ / kWrapperModule) && ClassRegistered("DispatchWrapper.core")))
+        return refuse(entry.shortDescription + " runs in a process of its own, but DispatchWrapper.core is not "
+                      "registered and " + (pluginDirectory_ / kWrapperModule).string() + " could not register it");
+    ComPtr<IUnknown> object = CreatePlugin(entry.progId);
+    if (!object) {
+        const auto module = pluginDirectory_ / entry.fileName;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(module, ec))
+            return refuse(entry.shortDescription + ": its module " + module.string() + " is missing");
+        if (!RegisterPluginModule(module))
+            return refuse(entry.shortDescription + ": its module " + module.string() + " could not be registered");
+        object = CreatePlugin(entry.progId);
+        if (!object)
+            return refuse(entry.shortDescription + ": " + entry.progId + " could not be created from " + module.string());
+    }
     auto info = object.As<IPluginInfo>();
-    if (entry.configurationNeeded && !configure(*object, *info))
-        return AddResult::Declined;
-    BString configuration;
-    info->GetConfiguration(configuration.Out());
+    BString defaults;
+    info->GetConfiguration(defaults.Out());
+    std::string configuration = defaults.utf8();
+    if (entry.configurationNeeded) {
+        const auto chosen = configure(*object, *info, configuration, true);
+        if (!chosen)
+            return AddResult::Declined;
+        configuration = *chosen;
+    }
 
     pugi::xml_node driver = Drivers().append_child("driver");
     driver.append_attribute("clsid").set_value(entry.progId.c_str());
-    driver.append_attribute("configuration").set_value(configuration.utf8().c_str());
+    driver.append_attribute("configuration").set_value(configuration.c_str());
     if (entry.dispatchWrap)
         driver.append_attribute("DispatchWrap").set_value("yes");
     const bool display = static_cast<bool>(object.As<IDisplayDriver>());
@@ -168,20 +185,19 @@ void ConfigurationEditor::Remove(std::size_t row)
     Refill();
 }
 
-bool ConfigurationEditor::Configure(std::size_t row, const ConfigureDialog& configure)
+bool ConfigurationEditor::Configure(std::size_t row, const ConfigureDialog& configure, bool required)
 {
     if (row >= loaded_.size())
         return false;
     LoadedPlugin& plugin = loaded_[row];
-    if (!configure(*plugin.object, *plugin.info))
+    const auto configuration = configure(*plugin.object, *plugin.info, plugin.configuration, required);
+    if (!configuration)
         return false;
-    BString configuration;
-    plugin.info->GetConfiguration(configuration.Out());
     const auto drivers = document_.document.select_nodes("PixteraConfiguration/drivers/driver");
     if (plugin.element < drivers.size()) {
         pugi::xml_node driver = drivers[plugin.element].node();
         pugi::xml_attribute attribute = driver.attribute("configuration");
-        (attribute ? attribute : driver.append_attribute("configuration")).set_value(configuration.utf8().c_str());
+        (attribute ? attribute : driver.append_attribute("configuration")).set_value(configuration->c_str());
     }
     Refill();
     return true;
@@ -194,7 +210,27 @@ bool ConfigurationEditor::Save(std::string* error)
             *error = error_;
         return false;
     }
+    auto fail = [error](std::string why) {
+        if (error)
+            *error = std::move(why);
+        return false;
+    };
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(file_, ec);
+    // Renaming over a read-only file would replace it; its owner made it read-only for a reason
+    // (root, who may write anything, is held to the file's mode too).
+    using std::filesystem::perms;
+    const auto mode = std::filesystem::status(file_, ec).permissions();
+    if (exists && (access(file_.c_str(), W_OK) != 0 || (mode & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none))
+        return fail(file_.string() + " is read-only; nothing was changed");
+    if (exists) {
+        std::filesystem::copy_file(file_, PreviousFile(file_), std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec)
+            return fail("keeping the previous configuration as " + PreviousFile(file_).string() + " failed: " + ec.message());
+    }
     return SaveConfigurationDocument(document_, file_, error);
 }
+
+std::filesystem::path PreviousFile(const std::filesystem::path& file) { return file.string() + ".previous"; }
 
 } // namespace pixtera::designer

@@ -1,7 +1,8 @@
 #pragma once
 // The configuration panel's work on pixtera2.xml: the plug-ins it loads, adding, removing and
-// configuring them, and saving. Plug-ins are created in the designer's own process to ask their
-// names and settings.
+// configuring them, and saving. Plug-ins are created in the designer's own process only to ask
+// their names and the keys they take: the designer never configures them, so none opens its
+// device or starts its work here; that happens in the service.
 
 #include "plugin_catalog.h"
 
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,15 +27,20 @@ struct LoadedPlugin {
     std::size_t element = 0; // among the driver elements
 };
 
-// Asks the user for a plug-in's settings (a form, or the plug-in's EditConfiguration); true when
-// the configuration may be kept.
-using ConfigureDialog = std::function<bool(IUnknown& plugin, IPluginInfo& info)>;
+// Asks the user for a plug-in's settings (a form, or the plug-in's EditConfiguration), starting from
+// `current`; the new configuration text, or none when cancelled. `required`: the plug-in cannot
+// work unconfigured.
+using ConfigureDialog = std::function<std::optional<std::string>(IUnknown& plugin, IPluginInfo& info,
+                                                                 const std::string& current, bool required)>;
 
 // Creates a plug-in by ProgID, or by class identifier when the text starts with '{'; empty when it
-// cannot be created or has no IPluginInfo. Entries to be wrapped cannot be created in the designer.
-ComPtr<IUnknown> CreatePlugin(const std::string& clsid, bool dispatchWrap = false);
+// cannot be created or has no IPluginInfo.
+ComPtr<IUnknown> CreatePlugin(const std::string& clsid);
 // Loads the module and calls its DllRegisterServer; false when either fails.
 bool RegisterPluginModule(const std::filesystem::path& module);
+
+// Where Save keeps the file as it was: pixtera2.xml.previous.
+std::filesystem::path PreviousFile(const std::filesystem::path& file);
 
 class ConfigurationEditor {
 public:
@@ -48,11 +55,13 @@ public:
     const std::vector<LoadedPlugin>& loaded() const { return loaded_; }
     const std::filesystem::path& file() const { return file_; }
 
-    AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure);
+    // `why` says what kept a plug-in from being added (a missing module, no wrapper, ...).
+    AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure, std::string* why = nullptr);
     void Remove(std::size_t row);
     // Asks for the row's settings and stores them when accepted.
-    bool Configure(std::size_t row, const ConfigureDialog& configure);
-    // Writes the file atomically, one tag per line; false with the reason.
+    bool Configure(std::size_t row, const ConfigureDialog& configure, bool required = false);
+    // Writes the file atomically, one tag per line, keeping the file as it was as
+    // pixtera2.xml.previous; false with the reason (a read-only file is refused, not replaced).
     bool Save(std::string* error = nullptr);
 
 private:

@@ -21,10 +21,23 @@ std::vector<std::string> SplitChoices(std::string_view text)
     return parts;
 }
 
-std::optional<std::string> Problem(const SettingSpec& spec, const std::string& value)
+// `kept`: the value the configuration had, which stays acceptable as it is (a choice the plug-in's
+// list does not know, written by hand or by a newer version). `required`: an empty value is only
+// allowed where the key has a default.
+std::optional<std::string> Problem(const SettingSpec& spec, const std::string& value, const std::optional<std::string>& kept,
+                                   bool required)
 {
     if (value.find_first_of(";=") != std::string::npos)
         return spec.label + ": ';' and '=' cannot be part of a value";
+    if (value.empty() && spec.defaultValue.empty()) {
+        // An integer left empty is left to the module; any other key must be set when the
+        // plug-in cannot work without its configuration.
+        if (required && spec.kind != kSettingInteger)
+            return spec.label + " (" + spec.name + ") must be set";
+        return std::nullopt;
+    }
+    if (kept && value == *kept)
+        return std::nullopt;
     switch (spec.kind) {
     case kSettingInteger: {
         LONG number = 0;
@@ -85,8 +98,9 @@ std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>&
 
 std::optional<std::string> ComposeConfiguration(const std::vector<SettingSpec>& specs,
                                                 const std::map<std::string, std::string>& values,
-                                                const std::string& previous, std::string* error)
+                                                const std::string& previous, std::string* error, bool required)
 {
+    const ConfigurationText kept(previous);
     std::string text;
     auto append = [&text](const std::string& name, const std::string& value) {
         if (!text.empty())
@@ -96,14 +110,13 @@ std::optional<std::string> ComposeConfiguration(const std::vector<SettingSpec>& 
     for (const SettingSpec& spec : specs) {
         const auto found = values.find(spec.name);
         const std::string value = found == values.end() ? spec.defaultValue : found->second;
-        if (const auto problem = Problem(spec, value)) {
+        if (const auto problem = Problem(spec, value, kept.Text(spec.name), required)) {
             if (error)
                 *error = *problem;
             return std::nullopt;
         }
         append(spec.name, value);
     }
-    const ConfigurationText kept(previous);
     for (const auto& [name, value] : kept.fields())
         if (std::none_of(specs.begin(), specs.end(), [&](const SettingSpec& spec) { return spec.name == name; }))
             append(name, value);

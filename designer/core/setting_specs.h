@@ -29,9 +29,12 @@ std::optional<std::vector<SettingSpec>> ReadSettingSpecs(IUnknown& plugin);
 std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>& specs, const std::string& configuration);
 
 // The configuration text for the values, keeping fields the form does not know from `previous`;
-// none, with `error` saying which value and why, when a value is not allowed.
+// none, with `error` saying which value and why, when a value is not allowed. A value `previous`
+// had is kept as it is; an empty value is allowed for keys without a default, unless `required`
+// (a plug-in that cannot work unconfigured), where only integers may stay empty.
 std::optional<std::string> ComposeConfiguration(const std::vector<SettingSpec>& specs,
                                                 const std::map<std::string, std::string>& values,
-                                                const std::string& previous, std::string* error);
+                                                const std::string& previous, std::string* error,
+                                                bool required = false);
 
 } // namespace pixtera::designer

@@ -12,6 +12,7 @@
 #include <pixtera/platform/com_runtime.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -104,7 +106,8 @@ protected:
 
     fs::path configuration() const { return program / "pixtera2.xml"; }
 
-    std::unique_ptr<ConfigurationPanel> Panel(ConfigureDialog configure = [](IUnknown&, IPluginInfo&) { return true; })
+    std::unique_ptr<ConfigurationPanel> Panel(ConfigureDialog configure = [](IUnknown&, IPluginInfo&, const std::string& current,
+                                                                             bool) { return std::optional(current); })
     {
         return std::make_unique<ConfigurationPanel>(program, prompts, std::move(configure));
     }
@@ -287,12 +290,12 @@ TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)
 {
     WriteConfiguration("");
     std::string handed;
-    auto panel = Panel([&](IUnknown& plugin, IPluginInfo& info) {
+    auto panel = Panel([&](IUnknown& plugin, IPluginInfo&, const std::string&, bool required) -> std::optional<std::string> {
         const auto specs = ReadSettingSpecs(plugin);
-        if (!specs || handed == "cancel")
-            return false;
+        if (!specs || handed == "cancel" || !required)
+            return std::nullopt;
         handed = "path=" + (TestDirectory() / "values").string() + ";interval=250";
-        return SUCCEEDED(info.Configure(BString(std::string_view(handed)).get()));
+        return handed;
     });
     Add(*panel, "Pixtera.FileData");
     ASSERT_EQ(panel->loadedList().count(), 1);
@@ -322,6 +325,127 @@ TEST(SettingSpecs, EveryShippedPluginButTheFrameRateOneDescribesItsKeys)
     ASSERT_EQ(CLSIDFromProgID(u"Ratewell.DataProv", &clsid), S_OK);
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, ratewell.OutVoid()), S_OK);
     EXPECT_FALSE(ReadSettingSpecs(*ratewell)) << "nothing to configure";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ConfigurationTest, AFileWithAnotherRootOrReadOnlyIsRefusedAndLeftAsItWas)
+{
+    const std::string misspelt = "<PixteraConfiguraton><drivers/></PixteraConfiguraton>";
+    std::ofstream(configuration()) << misspelt;
+    auto panel = Panel();
+    QLabel* problem = panel->findChild<QLabel*>(QStringLiteral("fileProblem"));
+    ASSERT_TRUE(problem);
+    EXPECT_TRUE(problem->text().contains("<PixteraConfiguraton>")) << problem->text().toStdString();
+    Add(*panel, "Pixtera.SystemData");
+    panel->Apply();
+    EXPECT_EQ(FileText(configuration()), misspelt) << "no second root appended";
+
+    WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)");
+    const std::string before = FileText(configuration());
+    fs::permissions(configuration(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    auto readOnly = Panel();
+    Add(*readOnly, "Pixtera.TerminalDisplay");
+    script.messages.clear();
+    readOnly->Apply();
+    EXPECT_EQ(FileText(configuration()), before);
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_NE(script.messages[0].find("read-only"), std::string::npos) << script.messages[0];
+    EXPECT_NE(readOnly->result(), QDialog::Accepted) << "the panel stays open with its edits";
+    EXPECT_EQ(readOnly->loadedList().count(), 2);
+}
+
+TEST_F(ConfigurationTest, OkKeepsThePreviousFileAndRemoveNeedsASelection)
+{
+    WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)"
+                       R"(<driver clsid="Pixtera.FileData" configuration="path=/nowhere"><data active="yes"/></driver>)");
+    const std::string before = FileText(configuration());
+    auto panel = Panel();
+    ASSERT_EQ(panel->loadedList().count(), 2);
+    panel->RemoveSelected();
+    EXPECT_EQ(panel->loadedList().count(), 2) << "nothing selected, nothing removed";
+    panel->loadedList().item(1)->setSelected(true);
+    panel->RemoveSelected();
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    EXPECT_EQ(panel->loadedList().item(0)->text(), "System data");
+    panel->Apply();
+    EXPECT_EQ(FileText(PreviousFile(configuration())), before);
+}
+
+TEST_F(ConfigurationTest, TheListingNeitherConfiguresPluginsNorStartsTheirWork)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "CommandData.so"));
+    const auto marker = TestDirectory() / "ran";
+    std::ofstream(TestDirectory() / "commands.conf") << "touch 100 touch " << marker.string() << "\n";
+    WriteConfiguration(R"(<driver clsid="Pixtera.CommandData" configuration="file=)" +
+                       (TestDirectory() / "commands.conf").string() + R"("><data active="yes"/></driver>)");
+    auto panel = Panel();
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    panel->loadedList().setCurrentRow(0);
+    panel->ConfigureSelected();
+    panel.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(fs::exists(marker)) << "the command ran in the designer";
+}
+
+TEST_F(ConfigurationTest, AnAddThatDoesNothingSaysWhy)
+{
+    ASSERT_EQ(RunProgram({(ProgramDirectory() / "pixtera-reg").string(), "unregister",
+                          (ProgramDirectory() / "plugins" / "TerminalDisplay.so").string()}),
+              0);
+    WriteConfiguration("");
+    auto panel = Panel();
+    Add(*panel, "Pixtera.TerminalDisplay");
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_NE(script.messages[0].find("TerminalDisplay.so is missing"), std::string::npos) << script.messages[0];
+
+    std::string catalog = FileText(program / "plugins" / "FileData.pxp");
+    catalog.replace(catalog.find("<DispatchWrap>no"), 16, "<DispatchWrap>yes");
+    std::ofstream(program / "plugins" / "FileData.pxp", std::ios::trunc) << catalog;
+    auto wrapped = Panel(); // reads the changed catalog
+    Add(*wrapped, "Pixtera.FileData");
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_NE(script.messages[1].find("DispatchWrapper.core is not registered"), std::string::npos) << script.messages[1];
+    EXPECT_EQ(wrapped->loadedList().count(), 0);
+}
+
+TEST_F(ConfigurationTest, EveryCatalogLinkLeadsToADocumentThatNamesItsPlugin)
+{
+    const Catalog catalog = ReadCatalog(program / "plugins");
+    ASSERT_FALSE(catalog.entries.empty());
+    for (const CatalogEntry& entry : catalog.entries) {
+        const auto at = entry.website.find("/blob/main/");
+        ASSERT_NE(at, std::string::npos) << entry.website;
+        const std::string page = FileText(fs::path(PIXTERA_SOURCE_DIR) / entry.website.substr(at + 11));
+        EXPECT_NE(page.find(entry.progId), std::string::npos) << entry.website << " never names " << entry.progId;
+    }
+}
+
+TEST(SettingForms, KeepUnknownChoicesAllowEmptyOptionalNumbersAndNeedRequiredKeys)
+{
+    Application();
+    for (const char* module : {"FileData", "TerminalDisplay"})
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
+    const auto terminal = SpecsOf("Pixtera.TerminalDisplay");
+    SettingsForm kept(QStringLiteral("Terminal display"), terminal, "colour=hidden");
+    EXPECT_EQ(qobject_cast<QComboBox*>(kept.editor("colour"))->currentText(), "hidden") << "shown as it is";
+    ASSERT_TRUE(kept.Submit()) << kept.problem().toStdString();
+    EXPECT_NE(kept.configuration().find("colour=hidden"), std::string::npos) << kept.configuration();
+
+    // An integer without a default may stay empty ("leave it"), as the serial module's contrast.
+    SettingSpec contrast{"contrast", "Contrast", kSettingInteger, "", "", 0, 255, {}};
+    std::string error;
+    EXPECT_TRUE(ComposeConfiguration({contrast}, {{"contrast", ""}}, "", &error, true)) << error;
+
+    // A file key without a default must be set for a plug-in that needs its configuration.
+    const auto fileData = SpecsOf("Pixtera.FileData");
+    SettingsForm required(QStringLiteral("File data"), fileData, "", nullptr, true);
+    EXPECT_FALSE(required.Submit());
+    EXPECT_TRUE(required.problem().contains("(path) must be set")) << required.problem().toStdString();
+    SettingsForm optional(QStringLiteral("File data"), fileData, "");
+    EXPECT_TRUE(optional.Submit()) << "only where the catalog says it is needed";
 }
 
 } // namespace

@@ -421,9 +421,8 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     window->ConfigureService([&](QWidget& owner) {
         ScriptedPrompts prompts(script);
         ConfigurationPanel panel(TestDirectory() / "bin", prompts,
-                                 [&](IUnknown&, IPluginInfo& info) {
-                                     const BString text(std::string_view("path=" + values.string() + ";interval=100"));
-                                     return SUCCEEDED(info.Configure(text.get()));
+                                 [&](IUnknown&, IPluginInfo&, const std::string&, bool) {
+                                     return std::optional("path=" + values.string() + ";interval=100");
                                  },
                                  &owner);
         for (int i = 0; i < panel.availableList().count(); ++i)

@@ -97,8 +97,8 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     resize(560, 560);
 
     // Said once per catalog file that lacks a part; the panel opens all the same.
-    for (std::size_t i = 0; i < catalog_.faultyFiles.size(); ++i)
-        prompts_.ShowMessage("Error parsing", "Error");
+    for (const auto& faulty : catalog_.faultyFiles)
+        prompts_.ShowMessage("Error parsing " + faulty.string(), "Error");
 }
 
 void ConfigurationPanel::FillLoaded()
@@ -125,17 +125,28 @@ void ConfigurationPanel::AddSelected()
     const int row = available_->currentRow();
     if (row < 0 || static_cast<std::size_t>(row) >= catalog_.entries.size())
         return;
-    if (editor_.Add(catalog_.entries[static_cast<std::size_t>(row)], configure_) ==
-        ConfigurationEditor::AddResult::OnlyOnce)
+    std::string why;
+    switch (editor_.Add(catalog_.entries[static_cast<std::size_t>(row)], configure_, &why)) {
+    case ConfigurationEditor::AddResult::OnlyOnce:
         prompts_.ShowMessage("You can only add this plugin once", "Error");
+        break;
+    case ConfigurationEditor::AddResult::NotCreatable:
+        prompts_.ShowMessage("The plugin was not added: " + why, "Error");
+        break;
+    case ConfigurationEditor::AddResult::Added:
+    case ConfigurationEditor::AddResult::Declined:
+        break;
+    }
     FillLoaded();
 }
 
 void ConfigurationPanel::RemoveSelected()
 {
-    const int row = loaded_->currentRow();
-    if (row < 0)
+    // Only a row the user selected: the list's current row is the first one even before that.
+    const auto selected = loaded_->selectedItems();
+    if (selected.isEmpty())
         return;
+    const int row = loaded_->row(selected.front());
     editor_.Remove(static_cast<std::size_t>(row));
     FillLoaded();
 }
@@ -145,7 +156,8 @@ void ConfigurationPanel::ConfigureSelected()
     const int row = loaded_->currentRow();
     if (row < 0 || !CanConfigure(row))
         return;
-    editor_.Configure(static_cast<std::size_t>(row), configure_);
+    const CatalogEntry* entry = catalog_.Find(editor_.loaded()[static_cast<std::size_t>(row)].clsid);
+    editor_.Configure(static_cast<std::size_t>(row), configure_, entry && entry->configurationNeeded);
     FillLoaded();
 }
 
@@ -174,8 +186,11 @@ void ConfigurationPanel::ShowLoadedMenu(const QPoint& at)
 void ConfigurationPanel::Apply()
 {
     std::string error;
-    if (editor_.readable() && !editor_.Save(&error))
+    if (editor_.readable() && !editor_.Save(&error)) {
+        // The panel stays open with its edits: the user may mend the cause and try again.
         prompts_.ShowMessage("The configuration was not saved: " + error, "Error");
+        return;
+    }
     if (const std::string said = ReregisterService(program_, startup_->isChecked()); !said.empty())
         prompts_.ShowMessage(said, "Pixtera");
     accept();

@@ -268,7 +268,9 @@ void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& pan
         panel(*this);
     } else {
         ConfigurationPanel dialog(workspace_->programDirectory(), *prompts_,
-                                  [this](IUnknown& plugin, IPluginInfo& info) { return AskPluginSettings(this, plugin, info); },
+                                  [this](IUnknown& plugin, IPluginInfo& info, const std::string& current, bool required) {
+                                      return AskPluginSettings(this, plugin, info, current, required);
+                                  },
                                   this);
         dialog.exec();
     }

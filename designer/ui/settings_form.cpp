@@ -25,6 +25,9 @@ QWidget* MakeEditor(const SettingSpec& spec, const std::string& value, QWidget* 
         auto* list = new QComboBox(parent);
         for (const auto& choice : spec.choices)
             list->addItem(FromUtf8(choice));
+        // A value the list does not know is shown as it is, and kept unless another is chosen.
+        if (list->findText(FromUtf8(value)) < 0)
+            list->addItem(FromUtf8(value));
         list->setCurrentText(FromUtf8(value));
         return list;
     }
@@ -63,8 +66,8 @@ QWidget* WithBrowseButton(QWidget* line, QWidget* parent)
 } // namespace
 
 SettingsForm::SettingsForm(const QString& pluginName, std::vector<SettingSpec> specs, std::string configuration,
-                           QWidget* parent)
-    : QDialog(parent), specs_(std::move(specs)), previous_(std::move(configuration))
+                           QWidget* parent, bool required)
+    : QDialog(parent), specs_(std::move(specs)), previous_(std::move(configuration)), required_(required)
 {
     setWindowTitle(pluginName);
     auto* layout = new QVBoxLayout(this);
@@ -113,7 +116,7 @@ std::map<std::string, std::string> SettingsForm::Values() const
 bool SettingsForm::Submit()
 {
     std::string error;
-    const auto composed = ComposeConfiguration(specs_, Values(), previous_, &error);
+    const auto composed = ComposeConfiguration(specs_, Values(), previous_, &error, required_);
     if (!composed) {
         problem_->setText(FromUtf8(error));
         problem_->show();
@@ -126,20 +129,24 @@ bool SettingsForm::Submit()
 
 QString SettingsForm::problem() const { return problem_->text(); }
 
-bool AskPluginSettings(QWidget* parent, IUnknown& plugin, IPluginInfo& info)
+std::optional<std::string> AskPluginSettings(QWidget* parent, IUnknown& plugin, IPluginInfo& info,
+                                             const std::string& current, bool required)
 {
     if (auto specs = ReadSettingSpecs(plugin)) {
-        BString current;
         BString name;
-        info.GetConfiguration(current.Out());
         info.GetPluginName(name.Out());
-        SettingsForm form(QString::fromStdString(name.utf8()), std::move(*specs), current.utf8(), parent);
+        SettingsForm form(QString::fromStdString(name.utf8()), std::move(*specs), current, parent, required);
         if (form.exec() != QDialog::Accepted)
-            return false;
-        return SUCCEEDED(info.Configure(BString(std::string_view(form.configuration())).get()));
+            return std::nullopt;
+        return form.configuration();
     }
+    // A plug-in with a dialog of its own edits the configuration it was given.
     VARIANT_BOOL accepted = VARIANT_FALSE;
-    return SUCCEEDED(info.EditConfiguration(&accepted)) && accepted != VARIANT_FALSE;
+    BString edited;
+    if (FAILED(info.Configure(BString(std::string_view(current)).get())) || FAILED(info.EditConfiguration(&accepted)) ||
+        accepted == VARIANT_FALSE || FAILED(info.GetConfiguration(edited.Out())))
+        return std::nullopt;
+    return edited.utf8();
 }
 
 } // namespace pixtera::designer

@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include <map>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -20,8 +21,9 @@ namespace pixtera::designer {
 class SettingsForm : public QDialog {
     Q_OBJECT
 public:
+    // `required`: the plug-in cannot work unconfigured, so its keys without defaults must be set.
     SettingsForm(const QString& pluginName, std::vector<SettingSpec> specs, std::string configuration,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, bool required = false);
 
     // The edited configuration, after OK.
     const std::string& configuration() const { return configuration_; }
@@ -38,12 +40,15 @@ private:
     std::vector<SettingSpec> specs_;
     std::string previous_;
     std::string configuration_;
+    bool required_ = false;
     std::map<std::string, QWidget*> editors_;
     QLabel* problem_ = nullptr;
 };
 
-// Asks for a plug-in's settings: a form when it describes its keys, else its own
-// EditConfiguration. True when the configuration may be kept.
-bool AskPluginSettings(QWidget* parent, IUnknown& plugin, IPluginInfo& info);
+// Asks for a plug-in's settings, starting from `current`: a form when it describes its keys, else
+// its own EditConfiguration. The new configuration text, or none when cancelled. Only the latter
+// configures the plug-in object itself.
+std::optional<std::string> AskPluginSettings(QWidget* parent, IUnknown& plugin, IPluginInfo& info,
+                                             const std::string& current, bool required);
 
 } // namespace pixtera::designer
