@@ -1,6 +1,7 @@
 #include "service_control.h"
 
 #include <pixtera/platform/guid.h>
+#include <pixtera/platform/named_mutex.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/guids.h>
 
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <system_error>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +21,9 @@ extern char** environ;
 namespace pixtera::designer {
 namespace {
 
-// `errorPipe`, when given, becomes the child's standard error.
-pid_t Spawn(const std::vector<std::string>& argv, bool detached, int errorPipe = -1)
+// `errorPipe`, when given, becomes the child's standard error; `output`, when given, its standard
+// output and error.
+pid_t Spawn(const std::vector<std::string>& argv, bool detached, int errorPipe = -1, int output = -1)
 {
     std::vector<char*> args;
     for (const auto& a : argv)
@@ -31,6 +34,10 @@ pid_t Spawn(const std::vector<std::string>& argv, bool detached, int errorPipe =
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     if (errorPipe >= 0)
         posix_spawn_file_actions_adddup2(&actions, errorPipe, STDERR_FILENO);
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     if (detached) // its own session: it lives on when the designer ends
@@ -107,8 +114,45 @@ StartedService StartService(const std::filesystem::path& program)
 {
     if (RunsAtSystemStartup() && Wait(Spawn({"systemctl", "--user", "start", "pixtera2.service"}, false)) == 0)
         return {true, 0};
-    const pid_t started = Spawn({program.string()}, true);
+    // Its log goes to a file of the user's own runtime directory, so that a start that fails
+    // can say why.
+    int log = -1;
+    try {
+        log = open(ServiceLogFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    } catch (const std::system_error&) {
+        // No private place for it: the log goes where the designer's own output goes.
+    }
+    const pid_t started = Spawn({program.string()}, true, -1, log);
+    if (log >= 0)
+        close(log);
     return {started > 0, started > 0 ? started : 0};
+}
+
+std::filesystem::path ServiceLogFile() { return RuntimeDirectory() / "pixtera2.log"; }
+
+std::string LastLines(const std::filesystem::path& file, std::size_t count)
+{
+    const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    // The tail is enough: a long log is read from its last 16 kB.
+    constexpr off_t kTail = 16384;
+    const off_t size = lseek(fd, 0, SEEK_END);
+    lseek(fd, size > kTail ? size - kTail : 0, SEEK_SET);
+    std::string text(static_cast<std::size_t>(std::min(size, kTail)), '\0');
+    const ssize_t got = read(fd, text.data(), text.size());
+    close(fd);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    std::size_t start = text.size();
+    for (std::size_t lines = 0; lines < count && start > 0; ++lines) {
+        const std::size_t newline = text.rfind('\n', start - 1);
+        start = newline == std::string::npos ? 0 : newline + 1;
+        if (newline == std::string::npos)
+            break;
+    }
+    return text.substr(start);
 }
 
 } // namespace pixtera::designer

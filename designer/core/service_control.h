@@ -26,6 +26,12 @@ struct StartedService {
 // else as a program of its own (its own session) that outlives the designer.
 StartedService StartService(const std::filesystem::path& program);
 
+// Where a service the designer starts writes its log: pixtera2.log in the user's runtime
+// directory, new at every start.
+std::filesystem::path ServiceLogFile();
+// The last `count` lines of a text file, for a message.
+std::string LastLines(const std::filesystem::path& file, std::size_t count);
+
 // Runs a program to its end; its exit code, or -1 when it could not be run.
 int RunAndWait(const std::filesystem::path& program, const char* argument);
 

@@ -108,9 +108,12 @@ std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& prog
     if (started.pid > 0 && !ended) // reaped whenever it ends, so it leaves no zombie
         std::thread([pid = started.pid] { waitpid(pid, nullptr, 0); }).detach();
     if (names.Owner().empty()) {
-        if (ended)
-            return fail("The Pixtera service ended while starting (" + ExitText(status) +
-                        "); its log (journalctl --user -t Pixtera2) says why");
+        if (ended) {
+            const std::string said = started.pid > 0 ? LastLines(ServiceLogFile(), 5) : std::string();
+            return fail("The Pixtera service ended while starting (" + ExitText(status) + ")" +
+                        (said.empty() ? "; its log (journalctl --user -t Pixtera2) says why"
+                                      : ". The last lines of its log (" + ServiceLogFile().string() + "):\n" + said));
+        }
         if (!named)
             return fail("The Pixtera service did not start within " + std::to_string(limits.newServiceMs / 1000) +
                         " seconds");

@@ -2,9 +2,11 @@
 
 #include "colour_scheme.h"
 #include "command_ids.h"
+#include "configuration_editor.h"
 #include "recovery_file.h"
 #include "service_restart.h"
 
+#include <pixtera/configuration_file.h>
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/tick_count.h>
@@ -525,15 +527,18 @@ bool Workspace::StopServiceForConfiguration()
 
 void Workspace::StartServiceAfterConfiguration()
 {
+    const auto program = programDirectory_ / "pixtera2";
     std::string failure;
     std::string notice;
-    auto fresh = RestartService(programDirectory_ / "pixtera2", service_.server, &failure, &notice);
+    auto fresh = RestartService(program, service_.server, &failure, &notice);
+    if (!notice.empty())
+        prompts_.ShowMessage(notice, "Pixtera service");
+    if (!fresh && OfferPreviousConfiguration(failure))
+        fresh = RestartService(program, {}, &failure);
     if (session_)
         session_->Forget(); // the old service took its displays back when it ended
     session_ = std::move(fresh);
     applying_ = false;
-    if (!notice.empty())
-        prompts_.ShowMessage(notice, "Pixtera service");
     if (!session_) {
         emit failed(QString::fromStdString(failure));
         emit changed(Displays | DataItems);
@@ -544,6 +549,21 @@ void Workspace::StartServiceAfterConfiguration()
         service_.server = channel_->Take().server; // taken up here, not by the watch
     Guarded([this] { TakeDisplays(1, true); });
     emit changed(DataItems | ServiceState);
+}
+
+bool Workspace::OfferPreviousConfiguration(const std::string& failure)
+{
+    const auto configuration = ConfigFileLocation(programDirectory_);
+    const auto previous = PreviousFile(configuration);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(previous, ec) ||
+        !prompts_.AskYesNo(failure + "\n\nRestore the previous configuration and start the service with it?",
+                           "Pixtera service"))
+        return false;
+    std::filesystem::rename(previous, configuration, ec);
+    if (ec)
+        prompts_.ShowMessage("Restoring " + previous.string() + " failed: " + ec.message(), "Pixtera service");
+    return !ec;
 }
 
 void Workspace::ShutDownService()

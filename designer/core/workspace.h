@@ -148,6 +148,8 @@ private:
     void ServiceLost();
     void Reconnect();
     void StartWatching();
+    // After a failed start: offers pixtera2.xml.previous back; true when it was restored.
+    bool OfferPreviousConfiguration(const std::string& failure);
     int AutoPixelSizeNow() const;
     void ScheduleRendering(const FrameOutlook& outlook, DWORD now);
 

@@ -9,6 +9,7 @@
 #include "queue_pane.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
+#include "configuration_editor.h"
 #include "service_restart.h"
 #include "service_session.h"
 
@@ -441,6 +442,36 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(window->previewTarget(), 1) << "the display is previewed again";
     window->session()->manager().Shutdown(); // the restarted service runs on its own otherwise
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOneRestored)
+{
+    ASSERT_TRUE(RegisterTestModule("test-misbehaving-plugin.so"));
+    const std::string good = "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" +
+                             (TestDirectory() / "lcd").string() +
+                             "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    std::ofstream(configuration()) << good;
+    auto window = Connect();
+    script.yesNo = {true};
+    window->ConfigureService([&](QWidget&) {
+        // As the panel saves: the file as it was is kept beside the new one.
+        std::filesystem::copy_file(configuration(), PreviousFile(configuration()));
+        std::ofstream(configuration(), std::ios::trunc)
+            << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.Misbehaving\" "
+               "configuration=\"fault=exit;on=Configure\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    });
+    ASSERT_EQ(script.questions.size(), 1u);
+    EXPECT_NE(script.questions[0].find("ended while starting"), std::string::npos) << script.questions[0];
+    EXPECT_NE(script.questions[0].find("Loading PixteraTest.Misbehaving"), std::string::npos) << script.questions[0];
+    EXPECT_NE(script.questions[0].find("Restore the previous configuration"), std::string::npos);
+    EXPECT_EQ(ConfigurationText(), good);
+    ASSERT_TRUE(window->session()) << "started again with the previous configuration";
+    EXPECT_EQ(window->previewTarget(), 1);
+    window->session()->manager().Shutdown();
 }
 
 } // namespace

@@ -102,6 +102,8 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
                                   std::strcmp(element.attribute("isolated").value(), "true") == 0 || isolateAll;
             const std::u16string configuration = Utf8ToUtf16(element.attribute("configuration").value());
 
+            // Said first, so that the log names a plug-in that takes the service down with it.
+            LogInformation("Loading " + std::string(clsid.value()));
             std::string why;
             auto driver = drivers.Add(progId, configuration, isolated, &why);
             if (!driver) {
