@@ -3,6 +3,7 @@
 // not scaled; its top-left part covers the display's top-left dots.
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace pixtera::designer {
@@ -15,7 +16,9 @@ struct BackgroundMask {
     bool IsLit(int x, int y) const { return x < width && y < height && lit[static_cast<std::size_t>(y * width + x)]; }
 };
 
-// Empty when the file is not an image FreeImage can identify and load.
-BackgroundMask LoadBackgroundMask(const std::filesystem::path& file, int dotsWide, int dotsHigh);
+// Any image FreeImage can read, of any pixel type (16-bit grey, floating point, ... are scaled to
+// 8-bit grey first). Empty when it cannot be used, with `problem` saying why.
+BackgroundMask LoadBackgroundMask(const std::filesystem::path& file, int dotsWide, int dotsHigh,
+                                  std::string* problem = nullptr);
 
 } // namespace pixtera::designer

@@ -11,7 +11,8 @@ namespace {
 
 std::string Describe(const std::string& operation, HRESULT code)
 {
-    return operation + " failed (" + HresultText(code) + ")";
+    const std::string reason = TakeRemoteErrorReason();
+    return operation + " failed (" + HresultText(code) + ")" + (reason.empty() ? "" : ": " + reason);
 }
 
 std::string DriverName(IManagedDisplay& display)

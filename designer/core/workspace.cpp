@@ -1,5 +1,6 @@
 #include "workspace.h"
 
+#include "background_image.h"
 #include "colour_scheme.h"
 #include "command_ids.h"
 #include "configuration_editor.h"
@@ -13,6 +14,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <array>
 
 namespace pixtera::designer {
@@ -229,8 +231,10 @@ bool Workspace::Command(int id)
         }
         return true;
     case kBackgroundLoad:
-        if (const auto file = prompts_.ChooseBackground())
+        if (const auto file = prompts_.ChooseBackground()) {
             history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
+            SayIfBackgroundUnusable();
+        }
         Edited();
         return true;
     case kBackgroundRemove:
@@ -254,7 +258,14 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
     DisplayItem* item = editor_.selected();
     if (!item)
         return;
-    history_.Edit(text, [&] { change(*item); });
+    history_.Edit(text, [&] {
+        const LONG before = item->mode;
+        change(*item);
+        // An item that becomes a bar (a dropped value is as wide as its text) reaches to the
+        // display's right edge, in the same step.
+        if (item->mode == kModeHorizontalBar && before != kModeHorizontalBar)
+            item->width = std::max<LONG>(1, painter_.geometry().columns - item->column);
+    });
     Edited();
 }
 
@@ -376,6 +387,7 @@ bool Workspace::OpenFile(const std::filesystem::path& file)
     }
     SetBackgroundFile(document_.design().background);
     Edited(Design | Title);
+    SayIfBackgroundUnusable();
     if (result == DesignDocument::OpenResult::ItemError) {
         prompts_.ShowMessage("Error loading design.", "Error");
         return false;
@@ -509,6 +521,19 @@ void Workspace::SetBackgroundFile(const std::u16string& file)
         preview_->SetBackground(file);
     painter_.SetBackgroundImage(Utf16ToUtf8(file));
     emit changed(Geometry);
+}
+
+void Workspace::SayIfBackgroundUnusable()
+{
+    const std::string file = Utf16ToUtf8(document_.design().background);
+    // A design from another machine may name a file that is not here; that is no news.
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::exists(file, ec))
+        return;
+    std::string problem;
+    LoadBackgroundMask(file, 0, 0, &problem);
+    if (!problem.empty())
+        prompts_.ShowMessage("cannot use this image: " + problem + " (" + file + ")", "Background");
 }
 
 bool Workspace::StopServiceForConfiguration()

@@ -151,6 +151,7 @@ private:
     // After a failed start: offers pixtera2.xml.previous back; true when it was restored.
     bool OfferPreviousConfiguration(const std::string& failure);
     int AutoPixelSizeNow() const;
+    void SayIfBackgroundUnusable();
     void ScheduleRendering(const FrameOutlook& outlook, DWORD now);
 
     DesignerSettings settings_;

@@ -1,6 +1,7 @@
 // The preview as pixels: geometry per pixel size, colours and highlight, the background image and
 // the character set.
 
+#include "background_image.h"
 #include "canvas_painter.h"
 #include "command_ids.h"
 #include "glyph_font.h"
@@ -8,6 +9,8 @@
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -135,6 +138,28 @@ TEST(CanvasPainter, APictureLargerThanTheCanvasShowsItsCharactersClipped)
     EXPECT_EQ(painted.painter.DisplayRect(image.size()).left(), 0);
     EXPECT_EQ(painted.Dot(image, 0, 0), kBlueLit) << "the first character is drawn, not only the dot grid";
     EXPECT_EQ(painted.Dot(image, 6, 0), kBlueUnlit);
+}
+
+TEST(CanvasPainter, SixteenBitGreyImagesAreUsedAndUnusableOnesSayWhy)
+{
+    QImage image(3, 1, QImage::Format_Grayscale16);
+    image.fill(0xFFFF);
+    image.setPixel(0, 0, qRgb(0, 0, 0));
+    image.setPixel(1, 0, qRgb(100, 100, 100));
+    const auto file = TestDirectory() / "grey16.png";
+    ASSERT_TRUE(image.save(QString::fromStdString(file.string())));
+    std::string problem;
+    const BackgroundMask mask = LoadBackgroundMask(file, 20, 8, &problem);
+    EXPECT_TRUE(problem.empty()) << problem;
+    ASSERT_EQ(mask.width, 3);
+    EXPECT_TRUE(mask.IsLit(0, 0));
+    EXPECT_TRUE(mask.IsLit(1, 0));
+    EXPECT_FALSE(mask.IsLit(2, 0));
+
+    const auto text = TestDirectory() / "not-an-image.png";
+    std::ofstream(text) << "hello";
+    LoadBackgroundMask(text, 20, 8, &problem);
+    EXPECT_EQ(problem, "it is not an image of a kind FreeImage knows");
 }
 
 TEST(CanvasPainter, CodesShowTheirGlyphs)

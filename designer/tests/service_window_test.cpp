@@ -157,6 +157,23 @@ TEST_F(ServiceTroubleTest, AHungServiceLeavesTheWindowUsableAndSaysSo)
     EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText().isEmpty(); }));
 }
 
+TEST_F(ServiceWindowTest, AFailedCallSaysTheServicesReasonBesideItsCode)
+{
+    Configure({""});
+    auto session = ServiceSession::Connect();
+    ComPtr<IDisplayManager> displays;
+    ASSERT_EQ(session->manager().GetDisplayManager(displays.Out()), S_OK);
+    ComPtr<IManagedDisplay> display;
+    try {
+        CheckCall(displays->Item(7, display.Out()), "Getting display 8");
+        FAIL() << "there is one display";
+    } catch (const ServiceError& error) {
+        const std::string text = error.what();
+        EXPECT_EQ(text.rfind("Getting display 8 failed (0x80004005", 0), 0u) << text;
+        EXPECT_NE(text.find("): "), std::string::npos) << "the reason follows the code: " << text;
+    }
+}
+
 TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
 {
     const auto design = TestDirectory() / "values.pxd";

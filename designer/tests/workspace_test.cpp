@@ -175,3 +175,41 @@ TEST_F(WorkspaceTest, ItRendersByItselfOnlyWhenTheFrameCanDiffer)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WorkspaceTest, AnItemThatBecomesABarReachesTheRightEdgeInOneStep)
+{
+    ASSERT_TRUE(workspace.OpenFile(File("two.pxd", kTwoItems)));
+    ASSERT_TRUE(workspace.editor().Press({2, 1}));
+    workspace.editor().Release(true);
+    ASSERT_EQ(workspace.editor().selection(), 1u);
+    workspace.Command(designer::kModeStatic + 3);
+    const DisplayItem& bar = workspace.document().design().items[1];
+    EXPECT_EQ(bar.mode, pixtera::kModeHorizontalBar);
+    EXPECT_EQ(bar.width, 20) << "from its column to the display's right edge";
+    workspace.Command(designer::kModeStatic + 3);
+    EXPECT_EQ(bar.width, 20);
+    workspace.history().stack().undo();
+    EXPECT_EQ(workspace.document().design().items[1].width, 5) << "one undo step for both";
+    EXPECT_EQ(workspace.document().design().items[1].mode, pixtera::kModeStatic);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WorkspaceTest, ABackgroundThatCannotBeUsedIsSaid)
+{
+    const auto text = File("notes.png", "not an image");
+    script.files = {text};
+    workspace.Command(designer::kBackgroundLoad);
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "Background|cannot use this image: it is not an image of a kind FreeImage knows (" +
+                                      text.string() + ")");
+    // A design naming a file that is not on this machine opens quietly.
+    ASSERT_TRUE(workspace.OpenFile(File("elsewhere.pxd", R"(<Design><DisplayItems/><Background FileName="/nowhere/bg.png"/></Design>)")));
+    EXPECT_EQ(script.messages.size(), 1u);
+}
+
+} // namespace

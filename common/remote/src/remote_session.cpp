@@ -6,6 +6,7 @@
 #include <pixtera/remote/bus_names.h>
 
 #include <atomic>
+#include <utility>
 
 namespace pixtera::remote {
 namespace {
@@ -13,7 +14,12 @@ namespace {
 // Set once by a program at start; read by every call.
 std::atomic<uint64_t> callTimeoutUs{120'000'000};
 
+// What came with this thread's last failed call.
+thread_local std::string lastReason;
+
 } // namespace
+
+void KeepLastReason(std::string reason) { lastReason = std::move(reason); }
 
 uint64_t RemoteSession::CallTimeoutUs() { return callTimeoutUs.load(std::memory_order_relaxed); }
 
@@ -61,6 +67,8 @@ sdbus::IProxy& RemoteSession::ProxyFor(const std::string& path)
 } // namespace pixtera::remote
 
 namespace pixtera {
+
+std::string TakeRemoteErrorReason() { return std::exchange(remote::lastReason, {}); }
 
 void SetRemoteCallTimeout(std::chrono::milliseconds timeout)
 {

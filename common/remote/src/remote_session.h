@@ -56,6 +56,10 @@ private:
     bool referenced_ = false;
 };
 
+// The reason that came with this thread's last failed remote call, as COM keeps error info per
+// thread.
+void KeepLastReason(std::string reason);
+
 // Runs a remote call, turning a bus error into its HRESULT.
 template <class Body>
 HRESULT Remote(Body body)
@@ -64,6 +68,7 @@ HRESULT Remote(Body body)
         body();
         return S_OK;
     } catch (const sdbus::Error& error) {
+        KeepLastReason(wire::ReasonOf(error));
         return wire::HresultOf(error);
     }
 }

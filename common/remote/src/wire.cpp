@@ -68,6 +68,16 @@ HRESULT HresultOf(const sdbus::Error& error)
     return ServerGone(name) ? RPC_E_DISCONNECTED : E_FAIL;
 }
 
+std::string ReasonOf(const sdbus::Error& error)
+{
+    std::string message = error.getMessage();
+    if (error.getName().rfind(bus::kErrorPrefix, 0) == 0 && message.rfind("0x", 0) == 0) {
+        const auto colon = message.find(": ");
+        return colon == std::string::npos ? std::string() : message.substr(colon + 2);
+    }
+    return message;
+}
+
 sdbus::Variant ToBus(const VARIANT& value)
 {
     switch (value.vt) {

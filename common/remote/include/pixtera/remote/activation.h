@@ -4,6 +4,7 @@
 // registered program when needed, and returns proxies that implement the same interfaces.
 
 #include <chrono>
+#include <string>
 
 namespace pixtera {
 
@@ -13,5 +14,9 @@ void InstallRemoteActivation();
 // program whose user interface thread calls the service sets a short one: a service that hangs
 // then costs it a failed call, not a frozen window.
 void SetRemoteCallTimeout(std::chrono::milliseconds timeout);
+
+// What the service said about the calling thread's last failed call through a proxy ("call
+// StopOutput first"), once; empty when it said nothing.
+std::string TakeRemoteErrorReason();
 
 } // namespace pixtera

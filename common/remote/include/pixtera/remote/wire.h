@@ -19,6 +19,8 @@ sdbus::Error ErrorFor(HRESULT hr);
 sdbus::Error ErrorFor(HRESULT hr, std::string_view why);
 // The code an error stands for; a server that went away is RPC_E_DISCONNECTED.
 HRESULT HresultOf(const sdbus::Error& error);
+// The sentence for people that came with the error, without its code; empty when there was none.
+std::string ReasonOf(const sdbus::Error& error);
 
 // Throws ErrorFor(hr) when hr fails.
 inline void Check(HRESULT hr)
