@@ -74,7 +74,8 @@ void Workspace::StartWatching()
 
 QString Workspace::serviceStatus() const
 {
-    if (!channel_ || !channel_->connected())
+    // While a configuration is applied the service is away on purpose.
+    if (!channel_ || !channel_->connected() || applying_)
         return {};
     switch (service_.state) {
     case ServiceState::Stopped:
@@ -564,6 +565,7 @@ void Workspace::StartServiceAfterConfiguration()
         session_->Forget(); // the old service took its displays back when it ended
     session_ = std::move(fresh);
     applying_ = false;
+    emit changed(ServiceState);
     if (!session_) {
         emit failed(QString::fromStdString(failure));
         emit changed(Displays | DataItems);

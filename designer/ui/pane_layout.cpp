@@ -20,7 +20,7 @@ constexpr std::array<SideSize, 4> kSideSizes{{
     {"dock_left", Qt::LeftDockWidgetArea, Qt::Horizontal, 250},
     {"dock_right", Qt::RightDockWidgetArea, Qt::Horizontal, 250},
     {"dock_top", Qt::TopDockWidgetArea, Qt::Vertical, 250},
-    {"dock_bottom", Qt::BottomDockWidgetArea, Qt::Vertical, 90},
+    {"dock_bottom", Qt::BottomDockWidgetArea, Qt::Vertical, 170}, // the queue: four designs and the add row
 }};
 
 QDockWidget* FindPane(const QMainWindow& window, const PaneSpec& pane)

@@ -32,7 +32,7 @@ int StoredSide(const DesignerSettings& settings, const PaneSpec& pane);
 // Docks the pane at its stored side.
 void DockPane(QMainWindow& window, QDockWidget& dock, const PaneSpec& pane, const DesignerSettings& settings);
 
-// Sizes the docking sides from the settings (defaults 250, 250, 250, 90).
+// Sizes the docking sides from the settings (defaults 250, 250, 250, 170).
 void ApplySideSizes(QMainWindow& window, const DesignerSettings& settings);
 
 // Writes the sides' sizes and each docked pane's side; floating panes have none.
