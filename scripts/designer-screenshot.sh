@@ -3,23 +3,27 @@
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.
 #
-#   scripts/designer-screenshot.sh [--panel] [DESIGN.pxd] [OUTPUT.png]
+#   scripts/designer-screenshot.sh [--panel | --hung] [DESIGN.pxd] [OUTPUT.png]
 #
 # With --panel the picture is of the configuration panel (File > Configure), by default
-# docs/images/configuration-panel.png.
+# docs/images/configuration-panel.png. With --hung the service is stopped (SIGSTOP) under a window
+# manager and the picture shows the designer still answering: its File menu open and the status
+# line, by default /tmp/designer-hung.png.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
 panel=false
-if [ "${1:-}" = "--panel" ]; then
-  panel=true
-  shift
-fi
+hung=false
+case "${1:-}" in
+  --panel) panel=true; shift ;;
+  --hung) hung=true; shift ;;
+esac
 design=${1:-$PIXTERA_ROOT/examples/cpu-memory.pxd}
 default_output=$PIXTERA_ROOT/docs/images/designer.png
 $panel && default_output=$PIXTERA_ROOT/docs/images/configuration-panel.png
+$hung && default_output=/tmp/designer-hung.png
 output=${2:-$default_output}
-install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool
+install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool openbox
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$PIXTERA_BUILD_DIR" -j2 --target pixtera2 pixtera-reg pixtera-designer FileDisplay SystemData >/dev/null
 
@@ -43,8 +47,21 @@ XML
 
 mkdir -p "$(dirname "$output")"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
+  if [ "$4" = true ]; then openbox & sleep 1; fi
   "$1/bin/pixtera-designer" & designer=$!
   sleep 5
+  if [ "$4" = true ]; then
+    # The service hangs; the window must still answer its menu.
+    service=$(pgrep -f "$1/bin/pixtera2" | head -n 1)
+    kill -STOP "$service"
+    window=$(xdotool search --name "Pixtera designer" | head -n 1)
+    xdotool windowactivate --sync "$window"
+    sleep 5 # the designer asks the silent service and gives up after a second
+    xdotool key --window "$window" alt+f
+    sleep 1
+    import -window root "$2"
+    kill -CONT "$service"
+  fi
   if [ "$3" = true ]; then
     # File > Configure, typed into the designer window (there is no window manager to focus it).
     window=$(xdotool search --name "Pixtera designer" | head -n 1)
@@ -53,8 +70,8 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
     xdotool key Return
     sleep 4
   fi
-  import -window root "$2"
+  [ "$4" = true ] || import -window root "$2"
   kill $designer; wait $designer || true
   pkill -f "$1/bin/pixtera2" || true
-' _ "$work" "$output" "$panel"
+' _ "$work" "$output" "$panel" "$hung"
 echo "Wrote $output"

@@ -28,6 +28,7 @@ struct ServiceChannel::BusState {
     std::map<int32_t, std::u16string> idNames;
     std::set<int32_t> changedIds; // announced since the last cycle
     std::map<int, std::string> driverPaths;
+    std::chrono::steady_clock::time_point lastHeard; // the last answer or signal, in time or not
 
     sdbus::IProxy& Object(const std::string& path)
     {
@@ -39,6 +40,10 @@ struct ServiceChannel::BusState {
 };
 
 namespace {
+
+// While the preview shows the service's values, a service that has said nothing for this long is
+// asked whether it still answers: a hung one sends no change signals either.
+constexpr auto kProbeAfter = std::chrono::seconds(3);
 
 // A failure the service itself answered with is an answer; anything else (no reply in time, a
 // broken connection) is not.
@@ -139,14 +144,18 @@ void ServiceChannel::Run()
             // A change signal that arrived is a reason of its own to read.
             if ((request.pending || !bus_->changedIds.empty()) && !bus_->server.empty())
                 Cycle(names, std::move(request.frame));
+            const bool probing = !bus_->server.empty() && !names.empty();
+            if (probing && std::chrono::steady_clock::now() - bus_->lastHeard >= kProbeAfter)
+                Probe();
             const auto data = connection.getEventLoopPollData();
-            int waitMs = -1;
+            int waitMs = probing ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(kProbeAfter).count()) : -1;
             if (data.timeout_usec != UINT64_MAX) {
                 timespec now{};
                 clock_gettime(CLOCK_MONOTONIC, &now);
                 const auto current = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
                 const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current);
-                waitMs = static_cast<int>(std::max<long long>(due.count(), 0));
+                const int busMs = static_cast<int>(std::max<long long>(due.count(), 0));
+                waitMs = waitMs < 0 ? busMs : std::min(waitMs, busMs);
             }
             pollfd fds[2] = {{data.fd, data.events, 0}, {wakeFd_, POLLIN, 0}};
             poll(fds, 2, waitMs);
@@ -177,10 +186,12 @@ void ServiceChannel::SetServer(const std::string& server)
     bus.idNames.clear();
     bus.changedIds.clear();
     bus.driverPaths.clear();
+    bus.lastHeard = std::chrono::steady_clock::now();
     if (!server.empty()) {
         bus.data = sdbus::createProxy(*bus.connection, server, bus::kDataManagerPath);
         bus.data->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([this](const std::vector<int32_t>& ids) {
             bus_->changedIds.insert(ids.begin(), ids.end());
+            bus_->lastHeard = std::chrono::steady_clock::now();
         });
         bus.data->finishRegistration();
     }
@@ -196,8 +207,21 @@ void ServiceChannel::SetServer(const std::string& server)
         notify_();
 }
 
+void ServiceChannel::Probe()
+{
+    try {
+        auto& peer = bus_->Object(bus::kManagerPath);
+        auto call = peer.createMethodCall("org.freedesktop.DBus.Peer", "Ping");
+        peer.callMethod(call, static_cast<uint64_t>(deadline_.count()) * 1000);
+        Answered(true);
+    } catch (const sdbus::Error& error) {
+        Answered(ServiceAnswered(error));
+    }
+}
+
 void ServiceChannel::Answered(bool inTime)
 {
+    bus_->lastHeard = std::chrono::steady_clock::now();
     const ServiceState state = inTime ? ServiceState::Answering : ServiceState::NotAnswering;
     {
         std::lock_guard lock(mutex_);

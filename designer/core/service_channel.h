@@ -70,6 +70,7 @@ private:
     void ReadValues(const std::vector<std::u16string>& names);
     void MirrorFrame(int display, const std::string& frame);
     void Retry(std::pair<int, std::string> frame);
+    void Probe();
     void Answered(bool inTime);
     void Wake();
 

@@ -199,6 +199,22 @@ TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
     EXPECT_GT(window->workspace().channel()->batches(), batches);
 }
 
+TEST_F(ServiceTroubleTest, AServiceThatHangsWhileNothingIsAskedOfItIsNoticed)
+{
+    const auto design = TestDirectory() / "value.pxd";
+    std::ofstream(design) << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="5" Height="1"/>)"
+                             R"(<Appearance Mode="Static"/><Data Mode="Data" Name="Temp"/></DisplayItem></DisplayItems></Design>)";
+    Configure({"<queueitem Filename=\"" + design.string() + "\" Runtime=\"5\"/>"});
+    auto window = Connect();
+    ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 5) == "12345"; }));
+    stopped = ServicePid();
+    ASSERT_GT(stopped, 0);
+    kill(stopped, SIGSTOP);
+    // The preview shows a stored value, which a hung service never announces: it is asked.
+    EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText() == "Service not answering"; }, 10000));
+    EXPECT_EQ(window->frame().substr(0, 5), "12345") << "the last value stays";
+}
+
 TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturns)
 {
     std::ofstream(TestDirectory() / "values") << "Temp=12345\n";
