@@ -411,6 +411,16 @@ TEST_F(ConfigurationTest, AnAddThatDoesNothingSaysWhy)
     EXPECT_EQ(wrapped->loadedList().count(), 0);
 }
 
+TEST_F(ConfigurationTest, ACatalogFileThatLacksAPartIsNamed)
+{
+    const auto broken = program / "plugins" / "Broken.pxp";
+    std::ofstream(broken) << "<PixteraPlugins><PixteraPlugin><author>Someone</author></PixteraPlugin></PixteraPlugins>";
+    WriteConfiguration("");
+    auto panel = Panel();
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0], "Error|Error parsing " + broken.string());
+}
+
 TEST_F(ConfigurationTest, EveryCatalogLinkLeadsToADocumentThatNamesItsPlugin)
 {
     const Catalog catalog = ReadCatalog(program / "plugins");
