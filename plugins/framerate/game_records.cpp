@@ -3,21 +3,39 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <string>
 
 namespace pixtera::fps {
 namespace {
 
 bool ProcessIsGone(std::uint32_t pid) { return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
+// /dev/shm is every user's: only this user's own processes, and records this user made, count.
+bool ProcessIsOurs(std::uint32_t pid)
+{
+    struct stat process {};
+    return stat(("/proc/" + std::to_string(pid)).c_str(), &process) == 0 && process.st_uid == geteuid();
+}
+
+bool IsOurRecordFile(const struct stat& file) { return S_ISREG(file.st_mode) && file.st_uid == geteuid(); }
+
 // A whole record, read twice around the sequence; a record being written is tried again a little.
+// Nothing another user planted under the name (a FIFO, a link, a file of theirs) is read, and
+// opening it never blocks.
 std::optional<Sample> ReadRecord(const std::filesystem::path& path, std::uint32_t pid)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
+    struct stat file {};
+    if (fstat(fd, &file) != 0 || !IsOurRecordFile(file)) {
+        close(fd);
+        return std::nullopt;
+    }
     std::optional<Sample> sample;
     for (int attempt = 0; attempt < 3 && !sample; ++attempt) {
         std::array<std::byte, sizeof(RecordLayout)> bytes{};
@@ -41,10 +59,15 @@ std::optional<Sample> CurrentGame(const std::filesystem::path& directory, std::u
         const auto pid = PidOfRecordName(entry.path().filename().string());
         if (!pid)
             continue;
+        struct stat file {};
+        if (lstat(entry.path().c_str(), &file) != 0 || !IsOurRecordFile(file))
+            continue;
         if (ProcessIsGone(*pid)) {
             std::filesystem::remove(entry.path(), ec); // killed before it could remove its record
             continue;
         }
+        if (!ProcessIsOurs(*pid))
+            continue;
         const auto sample = ReadRecord(entry.path(), *pid);
         if (!sample || sample->lastPresentNs > nowNs || nowNs - sample->lastPresentNs > kStaleAfterNs)
             continue;

@@ -1,7 +1,8 @@
 #pragma once
 // Finding the game to show among the frame-rate records of /dev/shm: the one that presented last
-// among those whose process still exists and that presented within the last two seconds. Records
-// of processes that are gone are removed.
+// among those whose process still exists and that presented within the last two seconds. Only
+// regular files of this user, for processes of this user, count (/dev/shm is shared by all users).
+// Records of processes that are gone are removed.
 
 #include "fps_record.h"
 

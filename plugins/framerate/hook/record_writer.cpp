@@ -2,15 +2,41 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pixtera::fps {
 namespace {
 
 std::string RecordName(std::uint32_t pid) { return "/" + std::string(kRecordPrefix) + std::to_string(pid); }
+
+// A new record of this user's own. The name may be taken: by a record this user left behind (a
+// process of the same pid that was killed), which goes, or by another user's file, which is
+// never written into: then nothing is measured, and the game is told once.
+int CreateRecord(std::uint32_t pid)
+{
+    const std::string name = RecordName(pid);
+    constexpr int kCreate = O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+    int fd = shm_open(name.c_str(), kCreate, 0600);
+    if (fd < 0 && errno == EEXIST) {
+        const int existing = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0);
+        struct stat file {};
+        const bool ours = existing >= 0 && fstat(existing, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == geteuid();
+        if (existing >= 0)
+            close(existing);
+        if (ours && shm_unlink(name.c_str()) == 0)
+            fd = shm_open(name.c_str(), kCreate, 0600);
+        else
+            std::fprintf(stderr, "pixtera-fps: /dev/shm%s belongs to someone else; the frame rate is not measured\n",
+                         name.c_str());
+    }
+    return fd;
+}
 
 } // namespace
 
@@ -27,7 +53,7 @@ bool RecordWriter::Open()
     }
     if (failed_)
         return false;
-    const int fd = shm_open(RecordName(pid).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const int fd = CreateRecord(pid);
     if (fd < 0 || ftruncate(fd, sizeof(RecordLayout)) != 0) {
         if (fd >= 0)
             close(fd);

@@ -1,5 +1,6 @@
 #include "frame_counter.h"
 #include "game_records.h"
+#include "record_writer.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -126,6 +128,86 @@ TEST(FrameCounter, PublishesTheRateOfTheLastSecondTwiceASecondAndRemovesItsRecor
         EXPECT_TRUE(std::filesystem::exists(record));
     }
     EXPECT_FALSE(std::filesystem::exists(record)) << "a game that ends takes its record along";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(GameRecords, WhatOtherUsersPlantIsNeitherReadNorWaitedFor)
+{
+    const auto self = static_cast<std::uint32_t>(getpid());
+    const std::uint64_t now = 100'000'000'000;
+    const auto name = directory / ("pixtera-fps-" + std::to_string(self));
+    // A FIFO under a record's name: opening it for reading would wait for a writer for ever.
+    ASSERT_EQ(mkfifo(name.c_str(), 0666), 0);
+    EXPECT_FALSE(CurrentGame(directory, now));
+    std::filesystem::remove(name);
+    std::filesystem::create_symlink(directory / "elsewhere", name);
+    Write(0, Valid(self, 60, now, "link target"));
+    std::filesystem::rename(directory / "pixtera-fps-0", directory / "elsewhere");
+    EXPECT_FALSE(CurrentGame(directory, now)) << "a link is not followed";
+    std::filesystem::remove(name);
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's files and processes need root to make";
+    constexpr uid_t kNobody = 65534;
+    Write(self, Valid(self, 60, now, "spoofed"));
+    ASSERT_EQ(chown(name.c_str(), kNobody, kNobody), 0);
+    EXPECT_FALSE(CurrentGame(directory, now)) << "a record another user wrote for one of our processes";
+
+    // Our record for another user's process: what they play is none of our display's business.
+    const pid_t theirs = fork();
+    if (theirs == 0) {
+        if (setuid(kNobody) == 0)
+            pause();
+        _exit(0);
+    }
+    ASSERT_TRUE(pixtera::test::Eventually([&] {
+        struct stat process {};
+        return stat(("/proc/" + std::to_string(theirs)).c_str(), &process) == 0 && process.st_uid == kNobody;
+    }));
+    Write(static_cast<std::uint32_t>(theirs), Valid(static_cast<std::uint32_t>(theirs), 60, now, "their game"));
+    EXPECT_FALSE(CurrentGame(directory, now));
+    EXPECT_TRUE(std::filesystem::exists(directory / ("pixtera-fps-" + std::to_string(theirs)))) << "not ours to remove";
+    kill(theirs, SIGKILL);
+    waitpid(theirs, nullptr, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RecordWriter, NeverWritesIntoAnotherUsersFileAndReplacesItsOwnStaleOne)
+{
+    const auto self = static_cast<std::uint32_t>(getpid());
+    const std::filesystem::path name = "/dev/shm/pixtera-fps-" + std::to_string(self);
+    std::filesystem::remove(name);
+    // Left by an earlier process of ours with the same pid: replaced by a private record.
+    std::ofstream(name) << "stale";
+    std::filesystem::permissions(name, std::filesystem::perms::all);
+    {
+        RecordWriter writer;
+        writer.Publish(60, 1000, "game");
+        const auto sample = CurrentGame("/dev/shm", 1000);
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->name, "game");
+        EXPECT_EQ(std::filesystem::status(name).permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+    EXPECT_FALSE(std::filesystem::exists(name)) << "removed when the game ends";
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's file needs root to make";
+    std::ofstream(name) << "planted";
+    ASSERT_EQ(chown(name.c_str(), 65534, 65534), 0);
+    {
+        RecordWriter writer;
+        writer.Publish(60, 1000, "game");
+    }
+    std::ifstream planted(name);
+    std::string content((std::istreambuf_iterator<char>(planted)), {});
+    EXPECT_EQ(content, "planted") << "another user's file is never written into";
+    std::filesystem::remove(name);
 }
 
 } // namespace
