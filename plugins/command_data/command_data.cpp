@@ -5,6 +5,7 @@
 #include "command_runner.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -12,11 +13,9 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -30,6 +29,7 @@ const InprocClass kClass{CLSID_CommandData, "Pixtera.CommandData", "Command data
 
 constexpr std::chrono::milliseconds kLongestRun = 60s;
 constexpr LONG kPollInterval = 250; // the service picks up new outputs this often
+constexpr std::size_t kMaxCommandsFile = 1 << 20; // far more than any list of commands
 
 // The value of a command that ended well: its first line, or all of it; numbers as numbers.
 ProvidedValue ValueOfOutput(std::string output, bool allLines)
@@ -169,14 +169,12 @@ public:
             LogWarning("Command data: no file in \"" + text + "\"; there are no items");
             return;
         }
-        std::ifstream in(file);
-        if (!in) {
-            LogWarning("Command data: " + file + " cannot be read; there are no items");
+        const BoundedFile read = ReadBoundedFile(file, kMaxCommandsFile, false);
+        if (!read) {
+            LogWarning("Command data: " + file + " " + read.problem + "; there are no items");
             return;
         }
-        std::ostringstream content;
-        content << in.rdbuf();
-        CommandList list = ParseCommandList(content.str());
+        CommandList list = ParseCommandList(read.text);
         for (const auto& problem : list.problems)
             LogWarning("Command data: " + file + " " + problem + "; the line is skipped");
         std::lock_guard lock(mutex_);

@@ -1,12 +1,12 @@
 #include "file_values.h"
 
+#include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/provided_value.h>
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 
 namespace pixtera {
 namespace {
@@ -60,16 +60,14 @@ FileValues::Change FileValues::Refresh()
                       static_cast<std::uintmax_t>(info.st_ino)};
     if (present_ && stamp == stamp_)
         return Change::None;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
+    BoundedFile read = ReadBoundedFile(path_, kMaxBytes, true);
+    if (!read) {
         present_ = false;
         values_.clear();
         return Change::Unreadable;
     }
-    std::string text(static_cast<std::size_t>(std::min<std::uintmax_t>(stamp.size, kMaxBytes)), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    truncated_ = stamp.size > kMaxBytes;
+    std::string text = std::move(read.text);
+    truncated_ = read.longer;
     if (truncated_) // a cut line is no line
         text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n'));
     values_ = ParseFileValues(text);

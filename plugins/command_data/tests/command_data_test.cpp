@@ -17,6 +17,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace pixtera;
@@ -179,6 +181,31 @@ TEST_F(CommandDataTest, AllLinesWhenAsked)
     ASSERT_TRUE(Eventually([&] { return Text(1) == "one\ntwo"; })) << Text(1);
     ASSERT_TRUE(Eventually([&] { return !Text(0).empty(); })) << "each command runs on its own thread";
     EXPECT_EQ(Text(0), "one");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CommandDataTest, ACommandsFileThatIsNoFileOrTooLargeIsRefusedWithoutWaiting)
+{
+    const auto fifo = test::TestDirectory() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto large = test::TestDirectory() / "large.conf";
+    std::ofstream(large) << std::string((1 << 20) + 1, '#');
+    const std::pair<std::filesystem::path, const char*> cases[] = {
+        {fifo, "is not a regular file"},           // opening it would wait for a writer for ever
+        {"/dev/zero", "is not a regular file"},    // reading it would never end
+        {test::TestDirectory(), "is a directory"},
+        {large, "is larger than 1024 KiB"},
+    };
+    for (const auto& [file, said] : cases) {
+        provider.As<IPluginInfo>()->Configure(BString(std::string_view("file=" + file.string())).get());
+        LONG count = -1;
+        EXPECT_EQ(provider->GetCount(&count), S_OK);
+        EXPECT_EQ(count, 0) << file;
+        EXPECT_EQ(LogCount(file.string() + " " + said), 1) << file;
+    }
 }
 
 } // namespace

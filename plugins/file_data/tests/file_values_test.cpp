@@ -7,6 +7,8 @@
 #include <fstream>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace pixtera;
@@ -75,6 +77,20 @@ TEST_F(FileValuesTest, AHugeFileIsReadOnlyInPart)
     EXPECT_LE(file.values().size(), FileValues::kMaxItems);
     for (const auto& value : file.values())
         EXPECT_EQ(std::get<std::string>(value.value).size(), 300u) << "no cut line is read";
+}
+
+} // namespace
+
+namespace {
+
+TEST(FileValuesOfOddFiles, AFifoOrADeviceIsNotReadAndNeverWaitedFor)
+{
+    const auto fifo = pixtera::test::TestDirectory() / "values.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    pixtera::FileValues pipe(fifo);
+    EXPECT_EQ(pipe.Refresh(), pixtera::FileValues::Change::Unreadable);
+    pixtera::FileValues zero("/dev/zero");
+    EXPECT_EQ(zero.Refresh(), pixtera::FileValues::Change::Unreadable);
 }
 
 } // namespace
