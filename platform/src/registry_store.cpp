@@ -2,7 +2,9 @@
 
 #include <pixtera/platform/event_log.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -172,6 +174,26 @@ std::string FileUri(const std::filesystem::path& path)
     return uri + "?mode=ro";
 }
 
+// A user's registry is nobody else's business: the file is made 0600 before SQLite opens it, and
+// SQLite gives its -wal and -shm files the database file's mode. Files of an older version,
+// made 0644, are tightened.
+void KeepPrivate(const std::filesystem::path& path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        struct stat file {};
+        if (fstat(fd, &file) == 0 && file.st_uid == geteuid() && (file.st_mode & 077) != 0)
+            fchmod(fd, 0600);
+        close(fd);
+    }
+    for (const char* companion : {"-wal", "-shm"}) {
+        struct stat file {};
+        const std::string name = path.string() + companion;
+        if (lstat(name.c_str(), &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == geteuid() && (file.st_mode & 077) != 0)
+            chmod(name.c_str(), 0600);
+    }
+}
+
 } // namespace
 
 RegistryStore& RegistryStore::Instance()
@@ -193,6 +215,8 @@ LSTATUS RegistryStore::OpenLocked()
 
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
+    if (!UsingMachineRegistry())
+        KeepPrivate(path);
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI, nullptr);

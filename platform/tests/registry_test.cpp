@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -223,6 +225,23 @@ TEST(Registry, AWriteWaitsForAnotherProcessThatHoldsTheFileLocked)
     EXPECT_EQ(key.SetString("after", "the lock"), ERROR_SUCCESS) << "the write waited instead of failing";
     waitpid(holder, nullptr, 0);
     EXPECT_EQ(key.QueryString("after"), "the lock");
+}
+
+} // namespace
+
+namespace {
+
+TEST(RegistryFiles, AUsersRegistryIsReadableByNobodyElse)
+{
+    RegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Software\\Private"), ERROR_SUCCESS);
+    ASSERT_EQ(key.SetString("value", "secret"), ERROR_SUCCESS);
+    const std::string path = std::getenv("PIXTERA_REGISTRY");
+    for (const char* file : {"", "-wal", "-shm"}) {
+        struct stat info {};
+        ASSERT_EQ(stat((path + file).c_str(), &info), 0) << path << file;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << path << file;
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;path=/some/file (path required).
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/unique_fd.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -101,25 +102,28 @@ public:
         cellHeight_ = fields.Number("cellheight", 1, 64, &invalid).value_or(8);
         if (invalid)
             LogWarning("File display: unusable values in \"" + text + "\"; defaults are used for them");
-        log_.close();
+        log_.reset();
         path_ = fields.Text("path").value_or("");
         if (path_.empty()) {
             LogWarning("File display: no path in \"" + text + "\"; nothing is written");
             return;
         }
-        log_.open(path_, std::ios::app | std::ios::binary);
-        if (!log_)
-            LogWarning("File display: cannot open " + path_);
+        std::string why;
+        log_ = OpenOwnFile(path_, O_WRONLY | O_APPEND | O_CREAT, &why);
+        if (!log_) {
+            LogWarning("File display: " + path_ + " " + why + "; nothing is written");
+            path_.clear();
+        }
     }
 
 private:
     void Append(const std::string& fields)
     {
         std::lock_guard lock(mutex_);
-        if (!log_.is_open())
+        if (!log_)
             return;
-        log_ << "{\"t\":" << MonotonicMilliseconds() << "," << fields << "}\n";
-        log_.flush();
+        const std::string line = "{\"t\":" + std::to_string(MonotonicMilliseconds()) + "," + fields + "}\n";
+        WriteAll(log_.get(), line);
     }
 
     // PATH.frame, replaced whole so that readers never see half a frame.
@@ -137,18 +141,18 @@ private:
         }
         const std::string target = path_ + ".frame";
         const std::string temporary = target + ".tmp";
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            out << text;
-            if (!out.flush())
-                return;
-        }
+        // Made anew each time: a name planted in a shared directory is never written through.
+        unlink(temporary.c_str());
+        UniqueFd out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out || !WriteAll(out.get(), text))
+            return;
+        out.reset();
         std::rename(temporary.c_str(), target.c_str());
     }
 
     std::mutex mutex_; // guards path_ and log_
     std::string path_;
-    std::ofstream log_;
+    UniqueFd log_;
     std::atomic<LONG> columns_{20};
     std::atomic<LONG> rows_{4};
     std::atomic<LONG> cellWidth_{5};

@@ -103,3 +103,36 @@ TEST_F(FileDisplayTest, CallsBecomeJsonLinesAndTheFrameFileFollows)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FileDisplayTest, LinksAndOtherUsersFilesPlantedUnderItsNamesAreNeverWrittenThrough)
+{
+    const auto dir = test::TestDirectory();
+    std::ofstream(dir / "victim-log") << "keep\n";
+    std::ofstream(dir / "victim-frame") << "keep\n";
+    std::filesystem::create_symlink(dir / "victim-log", dir / "lcd");
+    std::filesystem::create_symlink(dir / "victim-frame", dir / "lcd.frame.tmp");
+    Configure("columns=4;rows=1;path=" + (dir / "lcd").string());
+    EXPECT_NE(log.find("is a symbolic link"), std::string::npos) << log;
+    std::filesystem::remove(dir / "lcd");
+    Configure("columns=4;rows=1;path=" + (dir / "lcd").string());
+    ASSERT_EQ(display->Write(BString(u"ABCD").get()), S_OK);
+    EXPECT_EQ(Read(dir / "victim-log"), "keep\n");
+    EXPECT_EQ(Read(dir / "victim-frame"), "keep\n") << "the planted temporary name is replaced, not followed";
+    EXPECT_EQ(Read(dir / "lcd.frame"), "ABCD\n");
+    EXPECT_EQ(std::filesystem::status(dir / "lcd").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's file needs root to make";
+    std::ofstream(dir / "theirs") << "theirs\n";
+    ASSERT_EQ(chown((dir / "theirs").c_str(), 65534, 65534), 0);
+    log.clear();
+    Configure("columns=4;rows=1;path=" + (dir / "theirs").string());
+    EXPECT_NE(log.find("is not a regular file of this user"), std::string::npos) << log;
+    ASSERT_EQ(display->Write(BString(u"ABCD").get()), S_OK);
+    EXPECT_EQ(Read(dir / "theirs"), "theirs\n");
+}
+
+} // namespace
