@@ -3,10 +3,10 @@
 #include <pixtera/platform/guid.h>
 #include <pixtera/platform/named_mutex.h>
 #include <pixtera/platform/registry.h>
+#include <pixtera/platform/spawn.h>
 #include <pixtera/sdk/guids.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,38 +16,21 @@
 #include <string_view>
 #include <vector>
 
-extern char** environ;
-
 namespace pixtera::designer {
 namespace {
 
 // `errorPipe`, when given, becomes the child's standard error; `output`, when given, its standard
 // output and error.
-pid_t Spawn(const std::vector<std::string>& argv, bool detached, int errorPipe = -1, int output = -1)
+pid_t Start(const std::vector<std::string>& argv, bool detached, int errorPipe = -1, int output = -1)
 {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    SpawnOptions options;
+    options.argv = argv;
     if (errorPipe >= 0)
-        posix_spawn_file_actions_adddup2(&actions, errorPipe, STDERR_FILENO);
-    if (output >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
-    }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    if (detached) // its own session: it lives on when the designer ends
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    pid_t child = -1;
-    if (posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ) != 0)
-        child = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return child;
+        options.error = SpawnOptions::Stream::From(errorPipe);
+    if (output >= 0)
+        options.output = options.error = SpawnOptions::Stream::From(output);
+    options.newSession = detached; // its own session: it lives on when the designer ends
+    return Spawn(options);
 }
 
 int Wait(pid_t child)
@@ -65,7 +48,7 @@ std::string RunForMessages(const std::filesystem::path& program, const char* arg
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         return {};
-    const pid_t child = Spawn({program.string(), argument}, false, ends[1]);
+    const pid_t child = Start({program.string(), argument}, false, ends[1]);
     close(ends[1]);
     std::string said;
     char buffer[512];
@@ -101,7 +84,7 @@ bool RunsAtSystemStartup()
 
 int RunAndWait(const std::filesystem::path& program, const char* argument)
 {
-    return Wait(Spawn({program.string(), argument}, false));
+    return Wait(Start({program.string(), argument}, false));
 }
 
 std::string ReregisterService(const std::filesystem::path& program, bool atSystemStartup)
@@ -112,7 +95,7 @@ std::string ReregisterService(const std::filesystem::path& program, bool atSyste
 
 StartedService StartService(const std::filesystem::path& program)
 {
-    if (RunsAtSystemStartup() && Wait(Spawn({"systemctl", "--user", "start", "pixtera2.service"}, false)) == 0)
+    if (RunsAtSystemStartup() && Wait(Start({"systemctl", "--user", "start", "pixtera2.service"}, false)) == 0)
         return {true, 0};
     // Its log goes to a file of the user's own runtime directory, so that a start that fails
     // can say why.
@@ -122,7 +105,7 @@ StartedService StartService(const std::filesystem::path& program)
     } catch (const std::system_error&) {
         // No private place for it: the log goes where the designer's own output goes.
     }
-    const pid_t started = Spawn({program.string()}, true, -1, log);
+    const pid_t started = Start({program.string()}, true, -1, log);
     if (log >= 0)
         close(log);
     return {started > 0, started > 0 ? started : 0};

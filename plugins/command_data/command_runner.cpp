@@ -1,16 +1,16 @@
 #include "command_runner.h"
 
+#include <pixtera/platform/spawn.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 
-extern char** environ;
 
 namespace pixtera {
 namespace {
@@ -51,26 +51,13 @@ struct Pipe {
 
 pid_t Start(const std::vector<std::string>& argv, Pipe& out, Pipe& err)
 {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
+    SpawnOptions options;
+    options.argv = argv;
+    options.output = SpawnOptions::Stream::From(out.write);
+    options.error = SpawnOptions::Stream::From(err.write);
     // Its own process group, so that a timeout kills what it started too.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t child = -1;
-    if (posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ) != 0)
-        child = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return child;
+    options.newProcessGroup = true;
+    return Spawn(options);
 }
 
 // Appends what can be read now, keeping at most `limit` bytes; false at the end of the stream.

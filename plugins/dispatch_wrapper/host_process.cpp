@@ -2,6 +2,7 @@
 
 #include "link_io.h"
 
+#include <pixtera/platform/spawn.h>
 #include <pixtera/platform/event_log.h>
 
 #include <algorithm>
@@ -9,12 +10,10 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
 
 namespace pixtera::host {
 namespace {
@@ -43,24 +42,17 @@ std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& pro
     }
     // Everything of ours is close-on-exec; the host gets its socket as 3, its output pipe as
     // standard output and error, and /dev/null as input.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, sockets[1], kHostSocket);
+    SpawnOptions options;
     const std::string programText = program.string();
-    const std::string socketText = std::to_string(kHostSocket);
-    const std::string parentText = std::to_string(getpid());
-    char* argv[] = {const_cast<char*>(programText.c_str()), const_cast<char*>(socketText.c_str()),
-                    const_cast<char*>(parentText.c_str()), nullptr};
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, programText.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    options.argv = {programText, std::to_string(kHostSocket), std::to_string(getpid())};
+    options.output = options.error = SpawnOptions::Stream::From(output[1]);
+    options.passed = {{sockets[1], kHostSocket}};
+    const pid_t pid = Spawn(options);
+    const int spawnError = errno;
     close(sockets[1]);
     close(output[1]);
-    if (spawned != 0) {
-        error = programText + ": " + std::strerror(spawned);
+    if (pid < 0) {
+        error = programText + ": " + std::strerror(spawnError);
         close(sockets[0]);
         close(output[0]);
         return nullptr;

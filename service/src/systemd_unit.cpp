@@ -2,17 +2,16 @@
 
 #include "launch_environment.h"
 
+#include <pixtera/platform/spawn.h>
 #include <pixtera/platform/paths.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <vector>
 
-extern char** environ;
 
 namespace pixtera {
 namespace {
@@ -120,18 +119,14 @@ void TellUserManager(std::initializer_list<const char*> arguments)
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (!runtime || access((std::string(runtime) + "/systemd/private").c_str(), F_OK) != 0)
         return;
-    std::vector<char*> argv{const_cast<char*>("systemctl"), const_cast<char*>("--user"), const_cast<char*>("--quiet")};
-    for (const char* argument : arguments)
-        argv.push_back(const_cast<char*>(argument));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    if (posix_spawnp(&child, "systemctl", &actions, nullptr, argv.data(), environ) == 0)
+    SpawnOptions options;
+    options.argv = {"systemctl", "--user", "--quiet"};
+    options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
+    options.input = SpawnOptions::Stream{};
+    options.output = SpawnOptions::Stream::Null();
+    options.error = SpawnOptions::Stream::Null();
+    if (const pid_t child = Spawn(options); child > 0)
         waitpid(child, nullptr, 0);
-    posix_spawn_file_actions_destroy(&actions);
 }
 
 } // namespace pixtera

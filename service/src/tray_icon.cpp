@@ -1,10 +1,10 @@
 #include "tray_icon.h"
 
+#include <pixtera/platform/spawn.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/message_box.h>
 #include <pixtera/platform/named_mutex.h>
 
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -13,7 +13,6 @@
 #include <tuple>
 #include <vector>
 
-extern char** environ;
 
 namespace pixtera {
 namespace {
@@ -202,15 +201,12 @@ void TrayIcon::Register()
 
 void TrayIcon::StartDesigner()
 {
-    const std::string designer = (programDirectory_ / "pixtera-designer").string();
-    char* argv[] = {const_cast<char*>(designer.c_str()), nullptr};
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    pid_t child = 0;
-    const bool started = posix_spawn(&child, designer.c_str(), nullptr, &attributes, argv, environ) == 0;
-    posix_spawnattr_destroy(&attributes);
-    if (!started) {
+    SpawnOptions options;
+    options.argv = {(programDirectory_ / "pixtera-designer").string()};
+    options.input = SpawnOptions::Stream{};
+    options.newSession = true;
+    const pid_t child = Spawn(options);
+    if (child < 0) {
         MessageBoxA(nullptr, "Error starting designer", "Error", MB_OK | MB_ICONERROR);
         return;
     }

@@ -1,20 +1,17 @@
 #include "server_launcher.h"
 
 #include <pixtera/platform/registry.h>
+#include <pixtera/platform/spawn.h>
 #include <pixtera/remote/service_name.h>
 #include <pixtera/sdk/guids.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
-
-extern char** environ;
 
 namespace pixtera::remote {
 namespace {
@@ -34,26 +31,18 @@ std::string RegisteredServer()
 // Starts the server detached from this process (its own session), with output discarded.
 bool Launch(const std::string& program)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    SpawnOptions options;
     // As COM does: the server knows it runs for its clients and ends with the last one.
-    char embedding[] = "-Embedding";
-    char* argv[] = {const_cast<char*>(program.c_str()), embedding, nullptr};
-    pid_t child = 0;
-    const bool started = posix_spawn(&child, program.c_str(), &actions, &attributes, argv, environ) == 0;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started) {
-        // Reap it when it ends, so no zombie stays behind in a long-lived client.
-        std::thread([child] { waitpid(child, nullptr, 0); }).detach();
-    }
-    return started;
+    options.argv = {program, "-Embedding"};
+    options.output = SpawnOptions::Stream::Null();
+    options.error = SpawnOptions::Stream::Null();
+    options.newSession = true;
+    const pid_t child = Spawn(options);
+    if (child < 0)
+        return false;
+    // Reap it when it ends, so no zombie stays behind in a long-lived client.
+    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+    return true;
 }
 
 } // namespace
