@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -76,7 +77,11 @@ bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string&
 
 std::optional<DeviceLink> OpenI2cDevice(int bus, int address, std::string& error)
 {
-    const std::string path = "/dev/i2c-" + std::to_string(bus);
+    return OpenI2cDevice("/dev/i2c-" + std::to_string(bus), address, error);
+}
+
+std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, std::string& error)
+{
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         error = Reason(path);
@@ -84,7 +89,10 @@ std::optional<DeviceLink> OpenI2cDevice(int bus, int address, std::string& error
     }
     DeviceLink link(fd);
     if (ioctl(fd, I2C_SLAVE, static_cast<unsigned long>(address)) < 0) {
-        error = Reason(path + " address " + std::to_string(address));
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02x", address);
+        // ENOTTY: the path is something else than an I2C adapter (a tty, a file).
+        error = errno == ENOTTY ? path + " is not an I2C bus" : Reason(path + " address " + hex);
         return std::nullopt;
     }
     return link;

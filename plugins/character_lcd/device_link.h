@@ -39,6 +39,7 @@ private:
 
 // /dev/i2c-<bus> with the expander at `address` selected.
 std::optional<DeviceLink> OpenI2cDevice(int bus, int address, std::string& error);
+std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, std::string& error);
 // A tty in raw mode (8N1, no flow control) at `baud`.
 std::optional<DeviceLink> OpenSerialDevice(const std::string& path, int baud, std::string& error);
 // Whether a serial speed is one the driver can set.

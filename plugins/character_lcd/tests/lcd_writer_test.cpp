@@ -1,14 +1,17 @@
+#include "device_link.h"
 #include "fake_device.h"
 #include "hd44780_model.h"
 #include "lcd_settings.h"
 #include "lcd_writer.h"
 #include "serial_lcd_model.h"
+#include "test_environment.h"
 
 #include <pixtera/platform/event_log.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <random>
 
@@ -319,6 +322,21 @@ TEST(LcdSettings, TheSerialModuleGetsItsBacklightContrastAndBrightness)
     EXPECT_EQ(model.brightness(), 200);
     EXPECT_EQ(model.screen(), std::string(32, ' '));
     EXPECT_TRUE(model.unknownCommands().empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceLinks, APathThatIsNoI2cBusIsSaidSoWithTheAddressInHex)
+{
+    const auto notABus = pixtera::test::TestDirectory() / "i2c-7";
+    std::ofstream(notABus) << "";
+    std::string error;
+    EXPECT_FALSE(pixtera::lcd::OpenI2cDevice(notABus.string(), 0x27, error));
+    EXPECT_EQ(error, notABus.string() + " is not an I2C bus");
+    EXPECT_FALSE(pixtera::lcd::OpenI2cDevice(pixtera::test::TestDirectory().string() + "/missing", 0x27, error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
 
 } // namespace
