@@ -1,5 +1,7 @@
 #include <pixtera/xml_file.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,15 +105,47 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& path)
     return ec ? path : target;
 }
 
+namespace {
+
+std::string TemporaryPrefix(const std::filesystem::path& path) { return "." + path.filename().string() + "."; }
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::filesystem::path& linkOrFile)
+{
+    const std::filesystem::path path = ResolveLinks(linkOrFile);
+    const std::string prefix = TemporaryPrefix(path);
+    int removed = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        // ".NAME.PID.XXXXXX": the writer's pid between the prefix and the last dot.
+        const std::string rest = name.substr(prefix.size());
+        const auto dot = rest.find('.');
+        if (dot == std::string::npos || dot == 0 || rest.find_first_not_of("0123456789") != dot)
+            continue;
+        const long pid = std::strtol(rest.substr(0, dot).c_str(), nullptr, 10);
+        struct stat file {};
+        if (lstat(entry.path().c_str(), &file) != 0 || !S_ISREG(file.st_mode) || file.st_uid != geteuid())
+            continue;
+        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH && unlink(entry.path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 bool WriteFileAtomically(const std::filesystem::path& linkOrFile, std::string_view content, std::string* error)
 {
     const std::filesystem::path path = ResolveLinks(linkOrFile);
+    RemoveStaleTemporaries(path);
     auto fail = [&](const std::string& what) {
         if (error)
             *error = what + " " + path.string() + ": " + std::strerror(errno);
         return false;
     };
-    std::string temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string temporary = (path.parent_path() / (TemporaryPrefix(path) + std::to_string(getpid()) + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         return fail("cannot create a temporary file for");

@@ -1,10 +1,12 @@
 #include <pixtera/configuration_file.h>
+#include <pixtera/xml_file.h>
 
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -58,6 +60,40 @@ TEST(ConfigurationFile, AReadOnlyProgramDirectoryMovesItToTheUsersConfiguration)
     chmod(dir.c_str(), 0755);
     EXPECT_EQ(path, test::TestDirectory() / "config" / "pixtera" / "pixtera2.xml");
     EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+} // namespace
+
+namespace {
+
+TEST(AtomicWrites, TemporariesOfKilledWritersAreRemovedOthersAreLeft)
+{
+    const auto dir = pixtera::test::TestDirectory();
+    const auto file = dir / "pixtera2.xml";
+    std::ofstream(file) << "<PixteraConfiguration/>";
+    // A writer that is gone, one that still writes (this process), and a file that only looks alike.
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    const auto stale = dir / (".pixtera2.xml." + std::to_string(gone) + ".a1B2c3");
+    const auto live = dir / (".pixtera2.xml." + std::to_string(getpid()) + ".d4E5f6");
+    const auto other = dir / ".pixtera2.xml.notes";
+    for (const auto& path : {stale, live, other})
+        std::ofstream(path) << "half";
+    EXPECT_EQ(pixtera::RemoveStaleTemporaries(file), 1);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_TRUE(std::filesystem::exists(other));
+
+    // And before every write, so a killed writer's file goes with the next edit.
+    std::ofstream(stale) << "half";
+    ASSERT_TRUE(pixtera::WriteFileAtomically(file, "<PixteraConfiguration><drivers/></PixteraConfiguration>"));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    std::size_t left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        left += entry.path().filename().string().rfind(".pixtera2.xml.", 0) == 0;
+    EXPECT_EQ(left, 2u) << "only the live writer's and the look-alike";
 }
 
 } // namespace

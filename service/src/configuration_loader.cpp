@@ -10,6 +10,7 @@
 #include <pixtera/sdk/plugin_info.h>
 
 #include <pixtera/configuration_file.h>
+#include <pixtera/xml_file.h>
 
 #include <pugixml.hpp>
 
@@ -82,6 +83,10 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
 bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& drivers, DataManager& data,
                            DisplayManager& displays)
 {
+    // What writers killed mid-write left beside it (their queue edits were either written or not).
+    if (const int stale = RemoveStaleTemporaries(path); stale > 0)
+        LogInformation("Removed " + std::to_string(stale) + " temporary files that interrupted writes left beside " +
+                       path.string());
     const ConfigurationDocument file = LoadConfigurationDocument(path);
     if (!file)
         LogError(file.error + "; no driver is created");

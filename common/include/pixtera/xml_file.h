@@ -27,6 +27,10 @@ bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::
 std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 
 // Replaces the file's content atomically; through a symbolic link, the link's target is replaced.
+// The temporary file beside it is named ".NAME.PID.XXXXXX", after the writer.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr);
+// Removes the temporary files that writers killed while writing left beside `path`: those of this
+// user whose writer's process no longer exists. Returns how many went.
+int RemoveStaleTemporaries(const std::filesystem::path& path);
 
 } // namespace pixtera
