@@ -474,12 +474,24 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     object->registerMethod("GetDriver").onInterface(i).withOutputParamNames("driver").implementedAs([this, display] {
         ComPtr<IDisplayDriver> driver;
         Check(display->GetDriver(driver.Out()));
+        // A fault belongs to its own plug-in: one that failed before is passed over, not reported
+        // to a client that asked about another.
+        std::string failed;
         for (LONG n = 0; n < manager_.drivers().Size(); ++n) {
             const auto record = manager_.drivers().At(n);
-            if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
-                return ExportDriver(n);
+            if (record->fault->failed()) {
+                failed += (failed.empty() ? "" : ", ") + record->fault->name();
+                continue;
+            }
+            try {
+                if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
+                    return ExportDriver(n);
+            } catch (const sdbus::Error&) {
+                failed += (failed.empty() ? "" : ", ") + record->fault->name();
+            }
         }
-        throw wire::ErrorFor(E_FAIL);
+        throw wire::ErrorFor(E_FAIL, failed.empty() ? "the display's driver is not among the drivers"
+                                                    : "the display's driver is not among the working drivers; failed: " + failed);
     });
     object->registerMethod("IsRunning").onInterface(i).withOutputParamNames("running").implementedAs([display] {
         VARIANT_BOOL running = 0;

@@ -227,6 +227,26 @@ TEST_F(RemoteObjects, APluginThatThrowsInABusCallFailsTheCallNotTheService)
     EXPECT_EQ(BstrView(value.bstrVal), u"Plugin died") << "one fault guard for every use of the plug-in";
 }
 
+TEST_F(RemoteObjects, AFaultOfOnePluginDoesNotFailQuestionsAboutAnother)
+{
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.ScriptedProvider\" "
+           "configuration=\"throwon=GetValue@2;items=A:1;interval=50\"><data active=\"yes\"/></driver>"
+           "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << frames.string() << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+    EXPECT_TRUE(Eventually([&] {
+        Variant value;
+        return SUCCEEDED(Data(*manager)->Value(Variant::FromUtf8("A"), value.Out())) && value.vt == VT_BSTR &&
+               BstrView(value.bstrVal) == u"Plugin died";
+    })) << "the provider faulted";
+    ComPtr<IDisplayDriver> driver;
+    ASSERT_EQ(Display(*manager)->GetDriver(driver.Out()), S_OK) << "the file display did not fault";
+    BString name;
+    ASSERT_EQ(driver.As<IPluginInfo>()->GetPluginName(name.Out()), S_OK);
+    EXPECT_EQ(name.view(), u"File display");
+}
+
 TEST_F(RemoteObjects, ErrorsKeepTheirNameAndCodeAndSayWhatToDo)
 {
     manager = Connect();
