@@ -252,7 +252,8 @@ bool BusServer::ReturnLease(LONG display, const std::string& client)
     auto& clients = borrowers_[display];
     if (!clients.erase(client))
         return false;
-    if (clients.empty()) {
+    // A display that was stopped before it was lent stays stopped.
+    if (clients.empty() && runningBeforeLease_[display]) {
         ComPtr<IManagedDisplay> managed;
         if (SUCCEEDED(manager_.displays().Item(display, managed.Out())))
             managed->StartOutput();
@@ -532,8 +533,15 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     object->registerMethod("MoveQueueItemDown").onInterface(i).withInputParamNames("index").implementedAs(
         [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
     object->registerMethod("BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
+        auto& clients = borrowers_[index];
+        if (clients.empty()) {
+            // The first borrower: what the display did before is what the last return restores.
+            VARIANT_BOOL running = 0;
+            display->IsRunning(&running);
+            runningBeforeLease_[index] = running != 0;
+        }
         Check(display->StopOutput());
-        borrowers_[index].insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
+        clients.insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
     });
     object->registerMethod("ReturnOutput").onInterface(bus::kDisplayLease).implementedAs([this, index] {
         if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))

@@ -48,7 +48,8 @@ private:
     void ForgetClient(const std::string& client);
     // Emits ValuesChanged with the ids changed since the last time, if any.
     void EmitChangedValues();
-    // Starts the display again when its last borrower has returned it; false when `client` held
+    // Starts the display again when its last borrower has returned it, if it ran before it was
+    // lent; false when `client` held
     // no lease on it.
     bool ReturnLease(LONG display, const std::string& client);
     void RunLoop();
@@ -61,6 +62,7 @@ private:
     std::unique_ptr<sdbus::IProxy> bus_; // for NameOwnerChanged
     std::map<std::string, std::uint32_t> references_; // Manager references per client connection
     std::map<LONG, std::set<std::string>> borrowers_;  // clients holding each display's output
+    std::map<LONG, bool> runningBeforeLease_;           // each lent display's state before its first lease
     sdbus::IObject* managerObject_ = nullptr;
     sdbus::IObject* dataObject_ = nullptr;
     bool ownsName_ = false;

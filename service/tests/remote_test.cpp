@@ -450,6 +450,20 @@ TEST_F(RemoteObjects, ABorrowedDisplayRunsAgainWhenItsBorrowerReturnsItOrDies)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     display->IsRunning(&running);
     EXPECT_EQ(running, 0) << "a plain StopOutput keeps its meaning";
+
+    // Lent while stopped: returning it, or its borrower dying, leaves it stopped.
+    ASSERT_EQ(lease->BorrowOutput(), S_OK);
+    ASSERT_EQ(lease->ReturnOutput(), S_OK);
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0) << "returned as it was lent";
+    const pid_t second =
+        ClientProcess([this](IManager& own) { return Display(own).As<IDisplayLease>()->BorrowOutput() == S_OK; });
+    ASSERT_GT(second, 0);
+    kill(second, SIGKILL);
+    waitpid(second, nullptr, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0) << "a borrower that dies does not start it either";
 }
 
 TEST_F(RemoteObjects, AClientThatDiesInTheMiddleOfACallLeavesTheServiceServing)
