@@ -26,13 +26,16 @@ const InprocClass kClass{CLSID_DispatchWrapper, "DispatchWrapper.core", "Plug-in
 
 constexpr DWORD kDefaultCallLimitMs = 5000;
 
-std::chrono::milliseconds CallLimit()
+constexpr DWORD kDefaultHealthyAfterMs = 60000;
+
+// A setting of HKLM\Software\Pixtera2.0 in milliseconds; `minimum` and more, else the default.
+std::chrono::milliseconds Setting(const char* name, DWORD fallback, DWORD minimum)
 {
     RegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0") == ERROR_SUCCESS)
-        if (const auto limit = key.QueryDword("PluginCallTimeout"); limit && *limit > 0)
-            return std::chrono::milliseconds(*limit);
-    return std::chrono::milliseconds(kDefaultCallLimitMs);
+        if (const auto value = key.QueryDword(name); value && *value >= minimum)
+            return std::chrono::milliseconds(*value);
+    return std::chrono::milliseconds(fallback);
 }
 
 // Beside the programs in a build tree (plugins/ is below them), else in the installed prefix's
@@ -72,7 +75,8 @@ public:
     {
         if (keeper_)
             return E_UNEXPECTED; // one plug-in per wrapper
-        keeper_ = std::make_unique<HostKeeper>(HostProgram(), CallLimit());
+        keeper_ = std::make_unique<HostKeeper>(HostProgram(), Setting("PluginCallTimeout", kDefaultCallLimitMs, 1),
+                                               Setting("PluginHealthyAfter", kDefaultHealthyAfterMs, 0));
         if (pendingConfiguration_)
             keeper_->KeepConfiguration(*pendingConfiguration_);
         std::string error;

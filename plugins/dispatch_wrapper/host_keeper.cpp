@@ -7,13 +7,12 @@ namespace pixtera::host {
 namespace {
 
 constexpr std::chrono::seconds kLongestPause{60};
-// A host that has worked this long starts the pauses from the beginning when it fails.
-constexpr std::chrono::seconds kProvenUp{60};
 
 } // namespace
 
-HostKeeper::HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit)
-    : program_(std::move(program)), callLimit_(callLimit)
+HostKeeper::HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit,
+                       std::chrono::milliseconds healthyAfter)
+    : program_(std::move(program)), callLimit_(callLimit), healthyAfter_(healthyAfter)
 {
     thread_ = std::thread([this] { Work(); });
 }
@@ -61,8 +60,10 @@ std::optional<LONG> HostKeeper::generation() const
 
 std::chrono::seconds HostKeeper::NextPause()
 {
-    if (std::chrono::steady_clock::now() - upSince_ >= kProvenUp)
+    // Only a host that then worked for a while starts the pauses anew; failed restarts never do.
+    if (upSince_ && std::chrono::steady_clock::now() - *upSince_ >= healthyAfter_)
         failuresInARow_ = 0;
+    upSince_.reset();
     const auto pause = std::chrono::seconds(1LL << std::min(failuresInARow_, 6));
     ++failuresInARow_;
     return std::min(pause, kLongestPause);
@@ -196,6 +197,9 @@ void HostKeeper::Remember(const Call& call)
 std::optional<Result> HostKeeper::Invoke(const Call& call)
 {
     std::lock_guard serialise(callMutex_);
+    // What the service asked for is what a new host gets, whether this call works, fails, kills
+    // the host or finds none: a crash in the first Configure must not leave it unconfigured.
+    Remember(call);
     HostProcess* host = nullptr;
     {
         std::lock_guard lock(stateMutex_);
@@ -209,8 +213,6 @@ std::optional<Result> HostKeeper::Invoke(const Call& call)
         Lose(error);
         return std::nullopt;
     }
-    if (SUCCEEDED(result->hr))
-        Remember(call);
     return result;
 }
 

@@ -22,7 +22,8 @@ namespace pixtera::host {
 
 class HostKeeper {
 public:
-    HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit);
+    // A host that worked for `healthyAfter` before it failed starts the pauses from the beginning.
+    HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit, std::chrono::milliseconds healthyAfter);
     HostKeeper(const HostKeeper&) = delete;
     HostKeeper& operator=(const HostKeeper&) = delete;
     ~HostKeeper();
@@ -50,6 +51,7 @@ private:
 
     const std::filesystem::path program_;
     const std::chrono::milliseconds callLimit_;
+    const std::chrono::milliseconds healthyAfter_;
 
     std::mutex callMutex_; // one call at a time
 
@@ -67,7 +69,7 @@ private:
     bool stopping_ = false;
     int failuresInARow_ = 0;
     std::chrono::steady_clock::time_point retryAt_;
-    std::chrono::steady_clock::time_point upSince_;
+    std::optional<std::chrono::steady_clock::time_point> upSince_; // of the host that works; none after a failure
     // What a new host replays.
     std::optional<std::u16string> configuration_;
     std::array<std::optional<std::array<BYTE, 8>>, 8> glyphs_;

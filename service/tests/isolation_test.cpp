@@ -8,6 +8,7 @@
 
 #include <pixtera/design_file.h>
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/event_log.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/plugin_info.h>
 
@@ -240,6 +241,59 @@ TEST(IsolatedService, ItsHostsGoWhenTheServiceIsKilled)
                 return false;
         return true;
     }, 1s)) << "the host noticed its parent was gone";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Isolation, ACrashInTheFirstConfigureIsRepairedWithThatConfiguration)
+{
+    MessageCapture messages;
+    const std::string configuration = "fault=segv;on=Configure;once=" + (TestDirectory() / "struck").string();
+    ASSERT_TRUE(LoadReal(Isolated(configuration, kData)));
+    ASSERT_GE(driverManager->Size(), 1);
+    auto info = driverManager->At(0)->object.As<IPluginInfo>();
+    ASSERT_TRUE(info);
+    // The new host is configured as the service asked the one that crashed.
+    EXPECT_TRUE(Eventually([&] {
+        BString text;
+        return SUCCEEDED(info->GetConfiguration(text.Out())) && text.utf8() == configuration;
+    }));
+    EXPECT_TRUE(Eventually([&] { return ReadText(u"Polls") != "Plugin died" && !ReadText(u"Polls").empty(); }));
+    info.Reset();
+    ExpectNothingLeft();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Isolation, FailedRestartsKeepThePausesGrowing)
+{
+    // Every host counts as having worked (a minute, but for the test): the pauses may start from
+    // 1 s again after the first failure, but not after restarts that fail.
+    RegKey settings;
+    ASSERT_EQ(settings.Create(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0"), ERROR_SUCCESS);
+    settings.SetDword("PluginHealthyAfter", 0);
+    std::mutex mutex;
+    std::vector<std::string> log;
+    SetLogCapture([&](std::string_view line) {
+        std::lock_guard lock(mutex);
+        log.emplace_back(line);
+    });
+    auto said = [&](const std::string& part) {
+        std::lock_guard lock(mutex);
+        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    };
+    MessageCapture messages;
+    // Every host dies in Configure, the first one's and every replay's.
+    ASSERT_TRUE(LoadReal(Isolated("fault=exit;on=Configure", kData)));
+    EXPECT_TRUE(Eventually([&] { return said("started again in 1 s"); }));
+    EXPECT_TRUE(Eventually([&] { return said("next try in 2 s"); }, std::chrono::seconds(5)))
+        << "the failed restart after the first pause waits longer";
+    SetLogCapture(nullptr);
+    ExpectNothingLeft();
 }
 
 } // namespace
