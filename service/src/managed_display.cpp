@@ -8,6 +8,8 @@
 #include <pixtera/user_characters.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace pixtera {
 namespace {
@@ -33,6 +35,13 @@ PixteraManagedDisplay::PixteraManagedDisplay(QueueOrigin origin, std::shared_ptr
 
 PixteraManagedDisplay::~PixteraManagedDisplay() { StopOutput(); }
 
+namespace {
+
+// How long the set-up waits for a hosted driver that failed while it was asked for its geometry.
+constexpr auto kSetUpRecoveryWait = std::chrono::seconds(5);
+
+} // namespace
+
 template <class Call>
 bool PixteraManagedDisplay::CallDriver(Call call)
 {
@@ -52,12 +61,22 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     LONG cellWidth = 0;
     LONG columns = 0;
     LONG rows = 0;
-    CallDriver([&](IDisplayDriver& d) {
-        for (HRESULT hr : {d.GetCharHeight(&cellHeight), d.GetCharWidth(&cellWidth), d.GetColumns(&columns), d.GetRows(&rows)})
-            if (hr == E_PLUGIN_HOST_FAILED)
-                return hr;
-        return S_OK;
-    });
+    auto askGeometry = [&] {
+        return CallDriver([&](IDisplayDriver& d) {
+            for (HRESULT hr : {d.GetCharHeight(&cellHeight), d.GetCharWidth(&cellWidth), d.GetColumns(&columns), d.GetRows(&rows)})
+                if (hr == E_PLUGIN_HOST_FAILED)
+                    return hr;
+            return S_OK;
+        });
+    };
+    // Without its geometry a display stays 0x0 for good: a hosted driver that failed while asked
+    // is waited for (its first restart comes after a second) and asked again, once.
+    if (!askGeometry() && fault_->mayRecover()) {
+        const auto until = std::chrono::steady_clock::now() + kSetUpRecoveryWait;
+        while (fault_->failed() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        askGeometry();
+    }
     own_.Initialize(columns, rows, cellWidth, cellHeight);
     const LONG half = columns / 2;
     own_.WriteAnsi(half - 5, 0, Utf16ToAnsi(kWelcome));

@@ -297,3 +297,22 @@ TEST_F(Isolation, FailedRestartsKeepThePausesGrowing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Isolation, ADisplayWhoseHostDiesWhileItIsSetUpGetsItsGeometryAndFramesWhenBack)
+{
+    MessageCapture messages;
+    const auto frames = TestDirectory() / "frames";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
+    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=GetCharHeight;once=" + (TestDirectory() / "struck").string() +
+                                      ";frames=" + frames.string(),
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    // 20 columns, not 0: the design's text reaches the new host.
+    ASSERT_TRUE(Eventually([&] { return FileText(frames).find("shown when back") != std::string::npos; }))
+        << FileText(frames);
+    ExpectNothingLeft();
+}
+
+} // namespace

@@ -2,7 +2,7 @@
 // plug-ins hosted in processes of their own. Configuration:
 //   fault=segv|abort|hang|exit|throw;on=METHOD;at=N;once=/marker/file;frames=/file
 // The fault strikes in the N-th call (default 1) of METHOD (GetValue, Refresh, Configure, Write,
-// SetCustomChar); with `once`, only while the marker file does not exist yet (it is made then):
+// SetCustomChar, GetCharHeight); with `once`, only while the marker file does not exist yet (it is made then):
 // a plug-in created again behaves. The provider (periodic, 50 ms) offers "Polls", the number of
 // its polls; the display appends every frame it gets to `frames`.
 
@@ -79,7 +79,11 @@ public:
     HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, 20); }
     HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, 16); }
     HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, 100); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, 8); }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override
+    {
+        Enter("GetCharHeight");
+        return Output(v, 8);
+    }
     HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, 5); }
     HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, 2); }
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
