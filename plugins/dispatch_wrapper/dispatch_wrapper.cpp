@@ -8,11 +8,13 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/registry.h>
+#include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
+#include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
@@ -51,7 +53,7 @@ std::filesystem::path HostProgram()
 
 class DispatchWrapper final
     : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
-                       IDisplayDriver, IPluginHost> {
+                       IDisplayDriver, IDataFeed, IPluginSettings, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -61,9 +63,14 @@ public:
             return E_POINTER;
         const LONG interfaces = interfaces_.load();
         const bool wrapped = keeper_ != nullptr;
-        if ((riid == IID_IPluginInfo && wrapped && !(interfaces & kPluginInfo)) ||
-            (riid == IID_IDataProvider && !(interfaces & kDataProvider)) ||
-            (riid == IID_IDisplayDriver && !(interfaces & kDisplayDriver)) || (riid == IID_IPluginHost && !wrapped)) {
+        for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
+            const bool beforeWrap = forwarded.bit == kPluginInfo && !wrapped;
+            if (riid == *forwarded.iid && !(interfaces & forwarded.bit) && !beforeWrap) {
+                *object = nullptr;
+                return E_NOINTERFACE;
+            }
+        }
+        if (riid == IID_IPluginHost && !wrapped) {
             *object = nullptr;
             return E_NOINTERFACE;
         }
@@ -159,6 +166,41 @@ public:
                                             BYTE r7) override
     {
         return Forward({Method::SetCustomChar, {code, r0, r1, r2, r3, r4, r5, r6, r7}});
+    }
+
+    // IDataFeed
+    HRESULT STDMETHODCALLTYPE SetValue(BSTR name, VARIANT value) override
+    {
+        return Forward({Method::SetValue, {std::u16string(BstrView(name)), Transportable(value)}});
+    }
+    HRESULT STDMETHODCALLTYPE GetFeedNames(BSTR* names) override { return Text(Method::GetFeedNames, {}, names); }
+
+    // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
+    HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }
+    HRESULT STDMETHODCALLTYPE GetSetting(LONG index, BSTR* name, BSTR* label, LONG* kind, BSTR* defaultValue, BSTR* help,
+                                         LONG* minimum, LONG* maximum, BSTR* choices) override
+    {
+        if (!name || !label || !kind || !defaultValue || !help || !minimum || !maximum || !choices)
+            return E_POINTER;
+        return Forward({Method::GetSetting, {index}}, [&](const Result& r) {
+            constexpr std::size_t kTexts[] = {0, 1, 3, 4, 7};
+            constexpr std::size_t kLongs[] = {2, 5, 6};
+            if (r.values.size() != 8)
+                return E_UNEXPECTED;
+            for (std::size_t at : kTexts)
+                if (!std::holds_alternative<std::u16string>(r.values[at]))
+                    return E_UNEXPECTED;
+            for (std::size_t at : kLongs)
+                if (!std::holds_alternative<LONG>(r.values[at]))
+                    return E_UNEXPECTED;
+            BSTR* texts[] = {name, label, defaultValue, help, choices};
+            for (std::size_t i = 0; i < 5; ++i)
+                *texts[i] = BString(std::get<std::u16string>(r.values[kTexts[i]])).Detach();
+            *kind = std::get<LONG>(r.values[2]);
+            *minimum = std::get<LONG>(r.values[5]);
+            *maximum = std::get<LONG>(r.values[6]);
+            return S_OK;
+        });
     }
 
 private:

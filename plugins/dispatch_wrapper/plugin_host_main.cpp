@@ -8,9 +8,11 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/plugin_info.h>
+#include <pixtera/sdk/plugin_settings.h>
 
 #include <csignal>
 #include <cstdio>
@@ -29,6 +31,8 @@ struct Plugin {
     ComPtr<IPluginInfo> info;
     ComPtr<IDataProvider> provider;
     ComPtr<IDisplayDriver> display;
+    ComPtr<IDataFeed> feed;
+    ComPtr<IPluginSettings> settings;
 };
 
 template <class T>
@@ -47,8 +51,15 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.info = plugin.object.As<IPluginInfo>();
     plugin.provider = plugin.object.As<IDataProvider>();
     plugin.display = plugin.object.As<IDisplayDriver>();
-    result.values.emplace_back(static_cast<LONG>((plugin.info ? kPluginInfo : 0) | (plugin.provider ? kDataProvider : 0) |
-                                                 (plugin.display ? kDisplayDriver : 0)));
+    plugin.feed = plugin.object.As<IDataFeed>();
+    plugin.settings = plugin.object.As<IPluginSettings>();
+    LONG interfaces = 0;
+    for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
+        ComPtr<IUnknown> answered;
+        if (SUCCEEDED(plugin.object->QueryInterface(*forwarded.iid, answered.OutVoid())))
+            interfaces |= forwarded.bit;
+    }
+    result.values.emplace_back(interfaces);
     return S_OK;
 }
 
@@ -127,6 +138,29 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
         }
         return display && index ? display->SetCustomChar(*index, rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7])
                                 : E_INVALIDARG;
+    }
+    case Method::SetValue: {
+        const auto* value = Argument<Variant>(call, 1);
+        return plugin.feed && text && value ? plugin.feed->SetValue(BString(*text).get(), *value) : E_INVALIDARG;
+    }
+    case Method::GetFeedNames: return plugin.feed ? AnswerText(plugin.feed->GetFeedNames(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::GetSettingCount: return AnswerLong(plugin.settings.get(), &IPluginSettings::GetSettingCount, result);
+    case Method::GetSetting: {
+        if (!plugin.settings || !index)
+            return E_INVALIDARG;
+        BString name, label, defaultValue, help, choices;
+        LONG kind = 0, minimum = 0, maximum = 0;
+        const HRESULT hr = plugin.settings->GetSetting(*index, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(),
+                                                       &minimum, &maximum, choices.Out());
+        for (BString* part : {&name, &label})
+            result.values.emplace_back(std::u16string(part->view()));
+        result.values.emplace_back(kind);
+        for (BString* part : {&defaultValue, &help})
+            result.values.emplace_back(std::u16string(part->view()));
+        result.values.emplace_back(minimum);
+        result.values.emplace_back(maximum);
+        result.values.emplace_back(std::u16string(choices.view()));
+        return hr;
     }
     }
     return E_NOTIMPL;

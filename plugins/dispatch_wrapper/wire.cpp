@@ -185,7 +185,7 @@ std::optional<Call> DecodeCall(std::span<const std::byte> body)
     Call call;
     if (!reader.Get(kind) || kind != kCall || !reader.Get(method) || !reader.GetValues(call.arguments))
         return std::nullopt;
-    if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(Method::LoaderQuery))
+    if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(Method::GetSetting))
         return std::nullopt;
     call.method = static_cast<Method>(method);
     return call;

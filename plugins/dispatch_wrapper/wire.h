@@ -5,6 +5,7 @@
 // checks every length against what arrived: the other side may be a crashing plug-in.
 
 #include <pixtera/platform/variant.h>
+#include <pixtera/sdk/guids.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -24,9 +25,23 @@ enum class Method : std::uint16_t {
     Refresh, GetUpdateMode, GetInterval, GetCount, GetName, GetDescription, GetValue,
     GetColumns, GetPixelHeight, GetPixelWidth, GetCharHeight, GetCharWidth, GetRows,
     SetBackground, Reserved, SetCustomChar, Write, LoaderQuery,
+    SetValue, GetFeedNames,                 // IDataFeed
+    GetSettingCount, GetSetting,            // IPluginSettings
 };
 
-enum Interfaces : LONG { kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4 };
+enum Interfaces : LONG { kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4, kDataFeed = 8, kPluginSettings = 16 };
+
+// Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
+// object answers, the wrapper answers exactly those. A new interface is one line here (and its
+// methods above).
+struct ForwardedInterface {
+    const IID* iid;
+    Interfaces bit;
+};
+inline constexpr ForwardedInterface kForwardedInterfaces[] = {
+    {&IID_IPluginInfo, kPluginInfo},   {&IID_IDataProvider, kDataProvider}, {&IID_IDisplayDriver, kDisplayDriver},
+    {&IID_IDataFeed, kDataFeed},       {&IID_IPluginSettings, kPluginSettings},
+};
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;
 

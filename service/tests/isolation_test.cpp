@@ -10,6 +10,9 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/registry.h>
+#include <pixtera/sdk/data_feed.h>
+#include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/plugin_info.h>
 
 #include <csignal>
@@ -313,6 +316,51 @@ TEST_F(Isolation, ADisplayWhoseHostDiesWhileItIsSetUpGetsItsGeometryAndFramesWhe
     ASSERT_TRUE(Eventually([&] { return FileText(frames).find("shown when back") != std::string::npos; }))
         << FileText(frames);
     ExpectNothingLeft();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Isolation, EverySdkInterfaceOfTheHostedObjectIsAnsweredAndForwarded)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "BusData.so"));
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"DispatchWrapper.core", &clsid), S_OK);
+    ComPtr<IUnknown> wrapper;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wrapper.OutVoid()), S_OK);
+    ASSERT_EQ(wrapper.As<IDispatchWrapper>()->Wrap(BString(std::string_view("Pixtera.BusData")).get()), S_OK);
+    ASSERT_EQ(wrapper.As<IPluginInfo>()->Configure(BString(std::string_view("names=weather")).get()), S_OK);
+
+    // A bus data provider in a process of its own can still be fed.
+    const auto feed = wrapper.As<IDataFeed>();
+    ASSERT_TRUE(feed);
+    ASSERT_EQ(feed->SetValue(BString(std::string_view("weather")).get(), Variant::FromText(u"sunny")), S_OK);
+    EXPECT_EQ(feed->SetValue(BString(std::string_view("other")).get(), Variant::FromText(u"x")), DISP_E_UNKNOWNNAME);
+    BString names;
+    ASSERT_EQ(feed->GetFeedNames(names.Out()), S_OK);
+    EXPECT_EQ(names.utf8(), "weather");
+    const auto provider = wrapper.As<IDataProvider>();
+    ASSERT_TRUE(provider);
+    provider->Refresh();
+    Variant value;
+    ASSERT_EQ(provider->GetValue(0, value.Out()), S_OK);
+    ASSERT_EQ(value.vt, VT_BSTR);
+    EXPECT_EQ(BstrView(value.bstrVal), u"sunny");
+
+    // Its settings, for the designer's form.
+    const auto settings = wrapper.As<IPluginSettings>();
+    ASSERT_TRUE(settings);
+    LONG count = 0;
+    ASSERT_EQ(settings->GetSettingCount(&count), S_OK);
+    ASSERT_GT(count, 0);
+    BString name, label, defaultValue, help, choices;
+    LONG kind = -1, minimum = -1, maximum = -1;
+    ASSERT_EQ(settings->GetSetting(0, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(), &minimum, &maximum,
+                                   choices.Out()),
+              S_OK);
+    EXPECT_EQ(name.utf8(), "names");
+    EXPECT_FALSE(wrapper.As<IDisplayDriver>()) << "what the hosted object lacks is not answered";
 }
 
 } // namespace
