@@ -2,8 +2,8 @@
 
 #include "link_io.h"
 
-#include <pixtera/platform/spawn.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/spawn.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -115,20 +115,35 @@ void HostProcess::CopyOutput()
 std::optional<Result> HostProcess::Call(const host::Call& call, std::chrono::milliseconds limit, std::string& error)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    if (!SendMessage(socket_, EncodeCall(call))) {
+    host::Call numbered = call;
+    numbered.number = ++lastNumber_;
+    if (!SendMessage(socket_, EncodeCall(numbered))) {
         error = "the host is gone";
         return std::nullopt;
     }
-    const auto body = ReceiveMessage(socket_, deadline);
+    std::optional<std::uint32_t> oversized;
+    const auto body = ReceiveMessage(socket_, deadline, &oversized);
     if (!body) {
-        error = std::chrono::steady_clock::now() >= deadline
-                    ? "no answer within " + std::to_string(limit.count()) + " ms"
-                    : "the host ended" + Ending();
+        if (oversized)
+            error = "the host announced an answer of " + std::to_string(*oversized) + " bytes (at most " +
+                    std::to_string(kLargestMessage) + ")";
+        else if (std::chrono::steady_clock::now() >= deadline)
+            error = "no answer within " + std::to_string(limit.count()) + " ms";
+        else
+            error = "the host ended" + Ending();
         return std::nullopt;
     }
     auto result = DecodeResult(*body);
-    if (!result)
+    if (!result) {
         error = "the host answered nonsense";
+        return std::nullopt;
+    }
+    // A stray reply would shift every later answer by one call: the host is faulty.
+    if (result->number != numbered.number) {
+        error = "the host answered call " + std::to_string(numbered.number) + " with the answer to call " +
+                std::to_string(result->number);
+        return std::nullopt;
+    }
     return result;
 }
 

@@ -45,6 +45,7 @@ private:
 
     const pid_t pid_;
     bool reaped_ = false;
+    std::uint32_t lastNumber_ = 0; // of the last call sent
     const int socket_;
     const int output_;
     const std::string name_;

@@ -64,11 +64,17 @@ bool SendMessage(int fd, std::string_view bytes)
     return true;
 }
 
-std::optional<std::vector<std::byte>> ReceiveMessage(int fd, std::optional<std::chrono::steady_clock::time_point> deadline)
+std::optional<std::vector<std::byte>> ReceiveMessage(int fd, std::optional<std::chrono::steady_clock::time_point> deadline,
+                                                     std::optional<std::uint32_t>* oversized)
 {
     std::uint32_t length = 0;
-    if (!ReceiveExactly(fd, reinterpret_cast<std::byte*>(&length), sizeof length, deadline) || length > kLargestMessage)
+    if (!ReceiveExactly(fd, reinterpret_cast<std::byte*>(&length), sizeof length, deadline))
         return std::nullopt;
+    if (length > kLargestMessage) {
+        if (oversized)
+            *oversized = length;
+        return std::nullopt;
+    }
     std::vector<std::byte> body(length);
     if (!ReceiveExactly(fd, body.data(), body.size(), deadline))
         return std::nullopt;

@@ -192,6 +192,7 @@ int main(int argc, char** argv)
             return 3;
         }
         Result result;
+        result.number = call->number;
         try {
             result.hr = Dispatch(*call, plugin, result);
         } catch (...) {

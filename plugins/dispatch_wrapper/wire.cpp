@@ -161,6 +161,7 @@ std::string EncodeCall(const Call& call)
 {
     Writer writer;
     writer.Put(kCall);
+    writer.Put(call.number);
     writer.Put(static_cast<std::uint16_t>(call.method));
     for (const auto& argument : call.arguments)
         writer.PutValue(argument);
@@ -171,6 +172,7 @@ std::string EncodeResult(const Result& result)
 {
     Writer writer;
     writer.Put(kResult);
+    writer.Put(result.number);
     writer.Put(result.hr);
     for (const auto& value : result.values)
         writer.PutValue(value);
@@ -183,7 +185,8 @@ std::optional<Call> DecodeCall(std::span<const std::byte> body)
     std::uint8_t kind = 0;
     std::uint16_t method = 0;
     Call call;
-    if (!reader.Get(kind) || kind != kCall || !reader.Get(method) || !reader.GetValues(call.arguments))
+    if (!reader.Get(kind) || kind != kCall || !reader.Get(call.number) || !reader.Get(method) ||
+        !reader.GetValues(call.arguments))
         return std::nullopt;
     if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(Method::GetSetting))
         return std::nullopt;
@@ -196,7 +199,8 @@ std::optional<Result> DecodeResult(std::span<const std::byte> body)
     Reader reader(body);
     std::uint8_t kind = 0;
     Result result;
-    if (!reader.Get(kind) || kind != kResult || !reader.Get(result.hr) || !reader.GetValues(result.values))
+    if (!reader.Get(kind) || kind != kResult || !reader.Get(result.number) || !reader.Get(result.hr) ||
+        !reader.GetValues(result.values))
         return std::nullopt;
     return result;
 }

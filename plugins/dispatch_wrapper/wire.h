@@ -45,14 +45,18 @@ inline constexpr ForwardedInterface kForwardedInterfaces[] = {
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;
 
+// Calls are numbered; a result carries the number of the call it answers, so that an answer to
+// anything but the call in flight is seen for the fault it is.
 struct Call {
     Method method{};
     std::vector<Value> arguments;
+    std::uint32_t number = 0;
 };
 
 struct Result {
     HRESULT hr = S_OK;
     std::vector<Value> values;
+    std::uint32_t number = 0;
 };
 
 // The bytes of a message, its length first.

@@ -2,8 +2,8 @@
 
 #include "launch_environment.h"
 
-#include <pixtera/platform/spawn.h>
 #include <pixtera/platform/paths.h>
+#include <pixtera/platform/spawn.h>
 
 #include <fcntl.h>
 #include <sys/wait.h>

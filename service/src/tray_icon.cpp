@@ -1,9 +1,9 @@
 #include "tray_icon.h"
 
-#include <pixtera/platform/spawn.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/message_box.h>
 #include <pixtera/platform/named_mutex.h>
+#include <pixtera/platform/spawn.h>
 
 #include <sys/wait.h>
 

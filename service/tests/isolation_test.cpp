@@ -364,3 +364,31 @@ TEST_F(Isolation, EverySdkInterfaceOfTheHostedObjectIsAnsweredAndForwarded)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Isolation, AStrayAnswerFromAHostIsAFaultNotAShiftOfEveryLaterAnswer)
+{
+    std::mutex mutex;
+    std::vector<std::string> log;
+    SetLogCapture([&](std::string_view line) {
+        std::lock_guard lock(mutex);
+        log.emplace_back(line);
+    });
+    MessageCapture messages;
+    ASSERT_TRUE(LoadReal(Isolated("fault=stray;on=GetValue;at=3;once=" + (TestDirectory() / "struck").string(), kData)));
+    EXPECT_TRUE(Eventually([&] { return ReadText(u"Polls") == "Plugin died"; })) << "seen, not taken for the answer";
+    // The new host answers in step again: the poll count is a number, not a shifted answer.
+    EXPECT_TRUE(Eventually([&] {
+        const std::string polls = ReadText(u"Polls");
+        return !polls.empty() && polls != "Plugin died" && polls.find_first_not_of("0123456789") == std::string::npos;
+    }));
+    SetLogCapture(nullptr);
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.find("with the answer to call 4294967295") != std::string::npos;
+    }));
+    EXPECT_EQ(messages.messages().size(), 1u) << "reported once";
+}
+
+} // namespace

@@ -11,7 +11,7 @@ std::span<const std::byte> Body(const std::string& message) { return std::as_byt
 
 TEST(PluginHostWire, CallsAndResultsKeepEveryValue)
 {
-    const Call call{Method::SetCustomChar, {LONG(-7), BYTE(31), std::u16string(u"caf\u00e9"), Variant::FromDouble(2.5)}};
+    const Call call{Method::SetCustomChar, {LONG(-7), BYTE(31), std::u16string(u"caf\u00e9"), Variant::FromDouble(2.5)}, 77};
     const std::string message = EncodeCall(call);
     std::uint32_t length = 0;
     std::memcpy(&length, message.data(), 4);
@@ -19,6 +19,7 @@ TEST(PluginHostWire, CallsAndResultsKeepEveryValue)
     const auto read = DecodeCall(Body(message));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->method, Method::SetCustomChar);
+    EXPECT_EQ(read->number, 77u) << "the number the answer must carry";
     ASSERT_EQ(read->arguments.size(), 4u);
     EXPECT_EQ(std::get<LONG>(read->arguments[0]), -7);
     EXPECT_EQ(std::get<BYTE>(read->arguments[1]), 31);
@@ -26,9 +27,10 @@ TEST(PluginHostWire, CallsAndResultsKeepEveryValue)
     EXPECT_EQ(std::get<Variant>(read->arguments[3]).dblVal, 2.5);
 
     for (const Variant& value : {Variant::FromText(u"text"), Variant::FromLong(42), Variant::FromBool(true), Variant()}) {
-        const auto result = DecodeResult(Body(EncodeResult({E_FAIL, {value}})));
+        const auto result = DecodeResult(Body(EncodeResult({E_FAIL, {value}, 0xFFFFFFFFu})));
         ASSERT_TRUE(result);
         EXPECT_EQ(result->hr, E_FAIL);
+        EXPECT_EQ(result->number, 0xFFFFFFFFu);
         const VARIANT& back = std::get<Variant>(result->values.at(0));
         EXPECT_EQ(back.vt, value.vt);
         if (value.vt == VT_BSTR) {
@@ -41,22 +43,22 @@ TEST(PluginHostWire, AnythingShortOrStrangeIsNoMessage)
 {
     const std::string message = EncodeCall({Method::GetName, {LONG(1), std::u16string(u"abc")}});
     const auto body = Body(message);
-    // kind and method (3 bytes), the LONG (1 + 4), the text (1 + 4 + 6): a cut between values
-    // leaves a shorter call, a cut inside one leaves nothing.
-    ASSERT_EQ(body.size(), 19u);
+    // kind, number and method (7 bytes), the LONG (1 + 4), the text (1 + 4 + 6): a cut between
+    // values leaves a shorter call, a cut inside one leaves nothing.
+    ASSERT_EQ(body.size(), 23u);
     for (std::size_t cut = 0; cut < body.size(); ++cut)
-        EXPECT_EQ(DecodeCall(body.first(cut)).has_value(), cut == 3 || cut == 8) << cut;
+        EXPECT_EQ(DecodeCall(body.first(cut)).has_value(), cut == 7 || cut == 12) << cut;
     std::string huge = message;
     huge[huge.size() - 10] = '\xFF'; // a text length far beyond the message
     huge[huge.size() - 9] = '\xFF';
     EXPECT_FALSE(DecodeCall(Body(huge)));
     EXPECT_FALSE(DecodeResult(body)) << "a call is no result";
     std::string unknownMethod = message;
-    unknownMethod[5] = '\x7F';
+    unknownMethod[9] = '\x7F';
     EXPECT_FALSE(DecodeCall(Body(unknownMethod)));
     const std::string badVariant = EncodeResult({S_OK, {Variant::FromLong(1)}});
     std::string strange = badVariant;
-    strange[10] = '\x09'; // the VARIANT's type: VT_DISPATCH cannot cross
+    strange[14] = '\x09'; // the VARIANT's type: VT_DISPATCH cannot cross
     EXPECT_FALSE(DecodeResult(Body(strange)));
 }
 

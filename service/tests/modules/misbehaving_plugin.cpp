@@ -1,6 +1,7 @@
 // PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
 // plug-ins hosted in processes of their own. Configuration:
-//   fault=segv|abort|hang|exit|throw;on=METHOD;at=N;once=/marker/file;frames=/file
+//   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file
+// (stray: in a plug-in host, a made-up answer is written to the host's socket before the real one)
 // The fault strikes in the N-th call (default 1) of METHOD (GetValue, Refresh, Configure, Write,
 // SetCustomChar, GetCharHeight); with `once`, only while the marker file does not exist yet (it is made then):
 // a plug-in created again behaves. The provider (periodic, 50 ms) offers "Polls", the number of
@@ -19,6 +20,8 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -131,6 +134,16 @@ private:
                 std::this_thread::sleep_for(std::chrono::hours(1));
         else if (fault == "throw")
             throw std::runtime_error("misbehaving on purpose");
+        else if (fault == "stray")
+            WriteStrayAnswer();
+    }
+
+    // An answer no call asked for, as a host that lost count would send: length 9, a result
+    // (kind 2) numbered 0xFFFFFFFF with S_OK and no values, on the host's socket (descriptor 3).
+    static void WriteStrayAnswer()
+    {
+        const unsigned char stray[] = {9, 0, 0, 0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+        [[maybe_unused]] const auto written = write(3, stray, sizeof stray);
     }
 
     std::mutex mutex_; // guards the script and the counts
