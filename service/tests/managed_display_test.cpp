@@ -413,3 +413,26 @@ TEST_F(ManagedDisplayTest, ADriverWhoseWriteThrowsIsReportedOnceAndDropped)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ManagedDisplayTest, AScrollStepThatIsDueAtARenderingIsTakenThere)
+{
+    // Steps every 300 ms, renderings every 100 ms: the step at 300 ms shows at the rendering at
+    // 300 ms, not one later; the phase follows the time since the design was loaded.
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("steps.pxd", Scroller("100", "300")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    for (int tick = 1; tick <= 2; ++tick) {
+        clock.Advance(100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    EXPECT_EQ(Calls("Write").size(), 1u) << "no step yet, no new frame";
+    clock.Advance(100);
+    EXPECT_TRUE(Eventually([&] { return Calls("Write").size() == 2; })) << "the step due at 300 ms";
+    EXPECT_NE(Calls("Write")[1].find("1234567890"), std::string::npos) << Calls("Write")[1];
+    display->StopOutput();
+}
+
+} // namespace
