@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +49,8 @@ std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& pro
     options.argv = {programText, std::to_string(kHostSocket), std::to_string(getpid())};
     options.output = options.error = SpawnOptions::Stream::From(output[1]);
     options.passed = {{sockets[1], kHostSocket}};
+    options.newProcessGroup = true; // killed as one, with whatever the plug-in starts
+
     const pid_t pid = Spawn(options);
     const int spawnError = errno;
     close(sockets[1]);
@@ -61,20 +65,27 @@ std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& pro
 }
 
 HostProcess::HostProcess(Parts parts, std::string name)
-    : pid_(parts.pid), socket_(parts.socket), output_(parts.output), name_(std::move(name))
+    : pid_(parts.pid), socket_(parts.socket), output_(parts.output), stopOutput_(eventfd(0, EFD_CLOEXEC)),
+      name_(std::move(name))
 {
     outputThread_ = std::thread([this] { CopyOutput(); });
 }
 
 HostProcess::~HostProcess()
 {
+    // The host's whole group goes with it: helpers the plug-in started would otherwise keep its
+    // output pipe (and the copying thread) alive for as long as they like.
+    kill(-pid_, SIGKILL);
     if (!reaped_) {
         kill(pid_, SIGKILL);
         while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
     close(socket_);
-    outputThread_.join(); // the pipe ends with the host
+    const std::uint64_t stop = 1;
+    [[maybe_unused]] const auto written = write(stopOutput_, &stop, sizeof stop);
+    outputThread_.join();
+    close(stopOutput_);
     close(output_);
 }
 
@@ -99,7 +110,29 @@ void HostProcess::CopyOutput()
     std::string pending;
     char buffer[1024];
     ssize_t got = 0;
-    while ((got = read(output_, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+    // Until the pipe ends or the host is gone. Then what is already there is read (a bounded
+    // amount: whatever still holds the pipe may write without end), and nothing is waited for.
+    constexpr std::size_t kAfterStop = 64 * 1024;
+    bool stopping = false;
+    std::size_t readAfterStop = 0;
+    for (;;) {
+        pollfd fds[2] = {{output_, POLLIN, 0}, {stopOutput_, POLLIN, 0}};
+        if (poll(fds, 2, stopping ? 0 : -1) < 0 && errno != EINTR)
+            break;
+        if (fds[1].revents & POLLIN)
+            stopping = true;
+        const bool readable = fds[0].revents & (POLLIN | POLLHUP);
+        if (stopping && (!readable || readAfterStop >= kAfterStop))
+            break;
+        if (!readable)
+            continue;
+        got = read(output_, buffer, sizeof buffer);
+        if (stopping && got > 0)
+            readAfterStop += static_cast<std::size_t>(got);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
         pending.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
             LogInformation(name_ + ": " + pending.substr(0, end));

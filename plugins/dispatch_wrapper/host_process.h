@@ -48,6 +48,7 @@ private:
     std::uint32_t lastNumber_ = 0; // of the last call sent
     const int socket_;
     const int output_;
+    const int stopOutput_; // an eventfd: the host is gone, stop copying its output
     const std::string name_;
     std::thread outputThread_;
 };

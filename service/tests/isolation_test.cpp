@@ -392,3 +392,26 @@ TEST_F(Isolation, AStrayAnswerFromAHostIsAFaultNotAShiftOfEveryLaterAnswer)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Isolation, AHelperTheHostLeftBehindHoldsUpNothingAndGoesWithTheHost)
+{
+    MessageCapture messages;
+    const auto helperFile = TestDirectory() / "helper";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown");
+    // The plug-in leaves a process holding the host's output and socket, then crashes in Write.
+    ASSERT_TRUE(LoadReal(Isolated("helper=" + helperFile.string() + ";fault=segv;on=Write;at=2",
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(Eventually([&] { return !messages.messages().empty(); })) << "the crash is reported";
+    pid_t helper = 0;
+    std::ifstream(helperFile) >> helper;
+    ASSERT_GT(helper, 0);
+    EXPECT_TRUE(Eventually([&] { return !Running(helper); })) << "the host's whole group went with it";
+    const int frames = HealthyFrames();
+    EXPECT_TRUE(Eventually([&] { return HealthyFrames() - frames >= 10; })) << "the neighbour display goes on";
+    ExpectNothingLeft(); // StopOutput returns
+}
+
+} // namespace

@@ -1,7 +1,9 @@
 // PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
 // plug-ins hosted in processes of their own. Configuration:
-//   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file
-// (stray: in a plug-in host, a made-up answer is written to the host's socket before the real one)
+//   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file;helper=/pid/file
+// (stray: in a plug-in host, a made-up answer is written to the host's socket before the real one;
+// helper: at Configure a child process is left behind, sharing the host's descriptors, its pid
+// written to the file)
 // The fault strikes in the N-th call (default 1) of METHOD (GetValue, Refresh, Configure, Write,
 // SetCustomChar, GetCharHeight); with `once`, only while the marker file does not exist yet (it is made then):
 // a plug-in created again behaves. The provider (periodic, 50 ms) offers "Polls", the number of
@@ -48,6 +50,8 @@ public:
             once_ = fields.Text("once").value_or("");
             frames_ = fields.Text("frames").value_or("");
         }
+        if (const auto helper = fields.Text("helper"))
+            LeaveHelper(*helper);
         Enter("Configure");
     }
 
@@ -136,6 +140,18 @@ private:
             throw std::runtime_error("misbehaving on purpose");
         else if (fault == "stray")
             WriteStrayAnswer();
+    }
+
+    // A process of the plug-in's that outlives what it was started for, holding everything the
+    // plug-in holds open.
+    static void LeaveHelper(const std::string& pidFile)
+    {
+        const pid_t helper = fork();
+        if (helper == 0) {
+            sleep(60);
+            _exit(0);
+        }
+        std::ofstream(pidFile) << helper;
     }
 
     // An answer no call asked for, as a host that lost count would send: length 9, a result
