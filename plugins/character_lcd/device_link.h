@@ -31,6 +31,9 @@ public:
     // device fails (unplugged, bus error).
     bool Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error);
 
+    // The descriptor, for poll(): a device that goes away reports POLLHUP or POLLERR.
+    int fd() const { return fd_; }
+
 private:
     bool WriteAll(std::string_view bytes, std::string& error);
 

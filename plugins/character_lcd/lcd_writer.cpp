@@ -4,9 +4,13 @@
 
 #include <pixtera/platform/event_log.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace pixtera::lcd {
 
-LcdWriter::LcdWriter(WriterSetup setup) : setup_(std::move(setup))
+LcdWriter::LcdWriter(WriterSetup setup) : setup_(std::move(setup)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     wanted_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
     worker_ = std::thread([this] { Work(); });
@@ -18,8 +22,45 @@ LcdWriter::~LcdWriter()
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    Wake();
     worker_.join();
+    if (wake_ >= 0)
+        close(wake_);
+}
+
+void LcdWriter::Wake()
+{
+    changed_.notify_all();
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wake_, &one, sizeof one);
+}
+
+bool LcdWriter::WaitForWorkOrLoss()
+{
+    // Nothing to send: wait for work, but keep an eye on the module, which a static screen would
+    // never write to, so that an unplugged one is noticed and, when back, gets everything again.
+    const int device = link_ ? link_->fd() : -1;
+    if (device < 0 || wake_ < 0) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || !link_; });
+        return true;
+    }
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ || version_ != sent_)
+                return true;
+        }
+        pollfd fds[2] = {{device, 0, 0}, {wake_, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents & POLLIN) {
+            std::uint64_t drained = 0;
+            [[maybe_unused]] const auto got = read(wake_, &drained, sizeof drained);
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            return false;
+    }
 }
 
 void LcdWriter::Show(std::string frame)
@@ -32,7 +73,7 @@ void LcdWriter::Show(std::string frame)
         wanted_.frame = std::move(frame);
         ++version_;
     }
-    changed_.notify_one();
+    Wake();
 }
 
 void LcdWriter::Define(int code, const Glyph& glyph)
@@ -46,7 +87,7 @@ void LcdWriter::Define(int code, const Glyph& glyph)
         wanted_.glyphs[static_cast<std::size_t>(code)] = glyph;
         ++version_;
     }
-    changed_.notify_one();
+    Wake();
 }
 
 bool LcdWriter::WaitUntilSent(std::chrono::milliseconds limit)
@@ -106,9 +147,16 @@ void LcdWriter::Work()
     while (true) {
         Wanted wanted;
         std::uint64_t version = 0;
+        if (!WaitForWorkOrLoss()) {
+            LogWarning(setup_.name + ": " + setup_.device + " went away; trying again every second");
+            outageReported_ = true;
+            link_.reset();
+            std::lock_guard lock(mutex_);
+            linked_ = false;
+            continue;
+        }
         {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || !link_; });
+            std::lock_guard lock(mutex_);
             if (stopping_)
                 return;
             wanted = wanted_;

@@ -48,6 +48,9 @@ private:
     };
 
     void Work();
+    void Wake();
+    // Waits until there is something to send (true) or the module went away (false).
+    bool WaitForWorkOrLoss();
     // Opens the module and initialises it; false (reported once per outage) when it is away.
     bool Connect();
     // The bytes that take the module from what it shows to `wanted`.
@@ -55,6 +58,7 @@ private:
 
     const WriterSetup setup_;
 
+    const int wake_; // an eventfd beside changed_: the worker may wait in poll() on the module
     std::mutex mutex_; // guards wanted_, version_, sent_, linked_, away_ and stopping_
     std::condition_variable changed_;
     std::condition_variable sentChanged_;

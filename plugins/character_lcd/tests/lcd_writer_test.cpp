@@ -340,3 +340,41 @@ TEST(DeviceLinks, APathThatIsNoI2cBusIsSaidSoWithTheAddressInHex)
 }
 
 } // namespace
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(LcdWriter, AModuleUnpluggedUnderAStaticScreenIsNoticedAndGetsTheFrameWhenBack)
+{
+    std::mutex logMutex;
+    std::vector<std::string> log;
+    pixtera::SetLogCapture([&](std::string_view line) {
+        std::lock_guard lock(logMutex);
+        log.emplace_back(line);
+    });
+    using namespace pixtera::lcd;
+    const Geometry geometry{20, 4};
+    Bench bench(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), geometry);
+    bench.writer->Show("static screen");
+    ASSERT_TRUE(bench.writer->WaitUntilSent(5s));
+    bench.Sent();
+    const int opens = bench.opens();
+
+    bench.Unplug(); // nothing is written: only watching the link can tell
+    for (int i = 0; i < 2000 && bench.opens() == opens; ++i)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_GT(bench.opens(), opens) << "the outage was noticed without a write";
+    bench.PlugIn();
+    Hd44780Model back(Pcf8574Pins::A());
+    for (int i = 0; i < 3000 && back.Visible(20, 4).substr(0, 13) != "static screen"; ++i) {
+        back.Feed(bench.Sent());
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(back.Visible(20, 4), "static screen" + std::string(67, ' ')) << "initialised and given the whole frame";
+    pixtera::SetLogCapture(nullptr);
+    std::lock_guard lock(logMutex);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) { return l.find("went away") != std::string::npos; }));
+}
+
+} // namespace
