@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -39,6 +40,24 @@ ProvidedValue ValueOfOutput(std::string output, bool allLines)
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
         output.pop_back();
     return ParseProvidedValue(output);
+}
+
+// pixtera-command-runner, which answers for everything a command starts: beside the programs in
+// a build tree (plugins/ is below them), else in the installed prefix's program directory. None
+// when it is missing: commands then run on their own, and only their process group is caught.
+const std::filesystem::path& RunnerProgram()
+{
+    static const std::filesystem::path runner = [] {
+        const auto plugins = PIXTERA_THIS_MODULE_PATH().parent_path();
+        std::error_code ec;
+        for (const auto& candidate : {plugins.parent_path() / "pixtera-command-runner",
+                                      (plugins / PIXTERA_RUNNER_FROM_PLUGINS / "pixtera-command-runner").lexically_normal()})
+            if (std::filesystem::exists(candidate, ec))
+                return candidate;
+        LogWarning("Command data: pixtera-command-runner is missing; what commands leave behind is not caught");
+        return std::filesystem::path();
+    }();
+    return runner;
 }
 
 // One item: its command, its latest value, and the thread that runs the command again and again
@@ -75,7 +94,7 @@ private:
         const auto deadline = std::min<std::chrono::milliseconds>(std::chrono::milliseconds(item_.intervalMs), kLongestRun);
         while (true) {
             const auto started = std::chrono::steady_clock::now();
-            const CommandResult result = RunCommand(item_.argv, deadline, cancel_);
+            const CommandResult result = RunCommand(item_.argv, deadline, cancel_, RunnerProgram());
             Store(result);
             std::unique_lock lock(mutex_);
             if (wake_.wait_until(lock, started + std::chrono::milliseconds(item_.intervalMs), [this] { return stopping_; }))

@@ -74,8 +74,23 @@ bool Drain(int fd, std::string& kept, std::size_t limit)
 
 } // namespace
 
+// Stops what runs: a runner is told, and kills what the command left behind before it ends; a
+// runner that does not end soon, and a command without one, lose their whole group.
+void Stop(pid_t child, bool underRunner)
+{
+    if (underRunner) {
+        kill(child, SIGTERM);
+        for (int waited = 0; waited < 1000; ++waited) {
+            if (waitpid(child, nullptr, WNOHANG) != 0)
+                return;
+            usleep(1000);
+        }
+    }
+    kill(-child, SIGKILL);
+}
+
 CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds deadline,
-                         const std::atomic<bool>& cancel)
+                         const std::atomic<bool>& cancel, const std::filesystem::path& runner)
 {
     CommandResult result;
     if (argv.empty())
@@ -84,7 +99,11 @@ CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::mill
     Pipe err;
     if (!out.ok() || !err.ok())
         return result;
-    const pid_t child = Start(argv, out, err);
+    std::vector<std::string> started = argv;
+    if (!runner.empty()) {
+        started.insert(started.begin(), {runner.string(), "--"});
+    }
+    const pid_t child = Start(started, out, err);
     out.CloseWrite();
     err.CloseWrite();
     if (child < 0)
@@ -109,14 +128,15 @@ CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::mill
         if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
             errOpen = Drain(err.read, result.errors, kMaxErrors);
     }
+    const bool underRunner = !runner.empty();
     if (timedOut)
-        kill(-child, SIGKILL);
+        Stop(child, underRunner);
     int status = 0;
     // The streams closed; the command may still be ending (or may have left a child behind).
     while (!timedOut && waitpid(child, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() >= end || cancel.load()) {
             timedOut = true;
-            kill(-child, SIGKILL);
+            Stop(child, underRunner);
             break;
         }
         usleep(1000);
@@ -124,6 +144,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::mill
     if (timedOut) {
         waitpid(child, &status, 0);
         result.outcome = CommandResult::Outcome::TimedOut;
+        return result;
+    }
+    if (underRunner && WIFEXITED(status) && WEXITSTATUS(status) == kRunnerNotStarted) {
+        result.outcome = CommandResult::Outcome::NotStarted;
         return result;
     }
     result.outcome = CommandResult::Outcome::Finished;

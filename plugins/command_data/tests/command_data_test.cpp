@@ -18,6 +18,7 @@
 #include <thread>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -206,6 +207,79 @@ TEST_F(CommandDataTest, ACommandsFileThatIsNoFileOrTooLargeIsRefusedWithoutWaiti
         EXPECT_EQ(count, 0) << file;
         EXPECT_EQ(LogCount(file.string() + " " + said), 1) << file;
     }
+}
+
+} // namespace
+
+namespace {
+
+// True while the process runs (a zombie has ended).
+bool Running(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+pid_t PidIn(const std::filesystem::path& file)
+{
+    pid_t pid = 0;
+    for (int i = 0; i < 2000 && pid == 0; ++i) {
+        std::ifstream(file) >> pid;
+        if (pid == 0)
+            std::this_thread::sleep_for(1ms);
+    }
+    return pid;
+}
+
+class CommandRunnerProgram : public ::testing::Test {
+protected:
+    std::filesystem::path runner = test::ProgramDirectory() / "pixtera-command-runner";
+    std::filesystem::path pidFile = test::TestDirectory() / "helper.pid";
+    // A helper in a session of its own, its pid written down, then the command itself.
+    std::vector<std::string> WithHelper(const std::string& then)
+    {
+        return {"sh", "-c", "setsid sleep 30 & echo $! > " + pidFile.string() + "; " + then};
+    }
+};
+
+TEST_F(CommandRunnerProgram, HelpersInSessionsOfTheirOwnGoAtTheDeadlineAndWhenTheCommandEnds)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const auto hung = RunCommand(WithHelper("sleep 30"), 300ms, kNoCancel, runner);
+    EXPECT_EQ(hung.outcome, CommandResult::Outcome::TimedOut);
+    const pid_t first = PidIn(pidFile);
+    ASSERT_GT(first, 0);
+    EXPECT_TRUE(test::Eventually([&] { return !Running(first); })) << "the helper outlived the deadline";
+    std::filesystem::remove(pidFile);
+
+    const auto finished = RunCommand(WithHelper("echo done"), 10s, kNoCancel, runner);
+    EXPECT_EQ(finished.outcome, CommandResult::Outcome::Finished);
+    EXPECT_EQ(finished.output, "done\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s) << "the helper holding its output did not keep it waiting";
+    const pid_t second = PidIn(pidFile);
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(test::Eventually([&] { return !Running(second); }));
+
+    EXPECT_EQ(RunCommand({"no-such-command-for-pixtera"}, 1s, kNoCancel, runner).outcome,
+              CommandResult::Outcome::NotStarted);
+}
+
+TEST_F(CommandRunnerProgram, ACommandRunningWhenItsOwnerDiesGoesWithIt)
+{
+    const pid_t owner = fork();
+    if (owner == 0) {
+        std::thread([this] { RunCommand(WithHelper("sleep 30"), 60s, kNoCancel, runner); }).join();
+        _exit(0);
+    }
+    const pid_t helper = PidIn(pidFile);
+    ASSERT_GT(helper, 0);
+    kill(owner, SIGKILL); // as a service that is killed
+    waitpid(owner, nullptr, 0);
+    EXPECT_TRUE(test::Eventually([&] { return !Running(helper); })) << "the command's helper outlived the service";
 }
 
 } // namespace
