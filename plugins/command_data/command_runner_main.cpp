@@ -4,14 +4,13 @@
 // told to stop (SIGTERM: the deadline, the plug-in's end) or its parent dies, it kills them all
 // and ends with the command's exit status. 254: the command could not be started.
 
+#include <pixtera/platform/process_list.h>
 #include <pixtera/platform/spawn.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -24,24 +23,9 @@ constexpr int kNotStarted = 254;
 // Kills this runner's children until it has none: each one killed hands its own children over.
 void KillEverythingLeft()
 {
-    const pid_t self = getpid();
     for (;;) {
-        std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos)
-                continue;
-            std::ifstream stat(entry.path() / "stat");
-            std::string line;
-            std::getline(stat, line);
-            const auto close = line.rfind(')');
-            if (close == std::string::npos)
-                continue;
-            char state = 0;
-            pid_t parent = 0;
-            if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == self)
-                kill(std::stoi(name), SIGKILL);
-        }
+        for (const pid_t child : pixtera::ChildrenOf(getpid(), true))
+            kill(child, SIGKILL);
         if (waitpid(-1, nullptr, 0) < 0 && errno == ECHILD)
             return;
     }

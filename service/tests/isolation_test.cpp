@@ -9,6 +9,7 @@
 #include <pixtera/design_file.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/process_list.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
@@ -29,40 +30,9 @@ using namespace std::chrono_literals;
 
 
 // The processes whose parent is this one (the plug-in hosts).
-std::vector<pid_t> Children(pid_t parent = getpid())
-{
-    std::vector<pid_t> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // pid (comm) state ppid ...: the command may hold blanks, the last ')' ends it.
-        const auto close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent && state != 'Z')
-            children.push_back(std::stoi(name));
-    }
-    return children;
-}
+std::vector<pid_t> Children(pid_t parent = getpid()) { return ChildrenOf(parent); }
 
-// True while the process runs (a zombie has ended: its new parent may be slow to reap it).
-bool Running(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return false;
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
+bool Running(pid_t pid) { return ProcessRuns(pid); }
 
 std::size_t OpenDescriptors() { return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {})); }
 

@@ -7,6 +7,7 @@
 #include <pixtera/platform/com.h>
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/process_list.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/plugin_info.h>
 
@@ -213,16 +214,7 @@ TEST_F(CommandDataTest, ACommandsFileThatIsNoFileOrTooLargeIsRefusedWithoutWaiti
 
 namespace {
 
-// True while the process runs (a zombie has ended).
-bool Running(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return false;
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
+bool Running(pid_t pid) { return ProcessRuns(pid); }
 
 pid_t PidIn(const std::filesystem::path& file)
 {
