@@ -26,6 +26,10 @@ public:
     {
     }
 
+    // The map found when the module was read back; called on the writer's thread, which alone
+    // uses the protocol.
+    void SetPins(Pcf8574Pins pins) { pins_ = pins; }
+
     void Initialise(LinkBatch& batch) const override;
     void MoveTo(LinkBatch& batch, int column, int row) const override;
     void Write(LinkBatch& batch, std::string_view text) const override;

@@ -78,10 +78,13 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
     settings.geometry = ReadGeometry(fields, problems);
     settings.backlight = ReadSwitch(fields, "backlight", true, problems);
     if (const auto pinmap = fields.Text("pinmap")) {
+        settings.detectPins = *pinmap == "auto";
         if (*pinmap == "b")
             settings.pins = Pcf8574Pins::B();
-        else if (*pinmap != "a")
-            problems.emplace_back("pinmap (a or b)");
+        else if (*pinmap != "a" && *pinmap != "auto") {
+            problems.emplace_back("pinmap (auto, a or b)");
+            settings.detectPins = true;
+        }
     }
     return settings;
 }

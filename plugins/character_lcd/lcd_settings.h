@@ -18,6 +18,7 @@ struct I2cSettings {
     Geometry geometry;
     bool backlight = true;
     Pcf8574Pins pins = Pcf8574Pins::A();
+    bool detectPins = true; // pinmap=auto: read the module back at every connection; `pins` when that fails
 };
 
 struct SerialSettings {
@@ -27,7 +28,7 @@ struct SerialSettings {
     SerialLcdOptions options;
 };
 
-// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
+// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);

@@ -3,7 +3,9 @@
 
 #include "lcd_display_driver.h"
 #include "lcd_settings.h"
+#include "pin_map_detection.h"
 
+#include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
@@ -25,6 +27,21 @@ std::string Hex(int value)
     return text;
 }
 
+// The pin map read back from the module, at every connection (a module may be swapped); pin map
+// a, said so, when it cannot be read.
+Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Sleeper& sleep)
+{
+    LinkExpanderPort port(link);
+    const PinMapFound found = DetectPinMap(port, sleep);
+    if (found == PinMapFound::Unknown) {
+        LogWarning("HD44780 I2C display: " + device + " cannot be read back (its RW line may not be wired); "
+                   "pin map a is used, set pinmap=b if the module shows garbage");
+        return Pcf8574Pins::A();
+    }
+    LogInformation("HD44780 I2C display: " + device + " is wired with pin map " + PinMapName(found));
+    return found == PinMapFound::B ? Pcf8574Pins::B() : Pcf8574Pins::A();
+}
+
 class HD44780I2C final
     : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
 public:
@@ -34,8 +51,10 @@ public:
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
         {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
         {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
-        {"pinmap", "Pin mapping", kSettingChoice, "a", "a: RS P0, E P2, backlight P3, data P4-P7 (most backpacks); "
-                                                        "b: data P0-P3, E P4, RS P6, backlight P7", 0, 0, "a|b"},
+        {"pinmap", "Pin mapping", kSettingChoice, "auto",
+         "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
+         "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
+         0, 0, "auto|a|b"},
     };
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
 
@@ -45,10 +64,15 @@ public:
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
         setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + Hex(settings.address);
-        setup.open = [bus = settings.bus, address = settings.address](std::string& error) {
-            return OpenI2cDevice(bus, address, error);
+        auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight);
+        setup.open = [bus = settings.bus, address = settings.address, settings, protocol, name = setup.device,
+                      sleep = setup.sleep](std::string& error) {
+            auto link = OpenI2cDevice(bus, address, error);
+            if (link && settings.detectPins)
+                protocol->SetPins(DetectedPins(*link, name, sleep));
+            return link;
         };
-        setup.protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight);
+        setup.protocol = protocol;
         setup.geometry = settings.geometry;
         return setup;
     }

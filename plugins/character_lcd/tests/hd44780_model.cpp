@@ -13,10 +13,26 @@ void Hd44780Model::Feed(std::string_view bytes)
     }
 }
 
+std::uint8_t Hd44780Model::Read() const
+{
+    const bool reading = rwWired_ && (previous_ & pins_.rw) && (previous_ & pins_.enable) && !(previous_ & pins_.rs);
+    if (!reading)
+        return previous_;
+    const auto status = static_cast<std::uint8_t>(address_ & 0x7F); // never busy
+    const std::uint8_t nibble = readingLowNibble_ ? status & 0x0F : status >> 4;
+    std::uint8_t lines = previous_;
+    for (int bit = 0; bit < 4; ++bit)
+        if (!(nibble & (1 << bit)))
+            lines = static_cast<std::uint8_t>(lines & ~pins_.data[bit]); // driven low over the weak high
+    return lines;
+}
+
 void Hd44780Model::Latch(std::uint8_t lines)
 {
-    if (lines & pins_.rw)
-        return; // reads are not modelled; the driver never reads
+    if (rwWired_ && (lines & pins_.rw)) {
+        readingLowNibble_ = !readingLowNibble_; // a read pulse ended: the other nibble is next
+        return;
+    }
     std::uint8_t nibble = 0;
     for (int bit = 0; bit < 4; ++bit)
         if (lines & pins_.data[bit])

@@ -1,7 +1,9 @@
 #pragma once
 // An HD44780 controller behind a PCF8574 expander, for the tests: it decodes the expander bytes
 // (a nibble is latched when the enable line falls) into instructions and data, and keeps DDRAM,
-// CGRAM, the address counter, the entry mode and the backlight line as the controller would.
+// CGRAM, the address counter, the entry mode and the backlight line as the controller would. With
+// RW wired it answers reads: while E is high with RW high, D4-D7 carry the busy flag (never set)
+// and the address counter, high nibble first; without, RW is ignored as on such backpacks.
 
 #include "hd44780_i2c_protocol.h"
 
@@ -14,9 +16,15 @@ namespace pixtera::lcd::test {
 
 class Hd44780Model {
 public:
-    explicit Hd44780Model(Pcf8574Pins pins) : pins_(pins) { ddram_.fill('?'); } // power-on garbage
+    explicit Hd44780Model(Pcf8574Pins pins, bool rwWired = true) : pins_(pins), rwWired_(rwWired)
+    {
+        ddram_.fill('?'); // power-on garbage
+    }
 
     void Feed(std::string_view bytes);
+    // What the expander's port reads now: the lines last written, with D4-D7 pulled low where
+    // the controller drives them so.
+    std::uint8_t Read() const;
 
     // What the glass shows: rows 2 and 3 of a four-row module continue the two DDRAM lines.
     std::string Visible(int columns, int rows) const;
@@ -34,6 +42,8 @@ private:
     void Advance();
 
     Pcf8574Pins pins_;
+    bool rwWired_ = true;
+    bool readingLowNibble_ = false; // the next read pulse gives the address counter's low nibble
     std::uint8_t previous_ = 0;
     bool eightBit_ = true;
     bool haveHighNibble_ = false;

@@ -293,10 +293,13 @@ TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
     EXPECT_EQ(i2c.geometry.columns, 16);
     EXPECT_FALSE(i2c.backlight);
     EXPECT_EQ(i2c.pins.enable, Pcf8574Pins::B().enable);
+    EXPECT_FALSE(i2c.detectPins) << "a map given is used as it is";
+    EXPECT_TRUE(ReadI2cSettings(ConfigurationText(""), problems).detectPins) << "auto by default";
+    EXPECT_TRUE(ReadI2cSettings(ConfigurationText("pinmap=auto"), problems).detectPins);
 
     const auto bad = ReadI2cSettings(ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim"), problems);
     EXPECT_EQ(problems, (std::vector<std::string>{"address (0x03 to 0x77)", "rows (1 to 4)", "backlight (on or off)",
-                                                  "pinmap (a or b)"}));
+                                                  "pinmap (auto, a or b)"}));
     EXPECT_EQ(bad.address, 0x27);
     EXPECT_EQ(bad.geometry.rows, 4);
 

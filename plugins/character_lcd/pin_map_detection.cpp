@@ -1,0 +1,108 @@
+#include "pin_map_detection.h"
+
+#include <unistd.h>
+
+#include <array>
+
+namespace pixtera::lcd {
+namespace {
+
+// Two addresses, so that garbage matching by chance is out of the question: row 1 column 5 (0x45)
+// and row 0 column 18 (0x12) of a 20-column module.
+constexpr std::array<std::pair<int, int>, 2> kProbes{{{5, 1}, {18, 0}}};
+constexpr Geometry kProbeGeometry{20, 2};
+
+bool SendBatch(ExpanderPort& port, const LinkBatch& batch, const Sleeper& sleep)
+{
+    for (const auto& segment : batch.segments()) {
+        for (char byte : segment.bytes)
+            if (!port.Write(static_cast<std::uint8_t>(byte)))
+                return false;
+        if (segment.pause.count() > 0)
+            sleep(segment.pause);
+    }
+    return true;
+}
+
+std::uint8_t NibbleOf(std::uint8_t lines, const Pcf8574Pins& pins)
+{
+    std::uint8_t nibble = 0;
+    for (int bit = 0; bit < 4; ++bit)
+        if (lines & pins.data[bit])
+            nibble |= static_cast<std::uint8_t>(1 << bit);
+    return nibble;
+}
+
+// The busy flag and address counter, two nibbles read with E high; the data lines are set high so
+// that the expander's weak outputs let the controller drive them.
+std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pins)
+{
+    const auto idle = static_cast<std::uint8_t>(pins.backlight | pins.rw | pins.data[0] | pins.data[1] | pins.data[2] |
+                                                pins.data[3]);
+    std::uint8_t status = 0;
+    for (int half = 0; half < 2; ++half) {
+        if (!port.Write(idle) || !port.Write(static_cast<std::uint8_t>(idle | pins.enable)))
+            return std::nullopt;
+        const auto lines = port.Read();
+        if (!lines || !port.Write(idle))
+            return std::nullopt;
+        status = static_cast<std::uint8_t>(status << 4 | NibbleOf(*lines, pins));
+    }
+    port.Write(static_cast<std::uint8_t>(pins.backlight)); // RW low again
+    return status;
+}
+
+bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper& sleep)
+{
+    const Hd44780I2cProtocol protocol(kProbeGeometry, pins, true);
+    LinkBatch initialise;
+    protocol.Initialise(initialise);
+    if (!SendBatch(port, initialise, sleep))
+        return false;
+    for (const auto& [column, row] : kProbes) {
+        LinkBatch move;
+        protocol.MoveTo(move, column, row);
+        if (!SendBatch(port, move, sleep))
+            return false;
+        const auto status = ReadStatus(port, pins);
+        if (!status || (*status & 0x7F) != Hd44780I2cProtocol::Address(column, row, kProbeGeometry.columns))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PinMapFound DetectPinMap(ExpanderPort& port, const Sleeper& sleep)
+{
+    if (ReadsBackThrough(port, Pcf8574Pins::A(), sleep))
+        return PinMapFound::A;
+    if (ReadsBackThrough(port, Pcf8574Pins::B(), sleep))
+        return PinMapFound::B;
+    return PinMapFound::Unknown;
+}
+
+const char* PinMapName(PinMapFound found)
+{
+    switch (found) {
+    case PinMapFound::A:
+        return "a";
+    case PinMapFound::B:
+        return "b";
+    case PinMapFound::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+bool LinkExpanderPort::Write(std::uint8_t lines) { return write(link_.fd(), &lines, 1) == 1; }
+
+std::optional<std::uint8_t> LinkExpanderPort::Read()
+{
+    std::uint8_t lines = 0;
+    if (read(link_.fd(), &lines, 1) != 1)
+        return std::nullopt;
+    return lines;
+}
+
+} // namespace pixtera::lcd
