@@ -61,6 +61,8 @@ void SerialLcdModel::Command(std::uint8_t command, std::string_view arguments)
     case 0x46: backlight_ = false; break;
     case 0x50: contrast_ = argument(0); break;
     case 0x99: brightness_ = argument(0); break;
+    case 0x37: replies_.push_back(static_cast<char>(kModuleType)); break;
+    case 0x36: replies_.push_back(static_cast<char>(kVersion)); break;
     case 0x52: // auto scroll off
     case 0x44: // line wrap off
     case 0x4B: // underline cursor off

@@ -1,11 +1,13 @@
 #pragma once
 // A serial LCD module with the 0xFE command set, for the tests: it interprets the byte stream into
-// its screen, user characters, cursor and settings, and notes any command it does not know.
+// its screen, user characters, cursor and settings, answers the read commands for its module type
+// (0x37) and version (0x36), and notes any command it does not know.
 
 #include "lcd_protocol.h"
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pixtera::lcd::test {
@@ -22,6 +24,11 @@ public:
     int contrast() const { return contrast_; }
     int brightness() const { return brightness_; }
     const std::vector<int>& unknownCommands() const { return unknown_; }
+    // What the module sent back, taken once.
+    std::string TakeReplies() { return std::exchange(replies_, {}); }
+
+    static constexpr std::uint8_t kModuleType = 0x09;
+    static constexpr std::uint8_t kVersion = 0x57;
 
 private:
     void Command(std::uint8_t command, std::string_view arguments);
@@ -38,6 +45,7 @@ private:
     int brightness_ = -1;
     std::vector<int> unknown_;
     std::string pending_; // a command still waiting for bytes
+    std::string replies_;
 };
 
 } // namespace pixtera::lcd::test

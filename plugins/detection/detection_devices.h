@@ -1,0 +1,50 @@
+#pragma once
+// The kernel as module detection sees it, kept narrow so that tests put models of modules behind
+// it: I2C adapters addressed one device at a time, serial ports, and LCDd's socket.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixtera::detection {
+
+// An opened /dev/i2c-N.
+class I2cAdapter {
+public:
+    virtual ~I2cAdapter() = default;
+    // Each returns 0 or the errno: ENXIO or EREMOTEIO when nothing answers at the address.
+    virtual int Select(int address) = 0;
+    virtual int Read(std::uint8_t& byte) = 0;
+    virtual int Write(std::string_view bytes) = 0;
+};
+
+// An opened serial port, held exclusively while the probe lasts.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    virtual bool SetSpeed(int baud) = 0;
+    virtual bool Write(std::string_view bytes) = 0;
+    // What arrives within `limit`, returning early once `enough` bytes are there.
+    virtual std::string Read(std::size_t enough, std::chrono::milliseconds limit) = 0;
+};
+
+class DetectionDevices {
+public:
+    virtual ~DetectionDevices() = default;
+    // The names in /dev ("i2c-1", "ttyUSB0", ...).
+    virtual std::vector<std::string> DeviceNames() = 0;
+    // /dev/serial/by-id's links and the /dev name each points to.
+    virtual std::vector<std::pair<std::string, std::string>> SerialLinks() = 0;
+    // Nothing and the errno when the device cannot be opened.
+    virtual std::unique_ptr<I2cAdapter> OpenI2c(const std::string& path, int& error) = 0;
+    // EBUSY when another program has the port open or locked: it is never touched then.
+    virtual std::unique_ptr<SerialPort> OpenSerial(const std::string& path, int& error) = 0;
+    // LCDd's answer to "hello", or nothing when no LCDd answers at the address.
+    virtual std::optional<std::string> LcddGreeting(const std::string& host, int port) = 0;
+};
+
+} // namespace pixtera::detection

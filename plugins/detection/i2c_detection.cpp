@@ -1,0 +1,158 @@
+#include "place_probes.h"
+
+#include "hd44780_i2c_protocol.h"
+#include "pin_map_detection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace pixtera::detection {
+namespace {
+
+constexpr const char* kNoBusReason =
+    "no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`, and enable I2C on a Raspberry Pi";
+
+std::optional<int> BusNumber(const std::string& name)
+{
+    if (name.rfind("i2c-", 0) != 0)
+        return std::nullopt;
+    int bus = -1;
+    const char* first = name.data() + 4;
+    const char* last = name.data() + name.size();
+    const auto [end, ec] = std::from_chars(first, last, bus);
+    if (ec != std::errc() || end != last || first == last)
+        return std::nullopt;
+    return bus;
+}
+
+std::vector<int> BusesToProbe(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
+{
+    std::vector<int> present;
+    for (const auto& name : devices.DeviceNames())
+        if (const auto bus = BusNumber(name))
+            present.push_back(*bus);
+    std::sort(present.begin(), present.end());
+    if (options.buses.empty()) {
+        if (present.empty())
+            report.tried.push_back({"/dev/i2c-*", kNoBusReason});
+        return present;
+    }
+    std::vector<int> chosen;
+    for (int bus : options.buses) {
+        if (std::binary_search(present.begin(), present.end(), bus))
+            chosen.push_back(bus);
+        else
+            report.tried.push_back({"/dev/i2c-" + std::to_string(bus), kNoBusReason});
+    }
+    return chosen;
+}
+
+std::string OpenFailure(const std::string& path, int error)
+{
+    if (error == EACCES || error == EPERM)
+        return "permission denied: add yourself to the group that owns " + path +
+               ": `sudo usermod -aG i2c $USER`, then log in again";
+    return std::strerror(error);
+}
+
+// The backpack's expander, one byte at a time.
+class AdapterPort final : public lcd::ExpanderPort {
+public:
+    explicit AdapterPort(I2cAdapter& adapter) : adapter_(adapter) {}
+    bool Write(std::uint8_t lines) override
+    {
+        return adapter_.Write(std::string_view(reinterpret_cast<const char*>(&lines), 1)) == 0;
+    }
+    std::optional<std::uint8_t> Read() override
+    {
+        std::uint8_t lines = 0;
+        if (adapter_.Read(lines) != 0)
+            return std::nullopt;
+        return lines;
+    }
+
+private:
+    I2cAdapter& adapter_;
+};
+
+bool Send(I2cAdapter& adapter, const lcd::LinkBatch& batch, const lcd::Sleeper& sleep)
+{
+    for (const auto& segment : batch.segments()) {
+        if (adapter.Write(segment.bytes) != 0)
+            return false;
+        if (segment.pause.count() > 0)
+            sleep(segment.pause);
+    }
+    return true;
+}
+
+// Finds the pin map and leaves the module initialised and blank, so that the next run finds it
+// the same way.
+FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const DetectionOptions& options)
+{
+    AdapterPort port(adapter);
+    const lcd::PinMapFound map = lcd::DetectPinMap(port, options.sleep);
+    const lcd::Pcf8574Pins pins = map == lcd::PinMapFound::B ? lcd::Pcf8574Pins::B() : lcd::Pcf8574Pins::A();
+    const lcd::Hd44780I2cProtocol protocol({options.size.columns, options.size.rows}, pins, true);
+    lcd::LinkBatch initialise;
+    protocol.Initialise(initialise);
+    Send(adapter, initialise, options.sleep);
+
+    FoundModule found;
+    found.progId = "Pixtera.HD44780I2C";
+    found.configuration = "bus=" + std::to_string(bus) + ";address=" + Hex(address) +
+                          ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
+                          ";columns=" + std::to_string(options.size.columns) +
+                          ";rows=" + std::to_string(options.size.rows) + ";backlight=on";
+    found.place = "/dev/i2c-" + std::to_string(bus) + " address " + Hex(address);
+    if (map == lcd::PinMapFound::Unknown)
+        found.note = "pin map unknown, try pinmap=a first";
+    return found;
+}
+
+// Whether a device acknowledges a one-byte read at `address`.
+bool Answers(I2cAdapter& adapter, int address)
+{
+    std::uint8_t lines = 0;
+    return adapter.Select(address) == 0 && adapter.Read(lines) == 0;
+}
+
+} // namespace
+
+std::string Hex(int value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", value);
+    return text;
+}
+
+bool IsExpanderAddress(int address) { return (address >= 0x20 && address <= 0x27) || (address >= 0x38 && address <= 0x3F); }
+
+void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
+{
+    for (int bus : BusesToProbe(devices, options, report)) {
+        const std::string path = "/dev/i2c-" + std::to_string(bus);
+        if (options.progress)
+            options.progress(path);
+        int error = 0;
+        auto adapter = devices.OpenI2c(path, error);
+        if (!adapter) {
+            report.tried.push_back({path, OpenFailure(path, error)});
+            continue;
+        }
+        bool anyAnswered = false;
+        for (int address = 0x20; address <= 0x3F; ++address) {
+            if (!IsExpanderAddress(address) || !Answers(*adapter, address))
+                continue;
+            anyAnswered = true;
+            report.found.push_back(ProbeBackpack(*adapter, bus, address, options));
+        }
+        if (!anyAnswered)
+            report.tried.push_back({path, "no device answered at 0x20-0x27 or 0x38-0x3f"});
+    }
+}
+
+} // namespace pixtera::detection

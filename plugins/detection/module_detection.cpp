@@ -1,0 +1,18 @@
+#include "module_detection.h"
+
+#include "place_probes.h"
+
+namespace pixtera::detection {
+
+DetectionReport DetectModules(DetectionDevices& devices, const DetectionOptions& options)
+{
+    DetectionReport report;
+    ProbeI2cBuses(devices, options, report);
+    if (options.serial)
+        ProbeSerialPorts(devices, options, report);
+    if (options.lcdd)
+        ProbeLcdd(devices, options, report);
+    return report;
+}
+
+} // namespace pixtera::detection

@@ -1,0 +1,19 @@
+#pragma once
+// The three kinds of place module detection looks at; each adds what it found, or why it found
+// nothing, to the report.
+
+#include "module_detection.h"
+
+namespace pixtera::detection {
+
+// Every /dev/i2c-N (or those asked for): the expander ranges, and the HD44780 behind each
+// expander that answers.
+void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
+// /dev/serial/by-id/*, /dev/ttyUSB* and /dev/ttyACM*, at once, each at the usual speeds.
+void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
+// LCDd on this machine.
+void ProbeLcdd(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
+
+std::string Hex(int value);
+
+} // namespace pixtera::detection

@@ -1,0 +1,135 @@
+#pragma once
+// Detection's devices with models behind them, for the tests: I2C buses whose expander addresses
+// hold HD44780 modules of either pin map (or nothing), serial ports with a 0xFE module answering at
+// one speed, ports in use, and an LCDd greeting.
+
+#include "detection_devices.h"
+#include "hd44780_model.h"
+#include "serial_lcd_model.h"
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace pixtera::detection::test {
+
+using lcd::test::Hd44780Model;
+using lcd::test::SerialLcdModel;
+
+class ModelBus final : public I2cAdapter {
+public:
+    ModelBus(std::map<int, Hd44780Model*> modules, std::set<int>& touched) : modules_(std::move(modules)), touched_(touched) {}
+    int Select(int address) override
+    {
+        touched_.insert(address);
+        selected_ = address;
+        return 0;
+    }
+    int Read(std::uint8_t& byte) override
+    {
+        Hd44780Model* module = Selected();
+        if (!module)
+            return selected_ % 2 ? ENXIO : EREMOTEIO; // adapters say either
+        byte = module->Read();
+        return 0;
+    }
+    int Write(std::string_view bytes) override
+    {
+        Hd44780Model* module = Selected();
+        if (!module)
+            return ENXIO;
+        module->Feed(bytes);
+        return 0;
+    }
+private:
+    Hd44780Model* Selected() const
+    {
+        const auto it = modules_.find(selected_);
+        return it == modules_.end() ? nullptr : it->second;
+    }
+    std::map<int, Hd44780Model*> modules_;
+    std::set<int>& touched_;
+    int selected_ = -1;
+};
+
+class ModelSerialPort final : public SerialPort {
+public:
+    ModelSerialPort(SerialLcdModel* module, int speed) : module_(module), speed_(speed) {}
+    bool SetSpeed(int baud) override
+    {
+        current_ = baud;
+        return true;
+    }
+    bool Write(std::string_view bytes) override
+    {
+        if (module_ && current_ == speed_) // at another speed the module reads noise
+            module_->Feed(bytes);
+        return true;
+    }
+    std::string Read(std::size_t, std::chrono::milliseconds) override { return module_ ? module_->TakeReplies() : ""; }
+
+private:
+    SerialLcdModel* module_;
+    int speed_;
+    int current_ = 0;
+};
+
+class ModelDevices final : public DetectionDevices {
+public:
+    // /dev/i2c-`bus` with these modules by address.
+    void AddBus(int bus, std::map<int, Hd44780Model*> modules)
+    {
+        names.push_back("i2c-" + std::to_string(bus));
+        buses_[bus] = std::move(modules);
+    }
+    // /dev/`name`, with a module answering at `speed`, or silent.
+    void AddPort(const std::string& name, SerialLcdModel* module = nullptr, int speed = 0)
+    {
+        names.push_back(name);
+        ports_["/dev/" + name] = {module, speed};
+    }
+
+    std::vector<std::string> DeviceNames() override { return names; }
+    std::vector<std::pair<std::string, std::string>> SerialLinks() override { return links; }
+    std::unique_ptr<I2cAdapter> OpenI2c(const std::string& path, int& error) override
+    {
+        if (const auto refused = refusals.find(path); refused != refusals.end()) {
+            error = refused->second;
+            return nullptr;
+        }
+        const int bus = std::stoi(path.substr(std::string("/dev/i2c-").size()));
+        return std::make_unique<ModelBus>(buses_.at(bus), touched);
+    }
+    std::unique_ptr<SerialPort> OpenSerial(const std::string& path, int& error) override
+    {
+        std::lock_guard lock(mutex_); // ports are probed side by side
+        std::string device = path;
+        for (const auto& [link, target] : links)
+            if (link == path)
+                device = "/dev/" + target;
+        if (busy.contains(device)) {
+            error = EBUSY;
+            return nullptr;
+        }
+        opened.insert(device);
+        const auto& [module, speed] = ports_.at(device);
+        return std::make_unique<ModelSerialPort>(module, speed);
+    }
+    std::optional<std::string> LcddGreeting(const std::string&, int) override { return greeting; }
+
+    std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::string>> links;
+    std::map<std::string, int> refusals; // path -> errno of open
+    std::set<std::string> busy;
+    std::set<std::string> opened;
+    std::set<int> touched; // the I2C addresses selected, on any bus
+    std::optional<std::string> greeting;
+
+private:
+    std::mutex mutex_; // guards opened
+    std::map<int, std::map<int, Hd44780Model*>> buses_;
+    std::map<std::string, std::pair<SerialLcdModel*, int>> ports_;
+};
+
+} // namespace pixtera::detection::test

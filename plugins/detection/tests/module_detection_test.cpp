@@ -1,0 +1,154 @@
+// Detection against models: backpacks of either pin map with RW wired or not, buses where nothing
+// answers, serial modules answering at one speed only, ports in use, and LCDd's greeting.
+
+#include "model_devices.h"
+#include "module_detection.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace pixtera::detection;
+using namespace pixtera::detection::test;
+using pixtera::lcd::Pcf8574Pins;
+
+DetectionOptions Quick()
+{
+    DetectionOptions options;
+    options.sleep = [](std::chrono::microseconds) {};
+    return options;
+}
+
+std::vector<std::string> Lines(const DetectionReport& report)
+{
+    std::vector<std::string> lines;
+    for (const auto& module : report.found)
+        lines.push_back(module.progId + " " + module.configuration);
+    return lines;
+}
+
+std::string ReasonFor(const DetectionReport& report, const std::string& place)
+{
+    for (const auto& tried : report.tried)
+        if (tried.place == place)
+            return tried.reason;
+    return "(not tried)";
+}
+
+TEST(ModuleDetection, EachPinMapIsFoundAndTheModuleLeftBlankForTheNextRun)
+{
+    Hd44780Model wiredA(Pcf8574Pins::A());
+    Hd44780Model wiredB(Pcf8574Pins::B());
+    ModelDevices devices;
+    devices.AddBus(1, {{0x27, &wiredA}});
+    devices.AddBus(3, {{0x3F, &wiredB}});
+    devices.names.push_back("tty0");
+
+    for (int run = 0; run < 2; ++run) {
+        const auto report = DetectModules(devices, Quick());
+        EXPECT_EQ(Lines(report), (std::vector<std::string>{
+                                     "Pixtera.HD44780I2C bus=1;address=0x27;pinmap=a;columns=20;rows=4;backlight=on",
+                                     "Pixtera.HD44780I2C bus=3;address=0x3f;pinmap=b;columns=20;rows=4;backlight=on"}))
+            << "run " << run;
+        EXPECT_EQ(report.found[0].place, "/dev/i2c-1 address 0x27");
+        EXPECT_TRUE(report.found[0].note.empty());
+        for (Hd44780Model* module : {&wiredA, &wiredB}) {
+            EXPECT_TRUE(module->fourBit() && module->displayOn());
+            EXPECT_EQ(module->Visible(20, 4), std::string(80, ' ')) << "initialised and blank";
+        }
+    }
+}
+
+TEST(ModuleDetection, OnlyTheExpanderAddressesAreTouchedAndTheSizeIsTheOneAskedFor)
+{
+    ModelDevices devices;
+    devices.AddBus(0, {});
+    DetectModules(devices, Quick());
+    std::set<int> expected;
+    for (int address = 0; address < 0x80; ++address)
+        if ((address >= 0x20 && address <= 0x27) || (address >= 0x38 && address <= 0x3F))
+            expected.insert(address);
+    EXPECT_EQ(devices.touched, expected);
+
+    Hd44780Model module(Pcf8574Pins::A());
+    devices.AddBus(2, {{0x20, &module}});
+    DetectionOptions options = Quick();
+    options.buses = {2, 7};
+    options.size = {16, 2};
+    const auto report = DetectModules(devices, options);
+    EXPECT_EQ(Lines(report), std::vector<std::string>{"Pixtera.HD44780I2C bus=2;address=0x20;pinmap=a;columns=16;rows=2;backlight=on"});
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-0"), "(not tried)") << "--bus limits the buses";
+    EXPECT_NE(ReasonFor(report, "/dev/i2c-7").find("sudo modprobe i2c-dev"), std::string::npos);
+}
+
+TEST(ModuleDetection, ABackpackWithoutRwIsReportedWithTheMapToTry)
+{
+    Hd44780Model unwired(Pcf8574Pins::B(), false);
+    ModelDevices devices;
+    devices.AddBus(1, {{0x3F, &unwired}});
+    const auto report = DetectModules(devices, Quick());
+    ASSERT_EQ(report.found.size(), 1u);
+    EXPECT_EQ(report.found[0].note, "pin map unknown, try pinmap=a first");
+    EXPECT_NE(report.found[0].configuration.find("pinmap=a"), std::string::npos);
+}
+
+TEST(ModuleDetection, NothingFoundNamesEachPlaceWithItsReason)
+{
+    ModelDevices none;
+    none.greeting.reset();
+    auto report = DetectModules(none, Quick());
+    EXPECT_TRUE(report.found.empty());
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-*"),
+              "no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`, and enable I2C on a Raspberry Pi");
+    EXPECT_EQ(ReasonFor(report, "LCDd at 127.0.0.1:13666"), "not running");
+
+    ModelDevices devices;
+    devices.AddBus(1, {});
+    devices.AddBus(2, {});
+    devices.refusals["/dev/i2c-2"] = EACCES;
+    devices.AddPort("ttyUSB0");
+    devices.AddPort("ttyACM0");
+    devices.busy.insert("/dev/ttyACM0");
+    devices.greeting = "huh";
+    report = DetectModules(devices, Quick());
+    EXPECT_TRUE(report.found.empty());
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-1"), "no device answered at 0x20-0x27 or 0x38-0x3f");
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-2"), "permission denied: add yourself to the group that owns /dev/i2c-2: "
+                                               "`sudo usermod -aG i2c $USER`, then log in again");
+    EXPECT_EQ(ReasonFor(report, "/dev/ttyUSB0"), "no answer (a module without read-back still works: configure it by hand)");
+    EXPECT_EQ(ReasonFor(report, "/dev/ttyACM0"), "in use by another program; not probed");
+    EXPECT_FALSE(devices.opened.contains("/dev/ttyACM0"));
+    EXPECT_NE(ReasonFor(report, "LCDd at 127.0.0.1:13666").find("huh"), std::string::npos);
+}
+
+TEST(ModuleDetection, ASerialModuleIsFoundAtItsOwnSpeedUnderItsStableName)
+{
+    SerialLcdModel module(20, 4);
+    ModelDevices devices;
+    devices.AddPort("ttyUSB0", &module, 57600);
+    devices.AddPort("ttyUSB1");
+    devices.links = {{"/dev/serial/by-id/usb-FTDI_LCD-if00-port0", "ttyUSB0"}};
+    std::vector<std::string> progress;
+    DetectionOptions options = Quick();
+    options.lcdd = false;
+    options.progress = [&](const std::string& place) { progress.push_back(place); };
+
+    const auto report = DetectModules(devices, options);
+    EXPECT_EQ(Lines(report), std::vector<std::string>{"Pixtera.SerialLCD device=/dev/serial/by-id/usb-FTDI_LCD-if00-port0;"
+                                                      "speed=57600;columns=20;rows=4;backlight=on"});
+    EXPECT_EQ(report.found[0].place, "/dev/serial/by-id/usb-FTDI_LCD-if00-port0 at 57600 baud (module type 0x09, version 0x57)");
+    EXPECT_TRUE(module.unknownCommands().empty());
+    EXPECT_EQ(module.screen(), std::string(80, '?')) << "asking shows nothing";
+    EXPECT_EQ(progress, (std::vector<std::string>{"/dev/serial/by-id/usb-FTDI_LCD-if00-port0", "/dev/ttyUSB1"}))
+        << "the link's target is not probed a second time";
+}
+
+TEST(ModuleDetection, LcddIsReportedWithTheSizeItsGreetingGives)
+{
+    ModelDevices devices;
+    devices.greeting = "connect LCDproc 0.5.9 protocol 0.4 lcd wid 16 hgt 2 cellwid 5 cellhgt 8";
+    const auto report = DetectModules(devices, Quick());
+    EXPECT_EQ(Lines(report), std::vector<std::string>{"Pixtera.LCDprocDisplay host=127.0.0.1;port=13666;columns=16;rows=2"});
+}
+
+} // namespace
