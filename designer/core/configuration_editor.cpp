@@ -1,5 +1,7 @@
 #include "configuration_editor.h"
 
+#include "configuration_additions.h"
+
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/module.h>
@@ -118,6 +120,34 @@ void ConfigurationEditor::Refill()
 ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entry, const ConfigureDialog& configure,
                                                         std::string* why)
 {
+    return AddWith(
+        entry,
+        [&](IUnknown& object, IPluginInfo& info, const std::string& defaults) -> std::optional<std::string> {
+            if (!entry.configurationNeeded)
+                return defaults;
+            return configure(object, info, defaults, true);
+        },
+        why);
+}
+
+ConfigurationEditor::AddResult ConfigurationEditor::AddConfigured(const CatalogEntry& entry,
+                                                                  const std::string& configuration, std::string* why)
+{
+    return AddWith(entry, [&](IUnknown&, IPluginInfo&, const std::string&) { return std::optional(configuration); }, why);
+}
+
+bool ConfigurationEditor::Drives(const std::string& progId, const std::string& configuration) const
+{
+    const std::string place = detection::ModulePlace(progId, configuration);
+    for (const auto& plugin : loaded_)
+        if (plugin.clsid == progId && detection::ModulePlace(plugin.clsid, plugin.configuration) == place)
+            return true;
+    return false;
+}
+
+ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& entry, const ChooseConfiguration& choose,
+                                                            std::string* why)
+{
     auto refuse = [why](std::string reason) {
         if (why)
             *why = std::move(reason);
@@ -150,13 +180,10 @@ ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entr
     auto info = object.As<IPluginInfo>();
     BString defaults;
     info->GetConfiguration(defaults.Out());
-    std::string configuration = defaults.utf8();
-    if (entry.configurationNeeded) {
-        const auto chosen = configure(*object, *info, configuration, true);
-        if (!chosen)
-            return AddResult::Declined;
-        configuration = *chosen;
-    }
+    const auto chosen = choose(*object, *info, defaults.utf8());
+    if (!chosen)
+        return AddResult::Declined;
+    const std::string& configuration = *chosen;
 
     pugi::xml_node driver = Drivers().append_child("driver");
     driver.append_attribute("clsid").set_value(entry.progId.c_str());

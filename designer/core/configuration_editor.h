@@ -57,6 +57,10 @@ public:
 
     // `why` says what kept a plug-in from being added (a missing module, no wrapper, ...).
     AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure, std::string* why = nullptr);
+    // Adds the plug-in with a configuration already known (a module detection found).
+    AddResult AddConfigured(const CatalogEntry& entry, const std::string& configuration, std::string* why = nullptr);
+    // Whether a listed plug-in already drives the module `configuration` names.
+    bool Drives(const std::string& progId, const std::string& configuration) const;
     void Remove(std::size_t row);
     // Asks for the row's settings and stores them when accepted.
     bool Configure(std::size_t row, const ConfigureDialog& configure, bool required = false);
@@ -65,6 +69,9 @@ public:
     bool Save(std::string* error = nullptr);
 
 private:
+    // `choose` turns the plug-in's defaults into the configuration to add, or none to decline.
+    using ChooseConfiguration = std::function<std::optional<std::string>(IUnknown&, IPluginInfo&, const std::string& defaults)>;
+    AddResult AddWith(const CatalogEntry& entry, const ChooseConfiguration& choose, std::string* why);
     void Refill();
     pugi::xml_node Drivers();
 

@@ -1,5 +1,6 @@
 #include "configuration_panel.h"
 
+#include "detect_displays_dialog.h"
 #include "service_control.h"
 
 #include <pixtera/configuration_file.h>
@@ -10,6 +11,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -49,10 +51,17 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     buttons->addWidget(add);
     buttons->addWidget(remove);
     buttons->addStretch();
+    auto* detect = new QPushButton(QStringLiteral("Detect displays"), this);
+    detect->setObjectName(QStringLiteral("detectDisplays"));
+    detect->setToolTip(QStringLiteral("Finds the displays on the I2C buses, the serial ports and LCDd, configured"));
     grid->addWidget(loaded_, 1, 0);
     grid->addLayout(buttons, 1, 1);
     grid->addWidget(available_, 1, 2);
     layout->addWidget(lists, 1);
+    auto* detectRow = new QHBoxLayout;
+    detectRow->addWidget(detect);
+    detectRow->addStretch();
+    layout->addLayout(detectRow);
 
     auto* details = new QGroupBox(this);
     auto* form = new QFormLayout(details);
@@ -89,6 +98,7 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     connect(available_, &QListWidget::itemDoubleClicked, this, &ConfigurationPanel::AddSelected);
     connect(add, &QPushButton::clicked, this, &ConfigurationPanel::AddSelected);
     connect(remove, &QPushButton::clicked, this, &ConfigurationPanel::RemoveSelected);
+    connect(detect, &QPushButton::clicked, this, &ConfigurationPanel::DetectDisplays);
     connect(loaded_, &QWidget::customContextMenuRequested, this, &ConfigurationPanel::ShowLoadedMenu);
     connect(okCancel, &QDialogButtonBox::accepted, this, &ConfigurationPanel::Apply);
     connect(okCancel, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -167,6 +177,19 @@ bool ConfigurationPanel::CanConfigure(int row) const
         return false;
     const CatalogEntry* entry = catalog_.Find(editor_.loaded()[static_cast<std::size_t>(row)].clsid);
     return !entry || entry->configurationAvailable;
+}
+
+QDialog* ConfigurationPanel::DetectDisplays()
+{
+    if (!editor_.readable()) {
+        prompts_.ShowMessage(editor_.error(), "Error");
+        return nullptr;
+    }
+    auto* dialog = new DetectDisplaysDialog(detectionDevices_, editor_, catalog_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, &ConfigurationPanel::FillLoaded);
+    dialog->open();
+    return dialog;
 }
 
 void ConfigurationPanel::ShowLoadedMenu(const QPoint& at)

@@ -3,6 +3,7 @@
 // the service runs at system start. OK saves pixtera2.xml and registers the service again.
 
 #include "configuration_editor.h"
+#include "detection_devices.h"
 #include "plugin_catalog.h"
 #include "user_prompts.h"
 
@@ -36,6 +37,11 @@ public:
     void AddSelected();
     void RemoveSelected();
     void ConfigureSelected();
+    // "Detect displays": opens the search's window (not waiting for it); what it adds is listed
+    // when it closes.
+    QDialog* DetectDisplays();
+    // Where detection looks (tests put models there); the machine's devices by default.
+    void SetDetectionDevices(std::shared_ptr<detection::DetectionDevices> devices) { detectionDevices_ = std::move(devices); }
     // Whether "Configure" is offered for a loaded row.
     bool CanConfigure(int row) const;
     // OK: save, register the service again, close.
@@ -57,6 +63,7 @@ private:
     QLineEdit* author_ = nullptr;
     QLabel* website_ = nullptr;
     QCheckBox* startup_ = nullptr;
+    std::shared_ptr<detection::DetectionDevices> detectionDevices_;
 };
 
 } // namespace pixtera::designer

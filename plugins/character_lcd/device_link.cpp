@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -114,6 +115,13 @@ std::optional<DeviceLink> OpenSerialDevice(const std::string& path, int baud, st
         error = Reason(path + " is no serial port");
         return std::nullopt;
     }
+    // Held exclusively, so that no other program (pixtera-detect's probe among them) writes into
+    // the module's stream.
+    if (flock(fd, LOCK_EX | LOCK_NB) < 0) {
+        error = path + " is in use by another program";
+        return std::nullopt;
+    }
+    ioctl(fd, TIOCEXCL);
     cfmakeraw(&tty);
     tty.c_cflag |= CLOCAL | CREAD;
     tty.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS | PARENB);

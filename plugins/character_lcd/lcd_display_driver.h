@@ -66,6 +66,20 @@ public:
         writer_ = std::move(writer); // a new configuration: a new link, the old one closed
     }
 
+    // Hot-plug and resume, passed on to the writer.
+    void TryNow()
+    {
+        std::lock_guard lock(mutex_);
+        if (writer_)
+            writer_->TryNow();
+    }
+    void Reinitialise()
+    {
+        std::lock_guard lock(mutex_);
+        if (writer_)
+            writer_->Reinitialise();
+    }
+
 private:
     static constexpr LONG kCellWidth = 5;
     static constexpr LONG kCellHeight = 8;

@@ -4,6 +4,7 @@
 
 #include <pixtera/platform/event_log.h>
 
+#include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -42,13 +43,13 @@ bool LcdWriter::WaitForWorkOrLoss()
     const int device = link_ ? link_->fd() : -1;
     if (device < 0 || wake_ < 0) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || !link_; });
+        changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || reinitialise_ || !link_; });
         return true;
     }
     for (;;) {
         {
             std::lock_guard lock(mutex_);
-            if (stopping_ || version_ != sent_)
+            if (stopping_ || version_ != sent_ || reinitialise_)
                 return true;
         }
         pollfd fds[2] = {{device, 0, 0}, {wake_, POLLIN, 0}};
@@ -90,16 +91,37 @@ void LcdWriter::Define(int code, const Glyph& glyph)
     Wake();
 }
 
+void LcdWriter::TryNow()
+{
+    {
+        std::lock_guard lock(mutex_);
+        tryNow_ = true;
+    }
+    Wake();
+}
+
+void LcdWriter::Reinitialise()
+{
+    {
+        std::lock_guard lock(mutex_);
+        reinitialise_ = true;
+        tryNow_ = true;
+    }
+    Wake();
+}
+
 bool LcdWriter::WaitUntilSent(std::chrono::milliseconds limit)
 {
     std::unique_lock lock(mutex_);
     return sentChanged_.wait_for(lock, limit, [&] { return (linked_ && sent_ == version_) || away_; });
 }
 
-bool LcdWriter::Connect()
+bool LcdWriter::Connect(bool& absent)
 {
     std::string error;
+    errno = 0;
     link_ = setup_.open(error);
+    absent = !link_ && (errno == ENOENT || errno == ENODEV);
     if (link_) {
         LinkBatch batch;
         setup_.protocol->Initialise(batch);
@@ -115,9 +137,19 @@ bool LcdWriter::Connect()
         link_.reset();
     }
     if (!outageReported_)
-        LogWarning(setup_.name + ": cannot use " + setup_.device + " (" + error + "); trying again every second");
+        LogWarning(setup_.name + ": cannot use " + setup_.device + " (" + error + "); " +
+                   (absent ? "waiting for it to be plugged in" : "trying again every second"));
     outageReported_ = true;
     return false;
+}
+
+void LcdWriter::WaitToRetry(bool absent)
+{
+    std::unique_lock lock(mutex_);
+    away_ = true;
+    sentChanged_.notify_all();
+    changed_.wait_for(lock, absent ? setup_.absentRetry : setup_.retry, [&] { return stopping_ || tryNow_; });
+    tryNow_ = false;
 }
 
 LinkBatch LcdWriter::Update(const Wanted& wanted) const
@@ -148,7 +180,7 @@ void LcdWriter::Work()
         Wanted wanted;
         std::uint64_t version = 0;
         if (!WaitForWorkOrLoss()) {
-            LogWarning(setup_.name + ": " + setup_.device + " went away; trying again every second");
+            LogWarning(setup_.name + ": " + setup_.device + " went away");
             outageReported_ = true;
             link_.reset();
             std::lock_guard lock(mutex_);
@@ -161,12 +193,15 @@ void LcdWriter::Work()
                 return;
             wanted = wanted_;
             version = version_;
+            if (std::exchange(reinitialise_, false)) {
+                link_.reset(); // opened and initialised afresh below
+                linked_ = false;
+            }
+            tryNow_ = false;
         }
-        if (!link_ && !Connect()) {
-            std::unique_lock lock(mutex_);
-            away_ = true;
-            sentChanged_.notify_all();
-            changed_.wait_for(lock, setup_.retry, [&] { return stopping_; });
+        bool absent = false;
+        if (!link_ && !Connect(absent)) {
+            WaitToRetry(absent);
             continue;
         }
         const LinkBatch batch = Update(wanted);

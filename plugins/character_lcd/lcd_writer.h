@@ -2,8 +2,9 @@
 // The writer thread of one display. The refresh loop hands over frames and user characters and
 // never waits for the link; the thread sends only the cells and characters that differ from what
 // the module shows, and the newest frame wins when the link is slower than the frames. A module
-// that goes away is reported once and opened again every second; when it is back it is
-// initialised and gets the whole frame and its user characters again.
+// that goes away is reported once and opened again every second (a device node that is gone: when
+// told it appeared, or every half minute); when it is back it is initialised and gets the whole
+// frame and its user characters again.
 
 #include "device_link.h"
 #include "lcd_protocol.h"
@@ -24,6 +25,7 @@ struct WriterSetup {
     Geometry geometry;
     Sleeper sleep = [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
     std::chrono::milliseconds retry{1000};
+    std::chrono::milliseconds absentRetry{30000}; // the device node is gone: hot-plug says when it is back
 };
 
 class LcdWriter {
@@ -36,6 +38,11 @@ public:
     // A frame of columns x rows cells in the display's code page (shorter: blanks follow).
     void Show(std::string frame);
     void Define(int code, const Glyph& glyph);
+
+    // A device node appeared: a module that is away is tried at once.
+    void TryNow();
+    // The module lost its power (the machine slept): it is initialised again and gets everything.
+    void Reinitialise();
 
     // Waits until everything handed over has reached the module, or the module is away.
     // False when `limit` passed first.
@@ -51,15 +58,18 @@ private:
     void Wake();
     // Waits until there is something to send (true) or the module went away (false).
     bool WaitForWorkOrLoss();
-    // Opens the module and initialises it; false (reported once per outage) when it is away.
-    bool Connect();
+    // Opens the module and initialises it; false (reported once per outage) when it is away, with
+    // `absent` set when its device node does not exist.
+    bool Connect(bool& absent);
+    // After a failed connection: until the next try is due, or stopping, or told to try now.
+    void WaitToRetry(bool absent);
     // The bytes that take the module from what it shows to `wanted`.
     LinkBatch Update(const Wanted& wanted) const;
 
     const WriterSetup setup_;
 
     const int wake_; // an eventfd beside changed_: the worker may wait in poll() on the module
-    std::mutex mutex_; // guards wanted_, version_, sent_, linked_, away_ and stopping_
+    std::mutex mutex_; // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_ and stopping_
     std::condition_variable changed_;
     std::condition_variable sentChanged_;
     Wanted wanted_;
@@ -67,6 +77,8 @@ private:
     std::uint64_t sent_ = 0;    // the version the module shows
     bool linked_ = false; // the module is open and initialised
     bool away_ = false;   // the last attempt to open it failed
+    bool tryNow_ = false;
+    bool reinitialise_ = false;
     bool stopping_ = false;
 
     // The worker's own.

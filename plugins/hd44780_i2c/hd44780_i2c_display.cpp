@@ -1,7 +1,7 @@
 // Pixtera.HD44780I2C: an HD44780 module behind a PCF8574 I2C backpack, through Linux i2c-dev.
 // Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
 
-#include "lcd_display_driver.h"
+#include "lcd_display_events.h"
 #include "lcd_settings.h"
 #include "pin_map_detection.h"
 
@@ -43,7 +43,8 @@ Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Slee
 }
 
 class HD44780I2C final
-    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
+    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>, ConfigurablePlugin<HD44780I2C>,
+                       DescribedSettings<HD44780I2C>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"bus", "I2C bus", kSettingInteger, "1", "The N of /dev/i2c-N (i2cdetect -l lists them)", 0, 255},

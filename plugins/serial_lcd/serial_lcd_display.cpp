@@ -2,7 +2,7 @@
 // Configuration: device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on
 // (contrast=0-255 and brightness=0-255 for modules that have them).
 
-#include "lcd_display_driver.h"
+#include "lcd_display_events.h"
 #include "lcd_settings.h"
 
 #include <pixtera/sdk/described_settings.h>
@@ -18,7 +18,8 @@ constexpr CLSID CLSID_SerialLCD{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0
 const InprocClass kClass{CLSID_SerialLCD, "Pixtera.SerialLCD", "Serial character LCD"};
 
 class SerialLCD final
-    : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
+    : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, ConfigurablePlugin<SerialLCD>,
+                       DescribedSettings<SerialLCD>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"device", "Device", kSettingText, "/dev/ttyACM0", "The module's serial port (a udev link such as /dev/lcd keeps it stable)"},

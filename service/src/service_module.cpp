@@ -3,6 +3,7 @@
 #include "bus_server.h"
 #include "command_line.h"
 #include "desktop_notifier.h"
+#include "hardware_events.h"
 #include "session_bus.h"
 #include "manager.h"
 #include "service_registration.h"
@@ -183,11 +184,16 @@ void ServiceModule::Run()
             LogEvent("No session bus (" + error.getMessage() + "): the remote interface and the tray are unavailable");
         }
     }
+    // Modules plugged in later, and modules that lost power while the machine slept.
+    std::unique_ptr<HardwareEvents> hardware;
+    if (Manager* manager = factory->object())
+        hardware = std::make_unique<HardwareEvents>(manager->drivers());
     factory.Reset();
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);
     loop_.Run([this](int signal) { OnStopSignal(signal); });
+    hardware.reset();
     bus.reset(); // gives the name back
     if (desktop)
         desktop->Stop(); // no tray callback may run while the icon goes

@@ -10,11 +10,12 @@
 
 namespace pixtera::test {
 
-PrivateBus::PrivateBus()
+PrivateBus::PrivateBus(Kind kind)
+    : variable_(kind == Kind::Session ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SYSTEM_BUS_ADDRESS")
 {
-    if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+    if (const char* old = std::getenv(variable_.c_str()))
         previous_ = old;
-    const auto config = TestDirectory() / "bus.conf";
+    const auto config = TestDirectory() / (variable_ + ".conf");
     std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
                              "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                              "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
@@ -25,15 +26,15 @@ PrivateBus::PrivateBus()
     if (!daemon_->WaitForOutput("\n"))
         throw std::runtime_error("dbus-daemon did not start: " + daemon_->output());
     address_ = daemon_->output().substr(0, daemon_->output().find('\n'));
-    setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+    setenv(variable_.c_str(), address_.c_str(), 1);
 }
 
 PrivateBus::~PrivateBus()
 {
     if (previous_.empty())
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        unsetenv(variable_.c_str());
     else
-        setenv("DBUS_SESSION_BUS_ADDRESS", previous_.c_str(), 1);
+        setenv(variable_.c_str(), previous_.c_str(), 1);
     daemon_->Signal(SIGTERM);
     daemon_->Wait();
 }

@@ -1,6 +1,6 @@
 // Pixtera.SerialLCD as the service meets it, on a pseudo-terminal in place of the module's port.
 
-#include "serial_lcd_model.h"
+#include "pty_port.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/codepage.h>
@@ -11,48 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
 
 namespace {
 
 using namespace pixtera;
 using namespace pixtera::lcd::test;
-
-class Pty {
-public:
-    Pty()
-    {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        grantpt(master_);
-        unlockpt(master_);
-        path_ = ptsname(master_);
-    }
-    ~Pty() { close(master_); }
-    const std::string& path() const { return path_; }
-
-    // Reads until `done` holds for what arrived, or a second of silence.
-    template <class Done>
-    void ReadInto(SerialLcdModel& model, Done done)
-    {
-        char buffer[512];
-        pollfd poller{master_, POLLIN, 0};
-        while (!done() && poll(&poller, 1, 1000) > 0) {
-            const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0)
-                return;
-            model.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
-        }
-    }
-
-private:
-    int master_ = -1;
-    std::string path_;
-};
 
 TEST(SerialLcdPlugin, ConfiguredOnAPortItTakesFramesAndUserCharacters)
 {
@@ -61,7 +25,7 @@ TEST(SerialLcdPlugin, ConfiguredOnAPortItTakesFramesAndUserCharacters)
     ASSERT_EQ(CLSIDFromProgID(u"Pixtera.SerialLCD", &clsid), S_OK);
     ComPtr<IPluginInfo> info;
     ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
-    Pty pty;
+    PtyPort pty;
     const std::string configuration = "device=" + pty.path() + ";speed=9600;columns=16;rows=2;brightness=90";
     ASSERT_EQ(info->Configure(BString(std::string_view(configuration)).get()), S_OK);
 
