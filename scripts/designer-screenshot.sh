@@ -3,29 +3,35 @@
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.
 #
-#   scripts/designer-screenshot.sh [--panel | --hung] [DESIGN.pxd] [OUTPUT.png]
+#   scripts/designer-screenshot.sh [--panel | --hung | --detect] [DESIGN.pxd] [OUTPUT.png]
 #
 # With --panel the picture is of the configuration panel (File > Configure), by default
 # docs/images/configuration-panel.png. With --hung the service is stopped (SIGSTOP) under a window
 # manager and the picture shows the designer still answering: its File menu open and the status
-# line, by default /tmp/designer-hung.png.
+# line, by default /tmp/designer-hung.png. With --detect the panel's "Detect displays" window shows
+# two modules on a model I2C bus (the tests' LD_PRELOAD stand-in for i2c-dev), by default
+# docs/images/detect-displays.png.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
 panel=false
 hung=false
+detect=false
 case "${1:-}" in
   --panel) panel=true; shift ;;
   --hung) hung=true; shift ;;
+  --detect) panel=true; detect=true; shift ;;
 esac
 design=${1:-$PIXTERA_ROOT/examples/cpu-memory.pxd}
 default_output=$PIXTERA_ROOT/docs/images/designer.png
 $panel && default_output=$PIXTERA_ROOT/docs/images/configuration-panel.png
 $hung && default_output=/tmp/designer-hung.png
+$detect && default_output=$PIXTERA_ROOT/docs/images/detect-displays.png
 output=${2:-$default_output}
 install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool openbox
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$PIXTERA_BUILD_DIR" -j2 --target pixtera2 pixtera-reg pixtera-designer FileDisplay SystemData >/dev/null
+cmake --build "$PIXTERA_BUILD_DIR" -j2 --target pixtera2 pixtera-reg pixtera-designer FileDisplay SystemData HD44780I2C \
+  fake-i2c-preload >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -38,6 +44,13 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 "$work/bin/pixtera2" -RegServer
 "$work/bin/pixtera-reg" register "$work/bin/plugins/FileDisplay.so" >/dev/null
 "$work/bin/pixtera-reg" register "$work/bin/plugins/SystemData.so" >/dev/null
+"$work/bin/pixtera-reg" register "$work/bin/plugins/HD44780I2C.so" >/dev/null
+preload=()
+if $detect; then
+  mkdir -p "$work/dev" && touch "$work/dev/i2c-1"
+  preload=(env "LD_PRELOAD=$PIXTERA_BUILD_DIR/test-modules/libfake-i2c-preload.so" "PIXTERA_FAKE_DEV=$work/dev"
+           "PIXTERA_FAKE_I2C=1:0x27:a,1:0x3f:b-norw")
+fi
 cat > "$work/bin/pixtera2.xml" <<XML
 <PixteraConfiguration><drivers>
 <driver clsid="Pixtera.FileDisplay" configuration="columns=20;rows=4;cellwidth=5;cellheight=8;path=$work/lcd"><display active="yes"><queue><queueitem Filename="$design" Runtime="6"/></queue></display></driver>
@@ -47,8 +60,8 @@ XML
 
 mkdir -p "$(dirname "$output")"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
-  if [ "$4" = true ]; then openbox & sleep 1; fi
-  "$1/bin/pixtera-designer" & designer=$!
+  if [ "$4" = true ] || [ "$5" = true ]; then openbox & sleep 1; fi
+  "${@:6}" "$1/bin/pixtera-designer" & designer=$!
   sleep 5
   if [ "$4" = true ]; then
     # The service hangs; the window must still answer its menu.
@@ -69,9 +82,13 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
     sleep 1
     xdotool key Return
     sleep 4
+    if [ "$5" = true ]; then
+      xdotool key alt+d
+      sleep 3
+    fi
   fi
   [ "$4" = true ] || import -window root "$2"
   kill $designer; wait $designer || true
   pkill -f "$1/bin/pixtera2" || true
-' _ "$work" "$output" "$panel" "$hung"
+' _ "$work" "$output" "$panel" "$hung" "$detect" "${preload[@]}"
 echo "Wrote $output"

@@ -51,7 +51,7 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     buttons->addWidget(add);
     buttons->addWidget(remove);
     buttons->addStretch();
-    auto* detect = new QPushButton(QStringLiteral("Detect displays"), this);
+    auto* detect = new QPushButton(QStringLiteral("&Detect displays"), this);
     detect->setObjectName(QStringLiteral("detectDisplays"));
     detect->setToolTip(QStringLiteral("Finds the displays on the I2C buses, the serial ports and LCDd, configured"));
     grid->addWidget(loaded_, 1, 0);

@@ -27,6 +27,7 @@ DetectDisplaysDialog::DetectDisplaysDialog(std::shared_ptr<detection::DetectionD
     busy_->setRange(0, 0); // how long each place takes is not known
     found_ = new QListWidget(this);
     found_->setObjectName(QStringLiteral("foundDisplays"));
+    found_->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     add_ = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
     add_->setEnabled(false);
