@@ -1,5 +1,7 @@
 #include "system_sampler.h"
 
+#include "batteries.h"
+
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -11,25 +13,7 @@ namespace {
 
 constexpr double kKiB = 1024.0;
 
-std::string ReadFirstLine(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
-
-void AddNumber(std::vector<SampledItem>& items, std::string name, std::string description, double value)
-{
-    items.push_back({std::move(name), std::move(description), value});
-}
-
-void AddText(std::vector<SampledItem>& items, std::string name, std::string description, std::string value)
-{
-    items.push_back({std::move(name), std::move(description), std::move(value)});
-}
 
 // Numbered entries of a directory (thermal_zone0, hwmon3, ...) in numeric order.
 std::vector<std::filesystem::path> Numbered(const std::filesystem::path& dir, const std::string& prefix)
@@ -73,7 +57,8 @@ std::uint64_t CounterDelta(std::uint64_t previous, std::uint64_t current)
 }
 
 SystemSampler::SystemSampler(Roots roots, std::string dateTimeFormat)
-    : roots_(std::move(roots)), dateTimeFormat_(std::move(dateTimeFormat))
+    : roots_(std::move(roots)), hwmon_(roots_.sys), gpus_({roots_.sys, roots_.pciIds, roots_.nvml}),
+      diskTraffic_(roots_.proc, roots_.sys), dateTimeFormat_(std::move(dateTimeFormat))
 {
 }
 
@@ -85,11 +70,15 @@ std::vector<SampledItem> SystemSampler::Sample(std::chrono::steady_clock::time_p
     AddLoad(items);
     AddMemory(items);
     AddNetwork(items, seconds);
-    AddDisks(items);
+    AddDiskSpace(items);
+    diskTraffic_.Add(files_, items, seconds);
     AddUptime(items);
     AddTimes(items, wallClock);
     AddHost(items);
-    AddTemperatures(items);
+    AddThermalZones(items);
+    hwmon_.Add(files_, items);
+    gpus_.Add(files_, items);
+    AddBatteries(roots_.sys, files_, items);
     last_ = now;
     sampled_ = true;
     return items;
@@ -97,7 +86,7 @@ std::vector<SampledItem> SystemSampler::Sample(std::chrono::steady_clock::time_p
 
 void SystemSampler::AddCpu(std::vector<SampledItem>& items)
 {
-    std::ifstream in(roots_.proc / "stat");
+    std::istringstream in(files_.Whole(roots_.proc / "stat").value_or(""));
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("cpu", 0) != 0)
             break;
@@ -123,9 +112,9 @@ void SystemSampler::AddCpu(std::vector<SampledItem>& items)
     }
 }
 
-void SystemSampler::AddLoad(std::vector<SampledItem>& items) const
+void SystemSampler::AddLoad(std::vector<SampledItem>& items)
 {
-    std::istringstream fields(ReadFirstLine(roots_.proc / "loadavg"));
+    std::istringstream fields(files_.Line(roots_.proc / "loadavg").value_or(""));
     double load = 0;
     for (const char* minutes : {"1", "5", "15"}) {
         if (!(fields >> load))
@@ -134,10 +123,10 @@ void SystemSampler::AddLoad(std::vector<SampledItem>& items) const
     }
 }
 
-void SystemSampler::AddMemory(std::vector<SampledItem>& items) const
+void SystemSampler::AddMemory(std::vector<SampledItem>& items)
 {
     std::map<std::string, double> kib;
-    std::ifstream in(roots_.proc / "meminfo");
+    std::istringstream in(files_.Whole(roots_.proc / "meminfo").value_or(""));
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         std::string key;
@@ -164,7 +153,7 @@ void SystemSampler::AddMemory(std::vector<SampledItem>& items) const
 void SystemSampler::AddNetwork(std::vector<SampledItem>& items, double seconds)
 {
     std::map<std::string, Counters> current;
-    std::ifstream in(roots_.proc / "net" / "dev");
+    std::istringstream in(files_.Whole(roots_.proc / "net" / "dev").value_or(""));
     for (std::string line; std::getline(in, line);) {
         const auto colon = line.find(':');
         if (colon == std::string::npos)
@@ -211,9 +200,9 @@ void SystemSampler::AddNetwork(std::vector<SampledItem>& items, double seconds)
     network_ = std::move(current); // interfaces that vanished are forgotten
 }
 
-void SystemSampler::AddDisks(std::vector<SampledItem>& items) const
+void SystemSampler::AddDiskSpace(std::vector<SampledItem>& items)
 {
-    std::ifstream in(roots_.proc / "mounts");
+    std::istringstream in(files_.Whole(roots_.proc / "mounts").value_or(""));
     std::vector<std::string> seen;
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
@@ -240,9 +229,9 @@ void SystemSampler::AddDisks(std::vector<SampledItem>& items) const
     }
 }
 
-void SystemSampler::AddUptime(std::vector<SampledItem>& items) const
+void SystemSampler::AddUptime(std::vector<SampledItem>& items)
 {
-    std::istringstream fields(ReadFirstLine(roots_.proc / "uptime"));
+    std::istringstream fields(files_.Line(roots_.proc / "uptime").value_or(""));
     double seconds = 0;
     if (!(fields >> seconds))
         return;
@@ -266,36 +255,21 @@ void SystemSampler::AddTimes(std::vector<SampledItem>& items, std::time_t wallCl
     AddText(items, "DateTime", "System\\Date and time\\Formatted", format(dateTimeFormat_));
 }
 
-void SystemSampler::AddHost(std::vector<SampledItem>& items) const
+void SystemSampler::AddHost(std::vector<SampledItem>& items)
 {
-    const std::string host = ReadFirstLine(roots_.proc / "sys" / "kernel" / "hostname");
+    const std::string host = files_.Line(roots_.proc / "sys" / "kernel" / "hostname").value_or("");
     if (!host.empty())
         AddText(items, "HostName", "System\\Host name", host);
 }
 
-void SystemSampler::AddTemperatures(std::vector<SampledItem>& items) const
+void SystemSampler::AddThermalZones(std::vector<SampledItem>& items)
 {
-    auto add = [&](const std::string& label, const std::filesystem::path& file) {
-        const std::string text = ReadFirstLine(file);
-        try {
-            const double celsius = std::stod(text) / 1000.0;
-            AddNumber(items, "Temperature." + label, "System\\Temperatures\\" + label, celsius);
-        } catch (...) {
-        }
-    };
-    for (const auto& zone : Numbered(roots_.sys / "class" / "thermal", "thermal_zone"))
-        add(ReadFirstLine(zone / "type") + "." + zone.filename().string().substr(12), zone / "temp");
-    for (const auto& monitor : Numbered(roots_.sys / "class" / "hwmon", "hwmon")) {
-        const std::string chip = ReadFirstLine(monitor / "name");
-        for (int sensor = 1; sensor < 32; ++sensor) {
-            const auto input = monitor / ("temp" + std::to_string(sensor) + "_input");
-            if (!std::filesystem::exists(input))
-                continue;
-            std::string label = ReadFirstLine(monitor / ("temp" + std::to_string(sensor) + "_label"));
-            if (label.empty())
-                label = "temp" + std::to_string(sensor);
-            add(chip + "." + label, input);
-        }
+    for (const auto& zone : Numbered(roots_.sys / "class" / "thermal", "thermal_zone")) {
+        const auto millidegrees = files_.Number(zone / "temp");
+        if (!millidegrees)
+            continue;
+        const std::string label = files_.Line(zone / "type").value_or("zone") + "." + zone.filename().string().substr(12);
+        AddNumber(items, "Temperature." + label, "System\\Temperatures\\Zones\\" + label, *millidegrees / 1000.0);
     }
 }
 

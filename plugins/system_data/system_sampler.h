@@ -2,33 +2,39 @@
 // Samples the system's state from /proc and /sys (or copies of them) into named items. Rates are
 // computed between two samples.
 
+#include "disk_traffic.h"
+#include "gpu_sensors.h"
+#include "hwmon_sensors.h"
+#include "sampled_item.h"
+#include "sysfs_files.h"
+
 #include <chrono>
 #include <ctime>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <set>
 #include <variant>
 #include <vector>
 
 namespace pixtera {
-
-struct SampledItem {
-    std::string name;        // the item's key, e.g. "CPU.Total"
-    std::string description; // a backslash path for the designer's tree, e.g. "System\CPU\Total"
-    std::variant<double, std::string> value;
-};
 
 class SystemSampler {
 public:
     struct Roots {
         std::filesystem::path proc = "/proc";
         std::filesystem::path sys = "/sys";
+        std::vector<std::filesystem::path> pciIds = GpuSources{}.pciIds;
+        std::string nvml = GpuSources{}.nvml;
     };
 
     SystemSampler(Roots roots, std::string dateTimeFormat);
 
     std::vector<SampledItem> Sample(std::chrono::steady_clock::time_point now, std::time_t wallClock);
+
+    // Every file opened so far.
+    const std::set<std::string>& openedFiles() const { return files_.opened(); }
 
 private:
     struct CpuTimes {
@@ -41,16 +47,20 @@ private:
     };
 
     void AddCpu(std::vector<SampledItem>& items);
-    void AddLoad(std::vector<SampledItem>& items) const;
-    void AddMemory(std::vector<SampledItem>& items) const;
+    void AddLoad(std::vector<SampledItem>& items);
+    void AddMemory(std::vector<SampledItem>& items);
     void AddNetwork(std::vector<SampledItem>& items, double seconds);
-    void AddDisks(std::vector<SampledItem>& items) const;
-    void AddUptime(std::vector<SampledItem>& items) const;
+    void AddDiskSpace(std::vector<SampledItem>& items);
+    void AddUptime(std::vector<SampledItem>& items);
     void AddTimes(std::vector<SampledItem>& items, std::time_t wallClock) const;
-    void AddHost(std::vector<SampledItem>& items) const;
-    void AddTemperatures(std::vector<SampledItem>& items) const;
+    void AddHost(std::vector<SampledItem>& items);
+    void AddThermalZones(std::vector<SampledItem>& items);
 
     Roots roots_;
+    SysfsFiles files_;
+    HwmonSensors hwmon_;
+    GpuSensors gpus_;
+    DiskTraffic diskTraffic_;
     std::string dateTimeFormat_;
     std::map<std::string, CpuTimes> cpu_;
     std::map<std::string, Counters> network_;

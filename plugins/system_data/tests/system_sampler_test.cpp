@@ -1,6 +1,6 @@
 #include "system_sampler.h"
 
-#include "test_environment.h"
+#include "sampler_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 using namespace pixtera;
 using Clock = std::chrono::steady_clock;
 
-class SystemSamplerTest : public ::testing::Test {
+class SystemSamplerTest : public test::SamplerFixture {
 protected:
     void SetUp() override
     {
@@ -37,38 +37,7 @@ protected:
         Write("sys/class/hwmon/hwmon2/temp2_input", "garbage\n");
     }
 
-    void Write(const std::string& relative, const std::string& content)
-    {
-        const auto path = root / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path) << content;
-    }
-
     SystemSampler MakeSampler() { return SystemSampler({root / "proc", root / "sys"}, "%d.%m.%Y"); }
-
-    static const SampledItem* Find(const std::vector<SampledItem>& items, const std::string& name)
-    {
-        for (const auto& item : items)
-            if (item.name == name)
-                return &item;
-        return nullptr;
-    }
-    static double Number(const std::vector<SampledItem>& items, const std::string& name)
-    {
-        const auto* item = Find(items, name);
-        EXPECT_NE(item, nullptr) << name;
-        return item ? std::get<double>(item->value) : -1;
-    }
-    static std::string Text(const std::vector<SampledItem>& items, const std::string& name)
-    {
-        const auto* item = Find(items, name);
-        EXPECT_NE(item, nullptr) << name;
-        return item ? std::get<std::string>(item->value) : "";
-    }
-
-    std::filesystem::path root = test::TestDirectory() / "fixture";
-    Clock::time_point start = Clock::time_point(std::chrono::seconds(1000));
-    std::time_t wall = 1765112400; // 2025-12-07 13:00:00 UTC, a Sunday
 };
 
 TEST_F(SystemSamplerTest, CpuUsageIsTheBusyShareBetweenTwoSamples)

@@ -1,0 +1,77 @@
+#include "sysfs_files.h"
+
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pixtera {
+namespace {
+
+constexpr std::size_t kLargestFile = 1 << 20;
+// Hot-plugged chips come back under new names; an unbounded cache would keep the old ones.
+constexpr std::size_t kMostFilesKept = 2048;
+
+} // namespace
+
+int SysfsFiles::Descriptor(const std::string& path)
+{
+    if (const auto it = files_.find(path); it != files_.end())
+        return it->second.get();
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd)
+        return -1;
+    opened_.insert(path);
+    if (files_.size() >= kMostFilesKept)
+        files_.clear();
+    return files_.emplace(path, std::move(fd)).first->second.get();
+}
+
+std::optional<std::string> SysfsFiles::Whole(const std::filesystem::path& path)
+{
+    const std::string key = path.string();
+    const int fd = Descriptor(key);
+    if (fd < 0)
+        return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            files_.erase(key); // the device went away, or this is no file to read
+            return std::nullopt;
+        }
+        if (n == 0 || text.size() + static_cast<std::size_t>(n) > kLargestFile)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::optional<std::string> SysfsFiles::Line(const std::filesystem::path& path)
+{
+    auto text = Whole(path);
+    if (text)
+        text->erase(std::min(text->find('\n'), text->size()));
+    return text;
+}
+
+std::optional<double> SysfsFiles::Number(const std::filesystem::path& path)
+{
+    const auto text = Line(path);
+    if (!text)
+        return std::nullopt;
+    double value = 0;
+    const char* first = text->data();
+    const char* last = text->data() + text->size();
+    while (first != last && *first == ' ')
+        ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || first == last)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace pixtera
