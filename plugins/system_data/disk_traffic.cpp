@@ -1,34 +1,43 @@
 #include "disk_traffic.h"
 
 #include "system_sampler.h"
+#include "text_fields.h"
 
 #include <algorithm>
-#include <sstream>
 
 namespace pixtera {
+
+bool DiskTraffic::IsWholeDisk(const std::string& name)
+{
+    // Partitions have no directory of their own in /sys/block; loop and ram devices are no disks.
+    const auto known = wholeDisks_.find(name);
+    if (known != wholeDisks_.end())
+        return known->second;
+    std::error_code ec;
+    const bool whole = name.rfind("loop", 0) != 0 && name.rfind("ram", 0) != 0 &&
+                       std::filesystem::exists(sys_ / "block" / name, ec);
+    return wholeDisks_[name] = whole;
+}
 
 void DiskTraffic::Add(SysfsFiles& files, SampledItems& items, double seconds)
 {
     std::map<std::string, Counters> current;
-    std::istringstream lines(files.Whole(proc_ / "diskstats").value_or(""));
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        unsigned major = 0, minor = 0;
-        std::string name;
+    const std::string text = files.Whole(proc_ / "diskstats").value_or("");
+    ForEachLine(text, [&](std::string_view line) {
+        TextFields fields(line);
+        fields.Next(); // major
+        fields.Next(); // minor
+        const std::string name(fields.Next());
         std::uint64_t value[10] = {};
-        if (!(fields >> major >> minor >> name))
-            continue;
-        int read = 0;
-        while (read < 10 && fields >> value[read])
-            ++read;
-        // Partitions and devices that are no disks (ram, loop without backing) are left out:
-        // only names with a directory in /sys/block and real traffic or size count.
-        std::error_code ec;
-        if (read < 10 || !std::filesystem::exists(sys_ / "block" / name, ec) || name.rfind("loop", 0) == 0 ||
-            name.rfind("ram", 0) == 0)
-            continue;
-        current[name] = {value[2], value[6], value[9]};
-    }
+        for (auto& field : value) {
+            const auto number = fields.NextNumber<std::uint64_t>();
+            if (!number)
+                return;
+            field = *number;
+        }
+        if (IsWholeDisk(name))
+            current[name] = {value[2], value[6], value[9]};
+    });
     for (const auto& [name, counters] : current) {
         const auto previous = previous_.find(name);
         const bool rated = previous != previous_.end() && seconds > 0;

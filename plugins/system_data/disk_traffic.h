@@ -25,9 +25,12 @@ private:
         std::uint64_t busyMs = 0;
     };
 
+    bool IsWholeDisk(const std::string& name);
+
     std::filesystem::path proc_;
     std::filesystem::path sys_;
     std::map<std::string, Counters> previous_;
+    std::map<std::string, bool> wholeDisks_; // by name: a device keeps its kind while its name lasts
 };
 
 } // namespace pixtera

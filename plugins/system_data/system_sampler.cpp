@@ -1,6 +1,7 @@
 #include "system_sampler.h"
 
 #include "batteries.h"
+#include "text_fields.h"
 
 #include <sys/statvfs.h>
 
@@ -86,19 +87,21 @@ std::vector<SampledItem> SystemSampler::Sample(std::chrono::steady_clock::time_p
 
 void SystemSampler::AddCpu(std::vector<SampledItem>& items)
 {
-    std::istringstream in(files_.Whole(roots_.proc / "stat").value_or(""));
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("cpu", 0) != 0)
-            break;
-        std::istringstream fields(line);
-        std::string label;
-        fields >> label;
-        std::uint64_t value = 0;
+    const std::string text = files_.Whole(roots_.proc / "stat").value_or("");
+    std::string_view rest = text;
+    while (rest.starts_with("cpu")) {
+        const auto end = std::min(rest.find('\n'), rest.size());
+        TextFields fields(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        const std::string label(fields.Next());
         CpuTimes times;
-        for (int field = 0; field < 8 && fields >> value; ++field) {
-            times.total += value;
+        for (int field = 0; field < 8; ++field) {
+            const auto value = fields.NextNumber<std::uint64_t>();
+            if (!value)
+                break;
+            times.total += *value;
             if (field != 3 && field != 4) // idle and iowait
-                times.busy += value;
+                times.busy += *value;
         }
         // The first sample shows the average since boot; later ones the time between samples.
         const CpuTimes previous = cpu_.count(label) ? cpu_[label] : CpuTimes{};
@@ -126,14 +129,13 @@ void SystemSampler::AddLoad(std::vector<SampledItem>& items)
 void SystemSampler::AddMemory(std::vector<SampledItem>& items)
 {
     std::map<std::string, double> kib;
-    std::istringstream in(files_.Whole(roots_.proc / "meminfo").value_or(""));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string key;
-        double value = 0;
-        if (fields >> key >> value && !key.empty() && key.back() == ':')
-            kib[key.substr(0, key.size() - 1)] = value;
-    }
+    ForEachLine(files_.Whole(roots_.proc / "meminfo").value_or(""), [&](std::string_view line) {
+        TextFields fields(line);
+        const std::string_view key = fields.Next();
+        const auto value = fields.NextNumber<double>();
+        if (value && key.ends_with(':'))
+            kib[std::string(key.substr(0, key.size() - 1))] = *value;
+    });
     if (!kib.count("MemTotal"))
         return;
     const double total = kib["MemTotal"] * kKiB;
@@ -153,24 +155,25 @@ void SystemSampler::AddMemory(std::vector<SampledItem>& items)
 void SystemSampler::AddNetwork(std::vector<SampledItem>& items, double seconds)
 {
     std::map<std::string, Counters> current;
-    std::istringstream in(files_.Whole(roots_.proc / "net" / "dev").value_or(""));
-    for (std::string line; std::getline(in, line);) {
+    ForEachLine(files_.Whole(roots_.proc / "net" / "dev").value_or(""), [&](std::string_view line) {
         const auto colon = line.find(':');
-        if (colon == std::string::npos)
-            continue; // the two header lines
-        std::string name = line.substr(0, colon);
-        name.erase(0, name.find_first_not_of(' '));
-        std::istringstream fields(line.substr(colon + 1));
-        std::uint64_t value = 0;
+        if (colon == std::string_view::npos)
+            return; // the two header lines
+        std::string_view name = line.substr(0, colon);
+        name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
+        TextFields fields(line.substr(colon + 1));
         Counters counters;
-        for (int field = 0; field < 9 && fields >> value; ++field) {
+        for (int field = 0; field < 9; ++field) {
+            const auto value = fields.NextNumber<std::uint64_t>();
+            if (!value)
+                break;
             if (field == 0)
-                counters.received = value;
+                counters.received = *value;
             else if (field == 8)
-                counters.sent = value;
+                counters.sent = *value;
         }
-        current[name] = counters;
-    }
+        current[std::string(name)] = counters;
+    });
     Counters all;
     double allIn = 0;
     double allOut = 0;
