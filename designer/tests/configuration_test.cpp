@@ -71,7 +71,7 @@ TEST(PluginCatalog, TheShippedCatalogsReadCleanly)
 {
     const Catalog catalog = ReadCatalog(ProgramDirectory() / "plugins");
     EXPECT_TRUE(catalog.faultyFiles.empty());
-    EXPECT_EQ(catalog.entries.size(), 10u);
+    EXPECT_EQ(catalog.entries.size(), 11u);
 }
 
 std::vector<SettingSpec> SpecsOf(const std::string& progId)
@@ -311,10 +311,10 @@ TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)
 TEST(SettingSpecs, EveryShippedPluginButTheFrameRateOneDescribesItsKeys)
 {
     Application();
-    for (const char* module : {"FileData", "FileDisplay", "TerminalDisplay", "SystemData", "LCDprocDisplay", "Ratewell"})
+    for (const char* module : {"FileData", "FileDisplay", "TerminalDisplay", "SystemData", "LCDprocDisplay", "MediaData", "Ratewell"})
         ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
-    for (const char* progId :
-         {"Pixtera.FileData", "Pixtera.FileDisplay", "Pixtera.TerminalDisplay", "Pixtera.SystemData", "Pixtera.LCDprocDisplay"}) {
+    for (const char* progId : {"Pixtera.FileData", "Pixtera.FileDisplay", "Pixtera.TerminalDisplay", "Pixtera.SystemData",
+                               "Pixtera.LCDprocDisplay", "Pixtera.MediaData"}) {
         const auto specs = SpecsOf(progId);
         EXPECT_FALSE(specs.empty()) << progId;
         for (const auto& spec : specs) {

@@ -1,0 +1,143 @@
+// What is playing, from fake MPRIS2 players on a session bus of the test's own: the player is
+// followed by its signals alone, the one that starts playing last takes over, players quitting
+// leave "Nothing playing", and the plug-in asks nothing while nothing changes.
+
+#include "fake_player.h"
+#include "mpris_watcher.h"
+#include "private_bus.h"
+#include "test_environment.h"
+
+#include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::media;
+using namespace std::chrono_literals;
+using media::test::FakePlayer;
+
+NowPlaying Now(const MprisWatcher& watcher, const std::string& pinned = "")
+{
+    const auto players = watcher.Players();
+    return Describe(ChoosePlayer(players, pinned), Clock::now());
+}
+
+TEST(NowPlaying, PositionMovesAtTheRateWhilePlayingAndTimesReadLikeAPlayers)
+{
+    const auto start = Clock::now();
+    PlayerState player;
+    player.status = "Playing";
+    player.title = "Song";
+    player.artists = {"Ann", "Bob"};
+    player.length = 200;
+    player.position = 10;
+    player.positionAt = start;
+    player.rate = 2.0;
+    const NowPlaying playing = Describe(&player, start + 5s);
+    EXPECT_DOUBLE_EQ(playing.position, 20);
+    EXPECT_DOUBLE_EQ(playing.progress, 10);
+    EXPECT_EQ(playing.artist, "Ann, Bob");
+    EXPECT_EQ(playing.positionText, "0:20");
+    EXPECT_EQ(playing.lengthText, "3:20");
+    EXPECT_DOUBLE_EQ(player.PositionAt(start + 1000s), 200) << "never past the end";
+    player.Settle(start + 5s);
+    player.status = "Paused";
+    EXPECT_DOUBLE_EQ(player.PositionAt(start + 60s), 20) << "paused, it stands";
+    EXPECT_EQ(PlayingTime(3723), "1:02:03");
+    EXPECT_EQ(Describe(nullptr, start).status, "Nothing playing");
+
+    std::vector<PlayerState> players(3);
+    players[0].busName = "org.mpris.MediaPlayer2.vlc";
+    players[0].status = "Paused";
+    players[0].startedPlaying = start + 3s;
+    players[1].busName = "org.mpris.MediaPlayer2.spotify";
+    players[1].status = "Playing";
+    players[1].startedPlaying = start + 1s;
+    players[2].busName = "org.mpris.MediaPlayer2.firefox.instance_1_7";
+    players[2].status = "Playing";
+    players[2].startedPlaying = start + 2s;
+    EXPECT_EQ(ChoosePlayer(players, "")->busName, players[2].busName) << "the last to start playing";
+    EXPECT_EQ(ChoosePlayer(players, "vlc")->busName, players[0].busName) << "pinned";
+    EXPECT_EQ(ChoosePlayer(players, "mpd"), nullptr);
+    players[1].status = players[2].status = "Stopped";
+    EXPECT_EQ(ChoosePlayer(players, "")->busName, players[0].busName) << "a paused one before stopped ones";
+}
+
+TEST(MediaWatcher, FollowsPlayersBySignalsAloneAndTheLastToPlayTakesOver)
+{
+    pixtera::test::PrivateBus bus;
+    auto first = std::make_unique<FakePlayer>("first", "First Player");
+    first->Play("Playing", "Morning", {"Ann", "Bob"}, 200'000'000, 30'000'000);
+    MprisWatcher watcher(sdbus::createSessionBusConnection());
+    NowPlaying now = Now(watcher);
+    EXPECT_EQ(now.title, "Morning") << "a player already there is read when the watcher starts";
+    EXPECT_EQ(now.artist, "Ann, Bob");
+    EXPECT_EQ(now.album, "Album");
+    EXPECT_EQ(now.player, "First Player");
+    EXPECT_GE(now.position, 30);
+    EXPECT_EQ(now.lengthText, "3:20");
+    const int readsAtStart = first->reads();
+    EXPECT_GT(readsAtStart, 0);
+
+    first->SetStatus("Paused");
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).status == "Paused"; }));
+    first->Seek(100'000'000);
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).positionText == "1:40"; }));
+    std::this_thread::sleep_for(1200ms);
+    EXPECT_EQ(Now(watcher).positionText, "1:40") << "paused, the position stands";
+    EXPECT_EQ(first->reads(), readsAtStart) << "nothing is asked of a player: its signals tell";
+
+    auto second = std::make_unique<FakePlayer>("second", "Second Player");
+    second->Play("Playing", "Evening", {"Cat"}, 60'000'000);
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).title == "Evening"; }));
+    EXPECT_EQ(Now(watcher, "first").title, "Morning") << "player= pins one";
+
+    second.reset();
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).title == "Morning"; })) << "back to the paused one";
+    first.reset();
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).status == "Nothing playing"; }));
+    EXPECT_EQ(Now(watcher).title, "");
+}
+
+TEST(MediaDataPlugin, OffersTheValuesByName)
+{
+    pixtera::test::PrivateBus bus;
+    ASSERT_TRUE(pixtera::test::RegisterModule(pixtera::test::ProgramDirectory() / "plugins" / "MediaData.so"));
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"Pixtera.MediaData", &clsid), S_OK);
+    ComPtr<IPluginInfo> info;
+    ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+    FakePlayer player("tune", "Tune");
+    player.Play("Playing", "Noon", {"Dee"}, 120'000'000);
+    ASSERT_EQ(info->Configure(BString(u"").get()), S_OK);
+    auto provider = info.As<IDataProvider>();
+    ASSERT_TRUE(provider);
+    LONG count = 0;
+    provider->GetCount(&count);
+    std::map<std::string, LONG> index;
+    for (LONG i = 0; i < count; ++i) {
+        BString name;
+        provider->GetName(i, name.Out());
+        index[name.utf8()] = i;
+    }
+    for (const char* name : {"Media.Title", "Media.Artist", "Media.Album", "Media.Status", "Media.Player", "Media.Position",
+                             "Media.Length", "Media.Progress", "Media.PositionText", "Media.LengthText"})
+        EXPECT_TRUE(index.contains(name)) << name;
+    auto text = [&](const char* name) {
+        provider->Refresh();
+        Variant value;
+        provider->GetValue(index[name], value.Out());
+        const auto shown = value.AsText();
+        return shown ? shown->utf8() : std::string("(none)");
+    };
+    EXPECT_TRUE(pixtera::test::Eventually([&] { return text("Media.Title") == "Noon"; }));
+    EXPECT_EQ(text("Media.LengthText"), "2:00");
+    EXPECT_EQ(text("Media.Status"), "Playing");
+}
+
+} // namespace
