@@ -35,7 +35,7 @@ std::string ClockText(DWORD second)
 }
 
 // Bytes on the link per second after the first frame.
-double BytesPerSecond(std::shared_ptr<const LcdProtocol> protocol, bool clockRuns)
+double BytesPerSecond(std::shared_ptr<LcdProtocol> protocol, bool clockRuns)
 {
     int ends[2];
     socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends);

@@ -32,6 +32,12 @@ std::uint8_t Hd44780I2cProtocol::Lines(std::uint8_t nibble, bool data) const
     return lines;
 }
 
+void Hd44780I2cProtocol::Backlight(LinkBatch& batch, bool on)
+{
+    backlight_ = on;
+    batch.Add(static_cast<char>(Lines(0, false))); // E low: the controller takes nothing
+}
+
 void Hd44780I2cProtocol::Nibble(LinkBatch& batch, std::uint8_t nibble, bool data) const
 {
     const std::uint8_t lines = Lines(nibble, data);

@@ -36,6 +36,8 @@ public:
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // A jump is one instruction, as is a character.
     int jumpCost() const override { return 1; }
+    // The backpack's backlight line is part of every byte sent.
+    void Backlight(LinkBatch& batch, bool on) override;
 
     // The DDRAM address of a cell: rows 2 and 3 continue rows 0 and 1.
     static int Address(int column, int row, int columns);

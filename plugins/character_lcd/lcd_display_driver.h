@@ -66,18 +66,13 @@ public:
         writer_ = std::move(writer); // a new configuration: a new link, the old one closed
     }
 
-    // Hot-plug and resume, passed on to the writer.
-    void TryNow()
+    // Hot-plug, resume and power, passed on to the writer of the configuration in force.
+    template <class Call>
+    void WithWriter(Call call)
     {
         std::lock_guard lock(mutex_);
         if (writer_)
-            writer_->TryNow();
-    }
-    void Reinitialise()
-    {
-        std::lock_guard lock(mutex_);
-        if (writer_)
-            writer_->Reinitialise();
+            call(*writer_);
     }
 
 private:

@@ -16,12 +16,12 @@ public:
     {
         // Whatever the node, trying costs one open() of a module that is away, and nothing when
         // it is there: names differ (by-id links, a bus number that moved).
-        static_cast<Derived*>(this)->TryNow();
+        static_cast<Derived*>(this)->WithWriter([](LcdWriter& writer) { writer.TryNow(); });
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Resumed() override
     {
-        static_cast<Derived*>(this)->Reinitialise();
+        static_cast<Derived*>(this)->WithWriter([](LcdWriter& writer) { writer.Reinitialise(); });
         return S_OK;
     }
 };

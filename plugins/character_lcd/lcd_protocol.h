@@ -19,6 +19,7 @@ struct Geometry {
     int cells() const { return columns * rows; }
 };
 
+// Used by the writer thread alone (the backlight and brightness are state of the protocol).
 class LcdProtocol {
 public:
     virtual ~LcdProtocol() = default;
@@ -32,6 +33,10 @@ public:
     // What a cursor jump costs, counted in characters written: a gap of unchanged cells up to
     // this long is cheaper rewritten than jumped.
     virtual int jumpCost() const = 0;
+    // Switches the backlight; later initialisations keep it so.
+    virtual void Backlight(LinkBatch& batch, bool on) = 0;
+    // Brightness 0-255; false (and nothing sent) on a module that cannot dim.
+    virtual bool Brightness(LinkBatch&, int) { return false; }
 };
 
 } // namespace pixtera::lcd

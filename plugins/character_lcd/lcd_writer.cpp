@@ -91,6 +91,28 @@ void LcdWriter::Define(int code, const Glyph& glyph)
     Wake();
 }
 
+template <class Change>
+void LcdWriter::ChangeWanted(Change change)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!change(wanted_))
+            return;
+        ++version_;
+    }
+    Wake();
+}
+
+void LcdWriter::SetBacklight(bool on)
+{
+    ChangeWanted([&](Wanted& wanted) { return std::exchange(wanted.backlight, on) != on; });
+}
+
+void LcdWriter::SetBrightness(int level)
+{
+    ChangeWanted([&](Wanted& wanted) { return std::exchange(wanted.brightness, level) != level; });
+}
+
 void LcdWriter::TryNow()
 {
     {
@@ -155,6 +177,10 @@ void LcdWriter::WaitToRetry(bool absent)
 LinkBatch LcdWriter::Update(const Wanted& wanted) const
 {
     LinkBatch batch;
+    if (wanted.backlight && wanted.backlight != shown_.backlight)
+        setup_.protocol->Backlight(batch, *wanted.backlight);
+    if (wanted.brightness && wanted.brightness != shown_.brightness)
+        setup_.protocol->Brightness(batch, *wanted.brightness);
     bool cursorKnown = false;
     for (std::size_t code = 0; code < wanted.glyphs.size(); ++code) {
         if (wanted.glyphs[code] && wanted.glyphs[code] != shown_.glyphs[code]) {

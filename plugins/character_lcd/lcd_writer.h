@@ -21,7 +21,7 @@ struct WriterSetup {
     std::string name;   // the plug-in, for the log: "HD44780 I2C display"
     std::string device; // the device, for the log: "/dev/i2c-1 address 0x27"
     std::function<std::optional<DeviceLink>(std::string& error)> open;
-    std::shared_ptr<const LcdProtocol> protocol;
+    std::shared_ptr<LcdProtocol> protocol; // the writer thread's alone once handed over
     Geometry geometry;
     Sleeper sleep = [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
     std::chrono::milliseconds retry{1000};
@@ -39,6 +39,11 @@ public:
     void Show(std::string frame);
     void Define(int code, const Glyph& glyph);
 
+    // The backlight and brightness (0-255) wanted; sent with the next update, and again after
+    // every reconnection.
+    void SetBacklight(bool on);
+    void SetBrightness(int level);
+
     // A device node appeared: a module that is away is tried at once.
     void TryNow();
     // The module lost its power (the machine slept): it is initialised again and gets everything.
@@ -52,6 +57,8 @@ private:
     struct Wanted {
         std::string frame;
         std::array<std::optional<Glyph>, kUserCharacters> glyphs;
+        std::optional<bool> backlight;  // none: as initialised
+        std::optional<int> brightness; // none: as initialised
     };
 
     void Work();
@@ -65,6 +72,8 @@ private:
     void WaitToRetry(bool absent);
     // The bytes that take the module from what it shows to `wanted`.
     LinkBatch Update(const Wanted& wanted) const;
+    template <class Change>
+    void ChangeWanted(Change change);
 
     const WriterSetup setup_;
 

@@ -17,12 +17,7 @@ void SerialLcdProtocol::Initialise(LinkBatch& batch) const
     Command(batch, 0x44); // line wrap off
     Command(batch, 0x4B); // underline cursor off
     Command(batch, 0x54); // blinking cursor off
-    if (options_.backlight) {
-        Command(batch, 0x42);
-        batch.Add('\0');
-    } else {
-        Command(batch, 0x46);
-    }
+    SwitchBacklight(batch, options_.backlight);
     if (options_.contrast) {
         Command(batch, 0x50);
         batch.Add(static_cast<char>(*options_.contrast));
@@ -33,6 +28,30 @@ void SerialLcdProtocol::Initialise(LinkBatch& batch) const
     }
     Command(batch, 0x58);
     batch.Pause(std::chrono::microseconds(10000)); // modules clear at their own pace
+}
+
+void SerialLcdProtocol::SwitchBacklight(LinkBatch& batch, bool on)
+{
+    if (on) {
+        Command(batch, 0x42);
+        batch.Add('\0'); // on for good, not for minutes
+    } else {
+        Command(batch, 0x46);
+    }
+}
+
+void SerialLcdProtocol::Backlight(LinkBatch& batch, bool on)
+{
+    options_.backlight = on;
+    SwitchBacklight(batch, on);
+}
+
+bool SerialLcdProtocol::Brightness(LinkBatch& batch, int level)
+{
+    options_.brightness = level;
+    Command(batch, static_cast<char>(0x99));
+    batch.Add(static_cast<char>(level));
+    return true;
 }
 
 void SerialLcdProtocol::MoveTo(LinkBatch& batch, int column, int row) const

@@ -27,8 +27,12 @@ public:
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // 0xFE 0x47 column row: four bytes.
     int jumpCost() const override { return 4; }
+    void Backlight(LinkBatch& batch, bool on) override;
+    bool Brightness(LinkBatch& batch, int level) override;
 
 private:
+    static void SwitchBacklight(LinkBatch& batch, bool on);
+
     SerialLcdOptions options_;
 };
 

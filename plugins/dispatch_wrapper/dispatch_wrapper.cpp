@@ -12,6 +12,8 @@
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/display_events.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
@@ -53,7 +55,7 @@ std::filesystem::path HostProgram()
 
 class DispatchWrapper final
     : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
-                       IDisplayDriver, IDataFeed, IPluginSettings, IPluginHost> {
+                       IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -174,6 +176,21 @@ public:
         return Forward({Method::SetValue, {std::u16string(BstrView(name)), Transportable(value)}});
     }
     HRESULT STDMETHODCALLTYPE GetFeedNames(BSTR* names) override { return Text(Method::GetFeedNames, {}, names); }
+
+    // IDisplayPower
+    HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
+    {
+        return Forward({Method::SetBacklight, {static_cast<LONG>(on ? 1 : 0)}});
+    }
+    HRESULT STDMETHODCALLTYPE SetBrightness(LONG percent) override { return Forward({Method::SetBrightness, {percent}}); }
+    HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override { return Long(Method::GetPowerCaps, caps); }
+
+    // IDisplayEvents
+    HRESULT STDMETHODCALLTYPE DeviceAppeared(BSTR device) override
+    {
+        return Forward({Method::DeviceAppeared, {std::u16string(BstrView(device))}});
+    }
+    HRESULT STDMETHODCALLTYPE Resumed() override { return Forward({Method::Resumed, {}}); }
 
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
     HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }

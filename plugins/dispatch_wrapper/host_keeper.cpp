@@ -99,6 +99,8 @@ std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error)
                 replay.push_back({Method::SetBackground, {*background_}});
             if (frame_)
                 replay.push_back({Method::Write, {*frame_}});
+            if (backlight_)
+                replay.push_back({Method::SetBacklight, {*backlight_}});
         }
     }
     for (const Call& call : replay) {
@@ -177,6 +179,10 @@ void HostKeeper::Remember(const Call& call)
     case Method::Write:
         if (text)
             frame_ = *text;
+        break;
+    case Method::SetBacklight:
+        if (const auto* on = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]))
+            backlight_ = *on;
         break;
     case Method::SetCustomChar: {
         const auto* code = std::get_if<LONG>(&call.arguments[0]);

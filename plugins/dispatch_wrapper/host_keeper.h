@@ -75,6 +75,7 @@ private:
     std::array<std::optional<std::array<BYTE, 8>>, 8> glyphs_;
     std::optional<std::u16string> background_;
     std::optional<std::u16string> frame_;
+    std::optional<LONG> backlight_;
 
     std::thread thread_;
 };

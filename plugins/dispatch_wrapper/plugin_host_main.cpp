@@ -11,6 +11,8 @@
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/display_events.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
 
@@ -33,6 +35,8 @@ struct Plugin {
     ComPtr<IDisplayDriver> display;
     ComPtr<IDataFeed> feed;
     ComPtr<IPluginSettings> settings;
+    ComPtr<IDisplayPower> power;
+    ComPtr<IDisplayEvents> events;
 };
 
 template <class T>
@@ -53,6 +57,8 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.display = plugin.object.As<IDisplayDriver>();
     plugin.feed = plugin.object.As<IDataFeed>();
     plugin.settings = plugin.object.As<IPluginSettings>();
+    plugin.power = plugin.object.As<IDisplayPower>();
+    plugin.events = plugin.object.As<IDisplayEvents>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
         ComPtr<IUnknown> answered;
@@ -144,6 +150,11 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
         return plugin.feed && text && value ? plugin.feed->SetValue(BString(*text).get(), *value) : E_INVALIDARG;
     }
     case Method::GetFeedNames: return plugin.feed ? AnswerText(plugin.feed->GetFeedNames(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::SetBacklight: return plugin.power && index ? plugin.power->SetBacklight(*index ? VARIANT_TRUE : VARIANT_FALSE) : E_INVALIDARG;
+    case Method::SetBrightness: return plugin.power && index ? plugin.power->SetBrightness(*index) : E_INVALIDARG;
+    case Method::GetPowerCaps: return AnswerLong(plugin.power.get(), &IDisplayPower::GetPowerCaps, result);
+    case Method::DeviceAppeared: return plugin.events && text ? plugin.events->DeviceAppeared(BString(*text).get()) : E_INVALIDARG;
+    case Method::Resumed: return plugin.events ? plugin.events->Resumed() : E_NOINTERFACE;
     case Method::GetSettingCount: return AnswerLong(plugin.settings.get(), &IPluginSettings::GetSettingCount, result);
     case Method::GetSetting: {
         if (!plugin.settings || !index)

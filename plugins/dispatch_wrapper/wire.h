@@ -27,9 +27,14 @@ enum class Method : std::uint16_t {
     SetBackground, Reserved, SetCustomChar, Write, LoaderQuery,
     SetValue, GetFeedNames,                 // IDataFeed
     GetSettingCount, GetSetting,            // IPluginSettings
+    SetBacklight, SetBrightness, GetPowerCaps, // IDisplayPower
+    DeviceAppeared, Resumed,                // IDisplayEvents: the last (the reader refuses later numbers)
 };
 
-enum Interfaces : LONG { kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4, kDataFeed = 8, kPluginSettings = 16 };
+enum Interfaces : LONG {
+    kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4, kDataFeed = 8, kPluginSettings = 16, kDisplayPower = 32,
+    kDisplayEvents = 64,
+};
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
 // object answers, the wrapper answers exactly those. A new interface is one line here (and its
@@ -40,7 +45,8 @@ struct ForwardedInterface {
 };
 inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IPluginInfo, kPluginInfo},   {&IID_IDataProvider, kDataProvider}, {&IID_IDisplayDriver, kDisplayDriver},
-    {&IID_IDataFeed, kDataFeed},       {&IID_IPluginSettings, kPluginSettings},
+    {&IID_IDataFeed, kDataFeed},       {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
+    {&IID_IDisplayEvents, kDisplayEvents},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;

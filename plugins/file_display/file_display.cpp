@@ -4,6 +4,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/unique_fd.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -49,7 +50,8 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, IDisplayDriver, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
+class FileDisplay final
+    : public ComObject<FileDisplay, IDisplayDriver, IDisplayPower, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 1024},
@@ -91,6 +93,21 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
+
+    // IDisplayPower: recorded like the other calls.
+    HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
+    {
+        Append(std::string("\"op\":\"SetBacklight\",\"on\":") + (on ? "true" : "false"));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetBrightness(LONG percent) override
+    {
+        if (percent < 0 || percent > 100)
+            return E_INVALIDARG;
+        Append("\"op\":\"SetBrightness\",\"percent\":" + std::to_string(percent));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override { return Output(caps, kPowerBacklight | kPowerBrightness); }
 
     void Configured(const ConfigurationText& fields, const std::string& text)
     {

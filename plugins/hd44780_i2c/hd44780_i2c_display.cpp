@@ -2,6 +2,7 @@
 // Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
 
 #include "lcd_display_events.h"
+#include "lcd_display_power.h"
 #include "lcd_settings.h"
 #include "pin_map_detection.h"
 
@@ -43,7 +44,8 @@ Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Slee
 }
 
 class HD44780I2C final
-    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>, ConfigurablePlugin<HD44780I2C>,
+    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>, LcdDisplayPower<HD44780I2C>,
+                       ConfigurablePlugin<HD44780I2C>,
                        DescribedSettings<HD44780I2C>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -57,6 +59,7 @@ public:
          "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
          0, 0, "auto|a|b"},
     };
+    static constexpr LONG kPowerCaps = kPowerBacklight;
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
 
     static WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)

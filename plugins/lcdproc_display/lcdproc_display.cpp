@@ -6,6 +6,7 @@
 #include "lcdd_link.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -63,7 +64,8 @@ struct Settings {
     lcdproc::Geometry geometry;
 };
 
-class LCDprocDisplay final : public ComObject<LCDprocDisplay, IDisplayDriver, ConfigurablePlugin<LCDprocDisplay>, DescribedSettings<LCDprocDisplay>> {
+class LCDprocDisplay final : public ComObject<LCDprocDisplay, IDisplayDriver, IDisplayPower, ConfigurablePlugin<LCDprocDisplay>,
+                                              DescribedSettings<LCDprocDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"host", "LCDd host", kSettingText, "127.0.0.1", "The machine LCDd runs on"},
@@ -109,6 +111,20 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
+
+    // IDisplayPower: the screen's backlight, which LCDd switches while the screen is shown.
+    HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            backlight_ = on != 0;
+            backlightChanged_ = true;
+        }
+        wake_.notify_all();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetBrightness(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override { return Output(caps, kPowerBacklight); }
 
     void Configured(const ConfigurationText& fields, const std::string& text)
     {
@@ -156,6 +172,8 @@ private:
         lcdproc::LcddLink link;
         std::optional<lcdproc::FrameCommands> commands;
         Settings settings;
+        std::optional<bool> backlight; // none: as LCDd has it
+        bool backlightSent = false;
         while (true) {
             std::string frame;
             {
@@ -168,11 +186,14 @@ private:
                     link.Close();
                 }
                 if (link.connected())
-                    wake_.wait_for(lock, 250ms, [&] { return stopping_ || frameChanged_ || settingsChanged_; });
+                    wake_.wait_for(lock, 250ms, [&] { return stopping_ || frameChanged_ || settingsChanged_ || backlightChanged_; });
                 if (stopping_)
                     return;
                 frame = frame_;
                 frameChanged_ = false;
+                backlight = backlight_;
+                if (std::exchange(backlightChanged_, false))
+                    backlightSent = false;
             }
             if (!link.connected()) {
                 if (wasConnected_) { // lost it: said once, until it is back
@@ -187,10 +208,16 @@ private:
                     continue;
                 }
                 frame = CurrentFrame(); // resend what is shown now
+                backlightSent = false;
             }
             DrainReplies(link, *commands, 0ms);
             if (!frame.empty())
                 Send(link, *commands, frame);
+            if (backlight && !backlightSent) {
+                pendingRows_.push_back(-1);
+                backlightSent = link.Send(std::string("screen_set ") + lcdproc::kScreen + " -backlight " +
+                                          (*backlight ? "on" : "off") + "\n");
+            }
         }
     }
 
@@ -286,13 +313,15 @@ private:
         }
     }
 
-    std::mutex mutex_; // guards the fields down to frameChanged_
+    std::mutex mutex_; // guards the fields down to backlightChanged_
     std::condition_variable wake_;
     bool stopping_ = false;
     Settings settings_;
     bool settingsChanged_ = false;
     std::string frame_;
     bool frameChanged_ = false;
+    std::optional<bool> backlight_;
+    bool backlightChanged_ = false;
 
     std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
     bool wasConnected_ = false;    // worker only

@@ -3,6 +3,7 @@
 // (contrast=0-255 and brightness=0-255 for modules that have them).
 
 #include "lcd_display_events.h"
+#include "lcd_display_power.h"
 #include "lcd_settings.h"
 
 #include <pixtera/sdk/described_settings.h>
@@ -18,7 +19,8 @@ constexpr CLSID CLSID_SerialLCD{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0
 const InprocClass kClass{CLSID_SerialLCD, "Pixtera.SerialLCD", "Serial character LCD"};
 
 class SerialLCD final
-    : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, ConfigurablePlugin<SerialLCD>,
+    : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
+                       ConfigurablePlugin<SerialLCD>,
                        DescribedSettings<SerialLCD>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -31,6 +33,7 @@ public:
         {"contrast", "Contrast", kSettingInteger, "", "0-255, for modules that set contrast (empty: leave it)", 0, 255},
         {"brightness", "Brightness", kSettingInteger, "", "0-255, for modules that dim (empty: leave it)", 0, 255},
     };
+    static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;
     static constexpr const char16_t* kPluginName = u"Serial character LCD";
 
     static WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)

@@ -5,6 +5,7 @@
 #include "terminal_screen.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -68,7 +69,8 @@ private:
     std::vector<Entry> entries_;
 };
 
-class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, ConfigurablePlugin<TerminalDisplay>, DescribedSettings<TerminalDisplay>> {
+class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, IDisplayPower, ConfigurablePlugin<TerminalDisplay>,
+                                               DescribedSettings<TerminalDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 256},
@@ -109,6 +111,16 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
+
+    // IDisplayPower: an unlit module is drawn dimmed.
+    HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
+    {
+        std::lock_guard lock(mutex_);
+        WriteAll(OutputFd(), Screen().SetLit(on != 0));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetBrightness(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override { return Output(caps, kPowerBacklight); }
 
     void Configured(const ConfigurationText& fields, const std::string& text)
     {

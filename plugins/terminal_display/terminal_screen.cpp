@@ -72,6 +72,8 @@ std::string TerminalScreen::Cell(char16_t c) const
 
 std::string TerminalScreen::ColourOn() const
 {
+    if (!lit_)
+        return "\x1b[2;90;40m"; // an unlit module: dim grey on black
     switch (colour_) {
     case ModuleColour::Blue:
         return "\x1b[97;44m";
@@ -136,6 +138,20 @@ std::string TerminalScreen::Update(const std::u16string& frame)
         }
     }
     return out + "\x1b" "8";
+}
+
+std::string TerminalScreen::SetLit(bool lit)
+{
+    if (lit == lit_)
+        return {};
+    lit_ = lit;
+    if (!terminal_ || !drawn_)
+        return {};
+    const std::u16string cells = shown_;
+    shown_.assign(shown_.size(), u'\uFFFF'); // every cell differs: all are drawn again
+    std::string out = Update(cells);
+    shown_ = cells;
+    return out;
 }
 
 std::string TerminalScreen::Draw(std::u16string_view frame)

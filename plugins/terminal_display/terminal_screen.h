@@ -26,6 +26,8 @@ public:
     std::string Draw(std::u16string_view frame);
     // Defines user character `code` (0-7) from its eight pixel rows.
     void DefineCharacter(int code, const std::array<std::uint8_t, 8>& rows);
+    // The module's backlight: off draws the cells dimmed. The bytes that redraw them.
+    std::string SetLit(bool lit);
     // What restores the terminal when the program ends.
     std::string Restore() const;
 
@@ -47,6 +49,7 @@ private:
     std::array<std::string, 8> glyphs_;
     std::u16string shown_;
     bool drawn_ = false;
+    bool lit_ = true;
 };
 
 } // namespace pixtera

@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 // A writer on fake devices: the first is plugged in, later ones when the test says so.
 class Bench {
 public:
-    Bench(std::shared_ptr<const LcdProtocol> protocol, Geometry geometry, std::string* pauses = nullptr)
+    Bench(std::shared_ptr<LcdProtocol> protocol, Geometry geometry, std::string* pauses = nullptr)
     {
         WriterSetup setup;
         setup.name = "Test display";
