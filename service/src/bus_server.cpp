@@ -144,6 +144,8 @@ BusServer::BusServer(Manager& manager) : manager_(manager), connection_(sdbus::c
 
 BusServer::~BusServer()
 {
+    for (const auto& display : manager_.displays().Displays())
+        display->ObservePower(nullptr);
     leaving_ = true;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
@@ -192,6 +194,7 @@ void BusServer::RunLoop()
                 std::uint64_t ignored = 0;
                 [[maybe_unused]] const auto drained = read(wakeFd_, &ignored, sizeof ignored);
             }
+            EmitPowerChanges();
             if (std::chrono::steady_clock::now() >= nextSignal) {
                 EmitChangedValues();
                 nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
@@ -200,6 +203,28 @@ void BusServer::RunLoop()
     } catch (const sdbus::Error& error) {
         LogError("The session bus connection ended: " + error.getMessage());
     }
+}
+
+void BusServer::PostPowerChange(LONG display)
+{
+    {
+        std::lock_guard lock(powerMutex_);
+        powerChanged_.insert(display);
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
+}
+
+void BusServer::EmitPowerChanges()
+{
+    std::set<LONG> changed;
+    {
+        std::lock_guard lock(powerMutex_);
+        changed.swap(powerChanged_);
+    }
+    for (LONG index : changed)
+        if (const auto object = displays_.find(index); object != displays_.end())
+            object->second->emitPropertiesChangedSignal(bus::kDisplayPower, {"Backlight", "Blanked"});
 }
 
 void BusServer::EmitChangedValues()
@@ -283,6 +308,11 @@ void BusServer::ExportManager()
             return completed != 0;
         });
     object->registerMethod("Shutdown").onInterface(bus::kManager).implementedAs([&manager] { Check(manager.Shutdown()); });
+    // The designer's Power dialog wrote the user's power policy: it applies from now on.
+    object->registerMethod("ReloadPowerPolicy").onInterface(bus::kManager).implementedAs([this] {
+        if (PowerPolicy* power = manager_.power())
+            power->Reload(ReadPowerSettings());
+    });
     object->registerMethod("GetDisplayManager").onInterface(bus::kManager).withOutputParamNames("displays").implementedAs([] {
         return sdbus::ObjectPath(bus::kDisplayManagerPath);
     });
@@ -532,6 +562,7 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         [display](int32_t n) { Check(display->MoveQueueItemUp(n), [&] { return QueueEditFailure(*display); }); });
     object->registerMethod("MoveQueueItemDown").onInterface(i).withInputParamNames("index").implementedAs(
         [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
+    ExportPower(*object, index);
     object->registerMethod("BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
         auto& clients = borrowers_[index];
         if (clients.empty()) {
@@ -550,6 +581,26 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     object->finishRegistration();
     displays_[index] = std::move(object);
     return path;
+}
+
+void BusServer::ExportPower(sdbus::IObject& object, LONG index)
+{
+    const auto displays = manager_.displays().Displays();
+    if (index < 0 || static_cast<std::size_t>(index) >= displays.size())
+        return;
+    const ComPtr<PixteraManagedDisplay> display = displays[static_cast<std::size_t>(index)];
+    const char* const p = bus::kDisplayPower;
+    object.registerMethod("SetBacklight").onInterface(p).withInputParamNames("on").implementedAs([display](bool on) {
+        Check(display->SetBacklight(on), [] { return "the display's driver has no backlight to switch"; });
+    });
+    object.registerMethod("SetBrightness").onInterface(p).withInputParamNames("percent").implementedAs([display](std::uint8_t percent) {
+        Check(display->SetBrightness(percent), [percent] {
+            return percent > 100 ? std::string("the brightness is a percentage, 0 to 100") : "the display's driver cannot dim";
+        });
+    });
+    object.registerProperty("Backlight").onInterface(p).withGetter([display] { return display->backlight(); });
+    object.registerProperty("Blanked").onInterface(p).withGetter([display] { return display->blanked(); });
+    display->ObservePower([this, index] { PostPowerChange(index); });
 }
 
 sdbus::ObjectPath BusServer::ExportDriver(LONG index)

@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ private:
     // Hands a pushed value to the provider that takes its name; throws a bus error saying why not.
     void Feed(const std::string& name, const sdbus::Variant& value);
     sdbus::ObjectPath ExportDisplay(LONG index);
+    // The display's org.pixtera.IDisplayPower: the backlight, the brightness and the blanking.
+    void ExportPower(sdbus::IObject& object, LONG index);
     sdbus::ObjectPath ExportDriver(LONG index);
     void ExportLifetime(sdbus::IObject& object);
     void ForgetClient(const std::string& client);
@@ -53,6 +56,9 @@ private:
     // no lease on it.
     bool ReturnLease(LONG display, const std::string& client);
     void RunLoop();
+    // From any thread: a display's backlight or blanking changed; announced on the bus thread.
+    void PostPowerChange(LONG display);
+    void EmitPowerChanges();
 
     Manager& manager_;
     std::unique_ptr<sdbus::IConnection> connection_;
@@ -68,6 +74,8 @@ private:
     bool ownsName_ = false;
     std::atomic<bool> leaving_{false};
     int wakeFd_ = -1; // ends the loop's wait
+    std::mutex powerMutex_; // guards powerChanged_
+    std::set<LONG> powerChanged_;
     Thread loop_;
 };
 

@@ -8,15 +8,10 @@ namespace pixtera {
 HardwareEvents::HardwareEvents(DriverManager& drivers) : drivers_(drivers)
 {
     devices_ = DeviceMonitor::Start([this](const std::string& node) { DeviceAppeared(node); });
-    sleep_ = SleepMonitor::Start([this] { Resumed(); });
 }
 
-// The monitors' threads end first: no event arrives once the members go.
-HardwareEvents::~HardwareEvents()
-{
-    sleep_.reset();
-    devices_.reset();
-}
+// The monitor's thread ends first: no event arrives once the members go.
+HardwareEvents::~HardwareEvents() { devices_.reset(); }
 
 template <class Call>
 void HardwareEvents::ForEachDriver(const Call& call)

@@ -1,10 +1,10 @@
 #pragma once
 // What happens to the machine's devices, passed on to the display drivers that take it
-// (IDisplayEvents): device nodes appearing (udev) and wake-ups from sleep (logind).
+// (IDisplayEvents): device nodes appearing (udev) and wake-ups from sleep (from logind, through
+// whoever listens to it).
 
 #include "device_monitor.h"
 #include "driver_manager.h"
-#include "sleep_monitor.h"
 
 #include <memory>
 #include <string>
@@ -13,7 +13,7 @@ namespace pixtera {
 
 class HardwareEvents {
 public:
-    // Starts listening to udev and logind, each where it can.
+    // Starts listening to udev where it can.
     explicit HardwareEvents(DriverManager& drivers);
     HardwareEvents(const HardwareEvents&) = delete;
     HardwareEvents& operator=(const HardwareEvents&) = delete;
@@ -29,7 +29,6 @@ private:
 
     DriverManager& drivers_;
     std::unique_ptr<DeviceMonitor> devices_;
-    std::unique_ptr<SleepMonitor> sleep_;
 };
 
 } // namespace pixtera

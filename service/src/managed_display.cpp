@@ -57,6 +57,7 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     fault_->Guard([&] { driver_ = driverObject_.As<IDisplayDriver>(); });
     if (!driver_)
         return; // no set-up without the interface: the display runs without a driver
+    fault_->Guard([&] { power_ = driverObject_.As<IDisplayPower>(); });
     LONG cellHeight = 0;
     LONG cellWidth = 0;
     LONG columns = 0;
@@ -87,6 +88,80 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
         const auto r = UserCharacterRows(code, cellWidth);
         CallDriver([&](IDisplayDriver& d) { return d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
+}
+
+HRESULT PixteraManagedDisplay::SetBacklight(bool on)
+{
+    if (backlight_.exchange(on) != on)
+        PowerChanged();
+    if (!power_)
+        return E_NOTIMPL;
+    if (!blanked_)
+        ApplyBacklight();
+    return S_OK;
+}
+
+HRESULT PixteraManagedDisplay::SetBrightness(LONG percent)
+{
+    if (percent < 0 || percent > 100)
+        return E_INVALIDARG;
+    HRESULT hr = E_NOTIMPL;
+    if (power_)
+        fault_->Guard([&] { return hr = power_->SetBrightness(percent); });
+    return hr;
+}
+
+void PixteraManagedDisplay::SetBlanked(bool blanked, bool keepRendering)
+{
+    keepRenderingWhenBlank_ = keepRendering;
+    if (blanked_.exchange(blanked) == blanked)
+        return;
+    ApplyBacklight();
+    VARIANT_BOOL running = 0;
+    IsRunning(&running);
+    if (running)
+        powerEvent_.Set(); // the refresh thread blanks the frame, or shows it again
+    else if (blanked)
+        WriteBlankFrame();
+    PowerChanged();
+}
+
+void PixteraManagedDisplay::ObservePower(std::function<void()> observer)
+{
+    std::lock_guard lock(observerMutex_);
+    observer_ = std::move(observer);
+}
+
+void PixteraManagedDisplay::PowerChanged()
+{
+    std::lock_guard lock(observerMutex_);
+    if (observer_)
+        observer_();
+}
+
+void PixteraManagedDisplay::ApplyBacklight()
+{
+    const VARIANT_BOOL on = backlight_ && !blanked_ ? VARIANT_TRUE : VARIANT_FALSE;
+    if (power_)
+        fault_->Guard([&] { return power_->SetBacklight(on); });
+}
+
+void PixteraManagedDisplay::WriteBlankFrame()
+{
+    const std::u16string blanks(static_cast<std::size_t>(std::max<LONG>(0, own_.columns() * own_.rows())), u' ');
+    BString frame(blanks);
+    CallDriver([&](IDisplayDriver& d) { return d.Write(frame.get()); });
+}
+
+bool PixteraManagedDisplay::WaitWhileBlanked()
+{
+    WriteBlankFrame();
+    while (blanked_) {
+        Event* const events[] = {&stop_, &powerEvent_};
+        if (WaitForAny(events, INFINITE) == WAIT_OBJECT_0)
+            return false;
+    }
+    return true;
 }
 
 HRESULT PixteraManagedDisplay::GetDriver(IDisplayDriver** driver)
@@ -187,13 +262,25 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
     bool stopSeen = false;
     bool rendered = false;
     while ((held || TickIsBefore(clock.Now(), item.endTime)) && !stopSeen) {
+        if (blanked_ && !keepRenderingWhenBlank_) {
+            // Nothing is rendered while blanked; afterwards the current frame goes out whole.
+            if (!WaitWhileBlanked()) {
+                stopSeen = true;
+                break;
+            }
+            anyFrame = false;
+            schedule.Restart();
+            continue;
+        }
         const DWORD now = clock.Now();
         if (schedule.Due(now)) {
             if (signal)
                 renderedGeneration = signal->generation();
             const QueueItem::Rendering rendering = item.Render();
             FrameOutlook outlook = rendering.outlook;
-            if (!anyFrame || rendering.frame != lastFrame) {
+            if (blanked_) {
+                anyFrame = false; // rendering on while blanked: the frame waits for the end of it
+            } else if (!anyFrame || rendering.frame != lastFrame) {
                 BString text(AnsiToUtf16(rendering.frame));
                 if (CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); }) || !driver_) {
                     lastFrame.assign(rendering.frame);
@@ -208,11 +295,13 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
         }
         // Sleep until the frame can next differ, or until the showing ends if that comes first.
         const DWORD wake = held || TickIsBefore(schedule.next(), item.endTime) ? schedule.next() : item.endTime;
-        Event* const events[] = {&stop_, &valuesChanged_};
+        Event* const events[] = {&stop_, &powerEvent_, &valuesChanged_};
         const bool watch = signal && schedule.watchesValues();
-        const auto woken = clock.WaitUntilAny(std::span(events, watch ? 2 : 1), wake);
+        const auto woken = clock.WaitUntilAny(std::span(events, watch ? 3 : 2), wake);
         stopSeen = woken == 0;
-        if (woken == 1 && signal->generation() != renderedGeneration)
+        if (woken == 1 && !blanked_)
+            schedule.Restart(); // the end of a blanking that kept rendering: show it now
+        if (woken == 2 && signal->generation() != renderedGeneration)
             schedule.ValueChanged(clock.Now());
     }
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)

@@ -13,11 +13,13 @@
 #include "queue_item.h"
 
 #include <pixtera/platform/thread.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/service_interfaces.h>
 #include <pixtera/virtual_display.h>
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +64,17 @@ public:
     HRESULT STDMETHODCALLTYPE MoveQueueItemUp(LONG index) override;
     HRESULT STDMETHODCALLTYPE MoveQueueItemDown(LONG index) override;
 
+    // Power. The user's backlight (scripts over the bus) and the power policy's blanking: a
+    // blanked display shows blanks with its backlight off and renders nothing, unless asked to
+    // keep rendering; unblanked, it shows its current frame again and the user's backlight.
+    HRESULT SetBacklight(bool on);
+    HRESULT SetBrightness(LONG percent);
+    void SetBlanked(bool blanked, bool keepRendering = false);
+    bool backlight() const { return backlight_; }
+    bool blanked() const { return blanked_; }
+    // Called (on the changing thread) whenever backlight() or blanked() changed; none to stop.
+    void ObservePower(std::function<void()> observer);
+
     LONG index() const { return index_; }
     const VirtualDisplay& canvas() const { return own_; }
 
@@ -80,6 +93,12 @@ private:
     // and not called again until it is back. False when the call was not made or failed so.
     template <class Call>
     bool CallDriver(Call call);
+    // The backlight the display should have now: the user's, unless blanked.
+    void ApplyBacklight();
+    void WriteBlankFrame();
+    void PowerChanged();
+    // While blanked (and not rendering): waits for the end of it; false when stopped meanwhile.
+    bool WaitWhileBlanked();
 
     const QueueOrigin origin_;
     const std::shared_ptr<PluginFault> fault_;
@@ -97,6 +116,14 @@ private:
     Event stopped_;
     Event valuesChanged_; // set by the values' change signal while the refresh thread runs
     Thread refreshThread_;
+
+    ComPtr<IDisplayPower> power_; // set up once, like driver_
+    std::atomic<bool> backlight_{true};
+    std::atomic<bool> blanked_{false};
+    std::atomic<bool> keepRenderingWhenBlank_{false};
+    Event powerEvent_; // set when blanking begins or ends, for the refresh thread
+    std::mutex observerMutex_; // guards observer_
+    std::function<void()> observer_;
 };
 
 } // namespace pixtera

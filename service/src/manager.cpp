@@ -25,6 +25,7 @@ Manager::Manager(ServerLifetime& lifetime, const std::filesystem::path& configur
 // The displays render with the data manager: their threads end before it goes.
 Manager::~Manager()
 {
+    power_.reset(); // before the displays stop: it may be blanking them
     tray_.reset();
     displays_->StopAll();
 }
@@ -66,6 +67,16 @@ HRESULT Manager::Shutdown()
 {
     lifetime_.QuitAfter(kShutdownDelayMs);
     return S_OK;
+}
+
+void Manager::StartPowerPolicy(LogindMonitor* logind)
+{
+    power_ = std::make_unique<PowerPolicy>(*displays_, ReadPowerSettings());
+    if (!logind)
+        return;
+    power_->SessionChanged(logind->session());
+    logind->Subscribe({[this](bool sleeping) { power_->Sleeping(sleeping); },
+                       [this](const SessionHints& hints) { power_->SessionChanged(hints); }});
 }
 
 } // namespace pixtera

@@ -5,6 +5,8 @@
 #include "data_manager.h"
 #include "display_manager.h"
 #include "driver_manager.h"
+#include "logind_monitor.h"
+#include "power_policy.h"
 #include "server_lifetime.h"
 #include "tray_icon.h"
 
@@ -36,6 +38,11 @@ public:
     HRESULT STDMETHODCALLTYPE Shutdown() override;
     HRESULT STDMETHODCALLTYPE GetDisplayManager(IDisplayManager** displays) override;
 
+    // Blanks the displays by the user's power policy, following logind when there is one.
+    void StartPowerPolicy(LogindMonitor* logind);
+    // The policy, once started (the bus reloads its settings).
+    PowerPolicy* power() { return power_.get(); }
+
     DriverManager& drivers() { return *drivers_; }
     DataManager& data() { return *data_; }
     DisplayManager& displays() { return *displays_; }
@@ -46,6 +53,7 @@ private:
     ComPtr<DataManager> data_;
     ComPtr<DisplayManager> displays_;
     std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<PowerPolicy> power_;
 };
 
 // The delay between Shutdown and the end of the main loop.

@@ -27,6 +27,8 @@ public:
     void Rendered(DWORD now, const FrameOutlook& outlook);
     // A stored value changed at `now`: it is shown at the first tick after that.
     void ValueChanged(DWORD now);
+    // Forgets the last rendering: one is due at once (a display that was blanked).
+    void Restart() { anchor_.reset(); }
 
 private:
     // The first grid tick after the last rendering that is not before `time`.

@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "desktop_notifier.h"
 #include "hardware_events.h"
+#include "logind_monitor.h"
 #include "session_bus.h"
 #include "manager.h"
 #include "service_registration.h"
@@ -184,15 +185,26 @@ void ServiceModule::Run()
             LogEvent("No session bus (" + error.getMessage() + "): the remote interface and the tray are unavailable");
         }
     }
-    // Modules plugged in later, and modules that lost power while the machine slept.
+    // Modules plugged in later, modules that lost power while the machine slept, and displays
+    // dark while the session is locked or idle, at night or asleep.
     std::unique_ptr<HardwareEvents> hardware;
-    if (Manager* manager = factory->object())
+    std::unique_ptr<LogindMonitor> logind = LogindMonitor::Start();
+    if (Manager* manager = factory->object()) {
         hardware = std::make_unique<HardwareEvents>(manager->drivers());
+        manager->StartPowerPolicy(logind.get());
+        if (logind)
+            logind->Subscribe({[&hardware](bool sleeping) {
+                                   if (!sleeping)
+                                       hardware->Resumed();
+                               },
+                               nullptr});
+    }
     factory.Reset();
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);
     loop_.Run([this](int signal) { OnStopSignal(signal); });
+    logind.reset(); // no event comes after this
     hardware.reset();
     bus.reset(); // gives the name back
     if (desktop)

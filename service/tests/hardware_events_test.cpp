@@ -3,7 +3,9 @@
 // udev monitor calls), and a wake-up announced by a fake logind on a system bus of the test's own
 // has it initialised again with its user characters and whole frame.
 
+#include "fake_logind.h"
 #include "hardware_events.h"
+#include "logind_monitor.h"
 #include "private_bus.h"
 #include "pty_port.h"
 #include "service_fixture.h"
@@ -17,24 +19,6 @@ namespace {
 
 using lcd::test::PtyPort;
 using lcd::test::SerialLcdModel;
-
-class FakeLogind {
-public:
-    FakeLogind() : connection_(sdbus::createSystemBusConnection("org.freedesktop.login1"))
-    {
-        manager_ = sdbus::createObject(*connection_, "/org/freedesktop/login1");
-        manager_->registerSignal("PrepareForSleep").onInterface("org.freedesktop.login1.Manager").withParameters<bool>();
-        manager_->finishRegistration();
-    }
-    void PrepareForSleep(bool sleeping)
-    {
-        manager_->emitSignal("PrepareForSleep").onInterface("org.freedesktop.login1.Manager").withArguments(sleeping);
-    }
-
-private:
-    std::unique_ptr<sdbus::IConnection> connection_;
-    std::unique_ptr<sdbus::IObject> manager_;
-};
 
 class HardwareEventsTest : public ServiceFixture {
 protected:
@@ -55,6 +39,13 @@ TEST_F(HardwareEventsTest, AModulePluggedInLaterGetsItsFrameAndAWakeUpInitialise
     ASSERT_TRUE(Load(Driver("Pixtera.SerialLCD", "device=" + node.string() + ";columns=16;rows=2", "")));
     HardwareEvents events(*driverManager);
     FakeLogind logind;
+    auto monitor = LogindMonitor::Start();
+    ASSERT_TRUE(monitor);
+    monitor->Subscribe({[&events](bool sleeping) {
+                            if (!sleeping)
+                                events.Resumed();
+                        },
+                        nullptr});
 
     const auto display = driverManager->At(0)->object.As<IDisplayDriver>();
     ASSERT_TRUE(display);

@@ -23,6 +23,7 @@ inline constexpr const char* kDataCollection = "org.pixtera.IDataCollection";
 inline constexpr const char* kDisplayManager = "org.pixtera.IDisplayManager";
 inline constexpr const char* kManagedDisplay = "org.pixtera.IManagedDisplay";
 inline constexpr const char* kDisplayLease = "org.pixtera.IDisplayLease";
+inline constexpr const char* kDisplayPower = "org.pixtera.IDisplayPower";
 inline constexpr const char* kDisplayDriver = "org.pixtera.IDisplayDriver";
 inline constexpr const char* kPluginInfo = "org.pixtera.IPluginInfo";
 inline constexpr const char* kDataFeed = "org.pixtera.IDataFeed";
