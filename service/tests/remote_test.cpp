@@ -501,3 +501,48 @@ TEST_F(RemoteObjects, OleRunSucceedsForRunningObjects)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" DispatchWrap=\"yes\" configuration=\"path="
+        << frames.string() << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    auto connection = sdbus::createSessionBusConnection();
+    auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    std::mutex mutex;
+    std::vector<bool> announced;
+    display->uponSignal("PropertiesChanged")
+        .onInterface("org.freedesktop.DBus.Properties")
+        .call([&](const std::string& interface, const std::map<std::string, sdbus::Variant>& changed,
+                  const std::vector<std::string>&) {
+            std::lock_guard lock(mutex);
+            if (interface == bus::kDisplayPower && changed.count("Backlight"))
+                announced.push_back(changed.at("Backlight").get<bool>());
+        });
+    display->finishRegistration();
+    connection->enterEventLoopAsync();
+
+    display->callMethod("SetBacklight").onInterface(bus::kDisplayPower).withArguments(false);
+    EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"SetBacklight","on":false)") != std::string::npos; }))
+        << "through the plug-in's host process";
+    EXPECT_FALSE(display->getProperty("Backlight").onInterface(bus::kDisplayPower).get<bool>());
+    EXPECT_FALSE(display->getProperty("Blanked").onInterface(bus::kDisplayPower).get<bool>());
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard lock(mutex);
+        return announced == std::vector<bool>{false};
+    }));
+    try {
+        display->callMethod("SetBrightness").onInterface(bus::kDisplayPower).withArguments(std::uint8_t{150});
+        ADD_FAILURE() << "150 % was taken";
+    } catch (const sdbus::Error& error) {
+        EXPECT_NE(error.getMessage().find("0 to 100"), std::string::npos) << error.getMessage();
+    }
+    connection->leaveEventLoop();
+}
+
+} // namespace
