@@ -3,21 +3,24 @@
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.
 #
-#   scripts/designer-screenshot.sh [--panel | --hung | --detect] [DESIGN.pxd] [OUTPUT.png]
+#   scripts/designer-screenshot.sh [--panel | --hung | --detect | --power] [DESIGN.pxd] [OUTPUT.png]
 #
 # With --panel the picture is of the configuration panel (File > Configure), by default
 # docs/images/configuration-panel.png. With --hung the service is stopped (SIGSTOP) under a window
 # manager and the picture shows the designer still answering: its File menu open and the status
 # line, by default /tmp/designer-hung.png. With --detect the panel's "Detect displays" window shows
 # two modules on a model I2C bus (the tests' LD_PRELOAD stand-in for i2c-dev), by default
-# docs/images/detect-displays.png.
+# docs/images/detect-displays.png. With --power the picture is of Display > Power..., by default
+# /tmp/designer-power.png.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
 panel=false
 hung=false
 detect=false
+power=false
 case "${1:-}" in
+  --power) power=true; shift ;;
   --panel) panel=true; shift ;;
   --hung) hung=true; shift ;;
   --detect) panel=true; detect=true; shift ;;
@@ -27,6 +30,7 @@ default_output=$PIXTERA_ROOT/docs/images/designer.png
 $panel && default_output=$PIXTERA_ROOT/docs/images/configuration-panel.png
 $hung && default_output=/tmp/designer-hung.png
 $detect && default_output=$PIXTERA_ROOT/docs/images/detect-displays.png
+$power && default_output=/tmp/designer-power.png
 output=${2:-$default_output}
 install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool openbox
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -60,9 +64,18 @@ XML
 
 mkdir -p "$(dirname "$output")"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
-  if [ "$4" = true ] || [ "$5" = true ]; then openbox & sleep 1; fi
-  "${@:6}" "$1/bin/pixtera-designer" & designer=$!
+  if [ "$4" = true ] || [ "$5" = true ] || [ "$6" = true ]; then openbox & sleep 1; fi
+  "${@:7}" "$1/bin/pixtera-designer" & designer=$!
   sleep 5
+  if [ "$6" = true ]; then
+    # Display > Power..., by the mouse: the menu has no mnemonic.
+    window=$(xdotool search --name "Pixtera designer" | head -n 1)
+    xdotool windowactivate --sync "$window"
+    xdotool mousemove --window "$window" 150 12 click 1
+    sleep 1
+    xdotool key Up Return
+    sleep 2
+  fi
   if [ "$4" = true ]; then
     # The service hangs; the window must still answer its menu.
     service=$(pgrep -f "$1/bin/pixtera2" | head -n 1)
@@ -88,7 +101,8 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
     fi
   fi
   [ "$4" = true ] || import -window root "$2"
+  [ "$6" = true ] && xdotool key Escape
   kill $designer; wait $designer || true
   pkill -f "$1/bin/pixtera2" || true
-' _ "$work" "$output" "$panel" "$hung" "$detect" "${preload[@]}"
+' _ "$work" "$output" "$panel" "$hung" "$detect" "$power" "${preload[@]}"
 echo "Wrote $output"

@@ -34,6 +34,7 @@ enum CommandId : int {
     kVirtual2x16 = 32795,     // 2x16, 2x20, 4x16, 4x20, 2x40, 4x40
     kAbout = 57664,
     kQuickStart = 221,
+    kPowerPolicy = 231, // Display > Power...
 
     kModeStatic = 32821, // to kModeStatic + 3 for the bar
     kAlignLeft = 32832,

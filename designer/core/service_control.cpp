@@ -4,7 +4,11 @@
 #include <pixtera/platform/named_mutex.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/platform/spawn.h>
+#include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/service_name.h>
 #include <pixtera/sdk/guids.h>
+
+#include <sdbus-c++/sdbus-c++.h>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -136,6 +140,21 @@ std::string LastLines(const std::filesystem::path& file, std::size_t count)
             break;
     }
     return text.substr(start);
+}
+
+std::string ReloadServicePowerPolicy()
+{
+    try {
+        auto connection = sdbus::createSessionBusConnection();
+        const std::string owner = remote::ServiceNameOwner(*connection);
+        if (owner.empty())
+            return {};
+        auto manager = sdbus::createProxy(*connection, owner, bus::kManagerPath);
+        manager->callMethod("ReloadPowerPolicy").onInterface(bus::kManager).withTimeout(std::chrono::seconds(1));
+        return {};
+    } catch (const sdbus::Error& error) {
+        return error.getMessage();
+    }
 }
 
 } // namespace pixtera::designer

@@ -32,6 +32,10 @@ std::filesystem::path ServiceLogFile();
 // The last `count` lines of a text file, for a message.
 std::string LastLines(const std::filesystem::path& file, std::size_t count);
 
+// Has a running service read the user's power policy again (a service that is not running reads
+// it when it starts: it is not started for this). Empty, or why the service could not be told.
+std::string ReloadServicePowerPolicy();
+
 // Runs a program to its end; its exit code, or -1 when it could not be run.
 int RunAndWait(const std::filesystem::path& program, const char* argument);
 

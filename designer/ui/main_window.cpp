@@ -1,5 +1,8 @@
 #include "main_window.h"
 
+#include "power_dialog.h"
+#include "service_control.h"
+
 #include "canvas_interaction.h"
 #include "command_ids.h"
 #include "configuration_panel.h"
@@ -153,6 +156,8 @@ void MainWindow::BuildMenus()
     QMenu* virtualSizes = previewMenu_->addMenu(QStringLiteral("Virtual"));
     for (std::size_t i = 0; i < kVirtualSizes.size(); ++i)
         AddCommand(virtualSizes, kVirtual2x16 + static_cast<int>(i), QString::fromLatin1(kVirtualSizes[i].text), true);
+    display->addSeparator();
+    AddCommand(display, kPowerPolicy, QStringLiteral("Power..."));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, kAbout, QStringLiteral("&About Pixtera 1.5..."));
@@ -283,6 +288,20 @@ void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& pan
     OnChanged(Workspace::Title);
 }
 
+void MainWindow::EditPowerPolicy()
+{
+    PowerDialog dialog(ReadPowerSettings(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!WritePowerSettings(dialog.settings())) {
+        ShowFailure(QStringLiteral("The power settings could not be written to the registry"));
+        return;
+    }
+    if (const std::string why = ReloadServicePowerPolicy(); !why.empty())
+        ShowFailure(QString::fromStdString("The service did not take the power settings now (" + why +
+                                           "); it reads them when it starts again"));
+}
+
 void MainWindow::ShowFailure(const QString& message) { prompts_->ShowMessage(message.toStdString(), "Error"); }
 
 void MainWindow::RefreshDataPanel()
@@ -332,6 +351,8 @@ void MainWindow::Command(int id)
     switch (id) {
     case kConfigure:
         return ConfigureService();
+    case kPowerPolicy:
+        return EditPowerPolicy();
     case kExit:
         close();
         return;

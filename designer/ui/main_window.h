@@ -48,6 +48,8 @@ public:
     // starts again with what was saved, while the window goes on painting. `panel` runs the panel
     // (tests script it); by default it is shown modally.
     void ConfigureService(const std::function<void(QWidget& owner)>& panel = {});
+    // Display > Power...: the user's power policy, applied by the service at once.
+    void EditPowerPolicy();
     // A termination signal: the unsaved design goes to the recovery file and the window closes
     // without a question.
     void CloseForTermination();
