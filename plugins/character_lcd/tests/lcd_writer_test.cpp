@@ -283,6 +283,41 @@ TEST(LcdWriter, AModuleThatGoesAwayIsReportedOnceAndGetsEverythingWhenBack)
     EXPECT_NE(log.back().find("the fake is back"), std::string::npos) << log.back();
 }
 
+TEST(LcdWriter, TheBacklightAndBrightnessGoOutAndStaySoAcrossAReconnection)
+{
+    const Geometry geometry{16, 2};
+    Bench i2c(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), geometry);
+    Hd44780Model backpack(Pcf8574Pins::A());
+    i2c.writer->Show("lit");
+    backpack.Feed(i2c.Sent());
+    EXPECT_TRUE(backpack.backlight());
+    i2c.writer->SetBacklight(false);
+    backpack.Feed(i2c.Sent());
+    EXPECT_FALSE(backpack.backlight()) << "the backpack's backlight line";
+    i2c.writer->Show("dark");
+    backpack.Feed(i2c.Sent());
+    EXPECT_FALSE(backpack.backlight()) << "and every byte after keeps it off";
+    EXPECT_EQ(backpack.Visible(16, 2).substr(0, 4), "dark");
+
+    Bench serial(std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}), geometry);
+    SerialLcdModel module(16, 2);
+    serial.writer->SetBacklight(false);
+    serial.writer->SetBrightness(128);
+    module.Feed(serial.Sent());
+    EXPECT_FALSE(module.backlight());
+    EXPECT_EQ(module.brightness(), 128);
+    serial.Unplug();
+    serial.PlugIn();
+    serial.writer->Show("back");
+    SerialLcdModel replaced(16, 2);
+    for (int i = 0; i < 2000 && replaced.screen().substr(0, 4) != "back"; ++i) {
+        replaced.Feed(serial.Sent());
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_FALSE(replaced.backlight()) << "a module plugged in again is dark as asked";
+    EXPECT_EQ(replaced.brightness(), 128);
+}
+
 TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
 {
     std::vector<std::string> problems;
