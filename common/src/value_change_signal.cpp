@@ -8,21 +8,27 @@ void ValueChangeSignal::Notify()
 {
     generation_.fetch_add(1, std::memory_order_acq_rel);
     std::lock_guard lock(mutex_);
-    for (Event* event : subscribers_)
-        event->Set();
+    for (const auto& [token, changed] : subscribers_)
+        changed();
 }
 
 ValueChangeSignal::Subscription ValueChangeSignal::Subscribe(Event& event)
 {
-    std::lock_guard lock(mutex_);
-    subscribers_.push_back(&event);
-    return Subscription(this, &event);
+    return Subscribe([&event] { event.Set(); });
 }
 
-void ValueChangeSignal::Unsubscribe(Event* event)
+ValueChangeSignal::Subscription ValueChangeSignal::Subscribe(std::function<void()> changed)
 {
     std::lock_guard lock(mutex_);
-    std::erase(subscribers_, event);
+    const std::uint64_t token = next_++;
+    subscribers_.emplace(token, std::move(changed));
+    return Subscription(this, token);
+}
+
+void ValueChangeSignal::Unsubscribe(std::uint64_t token)
+{
+    std::lock_guard lock(mutex_);
+    subscribers_.erase(token);
 }
 
 } // namespace pixtera

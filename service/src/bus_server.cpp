@@ -1,5 +1,7 @@
 #include "bus_server.h"
 
+#include "signal_throttle.h"
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <time.h>
@@ -171,38 +173,52 @@ void BusServer::ExportAll()
 void BusServer::RunLoop()
 {
     // The connection's own event loop, with the change signals added: calls are handled as they
-    // come, and at most every kSignalPeriod the changed values are announced.
+    // come, and changed values are announced at most every kSignalPeriod, a timer armed only by
+    // a change: with nothing changing, the thread sleeps until a call comes.
     constexpr auto kSignalPeriod = std::chrono::milliseconds(250);
-    auto nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
+    SignalThrottle throttle(kSignalPeriod);
+    auto subscription = manager_.data().changeSignal()->Subscribe([this] { PostWake(valuesPending_); });
     try {
         while (!leaving_) {
             while (connection_->processPendingRequest()) {
             }
-            const auto data = connection_->getEventLoopPollData();
+            EmitPowerChanges();
             const auto now = std::chrono::steady_clock::now();
-            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextSignal - now);
+            if (valuesPending_.exchange(false))
+                throttle.Changed(now);
+            if (throttle.Due(now)) {
+                EmitChangedValues();
+                throttle.Announced(now);
+            }
+            const auto data = connection_->getEventLoopPollData();
+            int wait = -1;
+            if (const auto deadline = throttle.deadline())
+                wait = static_cast<int>(std::max<long long>(
+                    0, std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count()));
             if (data.timeout_usec != UINT64_MAX) {
                 timespec monotonic{};
                 clock_gettime(CLOCK_MONOTONIC, &monotonic);
                 const auto current = std::chrono::seconds(monotonic.tv_sec) + std::chrono::nanoseconds(monotonic.tv_nsec);
-                const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current);
-                wait = std::min(wait, due);
+                const auto due = std::chrono::ceil<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current).count();
+                wait = wait < 0 ? static_cast<int>(std::max<long long>(due, 0)) : std::min(wait, static_cast<int>(std::max<long long>(due, 0)));
             }
             pollfd fds[2] = {{data.fd, data.events, 0}, {wakeFd_, POLLIN, 0}};
-            poll(fds, 2, static_cast<int>(std::max<long long>(wait.count(), 0)));
+            poll(fds, 2, wait);
             if (fds[1].revents & POLLIN) {
                 std::uint64_t ignored = 0;
                 [[maybe_unused]] const auto drained = read(wakeFd_, &ignored, sizeof ignored);
-            }
-            EmitPowerChanges();
-            if (std::chrono::steady_clock::now() >= nextSignal) {
-                EmitChangedValues();
-                nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
             }
         }
     } catch (const sdbus::Error& error) {
         LogError("The session bus connection ended: " + error.getMessage());
     }
+}
+
+void BusServer::PostWake(std::atomic<bool>& flag)
+{
+    flag = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
 }
 
 void BusServer::PostPowerChange(LONG display)
@@ -211,12 +227,13 @@ void BusServer::PostPowerChange(LONG display)
         std::lock_guard lock(powerMutex_);
         powerChanged_.insert(display);
     }
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
+    PostWake(powerPending_);
 }
 
 void BusServer::EmitPowerChanges()
 {
+    if (!powerPending_.exchange(false))
+        return;
     std::set<LONG> changed;
     {
         std::lock_guard lock(powerMutex_);

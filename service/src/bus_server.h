@@ -56,6 +56,8 @@ private:
     // no lease on it.
     bool ReturnLease(LONG display, const std::string& client);
     void RunLoop();
+    // From any thread: sets `flag` and wakes the bus thread.
+    void PostWake(std::atomic<bool>& flag);
     // From any thread: a display's backlight or blanking changed; announced on the bus thread.
     void PostPowerChange(LONG display);
     void EmitPowerChanges();
@@ -74,6 +76,8 @@ private:
     bool ownsName_ = false;
     std::atomic<bool> leaving_{false};
     int wakeFd_ = -1; // ends the loop's wait
+    std::atomic<bool> valuesPending_{false}; // a stored value changed since the bus thread looked
+    std::atomic<bool> powerPending_{false};
     std::mutex powerMutex_; // guards powerChanged_
     std::set<LONG> powerChanged_;
     Thread loop_;
