@@ -92,4 +92,11 @@ void Thread::detach()
     started_ = false;
 }
 
+void NameThisThread(std::string_view name)
+{
+    char truncated[16] = {};
+    name.copy(truncated, sizeof truncated - 1);
+    pthread_setname_np(pthread_self(), truncated);
+}
+
 } // namespace pixtera

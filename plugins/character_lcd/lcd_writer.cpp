@@ -3,6 +3,7 @@
 #include "screen_diff.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
 
 #include <cerrno>
 #include <poll.h>
@@ -14,7 +15,10 @@ namespace pixtera::lcd {
 LcdWriter::LcdWriter(WriterSetup setup) : setup_(std::move(setup)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     wanted_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
-    worker_ = std::thread([this] { Work(); });
+    worker_ = std::thread([this] {
+        NameThisThread("px-lcd");
+        Work();
+    });
 }
 
 LcdWriter::~LcdWriter()

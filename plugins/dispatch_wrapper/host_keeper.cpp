@@ -2,6 +2,7 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
 
 namespace pixtera::host {
 namespace {
@@ -14,7 +15,10 @@ HostKeeper::HostKeeper(std::filesystem::path program, std::chrono::milliseconds 
                        std::chrono::milliseconds healthyAfter)
     : program_(std::move(program)), callLimit_(callLimit), healthyAfter_(healthyAfter)
 {
-    thread_ = std::thread([this] { Work(); });
+    thread_ = std::thread([this] {
+        NameThisThread("px-keeper");
+        Work();
+    });
 }
 
 HostKeeper::~HostKeeper()

@@ -4,6 +4,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/spawn.h>
+#include <pixtera/platform/thread.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -68,7 +69,10 @@ HostProcess::HostProcess(Parts parts, std::string name)
     : pid_(parts.pid), socket_(parts.socket), output_(parts.output), stopOutput_(eventfd(0, EFD_CLOEXEC)),
       name_(std::move(name))
 {
-    outputThread_ = std::thread([this] { CopyOutput(); });
+    outputThread_ = std::thread([this] {
+        NameThisThread("px-host-output");
+        CopyOutput();
+    });
 }
 
 HostProcess::~HostProcess()

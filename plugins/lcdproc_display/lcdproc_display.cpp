@@ -6,9 +6,10 @@
 #include "lcdd_link.h"
 
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/display_power.h>
+#include <pixtera/platform/thread.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
@@ -153,7 +154,10 @@ public:
         }
         wake_.notify_all();
         if (!worker_.joinable())
-            worker_ = std::thread([this] { Work(); });
+            worker_ = std::thread([this] {
+                NameThisThread("px-lcdd");
+                Work();
+            });
     }
 
 private:

@@ -12,6 +12,7 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/wire.h>
 #include <pixtera/sdk/data_feed.h>
@@ -172,6 +173,7 @@ void BusServer::ExportAll()
 
 void BusServer::RunLoop()
 {
+    NameThisThread("px-bus");
     // The connection's own event loop, with the change signals added: calls are handled as they
     // come, and changed values are announced at most every kSignalPeriod, a timer armed only by
     // a change: with nothing changing, the thread sleeps until a call comes.

@@ -2,6 +2,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/message_box.h>
+#include <pixtera/platform/thread.h>
 
 #include <chrono>
 #include <map>
@@ -29,6 +30,7 @@ DesktopNotifier::DesktopNotifier(std::unique_ptr<sdbus::IConnection> connection)
       proxy_(sdbus::createProxy(*connection_, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"))
 {
     sender_ = std::thread([this] {
+        NameThisThread("px-notify");
         while (true) {
             Message message;
             {

@@ -40,6 +40,7 @@ DeviceMonitor::~DeviceMonitor()
 
 void DeviceMonitor::Run()
 {
+    NameThisThread("px-udev");
     pollfd fds[2] = {{udev_monitor_get_fd(monitor_.get()), POLLIN, 0}, {stop_.get(), POLLIN, 0}};
     for (;;) {
         if (poll(fds, 2, -1) < 0) {

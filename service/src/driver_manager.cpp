@@ -1,6 +1,7 @@
 #include "driver_manager.h"
 
 #include "creation_failure.h"
+#include "thread_names.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/thread.h>
@@ -47,6 +48,7 @@ HRESULT CreateDriverObject(DriverRecord& record)
 // Creates and configures the plug-in object, then holds it for the life of the process.
 void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
 {
+    NameThisThread("px-host/" + ShortName(Utf16ToUtf8(record->className)));
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     bool created = false;
     try {

@@ -5,6 +5,7 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
 #include <pixtera/user_characters.h>
 
 #include <algorithm>
@@ -215,6 +216,7 @@ HRESULT PixteraManagedDisplay::StopOutput()
 
 void PixteraManagedDisplay::RefreshThread()
 {
+    NameThisThread("px-refresh/" + std::to_string(index_));
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     ValueChangeSignal::Subscription subscription;
     if (ValueChangeSignal* signal = runtime_.values.changeSignal())

@@ -77,6 +77,7 @@ bool PowerPolicy::blanked() const
 
 void PowerPolicy::Run()
 {
+    NameThisThread("px-power");
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         dirty_ = false;

@@ -1,6 +1,8 @@
 #include "data_provider_record.h"
+#include "thread_names.h"
 
 #include <pixtera/platform/message_box.h>
+#include <pixtera/platform/thread.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -87,6 +89,7 @@ void Died(DataProviderRecord& record)
 
 void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
 {
+    NameThisThread("px-poll/" + ShortName(record->fault->name()));
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     DWORD timeout = INFINITE;
     bool timed = false;

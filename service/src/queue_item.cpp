@@ -5,6 +5,7 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
 
 namespace pixtera {
 
@@ -34,6 +35,7 @@ QueueItem::Rendering QueueItem::Render()
 
 void QueueItem::RenderThread(const DisplayRuntime& runtime)
 {
+    NameThisThread("px-render");
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const std::string path = Utf16ToUtf8(fileName_);
     const auto result = LoadDesign(path, design_, DesignReader::Service, runtime.clock.Now());

@@ -5,9 +5,9 @@
 #include "desktop_notifier.h"
 #include "hardware_events.h"
 #include "logind_monitor.h"
-#include "session_bus.h"
 #include "manager.h"
 #include "service_registration.h"
+#include "session_bus.h"
 #include "singleton_factory.h"
 #include "statistics_ping.h"
 #include "systemd_unit.h"
@@ -267,6 +267,7 @@ LONG ServiceModule::Unlock()
 void ServiceModule::QuitAfter(DWORD milliseconds)
 {
     Thread(kSmallThreadStack, [this, milliseconds] {
+        NameThisThread("px-quit");
         Sleep(milliseconds);
         loop_.PostQuit();
     }).detach();

@@ -28,6 +28,7 @@ void SessionBus::Start()
     if (loop_.joinable())
         return;
     loop_ = Thread(kPluginThreadStack, [this] {
+        NameThisThread("px-desktop");
         try {
             connection_->enterEventLoop();
         } catch (const sdbus::Error& error) {

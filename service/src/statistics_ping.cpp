@@ -123,6 +123,7 @@ void StartStatisticsPing()
     if (!StatisticsEnabled())
         return;
     std::thread([] {
+        NameThisThread("px-stats");
         const std::string url = StatisticsEndpoint() + "/stats.php?id=" + InstallationId();
         while (true) {
             SendPing(url);

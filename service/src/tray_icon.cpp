@@ -4,6 +4,7 @@
 #include <pixtera/platform/message_box.h>
 #include <pixtera/platform/named_mutex.h>
 #include <pixtera/platform/spawn.h>
+#include <pixtera/platform/thread.h>
 
 #include <sys/wait.h>
 
@@ -210,7 +211,10 @@ void TrayIcon::StartDesigner()
         MessageBoxA(nullptr, "Error starting designer", "Error", MB_OK | MB_ICONERROR);
         return;
     }
-    std::thread([child] { waitpid(child, nullptr, 0); }).detach(); // no zombie stays behind
+    std::thread([child] {
+        NameThisThread("px-reap");
+        waitpid(child, nullptr, 0);
+    }).detach(); // no zombie stays behind
 }
 
 void TrayIcon::Stop()

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 namespace pixtera {
 
@@ -34,6 +35,10 @@ private:
     unsigned long handle_ = 0;
     bool started_ = false;
 };
+
+// Names the calling thread by its role ("px-bus", "px-refresh/0") for top -H, perf and bug
+// reports; the kernel keeps the first 15 bytes.
+PX_API void NameThisThread(std::string_view name);
 
 // The stack actually requested for a wanted size: sanitizer builds need far larger frames.
 PX_API std::size_t EffectiveStackSize(std::size_t wanted);
