@@ -7,7 +7,7 @@ set -euo pipefail
 build=$(realpath "${1:-build}")
 seconds=${2:-20}
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill "$pid" 2>/dev/null || true; pkill -f "^$work/bin/pixtera2" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 source "$(dirname "$0")/../scripts/lib/service-sandbox.sh"
 service_sandbox "$work" "$build" FileDisplay

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Resident memory of pixtera2 running one Pixtera.FileDisplay showing a Pixtera.FileData value,
-# with the largest contributors by mapping (from /proc/PID/smaps). Not a test: run it by hand.
+# Resident memory of pixtera2 running one Pixtera.FileDisplay showing a Pixtera.FileData value:
+# RSS and PSS (RSS counts every shared library page the process maps, PSS its fair share of
+# them), with the largest contributors by mapping (from /proc/PID/smaps). Target: RSS at or under
+# 8 MB. Not a test: run it by hand.
 #   bench/service-memory.sh [BUILD_DIR]
 set -euo pipefail
 build=$(realpath "${1:-build}")
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; cat "$work/log" >&2; rm -rf "$work"' EXIT
+trap 'kill "$pid" 2>/dev/null || true; pkill -f "^$work/bin/pixtera2" 2>/dev/null || true; cat "$work/log" >&2; rm -rf "$work"' EXIT
 
 source "$(dirname "$0")/../scripts/lib/service-sandbox.sh"
 service_sandbox "$work" "$build" FileDisplay FileData
@@ -37,6 +39,7 @@ echo "private dirty (kB):"; awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 
 ls /proc/$service/task | wc -l | sed "s/^/threads: /"
 awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "anon " $1) } /^Rss:/ { if (name ~ /^anon/ && $2 > 0) print $2, name }' "/proc/$service/smaps" | sort -rn | head -20
 grep -E "VmRSS|RssAnon|RssFile" "/proc/$service/status"
+awk '/^Rss:/ { rss = $2 } /^Pss:/ { pss = $2 } END { printf "RSS %d kB, PSS %d kB\n", rss, pss }' "/proc/$service/smaps_rollup"
 echo "largest resident mappings (kB):"
 awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anonymous]") } /^Rss:/ { rss[name] += $2 }
      END { for (n in rss) printf "%8d  %s\n", rss[n], n }' "/proc/$service/smaps" | sort -rn | head -30
