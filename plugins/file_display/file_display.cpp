@@ -4,9 +4,9 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/unique_fd.h>
-#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>

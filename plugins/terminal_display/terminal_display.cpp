@@ -5,9 +5,9 @@
 #include "terminal_screen.h"
 
 #include <pixtera/platform/event_log.h>
-#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <fcntl.h>
