@@ -37,6 +37,7 @@ public:
     LogindMonitor& operator=(const LogindMonitor&) = delete;
     ~LogindMonitor();
 
+    // The handlers are called until the monitor is destroyed: it must end before what they use.
     void Subscribe(Handlers handlers);
     // The graphical session's hints; nothing when the user has no session logind knows.
     std::optional<SessionHints> session() const;

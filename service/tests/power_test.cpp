@@ -137,9 +137,9 @@ TEST_F(PowerTest, ThePolicyFollowsLogindOnAFileDisplayAndASerialModule)
     auto logHas = [&](const std::string& text) { return FileText(log).find(text) != std::string::npos; };
     ASSERT_TRUE(Eventually([&] { return logHas("\"frame\":\"file"); }));
 
-    auto monitor = LogindMonitor::Start();
-    ASSERT_TRUE(monitor);
     PowerPolicy policy(*displayManager, PowerSettings{});
+    auto monitor = LogindMonitor::Start(); // ends before the policy it calls
+    ASSERT_TRUE(monitor);
     policy.SessionChanged(monitor->session());
     monitor->Subscribe({[&](bool sleeping) { policy.Sleeping(sleeping); },
                         [&](const SessionHints& hints) { policy.SessionChanged(hints); }});

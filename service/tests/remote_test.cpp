@@ -512,11 +512,15 @@ TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
         << frames.string() << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     manager = Connect();
     ASSERT_TRUE(manager);
+    // Signals on a connection of their own with its event loop, calls on another: an sd-bus
+    // connection serves one thread at a time.
+    auto signals = sdbus::createSessionBusConnection();
+    auto watched = sdbus::createProxy(*signals, bus::kServiceName, bus::DisplayPath(0));
     auto connection = sdbus::createSessionBusConnection();
     auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
     std::mutex mutex;
     std::vector<bool> announced;
-    display->uponSignal("PropertiesChanged")
+    watched->uponSignal("PropertiesChanged")
         .onInterface("org.freedesktop.DBus.Properties")
         .call([&](const std::string& interface, const std::map<std::string, sdbus::Variant>& changed,
                   const std::vector<std::string>&) {
@@ -524,8 +528,8 @@ TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
             if (interface == bus::kDisplayPower && changed.count("Backlight"))
                 announced.push_back(changed.at("Backlight").get<bool>());
         });
-    display->finishRegistration();
-    connection->enterEventLoopAsync();
+    watched->finishRegistration();
+    signals->enterEventLoopAsync();
 
     display->callMethod("SetBacklight").onInterface(bus::kDisplayPower).withArguments(false);
     EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"SetBacklight","on":false)") != std::string::npos; }))
@@ -542,7 +546,7 @@ TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
     } catch (const sdbus::Error& error) {
         EXPECT_NE(error.getMessage().find("0 to 100"), std::string::npos) << error.getMessage();
     }
-    connection->leaveEventLoop();
+    signals->leaveEventLoop();
 }
 
 } // namespace
