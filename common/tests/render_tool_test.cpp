@@ -112,3 +112,24 @@ TEST(RenderTool, BadCommandLinesAreUsageErrors)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RenderTool, RomShowsWhatTheModuleShowsAndTheDesignKeepsItsText)
+{
+    const auto design = WriteDesign("rom.pxd", R"(<Design><DisplayItems>
+<DisplayItem><Position X="0" Y="0" Width="12" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="21°C Küche"/></DisplayItem>
+<DisplayItem><Position X="0" Y="1" Width="12" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="a\b~Äé"/></DisplayItem>
+</DisplayItems></Design>)");
+    const auto a00 = Render({design, "--size", "12x2", "--rom", "a00"});
+    EXPECT_EQ(a00.code, 0) << a00.err;
+    EXPECT_EQ(a00.out, "21°C Küche  \na/b-Ae      \n") << "the look-alikes where the Japanese ROM has none";
+    const auto a02 = Render({design, "--size", "12x2", "--rom", "a02"});
+    EXPECT_EQ(a02.out, "21°C Küche  \na\\b~Äé      \n");
+    EXPECT_EQ(Render({design, "--size", "12x2"}).out, a02.out) << "the text itself, unmapped";
+    const auto wrong = Render({design, "--rom", "a01"});
+    EXPECT_EQ(wrong.code, 2);
+    EXPECT_NE(wrong.err.find("a00 or a02"), std::string::npos);
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 #include <pixtera/design_file.h>
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/character_rom.h>
 
 #include <cerrno>
 #include <charconv>
@@ -22,12 +23,13 @@ constexpr int kUsage = 2;
 
 constexpr const char* kUsageText =
     "usage: pixtera-render DESIGN.pxd [--size COLSxROWS] [--at MS] [--text NAME=TEXT]...\n"
-    "                      [--number NAME=NUMBER]... [--raw]\n"
+    "                      [--number NAME=NUMBER]... [--raw | --rom a00|a02]\n"
     "       pixtera-render --check DESIGN.pxd [--size COLSxROWS]\n"
     "       pixtera-render --help | --version\n"
     "Composes the design as the service would, --at milliseconds after loading it (default 0),\n"
     "on a display of --size (default 20x4). Data items read the values given; others \"Error\".\n"
-    "--raw writes the rows x columns frame bytes and nothing else.\n"
+    "--raw writes the rows x columns frame bytes and nothing else. --rom shows what an HD44780\n"
+    "module with that character ROM shows (a00: Japanese, a02: European).\n"
     "--check lists, with line numbers, what the reader ignores or cannot use (exit 1 when any).\n";
 
 struct Options {
@@ -37,6 +39,7 @@ struct Options {
     DWORD at = 0;
     bool raw = false;
     bool check = false;
+    std::optional<lcd::CharacterRom> rom;
     TableValueSource values;
 };
 
@@ -80,6 +83,13 @@ bool Parse(std::span<const std::string> arguments, Options& options, std::ostrea
         auto value = [&]() -> const std::string* { return i + 1 < arguments.size() ? &arguments[++i] : nullptr; };
         if (argument == "--raw") {
             options.raw = true;
+        } else if (argument == "--rom") {
+            const auto* text = value();
+            options.rom = text ? lcd::ParseRom(*text) : std::nullopt;
+            if (!options.rom) {
+                err << "pixtera-render: --rom takes a00 or a02\n";
+                return false;
+            }
         } else if (argument == "--check") {
             options.check = true;
         } else if (argument == "--size") {
@@ -137,6 +147,16 @@ std::string Visible(char byte)
     return AnsiToUtf8(std::string_view(&byte, 1));
 }
 
+// A frame byte as a module with that character ROM shows it.
+std::string OnModule(lcd::CharacterRom rom, char byte)
+{
+    const auto code = static_cast<unsigned char>(byte);
+    if (code < 16)
+        return "\u2588";
+    const std::string glyph = lcd::GlyphText(rom, lcd::ToModule(rom, code));
+    return glyph.empty() ? " " : glyph;
+}
+
 // --check: one line per finding, "FILE:LINE: what".
 int Check(const Options& options, std::ostream& out, std::ostream& err)
 {
@@ -191,7 +211,7 @@ int RunRenderCommand(std::span<const std::string> arguments, std::ostream& out, 
         for (LONG row = 0; row < options.rows; ++row) {
             std::string line;
             for (char c : frame.substr(static_cast<std::size_t>(row * options.columns), static_cast<std::size_t>(options.columns)))
-                line += Visible(c);
+                line += options.rom ? OnModule(*options.rom, c) : Visible(c);
             out << line << "\n";
         }
     }

@@ -87,7 +87,7 @@ void Hd44780I2cProtocol::MoveTo(LinkBatch& batch, int column, int row) const
 void Hd44780I2cProtocol::Write(LinkBatch& batch, std::string_view text) const
 {
     for (char c : text)
-        Data(batch, static_cast<std::uint8_t>(c));
+        Data(batch, ToModule(rom_, static_cast<std::uint8_t>(c)));
 }
 
 void Hd44780I2cProtocol::Define(LinkBatch& batch, int code, const Glyph& glyph) const

@@ -4,6 +4,8 @@
 
 #include "lcd_protocol.h"
 
+#include <pixtera/sdk/character_rom.h>
+
 #include <cstdint>
 
 namespace pixtera::lcd {
@@ -21,8 +23,8 @@ struct Pcf8574Pins {
 
 class Hd44780I2cProtocol final : public LcdProtocol {
 public:
-    Hd44780I2cProtocol(Geometry geometry, Pcf8574Pins pins, bool backlight)
-        : geometry_(geometry), pins_(pins), backlight_(backlight)
+    Hd44780I2cProtocol(Geometry geometry, Pcf8574Pins pins, bool backlight, CharacterRom rom = CharacterRom::A00)
+        : geometry_(geometry), pins_(pins), backlight_(backlight), rom_(rom)
     {
     }
 
@@ -51,6 +53,7 @@ private:
     Geometry geometry_;
     Pcf8574Pins pins_;
     bool backlight_;
+    CharacterRom rom_;
 };
 
 } // namespace pixtera::lcd

@@ -50,6 +50,17 @@ std::optional<int> ReadInteger(std::string_view text)
     return value;
 }
 
+CharacterRom ReadRom(const ConfigurationText& fields, std::vector<std::string>& problems)
+{
+    const auto text = fields.Text("rom");
+    if (!text)
+        return CharacterRom::A00;
+    const auto rom = ParseRom(*text);
+    if (!rom)
+        problems.emplace_back("rom (a00 or a02)");
+    return rom.value_or(CharacterRom::A00);
+}
+
 std::optional<int> ReadByteValue(const ConfigurationText& fields, const std::string& name, std::vector<std::string>& problems)
 {
     bool invalid = false;
@@ -76,6 +87,7 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
             problems.emplace_back("address (0x03 to 0x77)");
     }
     settings.geometry = ReadGeometry(fields, problems);
+    settings.rom = ReadRom(fields, problems);
     settings.backlight = ReadSwitch(fields, "backlight", true, problems);
     if (const auto pinmap = fields.Text("pinmap")) {
         settings.detectPins = *pinmap == "auto";
@@ -104,6 +116,7 @@ SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<s
     settings.options.backlight = ReadSwitch(fields, "backlight", true, problems);
     settings.options.contrast = ReadByteValue(fields, "contrast", problems);
     settings.options.brightness = ReadByteValue(fields, "brightness", problems);
+    settings.options.rom = ReadRom(fields, problems);
     return settings;
 }
 

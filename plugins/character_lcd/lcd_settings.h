@@ -14,6 +14,7 @@ namespace pixtera::lcd {
 
 struct I2cSettings {
     int bus = 1;
+    CharacterRom rom = CharacterRom::A00;
     int address = 0x27;
     Geometry geometry;
     bool backlight = true;
@@ -28,9 +29,9 @@ struct SerialSettings {
     SerialLcdOptions options;
 };
 
-// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b)
+// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
-// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255
+// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 
 } // namespace pixtera::lcd

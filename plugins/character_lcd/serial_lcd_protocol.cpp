@@ -65,10 +65,10 @@ void SerialLcdProtocol::Write(LinkBatch& batch, std::string_view text) const
 {
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == kSerialPrefix)
-            batch.Add(' ');
+        if (byte < 16)
+            batch.Add(static_cast<char>(byte & 7)); // codes 0-7 and 8-15 are the user characters 0-7
         else
-            batch.Add(byte >= 8 && byte < 16 ? static_cast<char>(byte - 8) : c);
+            batch.Add(static_cast<char>(ToModule(options_.rom, byte))); // never the command prefix
     }
 }
 

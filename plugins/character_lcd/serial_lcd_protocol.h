@@ -6,6 +6,8 @@
 
 #include "lcd_protocol.h"
 
+#include <pixtera/sdk/character_rom.h>
+
 #include <optional>
 
 namespace pixtera::lcd {
@@ -14,6 +16,7 @@ struct SerialLcdOptions {
     bool backlight = true;
     std::optional<int> contrast;   // 0-255, only sent when set
     std::optional<int> brightness; // 0-255, only sent when set
+    CharacterRom rom = CharacterRom::A00;
 };
 
 class SerialLcdProtocol final : public LcdProtocol {
@@ -22,7 +25,8 @@ public:
 
     void Initialise(LinkBatch& batch) const override;
     void MoveTo(LinkBatch& batch, int column, int row) const override;
-    // The prefix byte cannot be shown (it becomes a blank); codes 8-15 are the user characters 0-7.
+    // Characters go as the module's ROM has them (never as the prefix byte); codes 8-15 are the
+    // user characters 0-7.
     void Write(LinkBatch& batch, std::string_view text) const override;
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // 0xFE 0x47 column row: four bytes.

@@ -58,6 +58,9 @@ public:
          "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
          "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
          0, 0, "auto|a|b"},
+        {"rom", "Character ROM", kSettingChoice, "a00",
+         "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells",
+         0, 0, "a00|a02"},
     };
     static constexpr LONG kPowerCaps = kPowerBacklight;
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
@@ -68,7 +71,7 @@ public:
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
         setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + Hex(settings.address);
-        auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight);
+        auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight, settings.rom);
         setup.open = [bus = settings.bus, address = settings.address, settings, protocol, name = setup.device,
                       sleep = setup.sleep](std::string& error) {
             auto link = OpenI2cDevice(bus, address, error);

@@ -32,6 +32,9 @@ public:
         {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
         {"contrast", "Contrast", kSettingInteger, "", "0-255, for modules that set contrast (empty: leave it)", 0, 255},
         {"brightness", "Brightness", kSettingInteger, "", "0-255, for modules that dim (empty: leave it)", 0, 255},
+        {"rom", "Character ROM", kSettingChoice, "a00",
+         "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells",
+         0, 0, "a00|a02"},
     };
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;
     static constexpr const char16_t* kPluginName = u"Serial character LCD";

@@ -134,7 +134,7 @@ struct I2cCheck {
         for (int code = 0; code < kUserCharacters; ++code)
             if (glyphs[static_cast<std::size_t>(code)] && model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
                 return false;
-        return model.Visible(geometry.columns, geometry.rows) == frame;
+        return model.Visible(geometry.columns, geometry.rows) == ToModule(CharacterRom::A00, frame);
     }
     Geometry geometry;
     Hd44780Model model;
@@ -148,12 +148,9 @@ struct SerialCheck {
         for (int code = 0; code < kUserCharacters; ++code)
             if (glyphs[static_cast<std::size_t>(code)] && model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
                 return false;
-        for (char& c : frame) { // what the module can show of the frame
+        for (char& c : frame) { // what the module shows of the frame: its ROM's codes
             const auto byte = static_cast<unsigned char>(c);
-            if (byte == 0xFE)
-                c = ' ';
-            else if (byte >= 8 && byte < 16)
-                c = static_cast<char>(byte - 8);
+            c = static_cast<char>(byte < 16 ? byte & 7 : ToModule(CharacterRom::A00, byte));
         }
         return model.unknownCommands().empty() && model.screen() == frame;
     }

@@ -54,7 +54,7 @@ TEST(SerialLcdPlugin, ConfiguredOnAPortItTakesFramesAndUserCharacters)
     ASSERT_TRUE(settings) << "the designer's configuration form has the keys";
     LONG count = 0;
     settings->GetSettingCount(&count);
-    EXPECT_EQ(count, 7);
+    EXPECT_EQ(count, 8);
 }
 
 } // namespace
