@@ -6,7 +6,7 @@ PIXTERA_BUILD_DIR=${PIXTERA_BUILD_DIR:-$PIXTERA_ROOT/build}
 # Everything the build, the tests and the main job need, from Debian 12.
 PIXTERA_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  libsqlite3-dev libpugixml-dev libsdbus-c++-dev libsystemd-dev libudev-dev dbus libcurl4-openssl-dev
+  libsqlite3-dev libpugixml-dev libsdbus-c++-dev libsystemd-dev dbus libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfreeimage-dev
   locales lcdproc
