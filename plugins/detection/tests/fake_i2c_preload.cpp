@@ -39,8 +39,8 @@ struct FakeBuses {
 
     FakeBuses()
     {
-        const char* modules = std::getenv("PIXTERA_FAKE_I2C");
-        std::string text = modules ? modules : "";
+        const char* wanted = std::getenv("PIXTERA_FAKE_I2C");
+        std::string text = wanted ? wanted : "";
         std::size_t start = 0;
         while (start < text.size()) {
             std::size_t end = text.find(',', start);
