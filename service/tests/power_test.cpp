@@ -147,7 +147,8 @@ TEST_F(PowerTest, ThePolicyFollowsLogindOnAFileDisplayAndASerialModule)
     lcd::test::SerialLcdModel module(16, 2);
     logind.Lock(true);
     ASSERT_TRUE(Eventually([&] { return logHas("\"op\":\"SetBacklight\",\"on\":false"); }));
-    EXPECT_TRUE(logHas("\"frame\":\"" + std::string(40, ' ') + "\""));
+    EXPECT_TRUE(Eventually([&] { return logHas("\"frame\":\"" + std::string(40, ' ') + "\""); }))
+        << "the refresh thread writes the blanks, after the backlight went off";
     port.ReadInto(module, [&] { return !module.backlight() && module.screen() == std::string(32, ' '); });
     EXPECT_FALSE(module.backlight()) << "0xFE 0x46 on the wire";
     EXPECT_EQ(module.screen(), std::string(32, ' '));

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,18 @@ public:
     {
         object_ = sdbus::createObject(*connection_, "/org/mpris/MediaPlayer2");
         object_->registerProperty("Identity").onInterface("org.mpris.MediaPlayer2").withGetter([this] { return Read(identity_); });
-        object_->registerProperty("PlaybackStatus").onInterface(kPlayer).withGetter([this] { return Read(status_); });
-        object_->registerProperty("Metadata").onInterface(kPlayer).withGetter([this] { return Read(Metadata()); });
-        object_->registerProperty("Position").onInterface(kPlayer).withGetter([this] { return Read(position_); });
+        object_->registerProperty("PlaybackStatus").onInterface(kPlayer).withGetter([this] {
+            std::lock_guard lock(mutex_);
+            return Read(status_);
+        });
+        object_->registerProperty("Metadata").onInterface(kPlayer).withGetter([this] {
+            std::lock_guard lock(mutex_);
+            return Read(Metadata());
+        });
+        object_->registerProperty("Position").onInterface(kPlayer).withGetter([this] {
+            std::lock_guard lock(mutex_);
+            return Read(position_);
+        });
         object_->registerProperty("Rate").onInterface(kPlayer).withGetter([this] { return Read(1.0); });
         object_->registerSignal("Seeked").onInterface(kPlayer).withParameters<std::int64_t>();
         object_->finishRegistration();
@@ -33,21 +43,30 @@ public:
     void Play(const std::string& status, const std::string& title, const std::vector<std::string>& artists,
               std::int64_t length, std::int64_t position = 0)
     {
-        status_ = status;
-        title_ = title;
-        artists_ = artists;
-        length_ = length;
-        position_ = position;
+        {
+            std::lock_guard lock(mutex_);
+            status_ = status;
+            title_ = title;
+            artists_ = artists;
+            length_ = length;
+            position_ = position;
+        }
         Announce({"PlaybackStatus", "Metadata"});
     }
     void SetStatus(const std::string& status)
     {
-        status_ = status;
+        {
+            std::lock_guard lock(mutex_);
+            status_ = status;
+        }
         Announce({"PlaybackStatus"});
     }
     void Seek(std::int64_t position)
     {
-        position_ = position;
+        {
+            std::lock_guard lock(mutex_);
+            position_ = position;
+        }
         object_->emitSignal("Seeked").onInterface(kPlayer).withArguments(position);
     }
 
@@ -78,7 +97,8 @@ private:
 
     std::unique_ptr<sdbus::IConnection> connection_;
     std::unique_ptr<sdbus::IObject> object_;
-    std::string identity_;
+    const std::string identity_;
+    std::mutex mutex_; // guards the player's state below: its bus thread answers while the test sets it
     std::string status_ = "Stopped";
     std::string title_;
     std::vector<std::string> artists_;
