@@ -43,11 +43,16 @@ std::optional<std::size_t> SystemTickClock::WaitUntilAny(std::span<Event* const>
 std::optional<std::size_t> ManualTickClock::WaitUntilAny(std::span<Event* const> events,
                                                          std::optional<DWORD> deadline) const
 {
-    while (!deadline || TickIsBefore(Now(), *deadline)) {
-        if (const auto woken = SetIndex(WaitForAny(events, 1)))
-            return woken;
-    }
-    return SetIndex(WaitForAny(events, 0));
+    if (deadline)
+        waiters_.fetch_add(1, std::memory_order_acq_rel);
+    std::optional<std::size_t> woken;
+    while (!woken && (!deadline || TickIsBefore(Now(), *deadline)))
+        woken = SetIndex(WaitForAny(events, 1));
+    if (!woken)
+        woken = SetIndex(WaitForAny(events, 0));
+    if (deadline)
+        waiters_.fetch_sub(1, std::memory_order_acq_rel);
+    return woken;
 }
 
 const TickClock& SystemClock()

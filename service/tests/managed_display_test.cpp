@@ -159,6 +159,7 @@ TEST_F(ManagedDisplayTest, OnlyChangedFramesAreWrittenButEveryEntrySetsItsBackgr
     ASSERT_EQ(display->StartOutput(), S_OK);
     ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == 1; }));
     for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(Eventually([&] { return clock.waiters() > 0; })) << "the showing's end is set before the clock moves";
         clock.Advance(1000);
         ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == static_cast<std::size_t>(i) + 2; }));
     }

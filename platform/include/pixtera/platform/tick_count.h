@@ -50,9 +50,13 @@ public:
     std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override;
     void Set(DWORD now) { now_.store(now, std::memory_order_release); }
     void Advance(DWORD milliseconds) { now_.fetch_add(milliseconds, std::memory_order_acq_rel); }
+    // Waits with a deadline in progress: a test moves the clock once the waiter has read it, or
+    // the waiter's deadline would follow the move.
+    int waiters() const { return waiters_.load(std::memory_order_acquire); }
 
 private:
     std::atomic<DWORD> now_;
+    mutable std::atomic<int> waiters_{0};
 };
 
 PX_API const TickClock& SystemClock();
