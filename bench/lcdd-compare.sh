@@ -108,13 +108,7 @@ XML
 <display active="yes"><queue><queueitem Filename="$dir/screen.pxd" Runtime="0"/></queue></display></driver>
 </drivers></PixteraConfiguration>
 XML
-    dbus-run-session -- "$dir/bin/pixtera2" >"$dir/log" 2>&1 &
-    local service=""
-    for _ in $(seq 100); do
-        service=$(pgrep -f "^$dir/bin/pixtera2" || true)
-        [ -n "$service" ] && grep -q "Service started" "$dir/log" && break
-        sleep 0.1
-    done
+    service_start "$dir"
     measure "pixtera2, $1" "$service" "$dir"
     pkill -f "^$dir/bin/pixtera2" 2>/dev/null || true
 }

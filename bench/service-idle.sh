@@ -23,13 +23,8 @@ cat >"$work/bin/pixtera2.xml" <<XML
 </drivers></PixteraConfiguration>
 XML
 
-dbus-run-session -- "$work/bin/pixtera2" >"$work/log" 2>&1 &
-pid=$!
-for _ in $(seq 100); do
-    service=$(pgrep -f "^$work/bin/pixtera2" || true)
-    [ -n "$service" ] && grep -q "Service started" "$work/log" && break
-    sleep 0.1
-done
+service_start "$work"
+pid=$session
 sleep 3
 snapshot() {
     for task in /proc/"$service"/task/*; do

@@ -27,13 +27,8 @@ cat >"$work/bin/pixtera2.xml" <<XML
 </drivers></PixteraConfiguration>
 XML
 
-dbus-run-session -- "$work/bin/pixtera2" >"$work/log" 2>&1 &
-pid=$!
-for _ in $(seq 100); do
-    service=$(pgrep -f "^$work/bin/pixtera2" || true)
-    [ -n "$service" ] && grep -q "Service started" "$work/log" && break
-    sleep 0.1
-done
+service_start "$work"
+pid=$session
 sleep 3
 echo "private dirty (kB):"; awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anonymous]") } /^Private_Dirty:/ { d[name] += $2 } END { for (n in d) if (d[n] > 0) printf "%8d  %s\n", d[n], n }' "/proc/$service/smaps" | sort -rn | head -12
 ls /proc/$service/task | wc -l | sed "s/^/threads: /"

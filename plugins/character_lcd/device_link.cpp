@@ -101,6 +101,19 @@ std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, st
 
 bool IsSupportedBaudRate(int baud) { return SpeedOf(baud) != B0; }
 
+bool SetRawSpeed(int fd, int baud)
+{
+    termios tty{};
+    if (SpeedOf(baud) == B0 || tcgetattr(fd, &tty) < 0)
+        return false;
+    cfmakeraw(&tty);
+    tty.c_cflag |= CLOCAL | CREAD;
+    tty.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS | PARENB);
+    cfsetispeed(&tty, SpeedOf(baud));
+    cfsetospeed(&tty, SpeedOf(baud));
+    return tcsetattr(fd, TCSANOW, &tty) == 0;
+}
+
 std::optional<DeviceLink> OpenSerialDevice(const std::string& path, int baud, std::string& error)
 {
     // Not blocking in open: a tty without carrier would wait there.
@@ -122,12 +135,7 @@ std::optional<DeviceLink> OpenSerialDevice(const std::string& path, int baud, st
         return std::nullopt;
     }
     ioctl(fd, TIOCEXCL);
-    cfmakeraw(&tty);
-    tty.c_cflag |= CLOCAL | CREAD;
-    tty.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS | PARENB);
-    cfsetispeed(&tty, SpeedOf(baud));
-    cfsetospeed(&tty, SpeedOf(baud));
-    if (tcsetattr(fd, TCSANOW, &tty) < 0 || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) < 0) {
+    if (!SetRawSpeed(fd, baud) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) < 0) {
         error = Reason(path);
         return std::nullopt;
     }

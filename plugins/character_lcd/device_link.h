@@ -47,5 +47,7 @@ std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, st
 std::optional<DeviceLink> OpenSerialDevice(const std::string& path, int baud, std::string& error);
 // Whether a serial speed is one the driver can set.
 bool IsSupportedBaudRate(int baud);
+// Puts a tty in raw mode (8N1, no flow control) at `baud`; false when it cannot be set so.
+bool SetRawSpeed(int fd, int baud);
 
 } // namespace pixtera::lcd

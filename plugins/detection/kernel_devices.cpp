@@ -1,5 +1,6 @@
 #include "kernel_devices.h"
 
+#include "device_link.h"
 #include "lcdd_link.h"
 
 #include <pixtera/platform/unique_fd.h>
@@ -58,34 +59,12 @@ private:
     UniqueFd fd_;
 };
 
-speed_t SpeedOf(int baud)
-{
-    switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
-    }
-}
-
 class KernelSerialPort final : public SerialPort {
 public:
     explicit KernelSerialPort(UniqueFd fd) : fd_(std::move(fd)) {}
     ~KernelSerialPort() override { ioctl(fd_.get(), TIOCNXCL); }
 
-    bool SetSpeed(int baud) override
-    {
-        termios tty{};
-        if (SpeedOf(baud) == B0 || tcgetattr(fd_.get(), &tty) < 0)
-            return false;
-        cfmakeraw(&tty);
-        tty.c_cflag |= CLOCAL | CREAD;
-        tty.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS | PARENB);
-        cfsetispeed(&tty, SpeedOf(baud));
-        cfsetospeed(&tty, SpeedOf(baud));
-        return tcsetattr(fd_.get(), TCSANOW, &tty) == 0 && tcflush(fd_.get(), TCIOFLUSH) == 0;
-    }
+    bool SetSpeed(int baud) override { return lcd::SetRawSpeed(fd_.get(), baud) && tcflush(fd_.get(), TCIOFLUSH) == 0; }
     bool Write(std::string_view bytes) override
     {
         return WriteAll(fd_.get(), bytes) && tcdrain(fd_.get()) == 0;

@@ -16,3 +16,17 @@ service_sandbox() {
     "$build/bin/pixtera-reg" register "$build/bin/plugins/$plugin.so" >/dev/null
   done
 }
+
+# service_start WORK: WORK/bin/pixtera2 on a session bus of its own, its log in WORK/log; returns
+# once it said "Service started", with $service its pid and $session the pid of the bus's runner.
+service_start() {
+  local work=$1
+  dbus-run-session -- "$work/bin/pixtera2" >"$work/log" 2>&1 &
+  session=$!
+  service=""
+  for _ in $(seq 100); do
+    service=$(pgrep -f "^$work/bin/pixtera2" || true)
+    [ -n "$service" ] && grep -q "Service started" "$work/log" && break
+    sleep 0.1
+  done
+}
