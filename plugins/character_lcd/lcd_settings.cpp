@@ -3,6 +3,7 @@
 #include "device_link.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace pixtera::lcd {
 namespace {
@@ -118,6 +119,13 @@ SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<s
     settings.options.brightness = ReadByteValue(fields, "brightness", problems);
     settings.options.rom = ReadRom(fields, problems);
     return settings;
+}
+
+std::string HexByte(int address)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%02x", address);
+    return text;
 }
 
 } // namespace pixtera::lcd

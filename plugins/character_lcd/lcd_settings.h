@@ -29,6 +29,9 @@ struct SerialSettings {
     SerialLcdOptions options;
 };
 
+// A byte as configurations and logs write it: "0x27".
+std::string HexByte(int address);
+
 // bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00

@@ -1,12 +1,12 @@
 #include "place_probes.h"
 
 #include "hd44780_i2c_protocol.h"
+#include "lcd_settings.h"
 #include "pin_map_detection.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 namespace pixtera::detection {
@@ -103,11 +103,11 @@ FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const Detec
 
     FoundModule found;
     found.progId = "Pixtera.HD44780I2C";
-    found.configuration = "bus=" + std::to_string(bus) + ";address=" + Hex(address) +
+    found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
                           ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
                           ";columns=" + std::to_string(options.size.columns) +
                           ";rows=" + std::to_string(options.size.rows) + ";backlight=on";
-    found.place = "/dev/i2c-" + std::to_string(bus) + " address " + Hex(address);
+    found.place = "/dev/i2c-" + std::to_string(bus) + " address " + lcd::HexByte(address);
     if (map == lcd::PinMapFound::Unknown)
         found.note = "pin map unknown, try pinmap=a first";
     return found;
@@ -121,13 +121,6 @@ bool Answers(I2cAdapter& adapter, int address)
 }
 
 } // namespace
-
-std::string Hex(int value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", value);
-    return text;
-}
 
 bool IsExpanderAddress(int address) { return (address >= 0x20 && address <= 0x27) || (address >= 0x38 && address <= 0x3F); }
 

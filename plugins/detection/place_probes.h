@@ -14,6 +14,4 @@ void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options
 // LCDd on this machine.
 void ProbeLcdd(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 
-std::string Hex(int value);
-
 } // namespace pixtera::detection

@@ -1,5 +1,7 @@
 #include "place_probes.h"
 
+#include "lcd_settings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -80,8 +82,8 @@ SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, cons
         found.configuration = "device=" + path + ";speed=" + std::to_string(speed) +
                               ";columns=" + std::to_string(size.columns) + ";rows=" + std::to_string(size.rows) +
                               ";backlight=on";
-        found.place = path + " at " + std::to_string(speed) + " baud (module type " + Hex(*type) + ", version " +
-                      Hex(*version) + ")";
+        found.place = path + " at " + std::to_string(speed) + " baud (module type " + lcd::HexByte(*type) + ", version " +
+                      lcd::HexByte(*version) + ")";
         return {std::move(found), {}};
     }
     return {std::nullopt, {path, "no answer (a module without read-back still works: configure it by hand)"}};

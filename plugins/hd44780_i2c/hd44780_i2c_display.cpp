@@ -10,7 +10,6 @@
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
-#include <cstdio>
 
 namespace {
 
@@ -20,13 +19,6 @@ using namespace pixtera::lcd;
 // {6B0E8A43-2C1D-4F57-A3E9-5D8C7B1F0A21}
 constexpr CLSID CLSID_HD44780I2C{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x21}};
 const InprocClass kClass{CLSID_HD44780I2C, "Pixtera.HD44780I2C", "HD44780 display on I2C"};
-
-std::string Hex(int value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", value);
-    return text;
-}
 
 // The pin map read back from the module, at every connection (a module may be swapped); pin map
 // a, said so, when it cannot be read.
@@ -70,7 +62,7 @@ public:
         const I2cSettings settings = ReadI2cSettings(fields, problems);
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
-        setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + Hex(settings.address);
+        setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + HexByte(settings.address);
         auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight, settings.rom);
         setup.open = [bus = settings.bus, address = settings.address, settings, protocol, name = setup.device,
                       sleep = setup.sleep](std::string& error) {

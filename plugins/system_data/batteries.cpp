@@ -45,16 +45,11 @@ std::string HoursAndMinutes(double hours)
 
 void AddBatteries(const fs::path& sys, SysfsFiles& files, SampledItems& items)
 {
-    std::vector<fs::path> supplies;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(sys / "class" / "power_supply", ec))
-        supplies.push_back(entry.path());
-    std::sort(supplies.begin(), supplies.end());
-    for (const auto& dir : supplies) {
+    for (const auto& name : SortedNames(sys / "class" / "power_supply")) {
+        const fs::path dir = sys / "class" / "power_supply" / name;
         if (files.Line(dir / "type").value_or("") != "Battery")
             continue;
         const Supply supply{dir, files};
-        const std::string name = dir.filename().string();
         const std::string key = "Battery." + name + ".";
         const std::string path = "System\\Batteries\\" + name + "\\";
         if (const auto percent = files.Number(dir / "capacity"))

@@ -18,14 +18,8 @@ constexpr std::pair<const char*, const char*> kValues[] = {
 std::vector<std::string> Cards(const fs::path& drm)
 {
     static const std::regex card(R"(card\d+)"); // not the connectors (card0-DP-1)
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(drm, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (std::regex_match(name, card))
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
+    std::vector<std::string> names = SortedNames(drm);
+    std::erase_if(names, [](const std::string& name) { return !std::regex_match(name, card); });
     return names;
 }
 

@@ -23,16 +23,6 @@ constexpr Kind kKinds[] = {
     {"curr", "Current", "Currents", 0.001},
 };
 
-std::vector<std::string> Listing(const fs::path& directory)
-{
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(directory, ec))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string Trimmed(std::string text)
 {
     text.erase(0, text.find_first_not_of(" \t"));
@@ -104,7 +94,7 @@ void HwmonSensors::Rescan(SysfsFiles& files, std::vector<std::string> listing)
         Chip entry;
         entry.key = count[chip.name] > 1 ? chip.name + "." + std::to_string(++seen[chip.name]) : chip.name;
         entry.folder = FriendlyFolder(files, chip.dir, chip.name, entry.key);
-        for (const auto& [channel, file] : ChannelFiles(Listing(chip.dir))) {
+        for (const auto& [channel, file] : ChannelFiles(SortedNames(chip.dir))) {
             for (const Kind& kind : kKinds) {
                 const std::string prefix = kind.prefix;
                 if (channel.rfind(prefix, 0) != 0 || channel.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
@@ -120,7 +110,7 @@ void HwmonSensors::Rescan(SysfsFiles& files, std::vector<std::string> listing)
 
 void HwmonSensors::Add(SysfsFiles& files, SampledItems& items)
 {
-    auto listing = Listing(sys_ / "class" / "hwmon");
+    auto listing = SortedNames(sys_ / "class" / "hwmon");
     if (listing != listing_)
         Rescan(files, std::move(listing));
     for (const auto& chip : chips_) {

@@ -1,5 +1,6 @@
 #include "sysfs_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
@@ -13,6 +14,16 @@ constexpr std::size_t kLargestFile = 1 << 20;
 constexpr std::size_t kMostFilesKept = 2048;
 
 } // namespace
+
+std::vector<std::string> SortedNames(const std::filesystem::path& directory)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 int SysfsFiles::Descriptor(const std::string& path)
 {

@@ -11,8 +11,12 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace pixtera {
+
+// The names in a directory, sorted; none when it cannot be read.
+std::vector<std::string> SortedNames(const std::filesystem::path& directory);
 
 class SysfsFiles {
 public:
