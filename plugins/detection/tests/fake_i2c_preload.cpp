@@ -99,6 +99,14 @@ int OpenFake(const char* path, bool& fake)
     return fd;
 }
 
+// The model's bus for /dev/i2c-N of the fake /dev, the C library's `function` for the rest.
+int OpenOrFake(const char* function, const char* path, int flags, mode_t mode)
+{
+    bool fake = false;
+    const int fd = OpenFake(path, fake);
+    return fake ? fd : Next<int(const char*, int, ...)>(function)(path, flags, mode);
+}
+
 } // namespace
 
 extern "C" {
@@ -114,9 +122,7 @@ int open(const char* path, int flags, ...)
     va_start(arguments, flags);
     const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
     va_end(arguments);
-    bool fake = false;
-    const int fd = OpenFake(path, fake);
-    return fake ? fd : Next<int(const char*, int, ...)>("open")(path, flags, mode);
+    return OpenOrFake("open", path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...)
@@ -125,9 +131,7 @@ int open64(const char* path, int flags, ...)
     va_start(arguments, flags);
     const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
     va_end(arguments);
-    bool fake = false;
-    const int fd = OpenFake(path, fake);
-    return fake ? fd : Next<int(const char*, int, ...)>("open64")(path, flags, mode);
+    return OpenOrFake("open64", path, flags, mode);
 }
 
 int ioctl(int fd, unsigned long request, ...)
