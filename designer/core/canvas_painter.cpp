@@ -129,11 +129,12 @@ void CanvasPainter::Paint(QImage& target, std::string_view frame)
     for (int row = 0; row < geometry_.rows && !view.isNull(); ++row) {
         for (int column = 0; column < geometry_.columns; ++column) {
             const std::size_t at = static_cast<std::size_t>(row * geometry_.columns + column);
-            const auto code = static_cast<unsigned char>(at < frame.size() ? frame[at] : ' ');
+            const auto character = static_cast<std::uint8_t>(at < frame.size() ? frame[at] : ' ');
+            const std::uint8_t code = lcd::ToModule(rom_, character);
             const bool bright = highlight_ && highlight_->Contains(column, row);
             if (code == kBlank && !bright)
                 continue;
-            const Glyph& glyph = GlyphOf(code);
+            const Glyph& glyph = GlyphOf(code, rom_);
             for (int y = 0; y < kGlyphRows; ++y) {
                 for (int x = 0; x < kGlyphColumns - skipped; ++x) {
                     const int dotX = column * geometry_.cellWidth + x;

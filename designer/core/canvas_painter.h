@@ -6,6 +6,8 @@
 #include "background_image.h"
 #include "colour_scheme.h"
 
+#include <pixtera/sdk/character_rom.h>
+
 #include <QColor>
 #include <QImage>
 #include <QPoint>
@@ -62,6 +64,9 @@ public:
     // `systemFrame` stands in for a scheme whose frame is the palette's button face.
     void SetColours(const CanvasColours& colours, QColor systemFrame);
     void SetBackgroundImage(const std::filesystem::path& file);
+    // The ROM whose glyphs the characters are drawn with: the module's, or A02 (Latin-1's glyphs)
+    // for displays without one.
+    void SetCharacterRom(lcd::CharacterRom rom) { rom_ = rom; }
     // True when the highlight changed (a repaint is due).
     bool SetHighlight(std::optional<CellBox> box);
 
@@ -92,6 +97,7 @@ private:
     QRgb frame_;
     std::filesystem::path imageFile_;
     std::optional<CellBox> highlight_;
+    lcd::CharacterRom rom_ = lcd::CharacterRom::A02;
     QImage cachedBackground_;
     bool stale_ = true;
 };

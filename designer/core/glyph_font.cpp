@@ -1,5 +1,7 @@
 #include "glyph_font.h"
 
+#include "rom_glyphs.h"
+
 namespace pixtera::designer {
 namespace {
 
@@ -120,10 +122,12 @@ static_assert(std::size(kPrintable) == kLastPrintable - kFirstPrintable + 1);
 
 } // namespace
 
-const Glyph& GlyphOf(unsigned char code)
+const Glyph& GlyphOf(unsigned char code, lcd::CharacterRom rom)
 {
     if (code < kLevelGlyphs)
         return kLevels[code];
+    if (const auto& charted = ChartOf(rom).glyphs[code])
+        return *charted;
     if (code >= kFirstPrintable && code <= kLastPrintable)
         return kPrintable[code - kFirstPrintable];
     return kLevels[0];

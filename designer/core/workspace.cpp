@@ -488,6 +488,7 @@ void Workspace::PreviewVirtual(int columns, int rows)
     queue_.Show(nullptr);
     display_.Initialize(columns, rows, 6, 8);
     painter_.SetGeometry(DisplayGeometry::Virtual(columns, rows));
+    painter_.SetCharacterRom(lcd::CharacterRom::A02);
     if (pixelSizeCommand_ == kPixelSizeAuto)
         painter_.SetPixelSize(AutoPixelSizeNow());
     emit changed(Geometry | Queue);
@@ -505,6 +506,7 @@ void Workspace::PreviewDisplay(int number)
         const DisplayGeometry& geometry = preview_->geometry();
         display_.Initialize(geometry.columns, geometry.rows, geometry.cellWidth, geometry.cellHeight);
         painter_.SetGeometry(geometry);
+        painter_.SetCharacterRom(preview_->rom());
         if (pixelSizeCommand_ == kPixelSizeAuto)
             painter_.SetPixelSize(AutoPixelSizeNow());
         preview_->SetBackground(document_.design().background);

@@ -5,6 +5,7 @@
 #include "canvas_painter.h"
 #include "command_ids.h"
 #include "glyph_font.h"
+#include "rom_glyphs.h"
 #include "gui_application.h"
 #include "test_environment.h"
 
@@ -165,13 +166,53 @@ TEST(CanvasPainter, SixteenBitGreyImagesAreUsedAndUnusableOnesSayWhy)
 TEST(CanvasPainter, CodesShowTheirGlyphs)
 {
     Painted painted(1);
-    const QImage image = painted.Paint(Frame(std::string{'\x05', '\xB2', '\xE9', '\x08'}));
+    const QImage image = painted.Paint(Frame(std::string{'\x05', '\x81', '\x8D', '\x08'}));
     for (int y = 0; y < 8; ++y)
         EXPECT_EQ(painted.Dot(image, 1, y), y >= 3 ? kBlueLit : kBlueUnlit) << "code 5: the bottom five rows, row " << y;
     for (int x = 6; x < 18; ++x)
         for (int y = 0; y < 8; ++y)
-            ASSERT_EQ(painted.Dot(image, x, y), kBlueUnlit) << "0xB2 and unknown codes are blank";
+            ASSERT_EQ(painted.Dot(image, x, y), kBlueUnlit) << "codes no character set has are blank";
     EXPECT_EQ(painted.Dot(image, 18, 0), kBlueLit) << "code 8: the full block of bars";
+}
+
+// The rows of a cell as the chart draws them ('#' lit), read back from the painted image.
+std::vector<std::string> CellDots(const Painted& painted, const QImage& image, int column)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < 8; ++y) {
+        std::string row;
+        for (int x = 1; x < 6; ++x)
+            row += painted.Dot(image, column * 6 + x, y) == kBlueLit ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(CanvasPainter, ModulesShowTheirRomsGlyphs)
+{
+    using pixtera::lcd::CharacterRom;
+    // From the controller's charts: A00 has a Yen sign at 0x5C and its a-umlaut at 0xE1; A02 a
+    // backslash and its a-umlaut where Latin-1 has it.
+    const std::vector<std::string> a00Umlaut{".#.#.", ".....", ".###.", "....#", ".####", "#...#", ".####", "....."};
+    const std::vector<std::string> yen{"#...#", ".#.#.", "#####", "..#..", "#####", "..#..", "..#..", "....."};
+    const std::vector<std::string> backslash{".....", "#....", ".#...", "..#..", "...#.", "....#", ".....", "....."};
+
+    Painted module(1, DisplayGeometry::Virtual(20, 4));
+    module.painter.SetCharacterRom(CharacterRom::A00);
+    QImage image = module.Paint(Frame("\xA5\xE4\\"));
+    EXPECT_EQ(CellDots(module, image, 0), yen) << "the lower half: the text's Yen sign is A00's 0x5C";
+    EXPECT_EQ(CellDots(module, image, 1), a00Umlaut) << "the upper half: the text's a-umlaut is A00's 0xE1";
+    EXPECT_EQ(CellDots(module, image, 2)[1], "....#") << "a backslash, which A00 lacks, shows as a slash";
+
+    Painted text(1);
+    image = text.Paint(Frame("\\\xE4\xB0"));
+    EXPECT_EQ(CellDots(text, image, 0), backslash) << "a display without a ROM shows what the text means";
+    EXPECT_EQ(CellDots(text, image, 1)[0], ".#.#.") << "A02's a-umlaut";
+    EXPECT_EQ(CellDots(text, image, 2)[0], ".##..") << "the degree sign at the top of its cell";
+    EXPECT_EQ(text.Paint(Frame("K\xFC")), [&] {
+        Painted again(1);
+        return again.Paint(Frame("K\xFC"));
+    }()) << "painting is the same every time";
 }
 
 TEST(CanvasPainter, NarrowModuleCellsKeepTheWholeCharacter)
@@ -185,18 +226,61 @@ TEST(CanvasPainter, NarrowModuleCellsKeepTheWholeCharacter)
 
 TEST(GlyphFont, TheDocumentedShapes)
 {
-    EXPECT_EQ(GlyphOf('A'), (Glyph{0x0E, 0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x00}));
-    EXPECT_EQ(GlyphOf('0'), (Glyph{0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E, 0x00}));
-    EXPECT_EQ(GlyphOf('g'), (Glyph{0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E}));
-    EXPECT_EQ(GlyphOf(0x7F), (Glyph{0x04, 0x0E, 0x1B, 0x11, 0x11, 0x1F, 0x00, 0x00}));
-    EXPECT_EQ(GlyphOf('_'), (Glyph{0, 0, 0, 0, 0, 0, 0, 0x3F}));
-    EXPECT_EQ(GlyphOf(',')[7], 0x08);
-    EXPECT_EQ(GlyphOf(';')[7], 0x08);
-    EXPECT_EQ(GlyphOf(8), (Glyph{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F}));
-    EXPECT_EQ(GlyphOf(0), Glyph{});
-    EXPECT_EQ(GlyphOf(0xB2), Glyph{});
+    using pixtera::lcd::CharacterRom;
+    constexpr CharacterRom text = CharacterRom::A02;
+    EXPECT_EQ(GlyphOf('A', text), (Glyph{0x0E, 0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x00}));
+    EXPECT_EQ(GlyphOf('0', text), (Glyph{0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E, 0x00}));
+    EXPECT_EQ(GlyphOf('g', text), (Glyph{0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E}));
+    EXPECT_EQ(GlyphOf(0x7F, text), (Glyph{0x04, 0x0E, 0x1B, 0x11, 0x11, 0x1F, 0x00, 0x00})) << "A02's house";
+    EXPECT_EQ(GlyphOf(0x7F, CharacterRom::A00), (Glyph{0x00, 0x04, 0x08, 0x1F, 0x08, 0x04, 0x00, 0x00})) << "A00's arrow";
+    EXPECT_EQ(GlyphOf('_', text), (Glyph{0, 0, 0, 0, 0, 0, 0, 0x3F}));
+    EXPECT_EQ(GlyphOf(',', text)[7], 0x08);
+    EXPECT_EQ(GlyphOf(8, CharacterRom::A00), (Glyph{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F}));
+    EXPECT_EQ(GlyphOf(0, text), Glyph{});
+    EXPECT_EQ(GlyphOf(0x90, CharacterRom::A00), Glyph{}) << "A00 has nothing at 0x80-0x9F";
     for (int code = 0x21; code < 0x7F; ++code)
-        EXPECT_NE(GlyphOf(static_cast<unsigned char>(code)), Glyph{}) << "printable " << code << " has dots";
+        EXPECT_NE(GlyphOf(static_cast<unsigned char>(code), text), Glyph{}) << "printable " << code << " has dots";
+}
+
+// The chart files against the ROM tables the drivers map with: every code a ROM has a glyph for
+// is charted, with the glyph the table names, and has dots exactly when it is not blank.
+TEST(GlyphFont, ChartsAgreeWithTheRomTables)
+{
+    using pixtera::lcd::CharacterRom;
+    for (const CharacterRom rom : {CharacterRom::A00, CharacterRom::A02}) {
+        const RomGlyphs& chart = ChartOf(rom);
+        EXPECT_TRUE(chart.problems.empty()) << chart.problems.front();
+        const bool a00 = rom == CharacterRom::A00;
+        for (int code = 0x10; code < 0x100; ++code) {
+            const auto c = static_cast<std::uint8_t>(code);
+            const std::string glyph = pixtera::lcd::GlyphText(rom, c);
+            const bool differsFromAscii = code >= 0x20 && code < 0x80 && glyph != std::string(1, static_cast<char>(code));
+            const bool upper = code < 0x20 || code >= 0x80;
+            const bool charted = chart.glyphs[c].has_value();
+            if (!charted) {
+                EXPECT_FALSE(differsFromAscii) << std::hex << code << " " << glyph << " differs from ASCII but is not charted";
+                EXPECT_TRUE(!upper || glyph.empty()) << std::hex << code << " " << glyph << " is not charted";
+                continue;
+            }
+            const bool blank = glyph.empty() || glyph == " ";
+            EXPECT_EQ(chart.names[c], blank ? "blank" : glyph) << std::hex << code << (a00 ? " on A00" : " on A02");
+            EXPECT_EQ(*chart.glyphs[c] == Glyph{}, blank) << std::hex << code << " " << glyph;
+        }
+    }
+}
+
+TEST(GlyphFont, ChartFilesAreReadStrictly)
+{
+    const RomGlyphs chart = ParseRomGlyphs("; a comment\n41 A\n.###.\n#...#\n#...#\n#####\n#...#\n#...#\n#...#\n.....\n"
+                                           "\nZZ bad\n42 B\n.##\n43 C\n#....\n");
+    EXPECT_EQ(chart.glyphs['A'], (Glyph{0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11, 0x00}));
+    EXPECT_EQ(chart.names['A'], "A");
+    EXPECT_FALSE(chart.glyphs['B'].has_value());
+    EXPECT_FALSE(chart.glyphs['C'].has_value());
+    ASSERT_EQ(chart.problems.size(), 3u);
+    EXPECT_EQ(chart.problems[0], "line 12: not a code and name: ZZ bad");
+    EXPECT_EQ(chart.problems[1], "line 14: not a row of five dots: .##");
+    EXPECT_EQ(chart.problems[2], "the last glyph has fewer than eight rows");
 }
 
 } // namespace

@@ -61,6 +61,7 @@ public:
             LogWarning(setup.name + ": unusable " + problem + " in \"" + text + "\"; the default is used");
         columns_ = setup.geometry.columns;
         rows_ = setup.geometry.rows;
+        rom_ = setup.rom;
         auto writer = std::make_unique<LcdWriter>(std::move(setup));
         std::lock_guard lock(mutex_);
         writer_ = std::move(writer); // a new configuration: a new link, the old one closed
@@ -75,12 +76,15 @@ public:
             call(*writer_);
     }
 
+    CharacterRom Rom() const { return rom_.load(); }
+
 private:
     static constexpr LONG kCellWidth = 5;
     static constexpr LONG kCellHeight = 8;
 
     std::atomic<LONG> columns_{20};
     std::atomic<LONG> rows_{4};
+    std::atomic<CharacterRom> rom_{CharacterRom::A00};
     std::mutex mutex_; // guards writer_
     std::unique_ptr<LcdWriter> writer_;
 };

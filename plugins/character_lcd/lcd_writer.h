@@ -9,6 +9,8 @@
 #include "device_link.h"
 #include "lcd_protocol.h"
 
+#include <pixtera/sdk/character_rom.h>
+
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -23,6 +25,7 @@ struct WriterSetup {
     std::function<std::optional<DeviceLink>(std::string& error)> open;
     std::shared_ptr<LcdProtocol> protocol; // the writer thread's alone once handed over
     Geometry geometry;
+    CharacterRom rom = CharacterRom::A00; // what the protocol maps frames to
     Sleeper sleep = [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
     std::chrono::milliseconds retry{1000};
     std::chrono::milliseconds absentRetry{30000}; // the device node is gone: hot-plug says when it is back

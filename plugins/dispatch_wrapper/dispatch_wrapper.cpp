@@ -11,6 +11,7 @@
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_events.h>
 #include <pixtera/sdk/display_power.h>
@@ -55,7 +56,8 @@ std::filesystem::path HostProgram()
 
 class DispatchWrapper final
     : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
-                       IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents, IPluginHost> {
+                       IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents,
+                       IDisplayCharacterSet, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -191,6 +193,9 @@ public:
         return Forward({Method::DeviceAppeared, {std::u16string(BstrView(device))}});
     }
     HRESULT STDMETHODCALLTYPE Resumed() override { return Forward({Method::Resumed, {}}); }
+
+    // IDisplayCharacterSet
+    HRESULT STDMETHODCALLTYPE GetRom(BSTR* rom) override { return Text(Method::GetRom, {}, rom); }
 
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
     HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }

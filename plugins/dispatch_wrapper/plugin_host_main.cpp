@@ -10,6 +10,7 @@
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_events.h>
 #include <pixtera/sdk/display_power.h>
@@ -37,6 +38,7 @@ struct Plugin {
     ComPtr<IPluginSettings> settings;
     ComPtr<IDisplayPower> power;
     ComPtr<IDisplayEvents> events;
+    ComPtr<IDisplayCharacterSet> characterSet;
 };
 
 template <class T>
@@ -59,6 +61,7 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.settings = plugin.object.As<IPluginSettings>();
     plugin.power = plugin.object.As<IDisplayPower>();
     plugin.events = plugin.object.As<IDisplayEvents>();
+    plugin.characterSet = plugin.object.As<IDisplayCharacterSet>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
         ComPtr<IUnknown> answered;
@@ -155,6 +158,8 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
     case Method::GetPowerCaps: return AnswerLong(plugin.power.get(), &IDisplayPower::GetPowerCaps, result);
     case Method::DeviceAppeared: return plugin.events && text ? plugin.events->DeviceAppeared(BString(*text).get()) : E_INVALIDARG;
     case Method::Resumed: return plugin.events ? plugin.events->Resumed() : E_NOINTERFACE;
+    case Method::GetRom:
+        return plugin.characterSet ? AnswerText(plugin.characterSet->GetRom(out.Out()), out, result) : E_NOINTERFACE;
     case Method::GetSettingCount: return AnswerLong(plugin.settings.get(), &IPluginSettings::GetSettingCount, result);
     case Method::GetSetting: {
         if (!plugin.settings || !index)

@@ -28,12 +28,13 @@ enum class Method : std::uint16_t {
     SetValue, GetFeedNames,                 // IDataFeed
     GetSettingCount, GetSetting,            // IPluginSettings
     SetBacklight, SetBrightness, GetPowerCaps, // IDisplayPower
-    DeviceAppeared, Resumed,                // IDisplayEvents: the last (the reader refuses later numbers)
+    DeviceAppeared, Resumed,                // IDisplayEvents
+    GetRom,                                 // IDisplayCharacterSet: the last (the reader refuses later numbers)
 };
 
 enum Interfaces : LONG {
     kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4, kDataFeed = 8, kPluginSettings = 16, kDisplayPower = 32,
-    kDisplayEvents = 64,
+    kDisplayEvents = 64, kDisplayCharacterSet = 128,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -46,7 +47,7 @@ struct ForwardedInterface {
 inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IPluginInfo, kPluginInfo},   {&IID_IDataProvider, kDataProvider}, {&IID_IDisplayDriver, kDisplayDriver},
     {&IID_IDataFeed, kDataFeed},       {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
-    {&IID_IDisplayEvents, kDisplayEvents},
+    {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;

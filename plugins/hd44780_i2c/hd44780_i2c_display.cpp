@@ -1,6 +1,7 @@
 // Pixtera.HD44780I2C: an HD44780 module behind a PCF8574 I2C backpack, through Linux i2c-dev.
 // Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
 
+#include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_settings.h"
@@ -37,6 +38,7 @@ Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Slee
 
 class HD44780I2C final
     : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>, LcdDisplayPower<HD44780I2C>,
+                       LcdDisplayCharacterSet<HD44780I2C>,
                        ConfigurablePlugin<HD44780I2C>,
                        DescribedSettings<HD44780I2C>> {
 public:
@@ -73,6 +75,7 @@ public:
         };
         setup.protocol = protocol;
         setup.geometry = settings.geometry;
+        setup.rom = settings.rom;
         return setup;
     }
 };

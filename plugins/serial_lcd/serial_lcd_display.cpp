@@ -2,6 +2,7 @@
 // Configuration: device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on
 // (contrast=0-255 and brightness=0-255 for modules that have them).
 
+#include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_settings.h"
@@ -20,6 +21,7 @@ const InprocClass kClass{CLSID_SerialLCD, "Pixtera.SerialLCD", "Serial character
 
 class SerialLCD final
     : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
+                       LcdDisplayCharacterSet<SerialLCD>,
                        ConfigurablePlugin<SerialLCD>,
                        DescribedSettings<SerialLCD>> {
 public:
@@ -50,6 +52,7 @@ public:
         };
         setup.protocol = std::make_shared<SerialLcdProtocol>(settings.options);
         setup.geometry = settings.geometry;
+        setup.rom = settings.options.rom;
         return setup;
     }
 };

@@ -16,6 +16,7 @@
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/wire.h>
 #include <pixtera/sdk/data_feed.h>
+#include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/plugin_info.h>
 
 namespace pixtera {
@@ -685,6 +686,14 @@ sdbus::ObjectPath BusServer::ExportDriver(LONG index)
             const BString text(std::string_view{frame});
             display([&](IDisplayDriver& driverInterface) { Check(driverInterface.Write(text.get())); });
         });
+    object->registerMethod("GetRom").onInterface(bus::kDisplayCharacterSet).withOutputParamNames("rom").implementedAs([driver, fault] {
+        return GuardedCall(*fault, [&] {
+            HRESULT hr = S_OK;
+            auto characterSet = driver.As<IDisplayCharacterSet>(&hr);
+            Check(hr);
+            return Text([&](BSTR* v) { return characterSet->GetRom(v); });
+        });
+    });
     object->registerMethod("GetPluginName").onInterface(bus::kPluginInfo).withOutputParamNames("name").implementedAs(
         [info] { return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetPluginName(v); }); }); });
     object->registerMethod("GetConfiguration").onInterface(bus::kPluginInfo).withOutputParamNames("configuration").implementedAs(

@@ -10,6 +10,7 @@
 #include <pixtera/remote/activation.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/wire.h>
+#include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/service_interfaces.h>
 
@@ -547,6 +548,40 @@ TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
         EXPECT_NE(error.getMessage().find("0 to 100"), std::string::npos) << error.getMessage();
     }
     signals->leaveEventLoop();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RemoteObjects, TheDesignerLearnsAModulesCharacterRomEvenFromAPluginInItsOwnProcess)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "HD44780I2C.so"));
+    // No module answers on bus 250: the driver still knows its ROM.
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers>"
+           "<driver clsid=\"Pixtera.HD44780I2C\" DispatchWrap=\"yes\" configuration=\"bus=250;rom=a02\"><display active=\"yes\"/></driver>"
+           "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << frames.string() << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    ComPtr<IDisplayManager> displays;
+    ASSERT_EQ(manager->GetDisplayManager(displays.Out()), S_OK);
+    auto romOf = [&](LONG index, BString& rom) {
+        ComPtr<IManagedDisplay> display;
+        EXPECT_EQ(displays->Item(index, display.Out()), S_OK);
+        ComPtr<IDisplayDriver> driver;
+        EXPECT_EQ(display->GetDriver(driver.Out()), S_OK);
+        auto characterSet = driver.As<IDisplayCharacterSet>();
+        return characterSet ? characterSet->GetRom(rom.Out()) : E_NOINTERFACE;
+    };
+    BString rom(std::string_view("poison"));
+    ASSERT_EQ(romOf(0, rom), S_OK);
+    EXPECT_EQ(rom.utf8(), "a02");
+    BString none(std::string_view("poison"));
+    EXPECT_EQ(romOf(1, none), E_NOINTERFACE) << "a file display has no ROM";
+    EXPECT_EQ(none.get(), nullptr) << "no text is left behind on failure";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
+#include <pixtera/sdk/display_character_set.h>
 
 #include <vector>
 
@@ -10,8 +11,11 @@ namespace {
 
 std::string Utf8(BSTR text) { return Utf16ToUtf8(BstrView(text)); }
 
-class DriverProxy final : public ComObject<DriverProxy, IDisplayDriver, IPluginInfo, DispatchNotImplemented<IDispatch>>,
-                          private RemoteObject {
+// IDisplayCharacterSet is always answered: GetRom fails with E_NOINTERFACE when the service's
+// driver has none.
+class DriverProxy final
+    : public ComObject<DriverProxy, IDisplayDriver, IPluginInfo, IDisplayCharacterSet, DispatchNotImplemented<IDispatch>>,
+      private RemoteObject {
 public:
     DriverProxy(std::shared_ptr<RemoteSession> session, std::string path) : RemoteObject(std::move(session), std::move(path)) {}
 
@@ -41,6 +45,8 @@ public:
         return FetchText(bus::kPluginInfo, "GetConfiguration", text);
     }
     HRESULT STDMETHODCALLTYPE Configure(BSTR) override { return E_NOTIMPL; }
+
+    HRESULT STDMETHODCALLTYPE GetRom(BSTR* rom) override { return FetchText(bus::kDisplayCharacterSet, "GetRom", rom); }
 };
 
 class ManagedDisplayProxy final
