@@ -11,6 +11,7 @@ PIXTERA_PACKAGES=(
   qt6-base-dev libfreeimage-dev
   locales lcdproc
   scdoc dpkg-dev file
+  libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev
   libvulkan-dev xvfb xauth mesa-utils mesa-vulkan-drivers vulkan-tools
 )
 

@@ -1,5 +1,7 @@
 #include "data_manager.h"
 
+#include "arrival_sink.h"
+
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/thread.h>
 
@@ -42,6 +44,9 @@ bool DataManager::AddProvider(LONG driverIndex)
     if (!(record->provider = driver->object.As<IDataProvider>()))
         return false;
     try {
+        // Before the update mode: a provider told of its sink may need no polling at all.
+        if (const auto events = driver->object.As<IDataEvents>())
+            events->Advise(MakeComObject<ArrivalSink>(record).get());
         record->provider->GetUpdateMode(&record->updateMode);
         Thread(kPluginThreadStack, [record] { ProviderThread(record); }).detach();
     } catch (...) {

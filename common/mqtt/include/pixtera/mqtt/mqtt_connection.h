@@ -1,0 +1,72 @@
+#pragma once
+// One client connection to an MQTT broker, on libmosquitto, driven by a thread of its own that
+// sleeps on the socket: nothing runs while nothing arrives but the keep-alive. It connects at
+// once, reconnects with a growing pause (1 s doubling to 60 s) and subscribes again after each
+// connection. Each outage and each refusal is logged once; a password never is.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixtera::mqtt {
+
+struct LastWill {
+    std::string topic;
+    std::string payload;
+    bool retained = true;
+};
+
+struct ConnectionSettings {
+    std::string host = "127.0.0.1";
+    int port = 1883;
+    std::string username;
+    std::string password;
+    std::string tlsCa;    // a CA file: TLS to the broker; empty: plain TCP
+    std::string clientId; // empty: the library makes one up
+    std::optional<LastWill> will;
+    std::string logName = "MQTT"; // starts each log line
+    std::chrono::seconds keepAlive{60};
+    std::chrono::seconds longestPause{60};
+};
+
+struct Message {
+    std::string topic;
+    std::string payload;
+    bool retained = false;
+};
+
+struct ConnectionHandlers {
+    std::function<void()> connected;                 // after each accepted connection
+    std::function<void()> lost;                      // after each connection ended
+    std::function<void(const Message&)> message;     // on the connection's thread
+};
+
+class Connection {
+public:
+    Connection(ConnectionSettings settings, ConnectionHandlers handlers);
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    // Disconnects cleanly (the broker does not send the last will) and ends the thread.
+    ~Connection();
+
+    // Kept and subscribed again after every reconnection.
+    void Subscribe(const std::string& pattern);
+    // False, and nothing sent, while the broker is away: retained values are published again
+    // by their owners after each connection.
+    bool Publish(const std::string& topic, std::string_view payload, bool retained);
+    bool connected() const;
+
+private:
+    class Session;
+    std::unique_ptr<Session> session_;
+};
+
+// What an ill-formed topic pattern or payload can never reach: the string as the log shows it,
+// without control characters and cut to a sane length.
+std::string Printable(std::string_view text, std::size_t longest = 80);
+
+} // namespace pixtera::mqtt

@@ -1,0 +1,17 @@
+#pragma once
+// A broker password from a file of its own (never from a configuration others may read, never
+// from the command line, which `ps` shows): its first line, without the line end.
+
+#include <string>
+
+namespace pixtera::mqtt {
+
+struct PasswordFile {
+    std::string password;
+    std::string problem;        // why there is none: "cannot be opened: ...", "is empty"
+    bool othersMayRead = false; // group or others have any access: worth a warning
+};
+
+PasswordFile ReadPasswordFile(const std::string& path);
+
+} // namespace pixtera::mqtt

@@ -1,0 +1,301 @@
+#include <pixtera/mqtt/mqtt_connection.h>
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
+#include <pixtera/platform/unique_fd.h>
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+
+namespace pixtera::mqtt {
+namespace {
+
+void InitialiseLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+struct MosquittoDeleter {
+    void operator()(mosquitto* client) const { mosquitto_destroy(client); }
+};
+using Client = std::unique_ptr<mosquitto, MosquittoDeleter>;
+
+std::string ErrorText(int rc)
+{
+    return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+}
+
+} // namespace
+
+std::string Printable(std::string_view text, std::size_t longest)
+{
+    std::string printable;
+    for (char c : text.substr(0, longest))
+        printable += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    if (text.size() > longest)
+        printable += "...";
+    return printable;
+}
+
+class Connection::Session {
+public:
+    Session(ConnectionSettings settings, ConnectionHandlers handlers)
+        : settings_(std::move(settings)), handlers_(std::move(handlers)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+        InitialiseLibrary();
+        client_.reset(mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this));
+        if (!client_ || !wake_) {
+            LogError(settings_.logName + ": cannot set up an MQTT client");
+            return;
+        }
+        Configure();
+        thread_ = std::thread([this] { Run(); });
+    }
+
+    ~Session()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        stopped_.notify_all();
+        Wake();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    void Subscribe(const std::string& pattern)
+    {
+        std::lock_guard lock(mutex_);
+        patterns_.push_back(pattern);
+        if (connected_)
+            SubscribeLocked(pattern);
+        Wake();
+    }
+
+    bool Publish(const std::string& topic, std::string_view payload, bool retained)
+    {
+        std::lock_guard lock(mutex_);
+        if (!connected_)
+            return false;
+        const int rc = mosquitto_publish(client_.get(), nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                                         payload.data(), 0, retained);
+        Wake();
+        return rc == MOSQ_ERR_SUCCESS;
+    }
+
+    bool connected() const
+    {
+        std::lock_guard lock(mutex_);
+        return connected_;
+    }
+
+private:
+    void Configure()
+    {
+        mosquitto *client = client_.get();
+        mosquitto_threaded_set(client, true);
+        mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        if (!settings_.username.empty())
+            mosquitto_username_pw_set(client, settings_.username.c_str(),
+                                      settings_.password.empty() ? nullptr : settings_.password.c_str());
+        if (!settings_.tlsCa.empty()) {
+            if (const int rc = mosquitto_tls_set(client, settings_.tlsCa.c_str(), nullptr, nullptr, nullptr, nullptr))
+                Report("cannot use the CA file " + settings_.tlsCa + ": " + ErrorText(rc));
+        }
+        if (settings_.will)
+            mosquitto_will_set(client, settings_.will->topic.c_str(), static_cast<int>(settings_.will->payload.size()),
+                               settings_.will->payload.data(), 1, settings_.will->retained);
+        mosquitto_connect_callback_set(client, [](mosquitto*, void* self, int rc) { static_cast<Session*>(self)->Accepted(rc); });
+        mosquitto_message_callback_set(client, [](mosquitto*, void* self, const mosquitto_message* message) {
+            static_cast<Session*>(self)->Arrived(*message);
+        });
+    }
+
+    // The connection's thread: connect, serve until the connection ends, pause, again.
+    void Run()
+    {
+        NameThisThread("px-mqtt");
+        std::chrono::seconds pause{1};
+        while (!Stopping()) {
+            const int rc = mosquitto_connect_async(client_.get(), settings_.host.c_str(), settings_.port,
+                                                   static_cast<int>(settings_.keepAlive.count()));
+            if (rc == MOSQ_ERR_SUCCESS) {
+                Serve();
+                if (accepted_)
+                    pause = std::chrono::seconds{1};
+            } else {
+                Report("cannot reach the broker at " + Address() + ": " + ErrorText(rc));
+            }
+            Ended();
+            if (Pause(pause))
+                break;
+            pause = std::min(pause * 2, settings_.longestPause);
+        }
+        mosquitto_disconnect(client_.get());
+        ServeWrites(std::chrono::milliseconds(200)); // the DISCONNECT, so the broker keeps the will
+    }
+
+    // Reads, writes and keeps alive until the connection fails or the session stops.
+    void Serve()
+    {
+        accepted_ = false;
+        const int idleMs = static_cast<int>(std::max<long>(settings_.keepAlive.count() * 1000 / 2, 1000));
+        while (!Stopping()) {
+            const int socket = mosquitto_socket(client_.get());
+            if (socket < 0)
+                return;
+            pollfd fds[2] = {{socket, static_cast<short>(POLLIN | (mosquitto_want_write(client_.get()) ? POLLOUT : 0)), 0},
+                             {wake_.get(), POLLIN, 0}};
+            if (poll(fds, 2, idleMs) < 0 && errno != EINTR)
+                return;
+            if (fds[1].revents & POLLIN) {
+                eventfd_t drained = 0;
+                eventfd_read(wake_.get(), &drained);
+            }
+            int rc = MOSQ_ERR_SUCCESS;
+            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+                rc = mosquitto_loop_read(client_.get(), 1);
+            if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(client_.get()))
+                rc = mosquitto_loop_write(client_.get(), 1);
+            if (rc == MOSQ_ERR_SUCCESS)
+                rc = mosquitto_loop_misc(client_.get());
+            if (rc != MOSQ_ERR_SUCCESS) {
+                Report((accepted_ ? "lost the broker at " : "cannot reach the broker at ") + Address() + ": " + ErrorText(rc));
+                return;
+            }
+        }
+    }
+
+    void ServeWrites(std::chrono::milliseconds within)
+    {
+        const auto until = std::chrono::steady_clock::now() + within;
+        while (mosquitto_want_write(client_.get()) && std::chrono::steady_clock::now() < until)
+            if (mosquitto_loop_write(client_.get(), 1) != MOSQ_ERR_SUCCESS)
+                break;
+    }
+
+    // CONNACK: accepted, or refused for a reason the user can do something about.
+    void Accepted(int rc)
+    {
+        if (rc != 0) {
+            Report(std::string("the broker at ") + Address() + " refused the connection: " + mosquitto_connack_string(rc),
+                   Problem::Refused);
+            return;
+        }
+        accepted_ = true;
+        {
+            std::lock_guard lock(mutex_);
+            connected_ = true;
+            for (const auto& pattern : patterns_)
+                SubscribeLocked(pattern);
+        }
+        if (reported_.empty() && !everConnected_)
+            LogInformation(settings_.logName + ": connected to the broker at " + Address());
+        else if (!reported_.empty())
+            LogInformation(settings_.logName + ": connected to the broker at " + Address() + " again");
+        reported_.clear();
+        everConnected_ = true;
+        if (handlers_.connected)
+            handlers_.connected();
+    }
+
+    void Arrived(const mosquitto_message& message)
+    {
+        if (!handlers_.message || !message.topic)
+            return;
+        handlers_.message({message.topic,
+                           std::string(static_cast<const char*>(message.payload), static_cast<std::size_t>(message.payloadlen)),
+                           message.retain});
+    }
+
+    void Ended()
+    {
+        bool was = false;
+        {
+            std::lock_guard lock(mutex_);
+            was = std::exchange(connected_, false);
+        }
+        if (was && handlers_.lost)
+            handlers_.lost();
+    }
+
+    // Once per outage: the first problem is news, the same one again is not; only a refusal
+    // (a wrong password, say) that differs from the last is worth a line of its own.
+    enum class Problem { Unreachable, Refused };
+    void Report(const std::string& problem, Problem kind = Problem::Unreachable)
+    {
+        const bool refusal = kind == Problem::Refused;
+        if (!reported_.empty() && (!refusal || problem == reported_))
+            return;
+        LogWarning(settings_.logName + ": " + problem + (refusal ? "" : "; trying again"));
+        reported_ = problem;
+    }
+
+    void SubscribeLocked(const std::string& pattern)
+    {
+        if (const int rc = mosquitto_subscribe(client_.get(), nullptr, pattern.c_str(), 0))
+            LogWarning(settings_.logName + ": cannot subscribe to \"" + Printable(pattern) + "\": " + ErrorText(rc));
+    }
+
+    // True when the session stopped during the pause.
+    bool Pause(std::chrono::seconds pause)
+    {
+        std::unique_lock lock(mutex_);
+        return stopped_.wait_for(lock, pause, [this] { return stopping_; });
+    }
+
+    bool Stopping() const
+    {
+        std::lock_guard lock(mutex_);
+        return stopping_;
+    }
+
+    void Wake() { eventfd_write(wake_.get(), 1); }
+
+    std::string Address() const { return settings_.host + ":" + std::to_string(settings_.port); }
+
+    const ConnectionSettings settings_;
+    const ConnectionHandlers handlers_;
+    Client client_;
+    UniqueFd wake_;
+    std::thread thread_;
+
+    mutable std::mutex mutex_; // guards patterns_, connected_, stopping_ and calls into the client from other threads
+    std::condition_variable stopped_;
+    std::vector<std::string> patterns_;
+    bool connected_ = false;
+    bool stopping_ = false;
+
+    // The connection's thread alone:
+    bool accepted_ = false;
+    bool everConnected_ = false;
+    std::string reported_; // the problem logged last, until a connection succeeds
+};
+
+Connection::Connection(ConnectionSettings settings, ConnectionHandlers handlers)
+    : session_(std::make_unique<Session>(std::move(settings), std::move(handlers)))
+{
+}
+
+Connection::~Connection() = default;
+
+void Connection::Subscribe(const std::string& pattern) { session_->Subscribe(pattern); }
+
+bool Connection::Publish(const std::string& topic, std::string_view payload, bool retained)
+{
+    return session_->Publish(topic, payload, retained);
+}
+
+bool Connection::connected() const { return session_->connected(); }
+
+} // namespace pixtera::mqtt

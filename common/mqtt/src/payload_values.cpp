@@ -1,0 +1,67 @@
+#include <pixtera/mqtt/payload_values.h>
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <cmath>
+
+namespace pixtera::mqtt {
+namespace {
+
+std::string_view Trimmed(std::string_view text)
+{
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+Value FieldValue(const nlohmann::json& field)
+{
+    if (field.is_number())
+        return field.get<double>();
+    if (field.is_boolean())
+        return field.get<bool>() ? 1.0 : 0.0;
+    if (field.is_string())
+        return field.get<std::string>();
+    if (field.is_null())
+        return std::string();
+    return field.dump();
+}
+
+} // namespace
+
+Value PayloadValue(std::string_view payload)
+{
+    const std::string_view text = Trimmed(payload);
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (!text.empty() && error == std::errc() && end == text.data() + text.size() && std::isfinite(number))
+        return number;
+    return std::string(payload);
+}
+
+std::vector<std::pair<std::string, Value>> JsonFields(std::string_view payload)
+{
+    const std::string_view text = Trimmed(payload);
+    if (text.empty() || text.front() != '{')
+        return {};
+    const auto parsed = nlohmann::ordered_json::parse(text, nullptr, false);
+    if (!parsed.is_object())
+        return {};
+    std::vector<std::pair<std::string, Value>> fields;
+    for (const auto& [name, field] : parsed.items())
+        fields.emplace_back(name, FieldValue(field));
+    return fields;
+}
+
+std::string NumberText(double number)
+{
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, number);
+    return error == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+} // namespace pixtera::mqtt

@@ -1,0 +1,139 @@
+#include "test_broker.h"
+
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace pixtera::test {
+namespace {
+
+// A port nobody listens on now: the kernel's pick for a socket bound to port 0.
+int FreePort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    close(s);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(int port)
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(s);
+    return ok;
+}
+
+} // namespace
+
+TestBroker::TestBroker() : TestBroker(Options{}) {}
+
+TestBroker::TestBroker(Options options) : options_(std::move(options)), port_(FreePort())
+{
+    static int brokers = 0;
+    directory_ = TestDirectory() / ("broker-" + std::to_string(++brokers));
+    std::filesystem::create_directories(directory_);
+    std::ofstream configuration(directory_ / "mosquitto.conf");
+    configuration << "listener " << port_ << " 127.0.0.1\npersistence false\nlog_type all\nlog_dest file "
+                  << (directory_ / "broker.log").string() << "\n";
+    if (getuid() == 0)
+        configuration << "user root\n"; // else it drops to "mosquitto", who cannot read the test's files
+    if (options_.user.empty()) {
+        configuration << "allow_anonymous true\n";
+    } else {
+        const auto passwords = directory_ / "passwords";
+        std::ofstream(passwords) << options_.user << ":" << options_.password << "\n";
+        std::filesystem::permissions(passwords, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        ChildProcess hash({"/usr/bin/mosquitto_passwd", "-U", passwords.string()});
+        EXPECT_EQ(hash.Wait(), 0) << hash.output();
+        configuration << "allow_anonymous false\npassword_file " << passwords.string() << "\n";
+    }
+    configuration.close();
+    Start();
+}
+
+TestBroker::~TestBroker() { Stop(); }
+
+void TestBroker::Start()
+{
+    broker_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/sbin/mosquitto", "-c", (directory_ / "mosquitto.conf").string()});
+    EXPECT_TRUE(Eventually([&] { return Accepts(port_); })) << broker_->output();
+}
+
+int TestBroker::Refusals()
+{
+    const std::string log = FileText(directory_ / "broker.log");
+    int count = 0;
+    for (std::size_t at = log.find("not authorised"); at != std::string::npos; at = log.find("not authorised", at + 1))
+        ++count;
+    return count;
+}
+
+void TestBroker::Stop()
+{
+    if (!broker_)
+        return;
+    broker_->Signal(SIGTERM);
+    broker_->Wait();
+    broker_.reset();
+}
+
+void TestBroker::Publish(const std::string& topic, const std::string& payload, bool retained) const
+{
+    std::vector<std::string> argv{"/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port_), "-t", topic, "-m", payload};
+    if (retained)
+        argv.push_back("-r");
+    if (!options_.user.empty())
+        argv.insert(argv.end(), {"-u", options_.user, "-P", options_.password});
+    ChildProcess publisher(argv);
+    EXPECT_EQ(publisher.Wait(), 0) << publisher.output();
+}
+
+TestBroker::Watcher TestBroker::StartWatching(const std::string& pattern, int count, int seconds) const
+{
+    // Line-buffered: its SUBACK line must come out while it runs, not at its end.
+    std::vector<std::string> argv{"/usr/bin/stdbuf", "-oL", "/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port_),
+                                  "-t", pattern, "-v", "-d", "-C", std::to_string(count), "-W", std::to_string(seconds)};
+    if (!options_.user.empty())
+        argv.insert(argv.end(), {"-u", options_.user, "-P", options_.password});
+    return Watcher(std::move(argv));
+}
+
+TestBroker::Watcher::Watcher(std::vector<std::string> argv) : process_(std::make_unique<ChildProcess>(argv))
+{
+    EXPECT_TRUE(process_->WaitForOutput("SUBACK")) << process_->output();
+}
+
+std::vector<std::string> TestBroker::Watcher::Lines()
+{
+    process_->Wait();
+    std::vector<std::string> lines;
+    const std::string& output = process_->output();
+    for (std::size_t start = 0; start < output.size();) {
+        const std::size_t end = std::min(output.find('\n', start), output.size());
+        const std::string line = output.substr(start, end - start);
+        start = end + 1;
+        // -d's own lines: the packets it sent and received.
+        if (!line.empty() && !line.starts_with("Client ") && !line.starts_with("Subscribed ") && !line.starts_with("Timed out"))
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace pixtera::test

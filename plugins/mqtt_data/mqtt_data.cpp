@@ -1,0 +1,143 @@
+// Pixtera.MqttData: values from an MQTT broker, an item per topic. Configuration:
+// host=127.0.0.1;port=1883;topics=home/+/temperature,nas/disk/free;username=...;password_file=...;
+// tls_ca=...;client_id=...
+
+#include "mqtt_data_settings.h"
+#include "topic_values.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/data_events.h>
+#include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/provided_value.h>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::mqtt;
+
+// {7D3C2A91-5E48-4B6F-A0C7-2F9E1B8D4A63}
+constexpr CLSID CLSID_MqttData{0x7D3C2A91, 0x5E48, 0x4B6F, {0xA0, 0xC7, 0x2F, 0x9E, 0x1B, 0x8D, 0x4A, 0x63}};
+const InprocClass kClass{CLSID_MqttData, "Pixtera.MqttData", "MQTT data"};
+
+constexpr std::size_t kMostTopics = 1000;
+// Without a sink (a plug-in in a process of its own) the service polls this often.
+constexpr LONG kFallbackInterval = 1000;
+
+class MqttData final : public ComObject<MqttData, IDataProvider, IDataEvents, ConfigurablePlugin<MqttData>,
+                                        DescribedSettings<MqttData>> {
+public:
+    static constexpr SettingDescription kSettings[] = {
+        {"host", "Broker", kSettingText, "127.0.0.1", "The MQTT broker's host name or address"},
+        {"port", "Port", kSettingInteger, "1883", "The broker's port (8883 for TLS on most brokers)", 1, 65535},
+        {"topics", "Topics", kSettingText, "",
+         "Topics to show, separated by commas; + stands for one level, # (last) for the rest: home/+/temperature"},
+        {"username", "User name", kSettingText, "", "For a broker that asks for one"},
+        {"password_file", "Password file", kSettingFile, "",
+         "A file only you can read whose first line is the password (never put the password here)"},
+        {"tls_ca", "CA file", kSettingFile, "", "The certificate authority of the broker's TLS certificate; empty: no TLS"},
+        {"client_id", "Client id", kSettingText, "", "Empty: one is made up at each start"},
+    };
+    static constexpr const char16_t* kPluginName = u"MQTT data";
+
+    HRESULT STDMETHODCALLTYPE Refresh() override
+    {
+        std::lock_guard lock(mutex_);
+        items_ = values_->Items();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
+    {
+        std::lock_guard lock(mutex_);
+        return Output(mode, sink_ ? kUpdateOnce : kUpdatePeriodic);
+    }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, kFallbackInterval); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
+    {
+        std::lock_guard lock(mutex_);
+        return Output(count, items_.size());
+    }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return Field(index, name, &TopicItem::name); }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return Field(index, description, &TopicItem::description);
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        VariantInit(value);
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+            return E_INVALIDARG;
+        StoreValue(items_[static_cast<std::size_t>(index)].value, value);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Advise(IDataArrivalSink* sink) override
+    {
+        std::lock_guard lock(mutex_);
+        sink_ = ComPtr<IDataArrivalSink>(sink);
+        return S_OK;
+    }
+
+    void Configured(const ConfigurationText& fields, const std::string&)
+    {
+        std::vector<std::string> problems;
+        MqttDataSettings settings = ReadMqttDataSettings(fields, problems);
+        for (const auto& problem : problems)
+            LogWarning("MQTT data: unusable " + problem);
+        connection_.reset(); // the old connection ends before the new one starts
+        values_->SetConnected(false);
+        auto values = values_;
+        ConnectionHandlers handlers{
+            [this, values] { Arrived(values->SetConnected(true)); },
+            [this, values] { Arrived(values->SetConnected(false)); },
+            [this, values](const Message& message) { Arrived(values->Store(message.topic, message.payload)); },
+        };
+        connection_ = std::make_unique<Connection>(settings.connection, std::move(handlers));
+        for (const auto& topic : settings.topics)
+            connection_->Subscribe(topic);
+    }
+
+private:
+    void Arrived(bool changed)
+    {
+        if (!changed)
+            return;
+        ComPtr<IDataArrivalSink> sink;
+        {
+            std::lock_guard lock(mutex_);
+            sink = sink_;
+        }
+        if (sink)
+            sink->ValuesArrived();
+    }
+
+    HRESULT Field(LONG index, BSTR* out, std::string TopicItem::*field)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        std::lock_guard lock(mutex_);
+        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+            return E_INVALIDARG;
+        *out = BString(std::string_view(items_[static_cast<std::size_t>(index)].*field)).Detach();
+        return S_OK;
+    }
+
+    const std::shared_ptr<TopicValues> values_ = std::make_shared<TopicValues>(kMostTopics);
+    std::mutex mutex_; // guards items_ and sink_
+    std::vector<TopicItem> items_;
+    ComPtr<IDataArrivalSink> sink_;
+    // Last: it ends first, and its thread calls into everything above.
+    std::unique_ptr<Connection> connection_;
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(MqttData, kClass)

@@ -1,0 +1,207 @@
+// Pixtera.MqttData against a broker of the test's own: an item per topic as messages arrive,
+// retained values at start, JSON fields, numbers and text, mqtt.connected through an outage with
+// the values kept, the service's sink woken for each arrival, and configurations that cannot work.
+
+#include "test_broker.h"
+#include "test_environment.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/data_events.h>
+#include <pixtera/sdk/data_provider.h>
+#include <pixtera/sdk/plugin_info.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+namespace {
+
+using namespace pixtera;
+using pixtera::test::Eventually;
+using pixtera::test::TestBroker;
+using namespace std::chrono_literals;
+
+class CountingSink final : public ComObject<CountingSink, IDataArrivalSink> {
+public:
+    HRESULT STDMETHODCALLTYPE ValuesArrived() override
+    {
+        ++calls;
+        return S_OK;
+    }
+    std::atomic<int> calls{0};
+};
+
+// The plug-in as the service drives it: configured, advised, refreshed and read.
+struct Plugin {
+    explicit Plugin(const std::string& configuration, bool advise = true)
+    {
+        EXPECT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "MqttData.so"));
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(u"Pixtera.MqttData", &clsid), S_OK);
+        EXPECT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+        provider = info.As<IDataProvider>();
+        if (advise) {
+            EXPECT_EQ(info.As<IDataEvents>()->Advise(sink.get()), S_OK);
+        }
+        EXPECT_EQ(info->Configure(BString(std::string_view(configuration)).get()), S_OK);
+    }
+    ~Plugin()
+    {
+        if (auto events = info.As<IDataEvents>())
+            events->Advise(nullptr);
+    }
+
+    // Every item's value as text ("21.5", "ON"), after a poll.
+    std::map<std::string, std::string> Values()
+    {
+        provider->Refresh();
+        LONG count = 0;
+        provider->GetCount(&count);
+        std::map<std::string, std::string> values;
+        for (LONG i = 0; i < count; ++i) {
+            BString name;
+            Variant value;
+            provider->GetName(i, name.Out());
+            provider->GetValue(i, value.Out());
+            values[name.utf8()] = value.vt == VT_R8 ? "#" + std::to_string(value.dblVal) : value.AsText()->utf8();
+        }
+        return values;
+    }
+    std::string Value(const std::string& name)
+    {
+        const auto values = Values();
+        const auto found = values.find(name);
+        return found == values.end() ? "(none)" : found->second;
+    }
+    std::string Description(const std::string& wanted)
+    {
+        provider->Refresh();
+        LONG count = 0;
+        provider->GetCount(&count);
+        for (LONG i = 0; i < count; ++i) {
+            BString name, description;
+            provider->GetName(i, name.Out());
+            if (name.utf8() == wanted && provider->GetDescription(i, description.Out()) == S_OK)
+                return description.utf8();
+        }
+        return "(none)";
+    }
+
+    ComPtr<IPluginInfo> info;
+    ComPtr<IDataProvider> provider;
+    ComPtr<CountingSink> sink = MakeComObject<CountingSink>();
+};
+
+std::string At(const TestBroker& broker) { return "host=127.0.0.1;port=" + std::to_string(broker.port()); }
+
+TEST(MqttData, TopicsBecomeItemsWithNumbersTextAndJsonFields)
+{
+    TestBroker broker;
+    broker.Publish("home/kitchen/temperature", "21.5", true);
+    Plugin plugin(At(broker) + ";topics=home/+/temperature, zigbee2mqtt/#");
+    LONG mode = -1;
+    plugin.provider->GetUpdateMode(&mode);
+    EXPECT_EQ(mode, kUpdateOnce) << "told of arrivals, it needs no polling";
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("home/kitchen/temperature") == "#21.500000"; })) << "retained, at start";
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
+
+    const int before = plugin.sink->calls;
+    broker.Publish("home/hall/temperature", "warm");
+    broker.Publish("zigbee2mqtt/sensor", R"({"temperature": 19.25, "occupancy": true, "state": "ON"})");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("zigbee2mqtt/sensor.state") == "ON"; }));
+    const auto values = plugin.Values();
+    EXPECT_EQ(values.at("home/hall/temperature"), "warm") << "a wildcard's topic appears as it arrives";
+    EXPECT_EQ(values.at("zigbee2mqtt/sensor.temperature"), "#19.250000");
+    EXPECT_EQ(values.at("zigbee2mqtt/sensor.occupancy"), "#1.000000");
+    EXPECT_EQ(values.at("zigbee2mqtt/sensor").front(), '{') << "the whole payload too";
+    EXPECT_EQ(plugin.Description("zigbee2mqtt/sensor.temperature"), "MQTT\\zigbee2mqtt\\sensor\\temperature");
+    EXPECT_GE(plugin.sink->calls - before, 2) << "each arrival wakes the service's poll";
+
+    // The same value again is no news.
+    broker.Publish("home/hall/temperature", "warm");
+    broker.Publish("home/hall/temperature", "hot");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("home/hall/temperature") == "hot"; }));
+    const int calls = plugin.sink->calls;
+    broker.Publish("home/hall/temperature", "hot");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(plugin.sink->calls, calls);
+}
+
+TEST(MqttData, ValuesOutliveAnOutageAndConnectedSaysSo)
+{
+    TestBroker broker;
+    Plugin plugin(At(broker) + ";topics=nas/#");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
+    broker.Publish("nas/disk/free", "812");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("nas/disk/free") == "#812.000000"; }));
+    broker.Stop();
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#0.000000"; }));
+    EXPECT_EQ(plugin.Value("nas/disk/free"), "#812.000000") << "the last value stays";
+    broker.Start();
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }, 15s));
+    broker.Publish("nas/disk/free", "700");
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("nas/disk/free") == "#700.000000"; }));
+}
+
+TEST(MqttData, WithoutASinkItIsPolledAndAPasswordComesOnlyFromAFile)
+{
+    TestBroker broker({"desk", "s3cret"});
+    const auto passwordFile = test::TestDirectory() / "mqtt-password";
+    std::ofstream(passwordFile) << "s3cret\n";
+    std::filesystem::permissions(passwordFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::vector<std::string> log;
+    std::mutex logMutex;
+    SetLogCapture([&](std::string_view line) {
+        std::lock_guard lock(logMutex);
+        log.emplace_back(line);
+    });
+    {
+        Plugin plugin(At(broker) + ";topics=a/b;username=desk;password=s3cret;password_file=" + passwordFile.string(), false);
+        LONG mode = -1, interval = 0;
+        plugin.provider->GetUpdateMode(&mode);
+        plugin.provider->GetInterval(&interval);
+        EXPECT_EQ(mode, kUpdatePeriodic) << "in a process of its own, there is no sink";
+        EXPECT_GT(interval, 0);
+        broker.Publish("a/b", "x", true);
+        EXPECT_TRUE(Eventually([&] { return plugin.Value("a/b") == "x"; }));
+    }
+    SetLogCapture({});
+    std::lock_guard lock(logMutex);
+    const std::string all = [&] {
+        std::string text;
+        for (const auto& line : log)
+            text += line + "\n";
+        return text;
+    }();
+    EXPECT_NE(all.find("password (never in the configuration"), std::string::npos) << all;
+    EXPECT_EQ(all.find("s3cret"), std::string::npos) << "never logged: " << all;
+}
+
+TEST(MqttData, UnusableSettingsAreSaidAndTheRestWorks)
+{
+    TestBroker broker;
+    std::vector<std::string> log;
+    std::mutex logMutex;
+    SetLogCapture([&](std::string_view line) {
+        std::lock_guard lock(logMutex);
+        log.emplace_back(line);
+    });
+    {
+        Plugin plugin(At(broker) + ";topics=good/#,bad/#/more,half+;password_file=/nonexistent");
+        broker.Publish("good/one", "1", false);
+        EXPECT_TRUE(Eventually([&] { return plugin.Value("good/one") == "#1.000000"; }));
+    }
+    SetLogCapture({});
+    std::lock_guard lock(logMutex);
+    auto said = [&](const std::string& text) {
+        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(said("unusable topic \"bad/#/more\""));
+    EXPECT_TRUE(said("unusable topic \"half+\""));
+    EXPECT_TRUE(said("password_file (/nonexistent cannot be opened"));
+}
+
+} // namespace
