@@ -5,7 +5,7 @@
 include(CMakePackageConfigHelpers)
 
 set(PIXTERA_INSTALL_FULL_BINDIR ${CMAKE_INSTALL_FULL_BINDIR})
-set(programs pixtera2 pixtera-reg pixtera-render pixtera-detect)
+set(programs pixtera2 pixtera-reg pixtera-render pixtera-detect pixtera-mqtt)
 if(TARGET pixtera-designer)
   list(APPEND programs pixtera-designer)
 endif()
@@ -45,6 +45,8 @@ install(CODE "
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.pixtera.Pixtera2.service\" @ONLY)
   configure_file(${PROJECT_SOURCE_DIR}/data/pixtera2.service.in
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/pixtera2.service\" @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/data/pixtera-mqtt.service.in
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/pixtera-mqtt.service\" @ONLY)
   message(STATUS \"Installing: bus activation file and systemd user unit\")" COMPONENT runtime)
 if(TARGET pixtera-designer)
   configure_file(data/org.pixtera.Designer.desktop.in ${CMAKE_BINARY_DIR}/data/org.pixtera.Designer.desktop @ONLY)
@@ -61,7 +63,7 @@ install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pixtera COMPONE
 # Man pages from their scdoc sources.
 find_program(SCDOC scdoc)
 if(SCDOC)
-  set(pages pixtera2.1 pixtera-reg.1 pixtera-render.1 pixtera-detect.1 pixtera-designer.1 pixtera2.xml.5 pixtera-design.5)
+  set(pages pixtera2.1 pixtera-reg.1 pixtera-render.1 pixtera-detect.1 pixtera-mqtt.1 pixtera-designer.1 pixtera2.xml.5 pixtera-design.5)
   foreach(page ${pages})
     string(REGEX MATCH "[0-9]$" section ${page})
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}

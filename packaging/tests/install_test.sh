@@ -15,7 +15,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 DESTDIR=$stage cmake --install "$build" >/dev/null
 
 plugins=$root/$libdir/pixtera/plugins
-for file in bin/pixtera2 bin/pixtera-reg bin/pixtera-render "$libdir/libpixtera-platform.so.2" \
+for file in bin/pixtera2 bin/pixtera-reg bin/pixtera-render bin/pixtera-mqtt lib/systemd/user/pixtera-mqtt.service "$libdir/libpixtera-platform.so.2" \
             "$libdir/pkgconfig/pixtera-sdk.pc" "$libdir/cmake/PixteraSDK/PixteraSDKConfig.cmake" \
             include/pixtera/sdk/data_provider.h include/pixtera/platform/com.h \
             share/dbus-1/services/org.pixtera.Pixtera2.service lib/systemd/user/pixtera2.service \

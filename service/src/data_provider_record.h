@@ -27,6 +27,7 @@ struct DataProviderRecord {
 
     bool dead() const { return fault->failed(); }
     std::mutex requestMutex;       // one on-request read (request, poll, done) at a time
+    bool polledOnce = false;       // the polling thread's alone
 
     bool polls(LONG mode) const { return mode == kUpdatePeriodic || mode == kUpdateDirect; }
 };

@@ -112,6 +112,14 @@ HRESULT PixteraManagedDisplay::SetBrightness(LONG percent)
     return hr;
 }
 
+LONG PixteraManagedDisplay::powerCaps()
+{
+    LONG caps = 0;
+    if (power_ && !fault_->Guard([&] { return power_->GetPowerCaps(&caps); }))
+        caps = 0;
+    return caps;
+}
+
 void PixteraManagedDisplay::SetBlanked(bool blanked, bool keepRendering)
 {
     keepRenderingWhenBlank_ = keepRendering;

@@ -69,6 +69,8 @@ public:
     // keep rendering; unblanked, it shows its current frame again and the user's backlight.
     HRESULT SetBacklight(bool on);
     HRESULT SetBrightness(LONG percent);
+    // What the driver's power can do (DisplayPowerCaps, or-ed); 0 without IDisplayPower.
+    LONG powerCaps();
     void SetBlanked(bool blanked, bool keepRendering = false);
     bool backlight() const { return backlight_; }
     bool blanked() const { return blanked_; }

@@ -63,11 +63,15 @@ void Poll(DataProviderRecord& record)
             Checked(record, hr);
             MessageBoxA(nullptr, "DOW", "", MB_OK);
         }
-        if (item.Store(description.view(), &value)) {
+        // An item that appeared after the first poll is a change too: clients learn of it by
+        // ValuesChanged (those of the first poll were there before any client).
+        const bool appeared = record.polledOnce && item.id > known;
+        if (item.Store(description.view(), &value) || appeared) {
             record.tables->MarkChanged(item.id);
             changed = true;
         }
     }
+    record.polledOnce = true;
     if (changed || record.tables->Count() != known)
         record.tables->changes().Notify();
 }

@@ -1,0 +1,62 @@
+#pragma once
+// pixtera-mqtt's work: the chosen values to the broker when they change (retained, at most once a
+// second each), Home Assistant's discovery of every value, display and the message, and the
+// commands that come back (a display's backlight and brightness, the message). One thread does
+// the bus calls and the publishing; the broker's and the bus's threads only hand it work.
+
+#include "bridge_options.h"
+#include "discovery.h"
+#include "publish_throttle.h"
+#include "service_link.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace pixtera::bridge {
+
+class Bridge {
+public:
+    explicit Bridge(BridgeOptions options);
+    ~Bridge();
+
+    // Until Stop(); says "offline" on the way out.
+    void Run();
+    void Stop();
+
+private:
+    void Serve(bool announce, bool values, bool power, std::deque<mqtt::Message> commands);
+    void Announce();
+    void PublishValues();
+    void PublishDue();
+    void PublishPower();
+    void Handle(const mqtt::Message& command);
+    void Ignore(const mqtt::Message& command, const std::string& why);
+    std::vector<std::string> Published();
+
+    const BridgeOptions options_;
+    const Topics topics_;
+
+    std::mutex mutex_; // guards the five below
+    std::condition_variable woken_;
+    bool stopping_ = false;
+    bool announce_ = false;
+    bool valuesChanged_ = true;
+    bool powerChanged_ = true;
+    std::deque<mqtt::Message> commands_;
+
+    // The serving thread's alone:
+    PublishThrottle throttle_;
+    std::vector<std::string> known_;      // every item the service has, as last asked
+    std::set<std::string> announced_;     // items whose discovery was sent on this broker connection
+    std::map<int, bool> backlights_;      // as last published, displays from 1
+    std::map<std::string, bool> missing_; // items asked for that the service lacks yet, said once
+    bool serviceAway_ = false;            // said once
+
+    std::unique_ptr<ServiceLink> service_;
+    std::unique_ptr<mqtt::Connection> broker_; // last: it ends first, its thread hands work to the above
+};
+
+} // namespace pixtera::bridge

@@ -1,0 +1,162 @@
+#include "bridge_options.h"
+
+#include <pixtera/mqtt/password_file.h>
+#include <pixtera/sdk/bounded_file.h>
+
+#include <charconv>
+#include <map>
+
+namespace pixtera::bridge {
+namespace {
+
+constexpr const char* kKeys[] = {"host", "port", "publish", "username", "password_file", "tls_ca"};
+
+bool KnownKey(const std::string& key)
+{
+    for (const char* known : kKeys)
+        if (key == known)
+            return true;
+    return false;
+}
+
+std::string Trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+// key=value lines; blank lines and lines starting with # are skipped.
+std::string ReadConfigFile(const std::string& path, std::map<std::string, std::string>& values)
+{
+    const BoundedFile file = ReadBoundedFile(path, 64 * 1024, false);
+    if (!file)
+        return path + " " + file.problem;
+    int number = 0;
+    for (std::size_t start = 0; start < file.text.size();) {
+        const std::size_t end = std::min(file.text.find('\n', start), file.text.size());
+        const std::string line = Trim(std::string_view(file.text).substr(start, end - start));
+        start = end + 1;
+        ++number;
+        if (line.empty() || line.front() == '#')
+            continue;
+        const auto equals = line.find('=');
+        const std::string key = equals == std::string::npos ? line : Trim(line.substr(0, equals));
+        if (equals == std::string::npos || !KnownKey(key))
+            return path + " line " + std::to_string(number) + ": \"" + line.substr(0, 60) + "\" is not one of host=, port=, "
+                   "publish=, username=, password_file=, tls_ca=";
+        values.try_emplace(key, Trim(line.substr(equals + 1)));
+    }
+    return {};
+}
+
+std::vector<std::string> Names(const std::string& list)
+{
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= list.size();) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        if (std::string name = Trim(std::string_view(list).substr(start, end - start)); !name.empty())
+            names.push_back(std::move(name));
+        start = end + 1;
+    }
+    return names;
+}
+
+ParsedOptions Error(std::string text)
+{
+    ParsedOptions parsed;
+    parsed.error = std::move(text);
+    return parsed;
+}
+
+} // namespace
+
+std::string TopicMachineName(std::string_view hostname)
+{
+    std::string name;
+    for (char c : hostname) {
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        const bool kept = (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '_' || lower == '-';
+        name += kept ? lower : '_';
+    }
+    return name.empty() ? "localhost" : name;
+}
+
+std::string BridgeHelp()
+{
+    return "Usage: pixtera-mqtt [--config FILE] [--host HOST] [--port PORT] [--publish NAMES]\n"
+           "                    [--username USER] [--password-file FILE] [--tls-ca FILE]\n"
+           "\n"
+           "Publishes this machine's Pixtera values to an MQTT broker under pixtera/<hostname>/<name>,\n"
+           "announces them and every display to Home Assistant, and takes its commands.\n"
+           "\n"
+           "  --host HOST           the broker (default 127.0.0.1)\n"
+           "  --port PORT           its port (default 1883)\n"
+           "  --publish NAMES       item names separated by commas, or * for every item\n"
+           "                        (default CPU.Total,Memory.UsedPercent)\n"
+           "  --username USER       for a broker that asks for one\n"
+           "  --password-file FILE  a file only you can read whose first line is the password\n"
+           "  --tls-ca FILE         the CA of the broker's TLS certificate (TLS is used with it)\n"
+           "  --config FILE         the same keys as key=value lines (host=, port=, publish=,\n"
+           "                        username=, password_file=, tls_ca=); the command line wins\n"
+           "  --help                this text\n";
+}
+
+ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std::string_view hostname)
+{
+    std::map<std::string, std::string> values;
+    std::string config;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            ParsedOptions parsed;
+            parsed.help = true;
+            return parsed;
+        }
+        if (!argument.starts_with("--"))
+            return Error("unexpected argument \"" + argument + "\" (see --help)");
+        std::string key = argument.substr(2);
+        for (char& c : key)
+            c = c == '-' ? '_' : c;
+        if (key != "config" && !KnownKey(key))
+            return Error("unknown option " + argument + " (see --help)");
+        if (i + 1 >= arguments.size())
+            return Error(argument + " needs a value");
+        (key == "config" ? config : values[key]) = arguments[++i];
+    }
+    if (!config.empty())
+        if (std::string problem = ReadConfigFile(config, values); !problem.empty())
+            return Error(problem);
+
+    BridgeOptions options;
+    options.broker.logName = "pixtera-mqtt";
+    options.machine = TopicMachineName(hostname);
+    if (values.contains("host"))
+        options.broker.host = values["host"];
+    if (values.contains("port")) {
+        const std::string& text = values["port"];
+        int port = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+        if (error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535)
+            return Error("port \"" + text + "\" is not a port number (1 to 65535)");
+        options.broker.port = port;
+    }
+    options.publish = Names(values.contains("publish") ? values["publish"] : "CPU.Total,Memory.UsedPercent");
+    options.broker.username = values["username"];
+    if (const std::string& path = values["password_file"]; !path.empty()) {
+        const mqtt::PasswordFile file = mqtt::ReadPasswordFile(path);
+        if (!file.problem.empty())
+            return Error("password file " + path + " " + file.problem);
+        options.broker.password = file.password;
+    }
+    options.broker.tlsCa = values["tls_ca"];
+    const std::string status = "pixtera/" + options.machine + "/status";
+    options.broker.will = mqtt::LastWill{status, "offline", true};
+    ParsedOptions parsed;
+    parsed.options = std::move(options);
+    return parsed;
+}
+
+} // namespace pixtera::bridge

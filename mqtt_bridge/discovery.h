@@ -1,0 +1,39 @@
+#pragma once
+// Where pixtera-mqtt publishes on the broker and what it announces to Home Assistant: its MQTT
+// discovery messages (retained config topics) for every value, every display and the message.
+
+#include <string>
+#include <string_view>
+
+namespace pixtera::bridge {
+
+class Topics {
+public:
+    explicit Topics(std::string machine) : machine_(std::move(machine)), base_("pixtera/" + machine_) {}
+
+    const std::string& machine() const { return machine_; }
+    std::string Status() const { return base_ + "/status"; }
+    // An item's value: "pixtera/nas/Disk./srv.UsedPercent" (+ and #, which no topic may hold, as _).
+    std::string Value(std::string_view item) const;
+    // Displays are numbered from 1, as the designer numbers them.
+    std::string Backlight(int display) const { return base_ + "/display/" + std::to_string(display) + "/backlight"; }
+    std::string Brightness(int display) const { return base_ + "/display/" + std::to_string(display) + "/brightness"; }
+    std::string Message() const { return base_ + "/message"; }
+    std::string CommandPattern(std::string_view what) const { return base_ + "/display/+/" + std::string(what) + "/set"; }
+
+    // Home Assistant's discovery: "homeassistant/<component>/<id>/config", with the JSON it reads.
+    std::string SensorConfigTopic(std::string_view item) const;
+    std::string SensorConfig(std::string_view item) const;
+    std::string LightConfigTopic(int display) const;
+    std::string LightConfig(int display, bool dims) const;
+    std::string TextConfigTopic() const;
+    std::string TextConfig() const;
+
+private:
+    std::string ObjectId(std::string_view what) const; // pixtera_<machine>_<what>, [a-z0-9_-] only
+
+    std::string machine_;
+    std::string base_;
+};
+
+} // namespace pixtera::bridge

@@ -1,0 +1,117 @@
+#include "service_link.h"
+
+#include <pixtera/remote/bus_names.h>
+
+namespace pixtera::bridge {
+namespace {
+
+// What a value on the bus says: numbers of any width as numbers, texts and flags as texts; an
+// empty value (ay) or anything else as nothing.
+std::optional<mqtt::Value> FromVariant(const sdbus::Variant& value)
+{
+    const std::string type = value.peekValueType();
+    if (type == "d")
+        return value.get<double>();
+    if (type == "n")
+        return static_cast<double>(value.get<std::int16_t>());
+    if (type == "i")
+        return static_cast<double>(value.get<std::int32_t>());
+    if (type == "u")
+        return static_cast<double>(value.get<std::uint32_t>());
+    if (type == "x")
+        return static_cast<double>(value.get<std::int64_t>());
+    if (type == "b")
+        return value.get<bool>() ? 1.0 : 0.0;
+    if (type == "s")
+        return value.get<std::string>();
+    return std::nullopt;
+}
+
+} // namespace
+
+ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged)
+    : calls_(sdbus::createSessionBusConnection()), signals_(sdbus::createSessionBusConnection()),
+      data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
+{
+    // The match names the service by its well-known name: it holds across restarts.
+    watchedData_ = sdbus::createProxy(*signals_, bus::kServiceName, bus::kDataManagerPath);
+    watchedData_->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([valuesChanged](const std::vector<std::int32_t>&) {
+        valuesChanged();
+    });
+    watchedData_->finishRegistration();
+    // Every display's power: one match on the properties interface, for any display object.
+    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                           bus::kDisplayPower + "'",
+                       [powerChanged](sdbus::Message&) { powerChanged(); }, sdbus::floating_slot);
+    signals_->enterEventLoopAsync();
+}
+
+ServiceLink::~ServiceLink() { signals_->leaveEventLoop(); }
+
+int ServiceLink::ItemCount()
+{
+    std::int32_t count = 0;
+    data_->callMethod("Count").onInterface(bus::kDataCollection).storeResultsTo(count);
+    return count;
+}
+
+std::vector<std::string> ServiceLink::ItemNames()
+{
+    const std::int32_t count = ItemCount();
+    std::vector<std::string> names;
+    for (std::int32_t id = 1; id <= count; ++id) {
+        std::string name;
+        data_->callMethod("Name").onInterface(bus::kDataCollection).withArguments(id).storeResultsTo(name);
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::optional<mqtt::Value>> ServiceLink::Values(const std::vector<std::string>& names)
+{
+    std::vector<sdbus::Variant> values;
+    data_->callMethod("Values").onInterface(bus::kDataCollection).withArguments(names).storeResultsTo(values);
+    std::vector<std::optional<mqtt::Value>> result;
+    for (const auto& value : values)
+        result.push_back(FromVariant(value));
+    return result;
+}
+
+int ServiceLink::DisplayCount()
+{
+    auto manager = sdbus::createProxy(*calls_, bus::kServiceName, bus::kDisplayManagerPath);
+    std::int32_t count = 0;
+    manager->callMethod("Count").onInterface(bus::kDisplayManager).storeResultsTo(count);
+    return count;
+}
+
+std::unique_ptr<sdbus::IProxy> ServiceLink::Display(int display)
+{
+    return sdbus::createProxy(*calls_, bus::kServiceName, bus::DisplayPath(display));
+}
+
+bool ServiceLink::Backlight(int display) { return Display(display)->getProperty("Backlight").onInterface(bus::kDisplayPower).get<bool>(); }
+
+int ServiceLink::PowerCaps(int display)
+{
+    return Display(display)->getProperty("Caps").onInterface(bus::kDisplayPower).get<std::int32_t>();
+}
+
+void ServiceLink::SetBacklight(int display, bool on)
+{
+    Display(display)->callMethod("SetBacklight").onInterface(bus::kDisplayPower).withArguments(on);
+}
+
+void ServiceLink::SetBrightness(int display, int percent)
+{
+    Display(display)->callMethod("SetBrightness").onInterface(bus::kDisplayPower).withArguments(static_cast<std::uint8_t>(percent));
+}
+
+void ServiceLink::SetMessage(const std::string& text)
+{
+    auto feed = sdbus::createProxy(*calls_, bus::kServiceName, bus::kFeedPath);
+    feed->callMethod("SetValue").onInterface(bus::kDataFeed).withArguments(std::string("message"), sdbus::Variant(text));
+}
+
+} // namespace pixtera::bridge

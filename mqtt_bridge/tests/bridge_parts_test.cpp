@@ -1,0 +1,109 @@
+// pixtera-mqtt's parts: its options (command line over --config), the machine's name in topics,
+// Home Assistant's discovery messages field by field, and the once-a-second throttle.
+
+#include "bridge_options.h"
+#include "discovery.h"
+#include "publish_throttle.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+
+namespace {
+
+using namespace pixtera::bridge;
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+ParsedOptions Parse(std::vector<std::string> arguments) { return ParseBridgeOptions(arguments, "Desk-PC.local"); }
+
+TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
+{
+    const auto dir = pixtera::test::TestDirectory();
+    std::ofstream(dir / "mqtt.conf") << "# the NAS's broker\nhost = nas.lan\nport=8883\npublish=CPU.Total, GPU.0.Temperature\n"
+                                        "username=desk\npassword_file=" << (dir / "secret").string() << "\n";
+    std::ofstream(dir / "secret") << "hunter2\n";
+    const auto parsed = Parse({"--config", (dir / "mqtt.conf").string(), "--port", "1884"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const BridgeOptions& options = *parsed.options;
+    EXPECT_EQ(options.broker.host, "nas.lan");
+    EXPECT_EQ(options.broker.port, 1884) << "the command line wins";
+    EXPECT_EQ(options.publish, (std::vector<std::string>{"CPU.Total", "GPU.0.Temperature"}));
+    EXPECT_EQ(options.broker.username, "desk");
+    EXPECT_EQ(options.broker.password, "hunter2");
+    EXPECT_EQ(options.machine, "desk-pc_local");
+    ASSERT_TRUE(options.broker.will);
+    EXPECT_EQ(options.broker.will->topic, "pixtera/desk-pc_local/status");
+    EXPECT_EQ(options.broker.will->payload, "offline");
+    EXPECT_TRUE(options.broker.will->retained);
+
+    EXPECT_TRUE(Parse({"--help"}).help);
+    EXPECT_EQ(Parse({"--port", "99999"}).error, "port \"99999\" is not a port number (1 to 65535)");
+    EXPECT_EQ(Parse({"--password", "x"}).error, "unknown option --password (see --help)") << "never on the command line";
+    EXPECT_EQ(Parse({"--host"}).error, "--host needs a value");
+    std::ofstream(dir / "bad.conf") << "host=a\nrun=rm -rf /\n";
+    EXPECT_EQ(Parse({"--config", (dir / "bad.conf").string()}).error,
+              (dir / "bad.conf").string() + " line 2: \"run=rm -rf /\" is not one of host=, port=, publish=, username=, "
+                                            "password_file=, tls_ca=");
+    EXPECT_NE(Parse({"--password-file", (dir / "none").string()}).error.find("cannot be opened"), std::string::npos);
+    EXPECT_EQ(Parse({}).options->publish, (std::vector<std::string>{"CPU.Total", "Memory.UsedPercent"}));
+    EXPECT_EQ(TopicMachineName("NAS 2/Ä"), "nas_2___") << "each byte outside [a-z0-9_-]";
+}
+
+TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
+{
+    const Topics topics("nas");
+    EXPECT_EQ(topics.Value("Disk./srv.UsedPercent"), "pixtera/nas/Disk./srv.UsedPercent");
+    EXPECT_EQ(topics.Value("odd+name#"), "pixtera/nas/odd_name_");
+    EXPECT_EQ(topics.SensorConfigTopic("Disk./srv.UsedPercent"), "homeassistant/sensor/pixtera_nas_disk__srv_usedpercent/config");
+
+    const json sensor = json::parse(topics.SensorConfig("CPU.Total"));
+    EXPECT_EQ(sensor["name"], "CPU.Total");
+    EXPECT_EQ(sensor["unique_id"], "pixtera_nas_cpu_total");
+    EXPECT_EQ(sensor["state_topic"], "pixtera/nas/CPU.Total");
+    EXPECT_EQ(sensor["availability_topic"], "pixtera/nas/status");
+    EXPECT_EQ(sensor["payload_available"], "online");
+    EXPECT_EQ(sensor["payload_not_available"], "offline");
+    EXPECT_EQ(sensor["device"]["identifiers"], json::array({"pixtera_nas"}));
+    EXPECT_EQ(sensor["device"]["name"], "Pixtera on nas");
+
+    const json light = json::parse(topics.LightConfig(2, true));
+    EXPECT_EQ(topics.LightConfigTopic(2), "homeassistant/light/pixtera_nas_display_2/config");
+    EXPECT_EQ(light["unique_id"], "pixtera_nas_display_2");
+    EXPECT_EQ(light["command_topic"], "pixtera/nas/display/2/backlight/set");
+    EXPECT_EQ(light["state_topic"], "pixtera/nas/display/2/backlight");
+    EXPECT_EQ(light["payload_on"], "ON");
+    EXPECT_EQ(light["brightness_command_topic"], "pixtera/nas/display/2/brightness/set");
+    EXPECT_EQ(light["brightness_scale"], 100);
+    EXPECT_FALSE(json::parse(topics.LightConfig(1, false)).contains("brightness_command_topic")) << "only where it dims";
+    EXPECT_EQ(light["device"], sensor["device"]) << "one device per machine";
+
+    const json text = json::parse(topics.TextConfig());
+    EXPECT_EQ(topics.TextConfigTopic(), "homeassistant/text/pixtera_nas_message/config");
+    EXPECT_EQ(text["command_topic"], "pixtera/nas/message/set");
+    EXPECT_EQ(text["state_topic"], "pixtera/nas/message");
+}
+
+TEST(PublishThrottle, AtMostOnceASecondAndOnlyTheNewestOfTheWait)
+{
+    PublishThrottle throttle;
+    const auto start = PublishThrottle::Clock::now();
+    EXPECT_TRUE(throttle.Offer("a", "1", start));
+    EXPECT_FALSE(throttle.Offer("a", "1", start + 2s)) << "the broker has it";
+    EXPECT_TRUE(throttle.Offer("a", "2", start + 3s));
+    EXPECT_FALSE(throttle.Offer("a", "3", start + 3s + 100ms));
+    EXPECT_FALSE(throttle.Offer("a", "4", start + 3s + 200ms));
+    EXPECT_EQ(throttle.NextDue(), start + 4s);
+    EXPECT_TRUE(throttle.Due(start + 3s + 900ms).empty());
+    EXPECT_EQ(throttle.Due(start + 4s), (std::map<std::string, std::string>{{"a", "4"}}));
+    EXPECT_FALSE(throttle.NextDue());
+    EXPECT_FALSE(throttle.Offer("a", "5", start + 4s + 100ms));
+    EXPECT_FALSE(throttle.Offer("a", "4", start + 4s + 200ms)) << "back to what was sent: nothing waits";
+    EXPECT_FALSE(throttle.NextDue());
+    throttle.Forget();
+    EXPECT_TRUE(throttle.Offer("a", "4", start + 4s + 300ms)) << "a new broker connection hears everything";
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// pixtera-mqtt between a service of the test's own (a file display, bus data and MQTT data) and a
+// broker of the test's own: discovery and values at start, a change published once, values of
+// another machine coming back through Pixtera.MqttData, Home Assistant's commands reaching the
+// display, nonsense ignored with a line, and "offline" when the bridge ends or is killed.
+
+#include "child_process.h"
+#include "private_bus.h"
+#include "test_broker.h"
+#include "test_environment.h"
+
+#include <pixtera/remote/bus_names.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <csignal>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::test;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+class Bridge : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto program = InstallProgramCopy("pixtera2");
+        for (const char* module : {"FileDisplay.so", "BusData.so", "MqttData.so"})
+            ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / module));
+        ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
+        const auto design = TestDirectory() / "message.pxd";
+        std::ofstream(design) << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
+                                 R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
+                                 R"(<Data Mode="Data" Name="message"/></DisplayItem></DisplayItems></Design>)";
+        std::ofstream(TestDirectory() / "bin" / "pixtera2.xml")
+            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" << frames.string()
+            << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string() << "\" Runtime=\"0\"/></queue>"
+            << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data active=\"yes\"/>"
+            << "</driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port=" << broker.port()
+            << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+        service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
+        ASSERT_TRUE(service->WaitForOutput("Service started")) << service->output();
+    }
+
+    void TearDown() override
+    {
+        bridge.reset();
+        service->Signal(SIGTERM);
+        service->Wait();
+        if (HasFailure())
+            std::cerr << "The service said:\n" << service->output();
+    }
+
+    void StartBridge(const std::string& publish = "load,remote/temp")
+    {
+        bridge = std::make_unique<ChildProcess>(std::vector<std::string>{
+            (ProgramDirectory() / "pixtera-mqtt").string(), "--port", std::to_string(broker.port()), "--publish", publish});
+        ASSERT_TRUE(bridge->WaitForOutput("publishing as pixtera/")) << bridge->output();
+        const auto start = bridge->output().find("pixtera/") + 8;
+        machine = bridge->output().substr(start, bridge->output().find(' ', start) - start);
+        // A bridge before this one may have left "offline" retained.
+        ASSERT_TRUE(Eventually([&] {
+            return broker.Watch("pixtera/" + machine + "/status", 1, 1) ==
+                   std::vector<std::string>{"pixtera/" + machine + "/status online"};
+        })) << bridge->output();
+    }
+
+    void SetValue(const std::string& name, const sdbus::Variant& value)
+    {
+        auto connection = sdbus::createSessionBusConnection();
+        auto feed = sdbus::createProxy(*connection, bus::kServiceName, bus::kFeedPath);
+        feed->callMethod("SetValue").onInterface(bus::kDataFeed).withArguments(name, value);
+    }
+
+    bool DisplayLogHas(const std::string& text) const { return FileText(frames).find(text) != std::string::npos; }
+
+    PrivateBus sessionBus;
+    TestBroker broker;
+    std::filesystem::path frames = TestDirectory() / "frames.jsonl";
+    std::unique_ptr<ChildProcess> service;
+    std::unique_ptr<ChildProcess> bridge;
+    std::string machine;
+};
+
+TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
+{
+    StartBridge();
+    const auto configs = broker.Watch("homeassistant/#", 3);
+    ASSERT_EQ(configs.size(), 3u) << "remote/temp is not an item before its first message";
+    std::map<std::string, json> announced;
+    for (const auto& line : configs)
+        announced[line.substr(0, line.find(' '))] = json::parse(line.substr(line.find(' ') + 1));
+    const std::string id = "pixtera_" + machine;
+    const json& load = announced.at("homeassistant/sensor/" + id + "_load/config");
+    EXPECT_EQ(load["state_topic"], "pixtera/" + machine + "/load");
+    EXPECT_EQ(load["availability_topic"], "pixtera/" + machine + "/status");
+    EXPECT_EQ(load["device"]["identifiers"], json::array({id}));
+    const json& light = announced.at("homeassistant/light/" + id + "_display_1/config");
+    EXPECT_EQ(light["command_topic"], "pixtera/" + machine + "/display/1/backlight/set");
+    EXPECT_EQ(light["brightness_command_topic"], "pixtera/" + machine + "/display/1/brightness/set")
+        << "a file display records brightness too";
+    EXPECT_TRUE(announced.contains("homeassistant/text/" + id + "_message/config"));
+
+    auto watcher = broker.StartWatching("pixtera/" + machine + "/load", 3, 3);
+    SetValue("load", sdbus::Variant(42.5));
+    std::this_thread::sleep_for(200ms);
+    SetValue("load", sdbus::Variant(42.5));
+    const auto lines = watcher.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "pixtera/" + machine + "/load 42.5"), 1) << ::testing::PrintToString(lines);
+
+    // Another machine's value: into this service by Pixtera.MqttData, out again by the bridge.
+    auto remote = broker.StartWatching("pixtera/" + machine + "/remote/temp", 1, 5);
+    broker.Publish("remote/temp", "21.5");
+    EXPECT_EQ(remote.Lines(), std::vector<std::string>{"pixtera/" + machine + "/remote/temp 21.5"});
+    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "_remote_temp/config", 1).size(), 1u) << "announced as it came";
+}
+
+TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
+{
+    StartBridge();
+    broker.Publish("pixtera/" + machine + "/message/set", "Washing done");
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"Washing done)"); })) << "a design shows what was sent";
+    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/message", 1), std::vector<std::string>{"pixtera/" + machine + "/message Washing done"});
+
+    broker.Publish("pixtera/" + machine + "/display/1/backlight/set", "OFF");
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("op":"SetBacklight","on":false)"); }));
+    EXPECT_TRUE(Eventually([&] {
+        return broker.Watch("pixtera/" + machine + "/display/1/backlight", 1, 1) ==
+               std::vector<std::string>{"pixtera/" + machine + "/display/1/backlight OFF"};
+    }));
+
+    broker.Publish("pixtera/" + machine + "/display/1/backlight/set", "maybe");
+    broker.Publish("pixtera/" + machine + "/display/7/backlight/set", "ON");
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"maybe\" on pixtera/" + machine + "/display/1/backlight/set: ON or OFF was expected"));
+    EXPECT_TRUE(bridge->WaitForOutput("/display/7/backlight/set: there is no such display"));
+    EXPECT_FALSE(DisplayLogHas(R"("op":"SetBacklight","on":true)"));
+}
+
+TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)
+{
+    StartBridge();
+    bridge->Signal(SIGTERM);
+    EXPECT_EQ(bridge->Wait(), 0);
+    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1), std::vector<std::string>{"pixtera/" + machine + "/status offline"});
+
+    StartBridge();
+    bridge->Signal(SIGKILL);
+    bridge->Wait();
+    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1), std::vector<std::string>{"pixtera/" + machine + "/status offline"})
+        << "the broker's last will";
+}
+
+} // namespace
