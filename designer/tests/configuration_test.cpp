@@ -71,7 +71,7 @@ TEST(PluginCatalog, TheShippedCatalogsReadCleanly)
 {
     const Catalog catalog = ReadCatalog(ProgramDirectory() / "plugins");
     EXPECT_TRUE(catalog.faultyFiles.empty());
-    EXPECT_EQ(catalog.entries.size(), 11u);
+    EXPECT_EQ(catalog.entries.size(), 12u);
 }
 
 std::vector<SettingSpec> SpecsOf(const std::string& progId)

@@ -1,5 +1,7 @@
 #include "service_fixture.h"
 
+#include <pixtera/sdk/data_events.h>
+
 #include <atomic>
 
 namespace {
@@ -45,7 +47,7 @@ TEST_F(DataManagerTest, RegistrationPollsOnceInTheDocumentedOrder)
 {
     ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=3;interval=100000;items=A:1,B:2", kData)));
     const auto calls = RecordedCalls(ProviderObject(*driverManager, 0));
-    EXPECT_EQ(calls, (std::vector<std::string>{"Configure mode=3;interval=100000;items=A:1,B:2", "GetUpdateMode",
+    EXPECT_EQ(calls, (std::vector<std::string>{"Configure mode=3;interval=100000;items=A:1,B:2", "Advise", "GetUpdateMode",
                                                "GetUpdateMode", "GetInterval", "Refresh", "GetCount", "GetName 0",
                                                "GetDescription 0", "GetName 1", "GetDescription 1"}))
         << "direct mode fetches no values while polling";
@@ -100,6 +102,18 @@ TEST_F(DataManagerTest, OnceModeNeverPollsAgain)
         EXPECT_EQ(ReadText(u"A"), "x#1");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(RecordedCalls(ProviderObject(*driverManager, 0)).empty());
+}
+
+TEST_F(DataManagerTest, AProviderWhoseValuesArriveIsPolledWhenItSaysSoAndOnlyThen)
+{
+    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=0;items=A:x", kData)));
+    IUnknown* provider = ProviderObject(*driverManager, 0);
+    RecordedCalls(provider);
+    EXPECT_EQ(ReadText(u"A"), "x#1");
+    ComPtr<IUnknown>(provider).As<IDataArrivalSink>()->ValuesArrived();
+    EXPECT_TRUE(Eventually([&] { return ReadText(u"A") == "x#2"; })) << "a message arrived: polled at once";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(CountOf(RecordedCalls(provider), "Refresh"), 1) << "and nothing more";
 }
 
 TEST_F(DataManagerTest, PeriodicProvidersPollOnTheirInterval)

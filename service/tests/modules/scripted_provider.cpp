@@ -9,6 +9,7 @@
 
 #include "call_log.h"
 
+#include <pixtera/sdk/data_events.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <charconv>
@@ -221,10 +222,26 @@ protected:
         return S_OK;                                                                               \
     }
 
-class ScriptedProvider final : public ComObject<ScriptedProvider, IDataProvider, IPluginInfo, ICallLog, IDisplayDriver>,
+// Takes the service's arrival sink; a test pokes its own IDataArrivalSink, as a message from
+// outside would, and the service's sink is called.
+class ScriptedProvider final : public ComObject<ScriptedProvider, IDataProvider, IPluginInfo, ICallLog, IDisplayDriver,
+                                                IDataEvents, IDataArrivalSink>,
                                private ProviderCore {
 public:
     PIXTERA_FORWARD_PROVIDER
+
+    HRESULT STDMETHODCALLTYPE Advise(IDataArrivalSink* sink) override
+    {
+        script_.recorder.Enter(sink ? "Advise" : "Advise none");
+        std::lock_guard lock(sinkMutex_);
+        sink_ = ComPtr<IDataArrivalSink>(sink);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ValuesArrived() override
+    {
+        std::lock_guard lock(sinkMutex_);
+        return sink_ ? sink_->ValuesArrived() : E_FAIL;
+    }
 
     HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* ok) override
     {
@@ -271,6 +288,9 @@ private:
         *out = value;
         return S_OK;
     }
+
+    std::mutex sinkMutex_; // guards sink_
+    ComPtr<IDataArrivalSink> sink_;
 };
 
 class BareProvider final : public ComObject<BareProvider, IDataProvider, ICallLog>, private ProviderCore {
