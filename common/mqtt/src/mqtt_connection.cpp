@@ -46,6 +46,9 @@ std::string Printable(std::string_view text, std::size_t longest)
     return printable;
 }
 
+// Every call into libmosquitto holds clientMutex_ (the library reads its packet queue without a
+// lock of its own); its callbacks only note what happened, and the handlers run after the call,
+// outside the lock, so that they may publish.
 class Connection::Session {
 public:
     Session(ConnectionSettings settings, ConnectionHandlers handlers)
@@ -75,20 +78,26 @@ public:
 
     void Subscribe(const std::string& pattern)
     {
-        std::lock_guard lock(mutex_);
-        patterns_.push_back(pattern);
-        if (connected_)
-            SubscribeLocked(pattern);
-        Wake();
+        bool now = false;
+        {
+            std::lock_guard lock(mutex_);
+            patterns_.push_back(pattern);
+            now = connected_;
+        }
+        if (now)
+            SubscribeTo({pattern});
     }
 
     bool Publish(const std::string& topic, std::string_view payload, bool retained)
     {
-        std::lock_guard lock(mutex_);
-        if (!connected_)
+        if (!connected())
             return false;
-        const int rc = mosquitto_publish(client_.get(), nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                                         payload.data(), 0, retained);
+        int rc = MOSQ_ERR_NO_CONN;
+        {
+            std::lock_guard client(clientMutex_);
+            rc = mosquitto_publish(client_.get(), nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 0,
+                                   retained);
+        }
         Wake();
         return rc == MOSQ_ERR_SUCCESS;
     }
@@ -121,14 +130,29 @@ private:
         });
     }
 
+    // A call into the library, then what its callbacks noted.
+    template <class Call>
+    int Library(Call call)
+    {
+        int rc = MOSQ_ERR_SUCCESS;
+        {
+            std::lock_guard client(clientMutex_);
+            rc = call(client_.get());
+        }
+        Dispatch();
+        return rc;
+    }
+
     // The connection's thread: connect, serve until the connection ends, pause, again.
     void Run()
     {
         NameThisThread("px-mqtt");
         std::chrono::seconds pause{1};
         while (!Stopping()) {
-            const int rc = mosquitto_connect_async(client_.get(), settings_.host.c_str(), settings_.port,
-                                                   static_cast<int>(settings_.keepAlive.count()));
+            const int rc = Library([this](mosquitto* client) {
+                return mosquitto_connect_async(client, settings_.host.c_str(), settings_.port,
+                                               static_cast<int>(settings_.keepAlive.count()));
+            });
             if (rc == MOSQ_ERR_SUCCESS) {
                 Serve();
                 if (accepted_)
@@ -141,8 +165,13 @@ private:
                 break;
             pause = std::min(pause * 2, settings_.longestPause);
         }
+        // The DISCONNECT goes out, so that the broker keeps the will to itself.
+        std::lock_guard client(clientMutex_);
         mosquitto_disconnect(client_.get());
-        ServeWrites(std::chrono::milliseconds(200)); // the DISCONNECT, so the broker keeps the will
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (mosquitto_want_write(client_.get()) && std::chrono::steady_clock::now() < until)
+            if (mosquitto_loop_write(client_.get(), 1) != MOSQ_ERR_SUCCESS)
+                break;
     }
 
     // Reads, writes and keeps alive until the connection fails or the session stops.
@@ -151,24 +180,29 @@ private:
         accepted_ = false;
         const int idleMs = static_cast<int>(std::max<long>(settings_.keepAlive.count() * 1000 / 2, 1000));
         while (!Stopping()) {
-            const int socket = mosquitto_socket(client_.get());
+            int socket = -1;
+            bool wantWrite = false;
+            {
+                std::lock_guard client(clientMutex_);
+                socket = mosquitto_socket(client_.get());
+                wantWrite = mosquitto_want_write(client_.get());
+            }
             if (socket < 0)
                 return;
-            pollfd fds[2] = {{socket, static_cast<short>(POLLIN | (mosquitto_want_write(client_.get()) ? POLLOUT : 0)), 0},
-                             {wake_.get(), POLLIN, 0}};
+            pollfd fds[2] = {{socket, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0}, {wake_.get(), POLLIN, 0}};
             if (poll(fds, 2, idleMs) < 0 && errno != EINTR)
                 return;
             if (fds[1].revents & POLLIN) {
                 eventfd_t drained = 0;
                 eventfd_read(wake_.get(), &drained);
             }
-            int rc = MOSQ_ERR_SUCCESS;
-            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
-                rc = mosquitto_loop_read(client_.get(), 1);
-            if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(client_.get()))
-                rc = mosquitto_loop_write(client_.get(), 1);
-            if (rc == MOSQ_ERR_SUCCESS)
-                rc = mosquitto_loop_misc(client_.get());
+            const bool readable = fds[0].revents & (POLLIN | POLLHUP | POLLERR);
+            const int rc = Library([readable](mosquitto* client) {
+                int result = readable ? mosquitto_loop_read(client, 1) : MOSQ_ERR_SUCCESS;
+                if (result == MOSQ_ERR_SUCCESS && mosquitto_want_write(client))
+                    result = mosquitto_loop_write(client, 1);
+                return result == MOSQ_ERR_SUCCESS ? mosquitto_loop_misc(client) : result;
+            });
             if (rc != MOSQ_ERR_SUCCESS) {
                 Report((accepted_ ? "lost the broker at " : "cannot reach the broker at ") + Address() + ": " + ErrorText(rc));
                 return;
@@ -176,46 +210,55 @@ private:
         }
     }
 
-    void ServeWrites(std::chrono::milliseconds within)
-    {
-        const auto until = std::chrono::steady_clock::now() + within;
-        while (mosquitto_want_write(client_.get()) && std::chrono::steady_clock::now() < until)
-            if (mosquitto_loop_write(client_.get(), 1) != MOSQ_ERR_SUCCESS)
-                break;
-    }
-
-    // CONNACK: accepted, or refused for a reason the user can do something about.
+    // CONNACK, inside a library call: accepted, or refused for a reason the user can act on.
     void Accepted(int rc)
     {
-        if (rc != 0) {
+        if (rc != 0)
             Report(std::string("the broker at ") + Address() + " refused the connection: " + mosquitto_connack_string(rc),
                    Problem::Refused);
+        else
+            justAccepted_ = true;
+    }
+
+    // A message, inside a library call: handed on after it.
+    void Arrived(const mosquitto_message& message)
+    {
+        if (!message.topic)
             return;
-        }
+        inbox_.push_back({message.topic,
+                          std::string(static_cast<const char*>(message.payload), static_cast<std::size_t>(message.payloadlen)),
+                          message.retain});
+    }
+
+    // What the last library call's callbacks noted, outside the library's lock.
+    void Dispatch()
+    {
+        if (std::exchange(justAccepted_, false))
+            Connected();
+        auto messages = std::exchange(inbox_, {});
+        if (handlers_.message)
+            for (const auto& message : messages)
+                handlers_.message(message);
+    }
+
+    void Connected()
+    {
         accepted_ = true;
+        std::vector<std::string> patterns;
         {
             std::lock_guard lock(mutex_);
             connected_ = true;
-            for (const auto& pattern : patterns_)
-                SubscribeLocked(pattern);
+            patterns = patterns_;
         }
-        if (reported_.empty() && !everConnected_)
-            LogInformation(settings_.logName + ": connected to the broker at " + Address());
-        else if (!reported_.empty())
+        SubscribeTo(patterns);
+        if (!reported_.empty())
             LogInformation(settings_.logName + ": connected to the broker at " + Address() + " again");
+        else if (!everConnected_)
+            LogInformation(settings_.logName + ": connected to the broker at " + Address());
         reported_.clear();
         everConnected_ = true;
         if (handlers_.connected)
             handlers_.connected();
-    }
-
-    void Arrived(const mosquitto_message& message)
-    {
-        if (!handlers_.message || !message.topic)
-            return;
-        handlers_.message({message.topic,
-                           std::string(static_cast<const char*>(message.payload), static_cast<std::size_t>(message.payloadlen)),
-                           message.retain});
     }
 
     void Ended()
@@ -241,10 +284,15 @@ private:
         reported_ = problem;
     }
 
-    void SubscribeLocked(const std::string& pattern)
+    void SubscribeTo(const std::vector<std::string>& patterns)
     {
-        if (const int rc = mosquitto_subscribe(client_.get(), nullptr, pattern.c_str(), 0))
-            LogWarning(settings_.logName + ": cannot subscribe to \"" + Printable(pattern) + "\": " + ErrorText(rc));
+        {
+            std::lock_guard client(clientMutex_);
+            for (const auto& pattern : patterns)
+                if (const int rc = mosquitto_subscribe(client_.get(), nullptr, pattern.c_str(), 0))
+                    LogWarning(settings_.logName + ": cannot subscribe to \"" + Printable(pattern) + "\": " + ErrorText(rc));
+        }
+        Wake();
     }
 
     // True when the session stopped during the pause.
@@ -270,14 +318,17 @@ private:
     UniqueFd wake_;
     std::thread thread_;
 
-    mutable std::mutex mutex_; // guards patterns_, connected_, stopping_ and calls into the client from other threads
+    std::mutex clientMutex_;   // guards every call into client_
+    mutable std::mutex mutex_; // guards patterns_, connected_ and stopping_
     std::condition_variable stopped_;
     std::vector<std::string> patterns_;
     bool connected_ = false;
     bool stopping_ = false;
 
-    // The connection's thread alone:
+    // The connection's thread alone (the callbacks run on it, inside its library calls):
     bool accepted_ = false;
+    bool justAccepted_ = false;
+    std::vector<Message> inbox_;
     bool everConnected_ = false;
     std::string reported_; // the problem logged last, until a connection succeeds
 };
