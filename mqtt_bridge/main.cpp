@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-mqtt: this machine's Pixtera values and displays on an MQTT broker, for other machines
 // and for Home Assistant.
 
@@ -33,14 +34,16 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
     try {
         bridge::Bridge bridge(*parsed.options);
-        std::thread([&] {
+        // Run() ends only through Stop(): joined, the waiter is out of Stop() before the bridge goes.
+        std::thread waiter([&] {
             int signal = 0;
             sigwait(&stopping, &signal);
             bridge.Stop();
-        }).detach();
+        });
         LogInformation("pixtera-mqtt: publishing as pixtera/" + parsed.options->machine + " on " +
                        parsed.options->broker.host + ":" + std::to_string(parsed.options->broker.port));
         bridge.Run();
+        waiter.join();
     } catch (const sdbus::Error& error) {
         std::cerr << "pixtera-mqtt: no session bus: " << error.getMessage() << "\n";
         return 1;

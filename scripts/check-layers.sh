@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Fails, naming file and line, when a source file includes a header of a layer above its own:
+#   platform < common (SDK, remote, mqtt) < plugins < service, mqtt_bridge, designer
+# and the designer's core never includes its widgets (ui/, app/) nor Qt Widgets.
+#   scripts/check-layers.sh [SOURCE_DIR]
+set -euo pipefail
+root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
+cd "$root"
+
+# Header names of a set of directories, one per line, without those that also exist below: a
+# name the lower layer has is no evidence.
+headers() { find "$@" -name '*.h' -printf '%f\n' 2>/dev/null | sort -u; }
+only_in() { comm -23 <(headers "$@") <(headers platform common plugins); }
+
+failures=0
+# check LABEL FORBIDDEN_NAMES_FILE DIR...: quoted includes of a forbidden header name.
+check() {
+    local label=$1 forbidden=$2
+    shift 2
+    [ -s "$forbidden" ] || return 0
+    while IFS=: read -r file line text; do
+        name=$(sed -n 's/.*#include *"\([^"]*\)".*/\1/p' <<<"$text")
+        if grep -qxF "${name##*/}" "$forbidden"; then
+            echo "$file:$line: $label: $text" >&2
+            failures=$((failures + 1))
+        fi
+    done < <(grep -rn --include='*.cpp' --include='*.h' '#include *"' "$@" || true)
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+comm -23 <(headers common plugins service designer mqtt_bridge) <(headers platform) >"$work/above-platform"
+comm -23 <(headers plugins service designer mqtt_bridge) <(headers platform common) >"$work/above-common"
+only_in service designer mqtt_bridge >"$work/above-plugins"
+only_in designer >"$work/designer"
+comm -23 <(headers designer/ui designer/app) <(headers designer/core platform common plugins) >"$work/widgets"
+
+check "platform includes a higher layer" "$work/above-platform" platform
+check "common includes a higher layer" "$work/above-common" common
+check "a plug-in includes the service, the bridge or the designer" "$work/above-plugins" plugins
+check "the service includes the designer" "$work/designer" service mqtt_bridge
+check "the designer's core includes its widgets" "$work/widgets" designer/core
+while IFS=: read -r file line text; do
+    echo "$file:$line: the designer's core includes Qt Widgets: $text" >&2
+    failures=$((failures + 1))
+done < <(grep -rnE '#include *<(QtWidgets/|QWidget|QMainWindow|QDialog|QApplication|QLabel|QPushButton|QMenu)' designer/core || true)
+
+if [ "$failures" -gt 0 ]; then
+    echo "$failures include(s) across a forbidden edge (docs/architecture.md)" >&2
+    exit 1
+fi
+echo "No include crosses a layer upwards"
