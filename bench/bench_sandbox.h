@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // For the benchmarks that run the programs: a temporary directory with its own registry, runtime
 // and XDG directories, a private session bus, and pixtera2 registered there with the plug-ins

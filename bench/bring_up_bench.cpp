@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bring-up times: a whole detection run on a machine with two I2C buses and two serial ports
 // (pseudo-terminals; the I2C buses are models), once with nothing answering and once with a
 // backpack on one bus and a module on one port; and the time from a device node appearing to the

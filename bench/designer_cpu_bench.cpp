@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CPU of the designer and the service together while the designer previews a design on a file
 // display: `designer-cpu-bench [SECONDS [DESIGN]]`, by default 20 s of the CPU and memory demo.
 // Targets: under 0.5 % of one core together for the demo, under 1 % for bench/ten-items.pxd.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One preview tick of the designer: the six-item design composed and painted at pixel size 4,
 // with an item highlighted. Target: under 1 ms per tick.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CPU time of the service's display runtime per second of showing four 20x4 displays at the
 // default update frequency (30 ms), with a six-item design: once with a design whose frame
 // changes (a scroller), once with one whose frame never changes (nothing is written), with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What libpixtera-fps.so adds to every present: the clock read and the counting (with its
 // publication twice a second), against a call that does nothing. Target: under 1 us.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # glxgears' own frame rate over 10 s under Xvfb, without and with pixtera-fps-run, and the ratio.
 # Not a test: run it by hand.   bench/glxgears-hook.sh [BUILD_DIR]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # CPU of the service showing the demo queue (system data on a file display) for SECONDS (default
 # 10), with its plug-ins in its own process and with every plug-in isolated (IsolatePlugins=1),
 # host processes included. Not a test: run it by hand.   bench/isolation-cpu.sh [BUILD_DIR] [SECONDS]

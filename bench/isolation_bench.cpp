@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plug-in calls in the service's process and through DispatchWrapper.core into a host process:
 // FileData's GetValue and FileDisplay's Write of a 20x4 frame, median and 99th percentile.
 // Target: an isolated GetValue under 30 us. A harness, as it times single calls.

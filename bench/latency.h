@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Timing calls one by one, for the benchmarks that report a median and a 99th percentile.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes per second on the link of the native LCD drivers, showing the example clock design on a
 // 20x4 module for 60 simulated seconds at its update period: once with every value standing still
 // (a static screen), once with the time moving on every second.

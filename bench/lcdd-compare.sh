@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # pixtera2 beside LCDd on the same screen: LCDd (Debian's lcdproc, its MtxOrb driver) with a
 # client showing a static screen, then a clock changing once a second; pixtera2 with
 # Pixtera.SerialLCD showing the same. Both modules are pseudo-terminals counting the bytes that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CPU of Pixtera.MediaData's work while a player plays: the watcher and the service's polls every
 // 500 ms, over 60 s (or the seconds given). Run it on a bus of its own:
 // dbus-run-session -- build/bench/media-cpu-bench. The player announces a new

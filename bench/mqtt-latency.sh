@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # MQTT on loopback: the latency from mosquitto_pub to the value in the service (target: median
 # under 5 ms), from a value set in the service to the broker through pixtera-mqtt, and the CPU of
 # pixtera-mqtt publishing 20 values that change every second (target: under 0.2 % of a core).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MQTT latencies on loopback, against a running service, broker and pixtera-mqtt (started by
 // bench/mqtt-latency.sh): from a broker message to the value in the service (Pixtera.MqttData),
 // and from a value set in the service to the broker (pixtera-mqtt); then a load of 20 values

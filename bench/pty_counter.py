@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A module's serial port for the benchmarks: opens a pseudo-terminal, writes the slave's path to
 the first file given, and counts the bytes that arrive: SIGUSR1 starts the count afresh, SIGTERM
 ends it and writes the count to the second file given."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Latency of the calls the designer makes on every timer tick, through the session bus:
 // IDataCollection.Value by name and IDisplayDriver.Write of a 20x4 frame, beside the bus's own
 // round trip to the service (org.freedesktop.DBus.Peer.Ping). Reports the median and the 99th

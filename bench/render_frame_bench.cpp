@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // RenderFrame of a 20x4 design with six items: two static texts, two data values with
 // conversion and digits, a scroller and a bar, from an in-process value source.
 // Target: well under 5 microseconds per frame.

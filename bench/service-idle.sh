@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What an idle pixtera2 does: one Pixtera.FileDisplay showing a static screen, no data provider.
 # Prints, per thread, its name, scheduler slices (wake-ups) and CPU time over SECONDS (default 20),
 # from /proc/PID/task/*/schedstat. Target: no slice at all. Not a test: run it by hand.

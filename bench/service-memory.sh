@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Resident memory of pixtera2 running one Pixtera.FileDisplay showing a Pixtera.FileData value:
 # RSS and PSS (RSS counts every shared library page the process maps, PSS its fair share of
 # them), with the largest contributors by mapping (from /proc/PID/smaps). Target: RSS at or under

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # How pixtera2's cost grows with displays: 1, 4 and 16 Pixtera.FileDisplay (20x4), each showing a
 # clock and CPU.Total from Pixtera.SystemData (a 1 s poll) and a value of Pixtera.BusData that a
 # script sets ten times a second. Then one Pixtera.FileData provider with 1,000 items of which a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The benchmarks' 20x4 design with six items: two static texts, two data values with conversion
 // and digits, a scroller and a bar, and the values it shows.

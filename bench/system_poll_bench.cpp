@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CPU time of one Pixtera.SystemData poll on this machine, every sensor on (CPU, memory, network,
 // disks and their traffic, hwmon channels, GPUs, batteries). Target: under 200 us per poll, with
 // the files kept open and re-read with pread. `--list` prints what was sampled.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a cached data value by name from several threads while providers poll.
 // Target: under 200 ns per read uncontended, and no reader ever waits for a slow plug-in.
 

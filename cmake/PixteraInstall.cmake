@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` and the Debian package put where (GNUInstallDirs under the prefix):
 # programs in bin, libpixtera-platform in the library directory, plug-ins and their catalogs in
 # <libdir>/pixtera/plugins, the plug-in SDK (headers, pkg-config file, CMake package), examples,
@@ -54,6 +55,7 @@ if(TARGET pixtera-designer)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT runtime)
   install(FILES data/pixtera-designer.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT runtime)
+  install(FILES data/io.github.pixtera.Designer.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT runtime)
 endif()
 
 # The user documentation; the designer's Help opens the installed copy.
@@ -63,7 +65,7 @@ install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pixtera COMPONE
 # Man pages from their scdoc sources.
 find_program(SCDOC scdoc)
 if(SCDOC)
-  set(pages pixtera2.1 pixtera-reg.1 pixtera-render.1 pixtera-detect.1 pixtera-mqtt.1 pixtera-designer.1 pixtera2.xml.5 pixtera-design.5)
+  set(pages pixtera2.1 pixtera-reg.1 pixtera-render.1 pixtera-detect.1 pixtera-mqtt.1 pixtera-plugin-host.1 pixtera-fps-run.1 pixtera-designer.1 pixtera2.xml.5 pixtera-design.5)
   foreach(page ${pages})
     string(REGEX MATCH "[0-9]$" section ${page})
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}
@@ -78,10 +80,14 @@ else()
   message(WARNING "scdoc not found: no man pages are built or installed")
 endif()
 
-include(cmake/PixteraPackage.cmake)
 
 # Sanitizer builds leave it out: a plug-in built outside them cannot load their platform library.
 if(PIXTERA_BUILD_TESTS AND NOT PIXTERA_ASAN AND NOT PIXTERA_TSAN)
+  find_program(APPSTREAMCLI appstreamcli)
+  if(APPSTREAMCLI)
+    add_test(NAME DesignerMetainfoIsValid
+      COMMAND ${APPSTREAMCLI} validate --no-net --pedantic ${PROJECT_SOURCE_DIR}/data/io.github.pixtera.Designer.metainfo.xml)
+  endif()
   add_test(NAME InstallLayoutAndSdk
     COMMAND ${PROJECT_SOURCE_DIR}/packaging/tests/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_INSTALL_PREFIX}
             ${CMAKE_INSTALL_LIBDIR})

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 include(GoogleTest)
 
 # A plug-in module: a shared object loaded with dlopen, exporting only the four COM entry points.

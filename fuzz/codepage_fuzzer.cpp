@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes through the text conversions; the display code page must round-trip.
 
 #include <pixtera/platform/codepage.h>

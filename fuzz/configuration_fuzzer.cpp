@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as pixtera2.xml: loaded (no plug-ins are registered, so only parsing counts),
 // then a queue is written into it.
 

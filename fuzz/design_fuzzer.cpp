@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a design file, rendered with arbitrary data values.
 
 #include <pixtera/design_file.h>

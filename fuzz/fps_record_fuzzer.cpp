@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a game's frame-rate record (after the sequence read again and the pid the
 // file name gave) and as a record's file name.
 

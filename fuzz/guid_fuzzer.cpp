@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary text as GUIDs and class strings.
 
 #include <pixtera/platform/codepage.h>

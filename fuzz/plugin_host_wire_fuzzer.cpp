@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as the body of a message between DispatchWrapper.core and its host, read as a
 // call (what the host reads) and as a result (what the wrapper reads).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-reg's command lines: the input split at NULs into arguments.
 
 #include "reg_command.h"

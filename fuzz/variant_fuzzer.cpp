@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary text converted to every variant type and back.
 
 #include <pixtera/platform/codepage.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // pixtera-mqtt's work: the chosen values to the broker when they change (retained, at most once a
 // second each), Home Assistant's discovery of every value, display and the message, and the

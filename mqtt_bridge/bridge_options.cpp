@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bridge_options.h"
 
 #include <pixtera/mqtt/password_file.h>

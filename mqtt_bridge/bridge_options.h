@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // pixtera-mqtt's options, from the command line and from a --config file of the same keys as
 // key=value lines (the command line wins): host, port, publish, username, password_file, tls_ca.

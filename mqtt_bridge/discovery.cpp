@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery.h"
 
 #include <nlohmann/json.hpp>

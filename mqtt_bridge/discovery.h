@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where pixtera-mqtt publishes on the broker and what it announces to Home Assistant: its MQTT
 // discovery messages (retained config topics) for every value, every display and the message.

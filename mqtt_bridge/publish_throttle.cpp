@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish_throttle.h"
 
 namespace pixtera::bridge {

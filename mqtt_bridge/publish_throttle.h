@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // At most one publication a second per value: a change within the second waits for its end, and
 // only the newest value of the wait is sent.

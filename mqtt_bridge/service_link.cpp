@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_link.h"
 
 #include <pixtera/remote/bus_names.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // pixtera-mqtt's side of the session bus: the service's values and displays, read on the calling
 // thread, and its signals (ValuesChanged, a display's PropertiesChanged) heard on a connection

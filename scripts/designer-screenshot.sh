@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Screenshot of the designer editing a demo design, for docs/designer.md. Runs everything in a
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer harnesses with clang, replays every input kept in fuzz/corpus (earlier
 # findings among them), then fuzzes each harness for SECONDS (default 60), seeded from fuzz/corpus
 # and examples/. A finding's input is kept in build-fuzz/findings/<harness>/.

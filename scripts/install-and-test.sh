@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the build needs, builds everything and runs the whole test suite.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"

@@ -1,54 +1,80 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build directory, installs it, runs the demo on a file display
-# for three seconds as an ordinary user who registered nothing, and removes the package again,
-# checking that nothing is left behind. Needs root (or sudo): it installs into /usr.
+# SPDX-License-Identifier: MIT
+# The Debian packages as a user gets them: built with dpkg-buildpackage from a copy of the source
+# tree, checked by lintian, installed, the demo run for three seconds as an ordinary user who
+# registered nothing, installed again over themselves, upgraded from a lower version made here,
+# and purged, checking that nothing is left behind. Needs root (or sudo): it installs into /usr.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
-cd "$PIXTERA_BUILD_DIR"
-grep -q '^CMAKE_INSTALL_PREFIX:PATH=/usr$' CMakeCache.txt || { echo "configure with -DCMAKE_INSTALL_PREFIX=/usr" >&2; exit 1; }
-rm -f pixtera_*.deb
-cpack -G DEB >/dev/null
-package=$(ls pixtera_*.deb)
-echo "Built $package"
+install_packages lintian debhelper fakeroot appstream
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The build dependencies named in debian/control, then the build, outside the source tree.
+as_root env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq "$PIXTERA_ROOT" >/dev/null
+mkdir "$work/source"
+tar -C "$PIXTERA_ROOT" --exclude='./build*' --exclude=./.git --exclude='./obj-*' -cf - . | tar -C "$work/source" -xf -
+(cd "$work/source" && DEB_BUILD_OPTIONS="parallel=2 nocheck" dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1) ||
+    { tail -50 "$work/build.log" >&2; echo "FAIL: dpkg-buildpackage" >&2; exit 1; }
+packages=(pixtera libpixtera-platform2 pixtera-designer libpixtera-dev pixtera-fps)
+debs=()
+for package in "${packages[@]}"; do
+    debs+=("$(ls "$work/${package}_"*.deb)")
+done
+echo "Built: ${debs[*]##*/}"
+
+lintian --fail-on error,warning --no-tag-display-limit "$work"/*.changes
+echo "lintian: no errors, no warnings"
 
 user=pixtera-ci
 id "$user" >/dev/null 2>&1 || as_root useradd --create-home --shell /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 as_root rm -rf "$home/.config/pixtera" "$home/.local/share/pixtera"
+purge() { as_root dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true; }
+trap 'purge; rm -rf "$work"' EXIT
 
-as_root dpkg -i "$package" >/dev/null
-files=$(dpkg -L pixtera)
-trap 'as_root dpkg -r pixtera >/dev/null 2>&1 || true' EXIT
+# A lower version of the same packages, to upgrade from: the built ones relabelled 1.9.
+for deb in "${debs[@]}"; do
+    unpacked="$work/old/$(basename "$deb" .deb)"
+    mkdir -p "$unpacked"
+    dpkg-deb -R "$deb" "$unpacked"
+    sed -i 's/2\.0\.0/1.9.0/g' "$unpacked/DEBIAN/control"
+    dpkg-deb --root-owner-group -b "$unpacked" "$work/old/" >/dev/null
+done
+as_root dpkg -i "$work"/old/*.deb >/dev/null
+as_root dpkg -i "${debs[@]}" >/dev/null
+[ "$(dpkg-query -W -f='${Version}' pixtera)" = 2.0.0 ] || { echo "FAIL: the upgrade did not take" >&2; exit 1; }
+as_root dpkg -i "${debs[@]}" >/dev/null # the same version over itself
+files=$(dpkg -L "${packages[@]}")
 
 /usr/bin/pixtera2 --version
-work=$(as_root runuser -u "$user" -- mktemp -d)
+demo=$(as_root runuser -u "$user" -- mktemp -d)
 as_root runuser -u "$user" -- sh -c "mkdir -p '$home/.config/pixtera' && cat > '$home/.config/pixtera/pixtera2.xml'" <<XML
 <PixteraConfiguration><drivers>
-<driver clsid="Pixtera.FileDisplay" configuration="columns=20;rows=4;path=$work/display.jsonl">
+<driver clsid="Pixtera.FileDisplay" configuration="columns=20;rows=4;path=$demo/display.jsonl">
 <display active="yes"><queue><queueitem Filename="/usr/share/pixtera/examples/hello.pxd" Runtime="0"/></queue></display></driver>
 <driver clsid="Pixtera.SystemData" configuration="interval=1000"><data active="yes"/></driver>
 </drivers></PixteraConfiguration>
 XML
 as_root runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin \
-    dbus-run-session -- timeout --signal=TERM 3 /usr/bin/pixtera2 >"$PIXTERA_BUILD_DIR/package-demo.log" 2>&1 || true
-if ! as_root grep -q "Hello from Pixtera" "$work/display.jsonl.frame"; then
-    cat "$PIXTERA_BUILD_DIR/package-demo.log" >&2
+    dbus-run-session -- timeout --signal=TERM 3 /usr/bin/pixtera2 >"$work/demo.log" 2>&1 || true
+if ! as_root grep -q "Hello from Pixtera" "$demo/display.jsonl.frame"; then
+    cat "$work/demo.log" >&2
     echo "FAIL: the packaged demo showed nothing" >&2
     exit 1
 fi
 echo "The packaged service showed the demo for $user"
 
-as_root dpkg -r pixtera >/dev/null
-trap - EXIT
+as_root dpkg --purge "${packages[@]}" >/dev/null
 left=()
 while read -r file; do
-    [ -f "$file" ] && left+=("$file")
+    [ -f "$file" ] || [ -L "$file" ] && left+=("$file")
 done <<<"$files"
 [ -e /var/lib/pixtera ] && left+=(/var/lib/pixtera)
 if [ ${#left[@]} -gt 0 ]; then
-    echo "FAIL: left behind after dpkg -r: ${left[*]}" >&2
+    echo "FAIL: left behind after dpkg --purge: ${left[*]}" >&2
     exit 1
 fi
-as_root rm -rf "$work" "$home/.config/pixtera" "$home/.local/share/pixtera"
-echo "Removed again, nothing left behind"
+as_root rm -rf "$demo" "$home/.config/pixtera" "$home/.local/share/pixtera"
+echo "Upgraded, reinstalled and purged; nothing left behind"

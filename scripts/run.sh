@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The main job: builds Pixtera, registers the service and its plug-ins, and runs the service in
 # the foreground, showing a demo queue (clock, CPU and memory, network) on a display drawn in
 # this terminal. Ctrl+C stops it.

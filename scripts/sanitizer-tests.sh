@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The whole test suite once more in an AddressSanitizer+UBSan build (build-asan/).
 # With --thread, ThreadSanitizer instead (build-tsan/).
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/configuration_file.h>
 
 #include <pixtera/platform/codepage.h>

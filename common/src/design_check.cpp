@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/design_check.h>
 
 #include <pugixml.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pixtera/power_settings.h"
 
 #include <pixtera/platform/registry.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/value_change_signal.h>
 
 #include <algorithm>

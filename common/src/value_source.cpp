@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/value_source.h>
 
 namespace pixtera {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/xml_file.h>
 
 #include <csignal>

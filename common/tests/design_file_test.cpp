@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/design_file.h>
 #include <pixtera/xml_file.h>
 

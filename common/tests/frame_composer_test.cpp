@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/frame_composer.h>
 
 #include <gtest/gtest.h>

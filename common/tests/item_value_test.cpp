@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/item_value.h>
 
 #include <gtest/gtest.h>

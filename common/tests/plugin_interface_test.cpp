@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plug-in module built against the SDK alone, registered, created by ProgID and called
 // through a C-style view of its vtable: the slot order is the binary contract.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render_command.h"
 #include "test_environment.h"
 

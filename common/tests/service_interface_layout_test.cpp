@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's dual interfaces put IDispatch's four slots first and their own operations from
 // slot 7, reserved slots included. A C caller's view of one implementation checks the order.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/virtual_display.h>
 
 #include <gtest/gtest.h>

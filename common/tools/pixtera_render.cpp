@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-render: composes a design into a frame, for users and scripts.
 
 #include "render_command.h"

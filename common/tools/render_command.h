@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // pixtera-render: composes a design into a frame without a service.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-designer: edits designs on a preview of the display, mirrored on the real one.
 
 #include "main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "quit_on_signal.h"
 
 #include "main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "background_image.h"
 
 #include <FreeImage.h>

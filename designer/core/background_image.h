@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A design's background image as dots: pixels darker than mid-grey light their dot. The image is
 // not scaled; its top-left part covers the display's top-left dots.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "canvas_painter.h"
 
 #include "glyph_font.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Paints the preview: the display's dots centred in the canvas, the background image and the
 // frame's characters on top, the selected item's cells highlighted. The empty display is drawn

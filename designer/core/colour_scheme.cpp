@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "colour_scheme.h"
 
 #include "command_ids.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The preview's colours: unlit dots, lit dots and the frame between them, by scheme.
 

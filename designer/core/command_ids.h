@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The designer's command ids: the ids of its actions, kept from the program's menus so that stored
 // settings ("ColorScheme", "PixSize", "%d_visible") keep their meaning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "configuration_editor.h"
 
 #include "configuration_additions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The configuration panel's work on pixtera2.xml: the plug-ins it loads, adding, removing and
 // configuring them, and saving. Plug-ins are created in the designer's own process only to ask

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A display item for a data item of the service, sized to show its current value.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data_tree.h"
 
 #include <algorithm>

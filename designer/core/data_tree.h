@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data panel's tree: every data item of the service under the folders its description names
 // ("Fraps\FPS" is the leaf "FPS" in the folder "Fraps").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "design_document.h"
 
 namespace pixtera::designer {

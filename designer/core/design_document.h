@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The design being edited: its items, background, file and whether it has unsaved changes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "designer_settings.h"
 
 #include <pixtera/platform/registry.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The designer's settings: values of HKEY_LOCAL_MACHINE\Software\Pixtera2.0 in the registry.
 // A value that is missing or of another type reads as absent; every write creates the key.

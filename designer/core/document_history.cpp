@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "document_history.h"
 
 #include <QUndoCommand>

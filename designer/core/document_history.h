@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Undo and redo of every change to the design. Each step keeps the design as it was before and
 // after; the document is modified exactly when the history is away from its saved state.

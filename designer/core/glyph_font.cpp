@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "glyph_font.h"
 
 #include "rom_glyphs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The preview's character set: 8 rows of 6 dots per glyph, bits 0x20 (left) to 0x01 (right).
 // Codes 1 to 8 are the bar and level cells (bottom k rows lit, 8 a full block), then each module

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "item_editor.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Editing items on the canvas with the pointer: selecting, moving, resizing, placing new items,
 // the popup's settings and deleting. The widget turns mouse events into these calls.

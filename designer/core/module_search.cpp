@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "module_search.h"
 
 #include "kernel_devices.h"

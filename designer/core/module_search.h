@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "Detect displays": module detection on a thread of its own, since probing serial ports takes
 // a second or more; the GUI thread only hears of its progress and its end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "physical_preview.h"
 
 #include "service_session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugin_catalog.h"
 
 #include <pugixml.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The plug-in catalog: the .pxp files in the plugins directory, each describing one or more
 // plug-ins that the configuration panel offers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "property_model.h"
 
 #include <pixtera/platform/codepage.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The property grid's rows: the selected item's settings by category, as a two-column model
 // (label, value) that the grid edits. A value cell keeps its value under kValueRole (a number, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "queue_editor.h"
 
 #include "service_session.h"

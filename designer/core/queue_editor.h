@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The previewed display's queue of designs, edited in the service: the designer keeps nothing of
 // its own, so every row it shows is read back from the display.

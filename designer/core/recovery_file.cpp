@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "recovery_file.h"
 
 #include <pixtera/platform/paths.h>

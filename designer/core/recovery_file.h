@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where an unsaved design goes when the designer is told to end (SIGTERM, SIGHUP) and where the
 // next start finds it: $XDG_STATE_HOME/pixtera/recovery.pxd, with the design's own file name, if

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rom_glyphs.h"
 
 #include <charconv>

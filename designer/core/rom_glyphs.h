@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The character ROMs' own glyphs for the preview, read from the chart files in rom_glyphs/ (built
 // into the program): a code, what it shows, eight rows of five dots.

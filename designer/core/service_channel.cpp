@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_channel.h"
 
 #include <pixtera/platform/codepage.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The designer's traffic with the service that must never hold up the window, on a thread of its
 // own with a bus connection of its own: it watches the service's bus name, reads the values the

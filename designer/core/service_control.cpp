@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_control.h"
 
 #include <pixtera/platform/guid.h>

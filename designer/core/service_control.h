@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service program as the configuration panel handles it: whether it runs at system start,
 // its re-registration, and starting it again after the configuration changed.

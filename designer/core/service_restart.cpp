@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_restart.h"
 
 #include "service_control.h"

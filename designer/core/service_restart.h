@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The second half of applying a new configuration: the old service is waited for until its bus
 // name is free (and killed, said so, when it does not go in time), then exactly one new service is

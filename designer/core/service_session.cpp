@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_session.h"
 
 #include <pixtera/platform/com_runtime.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The designer's connection to the service: the Manager, the displays it lends the designer for
 // the preview, and the data collection.

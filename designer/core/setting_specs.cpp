@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "setting_specs.h"
 
 #include <pixtera/sdk/configuration_text.h>

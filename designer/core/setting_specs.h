@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A plug-in's configuration keys as a form shows them, and the configuration text a filled form
 // gives.

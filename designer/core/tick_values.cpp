@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tick_values.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data values a preview rendering shows: the latest the service channel read, never a bus call
 // of its own, so rendering never waits for the service. It remembers which names the rendering

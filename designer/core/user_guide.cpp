@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user_guide.h"
 
 namespace pixtera::designer {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The user guide that Help > Quick start guide opens: the installed copy
 // (<datadir>/doc/pixtera/designer.md beside the program's prefix), or the source tree's when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every question the designer asks the user, behind one interface: the workspace and the window
 // ask through it, the program answers with dialogs and tests answer with a script.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "workspace.h"
 
 #include "background_image.h"

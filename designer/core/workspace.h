@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The designer without its windows: the design being edited with its history, the selection and
 // the properties, the preview (virtual or one of the service's displays) with its values, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The preview as pixels: geometry per pixel size, colours and highlight, the background image and
 // the character set.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in catalog, the settings forms and the configuration panel, with the shipped plug-ins
 // registered in the test's registry and a stand-in service program that notes how it is run.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Designs saved and read back by the designer, the title, and what survives a failure.
 
 #include "design_document.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "Detect displays" in the configuration panel, against models of modules: what is found comes
 // ticked and configured, what is configured already is shown so and not offered, and when nothing
 // is found each place tried is listed with its reason.

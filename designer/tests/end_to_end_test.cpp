@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The designer against a real service on a private bus: it borrows the displays, mirrors the
 // opened design on display 0, and the service takes the displays back when the designer quits or
 // is killed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one QGuiApplication of a core test process (no widgets), on the offscreen platform.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pointer modes: selecting, moving, resizing, placing, text and deleting.
 
 #include "item_editor.h"

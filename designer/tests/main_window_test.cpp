@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window offscreen: title, panes and their stored sides, file commands with their
 // questions, and editing with synthetic mouse and key events.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panes and the history without a service: the property grid, the data tree, undo and redo,
 // and keyboard editing on the canvas.
 

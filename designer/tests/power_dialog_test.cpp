@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Display > Power...: the form checks the hours, and what it says reaches the user's registry as
 // the service reads it.
 

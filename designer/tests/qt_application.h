@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one QApplication of a test process, on the offscreen platform unless one is chosen. It is
 // made by the first test that asks and ends with the test run, before the process's own exit

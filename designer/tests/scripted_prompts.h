@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Answers the designer's questions from a script and records what it showed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window connected to a real service on a private bus: the Preview menu follows the
 // service's displays.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The workspace without any widget: what a failed load leaves behind, commands that end a pointer
 // gesture, and the recovery file of a designer that was told to end.
 

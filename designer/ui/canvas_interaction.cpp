@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "canvas_interaction.h"
 
 #include "data_item_factory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the pointer and the keyboard do on the canvas: selecting, dragging, placing dropped data
 // items, texts and keyboard moves. The workspace makes each change one undo step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "configuration_panel.h"
 
 #include "detect_displays_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The configuration panel: which plug-ins the service loads, each one's settings, and whether
 // the service runs at system start. OK saves pixtera2.xml and registers the service again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data_panel.h"
 
 #include "service_session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data panel: the service's data items as a tree; a leaf dragged onto the preview becomes a
 // display item showing that data. Its context menu refreshes it.

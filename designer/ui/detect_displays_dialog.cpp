@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "detect_displays_dialog.h"
 
 #include <QDialogButtonBox>

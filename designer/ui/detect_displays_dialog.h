@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "Detect displays": runs the module search with a busy indicator naming the place being probed,
 // then lists every module found, already configured, for the user to tick and add.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialog_prompts.h"
 
 #include <pixtera/platform/codepage.h>

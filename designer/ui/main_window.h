@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The designer's main window: the preview in the middle, three panes around it, the menus and the
 // status line, all drawn from the workspace, which does the work and says what changed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pane_layout.h"
 
 #include <QDockWidget>

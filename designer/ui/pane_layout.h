@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the three panes dock and how large the docking sides are, kept in the settings.
 

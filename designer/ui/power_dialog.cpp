@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "power_dialog.h"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Display > Power...: when the displays go dark (the session locked or idle, the hours of the
 // night, the machine asleep), written to the user's registry for the service.

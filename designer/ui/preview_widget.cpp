@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "preview_widget.h"
 
 #include "data_panel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The canvas widget: shows what the painter paints and reports the pointer in display cells.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "property_grid.h"
 
 #include "property_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The property manager's grid: the property model in a tree, edited in place with a spin box,
 // a line edit or a list of choices by the row's kind.

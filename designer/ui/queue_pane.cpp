@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "queue_pane.h"
 
 #include "service_session.h"

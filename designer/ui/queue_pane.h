@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The queue manager: the previewed display's designs and their runtimes, the row that adds one,
 // and the context menu with Delete, Move up and Move down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings_form.h"
 
 #include <pixtera/sdk/plugin_info.h>

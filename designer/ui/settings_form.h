@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A form for a plug-in's configuration keys, made from the keys the plug-in describes. OK checks
 // every value and composes the configuration text; a value that is not allowed keeps the form

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Example.Data: a data provider with two items, "Example.Counter" (how often it was polled) and
 // "Example.Greeting" (its configuration text, "greeting=Hello" by default).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-mqtt's parts: its options (command line over --config), the machine's name in topics,
 // Home Assistant's discovery messages field by field, and the once-a-second throttle.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-mqtt between a service of the test's own (a file display, bus data and MQTT data) and a
 // broker of the test's own: discovery and values at start, a change published once, values of
 // another machine coming back through Pixtera.MqttData, Home Assistant's commands reaching the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a staging directory (DESTDIR) and checks what a user and a plug-in
 # author get: the layout, the example plug-in built against the staged SDK with CMake and with
 # pkg-config, and that plug-in registered in the machine layer and read by the staged service
@@ -20,7 +21,7 @@ for file in bin/pixtera2 bin/pixtera-reg bin/pixtera-render bin/pixtera-mqtt lib
             include/pixtera/sdk/data_provider.h include/pixtera/platform/com.h \
             share/dbus-1/services/org.pixtera.Pixtera2.service lib/systemd/user/pixtera2.service \
             share/man/man1/pixtera2.1 share/man/man5/pixtera2.xml.5 share/pixtera/examples/clock.pxd \
-            share/pixtera/examples/plugin/example_data.cpp bin/pixtera-fps-run "$libdir/libpixtera-fps.so" \
+            share/pixtera/examples/plugin/example_data.cpp bin/pixtera-fps-run "$libdir/pixtera/libpixtera-fps.so" \
             share/vulkan/implicit_layer.d/pixtera_fps_layer.json bin/pixtera-plugin-host; do
     [ -e "$root/$file" ] || fail "$file is not installed"
 done

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/module.h>

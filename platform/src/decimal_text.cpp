@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "decimal_text.h"
 
 #include <pixtera/platform/codepage.h>

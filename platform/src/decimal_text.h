@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Numbers as text in the user's locale, the way the Windows variant conversions write and read
 // them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/guid.h>
 
 #include <array>

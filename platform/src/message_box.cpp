@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/message_box.h>
 

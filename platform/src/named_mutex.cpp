@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/named_mutex.h>
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/paths.h>
 
 #include <pwd.h>

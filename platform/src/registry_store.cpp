@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "registry_store.h"
 
 #include <pixtera/platform/event_log.h>

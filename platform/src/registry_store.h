@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The SQLite file behind the registry. Keys are stored by full path ("HKEY_CLASSES_ROOT\CLSID");
 // the three roots always exist and are not stored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/event.h>
 #include <pixtera/platform/tick_count.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/variant.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/bstr.h>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/codepage.h>
 
 #include <gtest/gtest.h>

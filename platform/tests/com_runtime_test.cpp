@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/com.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/registry.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Programs started through Spawn begin with nothing of the caller's signal handling.
 
 #include <pixtera/platform/spawn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/thread.h>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/platform/variant.h>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-reg: inspect and repair the registry, and (un)register plug-in modules.
 
 #include "reg_command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reg_command.h"
 
 #include <pixtera/platform/com.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The commands of pixtera-reg, apart from main() so that tests and fuzzers can drive them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.BusData: items whose values scripts set over the session bus, through the service's
 // /org/pixtera/Feed. Configuration: names=weather,mail,build (descriptions Bus\weather, ...).
 

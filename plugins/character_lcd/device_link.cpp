@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device_link.h"
 
 #include <linux/i2c-dev.h>

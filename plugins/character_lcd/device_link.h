@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The open device file of a module (an i2c-dev bus with the module's address chosen, or a tty in
 // raw mode) and the sending of batches over it.

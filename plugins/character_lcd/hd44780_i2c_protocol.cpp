@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hd44780_i2c_protocol.h"
 
 namespace pixtera::lcd {

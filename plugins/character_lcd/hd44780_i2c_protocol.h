@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An HD44780 controller in 4-bit mode behind a PCF8574 I2C port expander: every nibble is two
 // expander bytes, the enable line high and then low (the controller latches on the fall).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayCharacterSet for the native character LCD drivers: the ROM of the configuration in
 // force. Derived derives from LcdDisplayDriver<Derived> too and lists this in ComObject.

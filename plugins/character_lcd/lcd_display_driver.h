@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayDriver for the native character LCD drivers: the geometry from the configuration, the
 // frames and user characters handed to the display's writer thread. Derived declares

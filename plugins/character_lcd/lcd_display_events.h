@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayEvents for the native character LCD drivers: a device node that appears has the writer
 // try its module at once, and a wake-up from sleep has it initialise the module again. Derived

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayPower for the native character LCD drivers: the backlight (and, where the module can
 // dim, its brightness) go to the writer, which sends them with the next update and again after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How the operations of a character LCD are spelt as bytes on its link.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lcd_settings.h"
 
 #include "device_link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The configuration texts of the two native drivers, read with their defaults; fields that
 // cannot be used are named in `problems` and take their defaults.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lcd_writer.h"
 
 #include "screen_diff.h"

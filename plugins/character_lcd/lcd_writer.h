@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The writer thread of one display. The refresh loop hands over frames and user characters and
 // never waits for the link; the thread sends only the cells and characters that differ from what

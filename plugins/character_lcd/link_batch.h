@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What one update sends to a module: runs of bytes, each followed by the pause the module needs
 // before it takes more (a clear, the steps of the initialisation).

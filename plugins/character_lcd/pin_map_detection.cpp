@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pin_map_detection.h"
 
 #include <unistd.h>

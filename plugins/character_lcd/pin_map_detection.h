@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Which of the two common PCF8574 pin maps an HD44780 backpack is wired with, found by reading the
 // controller back: with RW high and E pulsed, the controller puts its busy flag and address

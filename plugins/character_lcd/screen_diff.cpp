@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "screen_diff.h"
 
 namespace pixtera::lcd {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The cells of a frame that differ from what the module shows, as runs to write at a cursor
 // position. A gap of unchanged cells between two changes is rewritten when that is cheaper than

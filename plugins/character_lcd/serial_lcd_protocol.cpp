@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "serial_lcd_protocol.h"
 
 namespace pixtera::lcd {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Serial and USB-serial character LCDs that take commands after a 0xFE prefix: clear 0x58, cursor
 // to column/row 0x47 c r (from 1), define character 0x4E n b0..b7, backlight on 0x42 (minutes,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.CommandData: items whose values are the output of commands. Configuration:
 // file=/path/commands.conf (see command_list.h for its lines).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The commands file of Pixtera.CommandData: one item a line, "NAME [lines=all] INTERVAL_MS
 // COMMAND...". Blank lines and lines starting with '#' are skipped. A command runs without a

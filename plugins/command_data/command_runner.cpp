@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "command_runner.h"
 
 #include <pixtera/platform/spawn.h>

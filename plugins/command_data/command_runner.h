@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs one command: standard input from /dev/null, its output kept up to a bound, killed when it
 // overruns its deadline.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-command-runner -- COMMAND...: runs one command of Pixtera.CommandData and answers for
 // everything it starts. As the child subreaper, it inherits every process the command leaves
 // behind, whatever session or group they moved to; when the command ends, or when the runner is

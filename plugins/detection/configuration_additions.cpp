@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "configuration_additions.h"
 
 #include "lcd_settings.h"

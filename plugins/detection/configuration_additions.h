@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Adding the modules detection found to pixtera2.xml: a driver element for each module the file
 // does not drive yet, however its configuration is spelt, and nothing else touched.

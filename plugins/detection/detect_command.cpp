@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "detect_command.h"
 
 #include "configuration_additions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // pixtera-detect: finds the character LCDs this machine reaches and prints, or adds to
 // pixtera2.xml, the configuration that drives each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The kernel as module detection sees it, kept narrow so that tests put models of modules behind
 // it: I2C adapters addressed one device at a time, serial ports, and LCDd's socket.

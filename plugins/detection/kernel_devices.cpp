@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel_devices.h"
 
 #include "device_link.h"

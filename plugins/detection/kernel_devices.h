@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Detection's devices as the kernel has them: /dev, i2c-dev, ttys and a TCP socket to LCDd.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "place_probes.h"
 
 #include "lcd_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "module_detection.h"
 
 #include "place_probes.h"

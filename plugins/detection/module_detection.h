@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Finds the character LCDs that can be reached: HD44780 modules behind PCF8574 backpacks on the
 // I2C buses, serial modules with the 0xFE command set, and LCDd on this machine. Each module found

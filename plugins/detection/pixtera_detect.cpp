@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-detect: finds the character LCDs this machine reaches.
 
 #include "detect_command.h"

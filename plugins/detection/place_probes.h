@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The three kinds of place module detection looks at; each adds what it found, or why it found
 // nothing, to the report.

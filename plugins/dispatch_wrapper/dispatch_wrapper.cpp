@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DispatchWrapper.core: hosts a plug-in in a process of its own (pixtera-plugin-host) and answers
 // for it. After Wrap(progId) it has exactly the plug-in interfaces the hosted object has; every
 // call crosses the socket with a deadline, and a host that fails makes the call return

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_keeper.h"
 
 #include <pixtera/platform/codepage.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Keeps one plug-in alive in a host process: starts the host, makes the calls with their
 // deadline, and after a failure starts a new host after growing pauses (1, 2, 4 ... 60 s), creates

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_process.h"
 
 #include "link_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One running pixtera-plugin-host: the child process, its end of the socket pair and the thread
 // that copies its output into the log. Destroying it kills the host (SIGKILL) and reaps it.

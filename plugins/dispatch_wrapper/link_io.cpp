@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link_io.h"
 
 #include "wire.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Moving whole messages over the socket between the wrapper and its host.
 

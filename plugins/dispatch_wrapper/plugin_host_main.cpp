@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-plugin-host FD PARENT_PID: hosts one plug-in object for DispatchWrapper.core, answering
 // the calls that arrive on the socket FD one after another. It ends when its parent is gone (the
 // socket closes, or the kernel's parent-death signal) and when the plug-in throws: a plug-in that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The messages between DispatchWrapper.core and pixtera-plugin-host over their socket: a 32-bit
 // length, then a call (method and arguments) or a result (HRESULT and out-values). Values are

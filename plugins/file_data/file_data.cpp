@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.FileData: the name=value lines of a file as data items, so that any script can feed a
 // display. Configuration: path=/some/file;interval=1000 (path required).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file_values.h"
 
 #include <pixtera/sdk/bounded_file.h>

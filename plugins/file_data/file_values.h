@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The name=value lines of a file that scripts write for a display. Re-read only when the file
 // changed; numbers become numbers, the rest text.

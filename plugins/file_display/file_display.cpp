@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.FileDisplay: a display that lives in a file. Every call is appended to PATH as one
 // JSON object per line, and PATH.frame always holds the current frame as text, one row a line.
 // Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;path=/some/file (path required).

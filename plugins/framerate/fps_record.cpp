@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fps_record.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The frame-rate record a game process publishes in /dev/shm/pixtera-fps-<pid> (written by
 // libpixtera-fps.so, read by Ratewell). Fixed little-endian layout; `sequence` is odd while the

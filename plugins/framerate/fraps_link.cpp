@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fraps_link.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading the outside frame-rate counter's shared record through its module FRAPS.DLL, which the
 // plug-in never loads: it is used only while some other part of the process has it loaded.

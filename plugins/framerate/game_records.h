@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Finding the game to show among the frame-rate records of /dev/shm: the one that presented last
 // among those whose process still exists and that presented within the last two seconds. Only

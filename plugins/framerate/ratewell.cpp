@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ratewell: the frame-rate plug-in. Its class DataProv offers the frame rate and the game name
 // measured by the outside counter Fraps, read directly (update mode 3) once a second; without
 // that counter, the records that libpixtera-fps.so keeps for the games it runs in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The identifiers of the frame-rate plug-in, chosen once.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.HD44780I2C: an HD44780 module behind a PCF8574 I2C backpack, through Linux i2c-dev.
 // Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lcd_commands.h"
 
 #include <charconv>

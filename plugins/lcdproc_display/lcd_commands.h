@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The LCDd client protocol's commands for Pixtera's frames: one screen, one string widget per
 // row, and hbar widgets for runs of the bar character. Only rows that changed since the last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lcdd_link.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A TCP connection to LCDd: connecting with a time limit, sending, reading reply lines.
 

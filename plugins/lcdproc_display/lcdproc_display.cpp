@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.LCDprocDisplay: drives any display that LCDd (LCDproc's server) supports, through its
 // client protocol. Configuration: host=127.0.0.1;port=13666;priority=foreground;columns=20;rows=4
 // (all optional; columns and rows answer until LCDd has told its own).

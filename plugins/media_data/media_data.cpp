@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.MediaData: what is playing, from any MPRIS2 player on the session bus, with no
 // configuration. Configuration (optional): player=vlc, to follow only the player whose bus name
 // ends so.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mpris_watcher.h"
 
 #include <pixtera/platform/event_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The MPRIS2 players on the session bus, followed by their signals only: players coming and going
 // (NameOwnerChanged), their properties (PropertiesChanged) and jumps (Seeked). A player's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "now_playing.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What is playing, from the states of the MPRIS2 players on the session bus: which player to
 // follow, and its values as the displays show them. No bus here: the watcher keeps the states.

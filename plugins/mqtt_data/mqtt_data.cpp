@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.MqttData: values from an MQTT broker, an item per topic. Configuration:
 // host=127.0.0.1;port=1883;topics=home/+/temperature,nas/disk/free;username=...;password_file=...;
 // tls_ca=...;client_id=...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mqtt_data_settings.h"
 
 #include <pixtera/mqtt/password_file.h>

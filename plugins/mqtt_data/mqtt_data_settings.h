@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pixtera.MqttData's configuration:
 // host=127.0.0.1;port=1883;topics=home/+/temperature,nas/disk/free;username=...;password_file=...;

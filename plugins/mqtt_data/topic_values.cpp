@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "topic_values.h"
 
 #include <pixtera/platform/event_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The values the broker sent, one item per topic (and per top-level field of a JSON object), in
 // the order they first came, with `mqtt.connected` first. Items are never taken away: a value

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.SerialLCD: serial and USB-serial character LCDs with the 0xFE command set.
 // Configuration: device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on
 // (contrast=0-255 and brightness=0-255 for modules that have them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batteries.h"
 
 #include <algorithm>

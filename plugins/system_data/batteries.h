@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Batteries from /sys/class/power_supply: Battery.<name>.Percent, Status ("Charging",
 // "Discharging", "Full", as the kernel says), Power (W) and TimeLeft ("1:23", to empty while

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "disk_traffic.h"
 
 #include "system_sampler.h"

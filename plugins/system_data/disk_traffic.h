@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The traffic of whole disks (nvme0n1, sda; not their partitions) from /proc/diskstats:
 // Disk.<device>.ReadPerSecond and WritePerSecond (bytes/s) and Busy (% of the time with I/O in

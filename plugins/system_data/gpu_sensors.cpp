@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gpu_sensors.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The GPUs, numbered in PCI order: GPU.<n>.Name, Busy (%), MemoryUsed and MemoryTotal (bytes),
 // Temperature (degrees C), Power (W), Clock (MHz) and Fan (RPM), each where the driver offers it:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hwmon_sensors.h"
 
 #include <algorithm>

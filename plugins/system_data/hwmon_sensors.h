@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every hwmon channel: temperatures, fans, power, voltages and currents, named
 // Temperature.<chip>.<label>, Fan.<chip>.<label>, Power..., Voltage..., Current... with the

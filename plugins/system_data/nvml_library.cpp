@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "nvml_library.h"
 
 #include <pixtera/platform/event_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // NVIDIA's management library, loaded when an NVIDIA GPU is there: no build dependency, and no
 // error when the driver's library is absent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One value of the system, named for designs and placed in the designer's tree.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sysfs_files.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Files of /proc and /sys read at every poll: each is opened once and read again from its start
 // with pread, which makes the kernel produce it afresh; a file that fails is closed and opened

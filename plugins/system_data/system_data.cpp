@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.SystemData: CPU, load, memory, swap, network, disks, uptime, date and time, host name
 // and temperatures, polled periodically. Configuration (all optional):
 // interval=1000;timeformat=%Y-%m-%d %H:%M;proc=/proc;sys=/sys (proc and sys for copies of them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "system_sampler.h"
 
 #include "batteries.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Samples the system's state from /proc and /sys (or copies of them) into named items. Rates are
 // computed between two samples.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Lines and blank-separated fields of the kernel's text files, read without streams: the poll
 // parses a few kilobytes every second.

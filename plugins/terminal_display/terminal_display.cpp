@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.TerminalDisplay: shows a display in a terminal, as the character module would look.
 // Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue
 // (colour: blue, green or none). Without a terminal the frames are printed as plain text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "terminal_screen.h"
 
 #include <pixtera/platform/codepage.h>

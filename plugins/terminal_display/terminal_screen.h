@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How a character display looks in a terminal: a frame around the cells, the user characters as
 // block characters, only changed cells redrawn. Without a terminal, each new frame is printed as

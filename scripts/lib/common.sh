@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the project's scripts: Debian packages, privileges and the build.
 
 PIXTERA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)

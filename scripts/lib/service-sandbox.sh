@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the scripts that run the service from a build tree (tests and benchmarks).
 
 # service_sandbox WORK BUILD PLUGIN...: pixtera2 of BUILD copied to WORK/bin (its pixtera2.xml

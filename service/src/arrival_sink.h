@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a provider with IDataEvents calls when values arrive: a poll of it, at once, on its own
 // thread. It outlives the provider's record harmlessly (the plug-in may call it late).

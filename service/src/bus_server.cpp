@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bus_server.h"
 
 #include "signal_throttle.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's objects on the session bus: a thin adaptor from D-Bus calls to the Manager and
 // the objects reached from it. Owning the service name is what registering the Manager class for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's command line, scanned as Windows programs scan theirs: the whole line (program
 // path included) is searched for tokens that begin after any '-' or '/' and run to the end of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "configuration_loader.h"
 
 #include "data_manager.h"

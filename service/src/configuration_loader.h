@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turns pixtera2.xml into running objects: drivers, displays with their queues, data providers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "creation_failure.h"
 
 #include <pixtera/platform/codepage.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Why a plug-in could not be created, in words a user can act on.
 

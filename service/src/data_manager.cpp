@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data_manager.h"
 
 #include "arrival_sink.h"

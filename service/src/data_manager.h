@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data providers and the items they offer. One object is both the data manager and, seen
 // through IDataCollection, the collection of all items.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data manager's tables: one ValueRecord per distinct item name, and item ids (1, 2, 3, ...
 // in the order names first appear). Names and ids are only ever added.

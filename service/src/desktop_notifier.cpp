@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "desktop_notifier.h"
 
 #include <pixtera/platform/event_log.h>

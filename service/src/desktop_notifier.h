@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's message boxes as desktop notifications (org.freedesktop.Notifications). The
 // caller never waits: messages are queued and sent by a thread of the notifier's own, each

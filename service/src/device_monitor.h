@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Device nodes appearing, from udev: ttys (USB-serial modules) and i2c-dev buses (USB-I2C
 // adapters, an overlay loaded late). libsystemd's device monitor (the same netlink messages as

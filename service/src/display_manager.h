@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The managed displays, one per display driver, in the order their drivers were loaded.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver_manager.h"
 
 #include "creation_failure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The created drivers, in creation order: a driver's index is its position here.
 

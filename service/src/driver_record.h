@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One created driver (plug-in object) and the thread that hosts it.
 

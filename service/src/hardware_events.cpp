@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hardware_events.h"
 
 #include <pixtera/platform/event_log.h>

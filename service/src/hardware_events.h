@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What happens to the machine's devices, passed on to the display drivers that take it
 // (IDisplayEvents): device nodes appearing (udev) and wake-ups from sleep (from logind, through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "launch_environment.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The overrides a process started by systemd or D-Bus needs to see the same registry and locks
 // as the process that registered it (portable installs and tests set them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logind_monitor.h"
 
 #include <pixtera/platform/event_log.h>

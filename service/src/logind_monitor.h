@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What logind says on the system bus about this user's session and the machine: the session
 // locked or idle (LockedHint, IdleHint, IdleSinceHintMonotonic, with PropertiesChanged) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera2: the Pixtera service.
 
 #include "service_module.h"

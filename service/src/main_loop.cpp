@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "main_loop.h"
 
 #include <poll.h>

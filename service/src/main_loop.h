@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's main loop, in place of a thread message queue: other threads post work and the
 // quit message; SIGTERM and SIGINT arrive here too, as signals read from a signalfd, so that no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "managed_display.h"
 
 #include "queue_writer.h"

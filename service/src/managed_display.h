@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One physical display: its driver, its geometry and greeting, its queue of designs and the
 // refresh thread that shows them in turn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "manager.h"
 
 #include "configuration_loader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's root object: one per process, reached by every client. Its references are the
 // module's lock count, so a local server ends when the last client lets go.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugin_fault.h"
 
 #include <pixtera/platform/event_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The fault guard of one plug-in object. Every call into the plug-in, from any thread, runs
 // through it: the first exception that escapes the plug-in, or the failure of its host process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "power_decision.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whether the displays should be dark now, by the user's power policy: the session locked or
 // idle long enough, the machine about to sleep, or the hours of the night. The reasons combine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "power_policy.h"
 
 #include <pixtera/platform/event_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The user's power policy at work: every display is blanked (blank frame, backlight off, nothing
 // rendered) while DecidePower says so, and comes back on the opposite event. Events arrive from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data_provider_record.h"
 #include "thread_names.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "queue_entry.h"
 
 #include <pixtera/platform/codepage.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One entry of a display's queue as pixtera2.xml stores it: a queueitem element with the design's
 // Filename and its Runtime in seconds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "queue_item.h"
 
 #include <pixtera/design_file.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One entry of a display's queue: a design file shown for a number of seconds, with the thread
 // that reads the design and renders it on request into the entry's own canvas.

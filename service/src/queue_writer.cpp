@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "queue_writer.h"
 
 #include <pixtera/configuration_file.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writes a display's queue into the display element of the driver that produced the display.
 

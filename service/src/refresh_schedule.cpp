@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "refresh_schedule.h"
 
 #include <pixtera/platform/tick_count.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // When a showing renders next. Renderings fall on a grid of update ticks that starts at the last
 // rendering; of those ticks only the first at which the frame can differ is used: the next scroll

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the service's COM objects need of the process that hosts them: the module's lock count
 // (outstanding references to the Manager) and a delayed quit.

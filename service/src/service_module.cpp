@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_module.h"
 
 #include "bus_server.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service process: command line, registration, single instance, service or local-server
 // mode, the main loop in which everything runs, and the lock count that ends a local server.

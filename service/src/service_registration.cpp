@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_registration.h"
 
 #include "command_line.h"

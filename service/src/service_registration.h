@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What registering the service writes besides its systemd unit: the AppID keys, the Manager
 // class (so CoCreateInstance can start the service) and the D-Bus activation file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_status.h"
 
 #include <systemd/sd-daemon.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reports the service's state to systemd (sd_notify) in place of the service control manager.
 

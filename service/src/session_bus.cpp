@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "session_bus.h"
 
 #include <pixtera/platform/event_log.h>

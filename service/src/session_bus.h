@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's connection for the desktop (tray icon and notifications), with its event loop on
 // a thread of its own. Callbacks run on that thread.

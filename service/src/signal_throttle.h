@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // When the bus announces changed values: at once after a quiet time, else one period after the
 // last announcement, and never while nothing changed. Armed only by a change, so that an idle

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The class factory of a process-wide singleton: the object is constructed when the factory is,
 // every creation request gets that same object, and a construction that failed fails every

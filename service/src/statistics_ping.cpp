@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "statistics_ping.h"
 
 #include <pixtera/platform/com_runtime.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The usage statistics ping: off unless HKEY_LOCAL_MACHINE\Software\pixtera2.0 has "stats" as a
 // 32-bit number. Then every process of the service reports its installation id to the

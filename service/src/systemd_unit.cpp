@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "systemd_unit.h"
 
 #include "launch_environment.h"

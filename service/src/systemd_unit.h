@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's systemd user unit, in place of a Windows service entry: pixtera2.service in
 // $XDG_CONFIG_HOME/systemd/user, enabled by the default.target.wants link, which works without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a thread's name has room for of a plug-in's ProgID: "SystemData" of "Pixtera.SystemData".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tray_icon.h"
 
 #include <pixtera/platform/event_log.h>

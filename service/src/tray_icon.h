@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's icon in the desktop's notification area: a StatusNotifierItem with a
 // com.canonical.dbusmenu menu of "Start Designer" (203) and "Stop" (202). Clicking the icon does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user_linger.h"
 
 #include <sdbus-c++/sdbus-c++.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Lingering: logind starts the user's service manager (and with it the session bus and pixtera2)
 // at boot and keeps it after the last logout, so a headless machine shows its displays without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera2.xml belongs to the user: loading it and writing queues back must keep what the service
 // does not own, refuse files it cannot read faithfully, and never write into the wrong driver.
 

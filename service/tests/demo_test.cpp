@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main job's demo: the service shows the demo queue with live system values on a terminal
 // display that writes into a file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera2 as a local server driving a file display through a queue of two designs.
 
 #include "child_process.h"

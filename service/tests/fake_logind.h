@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // logind as the service meets it, on a system bus of the test's own: the manager with
 // PrepareForSleep and GetSessionByPID, and one session whose LockedHint, IdleHint and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults of plug-ins and files, and what the service does about them.
 
 #include "service_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hot-plug and resume reaching a native module: a serial module whose port appears after the
 // service started gets its frame as soon as udev announces the port (a stand-in calls what the
 // udev monitor calls), and a wake-up announced by a fake logind on a system bus of the test's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plug-ins hosted in processes of their own (DispatchWrapper.core and pixtera-plugin-host) that
 // crash, hang or exit on purpose, while a well-behaved display of the same service keeps going.
 

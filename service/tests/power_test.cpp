@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Displays going dark and coming back: the power decision (locked, idle, asleep, the hours of
 // the night, combined), a blanked display (blanks, backlight off, nothing rendered, then its
 // frame whole), and the policy following a fake logind on a system bus of the test's own, on a

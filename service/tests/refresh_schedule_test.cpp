@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service_fixture.h"
 
 #include "managed_display.h"

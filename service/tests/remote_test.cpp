@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's objects from another process: proxies made by CoCreateInstance over a private
 // session bus, with the service started by the first client.
 

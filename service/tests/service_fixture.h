@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's managers in the test process, with the test plug-ins registered in the test's
 // own registry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service program as users and systemd run it: a copy of pixtera2 in the test's directory,
 // with the test's registry, runtime and XDG directories.
 

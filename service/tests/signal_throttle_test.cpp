@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bus's announcement of changed values: armed only by a change, at once after a quiet time,
 // a period after the last one otherwise, and never again without a new change.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "statistics_ping.h"
 #include "test_environment.h"
 

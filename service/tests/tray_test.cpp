@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray icon and notifications on a private bus, where the test plays the desktop: the
 // StatusNotifierWatcher and a notification server.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lingering through a fake logind on a private bus that stands in for the system bus.
 
 #include "private_bus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the service's configuration file pixtera2.xml lives, shared by the service and the
 // designer: beside the programs when their directory is writable, else in the user's XDG

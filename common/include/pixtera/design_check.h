@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A design file read the way a person would want it checked: everything the reader passes over
 // or cannot use, each with its line.

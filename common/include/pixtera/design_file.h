@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Design files (.pxd): XML with a Design root, its DisplayItems and a Background.
 

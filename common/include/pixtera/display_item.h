@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One display item of a design, as the service and the designer keep it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Composing a design into a frame: each item's text placed in its box, aligned, scrolled or drawn
 // as a bar, later items over earlier ones.

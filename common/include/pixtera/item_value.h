@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The text a display item shows: its static text, or its data value converted between byte
 // units and formatted with its digits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // When the displays go dark: the user's power policy, kept in the user's registry under
 // Software\Pixtera2.0\Power. The service reads it; the designer's Power dialog writes it.

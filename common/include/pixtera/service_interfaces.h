@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's object model, as other programs see it. Every interface is dual: IDispatch's
 // four slots, then its own operations from slot 7. Reserved slots keep the layout and do nothing.

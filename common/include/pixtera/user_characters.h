@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The eight user-defined characters every display gets. Character 0 is a full cell: bars are
 // drawn with code 8, which an HD44780 shows as user character 0. Characters 1 to 7 light their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Tells waiting displays, and the bus, that a stored data value changed: a generation counter
 // anyone may read without a lock, and the subscribers (an event to set, or a call to make, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where display items get their data values: the service's data manager in its own process, the
 // service's data collection from the designer, a table in tests and tools.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The text canvas of one frame: rows x columns single bytes of Windows-1252, row after row.
 // It is embedded in its owner, so Release never destroys it.

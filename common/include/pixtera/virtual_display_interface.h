@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IVirtualDisplay: the text canvas that holds one frame.
 

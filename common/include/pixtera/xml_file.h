@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Saving XML files: written to a temporary file beside the target and renamed over it, so that a
 // crash never leaves half a file, then laid out one tag per line, indented with tabs.

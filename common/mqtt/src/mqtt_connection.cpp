@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/mqtt/mqtt_connection.h>
 
 #include <pixtera/platform/event_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/mqtt/password_file.h>
 
 #include <pixtera/sdk/bounded_file.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/mqtt/payload_values.h>
 
 #include <nlohmann/json.hpp>

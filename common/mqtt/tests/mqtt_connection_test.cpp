@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A connection to a broker of the test's own: messages of subscribed patterns, retained ones at
 // once, publishing, a broker that goes and comes back (one line of log each way), a wrong
 // password said once and retried without spinning, and the last will.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Payloads as values: numbers only when the whole payload is one, JSON objects' fields, and
 // numbers written back as the plain text other programs read.
 

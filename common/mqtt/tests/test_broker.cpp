@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "test_broker.h"
 
 #include "test_environment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A mosquitto broker of the test's own on a loopback port, with anonymous clients or with one
 // user and password; stopped and started again on the same port. And the command-line clients,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/remote/activation.h>
 
 #include "proxies.h"

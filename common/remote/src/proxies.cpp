@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "proxies.h"
 
 #include <pixtera/platform/codepage.h>

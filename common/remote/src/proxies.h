@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Client-side stand-ins for the service's objects: they implement the same C++ interfaces and
 // forward every call to the object of the same path in the server process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote_session.h"
 
 #include "server_launcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One client's binding to a running service: its own connection to the session bus, the unique
 // name of the server process that answered (so that a reference never moves to a newer server),

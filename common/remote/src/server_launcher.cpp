@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server_launcher.h"
 
 #include <pixtera/platform/registry.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Finds the running service on the bus, starting the registered program when nobody owns the
 // service name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/remote/service_name.h>
 
 #include <pixtera/remote/bus_names.h>

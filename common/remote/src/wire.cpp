@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/wire.h>
 

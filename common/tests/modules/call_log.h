@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The test modules' extra interface: the calls a test plug-in received, one line each, in order.
 // Lines read "Method args @thread" so tests can check order, arguments and threads.

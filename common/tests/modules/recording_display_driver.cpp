@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A display driver for tests: reports the geometry it was configured with
 // ("columns=20;rows=4;cellwidth=5;cellheight=8") and records every call it receives.
 

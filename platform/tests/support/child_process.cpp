@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "child_process.h"
 
 #include "test_environment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "private_bus.h"
 
 #include "test_environment.h"

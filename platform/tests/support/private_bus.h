@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A session bus of the test's own (a dbus-daemon started for it), so that tests running at the
 // same time never meet on one bus. Sets DBUS_SESSION_BUS_ADDRESS while it lives, or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every test process runs in a private temporary directory: its own registry, runtime
 // directory (locks) and XDG directories, so tests never touch the user's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two character ROMs: every Windows-1252 character goes to a code with a glyph, the known ones
 // to theirs, nothing to a control code or the serial command prefix; and both protocols carry
 // the mapped codes, while frames and designs keep their text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A module's device file for the tests: one end of a socket pair goes to the driver, the test
 // reads what arrives at the other.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hd44780_model.h"
 
 namespace pixtera::lcd::test {

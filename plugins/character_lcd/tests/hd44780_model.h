@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An HD44780 controller behind a PCF8574 expander, for the tests: it decodes the expander bytes
 // (a nibble is latched when the enable line falls) into instructions and data, and keeps DDRAM,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device_link.h"
 #include "fake_device.h"
 #include "hd44780_model.h"

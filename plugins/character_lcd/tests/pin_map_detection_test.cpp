@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding a backpack's pin map by reading the controller back, against the HD44780 model wired
 // either way, with RW wired or not.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A pseudo-terminal in place of a module's serial port, for the tests: the driver opens path(),
 // and the test feeds what arrives at the master end to a module model.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "serial_lcd_model.h"
 
 namespace pixtera::lcd::test {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A serial LCD module with the 0xFE command set, for the tests: it interprets the byte stream into
 // its screen, user characters, cursor and settings, answers the read commands for its module type

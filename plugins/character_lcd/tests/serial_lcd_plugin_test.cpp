@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.SerialLCD as the service meets it, on a pseudo-terminal in place of the module's port.
 
 #include "pty_port.h"

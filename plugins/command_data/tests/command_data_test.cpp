@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands file, running one command, and the plug-in's items.
 
 #include "command_list.h"

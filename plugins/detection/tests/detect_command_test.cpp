@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixtera-detect's command: what it prints, its exit codes, and --write adding only what is new
 // to a pixtera2.xml whose comments and other content stay.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real pixtera-detect, its kernel calls diverted by LD_PRELOAD to models: the whole path from
 // listing /dev and open("/dev/i2c-N") to the lines printed and the configuration written.
 

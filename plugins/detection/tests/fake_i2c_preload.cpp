@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loaded with LD_PRELOAD into the real pixtera-detect: /dev is listed from PIXTERA_FAKE_DEV, and
 // /dev/i2c-N is a bus of HD44780 models from PIXTERA_FAKE_I2C ("1:0x27:a,3:0x3f:b,1:0x20:a-norw"),
 // reached through open, ioctl(I2C_SLAVE), read, write and close as the kernel's would be.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kernel side of serial detection, on pseudo-terminals: a port another program holds (open or
 // locked) is never taken, and a free one is probed through real termios.
 

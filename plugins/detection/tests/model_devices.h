@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Detection's devices with models behind them, for the tests: I2C buses whose expander addresses
 // hold HD44780 modules of either pin map (or nothing), serial ports with a 0xFE module answering at

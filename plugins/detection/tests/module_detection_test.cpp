@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Detection against models: backpacks of either pin map with RW wired or not, buses where nothing
 // answers, serial modules answering at one speed only, ports in use, and LCDd's greeting.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Counts the frames a game presents and publishes the rate over the last second twice a second.
 // The present path takes no lock: a clock read, an atomic increment and, twice a second, one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The OpenGL side of libpixtera-fps.so, loaded with LD_PRELOAD: glXSwapBuffers and eglSwapBuffers
 // count a frame and go on to the real functions (the next definitions after this library), also
 // when a game fetches them through glXGetProcAddress or eglGetProcAddress. The GL types are

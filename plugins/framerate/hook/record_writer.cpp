@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "record_writer.h"
 
 #include <algorithm>

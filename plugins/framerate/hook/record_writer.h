@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // This process's frame-rate record in /dev/shm/pixtera-fps-<pid>: made at the first publication,
 // removed when the process exits normally (Ratewell removes the records of killed processes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Vulkan side of libpixtera-fps.so: an implicit layer (VK_LAYER_PIXTERA_frame_rate, enabled by
 // PIXTERA_FPS=1 in its manifest) that counts vkQueuePresentKHR and passes every call on. Its
 // entry points have names of their own, given in the manifest: the library may also be in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in for the frame-rate counter's module, loaded under the name FRAPS.DLL (its soname),
 // whose shared record the tests control.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Frame rates of real games under Xvfb, read through the service: glxgears and es2gears_x11
 # (OpenGL through GLX and EGL, hooked by LD_PRELOAD) and vkcube (Vulkan on lavapipe, through the
 # implicit layer), each started by pixtera-fps-run, shown by Ratewell on a file display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in against a real LCDd with its text driver, started on a free port for each test.
 
 #include "child_process.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An MPRIS2 player on the test's session bus: org.mpris.MediaPlayer2.<suffix> with the Player
 // interface's status, metadata, position and rate, announcing changes as players do. It counts

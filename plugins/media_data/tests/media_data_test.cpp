@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What is playing, from fake MPRIS2 players on a session bus of the test's own: the player is
 // followed by its signals alone, the one that starts playing last takes over, players quitting
 // leave "Nothing playing", and the plug-in asks nothing while nothing changes.

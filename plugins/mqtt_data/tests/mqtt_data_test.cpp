@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixtera.MqttData against a broker of the test's own: an item per topic as messages arrive,
 // retained values at start, JSON fields, numbers and text, mqtt.connected through an outage with
 // the values kept, the service's sink woken for each arrival, and configurations that cannot work.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The few functions of NVIDIA's management library that System data uses, answering for one GPU
 // at PCI address 0000:01:00.0: built as libnvidia-ml.so.1 for the tests.
 

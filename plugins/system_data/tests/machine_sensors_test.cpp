@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GPUs, every hwmon channel, disks' traffic and batteries, on copies of real machines' sysfs
 // layouts: class directories are links into the device tree, as the kernel makes them.
 

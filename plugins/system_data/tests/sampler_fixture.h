@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A copy of /proc and /sys written by the test, and the lookups of sampled items by name.
 

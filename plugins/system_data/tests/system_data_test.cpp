@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "test_environment.h"
 
 #include <pixtera/platform/event_log.h>

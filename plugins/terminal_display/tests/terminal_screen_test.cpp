@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "terminal_screen.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
 // plug-ins hosted in processes of their own. Configuration:
 //   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file;helper=/pid/file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Data providers for tests, scripted through their configuration text:
 //   mode=2;interval=50;items=A:1.5,B:hello;failvalue=3;throwon=GetValue@3;shrinkto=1@2;display=yes
 // items: name:value pairs (numbers become doubles, the rest text), described as "Test\<name>";

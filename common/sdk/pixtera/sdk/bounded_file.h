@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading a file that a configuration names: whoever wrote the configuration may have named a
 // FIFO (opening it would wait for a writer for ever), a device without end (/dev/zero), a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The character generator ROMs of HD44780 modules: A00 (the Japanese standard font, the commonest)
 // and A02 (the European font). Frames are Windows-1252; each character goes to the module as the

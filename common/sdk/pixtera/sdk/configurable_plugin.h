@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IPluginInfo for plug-ins configured by a "name=value;..." text: it keeps the text, hands it to
 // the plug-in, names the plug-in and accepts configuration without asking (there is no window to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Plug-in configuration texts of the form "name=value;name=value". Names are case-sensitive;
 // blanks around names and values are dropped; a field without '=' is ignored.

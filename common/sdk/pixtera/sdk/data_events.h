@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDataEvents: optional, for providers whose values arrive rather than being read (a message
 // broker, a socket). The service hands the provider a sink before it asks for the update mode;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDataFeed: optional, for data providers whose values others push in (the service's
 // /org/pixtera/Feed hands them SetValue calls from scripts on the bus).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDataProvider: a plug-in object that offers named live values.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IPluginSettings from a table. Derived declares `static constexpr SettingDescription kSettings[]`
 // with its keys, in the order a form should show them, and lists DescribedSettings<Derived> in

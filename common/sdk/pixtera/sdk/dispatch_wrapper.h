@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDispatchWrapper: the outside class "DispatchWrapper.core" that hosts a plug-in on the
 // service's behalf. After Wrap it answers for the real driver.

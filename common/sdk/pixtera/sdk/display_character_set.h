@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayCharacterSet: optional, for drivers of modules with a character generator ROM. The
 // designer previews such a display with the glyphs the module really shows; a driver that does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayDriver: a plug-in object that drives one character display.
 //

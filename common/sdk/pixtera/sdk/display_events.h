@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayEvents: optional, for drivers of hardware. The service passes on what happens to the
 // machine's devices, so that a module is back at once, without the driver looking for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDisplayPower: optional. A display that can switch its backlight, and maybe dim it, says so
 // here; the service uses it to darken a display while it is blanked (locked, idle, at night,

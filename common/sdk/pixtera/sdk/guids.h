@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every identifier of the system, chosen once and shared by the service, the designer and all
 // plug-ins. Never change one: registrations and compiled plug-ins depend on them.

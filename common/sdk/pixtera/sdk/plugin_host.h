@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a plug-in hosted in a process of its own (by DispatchWrapper.core) adds to its interfaces.
 //

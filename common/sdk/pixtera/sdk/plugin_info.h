@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IPluginInfo: what every plug-in object may implement to be configured.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Everything a plug-in module needs: the plug-in interfaces, the COM object helpers and the
 // self-registration helper for DllRegisterServer / DllUnregisterServer.

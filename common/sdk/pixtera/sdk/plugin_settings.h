@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IPluginSettings: optional. A plug-in configured by a "name=value;..." text describes its keys,
 // so that the designer can show a form for them: plug-ins have no window of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A data item's value as provider plug-ins keep it, and its hand-over through GetValue.
 

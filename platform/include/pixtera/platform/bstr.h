@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // BSTR: UTF-16 text with a 4-byte byte-length prefix and a terminating NUL. One allocator serves
 // every module, so a string allocated by a plug-in may be freed by the service and vice versa.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text conversions between UTF-8 (file names, the "A" functions), UTF-16 (BSTR) and the
 // 8-bit display code page, Windows-1252. Characters outside Windows-1252 become '?'.

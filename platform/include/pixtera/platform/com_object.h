@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The reference-counting core for COM objects written in C++: QueryInterface over the listed
 // interfaces (and their bases), atomic counts, and a per-module count of live objects and

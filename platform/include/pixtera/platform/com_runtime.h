@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The COM runtime: apartments, class identifiers from text, object creation from the registry
 // (in-process servers through dlopen) and the process-wide table of registered class objects.

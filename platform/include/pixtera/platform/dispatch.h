@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IDispatch, the base of dual interfaces. Late binding is offered through D-Bus introspection
 // instead, so implementations may answer E_NOTIMPL; the four slots keep dual layouts intact.

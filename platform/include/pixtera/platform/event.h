@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Unnamed events as the Windows kernel offers them: auto-reset (a Set releases exactly one
 // waiter, or stays set until one comes) or manual-reset, and waiting for any of several.

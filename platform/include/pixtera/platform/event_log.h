@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's information events: syslog (ident "Pixtera2") in service mode, standard output
 // otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Symbols of the platform library that plug-ins and programs may use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // 128-bit identifiers of classes, interfaces, libraries and applications.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Result codes with their Windows values, so codes cross processes and files unchanged.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Message boxes. A service must never block a worker on one, so the default shows nothing: it
 // logs the text and prints it to standard error, and answers IDOK. Programs with a user

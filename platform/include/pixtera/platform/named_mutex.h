@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Named mutexes as lock files in the user's runtime directory: the first process to create a
 // name holds it until it closes it or dies; later creators learn that it already exists.

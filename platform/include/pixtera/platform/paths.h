@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The XDG directories, with their defaults, and where the programs find their plug-ins.
 

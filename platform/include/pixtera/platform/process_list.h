@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What /proc says about processes: their state and parent, and the children of one.
 

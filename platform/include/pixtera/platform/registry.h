@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The registry: keys and typed values with Windows semantics, kept in one SQLite file shared by
 // all processes of the user ($PIXTERA_REGISTRY, else $XDG_DATA_HOME/pixtera/registry.db).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writes and removes a module's registry entries, as DllRegisterServer and DllUnregisterServer do.
 //

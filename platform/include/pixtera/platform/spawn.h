@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Starting another program, the one way every part of Pixtera does it: the child begins with an
 // empty signal mask and every signal at its default action, whatever the caller blocks or

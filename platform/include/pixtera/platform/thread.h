@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Threads with a chosen stack size. Sizes are reservations: Linux commits stack pages lazily.
 

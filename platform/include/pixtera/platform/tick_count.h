@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 32-bit millisecond tick count. Durations are differences of it, computed unsigned, so
 // they wrap cleanly. Code that depends on time takes a TickClock so tests can move time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Windows scalar types that the interfaces and their callers are written in.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A file descriptor that closes itself, and opening a file of one's own in a directory others may
 // write to (/tmp): links are not followed, and a file someone else made is refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // IUnknown and IClassFactory. Interfaces are abstract classes with pure virtual methods only and
 // no virtual destructor, declared in slot order: on the Itanium C++ ABI the n-th virtual method

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // VARIANT with the Windows type numbers and conversion rules.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One client connection to an MQTT broker, on libmosquitto, driven by a thread of its own that
 // sleeps on the socket: nothing runs while nothing arrives but the keep-alive. It connects at

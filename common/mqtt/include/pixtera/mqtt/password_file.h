@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A broker password from a file of its own (never from a configuration others may read, never
 // from the command line, which `ps` shows): its first line, without the line end.

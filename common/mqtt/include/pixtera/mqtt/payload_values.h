@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What an MQTT payload says: a number when the whole payload is one ("21.5", " 42 "), else its
 // text; a JSON object also says each of its top-level fields. And the other way: a number as the

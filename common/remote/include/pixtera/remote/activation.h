@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Out-of-process objects: once installed, CoCreateInstance of the service's Manager class (a
 // class registered with LocalServer32) finds the running service on the session bus, starting the

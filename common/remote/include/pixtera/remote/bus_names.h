@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The service's published object model on the session bus: its name, object paths and
 // interfaces. Method names are the operations' names.

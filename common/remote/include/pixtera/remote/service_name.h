@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the bus daemon knows of the service's well-known name: who owns it now and that owner's
 // process. The daemon answers at once, whatever state the service is in.

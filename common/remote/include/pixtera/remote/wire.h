@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How result codes and values cross the bus: a failing HRESULT is the error
 // "org.pixtera.Error.<NAME>" whose message starts with the code ("0x80004005"); a VARIANT is a
