@@ -65,7 +65,7 @@ install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pixtera COMPONE
 # Man pages from their scdoc sources.
 find_program(SCDOC scdoc)
 if(SCDOC)
-  set(pages pixtera2.1 pixtera-reg.1 pixtera-render.1 pixtera-detect.1 pixtera-mqtt.1 pixtera-plugin-host.1 pixtera-fps-run.1 pixtera-designer.1 pixtera2.xml.5 pixtera-design.5)
+  set(pages pixtera2.1 pixtera-reg.1 pixtera-render.1 pixtera-detect.1 pixtera-mqtt.1 pixtera-plugin-host.1 pixtera-command-runner.1 pixtera-fps-run.1 pixtera-designer.1 pixtera2.xml.5 pixtera-design.5)
   foreach(page ${pages})
     string(REGEX MATCH "[0-9]$" section ${page})
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}

@@ -24,7 +24,7 @@ for package in "${packages[@]}"; do
 done
 echo "Built: ${debs[*]##*/}"
 
-lintian --fail-on error,warning --no-tag-display-limit "$work"/*.changes
+lintian --fail-on error,warning --tag-display-limit 0 "$work"/*.changes
 echo "lintian: no errors, no warnings"
 
 user=pixtera-ci
@@ -47,6 +47,10 @@ as_root dpkg -i "${debs[@]}" >/dev/null
 [ "$(dpkg-query -W -f='${Version}' pixtera)" = 2.0.0 ] || { echo "FAIL: the upgrade did not take" >&2; exit 1; }
 as_root dpkg -i "${debs[@]}" >/dev/null # the same version over itself
 files=$(dpkg -L "${packages[@]}")
+if ls /etc/systemd/user/*.wants/pixtera* >/dev/null 2>&1; then
+    echo "FAIL: the packages enabled user units for every user: $(ls /etc/systemd/user/*.wants/pixtera*)" >&2
+    exit 1
+fi
 
 /usr/bin/pixtera2 --version
 demo=$(as_root runuser -u "$user" -- mktemp -d)
