@@ -110,8 +110,9 @@ TEST(MqttData, TopicsBecomeItemsWithNumbersTextAndJsonFields)
     EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
 
     const int before = plugin.sink->calls;
-    broker.Publish("home/hall/temperature", "warm");
-    broker.Publish("zigbee2mqtt/sensor", R"({"temperature": 19.25, "occupancy": true, "state": "ON"})");
+    // Retained: a message that reaches the broker before the subscription still arrives.
+    broker.Publish("home/hall/temperature", "warm", true);
+    broker.Publish("zigbee2mqtt/sensor", R"({"temperature": 19.25, "occupancy": true, "state": "ON"})", true);
     ASSERT_TRUE(Eventually([&] { return plugin.Value("zigbee2mqtt/sensor.state") == "ON"; }));
     const auto values = plugin.Values();
     EXPECT_EQ(values.at("home/hall/temperature"), "warm") << "a wildcard's topic appears as it arrives";
@@ -136,14 +137,14 @@ TEST(MqttData, ValuesOutliveAnOutageAndConnectedSaysSo)
     TestBroker broker;
     Plugin plugin(At(broker) + ";topics=nas/#");
     ASSERT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
-    broker.Publish("nas/disk/free", "812");
+    broker.Publish("nas/disk/free", "812", true);
     ASSERT_TRUE(Eventually([&] { return plugin.Value("nas/disk/free") == "#812.000000"; }));
     broker.Stop();
     EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#0.000000"; }));
     EXPECT_EQ(plugin.Value("nas/disk/free"), "#812.000000") << "the last value stays";
     broker.Start();
     EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }, 15s));
-    broker.Publish("nas/disk/free", "700");
+    broker.Publish("nas/disk/free", "700", true);
     EXPECT_TRUE(Eventually([&] { return plugin.Value("nas/disk/free") == "#700.000000"; }));
 }
 
@@ -192,7 +193,7 @@ TEST(MqttData, UnusableSettingsAreSaidAndTheRestWorks)
     });
     {
         Plugin plugin(At(broker) + ";topics=good/#,bad/#/more,half+;password_file=/nonexistent");
-        broker.Publish("good/one", "1", false);
+        broker.Publish("good/one", "1", true);
         EXPECT_TRUE(Eventually([&] { return plugin.Value("good/one") == "#1.000000"; }));
     }
     SetLogCapture({});
