@@ -184,16 +184,6 @@ bool WriteFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
     return true;
 }
 
-bool ReindentXmlFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream content;
-    content << in.rdbuf();
-    return WriteFileAtomically(path, ReindentXml(content.str()));
-}
-
 bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::path& path, std::string* error,
                      pugi::xml_encoding encoding)
 {

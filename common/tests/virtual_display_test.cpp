@@ -49,7 +49,8 @@ TEST(VirtualDisplay, RefusesAbsurdGeometry)
     VirtualDisplay display;
     EXPECT_EQ(display.Initialize(-1, 4, 5, 8), E_INVALIDARG);
     EXPECT_EQ(display.Initialize(100000, 100000, 5, 8), E_INVALIDARG);
-    EXPECT_FALSE(display.initialized());
+    LONG columns = -1;
+    EXPECT_EQ(display.GetColumns(&columns), E_FAIL) << "still no display";
 }
 
 TEST(VirtualDisplay, WriteTextClipsAtBothEdgesAndOutsideRows)

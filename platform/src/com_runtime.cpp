@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/event_log.h>
 #include <pixtera/platform/module.h>
+#include <pixtera/platform/module_abi.h>
 #include <pixtera/platform/registry.h>
 
+#include <dlfcn.h>
 #include <sys/random.h>
 
 #include <algorithm>
@@ -84,18 +87,41 @@ private:
 std::mutex activatorMutex;
 LocalServerActivator localServerActivator;
 
+// A module that says which ABI it was built for must say ours; one that does not is older than
+// the check and is taken as it is.
+bool CompatibleModule(void* module, const std::string& path)
+{
+    using AbiFunction = int (*)();
+    const auto abi = reinterpret_cast<AbiFunction>(dlsym(module, "PixteraModuleAbi"));
+    if (!abi || abi() == kModuleAbiVersion)
+        return true;
+    LogError("The module " + path + " was built for module ABI version " + std::to_string(abi()) +
+             "; this Pixtera has version " + std::to_string(kModuleAbiVersion) + ": rebuild it against this SDK");
+    return false;
+}
+
 // Modules loaded for in-process servers stay loaded for the life of the process.
 DllGetClassObjectFunction LoadServerModule(const std::string& path, HRESULT& failure)
 {
     static std::mutex mutex;
     static std::map<std::string, void*> modules;
+    static std::map<std::string, bool> refused; // said once each
     std::lock_guard lock(mutex);
+    if (refused.count(path)) {
+        failure = CO_E_ERRORINDLL;
+        return nullptr;
+    }
     void*& module = modules[path];
     if (!module)
         module = LoadLibraryA(path.c_str());
     if (!module) {
         modules.erase(path);
         failure = CO_E_DLLNOTFOUND;
+        return nullptr;
+    }
+    if (!CompatibleModule(module, path)) {
+        refused[path] = true;
+        failure = CO_E_ERRORINDLL;
         return nullptr;
     }
     auto entry = reinterpret_cast<DllGetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));

@@ -146,32 +146,6 @@ LSTATUS CopyName(const std::string& name, LPSTR buffer, DWORD* length)
 
 } // namespace
 
-namespace {
-std::atomic<bool> machineRegistryInUse{false};
-}
-
-std::optional<std::filesystem::path> MachineRegistryPath()
-{
-    if (const char* path = std::getenv("PIXTERA_MACHINE_REGISTRY"))
-        return *path ? std::optional<std::filesystem::path>(path) : std::nullopt;
-    return std::filesystem::path("/var/lib/pixtera/registry.db");
-}
-
-void UseMachineRegistry() { machineRegistryInUse = true; }
-
-bool UsingMachineRegistry() { return machineRegistryInUse; }
-
-std::filesystem::path RegistryPath()
-{
-    if (UsingMachineRegistry()) {
-        if (auto machine = MachineRegistryPath())
-            return *machine;
-    }
-    if (const char* path = std::getenv("PIXTERA_REGISTRY"); path && *path)
-        return path;
-    return XdgDataHome() / "pixtera" / "registry.db";
-}
-
 std::optional<std::pair<HKEY, std::string>> ParseRegistryPath(std::string_view fullPath)
 {
     const auto slash = fullPath.find('\\');

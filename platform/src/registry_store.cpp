@@ -2,17 +2,48 @@
 #include "registry_store.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/paths.h>
 
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <system_error>
 
 namespace pixtera {
+
+// Where the registry lives, and whether this process is the machine layer's writer: the store's
+// own knowledge, which the registry API above it reports.
+namespace {
+std::atomic<bool> machineRegistryInUse{false};
+}
+
+std::optional<std::filesystem::path> MachineRegistryPath()
+{
+    if (const char* path = std::getenv("PIXTERA_MACHINE_REGISTRY"))
+        return *path ? std::optional<std::filesystem::path>(path) : std::nullopt;
+    return std::filesystem::path("/var/lib/pixtera/registry.db");
+}
+
+void UseMachineRegistry() { machineRegistryInUse = true; }
+
+bool UsingMachineRegistry() { return machineRegistryInUse; }
+
+std::filesystem::path RegistryPath()
+{
+    if (UsingMachineRegistry()) {
+        if (auto machine = MachineRegistryPath())
+            return *machine;
+    }
+    if (const char* path = std::getenv("PIXTERA_REGISTRY"); path && *path)
+        return path;
+    return XdgDataHome() / "pixtera" / "registry.db";
+}
+
 namespace {
 
 constexpr int kBusyTimeoutMs = 15000;

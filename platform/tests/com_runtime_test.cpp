@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/platform/com.h>
+#include <pixtera/platform/event_log.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/registry.h>
 
@@ -134,6 +135,20 @@ TEST(ComRuntime, ModuleWithoutClassObjectExportIsAnErrorInTheModule)
     void* object = reinterpret_cast<void*>(0x1);
     EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_ERRORINDLL);
     EXPECT_EQ(object, nullptr);
+}
+
+TEST(ComRuntime, AModuleOfAnotherAbiIsRefusedBeforeItIsCalledAndSaysBothVersions)
+{
+    std::vector<std::string> log;
+    SetLogCapture([&](std::string_view line) { log.emplace_back(line); });
+    RegisterInproc(kUnregistered, (test::TestModuleDirectory() / "test-module-other-abi.so").string());
+    void* object = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_ERRORINDLL);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_ERRORINDLL);
+    SetLogCapture({});
+    ASSERT_EQ(log.size(), 1u) << "said once";
+    EXPECT_NE(log[0].find("built for module ABI version 1; this Pixtera has version 2"), std::string::npos) << log[0];
 }
 
 TEST(ComRuntime, MissingModuleFileIsReported)

@@ -212,6 +212,8 @@ Substitutions Values()
 
 } // namespace
 
+PIXTERA_MODULE_ABI_EXPORT
+
 PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
 {
     return GetClassObjectOf<DataProv>(CLSID_DataProv, clsid, riid, object);

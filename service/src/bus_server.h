@@ -33,7 +33,6 @@ public:
     ~BusServer();
 
     // False when another process owns the service name.
-    bool ownsName() const { return ownsName_; }
 
 private:
     void ExportAll();

@@ -52,15 +52,6 @@ MainLoop::~MainLoop()
     close(wakeFd_);
 }
 
-void MainLoop::Post(std::function<void()> task)
-{
-    {
-        std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(task));
-    }
-    Wake();
-}
-
 void MainLoop::PostQuit()
 {
     {
@@ -76,24 +67,16 @@ void MainLoop::Wake()
     [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
 }
 
-bool MainLoop::RunPosted()
+bool MainLoop::Quitting()
 {
-    std::vector<std::function<void()>> tasks;
-    bool quit = false;
-    {
-        std::lock_guard lock(mutex_);
-        tasks.swap(posted_);
-        quit = quit_;
-    }
-    for (auto& task : tasks)
-        task();
-    return !quit;
+    std::lock_guard lock(mutex_);
+    return quit_;
 }
 
 void MainLoop::Run(const std::function<void(int signal)>& onStopSignal)
 {
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {signalFd_, POLLIN, 0}};
-    while (RunPosted()) {
+    while (!Quitting()) {
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;

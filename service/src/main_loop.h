@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The service's main loop, in place of a thread message queue: other threads post work and the
-// quit message; SIGTERM and SIGINT arrive here too, as signals read from a signalfd, so that no
+// The service's main loop, in place of a thread message queue: other threads post the quit
+// message; SIGTERM and SIGINT arrive here too, as signals read from a signalfd, so that no
 // signal handler ever runs service code.
 
 #include <functional>
 #include <mutex>
-#include <vector>
 
 namespace pixtera {
 
@@ -25,17 +24,15 @@ public:
     void Run(const std::function<void(int signal)>& onStopSignal);
 
     // Thread-safe.
-    void Post(std::function<void()> task);
     void PostQuit();
 
 private:
     void Wake();
-    bool RunPosted(); // false once the quit message was taken
+    bool Quitting();
 
     int wakeFd_ = -1;
     int signalFd_ = -1;
-    std::mutex mutex_; // guards posted_ and quit_
-    std::vector<std::function<void()>> posted_;
+    std::mutex mutex_; // guards quit_
     bool quit_ = false;
 };
 

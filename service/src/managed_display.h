@@ -28,15 +28,6 @@
 
 namespace pixtera {
 
-// Where a display's queue is stored: the configuration file and the driver element that produced
-// the display, known by its position among the driver elements and by its two attributes.
-struct QueueOrigin {
-    std::filesystem::path configuration;
-    int driverElement = -1;
-    std::string clsid;
-    std::string driverConfiguration;
-};
-
 class PixteraManagedDisplay final : public ComObject<PixteraManagedDisplay, DispatchNotImplemented<IManagedDisplay>> {
 public:
     // `fault` is the driver's fault guard, shared with every other caller of the driver.

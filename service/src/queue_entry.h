@@ -7,10 +7,20 @@
 
 #include <pugixml.hpp>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 namespace pixtera {
+
+// Where a display's queue is stored: the configuration file and the driver element that produced
+// the display, known by its position among the driver elements and by its two attributes.
+struct QueueOrigin {
+    std::filesystem::path configuration;
+    int driverElement = -1;
+    std::string clsid;
+    std::string driverConfiguration;
+};
 
 struct QueueEntry {
     std::u16string fileName;

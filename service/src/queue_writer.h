@@ -2,8 +2,9 @@
 #pragma once
 // Writes a display's queue into the display element of the driver that produced the display.
 
-#include "managed_display.h"
 #include "queue_entry.h"
+
+#include <pixtera/platform/hresult.h>
 
 #include <vector>
 

@@ -40,7 +40,6 @@ public:
     // Writes bytes of the display code page into `row` from `column`, clipped at both edges.
     void WriteAnsi(LONG column, LONG row, std::string_view ansi);
 
-    bool initialized() const { return initialized_; }
     LONG columns() const { return columns_; }
     LONG rows() const { return rows_; }
     LONG cellWidth() const { return cellWidth_; }

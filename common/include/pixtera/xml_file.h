@@ -16,9 +16,6 @@ namespace pixtera {
 // data and the document type are copied unchanged.
 std::string ReindentXml(std::string_view xml);
 
-// Re-lays out an XML file in place (atomically); false when it cannot be read or written.
-bool ReindentXmlFile(const std::filesystem::path& path);
-
 // Writes the document with ReindentXml's layout, atomically, in the given encoding (the one the
 // file was read in keeps its declaration true). False, with a reason, on failure.
 bool SaveXmlDocument(const pugi::xml_document& document, const std::filesystem::path& path,

@@ -6,6 +6,7 @@
 #include <pixtera/platform/com.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/module.h>
+#include <pixtera/platform/module_abi.h>
 #include <pixtera/platform/self_registration.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/display_driver.h>
@@ -16,9 +17,11 @@
 // PX_MODULE_EXPORT HRESULT DllCanUnloadNow();
 // PX_MODULE_EXPORT HRESULT DllRegisterServer();
 // PX_MODULE_EXPORT HRESULT DllUnregisterServer();
+// and, once, PIXTERA_MODULE_ABI_EXPORT: the loader refuses a module of another ABI version.
 
 // The four entry points of a module that serves one class, registered with InprocClassScript.
 #define PIXTERA_SINGLE_CLASS_MODULE(Class, inprocClass)                                            \
+    PIXTERA_MODULE_ABI_EXPORT                                                                      \
     PX_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)         \
     {                                                                                              \
         return ::pixtera::GetClassObjectOf<Class>((inprocClass).clsid, clsid, riid, object);       \

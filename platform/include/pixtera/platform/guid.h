@@ -28,7 +28,6 @@ using REFCLSID = const CLSID&;
 
 inline constexpr GUID GUID_NULL{};
 
-constexpr bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 
 namespace pixtera {
 
