@@ -3,6 +3,7 @@
 
 #include <pixtera/mqtt/password_file.h>
 #include <pixtera/sdk/bounded_file.h>
+#include <pixtera/sdk/configuration_text.h>
 
 #include <charconv>
 #include <map>
@@ -22,11 +23,9 @@ bool KnownKey(const std::string& key)
 
 std::string Trim(std::string_view text)
 {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    if (!text.empty() && text.back() == '\r') // a file written on Windows
         text.remove_suffix(1);
-    return std::string(text);
+    return std::string(TrimBlanks(text));
 }
 
 // key=value lines; blank lines and lines starting with # are skipped.
@@ -51,18 +50,6 @@ std::string ReadConfigFile(const std::string& path, std::map<std::string, std::s
         values.try_emplace(key, Trim(line.substr(equals + 1)));
     }
     return {};
-}
-
-std::vector<std::string> Names(const std::string& list)
-{
-    std::vector<std::string> names;
-    for (std::size_t start = 0; start <= list.size();) {
-        const std::size_t end = std::min(list.find(',', start), list.size());
-        if (std::string name = Trim(std::string_view(list).substr(start, end - start)); !name.empty())
-            names.push_back(std::move(name));
-        start = end + 1;
-    }
-    return names;
 }
 
 ParsedOptions Error(std::string text)
@@ -144,7 +131,7 @@ ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std:
             return Error("port \"" + text + "\" is not a port number (1 to 65535)");
         options.broker.port = port;
     }
-    options.publish = Names(values.contains("publish") ? values["publish"] : "CPU.Total,Memory.UsedPercent");
+    options.publish = CommaList(values.contains("publish") ? values["publish"] : "CPU.Total,Memory.UsedPercent");
     options.broker.username = values["username"];
     if (const std::string& path = values["password_file"]; !path.empty()) {
         const mqtt::PasswordFile file = mqtt::ReadPasswordFile(path);

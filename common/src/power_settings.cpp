@@ -2,6 +2,7 @@
 #include "pixtera/power_settings.h"
 
 #include <pixtera/platform/registry.h>
+#include <pixtera/sdk/configuration_text.h>
 
 #include <charconv>
 #include <cstdio>
@@ -25,15 +26,6 @@ std::optional<int> Minutes(std::string_view clock)
     return hours * 60 + minutes;
 }
 
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace
 
 std::optional<HoursWindow> HoursWindow::Parse(std::string_view text)
@@ -41,8 +33,8 @@ std::optional<HoursWindow> HoursWindow::Parse(std::string_view text)
     const auto dash = text.find('-');
     if (dash == std::string_view::npos)
         return std::nullopt;
-    const auto from = Minutes(Trim(text.substr(0, dash)));
-    const auto to = Minutes(Trim(text.substr(dash + 1)));
+    const auto from = Minutes(TrimBlanks(text.substr(0, dash)));
+    const auto to = Minutes(TrimBlanks(text.substr(dash + 1)));
     if (!from || !to || *from == *to)
         return std::nullopt;
     return HoursWindow{*from % 1440, *to % 1440};

@@ -112,17 +112,9 @@ public:
     void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::vector<FedItem> items;
-        const std::string names = fields.Text("names").value_or("");
-        std::string_view list = names;
-        while (!list.empty()) {
-            const auto comma = list.find(',');
-            std::string name(list.substr(0, comma));
-            name.erase(0, name.find_first_not_of(" \t"));
-            name.erase(name.find_last_not_of(" \t") + 1);
-            if (!name.empty() && std::none_of(items.begin(), items.end(), [&](const FedItem& i) { return i.name == name; }))
+        for (const std::string& name : CommaList(fields.Text("names").value_or("")))
+            if (std::none_of(items.begin(), items.end(), [&](const FedItem& i) { return i.name == name; }))
                 items.push_back({name});
-            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-        }
         if (items.empty())
             LogWarning("Bus data: no names in \"" + text + "\"; there are no items");
         std::lock_guard lock(mutex_);

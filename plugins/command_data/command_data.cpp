@@ -166,14 +166,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* out) override
     {
-        if (!out)
-            return E_POINTER;
-        VariantInit(out);
         std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= runners_.size())
-            return E_INVALIDARG;
-        StoreValue(runners_[static_cast<std::size_t>(index)]->value(), out);
-        return S_OK;
+        return ItemValue(runners_, index, out, [](const std::unique_ptr<CommandItemRunner>& runner) { return runner->value(); });
     }
 
     void Configured(const ConfigurationText& fields, const std::string& text)

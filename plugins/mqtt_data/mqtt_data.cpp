@@ -62,21 +62,20 @@ public:
         std::lock_guard lock(mutex_);
         return Output(count, items_.size());
     }
-    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return Field(index, name, &TopicItem::name); }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
+    {
+        std::lock_guard lock(mutex_);
+        return ItemText(items_, index, name, [](const TopicItem& item) { return item.name; });
+    }
     HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
     {
-        return Field(index, description, &TopicItem::description);
+        std::lock_guard lock(mutex_);
+        return ItemText(items_, index, description, [](const TopicItem& item) { return item.description; });
     }
     HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
     {
-        if (!value)
-            return E_POINTER;
-        VariantInit(value);
         std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
-            return E_INVALIDARG;
-        StoreValue(items_[static_cast<std::size_t>(index)].value, value);
-        return S_OK;
+        return ItemValue(items_, index, value, [](const TopicItem& item) { return item.value; });
     }
 
     HRESULT STDMETHODCALLTYPE Advise(IDataArrivalSink* sink) override
@@ -117,18 +116,6 @@ private:
         }
         if (sink)
             sink->ValuesArrived();
-    }
-
-    HRESULT Field(LONG index, BSTR* out, std::string TopicItem::*field)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
-            return E_INVALIDARG;
-        *out = BString(std::string_view(items_[static_cast<std::size_t>(index)].*field)).Detach();
-        return S_OK;
     }
 
     const std::shared_ptr<TopicValues> values_ = std::make_shared<TopicValues>(kMostTopics);

@@ -8,24 +8,10 @@
 namespace pixtera::mqtt {
 namespace {
 
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 std::vector<std::string> Topics(const std::string& list, std::vector<std::string>& problems)
 {
     std::vector<std::string> topics;
-    for (std::size_t start = 0; start <= list.size();) {
-        const std::size_t end = std::min(list.find(',', start), list.size());
-        const std::string topic(Trim(std::string_view(list).substr(start, end - start)));
-        start = end + 1;
-        if (topic.empty())
-            continue;
+    for (const std::string& topic : CommaList(list)) {
         if (mosquitto_sub_topic_check(topic.c_str()) != MOSQ_ERR_SUCCESS)
             problems.push_back("topic \"" + Printable(topic) + "\" (+ and # stand only for whole levels, # only last)");
         else
@@ -41,8 +27,8 @@ MqttDataSettings ReadMqttDataSettings(const ConfigurationText& fields, std::vect
     MqttDataSettings settings;
     ConnectionSettings& connection = settings.connection;
     connection.logName = "MQTT data";
-    if (const auto host = fields.Text("host"); host && !Trim(*host).empty())
-        connection.host = std::string(Trim(*host));
+    if (const auto host = fields.Text("host"); host && !host->empty()) // blanks are gone already
+        connection.host = *host;
     bool badPort = false;
     connection.port = static_cast<int>(fields.Number("port", 1, 65535, &badPort).value_or(1883));
     if (badPort)

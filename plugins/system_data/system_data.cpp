@@ -61,15 +61,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
     {
-        if (!value)
-            return E_POINTER;
-        VariantInit(value);
         std::lock_guard lock(mutex_);
-        if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
-            return E_INVALIDARG;
-        const auto& item = items_[static_cast<std::size_t>(index)];
-        StoreValue(item.value, value);
-        return S_OK;
+        return ItemValue(items_, index, value, [](const SampledItem& item) { return item.value; });
     }
 
     void Configured(const ConfigurationText& fields, const std::string& text)

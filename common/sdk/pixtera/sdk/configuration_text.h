@@ -10,8 +10,32 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixtera {
+
+// The text without the blanks (spaces, tabs) around it.
+inline std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The entries of a comma-separated value ("a, b,,c": a, b, c), blanks dropped, empty ones left out.
+inline std::vector<std::string> CommaList(std::string_view list)
+{
+    std::vector<std::string> entries;
+    while (!list.empty()) {
+        const auto comma = list.find(',');
+        if (const auto entry = TrimBlanks(list.substr(0, comma)); !entry.empty())
+            entries.emplace_back(entry);
+        list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    }
+    return entries;
+}
 
 class ConfigurationText {
 public:
@@ -25,7 +49,7 @@ public:
             const auto equals = field.find('=');
             if (equals == std::string_view::npos)
                 continue;
-            fields_[std::string(Trim(field.substr(0, equals)))] = std::string(Trim(field.substr(equals + 1)));
+            fields_[std::string(TrimBlanks(field.substr(0, equals)))] = std::string(TrimBlanks(field.substr(equals + 1)));
         }
     }
 
@@ -55,15 +79,6 @@ public:
     const std::map<std::string, std::string>& fields() const { return fields_; }
 
 private:
-    static std::string_view Trim(std::string_view text)
-    {
-        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-            text.remove_prefix(1);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-            text.remove_suffix(1);
-        return text;
-    }
-
     std::map<std::string, std::string> fields_;
 };
 

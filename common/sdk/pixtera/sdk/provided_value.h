@@ -53,4 +53,18 @@ HRESULT ItemText(const Items& items, LONG index, BSTR* out, Field field)
     return S_OK;
 }
 
+// The value of item `index` into a VARIANT out-parameter, the way GetValue answers: E_POINTER
+// without one, E_INVALIDARG (and VT_EMPTY) outside the items.
+template <class Items, class Field>
+HRESULT ItemValue(const Items& items, LONG index, VARIANT* out, Field field)
+{
+    if (!out)
+        return E_POINTER;
+    VariantInit(out);
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size())
+        return E_INVALIDARG;
+    StoreValue(field(items[static_cast<std::size_t>(index)]), out);
+    return S_OK;
+}
+
 } // namespace pixtera
