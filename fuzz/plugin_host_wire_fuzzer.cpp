@@ -2,7 +2,7 @@
 // Arbitrary bytes as the body of a message between DispatchWrapper.core and its host, read as a
 // call (what the host reads) and as a result (what the wrapper reads).
 
-#include "wire.h"
+#include "host_wire.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/service_name.h>
-#include <pixtera/remote/wire.h>
+#include <pixtera/remote/bus_wire.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 

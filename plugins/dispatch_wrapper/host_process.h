@@ -3,7 +3,7 @@
 // One running pixtera-plugin-host: the child process, its end of the socket pair and the thread
 // that copies its output into the log. Destroying it kills the host (SIGKILL) and reaps it.
 
-#include "wire.h"
+#include "host_wire.h"
 
 #include <chrono>
 #include <filesystem>

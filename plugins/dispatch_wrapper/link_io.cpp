@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link_io.h"
 
-#include "wire.h"
+#include "host_wire.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,7 +5,7 @@
 // throws is as faulty here as one that crashes.
 
 #include "link_io.h"
-#include "wire.h"
+#include "host_wire.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>

@@ -15,7 +15,7 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/thread.h>
 #include <pixtera/remote/bus_names.h>
-#include <pixtera/remote/wire.h>
+#include <pixtera/remote/bus_wire.h>
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/plugin_info.h>
@@ -609,7 +609,7 @@ void BusServer::ExportPower(sdbus::IObject& object, LONG index)
     const auto displays = manager_.displays().Displays();
     if (index < 0 || static_cast<std::size_t>(index) >= displays.size())
         return;
-    const ComPtr<PixteraManagedDisplay> display = displays[static_cast<std::size_t>(index)];
+    const ComPtr<ManagedDisplay> display = displays[static_cast<std::size_t>(index)];
     const char* const p = bus::kDisplayPower;
     object.registerMethod("SetBacklight").onInterface(p).withInputParamNames("on").implementedAs([display](bool on) {
         Check(display->SetBacklight(on), [] { return "the display's driver has no backlight to switch"; });

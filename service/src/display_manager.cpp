@@ -3,19 +3,19 @@
 
 namespace pixtera {
 
-ComPtr<PixteraManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin,
+ComPtr<ManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin,
                                                          std::shared_ptr<PluginFault> fault)
 {
     if (!fault)
         fault = std::make_shared<PluginFault>(origin.clsid);
-    auto display = MakeComObject<PixteraManagedDisplay>(std::move(origin), std::move(fault), runtime_);
+    auto display = MakeComObject<ManagedDisplay>(std::move(origin), std::move(fault), runtime_);
     std::lock_guard lock(mutex_);
     display->SetUpDisplay(driver, static_cast<LONG>(displays_.size()));
     displays_.push_back(display);
     return display;
 }
 
-std::vector<ComPtr<PixteraManagedDisplay>> DisplayManager::Displays() const
+std::vector<ComPtr<ManagedDisplay>> DisplayManager::Displays() const
 {
     std::lock_guard lock(mutex_);
     return displays_;

@@ -21,16 +21,16 @@ public:
 
     // Creates the display for a driver, sets it up (greeting and bar characters) and appends it.
     // Calls into the driver go through `fault` (a guard of its own when none is given).
-    ComPtr<PixteraManagedDisplay> AddDisplay(IUnknown* driver, QueueOrigin origin,
+    ComPtr<ManagedDisplay> AddDisplay(IUnknown* driver, QueueOrigin origin,
                                              std::shared_ptr<PluginFault> fault = nullptr);
-    std::vector<ComPtr<PixteraManagedDisplay>> Displays() const;
+    std::vector<ComPtr<ManagedDisplay>> Displays() const;
     // Stops the output of every display and waits for it.
     void StopAll();
 
 private:
     const DisplayRuntime runtime_;
     mutable std::mutex mutex_; // guards displays_
-    std::vector<ComPtr<PixteraManagedDisplay>> displays_;
+    std::vector<ComPtr<ManagedDisplay>> displays_;
 };
 
 } // namespace pixtera

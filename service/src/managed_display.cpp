@@ -29,13 +29,13 @@ constexpr DWORD kIdleCycleMs = 100;
 
 } // namespace
 
-PixteraManagedDisplay::PixteraManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault,
+ManagedDisplay::ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault,
                                              DisplayRuntime runtime)
     : origin_(std::move(origin)), fault_(std::move(fault)), runtime_(runtime)
 {
 }
 
-PixteraManagedDisplay::~PixteraManagedDisplay() { StopOutput(); }
+ManagedDisplay::~ManagedDisplay() { StopOutput(); }
 
 namespace {
 
@@ -45,12 +45,12 @@ constexpr auto kSetUpRecoveryWait = std::chrono::seconds(5);
 } // namespace
 
 template <class Call>
-bool PixteraManagedDisplay::CallDriver(Call call)
+bool ManagedDisplay::CallDriver(Call call)
 {
     return driver_ && fault_->Guard([&] { return call(*driver_); });
 }
 
-void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
+void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
 {
     index_ = index;
     if (!driver)
@@ -92,7 +92,7 @@ void PixteraManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     }
 }
 
-HRESULT PixteraManagedDisplay::SetBacklight(bool on)
+HRESULT ManagedDisplay::SetBacklight(bool on)
 {
     if (backlight_.exchange(on) != on)
         PowerChanged();
@@ -103,7 +103,7 @@ HRESULT PixteraManagedDisplay::SetBacklight(bool on)
     return S_OK;
 }
 
-HRESULT PixteraManagedDisplay::SetBrightness(LONG percent)
+HRESULT ManagedDisplay::SetBrightness(LONG percent)
 {
     if (percent < 0 || percent > 100)
         return E_INVALIDARG;
@@ -113,7 +113,7 @@ HRESULT PixteraManagedDisplay::SetBrightness(LONG percent)
     return hr;
 }
 
-LONG PixteraManagedDisplay::powerCaps()
+LONG ManagedDisplay::powerCaps()
 {
     LONG caps = 0;
     if (power_ && !fault_->Guard([&] { return power_->GetPowerCaps(&caps); }))
@@ -121,7 +121,7 @@ LONG PixteraManagedDisplay::powerCaps()
     return caps;
 }
 
-void PixteraManagedDisplay::SetBlanked(bool blanked, bool keepRendering)
+void ManagedDisplay::SetBlanked(bool blanked, bool keepRendering)
 {
     keepRenderingWhenBlank_ = keepRendering;
     if (blanked_.exchange(blanked) == blanked)
@@ -136,34 +136,34 @@ void PixteraManagedDisplay::SetBlanked(bool blanked, bool keepRendering)
     PowerChanged();
 }
 
-void PixteraManagedDisplay::ObservePower(std::function<void()> observer)
+void ManagedDisplay::ObservePower(std::function<void()> observer)
 {
     std::lock_guard lock(observerMutex_);
     observer_ = std::move(observer);
 }
 
-void PixteraManagedDisplay::PowerChanged()
+void ManagedDisplay::PowerChanged()
 {
     std::lock_guard lock(observerMutex_);
     if (observer_)
         observer_();
 }
 
-void PixteraManagedDisplay::ApplyBacklight()
+void ManagedDisplay::ApplyBacklight()
 {
     const VARIANT_BOOL on = backlight_ && !blanked_ ? VARIANT_TRUE : VARIANT_FALSE;
     if (power_)
         fault_->Guard([&] { return power_->SetBacklight(on); });
 }
 
-void PixteraManagedDisplay::WriteBlankFrame()
+void ManagedDisplay::WriteBlankFrame()
 {
     const std::u16string blanks(static_cast<std::size_t>(std::max<LONG>(0, own_.columns() * own_.rows())), u' ');
     BString frame(blanks);
     CallDriver([&](IDisplayDriver& d) { return d.Write(frame.get()); });
 }
 
-bool PixteraManagedDisplay::WaitWhileBlanked()
+bool ManagedDisplay::WaitWhileBlanked()
 {
     WriteBlankFrame();
     while (blanked_) {
@@ -174,7 +174,7 @@ bool PixteraManagedDisplay::WaitWhileBlanked()
     return true;
 }
 
-HRESULT PixteraManagedDisplay::GetDriver(IDisplayDriver** driver)
+HRESULT ManagedDisplay::GetDriver(IDisplayDriver** driver)
 {
     if (!driver)
         return E_POINTER;
@@ -186,7 +186,7 @@ HRESULT PixteraManagedDisplay::GetDriver(IDisplayDriver** driver)
     return hr;
 }
 
-HRESULT PixteraManagedDisplay::IsRunning(VARIANT_BOOL* running)
+HRESULT ManagedDisplay::IsRunning(VARIANT_BOOL* running)
 {
     if (!running)
         return E_POINTER;
@@ -195,7 +195,7 @@ HRESULT PixteraManagedDisplay::IsRunning(VARIANT_BOOL* running)
     return S_OK;
 }
 
-HRESULT PixteraManagedDisplay::StartOutput()
+HRESULT ManagedDisplay::StartOutput()
 {
     std::lock_guard lock(mutex_);
     if (running_)
@@ -209,7 +209,7 @@ HRESULT PixteraManagedDisplay::StartOutput()
     return S_OK;
 }
 
-HRESULT PixteraManagedDisplay::StopOutput()
+HRESULT ManagedDisplay::StopOutput()
 {
     std::lock_guard lock(mutex_);
     if (!running_)
@@ -223,7 +223,7 @@ HRESULT PixteraManagedDisplay::StopOutput()
     return S_OK;
 }
 
-void PixteraManagedDisplay::RefreshThread()
+void ManagedDisplay::RefreshThread()
 {
     NameThisThread("px-refresh/" + std::to_string(index_));
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -254,7 +254,7 @@ void PixteraManagedDisplay::RefreshThread()
     CoUninitialize();
 }
 
-PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std::string& lastFrame, bool& anyFrame)
+ManagedDisplay::Showing ManagedDisplay::Show(QueueItem& item, std::string& lastFrame, bool& anyFrame)
 {
     const TickClock& clock = runtime_.clock;
     const bool held = item.duration() == 0;
@@ -321,7 +321,7 @@ PixteraManagedDisplay::Showing PixteraManagedDisplay::Show(QueueItem& item, std:
 }
 
 template <class Edit>
-HRESULT PixteraManagedDisplay::EditQueue(Edit edit)
+HRESULT ManagedDisplay::EditQueue(Edit edit)
 {
     std::lock_guard lock(mutex_);
     if (running_)
@@ -331,7 +331,7 @@ HRESULT PixteraManagedDisplay::EditQueue(Edit edit)
     return SaveQueueLocked();
 }
 
-HRESULT PixteraManagedDisplay::SaveQueueLocked() const
+HRESULT ManagedDisplay::SaveQueueLocked() const
 {
     std::vector<QueueEntry> entries;
     entries.reserve(queue_.size());
@@ -340,7 +340,7 @@ HRESULT PixteraManagedDisplay::SaveQueueLocked() const
     return WriteQueue(origin_, entries);
 }
 
-HRESULT PixteraManagedDisplay::QueueCount(LONG* count)
+HRESULT ManagedDisplay::QueueCount(LONG* count)
 {
     if (!count)
         return E_POINTER;
@@ -349,14 +349,14 @@ HRESULT PixteraManagedDisplay::QueueCount(LONG* count)
     return S_OK;
 }
 
-void PixteraManagedDisplay::LoadQueue(const std::vector<QueueEntry>& entries)
+void ManagedDisplay::LoadQueue(const std::vector<QueueEntry>& entries)
 {
     std::lock_guard lock(mutex_);
     for (const auto& entry : entries)
         queue_.push_back(std::make_unique<QueueItem>(entry.fileName, entry.seconds));
 }
 
-HRESULT PixteraManagedDisplay::AddQueueItem(BSTR fileName, LONG seconds)
+HRESULT ManagedDisplay::AddQueueItem(BSTR fileName, LONG seconds)
 {
     // Accepted all the same: the design may be written later.
     const std::string file = Utf16ToUtf8(BstrView(fileName));
@@ -369,7 +369,7 @@ HRESULT PixteraManagedDisplay::AddQueueItem(BSTR fileName, LONG seconds)
     });
 }
 
-HRESULT PixteraManagedDisplay::QueueFile(LONG index, BSTR* fileName)
+HRESULT ManagedDisplay::QueueFile(LONG index, BSTR* fileName)
 {
     if (!fileName)
         return E_POINTER;
@@ -381,7 +381,7 @@ HRESULT PixteraManagedDisplay::QueueFile(LONG index, BSTR* fileName)
     return S_OK;
 }
 
-HRESULT PixteraManagedDisplay::QueueDuration(LONG index, LONG* seconds)
+HRESULT ManagedDisplay::QueueDuration(LONG index, LONG* seconds)
 {
     if (!seconds)
         return E_POINTER;
@@ -392,7 +392,7 @@ HRESULT PixteraManagedDisplay::QueueDuration(LONG index, LONG* seconds)
     return S_OK;
 }
 
-HRESULT PixteraManagedDisplay::SetQueueDuration(LONG index, LONG seconds)
+HRESULT ManagedDisplay::SetQueueDuration(LONG index, LONG seconds)
 {
     return EditQueue([&] {
         if (index < 0 || static_cast<std::size_t>(index) >= queue_.size())
@@ -402,7 +402,7 @@ HRESULT PixteraManagedDisplay::SetQueueDuration(LONG index, LONG seconds)
     });
 }
 
-HRESULT PixteraManagedDisplay::DeleteQueueItem(LONG index)
+HRESULT ManagedDisplay::DeleteQueueItem(LONG index)
 {
     return EditQueue([&] {
         if (index >= 0 && static_cast<std::size_t>(index) < queue_.size())
@@ -411,7 +411,7 @@ HRESULT PixteraManagedDisplay::DeleteQueueItem(LONG index)
     });
 }
 
-HRESULT PixteraManagedDisplay::MoveQueueItemUp(LONG index)
+HRESULT ManagedDisplay::MoveQueueItemUp(LONG index)
 {
     return EditQueue([&] {
         if (index >= 1 && static_cast<std::size_t>(index) < queue_.size())
@@ -420,7 +420,7 @@ HRESULT PixteraManagedDisplay::MoveQueueItemUp(LONG index)
     });
 }
 
-HRESULT PixteraManagedDisplay::MoveQueueItemDown(LONG index)
+HRESULT ManagedDisplay::MoveQueueItemDown(LONG index)
 {
     return EditQueue([&] {
         if (index >= 0 && static_cast<std::size_t>(index) + 1 < queue_.size())

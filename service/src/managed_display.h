@@ -28,11 +28,11 @@
 
 namespace pixtera {
 
-class PixteraManagedDisplay final : public ComObject<PixteraManagedDisplay, DispatchNotImplemented<IManagedDisplay>> {
+class ManagedDisplay final : public ComObject<ManagedDisplay, DispatchNotImplemented<IManagedDisplay>> {
 public:
     // `fault` is the driver's fault guard, shared with every other caller of the driver.
-    PixteraManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime);
-    ~PixteraManagedDisplay();
+    ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime);
+    ~ManagedDisplay();
 
     // Learns the geometry from the driver, shows the greeting and loads the bar characters.
     void SetUpDisplay(IUnknown* driver, LONG index);

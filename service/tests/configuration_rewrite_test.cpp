@@ -39,14 +39,14 @@ protected:
     }
 
     // The first display, stopped so that its queue can be edited.
-    ComPtr<PixteraManagedDisplay> FirstDisplay()
+    ComPtr<ManagedDisplay> FirstDisplay()
     {
         auto display = displayManager->Displays().at(0);
         display->StopOutput();
         return display;
     }
 
-    LONG QueueCount(PixteraManagedDisplay& display)
+    LONG QueueCount(ManagedDisplay& display)
     {
         LONG count = -1;
         display.QueueCount(&count);

@@ -47,7 +47,7 @@ protected:
     }
 
     // A display of the recording driver whose queue lives in a configuration with one driver.
-    ComPtr<PixteraManagedDisplay> MakeDisplay(const std::string& configuration = "columns=20;rows=4")
+    ComPtr<ManagedDisplay> MakeDisplay(const std::string& configuration = "columns=20;rows=4")
     {
         const auto path = WriteConfiguration(Driver("PixteraTest.RecordingDisplay", configuration, kDisplay));
         driver = CreateDriver(configuration);
@@ -56,7 +56,7 @@ protected:
         return display;
     }
 
-    void Add(PixteraManagedDisplay& display, const std::string& file, LONG seconds)
+    void Add(ManagedDisplay& display, const std::string& file, LONG seconds)
     {
         ASSERT_EQ(display.AddQueueItem(BString(std::string_view(file)).get(), seconds), S_OK);
     }

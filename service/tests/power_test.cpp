@@ -80,7 +80,7 @@ protected:
     }
 
     // A running display of `driver` showing `text`.
-    ComPtr<PixteraManagedDisplay> Showing(IUnknown* driver, const std::string& text)
+    ComPtr<ManagedDisplay> Showing(IUnknown* driver, const std::string& text)
     {
         const auto design = TestDirectory() / ("power-" + std::to_string(designs_++) + ".pxd");
         std::ofstream(design) << "<Design><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" Height=\"1\"/>"

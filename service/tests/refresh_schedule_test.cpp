@@ -188,7 +188,7 @@ protected:
     CountingClock clock;
     ComPtr<DisplayManager> displays = MakeComObject<DisplayManager>(DisplayRuntime{values, clock});
     ComPtr<IUnknown> driver;
-    ComPtr<PixteraManagedDisplay> display;
+    ComPtr<ManagedDisplay> display;
     std::vector<std::string> rows;
 };
 

@@ -10,7 +10,7 @@
 #include <pixtera/platform/com.h>
 #include <pixtera/remote/activation.h>
 #include <pixtera/remote/bus_names.h>
-#include <pixtera/remote/wire.h>
+#include <pixtera/remote/bus_wire.h>
 #include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/service_interfaces.h>

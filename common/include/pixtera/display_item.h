@@ -39,15 +39,15 @@ struct DisplayItem {
     friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
 };
 
+inline constexpr DWORD kDefaultUpdateFrequency = 30; // milliseconds between two renderings
+
 // A screen layout: its items in drawing order, a background image and a refresh period.
 struct Design {
     std::vector<DisplayItem> items;
     std::u16string background;
-    DWORD updateFrequency = 30; // milliseconds between two renderings
+    DWORD updateFrequency = kDefaultUpdateFrequency;
 
     friend bool operator==(const Design&, const Design&) = default;
 };
-
-inline constexpr DWORD kDefaultUpdateFrequency = 30;
 
 } // namespace pixtera

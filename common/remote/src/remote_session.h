@@ -5,7 +5,7 @@
 // and one counted reference on the server's Manager for as long as any proxy uses the binding.
 
 #include <pixtera/platform/hresult.h>
-#include <pixtera/remote/wire.h>
+#include <pixtera/remote/bus_wire.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 

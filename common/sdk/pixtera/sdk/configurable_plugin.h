@@ -8,22 +8,13 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com.h>
 #include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/out_parameter.h>
 #include <pixtera/sdk/plugin_info.h>
 
 #include <mutex>
 #include <string>
 
 namespace pixtera {
-
-// Writes an out-parameter, the COM way: E_POINTER when there is nowhere to write.
-template <class T, class V>
-HRESULT Output(T* out, V value)
-{
-    if (!out)
-        return E_POINTER;
-    *out = static_cast<T>(value);
-    return S_OK;
-}
 
 template <class Derived>
 class ConfigurablePlugin : public IPluginInfo {

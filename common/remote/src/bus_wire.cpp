@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/remote/bus_names.h>
-#include <pixtera/remote/wire.h>
+#include <pixtera/remote/bus_wire.h>
 
 #include <pixtera/platform/codepage.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "wire.h"
+#include "host_wire.h"
 
 #include <cstring>
 
