@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/debug_trace.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/module_abi.h>
@@ -112,8 +113,13 @@ DllGetClassObjectFunction LoadServerModule(const std::string& path, HRESULT& fai
         return nullptr;
     }
     void*& module = modules[path];
-    if (!module)
+    if (!module) {
         module = LoadLibraryA(path.c_str());
+        Trace(TraceChannel::Com, [&] {
+            const char* why = module ? nullptr : dlerror();
+            return "load " + path + (module ? ": loaded" : ": not loaded (" + std::string(why ? why : "?") + ")");
+        });
+    }
     if (!module) {
         modules.erase(path);
         failure = CO_E_DLLNOTFOUND;
@@ -180,6 +186,34 @@ HRESULT ResolveProgId(const std::string& progId, CLSID& clsid, int depth)
     return CO_E_CLASSSTRING;
 }
 
+// The class object from the first place that has the class; `route` names that place.
+HRESULT FindClassObject(REFCLSID clsid, DWORD context, REFIID riid, void** object, std::string& route)
+{
+    if (auto factory = ClassTable::Instance().Find(clsid, context)) {
+        route = "the registered class objects";
+        return factory->QueryInterface(riid, object);
+    }
+    if (context & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)) {
+        if (const auto path = ServerPath(clsid, "InprocServer32")) {
+            route = "InprocServer32 " + *path;
+            return InprocClassObject(*path, clsid, riid, object);
+        }
+    }
+    if (context & (CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)) {
+        if (const auto path = ServerPath(clsid, "LocalServer32")) {
+            route = "LocalServer32 " + *path;
+            LocalServerActivator activator;
+            {
+                std::lock_guard lock(activatorMutex);
+                activator = localServerActivator;
+            }
+            return activator ? activator(clsid, riid, object) : CO_E_SERVER_EXEC_FAILURE;
+        }
+    }
+    route = "no registration (HKCR\\CLSID\\" + FormatGuid(clsid) + ")";
+    return REGDB_E_CLASSNOTREG;
+}
+
 std::size_t Length(LPCOLESTR text)
 {
     std::size_t n = 0;
@@ -238,7 +272,12 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid)
     if (!progId || !clsid)
         return E_INVALIDARG;
     *clsid = GUID_NULL;
-    return ResolveProgId(Utf16ToUtf8({progId, Length(progId)}), *clsid, 0);
+    const std::string name = Utf16ToUtf8({progId, Length(progId)});
+    const HRESULT hr = ResolveProgId(name, *clsid, 0);
+    Trace(TraceChannel::Com, [&] {
+        return "CLSIDFromProgID " + name + " -> " + (SUCCEEDED(hr) ? FormatGuid(*clsid) : HresultText(hr));
+    });
+    return hr;
 }
 
 HRESULT CLSIDFromString(LPCOLESTR text, CLSID* clsid)
@@ -276,23 +315,13 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID riid, void
     if (!object)
         return E_INVALIDARG;
     *object = nullptr;
-    if (auto factory = ClassTable::Instance().Find(clsid, context))
-        return factory->QueryInterface(riid, object);
-    if (context & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)) {
-        if (const auto path = ServerPath(clsid, "InprocServer32"))
-            return InprocClassObject(*path, clsid, riid, object);
-    }
-    if (context & (CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)) {
-        if (ServerPath(clsid, "LocalServer32")) {
-            LocalServerActivator activator;
-            {
-                std::lock_guard lock(activatorMutex);
-                activator = localServerActivator;
-            }
-            return activator ? activator(clsid, riid, object) : CO_E_SERVER_EXEC_FAILURE;
-        }
-    }
-    return REGDB_E_CLASSNOTREG;
+    std::string route = "nowhere";
+    const HRESULT hr = FindClassObject(clsid, context, riid, object, route);
+    Trace(TraceChannel::Com, [&] {
+        return "CoGetClassObject " + FormatGuid(clsid) + " context " + std::to_string(context) + " via " + route +
+               " -> " + HresultText(hr);
+    });
+    return hr;
 }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** object)

@@ -3,6 +3,7 @@
 
 #include "registry_store.h"
 
+#include <pixtera/platform/debug_trace.h>
 #include <pixtera/platform/paths.h>
 
 #include <algorithm>
@@ -98,6 +99,19 @@ LSTATUS Resolve(HKEY parent, LPCSTR subKey, OpenKey& parentKey, std::string& pat
         return ERROR_BAD_PATHNAME;
     path = sub.empty() ? parentKey.path : parentKey.path + "\\" + std::string(sub);
     return ERROR_SUCCESS;
+}
+
+// What the store answered about a key, on the registry channel; returns that answer.
+LSTATUS Traced(const char* operation, const std::string& path, LSTATUS status, const char* valueName = nullptr)
+{
+    Trace(TraceChannel::Registry, [&] {
+        const char* said = status == ERROR_SUCCESS ? "ok"
+                           : status == ERROR_FILE_NOT_FOUND ? "not found"
+                           : status == ERROR_ACCESS_DENIED ? "access denied"
+                                                            : "error";
+        return std::string(operation) + " " + path + (valueName ? "|" + std::string(valueName) : "") + " -> " + said + " (" + std::to_string(status) + ")";
+    });
+    return status;
 }
 
 LSTATUS PathOf(HKEY key, OpenKey& open)
@@ -283,7 +297,8 @@ LSTATUS RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD, REGSAM access, PHKEY re
     if (LSTATUS status = pixtera::Resolve(parent, subKey, parentKey, path); status != ERROR_SUCCESS)
         return status;
     std::string canonical;
-    if (LSTATUS status = RegistryStore::Instance().FindKey(path, canonical); status != ERROR_SUCCESS)
+    if (LSTATUS status = pixtera::Traced("open", path, RegistryStore::Instance().FindKey(path, canonical));
+        status != ERROR_SUCCESS)
         return status;
     *result = KeyTable::Instance().Add({canonical, access});
     return ERROR_SUCCESS;
@@ -304,7 +319,8 @@ LSTATUS RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM 
     if (LSTATUS status = RegistryStore::Instance().FindKey(path, canonical); status == ERROR_FILE_NOT_FOUND) {
         if (!pixtera::MayWrite(parentKey.access))
             return ERROR_ACCESS_DENIED;
-        if (status = RegistryStore::Instance().CreateKey(path, canonical, created); status != ERROR_SUCCESS)
+        status = pixtera::Traced("create", path, RegistryStore::Instance().CreateKey(path, canonical, created));
+        if (status != ERROR_SUCCESS)
             return status;
     } else if (status != ERROR_SUCCESS) {
         return status;
@@ -333,7 +349,7 @@ LSTATUS RegDeleteKeyA(HKEY parent, LPCSTR subKey)
         return status;
     if (!pixtera::MayWrite(parentKey.access))
         return ERROR_ACCESS_DENIED;
-    return RegistryStore::Instance().DeleteKey(path);
+    return pixtera::Traced("delete", path, RegistryStore::Instance().DeleteKey(path));
 }
 
 LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey)
@@ -344,7 +360,7 @@ LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey)
         return status;
     if (!pixtera::MayWrite(parentKey.access))
         return ERROR_ACCESS_DENIED;
-    return RegistryStore::Instance().DeleteTree(path, subKey && *subKey);
+    return pixtera::Traced("delete tree", path, RegistryStore::Instance().DeleteTree(path, subKey && *subKey));
 }
 
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size)
@@ -356,7 +372,9 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* dat
         return status;
     if (!pixtera::MayWrite(open.access))
         return ERROR_ACCESS_DENIED;
-    return RegistryStore::Instance().SetValue(open.path, name ? name : "", type, data, size);
+    return pixtera::Traced("set value", open.path,
+                           RegistryStore::Instance().SetValue(open.path, name ? name : "", type, data, size),
+                           name ? name : "");
 }
 
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, DWORD*, DWORD* type, BYTE* data, DWORD* size)

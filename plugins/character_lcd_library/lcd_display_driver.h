@@ -10,8 +10,8 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/character_grid_driver.h>
 #include <pixtera/sdk/configurable_plugin.h>
-#include <pixtera/sdk/display_driver.h>
 
 #include <atomic>
 #include <memory>
@@ -22,18 +22,8 @@
 namespace pixtera::lcd {
 
 template <class Derived>
-class LcdDisplayDriver : public IDisplayDriver {
+class LcdDisplayDriver : public CharacterGridDriver {
 public:
-    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
-    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, kCellWidth); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, kCellHeight); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * kCellWidth); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * kCellHeight); }
-    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Output(v, 0); }
-
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
                                             BYTE r7) override
     {
@@ -60,8 +50,7 @@ public:
         WriterSetup setup = Derived::Describe(fields, problems);
         for (const auto& problem : problems)
             LogWarning(setup.name + ": unusable " + problem + " in \"" + text + "\"; the default is used");
-        columns_ = setup.geometry.columns;
-        rows_ = setup.geometry.rows;
+        SetGrid({setup.geometry.columns, setup.geometry.rows}); // HD44780 cells: 5 x 8 dots
         rom_ = setup.rom;
         auto writer = std::make_unique<LcdWriter>(std::move(setup));
         std::lock_guard lock(mutex_);
@@ -80,11 +69,6 @@ public:
     CharacterRom Rom() const { return rom_.load(); }
 
 private:
-    static constexpr LONG kCellWidth = 5;
-    static constexpr LONG kCellHeight = 8;
-
-    std::atomic<LONG> columns_{20};
-    std::atomic<LONG> rows_{4};
     std::atomic<CharacterRom> rom_{CharacterRom::A00};
     std::mutex mutex_; // guards writer_
     std::unique_ptr<LcdWriter> writer_;

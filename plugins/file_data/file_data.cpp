@@ -64,43 +64,22 @@ public:
     HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override
     {
         std::lock_guard lock(mutex_);
-        return Output(count, file_ ? file_->values().size() : 0);
+        return Output(count, Values().size());
     }
     HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
     {
-        if (!name)
-            return E_POINTER;
-        *name = nullptr;
         std::lock_guard lock(mutex_);
-        const FileValue* value = At(index);
-        if (!value)
-            return E_INVALIDARG;
-        *name = BString(std::string_view(value->name)).Detach();
-        return S_OK;
+        return ItemText(Values(), index, name, [](const FileValue& v) { return v.name; });
     }
     HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
     {
-        if (!description)
-            return E_POINTER;
-        *description = nullptr;
         std::lock_guard lock(mutex_);
-        const FileValue* value = At(index);
-        if (!value)
-            return E_INVALIDARG;
-        *description = BString("File\\" + value->name).Detach();
-        return S_OK;
+        return ItemText(Values(), index, description, [](const FileValue& v) { return "File\\" + v.name; });
     }
     HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* out) override
     {
-        if (!out)
-            return E_POINTER;
-        VariantInit(out);
         std::lock_guard lock(mutex_);
-        const FileValue* value = At(index);
-        if (!value)
-            return E_INVALIDARG;
-        StoreValue(value->value, out);
-        return S_OK;
+        return ItemValue(Values(), index, out, [](const FileValue& v) { return v.value; });
     }
 
     void Configured(const ConfigurationText& fields, const std::string& text)
@@ -119,11 +98,10 @@ public:
     }
 
 private:
-    const FileValue* At(LONG index) const
+    const std::vector<FileValue>& Values() const
     {
-        if (!file_ || index < 0 || static_cast<std::size_t>(index) >= file_->values().size())
-            return nullptr;
-        return &file_->values()[static_cast<std::size_t>(index)];
+        static const std::vector<FileValue> none;
+        return file_ ? file_->values() : none;
     }
 
     std::mutex mutex_; // guards everything below

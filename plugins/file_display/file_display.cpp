@@ -5,6 +5,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/unique_fd.h>
+#include <pixtera/sdk/character_grid_driver.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_power.h>
@@ -52,7 +53,7 @@ std::string JsonString(std::u16string_view text)
 }
 
 class FileDisplay final
-    : public ComObject<FileDisplay, IDisplayDriver, IDisplayPower, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
+    : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 1024},
@@ -64,19 +65,11 @@ public:
 
     static constexpr const char16_t* kPluginName = u"File display";
 
-    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * cellHeight_); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * cellWidth_); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, cellHeight_.load()); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, cellWidth_.load()); }
-    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
-
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR file) override
     {
         Append("\"op\":\"SetBackground\",\"file\":" + JsonString(BstrView(file)));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
                                             BYTE r7) override
     {
@@ -93,7 +86,6 @@ public:
         WriteFrameFile(text);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
 
     // IDisplayPower: recorded like the other calls.
     HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
@@ -114,10 +106,7 @@ public:
     {
         std::lock_guard lock(mutex_);
         bool invalid = false;
-        columns_ = fields.Number("columns", 1, 1024, &invalid).value_or(20);
-        rows_ = fields.Number("rows", 1, 64, &invalid).value_or(4);
-        cellWidth_ = fields.Number("cellwidth", 1, 64, &invalid).value_or(5);
-        cellHeight_ = fields.Number("cellheight", 1, 64, &invalid).value_or(8);
+        SetGrid(ReadCharacterGrid(fields, 1024, &invalid));
         if (invalid)
             LogWarning("File display: unusable values in \"" + text + "\"; defaults are used for them");
         log_.reset();
@@ -150,11 +139,12 @@ private:
         std::lock_guard lock(mutex_);
         if (path_.empty())
             return;
+        const CharacterGrid grid = Grid();
         std::string text;
-        for (LONG row = 0; row < rows_; ++row) {
-            const auto begin = static_cast<std::size_t>(row * columns_);
+        for (LONG row = 0; row < grid.rows; ++row) {
+            const auto begin = static_cast<std::size_t>(row * grid.columns);
             if (begin < frame.size())
-                text += Utf16ToUtf8(frame.substr(begin, static_cast<std::size_t>(columns_)));
+                text += Utf16ToUtf8(frame.substr(begin, static_cast<std::size_t>(grid.columns)));
             text += '\n';
         }
         const std::string target = path_ + ".frame";
@@ -171,10 +161,6 @@ private:
     std::mutex mutex_; // guards path_ and log_
     std::string path_;
     UniqueFd log_;
-    std::atomic<LONG> columns_{20};
-    std::atomic<LONG> rows_{4};
-    std::atomic<LONG> cellWidth_{5};
-    std::atomic<LONG> cellHeight_{8};
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "game_records.h"
 #include "ratewell_ids.h"
 
+#include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
@@ -51,8 +52,10 @@ private:
 };
 
 class DataProv final
-    : public ComObject<DataProv, DispatchNotImplemented<IDataProv>, IDataProvider, IPluginInfo> {
+    : public ComObject<DataProv, DispatchNotImplemented<IDataProv>, IDataProvider, SettingsFreePlugin<DataProv>> {
 public:
+    static constexpr const char16_t* kPluginName = u"Fraps plugin";
+
     // The default interface is dual, but the object does not answer IDispatch itself.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
     {
@@ -70,9 +73,9 @@ public:
         connected_ = ReadFrameRate().has_value();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Answer(kUpdateDirect, mode); }
-    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Answer(kIntervalMs, interval); }
-    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Answer(kItemCount, count); }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdateDirect); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, kIntervalMs); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Output(count, kItemCount); }
     HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return Text(kNames, index, name); }
     HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
     {
@@ -99,41 +102,9 @@ public:
         return S_OK;
     }
 
-    // IPluginInfo
-    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override { return Flag(accepted); }
-    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = SysAllocString(u"Fraps plugin");
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
-    {
-        if (!configuration)
-            return E_POINTER;
-        *configuration = SysAllocStringLen(nullptr, 0);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Configure(BSTR) override { return S_OK; }
-
     bool connected() const { return connected_; }
 
 private:
-    static HRESULT Answer(LONG value, LONG* out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = value;
-        return S_OK;
-    }
-    static HRESULT Flag(VARIANT_BOOL* out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = VARIANT_TRUE;
-        return S_OK;
-    }
     // Indices other than 0 and 1 succeed and leave the output as the caller set it.
     static HRESULT Text(const char16_t* const (&texts)[kItemCount], LONG index, BSTR* out)
     {

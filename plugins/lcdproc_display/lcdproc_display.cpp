@@ -8,6 +8,7 @@
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/thread.h>
+#include <pixtera/sdk/character_grid_driver.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_power.h>
@@ -66,7 +67,7 @@ struct Settings {
     lcdproc::Geometry geometry;
 };
 
-class LCDprocDisplay final : public ComObject<LCDprocDisplay, IDisplayDriver, IDisplayPower, ConfigurablePlugin<LCDprocDisplay>,
+class LCDprocDisplay final : public ComObject<LCDprocDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<LCDprocDisplay>,
                                               DescribedSettings<LCDprocDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -91,14 +92,6 @@ public:
             worker_.join();
     }
 
-    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * cellHeight_); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * cellWidth_); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, cellHeight_.load()); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, cellWidth_.load()); }
-    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
-    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
     // LCDd clients cannot define characters; the bar and the others get stand-ins.
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
@@ -112,7 +105,6 @@ public:
         wake_.notify_all(); // the worker sends it; the caller never waits for the network
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
 
     // IDisplayPower: the screen's backlight, which LCDd switches while the screen is shown.
     HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
@@ -135,8 +127,9 @@ public:
         settings.host = fields.Text("host").value_or(settings.host);
         settings.port = fields.Number("port", 1, 65535, &invalid).value_or(13666);
         settings.priority = fields.Text("priority").value_or(settings.priority);
-        settings.geometry.columns = fields.Number("columns", 1, 256, &invalid).value_or(20);
-        settings.geometry.rows = fields.Number("rows", 1, 64, &invalid).value_or(4);
+        const CharacterGrid grid = ReadCharacterGrid(fields, 256, &invalid, false);
+        settings.geometry.columns = grid.columns;
+        settings.geometry.rows = grid.rows;
         if (invalid)
             LogWarning("LCDproc display: unusable values in \"" + text + "\"; defaults are used for them");
         // The service asks for the geometry once, right after this: learn LCDd's size now.
@@ -164,10 +157,7 @@ public:
 private:
     void Publish(const lcdproc::Geometry& geometry)
     {
-        columns_ = geometry.columns;
-        rows_ = geometry.rows;
-        cellWidth_ = geometry.cellWidth;
-        cellHeight_ = geometry.cellHeight;
+        SetGrid({geometry.columns, geometry.rows, geometry.cellWidth, geometry.cellHeight});
     }
 
     // The worker: connects (again and again while LCDd is away), sets the screen up and sends
@@ -258,9 +248,9 @@ private:
             link.Close();
             return ConnectFailed(settings, "it did not answer the greeting");
         }
-        if (geometry.columns != columns_ || geometry.rows != rows_) {
+        if (const CharacterGrid made = Grid(); geometry.columns != made.columns || geometry.rows != made.rows) {
             LogWarning("LCDproc display: LCDd's display is " + SizeText(geometry) + " but the frames are made for " +
-                       std::to_string(columns_.load()) + "x" + std::to_string(rows_.load()) + ": set columns=" +
+                       std::to_string(made.columns) + "x" + std::to_string(made.rows) + ": set columns=" +
                        std::to_string(geometry.columns) + ";rows=" + std::to_string(geometry.rows) +
                        " in the configuration of Pixtera.LCDprocDisplay and restart the service");
         }
@@ -331,10 +321,6 @@ private:
     std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
     bool wasConnected_ = false;    // worker only
     bool outageReported_ = false;  // worker only: the current outage has been logged
-    std::atomic<LONG> columns_{20};
-    std::atomic<LONG> rows_{4};
-    std::atomic<LONG> cellWidth_{5};
-    std::atomic<LONG> cellHeight_{8};
     std::thread worker_;
 };
 

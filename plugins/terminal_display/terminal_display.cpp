@@ -6,6 +6,7 @@
 #include "terminal_screen.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/character_grid_driver.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_power.h>
@@ -70,7 +71,7 @@ private:
     std::vector<Entry> entries_;
 };
 
-class TerminalDisplay final : public ComObject<TerminalDisplay, IDisplayDriver, IDisplayPower, ConfigurablePlugin<TerminalDisplay>,
+class TerminalDisplay final : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<TerminalDisplay>,
                                                DescribedSettings<TerminalDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -90,14 +91,6 @@ public:
             close(fd_);
     }
 
-    HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Output(v, columns_.load()); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Output(v, rows_ * cellHeight_); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Output(v, columns_ * cellWidth_); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Output(v, cellHeight_.load()); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Output(v, cellWidth_.load()); }
-    HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, rows_.load()); }
-    HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; } // a terminal has no backdrop
-    HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
                                             BYTE r7) override
     {
@@ -111,7 +104,6 @@ public:
         WriteAll(OutputFd(), Screen().Draw(BstrView(frame)));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Output(value, 0); }
 
     // IDisplayPower: an unlit module is drawn dimmed.
     HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
@@ -127,10 +119,7 @@ public:
     {
         std::lock_guard lock(mutex_);
         bool invalid = false;
-        columns_ = fields.Number("columns", 1, 256, &invalid).value_or(20);
-        rows_ = fields.Number("rows", 1, 64, &invalid).value_or(4);
-        cellWidth_ = fields.Number("cellwidth", 1, 64, &invalid).value_or(5);
-        cellHeight_ = fields.Number("cellheight", 1, 64, &invalid).value_or(8);
+        SetGrid(ReadCharacterGrid(fields, 256, &invalid));
         const std::string colour = fields.Text("colour").value_or("blue");
         colour_ = colour == "green" ? ModuleColour::Green : colour == "none" ? ModuleColour::None : ModuleColour::Blue;
         if (colour != "blue" && colour != "green" && colour != "none")
@@ -164,7 +153,8 @@ private:
         const bool colours = terminal && term && std::string_view(term) != "dumb";
         winsize size{};
         const int terminalRows = terminal && ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
-        screen_ = std::make_shared<TerminalScreen>(TerminalScreen::Geometry{columns_, rows_}, terminal,
+        const CharacterGrid grid = Grid();
+        screen_ = std::make_shared<TerminalScreen>(TerminalScreen::Geometry{grid.columns, grid.rows}, terminal,
                                                    colours ? colour_ : ModuleColour::None, terminalRows);
         std::weak_ptr<TerminalScreen> weak = screen_;
         TerminalRestorer::Instance().Remember(fd, [weak] {
@@ -174,13 +164,9 @@ private:
         return *screen_;
     }
 
-    std::mutex mutex_; // guards everything below but the geometry
+    std::mutex mutex_; // guards everything below
     std::string tty_ = "/dev/tty";
     int fd_ = -1;
-    std::atomic<LONG> columns_{20};
-    std::atomic<LONG> rows_{4};
-    std::atomic<LONG> cellWidth_{5};
-    std::atomic<LONG> cellHeight_{8};
     ModuleColour colour_ = ModuleColour::Blue;
     std::shared_ptr<TerminalScreen> screen_;
 };

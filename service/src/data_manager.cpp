@@ -4,6 +4,7 @@
 #include "arrival_sink.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/debug_trace.h>
 #include <pixtera/platform/thread.h>
 
 namespace pixtera {
@@ -49,6 +50,10 @@ bool DataManager::AddProvider(LONG driverIndex)
         if (const auto events = driver->object.As<IDataEvents>())
             events->Advise(MakeComObject<ArrivalSink>(record).get());
         record->provider->GetUpdateMode(&record->updateMode);
+        Trace(TraceChannel::Plugins, [&] {
+            return "provider " + std::to_string(driverIndex) + " (" + driver->fault->name() + ") update mode " +
+                   std::to_string(record->updateMode);
+        });
         Thread(kPluginThreadStack, [record] { ProviderThread(record); }).detach();
     } catch (...) {
         record->fault->Report();

@@ -5,6 +5,7 @@
 #include "thread_names.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/debug_trace.h>
 #include <pixtera/platform/thread.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/plugin_host.h>
@@ -22,6 +23,10 @@ constexpr const char16_t* kWrapperProgId = u"DispatchWrapper.core";
 
 HRESULT CreateDriverObject(DriverRecord& record)
 {
+    Trace(TraceChannel::Plugins, [&] {
+        return "create " + Utf16ToUtf8(record.className) + (record.isolated ? " (isolated)" : "") + " configured \"" +
+               Utf16ToUtf8(record.configuration) + "\"";
+    });
     // An isolated plug-in: the wrapper is created here, and the plug-in in its host process.
     const std::u16string progId = record.isolated ? kWrapperProgId : record.className;
     CLSID clsid{};
@@ -54,6 +59,9 @@ void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
     bool created = false;
     try {
         record->failure = CreateDriverObject(*record);
+        Trace(TraceChannel::Plugins, [&] {
+            return "created " + Utf16ToUtf8(record->className) + " -> " + HresultText(record->failure);
+        });
         if (SUCCEEDED(record->failure)) {
             created = true;
             record->created.Set();
@@ -63,6 +71,7 @@ void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
     } catch (...) {
         // A plug-in that throws while being created or configured counts as not created.
         record->threw = true;
+        Trace(TraceChannel::Plugins, [&] { return "created " + Utf16ToUtf8(record->className) + " -> threw"; });
     }
     if (!created) {
         record->object.Reset();

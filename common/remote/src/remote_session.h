@@ -4,6 +4,7 @@
 // name of the server process that answered (so that a reference never moves to a newer server),
 // and one counted reference on the server's Manager for as long as any proxy uses the binding.
 
+#include <pixtera/platform/debug_trace.h>
 #include <pixtera/platform/hresult.h>
 #include <pixtera/remote/bus_wire.h>
 
@@ -32,6 +33,7 @@ public:
     void Call(const std::string& path, const char* interface, const char* method, std::tuple<Results&...> results,
               const Arguments&... arguments)
     {
+        Trace(TraceChannel::Bus, [&] { return "call " + path + " " + interface + "." + method; });
         std::lock_guard lock(mutex_);
         auto& proxy = ProxyFor(path);
         auto call = proxy.createMethodCall(interface, method);
@@ -69,6 +71,7 @@ HRESULT Remote(Body body)
         body();
         return S_OK;
     } catch (const sdbus::Error& error) {
+        Trace(TraceChannel::Bus, [&] { return "call failed: " + error.getName() + ": " + error.getMessage(); });
         KeepLastReason(wire::ReasonOf(error));
         return wire::HresultOf(error);
     }

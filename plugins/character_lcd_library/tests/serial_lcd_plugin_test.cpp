@@ -2,7 +2,7 @@
 // Pixtera.SerialLCD as the service meets it, on a pseudo-terminal in place of the module's port.
 
 #include "pty_port.h"
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/sdk/display_driver.h>
@@ -21,11 +21,8 @@ using namespace pixtera::lcd::test;
 
 TEST(SerialLcdPlugin, ConfiguredOnAPortItTakesFramesAndUserCharacters)
 {
-    ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "SerialLCD.so"));
-    CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(u"Pixtera.SerialLCD", &clsid), S_OK);
-    ComPtr<IPluginInfo> info;
-    ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+    const auto info = test::CreatePlugin<IPluginInfo>("SerialLCD.so", u"Pixtera.SerialLCD");
+    ASSERT_TRUE(info);
     PtyPort pty;
     const std::string configuration = "device=" + pty.path() + ";speed=9600;columns=16;rows=2;brightness=90";
     ASSERT_EQ(info->Configure(BString(std::string_view(configuration)).get()), S_OK);

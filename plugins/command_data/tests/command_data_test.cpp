@@ -3,7 +3,7 @@
 
 #include "command_list.h"
 #include "command_runner.h"
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/com.h>
 #include <pixtera/platform/com_runtime.h>
@@ -76,30 +76,15 @@ TEST(CommandRunner, OutputsTimeoutsAndMissingCommands)
     EXPECT_EQ(chatty.output.size(), kMaxOutput) << "and only the bound was kept";
 }
 
-class CommandDataTest : public ::testing::Test {
+class CommandDataTest : public test::PluginTest<IDataProvider> {
 protected:
-    void SetUp() override
-    {
-        SetLogCapture([this](std::string_view line) {
-            std::lock_guard lock(logMutex_);
-            log_.emplace_back(line);
-        });
-        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "CommandData.so"));
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.CommandData", &clsid), S_OK);
-        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, provider), S_OK);
-    }
-    void TearDown() override
-    {
-        provider.Reset();
-        SetLogCapture(nullptr);
-    }
+    CommandDataTest() : PluginTest("CommandData.so", u"Pixtera.CommandData") {}
 
-    void Configure(const std::string& commands)
+    void UseCommands(const std::string& commands)
     {
         const auto file = test::TestDirectory() / "commands.conf";
         std::ofstream(file) << commands;
-        provider.As<IPluginInfo>()->Configure(BString(std::string_view("file=" + file.string())).get());
+        Configure("file=" + file.string());
     }
 
     Variant Value(LONG index)
@@ -116,20 +101,12 @@ protected:
     }
 
 
-    int LogCount(const std::string& part)
-    {
-        std::lock_guard lock(logMutex_);
-        return static_cast<int>(std::count_if(log_.begin(), log_.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));
-    }
-
-    ComPtr<IDataProvider> provider;
-    std::mutex logMutex_;
-    std::vector<std::string> log_;
+    ComPtr<IDataProvider>& provider = plugin;
 };
 
 TEST_F(CommandDataTest, ANumberOutputIsANumberThatGrows)
 {
-    Configure("now 200 date +%s%N\n");
+    UseCommands("now 200 date +%s%N\n");
     LONG count = 0;
     ASSERT_EQ(provider->GetCount(&count), S_OK);
     ASSERT_EQ(count, 1);
@@ -144,23 +121,23 @@ TEST_F(CommandDataTest, ANumberOutputIsANumberThatGrows)
 TEST_F(CommandDataTest, AnOverrunningCommandIsKilledAndRunsAgain)
 {
     const auto runs = test::TestDirectory() / "runs";
-    Configure("slow 300 sh -c echo run >> " + runs.string() + "; sleep 5\n");
+    UseCommands("slow 300 sh -c echo run >> " + runs.string() + "; sleep 5\n");
     ASSERT_TRUE(Eventually([&] { return Text(0) == "Timeout"; }));
     EXPECT_TRUE(Eventually([&] { return test::FileLines(runs).size() >= 2; })) << "the next run happens";
 }
 
 TEST_F(CommandDataTest, AFailingOrMissingCommandReadsErrorAndIsLoggedOnce)
 {
-    Configure("missing 150 no-such-command-for-pixtera\nfailing 150 sh -c echo broken >&2; exit 1\n");
+    UseCommands("missing 150 no-such-command-for-pixtera\nfailing 150 sh -c echo broken >&2; exit 1\n");
     ASSERT_TRUE(Eventually([&] { return Text(0) == "Error" && Text(1) == "Error"; }));
     std::this_thread::sleep_for(700ms); // several more runs
-    EXPECT_EQ(LogCount("\"no-such-command-for-pixtera\" cannot be run"), 1);
-    EXPECT_EQ(LogCount("failing failed (exit 1): broken"), 1);
+    EXPECT_EQ(log.Count("\"no-such-command-for-pixtera\" cannot be run"), 1);
+    EXPECT_EQ(log.Count("failing failed (exit 1): broken"), 1);
 }
 
 TEST_F(CommandDataTest, OtherItemsKeepTheirPaceWhileACommandHangs)
 {
-    Configure("hanging 10000 sleep 30\nfast 100 date +%s%N\n");
+    UseCommands("hanging 10000 sleep 30\nfast 100 date +%s%N\n");
     ASSERT_TRUE(Eventually([&] { return Value(1).vt == VT_R8; }));
     int changes = 0;
     double last = Value(1).dblVal;
@@ -180,7 +157,7 @@ TEST_F(CommandDataTest, OtherItemsKeepTheirPaceWhileACommandHangs)
 
 TEST_F(CommandDataTest, AllLinesWhenAsked)
 {
-    Configure("first 200 printf one\\ntwo\\n\nall lines=all 200 printf one\\ntwo\\n\n");
+    UseCommands("first 200 printf one\\ntwo\\n\nall lines=all 200 printf one\\ntwo\\n\n");
     ASSERT_TRUE(Eventually([&] { return Text(1) == "one\ntwo"; })) << Text(1);
     ASSERT_TRUE(Eventually([&] { return !Text(0).empty(); })) << "each command runs on its own thread";
     EXPECT_EQ(Text(0), "one");
@@ -203,11 +180,11 @@ TEST_F(CommandDataTest, ACommandsFileThatIsNoFileOrTooLargeIsRefusedWithoutWaiti
         {large, "is larger than 1024 KiB"},
     };
     for (const auto& [file, said] : cases) {
-        provider.As<IPluginInfo>()->Configure(BString(std::string_view("file=" + file.string())).get());
+        Configure("file=" + file.string());
         LONG count = -1;
         EXPECT_EQ(provider->GetCount(&count), S_OK);
         EXPECT_EQ(count, 0) << file;
-        EXPECT_EQ(LogCount(file.string() + " " + said), 1) << file;
+        EXPECT_EQ(log.Count(file.string() + " " + said), 1) << file;
     }
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -12,22 +12,11 @@ namespace {
 
 using namespace pixtera;
 
-class FileDataPlugin : public ::testing::Test {
+class FileDataPlugin : public test::PluginTest<IDataProvider> {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "FileData.so"));
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.FileData", &clsid), S_OK);
-        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, provider), S_OK);
-        info = provider.As<IPluginInfo>();
-        SetLogCapture([this](std::string_view line) { log += std::string(line) + "\n"; });
-    }
-    void TearDown() override { SetLogCapture(nullptr); }
+    FileDataPlugin() : PluginTest("FileData.so", u"Pixtera.FileData") {}
 
-    ComPtr<IDataProvider> provider;
-    ComPtr<IPluginInfo> info;
-    std::string log;
+    ComPtr<IDataProvider>& provider = plugin;
     std::filesystem::path file = test::TestDirectory() / "feed.txt";
 };
 
@@ -57,8 +46,8 @@ TEST_F(FileDataPlugin, BadConfigurationIsReportedAndHarmless)
     LONG value = 0;
     provider->GetInterval(&value);
     EXPECT_EQ(value, 1000);
-    EXPECT_NE(log.find("unusable interval"), std::string::npos);
-    EXPECT_NE(log.find("no path"), std::string::npos);
+    EXPECT_TRUE(log.Contains("unusable interval"));
+    EXPECT_TRUE(log.Contains("no path"));
     provider->Refresh();
     provider->GetCount(&value);
     EXPECT_EQ(value, 0);
@@ -71,7 +60,7 @@ TEST_F(FileDataPlugin, AVanishedFileIsReported)
     provider->Refresh();
     std::filesystem::remove(file);
     provider->Refresh();
-    EXPECT_NE(log.find("is gone"), std::string::npos) << log;
+    EXPECT_TRUE(log.Contains("is gone")) << log.Text();
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -13,20 +13,9 @@ namespace {
 
 using namespace pixtera;
 
-class FileDisplayTest : public ::testing::Test {
+class FileDisplayTest : public test::PluginTest<IDisplayDriver> {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "FileDisplay.so"));
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.FileDisplay", &clsid), S_OK);
-        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, display), S_OK);
-        info = display.As<IPluginInfo>();
-        SetLogCapture([this](std::string_view line) { log += std::string(line) + "\n"; });
-    }
-    void TearDown() override { SetLogCapture(nullptr); }
-
-    void Configure(const std::string& text) { info->Configure(BString(std::string_view(text)).get()); }
+    FileDisplayTest() : PluginTest("FileDisplay.so", u"Pixtera.FileDisplay") {}
 
     LONG Get(HRESULT (STDMETHODCALLTYPE IDisplayDriver::*getter)(LONG*))
     {
@@ -35,17 +24,7 @@ protected:
         return value;
     }
 
-    static std::string Read(const std::filesystem::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-
-    ComPtr<IDisplayDriver> display;
-    ComPtr<IPluginInfo> info;
-    std::string log;
+    ComPtr<IDisplayDriver>& display = plugin;
     std::filesystem::path path = test::TestDirectory() / "out.jsonl";
 };
 
@@ -58,7 +37,7 @@ TEST_F(FileDisplayTest, ConfigurationSetsTheGeometry)
     EXPECT_EQ(Get(&IDisplayDriver::GetCharHeight), 9);
     EXPECT_EQ(Get(&IDisplayDriver::GetPixelWidth), 96);
     EXPECT_EQ(Get(&IDisplayDriver::GetPixelHeight), 18);
-    EXPECT_EQ(log, "");
+    EXPECT_EQ(log.Text(), "");
     BString text;
     ASSERT_EQ(info->GetConfiguration(text.Out()), S_OK);
     EXPECT_EQ(text.utf8(), "columns=16; rows=2 ;cellwidth=6;cellheight=9;path=" + path.string());
@@ -70,13 +49,13 @@ TEST_F(FileDisplayTest, BadValuesFallBackToDefaultsWithAMessage)
     EXPECT_EQ(Get(&IDisplayDriver::GetColumns), 20);
     EXPECT_EQ(Get(&IDisplayDriver::GetRows), 4);
     EXPECT_EQ(Get(&IDisplayDriver::GetCharWidth), 5);
-    EXPECT_NE(log.find("defaults are used"), std::string::npos) << log;
+    EXPECT_TRUE(log.Contains("defaults are used")) << log.Text();
 }
 
 TEST_F(FileDisplayTest, WithoutAPathNothingIsWrittenAndNothingBreaks)
 {
     Configure("columns=20");
-    EXPECT_NE(log.find("no path"), std::string::npos);
+    EXPECT_TRUE(log.Contains("no path"));
     EXPECT_EQ(display->Write(BString(std::u16string_view(u"x")).get()), S_OK);
 }
 
@@ -90,7 +69,7 @@ TEST_F(FileDisplayTest, CallsBecomeJsonLinesAndTheFrameFileFollows)
     display->SetBackground(BString(std::u16string_view(u"/a \"b\".png")).get());
     display->SetCustomChar(2, 31, 31, 31, 0, 0, 0, 0, 0);
 
-    std::istringstream lines(Read(path));
+    std::istringstream lines(test::FileText(path));
     std::vector<std::string> operations;
     for (std::string line; std::getline(lines, line);) {
         ASSERT_EQ(line.rfind("{\"t\":", 0), 0u) << line;
@@ -100,7 +79,7 @@ TEST_F(FileDisplayTest, CallsBecomeJsonLinesAndTheFrameFileFollows)
                               "\"op\":\"Write\",\"frame\":\"A\\\"\\\\\\u0008é€\\u0000z\"}",
                               "\"op\":\"SetBackground\",\"file\":\"/a \\\"b\\\".png\"}",
                               "\"op\":\"SetCustomChar\",\"code\":2,\"rows\":[31,31,31,0,0,0,0,0]}"}));
-    EXPECT_EQ(Read(path.string() + ".frame"), std::string("A\"\\\x08\né€") + '\0' + "z\n");
+    EXPECT_EQ(test::FileText(path.string() + ".frame"), std::string("A\"\\\x08\né€") + '\0' + "z\n");
 }
 
 } // namespace
@@ -115,13 +94,13 @@ TEST_F(FileDisplayTest, LinksAndOtherUsersFilesPlantedUnderItsNamesAreNeverWritt
     std::filesystem::create_symlink(dir / "victim-log", dir / "lcd");
     std::filesystem::create_symlink(dir / "victim-frame", dir / "lcd.frame.tmp");
     Configure("columns=4;rows=1;path=" + (dir / "lcd").string());
-    EXPECT_NE(log.find("is a symbolic link"), std::string::npos) << log;
+    EXPECT_TRUE(log.Contains("is a symbolic link")) << log.Text();
     std::filesystem::remove(dir / "lcd");
     Configure("columns=4;rows=1;path=" + (dir / "lcd").string());
     ASSERT_EQ(display->Write(BString(u"ABCD").get()), S_OK);
-    EXPECT_EQ(Read(dir / "victim-log"), "keep\n");
-    EXPECT_EQ(Read(dir / "victim-frame"), "keep\n") << "the planted temporary name is replaced, not followed";
-    EXPECT_EQ(Read(dir / "lcd.frame"), "ABCD\n");
+    EXPECT_EQ(test::FileText(dir / "victim-log"), "keep\n");
+    EXPECT_EQ(test::FileText(dir / "victim-frame"), "keep\n") << "the planted temporary name is replaced, not followed";
+    EXPECT_EQ(test::FileText(dir / "lcd.frame"), "ABCD\n");
     EXPECT_EQ(std::filesystem::status(dir / "lcd").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
@@ -129,11 +108,11 @@ TEST_F(FileDisplayTest, LinksAndOtherUsersFilesPlantedUnderItsNamesAreNeverWritt
         GTEST_SKIP() << "another user's file needs root to make";
     std::ofstream(dir / "theirs") << "theirs\n";
     ASSERT_EQ(chown((dir / "theirs").c_str(), 65534, 65534), 0);
-    log.clear();
+    log.Clear();
     Configure("columns=4;rows=1;path=" + (dir / "theirs").string());
-    EXPECT_NE(log.find("is not a regular file of this user"), std::string::npos) << log;
+    EXPECT_TRUE(log.Contains("is not a regular file of this user")) << log.Text();
     ASSERT_EQ(display->Write(BString(u"ABCD").get()), S_OK);
-    EXPECT_EQ(Read(dir / "theirs"), "theirs\n");
+    EXPECT_EQ(test::FileText(dir / "theirs"), "theirs\n");
 }
 
 } // namespace

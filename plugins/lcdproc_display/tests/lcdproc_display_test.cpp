@@ -2,7 +2,7 @@
 // The plug-in against a real LCDd with its text driver, started on a free port for each test.
 
 #include "child_process.h"
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -143,16 +143,15 @@ private:
     std::thread thread_;
 };
 
-class LcdprocDisplay : public ::testing::Test {
+class LcdprocDisplay : public test::PluginTest<IDisplayDriver> {
 protected:
+    LcdprocDisplay() : PluginTest("LCDprocDisplay.so", u"Pixtera.LCDprocDisplay") {}
+
     void SetUp() override
     {
         if (access(kLcdd, X_OK) != 0 || access((std::string(kDrivers) + "text.so").c_str(), R_OK) != 0)
             GTEST_SKIP() << "LCDd with its text driver is not installed (Debian package lcdproc)";
-        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "LCDprocDisplay.so"));
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.LCDprocDisplay", &clsid), S_OK);
-        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, display), S_OK);
+        PluginTest::SetUp();
         port = FreePort();
     }
 
@@ -171,8 +170,6 @@ protected:
         lcdd->Signal(SIGTERM);
         lcdd->Wait();
     }
-
-    void Configure(const std::string& text) { display.As<IPluginInfo>()->Configure(BString(text).get()); }
 
     void Write(const std::string& frame)
     {
@@ -195,7 +192,7 @@ protected:
         return pad(a) + pad(b) + pad(c) + pad(d);
     }
 
-    ComPtr<IDisplayDriver> display;
+    ComPtr<IDisplayDriver>& display = plugin;
     std::unique_ptr<test::ChildProcess> lcdd;
     int port = 0;
 };
@@ -263,42 +260,10 @@ TEST_F(LcdprocDisplay, WithoutLcddNothingBlocksAndTheConfigurationGivesTheGeomet
     EXPECT_TRUE(Shows("still nobody")) << "the newest frame is shown once LCDd is there";
 }
 
-// The plug-in's log lines, captured.
-class LogLines {
-public:
-    LogLines()
-    {
-        SetLogCapture([this](std::string_view line) {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line);
-        });
-    }
-    ~LogLines() { SetLogCapture(nullptr); }
-    int Count(const std::string& part)
-    {
-        std::lock_guard lock(mutex_);
-        int n = 0;
-        for (const auto& line : lines_)
-            n += line.find(part) != std::string::npos;
-        return n;
-    }
-    std::string All()
-    {
-        std::lock_guard lock(mutex_);
-        std::string all;
-        for (const auto& line : lines_)
-            all += line + "\n";
-        return all;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 TEST_F(LcdprocDisplay, ConfigureLearnsLcddsSizeBeforeTheGeometryIsAskedAndSaysSo)
 {
-    LogLines log;
+    log.Clear();
     StartLcdd(port);
     Configure("port=" + std::to_string(port) + ";columns=16;rows=2");
     LONG value = 0;
@@ -307,24 +272,24 @@ TEST_F(LcdprocDisplay, ConfigureLearnsLcddsSizeBeforeTheGeometryIsAskedAndSaysSo
     display->GetRows(&value);
     EXPECT_EQ(value, 4);
     EXPECT_EQ(log.Count("LCDd's display is 20x4, the configuration says 16x2; using 20x4 (set columns=20;rows=4 to match)"), 1)
-        << log.All();
+        << log.Text();
 }
 
 TEST_F(LcdprocDisplay, AnOutageIsLoggedOnceWithItsReasonAndTheReturnOnce)
 {
-    LogLines log;
+    log.Clear();
     Configure("port=" + std::to_string(port));
     Write(Rows("waiting", "", "", ""));
-    ASSERT_TRUE(Eventually([&] { return log.Count("cannot reach LCDd") == 1; })) << log.All();
+    ASSERT_TRUE(Eventually([&] { return log.Count("cannot reach LCDd") == 1; })) << log.Text();
     std::this_thread::sleep_for(2500ms); // two more attempts
     EXPECT_EQ(log.Count("cannot reach LCDd at 127.0.0.1:" + std::to_string(port) + ": the connection was refused"), 1)
-        << log.All();
+        << log.Text();
     StartLcdd(port);
-    ASSERT_TRUE(Eventually([&] { return log.Count("connected again to LCDd") == 1; })) << log.All();
+    ASSERT_TRUE(Eventually([&] { return log.Count("connected again to LCDd") == 1; })) << log.Text();
     StopLcdd();
-    ASSERT_TRUE(Eventually([&] { return log.Count("closed the connection") == 1; })) << log.All();
+    ASSERT_TRUE(Eventually([&] { return log.Count("closed the connection") == 1; })) << log.Text();
     std::this_thread::sleep_for(2500ms);
-    EXPECT_EQ(log.Count("closed the connection") + log.Count("cannot reach LCDd"), 2) << "once per outage\n" << log.All();
+    EXPECT_EQ(log.Count("closed the connection") + log.Count("cannot reach LCDd"), 2) << "once per outage\n" << log.Text();
 }
 
 TEST_F(LcdprocDisplay, BadConfigurationGetsDefaults)

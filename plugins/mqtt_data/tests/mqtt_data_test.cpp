@@ -4,7 +4,7 @@
 // the values kept, the service's sink woken for each arrival, and configurations that cannot work.
 
 #include "test_broker.h"
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/data_events.h>
@@ -39,10 +39,7 @@ public:
 struct Plugin {
     explicit Plugin(const std::string& configuration, bool advise = true)
     {
-        EXPECT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "MqttData.so"));
-        CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(u"Pixtera.MqttData", &clsid), S_OK);
-        EXPECT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+        info = test::CreatePlugin<IPluginInfo>("MqttData.so", u"Pixtera.MqttData");
         provider = info.As<IDataProvider>();
         if (advise) {
             EXPECT_EQ(info.As<IDataEvents>()->Advise(sink.get()), S_OK);
@@ -154,12 +151,7 @@ TEST(MqttData, WithoutASinkItIsPolledAndAPasswordComesOnlyFromAFile)
     const auto passwordFile = test::TestDirectory() / "mqtt-password";
     std::ofstream(passwordFile) << "s3cret\n";
     std::filesystem::permissions(passwordFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    std::vector<std::string> log;
-    std::mutex logMutex;
-    SetLogCapture([&](std::string_view line) {
-        std::lock_guard lock(logMutex);
-        log.emplace_back(line);
-    });
+    test::CapturedLog log;
     {
         Plugin plugin(At(broker) + ";topics=a/b;username=desk;password=s3cret;password_file=" + passwordFile.string(), false);
         LONG mode = -1, interval = 0;
@@ -170,40 +162,22 @@ TEST(MqttData, WithoutASinkItIsPolledAndAPasswordComesOnlyFromAFile)
         broker.Publish("a/b", "x", true);
         EXPECT_TRUE(Eventually([&] { return plugin.Value("a/b") == "x"; }));
     }
-    SetLogCapture({});
-    std::lock_guard lock(logMutex);
-    const std::string all = [&] {
-        std::string text;
-        for (const auto& line : log)
-            text += line + "\n";
-        return text;
-    }();
-    EXPECT_NE(all.find("password (never in the configuration"), std::string::npos) << all;
-    EXPECT_EQ(all.find("s3cret"), std::string::npos) << "never logged: " << all;
+    EXPECT_TRUE(log.Contains("password (never in the configuration")) << log.Text();
+    EXPECT_FALSE(log.Contains("s3cret")) << "never logged: " << log.Text();
 }
 
 TEST(MqttData, UnusableSettingsAreSaidAndTheRestWorks)
 {
     TestBroker broker;
-    std::vector<std::string> log;
-    std::mutex logMutex;
-    SetLogCapture([&](std::string_view line) {
-        std::lock_guard lock(logMutex);
-        log.emplace_back(line);
-    });
+    test::CapturedLog log;
     {
         Plugin plugin(At(broker) + ";topics=good/#,bad/#/more,half+;password_file=/nonexistent");
         broker.Publish("good/one", "1", true);
         EXPECT_TRUE(Eventually([&] { return plugin.Value("good/one") == "#1.000000"; }));
     }
-    SetLogCapture({});
-    std::lock_guard lock(logMutex);
-    auto said = [&](const std::string& text) {
-        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
-    };
-    EXPECT_TRUE(said("unusable topic \"bad/#/more\""));
-    EXPECT_TRUE(said("unusable topic \"half+\""));
-    EXPECT_TRUE(said("password_file (/nonexistent cannot be opened"));
+    EXPECT_TRUE(log.Contains("unusable topic \"bad/#/more\""));
+    EXPECT_TRUE(log.Contains("unusable topic \"half+\""));
+    EXPECT_TRUE(log.Contains("password_file (/nonexistent cannot be opened"));
 }
 
 } // namespace

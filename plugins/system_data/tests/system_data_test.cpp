@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -10,22 +10,11 @@ namespace {
 
 using namespace pixtera;
 
-class SystemDataPlugin : public ::testing::Test {
+class SystemDataPlugin : public test::PluginTest<IDataProvider> {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "SystemData.so"));
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.SystemData", &clsid), S_OK);
-        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, provider), S_OK);
-        info = provider.As<IPluginInfo>();
-        SetLogCapture([this](std::string_view line) { log += std::string(line) + "\n"; });
-    }
-    void TearDown() override { SetLogCapture(nullptr); }
+    SystemDataPlugin() : PluginTest("SystemData.so", u"Pixtera.SystemData") {}
 
-    ComPtr<IDataProvider> provider;
-    ComPtr<IPluginInfo> info;
-    std::string log;
+    ComPtr<IDataProvider>& provider = plugin;
 };
 
 TEST_F(SystemDataPlugin, IsPeriodicWithTheConfiguredInterval)
@@ -39,7 +28,7 @@ TEST_F(SystemDataPlugin, IsPeriodicWithTheConfiguredInterval)
     info->Configure(BString(std::string_view("interval=soon")).get());
     provider->GetInterval(&value);
     EXPECT_EQ(value, 1000);
-    EXPECT_NE(log.find("unusable interval"), std::string::npos);
+    EXPECT_TRUE(log.Contains("unusable interval"));
 }
 
 TEST_F(SystemDataPlugin, OffersTheRealSystemsItems)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "test_environment.h"
+#include "plugin_test.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -13,22 +13,11 @@ namespace {
 
 using namespace pixtera;
 
-class TerminalDisplayPlugin : public ::testing::Test {
+class TerminalDisplayPlugin : public test::PluginTest<IDisplayDriver> {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(test::RegisterModule(test::ProgramDirectory() / "plugins" / "TerminalDisplay.so"));
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.TerminalDisplay", &clsid), S_OK);
-        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, display), S_OK);
-        info = display.As<IPluginInfo>();
-        SetLogCapture([this](std::string_view line) { log += std::string(line) + "\n"; });
-    }
-    void TearDown() override { SetLogCapture(nullptr); }
+    TerminalDisplayPlugin() : PluginTest("TerminalDisplay.so", u"Pixtera.TerminalDisplay") {}
 
-    ComPtr<IDisplayDriver> display;
-    ComPtr<IPluginInfo> info;
-    std::string log;
+    ComPtr<IDisplayDriver>& display = plugin;
     std::filesystem::path output = test::TestDirectory() / "screen.txt";
 };
 
@@ -40,7 +29,7 @@ TEST_F(TerminalDisplayPlugin, BadConfigurationGetsDefaultsAndAMessage)
     EXPECT_EQ(value, 20);
     display->GetRows(&value);
     EXPECT_EQ(value, 4);
-    EXPECT_NE(log.find("defaults are used"), std::string::npos) << log;
+    EXPECT_TRUE(log.Contains("defaults are used")) << log.Text();
 }
 
 TEST_F(TerminalDisplayPlugin, WithoutATerminalFramesArePrintedAsText)

@@ -16,8 +16,10 @@
 
 namespace pixtera {
 
+// The part of IPluginInfo every shipped plug-in answers alike: its name, and a configuration
+// accepted without asking (there is no window to ask in).
 template <class Derived>
-class ConfigurablePlugin : public IPluginInfo {
+class NamedPlugin : public IPluginInfo {
 public:
     HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override { return Output(accepted, VARIANT_TRUE); }
     HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
@@ -27,6 +29,25 @@ public:
         *name = SysAllocString(Derived::kPluginName);
         return S_OK;
     }
+};
+
+// A plug-in without settings: an empty configuration, and any text it is given ignored.
+template <class Derived>
+class SettingsFreePlugin : public NamedPlugin<Derived> {
+public:
+    HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
+    {
+        if (!configuration)
+            return E_POINTER;
+        *configuration = SysAllocStringLen(nullptr, 0);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Configure(BSTR) override { return S_OK; }
+};
+
+template <class Derived>
+class ConfigurablePlugin : public NamedPlugin<Derived> {
+public:
     HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* configuration) override
     {
         if (!configuration)
@@ -56,4 +77,7 @@ private:
 // Listed in ComObject in place of IPluginInfo.
 template <class Derived>
 struct InterfaceTraits<pixtera::ConfigurablePlugin<Derived>> : InterfaceTraits<IPluginInfo> {
+};
+template <class Derived>
+struct InterfaceTraits<pixtera::SettingsFreePlugin<Derived>> : InterfaceTraits<IPluginInfo> {
 };
