@@ -19,7 +19,7 @@ plugins=$root/$libdir/pixtera/plugins
 for file in bin/pixtera2 bin/pixtera-reg bin/pixtera-render bin/pixtera-mqtt lib/systemd/user/pixtera-mqtt.service "$libdir/libpixtera-platform.so.2" \
             "$libdir/pkgconfig/pixtera-sdk.pc" "$libdir/cmake/PixteraSDK/PixteraSDKConfig.cmake" \
             include/pixtera/sdk/data_provider.h include/pixtera/platform/com.h \
-            share/dbus-1/services/org.pixtera.Pixtera2.service lib/systemd/user/pixtera2.service \
+            share/dbus-1/services/org.pixtera.Pixtera2.service share/dbus-1/interfaces/org.pixtera.IManager.xml lib/systemd/user/pixtera2.service \
             share/man/man1/pixtera2.1 share/man/man5/pixtera2.xml.5 share/pixtera/examples/clock.pxd \
             share/pixtera/examples/plugin/example_data.cpp bin/pixtera-fps-run "$libdir/pixtera/libpixtera-fps.so" \
             share/vulkan/implicit_layer.d/pixtera_fps_layer.json bin/pixtera-plugin-host; do

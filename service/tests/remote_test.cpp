@@ -2,6 +2,7 @@
 // The service's objects from another process: proxies made by CoCreateInstance over a private
 // session bus, with the service started by the first client.
 
+#include "bus_interface_file.h"
 #include "call_log.h"
 #include "child_process.h"
 #include "private_bus.h"
@@ -25,7 +26,9 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -208,6 +211,42 @@ TEST_F(RemoteObjects, ThePreviewPathReachesThePlugin)
     BString name;
     ASSERT_EQ(driver.As<IPluginInfo>()->GetPluginName(name.Out()), S_OK);
     EXPECT_EQ(name.view(), u"File display");
+}
+
+// What the service exports is what the interface files describe, member for member.
+TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
+{
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    auto connection = sdbus::createSessionBusConnection();
+    const auto ask = [&]<class Result>(const std::string& path, const char* interface, const char* method, Result& result) {
+        sdbus::createProxy(*connection, bus::kServiceName, path)->callMethod(method).onInterface(interface).storeResultsTo(result);
+    };
+    sdbus::ObjectPath driverPath;
+    ask(bus::DisplayPath(0), bus::kManagedDisplay, "GetDriver", driverPath);
+
+    std::map<std::string, bus::BusInterface> described;
+    for (const auto& entry : std::filesystem::directory_iterator(PIXTERA_BUS_INTERFACE_DIR)) {
+        auto interface = bus::ReadBusInterfaceFile(entry.path());
+        described.emplace(interface.name, std::move(interface));
+    }
+    std::set<std::string> seen;
+    for (const std::string& path : {std::string(bus::kManagerPath), std::string(bus::kDriverManagerPath),
+                                   std::string(bus::kDataManagerPath), std::string(bus::kFeedPath),
+                                   std::string(bus::kDisplayManagerPath), bus::DisplayPath(0), std::string(driverPath)}) {
+        std::string xml;
+        ask(path, "org.freedesktop.DBus.Introspectable", "Introspect", xml);
+        for (const auto& live : bus::ParseBusInterfaces(xml)) {
+            if (live.name.rfind("org.pixtera.", 0) != 0)
+                continue;
+            seen.insert(live.name);
+            const auto file = described.find(live.name);
+            ASSERT_NE(file, described.end()) << path << " exports " << live.name << ", which has no file";
+            EXPECT_EQ(bus::BusInterfaceDifferences(file->second, live), std::vector<std::string>()) << path << " " << live.name;
+        }
+    }
+    for (const auto& [name, interface] : described)
+        EXPECT_TRUE(seen.count(name)) << name << " is described but exported nowhere";
 }
 
 TEST_F(RemoteObjects, APluginThatThrowsInABusCallFailsTheCallNotTheService)
