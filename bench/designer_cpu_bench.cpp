@@ -36,7 +36,8 @@ double CpuSeconds(pid_t pid)
 pid_t ServicePid()
 {
     FILE* answer = popen("busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus "
-                         "GetConnectionUnixProcessID s org.pixtera.Pixtera2 2>/dev/null", "r");
+                         "GetConnectionUnixProcessID s org.pixtera.Pixtera2 2>/dev/null",
+                         "r");
     if (!answer)
         return -1;
     unsigned pid = 0;
@@ -54,8 +55,8 @@ int main(int argc, char** argv)
     const Sandbox sandbox({"pixtera-designer"}, {"FileDisplay", "SystemData"});
     std::ofstream(sandbox.configuration())
         << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
-        << (sandbox.dir() / "lcd").string() << "\"><display active=\"yes\"><queue><queueitem Filename=\""
-        << design << "\" Runtime=\"6\"/></queue></display></driver>"
+        << (sandbox.dir() / "lcd").string() << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design
+        << "\" Runtime=\"6\"/></queue></display></driver>"
         << "<driver clsid=\"Pixtera.SystemData\" configuration=\"interval=1000\"><data active=\"yes\"/></driver>"
         << "</drivers></PixteraConfiguration>";
     const pid_t designer = Spawn({(sandbox.bin() / "pixtera-designer").string()}, {"QT_QPA_PLATFORM=offscreen"});
@@ -70,9 +71,10 @@ int main(int argc, char** argv)
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double designerUsed = CpuSeconds(designer) - designerBefore;
     const double serviceUsed = CpuSeconds(service) - serviceBefore;
-    std::printf("designer + service while previewing: %.2f %% of one core over %d s (designer %.2f %%, service %.2f %%)\n",
-                100.0 * (designerUsed + serviceUsed) / seconds, seconds, 100.0 * designerUsed / seconds,
-                100.0 * serviceUsed / seconds);
+    std::printf(
+        "designer + service while previewing: %.2f %% of one core over %d s (designer %.2f %%, service %.2f %%)\n",
+        100.0 * (designerUsed + serviceUsed) / seconds, seconds, 100.0 * designerUsed / seconds,
+        100.0 * serviceUsed / seconds);
     kill(designer, SIGTERM);
     waitpid(designer, nullptr, 0);
     kill(service, SIGTERM);

@@ -39,7 +39,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return *v = 4, S_OK; }
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override
+    {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE Write(BSTR) override
     {
         ++writes;
@@ -53,7 +56,8 @@ public:
 class CountingClock final : public TickClock {
 public:
     DWORD Now() const override { return SystemClock().Now(); }
-    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override
+    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events,
+                                            std::optional<DWORD> deadline) const override
     {
         waits.fetch_add(1, std::memory_order_relaxed);
         return SystemClock().WaitUntilAny(events, deadline);

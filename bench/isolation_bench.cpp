@@ -53,7 +53,8 @@ int main(int argc, char** argv)
                    Variant value;
                    data->GetValue(0, value.Out());
                }));
-        Report(isolated ? "Write of 20x4, isolated:" : "Write of 20x4, in process:", Time(calls, [&] { display->Write(frame.get()); }));
+        Report(isolated ? "Write of 20x4, isolated:" : "Write of 20x4, in process:",
+               Time(calls, [&] { display->Write(frame.get()); }));
     }
     CoUninitialize();
     return 0;

@@ -38,7 +38,8 @@ int main(int argc, char** argv)
     const double cpuBefore = CpuSeconds();
     const auto start = Clock::now();
     int polls = 0;
-    for (auto next = start; Clock::now() - start < std::chrono::seconds(seconds); next += std::chrono::milliseconds(500)) {
+    for (auto next = start; Clock::now() - start < std::chrono::seconds(seconds);
+         next += std::chrono::milliseconds(500)) {
         std::this_thread::sleep_until(next);
         const auto players = watcher.Players();
         const NowPlaying now = Describe(ChoosePlayer(players, ""), Clock::now());
@@ -49,6 +50,7 @@ int main(int argc, char** argv)
     }
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuBefore;
-    std::printf("media data over %.0f s, %d polls: %.3f s CPU = %.4f %% of a core (player included; target < 0.05 %%)\n",
-                wall, polls, cpu, 100.0 * cpu / wall);
+    std::printf(
+        "media data over %.0f s, %d polls: %.3f s CPU = %.4f %% of a core (player included; target < 0.05 %%)\n", wall,
+        polls, cpu, 100.0 * cpu / wall);
 }

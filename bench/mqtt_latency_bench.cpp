@@ -62,7 +62,10 @@ void BrokerToService(mqtt::Connection& broker, sdbus::IConnection& calls)
         broker.Publish("bench/value", value, false);
         while (Clock::now() - start < std::chrono::seconds(2)) {
             sdbus::Variant read;
-            data->callMethod("Value").onInterface(bus::kDataCollection).withArguments(sdbus::Variant(std::string("bench/value"))).storeResultsTo(read);
+            data->callMethod("Value")
+                .onInterface(bus::kDataCollection)
+                .withArguments(sdbus::Variant(std::string("bench/value")))
+                .storeResultsTo(read);
             if (read.peekValueType() == "d" && read.get<double>() == i) {
                 samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
                 break;
@@ -70,7 +73,8 @@ void BrokerToService(mqtt::Connection& broker, sdbus::IConnection& calls)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::printf("broker -> service: median %.2f ms over %zu messages (target < 5 ms)\n", Median(samples), samples.size());
+    std::printf("broker -> service: median %.2f ms over %zu messages (target < 5 ms)\n", Median(samples),
+                samples.size());
 }
 
 void ServiceToBroker(Waiter& heard, sdbus::IConnection& calls)
@@ -80,7 +84,9 @@ void ServiceToBroker(Waiter& heard, sdbus::IConnection& calls)
     for (int i = 1; i <= 10; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // the bridge's once a second
         const auto start = Clock::now();
-        feed->callMethod("SetValue").onInterface(bus::kDataFeed).withArguments(std::string("feed"), sdbus::Variant(1000.0 + i));
+        feed->callMethod("SetValue")
+            .onInterface(bus::kDataFeed)
+            .withArguments(std::string("feed"), sdbus::Variant(1000.0 + i));
         if (heard.WaitFor(std::to_string(1000 + i), std::chrono::seconds(3)))
             samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
@@ -93,7 +99,9 @@ void Load(sdbus::IConnection& calls, int seconds)
     auto feed = sdbus::createProxy(calls, bus::kServiceName, bus::kFeedPath);
     for (int s = 0; s < seconds; ++s) {
         for (int v = 1; v <= 20; ++v)
-            feed->callMethod("SetValue").onInterface(bus::kDataFeed).withArguments("v" + std::to_string(v), sdbus::Variant(double(s * 100 + v)));
+            feed->callMethod("SetValue")
+                .onInterface(bus::kDataFeed)
+                .withArguments("v" + std::to_string(v), sdbus::Variant(double(s * 100 + v)));
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }
 }

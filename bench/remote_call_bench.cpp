@@ -64,17 +64,19 @@ int main(int argc, char** argv)
         display->GetDriver(driver.Out());
 
         const Variant key = Variant::FromUtf8("CPU.Total");
-        const BString frame(std::string_view("Pixtera remote call benchmark: a twenty by four frame of text.  12345678"));
+        const BString frame(
+            std::string_view("Pixtera remote call benchmark: a twenty by four frame of text.  12345678"));
         auto connection = sdbus::createSessionBusConnection();
         auto peer = sdbus::createProxy(*connection, bus::kServiceName, bus::kManagerPath);
-        const double ping = Report("Peer.Ping (the bus's round trip):", Time(calls, [&] {
-            peer->callMethod("Ping").onInterface("org.freedesktop.DBus.Peer");
-        }));
+        const double ping =
+            Report("Peer.Ping (the bus's round trip):",
+                   Time(calls, [&] { peer->callMethod("Ping").onInterface("org.freedesktop.DBus.Peer"); }));
         const double valueCall = Report("IDataCollection.Value by name:", Time(calls, [&] {
-                   Variant value;
-                   collection->Value(key, value.Out());
-               }));
-        const double writeCall = Report("IDisplayDriver.Write of 20x4:", Time(calls, [&] { driver->Write(frame.get()); }));
+                                            Variant value;
+                                            collection->Value(key, value.Out());
+                                        }));
+        const double writeCall =
+            Report("IDisplayDriver.Write of 20x4:", Time(calls, [&] { driver->Write(frame.get()); }));
         std::printf("ratio to the bus's round trip: Value %.2f, Write %.2f\n", valueCall / ping, writeCall / ping);
         manager->Shutdown();
     }

@@ -35,7 +35,8 @@ int main(int argc, char** argv)
             if (const double* number = std::get_if<double>(&item.value))
                 std::printf("%-40s %-50s %g\n", item.name.c_str(), item.description.c_str(), *number);
             else
-                std::printf("%-40s %-50s %s\n", item.name.c_str(), item.description.c_str(), std::get<std::string>(item.value).c_str());
+                std::printf("%-40s %-50s %s\n", item.name.c_str(), item.description.c_str(),
+                            std::get<std::string>(item.value).c_str());
         }
         return 0;
     }

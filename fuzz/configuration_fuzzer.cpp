@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     using namespace pixtera;
     const auto path = Directory() / "pixtera2.xml";
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                   static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     auto drivers = MakeComObject<DriverManager>();
     auto values = MakeComObject<DataManager>(drivers);
     auto displays = MakeComObject<DisplayManager>(DisplayRuntime{*values, SystemClock()});

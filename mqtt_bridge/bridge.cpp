@@ -48,7 +48,8 @@ Bridge::Bridge(BridgeOptions options) : options_(std::move(options)), topics_(op
         }
         woken_.notify_one();
     };
-    service_ = std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); });
+    service_ =
+        std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); });
     mqtt::ConnectionHandlers handlers{
         [this, wake] { wake(announce_); },
         {},
@@ -82,7 +83,9 @@ void Bridge::Run()
     std::optional<PublishThrottle::Clock::time_point> retry;
     while (true) {
         std::unique_lock lock(mutex_);
-        const auto ready = [this] { return stopping_ || announce_ || valuesChanged_ || powerChanged_ || !commands_.empty(); };
+        const auto ready = [this] {
+            return stopping_ || announce_ || valuesChanged_ || powerChanged_ || !commands_.empty();
+        };
         const auto due = throttle_.NextDue();
         const auto until = retry && (!due || *retry < *due) ? retry : due;
         if (until)
@@ -138,7 +141,8 @@ std::vector<std::string> Bridge::Published()
     for (const auto& name : everything ? known_ : options_.publish) {
         if (std::find(known_.begin(), known_.end(), name) == known_.end()) {
             if (!std::exchange(missing_[name], true))
-                LogInformation("pixtera-mqtt: the service has no item \"" + name + "\" yet; it is published when it comes");
+                LogInformation("pixtera-mqtt: the service has no item \"" + name +
+                               "\" yet; it is published when it comes");
             continue;
         }
         if (announced_.insert(name).second)
@@ -197,8 +201,8 @@ void Bridge::PublishPower()
 
 void Bridge::Ignore(const mqtt::Message& command, const std::string& why)
 {
-    LogWarning("pixtera-mqtt: ignored \"" + mqtt::Printable(command.payload, 40) + "\" on " + mqtt::Printable(command.topic) +
-               ": " + why);
+    LogWarning("pixtera-mqtt: ignored \"" + mqtt::Printable(command.payload, 40) + "\" on " +
+               mqtt::Printable(command.topic) + ": " + why);
 }
 
 // pixtera/<machine>/display/<n>/backlight/set: ON or OFF; .../brightness/set: 0 to 100;

@@ -50,11 +50,11 @@ private:
 
     // The serving thread's alone:
     PublishThrottle throttle_;
-    std::vector<std::string> known_;      // every item the service has, as last asked
-    std::set<std::string> announced_;     // items whose discovery was sent on this broker connection
-    std::map<int, bool> backlights_;      // as last published, displays from 1
+    std::vector<std::string> known_; // every item the service has, as last asked
+    std::set<std::string> announced_; // items whose discovery was sent on this broker connection
+    std::map<int, bool> backlights_; // as last published, displays from 1
     std::map<std::string, bool> missing_; // items asked for that the service lacks yet, said once
-    bool serviceAway_ = false;            // said once
+    bool serviceAway_ = false; // said once
 
     std::unique_ptr<ServiceLink> service_;
     std::unique_ptr<mqtt::Connection> broker_; // last: it ends first, its thread hands work to the above

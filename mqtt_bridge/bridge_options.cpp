@@ -45,7 +45,8 @@ std::string ReadConfigFile(const std::string& path, std::map<std::string, std::s
         const auto equals = line.find('=');
         const std::string key = equals == std::string::npos ? line : Trim(line.substr(0, equals));
         if (equals == std::string::npos || !KnownKey(key))
-            return path + " line " + std::to_string(number) + ": \"" + line.substr(0, 60) + "\" is not one of host=, port=, "
+            return path + " line " + std::to_string(number) + ": \"" + line.substr(0, 60) +
+                   "\" is not one of host=, port=, "
                    "publish=, username=, password_file=, tls_ca=";
         values.try_emplace(key, Trim(line.substr(equals + 1)));
     }
@@ -66,7 +67,8 @@ std::string TopicMachineName(std::string_view hostname)
     std::string name;
     for (char c : hostname) {
         const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        const bool kept = (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '_' || lower == '-';
+        const bool kept =
+            (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '_' || lower == '-';
         name += kept ? lower : '_';
     }
     return name.empty() ? "localhost" : name;

@@ -15,7 +15,7 @@ namespace pixtera::bridge {
 struct BridgeOptions {
     mqtt::ConnectionSettings broker;
     std::vector<std::string> publish; // item names; "*" for every item
-    std::string machine;              // the <hostname> in topics
+    std::string machine; // the <hostname> in topics
 };
 
 struct ParsedOptions {

@@ -49,7 +49,10 @@ Json Entity(const std::string& name, const std::string& id, const std::string& m
 
 } // namespace
 
-std::string Topics::SensorConfigTopic(std::string_view item) const { return "homeassistant/sensor/" + ObjectId(item) + "/config"; }
+std::string Topics::SensorConfigTopic(std::string_view item) const
+{
+    return "homeassistant/sensor/" + ObjectId(item) + "/config";
+}
 
 std::string Topics::SensorConfig(std::string_view item) const
 {
@@ -65,7 +68,8 @@ std::string Topics::LightConfigTopic(int display) const
 
 std::string Topics::LightConfig(int display, bool dims) const
 {
-    Json config = Entity("Display " + std::to_string(display), ObjectId("display_" + std::to_string(display)), machine_, Status());
+    Json config = Entity("Display " + std::to_string(display), ObjectId("display_" + std::to_string(display)), machine_,
+                         Status());
     config["command_topic"] = Backlight(display) + "/set";
     config["state_topic"] = Backlight(display);
     config["payload_on"] = "ON";

@@ -20,7 +20,10 @@ public:
     std::string Backlight(int display) const { return base_ + "/display/" + std::to_string(display) + "/backlight"; }
     std::string Brightness(int display) const { return base_ + "/display/" + std::to_string(display) + "/brightness"; }
     std::string Message() const { return base_ + "/message"; }
-    std::string CommandPattern(std::string_view what) const { return base_ + "/display/+/" + std::string(what) + "/set"; }
+    std::string CommandPattern(std::string_view what) const
+    {
+        return base_ + "/display/+/" + std::string(what) + "/set";
+    }
 
     // Home Assistant's discovery: "homeassistant/<component>/<id>/config", with the JSON it reads.
     std::string SensorConfigTopic(std::string_view item) const;

@@ -22,7 +22,11 @@ public:
     // When the earliest waiting value is due; none when nothing waits.
     std::optional<Clock::time_point> NextDue() const;
     // Everything is sent again (a new broker connection): the next offer of each goes at once.
-    void Forget() { sent_.clear(); waiting_.clear(); }
+    void Forget()
+    {
+        sent_.clear();
+        waiting_.clear();
+    }
 
 private:
     struct Sent {

@@ -31,20 +31,22 @@ std::optional<mqtt::Value> FromVariant(const sdbus::Variant& value)
 } // namespace
 
 ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged)
-    : calls_(sdbus::createSessionBusConnection()), signals_(sdbus::createSessionBusConnection()),
+    : calls_(sdbus::createSessionBusConnection()),
+      signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
 {
     // The match names the service by its well-known name: it holds across restarts.
     watchedData_ = sdbus::createProxy(*signals_, bus::kServiceName, bus::kDataManagerPath);
-    watchedData_->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([valuesChanged](const std::vector<std::int32_t>&) {
-        valuesChanged();
-    });
+    watchedData_->uponSignal("ValuesChanged")
+        .onInterface(bus::kDataCollection)
+        .call([valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); });
     watchedData_->finishRegistration();
     // Every display's power: one match on the properties interface, for any display object.
-    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
-                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
-                           bus::kDisplayPower + "'",
-                       [powerChanged](sdbus::Message&) { powerChanged(); }, sdbus::floating_slot);
+    signals_->addMatch(
+        "type='signal',sender='" + std::string(bus::kServiceName) +
+            "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" + bus::kDisplayPower +
+            "'",
+        [powerChanged](sdbus::Message&) { powerChanged(); }, sdbus::floating_slot);
     signals_->enterEventLoopAsync();
 }
 
@@ -92,7 +94,10 @@ std::unique_ptr<sdbus::IProxy> ServiceLink::Display(int display)
     return sdbus::createProxy(*calls_, bus::kServiceName, bus::DisplayPath(display));
 }
 
-bool ServiceLink::Backlight(int display) { return Display(display)->getProperty("Backlight").onInterface(bus::kDisplayPower).get<bool>(); }
+bool ServiceLink::Backlight(int display)
+{
+    return Display(display)->getProperty("Backlight").onInterface(bus::kDisplayPower).get<bool>();
+}
 
 int ServiceLink::PowerCaps(int display)
 {
@@ -106,13 +111,18 @@ void ServiceLink::SetBacklight(int display, bool on)
 
 void ServiceLink::SetBrightness(int display, int percent)
 {
-    Display(display)->callMethod("SetBrightness").onInterface(bus::kDisplayPower).withArguments(static_cast<std::uint8_t>(percent));
+    Display(display)
+        ->callMethod("SetBrightness")
+        .onInterface(bus::kDisplayPower)
+        .withArguments(static_cast<std::uint8_t>(percent));
 }
 
 void ServiceLink::SetMessage(const std::string& text)
 {
     auto feed = sdbus::createProxy(*calls_, bus::kServiceName, bus::kFeedPath);
-    feed->callMethod("SetValue").onInterface(bus::kDataFeed).withArguments(std::string("message"), sdbus::Variant(text));
+    feed->callMethod("SetValue")
+        .onInterface(bus::kDataFeed)
+        .withArguments(std::string("message"), sdbus::Variant(text));
 }
 
 } // namespace pixtera::bridge

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace pixtera {

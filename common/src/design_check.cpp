@@ -85,7 +85,8 @@ public:
         pugi::xml_document document;
         const auto parsed = document.load_buffer(xml_.data(), xml_.size());
         if (!parsed) {
-            Report(static_cast<std::ptrdiff_t>(parsed.offset), std::string("not well-formed XML: ") + parsed.description());
+            Report(static_cast<std::ptrdiff_t>(parsed.offset),
+                   std::string("not well-formed XML: ") + parsed.description());
             return std::move(findings_);
         }
         const pugi::xml_node root = document.document_element();
@@ -103,7 +104,8 @@ private:
     void Report(std::ptrdiff_t offset, std::string message)
     {
         const auto end = std::min<std::size_t>(offset < 0 ? 0 : static_cast<std::size_t>(offset), xml_.size());
-        const int line = 1 + static_cast<int>(std::count(xml_.begin(), xml_.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+        const int line =
+            1 + static_cast<int>(std::count(xml_.begin(), xml_.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
         findings_.push_back({line, std::move(message)});
     }
 
@@ -138,7 +140,8 @@ private:
                     const std::vector<std::string>& allowed)
     {
         const std::string_view value = attribute.value();
-        const std::string where = "<" + std::string(element.name()) + "> " + attribute.name() + " \"" + std::string(value) + "\"";
+        const std::string where =
+            "<" + std::string(element.name()) + "> " + attribute.name() + " \"" + std::string(value) + "\"";
         if (allowed.empty() && !IsNumber(value))
             Report(element.offset_debug(), where + " is not a number");
         else if (!allowed.empty() && allowed.front() != "*" &&

@@ -92,9 +92,7 @@ void ReadAppearance(const pugi::xml_node& item, DisplayItem& record)
     record.mode = IndexOf(kModes, RequiredText(appearance, "Mode")).value_or(kModeStatic);
     switch (record.mode) {
     case kModeLeftToRight:
-    case kModeRightToLeft:
-        record.scrollDelay = RequiredNumber(appearance, "ScrollDelay");
-        break;
+    case kModeRightToLeft: record.scrollDelay = RequiredNumber(appearance, "ScrollDelay"); break;
     case kModeHorizontalBar:
         if (const LONG maximum = RequiredNumber(appearance, "HBarMax"); maximum != 0) {
             record.barMaximum = maximum;
@@ -218,7 +216,10 @@ constexpr unsigned kParseOptions = pugi::parse_default;
 } // namespace
 
 const char* ModeName(LONG mode) { return mode >= 0 && mode < 4 ? kModes[static_cast<std::size_t>(mode)] : kModes[0]; }
-const char* AlignmentName(LONG a) { return a >= 0 && a < 3 ? kAlignments[static_cast<std::size_t>(a)] : kAlignments[0]; }
+const char* AlignmentName(LONG a)
+{
+    return a >= 0 && a < 3 ? kAlignments[static_cast<std::size_t>(a)] : kAlignments[0];
+}
 const char* UnitName(LONG unit) { return unit >= 0 && unit < 5 ? kUnits[static_cast<std::size_t>(unit)] : kUnits[0]; }
 
 DesignReadResult LoadDesign(const std::filesystem::path& path, Design& design, DesignReader reader, DWORD now)

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
 #include <cmath>
+#include <limits>
 
 namespace pixtera {
 namespace {
@@ -19,29 +19,18 @@ char StaticCell(LONG alignment, std::string_view text, std::size_t width, std::s
     if (length < width) {
         std::size_t at = 0;
         switch (alignment) {
-        case kAlignLeft:
-            at = 0;
-            break;
-        case kAlignRight:
-            at = width - length;
-            break;
-        case kAlignCenter:
-            at = width / 2 - length / 2;
-            break;
-        default:
-            return ' ';
+        case kAlignLeft: at = 0; break;
+        case kAlignRight: at = width - length; break;
+        case kAlignCenter: at = width / 2 - length / 2; break;
+        default: return ' ';
         }
         return i >= at && i - at < length ? text[i - at] : ' ';
     }
     switch (alignment) {
-    case kAlignLeft:
-        return text[i];
-    case kAlignRight:
-        return text[length - width + i];
-    case kAlignCenter:
-        return text[length / 2 - width / 2 + i];
-    default:
-        return ' ';
+    case kAlignLeft: return text[i];
+    case kAlignRight: return text[length - width + i];
+    case kAlignCenter: return text[length / 2 - width / 2 + i];
+    default: return ' ';
     }
 }
 
@@ -135,7 +124,8 @@ FrameOutlook LookAhead(const Design& design, ValueSource& values, DWORD now)
     return outlook;
 }
 
-std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first, std::size_t count)
+std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first,
+                               std::size_t count)
 {
     const auto width = static_cast<std::size_t>(std::max<LONG>(item.width, 0));
     first = std::min(first, width);
@@ -161,8 +151,7 @@ std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD n
             window[i] = kBarCharacter;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return window;
 }
@@ -187,7 +176,8 @@ void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWO
         return;
     const auto first = static_cast<std::size_t>(left);
     const auto count = static_cast<std::size_t>(std::max<long long>(0, right - left));
-    target.WriteAnsi(item.column + static_cast<LONG>(first), item.row, ComposeFieldWindow(item, *text, now, first, count));
+    target.WriteAnsi(item.column + static_cast<LONG>(first), item.row,
+                     ComposeFieldWindow(item, *text, now, first, count));
 }
 
 void DrawItem(DisplayItem& item, ValueSource& values, DWORD now, VirtualDisplay& target)

@@ -20,8 +20,9 @@ std::optional<int> Minutes(std::string_view clock)
     int hours = -1, minutes = -1;
     const auto h = std::from_chars(clock.data(), clock.data() + colon, hours);
     const auto m = std::from_chars(clock.data() + colon + 1, clock.data() + clock.size(), minutes);
-    if (h.ec != std::errc() || h.ptr != clock.data() + colon || m.ec != std::errc() || m.ptr != clock.data() + clock.size() ||
-        colon == 0 || hours < 0 || hours > 24 || minutes < 0 || minutes > 59 || (hours == 24 && minutes != 0))
+    if (h.ec != std::errc() || h.ptr != clock.data() + colon || m.ec != std::errc() ||
+        m.ptr != clock.data() + clock.size() || colon == 0 || hours < 0 || hours > 24 || minutes < 0 || minutes > 59 ||
+        (hours == 24 && minutes != 0))
         return std::nullopt;
     return hours * 60 + minutes;
 }

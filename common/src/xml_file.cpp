@@ -58,8 +58,7 @@ std::string ReindentXml(std::string_view xml)
         switch (c) {
         case '\t':
         case '\n':
-        case '\r':
-            break;
+        case '\r': break;
         case '<':
             if (const std::size_t length = VerbatimLength(xml, i)) {
                 out.append(depth, '\t');
@@ -146,12 +145,13 @@ bool WriteFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
             *error = what + " " + path.string() + ": " + std::strerror(errno);
         return false;
     };
-    std::string temporary = (path.parent_path() / (TemporaryPrefix(path) + std::to_string(getpid()) + ".XXXXXX")).string();
+    std::string temporary =
+        (path.parent_path() / (TemporaryPrefix(path) + std::to_string(getpid()) + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         return fail("cannot create a temporary file for");
     // Keep the mode of the file being replaced (mkstemp makes 0600).
-    struct stat existing{};
+    struct stat existing {};
     fchmod(fd, stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644);
     const char* data = content.data();
     std::size_t left = content.size();

@@ -46,7 +46,7 @@ TEST(ConfigurationFile, AnExistingFileIsNeverWritten)
     EXPECT_EQ(ConfigFilePath(dir), path);
     chmod(path.c_str(), 0644);
     EXPECT_EQ(Content(path), "<mine/>");
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
 }
 

@@ -37,8 +37,8 @@ TEST(DesignReader, ReadsEveryField)
 {
     const std::string xml = DesignXml(
         Item(kPosition, kStatic, kText) +
-        Item(R"(<Position X="-3" Y="0" Width="20" Height="2"/>)", R"(<Appearance Mode="RightToLeft" ScrollDelay="300"/>)",
-             R"(<Data Mode="Data" Name="Fraps_GAME"/>)",
+        Item(R"(<Position X="-3" Y="0" Width="20" Height="2"/>)",
+             R"(<Appearance Mode="RightToLeft" ScrollDelay="300"/>)", R"(<Data Mode="Data" Name="Fraps_GAME"/>)",
              R"(<Convert From="MegaBytes" To="GigaBytes"/><Formatting Digits="2"/>)") +
         Item(kPosition, R"(<Appearance Mode="HorizontalBar" HBarMax="0"/>)", R"(<Data Mode="Data" Name="FPS"/>)"));
     Design design;
@@ -71,12 +71,11 @@ TEST(DesignReader, ReadsEveryField)
 
 TEST(DesignReader, DefaultsAndNamesOutsideTheLists)
 {
-    const std::string xml =
-        DesignXml(Item(kPosition, R"(<Appearance Mode="righttoleft"/>)", R"(<Data Mode="Other"/>)") +
-                  Item(kPosition, R"(<Appearance Mode="HorizontalBar" HBarMax="50"/>)", kText,
-                       R"(<Convert From="Bytes"/>)") +
-                  Item(kPosition, R"(<Appearance Mode="Static" Allignment="Middle"/>)", kText,
-                       R"(<Convert From="Kilobytes" To="MegaBytes"/><Formatting/>)"));
+    const std::string xml = DesignXml(
+        Item(kPosition, R"(<Appearance Mode="righttoleft"/>)", R"(<Data Mode="Other"/>)") +
+        Item(kPosition, R"(<Appearance Mode="HorizontalBar" HBarMax="50"/>)", kText, R"(<Convert From="Bytes"/>)") +
+        Item(kPosition, R"(<Appearance Mode="Static" Allignment="Middle"/>)", kText,
+             R"(<Convert From="Kilobytes" To="MegaBytes"/><Formatting/>)"));
     Design design;
     ASSERT_TRUE(Read(xml, design).ok());
     ASSERT_EQ(design.items.size(), 3u);
@@ -96,9 +95,9 @@ TEST(DesignReader, DefaultsAndNamesOutsideTheLists)
 TEST(DesignReader, AFaultyItemEndsTheReadingAndKeepsTheItemsBefore)
 {
     const char* faults[] = {
-        R"(<Appearance Mode="LeftToRight"/>)",                     // no ScrollDelay
-        R"(<Appearance Mode="HorizontalBar" HBarMax="lots"/>)",    // not a number
-        R"(<Appearance/>)",                                        // no Mode
+        R"(<Appearance Mode="LeftToRight"/>)", // no ScrollDelay
+        R"(<Appearance Mode="HorizontalBar" HBarMax="lots"/>)", // not a number
+        R"(<Appearance/>)", // no Mode
     };
     for (const char* appearance : faults) {
         Design design;
@@ -113,8 +112,11 @@ TEST(DesignReader, AFaultyItemEndsTheReadingAndKeepsTheItemsBefore)
     EXPECT_FALSE(Read(DesignXml(Item(R"(<Position X="1" Y="2" Width="3"/>)", kStatic, kText)), design).ok());
     EXPECT_FALSE(Read(DesignXml(Item(kPosition, kStatic, R"(<Data Mode="Data"/>)")), design).ok());
     EXPECT_FALSE(Read(DesignXml(Item(kPosition, kStatic, R"(<Data Mode="Static"/>)")), design).ok());
-    EXPECT_FALSE(Read(DesignXml(Item(R"(<Position X="1.5" Y="2" Width="3" Height="1"/>)", kStatic, kText)), design).ok());
-    EXPECT_FALSE(Read(DesignXml(Item(R"(<Position X="99999999999" Y="2" Width="3" Height="1"/>)", kStatic, kText)), design).ok());
+    EXPECT_FALSE(
+        Read(DesignXml(Item(R"(<Position X="1.5" Y="2" Width="3" Height="1"/>)", kStatic, kText)), design).ok());
+    EXPECT_FALSE(
+        Read(DesignXml(Item(R"(<Position X="99999999999" Y="2" Width="3" Height="1"/>)", kStatic, kText)), design)
+            .ok());
 }
 
 TEST(DesignReader, ItemsUnderSeveralContainersAndTheBackgroundRule)
@@ -260,7 +262,8 @@ TEST(ReindentXml, OneTagPerLineIndentedByDepth)
         << "a declaration counts as an opening tag";
     EXPECT_EQ(ReindentXml("<r>\r\n\t<a/>\n</r>"), "<r>\n\t<a/>\n</r>\n") << "old layout is dropped";
     EXPECT_EQ(ReindentXml("</a></b>"), "</a>\n</b>\n") << "the indentation never goes below zero";
-    EXPECT_EQ(ReindentXml("<r><!-- <a x=\"1\">\n\t</a> --><b/></r>"), "<r>\n\t<!-- <a x=\"1\">\n\t</a> -->\n\t<b/>\n</r>\n")
+    EXPECT_EQ(ReindentXml("<r><!-- <a x=\"1\">\n\t</a> --><b/></r>"),
+              "<r>\n\t<!-- <a x=\"1\">\n\t</a> -->\n\t<b/>\n</r>\n")
         << "a comment is copied whole and changes no depth";
     EXPECT_EQ(ReindentXml("<a t=\"x > y/\"><b/></a>"), "<a t=\"x > y/\">\n\t<b/>\n</a>\n")
         << "markup characters inside values are text";

@@ -143,7 +143,10 @@ TEST(ComposeField, AWindowOfAHugeFieldIsThoseCellsOfTheWholeField)
 class Composition : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(display.Initialize(20, 4, 5, 8), S_OK); }
-    std::string Row(LONG row) const { return std::string(display.frame().substr(static_cast<std::size_t>(row) * 20, 20)); }
+    std::string Row(LONG row) const
+    {
+        return std::string(display.frame().substr(static_cast<std::size_t>(row) * 20, 20));
+    }
 
     void Draw(DisplayItem item) { design.items.push_back(std::move(item)); }
     void Render(DWORD now = 0) { RenderFrame(design, values, now, display); }

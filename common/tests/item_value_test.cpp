@@ -60,7 +60,7 @@ TEST_F(ItemValue, ConvertsUnitsAndFormatsDigits)
         {3.14159, DataItem(false, 0, 0, false, 0), "3.14159"},
         {5, DataItem(true, kKiloBytes, kKiloBytes, false, 0), "5"},
         {1, DataItem(true, kTerraBytes, kBytes, false, 0), "1099511627776"},
-        {2.5, DataItem(false, 0, 0, true, -4), "2"},  // negative digits count as none (half to even)
+        {2.5, DataItem(false, 0, 0, true, -4), "2"}, // negative digits count as none (half to even)
         {0.125, DataItem(false, 0, 0, true, 2), "0.12"},
     };
     for (const auto& c : cases) {

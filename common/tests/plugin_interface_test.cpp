@@ -128,10 +128,10 @@ TEST_F(PluginModule, EverySlotOfTheDisplayDriverIsWhereTheContractSaysItIs)
     EXPECT_EQ(same, self);
     vtbl.Release(self);
 
-    EXPECT_EQ(Calls(driver.get()), (std::vector<std::string>{
-                                       "GetColumns", "GetPixelHeight", "GetPixelWidth", "GetCharHeight",
-                                       "GetCharWidth", "GetRows", "SetBackground /img/bg.png", "Reserved",
-                                       "SetCustomChar 3 63 63 63 63 0 0 0 0", "Write Hi\\x08\\x00", "LoaderQuery"}));
+    EXPECT_EQ(Calls(driver.get()),
+              (std::vector<std::string>{"GetColumns", "GetPixelHeight", "GetPixelWidth", "GetCharHeight",
+                                        "GetCharWidth", "GetRows", "SetBackground /img/bg.png", "Reserved",
+                                        "SetCustomChar 3 63 63 63 63 0 0 0 0", "Write Hi\\x08\\x00", "LoaderQuery"}));
 }
 
 TEST_F(PluginModule, StringsAllocatedByThePluginAreFreedByTheHost)

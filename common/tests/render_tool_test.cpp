@@ -78,12 +78,12 @@ TEST(RenderTool, CheckListsWhatTheReaderIgnoresWithLineNumbers)
 </DisplayItems></Design>)");
     const auto result = Render({"--check", design});
     EXPECT_EQ(result.code, 1);
-    EXPECT_EQ(result.out, design + ":1: <Design> UpdateFreq \"fast\" is not a number\n" +
-                              design + ":3: <Appearance> attribute Alignment is not read (the format spells it Allignment)\n" +
+    EXPECT_EQ(result.out, design + ":1: <Design> UpdateFreq \"fast\" is not a number\n" + design +
+                              ":3: <Appearance> attribute Alignment is not read (the format spells it Allignment)\n" +
                               design + ":4: <Appearance> Mode \"Scrolling\" is not one of the format's words\n" +
-                              design + ":4: <Appearance> ScrollDelay \"x\" is not a number\n" +
-                              design + ":4: <Colour> in <DisplayItem> is not read\n" +
-                              design + ":4: item 2 lies entirely outside a 20x4 display\n");
+                              design + ":4: <Appearance> ScrollDelay \"x\" is not a number\n" + design +
+                              ":4: <Colour> in <DisplayItem> is not read\n" + design +
+                              ":4: item 2 lies entirely outside a 20x4 display\n");
     const auto clean = WriteDesign("clean.pxd", kDesign);
     const auto fine = Render({"--check", clean, "--size", "8x3"});
     EXPECT_EQ(fine.code, 0) << fine.out;
@@ -103,9 +103,14 @@ TEST(RenderTool, HelpAndVersionAnswer)
 
 TEST(RenderTool, BadCommandLinesAreUsageErrors)
 {
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {}, {"a.pxd", "--size", "20"}, {"a.pxd", "--size", "0x4"}, {"a.pxd", "--at", "-1"},
-             {"a.pxd", "--number", "FPS=fast"}, {"a.pxd", "--text", "=x"}, {"a.pxd", "b.pxd"}, {"a.pxd", "--bogus"}}) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{{},
+                                                                       {"a.pxd", "--size", "20"},
+                                                                       {"a.pxd", "--size", "0x4"},
+                                                                       {"a.pxd", "--at", "-1"},
+                                                                       {"a.pxd", "--number", "FPS=fast"},
+                                                                       {"a.pxd", "--text", "=x"},
+                                                                       {"a.pxd", "b.pxd"},
+                                                                       {"a.pxd", "--bogus"}}) {
         const auto result = Render(arguments);
         EXPECT_EQ(result.code, 2) << (arguments.empty() ? "" : arguments.back());
         EXPECT_FALSE(result.err.empty());

@@ -56,10 +56,10 @@ TEST(ServiceInterfaces, ManagedDisplayOperationsStartAtSlotSeven)
     // Every operation here takes at most two word-sized arguments, so one call shape fits all.
     for (int slot = 7; slot <= 19; ++slot)
         reinterpret_cast<Slot>(vtbl[slot])(display.get(), 0, 0);
-    EXPECT_EQ(probe->calls, (std::vector<std::string>{"GetDriver", "Reserved", "IsRunning", "StartOutput",
-                                                      "StopOutput", "QueueCount", "AddQueueItem", "QueueFile",
-                                                      "QueueDuration", "SetQueueDuration", "DeleteQueueItem",
-                                                      "MoveQueueItemUp", "MoveQueueItemDown"}));
+    EXPECT_EQ(probe->calls,
+              (std::vector<std::string>{"GetDriver", "Reserved", "IsRunning", "StartOutput", "StopOutput", "QueueCount",
+                                        "AddQueueItem", "QueueFile", "QueueDuration", "SetQueueDuration",
+                                        "DeleteQueueItem", "MoveQueueItemUp", "MoveQueueItemDown"}));
 }
 
 TEST(ServiceInterfaces, DualInterfacesAnswerForIDispatchAndTheirBase)
@@ -72,10 +72,10 @@ TEST(ServiceInterfaces, DualInterfacesAnswerForIDispatchAndTheirBase)
 
 TEST(ServiceInterfaces, IdentifiersAreDistinct)
 {
-    const GUID ids[] = {IID_IPluginInfo,     IID_IDataProvider,   IID_IDisplayDriver, IID_IDispatchWrapper,
-                        IID_IVirtualDisplay, IID_IManager,        IID_IDriverManager, IID_IDataManager,
+    const GUID ids[] = {IID_IPluginInfo,     IID_IDataProvider,   IID_IDisplayDriver,  IID_IDispatchWrapper,
+                        IID_IVirtualDisplay, IID_IManager,        IID_IDriverManager,  IID_IDataManager,
                         IID_IDataCollection, IID_IDisplayManager, IID_IManagedDisplay, CLSID_Manager,
-                        LIBID_Pixtera2Lib,   APPID_Pixtera2,      IID_IUnknown,       IID_IDispatch};
+                        LIBID_Pixtera2Lib,   APPID_Pixtera2,      IID_IUnknown,        IID_IDispatch};
     for (std::size_t i = 0; i < std::size(ids); ++i)
         for (std::size_t j = i + 1; j < std::size(ids); ++j)
             EXPECT_NE(ids[i], ids[j]) << i << " and " << j;

@@ -5,8 +5,8 @@
 
 namespace {
 
-using pixtera::VirtualDisplay;
 using pixtera::BString;
+using pixtera::VirtualDisplay;
 
 std::string Row(const VirtualDisplay& display, LONG row)
 {

@@ -11,9 +11,9 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 namespace pixtera {
 namespace {
@@ -211,7 +211,8 @@ int RunRenderCommand(std::span<const std::string> arguments, std::ostream& out, 
     } else {
         for (LONG row = 0; row < options.rows; ++row) {
             std::string line;
-            for (char c : frame.substr(static_cast<std::size_t>(row * options.columns), static_cast<std::size_t>(options.columns)))
+            for (char c : frame.substr(static_cast<std::size_t>(row * options.columns),
+                                       static_cast<std::size_t>(options.columns)))
                 line += options.rom ? OnModule(*options.rom, c) : Visible(c);
             out << line << "\n";
         }

@@ -22,8 +22,7 @@ constexpr BYTE kDarkBelow = 128;
 FIBITMAP* GreyLevels(FIBITMAP* image)
 {
     switch (FreeImage_GetImageType(image)) {
-    case FIT_UINT16:
-        return FreeImage_ConvertTo8Bits(image);
+    case FIT_UINT16: return FreeImage_ConvertTo8Bits(image);
     case FIT_BITMAP:
     case FIT_RGB16:
     case FIT_RGBA16: {

@@ -10,7 +10,7 @@
 namespace pixtera::designer {
 
 struct BackgroundMask {
-    int width = 0;  // dots covered, at most the display's width
+    int width = 0; // dots covered, at most the display's width
     int height = 0;
     std::vector<bool> lit; // row after row
 

@@ -25,10 +25,7 @@ int AutoPixelSize(int canvasWidth, int columns)
     return std::clamp(canvasWidth / (columns * 7) - 1, 0, kMaxPixelSize);
 }
 
-CanvasPainter::CanvasPainter()
-{
-    SetColours(CanvasColours{{23, 64, 103}, {61, 181, 255}, Rgb{0, 0, 0}}, Qt::black);
-}
+CanvasPainter::CanvasPainter() { SetColours(CanvasColours{{23, 64, 103}, {61, 181, 255}, Rgb{0, 0, 0}}, Qt::black); }
 
 void CanvasPainter::SetGeometry(const DisplayGeometry& geometry)
 {
@@ -142,7 +139,8 @@ void CanvasPainter::Paint(QImage& target, std::string_view frame)
                     if (dotX >= geometry_.dotsWide)
                         break;
                     const bool lit = glyph[static_cast<std::size_t>(y)] & (0x20 >> (x + skipped));
-                    const QRgb colour = lit ? (bright ? fontBright_ : font_) : (bright ? backgroundBright_ : background_);
+                    const QRgb colour =
+                        lit ? (bright ? fontBright_ : font_) : (bright ? backgroundBright_ : background_);
                     DrawDot(view, dotX, row * geometry_.cellHeight + y, colour);
                 }
             }

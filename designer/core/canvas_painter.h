@@ -28,10 +28,7 @@ struct DisplayGeometry {
     int dotsWide = 120; // columns x cell width, or a physical display's pixel width
     int dotsHigh = 32;
 
-    static DisplayGeometry Virtual(int columns, int rows)
-    {
-        return {columns, rows, 6, 8, columns * 6, rows * 8};
-    }
+    static DisplayGeometry Virtual(int columns, int rows) { return {columns, rows, 6, 8, columns * 6, rows * 8}; }
     friend bool operator==(const DisplayGeometry&, const DisplayGeometry&) = default;
 };
 

@@ -27,22 +27,14 @@ std::optional<CanvasColours> SchemeColours(int command, const CustomColours& cus
 {
     constexpr Rgb kBlack{0, 0, 0};
     switch (command) {
-    case kColourBlue:
-        return CanvasColours{{23, 64, 103}, {61, 181, 255}, kBlack};
-    case kColourRed:
-        return CanvasColours{{103, 30, 0}, {255, 60, 0}, kBlack};
-    case kColourGreen:
-        return CanvasColours{{0, 103, 30}, {0, 255, 50}, kBlack};
-    case kColourOrange:
-        return CanvasColours{{103, 64, 23}, {255, 181, 63}, kBlack};
-    case kColourYellow:
-        return CanvasColours{{148, 156, 66}, kBlack, Rgb{165, 181, 66}};
-    case kColourWhite:
-        return CanvasColours{{200, 200, 200}, kBlack, Rgb{150, 150, 150}};
-    case kColourCustom:
-        return CanvasColours{custom.background, custom.font, custom.frame};
-    default:
-        return std::nullopt;
+    case kColourBlue: return CanvasColours{{23, 64, 103}, {61, 181, 255}, kBlack};
+    case kColourRed: return CanvasColours{{103, 30, 0}, {255, 60, 0}, kBlack};
+    case kColourGreen: return CanvasColours{{0, 103, 30}, {0, 255, 50}, kBlack};
+    case kColourOrange: return CanvasColours{{103, 64, 23}, {255, 181, 63}, kBlack};
+    case kColourYellow: return CanvasColours{{148, 156, 66}, kBlack, Rgb{165, 181, 66}};
+    case kColourWhite: return CanvasColours{{200, 200, 200}, kBlack, Rgb{150, 150, 150}};
+    case kColourCustom: return CanvasColours{custom.background, custom.font, custom.frame};
+    default: return std::nullopt;
     }
 }
 

@@ -10,14 +10,14 @@ namespace pixtera::designer {
 
 struct CanvasColours {
     Rgb background; // unlit dots
-    Rgb font;       // lit dots
+    Rgb font; // lit dots
     std::optional<Rgb> frame; // none: the palette's button face
 };
 
 // The Custom scheme's colours as stored, each with its default when missing.
 struct CustomColours {
-    Rgb frame{0, 0, 0};           // "BackColor"
-    Rgb font{255, 255, 255};      // "FontColor"
+    Rgb frame{0, 0, 0}; // "BackColor"
+    Rgb font{255, 255, 255}; // "FontColor"
     Rgb background{120, 120, 120}; // "FontBack"
 
     static CustomColours Read(const DesignerSettings& settings);

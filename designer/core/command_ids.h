@@ -32,7 +32,7 @@ enum CommandId : int {
     kPixelSizeAuto = 32783,
 
     kPreviewDisplay1 = 32786, // to kPreviewDisplay1 + 8 for display 9
-    kVirtual2x16 = 32795,     // 2x16, 2x20, 4x16, 4x20, 2x40, 4x40
+    kVirtual2x16 = 32795, // 2x16, 2x20, 4x16, 4x20, 2x40, 4x40
     kAbout = 57664,
     kQuickStart = 221,
     kPowerPolicy = 231, // Display > Power...

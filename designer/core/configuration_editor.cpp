@@ -32,8 +32,8 @@ ComPtr<IUnknown> CreatePlugin(const std::string& clsid)
 {
     const std::u16string text = Utf8ToUtf16(clsid);
     CLSID id{};
-    const HRESULT found = !text.empty() && text.front() == u'{' ? CLSIDFromString(text.c_str(), &id)
-                                                                : CLSIDFromProgID(text.c_str(), &id);
+    const HRESULT found =
+        !text.empty() && text.front() == u'{' ? CLSIDFromString(text.c_str(), &id) : CLSIDFromProgID(text.c_str(), &id);
     if (FAILED(found))
         return {};
     ComPtr<IUnknown> object;
@@ -68,8 +68,8 @@ ConfigurationEditor::ConfigurationEditor(std::filesystem::path file, std::filesy
         error_ = document_.error;
         const pugi::xml_node root = document_.document.document_element();
         if (error_.empty() && root && std::strcmp(root.name(), kRootElement) != 0)
-            error_ = file_.string() + ": the root element is <" + std::string(root.name()) + ">, not <" + kRootElement +
-                     ">";
+            error_ =
+                file_.string() + ": the root element is <" + std::string(root.name()) + ">, not <" + kRootElement + ">";
     } else {
         document_.document.load_string(std::string(kDefaultConfiguration).c_str());
     }
@@ -134,7 +134,8 @@ ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entr
 ConfigurationEditor::AddResult ConfigurationEditor::AddConfigured(const CatalogEntry& entry,
                                                                   const std::string& configuration, std::string* why)
 {
-    return AddWith(entry, [&](IUnknown&, IPluginInfo&, const std::string&) { return std::optional(configuration); }, why);
+    return AddWith(
+        entry, [&](IUnknown&, IPluginInfo&, const std::string&) { return std::optional(configuration); }, why);
 }
 
 bool ConfigurationEditor::Drives(const std::string& progId, const std::string& configuration) const
@@ -146,8 +147,8 @@ bool ConfigurationEditor::Drives(const std::string& progId, const std::string& c
     return false;
 }
 
-ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& entry, const ChooseConfiguration& choose,
-                                                            std::string* why)
+ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& entry,
+                                                            const ChooseConfiguration& choose, std::string* why)
 {
     auto refuse = [why](std::string reason) {
         if (why)
@@ -164,8 +165,10 @@ ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& 
     // service could not start it.
     if (entry.dispatchWrap && !ClassRegistered("DispatchWrapper.core") &&
         !(RegisterPluginModule(pluginDirectory_ / kWrapperModule) && ClassRegistered("DispatchWrapper.core")))
-        return refuse(entry.shortDescription + " runs in a process of its own, but DispatchWrapper.core is not "
-                      "registered and " + (pluginDirectory_ / kWrapperModule).string() + " could not register it");
+        return refuse(entry.shortDescription +
+                      " runs in a process of its own, but DispatchWrapper.core is not "
+                      "registered and " +
+                      (pluginDirectory_ / kWrapperModule).string() + " could not register it");
     ComPtr<IUnknown> object = CreatePlugin(entry.progId);
     if (!object) {
         const auto module = pluginDirectory_ / entry.fileName;
@@ -176,7 +179,8 @@ ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& 
             return refuse(entry.shortDescription + ": its module " + module.string() + " could not be registered");
         object = CreatePlugin(entry.progId);
         if (!object)
-            return refuse(entry.shortDescription + ": " + entry.progId + " could not be created from " + module.string());
+            return refuse(entry.shortDescription + ": " + entry.progId + " could not be created from " +
+                          module.string());
     }
     auto info = object.As<IPluginInfo>();
     BString defaults;
@@ -194,7 +198,8 @@ ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& 
     const bool display = static_cast<bool>(object.As<IDisplayDriver>());
     const bool data = static_cast<bool>(object.As<IDataProvider>());
     for (const char* capability : kCapabilities) {
-        const bool on = (std::strcmp(capability, "display") == 0 && display) || (std::strcmp(capability, "data") == 0 && data);
+        const bool on =
+            (std::strcmp(capability, "display") == 0 && display) || (std::strcmp(capability, "data") == 0 && data);
         driver.append_child(capability).append_attribute("active").set_value(on ? "yes" : "no");
     }
     Refill();
@@ -249,12 +254,14 @@ bool ConfigurationEditor::Save(std::string* error)
     // (root, who may write anything, is held to the file's mode too).
     using std::filesystem::perms;
     const auto mode = std::filesystem::status(file_, ec).permissions();
-    if (exists && (access(file_.c_str(), W_OK) != 0 || (mode & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none))
+    if (exists && (access(file_.c_str(), W_OK) != 0 ||
+                   (mode & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none))
         return fail(file_.string() + " is read-only; nothing was changed");
     if (exists) {
         std::filesystem::copy_file(file_, PreviousFile(file_), std::filesystem::copy_options::overwrite_existing, ec);
         if (ec)
-            return fail("keeping the previous configuration as " + PreviousFile(file_).string() + " failed: " + ec.message());
+            return fail("keeping the previous configuration as " + PreviousFile(file_).string() +
+                        " failed: " + ec.message());
     }
     return SaveConfigurationDocument(document_, file_, error);
 }

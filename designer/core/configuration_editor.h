@@ -71,7 +71,8 @@ public:
 
 private:
     // `choose` turns the plug-in's defaults into the configuration to add, or none to decline.
-    using ChooseConfiguration = std::function<std::optional<std::string>(IUnknown&, IPluginInfo&, const std::string& defaults)>;
+    using ChooseConfiguration =
+        std::function<std::optional<std::string>(IUnknown&, IPluginInfo&, const std::string& defaults)>;
     AddResult AddWith(const CatalogEntry& entry, const ChooseConfiguration& choose, std::string* why);
     void Refill();
     pugi::xml_node Drivers();

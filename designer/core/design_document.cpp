@@ -14,12 +14,9 @@ DesignDocument::OpenResult DesignDocument::Open(const std::filesystem::path& fil
 {
     const DesignReadResult read = LoadDesign(file, design_, DesignReader::Designer, now);
     switch (read.status) {
-    case DesignReadResult::Status::NotParsed:
-        return OpenResult::NotXml;
-    case DesignReadResult::Status::ItemError:
-        return OpenResult::ItemError;
-    case DesignReadResult::Status::Ok:
-        break;
+    case DesignReadResult::Status::NotParsed: return OpenResult::NotXml;
+    case DesignReadResult::Status::ItemError: return OpenResult::ItemError;
+    case DesignReadResult::Status::Ok: break;
     }
     path_ = file;
     modified_ = false;

@@ -13,7 +13,7 @@ class DesignDocument {
 public:
     enum class OpenResult {
         Opened,
-        NotXml,    // nothing changed
+        NotXml, // nothing changed
         ItemError, // the items before the faulty one were read; path and flag unchanged
     };
 

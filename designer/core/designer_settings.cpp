@@ -50,8 +50,9 @@ std::optional<Rgb> DesignerSettings::ReadColour(const std::string& name) const
 void DesignerSettings::WriteColour(const std::string& name, Rgb colour)
 {
     if (RegKey key = OpenForWriting())
-        key.SetValue(name, REG_BINARY,
-                     {static_cast<BYTE>(colour.red), static_cast<BYTE>(colour.green), static_cast<BYTE>(colour.blue), 0});
+        key.SetValue(
+            name, REG_BINARY,
+            {static_cast<BYTE>(colour.red), static_cast<BYTE>(colour.green), static_cast<BYTE>(colour.blue), 0});
 }
 
 } // namespace pixtera::designer

@@ -99,15 +99,12 @@ void ItemEditor::MoveTo(Cell cell)
         item->column = std::max(0, cell.column + (grabColumn_ - grab_.column));
         item->row = cell.row;
         break;
-    case PointerMode::Resizing:
-        item->width = std::max(1, cell.column - item->column + 1);
-        break;
+    case PointerMode::Resizing: item->width = std::max(1, cell.column - item->column + 1); break;
     case PointerMode::Placing:
         item->column = cell.column;
         item->row = cell.row;
         break;
-    case PointerMode::None:
-        return;
+    case PointerMode::None: return;
     }
     Touch();
 }

@@ -28,8 +28,8 @@ void ModuleSearch::Start()
     worker_ = std::thread([this, devices = devices_] {
         detection::DetectionOptions options;
         options.progress = [this](const std::string& place) {
-            QMetaObject::invokeMethod(this, [this, place = QString::fromStdString(place)] { emit probing(place); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, place = QString::fromStdString(place)] { emit probing(place); }, Qt::QueuedConnection);
         };
         auto report = detection::DetectModules(*devices, options);
         QMetaObject::invokeMethod(

@@ -49,8 +49,8 @@ CatalogEntry ReadEntry(const pugi::xml_node& node)
 
 const CatalogEntry* Catalog::Find(const std::string& progId) const
 {
-    const auto found = std::find_if(entries.begin(), entries.end(),
-                                    [&](const CatalogEntry& entry) { return entry.progId == progId; });
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const CatalogEntry& entry) { return entry.progId == progId; });
     return found == entries.end() ? nullptr : &*found;
 }
 

@@ -59,10 +59,21 @@ PropertyModel::PropertyModel(QObject* parent) : QStandardItemModel(0, 2, parent)
 
     // Placeholders until an item is shown.
     showing_ = true;
-    for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{
-             {"X", 0}, {"Y", 0}, {"Width", 40}, {"Mode", 0}, {"Allignment", 0}, {"Scroll_delay", 75},
-             {"Maximum", 100}, {"Data_Type", 0}, {"DataName", QString()}, {"Text", QString()}, {"Convert", 0},
-             {"From", 0}, {"To", 0}, {"Format", 0}, {"Signif", 3}})
+    for (const auto& [key, value] : std::initializer_list<std::pair<const char*, QVariant>>{{"X", 0},
+                                                                                            {"Y", 0},
+                                                                                            {"Width", 40},
+                                                                                            {"Mode", 0},
+                                                                                            {"Allignment", 0},
+                                                                                            {"Scroll_delay", 75},
+                                                                                            {"Maximum", 100},
+                                                                                            {"Data_Type", 0},
+                                                                                            {"DataName", QString()},
+                                                                                            {"Text", QString()},
+                                                                                            {"Convert", 0},
+                                                                                            {"From", 0},
+                                                                                            {"To", 0},
+                                                                                            {"Format", 0},
+                                                                                            {"Signif", 3}})
         SetValue(key, value);
     showing_ = false;
     Show(nullptr);

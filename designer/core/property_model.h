@@ -18,10 +18,10 @@ class PropertyModel : public QStandardItemModel {
     Q_OBJECT
 public:
     // The value column's roles beside Qt's.
-    static constexpr int kKindRole = Qt::UserRole + 1;    // PropertyKind
+    static constexpr int kKindRole = Qt::UserRole + 1; // PropertyKind
     static constexpr int kChoicesRole = Qt::UserRole + 2; // QStringList of a list row
-    static constexpr int kKeyRole = Qt::UserRole + 3;     // the row's key
-    static constexpr int kValueRole = Qt::UserRole + 4;   // the value; editors write it
+    static constexpr int kKeyRole = Qt::UserRole + 3; // the row's key
+    static constexpr int kValueRole = Qt::UserRole + 4; // the value; editors write it
 
     PropertyModel(QObject* parent = nullptr);
 

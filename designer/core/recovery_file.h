@@ -12,7 +12,7 @@
 namespace pixtera::designer {
 
 struct RecoveredDesign {
-    std::filesystem::path file;   // the kept design
+    std::filesystem::path file; // the kept design
     std::filesystem::path origin; // the file it was edited from; empty for an untitled design
 };
 

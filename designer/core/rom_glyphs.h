@@ -18,7 +18,7 @@ namespace pixtera::designer {
 struct RomGlyphs {
     std::array<std::optional<Glyph>, 256> glyphs;
     std::array<std::string, 256> names; // what each listed glyph shows ("blank" for none)
-    std::vector<std::string> problems;  // lines that are not of the format
+    std::vector<std::string> problems; // lines that are not of the format
 };
 
 RomGlyphs ParseRomGlyphs(std::string_view text);

@@ -3,8 +3,8 @@
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
-#include <pixtera/remote/service_name.h>
 #include <pixtera/remote/bus_wire.h>
+#include <pixtera/remote/service_name.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -24,7 +24,7 @@ struct ServiceChannel::BusState {
     std::string server;
     std::unique_ptr<sdbus::IProxy> data;
     std::map<std::string, std::unique_ptr<sdbus::IProxy>> objects; // by path, for the current server
-    std::set<std::u16string, std::less<>> known;     // read at least once from this server
+    std::set<std::u16string, std::less<>> known; // read at least once from this server
     std::set<std::u16string, std::less<>> volatiles; // read every tick
     std::map<int32_t, std::u16string> idNames;
     std::set<int32_t> changedIds; // announced since the last cycle
@@ -149,12 +149,15 @@ void ServiceChannel::Run()
             if (probing && std::chrono::steady_clock::now() - bus_->lastHeard >= kProbeAfter)
                 Probe();
             const auto data = connection.getEventLoopPollData();
-            int waitMs = probing ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(kProbeAfter).count()) : -1;
+            int waitMs =
+                probing ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(kProbeAfter).count())
+                        : -1;
             if (data.timeout_usec != UINT64_MAX) {
                 timespec now{};
                 clock_gettime(CLOCK_MONOTONIC, &now);
                 const auto current = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-                const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current);
+                const auto due =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current);
                 const int busMs = static_cast<int>(std::max<long long>(due.count(), 0));
                 waitMs = waitMs < 0 ? busMs : std::min(waitMs, busMs);
             }
@@ -190,10 +193,12 @@ void ServiceChannel::SetServer(const std::string& server)
     bus.lastHeard = std::chrono::steady_clock::now();
     if (!server.empty()) {
         bus.data = sdbus::createProxy(*bus.connection, server, bus::kDataManagerPath);
-        bus.data->uponSignal("ValuesChanged").onInterface(bus::kDataCollection).call([this](const std::vector<int32_t>& ids) {
-            bus_->changedIds.insert(ids.begin(), ids.end());
-            bus_->lastHeard = std::chrono::steady_clock::now();
-        });
+        bus.data->uponSignal("ValuesChanged")
+            .onInterface(bus::kDataCollection)
+            .call([this](const std::vector<int32_t>& ids) {
+                bus_->changedIds.insert(ids.begin(), ids.end());
+                bus_->lastHeard = std::chrono::steady_clock::now();
+            });
         bus.data->finishRegistration();
     }
     {
@@ -281,7 +286,8 @@ void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
         std::lock_guard lock(mutex_);
         snapshot_.volatiles = bus.volatiles;
     }
-    const bool anyVolatile = std::any_of(names.begin(), names.end(), [&](const auto& n) { return bus.volatiles.count(n) > 0; });
+    const bool anyVolatile =
+        std::any_of(names.begin(), names.end(), [&](const auto& n) { return bus.volatiles.count(n) > 0; });
     {
         std::lock_guard lock(mutex_);
         anyVolatile_ = anyVolatile;

@@ -22,8 +22,8 @@
 namespace pixtera::designer {
 
 enum class ServiceState {
-    Stopped,      // nobody owns the service's bus name
-    Answering,    // the last call came back in time
+    Stopped, // nobody owns the service's bus name
+    Answering, // the last call came back in time
     NotAnswering, // the last call ran into its deadline
 };
 
@@ -34,7 +34,7 @@ public:
     struct Snapshot {
         std::string server; // the unique bus name of the service, empty while there is none
         ServiceState state = ServiceState::Stopped;
-        ValueMap values;    // the latest of every wanted value read so far
+        ValueMap values; // the latest of every wanted value read so far
         std::set<std::u16string, std::less<>> volatiles; // names whose value can change at every reading
         unsigned valuesRead = 0; // counts batches, so a reader can tell new values
     };
@@ -84,7 +84,7 @@ private:
     Snapshot snapshot_;
     Request request_;
     std::vector<std::u16string> wanted_; // the names the preview shows
-    bool anyVolatile_ = false;           // one of them must be read at every tick
+    bool anyVolatile_ = false; // one of them must be read at every tick
     bool leaving_ = false;
 
     // Only the channel's thread touches these.

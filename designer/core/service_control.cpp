@@ -16,9 +16,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <system_error>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace pixtera::designer {

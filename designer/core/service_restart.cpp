@@ -34,7 +34,10 @@ public:
         }
     }
     std::string Owner() const { return connection_ ? remote::ServiceNameOwner(*connection_) : std::string(); }
-    pid_t ProcessOf(const std::string& name) const { return connection_ ? remote::ConnectionProcess(*connection_, name) : 0; }
+    pid_t ProcessOf(const std::string& name) const
+    {
+        return connection_ ? remote::ConnectionProcess(*connection_, name) : 0;
+    }
 
 private:
     std::unique_ptr<sdbus::IConnection> connection_;
@@ -101,11 +104,13 @@ std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& prog
         return fail("Starting the Pixtera service failed: " + program.string() + " could not be run");
     int status = 0;
     bool ended = false;
-    const bool named = WaitWhileRunningEvents([&] {
-        if (started.pid > 0 && !ended && waitpid(started.pid, &status, WNOHANG) == started.pid)
-            ended = true;
-        return ended || !names.Owner().empty();
-    }, kPollMs, limits.newServiceMs);
+    const bool named = WaitWhileRunningEvents(
+        [&] {
+            if (started.pid > 0 && !ended && waitpid(started.pid, &status, WNOHANG) == started.pid)
+                ended = true;
+            return ended || !names.Owner().empty();
+        },
+        kPollMs, limits.newServiceMs);
     if (started.pid > 0 && !ended) // reaped whenever it ends, so it leaves no zombie
         std::thread([pid = started.pid] { waitpid(pid, nullptr, 0); }).detach();
     if (names.Owner().empty()) {

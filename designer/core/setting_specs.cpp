@@ -25,8 +25,8 @@ std::vector<std::string> SplitChoices(std::string_view text)
 // `kept`: the value the configuration had, which stays acceptable as it is (a choice the plug-in's
 // list does not know, written by hand or by a newer version). `required`: an empty value is only
 // allowed where the key has a default.
-std::optional<std::string> Problem(const SettingSpec& spec, const std::string& value, const std::optional<std::string>& kept,
-                                   bool required)
+std::optional<std::string> Problem(const SettingSpec& spec, const std::string& value,
+                                   const std::optional<std::string>& kept, bool required)
 {
     if (value.find_first_of(";=") != std::string::npos)
         return spec.label + ": ';' and '=' cannot be part of a value";
@@ -54,8 +54,7 @@ std::optional<std::string> Problem(const SettingSpec& spec, const std::string& v
         if (std::find(spec.choices.begin(), spec.choices.end(), value) == spec.choices.end())
             return spec.label + ": not one of the choices";
         return std::nullopt;
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -88,7 +87,8 @@ std::optional<std::vector<SettingSpec>> ReadSettingSpecs(IUnknown& plugin)
     return specs;
 }
 
-std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>& specs, const std::string& configuration)
+std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>& specs,
+                                                 const std::string& configuration)
 {
     const ConfigurationText fields(configuration);
     std::map<std::string, std::string> values;

@@ -27,7 +27,8 @@ struct SettingSpec {
 std::optional<std::vector<SettingSpec>> ReadSettingSpecs(IUnknown& plugin);
 
 // The values a form starts with: the configuration's, else the defaults.
-std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>& specs, const std::string& configuration);
+std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>& specs,
+                                                 const std::string& configuration);
 
 // The configuration text for the values, keeping fields the form does not know from `previous`;
 // none, with `error` saying which value and why, when a value is not allowed. A value `previous`
@@ -35,7 +36,6 @@ std::map<std::string, std::string> InitialValues(const std::vector<SettingSpec>&
 // (a plug-in that cannot work unconfigured), where only integers may stay empty.
 std::optional<std::string> ComposeConfiguration(const std::vector<SettingSpec>& specs,
                                                 const std::map<std::string, std::string>& values,
-                                                const std::string& previous, std::string* error,
-                                                bool required = false);
+                                                const std::string& previous, std::string* error, bool required = false);
 
 } // namespace pixtera::designer

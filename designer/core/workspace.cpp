@@ -79,12 +79,9 @@ QString Workspace::serviceStatus() const
     if (!channel_ || !channel_->connected() || applying_)
         return {};
     switch (service_.state) {
-    case ServiceState::Stopped:
-        return QStringLiteral("The Pixtera service stopped");
-    case ServiceState::NotAnswering:
-        return QStringLiteral("Service not answering");
-    case ServiceState::Answering:
-        break;
+    case ServiceState::Stopped: return QStringLiteral("The Pixtera service stopped");
+    case ServiceState::NotAnswering: return QStringLiteral("Service not answering");
+    case ServiceState::Answering: break;
     }
     return {};
 }
@@ -205,18 +202,10 @@ bool Workspace::Command(int id)
         return true;
     }
     switch (id) {
-    case kNew:
-        NewDesign();
-        return true;
-    case kOpen:
-        OpenDesign();
-        return true;
-    case kSave:
-        Save(false);
-        return true;
-    case kSaveAs:
-        Save(true);
-        return true;
+    case kNew: NewDesign(); return true;
+    case kOpen: OpenDesign(); return true;
+    case kSave: Save(false); return true;
+    case kSaveAs: Save(true); return true;
     case kAlignLeft:
         ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignLeft; });
         return true;
@@ -243,8 +232,7 @@ bool Workspace::Command(int id)
         history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
         Edited();
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -274,7 +262,8 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
 void Workspace::ApplyPropertyEdit(const QString& key, const QVariant& value)
 {
     bool corrected = false;
-    ChangeSelected(QStringLiteral("Change %1").arg(key), [&](DisplayItem& item) { corrected = ApplyProperty(item, key, value); });
+    ChangeSelected(QStringLiteral("Change %1").arg(key),
+                   [&](DisplayItem& item) { corrected = ApplyProperty(item, key, value); });
     if (corrected)
         properties_.Show(editor_.selected());
 }
@@ -427,11 +416,8 @@ bool Workspace::ConfirmDiscard()
     if (!document_.modified())
         return true;
     switch (prompts_.AskToSave()) {
-    case SaveAnswer::Cancel:
-        return false;
-    case SaveAnswer::No:
-        history_.MarkDiscarded();
-        return true;
+    case SaveAnswer::Cancel: return false;
+    case SaveAnswer::No: history_.MarkDiscarded(); return true;
     case SaveAnswer::Yes:
         // A save that was cancelled or failed keeps the design: nothing is discarded.
         return Save(false);
@@ -616,8 +602,7 @@ void Workspace::OfferRecovery()
     if (!kept)
         return;
     const std::string name = kept->origin.empty() ? std::string("an untitled design") : kept->origin.string();
-    const bool restore = prompts_.AskYesNo("The designer was ended with unsaved changes to " + name +
-                                               ". Restore them?",
+    const bool restore = prompts_.AskYesNo("The designer was ended with unsaved changes to " + name + ". Restore them?",
                                            "Restore unsaved design");
     if (restore && document_.Open(kept->file, GetTickCount()) != DesignDocument::OpenResult::NotXml) {
         editor_.Reset();

@@ -39,15 +39,15 @@ class Workspace : public QObject {
 public:
     // What `changed` says: which parts the window shows anew.
     enum Change : unsigned {
-        Design = 1,       // items, selection or background: the properties and the canvas
-        Title = 2,        // the document's file or modified flag
-        Frame = 4,        // the composed frame
-        Geometry = 8,     // the previewed display, pixel size or colours: repaint everything
-        Displays = 16,    // the service's displays (the Preview menu)
-        DataItems = 32,   // the service's data items (the data panel)
-        Queue = 64,       // the queue shown (the queue pane)
+        Design = 1, // items, selection or background: the properties and the canvas
+        Title = 2, // the document's file or modified flag
+        Frame = 4, // the composed frame
+        Geometry = 8, // the previewed display, pixel size or colours: repaint everything
+        Displays = 16, // the service's displays (the Preview menu)
+        DataItems = 32, // the service's data items (the data panel)
+        Queue = 64, // the queue shown (the queue pane)
         ServiceState = 128, // the status line
-        Gesture = 256,    // a pointer gesture ended: the mouse is free again
+        Gesture = 256, // a pointer gesture ended: the mouse is free again
     };
     Q_DECLARE_FLAGS(Changes, Change)
 
@@ -85,8 +85,8 @@ public:
     void Tick();
 
     // File commands (through Command, which ends a gesture first).
-    void NewDesign();   // asks to save a modified design first
-    void OpenDesign();  // asks, then lets the user choose
+    void NewDesign(); // asks to save a modified design first
+    void OpenDesign(); // asks, then lets the user choose
     bool OpenFile(const std::filesystem::path& file);
     bool Save(bool choosePath);
     bool SaveFile(const std::filesystem::path& file);
@@ -176,8 +176,8 @@ private:
     int scheme_ = 0;
     int canvasWidth_ = 0;
     QColor frameColour_{Qt::lightGray};
-    QTimer refresh_;            // the next rendering the frame needs by itself
-    std::string shownFrame_;    // the frame the window shows
+    QTimer refresh_; // the next rendering the frame needs by itself
+    std::string shownFrame_; // the frame the window shows
     std::string mirroredFrame_; // the frame handed to the channel for the previewed display
 };
 

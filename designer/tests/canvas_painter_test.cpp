@@ -6,8 +6,8 @@
 #include "canvas_painter.h"
 #include "command_ids.h"
 #include "glyph_font.h"
-#include "rom_glyphs.h"
 #include "gui_application.h"
+#include "rom_glyphs.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ struct Painted {
 };
 
 constexpr QRgb kBlueUnlit = 0x174067; // 23, 64, 103
-constexpr QRgb kBlueLit = 0x3DB5FF;   // 61, 181, 255
+constexpr QRgb kBlueLit = 0x3DB5FF; // 61, 181, 255
 constexpr QRgb kFrame = 0x000000;
 
 std::string Frame(std::string_view start) { return std::string(start) + std::string(80 - start.size(), ' '); }
@@ -169,7 +169,8 @@ TEST(CanvasPainter, CodesShowTheirGlyphs)
     Painted painted(1);
     const QImage image = painted.Paint(Frame(std::string{'\x05', '\x81', '\x8D', '\x08'}));
     for (int y = 0; y < 8; ++y)
-        EXPECT_EQ(painted.Dot(image, 1, y), y >= 3 ? kBlueLit : kBlueUnlit) << "code 5: the bottom five rows, row " << y;
+        EXPECT_EQ(painted.Dot(image, 1, y), y >= 3 ? kBlueLit : kBlueUnlit)
+            << "code 5: the bottom five rows, row " << y;
     for (int x = 6; x < 18; ++x)
         for (int y = 0; y < 8; ++y)
             ASSERT_EQ(painted.Dot(image, x, y), kBlueUnlit) << "codes no character set has are blank";
@@ -233,7 +234,8 @@ TEST(GlyphFont, TheDocumentedShapes)
     EXPECT_EQ(GlyphOf('0', text), (Glyph{0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E, 0x00}));
     EXPECT_EQ(GlyphOf('g', text), (Glyph{0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E}));
     EXPECT_EQ(GlyphOf(0x7F, text), (Glyph{0x04, 0x0E, 0x1B, 0x11, 0x11, 0x1F, 0x00, 0x00})) << "A02's house";
-    EXPECT_EQ(GlyphOf(0x7F, CharacterRom::A00), (Glyph{0x00, 0x04, 0x08, 0x1F, 0x08, 0x04, 0x00, 0x00})) << "A00's arrow";
+    EXPECT_EQ(GlyphOf(0x7F, CharacterRom::A00), (Glyph{0x00, 0x04, 0x08, 0x1F, 0x08, 0x04, 0x00, 0x00}))
+        << "A00's arrow";
     EXPECT_EQ(GlyphOf('_', text), (Glyph{0, 0, 0, 0, 0, 0, 0, 0x3F}));
     EXPECT_EQ(GlyphOf(',', text)[7], 0x08);
     EXPECT_EQ(GlyphOf(8, CharacterRom::A00), (Glyph{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F}));
@@ -255,11 +257,13 @@ TEST(GlyphFont, ChartsAgreeWithTheRomTables)
         for (int code = 0x10; code < 0x100; ++code) {
             const auto c = static_cast<std::uint8_t>(code);
             const std::string glyph = pixtera::lcd::GlyphText(rom, c);
-            const bool differsFromAscii = code >= 0x20 && code < 0x80 && glyph != std::string(1, static_cast<char>(code));
+            const bool differsFromAscii =
+                code >= 0x20 && code < 0x80 && glyph != std::string(1, static_cast<char>(code));
             const bool upper = code < 0x20 || code >= 0x80;
             const bool charted = chart.glyphs[c].has_value();
             if (!charted) {
-                EXPECT_FALSE(differsFromAscii) << std::hex << code << " " << glyph << " differs from ASCII but is not charted";
+                EXPECT_FALSE(differsFromAscii)
+                    << std::hex << code << " " << glyph << " differs from ASCII but is not charted";
                 EXPECT_TRUE(!upper || glyph.empty()) << std::hex << code << " " << glyph << " is not charted";
                 continue;
             }

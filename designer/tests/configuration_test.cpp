@@ -31,13 +31,15 @@ using namespace pixtera::designer;
 using namespace pixtera::test;
 namespace fs = std::filesystem;
 
-
 std::string Entry(const std::string& progId, const std::string& website = "<website>https://example.org</website>",
                   const std::string& multi = "yes")
 {
-    return "<PixteraPlugin><author>A</author><ShortDescription>" + progId + "</ShortDescription>"
-           "<LongDescription>Long</LongDescription><ProgId>" + progId + "</ProgId><FileName>x.so</FileName>" + website +
-           "<DispatchWrap>no</DispatchWrap><Multinstance>" + multi + "</Multinstance>"
+    return "<PixteraPlugin><author>A</author><ShortDescription>" + progId +
+           "</ShortDescription>"
+           "<LongDescription>Long</LongDescription><ProgId>" +
+           progId + "</ProgId><FileName>x.so</FileName>" + website + "<DispatchWrap>no</DispatchWrap><Multinstance>" +
+           multi +
+           "</Multinstance>"
            "<Configureration Available=\"yes\" needed=\"no\"/></PixteraPlugin>";
 }
 
@@ -45,8 +47,8 @@ TEST(PluginCatalog, EntriesInFileOrderWithFaultyFilesReportedOnce)
 {
     const fs::path dir = TestDirectory() / "catalog";
     fs::create_directories(dir);
-    std::ofstream(dir / "b.pxp") << "<PixteraPlugins>" << Entry("Two.First") << Entry("Two.Second", "") << Entry("Two.Third")
-                                 << "</PixteraPlugins>";
+    std::ofstream(dir / "b.pxp") << "<PixteraPlugins>" << Entry("Two.First") << Entry("Two.Second", "")
+                                 << Entry("Two.Third") << "</PixteraPlugins>";
     std::ofstream(dir / "a.pxp") << "<PixteraPlugins>" << Entry("One.Plugin", "<website>w</website>", "Yes")
                                  << "</PixteraPlugins>";
     std::ofstream(dir / "c.pxp") << "<PixteraPlugins>" << Entry("One.Plugin") << "</PixteraPlugins>";
@@ -96,18 +98,21 @@ protected:
             if (item.path().extension() == ".pxp")
                 fs::copy_file(item.path(), program / "plugins" / item.path().filename());
         // The service program, as far as the panel can tell: it notes every run.
-        std::ofstream(program / "pixtera2") << "#!/bin/sh\necho \"$@\" >> " << (TestDirectory() / "runs").string() << "\n";
+        std::ofstream(program / "pixtera2")
+            << "#!/bin/sh\necho \"$@\" >> " << (TestDirectory() / "runs").string() << "\n";
         fs::permissions(program / "pixtera2", fs::perms::owner_all);
     }
 
     void WriteConfiguration(const std::string& drivers)
     {
-        std::ofstream(configuration()) << "<PixteraConfiguration><drivers>" << drivers << "</drivers></PixteraConfiguration>";
+        std::ofstream(configuration()) << "<PixteraConfiguration><drivers>" << drivers
+                                       << "</drivers></PixteraConfiguration>";
     }
 
     fs::path configuration() const { return program / "pixtera2.xml"; }
 
-    std::unique_ptr<ConfigurationPanel> Panel(ConfigureDialog configure = [](IUnknown&, IPluginInfo&, const std::string& current,
+    std::unique_ptr<ConfigurationPanel> Panel(ConfigureDialog configure = [](IUnknown&, IPluginInfo&,
+                                                                             const std::string& current,
                                                                              bool) { return std::optional(current); })
     {
         return std::make_unique<ConfigurationPanel>(program, prompts, std::move(configure));
@@ -130,15 +135,17 @@ protected:
 
 TEST_F(ConfigurationTest, OkRewritesTheFileReindentedAndRegistersTheServiceAgain)
 {
-    WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration="interval=500"><data active="yes"/></driver>)");
+    WriteConfiguration(
+        R"(<driver clsid="Pixtera.SystemData" configuration="interval=500"><data active="yes"/></driver>)");
     auto panel = Panel();
     ASSERT_EQ(panel->loadedList().count(), 1);
     EXPECT_EQ(panel->loadedList().item(0)->text(), "System data");
     EXPECT_FALSE(panel->startupBox().isChecked());
     panel->Apply();
-    EXPECT_EQ(FileText(configuration()), "<PixteraConfiguration>\n\t<drivers>\n"
-                                        "\t\t<driver clsid=\"Pixtera.SystemData\" configuration=\"interval=500\">\n"
-                                        "\t\t\t<data active=\"yes\"/>\n\t\t</driver>\n\t</drivers>\n</PixteraConfiguration>\n");
+    EXPECT_EQ(FileText(configuration()),
+              "<PixteraConfiguration>\n\t<drivers>\n"
+              "\t\t<driver clsid=\"Pixtera.SystemData\" configuration=\"interval=500\">\n"
+              "\t\t\t<data active=\"yes\"/>\n\t\t</driver>\n\t</drivers>\n</PixteraConfiguration>\n");
     EXPECT_EQ(FileText(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n");
 
     auto second = Panel();
@@ -160,8 +167,8 @@ TEST_F(ConfigurationTest, WhatTheRegistrationSaysAboutStartingAtBootIsShown)
     auto panel = Panel();
     panel->startupBox().setChecked(true);
     panel->Apply();
-    EXPECT_EQ(script.messages,
-              std::vector<std::string>{"Pixtera|The system refused to let you linger.\nrun: loginctl enable-linger you"});
+    EXPECT_EQ(script.messages, std::vector<std::string>{
+                                   "Pixtera|The system refused to let you linger.\nrun: loginctl enable-linger you"});
 }
 
 TEST_F(ConfigurationTest, CancelLeavesTheFileAsItWas)
@@ -205,8 +212,9 @@ TEST_F(ConfigurationTest, ADispatchWrapEntryRunsInAProcessOfItsOwn)
     Add(*panel, "Pixtera.FileData");
     ASSERT_EQ(panel->loadedList().count(), 1) << "created through the wrapper";
     panel->Apply();
-    EXPECT_NE(FileText(configuration()).find("<driver clsid=\"Pixtera.FileData\" configuration=\"\" DispatchWrap=\"yes\">"),
-              std::string::npos)
+    EXPECT_NE(
+        FileText(configuration()).find("<driver clsid=\"Pixtera.FileData\" configuration=\"\" DispatchWrap=\"yes\">"),
+        std::string::npos)
         << FileText(configuration());
 }
 
@@ -293,13 +301,14 @@ TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)
 {
     WriteConfiguration("");
     std::string handed;
-    auto panel = Panel([&](IUnknown& plugin, IPluginInfo&, const std::string&, bool required) -> std::optional<std::string> {
-        const auto specs = ReadSettingSpecs(plugin);
-        if (!specs || handed == "cancel" || !required)
-            return std::nullopt;
-        handed = "path=" + (TestDirectory() / "values").string() + ";interval=250";
-        return handed;
-    });
+    auto panel =
+        Panel([&](IUnknown& plugin, IPluginInfo&, const std::string&, bool required) -> std::optional<std::string> {
+            const auto specs = ReadSettingSpecs(plugin);
+            if (!specs || handed == "cancel" || !required)
+                return std::nullopt;
+            handed = "path=" + (TestDirectory() / "values").string() + ";interval=250";
+            return handed;
+        });
     Add(*panel, "Pixtera.FileData");
     ASSERT_EQ(panel->loadedList().count(), 1);
     handed = "cancel";
@@ -312,10 +321,11 @@ TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)
 TEST(SettingSpecs, EveryShippedPluginButTheFrameRateOneDescribesItsKeys)
 {
     Application();
-    for (const char* module : {"FileData", "FileDisplay", "TerminalDisplay", "SystemData", "LCDprocDisplay", "MediaData", "Ratewell"})
+    for (const char* module :
+         {"FileData", "FileDisplay", "TerminalDisplay", "SystemData", "LCDprocDisplay", "MediaData", "Ratewell"})
         ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
-    for (const char* progId : {"Pixtera.FileData", "Pixtera.FileDisplay", "Pixtera.TerminalDisplay", "Pixtera.SystemData",
-                               "Pixtera.LCDprocDisplay", "Pixtera.MediaData"}) {
+    for (const char* progId : {"Pixtera.FileData", "Pixtera.FileDisplay", "Pixtera.TerminalDisplay",
+                               "Pixtera.SystemData", "Pixtera.LCDprocDisplay", "Pixtera.MediaData"}) {
         const auto specs = SpecsOf(progId);
         EXPECT_FALSE(specs.empty()) << progId;
         for (const auto& spec : specs) {
@@ -362,8 +372,9 @@ TEST_F(ConfigurationTest, AFileWithAnotherRootOrReadOnlyIsRefusedAndLeftAsItWas)
 
 TEST_F(ConfigurationTest, OkKeepsThePreviousFileAndRemoveNeedsASelection)
 {
-    WriteConfiguration(R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)"
-                       R"(<driver clsid="Pixtera.FileData" configuration="path=/nowhere"><data active="yes"/></driver>)");
+    WriteConfiguration(
+        R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)"
+        R"(<driver clsid="Pixtera.FileData" configuration="path=/nowhere"><data active="yes"/></driver>)");
     const std::string before = FileText(configuration());
     auto panel = Panel();
     ASSERT_EQ(panel->loadedList().count(), 2);
@@ -402,7 +413,8 @@ TEST_F(ConfigurationTest, AWrappedPluginWithoutTheWrapperIsNotAddedAndSaysWhy)
     auto wrapped = Panel();
     Add(*wrapped, "Pixtera.FileData");
     ASSERT_EQ(script.messages.size(), 1u);
-    EXPECT_NE(script.messages[0].find("DispatchWrapper.core is not registered"), std::string::npos) << script.messages[0];
+    EXPECT_NE(script.messages[0].find("DispatchWrapper.core is not registered"), std::string::npos)
+        << script.messages[0];
     EXPECT_EQ(wrapped->loadedList().count(), 0);
 }
 

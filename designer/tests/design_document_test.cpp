@@ -16,7 +16,6 @@ using namespace pixtera::designer;
 using pixtera::test::FileText;
 using pixtera::test::TestDirectory;
 
-
 DisplayItem TextItem(std::string text, LONG mode)
 {
     DisplayItem item;
@@ -91,7 +90,8 @@ TEST(DesignDocument, ConvertAndFormattingElementsOnlyWhenOn)
     ASSERT_TRUE(document.SaveAs(file));
     EXPECT_EQ(FileText(file).find("<Convert"), std::string::npos);
     EXPECT_EQ(FileText(file).find("<Formatting"), std::string::npos);
-    EXPECT_NE(FileText(file).find(R"(<Appearance Mode="Static" Allignment="Left"/>)"), std::string::npos) << FileText(file);
+    EXPECT_NE(FileText(file).find(R"(<Appearance Mode="Static" Allignment="Left"/>)"), std::string::npos)
+        << FileText(file);
 }
 
 TEST(DesignDocument, TitleShowsThePathAndTheModifiedMark)

@@ -10,9 +10,9 @@
 #include "scripted_prompts.h"
 #include "test_environment.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -36,12 +36,14 @@ protected:
         fs::create_directories(program / "plugins");
         for (const auto& item : fs::directory_iterator(ProgramDirectory() / "plugins"))
             if (item.path().extension() == ".pxp")
-                fs::copy_file(item.path(), program / "plugins" / item.path().filename(), fs::copy_options::overwrite_existing);
+                fs::copy_file(item.path(), program / "plugins" / item.path().filename(),
+                              fs::copy_options::overwrite_existing);
         std::ofstream(program / "pixtera2.xml")
             << R"(<PixteraConfiguration><drivers><driver clsid="Pixtera.HD44780I2C" configuration="bus=1;address=39">)"
                R"(<display active="yes"/></driver></drivers></PixteraConfiguration>)";
-        panel = std::make_unique<ConfigurationPanel>(program, prompts, [](IUnknown&, IPluginInfo&, const std::string& current,
-                                                                          bool) { return std::optional(current); });
+        panel = std::make_unique<ConfigurationPanel>(
+            program, prompts,
+            [](IUnknown&, IPluginInfo&, const std::string& current, bool) { return std::optional(current); });
         panel->SetDetectionDevices(devices);
     }
 
@@ -75,10 +77,12 @@ TEST_F(DetectDisplaysTest, FoundModulesComeTickedAndConfiguredAndTheConfiguredOn
     DetectDisplaysDialog& dialog = Detect();
     QListWidget& found = dialog.foundList();
     ASSERT_EQ(found.count(), 3);
-    EXPECT_EQ(found.item(0)->text().toStdString(), "HD44780 display on I2C: /dev/i2c-1 address 0x27: already configured");
+    EXPECT_EQ(found.item(0)->text().toStdString(),
+              "HD44780 display on I2C: /dev/i2c-1 address 0x27: already configured");
     EXPECT_FALSE(found.item(0)->flags() & Qt::ItemIsEnabled);
     EXPECT_EQ(found.item(1)->checkState(), Qt::Checked);
-    EXPECT_EQ(found.item(2)->text().toStdString(), "Serial character LCD: /dev/ttyUSB0 at 9600 baud (module type 0x09, version 0x57)");
+    EXPECT_EQ(found.item(2)->text().toStdString(),
+              "Serial character LCD: /dev/ttyUSB0 at 9600 baud (module type 0x09, version 0x57)");
     EXPECT_TRUE(dialog.addButton().isEnabled());
 
     found.item(2)->setCheckState(Qt::Unchecked);
@@ -86,7 +90,9 @@ TEST_F(DetectDisplaysTest, FoundModulesComeTickedAndConfiguredAndTheConfiguredOn
     EXPECT_EQ(panel->loadedList().count(), 2) << "the desk's module, not the serial one";
     panel->Apply();
     const std::string file = FileText(program / "pixtera2.xml");
-    EXPECT_NE(file.find("configuration=\"bus=1;address=0x3f;pinmap=b;columns=20;rows=4;backlight=on\""), std::string::npos) << file;
+    EXPECT_NE(file.find("configuration=\"bus=1;address=0x3f;pinmap=b;columns=20;rows=4;backlight=on\""),
+              std::string::npos)
+        << file;
     EXPECT_EQ(file.find("ttyUSB0"), std::string::npos);
 }
 
@@ -96,7 +102,8 @@ TEST_F(DetectDisplaysTest, NothingFoundListsEveryPlaceWithItsReason)
     DetectDisplaysDialog& dialog = Detect();
     EXPECT_EQ(dialog.statusLabel().text().toStdString(), "No display was found. Where it was looked for:");
     ASSERT_EQ(dialog.foundList().count(), 2);
-    EXPECT_EQ(dialog.foundList().item(0)->text().toStdString(), "/dev/i2c-2: no device answered at 0x20-0x27 or 0x38-0x3f");
+    EXPECT_EQ(dialog.foundList().item(0)->text().toStdString(),
+              "/dev/i2c-2: no device answered at 0x20-0x27 or 0x38-0x3f");
     EXPECT_EQ(dialog.foundList().item(1)->text().toStdString(), "LCDd at 127.0.0.1:13666: not running");
     EXPECT_FALSE(dialog.addButton().isEnabled());
     dialog.reject();

@@ -22,8 +22,6 @@ namespace {
 using namespace pixtera::test;
 using namespace std::chrono_literals;
 
-
-
 std::size_t CountFrom(const std::vector<std::string>& lines, std::size_t from, const std::string& text)
 {
     std::size_t n = 0;
@@ -58,14 +56,18 @@ protected:
     std::filesystem::path Design(const std::string& name, const std::string& background)
     {
         const auto file = TestDirectory() / name;
-        std::ofstream(file) << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
-                               R"(<Position X="0" Y="0" Width="10" Height="1"/><Appearance Mode="Static"/>)"
-                               R"(<Data Mode="Static" Text=")" << name << R"("/></DisplayItem><DisplayItem>)"
-                               R"(<Position X="0" Y="1" Width="4" Height="1"/><Appearance Mode="Static"/>)"
-                               R"(<Data Mode="Data" Name="Temp"/></DisplayItem><DisplayItem>)"
-                               R"(<Position X="0" Y="2" Width="10" Height="1"/><Appearance Mode="HorizontalBar" HBarMax="42"/>)"
-                               R"(<Data Mode="Data" Name="Temp"/></DisplayItem></DisplayItems>)"
-                               R"(<Background FileName=")" << background << R"("/></Design>)";
+        std::ofstream(file)
+            << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
+               R"(<Position X="0" Y="0" Width="10" Height="1"/><Appearance Mode="Static"/>)"
+               R"(<Data Mode="Static" Text=")"
+            << name
+            << R"("/></DisplayItem><DisplayItem>)"
+               R"(<Position X="0" Y="1" Width="4" Height="1"/><Appearance Mode="Static"/>)"
+               R"(<Data Mode="Data" Name="Temp"/></DisplayItem><DisplayItem>)"
+               R"(<Position X="0" Y="2" Width="10" Height="1"/><Appearance Mode="HorizontalBar" HBarMax="42"/>)"
+               R"(<Data Mode="Data" Name="Temp"/></DisplayItem></DisplayItems>)"
+               R"(<Background FileName=")"
+            << background << R"("/></Design>)";
         return file;
     }
 
@@ -115,7 +117,8 @@ TEST_F(DesignerEndToEnd, TheDesignerBorrowsTheDisplayAndGivesItBack)
     std::this_thread::sleep_for(2500ms);
     EXPECT_EQ(CountFrom(FileLines(log), quiet, "SetBackground"), 0u) << "the service's own output stopped";
     EXPECT_EQ(CountFrom(FileLines(log), quiet, R"("op":"Write")"), 0u) << "nothing changed, nothing was sent";
-    EXPECT_EQ(CountFrom(FileLines(log), designerStart, expected), 1u) << "sent once: an unchanged preview is not sent again";
+    EXPECT_EQ(CountFrom(FileLines(log), designerStart, expected), 1u)
+        << "sent once: an unchanged preview is not sent again";
 
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(), 0) << first->output();

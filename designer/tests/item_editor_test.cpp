@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 using namespace pixtera;

@@ -5,9 +5,9 @@
 #include "command_ids.h"
 #include "main_window.h"
 #include "preview_widget.h"
-#include "service_session.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
+#include "service_session.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/registry.h>
@@ -233,7 +233,8 @@ TEST_F(MainWindowTest, DraggingMovesTheItemAndEveryPopupCommandMarksTheDesign)
     EXPECT_EQ(window->editor().mode(), PointerMode::None);
 
     script.files = {TestDirectory() / "background.png"};
-    for (const int command : {designer::kModeStatic + 2, int{designer::kAlignCenter}, kSpeedVerySlow + 5, int{kBackgroundLoad}}) {
+    for (const int command :
+         {designer::kModeStatic + 2, int{designer::kAlignCenter}, kSpeedVerySlow + 5, int{kBackgroundLoad}}) {
         ASSERT_TRUE(window->SaveFile(TestDirectory() / "drag.pxd"));
         window->Command(command);
         window->Tick();

@@ -10,9 +10,9 @@
 #include "preview_widget.h"
 #include "property_grid.h"
 #include "property_model.h"
-#include "service_session.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
+#include "service_session.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/com_object.h>
@@ -32,7 +32,6 @@ namespace {
 using namespace pixtera;
 using namespace pixtera::designer;
 using namespace pixtera::test;
-
 
 constexpr const char* kTwoItems = R"(<Design><DisplayItems>
     <DisplayItem><Position X="0" Y="0" Width="5" Height="1"/><Appearance Mode="Static" Allignment="Left"/>
@@ -87,9 +86,12 @@ TEST_F(PanesTest, TheGridShowsTheRowsInOrderAndIsDisabledWithoutASelection)
         for (int r = 0; r < model.rowCount(category); ++r)
             labels << model.index(r, 0, category).data().toString();
     }
-    EXPECT_EQ(labels, (QStringList{"Position", "X", "Y", "Width", "Appearance", "Mode", "Alignment", "Scroll_delay",
-                                   "Horiz. Bar", "Maximum", "Data", "Data Type", "DataName", "Text", "Data Conversion",
-                                   "Convert", "From", "To", "Data Formatting", "Format", "Signif. Digits"}));
+    EXPECT_EQ(
+        labels,
+        (QStringList{
+            "Position",        "X",          "Y",       "Width", "Appearance",      "Mode",     "Alignment",
+            "Scroll_delay",    "Horiz. Bar", "Maximum", "Data",  "Data Type",       "DataName", "Text",
+            "Data Conversion", "Convert",    "From",    "To",    "Data Formatting", "Format",   "Signif. Digits"}));
     EXPECT_FALSE(model.itemFromIndex(model.ValueIndex("X"))->isEnabled());
     EXPECT_EQ(model.Value("Width").toInt(), 40) << "placeholder";
 
@@ -107,7 +109,8 @@ TEST_F(PanesTest, TheGridShowsTheRowsInOrderAndIsDisabledWithoutASelection)
     QTest::mouseMove(&window->canvas(), empty);
     QTest::mouseClick(&window->canvas(), Qt::LeftButton, {}, empty);
     EXPECT_FALSE(window->editor().selection());
-    EXPECT_FALSE(model.itemFromIndex(model.ValueIndex("X"))->isEnabled()) << "a click on empty canvas disables every row";
+    EXPECT_FALSE(model.itemFromIndex(model.ValueIndex("X"))->isEnabled())
+        << "a click on empty canvas disables every row";
 }
 
 TEST_F(PanesTest, GridEditsAreCorrectedAppliedAndSaved)
@@ -131,7 +134,8 @@ TEST_F(PanesTest, GridEditsAreCorrectedAppliedAndSaved)
     window->Tick();
     EXPECT_TRUE(window->windowTitle().endsWith('*'));
     ASSERT_TRUE(window->SaveFile(design));
-    EXPECT_NE(FileText(design).find("<Convert From=\"Bytes\" To=\"KiloBytes\"/>"), std::string::npos) << FileText(design);
+    EXPECT_NE(FileText(design).find("<Convert From=\"Bytes\" To=\"KiloBytes\"/>"), std::string::npos)
+        << FileText(design);
 }
 
 TEST_F(PanesTest, UndoingEveryEditGivesTheSavedFileBackAndRedoTheEditedOne)
@@ -245,8 +249,8 @@ private:
 
 TEST(DataTree, DescriptionsBecomeFoldersAndLeaves)
 {
-    const auto nodes = BuildDataTree({u"Fraps\\FPS", u"Fraps\\Game name", u"Uptime", u"Disk\\\\sda\\", u"Uptime",
-                                      u"\\Disk\\sdb", u"fraps\\Other"});
+    const auto nodes = BuildDataTree(
+        {u"Fraps\\FPS", u"Fraps\\Game name", u"Uptime", u"Disk\\\\sda\\", u"Uptime", u"\\Disk\\sdb", u"fraps\\Other"});
     ASSERT_EQ(nodes.size(), 5u);
     EXPECT_EQ(nodes[0].text, u"Fraps");
     EXPECT_TRUE(nodes[0].folder());

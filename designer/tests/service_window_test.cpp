@@ -3,14 +3,14 @@
 // service's displays.
 
 #include "command_ids.h"
+#include "configuration_editor.h"
 #include "configuration_panel.h"
 #include "data_panel.h"
 #include "main_window.h"
 #include "preview_widget.h"
-#include "queue_pane.h"
 #include "qt_application.h"
+#include "queue_pane.h"
 #include "scripted_prompts.h"
-#include "configuration_editor.h"
 #include "service_restart.h"
 #include "service_session.h"
 
@@ -26,10 +26,10 @@
 
 #include <QDragEnterEvent>
 #include <QListWidget>
-#include <QTimer>
 #include <QMenu>
-#include <QTest>
 #include <QMimeData>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -93,8 +93,8 @@ protected:
 
     std::unique_ptr<MainWindow> Connect()
     {
-        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script), nullptr,
-                                            TestDirectory() / "bin");
+        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script),
+                                            nullptr, TestDirectory() / "bin");
     }
 
     QList<QAction*> PreviewItems(MainWindow& window)
@@ -185,7 +185,8 @@ TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
                              R"(<Data Mode="Data" Name="Name"/></DisplayItem></DisplayItems></Design>)";
     Configure({"<queueitem Filename=\"" + design.string() + "\" Runtime=\"5\"/>"});
     auto window = Connect();
-    ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 13) == "12345 Pixtera"; })) << window->frame();
+    ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 13) == "12345 Pixtera"; }))
+        << window->frame();
     const unsigned batches = window->workspace().channel()->batches();
     EXPECT_EQ(batches, 1u) << "both values in one round trip";
     for (int tick = 0; tick < 20; ++tick) {
@@ -203,8 +204,9 @@ TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
 TEST_F(ServiceTroubleTest, AServiceThatHangsWhileNothingIsAskedOfItIsNoticed)
 {
     const auto design = TestDirectory() / "value.pxd";
-    std::ofstream(design) << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="5" Height="1"/>)"
-                             R"(<Appearance Mode="Static"/><Data Mode="Data" Name="Temp"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(design)
+        << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="5" Height="1"/>)"
+           R"(<Appearance Mode="Static"/><Data Mode="Data" Name="Temp"/></DisplayItem></DisplayItems></Design>)";
     Configure({"<queueitem Filename=\"" + design.string() + "\" Runtime=\"5\"/>"});
     auto window = Connect();
     ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 5) == "12345"; }));
@@ -212,7 +214,8 @@ TEST_F(ServiceTroubleTest, AServiceThatHangsWhileNothingIsAskedOfItIsNoticed)
     ASSERT_GT(stopped, 0);
     kill(stopped, SIGSTOP);
     // The preview shows a stored value, which a hung service never announces: it is asked.
-    EXPECT_TRUE(TickUntil(*window, [&] { return window->statusText() == "Service not answering"; }, 10000));
+    EXPECT_TRUE(TickUntil(
+        *window, [&] { return window->statusText() == "Service not answering"; }, 10000));
     EXPECT_EQ(window->frame().substr(0, 5), "12345") << "the last value stays";
 }
 
@@ -234,7 +237,9 @@ TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturn
     ASSERT_TRUE(window->OpenFile(Design("edited.pxd"))) << "the design stays editable";
 
     ChildProcess restarted({program.string()});
-    EXPECT_TRUE(TickUntil(*window, [&] { return PreviewItems(*window).size() == 1; }, 20000)) << restarted.output();
+    EXPECT_TRUE(TickUntil(
+        *window, [&] { return PreviewItems(*window).size() == 1; }, 20000))
+        << restarted.output();
     EXPECT_TRUE(window->statusText().isEmpty()) << window->statusText().toStdString();
     EXPECT_EQ(window->previewTarget(), 1);
     EXPECT_GT(window->dataPanel().topLevelItemCount(), 0) << "the data tree is filled again";
@@ -438,9 +443,11 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
 {
     std::filesystem::create_directories(TestDirectory() / "bin" / "plugins");
     for (const char* catalog : {"FileData.pxp", "FileDisplay.pxp"})
-        std::filesystem::copy_file(ProgramDirectory() / "plugins" / catalog, TestDirectory() / "bin" / "plugins" / catalog);
+        std::filesystem::copy_file(ProgramDirectory() / "plugins" / catalog,
+                                   TestDirectory() / "bin" / "plugins" / catalog);
     std::ofstream(configuration()) << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" "
-                                      "configuration=\"path=" << (TestDirectory() / "lcd").string()
+                                      "configuration=\"path="
+                                   << (TestDirectory() / "lcd").string()
                                    << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     const auto values = TestDirectory() / "fresh-values";
     std::ofstream(values) << "Fresh=1\nOther=two\n";
@@ -455,11 +462,12 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     counter.start(20);
     window->ConfigureService([&](QWidget& owner) {
         ScriptedPrompts prompts(script);
-        ConfigurationPanel panel(TestDirectory() / "bin", prompts,
-                                 [&](IUnknown&, IPluginInfo&, const std::string&, bool) {
-                                     return std::optional("path=" + values.string() + ";interval=100");
-                                 },
-                                 &owner);
+        ConfigurationPanel panel(
+            TestDirectory() / "bin", prompts,
+            [&](IUnknown&, IPluginInfo&, const std::string&, bool) {
+                return std::optional("path=" + values.string() + ";interval=100");
+            },
+            &owner);
         for (int i = 0; i < panel.availableList().count(); ++i)
             if (panel.catalog().entries[static_cast<std::size_t>(i)].progId == "Pixtera.FileData")
                 panel.availableList().setCurrentRow(i);
@@ -485,9 +493,9 @@ namespace {
 TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOneRestored)
 {
     ASSERT_TRUE(RegisterTestModule("test-misbehaving-plugin.so"));
-    const std::string good = "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" +
-                             (TestDirectory() / "lcd").string() +
-                             "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    const std::string good =
+        "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" +
+        (TestDirectory() / "lcd").string() + "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     std::ofstream(configuration()) << good;
     auto window = Connect();
     script.yesNo = {true};
@@ -496,7 +504,8 @@ TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOne
         std::filesystem::copy_file(configuration(), PreviousFile(configuration()));
         std::ofstream(configuration(), std::ios::trunc)
             << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.Misbehaving\" "
-               "configuration=\"fault=exit;on=Configure\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+               "configuration=\"fault=exit;on=Configure\"><data "
+               "active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     });
     ASSERT_EQ(script.questions.size(), 1u);
     EXPECT_NE(script.questions[0].find("ended while starting"), std::string::npos) << script.questions[0];

@@ -10,7 +10,6 @@
 
 #include "test_environment.h"
 
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -206,10 +205,11 @@ TEST_F(WorkspaceTest, ABackgroundThatCannotBeUsedIsSaid)
     script.files = {text};
     workspace.Command(designer::kBackgroundLoad);
     ASSERT_EQ(script.messages.size(), 1u);
-    EXPECT_EQ(script.messages[0], "Background|cannot use this image: it is not an image of a kind FreeImage knows (" +
-                                      text.string() + ")");
+    EXPECT_EQ(script.messages[0],
+              "Background|cannot use this image: it is not an image of a kind FreeImage knows (" + text.string() + ")");
     // A design naming a file that is not on this machine opens quietly.
-    ASSERT_TRUE(workspace.OpenFile(File("elsewhere.pxd", R"(<Design><DisplayItems/><Background FileName="/nowhere/bg.png"/></Design>)")));
+    ASSERT_TRUE(workspace.OpenFile(
+        File("elsewhere.pxd", R"(<Design><DisplayItems/><Background FileName="/nowhere/bg.png"/></Design>)")));
     EXPECT_EQ(script.messages.size(), 1u);
 }
 

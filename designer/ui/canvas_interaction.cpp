@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "canvas_interaction.h"
 
-#include "data_item_factory.h"
 #include "command_ids.h"
+#include "data_item_factory.h"
 #include "preview_widget.h"
 #include "service_session.h"
 
@@ -18,12 +18,9 @@ constexpr LONG kMaxWidth = 255;
 QString StepName(PointerMode mode)
 {
     switch (mode) {
-    case PointerMode::Placing:
-        return QStringLiteral("Add data item");
-    case PointerMode::Resizing:
-        return QStringLiteral("Resize");
-    default:
-        return QStringLiteral("Move");
+    case PointerMode::Placing: return QStringLiteral("Add data item");
+    case PointerMode::Resizing: return QStringLiteral("Resize");
+    default: return QStringLiteral("Move");
     }
 }
 
@@ -153,23 +150,23 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
         return;
     const bool shift = modifiers & Qt::ShiftModifier;
     switch (key) {
-    case Qt::Key_Delete:
-        workspace_.Command(kDelete);
-        return;
+    case Qt::Key_Delete: workspace_.Command(kDelete); return;
     case Qt::Key_Left:
         if (shift)
-            return workspace_.ChangeSelected(QStringLiteral("Resize"), [](DisplayItem& i) { i.width = std::max<LONG>(1, i.width - 1); });
-        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { i.column = std::max<LONG>(0, i.column - 1); });
+            return workspace_.ChangeSelected(QStringLiteral("Resize"),
+                                             [](DisplayItem& i) { i.width = std::max<LONG>(1, i.width - 1); });
+        return workspace_.ChangeSelected(QStringLiteral("Move"),
+                                         [](DisplayItem& i) { i.column = std::max<LONG>(0, i.column - 1); });
     case Qt::Key_Right:
         if (shift)
-            return workspace_.ChangeSelected(QStringLiteral("Resize"), [](DisplayItem& i) { i.width = std::min(kMaxWidth, i.width + 1); });
+            return workspace_.ChangeSelected(QStringLiteral("Resize"),
+                                             [](DisplayItem& i) { i.width = std::min(kMaxWidth, i.width + 1); });
         return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.column; });
     case Qt::Key_Up:
-        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { i.row = std::max<LONG>(0, i.row - 1); });
-    case Qt::Key_Down:
-        return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.row; });
-    default:
-        return;
+        return workspace_.ChangeSelected(QStringLiteral("Move"),
+                                         [](DisplayItem& i) { i.row = std::max<LONG>(0, i.row - 1); });
+    case Qt::Key_Down: return workspace_.ChangeSelected(QStringLiteral("Move"), [](DisplayItem& i) { ++i.row; });
+    default: return;
     }
 }
 

@@ -30,7 +30,10 @@ QString FromUtf8(const std::string& text) { return QString::fromStdString(text);
 
 ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirectory, UserPrompts& prompts,
                                        ConfigureDialog configure, QWidget* parent)
-    : QDialog(parent), program_(programDirectory / "pixtera2"), prompts_(prompts), configure_(std::move(configure)),
+    : QDialog(parent),
+      program_(programDirectory / "pixtera2"),
+      prompts_(prompts),
+      configure_(std::move(configure)),
       catalog_(ReadCatalog(PluginDirectory(programDirectory))),
       editor_(ConfigFileLocation(programDirectory), PluginDirectory(programDirectory))
 {
@@ -80,7 +83,8 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     layout->addWidget(details, 0);
 
     if (!editor_.readable()) {
-        auto* problem = new QLabel(FromUtf8(editor_.error() + "\nIt is left as it is; mend it and open the panel again."), this);
+        auto* problem =
+            new QLabel(FromUtf8(editor_.error() + "\nIt is left as it is; mend it and open the panel again."), this);
         problem->setObjectName(QStringLiteral("fileProblem"));
         problem->setWordWrap(true);
         layout->addWidget(problem);
@@ -145,8 +149,7 @@ void ConfigurationPanel::AddSelected()
         prompts_.ShowMessage("The plugin was not added: " + why, "Error");
         break;
     case ConfigurationEditor::AddResult::Added:
-    case ConfigurationEditor::AddResult::Declined:
-        break;
+    case ConfigurationEditor::AddResult::Declined: break;
     }
     FillLoaded();
 }

@@ -42,7 +42,10 @@ public:
     // when it closes.
     QDialog* DetectDisplays();
     // Where detection looks (tests put models there); the machine's devices by default.
-    void SetDetectionDevices(std::shared_ptr<detection::DetectionDevices> devices) { detectionDevices_ = std::move(devices); }
+    void SetDetectionDevices(std::shared_ptr<detection::DetectionDevices> devices)
+    {
+        detectionDevices_ = std::move(devices);
+    }
     // Whether "Configure" is offered for a loaded row.
     bool CanConfigure(int row) const;
     // OK: save, register the service again, close.

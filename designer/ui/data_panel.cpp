@@ -19,7 +19,8 @@ void AddNodes(QTreeWidgetItem* parent, QTreeWidget* tree, const std::vector<Data
         item->setText(0, QString::fromStdU16String(node.text));
         item->setData(0, kIdRole, static_cast<int>(node.id));
         // Only leaves are data items: a folder is not dragged.
-        item->setFlags(node.folder() ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+        item->setFlags(node.folder() ? Qt::ItemIsEnabled
+                                     : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
         AddNodes(item, tree, node.children);
     }
 }

@@ -55,7 +55,9 @@ SaveAnswer DialogPrompts::AskToSave()
     const auto answer = QMessageBox::question(
         parent_, QStringLiteral("Save"), QStringLiteral("The current design is not yet saved, do you wish to save it?"),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    return answer == QMessageBox::Yes ? SaveAnswer::Yes : answer == QMessageBox::No ? SaveAnswer::No : SaveAnswer::Cancel;
+    return answer == QMessageBox::Yes  ? SaveAnswer::Yes
+           : answer == QMessageBox::No ? SaveAnswer::No
+                                       : SaveAnswer::Cancel;
 }
 
 std::optional<std::filesystem::path> DialogPrompts::ChooseDesignToOpen()

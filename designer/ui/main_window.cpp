@@ -41,13 +41,14 @@ struct Named {
     int id;
 };
 constexpr std::array<Named, 7> kSchemes{{{"Blue", kColourBlue},
-                                          {"Red", kColourRed},
-                                          {"Green", kColourGreen},
-                                          {"Orange", kColourOrange},
-                                          {"Yellow", kColourYellow},
-                                          {"White", kColourWhite},
-                                          {"Custom", kColourCustom}}};
-constexpr std::array<const char*, 4> kModeTexts{"Static", "Scroll left to right.", "Scroll right to left", "Horizontal bar"};
+                                         {"Red", kColourRed},
+                                         {"Green", kColourGreen},
+                                         {"Orange", kColourOrange},
+                                         {"Yellow", kColourYellow},
+                                         {"White", kColourWhite},
+                                         {"Custom", kColourCustom}}};
+constexpr std::array<const char*, 4> kModeTexts{"Static", "Scroll left to right.", "Scroll right to left",
+                                                "Horizontal bar"};
 constexpr std::array<const char*, 6> kSpeedTexts{"Very slow", "Slow", "Normal", "Fast", "Very fast", "Insane!"};
 
 } // namespace
@@ -56,9 +57,9 @@ MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<
                        std::filesystem::path programDirectory)
     : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this))
 {
-    workspace_ = new Workspace(std::move(session), *prompts_,
-                               programDirectory.empty() ? ExecutablePath().parent_path() : std::move(programDirectory),
-                               this);
+    workspace_ =
+        new Workspace(std::move(session), *prompts_,
+                      programDirectory.empty() ? ExecutablePath().parent_path() : std::move(programDirectory), this);
     canvas_ = new PreviewWidget(workspace_->painter(), this);
     canvas_->setObjectName(QStringLiteral("canvas"));
     setCentralWidget(canvas_);
@@ -190,9 +191,9 @@ void MainWindow::BuildPanes()
 {
     dataPanel_ = new DataPanel(this);
     connect(dataPanel_, &DataPanel::refreshRequested, this, &MainWindow::RefreshDataPanel);
-    queuePane_ = new QueuePane(workspace_->queue(), [this] {
-        return prompts_->ChooseDesignToAdd(workspace_->document().path().parent_path());
-    }, this);
+    queuePane_ = new QueuePane(
+        workspace_->queue(),
+        [this] { return prompts_->ChooseDesignToAdd(workspace_->document().path().parent_path()); }, this);
     connect(queuePane_, &QueuePane::openRequested, workspace_, &Workspace::OpenRequested);
     connect(queuePane_, &QueuePane::failed, this, &MainWindow::ShowFailure);
     auto* grid = new PropertyGrid(workspace_->properties(), this);
@@ -273,11 +274,12 @@ void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& pan
     if (panel) {
         panel(*this);
     } else {
-        ConfigurationPanel dialog(workspace_->programDirectory(), *prompts_,
-                                  [this](IUnknown& plugin, IPluginInfo& info, const std::string& current, bool required) {
-                                      return AskPluginSettings(this, plugin, info, current, required);
-                                  },
-                                  this);
+        ConfigurationPanel dialog(
+            workspace_->programDirectory(), *prompts_,
+            [this](IUnknown& plugin, IPluginInfo& info, const std::string& current, bool required) {
+                return AskPluginSettings(this, plugin, info, current, required);
+            },
+            this);
         dialog.exec();
     }
     const QString title = windowTitle();
@@ -350,31 +352,21 @@ void MainWindow::Command(int id)
     if (id != kMove && id != kResize)
         workspace_->EndGesture();
     switch (id) {
-    case kConfigure:
-        return ConfigureService();
-    case kPowerPolicy:
-        return EditPowerPolicy();
-    case kExit:
-        close();
-        return;
-    case kExitAndCloseService:
-        return ExitAndCloseService();
+    case kConfigure: return ConfigureService();
+    case kPowerPolicy: return EditPowerPolicy();
+    case kExit: close(); return;
+    case kExitAndCloseService: return ExitAndCloseService();
     case kViewDataPanel:
     case kViewProperties:
-    case kViewQueue:
-        return TogglePane(id);
-    case kAbout:
-        QMessageBox::about(this, QStringLiteral("About Pixtera"), QStringLiteral("Version 1.5.0.1"));
-        return;
+    case kViewQueue: return TogglePane(id);
+    case kAbout: QMessageBox::about(this, QStringLiteral("About Pixtera"), QStringLiteral("Version 1.5.0.1")); return;
     case kQuickStart:
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(UserGuide(ExecutablePath().parent_path()).string())));
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QString::fromStdString(UserGuide(ExecutablePath().parent_path()).string())));
         return;
-    case kMove:
-        return interaction_->StartMove();
-    case kResize:
-        return interaction_->StartResize();
-    default:
-        return;
+    case kMove: return interaction_->StartMove();
+    case kResize: return interaction_->StartResize();
+    default: return;
     }
 }
 

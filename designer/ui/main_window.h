@@ -31,8 +31,8 @@ public:
     // Without a session the designer previews a virtual display only (tests). The window gives the
     // session's displays back when it goes. `programDirectory` holds the service program and the
     // plug-ins (default: the designer's own directory).
-    MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts,
-               QWidget* parent = nullptr, std::filesystem::path programDirectory = {});
+    MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent = nullptr,
+               std::filesystem::path programDirectory = {});
     ~MainWindow() override;
 
     // Runs a menu command by its id.

@@ -34,28 +34,20 @@ QDockWidget* FindPane(const QMainWindow& window, const PaneSpec& pane)
 Qt::DockWidgetArea AreaOfSide(int side)
 {
     switch (side) {
-    case 1:
-        return Qt::TopDockWidgetArea;
-    case 2:
-        return Qt::RightDockWidgetArea;
-    case 3:
-        return Qt::BottomDockWidgetArea;
-    default:
-        return Qt::LeftDockWidgetArea;
+    case 1: return Qt::TopDockWidgetArea;
+    case 2: return Qt::RightDockWidgetArea;
+    case 3: return Qt::BottomDockWidgetArea;
+    default: return Qt::LeftDockWidgetArea;
     }
 }
 
 int SideOfArea(Qt::DockWidgetArea area)
 {
     switch (area) {
-    case Qt::TopDockWidgetArea:
-        return 1;
-    case Qt::RightDockWidgetArea:
-        return 2;
-    case Qt::BottomDockWidgetArea:
-        return 3;
-    default:
-        return 0;
+    case Qt::TopDockWidgetArea: return 1;
+    case Qt::RightDockWidgetArea: return 2;
+    case Qt::BottomDockWidgetArea: return 3;
+    default: return 0;
     }
 }
 

@@ -12,8 +12,8 @@ class QMainWindow;
 namespace pixtera::designer {
 
 struct PaneSpec {
-    int viewCommand;      // the View menu's toggle; also names the "%d_visible" value
-    const char* sideKey;  // the value holding its side
+    int viewCommand; // the View menu's toggle; also names the "%d_visible" value
+    const char* sideKey; // the value holding its side
     const char* title;
     int defaultSide;
 };

@@ -16,7 +16,8 @@ PowerDialog::PowerDialog(const PowerSettings& settings, QWidget* parent) : QDial
 {
     setWindowTitle(QStringLiteral("Power"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("The displays go dark (blank, backlight off) and show nothing while:"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("The displays go dark (blank, backlight off) and show nothing while:"), this));
     auto* form = new QFormLayout;
     locked_ = new QCheckBox(QStringLiteral("the session is locked"), this);
     locked_->setChecked(settings.blankWhenLocked);

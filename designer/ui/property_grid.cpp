@@ -20,7 +20,8 @@ PropertyKind KindOf(const QModelIndex& index)
 
 } // namespace
 
-QWidget* PropertyEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const
+QWidget* PropertyEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                              const QModelIndex& index) const
 {
     switch (KindOf(index)) {
     case PropertyKind::Integer: {
@@ -37,8 +38,7 @@ QWidget* PropertyEditorDelegate::createEditor(QWidget* parent, const QStyleOptio
         connect(list, &QComboBox::activated, self, [self, list] { emit self->commitData(list); });
         return list;
     }
-    case PropertyKind::Text:
-        return new QLineEdit(parent);
+    case PropertyKind::Text: return new QLineEdit(parent);
     }
     return nullptr;
 }

@@ -23,7 +23,8 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
         auto* editor = new QLineEdit(parent);
-        editor->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*-?\d+\s*)")), editor));
+        editor->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*-?\d+\s*)")), editor));
         editor->setToolTip(kRuntimeHint);
         return editor;
     }
@@ -72,7 +73,8 @@ QueuePane::QueuePane(QueueEditor& editor, std::function<std::optional<std::files
 QSize QueuePane::sizeHint() const
 {
     const QSize hint = QTableWidget::sizeHint();
-    const int rows = horizontalHeader()->sizeHint().height() + verticalHeader()->defaultSectionSize() * (kRowsShown + 1);
+    const int rows =
+        horizontalHeader()->sizeHint().height() + verticalHeader()->defaultSectionSize() * (kRowsShown + 1);
     return {hint.width(), rows + 2 * frameWidth()};
 }
 

@@ -55,8 +55,8 @@ QWidget* WithBrowseButton(QWidget* line, QWidget* parent)
     layout->addWidget(line);
     auto* browse = new QPushButton(QStringLiteral("..."), row);
     QObject::connect(browse, &QPushButton::clicked, row, [line, row] {
-        const QString file = QFileDialog::getOpenFileName(row, QStringLiteral("Choose a file"),
-                                                          static_cast<QLineEdit*>(line)->text());
+        const QString file =
+            QFileDialog::getOpenFileName(row, QStringLiteral("Choose a file"), static_cast<QLineEdit*>(line)->text());
         if (!file.isEmpty())
             static_cast<QLineEdit*>(line)->setText(file);
     });

@@ -23,8 +23,10 @@ ParsedOptions Parse(std::vector<std::string> arguments) { return ParseBridgeOpti
 TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
 {
     const auto dir = pixtera::test::TestDirectory();
-    std::ofstream(dir / "mqtt.conf") << "# the NAS's broker\nhost = nas.lan\nport=8883\npublish=CPU.Total, GPU.0.Temperature\n"
-                                        "username=desk\npassword_file=" << (dir / "secret").string() << "\n";
+    std::ofstream(dir / "mqtt.conf")
+        << "# the NAS's broker\nhost = nas.lan\nport=8883\npublish=CPU.Total, GPU.0.Temperature\n"
+           "username=desk\npassword_file="
+        << (dir / "secret").string() << "\n";
     std::ofstream(dir / "secret") << "hunter2\n";
     const auto parsed = Parse({"--config", (dir / "mqtt.conf").string(), "--port", "1884"});
     ASSERT_TRUE(parsed.options) << parsed.error;
@@ -42,12 +44,14 @@ TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
 
     EXPECT_TRUE(Parse({"--help"}).help);
     EXPECT_EQ(Parse({"--port", "99999"}).error, "port \"99999\" is not a port number (1 to 65535)");
-    EXPECT_EQ(Parse({"--password", "x"}).error, "unknown option --password (see --help)") << "never on the command line";
+    EXPECT_EQ(Parse({"--password", "x"}).error, "unknown option --password (see --help)")
+        << "never on the command line";
     EXPECT_EQ(Parse({"--host"}).error, "--host needs a value");
     std::ofstream(dir / "bad.conf") << "host=a\nrun=rm -rf /\n";
     EXPECT_EQ(Parse({"--config", (dir / "bad.conf").string()}).error,
-              (dir / "bad.conf").string() + " line 2: \"run=rm -rf /\" is not one of host=, port=, publish=, username=, "
-                                            "password_file=, tls_ca=");
+              (dir / "bad.conf").string() +
+                  " line 2: \"run=rm -rf /\" is not one of host=, port=, publish=, username=, "
+                  "password_file=, tls_ca=");
     EXPECT_NE(Parse({"--password-file", (dir / "none").string()}).error.find("cannot be opened"), std::string::npos);
     EXPECT_EQ(Parse({}).options->publish, (std::vector<std::string>{"CPU.Total", "Memory.UsedPercent"}));
     EXPECT_EQ(TopicMachineName("NAS 2/Ä"), "nas_2___") << "each byte outside [a-z0-9_-]";
@@ -58,7 +62,8 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
     const Topics topics("nas");
     EXPECT_EQ(topics.Value("Disk./srv.UsedPercent"), "pixtera/nas/Disk./srv.UsedPercent");
     EXPECT_EQ(topics.Value("odd+name#"), "pixtera/nas/odd_name_");
-    EXPECT_EQ(topics.SensorConfigTopic("Disk./srv.UsedPercent"), "homeassistant/sensor/pixtera_nas_disk__srv_usedpercent/config");
+    EXPECT_EQ(topics.SensorConfigTopic("Disk./srv.UsedPercent"),
+              "homeassistant/sensor/pixtera_nas_disk__srv_usedpercent/config");
 
     const json sensor = json::parse(topics.SensorConfig("CPU.Total"));
     EXPECT_EQ(sensor["name"], "CPU.Total");
@@ -78,7 +83,8 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
     EXPECT_EQ(light["payload_on"], "ON");
     EXPECT_EQ(light["brightness_command_topic"], "pixtera/nas/display/2/brightness/set");
     EXPECT_EQ(light["brightness_scale"], 100);
-    EXPECT_FALSE(json::parse(topics.LightConfig(1, false)).contains("brightness_command_topic")) << "only where it dims";
+    EXPECT_FALSE(json::parse(topics.LightConfig(1, false)).contains("brightness_command_topic"))
+        << "only where it dims";
     EXPECT_EQ(light["device"], sensor["device"]) << "one device per machine";
 
     const json text = json::parse(topics.TextConfig());

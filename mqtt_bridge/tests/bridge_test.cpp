@@ -39,9 +39,11 @@ protected:
                                  R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
                                  R"(<Data Mode="Data" Name="message"/></DisplayItem></DisplayItems></Design>)";
         std::ofstream(TestDirectory() / "bin" / "pixtera2.xml")
-            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" << frames.string()
-            << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string() << "\" Runtime=\"0\"/></queue>"
-            << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data active=\"yes\"/>"
+            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+            << frames.string() << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string()
+            << "\" Runtime=\"0\"/></queue>"
+            << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data "
+               "active=\"yes\"/>"
             << "</driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port=" << broker.port()
             << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
         service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
@@ -59,8 +61,9 @@ protected:
 
     void StartBridge(const std::string& publish = "load,remote/temp")
     {
-        bridge = std::make_unique<ChildProcess>(std::vector<std::string>{
-            (ProgramDirectory() / "pixtera-mqtt").string(), "--port", std::to_string(broker.port()), "--publish", publish});
+        bridge = std::make_unique<ChildProcess>(std::vector<std::string>{(ProgramDirectory() / "pixtera-mqtt").string(),
+                                                                         "--port", std::to_string(broker.port()),
+                                                                         "--publish", publish});
         ASSERT_TRUE(bridge->WaitForOutput("publishing as pixtera/")) << bridge->output();
         const auto start = bridge->output().find("pixtera/") + 8;
         machine = bridge->output().substr(start, bridge->output().find(' ', start) - start);
@@ -112,21 +115,25 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     std::this_thread::sleep_for(200ms);
     SetValue("load", sdbus::Variant(42.5));
     const auto lines = watcher.Lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "pixtera/" + machine + "/load 42.5"), 1) << ::testing::PrintToString(lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "pixtera/" + machine + "/load 42.5"), 1)
+        << ::testing::PrintToString(lines);
 
     // Another machine's value: into this service by Pixtera.MqttData, out again by the bridge.
     auto remote = broker.StartWatching("pixtera/" + machine + "/remote/temp", 1, 5);
     broker.Publish("remote/temp", "21.5");
     EXPECT_EQ(remote.Lines(), std::vector<std::string>{"pixtera/" + machine + "/remote/temp 21.5"});
-    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "_remote_temp/config", 1).size(), 1u) << "announced as it came";
+    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "_remote_temp/config", 1).size(), 1u)
+        << "announced as it came";
 }
 
 TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
 {
     StartBridge();
     broker.Publish("pixtera/" + machine + "/message/set", "Washing done");
-    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"Washing done)"); })) << "a design shows what was sent";
-    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/message", 1), std::vector<std::string>{"pixtera/" + machine + "/message Washing done"});
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"Washing done)"); }))
+        << "a design shows what was sent";
+    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/message", 1),
+              std::vector<std::string>{"pixtera/" + machine + "/message Washing done"});
 
     broker.Publish("pixtera/" + machine + "/display/1/backlight/set", "OFF");
     EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("op":"SetBacklight","on":false)"); }));
@@ -137,7 +144,8 @@ TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
 
     broker.Publish("pixtera/" + machine + "/display/1/backlight/set", "maybe");
     broker.Publish("pixtera/" + machine + "/display/7/backlight/set", "ON");
-    EXPECT_TRUE(bridge->WaitForOutput("ignored \"maybe\" on pixtera/" + machine + "/display/1/backlight/set: ON or OFF was expected"));
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"maybe\" on pixtera/" + machine +
+                                      "/display/1/backlight/set: ON or OFF was expected"));
     EXPECT_TRUE(bridge->WaitForOutput("/display/7/backlight/set: there is no such display"));
     EXPECT_FALSE(DisplayLogHas(R"("op":"SetBacklight","on":true)"));
 }
@@ -147,12 +155,14 @@ TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)
     StartBridge();
     bridge->Signal(SIGTERM);
     EXPECT_EQ(bridge->Wait(), 0);
-    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1), std::vector<std::string>{"pixtera/" + machine + "/status offline"});
+    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1),
+              std::vector<std::string>{"pixtera/" + machine + "/status offline"});
 
     StartBridge();
     bridge->Signal(SIGKILL);
     bridge->Wait();
-    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1), std::vector<std::string>{"pixtera/" + machine + "/status offline"})
+    EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1),
+              std::vector<std::string>{"pixtera/" + machine + "/status offline"})
         << "the broker's last will";
 }
 

@@ -83,8 +83,7 @@ int SysReAllocString(BSTR* text, const OLECHAR* source)
 
 namespace pixtera {
 
-BString::BString(std::u16string_view text)
-    : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
+BString::BString(std::u16string_view text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
 {
     if (!text_)
         throw std::bad_alloc();

@@ -57,7 +57,8 @@ public:
     {
         ComPtr<IUnknown> released;
         std::lock_guard lock(mutex_);
-        const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) { return e.cookie == cookie; });
+        const auto it =
+            std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) { return e.cookie == cookie; });
         if (it == entries_.end())
             return false;
         released = std::move(it->factory);
@@ -274,9 +275,8 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid)
     *clsid = GUID_NULL;
     const std::string name = Utf16ToUtf8({progId, Length(progId)});
     const HRESULT hr = ResolveProgId(name, *clsid, 0);
-    Trace(TraceChannel::Com, [&] {
-        return "CLSIDFromProgID " + name + " -> " + (SUCCEEDED(hr) ? FormatGuid(*clsid) : HresultText(hr));
-    });
+    Trace(TraceChannel::Com,
+          [&] { return "CLSIDFromProgID " + name + " -> " + (SUCCEEDED(hr) ? FormatGuid(*clsid) : HresultText(hr)); });
     return hr;
 }
 
@@ -348,10 +348,7 @@ HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, 
     return S_OK;
 }
 
-HRESULT CoRevokeClassObject(DWORD cookie)
-{
-    return ClassTable::Instance().Remove(cookie) ? S_OK : E_INVALIDARG;
-}
+HRESULT CoRevokeClassObject(DWORD cookie) { return ClassTable::Instance().Remove(cookie) ? S_OK : E_INVALIDARG; }
 
 HRESULT OleRun(IUnknown* object) { return object ? S_OK : E_INVALIDARG; }
 

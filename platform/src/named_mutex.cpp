@@ -21,7 +21,7 @@ void EnsurePrivateDirectory(const std::filesystem::path& dir, bool mustBePrivate
     std::filesystem::create_directories(dir.parent_path(), ec);
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         throw std::system_error(errno, std::generic_category(), "cannot create " + dir.string());
-    struct stat info{};
+    struct stat info {};
     if (lstat(dir.c_str(), &info) != 0)
         throw std::system_error(errno, std::generic_category(), "cannot inspect " + dir.string());
     if (!S_ISDIR(info.st_mode))

@@ -7,9 +7,9 @@
 #include <pixtera/platform/paths.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
-#include <array>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -105,11 +105,12 @@ LSTATUS Resolve(HKEY parent, LPCSTR subKey, OpenKey& parentKey, std::string& pat
 LSTATUS Traced(const char* operation, const std::string& path, LSTATUS status, const char* valueName = nullptr)
 {
     Trace(TraceChannel::Registry, [&] {
-        const char* said = status == ERROR_SUCCESS ? "ok"
+        const char* said = status == ERROR_SUCCESS          ? "ok"
                            : status == ERROR_FILE_NOT_FOUND ? "not found"
-                           : status == ERROR_ACCESS_DENIED ? "access denied"
+                           : status == ERROR_ACCESS_DENIED  ? "access denied"
                                                             : "error";
-        return std::string(operation) + " " + path + (valueName ? "|" + std::string(valueName) : "") + " -> " + said + " (" + std::to_string(status) + ")";
+        return std::string(operation) + " " + path + (valueName ? "|" + std::string(valueName) : "") + " -> " + said +
+               " (" + std::to_string(status) + ")";
     });
     return status;
 }

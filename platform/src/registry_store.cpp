@@ -67,24 +67,17 @@ LSTATUS FromSqlite(int rc, LSTATUS fallback)
     switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_DONE:
-    case SQLITE_ROW:
-        return ERROR_SUCCESS;
+    case SQLITE_ROW: return ERROR_SUCCESS;
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return ERROR_LOCK_VIOLATION;
+    case SQLITE_LOCKED: return ERROR_LOCK_VIOLATION;
     case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return ERROR_BADDB;
-    case SQLITE_CANTOPEN:
-        return ERROR_CANTOPEN;
+    case SQLITE_NOTADB: return ERROR_BADDB;
+    case SQLITE_CANTOPEN: return ERROR_CANTOPEN;
     case SQLITE_READONLY:
     case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return ERROR_ACCESS_DENIED;
-    case SQLITE_NOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return fallback;
+    case SQLITE_AUTH: return ERROR_ACCESS_DENIED;
+    case SQLITE_NOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return fallback;
     }
 }
 
@@ -155,7 +148,10 @@ private:
 // fail to write; rolled back unless committed.
 class WriteTransaction {
 public:
-    explicit WriteTransaction(sqlite3* db) : db_(db) { rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); }
+    explicit WriteTransaction(sqlite3* db) : db_(db)
+    {
+        rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    }
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
     ~WriteTransaction()
@@ -221,7 +217,8 @@ void KeepPrivate(const std::filesystem::path& path)
     for (const char* companion : {"-wal", "-shm"}) {
         struct stat file {};
         const std::string name = path.string() + companion;
-        if (lstat(name.c_str(), &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == geteuid() && (file.st_mode & 077) != 0)
+        if (lstat(name.c_str(), &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == geteuid() &&
+            (file.st_mode & 077) != 0)
             chmod(name.c_str(), 0600);
     }
 }
@@ -250,8 +247,9 @@ LSTATUS RegistryStore::OpenLocked()
     if (!UsingMachineRegistry())
         KeepPrivate(path);
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI, nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // The machine layer keeps a rollback journal: a WAL file could not be read by users who may
@@ -466,11 +464,12 @@ LSTATUS RegistryStore::QueryValue(const std::string& path, const std::string& na
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
-    Statement query(db_, machineAttached_
-                             ? "SELECT name, type, data FROM (SELECT name, type, data, 0 AS layer FROM vals WHERE key = ?1 "
-                               "AND name = ?2 UNION ALL SELECT name, type, data, 1 FROM machine.vals WHERE key = ?1 AND "
-                               "name = ?2) ORDER BY layer LIMIT 1"
-                             : "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
+    Statement query(db_,
+                    machineAttached_
+                        ? "SELECT name, type, data FROM (SELECT name, type, data, 0 AS layer FROM vals WHERE key = ?1 "
+                          "AND name = ?2 UNION ALL SELECT name, type, data, 1 FROM machine.vals WHERE key = ?1 AND "
+                          "name = ?2) ORDER BY layer LIMIT 1"
+                        : "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
     const int rc = query.Bind(1, path).Bind(2, name).Step();
     if (rc == SQLITE_DONE)
         return ExistsLocked(path, nullptr, true) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
@@ -504,9 +503,10 @@ LSTATUS RegistryStore::SubKeyAt(const std::string& path, DWORD index, std::strin
     std::lock_guard lock(mutex_);
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
-    Statement query(db_, machineAttached_ ? "SELECT name FROM keys WHERE parent = ?1 UNION SELECT name FROM machine.keys "
-                                            "WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2"
-                                          : "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+    Statement query(db_, machineAttached_
+                             ? "SELECT name FROM keys WHERE parent = ?1 UNION SELECT name FROM machine.keys "
+                               "WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2"
+                             : "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
     const int rc = query.Bind(1, path).Bind(2, static_cast<long long>(index)).Step();
     if (rc == SQLITE_DONE)
         return ERROR_NO_MORE_ITEMS;
@@ -522,12 +522,13 @@ LSTATUS RegistryStore::ValueAt(const std::string& path, DWORD index, RegistryVal
     if (LSTATUS status = OpenLocked(); status != ERROR_SUCCESS)
         return status;
     // The user's values, then the machine layer's that the user has no value of the same name for.
-    Statement query(db_, machineAttached_
-                             ? "SELECT name, type, data FROM (SELECT name, type, data, 0 AS layer, rowid AS n FROM vals "
-                               "WHERE key = ?1 UNION ALL SELECT name, type, data, 1, rowid FROM machine.vals AS m WHERE "
-                               "key = ?1 AND NOT EXISTS (SELECT 1 FROM vals AS v WHERE v.key = ?1 AND v.name = m.name)) "
-                               "ORDER BY layer, n LIMIT 1 OFFSET ?2"
-                             : "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
+    Statement query(db_,
+                    machineAttached_
+                        ? "SELECT name, type, data FROM (SELECT name, type, data, 0 AS layer, rowid AS n FROM vals "
+                          "WHERE key = ?1 UNION ALL SELECT name, type, data, 1, rowid FROM machine.vals AS m WHERE "
+                          "key = ?1 AND NOT EXISTS (SELECT 1 FROM vals AS v WHERE v.key = ?1 AND v.name = m.name)) "
+                          "ORDER BY layer, n LIMIT 1 OFFSET ?2"
+                        : "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
     const int rc = query.Bind(1, path).Bind(2, static_cast<long long>(index)).Step();
     if (rc == SQLITE_DONE)
         return ERROR_NO_MORE_ITEMS;

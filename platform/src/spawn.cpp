@@ -15,14 +15,11 @@ namespace {
 void AddStream(posix_spawn_file_actions_t& actions, const SpawnOptions::Stream& stream, int target, int mode)
 {
     switch (stream.kind) {
-    case SpawnOptions::Stream::Kind::Inherit:
-        break;
+    case SpawnOptions::Stream::Kind::Inherit: break;
     case SpawnOptions::Stream::Kind::Null:
         posix_spawn_file_actions_addopen(&actions, target, "/dev/null", mode, 0);
         break;
-    case SpawnOptions::Stream::Kind::Descriptor:
-        posix_spawn_file_actions_adddup2(&actions, stream.fd, target);
-        break;
+    case SpawnOptions::Stream::Kind::Descriptor: posix_spawn_file_actions_adddup2(&actions, stream.fd, target); break;
     }
 }
 

@@ -34,7 +34,8 @@ std::size_t EffectiveStackSize(std::size_t wanted)
 {
     const long minimum = sysconf(_SC_THREAD_STACK_MIN);
     const long page = sysconf(_SC_PAGESIZE);
-    std::size_t size = std::max<std::size_t>(wanted * kSanitizerFactor, minimum > 0 ? static_cast<std::size_t>(minimum) : PTHREAD_STACK_MIN);
+    std::size_t size = std::max<std::size_t>(wanted * kSanitizerFactor,
+                                             minimum > 0 ? static_cast<std::size_t>(minimum) : PTHREAD_STACK_MIN);
     const std::size_t pageSize = page > 0 ? static_cast<std::size_t>(page) : 4096;
     return (size + pageSize - 1) / pageSize * pageSize;
 }

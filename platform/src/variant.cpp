@@ -38,10 +38,8 @@ bool IsSupported(VARTYPE type)
     case VT_BOOL:
     case VT_BSTR:
     case VT_UNKNOWN:
-    case VT_DISPATCH:
-        return true;
-    default:
-        return false;
+    case VT_DISPATCH: return true;
+    default: return false;
     }
 }
 
@@ -65,10 +63,8 @@ HRESULT FromParsed(const ParsedNumber& parsed, Number& out)
     case ParseStatus::Ok:
         out = parsed.integral ? Number::Integer(parsed.integer) : Number::Real(parsed.real);
         return S_OK;
-    case ParseStatus::Overflow:
-        return DISP_E_OVERFLOW;
-    case ParseStatus::NotANumber:
-        break;
+    case ParseStatus::Overflow: return DISP_E_OVERFLOW;
+    case ParseStatus::NotANumber: break;
     }
     return DISP_E_TYPEMISMATCH;
 }
@@ -76,30 +72,14 @@ HRESULT FromParsed(const ParsedNumber& parsed, Number& out)
 HRESULT ReadNumber(const VARIANT& source, Number& out)
 {
     switch (source.vt) {
-    case VT_EMPTY:
-        out = Number::Integer(0);
-        return S_OK;
-    case VT_I2:
-        out = Number::Integer(source.iVal);
-        return S_OK;
-    case VT_I4:
-        out = Number::Integer(source.lVal);
-        return S_OK;
-    case VT_UI4:
-        out = Number::Integer(source.ulVal);
-        return S_OK;
-    case VT_I8:
-        out = Number::Integer(source.llVal);
-        return S_OK;
-    case VT_BOOL:
-        out = Number::Integer(source.boolVal ? -1 : 0);
-        return S_OK;
-    case VT_R4:
-        out = Number::Real(source.fltVal);
-        return S_OK;
-    case VT_R8:
-        out = Number::Real(source.dblVal);
-        return S_OK;
+    case VT_EMPTY: out = Number::Integer(0); return S_OK;
+    case VT_I2: out = Number::Integer(source.iVal); return S_OK;
+    case VT_I4: out = Number::Integer(source.lVal); return S_OK;
+    case VT_UI4: out = Number::Integer(source.ulVal); return S_OK;
+    case VT_I8: out = Number::Integer(source.llVal); return S_OK;
+    case VT_BOOL: out = Number::Integer(source.boolVal ? -1 : 0); return S_OK;
+    case VT_R4: out = Number::Real(source.fltVal); return S_OK;
+    case VT_R8: out = Number::Real(source.dblVal); return S_OK;
     case VT_BSTR: {
         const auto text = pixtera::BstrView(source.bstrVal);
         if (EqualsIgnoringCase(text, u"true") || EqualsIgnoringCase(text, u"false")) {
@@ -108,8 +88,7 @@ HRESULT ReadNumber(const VARIANT& source, Number& out)
         }
         return FromParsed(pixtera::ParseNumber(text, pixtera::UserDecimalSeparator()), out);
     }
-    default:
-        return DISP_E_TYPEMISMATCH;
+    default: return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -137,17 +116,11 @@ HRESULT WriteNumber(const Number& number, VARTYPE type, VARIANT& out)
 {
     out.vt = type;
     switch (type) {
-    case VT_I2:
-        return ToInteger(number, out.iVal);
-    case VT_I4:
-        return ToInteger(number, out.lVal);
-    case VT_UI4:
-        return ToInteger(number, out.ulVal);
-    case VT_I8:
-        return ToInteger(number, out.llVal);
-    case VT_R8:
-        out.dblVal = number.real;
-        return S_OK;
+    case VT_I2: return ToInteger(number, out.iVal);
+    case VT_I4: return ToInteger(number, out.lVal);
+    case VT_UI4: return ToInteger(number, out.ulVal);
+    case VT_I8: return ToInteger(number, out.llVal);
+    case VT_R8: out.dblVal = number.real; return S_OK;
     case VT_R4:
         if (std::isfinite(number.real) && std::fabs(number.real) > std::numeric_limits<float>::max())
             return DISP_E_OVERFLOW;
@@ -156,8 +129,7 @@ HRESULT WriteNumber(const Number& number, VARTYPE type, VARIANT& out)
     case VT_BOOL:
         out.boolVal = (number.integral ? number.integer != 0 : number.real != 0.0) ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
-    default:
-        return DISP_E_TYPEMISMATCH;
+    default: return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -174,16 +146,13 @@ HRESULT ToText(const VARIANT& source, USHORT flags, VARIANT& out)
 {
     const char16_t separator = pixtera::UserDecimalSeparator();
     switch (source.vt) {
-    case VT_EMPTY:
-        return WriteText(u"", out);
+    case VT_EMPTY: return WriteText(u"", out);
     case VT_BOOL:
         if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL))
             return WriteText(source.boolVal ? u"True" : u"False", out);
         return WriteText(source.boolVal ? u"-1" : u"0", out);
-    case VT_R8:
-        return WriteText(pixtera::FormatReal(source.dblVal, 15, separator), out);
-    case VT_R4:
-        return WriteText(pixtera::FormatReal(source.fltVal, 7, separator), out);
+    case VT_R8: return WriteText(pixtera::FormatReal(source.dblVal, 15, separator), out);
+    case VT_R4: return WriteText(pixtera::FormatReal(source.fltVal, 7, separator), out);
     default: {
         Number number;
         if (HRESULT hr = ReadNumber(source, number); FAILED(hr))
@@ -218,17 +187,12 @@ HRESULT Convert(const VARIANT& source, USHORT flags, VARTYPE type, VARIANT& out)
     if (source.vt == VT_UNKNOWN || source.vt == VT_DISPATCH)
         return DISP_E_TYPEMISMATCH;
     switch (type) {
-    case VT_EMPTY:
-        return S_OK;
-    case VT_NULL:
-        return source.vt == VT_EMPTY ? (out.vt = VT_NULL, S_OK) : DISP_E_TYPEMISMATCH;
-    case VT_BSTR:
-        return ToText(source, flags, out);
-    case VT_BOOL:
-        return ToBool(source, out);
+    case VT_EMPTY: return S_OK;
+    case VT_NULL: return source.vt == VT_EMPTY ? (out.vt = VT_NULL, S_OK) : DISP_E_TYPEMISMATCH;
+    case VT_BSTR: return ToText(source, flags, out);
+    case VT_BOOL: return ToBool(source, out);
     case VT_UNKNOWN:
-    case VT_DISPATCH:
-        return DISP_E_TYPEMISMATCH;
+    case VT_DISPATCH: return DISP_E_TYPEMISMATCH;
     default: {
         Number number;
         if (HRESULT hr = ReadNumber(source, number); FAILED(hr))
@@ -274,8 +238,8 @@ HRESULT VariantCopy(VARIANT* destination, const VARIANT* source)
         return S_OK;
     VARIANT copy = *source;
     if (source->vt == VT_BSTR && source->bstrVal) {
-        copy.bstrVal = SysAllocStringByteLen(reinterpret_cast<const char*>(source->bstrVal),
-                                             SysStringByteLen(source->bstrVal));
+        copy.bstrVal =
+            SysAllocStringByteLen(reinterpret_cast<const char*>(source->bstrVal), SysStringByteLen(source->bstrVal));
         if (!copy.bstrVal)
             return E_OUTOFMEMORY;
     } else if ((source->vt == VT_UNKNOWN || source->vt == VT_DISPATCH) && source->punkVal) {

@@ -41,7 +41,9 @@ TEST(CodePage, Utf8AndUtf16CarryAllOfUnicode)
 
 TEST(CodePage, MalformedInputBecomesReplacementCharacters)
 {
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUtf16("\xC3"), u"\uFFFD") << "truncated sequence";
     EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD") << "overlong encoding";
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD") << "encoded surrogate";

@@ -21,11 +21,11 @@ TEST(Guid, ParsesWithAndWithoutBracesInAnyCase)
 
 TEST(Guid, RejectsMalformedText)
 {
-    for (const char* text : {"", "{}", "0123ABCD-4567-89EF-0123-456789ABCDE",   // one digit short
-                             "{0123ABCD-4567-89EF-0123-456789ABCDEF",             // no closing brace
-                             "(0123ABCD-4567-89EF-0123-456789ABCDEF)",            // wrong brackets
-                             "0123ABCD-4567-89EF-0123-456789ABCDEG",              // not hexadecimal
-                             "0123ABCD_4567-89EF-0123-456789ABCDEF",              // wrong separator
+    for (const char* text : {"", "{}", "0123ABCD-4567-89EF-0123-456789ABCDE", // one digit short
+                             "{0123ABCD-4567-89EF-0123-456789ABCDEF", // no closing brace
+                             "(0123ABCD-4567-89EF-0123-456789ABCDEF)", // wrong brackets
+                             "0123ABCD-4567-89EF-0123-456789ABCDEG", // not hexadecimal
+                             "0123ABCD_4567-89EF-0123-456789ABCDEF", // wrong separator
                              "0123ABCD4567-89EF-0123-456789ABCDEF-", " {0123ABCD-4567-89EF-0123-456789ABCDEF}"})
         EXPECT_FALSE(pixtera::ParseGuid(std::string_view(text))) << text;
 }

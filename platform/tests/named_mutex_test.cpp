@@ -69,7 +69,7 @@ TEST(NamedMutex, ClosingReleasesTheName)
 TEST(NamedMutex, RuntimeDirectoryIsPrivate)
 {
     const auto dir = pixtera::RuntimeDirectory();
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat(dir.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 077, 0u);
 }
@@ -84,7 +84,7 @@ TEST(NamedMutex, RefusesASharedTemporaryDirectoryOfAnotherMode)
     const auto fallback = pixtera::RuntimeDirectory();
     EXPECT_EQ(fallback, "/tmp/pixtera-" + std::to_string(getuid()));
     const mode_t old = [&] {
-        struct stat info{};
+        struct stat info {};
         stat(fallback.c_str(), &info);
         return info.st_mode & 0777;
     }();

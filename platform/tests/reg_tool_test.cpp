@@ -44,9 +44,10 @@ TEST(RegTool, AddQueryExportAndDeleteValues)
 
     const auto exported = Reg({"export", "HKLM\\Software"});
     EXPECT_EQ(exported.code, 0);
-    EXPECT_NE(exported.out.find("[HKEY_LOCAL_MACHINE\\Software\\pixtera2.0]\n\"stats\"=dword:00000010\n@=\"default text\"\n"
-                                "\"blob\"=hex:00,ff\n"),
-              std::string::npos)
+    EXPECT_NE(
+        exported.out.find("[HKEY_LOCAL_MACHINE\\Software\\pixtera2.0]\n\"stats\"=dword:00000010\n@=\"default text\"\n"
+                          "\"blob\"=hex:00,ff\n"),
+        std::string::npos)
         << exported.out;
 
     EXPECT_EQ(Reg({"delete", "HKLM\\Software\\pixtera2.0", "/v", "stats"}).code, 0);
@@ -78,7 +79,9 @@ TEST(RegTool, BadCommandLinesAreUsageErrorsAndChangeNothing)
     for (const auto& arguments : bad) {
         const auto result = Reg(arguments);
         EXPECT_EQ(result.code, 2) << "a key with an unknown root is a wrong command line too: "
-                                  << (arguments.empty() ? "(none)" : arguments[0] + " " + (arguments.size() > 1 ? arguments[1] : ""));
+                                  << (arguments.empty()
+                                          ? "(none)"
+                                          : arguments[0] + " " + (arguments.size() > 1 ? arguments[1] : ""));
         EXPECT_FALSE(result.err.empty());
     }
     pixtera::RegKey key;
@@ -145,7 +148,8 @@ TEST(RegTool, TheMachineLayerIsReadUnderTheUsersStoreAndNeverWrittenByIt)
     ASSERT_EQ(Reg({"add", "HKCR\\Mine"}).code, 0);
 
     pixtera::RegKey key;
-    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin\\CLSID"), ERROR_SUCCESS) << "a user with no key of their own";
+    ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin\\CLSID"), ERROR_SUCCESS)
+        << "a user with no key of their own";
     EXPECT_EQ(key.QueryString(""), "{machine}");
     ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Both"), ERROR_SUCCESS);
     EXPECT_EQ(key.QueryString("Who"), "user") << "the user's own value wins";
@@ -157,7 +161,8 @@ TEST(RegTool, TheMachineLayerIsReadUnderTheUsersStoreAndNeverWrittenByIt)
     ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, "Packaged.Plugin", KEY_ALL_ACCESS), ERROR_SUCCESS);
     EXPECT_EQ(key.SetString("Shared", "user"), ERROR_SUCCESS);
     EXPECT_EQ(key.QueryString("Shared"), "user");
-    EXPECT_EQ(Reg({"delete", "HKCR\\Packaged.Plugin\\CLSID"}).code, 1) << "the machine layer's keys are not the user's to delete";
+    EXPECT_EQ(Reg({"delete", "HKCR\\Packaged.Plugin\\CLSID"}).code, 1)
+        << "the machine layer's keys are not the user's to delete";
     std::string machine;
     ASSERT_EQ(MachineReg({"query", "HKCR\\Packaged.Plugin"}, &machine), 0);
     EXPECT_NE(machine.find("Shared    REG_SZ    machine"), std::string::npos) << machine;

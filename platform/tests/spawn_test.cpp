@@ -39,7 +39,8 @@ TEST(Spawn, TheChildHasAnEmptySignalMaskAndDefaultActionsWhateverTheCallerHas)
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaddset(&blocked, signal);
     ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &previous), 0);
-    struct sigaction ignore {}, before {};
+    struct sigaction ignore {
+    }, before{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &before);
 

@@ -88,7 +88,7 @@ TEST(VariantChangeType, TextBecomesANumberOnlyWhenAllOfItReadsAsOne)
         {u"  -2.25 ", VT_R8, S_OK, -2.25},
         {u"1e3", VT_R8, S_OK, 1000.0},
         {u"+7", VT_I4, S_OK, 7},
-        {u"2.5", VT_I4, S_OK, 2},   // rounds half to even
+        {u"2.5", VT_I4, S_OK, 2}, // rounds half to even
         {u"3.5", VT_I4, S_OK, 4},
         {u"abc", VT_R8, DISP_E_TYPEMISMATCH, 0},
         {u"12abc", VT_R8, DISP_E_TYPEMISMATCH, 0},

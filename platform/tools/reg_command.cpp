@@ -52,20 +52,13 @@ bool IsSwitch(const std::string& argument, const char* name)
 std::string Describe(LSTATUS status)
 {
     switch (status) {
-    case ERROR_FILE_NOT_FOUND:
-        return "the registry key or value does not exist";
-    case ERROR_ACCESS_DENIED:
-        return "access denied";
-    case ERROR_LOCK_VIOLATION:
-        return "the registry is locked by another process";
-    case ERROR_BADDB:
-        return "the registry file is damaged";
-    case ERROR_CANTOPEN:
-        return "the registry file cannot be opened (" + RegistryPath().string() + ")";
-    case ERROR_BAD_PATHNAME:
-        return "the key path is malformed";
-    default:
-        return "registry error " + std::to_string(status);
+    case ERROR_FILE_NOT_FOUND: return "the registry key or value does not exist";
+    case ERROR_ACCESS_DENIED: return "access denied";
+    case ERROR_LOCK_VIOLATION: return "the registry is locked by another process";
+    case ERROR_BADDB: return "the registry file is damaged";
+    case ERROR_CANTOPEN: return "the registry file cannot be opened (" + RegistryPath().string() + ")";
+    case ERROR_BAD_PATHNAME: return "the key path is malformed";
+    default: return "registry error " + std::to_string(status);
     }
 }
 
@@ -161,20 +154,13 @@ std::optional<std::vector<BYTE>> EncodeData(const std::string& type, const std::
 std::string TypeName(DWORD type)
 {
     switch (type) {
-    case REG_SZ:
-        return "REG_SZ";
-    case REG_EXPAND_SZ:
-        return "REG_EXPAND_SZ";
-    case REG_BINARY:
-        return "REG_BINARY";
-    case REG_DWORD:
-        return "REG_DWORD";
-    case REG_MULTI_SZ:
-        return "REG_MULTI_SZ";
-    case REG_QWORD:
-        return "REG_QWORD";
-    default:
-        return "REG_NONE(" + std::to_string(type) + ")";
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_QWORD: return "REG_QWORD";
+    default: return "REG_NONE(" + std::to_string(type) + ")";
     }
 }
 
@@ -203,8 +189,7 @@ std::string QueryForm(const RegistryValue& value)
 {
     switch (value.type) {
     case REG_SZ:
-    case REG_EXPAND_SZ:
-        return TextOf(value.data);
+    case REG_EXPAND_SZ: return TextOf(value.data);
     case REG_DWORD:
         if (value.data.size() == 4) {
             DWORD number = 0;
@@ -214,8 +199,7 @@ std::string QueryForm(const RegistryValue& value)
             return text;
         }
         [[fallthrough]];
-    default:
-        return HexBytes(value.data, "");
+    default: return HexBytes(value.data, "");
     }
 }
 
@@ -238,8 +222,7 @@ std::string ExportForm(const RegistryValue& value)
 {
     const std::string name = value.name.empty() ? "@" : Quoted(value.name);
     switch (value.type) {
-    case REG_SZ:
-        return name + "=" + Quoted(TextOf(value.data));
+    case REG_SZ: return name + "=" + Quoted(TextOf(value.data));
     case REG_DWORD:
         if (value.data.size() == 4) {
             DWORD number = 0;
@@ -249,10 +232,8 @@ std::string ExportForm(const RegistryValue& value)
             return name + "=" + text;
         }
         [[fallthrough]];
-    case REG_BINARY:
-        return name + "=hex:" + HexBytes(value.data, ",");
-    default:
-        return name + "=hex(" + std::to_string(value.type) + "):" + HexBytes(value.data, ",");
+    case REG_BINARY: return name + "=hex:" + HexBytes(value.data, ",");
+    default: return name + "=hex(" + std::to_string(value.type) + "):" + HexBytes(value.data, ",");
     }
 }
 
@@ -274,8 +255,8 @@ std::optional<OpenedKey> OpenNamedKey(const std::string& path, REGSAM access, bo
         return std::nullopt;
     }
     OpenedKey opened;
-    const LSTATUS status =
-        create ? opened.key.Create(parsed->first, parsed->second, access) : opened.key.Open(parsed->first, parsed->second, access);
+    const LSTATUS status = create ? opened.key.Create(parsed->first, parsed->second, access)
+                                  : opened.key.Open(parsed->first, parsed->second, access);
     if (status != ERROR_SUCCESS) {
         err << "pixtera-reg: " << path << ": " << Describe(status) << "\n";
         return std::nullopt;
@@ -325,7 +306,8 @@ int Add(std::span<const std::string> words, std::ostream& err)
     }
     std::optional<std::vector<BYTE>> bytes;
     DWORD type = REG_SZ;
-    if (options.valueName && !(bytes = EncodeData(options.type.value_or("REG_SZ"), options.data.value_or(""), type, err)))
+    if (options.valueName &&
+        !(bytes = EncodeData(options.type.value_or("REG_SZ"), options.data.value_or(""), type, err)))
         return kUsage;
     int failure = kFailed;
     auto opened = OpenNamedKey(options.key, KEY_ALL_ACCESS, true, err, failure);

@@ -32,10 +32,8 @@ bool ShowableType(VARTYPE type)
     case VT_I8:
     case VT_R8:
     case VT_BSTR:
-    case VT_BOOL:
-        return true;
-    default:
-        return false;
+    case VT_BOOL: return true;
+    default: return false;
     }
 }
 
@@ -44,8 +42,8 @@ struct FedItem {
     Variant value = Variant::FromText(u"");
 };
 
-class BusData final : public ComObject<BusData, IDataProvider, IDataFeed, ConfigurablePlugin<BusData>,
-                                       DescribedSettings<BusData>> {
+class BusData final
+    : public ComObject<BusData, IDataProvider, IDataFeed, ConfigurablePlugin<BusData>, DescribedSettings<BusData>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"names", "Item names", kSettingText, "", "The items scripts may set, separated by commas"},
@@ -91,7 +89,8 @@ public:
         if (HRESULT hr = VariantCopy(&copy, &value); FAILED(hr))
             return hr;
         std::lock_guard lock(mutex_);
-        const auto item = std::find_if(items_.begin(), items_.end(), [&](const FedItem& i) { return i.name == wanted; });
+        const auto item =
+            std::find_if(items_.begin(), items_.end(), [&](const FedItem& i) { return i.name == wanted; });
         if (item == items_.end())
             return DISP_E_UNKNOWNNAME;
         item->value = std::move(copy);

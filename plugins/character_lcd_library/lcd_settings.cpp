@@ -24,7 +24,8 @@ Geometry ReadGeometry(const ConfigurationText& fields, std::vector<std::string>&
     return geometry;
 }
 
-bool ReadSwitch(const ConfigurationText& fields, const std::string& name, bool fallback, std::vector<std::string>& problems)
+bool ReadSwitch(const ConfigurationText& fields, const std::string& name, bool fallback,
+                std::vector<std::string>& problems)
 {
     const auto text = fields.Text(name);
     if (!text)
@@ -63,7 +64,8 @@ CharacterRom ReadRom(const ConfigurationText& fields, std::vector<std::string>& 
     return rom.value_or(CharacterRom::A00);
 }
 
-std::optional<int> ReadByteValue(const ConfigurationText& fields, const std::string& name, std::vector<std::string>& problems)
+std::optional<int> ReadByteValue(const ConfigurationText& fields, const std::string& name,
+                                 std::vector<std::string>& problems)
 {
     bool invalid = false;
     const auto value = fields.Number(name, 0, 255, &invalid);

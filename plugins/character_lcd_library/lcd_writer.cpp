@@ -194,7 +194,8 @@ LinkBatch LcdWriter::Update(const Wanted& wanted) const
     }
     int column = 0;
     int row = 0;
-    for (const Run& run : ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, setup_.protocol->jumpCost())) {
+    for (const Run& run :
+         ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, setup_.protocol->jumpCost())) {
         if (!cursorKnown || run.column != column || run.row != row)
             setup_.protocol->MoveTo(batch, run.column, run.row);
         setup_.protocol->Write(batch, run.text);

@@ -21,7 +21,7 @@
 namespace pixtera::lcd {
 
 struct WriterSetup {
-    std::string name;   // the plug-in, for the log: "HD44780 I2C display"
+    std::string name; // the plug-in, for the log: "HD44780 I2C display"
     std::string device; // the device, for the log: "/dev/i2c-1 address 0x27"
     std::function<std::optional<DeviceLink>(std::string& error)> open;
     std::shared_ptr<LcdProtocol> protocol; // the writer thread's alone once handed over
@@ -61,7 +61,7 @@ private:
     struct Wanted {
         std::string frame;
         std::array<std::optional<Glyph>, kUserCharacters> glyphs;
-        std::optional<bool> backlight;  // none: as initialised
+        std::optional<bool> backlight; // none: as initialised
         std::optional<int> brightness; // none: as initialised
     };
 
@@ -87,9 +87,9 @@ private:
     std::condition_variable sentChanged_;
     Wanted wanted_;
     std::uint64_t version_ = 0; // of wanted_
-    std::uint64_t sent_ = 0;    // the version the module shows
+    std::uint64_t sent_ = 0; // the version the module shows
     bool linked_ = false; // the module is open and initialised
-    bool away_ = false;   // the last attempt to open it failed
+    bool away_ = false; // the last attempt to open it failed
     bool tryNow_ = false;
     bool reinitialise_ = false;
     bool stopping_ = false;

@@ -38,8 +38,8 @@ std::uint8_t NibbleOf(std::uint8_t lines, const Pcf8574Pins& pins)
 // that the expander's weak outputs let the controller drive them.
 std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pins)
 {
-    const auto idle = static_cast<std::uint8_t>(pins.backlight | pins.rw | pins.data[0] | pins.data[1] | pins.data[2] |
-                                                pins.data[3]);
+    const auto idle =
+        static_cast<std::uint8_t>(pins.backlight | pins.rw | pins.data[0] | pins.data[1] | pins.data[2] | pins.data[3]);
     std::uint8_t status = 0;
     for (int half = 0; half < 2; ++half) {
         if (!port.Write(idle) || !port.Write(static_cast<std::uint8_t>(idle | pins.enable)))
@@ -86,12 +86,9 @@ PinMapFound DetectPinMap(ExpanderPort& port, const Sleeper& sleep)
 const char* PinMapName(PinMapFound found)
 {
     switch (found) {
-    case PinMapFound::A:
-        return "a";
-    case PinMapFound::B:
-        return "b";
-    case PinMapFound::Unknown:
-        break;
+    case PinMapFound::A: return "a";
+    case PinMapFound::B: return "b";
+    case PinMapFound::Unknown: break;
     }
     return "unknown";
 }

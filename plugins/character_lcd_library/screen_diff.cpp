@@ -24,13 +24,15 @@ std::vector<Run> ChangedRuns(std::string_view shown, std::string_view wanted, in
                 continue;
             }
             if (open)
-                runs.push_back({static_cast<int>(runStart), rowIndex, std::string(row.substr(runStart, runEnd - runStart))});
+                runs.push_back(
+                    {static_cast<int>(runStart), rowIndex, std::string(row.substr(runStart, runEnd - runStart))});
             open = true;
             runStart = i;
             runEnd = i + 1;
         }
         if (open)
-            runs.push_back({static_cast<int>(runStart), rowIndex, std::string(row.substr(runStart, runEnd - runStart))});
+            runs.push_back(
+                {static_cast<int>(runStart), rowIndex, std::string(row.substr(runStart, runEnd - runStart))});
     }
     return runs;
 }

@@ -15,7 +15,7 @@ namespace pixtera::lcd {
 
 struct SerialLcdOptions {
     bool backlight = true;
-    std::optional<int> contrast;   // 0-255, only sent when set
+    std::optional<int> contrast; // 0-255, only sent when set
     std::optional<int> brightness; // 0-255, only sent when set
     CharacterRom rom = CharacterRom::A00;
 };

@@ -51,8 +51,9 @@ const std::filesystem::path& RunnerProgram()
     static const std::filesystem::path runner = [] {
         const auto plugins = PIXTERA_THIS_MODULE_PATH().parent_path();
         std::error_code ec;
-        for (const auto& candidate : {plugins.parent_path() / "pixtera-command-runner",
-                                      (plugins / PIXTERA_RUNNER_FROM_PLUGINS / "pixtera-command-runner").lexically_normal()})
+        for (const auto& candidate :
+             {plugins.parent_path() / "pixtera-command-runner",
+              (plugins / PIXTERA_RUNNER_FROM_PLUGINS / "pixtera-command-runner").lexically_normal()})
             if (std::filesystem::exists(candidate, ec))
                 return candidate;
         LogWarning("Command data: pixtera-command-runner is missing; what commands leave behind is not caught");
@@ -92,13 +93,15 @@ public:
 private:
     void Run()
     {
-        const auto deadline = std::min<std::chrono::milliseconds>(std::chrono::milliseconds(item_.intervalMs), kLongestRun);
+        const auto deadline =
+            std::min<std::chrono::milliseconds>(std::chrono::milliseconds(item_.intervalMs), kLongestRun);
         while (true) {
             const auto started = std::chrono::steady_clock::now();
             const CommandResult result = RunCommand(item_.argv, deadline, cancel_, RunnerProgram());
             Store(result);
             std::unique_lock lock(mutex_);
-            if (wake_.wait_until(lock, started + std::chrono::milliseconds(item_.intervalMs), [this] { return stopping_; }))
+            if (wake_.wait_until(lock, started + std::chrono::milliseconds(item_.intervalMs),
+                                 [this] { return stopping_; }))
                 return;
         }
     }
@@ -108,7 +111,8 @@ private:
         ProvidedValue value = std::string("Error");
         switch (result.outcome) {
         case CommandResult::Outcome::NotStarted:
-            report_("Command data: " + item_.name + ": \"" + item_.argv.front() + "\" cannot be run (not found, or not allowed)");
+            report_("Command data: " + item_.name + ": \"" + item_.argv.front() +
+                    "\" cannot be run (not found, or not allowed)");
             break;
         case CommandResult::Outcome::TimedOut:
             if (!cancel_)
@@ -167,7 +171,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* out) override
     {
         std::lock_guard lock(mutex_);
-        return ItemValue(runners_, index, out, [](const std::unique_ptr<CommandItemRunner>& runner) { return runner->value(); });
+        return ItemValue(runners_, index, out,
+                         [](const std::unique_ptr<CommandItemRunner>& runner) { return runner->value(); });
     }
 
     void Configured(const ConfigurationText& fields, const std::string& text)
@@ -193,9 +198,8 @@ public:
             LogWarning("Command data: " + file + " " + problem + "; the line is skipped");
         std::lock_guard lock(mutex_);
         for (auto& item : list.items)
-            runners_.push_back(std::make_unique<CommandItemRunner>(std::move(item), [this](const std::string& message) {
-                ReportOnce(message);
-            }));
+            runners_.push_back(std::make_unique<CommandItemRunner>(
+                std::move(item), [this](const std::string& message) { ReportOnce(message); }));
     }
 
     ~CommandData()
@@ -212,7 +216,8 @@ private:
     HRESULT Text(LONG index, BSTR* out, Get get)
     {
         std::lock_guard lock(mutex_);
-        return ItemText(runners_, index, out, [&](const std::unique_ptr<CommandItemRunner>& runner) { return get(*runner); });
+        return ItemText(runners_, index, out,
+                        [&](const std::unique_ptr<CommandItemRunner>& runner) { return get(*runner); });
     }
 
     // A command that keeps failing the same way is logged once.

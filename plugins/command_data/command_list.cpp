@@ -67,7 +67,9 @@ CommandList ParseCommandList(std::string_view text)
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.empty() || line.front() == '#')
             continue;
-        auto problem = [&](const std::string& what) { list.problems.push_back("line " + std::to_string(number) + ": " + what); };
+        auto problem = [&](const std::string& what) {
+            list.problems.push_back("line " + std::to_string(number) + ": " + what);
+        };
         CommandItem item;
         item.name = std::string(NextWord(line));
         std::string_view word = NextWord(line);
@@ -76,10 +78,10 @@ CommandList ParseCommandList(std::string_view text)
             word = NextWord(line);
         }
         const auto [at, ec] = std::from_chars(word.data(), word.data() + word.size(), item.intervalMs);
-        if (word.empty() || ec != std::errc() || at != word.data() + word.size() || item.intervalMs < kShortestIntervalMs ||
-            item.intervalMs > kLongestIntervalMs) {
-            problem("\"" + std::string(word) + "\" is no interval in milliseconds (" + std::to_string(kShortestIntervalMs) +
-                    " or more)");
+        if (word.empty() || ec != std::errc() || at != word.data() + word.size() ||
+            item.intervalMs < kShortestIntervalMs || item.intervalMs > kLongestIntervalMs) {
+            problem("\"" + std::string(word) + "\" is no interval in milliseconds (" +
+                    std::to_string(kShortestIntervalMs) + " or more)");
             continue;
         }
         line = Trim(line);

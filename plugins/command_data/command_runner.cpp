@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 
-
 namespace pixtera {
 namespace {
 

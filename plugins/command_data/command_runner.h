@@ -14,7 +14,7 @@ namespace pixtera {
 struct CommandResult {
     enum class Outcome { Finished, TimedOut, NotStarted };
     Outcome outcome = Outcome::NotStarted;
-    int exitCode = -1;  // for Finished; -1 when killed by a signal
+    int exitCode = -1; // for Finished; -1 when killed by a signal
     std::string output; // standard output, at most kMaxOutput bytes
     std::string errors; // standard error, at most kMaxErrors bytes
 };

@@ -39,7 +39,8 @@ int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 int main(int argc, char** argv)
 {
     if (argc < 3 || std::strcmp(argv[1], "--") != 0) {
-        std::fprintf(stderr, "usage: pixtera-command-runner -- COMMAND [ARGUMENT...] (started by Pixtera.CommandData)\n");
+        std::fprintf(stderr,
+                     "usage: pixtera-command-runner -- COMMAND [ARGUMENT...] (started by Pixtera.CommandData)\n");
         return kNotStarted;
     }
     prctl(PR_SET_CHILD_SUBREAPER, 1);

@@ -123,7 +123,10 @@ bool Answers(I2cAdapter& adapter, int address)
 
 } // namespace
 
-bool IsExpanderAddress(int address) { return (address >= 0x20 && address <= 0x27) || (address >= 0x38 && address <= 0x3F); }
+bool IsExpanderAddress(int address)
+{
+    return (address >= 0x20 && address <= 0x27) || (address >= 0x38 && address <= 0x3F);
+}
 
 void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
 {

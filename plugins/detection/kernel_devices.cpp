@@ -66,16 +66,14 @@ public:
     ~KernelSerialPort() override { ioctl(fd_.get(), TIOCNXCL); }
 
     bool SetSpeed(int baud) override { return lcd::SetRawSpeed(fd_.get(), baud) && tcflush(fd_.get(), TCIOFLUSH) == 0; }
-    bool Write(std::string_view bytes) override
-    {
-        return WriteAll(fd_.get(), bytes) && tcdrain(fd_.get()) == 0;
-    }
+    bool Write(std::string_view bytes) override { return WriteAll(fd_.get(), bytes) && tcdrain(fd_.get()) == 0; }
     std::string Read(std::size_t enough, std::chrono::milliseconds limit) override
     {
         std::string got;
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (got.size() < enough) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd ready{fd_.get(), POLLIN, 0};
             if (poll(&ready, 1, static_cast<int>(std::max<long long>(0, left.count()))) <= 0)
                 break;

@@ -21,10 +21,10 @@ struct ModuleSize {
 };
 
 struct FoundModule {
-    std::string progId;        // "Pixtera.HD44780I2C"
+    std::string progId; // "Pixtera.HD44780I2C"
     std::string configuration; // "bus=1;address=0x27;pinmap=a;columns=20;rows=4;backlight=on"
-    std::string place;         // "/dev/i2c-1 address 0x27"
-    std::string note;          // what the user should know, or empty
+    std::string place; // "/dev/i2c-1 address 0x27"
+    std::string note; // what the user should know, or empty
 };
 
 // A place looked at where nothing was found, and why.
@@ -40,7 +40,7 @@ struct DetectionReport {
 
 struct DetectionOptions {
     std::vector<int> buses; // the I2C buses to probe; all when empty
-    ModuleSize size;        // written into the configurations: a module cannot tell its size
+    ModuleSize size; // written into the configurations: a module cannot tell its size
     bool serial = true;
     bool lcdd = true;
     // Called with each place as its probe begins (serial ports are probed side by side).

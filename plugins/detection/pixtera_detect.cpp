@@ -14,6 +14,6 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     pixtera::detection::KernelDevices devices;
-    return pixtera::detection::RunDetectCommand(arguments, devices, pixtera::ConfigFileLocation(pixtera::ExecutablePath().parent_path()), std::cout,
-                                                std::cerr);
+    return pixtera::detection::RunDetectCommand(
+        arguments, devices, pixtera::ConfigFileLocation(pixtera::ExecutablePath().parent_path()), std::cout, std::cerr);
 }

@@ -64,8 +64,9 @@ SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, cons
         if (error == EBUSY)
             return {std::nullopt, {path, "in use by another program; not probed"}};
         if (error == EACCES || error == EPERM)
-            return {std::nullopt, {path, "permission denied: add yourself to the group that owns " + path +
-                                             ": `sudo usermod -aG dialout $USER`, then log in again"}};
+            return {std::nullopt,
+                    {path, "permission denied: add yourself to the group that owns " + path +
+                               ": `sudo usermod -aG dialout $USER`, then log in again"}};
         return {std::nullopt, {path, std::strerror(error)}};
     }
     for (int speed : kSpeeds) {
@@ -83,8 +84,8 @@ SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, cons
         found.configuration = "device=" + path + ";speed=" + std::to_string(speed) +
                               ";columns=" + std::to_string(size.columns) + ";rows=" + std::to_string(size.rows) +
                               ";backlight=on";
-        found.place = path + " at " + std::to_string(speed) + " baud (module type " + lcd::HexByte(*type) + ", version " +
-                      lcd::HexByte(*version) + ")";
+        found.place = path + " at " + std::to_string(speed) + " baud (module type " + lcd::HexByte(*type) +
+                      ", version " + lcd::HexByte(*version) + ")";
         return {std::move(found), {}};
     }
     return {std::nullopt, {path, "no answer (a module without read-back still works: configure it by hand)"}};

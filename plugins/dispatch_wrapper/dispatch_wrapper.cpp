@@ -18,8 +18,8 @@
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
-#include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/plugin_settings.h>
 
 #include <atomic>
 
@@ -55,10 +55,9 @@ std::filesystem::path HostProgram()
     return (plugins / PIXTERA_HOST_FROM_PLUGINS / "pixtera-plugin-host").lexically_normal();
 }
 
-class DispatchWrapper final
-    : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
-                       IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents,
-                       IDisplayCharacterSet, IPluginHost> {
+class DispatchWrapper final : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo,
+                                               IDataProvider, IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower,
+                                               IDisplayEvents, IDisplayCharacterSet, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -166,7 +165,10 @@ public:
         return Forward({Method::SetBackground, {std::u16string(BstrView(file))}});
     }
     HRESULT STDMETHODCALLTYPE Reserved() override { return Forward({Method::Reserved, {}}); }
-    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override { return Forward({Method::Write, {std::u16string(BstrView(frame))}}); }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
+    {
+        return Forward({Method::Write, {std::u16string(BstrView(frame))}});
+    }
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
                                             BYTE r7) override
     {
@@ -185,7 +187,10 @@ public:
     {
         return Forward({Method::SetBacklight, {static_cast<LONG>(on ? 1 : 0)}});
     }
-    HRESULT STDMETHODCALLTYPE SetBrightness(LONG percent) override { return Forward({Method::SetBrightness, {percent}}); }
+    HRESULT STDMETHODCALLTYPE SetBrightness(LONG percent) override
+    {
+        return Forward({Method::SetBrightness, {percent}});
+    }
     HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override { return Long(Method::GetPowerCaps, caps); }
 
     // IDisplayEvents
@@ -200,8 +205,8 @@ public:
 
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
     HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }
-    HRESULT STDMETHODCALLTYPE GetSetting(LONG index, BSTR* name, BSTR* label, LONG* kind, BSTR* defaultValue, BSTR* help,
-                                         LONG* minimum, LONG* maximum, BSTR* choices) override
+    HRESULT STDMETHODCALLTYPE GetSetting(LONG index, BSTR* name, BSTR* label, LONG* kind, BSTR* defaultValue,
+                                         BSTR* help, LONG* minimum, LONG* maximum, BSTR* choices) override
     {
         if (!name || !label || !kind || !defaultValue || !help || !minimum || !maximum || !choices)
             return E_POINTER;

@@ -80,7 +80,8 @@ std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error)
     if (!host)
         return nullptr;
     auto created = host->Call({Method::Create, {progId_}}, callLimit_, error);
-    if (!created || FAILED(created->hr) || created->values.empty() || !std::holds_alternative<LONG>(created->values[0])) {
+    if (!created || FAILED(created->hr) || created->values.empty() ||
+        !std::holds_alternative<LONG>(created->values[0])) {
         if (created && error.empty())
             error = "the plug-in could not be created (" + HresultText(created->hr) + ")";
         return nullptr;
@@ -143,7 +144,8 @@ void HostKeeper::Work()
         } else {
             const auto pause = NextPause();
             retryAt_ = std::chrono::steady_clock::now() + pause;
-            LogWarning(name_ + ": could not be started again (" + error + "); next try in " + std::to_string(pause.count()) + " s");
+            LogWarning(name_ + ": could not be started again (" + error + "); next try in " +
+                       std::to_string(pause.count()) + " s");
         }
         if (first) {
             startRequested_ = false;
@@ -162,7 +164,8 @@ void HostKeeper::Lose(const std::string& why)
         lost_ = true;
         const auto pause = NextPause();
         retryAt_ = std::chrono::steady_clock::now() + pause;
-        LogWarning(name_ + ": " + why + "; the host is killed and started again in " + std::to_string(pause.count()) + " s");
+        LogWarning(name_ + ": " + why + "; the host is killed and started again in " + std::to_string(pause.count()) +
+                   " s");
     }
     wake_.notify_all();
     // `lost` is killed and reaped here, outside the lock
@@ -200,8 +203,7 @@ void HostKeeper::Remember(const Call& call)
         glyphs_[static_cast<std::size_t>(*code)] = rows;
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

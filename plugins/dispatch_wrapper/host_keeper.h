@@ -24,7 +24,8 @@ namespace pixtera::host {
 class HostKeeper {
 public:
     // A host that worked for `healthyAfter` before it failed starts the pauses from the beginning.
-    HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit, std::chrono::milliseconds healthyAfter);
+    HostKeeper(std::filesystem::path program, std::chrono::milliseconds callLimit,
+               std::chrono::milliseconds healthyAfter);
     HostKeeper(const HostKeeper&) = delete;
     HostKeeper& operator=(const HostKeeper&) = delete;
     ~HostKeeper();

@@ -18,7 +18,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-
 namespace pixtera::host {
 namespace {
 
@@ -30,7 +29,7 @@ std::string Reason(const char* what) { return std::string(what) + ": " + std::st
 } // namespace
 
 std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& program, const std::string& name,
-                                                 std::string& error)
+                                                std::string& error)
 {
     int sockets[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
@@ -67,7 +66,10 @@ std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& pro
 }
 
 HostProcess::HostProcess(Parts parts, std::string name)
-    : pid_(parts.pid), socket_(parts.socket), output_(parts.output), stopOutput_(eventfd(0, EFD_CLOEXEC)),
+    : pid_(parts.pid),
+      socket_(parts.socket),
+      output_(parts.output),
+      stopOutput_(eventfd(0, EFD_CLOEXEC)),
       name_(std::move(name))
 {
     outputThread_ = std::thread([this] {
@@ -102,7 +104,8 @@ std::string HostProcess::Ending()
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             reaped_ = true;
             if (WIFSIGNALED(status))
-                return " (killed by signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) + ")";
+                return " (killed by signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) +
+                       ")";
             return " (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
         }
         usleep(2000);

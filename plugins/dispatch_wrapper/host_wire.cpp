@@ -96,14 +96,38 @@ public:
         switch (type) {
         case VT_EMPTY:
         case VT_NULL: break;
-        case VT_I2: if (!Get(v.iVal)) return false; break;
-        case VT_BOOL: if (!Get(v.boolVal)) return false; break;
-        case VT_I4: if (!Get(v.lVal)) return false; break;
-        case VT_UI4: if (!Get(v.ulVal)) return false; break;
-        case VT_ERROR: if (!Get(v.scode)) return false; break;
-        case VT_R4: if (!Get(v.fltVal)) return false; break;
-        case VT_R8: if (!Get(v.dblVal)) return false; break;
-        case VT_I8: if (!Get(v.llVal)) return false; break;
+        case VT_I2:
+            if (!Get(v.iVal))
+                return false;
+            break;
+        case VT_BOOL:
+            if (!Get(v.boolVal))
+                return false;
+            break;
+        case VT_I4:
+            if (!Get(v.lVal))
+                return false;
+            break;
+        case VT_UI4:
+            if (!Get(v.ulVal))
+                return false;
+            break;
+        case VT_ERROR:
+            if (!Get(v.scode))
+                return false;
+            break;
+        case VT_R4:
+            if (!Get(v.fltVal))
+                return false;
+            break;
+        case VT_R8:
+            if (!Get(v.dblVal))
+                return false;
+            break;
+        case VT_I8:
+            if (!Get(v.llVal))
+                return false;
+            break;
         case VT_BSTR: {
             std::u16string text;
             if (!GetText(text))
@@ -124,25 +148,29 @@ public:
             switch (tag) {
             case kLong: {
                 LONG number = 0;
-                if (!Get(number)) return false;
+                if (!Get(number))
+                    return false;
                 values.emplace_back(number);
                 break;
             }
             case kByte: {
                 BYTE byte = 0;
-                if (!Get(byte)) return false;
+                if (!Get(byte))
+                    return false;
                 values.emplace_back(byte);
                 break;
             }
             case kText: {
                 std::u16string text;
-                if (!GetText(text)) return false;
+                if (!GetText(text))
+                    return false;
                 values.emplace_back(std::move(text));
                 break;
             }
             case kVariant: {
                 Variant variant;
-                if (!GetVariant(variant)) return false;
+                if (!GetVariant(variant))
+                    return false;
                 values.emplace_back(std::move(variant));
                 break;
             }
@@ -209,8 +237,17 @@ std::optional<Result> DecodeResult(std::span<const std::byte> body)
 Variant Transportable(const VARIANT& value)
 {
     switch (value.vt) {
-    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_BOOL: case VT_I4: case VT_UI4:
-    case VT_ERROR: case VT_R4: case VT_R8: case VT_I8: case VT_BSTR: {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I2:
+    case VT_BOOL:
+    case VT_I4:
+    case VT_UI4:
+    case VT_ERROR:
+    case VT_R4:
+    case VT_R8:
+    case VT_I8:
+    case VT_BSTR: {
         Variant copy;
         VariantCopy(copy.Out(), &value);
         return copy;

@@ -22,20 +22,49 @@ inline constexpr std::size_t kLargestMessage = 1u << 20;
 
 enum class Method : std::uint16_t {
     Create = 1, // BSTR progId -> LONG interfaces (Interfaces bits)
-    EditConfiguration, GetPluginName, GetConfiguration, Configure,
-    Refresh, GetUpdateMode, GetInterval, GetCount, GetName, GetDescription, GetValue,
-    GetColumns, GetPixelHeight, GetPixelWidth, GetCharHeight, GetCharWidth, GetRows,
-    SetBackground, Reserved, SetCustomChar, Write, LoaderQuery,
-    SetValue, GetFeedNames,                 // IDataFeed
-    GetSettingCount, GetSetting,            // IPluginSettings
-    SetBacklight, SetBrightness, GetPowerCaps, // IDisplayPower
-    DeviceAppeared, Resumed,                // IDisplayEvents
-    GetRom,                                 // IDisplayCharacterSet: the last (the reader refuses later numbers)
+    EditConfiguration,
+    GetPluginName,
+    GetConfiguration,
+    Configure,
+    Refresh,
+    GetUpdateMode,
+    GetInterval,
+    GetCount,
+    GetName,
+    GetDescription,
+    GetValue,
+    GetColumns,
+    GetPixelHeight,
+    GetPixelWidth,
+    GetCharHeight,
+    GetCharWidth,
+    GetRows,
+    SetBackground,
+    Reserved,
+    SetCustomChar,
+    Write,
+    LoaderQuery,
+    SetValue,
+    GetFeedNames, // IDataFeed
+    GetSettingCount,
+    GetSetting, // IPluginSettings
+    SetBacklight,
+    SetBrightness,
+    GetPowerCaps, // IDisplayPower
+    DeviceAppeared,
+    Resumed, // IDisplayEvents
+    GetRom, // IDisplayCharacterSet: the last (the reader refuses later numbers)
 };
 
 enum Interfaces : LONG {
-    kPluginInfo = 1, kDataProvider = 2, kDisplayDriver = 4, kDataFeed = 8, kPluginSettings = 16, kDisplayPower = 32,
-    kDisplayEvents = 64, kDisplayCharacterSet = 128,
+    kPluginInfo = 1,
+    kDataProvider = 2,
+    kDisplayDriver = 4,
+    kDataFeed = 8,
+    kPluginSettings = 16,
+    kDisplayPower = 32,
+    kDisplayEvents = 64,
+    kDisplayCharacterSet = 128,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -46,8 +75,9 @@ struct ForwardedInterface {
     Interfaces bit;
 };
 inline constexpr ForwardedInterface kForwardedInterfaces[] = {
-    {&IID_IPluginInfo, kPluginInfo},   {&IID_IDataProvider, kDataProvider}, {&IID_IDisplayDriver, kDisplayDriver},
-    {&IID_IDataFeed, kDataFeed},       {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
+    {&IID_IPluginInfo, kPluginInfo},         {&IID_IDataProvider, kDataProvider},
+    {&IID_IDisplayDriver, kDisplayDriver},   {&IID_IDataFeed, kDataFeed},
+    {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
     {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
 };
 

@@ -20,7 +20,8 @@ bool WaitReadable(int fd, const std::optional<std::chrono::steady_clock::time_po
     while (true) {
         int timeout = -1;
         if (deadline) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
             if (left.count() < 0)
                 return false;
             timeout = static_cast<int>(std::min<long long>(left.count() + 1, 1 << 30));
@@ -34,7 +35,8 @@ bool WaitReadable(int fd, const std::optional<std::chrono::steady_clock::time_po
     }
 }
 
-bool ReceiveExactly(int fd, std::byte* into, std::size_t size, const std::optional<std::chrono::steady_clock::time_point>& deadline)
+bool ReceiveExactly(int fd, std::byte* into, std::size_t size,
+                    const std::optional<std::chrono::steady_clock::time_point>& deadline)
 {
     while (size > 0) {
         if (!WaitReadable(fd, deadline))
@@ -65,7 +67,8 @@ bool SendMessage(int fd, std::string_view bytes)
     return true;
 }
 
-std::optional<std::vector<std::byte>> ReceiveMessage(int fd, std::optional<std::chrono::steady_clock::time_point> deadline,
+std::optional<std::vector<std::byte>> ReceiveMessage(int fd,
+                                                     std::optional<std::chrono::steady_clock::time_point> deadline,
                                                      std::optional<std::uint32_t>* oversized)
 {
     std::uint32_t length = 0;

@@ -4,8 +4,8 @@
 // socket closes, or the kernel's parent-death signal) and when the plug-in throws: a plug-in that
 // throws is as faulty here as one that crashes.
 
-#include "link_io.h"
 #include "host_wire.h"
+#include "link_io.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
@@ -53,7 +53,8 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     CLSID clsid{};
     if (HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid); FAILED(hr))
         return hr;
-    if (HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, plugin.object.OutVoid()); FAILED(hr))
+    if (HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, plugin.object.OutVoid());
+        FAILED(hr))
         return hr;
     plugin.info = plugin.object.As<IPluginInfo>();
     plugin.provider = plugin.object.As<IDataProvider>();
@@ -100,8 +101,7 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
     const auto* text = Argument<std::u16string>(call, 0);
     BString out;
     switch (call.method) {
-    case Method::Create:
-        return text && !plugin.object ? CreatePlugin(*text, plugin, result) : E_INVALIDARG;
+    case Method::Create: return text && !plugin.object ? CreatePlugin(*text, plugin, result) : E_INVALIDARG;
     case Method::EditConfiguration: {
         if (!info)
             return E_NOINTERFACE;
@@ -111,13 +111,15 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
         return hr;
     }
     case Method::GetPluginName: return info ? AnswerText(info->GetPluginName(out.Out()), out, result) : E_NOINTERFACE;
-    case Method::GetConfiguration: return info ? AnswerText(info->GetConfiguration(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::GetConfiguration:
+        return info ? AnswerText(info->GetConfiguration(out.Out()), out, result) : E_NOINTERFACE;
     case Method::Configure: return info && text ? info->Configure(BString(*text).get()) : E_INVALIDARG;
     case Method::Refresh: return provider ? provider->Refresh() : E_NOINTERFACE;
     case Method::GetUpdateMode: return AnswerLong(provider, &IDataProvider::GetUpdateMode, result);
     case Method::GetInterval: return AnswerLong(provider, &IDataProvider::GetInterval, result);
     case Method::GetCount: return AnswerLong(provider, &IDataProvider::GetCount, result);
-    case Method::GetName: return provider && index ? AnswerText(provider->GetName(*index, out.Out()), out, result) : E_INVALIDARG;
+    case Method::GetName:
+        return provider && index ? AnswerText(provider->GetName(*index, out.Out()), out, result) : E_INVALIDARG;
     case Method::GetDescription:
         return provider && index ? AnswerText(provider->GetDescription(*index, out.Out()), out, result) : E_INVALIDARG;
     case Method::GetValue: {
@@ -146,18 +148,22 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
                 return E_INVALIDARG;
             rows[i] = *row;
         }
-        return display && index ? display->SetCustomChar(*index, rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7])
+        return display && index ? display->SetCustomChar(*index, rows[0], rows[1], rows[2], rows[3], rows[4], rows[5],
+                                                         rows[6], rows[7])
                                 : E_INVALIDARG;
     }
     case Method::SetValue: {
         const auto* value = Argument<Variant>(call, 1);
         return plugin.feed && text && value ? plugin.feed->SetValue(BString(*text).get(), *value) : E_INVALIDARG;
     }
-    case Method::GetFeedNames: return plugin.feed ? AnswerText(plugin.feed->GetFeedNames(out.Out()), out, result) : E_NOINTERFACE;
-    case Method::SetBacklight: return plugin.power && index ? plugin.power->SetBacklight(*index ? VARIANT_TRUE : VARIANT_FALSE) : E_INVALIDARG;
+    case Method::GetFeedNames:
+        return plugin.feed ? AnswerText(plugin.feed->GetFeedNames(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::SetBacklight:
+        return plugin.power && index ? plugin.power->SetBacklight(*index ? VARIANT_TRUE : VARIANT_FALSE) : E_INVALIDARG;
     case Method::SetBrightness: return plugin.power && index ? plugin.power->SetBrightness(*index) : E_INVALIDARG;
     case Method::GetPowerCaps: return AnswerLong(plugin.power.get(), &IDisplayPower::GetPowerCaps, result);
-    case Method::DeviceAppeared: return plugin.events && text ? plugin.events->DeviceAppeared(BString(*text).get()) : E_INVALIDARG;
+    case Method::DeviceAppeared:
+        return plugin.events && text ? plugin.events->DeviceAppeared(BString(*text).get()) : E_INVALIDARG;
     case Method::Resumed: return plugin.events ? plugin.events->Resumed() : E_NOINTERFACE;
     case Method::GetRom:
         return plugin.characterSet ? AnswerText(plugin.characterSet->GetRom(out.Out()), out, result) : E_NOINTERFACE;
@@ -167,8 +173,8 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
             return E_INVALIDARG;
         BString name, label, defaultValue, help, choices;
         LONG kind = 0, minimum = 0, maximum = 0;
-        const HRESULT hr = plugin.settings->GetSetting(*index, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(),
-                                                       &minimum, &maximum, choices.Out());
+        const HRESULT hr = plugin.settings->GetSetting(*index, name.Out(), label.Out(), &kind, defaultValue.Out(),
+                                                       help.Out(), &minimum, &maximum, choices.Out());
         for (BString* part : {&name, &label})
             result.values.emplace_back(std::u16string(part->view()));
         result.values.emplace_back(kind);

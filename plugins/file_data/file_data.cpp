@@ -23,11 +23,13 @@ const InprocClass kClass{CLSID_FileData, "Pixtera.FileData", "File data"};
 
 constexpr LONG kDefaultInterval = 1000;
 
-class FileData final : public ComObject<FileData, IDataProvider, ConfigurablePlugin<FileData>, DescribedSettings<FileData>> {
+class FileData final
+    : public ComObject<FileData, IDataProvider, ConfigurablePlugin<FileData>, DescribedSettings<FileData>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"path", "File", kSettingFile, "", "A file of name=value lines"},
-        {"interval", "Interval (ms)", kSettingInteger, "1000", "How often the file is checked for changes", 10, 3600000},
+        {"interval", "Interval (ms)", kSettingInteger, "1000", "How often the file is checked for changes", 10,
+         3600000},
     };
 
     static constexpr const char16_t* kPluginName = u"File data";
@@ -41,17 +43,14 @@ public:
         case FileValues::Change::Vanished:
             LogWarning("File data: " + path_ + " is gone; its items keep their last values");
             break;
-        case FileValues::Change::Unreadable:
-            LogWarning("File data: " + path_ + " cannot be read");
-            break;
+        case FileValues::Change::Unreadable: LogWarning("File data: " + path_ + " cannot be read"); break;
         case FileValues::Change::Read:
             if (file_->truncated() && !warnedTruncated_) {
                 LogWarning("File data: " + path_ + " is larger than 1 MiB or 1000 items; the rest is not read");
                 warnedTruncated_ = true;
             }
             break;
-        case FileValues::Change::None:
-            break;
+        case FileValues::Change::None: break;
         }
         return S_OK;
     }

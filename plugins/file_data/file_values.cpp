@@ -38,7 +38,8 @@ std::vector<FileValue> ParseFileValues(std::string_view text)
         if (name.empty())
             continue;
         auto value = ParseProvidedValue(Trim(line.substr(equals + 1)));
-        const auto same = std::find_if(values.begin(), values.end(), [&](const FileValue& v) { return v.name == name; });
+        const auto same =
+            std::find_if(values.begin(), values.end(), [&](const FileValue& v) { return v.name == name; });
         if (same != values.end())
             same->value = std::move(value);
         else
@@ -49,7 +50,7 @@ std::vector<FileValue> ParseFileValues(std::string_view text)
 
 FileValues::Change FileValues::Refresh()
 {
-    struct stat info{};
+    struct stat info {};
     if (stat(path_.c_str(), &info) != 0) {
         const bool was = present_;
         present_ = false;

@@ -52,8 +52,8 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final
-    : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
+class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower,
+                                           ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 1024},
@@ -100,7 +100,10 @@ public:
         Append("\"op\":\"SetBrightness\",\"percent\":" + std::to_string(percent));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override { return Output(caps, kPowerBacklight | kPowerBrightness); }
+    HRESULT STDMETHODCALLTYPE GetPowerCaps(LONG* caps) override
+    {
+        return Output(caps, kPowerBacklight | kPowerBrightness);
+    }
 
     void Configured(const ConfigurationText& fields, const std::string& text)
     {

@@ -22,13 +22,13 @@ inline constexpr const char* kRecordPrefix = "pixtera-fps-";
 struct RecordLayout {
     std::uint32_t magic;
     std::uint16_t version;
-    std::uint16_t size;            // sizeof(RecordLayout)
-    std::uint32_t sequence;        // odd while being written
+    std::uint16_t size; // sizeof(RecordLayout)
+    std::uint32_t sequence; // odd while being written
     std::uint32_t pid;
     std::uint32_t framesPerSecond; // over the last second
     std::uint32_t reserved;
-    std::uint64_t lastPresentNs;   // CLOCK_MONOTONIC of the last publication, taken at a present
-    char name[kNameCapacity];      // the game, NUL-terminated
+    std::uint64_t lastPresentNs; // CLOCK_MONOTONIC of the last publication, taken at a present
+    char name[kNameCapacity]; // the game, NUL-terminated
 };
 static_assert(sizeof(RecordLayout) == 128);
 inline constexpr std::size_t kSequenceOffset = offsetof(RecordLayout, sequence);

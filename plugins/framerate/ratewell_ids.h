@@ -14,6 +14,5 @@ inline constexpr GUID IID_IDataProv{0x73ADBBD0, 0x24D6, 0x4AEF, {0x9F, 0xB3, 0x9
 inline constexpr GUID APPID_Ratewell{0x2FD44DFA, 0x17CB, 0x42BE, {0xB8, 0xB5, 0xB2, 0xB7, 0x78, 0xD3, 0x08, 0x2B}};
 
 // The class's default interface: dual, with no operations of its own.
-struct IDataProv : IDispatch {
-};
+struct IDataProv : IDispatch {};
 PIXTERA_DECLARE_INTERFACE(IDataProv, IDispatch, IID_IDataProv);

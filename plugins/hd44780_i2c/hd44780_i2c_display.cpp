@@ -12,7 +12,6 @@
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/plugin_module.h>
 
-
 namespace {
 
 using namespace pixtera;
@@ -29,7 +28,8 @@ Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Slee
     LinkExpanderPort port(link);
     const PinMapFound found = DetectPinMap(port, sleep);
     if (found == PinMapFound::Unknown) {
-        LogWarning("HD44780 I2C display: " + device + " cannot be read back (its RW line may not be wired); "
+        LogWarning("HD44780 I2C display: " + device +
+                   " cannot be read back (its RW line may not be wired); "
                    "pin map a is used, set pinmap=b if the module shows garbage");
         return Pcf8574Pins::A();
     }
@@ -37,15 +37,14 @@ Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Slee
     return found == PinMapFound::B ? Pcf8574Pins::B() : Pcf8574Pins::A();
 }
 
-class HD44780I2C final
-    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>, LcdDisplayPower<HD44780I2C>,
-                       LcdDisplayCharacterSet<HD44780I2C>,
-                       ConfigurablePlugin<HD44780I2C>,
-                       DescribedSettings<HD44780I2C>> {
+class HD44780I2C final : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
+                                          LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>,
+                                          ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"bus", "I2C bus", kSettingInteger, "1", "The N of /dev/i2c-N (i2cdetect -l lists them)", 0, 255},
-        {"address", "Address", kSettingText, "0x27", "The backpack's address (0x27 or 0x3f on most; i2cdetect -y N shows it)"},
+        {"address", "Address", kSettingText, "0x27",
+         "The backpack's address (0x27 or 0x3f on most; i2cdetect -y N shows it)"},
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
         {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
         {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
@@ -54,8 +53,8 @@ public:
          "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
          0, 0, "auto|a|b"},
         {"rom", "Character ROM", kSettingChoice, "a00",
-         "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells",
-         0, 0, "a00|a02"},
+         "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0,
+         0, "a00|a02"},
     };
     static constexpr LONG kPowerCaps = kPowerBacklight;
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
@@ -66,7 +65,8 @@ public:
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
         setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + HexByte(settings.address);
-        auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight, settings.rom);
+        auto protocol =
+            std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight, settings.rom);
         setup.open = [bus = settings.bus, address = settings.address, settings, protocol, name = setup.device,
                       sleep = setup.sleep](std::string& error) {
             auto link = OpenI2cDevice(bus, address, error);

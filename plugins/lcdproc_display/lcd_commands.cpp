@@ -21,8 +21,8 @@ bool ParseConnectReply(std::string_view line, Geometry& geometry)
     std::istringstream words{std::string(line)};
     std::string key;
     while (words >> key) {
-        int* field = key == "wid" ? &geometry.columns
-                     : key == "hgt" ? &geometry.rows
+        int* field = key == "wid"       ? &geometry.columns
+                     : key == "hgt"     ? &geometry.rows
                      : key == "cellwid" ? &geometry.cellWidth
                      : key == "cellhgt" ? &geometry.cellHeight
                                         : nullptr;
@@ -56,7 +56,9 @@ char StandIn(unsigned char code)
 }
 
 FrameCommands::FrameCommands(const Geometry& geometry)
-    : geometry_(geometry), shown_(static_cast<std::size_t>(geometry.rows)), barWidgets_(static_cast<std::size_t>(geometry.rows))
+    : geometry_(geometry),
+      shown_(static_cast<std::size_t>(geometry.rows)),
+      barWidgets_(static_cast<std::size_t>(geometry.rows))
 {
 }
 
@@ -97,8 +99,8 @@ std::vector<std::string> FrameCommands::RowCommands(int row, std::string_view ce
         const bool used = index < static_cast<int>(bars.size());
         const int x = used ? bars[static_cast<std::size_t>(index)].first + 1 : 1;
         const int pixels = used ? bars[static_cast<std::size_t>(index)].second * geometry_.cellWidth : 0;
-        commands.push_back(std::string("widget_set ") + kScreen + " " + BarWidget(row, index) + " " + std::to_string(x) +
-                           " " + y + " " + std::to_string(pixels));
+        commands.push_back(std::string("widget_set ") + kScreen + " " + BarWidget(row, index) + " " +
+                           std::to_string(x) + " " + y + " " + std::to_string(pixels));
     }
     return commands;
 }

@@ -48,8 +48,8 @@ private:
     std::vector<std::string> RowCommands(int row, std::string_view cells);
 
     Geometry geometry_;
-    std::vector<std::string> shown_;       // per row, what LCDd was last sent ("" = unknown)
-    std::vector<int> barWidgets_;          // per row, how many hbar widgets exist
+    std::vector<std::string> shown_; // per row, what LCDd was last sent ("" = unknown)
+    std::vector<int> barWidgets_; // per row, how many hbar widgets exist
 };
 
 } // namespace pixtera::lcdproc

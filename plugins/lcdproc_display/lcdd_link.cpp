@@ -29,7 +29,8 @@ bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseco
     }
     std::string reason = "no address to connect to";
     for (addrinfo* address = found; address && fd_ < 0; address = address->ai_next) {
-        const int fd = socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address->ai_protocol);
+        const int fd =
+            socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address->ai_protocol);
         if (fd < 0)
             continue;
         int connected = connect(fd, address->ai_addr, address->ai_addrlen);
@@ -100,7 +101,8 @@ std::optional<std::string> LcddLink::ReadLine(std::chrono::milliseconds limit)
             pending_.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd wait{fd_, POLLIN, 0};
         if (left.count() < 0 || poll(&wait, 1, static_cast<int>(left.count())) != 1)
             return std::nullopt;

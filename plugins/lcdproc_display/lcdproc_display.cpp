@@ -50,7 +50,8 @@ std::optional<lcdproc::Geometry> ProbeGeometry(const std::string& host, int port
         return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + kProbeReplyLimit;
     while (std::chrono::steady_clock::now() < deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const auto line = link.ReadLine(left);
         if (!line)
             return std::nullopt;
@@ -67,14 +68,14 @@ struct Settings {
     lcdproc::Geometry geometry;
 };
 
-class LCDprocDisplay final : public ComObject<LCDprocDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<LCDprocDisplay>,
-                                              DescribedSettings<LCDprocDisplay>> {
+class LCDprocDisplay final : public ComObject<LCDprocDisplay, CharacterGridDriver, IDisplayPower,
+                                              ConfigurablePlugin<LCDprocDisplay>, DescribedSettings<LCDprocDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"host", "LCDd host", kSettingText, "127.0.0.1", "The machine LCDd runs on"},
         {"port", "LCDd port", kSettingInteger, "13666", "LCDd's port", 1, 65535},
-        {"priority", "Priority", kSettingChoice, "foreground", "How LCDd ranks Pixtera's screen among its clients'",
-         0, 0, "foreground|info|background|alert|input"},
+        {"priority", "Priority", kSettingChoice, "foreground", "How LCDd ranks Pixtera's screen among its clients'", 0,
+         0, "foreground|info|background|alert|input"},
         {"columns", "Columns", kSettingInteger, "20", "Characters per row until LCDd says", 1, 256},
         {"rows", "Rows", kSettingInteger, "4", "Rows of characters until LCDd says", 1, 64},
     };
@@ -93,7 +94,10 @@ public:
     }
 
     // LCDd clients cannot define characters; the bar and the others get stand-ins.
-    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override
+    {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
     {
         std::string bytes = Utf16ToAnsi(BstrView(frame));
@@ -181,7 +185,8 @@ private:
                     link.Close();
                 }
                 if (link.connected())
-                    wake_.wait_for(lock, 250ms, [&] { return stopping_ || frameChanged_ || settingsChanged_ || backlightChanged_; });
+                    wake_.wait_for(lock, 250ms,
+                                   [&] { return stopping_ || frameChanged_ || settingsChanged_ || backlightChanged_; });
                 if (stopping_)
                     return;
                 frame = frame_;
@@ -227,8 +232,8 @@ private:
     bool ConnectFailed(const Settings& settings, const std::string& reason)
     {
         if (!outageReported_)
-            LogWarning("LCDproc display: cannot reach LCDd at " + Address(settings.host, settings.port) + ": " + reason +
-                       "; trying again every second");
+            LogWarning("LCDproc display: cannot reach LCDd at " + Address(settings.host, settings.port) + ": " +
+                       reason + "; trying again every second");
         outageReported_ = true;
         return false;
     }
@@ -250,8 +255,8 @@ private:
         }
         if (const CharacterGrid made = Grid(); geometry.columns != made.columns || geometry.rows != made.rows) {
             LogWarning("LCDproc display: LCDd's display is " + SizeText(geometry) + " but the frames are made for " +
-                       std::to_string(made.columns) + "x" + std::to_string(made.rows) + ": set columns=" +
-                       std::to_string(geometry.columns) + ";rows=" + std::to_string(geometry.rows) +
+                       std::to_string(made.columns) + "x" + std::to_string(made.rows) +
+                       ": set columns=" + std::to_string(geometry.columns) + ";rows=" + std::to_string(geometry.rows) +
                        " in the configuration of Pixtera.LCDprocDisplay and restart the service");
         }
         Publish(geometry);
@@ -319,8 +324,8 @@ private:
     bool backlightChanged_ = false;
 
     std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
-    bool wasConnected_ = false;    // worker only
-    bool outageReported_ = false;  // worker only: the current outage has been logged
+    bool wasConnected_ = false; // worker only
+    bool outageReported_ = false; // worker only: the current outage has been logged
     std::thread worker_;
 };
 

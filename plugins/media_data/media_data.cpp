@@ -30,9 +30,15 @@ struct MediaItem {
     const char* description;
 };
 constexpr MediaItem kItems[] = {
-    {"Media.Title", "Media\\Title"},       {"Media.Artist", "Media\\Artist"},     {"Media.Album", "Media\\Album"},
-    {"Media.Status", "Media\\Status"},     {"Media.Player", "Media\\Player"},     {"Media.Position", "Media\\Position"},
-    {"Media.Length", "Media\\Length"},     {"Media.Progress", "Media\\Progress"}, {"Media.PositionText", "Media\\Position text"},
+    {"Media.Title", "Media\\Title"},
+    {"Media.Artist", "Media\\Artist"},
+    {"Media.Album", "Media\\Album"},
+    {"Media.Status", "Media\\Status"},
+    {"Media.Player", "Media\\Player"},
+    {"Media.Position", "Media\\Position"},
+    {"Media.Length", "Media\\Length"},
+    {"Media.Progress", "Media\\Progress"},
+    {"Media.PositionText", "Media\\Position text"},
     {"Media.LengthText", "Media\\Length text"},
 };
 constexpr LONG kItemCount = static_cast<LONG>(std::size(kItems));
@@ -43,7 +49,8 @@ std::vector<std::variant<double, std::string>> Values(const NowPlaying& playing)
             playing.position, playing.length, playing.progress, playing.positionText, playing.lengthText};
 }
 
-class MediaData final : public ComObject<MediaData, IDataProvider, ConfigurablePlugin<MediaData>, DescribedSettings<MediaData>> {
+class MediaData final
+    : public ComObject<MediaData, IDataProvider, ConfigurablePlugin<MediaData>, DescribedSettings<MediaData>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"player", "Player", kSettingText, "",
@@ -61,7 +68,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
     HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, kInterval); }
     HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Output(count, kItemCount); }
-    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return ItemField(index, name, &MediaItem::name); }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
+    {
+        return ItemField(index, name, &MediaItem::name);
+    }
     HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
     {
         return ItemField(index, description, &MediaItem::description);

@@ -44,10 +44,11 @@ MprisWatcher::MprisWatcher(std::unique_ptr<sdbus::IConnection> connection) : con
                 Appeared(name, after);
         }));
     matches_.push_back(connection_->addMatch(std::string("type='signal',interface='") + kProperties +
-                                                 "',member='PropertiesChanged',path='" + kPath + "',arg0='" + kPlayer + "'",
+                                                 "',member='PropertiesChanged',path='" + kPath + "',arg0='" + kPlayer +
+                                                 "'",
                                              [this](sdbus::Message& message) { OnPropertiesChanged(message); }));
-    matches_.push_back(connection_->addMatch(std::string("type='signal',interface='") + kPlayer + "',member='Seeked',path='" +
-                                                 kPath + "'",
+    matches_.push_back(connection_->addMatch(std::string("type='signal',interface='") + kPlayer +
+                                                 "',member='Seeked',path='" + kPath + "'",
                                              [this](sdbus::Message& message) { OnSeeked(message); }));
     Discover();
     connection_->enterEventLoopAsync();
@@ -68,7 +69,11 @@ void MprisWatcher::Discover()
             continue;
         std::string owner;
         try {
-            bus_->callMethod("GetNameOwner").onInterface("org.freedesktop.DBus").withTimeout(kAnswerTime).withArguments(name).storeResultsTo(owner);
+            bus_->callMethod("GetNameOwner")
+                .onInterface("org.freedesktop.DBus")
+                .withTimeout(kAnswerTime)
+                .withArguments(name)
+                .storeResultsTo(owner);
         } catch (const sdbus::Error&) {
             continue; // gone meanwhile
         }
@@ -84,12 +89,20 @@ void MprisWatcher::Appeared(const std::string& busName, const std::string& owner
     try {
         auto proxy = sdbus::createProxy(*connection_, busName, kPath);
         sdbus::Variant identity;
-        proxy->callMethod("Get").onInterface(kProperties).withTimeout(kAnswerTime)
-            .withArguments("org.mpris.MediaPlayer2", "Identity").storeResultsTo(identity);
+        proxy->callMethod("Get")
+            .onInterface(kProperties)
+            .withTimeout(kAnswerTime)
+            .withArguments("org.mpris.MediaPlayer2", "Identity")
+            .storeResultsTo(identity);
         player.identity = As<std::string>(identity).value_or("");
-        proxy->callMethod("GetAll").onInterface(kProperties).withTimeout(kAnswerTime).withArguments(kPlayer).storeResultsTo(properties);
+        proxy->callMethod("GetAll")
+            .onInterface(kProperties)
+            .withTimeout(kAnswerTime)
+            .withArguments(kPlayer)
+            .storeResultsTo(properties);
     } catch (const sdbus::Error& error) {
-        LogInformation("Media data: " + busName + " did not answer (" + error.getMessage() + "); following its signals only");
+        LogInformation("Media data: " + busName + " did not answer (" + error.getMessage() +
+                       "); following its signals only");
     }
     if (player.identity.empty())
         player.identity = busName.substr(std::string(kPrefix).size());
@@ -97,8 +110,9 @@ void MprisWatcher::Appeared(const std::string& busName, const std::string& owner
     Apply(player, properties, now);
     std::lock_guard lock(mutex_);
     owners_[busName] = owner;
-    players_.erase(std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
-                   players_.end());
+    players_.erase(
+        std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
+        players_.end());
     players_.push_back(std::move(player));
 }
 
@@ -106,8 +120,9 @@ void MprisWatcher::Vanished(const std::string& busName)
 {
     std::lock_guard lock(mutex_);
     owners_.erase(busName);
-    players_.erase(std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
-                   players_.end());
+    players_.erase(
+        std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
+        players_.end());
 }
 
 PlayerState* MprisWatcher::ByOwner(const std::string& owner)
@@ -122,7 +137,8 @@ PlayerState* MprisWatcher::ByOwner(const std::string& owner)
     return nullptr;
 }
 
-void MprisWatcher::Apply(PlayerState& player, const std::map<std::string, sdbus::Variant>& properties, Clock::time_point now)
+void MprisWatcher::Apply(PlayerState& player, const std::map<std::string, sdbus::Variant>& properties,
+                         Clock::time_point now)
 {
     player.Settle(now); // status, rate or track may change below
     if (const auto it = properties.find("Rate"); it != properties.end())
@@ -130,7 +146,8 @@ void MprisWatcher::Apply(PlayerState& player, const std::map<std::string, sdbus:
     if (const auto it = properties.find("Position"); it != properties.end())
         player.position = Seconds(As<std::int64_t>(it->second).value_or(0));
     if (const auto it = properties.find("Metadata"); it != properties.end()) {
-        const auto metadata = As<std::map<std::string, sdbus::Variant>>(it->second).value_or(std::map<std::string, sdbus::Variant>{});
+        const auto metadata =
+            As<std::map<std::string, sdbus::Variant>>(it->second).value_or(std::map<std::string, sdbus::Variant>{});
         auto text = [&](const char* key) {
             const auto field = metadata.find(key);
             return field == metadata.end() ? std::string() : As<std::string>(field->second).value_or("");
@@ -141,8 +158,9 @@ void MprisWatcher::Apply(PlayerState& player, const std::map<std::string, sdbus:
         player.title = title;
         player.album = text("xesam:album");
         const auto artists = metadata.find("xesam:artist");
-        player.artists = artists == metadata.end() ? std::vector<std::string>{}
-                                                   : As<std::vector<std::string>>(artists->second).value_or(std::vector<std::string>{});
+        player.artists = artists == metadata.end()
+                             ? std::vector<std::string>{}
+                             : As<std::vector<std::string>>(artists->second).value_or(std::vector<std::string>{});
         const auto length = metadata.find("mpris:length");
         player.length.reset();
         if (length != metadata.end()) {

@@ -32,7 +32,9 @@ const PlayerState* ChoosePlayer(const std::vector<PlayerState>& players, const s
         return nullptr;
     }
     const PlayerState* chosen = nullptr;
-    auto rank = [](const PlayerState& player) { return player.status == "Playing" ? 2 : player.status == "Paused" ? 1 : 0; };
+    auto rank = [](const PlayerState& player) {
+        return player.status == "Playing" ? 2 : player.status == "Paused" ? 1 : 0;
+    };
     for (const auto& player : players) {
         if (!chosen || rank(player) > rank(*chosen) ||
             (rank(player) == rank(*chosen) && player.startedPlaying > chosen->startedPlaying))

@@ -20,7 +20,7 @@ struct PlayerState {
     std::vector<std::string> artists;
     std::string album;
     std::optional<double> length; // seconds
-    double position = 0;          // seconds, at `positionAt`
+    double position = 0; // seconds, at `positionAt`
     Clock::time_point positionAt{};
     double rate = 1.0;
     Clock::time_point startedPlaying{}; // when it last began to play
@@ -38,7 +38,7 @@ struct NowPlaying {
     std::string status = "Nothing playing";
     std::string player;
     double position = 0; // seconds
-    double length = 0;   // seconds
+    double length = 0; // seconds
     double progress = 0; // percent
     std::string positionText = "0:00";
     std::string lengthText = "0:00";

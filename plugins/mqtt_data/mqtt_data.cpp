@@ -40,7 +40,8 @@ public:
         {"username", "User name", kSettingText, "", "For a broker that asks for one"},
         {"password_file", "Password file", kSettingFile, "",
          "A file only you can read whose first line is the password (never put the password here)"},
-        {"tls_ca", "CA file", kSettingFile, "", "The certificate authority of the broker's TLS certificate; empty: no TLS"},
+        {"tls_ca", "CA file", kSettingFile, "",
+         "The certificate authority of the broker's TLS certificate; empty: no TLS"},
         {"client_id", "Client id", kSettingText, "", "Empty: one is made up at each start"},
     };
     static constexpr const char16_t* kPluginName = u"MQTT data";

@@ -45,7 +45,8 @@ MqttDataSettings ReadMqttDataSettings(const ConfigurationText& fields, std::vect
         if (!file.problem.empty())
             problems.push_back("password_file (" + *path + " " + file.problem + ")");
         else if (file.othersMayRead)
-            problems.push_back("password_file (" + *path + " may be read by others: chmod 600 it; it is used all the same)");
+            problems.push_back("password_file (" + *path +
+                               " may be read by others: chmod 600 it; it is used all the same)");
         connection.password = file.password;
     }
     connection.tlsCa = fields.Text("tls_ca").value_or("");

@@ -16,7 +16,7 @@
 namespace pixtera::mqtt {
 
 struct TopicItem {
-    std::string name;        // "home/kitchen/temperature", "zigbee2mqtt/sensor.temperature"
+    std::string name; // "home/kitchen/temperature", "zigbee2mqtt/sensor.temperature"
     std::string description; // "MQTT\home\kitchen\temperature": the designer's tree
     Value value;
 };

@@ -15,8 +15,8 @@ bool DiskTraffic::IsWholeDisk(const std::string& name)
     if (known != wholeDisks_.end())
         return known->second;
     std::error_code ec;
-    const bool whole = name.rfind("loop", 0) != 0 && name.rfind("ram", 0) != 0 &&
-                       std::filesystem::exists(sys_ / "block" / name, ec);
+    const bool whole =
+        name.rfind("loop", 0) != 0 && name.rfind("ram", 0) != 0 && std::filesystem::exists(sys_ / "block" / name, ec);
     return wholeDisks_[name] = whole;
 }
 
@@ -48,7 +48,8 @@ void DiskTraffic::Add(SysfsFiles& files, SampledItems& items, double seconds)
         const Counters& before = rated ? previous->second : counters;
         const std::string key = "Disk." + name + ".";
         const std::string path = "System\\Disks\\" + name + "\\";
-        AddNumber(items, key + "ReadPerSecond", path + "Read per second", 512.0 * rate(before.sectorsRead, counters.sectorsRead));
+        AddNumber(items, key + "ReadPerSecond", path + "Read per second",
+                  512.0 * rate(before.sectorsRead, counters.sectorsRead));
         AddNumber(items, key + "WritePerSecond", path + "Written per second",
                   512.0 * rate(before.sectorsWritten, counters.sectorsWritten));
         AddNumber(items, key + "Busy", path + "Busy", std::min(100.0, rate(before.busyMs, counters.busyMs) / 10.0));

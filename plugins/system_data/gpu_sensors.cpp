@@ -12,8 +12,13 @@ namespace fs = std::filesystem;
 
 // Each value's name and its label in the designer's tree.
 constexpr std::pair<const char*, const char*> kValues[] = {
-    {"Busy", "Busy"}, {"MemoryUsed", "Memory used"}, {"MemoryTotal", "Memory total"}, {"Temperature", "Temperature"},
-    {"Power", "Power"}, {"Clock", "Clock"}, {"Fan", "Fan"},
+    {"Busy", "Busy"},
+    {"MemoryUsed", "Memory used"},
+    {"MemoryTotal", "Memory total"},
+    {"Temperature", "Temperature"},
+    {"Power", "Power"},
+    {"Clock", "Clock"},
+    {"Fan", "Fan"},
 };
 
 std::vector<std::string> Cards(const fs::path& drm)
@@ -54,7 +59,10 @@ std::string PciName(const fs::path& database, const std::string& vendor, const s
         std::string name = line.substr(7);
         if (const auto open = name.find('['), close = name.rfind(']'); open != std::string::npos && close > open)
             name = name.substr(open + 1, close - open - 1);
-        const std::string shortVendor = vendor == "1002" ? "AMD" : vendor == "10de" ? "NVIDIA" : vendor == "8086" ? "Intel" : vendorName;
+        const std::string shortVendor = vendor == "1002"   ? "AMD"
+                                        : vendor == "10de" ? "NVIDIA"
+                                        : vendor == "8086" ? "Intel"
+                                                           : vendorName;
         return shortVendor + " " + name;
     }
     return "";

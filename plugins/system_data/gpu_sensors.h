@@ -30,17 +30,18 @@ public:
 
 private:
     struct Gpu {
-        std::string address;           // PCI, "0000:03:00.0"
-        std::filesystem::path device;  // its directory in /sys
-        std::filesystem::path card;    // /sys/class/drm/cardN
-        std::filesystem::path hwmon;   // the device's hwmon, when it has one
+        std::string address; // PCI, "0000:03:00.0"
+        std::filesystem::path device; // its directory in /sys
+        std::filesystem::path card; // /sys/class/drm/cardN
+        std::filesystem::path hwmon; // the device's hwmon, when it has one
         std::string driver;
         std::string name;
     };
 
     void Rescan(SysfsFiles& files, std::vector<std::string> listing);
     std::string NameOf(SysfsFiles& files, const Gpu& gpu) const;
-    void AddAwake(SysfsFiles& files, const Gpu& gpu, const std::string& key, const std::string& path, SampledItems& items);
+    void AddAwake(SysfsFiles& files, const Gpu& gpu, const std::string& key, const std::string& path,
+                  SampledItems& items);
 
     GpuSources sources_;
     std::vector<std::string> listing_;

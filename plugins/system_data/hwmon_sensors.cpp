@@ -98,10 +98,12 @@ void HwmonSensors::Rescan(SysfsFiles& files, std::vector<std::string> listing)
         for (const auto& [channel, file] : ChannelFiles(SortedNames(chip.dir))) {
             for (const Kind& kind : kKinds) {
                 const std::string prefix = kind.prefix;
-                if (channel.rfind(prefix, 0) != 0 || channel.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+                if (channel.rfind(prefix, 0) != 0 ||
+                    channel.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
                     continue;
                 const auto label = files.Line(chip.dir / (channel + "_label"));
-                entry.channels.push_back({kind.name, kind.folder, label && !Trimmed(*label).empty() ? Trimmed(*label) : channel,
+                entry.channels.push_back({kind.name, kind.folder,
+                                          label && !Trimmed(*label).empty() ? Trimmed(*label) : channel,
                                           chip.dir / file, kind.scale});
             }
         }

@@ -28,7 +28,7 @@ private:
         double scale; // to degrees C, RPM, W, V or A
     };
     struct Chip {
-        std::string key;    // "nvme" or "nvme.2"
+        std::string key; // "nvme" or "nvme.2"
         std::string folder; // "NVMe Samsung SSD 980", "CPU"
         std::vector<Channel> channels;
     };

@@ -55,7 +55,8 @@ std::unique_ptr<NvmlLibrary> NvmlLibrary::Load(const std::string& file)
     if (!handle)
         return nullptr;
     auto functions = std::make_unique<Functions>();
-    const bool complete = Resolve(handle.get(), "nvmlInit_v2", functions->init) && Resolve(handle.get(), "nvmlShutdown", functions->shutdown) &&
+    const bool complete = Resolve(handle.get(), "nvmlInit_v2", functions->init) &&
+                          Resolve(handle.get(), "nvmlShutdown", functions->shutdown) &&
                           Resolve(handle.get(), "nvmlDeviceGetHandleByPciBusId_v2", functions->byPciBusId) &&
                           Resolve(handle.get(), "nvmlDeviceGetName", functions->name) &&
                           Resolve(handle.get(), "nvmlDeviceGetUtilizationRates", functions->utilization) &&

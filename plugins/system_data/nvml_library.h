@@ -11,12 +11,12 @@ namespace pixtera {
 
 struct NvmlReading {
     std::optional<std::string> name;
-    std::optional<double> busy;        // %
-    std::optional<double> memoryUsed;  // bytes
+    std::optional<double> busy; // %
+    std::optional<double> memoryUsed; // bytes
     std::optional<double> memoryTotal; // bytes
     std::optional<double> temperature; // degrees C
-    std::optional<double> power;       // W
-    std::optional<double> clock;       // MHz
+    std::optional<double> power; // W
+    std::optional<double> clock; // MHz
 };
 
 class NvmlLibrary {

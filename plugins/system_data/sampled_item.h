@@ -9,7 +9,7 @@
 namespace pixtera {
 
 struct SampledItem {
-    std::string name;        // the item's key, e.g. "CPU.Total"
+    std::string name; // the item's key, e.g. "CPU.Total"
     std::string description; // a backslash path for the designer's tree, e.g. "System\CPU\Total"
     std::variant<double, std::string> value;
 };

@@ -23,7 +23,8 @@ const InprocClass kClass{CLSID_SystemData, "Pixtera.SystemData", "System data"};
 
 constexpr LONG kDefaultInterval = 1000;
 
-class SystemData final : public ComObject<SystemData, IDataProvider, ConfigurablePlugin<SystemData>, DescribedSettings<SystemData>> {
+class SystemData final
+    : public ComObject<SystemData, IDataProvider, ConfigurablePlugin<SystemData>, DescribedSettings<SystemData>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"interval", "Interval (ms)", kSettingInteger, "1000", "How often the values are sampled", 10, 3600000},

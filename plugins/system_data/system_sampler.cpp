@@ -59,8 +59,11 @@ std::uint64_t CounterDelta(std::uint64_t previous, std::uint64_t current)
 }
 
 SystemSampler::SystemSampler(Roots roots, std::string dateTimeFormat)
-    : roots_(std::move(roots)), hwmon_(roots_.sys), gpus_({roots_.sys, roots_.pciIds, roots_.nvml}),
-      diskTraffic_(roots_.proc, roots_.sys), dateTimeFormat_(std::move(dateTimeFormat))
+    : roots_(std::move(roots)),
+      hwmon_(roots_.sys),
+      gpus_({roots_.sys, roots_.pciIds, roots_.nvml}),
+      diskTraffic_(roots_.proc, roots_.sys),
+      dateTimeFormat_(std::move(dateTimeFormat))
 {
 }
 
@@ -111,8 +114,8 @@ void SystemSampler::AddCpu(std::vector<SampledItem>& items)
         cpu_[label] = times;
         const bool all = label == "cpu";
         const std::string core = all ? "" : label.substr(3);
-        AddNumber(items, all ? "CPU.Total" : "CPU.Core" + core, all ? "System\\CPU\\Total" : "System\\CPU\\Core " + core,
-                  std::min(100.0, Percent(busy, total)));
+        AddNumber(items, all ? "CPU.Total" : "CPU.Core" + core,
+                  all ? "System\\CPU\\Total" : "System\\CPU\\Core " + core, std::min(100.0, Percent(busy, total)));
     }
 }
 
@@ -181,8 +184,10 @@ void SystemSampler::AddNetwork(std::vector<SampledItem>& items, double seconds)
     for (const auto& [name, counters] : current) {
         const auto previous = network_.find(name);
         const bool rated = previous != network_.end() && seconds > 0;
-        const double inRate = rated ? static_cast<double>(CounterDelta(previous->second.received, counters.received)) / seconds : 0;
-        const double outRate = rated ? static_cast<double>(CounterDelta(previous->second.sent, counters.sent)) / seconds : 0;
+        const double inRate =
+            rated ? static_cast<double>(CounterDelta(previous->second.received, counters.received)) / seconds : 0;
+        const double outRate =
+            rated ? static_cast<double>(CounterDelta(previous->second.sent, counters.sent)) / seconds : 0;
         const std::string key = "Network." + name + ".";
         const std::string path = "System\\Network\\" + name + "\\";
         AddNumber(items, key + "Received", path + "Received", static_cast<double>(counters.received));
@@ -217,7 +222,7 @@ void SystemSampler::AddDiskSpace(std::vector<SampledItem>& items)
         if (std::find(seen.begin(), seen.end(), mount) != seen.end())
             continue;
         seen.push_back(mount);
-        struct statvfs usage{};
+        struct statvfs usage {};
         if (statvfs(mount.c_str(), &usage) != 0)
             continue;
         const double block = static_cast<double>(usage.f_frsize);
@@ -272,7 +277,8 @@ void SystemSampler::AddThermalZones(std::vector<SampledItem>& items)
         const auto millidegrees = files_.Number(zone / "temp");
         if (!millidegrees)
             continue;
-        const std::string label = files_.Line(zone / "type").value_or("zone") + "." + zone.filename().string().substr(12);
+        const std::string label =
+            files_.Line(zone / "type").value_or("zone") + "." + zone.filename().string().substr(12);
         AddNumber(items, "Temperature." + label, "System\\Temperatures\\Zones\\" + label, *millidegrees / 1000.0);
     }
 }

@@ -10,12 +10,12 @@
 #include "sysfs_files.h"
 
 #include <chrono>
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <map>
-#include <string>
 #include <set>
+#include <string>
 #include <variant>
 #include <vector>
 

@@ -71,8 +71,9 @@ private:
     std::vector<Entry> entries_;
 };
 
-class TerminalDisplay final : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<TerminalDisplay>,
-                                               DescribedSettings<TerminalDisplay>> {
+class TerminalDisplay final
+    : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<TerminalDisplay>,
+                       DescribedSettings<TerminalDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 256},

@@ -76,17 +76,17 @@ std::string TerminalScreen::ColourOn() const
     if (!lit_)
         return "\x1b[2;90;40m"; // an unlit module: dim grey on black
     switch (colour_) {
-    case ModuleColour::Blue:
-        return "\x1b[97;44m";
-    case ModuleColour::Green:
-        return "\x1b[30;42m";
-    case ModuleColour::None:
-        break;
+    case ModuleColour::Blue: return "\x1b[97;44m";
+    case ModuleColour::Green: return "\x1b[30;42m";
+    case ModuleColour::None: break;
     }
     return {};
 }
 
-std::string TerminalScreen::Border() const { return "+" + std::string(static_cast<std::size_t>(geometry_.columns), '-') + "+"; }
+std::string TerminalScreen::Border() const
+{
+    return "+" + std::string(static_cast<std::size_t>(geometry_.columns), '-') + "+";
+}
 
 std::string TerminalScreen::PlainFrame(const std::u16string& frame) const
 {
@@ -120,7 +120,8 @@ std::string TerminalScreen::FirstDraw(const std::u16string& frame)
 
 std::string TerminalScreen::Update(const std::u16string& frame)
 {
-    std::string out = "\x1b" "7"; // keep the cursor where the messages are written
+    std::string out = "\x1b"
+                      "7"; // keep the cursor where the messages are written
     for (int row = 0; row < geometry_.rows; ++row) {
         int column = 0;
         while (column < geometry_.columns) {
@@ -130,15 +131,17 @@ std::string TerminalScreen::Update(const std::u16string& frame)
                 continue;
             }
             out += MoveTo(kFirstRow + 1 + row, column + 2) + ColourOn();
-            while (column < geometry_.columns && frame[static_cast<std::size_t>(row * geometry_.columns + column)] !=
-                                                    shown_[static_cast<std::size_t>(row * geometry_.columns + column)]) {
+            while (column < geometry_.columns &&
+                   frame[static_cast<std::size_t>(row * geometry_.columns + column)] !=
+                       shown_[static_cast<std::size_t>(row * geometry_.columns + column)]) {
                 out += Cell(frame[static_cast<std::size_t>(row * geometry_.columns + column)]);
                 ++column;
             }
             out += "\x1b[0m";
         }
     }
-    return out + "\x1b" "8";
+    return out + "\x1b"
+                 "8";
 }
 
 std::string TerminalScreen::SetLit(bool lit)
@@ -178,7 +181,9 @@ std::string TerminalScreen::Restore() const
         return {};
     // Ending the scroll region moves the cursor home, where the shell's prompt would overwrite
     // the module: keep the cursor where the messages ended, below the frame.
-    return "\x1b" "7\x1b[r\x1b" "8\x1b[?25h\x1b[0m";
+    return "\x1b"
+           "7\x1b[r\x1b"
+           "8\x1b[?25h\x1b[0m";
 }
 
 } // namespace pixtera

@@ -11,7 +11,7 @@ PIXTERA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfreeimage-dev
   locales lcdproc
-  scdoc dpkg-dev file
+  scdoc dpkg-dev file clang-format
   libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev
   libvulkan-dev xvfb xauth mesa-utils mesa-vulkan-drivers vulkan-tools
 )

@@ -59,7 +59,8 @@ std::string QueueEditFailure(IManagedDisplay& display)
     VARIANT_BOOL running = 0;
     display.IsRunning(&running);
     return running ? "the queue can only be edited while the display's output is stopped: call StopOutput first"
-                   : "pixtera2.xml could not be written (the service's log says why); the change is kept until the service ends";
+                   : "pixtera2.xml could not be written (the service's log says why); the change is kept until the "
+                     "service ends";
 }
 
 std::string QueueIndexFailure(IManagedDisplay& display, int32_t index)
@@ -91,7 +92,8 @@ template <class Call>
 auto GuardedCall(PluginFault& fault, Call&& call)
 {
     if (fault.failed())
-        throw wire::ErrorFor(RPC_E_SERVERFAULT, "the plug-in " + fault.name() + " failed before and is not called again");
+        throw wire::ErrorFor(RPC_E_SERVERFAULT,
+                             "the plug-in " + fault.name() + " failed before and is not called again");
     try {
         return call();
     } catch (const sdbus::Error& error) {
@@ -198,14 +200,17 @@ void BusServer::RunLoop()
             const auto data = connection_->getEventLoopPollData();
             int wait = -1;
             if (const auto deadline = throttle.deadline())
-                wait = static_cast<int>(std::max<long long>(
-                    0, std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count()));
+                wait = static_cast<int>(
+                    std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count()));
             if (data.timeout_usec != UINT64_MAX) {
                 timespec monotonic{};
                 clock_gettime(CLOCK_MONOTONIC, &monotonic);
-                const auto current = std::chrono::seconds(monotonic.tv_sec) + std::chrono::nanoseconds(monotonic.tv_nsec);
-                const auto due = std::chrono::ceil<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current).count();
-                wait = wait < 0 ? static_cast<int>(std::max<long long>(due, 0)) : std::min(wait, static_cast<int>(std::max<long long>(due, 0)));
+                const auto current =
+                    std::chrono::seconds(monotonic.tv_sec) + std::chrono::nanoseconds(monotonic.tv_nsec);
+                const auto due =
+                    std::chrono::ceil<std::chrono::milliseconds>(data.getAbsoluteTimeout() - current).count();
+                wait = wait < 0 ? static_cast<int>(std::max<long long>(due, 0))
+                                : std::min(wait, static_cast<int>(std::max<long long>(due, 0)));
             }
             pollfd fds[2] = {{data.fd, data.events, 0}, {wakeFd_, POLLIN, 0}};
             poll(fds, 2, wait);
@@ -261,22 +266,28 @@ void BusServer::EmitChangedValues()
 
 void BusServer::ExportLifetime(sdbus::IObject& object)
 {
-    object.registerMethod("AddRef").onInterface(bus::kLifetime).withOutputParamNames("count").implementedAs(Served(bus::kLifetime, "AddRef", [this]() {
-        const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
-        manager_.AddRef();
-        return ++references_[client];
-    }));
-    object.registerMethod("Release").onInterface(bus::kLifetime).withOutputParamNames("count").implementedAs(Served(bus::kLifetime, "Release", [this]() {
-        const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
-        const auto it = references_.find(client);
-        if (it == references_.end() || it->second == 0)
-            return std::uint32_t{0};
-        const std::uint32_t left = --it->second;
-        if (left == 0)
-            references_.erase(it);
-        manager_.Release();
-        return left;
-    }));
+    object.registerMethod("AddRef")
+        .onInterface(bus::kLifetime)
+        .withOutputParamNames("count")
+        .implementedAs(Served(bus::kLifetime, "AddRef", [this]() {
+            const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
+            manager_.AddRef();
+            return ++references_[client];
+        }));
+    object.registerMethod("Release")
+        .onInterface(bus::kLifetime)
+        .withOutputParamNames("count")
+        .implementedAs(Served(bus::kLifetime, "Release", [this]() {
+            const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
+            const auto it = references_.find(client);
+            if (it == references_.end() || it->second == 0)
+                return std::uint32_t{0};
+            const std::uint32_t left = --it->second;
+            if (left == 0)
+                references_.erase(it);
+            manager_.Release();
+            return left;
+        }));
 }
 
 void BusServer::ForgetClient(const std::string& client)
@@ -313,12 +324,16 @@ void BusServer::ExportManager()
     auto object = sdbus::createObject(*connection_, bus::kManagerPath);
     managerObject_ = object.get();
     IManager& manager = manager_;
-    object->registerMethod("GetDriverManager").onInterface(bus::kManager).withOutputParamNames("drivers").implementedAs(Served(bus::kManager, "GetDriverManager", [] {
-        return sdbus::ObjectPath(bus::kDriverManagerPath);
-    }));
-    object->registerMethod("GetDataManager").onInterface(bus::kManager).withOutputParamNames("data").implementedAs(Served(bus::kManager, "GetDataManager", [] {
-        return sdbus::ObjectPath(bus::kDataManagerPath);
-    }));
+    object->registerMethod("GetDriverManager")
+        .onInterface(bus::kManager)
+        .withOutputParamNames("drivers")
+        .implementedAs(
+            Served(bus::kManager, "GetDriverManager", [] { return sdbus::ObjectPath(bus::kDriverManagerPath); }));
+    object->registerMethod("GetDataManager")
+        .onInterface(bus::kManager)
+        .withOutputParamNames("data")
+        .implementedAs(
+            Served(bus::kManager, "GetDataManager", [] { return sdbus::ObjectPath(bus::kDataManagerPath); }));
     object->registerMethod("LoadConfiguration")
         .onInterface(bus::kManager)
         .withInputParamNames("path")
@@ -329,15 +344,21 @@ void BusServer::ExportManager()
             ExportAll(); // the load may have made new drivers and displays
             return completed != 0;
         }));
-    object->registerMethod("Shutdown").onInterface(bus::kManager).implementedAs(Served(bus::kManager, "Shutdown", [&manager] { Check(manager.Shutdown()); }));
+    object->registerMethod("Shutdown")
+        .onInterface(bus::kManager)
+        .implementedAs(Served(bus::kManager, "Shutdown", [&manager] { Check(manager.Shutdown()); }));
     // The designer's Power dialog wrote the user's power policy: it applies from now on.
-    object->registerMethod("ReloadPowerPolicy").onInterface(bus::kManager).implementedAs(Served(bus::kManager, "ReloadPowerPolicy", [this] {
-        if (PowerPolicy* power = manager_.power())
-            power->Reload(ReadPowerSettings());
-    }));
-    object->registerMethod("GetDisplayManager").onInterface(bus::kManager).withOutputParamNames("displays").implementedAs(Served(bus::kManager, "GetDisplayManager", [] {
-        return sdbus::ObjectPath(bus::kDisplayManagerPath);
-    }));
+    object->registerMethod("ReloadPowerPolicy")
+        .onInterface(bus::kManager)
+        .implementedAs(Served(bus::kManager, "ReloadPowerPolicy", [this] {
+            if (PowerPolicy* power = manager_.power())
+                power->Reload(ReadPowerSettings());
+        }));
+    object->registerMethod("GetDisplayManager")
+        .onInterface(bus::kManager)
+        .withOutputParamNames("displays")
+        .implementedAs(
+            Served(bus::kManager, "GetDisplayManager", [] { return sdbus::ObjectPath(bus::kDisplayManagerPath); }));
     ExportLifetime(*object);
     object->finishRegistration();
     objects_.push_back(std::move(object));
@@ -351,17 +372,21 @@ void BusServer::ExportDriverManager()
         .onInterface(bus::kDriverManager)
         .withInputParamNames("progId", "configuration", "isolated")
         .withOutputParamNames("created")
-        .implementedAs(Served(bus::kDriverManager, "AddDriver", [this, &drivers](const std::string& progId, const std::string& configuration, bool isolated) {
-            VARIANT_BOOL created = 0;
-            Check(drivers.AddDriver(BString(std::string_view(progId)).get(),
-                                    BString(std::string_view(configuration)).get(), isolated ? 1 : 0, &created));
-            if (created)
-                ExportDriver(manager_.drivers().Size() - 1);
-            return created != 0;
-        }));
-    object->registerMethod("Count").onInterface(bus::kDriverManager).withOutputParamNames("count").implementedAs(Served(bus::kDriverManager, "Count", [&drivers] {
-        return Long([&](LONG* v) { return drivers.Count(v); });
-    }));
+        .implementedAs(Served(
+            bus::kDriverManager, "AddDriver",
+            [this, &drivers](const std::string& progId, const std::string& configuration, bool isolated) {
+                VARIANT_BOOL created = 0;
+                Check(drivers.AddDriver(BString(std::string_view(progId)).get(),
+                                        BString(std::string_view(configuration)).get(), isolated ? 1 : 0, &created));
+                if (created)
+                    ExportDriver(manager_.drivers().Size() - 1);
+                return created != 0;
+            }));
+    object->registerMethod("Count")
+        .onInterface(bus::kDriverManager)
+        .withOutputParamNames("count")
+        .implementedAs(Served(bus::kDriverManager, "Count",
+                              [&drivers] { return Long([&](LONG* v) { return drivers.Count(v); }); }));
     object->registerMethod("Item")
         .onInterface(bus::kDriverManager)
         .withInputParamNames("index")
@@ -384,13 +409,19 @@ void BusServer::ExportDataManager()
     auto object = sdbus::createObject(*connection_, bus::kDataManagerPath);
     dataObject_ = object.get();
     IDataCollection& data = manager_.data();
-    object->registerSignal("ValuesChanged").onInterface(bus::kDataCollection).withParameters<std::vector<int32_t>>("ids");
-    object->registerMethod("GetDataCollection").onInterface(bus::kDataManager).withOutputParamNames("collection").implementedAs(Served(bus::kDataManager, "GetDataCollection", [] {
-        return sdbus::ObjectPath(bus::kDataManagerPath);
-    }));
-    object->registerMethod("Count").onInterface(bus::kDataCollection).withOutputParamNames("count").implementedAs(Served(bus::kDataCollection, "Count", [&data] {
-        return Long([&](LONG* v) { return data.Count(v); });
-    }));
+    object->registerSignal("ValuesChanged")
+        .onInterface(bus::kDataCollection)
+        .withParameters<std::vector<int32_t>>("ids");
+    object->registerMethod("GetDataCollection")
+        .onInterface(bus::kDataManager)
+        .withOutputParamNames("collection")
+        .implementedAs(
+            Served(bus::kDataManager, "GetDataCollection", [] { return sdbus::ObjectPath(bus::kDataManagerPath); }));
+    object->registerMethod("Count")
+        .onInterface(bus::kDataCollection)
+        .withOutputParamNames("count")
+        .implementedAs(
+            Served(bus::kDataCollection, "Count", [&data] { return Long([&](LONG* v) { return data.Count(v); }); }));
     object->registerMethod("Value")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("key")
@@ -430,8 +461,13 @@ void BusServer::ExportDataManager()
                 result.push_back(manager_.data().HowValueChanges(Utf8ToUtf16(name)) == ValueSource::Changes::AnyTime);
             return result;
         }));
-    object->registerMethod("Name").onInterface(bus::kDataCollection).withInputParamNames("id").withOutputParamNames("name").implementedAs(Served(bus::kDataCollection, "Name", 
-        [&data](int32_t id) { return Text([&](BSTR* v) { return data.Name(id, v); }, [&] { return IdFailure(data, id); }); }));
+    object->registerMethod("Name")
+        .onInterface(bus::kDataCollection)
+        .withInputParamNames("id")
+        .withOutputParamNames("name")
+        .implementedAs(Served(bus::kDataCollection, "Name", [&data](int32_t id) {
+            return Text([&](BSTR* v) { return data.Name(id, v); }, [&] { return IdFailure(data, id); });
+        }));
     object->registerMethod("Description")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("id")
@@ -446,8 +482,11 @@ void BusServer::ExportDataManager()
 void BusServer::ExportFeed()
 {
     auto object = sdbus::createObject(*connection_, bus::kFeedPath);
-    object->registerMethod("SetValue").onInterface(bus::kDataFeed).withInputParamNames("name", "value").implementedAs(Served(bus::kDataFeed, "SetValue", 
-        [this](const std::string& name, const sdbus::Variant& value) { Feed(name, value); }));
+    object->registerMethod("SetValue")
+        .onInterface(bus::kDataFeed)
+        .withInputParamNames("name", "value")
+        .implementedAs(Served(bus::kDataFeed, "SetValue",
+                              [this](const std::string& name, const sdbus::Variant& value) { Feed(name, value); }));
     object->finishRegistration();
     objects_.push_back(std::move(object));
 }
@@ -495,9 +534,11 @@ void BusServer::ExportDisplayManager()
 {
     auto object = sdbus::createObject(*connection_, bus::kDisplayManagerPath);
     IDisplayManager& displays = manager_.displays();
-    object->registerMethod("Count").onInterface(bus::kDisplayManager).withOutputParamNames("count").implementedAs(Served(bus::kDisplayManager, "Count", [&displays] {
-        return Long([&](LONG* v) { return displays.Count(v); });
-    }));
+    object->registerMethod("Count")
+        .onInterface(bus::kDisplayManager)
+        .withOutputParamNames("count")
+        .implementedAs(Served(bus::kDisplayManager, "Count",
+                              [&displays] { return Long([&](LONG* v) { return displays.Count(v); }); }));
     object->registerMethod("Item")
         .onInterface(bus::kDisplayManager)
         .withInputParamNames("index")
@@ -524,82 +565,121 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     Check(manager_.displays().Item(index, display.Out()));
     auto object = sdbus::createObject(*connection_, path);
     const char* const i = bus::kManagedDisplay;
-    object->registerMethod("GetDriver").onInterface(i).withOutputParamNames("driver").implementedAs(Served(i, "GetDriver", [this, display] {
-        ComPtr<IDisplayDriver> driver;
-        Check(display->GetDriver(driver.Out()));
-        // A fault belongs to its own plug-in: one that failed before is passed over, not reported
-        // to a client that asked about another.
-        std::string failed;
-        for (LONG n = 0; n < manager_.drivers().Size(); ++n) {
-            const auto record = manager_.drivers().At(n);
-            if (record->fault->failed()) {
-                failed += (failed.empty() ? "" : ", ") + record->fault->name();
-                continue;
+    object->registerMethod("GetDriver")
+        .onInterface(i)
+        .withOutputParamNames("driver")
+        .implementedAs(Served(i, "GetDriver", [this, display] {
+            ComPtr<IDisplayDriver> driver;
+            Check(display->GetDriver(driver.Out()));
+            // A fault belongs to its own plug-in: one that failed before is passed over, not reported
+            // to a client that asked about another.
+            std::string failed;
+            for (LONG n = 0; n < manager_.drivers().Size(); ++n) {
+                const auto record = manager_.drivers().At(n);
+                if (record->fault->failed()) {
+                    failed += (failed.empty() ? "" : ", ") + record->fault->name();
+                    continue;
+                }
+                try {
+                    if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
+                        return ExportDriver(n);
+                } catch (const sdbus::Error&) {
+                    failed += (failed.empty() ? "" : ", ") + record->fault->name();
+                }
             }
-            try {
-                if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
-                    return ExportDriver(n);
-            } catch (const sdbus::Error&) {
-                failed += (failed.empty() ? "" : ", ") + record->fault->name();
-            }
-        }
-        throw wire::ErrorFor(E_FAIL, failed.empty() ? "the display's driver is not among the drivers"
-                                                    : "the display's driver is not among the working drivers; failed: " + failed);
+            throw wire::ErrorFor(
+                E_FAIL, failed.empty() ? "the display's driver is not among the drivers"
+                                       : "the display's driver is not among the working drivers; failed: " + failed);
+        }));
+    object->registerMethod("IsRunning")
+        .onInterface(i)
+        .withOutputParamNames("running")
+        .implementedAs(Served(i, "IsRunning", [display] {
+            VARIANT_BOOL running = 0;
+            Check(display->IsRunning(&running));
+            return running != 0;
+        }));
+    object->registerMethod("StartOutput").onInterface(i).implementedAs(Served(i, "StartOutput", [display] {
+        Check(display->StartOutput(), [] { return "the output runs already"; });
     }));
-    object->registerMethod("IsRunning").onInterface(i).withOutputParamNames("running").implementedAs(Served(i, "IsRunning", [display] {
-        VARIANT_BOOL running = 0;
-        Check(display->IsRunning(&running));
-        return running != 0;
+    object->registerMethod("StopOutput").onInterface(i).implementedAs(Served(i, "StopOutput", [display] {
+        Check(display->StopOutput());
     }));
-    object->registerMethod("StartOutput").onInterface(i).implementedAs(Served(i, "StartOutput", 
-        [display] { Check(display->StartOutput(), [] { return "the output runs already"; }); }));
-    object->registerMethod("StopOutput").onInterface(i).implementedAs(Served(i, "StopOutput", [display] { Check(display->StopOutput()); }));
-    object->registerMethod("QueueCount").onInterface(i).withOutputParamNames("count").implementedAs(Served(i, "QueueCount", [display] {
-        return Long([&](LONG* v) { return display->QueueCount(v); });
-    }));
-    object->registerMethod("AddQueueItem").onInterface(i).withInputParamNames("file", "seconds").implementedAs(Served(i, "AddQueueItem", 
-        [display](const std::string& file, int32_t seconds) {
+    object->registerMethod("QueueCount")
+        .onInterface(i)
+        .withOutputParamNames("count")
+        .implementedAs(
+            Served(i, "QueueCount", [display] { return Long([&](LONG* v) { return display->QueueCount(v); }); }));
+    object->registerMethod("AddQueueItem")
+        .onInterface(i)
+        .withInputParamNames("file", "seconds")
+        .implementedAs(Served(i, "AddQueueItem", [display](const std::string& file, int32_t seconds) {
             Check(display->AddQueueItem(BString(std::string_view(file)).get(), seconds),
                   [&] { return QueueEditFailure(*display); });
         }));
-    object->registerMethod("QueueFile").onInterface(i).withInputParamNames("index").withOutputParamNames("file").implementedAs(Served(i, "QueueFile", 
-        [display](int32_t n) {
-            return Text([&](BSTR* v) { return display->QueueFile(n, v); }, [&] { return QueueIndexFailure(*display, n); });
+    object->registerMethod("QueueFile")
+        .onInterface(i)
+        .withInputParamNames("index")
+        .withOutputParamNames("file")
+        .implementedAs(Served(i, "QueueFile", [display](int32_t n) {
+            return Text([&](BSTR* v) { return display->QueueFile(n, v); },
+                        [&] { return QueueIndexFailure(*display, n); });
         }));
-    object->registerMethod("QueueDuration").onInterface(i).withInputParamNames("index").withOutputParamNames("seconds").implementedAs(Served(i, "QueueDuration", 
-        [display](int32_t n) {
-            return Long([&](LONG* v) { return display->QueueDuration(n, v); }, [&] { return QueueIndexFailure(*display, n); });
+    object->registerMethod("QueueDuration")
+        .onInterface(i)
+        .withInputParamNames("index")
+        .withOutputParamNames("seconds")
+        .implementedAs(Served(i, "QueueDuration", [display](int32_t n) {
+            return Long([&](LONG* v) { return display->QueueDuration(n, v); },
+                        [&] { return QueueIndexFailure(*display, n); });
         }));
-    object->registerMethod("SetQueueDuration").onInterface(i).withInputParamNames("index", "seconds").implementedAs(Served(i, "SetQueueDuration", 
-        [display](int32_t n, int32_t seconds) {
+    object->registerMethod("SetQueueDuration")
+        .onInterface(i)
+        .withInputParamNames("index", "seconds")
+        .implementedAs(Served(i, "SetQueueDuration", [display](int32_t n, int32_t seconds) {
             LONG count = 0;
             display->QueueCount(&count);
-            Check(display->SetQueueDuration(n, seconds), [&] {
-                return n < 0 || n >= count ? QueueIndexFailure(*display, n) : QueueEditFailure(*display);
-            });
+            Check(display->SetQueueDuration(n, seconds),
+                  [&] { return n < 0 || n >= count ? QueueIndexFailure(*display, n) : QueueEditFailure(*display); });
         }));
-    object->registerMethod("DeleteQueueItem").onInterface(i).withInputParamNames("index").implementedAs(Served(i, "DeleteQueueItem", 
-        [display](int32_t n) { Check(display->DeleteQueueItem(n), [&] { return QueueEditFailure(*display); }); }));
-    object->registerMethod("MoveQueueItemUp").onInterface(i).withInputParamNames("index").implementedAs(Served(i, "MoveQueueItemUp", 
-        [display](int32_t n) { Check(display->MoveQueueItemUp(n), [&] { return QueueEditFailure(*display); }); }));
-    object->registerMethod("MoveQueueItemDown").onInterface(i).withInputParamNames("index").implementedAs(Served(i, "MoveQueueItemDown", 
-        [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); }));
+    object->registerMethod("DeleteQueueItem")
+        .onInterface(i)
+        .withInputParamNames("index")
+        .implementedAs(Served(i, "DeleteQueueItem", [display](int32_t n) {
+            Check(display->DeleteQueueItem(n), [&] { return QueueEditFailure(*display); });
+        }));
+    object->registerMethod("MoveQueueItemUp")
+        .onInterface(i)
+        .withInputParamNames("index")
+        .implementedAs(Served(i, "MoveQueueItemUp", [display](int32_t n) {
+            Check(display->MoveQueueItemUp(n), [&] { return QueueEditFailure(*display); });
+        }));
+    object->registerMethod("MoveQueueItemDown")
+        .onInterface(i)
+        .withInputParamNames("index")
+        .implementedAs(Served(i, "MoveQueueItemDown", [display](int32_t n) {
+            Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); });
+        }));
     ExportPower(*object, index);
-    object->registerMethod("BorrowOutput").onInterface(bus::kDisplayLease).implementedAs(Served(bus::kDisplayLease, "BorrowOutput", [this, display, index] {
-        auto& clients = borrowers_[index];
-        if (clients.empty()) {
-            // The first borrower: what the display did before is what the last return restores.
-            VARIANT_BOOL running = 0;
-            display->IsRunning(&running);
-            runningBeforeLease_[index] = running != 0;
-        }
-        Check(display->StopOutput());
-        clients.insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
-    }));
-    object->registerMethod("ReturnOutput").onInterface(bus::kDisplayLease).implementedAs(Served(bus::kDisplayLease, "ReturnOutput", [this, index] {
-        if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))
-            throw wire::ErrorFor(E_FAIL, "this connection holds no lease on the display");
-    }));
+    object->registerMethod("BorrowOutput")
+        .onInterface(bus::kDisplayLease)
+        .implementedAs(Served(bus::kDisplayLease, "BorrowOutput", [this, display, index] {
+            auto& clients = borrowers_[index];
+            if (clients.empty()) {
+                // The first borrower: what the display did before is what the last return restores.
+                VARIANT_BOOL running = 0;
+                display->IsRunning(&running);
+                runningBeforeLease_[index] = running != 0;
+            }
+            Check(display->StopOutput());
+            clients.insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
+        }));
+    object->registerMethod("ReturnOutput")
+        .onInterface(bus::kDisplayLease)
+        .implementedAs(Served(bus::kDisplayLease, "ReturnOutput", [this, index] {
+            if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))
+                throw wire::ErrorFor(E_FAIL, "this connection holds no lease on the display");
+        }));
     object->finishRegistration();
     displays_[index] = std::move(object);
     return path;
@@ -612,17 +692,25 @@ void BusServer::ExportPower(sdbus::IObject& object, LONG index)
         return;
     const ComPtr<ManagedDisplay> display = displays[static_cast<std::size_t>(index)];
     const char* const p = bus::kDisplayPower;
-    object.registerMethod("SetBacklight").onInterface(p).withInputParamNames("on").implementedAs(Served(p, "SetBacklight", [display](bool on) {
-        Check(display->SetBacklight(on), [] { return "the display's driver has no backlight to switch"; });
-    }));
-    object.registerMethod("SetBrightness").onInterface(p).withInputParamNames("percent").implementedAs(Served(p, "SetBrightness", [display](std::uint8_t percent) {
-        Check(display->SetBrightness(percent), [percent] {
-            return percent > 100 ? std::string("the brightness is a percentage, 0 to 100") : "the display's driver cannot dim";
-        });
-    }));
+    object.registerMethod("SetBacklight")
+        .onInterface(p)
+        .withInputParamNames("on")
+        .implementedAs(Served(p, "SetBacklight", [display](bool on) {
+            Check(display->SetBacklight(on), [] { return "the display's driver has no backlight to switch"; });
+        }));
+    object.registerMethod("SetBrightness")
+        .onInterface(p)
+        .withInputParamNames("percent")
+        .implementedAs(Served(p, "SetBrightness", [display](std::uint8_t percent) {
+            Check(display->SetBrightness(percent), [percent] {
+                return percent > 100 ? std::string("the brightness is a percentage, 0 to 100")
+                                     : "the display's driver cannot dim";
+            });
+        }));
     object.registerProperty("Backlight").onInterface(p).withGetter([display] { return display->backlight(); });
     object.registerProperty("Blanked").onInterface(p).withGetter([display] { return display->blanked(); });
-    object.registerProperty("Caps").onInterface(p).withGetter([display] { return static_cast<std::int32_t>(display->powerCaps()); });
+    object.registerProperty("Caps").onInterface(p).withGetter(
+        [display] { return static_cast<std::int32_t>(display->powerCaps()); });
     display->ObservePower([this, index] { PostPowerChange(index); });
 }
 
@@ -657,50 +745,66 @@ sdbus::ObjectPath BusServer::ExportDriver(LONG index)
     };
     const char* const d = bus::kDisplayDriver;
     using Getter = HRESULT (STDMETHODCALLTYPE IDisplayDriver::*)(LONG*);
-    for (const auto& [name, getter] : std::initializer_list<std::pair<const char*, Getter>>{
-             {"GetColumns", &IDisplayDriver::GetColumns},
-             {"GetPixelHeight", &IDisplayDriver::GetPixelHeight},
-             {"GetPixelWidth", &IDisplayDriver::GetPixelWidth},
-             {"GetCharHeight", &IDisplayDriver::GetCharHeight},
-             {"GetCharWidth", &IDisplayDriver::GetCharWidth},
-             {"GetRows", &IDisplayDriver::GetRows},
-             {"LoaderQuery", &IDisplayDriver::LoaderQuery}}) {
-        object->registerMethod(name).onInterface(d).withOutputParamNames("value").implementedAs(Served(d, name, [display, getter = getter] {
-            return display([&](IDisplayDriver& driverInterface) {
-                return Long([&](LONG* v) { return (driverInterface.*getter)(v); });
-            });
-        }));
+    for (const auto& [name, getter] :
+         std::initializer_list<std::pair<const char*, Getter>>{{"GetColumns", &IDisplayDriver::GetColumns},
+                                                               {"GetPixelHeight", &IDisplayDriver::GetPixelHeight},
+                                                               {"GetPixelWidth", &IDisplayDriver::GetPixelWidth},
+                                                               {"GetCharHeight", &IDisplayDriver::GetCharHeight},
+                                                               {"GetCharWidth", &IDisplayDriver::GetCharWidth},
+                                                               {"GetRows", &IDisplayDriver::GetRows},
+                                                               {"LoaderQuery", &IDisplayDriver::LoaderQuery}}) {
+        object->registerMethod(name).onInterface(d).withOutputParamNames("value").implementedAs(
+            Served(d, name, [display, getter = getter] {
+                return display([&](IDisplayDriver& driverInterface) {
+                    return Long([&](LONG* v) { return (driverInterface.*getter)(v); });
+                });
+            }));
     }
-    object->registerMethod("SetBackground").onInterface(d).withInputParamNames("file").implementedAs(Served(d, "SetBackground", 
-        [display](const std::string& file) {
+    object->registerMethod("SetBackground")
+        .onInterface(d)
+        .withInputParamNames("file")
+        .implementedAs(Served(d, "SetBackground", [display](const std::string& file) {
             const BString text(std::string_view{file});
             display([&](IDisplayDriver& driverInterface) { Check(driverInterface.SetBackground(text.get())); });
         }));
-    object->registerMethod("SetCustomChar").onInterface(d).withInputParamNames("code", "rows").implementedAs(Served(d, "SetCustomChar", 
-        [display](int32_t code, const std::vector<uint8_t>& r) {
+    object->registerMethod("SetCustomChar")
+        .onInterface(d)
+        .withInputParamNames("code", "rows")
+        .implementedAs(Served(d, "SetCustomChar", [display](int32_t code, const std::vector<uint8_t>& r) {
             if (r.size() != 8)
                 throw wire::ErrorFor(E_INVALIDARG);
             display([&](IDisplayDriver& driverInterface) {
                 Check(driverInterface.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]));
             });
         }));
-    object->registerMethod("Write").onInterface(d).withInputParamNames("frame").implementedAs(Served(d, "Write", 
-        [display](const std::string& frame) {
+    object->registerMethod("Write").onInterface(d).withInputParamNames("frame").implementedAs(
+        Served(d, "Write", [display](const std::string& frame) {
             const BString text(std::string_view{frame});
             display([&](IDisplayDriver& driverInterface) { Check(driverInterface.Write(text.get())); });
         }));
-    object->registerMethod("GetRom").onInterface(bus::kDisplayCharacterSet).withOutputParamNames("rom").implementedAs(Served(bus::kDisplayCharacterSet, "GetRom", [driver, fault] {
-        return GuardedCall(*fault, [&] {
-            HRESULT hr = S_OK;
-            auto characterSet = driver.As<IDisplayCharacterSet>(&hr);
-            Check(hr);
-            return Text([&](BSTR* v) { return characterSet->GetRom(v); });
-        });
-    }));
-    object->registerMethod("GetPluginName").onInterface(bus::kPluginInfo).withOutputParamNames("name").implementedAs(Served(bus::kPluginInfo, "GetPluginName", 
-        [info] { return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetPluginName(v); }); }); }));
-    object->registerMethod("GetConfiguration").onInterface(bus::kPluginInfo).withOutputParamNames("configuration").implementedAs(Served(bus::kPluginInfo, "GetConfiguration", 
-        [info] { return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetConfiguration(v); }); }); }));
+    object->registerMethod("GetRom")
+        .onInterface(bus::kDisplayCharacterSet)
+        .withOutputParamNames("rom")
+        .implementedAs(Served(bus::kDisplayCharacterSet, "GetRom", [driver, fault] {
+            return GuardedCall(*fault, [&] {
+                HRESULT hr = S_OK;
+                auto characterSet = driver.As<IDisplayCharacterSet>(&hr);
+                Check(hr);
+                return Text([&](BSTR* v) { return characterSet->GetRom(v); });
+            });
+        }));
+    object->registerMethod("GetPluginName")
+        .onInterface(bus::kPluginInfo)
+        .withOutputParamNames("name")
+        .implementedAs(Served(bus::kPluginInfo, "GetPluginName", [info] {
+            return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetPluginName(v); }); });
+        }));
+    object->registerMethod("GetConfiguration")
+        .onInterface(bus::kPluginInfo)
+        .withOutputParamNames("configuration")
+        .implementedAs(Served(bus::kPluginInfo, "GetConfiguration", [info] {
+            return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetConfiguration(v); }); });
+        }));
     object->finishRegistration();
     drivers_[index] = std::move(object);
     return path;

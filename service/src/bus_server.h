@@ -16,9 +16,9 @@
 
 #include <atomic>
 #include <map>
-#include <set>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,8 +69,8 @@ private:
     std::map<LONG, std::unique_ptr<sdbus::IObject>> drivers_;
     std::unique_ptr<sdbus::IProxy> bus_; // for NameOwnerChanged
     std::map<std::string, std::uint32_t> references_; // Manager references per client connection
-    std::map<LONG, std::set<std::string>> borrowers_;  // clients holding each display's output
-    std::map<LONG, bool> runningBeforeLease_;           // each lent display's state before its first lease
+    std::map<LONG, std::set<std::string>> borrowers_; // clients holding each display's output
+    std::map<LONG, bool> runningBeforeLease_; // each lent display's state before its first lease
     sdbus::IObject* managerObject_ = nullptr;
     sdbus::IObject* dataObject_ = nullptr;
     bool ownsName_ = false;

@@ -15,9 +15,9 @@
 
 namespace pixtera {
 
-class DataManager final : public ComObject<DataManager, DispatchNotImplemented<IDataManager>,
-                                           DispatchNotImplemented<IDataCollection>>,
-                          public ValueSource {
+class DataManager final
+    : public ComObject<DataManager, DispatchNotImplemented<IDataManager>, DispatchNotImplemented<IDataCollection>>,
+      public ValueSource {
 public:
     explicit DataManager(ComPtr<DriverManager> drivers);
     ~DataManager();
@@ -52,7 +52,7 @@ public:
 private:
     ComPtr<DriverManager> drivers_;
     std::shared_ptr<DataTables> tables_; // shared with the provider threads
-    std::mutex providersMutex_;          // guards providers_
+    std::mutex providersMutex_; // guards providers_
     std::vector<std::shared_ptr<DataProviderRecord>> providers_;
 };
 

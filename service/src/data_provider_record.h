@@ -27,8 +27,8 @@ struct DataProviderRecord {
     std::shared_ptr<DataTables> tables;
 
     bool dead() const { return fault->failed(); }
-    std::mutex requestMutex;       // one on-request read (request, poll, done) at a time
-    bool polledOnce = false;       // the polling thread's alone
+    std::mutex requestMutex; // one on-request read (request, poll, done) at a time
+    bool polledOnce = false; // the polling thread's alone
 
     bool polls(LONG mode) const { return mode == kUpdatePeriodic || mode == kUpdateDirect; }
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "data_tables.h"
 
-
 namespace pixtera {
 
 namespace {
@@ -12,22 +11,14 @@ bool SameValue(const VARIANT& a, const VARIANT& b)
         return false;
     switch (a.vt) {
     case VT_EMPTY:
-    case VT_NULL:
-        return true;
-    case VT_BSTR:
-        return BstrView(a.bstrVal) == BstrView(b.bstrVal);
-    case VT_R8:
-        return a.dblVal == b.dblVal;
-    case VT_R4:
-        return a.fltVal == b.fltVal;
-    case VT_I2:
-        return a.iVal == b.iVal;
-    case VT_BOOL:
-        return a.boolVal == b.boolVal;
-    case VT_I8:
-        return a.llVal == b.llVal;
-    default:
-        return a.lVal == b.lVal;
+    case VT_NULL: return true;
+    case VT_BSTR: return BstrView(a.bstrVal) == BstrView(b.bstrVal);
+    case VT_R8: return a.dblVal == b.dblVal;
+    case VT_R4: return a.fltVal == b.fltVal;
+    case VT_I2: return a.iVal == b.iVal;
+    case VT_BOOL: return a.boolVal == b.boolVal;
+    case VT_I8: return a.llVal == b.llVal;
+    default: return a.lVal == b.lVal;
     }
 }
 

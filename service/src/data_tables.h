@@ -25,9 +25,9 @@ struct DataProviderRecord;
 struct ValueRecord {
     ValueRecord(LONG itemId, LONG index, DataProviderRecord* owner) : id(itemId), itemIndex(index), provider(owner) {}
 
-    const LONG id;                        // the item id, from 1
-    const LONG itemIndex;                 // the index the owning provider gave the name
-    DataProviderRecord* const provider;   // the first provider that offered the name
+    const LONG id; // the item id, from 1
+    const LONG itemIndex; // the index the owning provider gave the name
+    DataProviderRecord* const provider; // the first provider that offered the name
 
     // True when the value differs from one stored before (the first value is no change).
     bool Store(std::u16string_view newDescription, const VARIANT* newValue);

@@ -74,7 +74,8 @@ void DesktopNotifier::Notify(std::string_view text, std::string_view caption, un
 
 void DesktopNotifier::Send(const Message& message)
 {
-    const std::map<std::string, sdbus::Variant> hints{{"urgency", sdbus::Variant(static_cast<uint8_t>(message.error ? 2 : 1))}};
+    const std::map<std::string, sdbus::Variant> hints{
+        {"urgency", sdbus::Variant(static_cast<uint8_t>(message.error ? 2 : 1))}};
     try {
         uint32_t id = 0;
         proxy_->callMethod("Notify")

@@ -15,13 +15,16 @@ int OnDevice(sd_device_monitor*, sd_device* device, void* userdata)
 {
     sd_device_action_t action{};
     const char* node = nullptr;
-    if (sd_device_get_action(device, &action) >= 0 && action == SD_DEVICE_ADD && sd_device_get_devname(device, &node) >= 0 &&
-        node)
+    if (sd_device_get_action(device, &action) >= 0 && action == SD_DEVICE_ADD &&
+        sd_device_get_devname(device, &node) >= 0 && node)
         (*static_cast<const DeviceMonitor::Appeared*>(userdata))(node);
     return 0;
 }
 
-int OnStop(sd_event_source* source, int, uint32_t, void*) { return sd_event_exit(sd_event_source_get_event(source), 0); }
+int OnStop(sd_event_source* source, int, uint32_t, void*)
+{
+    return sd_event_exit(sd_event_source_get_event(source), 0);
+}
 
 } // namespace
 
@@ -39,11 +42,15 @@ std::unique_ptr<DeviceMonitor> DeviceMonitor::Start(Appeared appeared)
         LogInformation("No udev events: a display whose device node is gone is tried every half minute");
         return nullptr;
     }
-    return std::make_unique<DeviceMonitor>(std::move(ownedLoop), std::move(ownedMonitor), std::move(stop), std::move(appeared));
+    return std::make_unique<DeviceMonitor>(std::move(ownedLoop), std::move(ownedMonitor), std::move(stop),
+                                           std::move(appeared));
 }
 
 DeviceMonitor::DeviceMonitor(Loop loop, Monitor monitor, UniqueFd stop, Appeared appeared)
-    : loop_(std::move(loop)), monitor_(std::move(monitor)), stop_(std::move(stop)), appeared_(std::move(appeared)),
+    : loop_(std::move(loop)),
+      monitor_(std::move(monitor)),
+      stop_(std::move(stop)),
+      appeared_(std::move(appeared)),
       thread_(kPluginThreadStack, [this] { Run(); })
 {
 }
@@ -65,7 +72,8 @@ void DeviceMonitor::Run()
         return;
     }
     if (const int error = sd_event_loop(loop_.get()); error < 0)
-        LogWarning("udev monitor: " + std::string(std::strerror(-error)) + "; hot-plugged displays are tried every half minute");
+        LogWarning("udev monitor: " + std::string(std::strerror(-error)) +
+                   "; hot-plugged displays are tried every half minute");
 }
 
 } // namespace pixtera

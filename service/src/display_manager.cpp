@@ -4,7 +4,7 @@
 namespace pixtera {
 
 ComPtr<ManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin,
-                                                         std::shared_ptr<PluginFault> fault)
+                                                  std::shared_ptr<PluginFault> fault)
 {
     if (!fault)
         fault = std::make_shared<PluginFault>(origin.clsid);

@@ -22,7 +22,7 @@ public:
     // Creates the display for a driver, sets it up (greeting and bar characters) and appends it.
     // Calls into the driver go through `fault` (a guard of its own when none is given).
     ComPtr<ManagedDisplay> AddDisplay(IUnknown* driver, QueueOrigin origin,
-                                             std::shared_ptr<PluginFault> fault = nullptr);
+                                      std::shared_ptr<PluginFault> fault = nullptr);
     std::vector<ComPtr<ManagedDisplay>> Displays() const;
     // Stops the output of every display and waits for it.
     void StopAll();

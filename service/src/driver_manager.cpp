@@ -15,8 +15,8 @@ namespace pixtera {
 namespace {
 
 // Contexts a driver may be created in: in-process, handler, local or remote server.
-constexpr DWORD kAnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER |
-                                    CLSCTX_REMOTE_SERVER;
+constexpr DWORD kAnyServerContext =
+    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 // The class that hosts an isolated plug-in in a process of its own.
 constexpr const char16_t* kWrapperProgId = u"DispatchWrapper.core";
@@ -59,9 +59,8 @@ void DriverHostThread(const std::shared_ptr<DriverRecord>& record)
     bool created = false;
     try {
         record->failure = CreateDriverObject(*record);
-        Trace(TraceChannel::Plugins, [&] {
-            return "created " + Utf16ToUtf8(record->className) + " -> " + HresultText(record->failure);
-        });
+        Trace(TraceChannel::Plugins,
+              [&] { return "created " + Utf16ToUtf8(record->className) + " -> " + HresultText(record->failure); });
         if (SUCCEEDED(record->failure)) {
             created = true;
             record->created.Set();

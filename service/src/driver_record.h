@@ -2,8 +2,8 @@
 #pragma once
 // One created driver (plug-in object) and the thread that hosts it.
 
-#include <pixtera/platform/com.h>
 #include "plugin_fault.h"
+#include <pixtera/platform/com.h>
 
 #include <pixtera/platform/event.h>
 

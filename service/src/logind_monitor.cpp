@@ -20,8 +20,9 @@ std::unique_ptr<LogindMonitor> LogindMonitor::Start()
     try {
         return std::make_unique<LogindMonitor>(sdbus::createSystemBusConnection());
     } catch (const sdbus::Error& error) {
-        LogInformation("No system bus (" + error.getMessage() +
-                       "): displays are not blanked when the session locks or idles, nor initialised again after a sleep");
+        LogInformation(
+            "No system bus (" + error.getMessage() +
+            "): displays are not blanked when the session locks or idles, nor initialised again after a sleep");
         return nullptr;
     }
 }
@@ -33,7 +34,8 @@ LogindMonitor::LogindMonitor(std::unique_ptr<sdbus::IConnection> connection) : c
     manager_->finishRegistration();
     if (const auto path = FindSession()) {
         session_ = sdbus::createProxy(*connection_, kLogind, *path);
-        session_->uponSignal("PropertiesChanged").onInterface("org.freedesktop.DBus.Properties")
+        session_->uponSignal("PropertiesChanged")
+            .onInterface("org.freedesktop.DBus.Properties")
             .call([this](const std::string& interface, const std::map<std::string, sdbus::Variant>& changed,
                          const std::vector<std::string>&) {
                 if (interface == kSession)
@@ -46,8 +48,11 @@ LogindMonitor::LogindMonitor(std::unique_ptr<sdbus::IConnection> connection) : c
         }
         std::map<std::string, sdbus::Variant> properties;
         try {
-            session_->callMethod("GetAll").onInterface("org.freedesktop.DBus.Properties").withTimeout(kAnswerTime)
-                .withArguments(kSession).storeResultsTo(properties);
+            session_->callMethod("GetAll")
+                .onInterface("org.freedesktop.DBus.Properties")
+                .withTimeout(kAnswerTime)
+                .withArguments(kSession)
+                .storeResultsTo(properties);
         } catch (const sdbus::Error&) {
         }
         ApplySession(properties);
@@ -70,16 +75,22 @@ std::optional<std::string> LogindMonitor::FindSession()
     // unit of systemd runs outside any session).
     try {
         sdbus::ObjectPath path;
-        manager_->callMethod("GetSessionByPID").onInterface(kManager).withTimeout(kAnswerTime)
-            .withArguments(static_cast<std::uint32_t>(getpid())).storeResultsTo(path);
+        manager_->callMethod("GetSessionByPID")
+            .onInterface(kManager)
+            .withTimeout(kAnswerTime)
+            .withArguments(static_cast<std::uint32_t>(getpid()))
+            .storeResultsTo(path);
         return path;
     } catch (const sdbus::Error&) {
     }
     try {
         auto user = sdbus::createProxy(*connection_, kLogind, "/org/freedesktop/login1/user/self");
         sdbus::Variant display;
-        user->callMethod("Get").onInterface("org.freedesktop.DBus.Properties").withTimeout(kAnswerTime)
-            .withArguments("org.freedesktop.login1.User", "Display").storeResultsTo(display);
+        user->callMethod("Get")
+            .onInterface("org.freedesktop.DBus.Properties")
+            .withTimeout(kAnswerTime)
+            .withArguments("org.freedesktop.login1.User", "Display")
+            .storeResultsTo(display);
         const auto session = display.get<sdbus::Struct<std::string, sdbus::ObjectPath>>();
         if (!std::get<0>(session).empty())
             return std::get<1>(session);

@@ -29,8 +29,7 @@ constexpr DWORD kIdleCycleMs = 100;
 
 } // namespace
 
-ManagedDisplay::ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault,
-                                             DisplayRuntime runtime)
+ManagedDisplay::ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime)
     : origin_(std::move(origin)), fault_(std::move(fault)), runtime_(runtime)
 {
 }
@@ -66,7 +65,8 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     LONG rows = 0;
     auto askGeometry = [&] {
         return CallDriver([&](IDisplayDriver& d) {
-            for (HRESULT hr : {d.GetCharHeight(&cellHeight), d.GetCharWidth(&cellWidth), d.GetColumns(&columns), d.GetRows(&rows)})
+            for (HRESULT hr :
+                 {d.GetCharHeight(&cellHeight), d.GetCharWidth(&cellWidth), d.GetColumns(&columns), d.GetRows(&rows)})
                 if (hr == E_PLUGIN_HOST_FAILED)
                     return hr;
             return S_OK;
@@ -88,7 +88,8 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     CallDriver([&](IDisplayDriver& d) { return d.Write(greeting.get()); });
     for (LONG code = 0; code < kUserCharacters; ++code) {
         const auto r = UserCharacterRows(code, cellWidth);
-        CallDriver([&](IDisplayDriver& d) { return d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
+        CallDriver(
+            [&](IDisplayDriver& d) { return d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
 }
 

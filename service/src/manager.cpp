@@ -10,7 +10,9 @@
 namespace pixtera {
 
 Manager::Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration, SessionBus* desktop)
-    : lifetime_(lifetime), drivers_(MakeComObject<DriverManager>()), data_(MakeComObject<DataManager>(drivers_)),
+    : lifetime_(lifetime),
+      drivers_(MakeComObject<DriverManager>()),
+      data_(MakeComObject<DataManager>(drivers_)),
       displays_(MakeComObject<DisplayManager>(DisplayRuntime{*data_, SystemClock()}))
 {
     LoadConfigurationFile(configuration, *drivers_, *data_, *displays_);
@@ -47,7 +49,10 @@ ULONG Manager::AddRef() { return static_cast<ULONG>(lifetime_.Lock()); }
 
 ULONG Manager::Release() { return static_cast<ULONG>(lifetime_.Unlock()); }
 
-HRESULT Manager::GetDriverManager(IDriverManager** drivers) { return ComPtr<IDriverManager>(drivers_.get()).CopyTo(drivers); }
+HRESULT Manager::GetDriverManager(IDriverManager** drivers)
+{
+    return ComPtr<IDriverManager>(drivers_.get()).CopyTo(drivers);
+}
 
 HRESULT Manager::GetDataManager(IDataManager** data) { return ComPtr<IDataManager>(data_.get()).CopyTo(data); }
 

@@ -43,7 +43,8 @@ PowerDecision DecidePower(const PowerSettings& settings, const PowerState& state
         if (window->Contains(secondOfDay / 60))
             Because(decision, "hours");
         for (int boundary : {window->from, window->to})
-            Sooner(decision.recheck, std::chrono::seconds((boundary * 60 - secondOfDay + kSecondsPerDay) % kSecondsPerDay));
+            Sooner(decision.recheck,
+                   std::chrono::seconds((boundary * 60 - secondOfDay + kSecondsPerDay) % kSecondsPerDay));
     }
     return decision;
 }

@@ -21,7 +21,7 @@ struct PowerState {
 
 struct PowerDecision {
     bool blank = false;
-    std::string why;                          // "locked", "idle", "asleep", "hours", joined by ", "
+    std::string why; // "locked", "idle", "asleep", "hours", joined by ", "
     std::optional<std::chrono::seconds> recheck; // when the answer may change by time alone
 };
 

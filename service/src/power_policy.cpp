@@ -88,7 +88,8 @@ void PowerPolicy::Run()
         blanked_ = decision.blank;
         lock.unlock();
         if (change)
-            LogInformation(decision.blank ? "The displays are dark (" + decision.why + ")" : "The displays are lit again");
+            LogInformation(decision.blank ? "The displays are dark (" + decision.why + ")"
+                                          : "The displays are lit again");
         for (const auto& display : displays_.Displays())
             display->SetBlanked(decision.blank, keepRendering);
         lock.lock();

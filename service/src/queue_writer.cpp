@@ -75,8 +75,9 @@ HRESULT WriteQueue(const QueueOrigin& origin, const std::vector<QueueEntry>& ent
     }
     const pugi::xml_node driver = FindDriverElement(configuration.document, origin);
     if (!driver) {
-        LogError("The display queue was not saved: " + origin.configuration.string() + " has no single driver element " +
-                 "with clsid \"" + origin.clsid + "\" and configuration \"" + origin.driverConfiguration + "\"");
+        LogError("The display queue was not saved: " + origin.configuration.string() +
+                 " has no single driver element " + "with clsid \"" + origin.clsid + "\" and configuration \"" +
+                 origin.driverConfiguration + "\"");
         return E_FAIL;
     }
     const pugi::xml_node display = driver.child("display");

@@ -35,16 +35,15 @@ constexpr DWORD kControlShutdown = 5;
 constexpr std::size_t kLogEventLength = 256;
 
 const char* kVersionText = "pixtera2 " PIXTERA_VERSION "\n";
-const char* kHelpText =
-    "usage: pixtera2               run the service (as a local server, or under systemd)\n"
-    "       pixtera2 -RegServer    register as a local server\n"
-    "       pixtera2 -Service      register as a systemd user service\n"
-    "       pixtera2 -UnregServer  remove every registration\n"
-    "       pixtera2 -RegMachine, -UnregMachine  (un)register the local server for every user\n"
-    "                              in the machine layer (what packages run)\n"
-    "       pixtera2 --help, -h, /?  this text;  pixtera2 --version\n"
-    "Switches may start with '-' or '/', in any letter case, and must end the command line.\n"
-    "SIGTERM, SIGINT and SIGHUP stop the service cleanly.\n";
+const char* kHelpText = "usage: pixtera2               run the service (as a local server, or under systemd)\n"
+                        "       pixtera2 -RegServer    register as a local server\n"
+                        "       pixtera2 -Service      register as a systemd user service\n"
+                        "       pixtera2 -UnregServer  remove every registration\n"
+                        "       pixtera2 -RegMachine, -UnregMachine  (un)register the local server for every user\n"
+                        "                              in the machine layer (what packages run)\n"
+                        "       pixtera2 --help, -h, /?  this text;  pixtera2 --version\n"
+                        "Switches may start with '-' or '/', in any letter case, and must end the command line.\n"
+                        "SIGTERM, SIGINT and SIGHUP stop the service cleanly.\n";
 
 // An unregistered program ends with the registry's code (2, file not found) and says what to
 // run; any other registry failure is explained. Exit codes only hold 8 bits.
@@ -77,15 +76,9 @@ int ServiceModule::Main(int argc, const char* const* argv)
     MainLoop::BlockStopSignals();
     HRESULT result = S_OK;
     switch (ScanCommandLine(JoinCommandLine(argc, argv))) {
-    case ServiceSwitch::UnregServer:
-        result = UnregisterServer();
-        break;
-    case ServiceSwitch::RegServer:
-        result = RegisterServer(false);
-        break;
-    case ServiceSwitch::Service:
-        result = RegisterServer(true);
-        break;
+    case ServiceSwitch::UnregServer: result = UnregisterServer(); break;
+    case ServiceSwitch::RegServer: result = RegisterServer(false); break;
+    case ServiceSwitch::Service: result = RegisterServer(true); break;
     case ServiceSwitch::RegMachine:
     case ServiceSwitch::UnregMachine:
         if (!MachineRegistryPath()) {
@@ -236,11 +229,8 @@ void ServiceModule::ServiceHandler(DWORD control)
     case 2: // pause
     case 3: // continue
     case 4: // interrogate
-    case kControlShutdown:
-        break;
-    default:
-        LogEvent("Bad service request");
-        break;
+    case kControlShutdown: break;
+    default: LogEvent("Bad service request"); break;
     }
 }
 
@@ -250,10 +240,7 @@ void ServiceModule::SetStatus(ServiceState state)
     ReportServiceState(state);
 }
 
-void ServiceModule::LogEvent(std::string_view message) const
-{
-    LogInformation(message.substr(0, kLogEventLength));
-}
+void ServiceModule::LogEvent(std::string_view message) const { LogInformation(message.substr(0, kLogEventLength)); }
 
 LONG ServiceModule::Lock() { return ++lockCount_; }
 
@@ -274,7 +261,10 @@ void ServiceModule::QuitAfter(DWORD milliseconds)
     }).detach();
 }
 
-void ServiceModule::ShowError(const char* text) const { MessageBoxA(nullptr, text, kServiceName, MB_OK | MB_ICONERROR); }
+void ServiceModule::ShowError(const char* text) const
+{
+    MessageBoxA(nullptr, text, kServiceName, MB_OK | MB_ICONERROR);
+}
 
 bool ServiceModule::IsServiceInstalled() const { return SystemdUserUnit(program_).IsInstalled(); }
 
@@ -283,14 +273,9 @@ bool ServiceModule::InstallService()
     if (IsServiceInstalled())
         return true;
     switch (SystemdUserUnit(program_).Install()) {
-    case SystemdUserUnit::Outcome::Done:
-        return true;
-    case SystemdUserUnit::Outcome::NoUnitDirectory:
-        ShowError("Couldn't open service manager");
-        return false;
-    case SystemdUserUnit::Outcome::CannotWrite:
-        ShowError("Couldn't create service");
-        return false;
+    case SystemdUserUnit::Outcome::Done: return true;
+    case SystemdUserUnit::Outcome::NoUnitDirectory: ShowError("Couldn't open service manager"); return false;
+    case SystemdUserUnit::Outcome::CannotWrite: ShowError("Couldn't create service"); return false;
     }
     return false;
 }

@@ -16,18 +16,10 @@ bool StartedByServiceManager()
 void ReportServiceState(ServiceState state)
 {
     switch (state) {
-    case ServiceState::StartPending:
-        sd_notify(0, "STATUS=Starting");
-        break;
-    case ServiceState::Running:
-        sd_notify(0, "READY=1\nSTATUS=Running");
-        break;
-    case ServiceState::StopPending:
-        sd_notify(0, "STOPPING=1\nSTATUS=Stopping");
-        break;
-    case ServiceState::Stopped:
-        sd_notify(0, "STATUS=Stopped");
-        break;
+    case ServiceState::StartPending: sd_notify(0, "STATUS=Starting"); break;
+    case ServiceState::Running: sd_notify(0, "READY=1\nSTATUS=Running"); break;
+    case ServiceState::StopPending: sd_notify(0, "STOPPING=1\nSTATUS=Stopping"); break;
+    case ServiceState::Stopped: sd_notify(0, "STATUS=Stopped"); break;
     }
 }
 

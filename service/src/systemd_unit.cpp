@@ -13,7 +13,6 @@
 #include <fstream>
 #include <vector>
 
-
 namespace pixtera {
 namespace {
 

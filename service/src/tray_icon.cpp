@@ -15,7 +15,6 @@
 #include <tuple>
 #include <vector>
 
-
 namespace pixtera {
 namespace {
 
@@ -38,7 +37,8 @@ std::vector<Pixmap> IconPixmaps()
         for (int y = 0; y < size; ++y) {
             for (int x = 0; x < size; ++x) {
                 const bool frame = x < 1 || y < 3 || x >= size - 1 || y >= size - 3;
-                const bool text = !frame && y >= size / 2 - 2 && y < size / 2 + 1 && x % 3 != 0 && x > 2 && x < size - 3;
+                const bool text =
+                    !frame && y >= size / 2 - 2 && y < size / 2 + 1 && x % 3 != 0 && x > 2 && x < size - 3;
                 const uint8_t r = frame ? 60 : text ? 230 : 30;
                 const uint8_t g = frame ? 60 : text ? 240 : 70;
                 const uint8_t b = frame ? 70 : text ? 255 : 200;
@@ -118,7 +118,9 @@ void TrayIcon::ExportMenu()
     menu_->registerProperty("Version").onInterface(kMenuInterface).withGetter([] { return uint32_t{3}; });
     menu_->registerProperty("TextDirection").onInterface(kMenuInterface).withGetter([] { return std::string("ltr"); });
     menu_->registerProperty("Status").onInterface(kMenuInterface).withGetter([] { return std::string("normal"); });
-    menu_->registerProperty("IconThemePath").onInterface(kMenuInterface).withGetter([] { return std::vector<std::string>{}; });
+    menu_->registerProperty("IconThemePath").onInterface(kMenuInterface).withGetter([] {
+        return std::vector<std::string>{};
+    });
     menu_->registerMethod("GetLayout")
         .onInterface(kMenuInterface)
         .withInputParamNames("parentId", "recursionDepth", "propertyNames")
@@ -142,8 +144,11 @@ void TrayIcon::ExportMenu()
                     found.emplace_back(id, Properties{{"label", sdbus::Variant(std::string(label))}});
             return found;
         });
-    menu_->registerMethod("GetProperty").onInterface(kMenuInterface).withInputParamNames("id", "name").withOutputParamNames("value").implementedAs(
-        [](int32_t id, const std::string& name) {
+    menu_->registerMethod("GetProperty")
+        .onInterface(kMenuInterface)
+        .withInputParamNames("id", "name")
+        .withOutputParamNames("value")
+        .implementedAs([](int32_t id, const std::string& name) {
             if (name == "label" && (id == kStartDesignerId || id == kStopId))
                 return sdbus::Variant(std::string(id == kStopId ? "Stop" : "Start Designer"));
             throw sdbus::Error("com.canonical.dbusmenu.Error.UnknownProperty", "no such property");
@@ -163,25 +168,29 @@ void TrayIcon::ExportMenu()
         .onInterface(kMenuInterface)
         .withInputParamNames("events")
         .withOutputParamNames("idErrors")
-        .implementedAs([this](const std::vector<sdbus::Struct<int32_t, std::string, sdbus::Variant, uint32_t>>& events) {
+        .implementedAs([this](
+                           const std::vector<sdbus::Struct<int32_t, std::string, sdbus::Variant, uint32_t>>& events) {
             for (const auto& e : events)
                 if (std::get<1>(e) == "clicked")
                     std::get<0>(e) == kStartDesignerId ? StartDesigner() : std::get<0>(e) == kStopId ? Stop() : void();
             return std::vector<int32_t>{};
         });
-    menu_->registerMethod("AboutToShow").onInterface(kMenuInterface).withInputParamNames("id").withOutputParamNames("needUpdate").implementedAs(
-        [](int32_t) { return false; });
+    menu_->registerMethod("AboutToShow")
+        .onInterface(kMenuInterface)
+        .withInputParamNames("id")
+        .withOutputParamNames("needUpdate")
+        .implementedAs([](int32_t) { return false; });
     menu_->registerMethod("AboutToShowGroup")
         .onInterface(kMenuInterface)
         .withInputParamNames("ids")
         .withOutputParamNames("updatesNeeded", "idErrors")
-        .implementedAs([](const std::vector<int32_t>&) {
-            return std::tuple<std::vector<int32_t>, std::vector<int32_t>>{};
-        });
+        .implementedAs(
+            [](const std::vector<int32_t>&) { return std::tuple<std::vector<int32_t>, std::vector<int32_t>>{}; });
     menu_->registerSignal("LayoutUpdated").onInterface(kMenuInterface).withParameters<uint32_t, int32_t>();
     menu_->registerSignal("ItemsPropertiesUpdated")
         .onInterface(kMenuInterface)
-        .withParameters<std::vector<sdbus::Struct<int32_t, Properties>>, std::vector<sdbus::Struct<int32_t, std::vector<std::string>>>>();
+        .withParameters<std::vector<sdbus::Struct<int32_t, Properties>>,
+                        std::vector<sdbus::Struct<int32_t, std::vector<std::string>>>>();
     menu_->finishRegistration();
 }
 

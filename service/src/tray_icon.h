@@ -42,8 +42,8 @@ private:
     std::unique_ptr<sdbus::IObject> item_;
     std::unique_ptr<sdbus::IObject> menu_;
     std::unique_ptr<sdbus::IProxy> busDaemon_; // for the watcher's NameOwnerChanged
-    std::mutex watcherMutex_;                  // guards watcher_
-    std::unique_ptr<sdbus::IProxy> watcher_;   // kept until its registration was answered
+    std::mutex watcherMutex_; // guards watcher_
+    std::unique_ptr<sdbus::IProxy> watcher_; // kept until its registration was answered
 };
 
 } // namespace pixtera

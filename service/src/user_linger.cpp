@@ -45,7 +45,8 @@ LingerResult EnableLingering()
             .withArguments(static_cast<std::uint32_t>(getuid()), true, false);
         return {LingerResult::Outcome::Enabled, {}};
     } catch (const sdbus::Error& error) {
-        const auto outcome = Refusal(error.getName()) ? LingerResult::Outcome::Refused : LingerResult::Outcome::Unavailable;
+        const auto outcome =
+            Refusal(error.getName()) ? LingerResult::Outcome::Refused : LingerResult::Outcome::Unavailable;
         return {outcome, error.getMessage().empty() ? error.getName() : error.getMessage()};
     }
 }
@@ -56,13 +57,14 @@ std::string LingerHint(const LingerResult& result)
     const std::string byHand = "To start it at boot without a login, run: loginctl enable-linger " + user;
     switch (result.outcome) {
     case LingerResult::Outcome::Enabled:
-    case LingerResult::Outcome::AlreadyOn:
-        return {};
+    case LingerResult::Outcome::AlreadyOn: return {};
     case LingerResult::Outcome::Refused:
         return "The system refused to let " + user + " linger (" + result.reason +
-               "), so the service starts when you log in, not at boot. " + byHand + " (as an administrator: sudo loginctl enable-linger " + user + ")";
+               "), so the service starts when you log in, not at boot. " + byHand +
+               " (as an administrator: sudo loginctl enable-linger " + user + ")";
     case LingerResult::Outcome::Unavailable:
-        return "Lingering could not be switched on (" + result.reason + "), so the service starts when you log in, not at boot. " + byHand;
+        return "Lingering could not be switched on (" + result.reason +
+               "), so the service starts when you log in, not at boot. " + byHand;
     }
     return {};
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "creation_failure.h"
 
+#include "service_fixture.h"
 #include <pixtera/platform/guid.h>
 #include <pixtera/platform/registry.h>
-#include "service_fixture.h"
 
 namespace {
 
@@ -82,8 +82,9 @@ TEST_F(ConfigurationLoader, AMissingClsidCutsTheLoadShort)
 
 TEST_F(ConfigurationLoader, WrappedDriversNeedTheWrapperClass)
 {
-    EXPECT_TRUE(Load(R"(<driver clsid="PixteraTest.ScriptedProvider" DispatchWrap="yes"><data active="yes"/></driver>)" +
-                     Driver("PixteraTest.ScriptedProvider", "items=After:1", kData)));
+    EXPECT_TRUE(
+        Load(R"(<driver clsid="PixteraTest.ScriptedProvider" DispatchWrap="yes"><data active="yes"/></driver>)" +
+             Driver("PixteraTest.ScriptedProvider", "items=After:1", kData)));
     EXPECT_EQ(driverManager->Size(), 1) << "without DispatchWrapper.core the wrapped driver is skipped";
     EXPECT_EQ(ReadText(u"After"), "1");
 }
@@ -124,7 +125,8 @@ TEST_F(ConfigurationLoader, DataManagerWithNoProvidersCountsNothing)
     EXPECT_EQ(count, 0);
     ComPtr<IDataCollection> collection;
     ASSERT_EQ(dataManager->GetDataCollection(collection.Out()), S_OK);
-    EXPECT_EQ(static_cast<void*>(collection.get()), static_cast<void*>(static_cast<IDataCollection*>(dataManager.get())));
+    EXPECT_EQ(static_cast<void*>(collection.get()),
+              static_cast<void*>(static_cast<IDataCollection*>(dataManager.get())));
 }
 
 } // namespace
@@ -138,7 +140,8 @@ TEST(CreationFailure, TheReasonNamesTheCause)
 {
     EXPECT_NE(CreationFailureReason(u"No.Such.Plugin", REGDB_E_CLASSNOTREG, false).find("ProgID is not registered"),
               std::string::npos);
-    EXPECT_EQ(CreationFailureReason(u"Any.Plugin", E_FAIL, true), "the plug-in threw while it was created or configured");
+    EXPECT_EQ(CreationFailureReason(u"Any.Plugin", E_FAIL, true),
+              "the plug-in threw while it was created or configured");
 
     const auto copy = TestDirectory() / "vanishing.so";
     std::filesystem::copy_file(TestModuleDirectory() / "test-recording-display.so", copy);

@@ -13,7 +13,6 @@ namespace {
 using namespace pixtera;
 using namespace pixtera::test;
 
-
 class ConfigurationRewrite : public ServiceFixture {
 protected:
     void SetUp() override
@@ -70,7 +69,8 @@ TEST_F(ConfigurationRewrite, AQueueEditKeepsCommentsTheDeclarationAndUnknownNode
     const auto path = Write("<?xml version=\"1.0\"?>\n<!-- my displays -->\n<PixteraConfiguration version=\"7\">\n"
                             "<drivers>\n"
                             "<!-- <driver clsid=\"Later.Display\">\n\t<display active=\"yes\"/>\n</driver> -->\n" +
-                            kRecording + "<display active=\"yes\" note=\"mine\"><queue><!-- first -->"
+                            kRecording +
+                            "<display active=\"yes\" note=\"mine\"><queue><!-- first -->"
                             "<queueitem Filename=\"a.pxd\" Runtime=\"5\" colour=\"red\"/></queue><extra/></display>"
                             "</driver></drivers><future setting=\"1\"/></PixteraConfiguration>");
     ASSERT_TRUE(LoadFile(path));
@@ -114,9 +114,10 @@ TEST_F(ConfigurationRewrite, TheLoadDoesNotRewriteAndUnreadableEntriesStayInTheF
 
 TEST_F(ConfigurationRewrite, AFileThatIsNotUtf8IsReportedWithItsLineAndLeftAlone)
 {
-    const std::string original = "<PixteraConfiguration><drivers>\n" + kRecording +
-                                 "<display active=\"yes\"><queue>\n<queueitem Filename=\"/designs/caf\xE9.pxd\" Runtime=\"5\"/>"
-                                 "</queue></display></driver></drivers></PixteraConfiguration>";
+    const std::string original =
+        "<PixteraConfiguration><drivers>\n" + kRecording +
+        "<display active=\"yes\"><queue>\n<queueitem Filename=\"/designs/caf\xE9.pxd\" Runtime=\"5\"/>"
+        "</queue></display></driver></drivers></PixteraConfiguration>";
     const auto path = Write(original);
     ASSERT_TRUE(LoadFile(path));
     EXPECT_EQ(driverManager->Size(), 0) << "no driver from a file that cannot be read faithfully";
@@ -127,9 +128,10 @@ TEST_F(ConfigurationRewrite, AFileThatIsNotUtf8IsReportedWithItsLineAndLeftAlone
 
 TEST_F(ConfigurationRewrite, ADeclaredLatin1FileIsReadAndWrittenInLatin1)
 {
-    const auto path = Write("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><PixteraConfiguration><drivers>" + kRecording +
-                            "<display active=\"yes\"><queue><queueitem Filename=\"/designs/caf\xE9.pxd\" Runtime=\"5\"/>"
-                            "</queue></display></driver></drivers></PixteraConfiguration>");
+    const auto path =
+        Write("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><PixteraConfiguration><drivers>" + kRecording +
+              "<display active=\"yes\"><queue><queueitem Filename=\"/designs/caf\xE9.pxd\" Runtime=\"5\"/>"
+              "</queue></display></driver></drivers></PixteraConfiguration>");
     ASSERT_TRUE(LoadFile(path));
     auto display = FirstDisplay();
     BString file;
@@ -171,8 +173,9 @@ TEST_F(ConfigurationRewrite, AnOutsideEditAboveTheDriverDoesNotRedirectItsQueue)
     EXPECT_GT(text.find("mine.pxd"), text.find("PixteraTest.RecordingDisplay")) << text;
 
     // Two elements that could be ours: refused, untouched.
-    const std::string twice = "<PixteraConfiguration><drivers>" + other + kRecording + "<display active=\"yes\"/></driver>" +
-                              kRecording + "<display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    const std::string twice = "<PixteraConfiguration><drivers>" + other + kRecording +
+                              "<display active=\"yes\"/></driver>" + kRecording +
+                              "<display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     Write(twice);
     EXPECT_EQ(display->AddQueueItem(BString(std::string_view("more.pxd")).get(), 4), E_FAIL);
     EXPECT_EQ(FileText(path), twice);

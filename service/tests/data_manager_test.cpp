@@ -48,9 +48,9 @@ TEST_F(DataManagerTest, RegistrationPollsOnceInTheDocumentedOrder)
 {
     ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=3;interval=100000;items=A:1,B:2", kData)));
     const auto calls = RecordedCalls(ProviderObject(*driverManager, 0));
-    EXPECT_EQ(calls, (std::vector<std::string>{"Configure mode=3;interval=100000;items=A:1,B:2", "Advise", "GetUpdateMode",
-                                               "GetUpdateMode", "GetInterval", "Refresh", "GetCount", "GetName 0",
-                                               "GetDescription 0", "GetName 1", "GetDescription 1"}))
+    EXPECT_EQ(calls, (std::vector<std::string>{"Configure mode=3;interval=100000;items=A:1,B:2", "Advise",
+                                               "GetUpdateMode", "GetUpdateMode", "GetInterval", "Refresh", "GetCount",
+                                               "GetName 0", "GetDescription 0", "GetName 1", "GetDescription 1"}))
         << "direct mode fetches no values while polling";
 }
 
@@ -164,7 +164,8 @@ TEST_F(DataManagerTest, AProviderThatThrowsIsReportedOnceAndNeverCalledAgain)
 TEST_F(DataManagerTest, ADirectReadThatThrowsIsGuardedToo)
 {
     MessageCapture messages;
-    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=3;interval=100000;items=A:x;throwon=GetValue@1", kData)));
+    ASSERT_TRUE(
+        Load(Driver("PixteraTest.ScriptedProvider", "mode=3;interval=100000;items=A:x;throwon=GetValue@1", kData)));
     EXPECT_EQ(ReadText(u"A"), "Plugin died");
     EXPECT_EQ(ReadText(u"A"), "Plugin died");
     EXPECT_EQ(messages.messages().size(), 1u);
@@ -187,7 +188,8 @@ TEST_F(DataManagerTest, VanishedItemsKeepTheirLastValue)
 
 TEST_F(DataManagerTest, ProvidersWithoutPluginInfoAreUsedAndDriversWithoutProviderAreNot)
 {
-    ASSERT_TRUE(Load(Driver("PixteraTest.BareProvider", "", kData) + Driver("PixteraTest.RecordingDisplay", "", kData)));
+    ASSERT_TRUE(
+        Load(Driver("PixteraTest.BareProvider", "", kData) + Driver("PixteraTest.RecordingDisplay", "", kData)));
     EXPECT_EQ(ReadText(u"Bare"), "7");
     LONG count = 0;
     dataManager->Count(&count);
@@ -239,13 +241,15 @@ TEST_F(DataManagerTest, ThePollsSignalStoredChangesAndTheModeSaysWhichValuesWait
     EXPECT_EQ(changed.Wait(0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // Text items carry their poll's number, so each poll stores a new value; the third poll throws.
-    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=2;interval=20;items=T:text;throwon=Refresh@3", kData)));
+    ASSERT_TRUE(
+        Load(Driver("PixteraTest.ScriptedProvider", "mode=2;interval=20;items=T:text;throwon=Refresh@3", kData)));
     EXPECT_EQ(changed.Wait(5000), static_cast<DWORD>(WAIT_OBJECT_0));
     for (int i = 0; i < 5000 && ReadText(u"T") != "Plugin died"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(signal.generation(), generation + 3) << "the first poll's new name, the second's new text, the death";
-    EXPECT_EQ(dataManager->HowValueChanges(u"T"), ValueSource::Changes::WhenStored) << "it reads \"Plugin died\" for good";
+    EXPECT_EQ(dataManager->HowValueChanges(u"T"), ValueSource::Changes::WhenStored)
+        << "it reads \"Plugin died\" for good";
 }
 
 } // namespace

@@ -17,7 +17,6 @@ namespace {
 
 using namespace pixtera::test;
 
-
 // The line's "op" and, for writes, the frame; the time stamp is left out.
 std::string Operation(const std::string& line)
 {
@@ -28,8 +27,8 @@ std::string Operation(const std::string& line)
 std::string Design(const std::string& text)
 {
     return "<Design><DisplayItems><DisplayItem><Position X=\"0\" Y=\"1\" Width=\"20\" Height=\"1\"/>"
-           "<Appearance Mode=\"Static\" Allignment=\"Center\"/><Data Mode=\"Static\" Text=\"" + text +
-           "\"/></DisplayItem></DisplayItems><Background FileName=\"/bg/" + text + ".png\"/></Design>";
+           "<Appearance Mode=\"Static\" Allignment=\"Center\"/><Data Mode=\"Static\" Text=\"" +
+           text + "\"/></DisplayItem></DisplayItems><Background FileName=\"/bg/" + text + ".png\"/></Design>";
 }
 
 TEST(EndToEnd, TheServiceShowsTheGreetingThenItsQueueInAFileDisplay)
@@ -42,7 +41,8 @@ TEST(EndToEnd, TheServiceShowsTheGreetingThenItsQueueInAFileDisplay)
     std::ofstream(dir / "second.pxd") << Design("second");
     const auto output = dir / "display.jsonl";
     std::ofstream(dir / "bin/pixtera2.xml")
-        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"columns=20;rows=2;path="
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" "
+           "configuration=\"columns=20;rows=2;path="
         << output.string() << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << (dir / "first.pxd").string()
         << "\" Runtime=\"1\"/><queueitem Filename=\"" << (dir / "second.pxd").string()
         << "\" Runtime=\"0\"/></queue></display></driver></drivers></PixteraConfiguration>";

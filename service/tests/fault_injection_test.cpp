@@ -41,8 +41,8 @@ INSTANTIATE_TEST_SUITE_P(EveryOperation, ThrowingOperation,
 
 TEST_F(FaultInjection, AHangingPollNeverHoldsUpReadersOfCachedValues)
 {
-    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=2;interval=10;items=A:x;hangon=GetValue@2;hangms=1500",
-                            kData)));
+    ASSERT_TRUE(Load(
+        Driver("PixteraTest.ScriptedProvider", "mode=2;interval=10;items=A:x;hangon=GetValue@2;hangms=1500", kData)));
     IUnknown* provider = driverManager->At(0)->object.get();
     std::vector<std::string> calls;
     // Wait until the second poll is inside its hanging GetValue.
@@ -61,8 +61,9 @@ TEST_F(FaultInjection, ADesignFileThatBreaksBetweenTwoStartsShowsABlankFrame)
     auto display = displayManager->Displays().at(0);
     display->StopOutput();
     const auto design = TestDirectory() / "changing.pxd";
-    std::ofstream(design) << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="8" Height="1"/>)"
-                             R"(<Appearance Mode="Static"/><Data Mode="Static" Text="before"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(design)
+        << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="8" Height="1"/>)"
+           R"(<Appearance Mode="Static"/><Data Mode="Static" Text="before"/></DisplayItem></DisplayItems></Design>)";
     display->AddQueueItem(BString(design.string()).get(), 0);
     IUnknown* driver = driverManager->At(0)->object.get();
     auto writes = [&] {

@@ -66,7 +66,8 @@ TEST_F(HardwareEventsTest, AModulePluggedInLaterGetsItsFrameAndAWakeUpInitialise
 
     SerialLcdModel woken(16, 2); // powered off while the machine slept: garbage, no user characters
     logind.PrepareForSleep(true);
-    port.ReadInto(woken, [] { return false; }, 300);
+    port.ReadInto(
+        woken, [] { return false; }, 300);
     EXPECT_EQ(woken.screen(), std::string(32, '?')) << "going to sleep sends nothing";
     logind.PrepareForSleep(false);
     port.ReadInto(woken, [&] { return woken.screen() == shown && woken.GlyphOf(1)[7] == 8; });

@@ -14,8 +14,8 @@
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
-#include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/plugin_info.h>
+#include <pixtera/sdk/plugin_settings.h>
 
 #include <csignal>
 #include <dirent.h>
@@ -29,13 +29,15 @@ using namespace pixtera;
 using namespace pixtera::test;
 using namespace std::chrono_literals;
 
-
 // The processes whose parent is this one (the plug-in hosts).
 std::vector<pid_t> Children(pid_t parent = getpid()) { return ChildrenOf(parent); }
 
 bool Running(pid_t pid) { return ProcessRuns(pid); }
 
-std::size_t OpenDescriptors() { return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {})); }
+std::size_t OpenDescriptors()
+{
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
 
 std::string Isolated(const std::string& configuration, const std::string& inner)
 {
@@ -67,9 +69,10 @@ protected:
         info->Configure(BString(std::string_view("columns=20;rows=2")).get());
         healthy = info.As<IUnknown>();
         const auto design = TestDirectory() / "scroller.pxd";
-        std::ofstream(design) << R"(<Design UpdateFreq="50"><DisplayItems><DisplayItem>)"
-                                 R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="50"/>)"
-                                 R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+        std::ofstream(design)
+            << R"(<Design UpdateFreq="50"><DisplayItems><DisplayItem>)"
+               R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="50"/>)"
+               R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
         auto display = healthyDisplays->AddDisplay(healthy.get(), {});
         display->LoadQueue({{Utf8ToUtf16(design.string()), 0}});
         display->StartOutput();
@@ -139,9 +142,10 @@ TEST_F(Isolation, AProviderThatSegfaultsDiesAloneAndComesBackAfterItsPause)
 TEST_F(Isolation, AProviderThatHangsIsCutOffAtTheDeadlineAndOneThatAbortsDiesAlone)
 {
     MessageCapture messages;
-    ASSERT_TRUE(LoadReal(Isolated("fault=hang;on=GetValue;at=2", kData) +
-                         "<driver clsid=\"PixteraTest.ScriptedProvider\" configuration=\"mode=2;interval=20;items=Fine:ok\">"
-                         "<data active=\"yes\"/></driver>"));
+    ASSERT_TRUE(
+        LoadReal(Isolated("fault=hang;on=GetValue;at=2", kData) +
+                 "<driver clsid=\"PixteraTest.ScriptedProvider\" configuration=\"mode=2;interval=20;items=Fine:ok\">"
+                 "<data active=\"yes\"/></driver>"));
     ASSERT_TRUE(Eventually([&] { return ReadText(u"Polls") == "Plugin died"; })) << "killed after 500 ms";
     EXPECT_EQ(ReadText(u"Fine"), "ok#" + ReadText(u"Fine").substr(3)) << "other providers go on";
     ExpectNothingLeft();
@@ -161,9 +165,10 @@ TEST_F(Isolation, AbortInRefreshAndExitInConfigureLeaveTheServiceRunning)
 
 std::string StaticDesign(const std::filesystem::path& path, const std::string& text)
 {
-    std::ofstream(path) << "<Design UpdateFreq=\"50\"><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" "
-                           "Height=\"1\"/><Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\""
-                        << text << "\"/></DisplayItem></DisplayItems></Design>";
+    std::ofstream(path)
+        << "<Design UpdateFreq=\"50\"><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" "
+           "Height=\"1\"/><Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\""
+        << text << "\"/></DisplayItem></DisplayItems></Design>";
     return path.string();
 }
 
@@ -173,10 +178,9 @@ TEST_F(Isolation, ADisplayThatCrashesInWriteIsReportedAndGetsItsFrameWhenBack)
     const auto frames = TestDirectory() / "frames";
     const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
     // Write 1 is the greeting, write 2 the design's frame: it crashes the host, once.
-    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=Write;at=2;once=" + (TestDirectory() / "struck").string() +
-                                      ";frames=" + frames.string(),
-                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
-                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(LoadReal(Isolated(
+        "fault=segv;on=Write;at=2;once=" + (TestDirectory() / "struck").string() + ";frames=" + frames.string(),
+        "<display active=\"yes\"><queue><queueitem Filename=\"" + design + "\" Runtime=\"0\"/></queue></display>")));
     ASSERT_TRUE(Eventually([&] { return !messages.messages().empty(); }));
     EXPECT_EQ(messages.messages(), std::vector<std::string>{kReport});
     ASSERT_TRUE(Eventually([&] { return FileText(frames).find("shown when back") != std::string::npos; }))
@@ -189,9 +193,9 @@ TEST_F(Isolation, ADisplayThatHangsInSetCustomCharIsCutOffAndStopsInTime)
 {
     MessageCapture messages;
     const auto design = StaticDesign(TestDirectory() / "shown.pxd", "anything");
-    ASSERT_TRUE(LoadReal(Isolated("fault=hang;on=SetCustomChar",
-                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
-                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(
+        LoadReal(Isolated("fault=hang;on=SetCustomChar", "<display active=\"yes\"><queue><queueitem Filename=\"" +
+                                                             design + "\" Runtime=\"0\"/></queue></display>")));
     EXPECT_EQ(messages.messages(), std::vector<std::string>{kReport}) << "cut off during the set-up";
     auto stopped = std::async(std::launch::async, [&] { return realDisplays->Displays().at(0)->StopOutput(); });
     ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "StopOutput must not wait for the plug-in";
@@ -208,7 +212,8 @@ TEST(IsolatedService, ItsHostsGoWhenTheServiceIsKilled)
     std::ofstream(TestDirectory() / "values") << "a=1\n";
     std::ofstream(TestDirectory() / "bin" / "pixtera2.xml")
         << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileData\" isolated=\"true\" configuration=\"path="
-        << (TestDirectory() / "values").string() << "\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+        << (TestDirectory() / "values").string()
+        << "\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     ChildProcess service({program.string()});
     ASSERT_TRUE(service.WaitForOutput("Service started")) << service.output();
     const pid_t servicePid = service.pid();
@@ -216,12 +221,15 @@ TEST(IsolatedService, ItsHostsGoWhenTheServiceIsKilled)
     ASSERT_TRUE(Eventually([&] { return !(hosts = Children(servicePid)).empty(); })) << service.output();
     service.Signal(SIGKILL);
     service.Wait();
-    EXPECT_TRUE(Eventually([&] {
-        for (pid_t host : hosts)
-            if (Running(host))
-                return false;
-        return true;
-    }, 1s)) << "the host noticed its parent was gone";
+    EXPECT_TRUE(Eventually(
+        [&] {
+            for (pid_t host : hosts)
+                if (Running(host))
+                    return false;
+            return true;
+        },
+        1s))
+        << "the host noticed its parent was gone";
 }
 
 } // namespace
@@ -266,7 +274,8 @@ TEST_F(Isolation, FailedRestartsKeepThePausesGrowing)
     });
     auto said = [&](const std::string& part) {
         std::lock_guard lock(mutex);
-        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.find(part) != std::string::npos; });
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& line) { return line.find(part) != std::string::npos; });
     };
     MessageCapture messages;
     // Every host dies in Configure, the first one's and every replay's.
@@ -288,10 +297,9 @@ TEST_F(Isolation, ADisplayWhoseHostDiesWhileItIsSetUpGetsItsGeometryAndFramesWhe
     MessageCapture messages;
     const auto frames = TestDirectory() / "frames";
     const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
-    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=GetCharHeight;once=" + (TestDirectory() / "struck").string() +
-                                      ";frames=" + frames.string(),
-                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
-                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(LoadReal(Isolated(
+        "fault=segv;on=GetCharHeight;once=" + (TestDirectory() / "struck").string() + ";frames=" + frames.string(),
+        "<display active=\"yes\"><queue><queueitem Filename=\"" + design + "\" Runtime=\"0\"/></queue></display>")));
     // 20 columns, not 0: the design's text reaches the new host.
     ASSERT_TRUE(Eventually([&] { return FileText(frames).find("shown when back") != std::string::npos; }))
         << FileText(frames);
@@ -337,8 +345,8 @@ TEST_F(Isolation, EverySdkInterfaceOfTheHostedObjectIsAnsweredAndForwarded)
     ASSERT_GT(count, 0);
     BString name, label, defaultValue, help, choices;
     LONG kind = -1, minimum = -1, maximum = -1;
-    ASSERT_EQ(settings->GetSetting(0, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(), &minimum, &maximum,
-                                   choices.Out()),
+    ASSERT_EQ(settings->GetSetting(0, name.Out(), label.Out(), &kind, defaultValue.Out(), help.Out(), &minimum,
+                                   &maximum, choices.Out()),
               S_OK);
     EXPECT_EQ(name.utf8(), "names");
     EXPECT_FALSE(wrapper.As<IDisplayDriver>()) << "what the hosted object lacks is not answered";
@@ -357,7 +365,8 @@ TEST_F(Isolation, AStrayAnswerFromAHostIsAFaultNotAShiftOfEveryLaterAnswer)
         log.emplace_back(line);
     });
     MessageCapture messages;
-    ASSERT_TRUE(LoadReal(Isolated("fault=stray;on=GetValue;at=3;once=" + (TestDirectory() / "struck").string(), kData)));
+    ASSERT_TRUE(
+        LoadReal(Isolated("fault=stray;on=GetValue;at=3;once=" + (TestDirectory() / "struck").string(), kData)));
     EXPECT_TRUE(Eventually([&] { return ReadText(u"Polls") == "Plugin died"; })) << "seen, not taken for the answer";
     // The new host answers in step again: the poll count is a number, not a shifted answer.
     EXPECT_TRUE(Eventually([&] {

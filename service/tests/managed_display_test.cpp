@@ -15,14 +15,16 @@ namespace {
 using namespace pixtera;
 using namespace pixtera::test;
 
-
 std::string StaticDesign(const std::string& text, const std::string& background = "",
                          const std::string& updateFrequency = "")
 {
     return "<Design" + (updateFrequency.empty() ? "" : " UpdateFreq=\"" + updateFrequency + "\"") +
            "><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" Height=\"1\"/>"
-           "<Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\"" + text + "\"/></DisplayItem>"
-           "</DisplayItems><Background FileName=\"" + background + "\"/></Design>";
+           "<Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\"" +
+           text +
+           "\"/></DisplayItem>"
+           "</DisplayItems><Background FileName=\"" +
+           background + "\"/></Design>";
 }
 
 class ManagedDisplayTest : public ServiceFixture {
@@ -51,7 +53,8 @@ protected:
     {
         const auto path = WriteConfiguration(Driver("PixteraTest.RecordingDisplay", configuration, kDisplay));
         driver = CreateDriver(configuration);
-        auto display = displayManager->AddDisplay(driver.get(), {path, 0, "PixteraTest.RecordingDisplay", configuration});
+        auto display =
+            displayManager->AddDisplay(driver.get(), {path, 0, "PixteraTest.RecordingDisplay", configuration});
         RecordedCalls(driver.get());
         return display;
     }
@@ -146,7 +149,8 @@ TEST_F(ManagedDisplayTest, QueueRotatesAndAHeldEntryStays)
     EXPECT_EQ(Calls("Write")[1], "Write second" + std::string(74, ' '));
     clock.Advance(60000);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(Calls("SetBackground"), (std::vector<std::string>{"SetBackground /bg/one.png", "SetBackground /bg/two.png"}))
+    EXPECT_EQ(Calls("SetBackground"),
+              (std::vector<std::string>{"SetBackground /bg/one.png", "SetBackground /bg/two.png"}))
         << "the held entry stays; the first never comes back";
     EXPECT_EQ(display->StopOutput(), S_OK);
 }
@@ -160,7 +164,8 @@ TEST_F(ManagedDisplayTest, OnlyChangedFramesAreWrittenButEveryEntrySetsItsBackgr
     ASSERT_EQ(display->StartOutput(), S_OK);
     ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == 1; }));
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(Eventually([&] { return clock.waiters() > 0; })) << "the showing's end is set before the clock moves";
+        ASSERT_TRUE(Eventually([&] { return clock.waiters() > 0; }))
+            << "the showing's end is set before the clock moves";
         clock.Advance(1000);
         ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == static_cast<std::size_t>(i) + 2; }));
     }
@@ -191,9 +196,12 @@ TEST_F(ManagedDisplayTest, ANegativeDurationIsSkippedAfterItsBackgroundWhateverI
 // A one-line design whose text moves one column per `delay` ms, so every rendering is a new frame.
 std::string Scroller(const std::string& updateFrequency, const std::string& delay)
 {
-    return R"(<Design UpdateFreq=")" + updateFrequency + R"("><DisplayItems><DisplayItem>)"
+    return R"(<Design UpdateFreq=")" + updateFrequency +
+           R"("><DisplayItems><DisplayItem>)"
            R"(<Position X="0" Y="0" Width="20" Height="1"/>)"
-           R"(<Appearance Mode="RightToLeft" ScrollDelay=")" + delay + R"("/>)"
+           R"(<Appearance Mode="RightToLeft" ScrollDelay=")" +
+           delay +
+           R"("/>)"
            R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
 }
 
@@ -212,7 +220,8 @@ TEST_F(ManagedDisplayTest, AShowingRendersOncePerUpdatePeriodAndEndsOnTime)
     clock.Advance(1000);
     ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 4; }));
     display->StopOutput();
-    EXPECT_EQ(Calls("Write")[3].substr(0, 11), "Write after") << "three renderings in three seconds, then the next entry";
+    EXPECT_EQ(Calls("Write")[3].substr(0, 11), "Write after")
+        << "three renderings in three seconds, then the next entry";
 }
 
 TEST_F(ManagedDisplayTest, AnEntryMovesOnAtItsEndEvenWithALongerUpdatePeriod)
@@ -326,26 +335,27 @@ TEST_F(ManagedDisplayTest, QueueEditsRoundTripIntoTheRightDisplayElement)
     Add(*display, "a.pxd", 5);
     Add(*display, "b.pxd", 7);
     Add(*display, "c.pxd", 9);
-    ASSERT_EQ(display->MoveQueueItemUp(2), S_OK);    // a c b
-    ASSERT_EQ(display->MoveQueueItemDown(0), S_OK);  // c a b
+    ASSERT_EQ(display->MoveQueueItemUp(2), S_OK); // a c b
+    ASSERT_EQ(display->MoveQueueItemDown(0), S_OK); // c a b
     ASSERT_EQ(display->SetQueueDuration(1, 1), S_OK); // a: 1
-    ASSERT_EQ(display->DeleteQueueItem(2), S_OK);    // c a
+    ASSERT_EQ(display->DeleteQueueItem(2), S_OK); // c a
     EXPECT_EQ(display->SetQueueDuration(5, 1), E_FAIL);
-    EXPECT_EQ(FileContent(path), "<PixteraConfiguration>\n"
-                                 "\t<drivers>\n"
-                                 "\t\t<driver clsid=\"Not.Registered\" configuration=\"\">\n"
-                                 "\t\t\t<display active=\"yes\"/>\n"
-                                 "\t\t</driver>\n"
-                                 "\t\t<driver clsid=\"PixteraTest.RecordingDisplay\" configuration=\"columns=20;rows=4\">\n"
-                                 "\t\t\t<display active=\"yes\">\n"
-                                 "\t\t\t\t<queue>\n"
-                                 "\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"9\"/>\n"
-                                 "\t\t\t\t\t<queueitem Filename=\"a.pxd\" Runtime=\"1\"/>\n"
-                                 "\t\t\t\t</queue>\n"
-                                 "\t\t\t</display>\n"
-                                 "\t\t</driver>\n"
-                                 "\t</drivers>\n"
-                                 "</PixteraConfiguration>\n");
+    EXPECT_EQ(FileContent(path),
+              "<PixteraConfiguration>\n"
+              "\t<drivers>\n"
+              "\t\t<driver clsid=\"Not.Registered\" configuration=\"\">\n"
+              "\t\t\t<display active=\"yes\"/>\n"
+              "\t\t</driver>\n"
+              "\t\t<driver clsid=\"PixteraTest.RecordingDisplay\" configuration=\"columns=20;rows=4\">\n"
+              "\t\t\t<display active=\"yes\">\n"
+              "\t\t\t\t<queue>\n"
+              "\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"9\"/>\n"
+              "\t\t\t\t\t<queueitem Filename=\"a.pxd\" Runtime=\"1\"/>\n"
+              "\t\t\t\t</queue>\n"
+              "\t\t\t</display>\n"
+              "\t\t</driver>\n"
+              "\t</drivers>\n"
+              "</PixteraConfiguration>\n");
     BString file;
     ASSERT_EQ(display->QueueFile(0, file.Out()), S_OK);
     EXPECT_EQ(file.view(), u"c.pxd");
@@ -361,11 +371,13 @@ TEST_F(ManagedDisplayTest, OutOfRangeMovesChangeNothingButStillRewrite)
     Add(*display, "b.pxd", 6);
     const auto path = TestDirectory() / "pixtera2.xml";
     std::filesystem::remove(path);
-    std::ofstream(path) << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.RecordingDisplay\" "
-                           "configuration=\"columns=20;rows=4\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    std::ofstream(path)
+        << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.RecordingDisplay\" "
+           "configuration=\"columns=20;rows=4\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     EXPECT_EQ(display->MoveQueueItemUp(0), S_OK);
     EXPECT_EQ(display->MoveQueueItemDown(1), S_OK);
-    EXPECT_NE(FileContent(path).find("<queueitem Filename=\"a.pxd\" Runtime=\"5\"/>\n\t\t\t\t\t<queueitem Filename=\"b.pxd\""),
+    EXPECT_NE(FileContent(path).find(
+                  "<queueitem Filename=\"a.pxd\" Runtime=\"5\"/>\n\t\t\t\t\t<queueitem Filename=\"b.pxd\""),
               std::string::npos)
         << FileContent(path);
 }
@@ -392,9 +404,11 @@ TEST_F(ManagedDisplayTest, AReadOnlyConfigurationDirectoryReportsTheFailureAndKe
     auto display = MakeDisplay();
     Add(*display, "a.pxd", 5);
     const auto before = FileContent(TestDirectory() / "pixtera2.xml");
-    std::filesystem::permissions(TestDirectory(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    std::filesystem::permissions(TestDirectory(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
     const HRESULT hr = display->AddQueueItem(BString(std::string_view("b.pxd")).get(), 6);
-    std::filesystem::permissions(TestDirectory(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::permissions(TestDirectory(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
     EXPECT_EQ(FileContent(TestDirectory() / "pixtera2.xml"), before);
 }

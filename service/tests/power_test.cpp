@@ -83,9 +83,10 @@ protected:
     ComPtr<ManagedDisplay> Showing(IUnknown* driver, const std::string& text)
     {
         const auto design = TestDirectory() / ("power-" + std::to_string(designs_++) + ".pxd");
-        std::ofstream(design) << "<Design><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" Height=\"1\"/>"
-                                 "<Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\"" << text
-                              << "\"/></DisplayItem></DisplayItems><Background FileName=\"\"/></Design>";
+        std::ofstream(design)
+            << "<Design><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"20\" Height=\"1\"/>"
+               "<Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\""
+            << text << "\"/></DisplayItem></DisplayItems><Background FileName=\"\"/></Design>";
         auto display = displayManager->AddDisplay(driver, {});
         display->LoadQueue({QueueEntry{design.u16string(), 0}});
         EXPECT_EQ(display->StartOutput(), S_OK);
@@ -119,7 +120,8 @@ TEST_F(PowerTest, ABlankedDisplayShowsBlanksRendersNothingAndComesBackWhole)
     EXPECT_EQ(display->SetBacklight(false), E_NOTIMPL) << "a driver without a backlight is blanked by its frame alone";
 
     display->SetBlanked(false);
-    ASSERT_TRUE(Eventually([&] { return collect().back() == shown; })) << "the frame again, whole, though it did not change";
+    ASSERT_TRUE(Eventually([&] { return collect().back() == shown; }))
+        << "the frame again, whole, though it did not change";
     EXPECT_EQ(display->StopOutput(), S_OK);
 }
 

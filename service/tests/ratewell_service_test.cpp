@@ -14,8 +14,8 @@
 
 #include <cstring>
 #include <fstream>
-#include <unistd.h>
 #include <set>
+#include <unistd.h>
 
 namespace {
 

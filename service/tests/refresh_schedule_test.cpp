@@ -100,7 +100,8 @@ private:
 class CountingClock final : public TickClock {
 public:
     DWORD Now() const override { return clock.Now(); }
-    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override
+    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events,
+                                            std::optional<DWORD> deadline) const override
     {
         deadline_ = deadline ? static_cast<std::int64_t>(*deadline) : -1;
         ++waits;
@@ -123,13 +124,14 @@ private:
     mutable std::atomic<bool> waiting_{false};
 };
 
-
 // One data item "V" in the first row; `appearance` is the item's Appearance element.
-std::string ValueDesign(const std::string& updateFrequency, const std::string& appearance = R"(<Appearance Mode="Static"/>)")
+std::string ValueDesign(const std::string& updateFrequency,
+                        const std::string& appearance = R"(<Appearance Mode="Static"/>)")
 {
-    return R"(<Design UpdateFreq=")" + updateFrequency + R"("><DisplayItems><DisplayItem>)"
-           R"(<Position X="0" Y="0" Width="20" Height="1"/>)" + appearance +
-           R"(<Data Mode="Data" Name="V"/></DisplayItem></DisplayItems></Design>)";
+    return R"(<Design UpdateFreq=")" + updateFrequency +
+           R"("><DisplayItems><DisplayItem>)"
+           R"(<Position X="0" Y="0" Width="20" Height="1"/>)" +
+           appearance + R"(<Data Mode="Data" Name="V"/></DisplayItem></DisplayItems></Design>)";
 }
 
 class RefreshCountTest : public ServiceFixture {

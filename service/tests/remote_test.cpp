@@ -50,11 +50,12 @@ bool ServiceOnBus()
     auto connection = sdbus::createSessionBusConnection();
     auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
     bool owned = false;
-    bus->callMethod("NameHasOwner").onInterface("org.freedesktop.DBus").withArguments(std::string(bus::kServiceName))
+    bus->callMethod("NameHasOwner")
+        .onInterface("org.freedesktop.DBus")
+        .withArguments(std::string(bus::kServiceName))
         .storeResultsTo(owned);
     return owned;
 }
-
 
 class RemoteObjects : public ::testing::Test {
 protected:
@@ -155,9 +156,9 @@ TEST_F(RemoteObjects, QueueOperationsRoundTripAndRewriteTheConfiguration)
     for (const char* file : {"a.pxd", "b.pxd", "c.pxd"})
         ASSERT_EQ(display->AddQueueItem(BString(std::string_view(file)).get(), 4), S_OK);
     ASSERT_EQ(display->SetQueueDuration(1, 9), S_OK);
-    ASSERT_EQ(display->MoveQueueItemUp(1), S_OK);   // b a c
+    ASSERT_EQ(display->MoveQueueItemUp(1), S_OK); // b a c
     ASSERT_EQ(display->MoveQueueItemDown(1), S_OK); // b c a
-    ASSERT_EQ(display->DeleteQueueItem(2), S_OK);   // b c
+    ASSERT_EQ(display->DeleteQueueItem(2), S_OK); // b c
     EXPECT_EQ(display->SetQueueDuration(7, 1), E_FAIL);
     BString file;
     ASSERT_EQ(display->QueueFile(1, file.Out()), S_OK);
@@ -167,8 +168,10 @@ TEST_F(RemoteObjects, QueueOperationsRoundTripAndRewriteTheConfiguration)
     EXPECT_EQ(seconds, 9);
     EXPECT_EQ(display->QueueFile(2, file.Out()), E_FAIL);
     const std::string text = Read(configuration());
-    EXPECT_NE(text.find("<queueitem Filename=\"b.pxd\" Runtime=\"9\"/>\n\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"4\"/>"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find(
+            "<queueitem Filename=\"b.pxd\" Runtime=\"9\"/>\n\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"4\"/>"),
+        std::string::npos)
         << text;
     ASSERT_EQ(display->StartOutput(), S_OK);
 }
@@ -207,7 +210,8 @@ TEST_F(RemoteObjects, ThePreviewPathReachesThePlugin)
     ASSERT_EQ(driver->GetColumns(&columns), S_OK);
     EXPECT_EQ(columns, 20);
     ASSERT_EQ(driver->Write(BString(std::u16string_view(u"Preview \u20ac")).get()), S_OK);
-    EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"Preview €")") != std::string::npos; }));
+    EXPECT_TRUE(
+        Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"Preview €")") != std::string::npos; }));
     BString name;
     ASSERT_EQ(driver.As<IPluginInfo>()->GetPluginName(name.Out()), S_OK);
     EXPECT_EQ(name.view(), u"File display");
@@ -219,8 +223,12 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
     manager = Connect();
     ASSERT_TRUE(manager);
     auto connection = sdbus::createSessionBusConnection();
-    const auto ask = [&]<class Result>(const std::string& path, const char* interface, const char* method, Result& result) {
-        sdbus::createProxy(*connection, bus::kServiceName, path)->callMethod(method).onInterface(interface).storeResultsTo(result);
+    const auto ask = [&]<class Result>(const std::string& path, const char* interface, const char* method,
+                                       Result& result) {
+        sdbus::createProxy(*connection, bus::kServiceName, path)
+            ->callMethod(method)
+            .onInterface(interface)
+            .storeResultsTo(result);
     };
     sdbus::ObjectPath driverPath;
     ask(bus::DisplayPath(0), bus::kManagedDisplay, "GetDriver", driverPath);
@@ -231,9 +239,10 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
         described.emplace(interface.name, std::move(interface));
     }
     std::set<std::string> seen;
-    for (const std::string& path : {std::string(bus::kManagerPath), std::string(bus::kDriverManagerPath),
-                                   std::string(bus::kDataManagerPath), std::string(bus::kFeedPath),
-                                   std::string(bus::kDisplayManagerPath), bus::DisplayPath(0), std::string(driverPath)}) {
+    for (const std::string& path :
+         {std::string(bus::kManagerPath), std::string(bus::kDriverManagerPath), std::string(bus::kDataManagerPath),
+          std::string(bus::kFeedPath), std::string(bus::kDisplayManagerPath), bus::DisplayPath(0),
+          std::string(driverPath)}) {
         std::string xml;
         ask(path, "org.freedesktop.DBus.Introspectable", "Introspect", xml);
         for (const auto& live : bus::ParseBusInterfaces(xml)) {
@@ -242,7 +251,8 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
             seen.insert(live.name);
             const auto file = described.find(live.name);
             ASSERT_NE(file, described.end()) << path << " exports " << live.name << ", which has no file";
-            EXPECT_EQ(bus::BusInterfaceDifferences(file->second, live), std::vector<std::string>()) << path << " " << live.name;
+            EXPECT_EQ(bus::BusInterfaceDifferences(file->second, live), std::vector<std::string>())
+                << path << " " << live.name;
         }
     }
     for (const auto& [name, interface] : described)
@@ -345,7 +355,8 @@ TEST_F(RemoteObjects, ValuesChangedCarriesTheIdsOfChangedItemsAndNothingElse)
     EXPECT_TRUE(signals().empty()) << "nothing changes, nothing is said";
 
     std::ofstream(values, std::ios::trunc) << "Still=1\nTemp=22\n";
-    ASSERT_TRUE(Eventually([&] { return !signals().empty(); }, std::chrono::seconds(2))) << "within a poll interval and a signal period";
+    ASSERT_TRUE(Eventually([&] { return !signals().empty(); }, std::chrono::seconds(2)))
+        << "within a poll interval and a signal period";
     EXPECT_EQ(signals().front(), std::vector<int32_t>{2}) << "Temp's id, and only it";
     connection->leaveEventLoop();
 }
@@ -358,8 +369,9 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
                              R"(<Position X="0" Y="0" Width="10" Height="1"/><Appearance Mode="Static"/>)"
                              R"(<Data Mode="Data" Name="weather"/></DisplayItem></DisplayItems></Design>)";
     std::ofstream(configuration(), std::ios::trunc)
-        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" << frames.string()
-        << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string() << "\" Runtime=\"0\"/></queue>"
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << frames.string() << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string()
+        << "\" Runtime=\"0\"/></queue>"
         << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=weather, mail\">"
         << "<data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     manager = Connect();
@@ -376,7 +388,10 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
     };
     auto read = [&](const std::string& name) {
         sdbus::Variant value;
-        data->callMethod("Value").onInterface(bus::kDataCollection).withArguments(sdbus::Variant(name)).storeResultsTo(value);
+        data->callMethod("Value")
+            .onInterface(bus::kDataCollection)
+            .withArguments(sdbus::Variant(name))
+            .storeResultsTo(value);
         return value;
     };
 
@@ -384,13 +399,17 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
     EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"sunny)") != std::string::npos; }))
         << "shown at the display's next update";
 
-    EXPECT_EQ(set("rain", sdbus::Variant(int32_t{1})), "0x80070057: no item rain can be set; the names are weather,mail");
+    EXPECT_EQ(set("rain", sdbus::Variant(int32_t{1})),
+              "0x80070057: no item rain can be set; the names are weather,mail");
     EXPECT_EQ(set("mail", sdbus::Variant(std::vector<uint8_t>{1})),
               "0x80020005: SetValue takes a number (n, i, u, x, d), a text (s) or a flag (b); got ay");
 
-    const std::vector<sdbus::Variant> samples{sdbus::Variant(int16_t{-7}), sdbus::Variant(int32_t{70000}),
-                                              sdbus::Variant(uint32_t{4000000000u}), sdbus::Variant(int64_t{1} << 40),
-                                              sdbus::Variant(2.5), sdbus::Variant(std::string("three")),
+    const std::vector<sdbus::Variant> samples{sdbus::Variant(int16_t{-7}),
+                                              sdbus::Variant(int32_t{70000}),
+                                              sdbus::Variant(uint32_t{4000000000u}),
+                                              sdbus::Variant(int64_t{1} << 40),
+                                              sdbus::Variant(2.5),
+                                              sdbus::Variant(std::string("three")),
                                               sdbus::Variant(true)};
     for (const auto& sample : samples) {
         ASSERT_EQ(set("mail", sample), "ok") << sample.peekValueType();
@@ -403,7 +422,8 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
             wire::FromBus(value, got.Out());
             wire::FromBus(sample, sent.Out());
             return got.AsText()->utf8() == sent.AsText()->utf8();
-        })) << "round trip of " << sample.peekValueType();
+        })) << "round trip of "
+            << sample.peekValueType();
     }
 }
 
@@ -549,7 +569,8 @@ TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
 {
     ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
     std::ofstream(configuration(), std::ios::trunc)
-        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" DispatchWrap=\"yes\" configuration=\"path="
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" DispatchWrap=\"yes\" "
+           "configuration=\"path="
         << frames.string() << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     manager = Connect();
     ASSERT_TRUE(manager);
@@ -601,7 +622,8 @@ TEST_F(RemoteObjects, TheDesignerLearnsAModulesCharacterRomEvenFromAPluginInItsO
     // No module answers on bus 250: the driver still knows its ROM.
     std::ofstream(configuration(), std::ios::trunc)
         << "<PixteraConfiguration><drivers>"
-           "<driver clsid=\"Pixtera.HD44780I2C\" DispatchWrap=\"yes\" configuration=\"bus=250;rom=a02\"><display active=\"yes\"/></driver>"
+           "<driver clsid=\"Pixtera.HD44780I2C\" DispatchWrap=\"yes\" configuration=\"bus=250;rom=a02\"><display "
+           "active=\"yes\"/></driver>"
            "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
         << frames.string() << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     manager = Connect();

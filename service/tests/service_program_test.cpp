@@ -221,7 +221,8 @@ TEST_F(ServiceProgram, TheLogTellsWhenWhatAndWhereAndEveryStopIsLogged)
     server.Signal(SIGHUP); // the terminal closed
     EXPECT_EQ(server.Wait(), 0) << server.output();
     const std::string log = server.output();
-    EXPECT_NE(log.find("pixtera2 " PIXTERA_VERSION " starting, configuration " + (TestDirectory() / "bin/pixtera2.xml").string()),
+    EXPECT_NE(log.find("pixtera2 " PIXTERA_VERSION " starting, configuration " +
+                       (TestDirectory() / "bin/pixtera2.xml").string()),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("Not.Registered could not be created: its ProgID is not registered"), std::string::npos) << log;
@@ -251,7 +252,7 @@ TEST_F(ServiceProgram, AConfigurationFileThatCannotBeReadIsLeftUntouched)
     ASSERT_TRUE(server.WaitForOutput("Service started"));
     server.Signal(SIGTERM);
     EXPECT_EQ(server.Wait(), 0);
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat(configuration.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0u);
     chmod(configuration.c_str(), 0644);

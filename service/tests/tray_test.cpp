@@ -30,7 +30,6 @@ using Properties = std::map<std::string, sdbus::Variant>;
 using Layout = sdbus::Struct<int32_t, Properties, std::vector<sdbus::Variant>>;
 using Pixmap = sdbus::Struct<int32_t, int32_t, std::vector<uint8_t>>;
 
-
 // The desktop: a watcher that records registrations and a server that records notifications.
 class FakeDesktop {
 public:
@@ -40,7 +39,8 @@ public:
         notifications_->registerMethod("Notify")
             .onInterface("org.freedesktop.Notifications")
             .implementedAs([this](const std::string&, uint32_t, const std::string&, const std::string& summary,
-                                  const std::string& body, const std::vector<std::string>&, const Properties&, int32_t) {
+                                  const std::string& body, const std::vector<std::string>&, const Properties&,
+                                  int32_t) {
                 std::lock_guard lock(mutex_);
                 notes_.push_back(summary + "|" + body);
                 return static_cast<uint32_t>(notes_.size());
@@ -65,8 +65,9 @@ public:
                 std::lock_guard lock(mutex_);
                 items_.push_back(service);
             });
-        watcher_->registerMethod("RegisterStatusNotifierHost").onInterface("org.kde.StatusNotifierWatcher").implementedAs(
-            [](const std::string&) {});
+        watcher_->registerMethod("RegisterStatusNotifierHost")
+            .onInterface("org.kde.StatusNotifierWatcher")
+            .implementedAs([](const std::string&) {});
         watcher_->finishRegistration();
         connection_->requestName("org.kde.StatusNotifierWatcher");
     }
@@ -99,7 +100,8 @@ protected:
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
         // A stand-in designer in the service's directory that notes each start.
         const auto designer = TestDirectory() / "bin" / "pixtera-designer";
-        std::ofstream(designer) << "#!/bin/sh\necho started >> " << (TestDirectory() / "designer-starts").string() << "\n";
+        std::ofstream(designer) << "#!/bin/sh\necho started >> " << (TestDirectory() / "designer-starts").string()
+                                << "\n";
         chmod(designer.c_str(), 0755);
     }
 
@@ -117,8 +119,10 @@ protected:
 
     void Click(int32_t id)
     {
-        Proxy("/MenuBar")->callMethod("Event").onInterface("com.canonical.dbusmenu").withArguments(
-            id, std::string("clicked"), sdbus::Variant(int32_t{0}), uint32_t{0});
+        Proxy("/MenuBar")
+            ->callMethod("Event")
+            .onInterface("com.canonical.dbusmenu")
+            .withArguments(id, std::string("clicked"), sdbus::Variant(int32_t{0}), uint32_t{0});
     }
 
     int DesignerStarts()
@@ -144,7 +148,9 @@ TEST_F(TrayIconTest, TheItemRegistersWithItsPropertiesAndMenu)
     ASSERT_TRUE(Eventually([&] { return !desktop.items().empty(); }));
     auto item = Proxy("/StatusNotifierItem");
     const char* const interface = "org.kde.StatusNotifierItem";
-    const auto tip = item->getProperty("ToolTip").onInterface(interface).get<sdbus::Struct<std::string, std::vector<Pixmap>, std::string, std::string>>();
+    const auto tip = item->getProperty("ToolTip")
+                         .onInterface(interface)
+                         .get<sdbus::Struct<std::string, std::vector<Pixmap>, std::string, std::string>>();
     EXPECT_EQ(std::get<2>(tip), "Pixtera");
     EXPECT_EQ(item->getProperty("Menu").onInterface(interface).get<sdbus::ObjectPath>(), "/MenuBar");
     const auto pixmaps = item->getProperty("IconPixmap").onInterface(interface).get<std::vector<Pixmap>>();
@@ -155,7 +161,9 @@ TEST_F(TrayIconTest, TheItemRegistersWithItsPropertiesAndMenu)
     EXPECT_EQ(DesignerStarts(), 0) << "a click on the icon does nothing";
 
     std::tuple<uint32_t, Layout> layout;
-    Proxy("/MenuBar")->callMethod("GetLayout").onInterface("com.canonical.dbusmenu")
+    Proxy("/MenuBar")
+        ->callMethod("GetLayout")
+        .onInterface("com.canonical.dbusmenu")
         .withArguments(int32_t{0}, int32_t{-1}, std::vector<std::string>{})
         .storeResultsTo(layout);
     const auto& children = std::get<2>(std::get<1>(layout));

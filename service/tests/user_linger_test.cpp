@@ -31,7 +31,8 @@ public:
             .implementedAs([this](std::uint32_t uid, bool enable, bool interactive) {
                 {
                     std::lock_guard lock(mutex_);
-                    calls_.push_back(std::to_string(uid) + (enable ? " on" : " off") + (interactive ? " interactive" : ""));
+                    calls_.push_back(std::to_string(uid) + (enable ? " on" : " off") +
+                                     (interactive ? " interactive" : ""));
                 }
                 if (refuse_)
                     throw sdbus::Error("org.freedesktop.DBus.Error.AccessDenied", "Access denied by the policy");
@@ -73,7 +74,8 @@ TEST_F(Lingering, ServiceRegistrationAsksLogindToLetTheUserLinger)
     FakeLogind logind(false);
     const LingerResult result = EnableLingering();
     EXPECT_EQ(result.outcome, LingerResult::Outcome::Enabled) << result.reason;
-    EXPECT_EQ(logind.calls(), std::vector<std::string>{std::to_string(getuid()) + " on"}) << "never an interactive prompt";
+    EXPECT_EQ(logind.calls(), std::vector<std::string>{std::to_string(getuid()) + " on"})
+        << "never an interactive prompt";
     EXPECT_TRUE(LingerHint(result).empty());
 
     std::string output;

@@ -12,8 +12,8 @@ namespace pixtera {
 struct DesignReadResult {
     enum class Status {
         Ok,
-        NotParsed,  // the file could not be loaded or is not well-formed XML
-        ItemError,  // reading stopped at an item that lacked something it needs
+        NotParsed, // the file could not be loaded or is not well-formed XML
+        ItemError, // reading stopped at an item that lacked something it needs
     };
     Status status = Status::Ok;
     std::string message; // what went wrong, for people
@@ -21,7 +21,7 @@ struct DesignReadResult {
 };
 
 enum class DesignReader {
-    Service,  // reads UpdateFreq; keeps the old background unless the file names exactly one
+    Service, // reads UpdateFreq; keeps the old background unless the file names exactly one
     Designer, // ignores UpdateFreq; clears the background first
 };
 

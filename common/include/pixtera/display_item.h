@@ -32,8 +32,8 @@ struct DisplayItem {
     bool format = false;
     LONG digits = 0;
     DWORD scrollStart = 0; // tick count when the item was made: the origin of its scrolling
-    std::u16string name;   // the data value's name
-    bool deleted = false;  // removed in the designer's editor; never written
+    std::u16string name; // the data value's name
+    bool deleted = false; // removed in the designer's editor; never written
     bool automaticMaximum = false;
 
     friend bool operator==(const DisplayItem&, const DisplayItem&) = default;

@@ -28,14 +28,15 @@ void RenderFrame(Design& design, ValueSource& values, DWORD now, VirtualDisplay&
 // When a design's frame can next differ from the one rendered at `now`.
 struct FrameOutlook {
     std::optional<DWORD> nextScrollStep; // the earliest step of a scrolling item
-    bool readsChangingValues = false;    // a value that may differ at any reading
-    bool readsStoredValues = false;      // a value that changes only when stored
+    bool readsChangingValues = false; // a value that may differ at any reading
+    bool readsStoredValues = false; // a value that changes only when stored
 };
 FrameOutlook LookAhead(const Design& design, ValueSource& values, DWORD now);
 
 // The text of a single-line item's field of `width` cells (exposed for tests and the preview).
 std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now);
 // Cells [first, first + count) of that field: what a display shows of a field wider than itself.
-std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first, std::size_t count);
+std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first,
+                               std::size_t count);
 
 } // namespace pixtera

@@ -21,9 +21,9 @@ struct HoursWindow {
 };
 
 struct PowerSettings {
-    int idleMinutes = 0;          // blank after the session was idle this long; 0: never
+    int idleMinutes = 0; // blank after the session was idle this long; 0: never
     bool blankWhenLocked = true;
-    std::string blankHours;       // an HoursWindow's text, or empty
+    std::string blankHours; // an HoursWindow's text, or empty
     bool blankBeforeSleep = true;
     bool keepRenderingWhenBlank = false;
 };

@@ -22,7 +22,10 @@ public:
     public:
         Subscription() = default;
         Subscription(ValueChangeSignal* signal, std::uint64_t token) : signal_(signal), token_(token) {}
-        Subscription(Subscription&& other) noexcept : signal_(std::exchange(other.signal_, nullptr)), token_(other.token_) {}
+        Subscription(Subscription&& other) noexcept
+            : signal_(std::exchange(other.signal_, nullptr)), token_(other.token_)
+        {
+        }
         Subscription& operator=(Subscription&& other) noexcept
         {
             std::swap(signal_, other.signal_);

@@ -30,10 +30,7 @@ struct MosquittoDeleter {
 };
 using Client = std::unique_ptr<mosquitto, MosquittoDeleter>;
 
-std::string ErrorText(int rc)
-{
-    return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
-}
+std::string ErrorText(int rc) { return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc); }
 
 } // namespace
 
@@ -96,8 +93,8 @@ public:
         int rc = MOSQ_ERR_NO_CONN;
         {
             std::lock_guard client(clientMutex_);
-            rc = mosquitto_publish(client_.get(), nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 0,
-                                   retained);
+            rc = mosquitto_publish(client_.get(), nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                                   payload.data(), 0, retained);
         }
         Wake();
         return rc == MOSQ_ERR_SUCCESS;
@@ -112,7 +109,7 @@ public:
 private:
     void Configure()
     {
-        mosquitto *client = client_.get();
+        mosquitto* client = client_.get();
         mosquitto_threaded_set(client, true);
         mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
         if (!settings_.username.empty())
@@ -125,7 +122,8 @@ private:
         if (settings_.will)
             mosquitto_will_set(client, settings_.will->topic.c_str(), static_cast<int>(settings_.will->payload.size()),
                                settings_.will->payload.data(), 1, settings_.will->retained);
-        mosquitto_connect_callback_set(client, [](mosquitto*, void* self, int rc) { static_cast<Session*>(self)->Accepted(rc); });
+        mosquitto_connect_callback_set(
+            client, [](mosquitto*, void* self, int rc) { static_cast<Session*>(self)->Accepted(rc); });
         mosquitto_message_callback_set(client, [](mosquitto*, void* self, const mosquitto_message* message) {
             static_cast<Session*>(self)->Arrived(*message);
         });
@@ -190,7 +188,8 @@ private:
             }
             if (socket < 0)
                 return;
-            pollfd fds[2] = {{socket, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0}, {wake_.get(), POLLIN, 0}};
+            pollfd fds[2] = {{socket, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+                             {wake_.get(), POLLIN, 0}};
             if (poll(fds, 2, idleMs) < 0 && errno != EINTR)
                 return;
             if (fds[1].revents & POLLIN) {
@@ -205,7 +204,8 @@ private:
                 return result == MOSQ_ERR_SUCCESS ? mosquitto_loop_misc(client) : result;
             });
             if (rc != MOSQ_ERR_SUCCESS) {
-                Report((accepted_ ? "lost the broker at " : "cannot reach the broker at ") + Address() + ": " + ErrorText(rc));
+                Report((accepted_ ? "lost the broker at " : "cannot reach the broker at ") + Address() + ": " +
+                       ErrorText(rc));
                 return;
             }
         }
@@ -215,7 +215,8 @@ private:
     void Accepted(int rc)
     {
         if (rc != 0)
-            Report(std::string("the broker at ") + Address() + " refused the connection: " + mosquitto_connack_string(rc),
+            Report(std::string("the broker at ") + Address() +
+                       " refused the connection: " + mosquitto_connack_string(rc),
                    Problem::Refused);
         else
             justAccepted_ = true;
@@ -226,9 +227,10 @@ private:
     {
         if (!message.topic)
             return;
-        inbox_.push_back({message.topic,
-                          std::string(static_cast<const char*>(message.payload), static_cast<std::size_t>(message.payloadlen)),
-                          message.retain});
+        inbox_.push_back(
+            {message.topic,
+             std::string(static_cast<const char*>(message.payload), static_cast<std::size_t>(message.payloadlen)),
+             message.retain});
     }
 
     // What the last library call's callbacks noted, outside the library's lock.
@@ -291,7 +293,8 @@ private:
             std::lock_guard client(clientMutex_);
             for (const auto& pattern : patterns)
                 if (const int rc = mosquitto_subscribe(client_.get(), nullptr, pattern.c_str(), 0))
-                    LogWarning(settings_.logName + ": cannot subscribe to \"" + Printable(pattern) + "\": " + ErrorText(rc));
+                    LogWarning(settings_.logName + ": cannot subscribe to \"" + Printable(pattern) +
+                               "\": " + ErrorText(rc));
         }
         Wake();
     }
@@ -319,7 +322,7 @@ private:
     UniqueFd wake_;
     std::thread thread_;
 
-    std::mutex clientMutex_;   // guards every call into client_
+    std::mutex clientMutex_; // guards every call into client_
     mutable std::mutex mutex_; // guards patterns_, connected_ and stopping_
     std::condition_variable stopped_;
     std::vector<std::string> patterns_;

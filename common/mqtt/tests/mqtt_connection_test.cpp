@@ -41,8 +41,14 @@ struct Heard {
 
     ConnectionHandlers Handlers()
     {
-        return {[this] { std::lock_guard lock(mutex); ++connected; },
-                [this] { std::lock_guard lock(mutex); ++lost; },
+        return {[this] {
+                    std::lock_guard lock(mutex);
+                    ++connected;
+                },
+                [this] {
+                    std::lock_guard lock(mutex);
+                    ++lost;
+                },
                 [this](const Message& message) {
                     std::lock_guard lock(mutex);
                     messages.push_back(message.topic + "=" + message.payload);
@@ -56,11 +62,14 @@ struct Heard {
     std::size_t LogLinesWith(const std::string& text)
     {
         std::lock_guard lock(mutex);
-        return static_cast<std::size_t>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
-        }));
+        return static_cast<std::size_t>(std::count_if(
+            log.begin(), log.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
     }
-    int Connected() { std::lock_guard lock(mutex); return connected; }
+    int Connected()
+    {
+        std::lock_guard lock(mutex);
+        return connected;
+    }
 };
 
 ConnectionSettings To(const TestBroker& broker)
@@ -111,7 +120,8 @@ TEST(MqttConnection, ABrokerThatGoesAndComesBackIsLoggedOnceEachWay)
 
     broker.Start();
     ASSERT_TRUE(Eventually([&] { return connection.connected(); }));
-    EXPECT_EQ(heard.LogLinesWith("connected to the broker at 127.0.0.1:" + std::to_string(broker.port()) + " again"), 1u);
+    EXPECT_EQ(heard.LogLinesWith("connected to the broker at 127.0.0.1:" + std::to_string(broker.port()) + " again"),
+              1u);
     broker.Publish("a/b", "back", true);
     EXPECT_TRUE(Eventually([&] { return heard.HasMessage("a/b=back"); })) << "subscribed again";
     EXPECT_EQ(heard.Connected(), 2);

@@ -59,7 +59,8 @@ TestBroker::TestBroker(Options options) : options_(std::move(options)), port_(Fr
     } else {
         const auto passwords = directory_ / "passwords";
         std::ofstream(passwords) << options_.user << ":" << options_.password << "\n";
-        std::filesystem::permissions(passwords, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::filesystem::permissions(passwords,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
         ChildProcess hash({"/usr/bin/mosquitto_passwd", "-U", passwords.string()});
         EXPECT_EQ(hash.Wait(), 0) << hash.output();
         configuration << "allow_anonymous false\npassword_file " << passwords.string() << "\n";
@@ -97,7 +98,8 @@ void TestBroker::Stop()
 
 void TestBroker::Publish(const std::string& topic, const std::string& payload, bool retained) const
 {
-    std::vector<std::string> argv{"/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port_), "-t", topic, "-m", payload};
+    std::vector<std::string> argv{
+        "/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port_), "-t", topic, "-m", payload};
     if (retained)
         argv.push_back("-r");
     if (!options_.user.empty())
@@ -109,8 +111,21 @@ void TestBroker::Publish(const std::string& topic, const std::string& payload, b
 TestBroker::Watcher TestBroker::StartWatching(const std::string& pattern, int count, int seconds) const
 {
     // Line-buffered: its SUBACK line must come out while it runs, not at its end.
-    std::vector<std::string> argv{"/usr/bin/stdbuf", "-oL", "/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port_),
-                                  "-t", pattern, "-v", "-d", "-C", std::to_string(count), "-W", std::to_string(seconds)};
+    std::vector<std::string> argv{"/usr/bin/stdbuf",
+                                  "-oL",
+                                  "/usr/bin/mosquitto_sub",
+                                  "-h",
+                                  "127.0.0.1",
+                                  "-p",
+                                  std::to_string(port_),
+                                  "-t",
+                                  pattern,
+                                  "-v",
+                                  "-d",
+                                  "-C",
+                                  std::to_string(count),
+                                  "-W",
+                                  std::to_string(seconds)};
     if (!options_.user.empty())
         argv.insert(argv.end(), {"-u", options_.user, "-P", options_.password});
     return Watcher(std::move(argv));
@@ -131,7 +146,8 @@ std::vector<std::string> TestBroker::Watcher::Lines()
         const std::string line = output.substr(start, end - start);
         start = end + 1;
         // -d's own lines: the packets it sent and received.
-        if (!line.empty() && !line.starts_with("Client ") && !line.starts_with("Subscribed ") && !line.starts_with("Timed out"))
+        if (!line.empty() && !line.starts_with("Client ") && !line.starts_with("Subscribed ") &&
+            !line.starts_with("Timed out"))
             lines.push_back(line);
     }
     return lines;

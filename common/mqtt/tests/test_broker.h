@@ -16,7 +16,7 @@ namespace pixtera::test {
 class TestBroker {
 public:
     struct Options {
-        std::string user;     // empty: anonymous clients welcome
+        std::string user; // empty: anonymous clients welcome
         std::string password;
     };
     TestBroker();

@@ -31,10 +31,10 @@ constexpr std::array<std::pair<HRESULT, const char*>, 12> kNames = {{
 
 bool ServerGone(std::string_view name)
 {
-    for (const char* gone : {"org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
-                             "org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Disconnected",
-                             "org.freedesktop.DBus.Error.NoServer", "org.freedesktop.DBus.Error.Timeout",
-                             "sdbus.Error.Disconnected"})
+    for (const char* gone :
+         {"org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
+          "org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Disconnected",
+          "org.freedesktop.DBus.Error.NoServer", "org.freedesktop.DBus.Error.Timeout", "sdbus.Error.Disconnected"})
         if (name == gone)
             return true;
     return false;
@@ -82,24 +82,15 @@ std::string ReasonOf(const sdbus::Error& error)
 sdbus::Variant ToBus(const VARIANT& value)
 {
     switch (value.vt) {
-    case VT_I2:
-        return sdbus::Variant(static_cast<int16_t>(value.iVal));
-    case VT_I4:
-        return sdbus::Variant(static_cast<int32_t>(value.lVal));
-    case VT_UI4:
-        return sdbus::Variant(static_cast<uint32_t>(value.ulVal));
-    case VT_I8:
-        return sdbus::Variant(static_cast<int64_t>(value.llVal));
-    case VT_R8:
-        return sdbus::Variant(value.dblVal);
-    case VT_R4:
-        return sdbus::Variant(static_cast<double>(value.fltVal));
-    case VT_BOOL:
-        return sdbus::Variant(value.boolVal != 0);
-    case VT_BSTR:
-        return sdbus::Variant(Utf16ToUtf8(BstrView(value.bstrVal)));
-    default:
-        return sdbus::Variant(std::vector<uint8_t>{});
+    case VT_I2: return sdbus::Variant(static_cast<int16_t>(value.iVal));
+    case VT_I4: return sdbus::Variant(static_cast<int32_t>(value.lVal));
+    case VT_UI4: return sdbus::Variant(static_cast<uint32_t>(value.ulVal));
+    case VT_I8: return sdbus::Variant(static_cast<int64_t>(value.llVal));
+    case VT_R8: return sdbus::Variant(value.dblVal);
+    case VT_R4: return sdbus::Variant(static_cast<double>(value.fltVal));
+    case VT_BOOL: return sdbus::Variant(value.boolVal != 0);
+    case VT_BSTR: return sdbus::Variant(Utf16ToUtf8(BstrView(value.bstrVal)));
+    default: return sdbus::Variant(std::vector<uint8_t>{});
     }
 }
 

@@ -14,17 +14,32 @@ std::string Utf8(BSTR text) { return Utf16ToUtf8(BstrView(text)); }
 
 // IDisplayCharacterSet is always answered: GetRom fails with E_NOINTERFACE when the service's
 // driver has none.
-class DriverProxy final
-    : public ComObject<DriverProxy, IDisplayDriver, IPluginInfo, IDisplayCharacterSet, DispatchNotImplemented<IDispatch>>,
-      private RemoteObject {
+class DriverProxy final : public ComObject<DriverProxy, IDisplayDriver, IPluginInfo, IDisplayCharacterSet,
+                                           DispatchNotImplemented<IDispatch>>,
+                          private RemoteObject {
 public:
-    DriverProxy(std::shared_ptr<RemoteSession> session, std::string path) : RemoteObject(std::move(session), std::move(path)) {}
+    DriverProxy(std::shared_ptr<RemoteSession> session, std::string path)
+        : RemoteObject(std::move(session), std::move(path))
+    {
+    }
 
     HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return FetchLong(bus::kDisplayDriver, "GetColumns", v); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return FetchLong(bus::kDisplayDriver, "GetPixelHeight", v); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return FetchLong(bus::kDisplayDriver, "GetPixelWidth", v); }
-    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return FetchLong(bus::kDisplayDriver, "GetCharHeight", v); }
-    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return FetchLong(bus::kDisplayDriver, "GetCharWidth", v); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override
+    {
+        return FetchLong(bus::kDisplayDriver, "GetPixelHeight", v);
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override
+    {
+        return FetchLong(bus::kDisplayDriver, "GetPixelWidth", v);
+    }
+    HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override
+    {
+        return FetchLong(bus::kDisplayDriver, "GetCharHeight", v);
+    }
+    HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override
+    {
+        return FetchLong(bus::kDisplayDriver, "GetCharWidth", v);
+    }
     HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return FetchLong(bus::kDisplayDriver, "GetRows", v); }
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR file) override
     {
@@ -34,13 +49,17 @@ public:
     HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
                                             BYTE r7) override
     {
-        return Send(bus::kDisplayDriver, "SetCustomChar", int32_t{code}, std::vector<uint8_t>{r0, r1, r2, r3, r4, r5, r6, r7});
+        return Send(bus::kDisplayDriver, "SetCustomChar", int32_t{code},
+                    std::vector<uint8_t>{r0, r1, r2, r3, r4, r5, r6, r7});
     }
     HRESULT STDMETHODCALLTYPE Write(BSTR frame) override { return Send(bus::kDisplayDriver, "Write", Utf8(frame)); }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return FetchLong(bus::kDisplayDriver, "LoaderQuery", v); }
 
     HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override { return FetchText(bus::kPluginInfo, "GetPluginName", name); }
+    HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
+    {
+        return FetchText(bus::kPluginInfo, "GetPluginName", name);
+    }
     HRESULT STDMETHODCALLTYPE GetConfiguration(BSTR* text) override
     {
         return FetchText(bus::kPluginInfo, "GetConfiguration", text);
@@ -52,7 +71,7 @@ public:
 
 class ManagedDisplayProxy final
     : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease>,
-                                  private RemoteObject {
+      private RemoteObject {
 public:
     ManagedDisplayProxy(std::shared_ptr<RemoteSession> session, std::string path)
         : RemoteObject(std::move(session), std::move(path))
@@ -70,7 +89,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE StartOutput() override { return Send(bus::kManagedDisplay, "StartOutput"); }
     HRESULT STDMETHODCALLTYPE StopOutput() override { return Send(bus::kManagedDisplay, "StopOutput"); }
-    HRESULT STDMETHODCALLTYPE QueueCount(LONG* count) override { return FetchLong(bus::kManagedDisplay, "QueueCount", count); }
+    HRESULT STDMETHODCALLTYPE QueueCount(LONG* count) override
+    {
+        return FetchLong(bus::kManagedDisplay, "QueueCount", count);
+    }
     HRESULT STDMETHODCALLTYPE AddQueueItem(BSTR file, LONG seconds) override
     {
         return Send(bus::kManagedDisplay, "AddQueueItem", Utf8(file), int32_t{seconds});
@@ -118,9 +140,9 @@ public:
     }
 };
 
-class DataManagerProxy final : public ComObject<DataManagerProxy, DispatchNotImplemented<IDataManager>,
-                                                DispatchNotImplemented<IDataCollection>>,
-                               private RemoteObject {
+class DataManagerProxy final
+    : public ComObject<DataManagerProxy, DispatchNotImplemented<IDataManager>, DispatchNotImplemented<IDataCollection>>,
+      private RemoteObject {
 public:
     DataManagerProxy(std::shared_ptr<RemoteSession> session, std::string path)
         : RemoteObject(std::move(session), std::move(path))
@@ -137,8 +159,8 @@ public:
             return E_POINTER;
         VariantInit(value);
         sdbus::Variant result;
-        const HRESULT hr = Remote(
-            [&] { session_->Call(path_, bus::kDataCollection, "Value", std::tie(result), wire::ToBus(key)); });
+        const HRESULT hr =
+            Remote([&] { session_->Call(path_, bus::kDataCollection, "Value", std::tie(result), wire::ToBus(key)); });
         return FAILED(hr) ? hr : wire::FromBus(result, value);
     }
     HRESULT STDMETHODCALLTYPE Name(LONG id, BSTR* name) override
@@ -173,7 +195,10 @@ public:
 
 class ManagerProxy final : public ComObject<ManagerProxy, DispatchNotImplemented<IManager>>, private RemoteObject {
 public:
-    ManagerProxy(std::shared_ptr<RemoteSession> session, std::string path) : RemoteObject(std::move(session), std::move(path)) {}
+    ManagerProxy(std::shared_ptr<RemoteSession> session, std::string path)
+        : RemoteObject(std::move(session), std::move(path))
+    {
+    }
 
     HRESULT STDMETHODCALLTYPE GetDriverManager(IDriverManager** drivers) override
     {

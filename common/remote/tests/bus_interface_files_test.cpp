@@ -47,7 +47,8 @@ std::map<std::string, BusInterface> InterfacesByName()
 // bus::kManager -> org.pixtera.IManager, from the header the code uses.
 std::map<std::string, std::string> InterfaceConstants()
 {
-    const std::string header = FileText(fs::path(PIXTERA_SOURCE_DIR) / "common/remote/include/pixtera/remote/bus_names.h");
+    const std::string header =
+        FileText(fs::path(PIXTERA_SOURCE_DIR) / "common/remote/include/pixtera/remote/bus_names.h");
     const std::regex constant(R"re(constexpr const char\* (k\w+) = "(org\.pixtera\.I\w+)")re");
     std::map<std::string, std::string> constants;
     for (std::sregex_iterator it(header.begin(), header.end(), constant), end; it != end; ++it)
@@ -81,7 +82,8 @@ TEST(BusInterfaceFiles, EveryMemberTheSourcesUseIsInItsInterfaceFile)
     for (const char* directory : {"common", "designer", "mqtt_bridge", "service/src"}) {
         for (const auto& entry : fs::recursive_directory_iterator(fs::path(PIXTERA_SOURCE_DIR) / directory)) {
             const auto extension = entry.path().extension();
-            if (entry.path().string().find("/tests/") != std::string::npos || (extension != ".cpp" && extension != ".h"))
+            if (entry.path().string().find("/tests/") != std::string::npos ||
+                (extension != ".cpp" && extension != ".h"))
                 continue;
             const std::string text = FileText(entry.path());
             const auto check = [&](const std::string& constant, const std::string& member) {

@@ -32,7 +32,8 @@ int main(int argc, char** argv)
         if (*updated == document.str())
             return 0;
         if (mode == "--check") {
-            std::cerr << docPath << ": the bus table differs from the interface files; run scripts/update-dbus-doc.sh\n";
+            std::cerr << docPath
+                      << ": the bus table differs from the interface files; run scripts/update-dbus-doc.sh\n";
             return 1;
         }
         std::ofstream(docPath) << *updated;

@@ -27,8 +27,8 @@ std::vector<BusMember> Members(const pugi::xml_node& interface, const char* kind
         if (std::string_view(kind) == "property")
             member.arguments.push_back({"", node.attribute("type").value(), node.attribute("access").value()});
         for (const auto& argument : node.children("arg"))
-            member.arguments.push_back(
-                {argument.attribute("name").value(), argument.attribute("type").value(), argument.attribute("direction").value()});
+            member.arguments.push_back({argument.attribute("name").value(), argument.attribute("type").value(),
+                                        argument.attribute("direction").value()});
         members.push_back(std::move(member));
     }
     return members;

@@ -19,7 +19,7 @@ struct BusArgument {
 struct BusMember {
     std::string name;
     std::vector<BusArgument> arguments; // a property's type and access are its one argument
-    std::string doc;                    // org.freedesktop.DBus.DocString; never compared
+    std::string doc; // org.freedesktop.DBus.DocString; never compared
 };
 
 struct BusInterface {

@@ -31,7 +31,8 @@ std::string SignalText(const BusMember& signal)
     std::vector<std::string> arguments;
     for (const auto& argument : signal.arguments)
         arguments.push_back(argument.type + " " + argument.name);
-    return "Signal `" + signal.name + "(" + Joined(arguments, ", ") + ")`" + (signal.doc.empty() ? "" : ": " + signal.doc);
+    return "Signal `" + signal.name + "(" + Joined(arguments, ", ") + ")`" +
+           (signal.doc.empty() ? "" : ": " + signal.doc);
 }
 
 std::string PropertyText(const BusMember& property)

@@ -17,7 +17,8 @@ std::string BusInterfaceTable(const std::vector<BusInterface>& interfaces);
 // marker is missing.
 std::optional<std::string> WithBusInterfaceTable(const std::string& document, const std::string& table);
 
-inline constexpr const char* kTableBegins = "<!-- the table below is made from common/remote/interfaces/ by scripts/update-dbus-doc.sh -->\n";
+inline constexpr const char* kTableBegins =
+    "<!-- the table below is made from common/remote/interfaces/ by scripts/update-dbus-doc.sh -->\n";
 inline constexpr const char* kTableEnds = "<!-- end of the generated table -->\n";
 
 } // namespace pixtera::bus

@@ -16,5 +16,6 @@ PIXTERA_DECLARE_INTERFACE(ICallLog, IUnknown, IID_ICallLog);
 
 // ProgIDs and class of the recording display driver.
 // {6E2B8B51-0C4D-4F8A-B1E7-2A9C3D4E5F60}
-inline constexpr CLSID CLSID_RecordingDisplay{0x6E2B8B51, 0x0C4D, 0x4F8A, {0xB1, 0xE7, 0x2A, 0x9C, 0x3D, 0x4E, 0x5F, 0x60}};
+inline constexpr CLSID CLSID_RecordingDisplay{
+    0x6E2B8B51, 0x0C4D, 0x4F8A, {0xB1, 0xE7, 0x2A, 0x9C, 0x3D, 0x4E, 0x5F, 0x60}};
 inline constexpr const char16_t* kRecordingDisplayProgId = u"PixteraTest.RecordingDisplay";

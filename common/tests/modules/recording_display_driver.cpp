@@ -20,8 +20,14 @@ class RecordingDisplay final : public ComObject<RecordingDisplay, IDisplayDriver
 public:
     // IDisplayDriver
     HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer("GetColumns", columns_, v); }
-    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override { return Answer("GetPixelHeight", rows_ * cellHeight_, v); }
-    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override { return Answer("GetPixelWidth", columns_ * cellWidth_, v); }
+    HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override
+    {
+        return Answer("GetPixelHeight", rows_ * cellHeight_, v);
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelWidth(LONG* v) override
+    {
+        return Answer("GetPixelWidth", columns_ * cellWidth_, v);
+    }
     HRESULT STDMETHODCALLTYPE GetCharHeight(LONG* v) override { return Answer("GetCharHeight", cellHeight_, v); }
     HRESULT STDMETHODCALLTYPE GetCharWidth(LONG* v) override { return Answer("GetCharWidth", cellWidth_, v); }
     HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Answer("GetRows", rows_, v); }

@@ -6,8 +6,8 @@
 #include "captured_log.h"
 #include "test_environment.h"
 
-#include <pixtera/sdk/plugin_info.h>
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/sdk/plugin_info.h>
 
 #include <gtest/gtest.h>
 

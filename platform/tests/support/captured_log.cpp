@@ -20,7 +20,8 @@ CapturedLog::~CapturedLog() { SetLogCapture(nullptr); }
 int CapturedLog::Count(const std::string& part) const
 {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(std::ranges::count_if(lines_, [&](const std::string& line) { return line.find(part) != std::string::npos; }));
+    return static_cast<int>(
+        std::ranges::count_if(lines_, [&](const std::string& line) { return line.find(part) != std::string::npos; }));
 }
 
 std::string CapturedLog::Text() const

@@ -17,13 +17,14 @@ PrivateBus::PrivateBus(Kind kind)
     if (const char* old = std::getenv(variable_.c_str()))
         previous_ = old;
     const auto config = TestDirectory() / (variable_ + ".conf");
-    std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                             "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                             "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
-                             "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                             "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
-    daemon_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address"});
+    std::ofstream(config)
+        << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+           "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+           "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+           "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
+    daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+        "/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address"});
     if (!daemon_->WaitForOutput("\n"))
         throw std::runtime_error("dbus-daemon did not start: " + daemon_->output());
     address_ = daemon_->output().substr(0, daemon_->output().find('\n'));

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "test_environment.h"
 
+#include <pixtera/platform/hresult.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/registry.h>
-#include <pixtera/platform/hresult.h>
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 

@@ -29,7 +29,8 @@ TEST(CharacterRom, EveryCharacterHasAGlyphOnEitherRom)
             }
             EXPECT_GE(code, 0x20) << RomName(rom) << " " << c << ": no printable character goes to a control code";
             EXPECT_NE(code, 0xFE) << RomName(rom) << " " << c << ": the serial command prefix";
-            EXPECT_FALSE(GlyphText(rom, code).empty()) << RomName(rom) << " " << c << " -> " << int(code) << " shows nothing";
+            EXPECT_FALSE(GlyphText(rom, code).empty())
+                << RomName(rom) << " " << c << " -> " << int(code) << " shows nothing";
         }
         for (char ascii = 'A'; ascii <= 'z'; ++ascii) {
             if (ascii != '\\') {
@@ -45,7 +46,7 @@ TEST(CharacterRom, EveryCharacterHasAGlyphOnEitherRom)
     // ä ö ü ß ° µ ñ ÷ ¥ \ ~ Ä é
     const Known known[] = {{0xE4, 0xE1, 0xE4}, {0xF6, 0xEF, 0xF6}, {0xFC, 0xF5, 0xFC}, {0xDF, 0xE2, 0xDF},
                            {0xB0, 0xDF, 0xB0}, {0xB5, 0xE4, 0xB5}, {0xF1, 0xEE, 0xF1}, {0xF7, 0xFD, 0xF7},
-                           {0xA5, 0x5C, 0xA5}, {'\\', '/', '\\'},  {'~', '-', '~'},   {0xC4, 'A', 0xC4},
+                           {0xA5, 0x5C, 0xA5}, {'\\', '/', '\\'},  {'~', '-', '~'},    {0xC4, 'A', 0xC4},
                            {0xE9, 'e', 0xE9}};
     for (const Known& k : known) {
         EXPECT_EQ(ToModule(CharacterRom::A00, k.character), k.a00) << int(k.character);
@@ -59,7 +60,9 @@ TEST(CharacterRom, EveryCharacterHasAGlyphOnEitherRom)
 
 TEST(CharacterRom, BothProtocolsCarryTheModulesCodes)
 {
-    const std::string text = "21\xB0" "C K\xFC" "che";
+    const std::string text = "21\xB0"
+                             "C K\xFC"
+                             "che";
     const Geometry geometry{16, 2};
     for (CharacterRom rom : {CharacterRom::A00, CharacterRom::A02}) {
         Hd44780I2cProtocol i2c(geometry, Pcf8574Pins::A(), true, rom);
@@ -82,7 +85,9 @@ TEST(CharacterRom, BothProtocolsCarryTheModulesCodes)
             module.Feed(segment.bytes);
         EXPECT_EQ(module.screen().substr(0, text.size()), ToModule(rom, text)) << RomName(rom);
     }
-    EXPECT_EQ(ToModule(CharacterRom::A00, text), "21\xDF" "C K\xF5" "che");
+    EXPECT_EQ(ToModule(CharacterRom::A00, text), "21\xDF"
+                                                 "C K\xF5"
+                                                 "che");
 }
 
 } // namespace

@@ -120,7 +120,8 @@ std::string Hd44780Model::Visible(int columns, int rows) const
     for (int row = 0; row < rows; ++row) {
         const int line = row % 2;
         for (int column = 0; column < columns; ++column)
-            cells.push_back(static_cast<char>(ddram_[static_cast<std::size_t>(line * 0x40 + (row / 2) * columns + column)]));
+            cells.push_back(
+                static_cast<char>(ddram_[static_cast<std::size_t>(line * 0x40 + (row / 2) * columns + column)]));
     }
     return cells;
 }

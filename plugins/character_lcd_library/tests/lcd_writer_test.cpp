@@ -100,7 +100,8 @@ Glyph RandomGlyph(std::mt19937& random)
 // Random frames: mostly a few cells changed, now and then a new screen; user characters now and
 // then. `alphabet` holds the bytes frames are made of.
 template <class Check>
-void RunRandomSequences(const std::string& alphabet, const std::function<std::shared_ptr<LcdProtocol>(Geometry)>& makeProtocol,
+void RunRandomSequences(const std::string& alphabet,
+                        const std::function<std::shared_ptr<LcdProtocol>(Geometry)>& makeProtocol,
                         const std::function<std::unique_ptr<Check>(Geometry)>& makeCheck)
 {
     const Geometry geometries[] = {{16, 2}, {20, 4}, {16, 4}, {40, 2}, {8, 1}};
@@ -133,7 +134,8 @@ struct I2cCheck {
     bool Matches(const std::string& frame, const std::array<std::optional<Glyph>, kUserCharacters>& glyphs) const
     {
         for (int code = 0; code < kUserCharacters; ++code)
-            if (glyphs[static_cast<std::size_t>(code)] && model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
+            if (glyphs[static_cast<std::size_t>(code)] &&
+                model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
                 return false;
         return model.Visible(geometry.columns, geometry.rows) == ToModule(CharacterRom::A00, frame);
     }
@@ -147,7 +149,8 @@ struct SerialCheck {
     bool Matches(std::string frame, const std::array<std::optional<Glyph>, kUserCharacters>& glyphs) const
     {
         for (int code = 0; code < kUserCharacters; ++code)
-            if (glyphs[static_cast<std::size_t>(code)] && model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
+            if (glyphs[static_cast<std::size_t>(code)] &&
+                model.GlyphOf(code) != *glyphs[static_cast<std::size_t>(code)])
                 return false;
         for (char& c : frame) { // what the module shows of the frame: its ROM's codes
             const auto byte = static_cast<unsigned char>(c);
@@ -319,7 +322,8 @@ TEST(LcdWriter, TheBacklightAndBrightnessGoOutAndStaySoAcrossAReconnection)
 TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
 {
     std::vector<std::string> problems;
-    const auto i2c = ReadI2cSettings(ConfigurationText("bus=3;address=0x3f;columns=16;rows=2;backlight=off;pinmap=b"), problems);
+    const auto i2c =
+        ReadI2cSettings(ConfigurationText("bus=3;address=0x3f;columns=16;rows=2;backlight=off;pinmap=b"), problems);
     EXPECT_TRUE(problems.empty());
     EXPECT_EQ(i2c.bus, 3);
     EXPECT_EQ(i2c.address, 0x3F);
@@ -410,7 +414,8 @@ TEST(LcdWriter, AModuleUnpluggedUnderAStaticScreenIsNoticedAndGetsTheFrameWhenBa
     EXPECT_EQ(back.Visible(20, 4), "static screen" + std::string(67, ' ')) << "initialised and given the whole frame";
     pixtera::SetLogCapture(nullptr);
     std::lock_guard lock(logMutex);
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) { return l.find("went away") != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                            [](const std::string& l) { return l.find("went away") != std::string::npos; }));
 }
 
 } // namespace

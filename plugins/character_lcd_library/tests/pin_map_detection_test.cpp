@@ -35,7 +35,8 @@ const Sleeper kNoSleep = [](std::chrono::microseconds) {};
 
 TEST(PinMapDetection, EachWiringIsFoundAndFoundAgain)
 {
-    for (const auto& [pins, expected] : {std::pair{Pcf8574Pins::A(), PinMapFound::A}, std::pair{Pcf8574Pins::B(), PinMapFound::B}}) {
+    for (const auto& [pins, expected] :
+         {std::pair{Pcf8574Pins::A(), PinMapFound::A}, std::pair{Pcf8574Pins::B(), PinMapFound::B}}) {
         Hd44780Model module(pins);
         ModelPort port(module);
         EXPECT_EQ(DetectPinMap(port, kNoSleep), expected) << PinMapName(expected);

@@ -47,9 +47,7 @@ void SerialLcdModel::Command(std::uint8_t command, std::string_view arguments)
         screen_.assign(screen_.size(), ' ');
         column_ = row_ = 0;
         break;
-    case 0x48:
-        column_ = row_ = 0;
-        break;
+    case 0x48: column_ = row_ = 0; break;
     case 0x47:
         column_ = argument(0) - 1;
         row_ = argument(1) - 1;
@@ -69,8 +67,7 @@ void SerialLcdModel::Command(std::uint8_t command, std::string_view arguments)
     case 0x4B: // underline cursor off
     case 0x54: // blinking cursor off
         break;
-    default:
-        unknown_.push_back(command);
+    default: unknown_.push_back(command);
     }
 }
 

@@ -15,7 +15,10 @@ namespace pixtera::lcd::test {
 
 class SerialLcdModel {
 public:
-    SerialLcdModel(int columns, int rows) : columns_(columns), rows_(rows), screen_(static_cast<std::size_t>(columns * rows), '?') {}
+    SerialLcdModel(int columns, int rows)
+        : columns_(columns), rows_(rows), screen_(static_cast<std::size_t>(columns * rows), '?')
+    {
+    }
 
     void Feed(std::string_view bytes);
 

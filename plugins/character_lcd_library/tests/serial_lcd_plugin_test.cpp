@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.SerialLCD as the service meets it, on a pseudo-terminal in place of the module's port.
 
-#include "pty_port.h"
 #include "plugin_test.h"
+#include "pty_port.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/plugin_info.h>
-#include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/plugin_settings.h>
 
 #include <gtest/gtest.h>
 

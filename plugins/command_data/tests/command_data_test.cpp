@@ -100,7 +100,6 @@ protected:
         return text ? text->utf8() : "";
     }
 
-
     ComPtr<IDataProvider>& provider = plugin;
 };
 
@@ -174,8 +173,8 @@ TEST_F(CommandDataTest, ACommandsFileThatIsNoFileOrTooLargeIsRefusedWithoutWaiti
     const auto large = test::TestDirectory() / "large.conf";
     std::ofstream(large) << std::string((1 << 20) + 1, '#');
     const std::pair<std::filesystem::path, const char*> cases[] = {
-        {fifo, "is not a regular file"},           // opening it would wait for a writer for ever
-        {"/dev/zero", "is not a regular file"},    // reading it would never end
+        {fifo, "is not a regular file"}, // opening it would wait for a writer for ever
+        {"/dev/zero", "is not a regular file"}, // reading it would never end
         {test::TestDirectory(), "is a directory"},
         {large, "is larger than 1024 KiB"},
     };
@@ -229,7 +228,8 @@ TEST_F(CommandRunnerProgram, HelpersInSessionsOfTheirOwnGoAtTheDeadlineAndWhenTh
     const auto finished = RunCommand(WithHelper("echo done"), 10s, kNoCancel, runner);
     EXPECT_EQ(finished.outcome, CommandResult::Outcome::Finished);
     EXPECT_EQ(finished.output, "done\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s) << "the helper holding its output did not keep it waiting";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s)
+        << "the helper holding its output did not keep it waiting";
     const pid_t second = PidIn(pidFile);
     ASSERT_GT(second, 0);
     EXPECT_TRUE(test::Eventually([&] { return !Running(second); }));

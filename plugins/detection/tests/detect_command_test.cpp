@@ -54,11 +54,12 @@ TEST(DetectCommand, NothingFoundExitsOneWithTheReasonsAndBadArgumentsTwo)
     auto run = Detect({}, devices);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.empty());
-    EXPECT_NE(run.err.find("/dev/i2c-*: no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("/dev/i2c-*: no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`"), std::string::npos)
+        << run.err;
     EXPECT_NE(run.err.find("LCDd at 127.0.0.1:13666: not running"), std::string::npos) << run.err;
 
-    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--size", "20"}, {"--size", "50x4"},
-                                                  {"--bus", "x"}, {"--bus"}, {"--frobnicate"}}) {
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--size", "20"}, {"--size", "50x4"}, {"--bus", "x"}, {"--bus"}, {"--frobnicate"}}) {
         run = Detect(wrong, devices);
         EXPECT_EQ(run.status, 2) << wrong[0];
         EXPECT_FALSE(run.err.empty());
@@ -69,11 +70,12 @@ TEST(DetectCommand, WriteAddsOnlyWhatIsNewAndKeepsTheRest)
 {
     const auto file = pixtera::test::TestDirectory() / "detect" / "pixtera2.xml";
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file) << "<?xml version=\"1.0\"?>\n<!-- my displays -->\n<PixteraConfiguration>\n"
-                           "<drivers>\n<!-- the kitchen -->\n"
-                           "<driver clsid=\"Pixtera.HD44780I2C\" configuration=\"address=39;rows=2\">"
-                           "<display active=\"yes\"><queue><queueitem Filename=\"a.pxd\" Runtime=\"5\"/></queue></display>"
-                           "</driver>\n</drivers>\n<extra keep=\"me\"/>\n</PixteraConfiguration>\n";
+    std::ofstream(file)
+        << "<?xml version=\"1.0\"?>\n<!-- my displays -->\n<PixteraConfiguration>\n"
+           "<drivers>\n<!-- the kitchen -->\n"
+           "<driver clsid=\"Pixtera.HD44780I2C\" configuration=\"address=39;rows=2\">"
+           "<display active=\"yes\"><queue><queueitem Filename=\"a.pxd\" Runtime=\"5\"/></queue></display>"
+           "</driver>\n</drivers>\n<extra keep=\"me\"/>\n</PixteraConfiguration>\n";
     Hd44780Model kitchen(Pcf8574Pins::A());
     Hd44780Model desk(Pcf8574Pins::B());
     ModelDevices devices;
@@ -82,13 +84,16 @@ TEST(DetectCommand, WriteAddsOnlyWhatIsNewAndKeepsTheRest)
     auto run = Detect({"--write", "--config", file.string()}, devices);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("added to " + file.string() + ": Pixtera.HD44780I2C bus=1;address=0x3f;pinmap=b"),
-              std::string::npos) << run.out;
+              std::string::npos)
+        << run.out;
     EXPECT_EQ(run.out.find("added to " + file.string() + ": Pixtera.HD44780I2C bus=1;address=0x27"), std::string::npos)
         << "bus 1 address 39 is the same module however it is spelt";
     const std::string written = pixtera::test::FileText(file);
-    for (const char* kept : {"<!-- my displays -->", "<!-- the kitchen -->", "address=39;rows=2", "a.pxd", "<extra keep=\"me\""})
+    for (const char* kept :
+         {"<!-- my displays -->", "<!-- the kitchen -->", "address=39;rows=2", "a.pxd", "<extra keep=\"me\""})
         EXPECT_NE(written.find(kept), std::string::npos) << kept << " in\n" << written;
-    EXPECT_NE(written.find("configuration=\"bus=1;address=0x3f;pinmap=b;columns=20;rows=4;backlight=on\""), std::string::npos);
+    EXPECT_NE(written.find("configuration=\"bus=1;address=0x3f;pinmap=b;columns=20;rows=4;backlight=on\""),
+              std::string::npos);
 
     run = Detect({"--write", "--config", file.string()}, devices);
     EXPECT_EQ(run.status, 0);

@@ -20,13 +20,12 @@ struct Outcome {
 Outcome RunDetect(const fs::path& devices, const std::string& modules, std::vector<std::string> arguments)
 {
     const char* asan = std::getenv("ASAN_OPTIONS");
-    std::vector<std::string> argv{"/usr/bin/env",
-                                  "LD_PRELOAD=" + (pixtera::test::TestModuleDirectory() / "libfake-i2c-preload.so").string(),
-                                  // the sanitizer runtimes want to come first; the preload is no instrumented code
-                                  std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0",
-                                  "PIXTERA_FAKE_DEV=" + devices.string(), "PIXTERA_FAKE_I2C=" + modules,
-                                  (pixtera::test::ProgramDirectory() / "pixtera-detect").string(), "--no-serial",
-                                  "--no-lcdd"};
+    std::vector<std::string> argv{
+        "/usr/bin/env", "LD_PRELOAD=" + (pixtera::test::TestModuleDirectory() / "libfake-i2c-preload.so").string(),
+        // the sanitizer runtimes want to come first; the preload is no instrumented code
+        std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0",
+        "PIXTERA_FAKE_DEV=" + devices.string(), "PIXTERA_FAKE_I2C=" + modules,
+        (pixtera::test::ProgramDirectory() / "pixtera-detect").string(), "--no-serial", "--no-lcdd"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     Outcome outcome;
     outcome.status = pixtera::test::RunProgram(argv, &outcome.output);
@@ -51,12 +50,15 @@ TEST(DetectProgram, FindsModulesThroughTheKernelCallsAndWritesThem)
     const fs::path file = devices.parent_path() / "detect-program.xml";
     run = RunDetect(devices, "1:0x27:a", {"--bus", "1", "--size", "16x2", "--write", "--config", file.string()});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(pixtera::test::FileText(file).find("configuration=\"bus=1;address=0x27;pinmap=a;columns=16;rows=2;backlight=on\""),
-              std::string::npos) << pixtera::test::FileText(file);
+    EXPECT_NE(pixtera::test::FileText(file).find(
+                  "configuration=\"bus=1;address=0x27;pinmap=a;columns=16;rows=2;backlight=on\""),
+              std::string::npos)
+        << pixtera::test::FileText(file);
 
     run = RunDetect(devices, "", {});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("/dev/i2c-1: no device answered at 0x20-0x27 or 0x38-0x3f"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("/dev/i2c-1: no device answered at 0x20-0x27 or 0x38-0x3f"), std::string::npos)
+        << run.output;
 }
 
 } // namespace

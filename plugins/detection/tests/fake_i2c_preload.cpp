@@ -36,7 +36,7 @@ Function* Next(const char* name)
 struct FakeBuses {
     std::mutex mutex; // guards everything here
     std::map<std::pair<int, int>, std::unique_ptr<Hd44780Model>> modules; // (bus, address)
-    std::map<int, std::pair<int, int>> open;                              // fd -> (bus, selected address)
+    std::map<int, std::pair<int, int>> open; // fd -> (bus, selected address)
 
     FakeBuses()
     {
@@ -112,10 +112,7 @@ int OpenOrFake(const char* function, const char* path, int flags, mode_t mode)
 
 extern "C" {
 
-DIR* opendir(const char* name)
-{
-    return Next<DIR*(const char*)>("opendir")(FakePath(name).c_str());
-}
+DIR* opendir(const char* name) { return Next<DIR*(const char*)>("opendir")(FakePath(name).c_str()); }
 
 int open(const char* path, int flags, ...)
 {

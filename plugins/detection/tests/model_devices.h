@@ -20,7 +20,10 @@ using lcd::test::SerialLcdModel;
 
 class ModelBus final : public I2cAdapter {
 public:
-    ModelBus(std::map<int, Hd44780Model*> modules, std::set<int>& touched) : modules_(std::move(modules)), touched_(touched) {}
+    ModelBus(std::map<int, Hd44780Model*> modules, std::set<int>& touched)
+        : modules_(std::move(modules)), touched_(touched)
+    {
+    }
     int Select(int address) override
     {
         touched_.insert(address);
@@ -43,6 +46,7 @@ public:
         module->Feed(bytes);
         return 0;
     }
+
 private:
     Hd44780Model* Selected() const
     {

@@ -77,7 +77,8 @@ TEST(ModuleDetection, OnlyTheExpanderAddressesAreTouchedAndTheSizeIsTheOneAskedF
     options.buses = {2, 7};
     options.size = {16, 2};
     const auto report = DetectModules(devices, options);
-    EXPECT_EQ(Lines(report), std::vector<std::string>{"Pixtera.HD44780I2C bus=2;address=0x20;pinmap=a;columns=16;rows=2;backlight=on"});
+    EXPECT_EQ(Lines(report), std::vector<std::string>{
+                                 "Pixtera.HD44780I2C bus=2;address=0x20;pinmap=a;columns=16;rows=2;backlight=on"});
     EXPECT_EQ(ReasonFor(report, "/dev/i2c-0"), "(not tried)") << "--bus limits the buses";
     EXPECT_NE(ReasonFor(report, "/dev/i2c-7").find("sudo modprobe i2c-dev"), std::string::npos);
 }
@@ -116,7 +117,8 @@ TEST(ModuleDetection, NothingFoundNamesEachPlaceWithItsReason)
     EXPECT_EQ(ReasonFor(report, "/dev/i2c-1"), "no device answered at 0x20-0x27 or 0x38-0x3f");
     EXPECT_EQ(ReasonFor(report, "/dev/i2c-2"), "permission denied: add yourself to the group that owns /dev/i2c-2: "
                                                "`sudo usermod -aG i2c $USER`, then log in again");
-    EXPECT_EQ(ReasonFor(report, "/dev/ttyUSB0"), "no answer (a module without read-back still works: configure it by hand)");
+    EXPECT_EQ(ReasonFor(report, "/dev/ttyUSB0"),
+              "no answer (a module without read-back still works: configure it by hand)");
     EXPECT_EQ(ReasonFor(report, "/dev/ttyACM0"), "in use by another program; not probed");
     EXPECT_FALSE(devices.opened.contains("/dev/ttyACM0"));
     EXPECT_NE(ReasonFor(report, "LCDd at 127.0.0.1:13666").find("huh"), std::string::npos);
@@ -135,9 +137,11 @@ TEST(ModuleDetection, ASerialModuleIsFoundAtItsOwnSpeedUnderItsStableName)
     options.progress = [&](const std::string& place) { progress.push_back(place); };
 
     const auto report = DetectModules(devices, options);
-    EXPECT_EQ(Lines(report), std::vector<std::string>{"Pixtera.SerialLCD device=/dev/serial/by-id/usb-FTDI_LCD-if00-port0;"
-                                                      "speed=57600;columns=20;rows=4;backlight=on"});
-    EXPECT_EQ(report.found[0].place, "/dev/serial/by-id/usb-FTDI_LCD-if00-port0 at 57600 baud (module type 0x09, version 0x57)");
+    EXPECT_EQ(Lines(report),
+              std::vector<std::string>{"Pixtera.SerialLCD device=/dev/serial/by-id/usb-FTDI_LCD-if00-port0;"
+                                       "speed=57600;columns=20;rows=4;backlight=on"});
+    EXPECT_EQ(report.found[0].place,
+              "/dev/serial/by-id/usb-FTDI_LCD-if00-port0 at 57600 baud (module type 0x09, version 0x57)");
     EXPECT_TRUE(module.unknownCommands().empty());
     EXPECT_EQ(module.screen(), std::string(80, '?')) << "asking shows nothing";
     EXPECT_EQ(progress, (std::vector<std::string>{"/dev/serial/by-id/usb-FTDI_LCD-if00-port0", "/dev/ttyUSB1"}))
@@ -149,7 +153,8 @@ TEST(ModuleDetection, LcddIsReportedWithTheSizeItsGreetingGives)
     ModelDevices devices;
     devices.greeting = "connect LCDproc 0.5.9 protocol 0.4 lcd wid 16 hgt 2 cellwid 5 cellhgt 8";
     const auto report = DetectModules(devices, Quick());
-    EXPECT_EQ(Lines(report), std::vector<std::string>{"Pixtera.LCDprocDisplay host=127.0.0.1;port=13666;columns=16;rows=2"});
+    EXPECT_EQ(Lines(report),
+              std::vector<std::string>{"Pixtera.LCDprocDisplay host=127.0.0.1;port=13666;columns=16;rows=2"});
 }
 
 } // namespace

@@ -12,7 +12,8 @@ std::span<const std::byte> Body(const std::string& message) { return std::as_byt
 
 TEST(PluginHostWire, CallsAndResultsKeepEveryValue)
 {
-    const Call call{Method::SetCustomChar, {LONG(-7), BYTE(31), std::u16string(u"caf\u00e9"), Variant::FromDouble(2.5)}, 77};
+    const Call call{
+        Method::SetCustomChar, {LONG(-7), BYTE(31), std::u16string(u"caf\u00e9"), Variant::FromDouble(2.5)}, 77};
     const std::string message = EncodeCall(call);
     std::uint32_t length = 0;
     std::memcpy(&length, message.data(), 4);
@@ -27,7 +28,8 @@ TEST(PluginHostWire, CallsAndResultsKeepEveryValue)
     EXPECT_EQ(std::get<std::u16string>(read->arguments[2]), u"caf\u00e9");
     EXPECT_EQ(std::get<Variant>(read->arguments[3]).dblVal, 2.5);
 
-    for (const Variant& value : {Variant::FromText(u"text"), Variant::FromLong(42), Variant::FromBool(true), Variant()}) {
+    for (const Variant& value :
+         {Variant::FromText(u"text"), Variant::FromLong(42), Variant::FromBool(true), Variant()}) {
         const auto result = DecodeResult(Body(EncodeResult({E_FAIL, {value}, 0xFFFFFFFFu})));
         ASSERT_TRUE(result);
         EXPECT_EQ(result->hr, E_FAIL);

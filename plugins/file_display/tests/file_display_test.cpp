@@ -75,10 +75,10 @@ TEST_F(FileDisplayTest, CallsBecomeJsonLinesAndTheFrameFileFollows)
         ASSERT_EQ(line.rfind("{\"t\":", 0), 0u) << line;
         operations.push_back(line.substr(line.find("\"op\"")));
     }
-    EXPECT_EQ(operations, (std::vector<std::string>{
-                              "\"op\":\"Write\",\"frame\":\"A\\\"\\\\\\u0008é€\\u0000z\"}",
-                              "\"op\":\"SetBackground\",\"file\":\"/a \\\"b\\\".png\"}",
-                              "\"op\":\"SetCustomChar\",\"code\":2,\"rows\":[31,31,31,0,0,0,0,0]}"}));
+    EXPECT_EQ(operations,
+              (std::vector<std::string>{"\"op\":\"Write\",\"frame\":\"A\\\"\\\\\\u0008é€\\u0000z\"}",
+                                        "\"op\":\"SetBackground\",\"file\":\"/a \\\"b\\\".png\"}",
+                                        "\"op\":\"SetCustomChar\",\"code\":2,\"rows\":[31,31,31,0,0,0,0,0]}"}));
     EXPECT_EQ(test::FileText(path.string() + ".frame"), std::string("A\"\\\x08\né€") + '\0' + "z\n");
 }
 

@@ -27,7 +27,8 @@ int CreateRecord(std::uint32_t pid)
     if (fd < 0 && errno == EEXIST) {
         const int existing = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0);
         struct stat file {};
-        const bool ours = existing >= 0 && fstat(existing, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == geteuid();
+        const bool ours =
+            existing >= 0 && fstat(existing, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == geteuid();
         if (existing >= 0)
             close(existing);
         if (ours && shm_unlink(name.c_str()) == 0)

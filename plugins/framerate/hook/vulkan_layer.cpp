@@ -78,8 +78,8 @@ Info* LinkInfo(const void* next, VkStructureType type)
     return info;
 }
 
-VKAPI_ATTR VkResult VKAPI_CALL CreateInstance(const VkInstanceCreateInfo* createInfo, const VkAllocationCallbacks* allocator,
-                                              VkInstance* instance)
+VKAPI_ATTR VkResult VKAPI_CALL CreateInstance(const VkInstanceCreateInfo* createInfo,
+                                              const VkAllocationCallbacks* allocator, VkInstance* instance)
 {
     auto* link = LinkInfo<VkLayerInstanceCreateInfo>(createInfo->pNext, VK_STRUCTURE_TYPE_LOADER_INSTANCE_CREATE_INFO);
     if (!link)
@@ -154,8 +154,8 @@ PFN_vkVoidFunction DeviceFunction(const char* name);
 
 extern "C" {
 
-__attribute__((visibility("default"))) VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL PixteraFps_GetDeviceProcAddr(VkDevice device,
-                                                                                                          const char* name)
+__attribute__((visibility("default"))) VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL
+PixteraFps_GetDeviceProcAddr(VkDevice device, const char* name)
 {
     if (PFN_vkVoidFunction ours = DeviceFunction(name))
         return ours;

@@ -11,7 +11,7 @@ struct SharedRecord {
     std::uint32_t reserved;
     std::uint32_t framesPerSecond; // offset 4
     std::uint8_t unused[8];
-    char game[64];                 // offset 16
+    char game[64]; // offset 16
 };
 
 SharedRecord record{};
@@ -25,7 +25,7 @@ extern "C" __attribute__((visibility("default"))) const void* FrapsSharedData()
 }
 
 extern "C" __attribute__((visibility("default"))) void FakeFrapsSet(std::uint32_t framesPerSecond, const char* game,
-                                                                     bool returnNull)
+                                                                    bool returnNull)
 {
     record.framesPerSecond = framesPerSecond;
     std::strncpy(record.game, game, sizeof record.game - 1);

@@ -97,7 +97,8 @@ TEST_F(GameRecords, TheLiveGameThatPresentedLastWinsAndTheDeadAreRemoved)
     auto game = CurrentGame(directory, now);
     ASSERT_TRUE(game);
     EXPECT_EQ(game->name, "newer");
-    EXPECT_FALSE(std::filesystem::exists(directory / ("pixtera-fps-" + std::to_string(gone)))) << "a killed game's record goes";
+    EXPECT_FALSE(std::filesystem::exists(directory / ("pixtera-fps-" + std::to_string(gone))))
+        << "a killed game's record goes";
 
     kill(alive, SIGKILL);
     waitpid(alive, nullptr, 0);
@@ -193,7 +194,8 @@ TEST(RecordWriter, NeverWritesIntoAnotherUsersFileAndReplacesItsOwnStaleOne)
         const auto sample = CurrentGame("/dev/shm", 1000);
         ASSERT_TRUE(sample);
         EXPECT_EQ(sample->name, "game");
-        EXPECT_EQ(std::filesystem::status(name).permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        EXPECT_EQ(std::filesystem::status(name).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     }
     EXPECT_FALSE(std::filesystem::exists(name)) << "removed when the game ends";
 

@@ -34,8 +34,8 @@ TEST(LcdCommands, OnlyChangedRowsAreSent)
 {
     FrameCommands commands({4, 2, 5, 8});
     std::vector<int> rows;
-    EXPECT_EQ(commands.Update("abcdefgh", rows), (std::vector<std::string>{R"(widget_set pixtera r1 1 1 "abcd")",
-                                                                          R"(widget_set pixtera r2 1 2 "efgh")"}));
+    EXPECT_EQ(commands.Update("abcdefgh", rows),
+              (std::vector<std::string>{R"(widget_set pixtera r1 1 1 "abcd")", R"(widget_set pixtera r2 1 2 "efgh")"}));
     EXPECT_EQ(rows, (std::vector<int>{0, 1}));
     EXPECT_TRUE(commands.Update("abcdefgh", rows).empty());
     EXPECT_EQ(commands.Update("abcdefgX", rows), std::vector<std::string>{R"(widget_set pixtera r2 1 2 "efgX")"});
@@ -43,8 +43,8 @@ TEST(LcdCommands, OnlyChangedRowsAreSent)
     EXPECT_EQ(commands.Update("abcdefgX", rows).size(), 1u) << "a refused row goes again";
     commands.ForgetAll();
     EXPECT_EQ(commands.Update("abcdefgX", rows).size(), 2u);
-    EXPECT_EQ(commands.Update("ab", rows), (std::vector<std::string>{R"(widget_set pixtera r1 1 1 "ab  ")",
-                                                                    R"(widget_set pixtera r2 1 2 "    ")"}))
+    EXPECT_EQ(commands.Update("ab", rows),
+              (std::vector<std::string>{R"(widget_set pixtera r1 1 1 "ab  ")", R"(widget_set pixtera r2 1 2 "    ")"}))
         << "short frames are padded";
 }
 

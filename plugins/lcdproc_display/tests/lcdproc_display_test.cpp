@@ -59,7 +59,6 @@ int Listen(int port)
     return fd;
 }
 
-
 // Forwards clients to LCDd, one at a time, and counts the commands they send.
 class CountingProxy {
 public:
@@ -158,8 +157,9 @@ protected:
     void StartLcdd(int at)
     {
         const auto config = test::TestDirectory() / "LCDd.conf";
-        std::ofstream(config) << "[server]\nDriverPath=" << kDrivers << "\nDriver=text\nBind=127.0.0.1\nPort=" << at
-                              << "\nReportToSyslog=no\nForeground=yes\nServerScreen=no\nWaitTime=1\n[text]\nSize=20x4\n";
+        std::ofstream(config)
+            << "[server]\nDriverPath=" << kDrivers << "\nDriver=text\nBind=127.0.0.1\nPort=" << at
+            << "\nReportToSyslog=no\nForeground=yes\nServerScreen=no\nWaitTime=1\n[text]\nSize=20x4\n";
         lcdd = std::make_unique<test::ChildProcess>(
             std::vector<std::string>{"/usr/bin/stdbuf", "-oL", kLcdd, "-c", config.string(), "-f"});
         ASSERT_TRUE(lcdd->WaitForOutput("+--------------------+")) << lcdd->output();
@@ -171,10 +171,7 @@ protected:
         lcdd->Wait();
     }
 
-    void Write(const std::string& frame)
-    {
-        ASSERT_EQ(display->Write(BString(AnsiToUtf16(frame)).get()), S_OK);
-    }
+    void Write(const std::string& frame) { ASSERT_EQ(display->Write(BString(AnsiToUtf16(frame)).get()), S_OK); }
 
     // LCDd's text driver prints every frame it shows; waits (ten seconds at most) for the row.
     bool Shows(std::string row)
@@ -260,7 +257,6 @@ TEST_F(LcdprocDisplay, WithoutLcddNothingBlocksAndTheConfigurationGivesTheGeomet
     EXPECT_TRUE(Shows("still nobody")) << "the newest frame is shown once LCDd is there";
 }
 
-
 TEST_F(LcdprocDisplay, ConfigureLearnsLcddsSizeBeforeTheGeometryIsAskedAndSaysSo)
 {
     log.Clear();
@@ -271,7 +267,9 @@ TEST_F(LcdprocDisplay, ConfigureLearnsLcddsSizeBeforeTheGeometryIsAskedAndSaysSo
     EXPECT_EQ(value, 20) << "right after Configure, before any frame";
     display->GetRows(&value);
     EXPECT_EQ(value, 4);
-    EXPECT_EQ(log.Count("LCDd's display is 20x4, the configuration says 16x2; using 20x4 (set columns=20;rows=4 to match)"), 1)
+    EXPECT_EQ(
+        log.Count("LCDd's display is 20x4, the configuration says 16x2; using 20x4 (set columns=20;rows=4 to match)"),
+        1)
         << log.Text();
 }
 
@@ -289,7 +287,8 @@ TEST_F(LcdprocDisplay, AnOutageIsLoggedOnceWithItsReasonAndTheReturnOnce)
     StopLcdd();
     ASSERT_TRUE(Eventually([&] { return log.Count("closed the connection") == 1; })) << log.Text();
     std::this_thread::sleep_for(2500ms);
-    EXPECT_EQ(log.Count("closed the connection") + log.Count("cannot reach LCDd"), 2) << "once per outage\n" << log.Text();
+    EXPECT_EQ(log.Count("closed the connection") + log.Count("cannot reach LCDd"), 2) << "once per outage\n"
+                                                                                      << log.Text();
 }
 
 TEST_F(LcdprocDisplay, BadConfigurationGetsDefaults)

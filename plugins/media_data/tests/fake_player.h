@@ -20,7 +20,9 @@ public:
         : connection_(sdbus::createSessionBusConnection("org.mpris.MediaPlayer2." + suffix)), identity_(identity)
     {
         object_ = sdbus::createObject(*connection_, "/org/mpris/MediaPlayer2");
-        object_->registerProperty("Identity").onInterface("org.mpris.MediaPlayer2").withGetter([this] { return Read(identity_); });
+        object_->registerProperty("Identity").onInterface("org.mpris.MediaPlayer2").withGetter([this] {
+            return Read(identity_);
+        });
         object_->registerProperty("PlaybackStatus").onInterface(kPlayer).withGetter([this] {
             std::lock_guard lock(mutex_);
             return Read(status_);
@@ -86,8 +88,10 @@ private:
     }
     std::map<std::string, sdbus::Variant> Metadata() const
     {
-        return {{"xesam:title", sdbus::Variant(title_)}, {"xesam:artist", sdbus::Variant(artists_)},
-                {"xesam:album", sdbus::Variant(std::string("Album"))}, {"mpris:length", sdbus::Variant(length_)}};
+        return {{"xesam:title", sdbus::Variant(title_)},
+                {"xesam:artist", sdbus::Variant(artists_)},
+                {"xesam:album", sdbus::Variant(std::string("Album"))},
+                {"mpris:length", sdbus::Variant(length_)}};
     }
     void Announce(const std::vector<std::string>& properties)
     {

@@ -126,8 +126,9 @@ TEST(MediaDataPlugin, OffersTheValuesByName)
         provider->GetName(i, name.Out());
         index[name.utf8()] = i;
     }
-    for (const char* name : {"Media.Title", "Media.Artist", "Media.Album", "Media.Status", "Media.Player", "Media.Position",
-                             "Media.Length", "Media.Progress", "Media.PositionText", "Media.LengthText"})
+    for (const char* name :
+         {"Media.Title", "Media.Artist", "Media.Album", "Media.Status", "Media.Player", "Media.Position",
+          "Media.Length", "Media.Progress", "Media.PositionText", "Media.LengthText"})
         EXPECT_TRUE(index.contains(name)) << name;
     auto text = [&](const char* name) {
         provider->Refresh();

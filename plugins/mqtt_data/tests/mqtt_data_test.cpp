@@ -3,8 +3,8 @@
 // retained values at start, JSON fields, numbers and text, mqtt.connected through an outage with
 // the values kept, the service's sink woken for each arrival, and configurations that cannot work.
 
-#include "test_broker.h"
 #include "plugin_test.h"
+#include "test_broker.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/data_events.h>
@@ -103,7 +103,8 @@ TEST(MqttData, TopicsBecomeItemsWithNumbersTextAndJsonFields)
     LONG mode = -1;
     plugin.provider->GetUpdateMode(&mode);
     EXPECT_EQ(mode, kUpdateOnce) << "told of arrivals, it needs no polling";
-    EXPECT_TRUE(Eventually([&] { return plugin.Value("home/kitchen/temperature") == "#21.500000"; })) << "retained, at start";
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("home/kitchen/temperature") == "#21.500000"; }))
+        << "retained, at start";
     EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
 
     const int before = plugin.sink->calls;
@@ -150,10 +151,12 @@ TEST(MqttData, WithoutASinkItIsPolledAndAPasswordComesOnlyFromAFile)
     TestBroker broker({"desk", "s3cret"});
     const auto passwordFile = test::TestDirectory() / "mqtt-password";
     std::ofstream(passwordFile) << "s3cret\n";
-    std::filesystem::permissions(passwordFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(passwordFile,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     test::CapturedLog log;
     {
-        Plugin plugin(At(broker) + ";topics=a/b;username=desk;password=s3cret;password_file=" + passwordFile.string(), false);
+        Plugin plugin(At(broker) + ";topics=a/b;username=desk;password=s3cret;password_file=" + passwordFile.string(),
+                      false);
         LONG mode = -1, interval = 0;
         plugin.provider->GetUpdateMode(&mode);
         plugin.provider->GetInterval(&interval);

@@ -93,7 +93,8 @@ TEST_F(MachineSensorsTest, ASuspendedGpuReadsSleepingAndIsNeverTouched)
         EXPECT_EQ(Text(items, std::string("GPU.0.") + value), "Sleeping") << value;
     for (const auto& file : sampler.openedFiles()) {
         if (file.find("0000:01:00.0") != std::string::npos) {
-            EXPECT_TRUE(file.ends_with("/power/runtime_status") || file.ends_with("/vendor") || file.ends_with("/device"))
+            EXPECT_TRUE(file.ends_with("/power/runtime_status") || file.ends_with("/vendor") ||
+                        file.ends_with("/device"))
                 << file << " was opened";
         }
     }
@@ -148,10 +149,12 @@ TEST_F(MachineSensorsTest, EveryHwmonChannelWithStableChipNames)
     auto sampler = MakeSampler();
     auto items = sampler.Sample(start, wall);
     EXPECT_DOUBLE_EQ(Number(items, "Temperature.nvme.Composite"), 38.85);
-    EXPECT_EQ(Find(items, "Temperature.nvme.Composite")->description, "System\\Temperatures\\NVMe Samsung SSD 980 1TB\\Composite");
+    EXPECT_EQ(Find(items, "Temperature.nvme.Composite")->description,
+              "System\\Temperatures\\NVMe Samsung SSD 980 1TB\\Composite");
     EXPECT_DOUBLE_EQ(Number(items, "Temperature.drivetemp.1.temp1"), 31) << "ata1 comes first";
     EXPECT_DOUBLE_EQ(Number(items, "Temperature.drivetemp.2.temp1"), 33);
-    EXPECT_EQ(Find(items, "Temperature.drivetemp.1.temp1")->description, "System\\Temperatures\\Disk WDC WD40EFRX\\temp1");
+    EXPECT_EQ(Find(items, "Temperature.drivetemp.1.temp1")->description,
+              "System\\Temperatures\\Disk WDC WD40EFRX\\temp1");
     EXPECT_DOUBLE_EQ(Number(items, "Fan.nct6798.CPU fan"), 812);
     EXPECT_EQ(Find(items, "Fan.nct6798.CPU fan")->description, "System\\Fans\\nct6798\\CPU fan");
     EXPECT_DOUBLE_EQ(Number(items, "Fan.nct6798.fan2"), 0);

@@ -39,9 +39,16 @@ TEST(TerminalScreen, OnATerminalTheFirstFrameDrawsTheModuleAndLaterOnesOnlyChang
     EXPECT_NE(first.find("\x1b[5;24r"), std::string::npos) << "messages scroll below the module";
 
     const std::string update = screen.Draw(u"abXdefgY");
-    EXPECT_EQ(update, "\x1b" "7\x1b[2;4HX\x1b[0m\x1b[3;5HY\x1b[0m\x1b" "8");
-    EXPECT_EQ(screen.Draw(u"abXdefgY"), "\x1b" "7\x1b" "8") << "nothing changed, nothing drawn";
-    EXPECT_EQ(screen.Restore(), "\x1b" "7\x1b[r\x1b" "8\x1b[?25h\x1b[0m")
+    EXPECT_EQ(update, "\x1b"
+                      "7\x1b[2;4HX\x1b[0m\x1b[3;5HY\x1b[0m\x1b"
+                      "8");
+    EXPECT_EQ(screen.Draw(u"abXdefgY"), "\x1b"
+                                        "7\x1b"
+                                        "8")
+        << "nothing changed, nothing drawn";
+    EXPECT_EQ(screen.Restore(), "\x1b"
+                                "7\x1b[r\x1b"
+                                "8\x1b[?25h\x1b[0m")
         << "the scroll region ends without moving the cursor home, over the module";
 }
 
@@ -51,7 +58,9 @@ TEST(TerminalScreen, ColoursAndRedefinedCharactersAreRedrawn)
     const char16_t frame[] = {8, u'x'};
     EXPECT_NE(screen.Draw(std::u16string_view(frame, 2)).find("\x1b[30;42m\u2588x"), std::string::npos);
     screen.DefineCharacter(0, {0, 0, 0, 0, 0, 0, 0, 31});
-    EXPECT_EQ(screen.Draw(std::u16string_view(frame, 2)), "\x1b" "7\x1b[2;2H\x1b[30;42m\u2581\x1b[0m\x1b" "8");
+    EXPECT_EQ(screen.Draw(std::u16string_view(frame, 2)), "\x1b"
+                                                          "7\x1b[2;2H\x1b[30;42m\u2581\x1b[0m\x1b"
+                                                          "8");
 }
 
 TEST(TerminalScreen, FramesOfAnotherSizeAreCutOrPadded)

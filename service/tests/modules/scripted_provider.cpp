@@ -208,19 +208,19 @@ protected:
     ProviderScript script_;
 };
 
-#define PIXTERA_FORWARD_PROVIDER                                                                   \
-    HRESULT STDMETHODCALLTYPE Refresh() override { return DoRefresh(); }                           \
-    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* m) override { return DoGetUpdateMode(m); }        \
-    HRESULT STDMETHODCALLTYPE GetInterval(LONG* i) override { return DoGetInterval(i); }            \
-    HRESULT STDMETHODCALLTYPE GetCount(LONG* c) override { return DoGetCount(c); }                  \
-    HRESULT STDMETHODCALLTYPE GetName(LONG i, BSTR* n) override { return DoGetName(i, n); }         \
-    HRESULT STDMETHODCALLTYPE GetDescription(LONG i, BSTR* d) override { return DoGetDescription(i, d); } \
-    HRESULT STDMETHODCALLTYPE GetValue(LONG i, VARIANT* v) override { return DoGetValue(i, v); }    \
-    HRESULT STDMETHODCALLTYPE GetCalls(BSTR* lines) override { return script_.recorder.Calls(lines); } \
-    HRESULT STDMETHODCALLTYPE ClearCalls() override                                                \
-    {                                                                                              \
-        script_.recorder.Clear();                                                                  \
-        return S_OK;                                                                               \
+#define PIXTERA_FORWARD_PROVIDER                                                                                       \
+    HRESULT STDMETHODCALLTYPE Refresh() override { return DoRefresh(); }                                               \
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* m) override { return DoGetUpdateMode(m); }                           \
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* i) override { return DoGetInterval(i); }                               \
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* c) override { return DoGetCount(c); }                                     \
+    HRESULT STDMETHODCALLTYPE GetName(LONG i, BSTR* n) override { return DoGetName(i, n); }                            \
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG i, BSTR* d) override { return DoGetDescription(i, d); }              \
+    HRESULT STDMETHODCALLTYPE GetValue(LONG i, VARIANT* v) override { return DoGetValue(i, v); }                       \
+    HRESULT STDMETHODCALLTYPE GetCalls(BSTR* lines) override { return script_.recorder.Calls(lines); }                 \
+    HRESULT STDMETHODCALLTYPE ClearCalls() override                                                                    \
+    {                                                                                                                  \
+        script_.recorder.Clear();                                                                                      \
+        return S_OK;                                                                                                   \
     }
 
 // Takes the service's arrival sink; a test pokes its own IDataArrivalSink, as a message from
@@ -275,7 +275,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Answer(4, v); }
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override
+    {
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE Write(BSTR) override
     {
         script_.recorder.Enter("Write");

@@ -22,6 +22,8 @@ namespace rom_detail {
 
 // What each ROM shows for codes 0x10-0xFF, one UTF-8 glyph per code ("" for no glyph, drawn
 // blank). From the controller's character charts.
+// The tables keep the charts' sixteen codes a row.
+// clang-format off
 inline constexpr const char* kA00[240] = {
     // 0x10-0x1F: no glyphs
     "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
@@ -91,6 +93,7 @@ inline constexpr char kLookAlike[128] = {
     'a', 'a', 'a', 'a', 'a', 'a', 'a', 'c', 'e', 'e', 'e', 'e', 'i', 'i', 'i', 'i',
     'd', 'n', 'o', 'o', 'o', 'o', 'o', '/', 'o', 'u', 'u', 'u', 'u', 'y', 'p', 'y',
 };
+// clang-format on
 
 using Table = std::array<std::uint8_t, 256>;
 

@@ -21,7 +21,10 @@ namespace pixtera {
 template <class Derived>
 class NamedPlugin : public IPluginInfo {
 public:
-    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override { return Output(accepted, VARIANT_TRUE); }
+    HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* accepted) override
+    {
+        return Output(accepted, VARIANT_TRUE);
+    }
     HRESULT STDMETHODCALLTYPE GetPluginName(BSTR* name) override
     {
         if (!name)

@@ -49,7 +49,8 @@ public:
             const auto equals = field.find('=');
             if (equals == std::string_view::npos)
                 continue;
-            fields_[std::string(TrimBlanks(field.substr(0, equals)))] = std::string(TrimBlanks(field.substr(equals + 1)));
+            fields_[std::string(TrimBlanks(field.substr(0, equals)))] =
+                std::string(TrimBlanks(field.substr(equals + 1)));
         }
     }
 

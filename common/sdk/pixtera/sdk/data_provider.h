@@ -7,10 +7,10 @@
 
 // How a provider wants to be polled (GetUpdateMode).
 enum DataUpdateMode : LONG {
-    kUpdateOnce = 0,      // any value other than the three below
+    kUpdateOnce = 0, // any value other than the three below
     kUpdateOnRequest = 1, // a poll for every read
-    kUpdatePeriodic = 2,  // a poll every GetInterval ms; reads copy the last values
-    kUpdateDirect = 3,    // names every GetInterval ms; reads call GetValue directly
+    kUpdatePeriodic = 2, // a poll every GetInterval ms; reads copy the last values
+    kUpdateDirect = 3, // names every GetInterval ms; reads call GetValue directly
 };
 
 struct IDataProvider : IUnknown {

@@ -33,8 +33,8 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetSetting(LONG index, BSTR* name, BSTR* label, LONG* kind, BSTR* defaultValue, BSTR* help,
-                                         LONG* minimum, LONG* maximum, BSTR* choices) override
+    HRESULT STDMETHODCALLTYPE GetSetting(LONG index, BSTR* name, BSTR* label, LONG* kind, BSTR* defaultValue,
+                                         BSTR* help, LONG* minimum, LONG* maximum, BSTR* choices) override
     {
         if (!name || !label || !kind || !defaultValue || !help || !minimum || !maximum || !choices)
             return E_POINTER;

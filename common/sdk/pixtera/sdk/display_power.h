@@ -9,7 +9,7 @@
 
 // What GetPowerCaps answers, or-ed.
 enum DisplayPowerCaps : LONG {
-    kPowerBacklight = 1,  // SetBacklight works
+    kPowerBacklight = 1, // SetBacklight works
     kPowerBrightness = 2, // SetBrightness works
 };
 

@@ -9,9 +9,9 @@
 enum PluginSettingKind : LONG {
     kSettingInteger = 0, // a whole number within [minimum, maximum]
     kSettingText = 1,
-    kSettingChoice = 2,  // one of `choices`, separated by '|'
-    kSettingFile = 3,    // a path
-    kSettingFlag = 4,    // `choices` holds the texts for on and off: "yes|no", "on|off"
+    kSettingChoice = 2, // one of `choices`, separated by '|'
+    kSettingFile = 3, // a path
+    kSettingFlag = 4, // `choices` holds the texts for on and off: "yes|no", "on|off"
 };
 
 struct IPluginSettings : IUnknown {

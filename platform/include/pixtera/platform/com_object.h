@@ -41,7 +41,8 @@ public:
         if (!object)
             return E_POINTER;
         *object = nullptr;
-        void* found = riid == IID_IUnknown ? static_cast<IUnknown*>(static_cast<First*>(this)) : Find<Interfaces...>(riid);
+        void* found =
+            riid == IID_IUnknown ? static_cast<IUnknown*>(static_cast<First*>(this)) : Find<Interfaces...>(riid);
         if (!found)
             return E_NOINTERFACE;
         *object = found;

@@ -40,8 +40,7 @@ PX_API int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int capacity);
 
 PX_API HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID riid, void** object);
 PX_API HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** object);
-PX_API HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags,
-                                     DWORD* cookie);
+PX_API HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags, DWORD* cookie);
 PX_API HRESULT CoRevokeClassObject(DWORD cookie);
 // Puts an object into its running state; every object here runs once it exists.
 PX_API HRESULT OleRun(IUnknown* object);

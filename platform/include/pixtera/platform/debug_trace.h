@@ -14,10 +14,10 @@
 namespace pixtera {
 
 enum class TraceChannel : unsigned {
-    Com = 1u << 0,      // class lookups, ProgIDs, module loads
+    Com = 1u << 0, // class lookups, ProgIDs, module loads
     Registry = 1u << 1, // keys opened, created, deleted; values written
-    Bus = 1u << 2,      // calls served and made on the session bus
-    Plugins = 1u << 3,  // plug-ins created, configured, isolated, dropped
+    Bus = 1u << 2, // calls served and made on the session bus
+    Plugins = 1u << 3, // plug-ins created, configured, isolated, dropped
 };
 
 namespace detail {

@@ -36,9 +36,8 @@ struct IDispatch : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
                                                     DISPID* ids) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID riid, LCID locale, WORD flags,
-                                             DISPPARAMS* params, VARIANTARG* result, EXCEPINFO* exception,
-                                             UINT* argumentError) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                             VARIANTARG* result, EXCEPINFO* exception, UINT* argumentError) = 0;
 };
 PIXTERA_DECLARE_INTERFACE(IDispatch, IUnknown, IID_IDispatch);
 
@@ -58,8 +57,7 @@ struct DispatchNotImplemented : I {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANTARG*, EXCEPINFO*,
-                                     UINT*) override
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANTARG*, EXCEPINFO*, UINT*) override
     {
         return E_NOTIMPL;
     }

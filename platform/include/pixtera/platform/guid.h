@@ -28,7 +28,6 @@ using REFCLSID = const CLSID&;
 
 inline constexpr GUID GUID_NULL{};
 
-
 namespace pixtera {
 
 // Reads "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with or without the braces, any letter case.

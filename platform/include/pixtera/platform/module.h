@@ -35,8 +35,8 @@ PX_API std::string LastModuleError();
 } // namespace pixtera
 
 // Expands to the path of the module in which it is compiled.
-#define PIXTERA_THIS_MODULE_PATH()                                                                 \
-    ([] {                                                                                          \
-        static const char anchor = 0;                                                              \
-        return ::pixtera::ModulePathOf(&anchor);                                                   \
+#define PIXTERA_THIS_MODULE_PATH()                                                                                     \
+    ([] {                                                                                                              \
+        static const char anchor = 0;                                                                                  \
+        return ::pixtera::ModulePathOf(&anchor);                                                                       \
     }())

@@ -15,5 +15,5 @@ inline constexpr int kModuleAbiVersion = 2;
 
 // The exported version every module defines once (PIXTERA_SINGLE_CLASS_MODULE does it); modules
 // without it are loaded unchecked, as before the check.
-#define PIXTERA_MODULE_ABI_EXPORT \
+#define PIXTERA_MODULE_ABI_EXPORT                                                                                      \
     PX_MODULE_EXPORT int PixteraModuleAbi() { return ::pixtera::kModuleAbiVersion; }

@@ -27,7 +27,8 @@ inline std::optional<ProcessStatus> ReadProcessStatus(pid_t pid)
     // pid (comm) state ppid ...: the command may hold blanks and brackets; the last ')' ends it.
     const auto close = line.rfind(')');
     ProcessStatus status;
-    if (close == std::string::npos || std::sscanf(line.c_str() + close + 1, " %c %d", &status.state, &status.parent) != 2)
+    if (close == std::string::npos ||
+        std::sscanf(line.c_str() + close + 1, " %c %d", &status.state, &status.parent) != 2)
         return std::nullopt;
     return status;
 }

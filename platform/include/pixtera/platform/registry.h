@@ -47,8 +47,8 @@ inline constexpr DWORD REG_QWORD = 11;
 
 extern "C" {
 PX_API LSTATUS RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-PX_API LSTATUS RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                               REGSAM access, void* security, PHKEY result, DWORD* disposition);
+PX_API LSTATUS RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                               void* security, PHKEY result, DWORD* disposition);
 PX_API LSTATUS RegCloseKey(HKEY key);
 // Deletes a key without subkeys.
 PX_API LSTATUS RegDeleteKeyA(HKEY parent, LPCSTR subKey);
@@ -57,10 +57,10 @@ PX_API LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey);
 PX_API LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 PX_API LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
 PX_API LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
-PX_API LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved,
-                             LPSTR keyClass, DWORD* classLength, void* lastWriteTime);
-PX_API LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved,
-                             DWORD* type, BYTE* data, DWORD* size);
+PX_API LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, LPSTR keyClass,
+                             DWORD* classLength, void* lastWriteTime);
+PX_API LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, DWORD* type,
+                             BYTE* data, DWORD* size);
 }
 
 namespace pixtera {

@@ -22,15 +22,15 @@
 namespace pixtera {
 
 struct RegistryEntry {
-    std::string key;          // below HKEY_CLASSES_ROOT
-    std::string valueName;    // empty: the key's default value
-    std::string data;         // text value
-    bool keyOnly = false;     // the key itself, with no value
+    std::string key; // below HKEY_CLASSES_ROOT
+    std::string valueName; // empty: the key's default value
+    std::string data; // text value
+    bool keyOnly = false; // the key itself, with no value
 };
 
 struct RegistrationScript {
     std::vector<RegistryEntry> entries;
-    std::vector<std::string> recreateKeys;  // deleted whole before registration
+    std::vector<std::string> recreateKeys; // deleted whole before registration
     std::vector<std::string> sharedParents; // never deleted (e.g. "CLSID", "AppID")
     HKEY root = HKEY_CLASSES_ROOT;
 };
@@ -45,7 +45,7 @@ PX_API HRESULT UnregisterScript(const RegistrationScript& script, const Substitu
 // class, and CLSID\{clsid} with ProgID, VersionIndependentProgID and InprocServer32 = %MODULE%.
 struct InprocClass {
     GUID clsid;
-    std::string progId;      // version-independent, e.g. "Pixtera.FileDisplay"
+    std::string progId; // version-independent, e.g. "Pixtera.FileDisplay"
     std::string description; // e.g. "File display"
     std::string threadingModel = "Both";
 };

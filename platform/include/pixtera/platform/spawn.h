@@ -29,7 +29,7 @@ struct SpawnOptions {
     Stream output;
     Stream error;
     std::vector<std::pair<int, int>> passed; // (caller's descriptor, the child's number)
-    bool newSession = false;      // setsid: it outlives the caller's session and terminal
+    bool newSession = false; // setsid: it outlives the caller's session and terminal
     bool newProcessGroup = false; // its own group, so that the group can be killed as one
 };
 

@@ -39,7 +39,8 @@ protected:
 class PX_API SystemTickClock final : public TickClock {
 public:
     DWORD Now() const override;
-    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override;
+    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events,
+                                            std::optional<DWORD> deadline) const override;
 };
 
 // A clock that moves only when told to; waits end when the event is set or the clock was
@@ -48,7 +49,8 @@ class PX_API ManualTickClock final : public TickClock {
 public:
     explicit ManualTickClock(DWORD start = 0) : now_(start) {}
     DWORD Now() const override { return now_.load(std::memory_order_acquire); }
-    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events, std::optional<DWORD> deadline) const override;
+    std::optional<std::size_t> WaitUntilAny(std::span<Event* const> events,
+                                            std::optional<DWORD> deadline) const override;
     void Set(DWORD now) { now_.store(now, std::memory_order_release); }
     void Advance(DWORD milliseconds) { now_.fetch_add(milliseconds, std::memory_order_acq_rel); }
     // Waits with a deadline in progress: a test moves the clock once the waiter has read it, or

@@ -63,7 +63,8 @@ inline UniqueFd OpenOwnFile(const std::string& path, int flags, std::string* why
     UniqueFd fd(open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
     if (!fd) {
         if (why)
-            *why = errno == ELOOP ? std::string("is a symbolic link") : std::string("cannot be opened: ") + std::strerror(errno);
+            *why = errno == ELOOP ? std::string("is a symbolic link")
+                                  : std::string("cannot be opened: ") + std::strerror(errno);
         return fd;
     }
     struct stat file {};

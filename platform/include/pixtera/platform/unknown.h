@@ -14,11 +14,11 @@
 template <class Interface>
 struct InterfaceTraits;
 
-#define PIXTERA_DECLARE_INTERFACE(Interface, BaseInterface, InterfaceId)                           \
-    template <>                                                                                    \
-    struct InterfaceTraits<Interface> {                                                            \
-        using Base = BaseInterface;                                                                \
-        static constexpr const GUID& iid = InterfaceId;                                            \
+#define PIXTERA_DECLARE_INTERFACE(Interface, BaseInterface, InterfaceId)                                               \
+    template <>                                                                                                        \
+    struct InterfaceTraits<Interface> {                                                                                \
+        using Base = BaseInterface;                                                                                    \
+        static constexpr const GUID& iid = InterfaceId;                                                                \
     }
 
 template <class Interface>

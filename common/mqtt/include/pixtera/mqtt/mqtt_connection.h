@@ -26,7 +26,7 @@ struct ConnectionSettings {
     int port = 1883;
     std::string username;
     std::string password;
-    std::string tlsCa;    // a CA file: TLS to the broker; empty: plain TCP
+    std::string tlsCa; // a CA file: TLS to the broker; empty: plain TCP
     std::string clientId; // empty: the library makes one up
     std::optional<LastWill> will;
     std::string logName = "MQTT"; // starts each log line
@@ -41,9 +41,9 @@ struct Message {
 };
 
 struct ConnectionHandlers {
-    std::function<void()> connected;                 // after each accepted connection
-    std::function<void()> lost;                      // after each connection ended
-    std::function<void(const Message&)> message;     // on the connection's thread
+    std::function<void()> connected; // after each accepted connection
+    std::function<void()> lost; // after each connection ended
+    std::function<void(const Message&)> message; // on the connection's thread
 };
 
 class Connection {

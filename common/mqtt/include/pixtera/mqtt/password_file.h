@@ -9,7 +9,7 @@ namespace pixtera::mqtt {
 
 struct PasswordFile {
     std::string password;
-    std::string problem;        // why there is none: "cannot be opened: ...", "is empty"
+    std::string problem; // why there is none: "cannot be opened: ...", "is empty"
     bool othersMayRead = false; // group or others have any access: worth a warning
 };
 

@@ -13,7 +13,8 @@
 namespace pixtera::remote {
 
 // The unique name of the connection that owns the service's name; empty when nobody does.
-std::string ServiceNameOwner(sdbus::IConnection& connection, std::chrono::milliseconds timeout = std::chrono::seconds(1));
+std::string ServiceNameOwner(sdbus::IConnection& connection,
+                             std::chrono::milliseconds timeout = std::chrono::seconds(1));
 // The process behind a connection (a unique or well-known name); 0 when it cannot be told.
 pid_t ConnectionProcess(sdbus::IConnection& connection, const std::string& name,
                         std::chrono::milliseconds timeout = std::chrono::seconds(1));
