@@ -10,7 +10,9 @@
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/provided_value.h>
 
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -22,6 +24,15 @@ using namespace pixtera;
 // {9D5C2E71-4B8A-4F3D-A6E0-7C1B2D3E4F50}
 constexpr CLSID CLSID_ExampleData{0x9D5C2E71, 0x4B8A, 0x4F3D, {0xA6, 0xE0, 0x7C, 0x1B, 0x2D, 0x3E, 0x4F, 0x50}};
 const InprocClass kClass{CLSID_ExampleData, "Example.Data", "Example data provider"};
+
+struct ExampleItem {
+    const char* name;
+    const char* description;
+};
+constexpr std::array<ExampleItem, 2> kItems{{
+    {"Example.Counter", "Example\\Polls so far"},
+    {"Example.Greeting", "Example\\The configured greeting"},
+}};
 
 class ExampleData final : public ComObject<ExampleData, IDataProvider, ConfigurablePlugin<ExampleData>> {
 public:
@@ -36,15 +47,16 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
     HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, 1000); }
-    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Output(count, 2); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Output(count, kItems.size()); }
     // Item indexes run from 0 to GetCount() - 1.
     HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override
     {
-        return Text(index == 0 ? "Example.Counter" : "Example.Greeting", index, name);
+        return ItemText(kItems, index, name, [](const ExampleItem& item) { return std::string(item.name); });
     }
     HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
     {
-        return Text(index == 0 ? "Example\\Polls so far" : "Example\\The configured greeting", index, description);
+        return ItemText(kItems, index, description,
+                        [](const ExampleItem& item) { return std::string(item.description); });
     }
     HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override
     {
@@ -72,17 +84,6 @@ public:
     }
 
 private:
-    static HRESULT Text(const char* text, LONG index, BSTR* out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (index < 0 || index > 1)
-            return E_INVALIDARG;
-        *out = BString(std::string_view(text)).Detach();
-        return S_OK;
-    }
-
     std::atomic<LONG> polls_{0};
     std::mutex mutex_; // guards greeting_
     std::string greeting_ = "Hello";

@@ -11,6 +11,7 @@
 #include <pixtera/sdk/plugin_module.h>
 #include <pixtera/sdk/provided_value.h>
 
+#include <array>
 #include <mutex>
 
 namespace {
@@ -29,7 +30,7 @@ struct MediaItem {
     const char* name;
     const char* description;
 };
-constexpr MediaItem kItems[] = {
+constexpr std::array<MediaItem, 10> kItems{{
     {"Media.Title", "Media\\Title"},
     {"Media.Artist", "Media\\Artist"},
     {"Media.Album", "Media\\Album"},
@@ -40,8 +41,8 @@ constexpr MediaItem kItems[] = {
     {"Media.Progress", "Media\\Progress"},
     {"Media.PositionText", "Media\\Position text"},
     {"Media.LengthText", "Media\\Length text"},
-};
-constexpr LONG kItemCount = static_cast<LONG>(std::size(kItems));
+}};
+constexpr LONG kItemCount = static_cast<LONG>(kItems.size());
 
 std::vector<std::variant<double, std::string>> Values(const NowPlaying& playing)
 {
@@ -104,13 +105,7 @@ public:
 private:
     static HRESULT ItemField(LONG index, BSTR* out, const char* MediaItem::*field)
     {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (index < 0 || index >= kItemCount)
-            return E_INVALIDARG;
-        *out = BString(std::string_view(kItems[index].*field)).Detach();
-        return S_OK;
+        return ItemText(kItems, index, out, [field](const MediaItem& item) { return std::string(item.*field); });
     }
 
     std::mutex mutex_; // guards everything below

@@ -32,8 +32,6 @@ public:
     BusServer& operator=(const BusServer&) = delete;
     ~BusServer();
 
-    // False when another process owns the service name.
-
 private:
     void ExportAll();
     void ExportManager();

@@ -49,7 +49,8 @@ Capabilities ReadCapabilities(const pugi::xml_node& driver)
 bool IsolateEveryPlugin()
 {
     RegKey key;
-    return key.Open(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0") == ERROR_SUCCESS && key.QueryDword("IsolatePlugins").value_or(0) != 0;
+    return key.Open(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0") == ERROR_SUCCESS &&
+           key.QueryDword("IsolatePlugins").value_or(0) != 0;
 }
 
 void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesystem::path& path,
@@ -66,7 +67,8 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
     } catch (...) {
         LogWarning(Utf16ToUtf8(driver.className) + " failed in LoaderQuery");
     }
-    const QueueOrigin origin{path, ordinal, element.attribute("clsid").value(), element.attribute("configuration").value()};
+    const QueueOrigin origin{path, ordinal, element.attribute("clsid").value(),
+                             element.attribute("configuration").value()};
     auto display = displays.AddDisplay(driver.object.get(), origin, driver.fault);
     // The file holds these entries already; entries that cannot be read stay in it untouched.
     std::vector<QueueEntry> entries;
@@ -74,7 +76,8 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
         if (auto entry = ReadQueueEntry(selected.node()))
             entries.push_back(std::move(*entry));
         else
-            LogWarning(path.string() + ": a queue item of " + origin.clsid + " has no Filename or no numeric Runtime; it is not shown");
+            LogWarning(path.string() + ": a queue item of " + origin.clsid +
+                       " has no Filename or no numeric Runtime; it is not shown");
     }
     display->LoadQueue(entries);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "service_module.h"
 
+#include "code_pages.h"
+
 #include "bus_server.h"
 #include "command_line.h"
 #include "desktop_notifier.h"
@@ -194,6 +196,7 @@ void ServiceModule::Run()
                                nullptr});
     }
     factory.Reset();
+    ReleaseCodePages();
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);
