@@ -4,6 +4,7 @@
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/registry.h>
 
+#include "captured_log.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -139,14 +140,13 @@ TEST(ComRuntime, ModuleWithoutClassObjectExportIsAnErrorInTheModule)
 
 TEST(ComRuntime, AModuleOfAnotherAbiIsRefusedBeforeItIsCalledAndSaysBothVersions)
 {
-    std::vector<std::string> log;
-    SetLogCapture([&](std::string_view line) { log.emplace_back(line); });
+    test::CapturedLog captured;
     RegisterInproc(kUnregistered, (test::TestModuleDirectory() / "test-module-other-abi.so").string());
     void* object = reinterpret_cast<void*>(0x1);
     EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_ERRORINDLL);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_ERRORINDLL);
-    SetLogCapture({});
+    const auto log = captured.Lines();
     ASSERT_EQ(log.size(), 1u) << "said once";
     EXPECT_NE(log[0].find("built for module ABI version 1; this Pixtera has version 2"), std::string::npos) << log[0];
 }

@@ -2,6 +2,7 @@
 // pixtera2.xml belongs to the user: loading it and writing queues back must keep what the service
 // does not own, refuse files it cannot read faithfully, and never write into the wrong driver.
 
+#include "captured_log.h"
 #include "service_fixture.h"
 
 #include <pixtera/platform/event_log.h>
@@ -15,16 +16,6 @@ using namespace pixtera::test;
 
 class ConfigurationRewrite : public ServiceFixture {
 protected:
-    void SetUp() override
-    {
-        ServiceFixture::SetUp();
-        SetLogCapture([this](std::string_view line) {
-            std::lock_guard lock(logMutex);
-            log += std::string(line) + "\n";
-        });
-    }
-    void TearDown() override { SetLogCapture(nullptr); }
-
     std::filesystem::path Write(const std::string& content, const std::string& name = "pixtera2.xml")
     {
         const auto path = TestDirectory() / name;
@@ -52,14 +43,9 @@ protected:
         return count;
     }
 
-    std::string Log()
-    {
-        std::lock_guard lock(logMutex);
-        return log;
-    }
+    std::string Log() const { return log.Text(); }
 
-    std::mutex logMutex;
-    std::string log;
+    CapturedLog log;
 };
 
 const std::string kRecording = R"(<driver clsid="PixteraTest.RecordingDisplay" configuration="columns=20;rows=4">)";

@@ -2,6 +2,7 @@
 // Plug-ins hosted in processes of their own (DispatchWrapper.core and pixtera-plugin-host) that
 // crash, hang or exit on purpose, while a well-behaved display of the same service keeps going.
 
+#include "captured_log.h"
 #include "service_fixture.h"
 
 #include "child_process.h"
@@ -266,24 +267,14 @@ TEST_F(Isolation, FailedRestartsKeepThePausesGrowing)
     RegKey settings;
     ASSERT_EQ(settings.Create(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0"), ERROR_SUCCESS);
     settings.SetDword("PluginHealthyAfter", 0);
-    std::mutex mutex;
-    std::vector<std::string> log;
-    SetLogCapture([&](std::string_view line) {
-        std::lock_guard lock(mutex);
-        log.emplace_back(line);
-    });
-    auto said = [&](const std::string& part) {
-        std::lock_guard lock(mutex);
-        return std::any_of(log.begin(), log.end(),
-                           [&](const std::string& line) { return line.find(part) != std::string::npos; });
-    };
+    CapturedLog log;
+    auto said = [&](const std::string& part) { return log.Contains(part); };
     MessageCapture messages;
     // Every host dies in Configure, the first one's and every replay's.
     ASSERT_TRUE(LoadReal(Isolated("fault=exit;on=Configure", kData)));
     EXPECT_TRUE(Eventually([&] { return said("started again in 1 s"); }));
     EXPECT_TRUE(Eventually([&] { return said("next try in 2 s"); }, std::chrono::seconds(5)))
         << "the failed restart after the first pause waits longer";
-    SetLogCapture(nullptr);
     ExpectNeighbourGoesOn();
     ExpectNothingLeft();
 }
@@ -358,12 +349,7 @@ namespace {
 
 TEST_F(Isolation, AStrayAnswerFromAHostIsAFaultNotAShiftOfEveryLaterAnswer)
 {
-    std::mutex mutex;
-    std::vector<std::string> log;
-    SetLogCapture([&](std::string_view line) {
-        std::lock_guard lock(mutex);
-        log.emplace_back(line);
-    });
+    CapturedLog log;
     MessageCapture messages;
     ASSERT_TRUE(
         LoadReal(Isolated("fault=stray;on=GetValue;at=3;once=" + (TestDirectory() / "struck").string(), kData)));
@@ -373,11 +359,7 @@ TEST_F(Isolation, AStrayAnswerFromAHostIsAFaultNotAShiftOfEveryLaterAnswer)
         const std::string polls = ReadText(u"Polls");
         return !polls.empty() && polls != "Plugin died" && polls.find_first_not_of("0123456789") == std::string::npos;
     }));
-    SetLogCapture(nullptr);
-    std::lock_guard lock(mutex);
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
-        return line.find("with the answer to call 4294967295") != std::string::npos;
-    }));
+    EXPECT_TRUE(log.Contains("with the answer to call 4294967295")) << log.Text();
     EXPECT_EQ(messages.messages().size(), 1u) << "reported once";
     ExpectNeighbourGoesOn();
 }

@@ -3,6 +3,7 @@
 // once, publishing, a broker that goes and comes back (one line of log each way), a wrong
 // password said once and retried without spinning, and the last will.
 
+#include "captured_log.h"
 #include "test_broker.h"
 #include "test_environment.h"
 
@@ -28,16 +29,7 @@ struct Heard {
     std::vector<std::string> messages; // "topic=payload"
     int connected = 0;
     int lost = 0;
-    std::vector<std::string> log;
-
-    Heard()
-    {
-        SetLogCapture([this](std::string_view line) {
-            std::lock_guard lock(mutex);
-            log.emplace_back(line);
-        });
-    }
-    ~Heard() { SetLogCapture({}); }
+    pixtera::test::CapturedLog log;
 
     ConnectionHandlers Handlers()
     {
@@ -59,12 +51,7 @@ struct Heard {
         std::lock_guard lock(mutex);
         return std::find(messages.begin(), messages.end(), wanted) != messages.end();
     }
-    std::size_t LogLinesWith(const std::string& text)
-    {
-        std::lock_guard lock(mutex);
-        return static_cast<std::size_t>(std::count_if(
-            log.begin(), log.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
-    }
+    std::size_t LogLinesWith(const std::string& text) { return static_cast<std::size_t>(log.Count(text)); }
     int Connected()
     {
         std::lock_guard lock(mutex);

@@ -33,6 +33,12 @@ std::string CapturedLog::Text() const
     return text;
 }
 
+std::vector<std::string> CapturedLog::Lines() const
+{
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
 void CapturedLog::Clear()
 {
     std::lock_guard lock(mutex_);

@@ -20,6 +20,7 @@ public:
     bool Contains(const std::string& part) const { return Count(part) > 0; }
     // Every line so far, each ended by a newline.
     std::string Text() const;
+    std::vector<std::string> Lines() const;
     void Clear();
 
 private:

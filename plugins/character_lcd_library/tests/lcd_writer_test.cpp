@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "captured_log.h"
 #include "device_link.h"
 #include "fake_device.h"
 #include "hd44780_model.h"
@@ -241,12 +242,7 @@ TEST(LcdWriter, AnUnchangingFrameCostsNothingAndAClockOnlyItsChangedDigits)
 
 TEST(LcdWriter, AModuleThatGoesAwayIsReportedOnceAndGetsEverythingWhenBack)
 {
-    std::mutex logMutex;
-    std::vector<std::string> log;
-    SetLogCapture([&](std::string_view line) {
-        std::lock_guard lock(logMutex);
-        log.emplace_back(line);
-    });
+    pixtera::test::CapturedLog log;
     const Geometry geometry{20, 4};
     Bench bench(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), geometry);
     Hd44780Model first(Pcf8574Pins::A());
@@ -275,13 +271,13 @@ TEST(LcdWriter, AModuleThatGoesAwayIsReportedOnceAndGetsEverythingWhenBack)
     }
     EXPECT_EQ(back.Visible(20, 4), "third frame" + std::string(69, ' '));
     EXPECT_EQ(back.GlyphOf(0), bar) << "the user characters went again";
-    SetLogCapture(nullptr);
-    std::lock_guard lock(logMutex);
+    const auto lines = log.Lines();
     int warnings = 0;
-    for (const auto& line : log)
+    for (const auto& line : lines)
         warnings += line.find("went away") != std::string::npos || line.find("trying again") != std::string::npos;
     EXPECT_EQ(warnings, 1) << "one report per outage";
-    EXPECT_NE(log.back().find("the fake is back"), std::string::npos) << log.back();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("the fake is back"), std::string::npos) << lines.back();
 }
 
 TEST(LcdWriter, TheBacklightAndBrightnessGoOutAndStaySoAcrossAReconnection)
@@ -387,12 +383,7 @@ using namespace std::chrono_literals;
 
 TEST(LcdWriter, AModuleUnpluggedUnderAStaticScreenIsNoticedAndGetsTheFrameWhenBack)
 {
-    std::mutex logMutex;
-    std::vector<std::string> log;
-    pixtera::SetLogCapture([&](std::string_view line) {
-        std::lock_guard lock(logMutex);
-        log.emplace_back(line);
-    });
+    pixtera::test::CapturedLog log;
     using namespace pixtera::lcd;
     const Geometry geometry{20, 4};
     Bench bench(std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true), geometry);
@@ -412,10 +403,7 @@ TEST(LcdWriter, AModuleUnpluggedUnderAStaticScreenIsNoticedAndGetsTheFrameWhenBa
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(back.Visible(20, 4), "static screen" + std::string(67, ' ')) << "initialised and given the whole frame";
-    pixtera::SetLogCapture(nullptr);
-    std::lock_guard lock(logMutex);
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
-                            [](const std::string& l) { return l.find("went away") != std::string::npos; }));
+    EXPECT_TRUE(log.Contains("went away")) << log.Text();
 }
 
 } // namespace
