@@ -345,6 +345,10 @@ HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, 
     if (!factory)
         return E_INVALIDARG;
     *cookie = ClassTable::Instance().Add(clsid, factory, context, flags);
+    Trace(TraceChannel::Com, [&] {
+        return "CoRegisterClassObject " + FormatGuid(clsid) + " context " + std::to_string(context) + " -> cookie " +
+               std::to_string(*cookie);
+    });
     return S_OK;
 }
 
