@@ -7,6 +7,7 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/debug_trace.h>
 #include <pixtera/platform/thread.h>
+#include <pixtera/sdk/configuration_text.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
@@ -23,9 +24,14 @@ constexpr const char16_t* kWrapperProgId = u"DispatchWrapper.core";
 
 HRESULT CreateDriverObject(DriverRecord& record)
 {
+    // The fields' names only: a value may be a secret (a broker's password, say).
     Trace(TraceChannel::Plugins, [&] {
-        return "create " + Utf16ToUtf8(record.className) + (record.isolated ? " (isolated)" : "") + " configured \"" +
-               Utf16ToUtf8(record.configuration) + "\"";
+        const ConfigurationText fields(Utf16ToUtf8(record.configuration));
+        std::string names;
+        for (const auto& [name, value] : fields.fields())
+            names += (names.empty() ? "" : ", ") + name;
+        return "create " + Utf16ToUtf8(record.className) + (record.isolated ? " (isolated)" : "") +
+               " configured with " + (names.empty() ? "no fields" : names);
     });
     // An isolated plug-in: the wrapper is created here, and the plug-in in its host process.
     const std::u16string progId = record.isolated ? kWrapperProgId : record.className;

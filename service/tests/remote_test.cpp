@@ -29,21 +29,12 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <thread>
 
 namespace {
 
 using namespace pixtera;
 using namespace pixtera::test;
-
-std::string Read(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 bool ServiceOnBus()
 {
@@ -167,7 +158,7 @@ TEST_F(RemoteObjects, QueueOperationsRoundTripAndRewriteTheConfiguration)
     ASSERT_EQ(display->QueueDuration(0, &seconds), S_OK);
     EXPECT_EQ(seconds, 9);
     EXPECT_EQ(display->QueueFile(2, file.Out()), E_FAIL);
-    const std::string text = Read(configuration());
+    const std::string text = FileText(configuration());
     EXPECT_NE(
         text.find(
             "<queueitem Filename=\"b.pxd\" Runtime=\"9\"/>\n\t\t\t\t\t<queueitem Filename=\"c.pxd\" Runtime=\"4\"/>"),
@@ -211,7 +202,7 @@ TEST_F(RemoteObjects, ThePreviewPathReachesThePlugin)
     EXPECT_EQ(columns, 20);
     ASSERT_EQ(driver->Write(BString(std::u16string_view(u"Preview \u20ac")).get()), S_OK);
     EXPECT_TRUE(
-        Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"Preview €")") != std::string::npos; }));
+        Eventually([&] { return FileText(frames).find(R"("op":"Write","frame":"Preview €")") != std::string::npos; }));
     BString name;
     ASSERT_EQ(driver.As<IPluginInfo>()->GetPluginName(name.Out()), S_OK);
     EXPECT_EQ(name.view(), u"File display");
@@ -396,8 +387,9 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
     };
 
     ASSERT_EQ(set("weather", sdbus::Variant(std::string("sunny"))), "ok");
-    EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"Write","frame":"sunny)") != std::string::npos; }))
-        << "shown at the display's next update";
+    EXPECT_TRUE(Eventually([&] {
+        return FileText(frames).find(R"("op":"Write","frame":"sunny)") != std::string::npos;
+    })) << "shown at the display's next update";
 
     EXPECT_EQ(set("rain", sdbus::Variant(int32_t{1})),
               "0x80070057: no item rain can be set; the names are weather,mail");
@@ -594,8 +586,9 @@ TEST_F(RemoteObjects, ScriptsSwitchTheBacklightOfAnIsolatedDisplayAndHearOfIt)
     signals->enterEventLoopAsync();
 
     display->callMethod("SetBacklight").onInterface(bus::kDisplayPower).withArguments(false);
-    EXPECT_TRUE(Eventually([&] { return Read(frames).find(R"("op":"SetBacklight","on":false)") != std::string::npos; }))
-        << "through the plug-in's host process";
+    EXPECT_TRUE(Eventually([&] {
+        return FileText(frames).find(R"("op":"SetBacklight","on":false)") != std::string::npos;
+    })) << "through the plug-in's host process";
     EXPECT_FALSE(display->getProperty("Backlight").onInterface(bus::kDisplayPower).get<bool>());
     EXPECT_FALSE(display->getProperty("Blanked").onInterface(bus::kDisplayPower).get<bool>());
     EXPECT_TRUE(Eventually([&] {

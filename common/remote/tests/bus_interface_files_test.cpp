@@ -4,27 +4,18 @@
 // live introspection is compared with the files in the service's remote tests.)
 
 #include "bus_interface_file.h"
+#include "test_environment.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace {
 
 using namespace pixtera::bus;
 namespace fs = std::filesystem;
-
-std::string FileText(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<fs::path> InterfaceFiles()
 {
@@ -48,7 +39,7 @@ std::map<std::string, BusInterface> InterfacesByName()
 std::map<std::string, std::string> InterfaceConstants()
 {
     const std::string header =
-        FileText(fs::path(PIXTERA_SOURCE_DIR) / "common/remote/include/pixtera/remote/bus_names.h");
+        pixtera::test::FileText(fs::path(PIXTERA_SOURCE_DIR) / "common/remote/include/pixtera/remote/bus_names.h");
     const std::regex constant(R"re(constexpr const char\* (k\w+) = "(org\.pixtera\.I\w+)")re");
     std::map<std::string, std::string> constants;
     for (std::sregex_iterator it(header.begin(), header.end(), constant), end; it != end; ++it)
@@ -85,7 +76,7 @@ TEST(BusInterfaceFiles, EveryMemberTheSourcesUseIsInItsInterfaceFile)
             if (entry.path().string().find("/tests/") != std::string::npos ||
                 (extension != ".cpp" && extension != ".h"))
                 continue;
-            const std::string text = FileText(entry.path());
+            const std::string text = pixtera::test::FileText(entry.path());
             const auto check = [&](const std::string& constant, const std::string& member) {
                 const auto name = constants.find(constant);
                 if (name == constants.end())
