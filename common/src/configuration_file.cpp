@@ -5,14 +5,13 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/paths.h>
+#include <pixtera/sdk/bounded_file.h>
 #include <pixtera/xml_file.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace pixtera {
@@ -48,6 +47,9 @@ std::string Position(std::string_view text, std::size_t offset)
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// Thousands of plug-ins and queue entries fit many times over.
+constexpr std::size_t kMaxConfigurationBytes = 16 << 20;
+
 constexpr unsigned kKeepEveryNode =
     pugi::parse_default | pugi::parse_comments | pugi::parse_declaration | pugi::parse_pi | pugi::parse_doctype;
 
@@ -60,15 +62,11 @@ ConfigurationDocument LoadConfigurationDocument(const std::filesystem::path& pat
         configuration.error = path.string() + ": " + reason;
         return std::move(configuration);
     };
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return fail("is a directory, not a file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return fail(std::strerror(errno));
-    std::ostringstream read;
-    read << in.rdbuf();
-    const std::string content = std::move(read).str();
+    // Whoever wrote the path may have named a FIFO or a device: opening it must not wait.
+    const BoundedFile file = ReadBoundedFile(path.string(), kMaxConfigurationBytes, false);
+    if (!file)
+        return fail(file.problem);
+    const std::string& content = file.text;
     const pugi::xml_parse_result parsed =
         configuration.document.load_buffer(content.data(), content.size(), kKeepEveryNode, pugi::encoding_auto);
     if (!parsed)

@@ -2,6 +2,7 @@
 #include <pixtera/design_file.h>
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/bounded_file.h>
 #include <pixtera/xml_file.h>
 
 #include <pugixml.hpp>
@@ -183,16 +184,20 @@ DWORD ReadUpdateFrequency(const pugi::xml_document& document)
                      : kDefaultUpdateFrequency;
 }
 
+DesignReadResult NotParsed(Design& design, DesignReader reader, std::string why)
+{
+    if (reader == DesignReader::Service) {
+        design.items.clear();
+        design.updateFrequency = kDefaultUpdateFrequency;
+    }
+    return {DesignReadResult::Status::NotParsed, std::move(why)};
+}
+
 DesignReadResult Read(const pugi::xml_document& document, const pugi::xml_parse_result& parsed, Design& design,
                       DesignReader reader, DWORD now)
 {
-    if (!parsed) {
-        if (reader == DesignReader::Service) {
-            design.items.clear();
-            design.updateFrequency = kDefaultUpdateFrequency;
-        }
-        return {DesignReadResult::Status::NotParsed, parsed.description()};
-    }
+    if (!parsed)
+        return NotParsed(design, reader, parsed.description());
     design.items.clear();
     if (reader == DesignReader::Designer)
         design.background.clear();
@@ -224,9 +229,9 @@ const char* UnitName(LONG unit) { return unit >= 0 && unit < 5 ? kUnits[static_c
 
 DesignReadResult LoadDesign(const std::filesystem::path& path, Design& design, DesignReader reader, DWORD now)
 {
-    pugi::xml_document document;
-    const auto parsed = document.load_file(path.c_str(), kParseOptions);
-    auto result = Read(document, parsed, design, reader, now);
+    // A queue may name a FIFO, a directory or a device: read it as the bounded file it must be.
+    const BoundedFile file = ReadBoundedFile(path.string(), kMaxDesignFileBytes, false);
+    auto result = file ? LoadDesignFromText(file.text, design, reader, now) : NotParsed(design, reader, file.problem);
     if (result.status == DesignReadResult::Status::NotParsed)
         result.message = path.string() + ": " + result.message;
     return result;

@@ -13,6 +13,10 @@ namespace pixtera {
 namespace {
 
 // The character of field cell `i` (0 <= i < width) for static text, by alignment.
+// Codes below 32 address the module's user characters (and mirror them from 8), which belong to
+// the design's bars: a tab or line break in a value must not show as a bar segment.
+char Cell(char c) { return static_cast<unsigned char>(c) < 0x20 ? ' ' : c; }
+
 char StaticCell(LONG alignment, std::string_view text, std::size_t width, std::size_t i)
 {
     const std::size_t length = text.size();
@@ -80,8 +84,10 @@ void DrawLines(const DisplayItem& item, std::string_view text, VirtualDisplay& t
             ++row;
             continue;
         }
-        if (column < item.width && row < item.height)
-            target.WriteAnsi(item.column + column, item.row + row, std::string_view(&c, 1));
+        if (column < item.width && row < item.height) {
+            const char cell = Cell(c);
+            target.WriteAnsi(item.column + column, item.row + row, std::string_view(&cell, 1));
+        }
         ++column;
     }
 }
@@ -136,13 +142,13 @@ std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD n
     switch (item.mode) {
     case kModeStatic:
         for (std::size_t i = 0; i < count; ++i)
-            window[i] = StaticCell(item.alignment, text, width, first + i);
+            window[i] = Cell(StaticCell(item.alignment, text, width, first + i));
         break;
     case kModeLeftToRight:
     case kModeRightToLeft: {
         const std::size_t offset = ScrollOffset(item, text.size(), now);
         for (std::size_t i = 0; i < count; ++i)
-            window[i] = text[(offset + first + i) % text.size()];
+            window[i] = Cell(text[(offset + first + i) % text.size()]);
         break;
     }
     case kModeHorizontalBar: {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace pixtera;
@@ -251,6 +253,37 @@ TEST_F(Composition, DataItemsShowTheirValuesAndUnknownNamesShowError)
     Render();
     EXPECT_EQ(Row(0), "60" + std::string(18, ' '));
     EXPECT_EQ(Row(1), "Error" + std::string(15, ' '));
+}
+
+TEST_F(Composition, ControlCharactersInTextShowAsBlanksNeverAsUserCharacters)
+{
+    values.Set(u"Odd", Variant::FromUtf8("A\tB\nC\x01"));
+    DisplayItem still;
+    still.name = u"Odd";
+    still.width = 6;
+    Draw(still);
+    DisplayItem scrolling = still;
+    scrolling.row = 1;
+    scrolling.mode = kModeLeftToRight;
+    scrolling.scrollDelay = 100;
+    Draw(scrolling);
+    auto lines = StaticItem("x\ty\n\x02z", 4, kAlignLeft);
+    lines.row = 2;
+    lines.height = 2;
+    Draw(lines);
+    Draw(Bar(4, 100, false)); // the design's own user character stays
+    design.items.back().row = 3;
+    design.items.back().column = 10;
+    design.items.back().source = kSourceStaticText;
+    design.items.back().text = "100";
+    Render(150);
+    EXPECT_EQ(Row(0), "A B C " + std::string(14, ' '));
+    EXPECT_EQ(Row(1).substr(0, 6), " A B C");
+    EXPECT_EQ(Row(2), "x y" + std::string(17, ' '));
+    EXPECT_EQ(Row(3), " z" + std::string(8, ' ') + Cells(4, 4) + std::string(6, ' '));
+    EXPECT_EQ(std::count_if(display.frame().begin(), display.frame().end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != kBarCharacter; }),
+              0);
 }
 
 TEST_F(Composition, EveryRenderingStartsFromAClearFrame)

@@ -67,6 +67,12 @@ TEST(RenderTool, AFaultyDesignStillRendersWhatWasReadAndFails)
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.out, "") << "a missing design shows no frame";
     EXPECT_NE(missing.err.find("/no/such.pxd"), std::string::npos) << missing.err;
+    const std::string directory = pixtera::test::TestDirectory().string();
+    for (const auto& arguments : {std::vector<std::string>{directory, "--raw"}, {"--check", directory}}) {
+        const auto notAFile = Render(arguments);
+        EXPECT_EQ(notAFile.code, 1);
+        EXPECT_NE(notAFile.err.find(directory + ": is a directory"), std::string::npos) << notAFile.err;
+    }
 }
 
 TEST(RenderTool, CheckListsWhatTheReaderIgnoresWithLineNumbers)

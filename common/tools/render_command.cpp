@@ -5,15 +5,12 @@
 #include <pixtera/design_file.h>
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/character_rom.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
 #include <optional>
 #include <ostream>
-#include <sstream>
 
 namespace pixtera {
 namespace {
@@ -161,14 +158,12 @@ std::string OnModule(lcd::CharacterRom rom, char byte)
 // --check: one line per finding, "FILE:LINE: what".
 int Check(const Options& options, std::ostream& out, std::ostream& err)
 {
-    std::ifstream in(options.design, std::ios::binary);
-    if (!in) {
-        err << "pixtera-render: " << options.design << ": " << std::strerror(errno) << "\n";
+    const BoundedFile file = ReadBoundedFile(options.design, kMaxDesignFileBytes, false);
+    if (!file) {
+        err << "pixtera-render: " << options.design << ": " << file.problem << "\n";
         return kDesignError;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    const auto findings = CheckDesign(content.str(), options.columns, options.rows);
+    const auto findings = CheckDesign(file.text, options.columns, options.rows);
     for (const DesignFinding& finding : findings)
         out << options.design << ":" << finding.line << ": " << finding.message << "\n";
     out.flush();

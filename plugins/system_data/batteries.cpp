@@ -27,10 +27,20 @@ struct Levels {
     std::optional<double> full;
 };
 
+// Some drivers give no power_now, only the current and the voltage it flows at.
+std::optional<double> Watts(const Supply& supply)
+{
+    if (const auto watts = supply.Micro("power_now"))
+        return std::fabs(*watts);
+    const auto amperes = supply.Micro("current_now");
+    const auto volts = supply.Micro("voltage_now");
+    return amperes && volts ? std::optional(std::fabs(*amperes * *volts)) : std::nullopt;
+}
+
 Levels LevelsOf(const Supply& supply)
 {
     if (const auto energy = supply.Micro("energy_now"))
-        return {supply.Micro("power_now"), energy, supply.Micro("energy_full")};
+        return {Watts(supply), energy, supply.Micro("energy_full")};
     return {supply.Micro("current_now"), supply.Micro("charge_now"), supply.Micro("charge_full")};
 }
 
@@ -59,15 +69,8 @@ void AddBatteries(const fs::path& sys, SysfsFiles& files, SampledItems& items)
         if (!status.empty())
             AddText(items, key + "Status", path + "Status", status);
         const Levels levels = LevelsOf(supply);
-        std::optional<double> watts = supply.Micro("power_now");
-        if (!watts) {
-            const auto amperes = supply.Micro("current_now");
-            const auto volts = supply.Micro("voltage_now");
-            if (amperes && volts)
-                watts = std::fabs(*amperes * *volts);
-        }
-        if (watts)
-            AddNumber(items, key + "Power", path + "Power", std::fabs(*watts));
+        if (const auto watts = Watts(supply))
+            AddNumber(items, key + "Power", path + "Power", *watts);
         if (levels.rate && std::fabs(*levels.rate) > 0 && levels.now) {
             const double rate = std::fabs(*levels.rate);
             if (status == "Discharging")

@@ -95,6 +95,7 @@ void HwmonSensors::Rescan(SysfsFiles& files, std::vector<std::string> listing)
         Chip entry;
         entry.key = count[chip.name] > 1 ? chip.name + "." + std::to_string(++seen[chip.name]) : chip.name;
         entry.folder = FriendlyFolder(files, chip.dir, chip.name, entry.key);
+        entry.powerStates = PowerStates(sys_, chip.dir);
         for (const auto& [channel, file] : ChannelFiles(SortedNames(chip.dir))) {
             for (const Kind& kind : kKinds) {
                 const std::string prefix = kind.prefix;
@@ -111,18 +112,45 @@ void HwmonSensors::Rescan(SysfsFiles& files, std::vector<std::string> listing)
     }
 }
 
+std::vector<fs::path> HwmonSensors::PowerStates(const fs::path& sys, const fs::path& chip)
+{
+    std::vector<fs::path> states;
+    std::error_code ec;
+    const fs::path devices = fs::weakly_canonical(sys / "devices", ec);
+    fs::path device = fs::canonical(chip / "device", ec);
+    if (ec)
+        return states;
+    // Up to the root of the device tree, never past it.
+    for (; device.has_relative_path() && device != devices && device.string().starts_with(devices.string());
+         device = device.parent_path())
+        states.push_back(device / "power" / "runtime_status");
+    return states;
+}
+
+bool HwmonSensors::Asleep(SysfsFiles& files, const Chip& chip)
+{
+    return std::any_of(chip.powerStates.begin(), chip.powerStates.end(),
+                       [&](const fs::path& state) { return files.Line(state).value_or("") == "suspended"; });
+}
+
 void HwmonSensors::Add(SysfsFiles& files, SampledItems& items)
 {
     auto listing = SortedNames(sys_ / "class" / "hwmon");
     if (listing != listing_)
         Rescan(files, std::move(listing));
     for (const auto& chip : chips_) {
+        const bool asleep = Asleep(files, chip);
         for (const auto& channel : chip.channels) {
+            const std::string name = channel.kind + "." + chip.key + "." + channel.label;
+            const std::string path = "System\\" + channel.folder + "\\" + chip.folder + "\\" + channel.label;
+            if (asleep) {
+                AddText(items, name, path, "Sleeping");
+                continue;
+            }
             const auto value = files.Number(channel.input);
             if (!value)
                 continue; // a sensor that cannot be read now (a chip going away)
-            AddNumber(items, channel.kind + "." + chip.key + "." + channel.label,
-                      "System\\" + channel.folder + "\\" + chip.folder + "\\" + channel.label, *value * channel.scale);
+            AddNumber(items, name, path, *value * channel.scale);
         }
     }
 }

@@ -11,8 +11,10 @@ namespace pixtera {
 namespace {
 
 constexpr std::size_t kLargestFile = 1 << 20;
-// Hot-plugged chips come back under new names; an unbounded cache would keep the old ones.
-constexpr std::size_t kMostFilesKept = 2048;
+// The service shares its descriptors with the bus, the devices and the plug-in hosts: files past
+// this many are opened for each read instead of kept. (Those of chips that went away are dropped
+// when a read fails.)
+constexpr std::size_t kMostFilesKept = 256;
 
 } // namespace
 
@@ -26,7 +28,7 @@ std::vector<std::string> SortedNames(const std::filesystem::path& directory)
     return names;
 }
 
-int SysfsFiles::Descriptor(const std::string& path)
+int SysfsFiles::Descriptor(const std::string& path, UniqueFd& uncached)
 {
     if (const auto it = files_.find(path); it != files_.end())
         return it->second.get();
@@ -34,15 +36,18 @@ int SysfsFiles::Descriptor(const std::string& path)
     if (!fd)
         return -1;
     opened_.insert(path);
-    if (files_.size() >= kMostFilesKept)
-        files_.clear();
+    if (files_.size() >= kMostFilesKept) {
+        uncached = std::move(fd);
+        return uncached.get();
+    }
     return files_.emplace(path, std::move(fd)).first->second.get();
 }
 
 std::optional<std::string> SysfsFiles::Whole(const std::filesystem::path& path)
 {
     const std::string key = path.string();
-    const int fd = Descriptor(key);
+    UniqueFd uncached;
+    const int fd = Descriptor(key, uncached);
     if (fd < 0)
         return std::nullopt;
     std::string text;

@@ -32,7 +32,8 @@ public:
     const std::set<std::string>& opened() const { return opened_; }
 
 private:
-    int Descriptor(const std::string& path);
+    // The kept descriptor of the file, or `uncached` when no more are kept.
+    int Descriptor(const std::string& path, UniqueFd& uncached);
 
     std::unordered_map<std::string, UniqueFd> files_;
     std::set<std::string> opened_;

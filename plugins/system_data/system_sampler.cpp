@@ -214,10 +214,10 @@ void SystemSampler::AddDiskSpace(std::vector<SampledItem>& items)
     std::istringstream in(files_.Whole(roots_.proc / "mounts").value_or(""));
     std::vector<std::string> seen;
     for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string device;
-        std::string mount;
-        if (!(fields >> device >> mount) || device.rfind("/dev/", 0) != 0)
+        TextFields fields(line);
+        const std::string_view device = fields.Next();
+        const std::string mount = UnescapedMountField(fields.Next());
+        if (mount.empty() || device.rfind("/dev/", 0) != 0)
             continue; // only file systems on block devices
         if (std::find(seen.begin(), seen.end(), mount) != seen.end())
             continue;

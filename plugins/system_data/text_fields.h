@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace pixtera {
@@ -53,6 +54,25 @@ void ForEachLine(std::string_view text, Line line)
         line(text.substr(0, end));
         text.remove_prefix(std::min(end + 1, text.size()));
     }
+}
+
+// A field of the mount table, which writes a blank, tab, line break and backslash in a path as
+// three octal digits after a backslash ("My\040Disk").
+inline std::string UnescapedMountField(std::string_view field)
+{
+    std::string text;
+    text.reserve(field.size());
+    const auto octal = [](char c) { return c >= '0' && c <= '7'; };
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) &&
+            octal(field[i + 3])) {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
 }
 
 } // namespace pixtera

@@ -9,6 +9,7 @@
 #include "hardware_events.h"
 #include "logind_monitor.h"
 #include "manager.h"
+#include "open_file_limit.h"
 #include "service_registration.h"
 #include "session_bus.h"
 #include "singleton_factory.h"
@@ -120,6 +121,7 @@ int ServiceModule::StartServer()
         std::cerr << "pixtera2: cannot take the single-instance lock: " << instance.error() << "\n";
         return 1;
     }
+    RaiseOpenFileLimit();
     RegKey appIds;
     RegKey appId;
     LSTATUS status = appIds.Open(HKEY_CLASSES_ROOT, "AppID");

@@ -25,6 +25,9 @@ enum class DesignReader {
     Designer, // ignores UpdateFreq; clears the background first
 };
 
+// Far above any design a person lays out on a few rows of text; larger files are refused.
+inline constexpr std::size_t kMaxDesignFileBytes = 4 << 20;
+
 // Fills `design` from the file. Items read before a faulty one stay; every item's scroll start
 // is `now`.
 DesignReadResult LoadDesign(const std::filesystem::path& path, Design& design, DesignReader reader, DWORD now);

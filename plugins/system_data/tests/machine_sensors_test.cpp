@@ -116,6 +116,48 @@ TEST_F(MachineSensorsTest, ASuspendedGpuReadsSleepingAndIsNeverTouched)
     EXPECT_EQ(Find(items, "GPU.0.Busy"), nullptr);
 }
 
+TEST_F(MachineSensorsTest, TheHwmonChipOfASuspendedGpuReadsSleepingAndIsNeverRead)
+{
+    const std::string amd = Gpu("card1", "0000:03:00.0", "amdgpu", "0x1002", "0x73ff", "suspended");
+    const std::string chip = amd + "/hwmon/hwmon4";
+    Write(chip + "/name", "amdgpu\n");
+    Link(chip + "/device", amd);
+    Link("sys/class/hwmon/hwmon4", chip);
+    Write(chip + "/temp1_input", "45000\n");
+    Write(chip + "/temp1_label", "edge\n");
+    Write(chip + "/power1_average", "9000000\n");
+    Write(chip + "/fan1_input", "0\n");
+    auto sampler = MakeSampler();
+    auto items = sampler.Sample(start, wall);
+    for (const char* name : {"Temperature.amdgpu.edge", "Power.amdgpu.power1", "Fan.amdgpu.fan1"})
+        EXPECT_EQ(Text(items, name), "Sleeping") << name;
+    for (const auto& file : sampler.openedFiles())
+        EXPECT_FALSE(file.ends_with("_input") || file.ends_with("_average")) << file << " was read";
+
+    Write(amd + "/power/runtime_status", "active\n");
+    items = sampler.Sample(start + std::chrono::seconds(1), wall + 1);
+    EXPECT_DOUBLE_EQ(Number(items, "Temperature.amdgpu.edge"), 45);
+    EXPECT_DOUBLE_EQ(Number(items, "Power.amdgpu.power1"), 9);
+}
+
+TEST_F(MachineSensorsTest, ThousandsOfSensorFilesKeepFewDescriptorsOpen)
+{
+    const std::string chip = "sys/devices/platform/many/hwmon/hwmon0";
+    Write(chip + "/name", "many\n");
+    Link("sys/class/hwmon/hwmon0", chip);
+    constexpr int kSensors = 1100;
+    for (int i = 1; i <= kSensors; ++i)
+        Write(chip + "/temp" + std::to_string(i) + "_input", std::to_string(i * 1000) + "\n");
+    auto openDescriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openDescriptors();
+    auto sampler = MakeSampler();
+    sampler.Sample(start, wall);
+    const auto items = sampler.Sample(start + std::chrono::seconds(1), wall + 1);
+    EXPECT_DOUBLE_EQ(Number(items, "Temperature.many.temp1"), 1);
+    EXPECT_DOUBLE_EQ(Number(items, "Temperature.many.temp1100"), kSensors);
+    EXPECT_LT(openDescriptors() - before, 300) << "the service's descriptors are shared with its bus and devices";
+}
+
 TEST_F(MachineSensorsTest, EveryHwmonChannelWithStableChipNames)
 {
     // hwmon numbers in the opposite order of the devices: names follow the devices.
@@ -206,6 +248,12 @@ TEST_F(MachineSensorsTest, BatteriesChargingAndDischarging)
     Write("sys/class/power_supply/BAT1/charge_now", "2000000\n");
     Write("sys/class/power_supply/BAT1/current_now", "1500000\n");
     Write("sys/class/power_supply/BAT1/voltage_now", "11400000\n");
+    // Energy counted in Wh, but no power_now: the rate is current times voltage.
+    Write("sys/class/power_supply/BAT2/type", "Battery\n");
+    Write("sys/class/power_supply/BAT2/status", "Discharging\n");
+    Write("sys/class/power_supply/BAT2/energy_now", "20000000\n");
+    Write("sys/class/power_supply/BAT2/current_now", "1000000\n");
+    Write("sys/class/power_supply/BAT2/voltage_now", "10000000\n");
 
     const auto items = MakeSampler().Sample(start, wall);
     EXPECT_DOUBLE_EQ(Number(items, "Battery.BAT0.Percent"), 62);
@@ -215,6 +263,8 @@ TEST_F(MachineSensorsTest, BatteriesChargingAndDischarging)
     EXPECT_EQ(Text(items, "Battery.BAT1.Status"), "Discharging");
     EXPECT_NEAR(Number(items, "Battery.BAT1.Power"), 17.1, 1e-9);
     EXPECT_EQ(Text(items, "Battery.BAT1.TimeLeft"), "1:20") << "2 Ah at 1.5 A";
+    EXPECT_DOUBLE_EQ(Number(items, "Battery.BAT2.Power"), 10);
+    EXPECT_EQ(Text(items, "Battery.BAT2.TimeLeft"), "2:00") << "20 Wh at 1 A and 10 V";
     EXPECT_EQ(Find(items, "Battery.AC.Percent"), nullptr) << "mains is no battery";
 }
 

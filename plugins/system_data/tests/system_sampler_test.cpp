@@ -113,7 +113,12 @@ TEST_F(SystemSamplerTest, CounterDeltas)
 
 TEST_F(SystemSamplerTest, DisksOnBlockDevicesOnly)
 {
+    const auto stick = root / "media" / "My Disk\\1";
+    std::filesystem::create_directories(stick);
+    Write("proc/mounts", "/dev/root / ext4 rw 0 0\ntmpfs /run tmpfs rw 0 0\n/dev/root / ext4 rw 0 0\n/dev/sdb1 " +
+                             (root / "media").string() + "/My\\040Disk\\1341 vfat rw 0 0\n");
     const auto items = MakeSampler().Sample(start, wall);
+    EXPECT_GT(Number(items, "Disk." + stick.string() + ".Total"), 0) << "the mount table's escapes are decoded";
     EXPECT_GT(Number(items, "Disk./.Total"), 0);
     EXPECT_EQ(Find(items, "Disk./run.Total"), nullptr) << "tmpfs is no disk";
     int roots = 0;
