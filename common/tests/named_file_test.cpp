@@ -56,7 +56,8 @@ TEST(NamedFiles, TheConfigurationIsReadOnlyFromARegularFileOfBoundedSize)
     EXPECT_EQ(fromFifo.error, fifo.string() + ": is not a regular file");
 
     EXPECT_EQ(LoadConfigurationDocument("/dev/zero").error, "/dev/zero: is not a regular file");
-    EXPECT_EQ(LoadConfigurationDocument(test::TestDirectory()).error, test::TestDirectory().string() + ": is a directory");
+    EXPECT_EQ(LoadConfigurationDocument(test::TestDirectory()).error,
+              test::TestDirectory().string() + ": is a directory");
 
     const auto huge = LargeFile("huge.xml", 17 << 20);
     EXPECT_NE(LoadConfigurationDocument(huge).error.find("is larger than"), std::string::npos);
@@ -69,8 +70,7 @@ TEST(NamedFiles, ADesignIsReadOnlyFromARegularFileAndSaysWhatElseItFound)
 {
     const auto fifo = Fifo("clock.pxd");
     Design design;
-    const auto fromFifo =
-        WithoutWaitingOn(fifo, [&] { return LoadDesign(fifo, design, DesignReader::Service, 0); });
+    const auto fromFifo = WithoutWaitingOn(fifo, [&] { return LoadDesign(fifo, design, DesignReader::Service, 0); });
     EXPECT_EQ(fromFifo.status, DesignReadResult::Status::NotParsed);
     EXPECT_EQ(fromFifo.message, fifo.string() + ": is not a regular file");
 

@@ -115,8 +115,15 @@ int ServiceModule::Main(int argc, const char* const* argv)
 int ServiceModule::StartServer()
 {
     NamedMutex instance("PixteraService");
-    if (instance.alreadyExists())
-        return 0; // another instance runs
+    if (instance.alreadyExists()) {
+        // A client's start beside a running server has nothing to do; systemd must learn why its
+        // unit did not start, or it would wait for a readiness that never comes.
+        if (!StartedByServiceManager())
+            return 0;
+        std::cerr << "pixtera2: another pixtera2 already runs for this user\n";
+        ReportServiceEnd("another pixtera2 already runs for this user");
+        return kAnotherInstanceRuns;
+    }
     if (instance.status() == NamedMutex::Status::Failed) {
         std::cerr << "pixtera2: cannot take the single-instance lock: " << instance.error() << "\n";
         return 1;
@@ -129,15 +136,16 @@ int ServiceModule::StartServer()
         status = appId.Open(appIds.get(), FormatGuid(APPID_Pixtera2));
     if (status != ERROR_SUCCESS)
         return RegistryFailureExitCode(status);
-    serviceMode_ = appId.QueryString("LocalService").has_value();
     Start();
     return static_cast<int>(exitCode_);
 }
 
 void ServiceModule::Start()
 {
-    // Only systemd can run the service; started by hand or by a client, it is a local server.
-    if (serviceMode_ && StartedByServiceManager()) {
+    // Run by systemd it is the service, whatever the registration says (a package's unit may run
+    // it before any -Service); started by hand or by a client, it is a local server.
+    if (StartedByServiceManager()) {
+        serviceMode_ = true;
         ServiceMain();
         return;
     }

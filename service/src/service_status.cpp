@@ -23,4 +23,6 @@ void ReportServiceState(ServiceState state)
     }
 }
 
+void ReportServiceEnd(const std::string& reason) { sd_notify(0, ("STATUS=Not started: " + reason).c_str()); }
+
 } // namespace pixtera

@@ -4,6 +4,8 @@
 
 #include <pixtera/platform/types.h>
 
+#include <string>
+
 namespace pixtera {
 
 // The Windows service states the service moves through.
@@ -13,5 +15,10 @@ enum class ServiceState : DWORD { Stopped = 1, StartPending = 2, StopPending = 3
 bool StartedByServiceManager();
 
 void ReportServiceState(ServiceState state);
+// Tells systemd why the process ends before it was ever ready.
+void ReportServiceEnd(const std::string& reason);
+
+// The exit code of a start beside a running instance; the unit does not restart on it.
+inline constexpr int kAnotherInstanceRuns = 3;
 
 } // namespace pixtera

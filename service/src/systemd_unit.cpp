@@ -2,6 +2,8 @@
 #include "systemd_unit.h"
 
 #include "launch_environment.h"
+#include "service_registration.h"
+#include "service_status.h"
 
 #include <pixtera/platform/paths.h>
 #include <pixtera/platform/spawn.h>
@@ -70,11 +72,14 @@ std::string SystemdUserUnit::Text() const
                        "\n"
                        "[Service]\n"
                        "Type=notify\n"
-                       "ExecStart=" +
-                       UnitQuoted(program_.string()) + "\n";
+                       "BusName=" +
+                       std::string(kBusName) + "\nExecStart=" + UnitQuoted(program_.string()) + "\n";
     for (const auto& [name, value] : LaunchOverrides())
         text += "Environment=" + UnitQuoted(name + "=" + value) + "\n";
     text += "Restart=on-failure\n"
+            "RestartPreventExitStatus=" +
+            std::to_string(kAnotherInstanceRuns) +
+            "\n"
             "\n"
             "[Install]\n"
             "WantedBy=default.target\n";

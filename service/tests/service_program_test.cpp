@@ -126,6 +126,8 @@ TEST_F(ServiceProgram, ServiceRegistrationInstallsTheUnitAndRegServerSwitchesBac
     EXPECT_NE(unit.find("Type=notify\n"), std::string::npos) << unit;
     EXPECT_NE(unit.find("ExecStart=\"" + program + "\"\n"), std::string::npos) << unit;
     EXPECT_NE(unit.find("WantedBy=default.target\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("BusName=org.pixtera.Pixtera2\n"), std::string::npos) << "bus activation starts this unit";
+    EXPECT_NE(unit.find("RestartPreventExitStatus=3\n"), std::string::npos) << unit;
     EXPECT_EQ(std::filesystem::read_symlink(WantsLink()), "../pixtera2.service");
     EXPECT_NE(Read(ActivationFile()).find("SystemdService=pixtera2.service"), std::string::npos);
 
@@ -307,6 +309,28 @@ TEST_F(ServiceProgram, ServiceModeReportsReadyAndStoppingToSystemd)
     EXPECT_EQ(notify.Next(), "STATUS=Stopped");
     EXPECT_EQ(service.Wait(), 0);
     EXPECT_EQ(service.output().find("Service started"), std::string::npos) << "service mode logs to syslog";
+}
+
+TEST_F(ServiceProgram, RunBySystemdItReportsReadyWhateverTheRegistrationSays)
+{
+    ASSERT_EQ(Run({"-RegServer"}), 0) << "what a package's post-install step writes: no service entry";
+    const auto socketPath = TestDirectory() / "notify";
+    NotifySocket notify(socketPath);
+    ChildProcess service({program}, {"NOTIFY_SOCKET=" + socketPath.string()});
+    EXPECT_EQ(notify.Next(), "STATUS=Starting");
+    EXPECT_EQ(notify.Next(), "READY=1\nSTATUS=Running");
+
+    // A second start under systemd says why it ends and fails, instead of pretending to run.
+    const auto secondPath = TestDirectory() / "notify2";
+    NotifySocket secondNotify(secondPath);
+    ChildProcess second({program}, {"NOTIFY_SOCKET=" + secondPath.string()});
+    EXPECT_EQ(second.Wait(), 3);
+    EXPECT_EQ(secondNotify.Next(), "STATUS=Not started: another pixtera2 already runs for this user");
+    EXPECT_NE(second.output().find("another pixtera2 already runs"), std::string::npos) << second.output();
+
+    service.Signal(SIGTERM);
+    EXPECT_EQ(notify.Next(), "STOPPING=1\nSTATUS=Stopping");
+    EXPECT_EQ(service.Wait(), 0);
 }
 
 } // namespace
