@@ -91,7 +91,7 @@ pixtera_case() { # MODE
     local dir=$root/pixtera-$1
     mkdir -p "$dir"
     (service_sandbox "$dir" "$build" SerialLCD SystemData)
-    export PIXTERA_REGISTRY=$dir/registry.db PIXTERA_MACHINE_REGISTRY= PIXTERA_RUNTIME_DIR=$dir/run
+    export PIXTERA_REGISTRY=$dir/registry.db PIXTERA_MACHINE_REGISTRY="" PIXTERA_RUNTIME_DIR=$dir/run
     export XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data PIXTERA_STATS_ENDPOINT=
     start_counter "$dir"
     local clock="" provider=""

@@ -60,7 +60,7 @@ for case in "1 push" "4 push" "16 push" "1 clock" "16 clock"; do
     work=$root/scale-$displays-$kind
     mkdir -p "$work"
     (service_sandbox "$work" "$build" FileDisplay SystemData BusData)
-    export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY= PIXTERA_RUNTIME_DIR=$work/run
+    export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY="" PIXTERA_RUNTIME_DIR=$work/run
     export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data PIXTERA_STATS_ENDPOINT=
     cat >"$work/clock.pxd" <<'XML'
 <Design UpdateFreq="100"><DisplayItems>
@@ -94,7 +94,7 @@ done
 work=$root/items
 mkdir -p "$work"
 (service_sandbox "$work" "$build" FileDisplay FileData)
-export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY= PIXTERA_RUNTIME_DIR=$work/run
+export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY="" PIXTERA_RUNTIME_DIR=$work/run
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data PIXTERA_STATS_ENDPOINT=
 for i in $(seq 1000); do echo "item$i=$i"; done >"$work/values.txt"
 {

@@ -24,7 +24,7 @@ configure_package_config_file(cmake/PixteraSDKConfig.cmake.in ${CMAKE_BINARY_DIR
   INSTALL_DESTINATION ${cmake_dir} PATH_VARS PIXTERA_INSTALL_PLUGINDIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/PixteraSDKConfigVersion.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/PixteraSDKConfig.cmake ${CMAKE_BINARY_DIR}/PixteraSDKConfigVersion.cmake
-  DESTINATION ${cmake_dir} COMPONENT sdk)
+  cmake/pixtera-plugin.map DESTINATION ${cmake_dir} COMPONENT sdk)
 
 file(RELATIVE_PATH PIXTERA_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/pixtera-sdk.pc.in ${CMAKE_BINARY_DIR}/pixtera-sdk.pc @ONLY)
@@ -56,6 +56,8 @@ if(TARGET pixtera-designer)
   install(FILES data/pixtera-designer.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT runtime)
   install(FILES data/io.github.pixtera.Designer.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT runtime)
+  # File managers know a .pxd as a design, and open it in the designer.
+  install(FILES data/pixtera-design.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages COMPONENT runtime)
 endif()
 
 # The user documentation; the designer's Help opens the installed copy.

@@ -17,7 +17,9 @@ function(pixtera_add_plugin name)
     LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIRECTORY}
     BUILD_RPATH "$ORIGIN/../../lib;$ORIGIN/../lib")
   target_link_libraries(${name} PRIVATE pixtera::sdk ${ARG_LIBRARIES})
-  target_link_options(${name} PRIVATE ${PIXTERA_NO_UNDEFINED})
+  target_link_options(${name} PRIVATE ${PIXTERA_NO_UNDEFINED}
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/pixtera-plugin.map)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/pixtera-plugin.map)
   if(shipped)
     set_target_properties(${name} PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
     install(TARGETS ${name} LIBRARY DESTINATION ${PIXTERA_INSTALL_PLUGINDIR} COMPONENT runtime)

@@ -6,7 +6,7 @@
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 missing=$(find "$root" \( -path "$root/build*" -o -path "$root/.git" -o -path "$root/obj-*" -o -path "$root/debian" \) -prune -o \
-    -type f \( -name '*.cpp' -o -name '*.h' \) -print | xargs grep -L 'SPDX-License-Identifier: MIT' || true)
+    -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 grep -L 'SPDX-License-Identifier: MIT' || true)
 if [ -n "$missing" ]; then
     echo "Without the line // SPDX-License-Identifier: MIT:" >&2
     echo "$missing" >&2

@@ -7,7 +7,8 @@
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
-install_packages lintian debhelper fakeroot appstream
+install_packages lintian debhelper fakeroot appstream python3 shared-mime-info desktop-file-utils xdg-utils \
+    libfile-mimeinfo-perl binutils systemd
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -69,6 +70,49 @@ if ! as_root grep -q "Hello from Pixtera" "$demo/display.jsonl.frame"; then
     exit 1
 fi
 echo "The packaged service showed the demo for $user"
+
+# Started as systemd starts the unit, with nothing but the package's registration: READY=1 on a
+# notification socket that this script reads.
+as_root runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin \
+    dbus-run-session -- python3 - >"$work/notify.log" 2>&1 <<'PY' || { cat "$work/notify.log" >&2; echo "FAIL: the unit's start never reported ready" >&2; exit 1; }
+import os, socket, subprocess, sys, tempfile
+path = os.path.join(tempfile.mkdtemp(), "notify")
+listener = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+listener.bind(path)
+listener.settimeout(10)
+service = subprocess.Popen(["/usr/bin/pixtera2"], env=dict(os.environ, NOTIFY_SOCKET=path))
+try:
+    while True:
+        message = listener.recv(4096).decode()
+        print(message)
+        if "READY=1" in message.split("\n"):
+            break
+finally:
+    service.terminate()
+    service.wait(10)
+PY
+echo "The service started as systemd would reported ready: $(tr '\n' ' ' <"$work/notify.log")"
+
+# Designs are known to the desktop and open in the designer.
+design_type=$(xdg-mime query filetype /usr/share/pixtera/examples/hello.pxd)
+[ "$design_type" = application/x-pixtera-design ] || { echo "FAIL: a design is $design_type" >&2; exit 1; }
+design_opener=$(xdg-mime query default application/x-pixtera-design)
+[ "$design_opener" = org.pixtera.Designer.desktop ] || { echo "FAIL: designs open in '$design_opener'" >&2; exit 1; }
+desktop-file-validate /usr/share/applications/org.pixtera.Designer.desktop
+echo "Designs are $design_type and open in $design_opener"
+
+# Plug-ins export their entry points only.
+"$PIXTERA_ROOT/scripts/check-plugin-exports.sh" /usr/lib/*/pixtera/plugins
+
+# The user units' sandboxing, as docs/service.md states it.
+runtime=$(mktemp -d)
+for unit in pixtera2 pixtera-mqtt; do
+    XDG_RUNTIME_DIR=$runtime systemd-analyze security --user --offline=yes --threshold=65 \
+        "/usr/lib/systemd/user/$unit.service" >"$work/security.log" 2>&1 ||
+        { tail -3 "$work/security.log" >&2; echo "FAIL: $unit.service is less sandboxed than documented" >&2; exit 1; }
+    echo "$unit.service: $(tail -1 "$work/security.log")"
+done
+rm -rf "$runtime"
 
 as_root dpkg --purge "${packages[@]}" >/dev/null
 left=()

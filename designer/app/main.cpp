@@ -20,7 +20,10 @@ using namespace pixtera::designer;
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // The window's class (X11) and app id (Wayland) name the launcher's entry: docks show its icon
+    // and group its windows.
     application.setApplicationName(QStringLiteral("pixtera-designer"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.pixtera.Designer"));
     NamedMutex instance("PixteraDesigner");
     if (instance.alreadyExists()) {
         QMessageBox::critical(nullptr, QStringLiteral("Error"), QStringLiteral("Designer already running!"));

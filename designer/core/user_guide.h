@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The user guide that Help > Quick start guide opens: the installed copy
-// (<datadir>/doc/pixtera/designer.md beside the program's prefix), or the source tree's when the
-// designer runs from its build tree.
+// (<datadir>/doc/pixtera/designer.md beside the program's prefix; in a build tree a link to the
+// sources' docs stands there). The program carries no path of the tree it was built in.
 
 #include <filesystem>
 

@@ -64,7 +64,7 @@ done
 kill -TERM "$service"
 wait "$service" || true
 grep -q "Hi from outside" "$work/display.jsonl.frame" 2>/dev/null || { cat "$work/log" >&2; fail "the example plug-in's value was not shown"; }
-if PIXTERA_MACHINE_REGISTRY= "$root/bin/pixtera-reg" query 'HKCR\Example.Data' >/dev/null 2>&1; then
+if PIXTERA_MACHINE_REGISTRY='' "$root/bin/pixtera-reg" query 'HKCR\Example.Data' >/dev/null 2>&1; then
     fail "the machine registration landed in the user's own store"
 fi
 echo "installed layout, SDK builds and the staged service: all fine"

@@ -1,17 +1,20 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # Shared by the project's scripts: Debian packages, privileges and the build.
 
 PIXTERA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 PIXTERA_BUILD_DIR=${PIXTERA_BUILD_DIR:-$PIXTERA_ROOT/build}
 
-# Everything the build, the tests and the main job need, from Debian 12.
+# Everything the build, the tests and the main job need, from Debian 12 (for the scripts that
+# source this file).
+# shellcheck disable=SC2034
 PIXTERA_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libsqlite3-dev libpugixml-dev libsdbus-c++-dev libsystemd-dev dbus libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfreeimage-dev
   locales lcdproc
-  scdoc dpkg-dev file clang-format
+  scdoc dpkg-dev file clang-format shellcheck
   libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev
   libvulkan-dev xvfb xauth mesa-utils mesa-vulkan-drivers vulkan-tools
 )

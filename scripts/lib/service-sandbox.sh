@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # Shared by the scripts that run the service from a build tree (tests and benchmarks).
 
@@ -7,7 +8,7 @@
 service_sandbox() {
   local work=$1 build=$2 plugin
   shift 2
-  export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY= PIXTERA_RUNTIME_DIR=$work/run
+  export PIXTERA_REGISTRY=$work/registry.db PIXTERA_MACHINE_REGISTRY="" PIXTERA_RUNTIME_DIR=$work/run
   export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data PIXTERA_STATS_ENDPOINT=
   mkdir -p "$work/bin"
   cp "$build/bin/pixtera2" "$work/bin/"
@@ -23,6 +24,7 @@ service_sandbox() {
 service_start() {
   local work=$1
   dbus-run-session -- "$work/bin/pixtera2" >"$work/log" 2>&1 &
+  # shellcheck disable=SC2034 # for the caller
   session=$!
   service=""
   for _ in $(seq 100); do

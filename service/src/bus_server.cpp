@@ -709,8 +709,10 @@ void BusServer::ExportPower(sdbus::IObject& object, LONG index)
         }));
     object.registerProperty("Backlight").onInterface(p).withGetter([display] { return display->backlight(); });
     object.registerProperty("Blanked").onInterface(p).withGetter([display] { return display->blanked(); });
-    object.registerProperty("Caps").onInterface(p).withGetter(
-        [display] { return static_cast<std::int32_t>(display->powerCaps()); });
+    object.registerProperty("Caps")
+        .onInterface(p)
+        .withGetter([display] { return static_cast<std::int32_t>(display->powerCaps()); })
+        .withUpdateBehavior(sdbus::Flags::CONST_PROPERTY_VALUE); // a driver's capabilities never change
     display->ObservePower([this, index] { PostPowerChange(index); });
 }
 

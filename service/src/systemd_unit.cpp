@@ -2,8 +2,7 @@
 #include "systemd_unit.h"
 
 #include "launch_environment.h"
-#include "service_registration.h"
-#include "service_status.h"
+#include "unit_template.h"
 
 #include <pixtera/platform/paths.h>
 #include <pixtera/platform/spawn.h>
@@ -67,22 +66,12 @@ bool SystemdUserUnit::IsInstalled() const
 
 std::string SystemdUserUnit::Text() const
 {
-    std::string text = "[Unit]\n"
-                       "Description=Pixtera2 character display service\n"
-                       "\n"
-                       "[Service]\n"
-                       "Type=notify\n"
-                       "BusName=" +
-                       std::string(kBusName) + "\nExecStart=" + UnitQuoted(program_.string()) + "\n";
+    std::string exec = "ExecStart=" + UnitQuoted(program_.string()) + "\n";
     for (const auto& [name, value] : LaunchOverrides())
-        text += "Environment=" + UnitQuoted(name + "=" + value) + "\n";
-    text += "Restart=on-failure\n"
-            "RestartPreventExitStatus=" +
-            std::to_string(kAnotherInstanceRuns) +
-            "\n"
-            "\n"
-            "[Install]\n"
-            "WantedBy=default.target\n";
+        exec += "Environment=" + UnitQuoted(name + "=" + value) + "\n";
+    std::string text(kUnitTemplate);
+    const auto at = text.find(kUnitTemplateExec);
+    text.replace(at, kUnitTemplateExec.size(), exec);
     return text;
 }
 

@@ -230,12 +230,18 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
         described.emplace(interface.name, std::move(interface));
     }
     std::set<std::string> seen;
+    bool sawCaps = false;
     for (const std::string& path :
          {std::string(bus::kManagerPath), std::string(bus::kDriverManagerPath), std::string(bus::kDataManagerPath),
           std::string(bus::kFeedPath), std::string(bus::kDisplayManagerPath), bus::DisplayPath(0),
           std::string(driverPath)}) {
         std::string xml;
         ask(path, "org.freedesktop.DBus.Introspectable", "Introspect", xml);
+        if (xml.find("<property name=\"Caps\"") != std::string::npos) {
+            sawCaps = true;
+            EXPECT_NE(xml.find("EmitsChangedSignal\" value=\"const\""), std::string::npos)
+                << "clients may cache what never changes: " << xml;
+        }
         for (const auto& live : bus::ParseBusInterfaces(xml)) {
             if (live.name.rfind("org.pixtera.", 0) != 0)
                 continue;
@@ -248,6 +254,7 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
     }
     for (const auto& [name, interface] : described)
         EXPECT_TRUE(seen.count(name)) << name << " is described but exported nowhere";
+    EXPECT_TRUE(sawCaps);
 }
 
 TEST_F(RemoteObjects, APluginThatThrowsInABusCallFailsTheCallNotTheService)

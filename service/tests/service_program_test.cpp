@@ -128,6 +128,8 @@ TEST_F(ServiceProgram, ServiceRegistrationInstallsTheUnitAndRegServerSwitchesBac
     EXPECT_NE(unit.find("WantedBy=default.target\n"), std::string::npos) << unit;
     EXPECT_NE(unit.find("BusName=org.pixtera.Pixtera2\n"), std::string::npos) << "bus activation starts this unit";
     EXPECT_NE(unit.find("RestartPreventExitStatus=3\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("NoNewPrivileges=yes\n"), std::string::npos) << "sandboxed as the package's unit";
+    EXPECT_EQ(unit.find("@PIXTERA"), std::string::npos) << unit;
     EXPECT_EQ(std::filesystem::read_symlink(WantsLink()), "../pixtera2.service");
     EXPECT_NE(Read(ActivationFile()).find("SystemdService=pixtera2.service"), std::string::npos);
 
@@ -151,7 +153,7 @@ TEST_F(ServiceProgram, TheUnitFilePassesSystemdsVerification)
     std::filesystem::create_directories(runtime);
     std::string output;
     const int code = RunProgram({"/usr/bin/env", "XDG_RUNTIME_DIR=" + runtime.string(), "/usr/bin/systemd-analyze",
-                                 "--user", "verify", UnitFile().string()},
+                                 "--user", "verify", "--man=no", UnitFile().string()},
                                 &output);
     if (output.find("Failed to connect") != std::string::npos || output.find("No medium") != std::string::npos)
         GTEST_SKIP() << "systemd-analyze cannot work here: " << output;

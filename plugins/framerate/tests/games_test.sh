@@ -46,7 +46,8 @@ XML
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display-number" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$work/display-number" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display-number")
+DISPLAY=:$(cat "$work/display-number")
+export DISPLAY
 
 "$work/bin/pixtera2" >"$work/service.log" 2>&1 &
 pids+=($!)
