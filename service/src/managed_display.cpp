@@ -95,10 +95,11 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
 
 HRESULT ManagedDisplay::SetBacklight(bool on)
 {
+    // A refusal changes nothing: clients would otherwise see a switch that never happened.
+    if (!(powerCaps() & kPowerBacklight))
+        return E_NOTIMPL;
     if (backlight_.exchange(on) != on)
         PowerChanged();
-    if (!power_)
-        return E_NOTIMPL;
     if (!blanked_)
         ApplyBacklight();
     return S_OK;

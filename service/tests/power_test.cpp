@@ -117,7 +117,12 @@ TEST_F(PowerTest, ABlankedDisplayShowsBlanksRendersNothingAndComesBackWhole)
     clock.Advance(60000);
     std::this_thread::sleep_for(150ms);
     EXPECT_EQ(collect().size(), whileBlank) << "nothing is rendered while blanked";
+    int announced = 0;
+    display->ObservePower([&] { ++announced; });
     EXPECT_EQ(display->SetBacklight(false), E_NOTIMPL) << "a driver without a backlight is blanked by its frame alone";
+    EXPECT_TRUE(display->backlight()) << "a refused switch changes nothing";
+    EXPECT_EQ(announced, 0) << "and announces nothing";
+    display->ObservePower(nullptr);
 
     display->SetBlanked(false);
     ASSERT_TRUE(Eventually([&] { return collect().back() == shown; }))
