@@ -66,11 +66,15 @@ public:
             return false;
         for (;;) {
             const std::size_t run = at_;
-            while (!AtEnd() && text_[at_] != '"' && text_[at_] != '\\' &&
-                   static_cast<unsigned char>(text_[at_]) >= 0x20)
-                ++at_;
+            bool ascii = true;
+            for (; !AtEnd() && text_[at_] != '"' && text_[at_] != '\\'; ++at_) {
+                const auto byte = static_cast<unsigned char>(text_[at_]);
+                if (byte < 0x20)
+                    break;
+                ascii = ascii && byte < 0x80;
+            }
             const std::string_view plain = Since(run);
-            if (FindInvalidUtf8(plain) != std::string_view::npos)
+            if (!ascii && FindInvalidUtf8(plain) != std::string_view::npos)
                 return false;
             if (out)
                 out->append(plain);
