@@ -25,7 +25,6 @@ using namespace pixtera::mqtt;
 constexpr CLSID CLSID_MqttData{0x7D3C2A91, 0x5E48, 0x4B6F, {0xA0, 0xC7, 0x2F, 0x9E, 0x1B, 0x8D, 0x4A, 0x63}};
 const InprocClass kClass{CLSID_MqttData, "Pixtera.MqttData", "MQTT data"};
 
-constexpr std::size_t kMostTopics = 1000;
 // Without a sink (a plug-in in a process of its own) the service polls this often.
 constexpr LONG kFallbackInterval = 1000;
 
@@ -119,7 +118,7 @@ private:
             sink->ValuesArrived();
     }
 
-    const std::shared_ptr<TopicValues> values_ = std::make_shared<TopicValues>(kMostTopics);
+    const std::shared_ptr<TopicValues> values_ = std::make_shared<TopicValues>();
     std::mutex mutex_; // guards items_ and sink_
     std::vector<TopicItem> items_;
     ComPtr<IDataArrivalSink> sink_;

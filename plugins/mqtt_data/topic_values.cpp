@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "topic_values.h"
 
+#include <pixtera/mqtt/mqtt_connection.h>
 #include <pixtera/platform/event_log.h>
 
 #include <algorithm>
@@ -17,31 +18,89 @@ std::string TreePath(std::string_view topic)
     return path;
 }
 
-// Longer texts are cut: a display shows a few dozen characters, a broker may send megabytes.
-constexpr std::size_t kLongestText = 4096;
-
-Value Bounded(Value value)
+std::size_t TextSize(const Value& value)
 {
-    if (auto* text = std::get_if<std::string>(&value); text && text->size() > kLongestText)
-        text->resize(kLongestText);
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? text->size() : 0;
+}
+
+// A copy of at most `longest` bytes: never a cut string that keeps its long buffer.
+Value Cut(Value value, std::size_t longest)
+{
+    if (auto* text = std::get_if<std::string>(&value); text && text->size() > longest)
+        *text = text->substr(0, longest);
     return value;
+}
+
+// The whole payload's value, copied only as far as it is kept.
+Value WholeValue(std::string_view payload, std::size_t longest)
+{
+    if (payload.size() > longest)
+        return std::string(payload.substr(0, longest));
+    return PayloadValue(payload);
+}
+
+// Without spare capacity: the bound counts what is held.
+Value Compacted(Value value)
+{
+    if (auto* text = std::get_if<std::string>(&value))
+        text->shrink_to_fit();
+    return value;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + Printable(text) + "\""; }
+
+std::string JsonProblem(const JsonFields& json, const JsonLimits& limits, std::size_t namesTooLong,
+                        std::size_t longestName)
+{
+    switch (json.verdict) {
+    case JsonFields::Verdict::TooLong:
+        return "a JSON object longer than " + std::to_string(limits.longestPayload / 1024) +
+               " KiB; its fields are left out";
+    case JsonFields::Verdict::TooManyFields:
+        return "a JSON object of more than " + std::to_string(limits.mostFields) + " fields; its fields are left out";
+    default: break;
+    }
+    std::string problem;
+    if (json.nestedLeftOut > 0)
+        problem = std::to_string(json.nestedLeftOut) + " JSON objects or arrays longer than " +
+                  std::to_string(limits.longestNested) + " bytes; they are left out";
+    if (namesTooLong > 0)
+        problem += (problem.empty() ? "" : "; ") + std::to_string(namesTooLong) +
+                   " JSON fields whose item names would be longer than " + std::to_string(longestName) +
+                   " bytes; they are left out";
+    return problem;
 }
 
 } // namespace
 
-TopicValues::TopicValues(std::size_t limit) : limit_(limit)
-{
-    items_.push_back({kConnected, "MQTT\\Connected", 0.0});
-    index_[kConnected] = 0;
-}
+TopicValues::TopicValues(TopicLimits limits) : limits_(std::move(limits)) { Put(kConnected, "MQTT\\Connected", 0.0); }
 
 bool TopicValues::Store(const std::string& topic, std::string_view payload)
 {
-    const auto fields = JsonFields(payload);
+    if (topic.size() > limits_.longestName) {
+        std::lock_guard lock(mutex_);
+        if (!std::exchange(longTopicSaid_, true))
+            LogWarning("MQTT data: a topic of " + std::to_string(topic.size()) + " bytes is left out (at most " +
+                       std::to_string(limits_.longestName) + "), and any later one: " + Quoted(topic));
+        return false;
+    }
+    // Read before the lock: the poll need not wait for it.
+    const JsonFields json = ReadJsonFields(payload, limits_.json);
+    Value whole = WholeValue(payload, limits_.longestText);
     std::lock_guard lock(mutex_);
-    bool changed = Put(topic, TreePath(topic), Bounded(PayloadValue(payload)));
-    for (const auto& [field, value] : fields)
-        changed |= Put(topic + "." + field, TreePath(topic) + "\\" + field, Bounded(value));
+    bool changed = Put(topic, TreePath(topic), std::move(whole));
+    std::size_t namesTooLong = 0;
+    for (const auto& [field, value] : json.fields) {
+        std::string name = topic + "." + field;
+        if (name.size() > limits_.longestName) {
+            ++namesTooLong;
+            continue;
+        }
+        changed |= Put(name, TreePath(topic) + "\\" + field, Cut(value, limits_.longestText));
+    }
+    if (const auto problem = JsonProblem(json, limits_.json, namesTooLong, limits_.longestName); !problem.empty())
+        SayOnceFor(topic, problem);
     return changed;
 }
 
@@ -61,20 +120,47 @@ bool TopicValues::Put(const std::string& name, std::string description, Value va
 {
     if (const auto known = index_.find(name); known != index_.end()) {
         Value& stored = items_[known->second].value;
+        const std::size_t room = limits_.mostBytes - (bytes_ - TextSize(stored));
+        if (TextSize(value) > room) {
+            SayNoRoom(name);
+            value = Cut(std::move(value), room);
+        }
         if (stored == value)
             return false;
-        stored = std::move(value);
+        bytes_ = bytes_ - TextSize(stored) + TextSize(value);
+        stored = Compacted(std::move(value));
         return true;
     }
-    if (items_.size() > limit_) {
+    if (items_.size() > limits_.mostTopics) {
         if (!std::exchange(full_, true))
-            LogWarning("MQTT data: more than " + std::to_string(limit_) + " topics; \"" + name +
+            LogWarning("MQTT data: more than " + std::to_string(limits_.mostTopics) + " topics; \"" + name +
                        "\" and later new topics are left out (narrow topics=)");
         return false;
     }
+    const std::size_t size = name.size() + description.size() + TextSize(value);
+    if (bytes_ + size > limits_.mostBytes) {
+        SayNoRoom(name);
+        return false;
+    }
+    bytes_ += size;
     index_.emplace(name, items_.size());
-    items_.push_back({name, std::move(description), std::move(value)});
+    items_.push_back({name, std::move(description), Compacted(std::move(value))});
     return true;
+}
+
+void TopicValues::SayNoRoom(const std::string& name)
+{
+    if (!std::exchange(bytesSaid_, true))
+        LogWarning("MQTT data: the values fill all " + std::to_string(limits_.mostBytes / 1024) +
+                   " KiB there is room for at " + Quoted(name) +
+                   "; later new topics are left out and growing texts cut (narrow topics=)");
+}
+
+void TopicValues::SayOnceFor(const std::string& topic, const std::string& problem)
+{
+    if (!index_.contains(topic) || !toldAbout_.insert(topic).second)
+        return; // a topic left out was said already
+    LogWarning("MQTT data: " + Quoted(topic) + " sent " + problem + " (said once for this topic)");
 }
 
 } // namespace pixtera::mqtt

@@ -3,6 +3,8 @@
 // The values the broker sent, one item per topic (and per top-level field of a JSON object), in
 // the order they first came, with `mqtt.connected` first. Items are never taken away: a value
 // stays until its topic sends another. Filled by the connection's thread, read by the poll.
+// Whoever may publish decides what arrives, so everything kept is bounded; what is refused is
+// said once in the log (JSON objects once per topic).
 
 #include <pixtera/mqtt/payload_values.h>
 
@@ -11,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace pixtera::mqtt {
@@ -21,12 +24,21 @@ struct TopicItem {
     Value value;
 };
 
+struct TopicLimits {
+    std::size_t mostTopics = 1000; // items besides mqtt.connected: a "#" on a busy broker
+    std::size_t longestName = 256; // bytes of a topic, or of topic.field: longer ones are left out
+    std::size_t longestText = 4096; // a display shows a few dozen characters: longer texts are cut
+    // All items' names, descriptions and texts together: new items are left out beyond it, and a
+    // text that grows is cut to what is left.
+    std::size_t mostBytes = 1024 * 1024;
+    JsonLimits json = {};
+};
+
 class TopicValues {
 public:
     static constexpr const char* kConnected = "mqtt.connected";
 
-    // At most `limit` items besides mqtt.connected: a "#" on a busy broker must not grow without end.
-    explicit TopicValues(std::size_t limit);
+    explicit TopicValues(TopicLimits limits = {});
 
     // A message's value, and its JSON fields; true when a value changed or an item appeared.
     bool Store(const std::string& topic, std::string_view payload);
@@ -36,12 +48,19 @@ public:
 
 private:
     bool Put(const std::string& name, std::string description, Value value);
+    void SayNoRoom(const std::string& name);
+    void SayOnceFor(const std::string& topic, const std::string& problem);
 
-    const std::size_t limit_;
+    const TopicLimits limits_;
     mutable std::mutex mutex_; // guards everything below
     std::vector<TopicItem> items_;
     std::unordered_map<std::string, std::size_t> index_;
+    std::size_t bytes_ = 0; // what mostBytes bounds
+    // Topics whose JSON was said to be refused: items all, so bounded as they are.
+    std::unordered_set<std::string> toldAbout_;
     bool full_ = false; // said once
+    bool longTopicSaid_ = false;
+    bool bytesSaid_ = false;
 };
 
 } // namespace pixtera::mqtt

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/mqtt/payload_values.h>
 
-#include <nlohmann/json.hpp>
-
 #include <charconv>
 #include <cmath>
 
@@ -19,19 +17,6 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-Value FieldValue(const nlohmann::json& field)
-{
-    if (field.is_number())
-        return field.get<double>();
-    if (field.is_boolean())
-        return field.get<bool>() ? 1.0 : 0.0;
-    if (field.is_string())
-        return field.get<std::string>();
-    if (field.is_null())
-        return std::string();
-    return field.dump();
-}
-
 } // namespace
 
 Value PayloadValue(std::string_view payload)
@@ -42,20 +27,6 @@ Value PayloadValue(std::string_view payload)
     if (!text.empty() && error == std::errc() && end == text.data() + text.size() && std::isfinite(number))
         return number;
     return std::string(payload);
-}
-
-std::vector<std::pair<std::string, Value>> JsonFields(std::string_view payload)
-{
-    const std::string_view text = Trimmed(payload);
-    if (text.empty() || text.front() != '{')
-        return {};
-    const auto parsed = nlohmann::ordered_json::parse(text, nullptr, false);
-    if (!parsed.is_object())
-        return {};
-    std::vector<std::pair<std::string, Value>> fields;
-    for (const auto& [name, field] : parsed.items())
-        fields.emplace_back(name, FieldValue(field));
-    return fields;
 }
 
 std::string NumberText(double number)

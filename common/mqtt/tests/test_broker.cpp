@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -27,6 +28,9 @@ int FreePort()
     close(s);
     return ntohs(address.sin_port);
 }
+
+// Linux takes no longer argument to a program (MAX_ARG_STRLEN is 128 KiB): longer payloads go by file.
+constexpr std::size_t kLongestArgument = 64 * 1024;
 
 bool Accepts(int port)
 {
@@ -98,8 +102,18 @@ void TestBroker::Stop()
 
 void TestBroker::Publish(const std::string& topic, const std::string& payload, bool retained) const
 {
+    // QoS 1: mosquitto_pub ends once the broker has the whole message, so a large message is never
+    // overtaken by a small one published after it.
     std::vector<std::string> argv{
-        "/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port_), "-t", topic, "-m", payload};
+        "/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port_), "-q", "1", "-t", topic};
+    if (payload.size() > kLongestArgument) {
+        static std::atomic<int> files = 0;
+        const auto file = directory_ / ("payload-" + std::to_string(++files));
+        std::ofstream(file, std::ios::binary) << payload;
+        argv.insert(argv.end(), {"-f", file.string()});
+    } else {
+        argv.insert(argv.end(), {"-m", payload});
+    }
     if (retained)
         argv.push_back("-r");
     if (!options_.user.empty())

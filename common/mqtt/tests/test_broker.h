@@ -29,7 +29,7 @@ public:
     // How many clients the broker refused so far (a wrong user or password).
     int Refusals();
 
-    // mosquitto_pub, retained or not; waits for it to end.
+    // mosquitto_pub, retained or not, of any length; waits until the broker has the message.
     void Publish(const std::string& topic, const std::string& payload, bool retained = false) const;
     // mosquitto_sub on the pattern until `count` messages came or `seconds` passed, subscribed
     // when this returns; Lines() waits for its end: "topic payload" each.

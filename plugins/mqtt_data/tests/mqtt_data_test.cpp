@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.MqttData against a broker of the test's own: an item per topic as messages arrive,
 // retained values at start, JSON fields, numbers and text, mqtt.connected through an outage with
-// the values kept, the service's sink woken for each arrival, and configurations that cannot work.
+// the values kept, the service's sink woken for each arrival, configurations that cannot work, and
+// a hostile publisher's payloads and topics.
 
 #include "plugin_test.h"
 #include "test_broker.h"
@@ -181,6 +182,50 @@ TEST(MqttData, UnusableSettingsAreSaidAndTheRestWorks)
     EXPECT_TRUE(log.Contains("unusable topic \"bad/#/more\""));
     EXPECT_TRUE(log.Contains("unusable topic \"half+\""));
     EXPECT_TRUE(log.Contains("password_file (/nonexistent cannot be opened"));
+}
+
+TEST(MqttData, AHostilePublisherLeavesTheOtherValuesUpdating)
+{
+    TestBroker broker;
+    test::CapturedLog log;
+    Plugin plugin(At(broker) + ";topics=hostile/#");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
+
+    // 100,000 levels deep (200 KB): read without recursion, the nested value too long to keep.
+    broker.Publish("hostile/deep",
+                   R"({"a": )" + std::string(100'000, '[') + std::string(100'000, ']') + R"(, "b": 2})");
+    // 300,000 fields (3.5 MB) and 10,000 (130 KB): refused at once, and said once for their topics.
+    const auto wideObject = [](int fields) {
+        std::string wide = "{";
+        for (int i = 0; i < fields; ++i)
+            wide += (i ? ",\"f" : "\"f") + std::to_string(i) + "\":" + std::to_string(i);
+        return wide + "}";
+    };
+    for (int i = 0; i < 2; ++i) {
+        broker.Publish("hostile/wide", wideObject(300'000));
+        broker.Publish("hostile/many", wideObject(10'000));
+    }
+    // Topics of 60,000 bytes: left out.
+    for (int i = 0; i < 3; ++i)
+        broker.Publish("hostile/" + std::string(60'000, 'x') + std::to_string(i), "1");
+    broker.Publish("hostile/ok", "1");
+
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("hostile/ok") == "#1.000000"; })) << log.Text();
+    const auto values = plugin.Values();
+    EXPECT_EQ(values.at("hostile/deep.b"), "#2.000000");
+    EXPECT_FALSE(values.contains("hostile/deep.a"));
+    EXPECT_EQ(values.at("hostile/wide").size(), 4096u) << "the topic's own text, cut";
+    EXPECT_FALSE(values.contains("hostile/wide.f0"));
+    EXPECT_FALSE(values.contains("hostile/many.f0"));
+    for (const auto& [name, value] : values)
+        EXPECT_LE(name.size(), 256u);
+    EXPECT_EQ(log.Count("\"hostile/wide\" sent a JSON object longer than 256 KiB"), 1) << log.Text();
+    EXPECT_EQ(log.Count("\"hostile/many\" sent a JSON object of more than 256 fields"), 1) << log.Text();
+    EXPECT_EQ(log.Count("a topic of 60009 bytes is left out"), 1) << log.Text();
+
+    broker.Publish("hostile/ok", "2");
+    EXPECT_TRUE(Eventually([&] { return plugin.Value("hostile/ok") == "#2.000000"; }));
+    EXPECT_EQ(plugin.Value("mqtt.connected"), "#1.000000");
 }
 
 } // namespace
