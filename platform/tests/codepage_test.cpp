@@ -51,4 +51,22 @@ TEST(CodePage, MalformedInputBecomesReplacementCharacters)
     EXPECT_EQ(Utf16ToUtf8(lone), "x\xEF\xBF\xBDy");
 }
 
+TEST(CodePage, AUtf8PrefixNeverEndsInsideACharacter)
+{
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"; // a, e acute, euro sign, an emoji
+    EXPECT_EQ(Utf8Prefix(text, 1), "a");
+    EXPECT_EQ(Utf8Prefix(text, 2), "a") << "half of the e acute is left out";
+    EXPECT_EQ(Utf8Prefix(text, 3), "a\xC3\xA9");
+    EXPECT_EQ(Utf8Prefix(text, 5), "a\xC3\xA9");
+    EXPECT_EQ(Utf8Prefix(text, 9), "a\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(Utf8Prefix(text, 10), text);
+    EXPECT_EQ(Utf8Prefix(text, 0), "");
+    std::string accents;
+    for (int i = 0; i < 200; ++i)
+        accents += "\xC3\xA9";
+    const auto cut = Utf8Prefix(accents, 255);
+    EXPECT_EQ(cut.size(), 254u);
+    EXPECT_EQ(FindInvalidUtf8(cut), std::string::npos);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include "topic_values.h"
 
 #include <pixtera/mqtt/mqtt_connection.h>
+#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 
 #include <algorithm>
@@ -28,7 +29,7 @@ std::size_t TextSize(const Value& value)
 Value Cut(Value value, std::size_t longest)
 {
     if (auto* text = std::get_if<std::string>(&value); text && text->size() > longest)
-        *text = text->substr(0, longest);
+        *text = std::string(Utf8Prefix(*text, longest));
     return value;
 }
 
@@ -36,7 +37,7 @@ Value Cut(Value value, std::size_t longest)
 Value WholeValue(std::string_view payload, std::size_t longest)
 {
     if (payload.size() > longest)
-        return std::string(payload.substr(0, longest));
+        return std::string(Utf8Prefix(payload, longest));
     return PayloadValue(payload);
 }
 
