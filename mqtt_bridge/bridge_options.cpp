@@ -28,10 +28,11 @@ std::string Trim(std::string_view text)
     return std::string(TrimBlanks(text));
 }
 
-// key=value lines; blank lines and lines starting with # are skipped.
+// key=value lines; blank lines and lines starting with # are skipped. It says where the password
+// is and whom to trust: this user's or root's alone.
 std::string ReadConfigFile(const std::string& path, std::map<std::string, std::string>& values)
 {
-    const BoundedFile file = ReadBoundedFile(path, 64 * 1024, false);
+    const BoundedFile file = ReadBoundedFile(path, 64 * 1024, false, FileOwner::ThisUserOrRoot);
     if (!file)
         return path + " " + file.problem;
     int number = 0;
@@ -141,7 +142,14 @@ ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std:
             return Error("password file " + path + " " + file.problem);
         options.broker.password = file.password;
     }
-    options.broker.tlsCa = values["tls_ca"];
+    // Said now, before the signal thread exists; the connection checks it again, for good, on
+    // each attempt.
+    if (const std::string& path = values["tls_ca"]; !path.empty()) {
+        const CheckedFile file = OpenCheckedFile(path, mqtt::kLargestCaFile, false, FileOwner::ThisUserOrRoot);
+        if (!file)
+            return Error("CA file " + path + " " + file.problem);
+        options.broker.tlsCa = path;
+    }
     const std::string status = "pixtera/" + options.machine + "/status";
     options.broker.will = mqtt::LastWill{status, "offline", true};
     ParsedOptions parsed;
