@@ -89,7 +89,7 @@ std::string BridgeHelp()
            "                        (default CPU.Total,Memory.UsedPercent)\n"
            "  --username USER       for a broker that asks for one\n"
            "  --password-file FILE  a file only you can read whose first line is the password\n"
-           "  --tls-ca FILE         the CA of the broker's TLS certificate (TLS is used with it)\n"
+           "  --tls-ca FILE         the CA of the broker's TLS certificate: TLS or no connection\n"
            "  --config FILE         the same keys as key=value lines (host=, port=, publish=,\n"
            "                        username=, password_file=, tls_ca=); the command line wins\n"
            "  --help                this text\n";
