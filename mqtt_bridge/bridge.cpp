@@ -54,11 +54,14 @@ Bridge::Bridge(BridgeOptions options) : options_(std::move(options)), topics_(op
         [this, wake] { wake(announce_); },
         {},
         [this](const mqtt::Message& message) {
+            std::optional<std::string> dropped;
             {
                 std::lock_guard lock(mutex_);
-                commands_.push_back(message);
+                dropped = commands_.Push(message);
             }
             woken_.notify_one();
+            if (dropped)
+                LogWarning("pixtera-mqtt: " + *dropped);
         },
     };
     broker_ = std::make_unique<mqtt::Connection>(options_.broker, std::move(handlers));
@@ -97,7 +100,7 @@ void Bridge::Run()
         const bool announce = std::exchange(announce_, false);
         const bool values = std::exchange(valuesChanged_, false);
         const bool power = std::exchange(powerChanged_, false);
-        auto commands = std::exchange(commands_, {});
+        auto commands = commands_.Take();
         lock.unlock();
         retry.reset();
         try {
@@ -121,8 +124,15 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
 {
     if (announce)
         Announce();
-    for (const auto& command : commands)
-        Handle(command);
+    for (const auto& command : commands) {
+        try {
+            Handle(command);
+        } catch (const sdbus::Error&) {
+            throw; // the service is away
+        } catch (const std::exception& error) {
+            Ignore(command, error.what());
+        }
+    }
     if (values || announce)
         PublishValues();
     PublishDue();

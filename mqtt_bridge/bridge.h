@@ -6,6 +6,7 @@
 // the bus calls and the publishing; the broker's and the bus's threads only hand it work.
 
 #include "bridge_options.h"
+#include "command_queue.h"
 #include "discovery.h"
 #include "publish_throttle.h"
 #include "service_link.h"
@@ -46,7 +47,7 @@ private:
     bool announce_ = false;
     bool valuesChanged_ = true;
     bool powerChanged_ = true;
-    std::deque<mqtt::Message> commands_;
+    CommandQueue commands_;
 
     // The serving thread's alone:
     PublishThrottle throttle_;

@@ -28,10 +28,11 @@ std::string Trim(std::string_view text)
     return std::string(TrimBlanks(text));
 }
 
-// key=value lines; blank lines and lines starting with # are skipped.
+// key=value lines; blank lines and lines starting with # are skipped. It says where the password
+// is and whom to trust: this user's or root's alone.
 std::string ReadConfigFile(const std::string& path, std::map<std::string, std::string>& values)
 {
-    const BoundedFile file = ReadBoundedFile(path, 64 * 1024, false);
+    const BoundedFile file = ReadBoundedFile(path, 64 * 1024, false, FileOwner::ThisUserOrRoot);
     if (!file)
         return path + " " + file.problem;
     int number = 0;
@@ -88,7 +89,7 @@ std::string BridgeHelp()
            "                        (default CPU.Total,Memory.UsedPercent)\n"
            "  --username USER       for a broker that asks for one\n"
            "  --password-file FILE  a file only you can read whose first line is the password\n"
-           "  --tls-ca FILE         the CA of the broker's TLS certificate (TLS is used with it)\n"
+           "  --tls-ca FILE         the CA of the broker's TLS certificate: TLS or no connection\n"
            "  --config FILE         the same keys as key=value lines (host=, port=, publish=,\n"
            "                        username=, password_file=, tls_ca=); the command line wins\n"
            "  --help                this text\n";
@@ -141,7 +142,14 @@ ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std:
             return Error("password file " + path + " " + file.problem);
         options.broker.password = file.password;
     }
-    options.broker.tlsCa = values["tls_ca"];
+    // Said now, before the signal thread exists; the connection checks it again, for good, on
+    // each attempt.
+    if (const std::string& path = values["tls_ca"]; !path.empty()) {
+        const CheckedFile file = OpenCheckedFile(path, mqtt::kLargestCaFile, false, FileOwner::ThisUserOrRoot);
+        if (!file)
+            return Error("CA file " + path + " " + file.problem);
+        options.broker.tlsCa = path;
+    }
     const std::string status = "pixtera/" + options.machine + "/status";
     options.broker.will = mqtt::LastWill{status, "offline", true};
     ParsedOptions parsed;

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
-// pixtera-mqtt's parts: its options (command line over --config), the machine's name in topics,
-// Home Assistant's discovery messages field by field, and the once-a-second throttle.
+// pixtera-mqtt's parts: its options (command line over --config) and the files they name, the
+// machine's name in topics, Home Assistant's discovery messages field by field, the once-a-second
+// throttle, and the bounded queue of commands.
 
 #include "bridge_options.h"
+#include "captured_log.h"
+#include "command_queue.h"
 #include "discovery.h"
 #include "publish_throttle.h"
 #include "test_environment.h"
+#include "test_fifo.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -55,6 +59,34 @@ TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
     EXPECT_NE(Parse({"--password-file", (dir / "none").string()}).error.find("cannot be opened"), std::string::npos);
     EXPECT_EQ(Parse({}).options->publish, (std::vector<std::string>{"CPU.Total", "Memory.UsedPercent"}));
     EXPECT_EQ(TopicMachineName("NAS 2/Ä"), "nas_2___") << "each byte outside [a-z0-9_-]";
+}
+
+TEST(BridgeOptions, EveryFileItNamesIsARegularFileOfItsOwnCheckedWithoutWaiting)
+{
+    const auto dir = pixtera::test::TestDirectory();
+    pixtera::test::TestFifo fifo("bridge-fifo");
+    const std::string path = fifo.path().string();
+    std::vector<std::string> errors;
+    EXPECT_TRUE(fifo.Returns([&] {
+        for (const char* option : {"--tls-ca", "--config", "--password-file"})
+            errors.push_back(Parse({option, path}).error);
+    })) << "the signal thread does not exist yet";
+    EXPECT_EQ(errors,
+              (std::vector<std::string>{"CA file " + path + " is not a regular file", path + " is not a regular file",
+                                        "password file " + path + " is not a regular file"}));
+
+    std::ofstream(dir / "ca.pem") << "-----BEGIN CERTIFICATE-----\n";
+    std::filesystem::create_symlink(dir / "ca.pem", dir / "ca-link.pem");
+    EXPECT_EQ(Parse({"--tls-ca", (dir / "ca-link.pem").string()}).error,
+              "CA file " + (dir / "ca-link.pem").string() + " is a symbolic link");
+    EXPECT_EQ(Parse({"--tls-ca", (dir / "none.pem").string()}).error,
+              "CA file " + (dir / "none.pem").string() + " cannot be opened: No such file or directory")
+        << "no connection at all rather than one without TLS";
+    std::ofstream(dir / "tls.conf") << "tls_ca=" << path << "\n";
+    EXPECT_EQ(Parse({"--config", (dir / "tls.conf").string()}).error, "CA file " + path + " is not a regular file");
+    const auto parsed = Parse({"--tls-ca", (dir / "ca.pem").string()});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_EQ(parsed.options->broker.tlsCa, (dir / "ca.pem").string());
 }
 
 TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
@@ -111,6 +143,42 @@ TEST(PublishThrottle, AtMostOnceASecondAndOnlyTheNewestOfTheWait)
     EXPECT_FALSE(throttle.NextDue());
     throttle.Forget();
     EXPECT_TRUE(throttle.Offer("a", "4", start + 4s + 300ms)) << "a new broker connection hears everything";
+}
+
+pixtera::mqtt::Message Command(const std::string& topic, std::string payload)
+{
+    return {topic, std::move(payload), false};
+}
+
+TEST(CommandQueue, OnlyTheNewestOfEachTopicWaitsAndNothingLarge)
+{
+    CommandQueue queue;
+    int said = 0;
+    const auto push = [&](const pixtera::mqtt::Message& command) { said += queue.Push(command).has_value(); };
+    for (int i = 0; i < 400; ++i)
+        push(Command("pixtera/nas/message/set", std::string(1024 * 1024, 'x')));
+    EXPECT_TRUE(queue.empty()) << "a megabyte is no command";
+    for (int i = 0; i < 400; ++i)
+        push(Command("pixtera/nas/message/set", "text " + std::to_string(i)));
+    push(Command("pixtera/nas/display/1/backlight/set", "ON"));
+    auto waiting = queue.Take();
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(waiting[0].payload, "text 399");
+    EXPECT_EQ(waiting[1].payload, "ON");
+    EXPECT_EQ(said, 1) << "once for the whole flood";
+
+    for (int display = 1; display <= 100; ++display)
+        push(Command("pixtera/nas/display/" + std::to_string(display) + "/backlight/set", "OFF"));
+    waiting = queue.Take();
+    ASSERT_EQ(waiting.size(), CommandQueue::kMostTopics);
+    EXPECT_EQ(waiting.back().topic, "pixtera/nas/display/100/backlight/set") << "the oldest went";
+    EXPECT_EQ(said, 1) << "the flood went on until that Take";
+
+    queue.Take(); // nothing dropped since the last one: the next drop is news
+    const auto notice = queue.Push(Command("pixtera/nas/message/set", std::string(2000, 'y')));
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(*notice, "a command of 2000 bytes on pixtera/nas/message/set is dropped (at most 1024 bytes); this is "
+                       "said once while it goes on");
 }
 
 } // namespace

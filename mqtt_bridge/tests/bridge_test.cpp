@@ -2,12 +2,14 @@
 // pixtera-mqtt between a service of the test's own (a file display, bus data and MQTT data) and a
 // broker of the test's own: discovery and values at start, a change published once, values of
 // another machine coming back through Pixtera.MqttData, Home Assistant's commands reaching the
-// display, nonsense ignored with a line, and "offline" when the bridge ends or is killed.
+// display, nonsense ignored with a line, a command too long dropped with one line, and "offline"
+// when the bridge ends or is killed. A CA file that is a FIFO ends the bridge at once, saying why.
 
 #include "child_process.h"
 #include "private_bus.h"
 #include "test_broker.h"
 #include "test_environment.h"
+#include "test_fifo.h"
 
 #include <pixtera/remote/bus_names.h>
 
@@ -150,6 +152,21 @@ TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
     EXPECT_FALSE(DisplayLogHas(R"("op":"SetBacklight","on":true)"));
 }
 
+TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
+{
+    StartBridge();
+    const std::string topic = "pixtera/" + machine + "/message/set";
+    broker.Publish(topic, std::string(2000, 'x'));
+    broker.Publish(topic, std::string(2000, 'x'));
+    broker.Publish(topic, "short");
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"short)"); }));
+    EXPECT_FALSE(DisplayLogHas("xxxxxxxxxx"));
+    const std::string said = "a command of 2000 bytes on " + topic + " is dropped (at most 1024 bytes)";
+    ASSERT_TRUE(bridge->WaitForOutput(said));
+    const std::string& output = bridge->output();
+    EXPECT_EQ(output.find(said), output.rfind(said)) << "once for the two";
+}
+
 TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)
 {
     StartBridge();
@@ -164,6 +181,17 @@ TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)
     EXPECT_EQ(broker.Watch("pixtera/" + machine + "/status", 1),
               std::vector<std::string>{"pixtera/" + machine + "/status offline"})
         << "the broker's last will";
+}
+
+TEST(BridgeProgram, ACaFileThatIsAFifoEndsItAtOnceSayingWhy)
+{
+    PrivateBus sessionBus;
+    TestFifo fifo("bridge-ca");
+    ChildProcess bridge(
+        {(ProgramDirectory() / "pixtera-mqtt").string(), "--port", "1", "--tls-ca", fifo.path().string()});
+    EXPECT_EQ(bridge.WaitFor(30000), 2) << "30 s only tell a hang: " << bridge.output();
+    EXPECT_NE(bridge.output().find("CA file " + fifo.path().string() + " is not a regular file"), std::string::npos)
+        << bridge.output();
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/mqtt/mqtt_connection.h>
 
+#include "outages.h"
+
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/thread.h>
 #include <pixtera/platform/unique_fd.h>
+#include <pixtera/sdk/bounded_file.h>
 
 #include <mosquitto.h>
 
@@ -19,6 +22,8 @@
 namespace pixtera::mqtt {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 void InitialiseLibrary()
 {
     static std::once_flag once;
@@ -31,6 +36,13 @@ struct MosquittoDeleter {
 using Client = std::unique_ptr<mosquitto, MosquittoDeleter>;
 
 std::string ErrorText(int rc) { return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc); }
+
+// Milliseconds for poll(), from now until `until` but no longer than `longest`.
+int PollTimeout(Clock::time_point until, std::chrono::milliseconds longest)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), longest).count());
+}
 
 } // namespace
 
@@ -50,7 +62,10 @@ std::string Printable(std::string_view text, std::size_t longest)
 class Connection::Session {
 public:
     Session(ConnectionSettings settings, ConnectionHandlers handlers)
-        : settings_(std::move(settings)), handlers_(std::move(handlers)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+        : settings_(std::move(settings)),
+          handlers_(std::move(handlers)),
+          wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+          outages_(settings_.logName, settings_.firstPause, settings_.longestPause, settings_.holdsAfter)
     {
         InitialiseLibrary();
         client_.reset(mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this));
@@ -115,18 +130,66 @@ private:
         if (!settings_.username.empty())
             mosquitto_username_pw_set(client, settings_.username.c_str(),
                                       settings_.password.empty() ? nullptr : settings_.password.c_str());
-        if (!settings_.tlsCa.empty()) {
-            if (const int rc = mosquitto_tls_set(client, settings_.tlsCa.c_str(), nullptr, nullptr, nullptr, nullptr))
-                Report("cannot use the CA file " + settings_.tlsCa + ": " + ErrorText(rc));
-        }
         if (settings_.will)
             mosquitto_will_set(client, settings_.will->topic.c_str(), static_cast<int>(settings_.will->payload.size()),
                                settings_.will->payload.data(), 1, settings_.will->retained);
-        mosquitto_connect_callback_set(
-            client, [](mosquitto*, void* self, int rc) { static_cast<Session*>(self)->Accepted(rc); });
-        mosquitto_message_callback_set(client, [](mosquitto*, void* self, const mosquitto_message* message) {
-            static_cast<Session*>(self)->Arrived(*message);
+        // Nothing may throw into the library's C code.
+        mosquitto_connect_callback_set(client, [](mosquitto*, void* self, int rc) {
+            auto* session = static_cast<Session*>(self);
+            session->Guarded("the broker's answer", [&] { session->Accepted(rc); });
         });
+        mosquitto_message_callback_set(client, [](mosquitto*, void* self, const mosquitto_message* message) {
+            auto* session = static_cast<Session*>(self);
+            session->Guarded("a message", [&] { session->Arrived(*message); });
+        });
+    }
+
+    // A callback or handler that failed (out of memory, a handler's own fault): what it was doing
+    // is dropped, said once, and the connection goes on.
+    template <class Call>
+    void Guarded(const char* what, Call&& call) noexcept
+    {
+        try {
+            call();
+        } catch (const std::exception& error) {
+            Failure(what, error.what());
+        } catch (...) {
+            Failure(what, "an unknown error");
+        }
+    }
+
+    void Failure(const char* what, const char* why) noexcept
+    {
+        if (std::exchange(failureSaid_, true))
+            return;
+        try {
+            LogWarning(settings_.logName + ": " + what + " could not be handled (" + why +
+                       "); such failures are dropped and not said again");
+        } catch (...) {
+        }
+    }
+
+    // TLS configured means TLS or no connection. The library opens the CA file by name at each
+    // connection: it is handed /proc/self/fd/N of a descriptor checked here and kept open, so that
+    // it reads the very regular file that was checked, whatever the name points to by then.
+    // (Loading the certificates here instead would mean building the library's TLS context, with
+    // its host name check, ourselves.) Empty, or why there is no connection.
+    std::string UseCaFile()
+    {
+        if (settings_.tlsCa.empty())
+            return {};
+        const std::string failure = "no connection without TLS: the CA file " + settings_.tlsCa + " ";
+        CheckedFile file = OpenCheckedFile(settings_.tlsCa, kLargestCaFile, false, FileOwner::ThisUserOrRoot);
+        if (!file)
+            return failure + file.problem;
+        const std::string name = "/proc/self/fd/" + std::to_string(file.fd.get());
+        const int rc = Library([&name](mosquitto* client) {
+            return mosquitto_tls_set(client, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+        });
+        if (rc != MOSQ_ERR_SUCCESS)
+            return failure + "cannot be used: " + ErrorText(rc);
+        caFile_ = std::move(file.fd);
+        return {};
     }
 
     // A call into the library, then what its callbacks noted.
@@ -146,23 +209,21 @@ private:
     void Run()
     {
         NameThisThread("px-mqtt");
-        std::chrono::seconds pause{1};
         while (!Stopping()) {
-            const int rc = Library([this](mosquitto* client) {
-                return mosquitto_connect_async(client, settings_.host.c_str(), settings_.port,
-                                               static_cast<int>(settings_.keepAlive.count()));
-            });
-            if (rc == MOSQ_ERR_SUCCESS) {
+            if (const std::string problem = UseCaFile(); !problem.empty()) {
+                outages_.Failed(problem);
+            } else if (const int rc = Library([this](mosquitto* client) {
+                           return mosquitto_connect_async(client, settings_.host.c_str(), settings_.port,
+                                                          static_cast<int>(settings_.keepAlive.count()));
+                       });
+                       rc == MOSQ_ERR_SUCCESS) {
                 Serve();
-                if (accepted_)
-                    pause = std::chrono::seconds{1};
             } else {
-                Report("cannot reach the broker at " + Address() + ": " + ErrorText(rc));
+                outages_.Failed("cannot reach the broker at " + Address() + ": " + ErrorText(rc));
             }
             Ended();
-            if (Pause(pause))
+            if (Pause(outages_.NextPause()))
                 break;
-            pause = std::min(pause * 2, settings_.longestPause);
         }
         // The DISCONNECT goes out, so that the broker keeps the will to itself.
         std::lock_guard client(clientMutex_);
@@ -173,12 +234,23 @@ private:
                 break;
     }
 
-    // Reads, writes and keeps alive until the connection fails or the session stops.
+    // Reads, writes and keeps alive until the connection fails or the session stops; a broker that
+    // does not answer CONNECT in time is given up.
     void Serve()
     {
-        accepted_ = false;
-        const int idleMs = static_cast<int>(std::max<long>(settings_.keepAlive.count() * 1000 / 2, 1000));
+        accepted_ = held_ = false;
+        const auto connackDue = Clock::now() + settings_.connackWait;
+        const auto idle = std::chrono::milliseconds(std::max<long>(settings_.keepAlive.count() * 1000 / 2, 1000));
         while (!Stopping()) {
+            if (!accepted_ && Clock::now() >= connackDue) {
+                outages_.Failed("no CONNACK from the broker at " + Address() + " within " +
+                                std::to_string(settings_.connackWait.count()) + " s");
+                return;
+            }
+            if (accepted_ && !held_ && Clock::now() >= acceptedAt_ + settings_.holdsAfter) {
+                held_ = true;
+                outages_.Held(Address());
+            }
             int socket = -1;
             bool wantWrite = false;
             {
@@ -190,7 +262,10 @@ private:
                 return;
             pollfd fds[2] = {{socket, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
                              {wake_.get(), POLLIN, 0}};
-            if (poll(fds, 2, idleMs) < 0 && errno != EINTR)
+            const int timeout = !accepted_ ? PollTimeout(connackDue, idle)
+                                : !held_   ? PollTimeout(acceptedAt_ + settings_.holdsAfter, idle)
+                                           : static_cast<int>(idle.count());
+            if (poll(fds, 2, timeout) < 0 && errno != EINTR)
                 return;
             if (fds[1].revents & POLLIN) {
                 eventfd_t drained = 0;
@@ -204,8 +279,10 @@ private:
                 return result == MOSQ_ERR_SUCCESS ? mosquitto_loop_misc(client) : result;
             });
             if (rc != MOSQ_ERR_SUCCESS) {
-                Report((accepted_ ? "lost the broker at " : "cannot reach the broker at ") + Address() + ": " +
-                       ErrorText(rc));
+                if (accepted_)
+                    outages_.Ended(Address(), ErrorText(rc));
+                else
+                    outages_.Failed("cannot reach the broker at " + Address() + ": " + ErrorText(rc));
                 return;
             }
         }
@@ -215,9 +292,9 @@ private:
     void Accepted(int rc)
     {
         if (rc != 0)
-            Report(std::string("the broker at ") + Address() +
-                       " refused the connection: " + mosquitto_connack_string(rc),
-                   Problem::Refused);
+            outages_.Failed(std::string("the broker at ") + Address() +
+                                " refused the connection: " + mosquitto_connack_string(rc),
+                            true);
         else
             justAccepted_ = true;
     }
@@ -241,12 +318,13 @@ private:
         auto messages = std::exchange(inbox_, {});
         if (handlers_.message)
             for (const auto& message : messages)
-                handlers_.message(message);
+                Guarded("a message", [&] { handlers_.message(message); });
     }
 
     void Connected()
     {
         accepted_ = true;
+        acceptedAt_ = Clock::now();
         std::vector<std::string> patterns;
         {
             std::lock_guard lock(mutex_);
@@ -254,14 +332,9 @@ private:
             patterns = patterns_;
         }
         SubscribeTo(patterns);
-        if (!reported_.empty())
-            LogInformation(settings_.logName + ": connected to the broker at " + Address() + " again");
-        else if (!everConnected_)
-            LogInformation(settings_.logName + ": connected to the broker at " + Address());
-        reported_.clear();
-        everConnected_ = true;
+        outages_.Accepted(Address());
         if (handlers_.connected)
-            handlers_.connected();
+            Guarded("a new connection", handlers_.connected);
     }
 
     void Ended()
@@ -272,19 +345,7 @@ private:
             was = std::exchange(connected_, false);
         }
         if (was && handlers_.lost)
-            handlers_.lost();
-    }
-
-    // Once per outage: the first problem is news, the same one again is not; only a refusal
-    // (a wrong password, say) that differs from the last is worth a line of its own.
-    enum class Problem { Unreachable, Refused };
-    void Report(const std::string& problem, Problem kind = Problem::Unreachable)
-    {
-        const bool refusal = kind == Problem::Refused;
-        if (!reported_.empty() && (!refusal || problem == reported_))
-            return;
-        LogWarning(settings_.logName + ": " + problem + (refusal ? "" : "; trying again"));
-        reported_ = problem;
+            Guarded("the end of a connection", handlers_.lost);
     }
 
     void SubscribeTo(const std::vector<std::string>& patterns)
@@ -300,7 +361,7 @@ private:
     }
 
     // True when the session stopped during the pause.
-    bool Pause(std::chrono::seconds pause)
+    bool Pause(std::chrono::milliseconds pause)
     {
         std::unique_lock lock(mutex_);
         return stopped_.wait_for(lock, pause, [this] { return stopping_; });
@@ -330,11 +391,14 @@ private:
     bool stopping_ = false;
 
     // The connection's thread alone (the callbacks run on it, inside its library calls):
+    Outages outages_;
+    UniqueFd caFile_; // the CA file the library was last handed, as /proc/self/fd/N
     bool accepted_ = false;
+    bool held_ = false;
+    Clock::time_point acceptedAt_;
     bool justAccepted_ = false;
     std::vector<Message> inbox_;
-    bool everConnected_ = false;
-    std::string reported_; // the problem logged last, until a connection succeeds
+    bool failureSaid_ = false;
 };
 
 Connection::Connection(ConnectionSettings settings, ConnectionHandlers handlers)

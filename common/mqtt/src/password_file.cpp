@@ -3,14 +3,12 @@
 
 #include <pixtera/sdk/bounded_file.h>
 
-#include <sys/stat.h>
-
 namespace pixtera::mqtt {
 
 PasswordFile ReadPasswordFile(const std::string& path)
 {
     PasswordFile result;
-    const BoundedFile file = ReadBoundedFile(path, 4096, true);
+    const BoundedFile file = ReadBoundedFile(path, 4096, true, FileOwner::ThisUserOrRoot);
     if (!file) {
         result.problem = file.problem;
         return result;
@@ -20,8 +18,7 @@ PasswordFile ReadPasswordFile(const std::string& path)
         result.password.pop_back();
     if (result.password.empty())
         result.problem = "is empty";
-    struct stat info {};
-    result.othersMayRead = stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRWXG | S_IRWXO)) != 0;
+    result.othersMayRead = (file.mode & (S_IRWXG | S_IRWXO)) != 0;
     return result;
 }
 

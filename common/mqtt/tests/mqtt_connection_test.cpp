@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // A connection to a broker of the test's own: messages of subscribed patterns, retained ones at
 // once, publishing, a broker that goes and comes back (one line of log each way), a wrong
-// password said once and retried without spinning, and the last will.
+// password said once and retried without spinning, and the last will. TLS or no connection, a
+// broker that never answers CONNECT, one that ends every connection at once, and a handler that
+// throws.
 
 #include "captured_log.h"
+#include "fake_broker.h"
 #include "test_broker.h"
 #include "test_environment.h"
+#include "test_fifo.h"
 
 #include <pixtera/mqtt/mqtt_connection.h>
 #include <pixtera/platform/event_log.h>
@@ -20,6 +24,7 @@ namespace {
 using namespace pixtera;
 using namespace pixtera::mqtt;
 using pixtera::test::Eventually;
+using pixtera::test::FakeBroker;
 using pixtera::test::TestBroker;
 using namespace std::chrono_literals;
 
@@ -59,7 +64,8 @@ struct Heard {
     }
 };
 
-ConnectionSettings To(const TestBroker& broker)
+template <class Broker>
+ConnectionSettings To(const Broker& broker)
 {
     ConnectionSettings settings;
     settings.port = broker.port();
@@ -150,6 +156,121 @@ TEST(MqttConnection, TheWillIsSentWhenTheClientDiesNotWhenItLeaves)
         connection.Publish("who/status", "online", true);
     }
     EXPECT_EQ(broker.Watch("who/status", 1), std::vector<std::string>{"who/status online"}) << "a clean goodbye";
+}
+
+TEST(MqttConnection, WithACaFileThereIsTlsOrNoConnection)
+{
+    FakeBroker plain(FakeBroker::Behaviour::Silent);
+    auto settings = To(plain);
+    settings.username = "desk";
+    settings.password = "hunter2";
+    settings.firstPause = 100ms;
+    settings.tlsCa = (test::TestDirectory() / "no-such-ca.pem").string();
+    {
+        Heard heard;
+        Connection connection(settings, heard.Handlers());
+        EXPECT_TRUE(Eventually([&] {
+            return heard.LogLinesWith("no connection without TLS: the CA file " + settings.tlsCa +
+                                      " cannot be opened: No such file or directory; trying again") == 1;
+        })) << heard.log.Text();
+        std::this_thread::sleep_for(1s); // attempts at 0.1, 0.3 and 0.7 s
+        EXPECT_EQ(heard.LogLinesWith("no connection without TLS"), 1u) << "once for the outage";
+    }
+    EXPECT_EQ(plain.Connections(), 0) << "never in the clear: " << plain.Received();
+
+    // A FIFO would wait for a writer for ever where the library opens it.
+    test::TestFifo fifo("ca-fifo");
+    settings.tlsCa = fifo.path().string();
+    Heard heard;
+    std::unique_ptr<Connection> connection;
+    EXPECT_TRUE(fifo.Returns([&] { connection = std::make_unique<Connection>(settings, heard.Handlers()); }));
+    EXPECT_TRUE(Eventually([&] { return heard.LogLinesWith("CA file " + settings.tlsCa + " is not a regular file"); }))
+        << heard.log.Text();
+    connection.reset();
+    EXPECT_EQ(plain.Connections(), 0) << plain.Received();
+
+    // A usable CA: what goes out is a TLS handshake, never the password.
+    TestBroker tls({"", "", true});
+    settings.tlsCa = tls.caFile().string();
+    connection = std::make_unique<Connection>(settings, heard.Handlers());
+    ASSERT_TRUE(Eventually([&] { return !plain.Received().empty(); }));
+    EXPECT_EQ(plain.Received().front(), '\x16') << "a TLS record";
+    EXPECT_EQ(plain.Received().find("hunter2"), std::string::npos);
+    connection.reset();
+
+    settings.port = tls.port();
+    settings.username.clear();
+    settings.password.clear();
+    connection = std::make_unique<Connection>(settings, heard.Handlers());
+    connection->Subscribe("secure/#");
+    EXPECT_TRUE(Eventually([&] { return connection->connected(); })) << heard.log.Text();
+    tls.Publish("secure/value", "7", true);
+    EXPECT_TRUE(Eventually([&] { return heard.HasMessage("secure/value=7"); })) << "over TLS";
+}
+
+TEST(MqttConnection, ABrokerThatNeverAnswersConnectIsGivenUpAfterTheWait)
+{
+    FakeBroker silent(FakeBroker::Behaviour::Silent);
+    auto settings = To(silent);
+    settings.connackWait = 1s;
+    settings.firstPause = 100ms;
+    Heard heard;
+    Connection connection(settings, heard.Handlers());
+    EXPECT_TRUE(Eventually([&] {
+        return heard.LogLinesWith("no CONNACK from the broker at 127.0.0.1:" + std::to_string(silent.port()) +
+                                  " within 1 s; trying again") == 1;
+    })) << heard.log.Text();
+    EXPECT_TRUE(Eventually([&] { return silent.Connections() >= 2; })) << "and tried again";
+    EXPECT_FALSE(connection.connected());
+}
+
+TEST(MqttConnection, ABrokerThatEndsEveryConnectionAtOnceIsAskedLessAndLessOftenAndSaidOnce)
+{
+    FakeBroker rude(FakeBroker::Behaviour::HangsUp);
+    auto settings = To(rude);
+    settings.firstPause = 100ms;
+    Heard heard;
+    {
+        Connection connection(settings, heard.Handlers());
+        // Pauses of 0.1, 0.2, 0.4, 0.8 and 1.6 s: six connections at most; one a pause of 0.1 s
+        // would be thirty.
+        std::this_thread::sleep_for(3s);
+    }
+    EXPECT_GE(rude.Connections(), 3);
+    EXPECT_LE(rude.Connections(), 6);
+    EXPECT_EQ(heard.LogLinesWith("ended the connection again"), 1u) << heard.log.Text();
+    EXPECT_LE(heard.log.Lines().size(), 4u) << heard.log.Text();
+
+    // Two hang-ups, then a connection that holds: said, and the outage is over.
+    FakeBroker settling(FakeBroker::Behaviour::HangsUp, 2);
+    settings.port = settling.port();
+    settings.holdsAfter = 1s;
+    heard.log.Clear();
+    Connection connection(settings, heard.Handlers());
+    EXPECT_TRUE(Eventually([&] { return heard.LogLinesWith("again; the connection holds") == 1; })) << heard.log.Text();
+    EXPECT_EQ(settling.Connections(), 3);
+}
+
+TEST(MqttConnection, AHandlerThatThrowsIsSaidOnceAndTheConnectionGoesOn)
+{
+    TestBroker broker;
+    Heard heard;
+    ConnectionHandlers handlers = heard.Handlers();
+    handlers.message = [&heard](const Message& message) {
+        if (message.payload == "bad")
+            throw std::runtime_error("cannot take it");
+        std::lock_guard lock(heard.mutex);
+        heard.messages.push_back(message.topic + "=" + message.payload);
+    };
+    Connection connection(To(broker), handlers);
+    connection.Subscribe("t/#");
+    ASSERT_TRUE(Eventually([&] { return connection.connected(); }));
+    broker.Publish("t/a", "bad");
+    broker.Publish("t/a", "bad");
+    broker.Publish("t/a", "good");
+    EXPECT_TRUE(Eventually([&] { return heard.HasMessage("t/a=good"); }));
+    EXPECT_EQ(heard.LogLinesWith("a message could not be handled (cannot take it)"), 1u) << heard.log.Text();
+    EXPECT_TRUE(connection.connected());
 }
 
 } // namespace

@@ -56,6 +56,15 @@ TestBroker::TestBroker(Options options) : options_(std::move(options)), port_(Fr
     std::ofstream configuration(directory_ / "mosquitto.conf");
     configuration << "listener " << port_ << " 127.0.0.1\npersistence false\nlog_type all\nlog_dest file "
                   << (directory_ / "broker.log").string() << "\n";
+    if (options_.tls) {
+        ChildProcess make({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                           "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                           "subjectAltName=IP:127.0.0.1", "-keyout", (directory_ / "key.pem").string(), "-out",
+                           caFile().string()});
+        EXPECT_EQ(make.Wait(), 0) << make.output();
+        configuration << "cafile " << caFile().string() << "\ncertfile " << caFile().string() << "\nkeyfile "
+                      << (directory_ / "key.pem").string() << "\n";
+    }
     if (getuid() == 0)
         configuration << "user root\n"; // else it drops to "mosquitto", who cannot read the test's files
     if (options_.user.empty()) {
@@ -100,8 +109,9 @@ void TestBroker::Stop()
     broker_.reset();
 }
 
-void TestBroker::Publish(const std::string& topic, const std::string& payload, bool retained) const
+std::vector<std::string> TestBroker::ClientArguments() const
 {
+<<<<<<< HEAD
     // QoS 1: mosquitto_pub ends once the broker has the whole message, so a large message is never
     // overtaken by a small one published after it.
     std::vector<std::string> argv{
@@ -116,8 +126,23 @@ void TestBroker::Publish(const std::string& topic, const std::string& payload, b
     }
     if (retained)
         argv.push_back("-r");
+=======
+    std::vector<std::string> argv{"-h", "127.0.0.1", "-p", std::to_string(port_)};
+>>>>>>> mqtt-link
     if (!options_.user.empty())
         argv.insert(argv.end(), {"-u", options_.user, "-P", options_.password});
+    if (options_.tls)
+        argv.insert(argv.end(), {"--cafile", caFile().string()});
+    return argv;
+}
+
+void TestBroker::Publish(const std::string& topic, const std::string& payload, bool retained) const
+{
+    std::vector<std::string> argv{"/usr/bin/mosquitto_pub", "-t", topic, "-m", payload};
+    if (retained)
+        argv.push_back("-r");
+    const auto common = ClientArguments();
+    argv.insert(argv.end(), common.begin(), common.end());
     ChildProcess publisher(argv);
     EXPECT_EQ(publisher.Wait(), 0) << publisher.output();
 }
@@ -125,23 +150,11 @@ void TestBroker::Publish(const std::string& topic, const std::string& payload, b
 TestBroker::Watcher TestBroker::StartWatching(const std::string& pattern, int count, int seconds) const
 {
     // Line-buffered: its SUBACK line must come out while it runs, not at its end.
-    std::vector<std::string> argv{"/usr/bin/stdbuf",
-                                  "-oL",
-                                  "/usr/bin/mosquitto_sub",
-                                  "-h",
-                                  "127.0.0.1",
-                                  "-p",
-                                  std::to_string(port_),
-                                  "-t",
-                                  pattern,
-                                  "-v",
-                                  "-d",
-                                  "-C",
-                                  std::to_string(count),
-                                  "-W",
-                                  std::to_string(seconds)};
-    if (!options_.user.empty())
-        argv.insert(argv.end(), {"-u", options_.user, "-P", options_.password});
+    std::vector<std::string> argv{
+        "/usr/bin/stdbuf",     "-oL", "/usr/bin/mosquitto_sub", "-t", pattern, "-v", "-d", "-C",
+        std::to_string(count), "-W",  std::to_string(seconds)};
+    const auto common = ClientArguments();
+    argv.insert(argv.end(), common.begin(), common.end());
     return Watcher(std::move(argv));
 }
 

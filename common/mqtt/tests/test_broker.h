@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A mosquitto broker of the test's own on a loopback port, with anonymous clients or with one
-// user and password; stopped and started again on the same port. And the command-line clients,
-// to publish and to watch as another program would.
+// user and password, in plain TCP or TLS (a certificate of its own for 127.0.0.1, which is its
+// own CA); stopped and started again on the same port. And the command-line clients, to publish
+// and to watch as another program would.
 
 #include "child_process.h"
 
@@ -18,12 +19,15 @@ public:
     struct Options {
         std::string user; // empty: anonymous clients welcome
         std::string password;
+        bool tls = false;
     };
     TestBroker();
     explicit TestBroker(Options options);
     ~TestBroker();
 
     int port() const { return port_; }
+    // With TLS: the CA file a client needs.
+    std::filesystem::path caFile() const { return directory_ / "ca.pem"; }
     void Stop();
     void Start();
     // How many clients the broker refused so far (a wrong user or password).
@@ -48,6 +52,8 @@ public:
     }
 
 private:
+    std::vector<std::string> ClientArguments() const;
+
     Options options_;
     std::filesystem::path directory_;
     int port_ = 0;

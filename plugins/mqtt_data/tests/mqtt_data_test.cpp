@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.MqttData against a broker of the test's own: an item per topic as messages arrive,
 // retained values at start, JSON fields, numbers and text, mqtt.connected through an outage with
+<<<<<<< HEAD
 // the values kept, the service's sink woken for each arrival, configurations that cannot work, and
 // a hostile publisher's payloads and topics.
+=======
+// the values kept, the service's sink woken for each arrival, and configurations that cannot work:
+// a CA file that cannot be used is no connection, and one that is a FIFO never holds up the start.
+>>>>>>> mqtt-link
 
+#include "fake_broker.h"
 #include "plugin_test.h"
 #include "test_broker.h"
+#include "test_fifo.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/data_events.h>
@@ -184,6 +191,7 @@ TEST(MqttData, UnusableSettingsAreSaidAndTheRestWorks)
     EXPECT_TRUE(log.Contains("password_file (/nonexistent cannot be opened"));
 }
 
+<<<<<<< HEAD
 TEST(MqttData, AHostilePublisherLeavesTheOtherValuesUpdating)
 {
     TestBroker broker;
@@ -226,6 +234,36 @@ TEST(MqttData, AHostilePublisherLeavesTheOtherValuesUpdating)
     broker.Publish("hostile/ok", "2");
     EXPECT_TRUE(Eventually([&] { return plugin.Value("hostile/ok") == "#2.000000"; }));
     EXPECT_EQ(plugin.Value("mqtt.connected"), "#1.000000");
+=======
+TEST(MqttData, ACaFileThatCannotBeUsedIsNoConnectionAndAFifoDoesNotHoldUpTheStart)
+{
+    test::FakeBroker plain(test::FakeBroker::Behaviour::Silent);
+    const auto passwordFile = test::TestDirectory() / "ca-test-password";
+    std::ofstream(passwordFile) << "s3cret\n";
+    std::filesystem::permissions(passwordFile,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string at = "host=127.0.0.1;port=" + std::to_string(plain.port()) +
+                           ";topics=a/#;username=desk;password_file=" + passwordFile.string();
+    test::TestFifo fifo("mqtt-ca");
+    test::CapturedLog log;
+    {
+        std::unique_ptr<Plugin> plugin;
+        EXPECT_TRUE(fifo.Returns([&] { plugin = std::make_unique<Plugin>(at + ";tls_ca=" + fifo.path().string()); }))
+            << "the service's start waits for Configure";
+        EXPECT_TRUE(Eventually([&] {
+            return log.Contains("no connection without TLS: the CA file " + fifo.path().string() +
+                                " is not a regular file");
+        })) << log.Text();
+        EXPECT_EQ(plugin->Value("mqtt.connected"), "#0.000000");
+    }
+    {
+        Plugin plugin(at + ";tls_ca=/nonexistent/ca.pem");
+        EXPECT_TRUE(Eventually([&] {
+            return log.Contains("no connection without TLS: the CA file /nonexistent/ca.pem cannot be opened");
+        })) << log.Text();
+    }
+    EXPECT_EQ(plain.Connections(), 0) << "the password never goes out in the clear: " << plain.Received();
+>>>>>>> mqtt-link
 }
 
 } // namespace

@@ -2,8 +2,9 @@
 #pragma once
 // One client connection to an MQTT broker, on libmosquitto, driven by a thread of its own that
 // sleeps on the socket: nothing runs while nothing arrives but the keep-alive. It connects at
-// once, reconnects with a growing pause (1 s doubling to 60 s) and subscribes again after each
-// connection. Each outage and each refusal is logged once; a password never is.
+// once, reconnects with a growing pause (1 s doubling to 60 s, from 1 s again only after a
+// connection held for a minute) and subscribes again after each connection. Each outage and each
+// refusal is logged once; a password never is. With a CA file there is TLS or no connection.
 
 #include <chrono>
 #include <functional>
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace pixtera::mqtt {
+
+// A bundle of every public CA is a quarter of this.
+constexpr std::size_t kLargestCaFile = 1024 * 1024;
 
 struct LastWill {
     std::string topic;
@@ -26,12 +30,19 @@ struct ConnectionSettings {
     int port = 1883;
     std::string username;
     std::string password;
-    std::string tlsCa; // a CA file: TLS to the broker; empty: plain TCP
+    // A CA file: TLS to the broker, and no connection while the file is unusable (a regular file
+    // of this user or root, at most kLargestCaFile); empty: plain TCP.
+    std::string tlsCa;
     std::string clientId; // empty: the library makes one up
     std::optional<LastWill> will;
     std::string logName = "MQTT"; // starts each log line
     std::chrono::seconds keepAlive{60};
-    std::chrono::seconds longestPause{60};
+    std::chrono::milliseconds firstPause{1000};
+    std::chrono::milliseconds longestPause{60000};
+    // A connection that stayed up this long ends an outage; the pause starts again from the first.
+    std::chrono::milliseconds holdsAfter{60000};
+    // How long the broker may take to answer CONNECT (with the TLS handshake before it).
+    std::chrono::seconds connackWait{10};
 };
 
 struct Message {

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#include "command_queue.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace pixtera::bridge {
+
+std::optional<std::string> CommandQueue::Push(const mqtt::Message& command)
+{
+    if (command.payload.size() > kLongestCommand)
+        return Dropped("a command of " + std::to_string(command.payload.size()) + " bytes on " +
+                       mqtt::Printable(command.topic) + " is dropped (at most " + std::to_string(kLongestCommand) +
+                       " bytes)");
+    const auto same = std::find_if(waiting_.begin(), waiting_.end(),
+                                   [&](const mqtt::Message& waiting) { return waiting.topic == command.topic; });
+    if (same != waiting_.end()) {
+        *same = command;
+        return Dropped("commands come faster than the service carries them out; only the newest of each topic is "
+                       "kept");
+    }
+    waiting_.push_back(command);
+    if (waiting_.size() <= kMostTopics)
+        return std::nullopt;
+    waiting_.pop_front();
+    return Dropped("commands on more than " + std::to_string(kMostTopics) +
+                   " topics wait for the service; the oldest are dropped");
+}
+
+std::deque<mqtt::Message> CommandQueue::Take()
+{
+    if (!std::exchange(droppedSinceTake_, false))
+        said_ = false;
+    return std::exchange(waiting_, {});
+}
+
+std::optional<std::string> CommandQueue::Dropped(std::string what)
+{
+    droppedSinceTake_ = true;
+    if (std::exchange(said_, true))
+        return std::nullopt;
+    return what + "; this is said once while it goes on";
+}
+
+} // namespace pixtera::bridge
