@@ -63,7 +63,9 @@ ConfigurationDocument LoadConfigurationDocument(const std::filesystem::path& pat
         return std::move(configuration);
     };
     // Whoever wrote the path may have named a FIFO or a device: opening it must not wait.
-    const BoundedFile file = ReadBoundedFile(path.string(), kMaxConfigurationBytes, false);
+    // It says which plug-ins the service loads: this user's or root's, and a link to it is fine.
+    const BoundedFile file =
+        ReadBoundedFile(path.string(), kMaxConfigurationBytes, false, FileOwner::ThisUserOrRoot, LastLink::Followed);
     if (!file)
         return fail(file.problem);
     const std::string& content = file.text;

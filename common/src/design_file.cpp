@@ -230,7 +230,8 @@ const char* UnitName(LONG unit) { return unit >= 0 && unit < 5 ? kUnits[static_c
 DesignReadResult LoadDesign(const std::filesystem::path& path, Design& design, DesignReader reader, DWORD now)
 {
     // A queue may name a FIFO, a directory or a device: read it as the bounded file it must be.
-    const BoundedFile file = ReadBoundedFile(path.string(), kMaxDesignFileBytes, false);
+    const BoundedFile file =
+        ReadBoundedFile(path.string(), kMaxDesignFileBytes, false, FileOwner::Anyone, LastLink::Followed);
     auto result = file ? LoadDesignFromText(file.text, design, reader, now) : NotParsed(design, reader, file.problem);
     if (result.status == DesignReadResult::Status::NotParsed)
         result.message = path.string() + ": " + result.message;

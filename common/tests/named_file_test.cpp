@@ -64,6 +64,15 @@ TEST(NamedFiles, TheConfigurationIsReadOnlyFromARegularFileOfBoundedSize)
 
     const auto fine = LargeFile("fine.xml", 1 << 20);
     EXPECT_TRUE(LoadConfigurationDocument(fine)) << LoadConfigurationDocument(fine).error;
+    const auto link = test::TestDirectory() / "linked.xml";
+    std::filesystem::create_symlink(fine, link);
+    EXPECT_TRUE(LoadConfigurationDocument(link)) << "a configuration kept elsewhere, linked";
+
+    // It decides which plug-ins run: another user's is refused.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(fine.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(LoadConfigurationDocument(fine).error, fine.string() + ": belongs to another user");
+    }
 }
 
 TEST(NamedFiles, ADesignIsReadOnlyFromARegularFileAndSaysWhatElseItFound)

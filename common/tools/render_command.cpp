@@ -158,7 +158,8 @@ std::string OnModule(lcd::CharacterRom rom, char byte)
 // --check: one line per finding, "FILE:LINE: what".
 int Check(const Options& options, std::ostream& out, std::ostream& err)
 {
-    const BoundedFile file = ReadBoundedFile(options.design, kMaxDesignFileBytes, false);
+    const BoundedFile file =
+        ReadBoundedFile(options.design, kMaxDesignFileBytes, false, FileOwner::Anyone, LastLink::Followed);
     if (!file) {
         err << "pixtera-render: " << options.design << ": " << file.problem << "\n";
         return kDesignError;

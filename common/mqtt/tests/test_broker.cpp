@@ -111,24 +111,7 @@ void TestBroker::Stop()
 
 std::vector<std::string> TestBroker::ClientArguments() const
 {
-<<<<<<< HEAD
-    // QoS 1: mosquitto_pub ends once the broker has the whole message, so a large message is never
-    // overtaken by a small one published after it.
-    std::vector<std::string> argv{
-        "/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(port_), "-q", "1", "-t", topic};
-    if (payload.size() > kLongestArgument) {
-        static std::atomic<int> files = 0;
-        const auto file = directory_ / ("payload-" + std::to_string(++files));
-        std::ofstream(file, std::ios::binary) << payload;
-        argv.insert(argv.end(), {"-f", file.string()});
-    } else {
-        argv.insert(argv.end(), {"-m", payload});
-    }
-    if (retained)
-        argv.push_back("-r");
-=======
     std::vector<std::string> argv{"-h", "127.0.0.1", "-p", std::to_string(port_)};
->>>>>>> mqtt-link
     if (!options_.user.empty())
         argv.insert(argv.end(), {"-u", options_.user, "-P", options_.password});
     if (options_.tls)
@@ -138,7 +121,17 @@ std::vector<std::string> TestBroker::ClientArguments() const
 
 void TestBroker::Publish(const std::string& topic, const std::string& payload, bool retained) const
 {
-    std::vector<std::string> argv{"/usr/bin/mosquitto_pub", "-t", topic, "-m", payload};
+    // QoS 1: mosquitto_pub ends once the broker has the whole message, so a large message is never
+    // overtaken by a small one published after it.
+    std::vector<std::string> argv{"/usr/bin/mosquitto_pub", "-q", "1", "-t", topic};
+    if (payload.size() > kLongestArgument) {
+        static std::atomic<int> files = 0;
+        const auto file = directory_ / ("payload-" + std::to_string(++files));
+        std::ofstream(file, std::ios::binary) << payload;
+        argv.insert(argv.end(), {"-f", file.string()});
+    } else {
+        argv.insert(argv.end(), {"-m", payload});
+    }
     if (retained)
         argv.push_back("-r");
     const auto common = ClientArguments();

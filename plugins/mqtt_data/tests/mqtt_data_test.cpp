@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.MqttData against a broker of the test's own: an item per topic as messages arrive,
 // retained values at start, JSON fields, numbers and text, mqtt.connected through an outage with
-<<<<<<< HEAD
-// the values kept, the service's sink woken for each arrival, configurations that cannot work, and
-// a hostile publisher's payloads and topics.
-=======
-// the values kept, the service's sink woken for each arrival, and configurations that cannot work:
-// a CA file that cannot be used is no connection, and one that is a FIFO never holds up the start.
->>>>>>> mqtt-link
+// the values kept, the service's sink woken for each arrival, configurations that cannot work (a
+// CA file that cannot be used is no connection, and one that is a FIFO never holds up the start),
+// and a hostile publisher's payloads and topics.
 
 #include "fake_broker.h"
 #include "plugin_test.h"
@@ -191,7 +187,6 @@ TEST(MqttData, UnusableSettingsAreSaidAndTheRestWorks)
     EXPECT_TRUE(log.Contains("password_file (/nonexistent cannot be opened"));
 }
 
-<<<<<<< HEAD
 TEST(MqttData, AHostilePublisherLeavesTheOtherValuesUpdating)
 {
     TestBroker broker;
@@ -234,7 +229,8 @@ TEST(MqttData, AHostilePublisherLeavesTheOtherValuesUpdating)
     broker.Publish("hostile/ok", "2");
     EXPECT_TRUE(Eventually([&] { return plugin.Value("hostile/ok") == "#2.000000"; }));
     EXPECT_EQ(plugin.Value("mqtt.connected"), "#1.000000");
-=======
+}
+
 TEST(MqttData, ACaFileThatCannotBeUsedIsNoConnectionAndAFifoDoesNotHoldUpTheStart)
 {
     test::FakeBroker plain(test::FakeBroker::Behaviour::Silent);
@@ -263,7 +259,6 @@ TEST(MqttData, ACaFileThatCannotBeUsedIsNoConnectionAndAFifoDoesNotHoldUpTheStar
         })) << log.Text();
     }
     EXPECT_EQ(plain.Connections(), 0) << "the password never goes out in the clear: " << plain.Received();
->>>>>>> mqtt-link
 }
 
 } // namespace

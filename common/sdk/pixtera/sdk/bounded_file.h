@@ -2,8 +2,8 @@
 #pragma once
 // Reading a file that a configuration names: whoever wrote the configuration may have named a
 // FIFO (opening it would wait for a writer for ever), a device without end (/dev/zero), a
-// directory or a link into someone else's files. This never blocks, never follows a last
-// symbolic link, never reads more than asked for, and says what is wrong.
+// directory or a link into someone else's files. This never blocks, follows a last symbolic
+// link only when asked to, never reads more than asked for, and says what is wrong.
 
 #include <pixtera/platform/unique_fd.h>
 
@@ -22,6 +22,10 @@ namespace pixtera {
 // under us.
 enum class FileOwner { Anyone, ThisUserOrRoot };
 
+// Whether a symbolic link in the last place is followed. Only for files the user keeps for
+// themselves (their configuration, their designs), which they may well keep elsewhere.
+enum class LastLink { Refused, Followed };
+
 struct CheckedFile {
     UniqueFd fd; // open for reading, not blocking
     struct stat info {};
@@ -33,10 +37,11 @@ struct CheckedFile {
 // Opens a regular file for reading without waiting on a FIFO or following a last symbolic link,
 // checks its owner and, unless `anySize`, that it holds at most `maxBytes`.
 inline CheckedFile OpenCheckedFile(const std::string& path, std::size_t maxBytes, bool anySize = false,
-                                   FileOwner owner = FileOwner::Anyone)
+                                   FileOwner owner = FileOwner::Anyone, LastLink link = LastLink::Refused)
 {
     CheckedFile file;
-    file.fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    const int noFollow = link == LastLink::Refused ? O_NOFOLLOW : 0;
+    file.fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow));
     if (!file.fd) {
         file.problem = errno == ELOOP ? std::string("is a symbolic link")
                                       : std::string("cannot be opened: ") + std::strerror(errno);
@@ -69,10 +74,10 @@ struct BoundedFile {
 // At most `maxBytes` of a regular file; a larger one is read that far when `cutLonger`, else
 // refused.
 inline BoundedFile ReadBoundedFile(const std::string& path, std::size_t maxBytes, bool cutLonger,
-                                   FileOwner owner = FileOwner::Anyone)
+                                   FileOwner owner = FileOwner::Anyone, LastLink link = LastLink::Refused)
 {
     BoundedFile file;
-    const CheckedFile checked = OpenCheckedFile(path, maxBytes, cutLonger, owner);
+    const CheckedFile checked = OpenCheckedFile(path, maxBytes, cutLonger, owner, link);
     if (!checked) {
         file.problem = checked.problem;
         return file;
