@@ -36,6 +36,24 @@ only_in service designer mqtt_bridge >"$work/above-plugins"
 only_in designer >"$work/designer"
 comm -23 <(headers designer/ui designer/app) <(headers designer/core platform common plugins) >"$work/widgets"
 
+# check_angled LABEL ALLOWED_REGEX DIR...: <pixtera/...> includes outside what the layer may use.
+check_angled() {
+    local label=$1 allowed=$2
+    shift 2
+    while IFS=: read -r file line text; do
+        name=$(sed -n 's/.*#include *<\(pixtera\/[^>]*\)>.*/\1/p' <<<"$text")
+        if [ -n "$name" ] && ! grep -qE "$allowed" <<<"$name"; then
+            echo "$file:$line: $label: $text" >&2
+            failures=$((failures + 1))
+        fi
+    done < <(grep -rn --include='*.cpp' --include='*.h' '#include *<pixtera/' "$@" 2>/dev/null || true)
+}
+
+# Every header of a layer is reached as <pixtera/...>: platform/ has pixtera/platform/, the SDK
+# pixtera/sdk/; common/ adds pixtera/*.h, pixtera/remote/, pixtera/mqtt/.
+check_angled "platform includes a higher layer" '^pixtera/platform/' platform
+check_angled "the SDK includes more than the platform" '^pixtera/(platform|sdk)/' common/sdk
+
 check "platform includes a higher layer" "$work/above-platform" platform
 check "common includes a higher layer" "$work/above-common" common
 check "a plug-in includes the service, the bridge or the designer" "$work/above-plugins" plugins
