@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "service_module.h"
 
-#include "code_pages.h"
+#include "resident_code.h"
 
 #include "bus_server.h"
 #include "command_line.h"
@@ -206,7 +206,7 @@ void ServiceModule::Run()
                                nullptr});
     }
     factory.Reset();
-    ReleaseCodePages();
+    ReleaseResidentCode();
     LogEvent("Service started");
     if (serviceMode_)
         SetStatus(ServiceState::Running);

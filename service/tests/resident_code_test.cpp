@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Handing code pages back: the code keeps running, and pages that were written stay as written.
 
-#include "code_pages.h"
+#include "resident_code.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -25,18 +25,18 @@ long ResidentKb()
     return resident * sysconf(_SC_PAGESIZE) / 1024;
 }
 
-TEST(CodePages, AreHandedBackAndTheCodeRunsOn)
+TEST(ResidentCode, AreHandedBackAndTheCodeRunsOn)
 {
     const long before = ResidentKb();
-    const long released = pixtera::ReleaseCodePages();
+    const long released = pixtera::ReleaseResidentCode();
     EXPECT_GT(released, 0) << "this test's own code is an executable mapping of a file";
     EXPECT_LT(ResidentKb(), before);
     EXPECT_EQ(std::stoi("4096") * 2, 8192) << "libstdc++'s code comes back from the page cache";
-    EXPECT_GT(pixtera::ReleaseCodePages(), 0) << "and this program's";
+    EXPECT_GT(pixtera::ReleaseResidentCode(), 0) << "and this program's";
 }
 
 // A library with text relocations writes into its code: those pages are the only copy.
-TEST(CodePages, AnExecutableMappingWithWrittenPagesIsLeftAlone)
+TEST(ResidentCode, AnExecutableMappingWithWrittenPagesIsLeftAlone)
 {
     const auto path = pixtera::test::TestDirectory() / "relocated-code";
     std::ofstream(path) << std::string(8192, '\xc3');
@@ -49,7 +49,7 @@ TEST(CodePages, AnExecutableMappingWithWrittenPagesIsLeftAlone)
     std::memset(bytes, 0x90, 16); // the loader's relocation, in effect
     if (mprotect(mapped, 8192, PROT_READ | PROT_EXEC) != 0)
         GTEST_SKIP() << "no executable mappings here (noexec)";
-    pixtera::ReleaseCodePages();
+    pixtera::ReleaseResidentCode();
     EXPECT_EQ(bytes[0], 0x90) << "the written page was thrown away";
     EXPECT_EQ(bytes[15], 0x90);
     EXPECT_EQ(bytes[16], 0xc3);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "code_pages.h"
+#include "resident_code.h"
 
 #include <sys/mman.h>
 
@@ -39,7 +39,7 @@ long Release(const Mapping& mapping)
 
 } // namespace
 
-long ReleaseCodePages()
+long ReleaseResidentCode()
 {
     std::ifstream smaps("/proc/self/smaps");
     long released = 0;

@@ -9,6 +9,6 @@ namespace pixtera {
 // Unmaps the pages of every executable mapping of a file whose pages were never written (a
 // mapping with copied-on-write pages, such as a library with text relocations, is left alone);
 // the kilobytes handed back.
-long ReleaseCodePages();
+long ReleaseResidentCode();
 
 } // namespace pixtera
