@@ -62,6 +62,8 @@ void Poll(DataProviderRecord& record)
         Variant value;
         if (HRESULT hr = provider.GetValue(i, value.Out()); FAILED(hr)) {
             Checked(record, hr);
+            // The terse word users have always been shown for a failed read; the message box
+            // hook makes it a notification and never blocks this thread.
             MessageBoxA(nullptr, "DOW", "", MB_OK);
         }
         // An item that appeared after the first poll is a change too: clients learn of it by
