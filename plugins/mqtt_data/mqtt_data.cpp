@@ -48,7 +48,7 @@ public:
     HRESULT STDMETHODCALLTYPE Refresh() override
     {
         std::lock_guard lock(mutex_);
-        items_ = values_->Items();
+        values_->Update(items_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
@@ -82,6 +82,7 @@ public:
     {
         std::lock_guard lock(mutex_);
         sink_ = ComPtr<IDataArrivalSink>(sink);
+        itemSink_ = sink_ ? sink_.As<IItemArrivalSink>() : ComPtr<IItemArrivalSink>();
         return S_OK;
     }
 
@@ -105,23 +106,29 @@ public:
     }
 
 private:
-    void Arrived(bool changed)
+    // Only the items that changed are read again, where the service can take them.
+    void Arrived(const ItemChanges& changes)
     {
-        if (!changed)
+        if (!changes)
             return;
         ComPtr<IDataArrivalSink> sink;
+        ComPtr<IItemArrivalSink> itemSink;
         {
             std::lock_guard lock(mutex_);
             sink = sink_;
+            itemSink = itemSink_;
         }
-        if (sink)
+        if (itemSink)
+            itemSink->ItemsArrived(static_cast<LONG>(changes.items.size()), changes.items.data());
+        else if (sink)
             sink->ValuesArrived();
     }
 
     const std::shared_ptr<TopicValues> values_ = std::make_shared<TopicValues>();
-    std::mutex mutex_; // guards items_ and sink_
+    std::mutex mutex_; // guards items_ and both sinks
     std::vector<TopicItem> items_;
     ComPtr<IDataArrivalSink> sink_;
+    ComPtr<IItemArrivalSink> itemSink_; // the same sink, where it takes the items that changed
     // Last: it ends first, and its thread calls into everything above.
     std::unique_ptr<Connection> connection_;
 };

@@ -75,22 +75,27 @@ std::string JsonProblem(const JsonFields& json, const JsonLimits& limits, std::s
 
 } // namespace
 
-TopicValues::TopicValues(TopicLimits limits) : limits_(std::move(limits)) { Put(kConnected, "MQTT\\Connected", 0.0); }
+TopicValues::TopicValues(TopicLimits limits) : limits_(std::move(limits))
+{
+    ItemChanges ignored;
+    Put(kConnected, "MQTT\\Connected", 0.0, ignored);
+}
 
-bool TopicValues::Store(const std::string& topic, std::string_view payload)
+ItemChanges TopicValues::Store(const std::string& topic, std::string_view payload)
 {
     if (topic.size() > limits_.longestName) {
         std::lock_guard lock(mutex_);
         if (!std::exchange(longTopicSaid_, true))
             LogWarning("MQTT data: a topic of " + std::to_string(topic.size()) + " bytes is left out (at most " +
                        std::to_string(limits_.longestName) + "), and any later one: " + Quoted(topic));
-        return false;
+        return {};
     }
     // Read before the lock: the poll need not wait for it.
     const JsonFields json = ReadJsonFields(payload, limits_.json);
     Value whole = WholeValue(payload, limits_.longestText);
     std::lock_guard lock(mutex_);
-    bool changed = Put(topic, TreePath(topic), std::move(whole));
+    ItemChanges changes;
+    Put(topic, TreePath(topic), std::move(whole), changes);
     std::size_t namesTooLong = 0;
     for (const auto& [field, value] : json.fields) {
         std::string name = topic + "." + field;
@@ -98,17 +103,19 @@ bool TopicValues::Store(const std::string& topic, std::string_view payload)
             ++namesTooLong;
             continue;
         }
-        changed |= Put(name, TreePath(topic) + "\\" + field, Cut(value, limits_.longestText));
+        Put(name, TreePath(topic) + "\\" + field, Cut(value, limits_.longestText), changes);
     }
     if (const auto problem = JsonProblem(json, limits_.json, namesTooLong, limits_.longestName); !problem.empty())
         SayOnceFor(topic, problem);
-    return changed;
+    return changes;
 }
 
-bool TopicValues::SetConnected(bool connected)
+ItemChanges TopicValues::SetConnected(bool connected)
 {
     std::lock_guard lock(mutex_);
-    return Put(kConnected, "MQTT\\Connected", connected ? 1.0 : 0.0);
+    ItemChanges changes;
+    Put(kConnected, "MQTT\\Connected", connected ? 1.0 : 0.0, changes);
+    return changes;
 }
 
 std::vector<TopicItem> TopicValues::Items() const
@@ -117,10 +124,24 @@ std::vector<TopicItem> TopicValues::Items() const
     return items_;
 }
 
-bool TopicValues::Put(const std::string& name, std::string description, Value value)
+void TopicValues::Update(std::vector<TopicItem>& copy) const
+{
+    std::lock_guard lock(mutex_);
+    const std::uint64_t since =
+        copy.empty() ? 0 : std::max_element(copy.begin(), copy.end(), [](const auto& a, const auto& b) {
+                               return a.version < b.version;
+                           })->version;
+    copy.resize(items_.size());
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].version > since || copy[i].name.empty())
+            copy[i] = items_[i];
+}
+
+bool TopicValues::Put(const std::string& name, std::string description, Value value, ItemChanges& changes)
 {
     if (const auto known = index_.find(name); known != index_.end()) {
-        Value& stored = items_[known->second].value;
+        TopicItem& item = items_[known->second];
+        Value& stored = item.value;
         const std::size_t room = limits_.mostBytes - (bytes_ - TextSize(stored));
         if (TextSize(value) > room) {
             SayNoRoom(name);
@@ -130,6 +151,8 @@ bool TopicValues::Put(const std::string& name, std::string description, Value va
             return false;
         bytes_ = bytes_ - TextSize(stored) + TextSize(value);
         stored = Compacted(std::move(value));
+        item.version = ++version_;
+        changes.items.push_back(static_cast<LONG>(known->second));
         return true;
     }
     if (items_.size() > limits_.mostTopics) {
@@ -144,8 +167,9 @@ bool TopicValues::Put(const std::string& name, std::string description, Value va
         return false;
     }
     bytes_ += size;
+    changes.items.push_back(static_cast<LONG>(items_.size()));
     index_.emplace(name, items_.size());
-    items_.push_back({name, std::move(description), Compacted(std::move(value))});
+    items_.push_back({name, std::move(description), Compacted(std::move(value)), ++version_});
     return true;
 }
 

@@ -7,8 +7,10 @@
 // said once in the log (JSON objects once per topic).
 
 #include <pixtera/mqtt/payload_values.h>
+#include <pixtera/platform/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -22,6 +24,13 @@ struct TopicItem {
     std::string name; // "home/kitchen/temperature", "zigbee2mqtt/sensor.temperature"
     std::string description; // "MQTT\home\kitchen\temperature": the designer's tree
     Value value;
+    std::uint64_t version = 0; // of the table, when the item last changed
+};
+
+// The items one message changed or added, by index.
+struct ItemChanges {
+    std::vector<LONG> items;
+    explicit operator bool() const { return !items.empty(); }
 };
 
 struct TopicLimits {
@@ -40,14 +49,16 @@ public:
 
     explicit TopicValues(TopicLimits limits = {});
 
-    // A message's value, and its JSON fields; true when a value changed or an item appeared.
-    bool Store(const std::string& topic, std::string_view payload);
-    bool SetConnected(bool connected);
+    // A message's value, and its JSON fields; the items whose value changed or that appeared.
+    ItemChanges Store(const std::string& topic, std::string_view payload);
+    ItemChanges SetConnected(bool connected);
 
     std::vector<TopicItem> Items() const;
+    // Brings a copy made by Items() up to date, copying only the items that changed since.
+    void Update(std::vector<TopicItem>& copy) const;
 
 private:
-    bool Put(const std::string& name, std::string description, Value value);
+    bool Put(const std::string& name, std::string description, Value value, ItemChanges& changes);
     void SayNoRoom(const std::string& name);
     void SayOnceFor(const std::string& topic, const std::string& problem);
 
@@ -56,6 +67,7 @@ private:
     std::vector<TopicItem> items_;
     std::unordered_map<std::string, std::size_t> index_;
     std::size_t bytes_ = 0; // what mostBytes bounds
+    std::uint64_t version_ = 0; // counts changes
     // Topics whose JSON was said to be refused: items all, so bounded as they are.
     std::unordered_set<std::string> toldAbout_;
     bool full_ = false; // said once

@@ -2,6 +2,7 @@
 #pragma once
 // One registered data provider and the thread that polls it.
 
+#include "arrived_items.h"
 #include "data_tables.h"
 #include "plugin_fault.h"
 
@@ -29,6 +30,8 @@ struct DataProviderRecord {
     bool dead() const { return fault->failed(); }
     std::mutex requestMutex; // one on-request read (request, poll, done) at a time
     bool polledOnce = false; // the polling thread's alone
+    LONG itemCount = 0; // the provider's count at the last poll: the polling thread's alone
+    ArrivedItems arrived; // what the provider's sink named since the last poll
 
     bool polls(LONG mode) const { return mode == kUpdatePeriodic || mode == kUpdateDirect; }
 };
@@ -37,8 +40,8 @@ struct DataProviderRecord {
 // shared pointer for as long as the thread runs.
 void ProviderThread(const std::shared_ptr<DataProviderRecord>& record);
 
-// One poll: Refresh, GetCount, then name, description and (unless direct) value of each item.
-// Throws whatever the plug-in throws.
-void Poll(DataProviderRecord& record);
+// One poll: Refresh, GetCount, then name, description and (unless direct) value of each item, or
+// only of the items in `only` and the new ones. Throws whatever the plug-in throws.
+void Poll(DataProviderRecord& record, const std::vector<LONG>* only = nullptr);
 
 } // namespace pixtera

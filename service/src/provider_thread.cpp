@@ -6,6 +6,7 @@
 #include <pixtera/platform/thread.h>
 
 #include <algorithm>
+#include <numeric>
 #include <stdexcept>
 
 namespace pixtera {
@@ -30,9 +31,26 @@ void Checked(DataProviderRecord& record, HRESULT hr)
         throw std::runtime_error("the host of " + record.fault->name() + " failed");
 }
 
+// The items a poll reads: all, or those named and those new since the last poll.
+std::vector<LONG> ItemsToRead(LONG count, LONG before, const std::vector<LONG>* only)
+{
+    std::vector<LONG> items;
+    if (!only) {
+        items.resize(static_cast<std::size_t>(std::max<LONG>(count, 0)));
+        std::iota(items.begin(), items.end(), 0);
+        return items;
+    }
+    for (const LONG i : *only)
+        if (i >= 0 && i < std::min(count, before))
+            items.push_back(i);
+    for (LONG i = std::max<LONG>(before, 0); i < count; ++i)
+        items.push_back(i);
+    return items;
+}
+
 } // namespace
 
-void Poll(DataProviderRecord& record)
+void Poll(DataProviderRecord& record, const std::vector<LONG>* only)
 {
     IDataProvider& provider = *record.provider;
     Checked(record, provider.Refresh());
@@ -43,7 +61,7 @@ void Poll(DataProviderRecord& record)
     }
     const LONG known = record.tables->Count();
     bool changed = false;
-    for (LONG i = 0; i < count; ++i) {
+    for (const LONG i : ItemsToRead(count, record.itemCount, record.polledOnce ? only : nullptr)) {
         BString name;
         if (HRESULT hr = provider.GetName(i, name.Out()); FAILED(hr)) {
             Checked(record, hr);
@@ -75,6 +93,7 @@ void Poll(DataProviderRecord& record)
         }
     }
     record.polledOnce = true;
+    record.itemCount = count;
     if (changed || record.tables->Count() != known)
         record.tables->changes().Notify();
 }
@@ -122,7 +141,8 @@ void ProviderThread(const std::shared_ptr<DataProviderRecord>& record)
             const DWORD woken = WaitForAny({&record->pollRequest, &record->stop}, timeout);
             if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
                 break;
-            Poll(*record);
+            const auto arrived = record->arrived.Take(); // a timed poll reads everything anyway
+            Poll(*record, woken == WAIT_OBJECT_0 && arrived ? &*arrived : nullptr);
             record->pollDone.Set();
         } catch (...) {
             record->fault->Report();

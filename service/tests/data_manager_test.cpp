@@ -117,6 +117,26 @@ TEST_F(DataManagerTest, AProviderWhoseValuesArriveIsPolledWhenItSaysSoAndOnlyThe
     EXPECT_EQ(CountOf(RecordedCalls(provider), "Refresh"), 1) << "and nothing more";
 }
 
+TEST_F(DataManagerTest, ItemsThatArriveAreTheOnlyOnesReadAgain)
+{
+    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=0;items=A:x,B:y,C:z", kData)));
+    IUnknown* provider = ProviderObject(*driverManager, 0);
+    EXPECT_EQ(ReadText(u"B"), "y#1");
+    RecordedCalls(provider);
+    const auto sink = ComPtr<IUnknown>(provider).As<IItemArrivalSink>();
+    const LONG second[] = {1};
+    ASSERT_EQ(sink->ItemsArrived(1, second), S_OK);
+    EXPECT_TRUE(Eventually([&] { return ReadText(u"B") == "y#2"; }));
+    const auto calls = RecordedCalls(provider);
+    EXPECT_EQ(CountOf(calls, "GetValue 1"), 1) << "the item that arrived";
+    EXPECT_EQ(CountOf(calls, "GetValue 0") + CountOf(calls, "GetValue 2"), 0) << "and no other";
+    EXPECT_EQ(ReadText(u"A"), "x#1");
+
+    EXPECT_EQ(sink->ItemsArrived(-1, nullptr), E_INVALIDARG);
+    sink->ValuesArrived(); // everything
+    EXPECT_TRUE(Eventually([&] { return ReadText(u"C") == "z#3"; })) << "the third poll";
+}
+
 TEST_F(DataManagerTest, PeriodicProvidersPollOnTheirInterval)
 {
     ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "mode=2;interval=10;items=A:x", kData)));

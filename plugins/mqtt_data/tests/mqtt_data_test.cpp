@@ -29,14 +29,30 @@ using pixtera::test::Eventually;
 using pixtera::test::TestBroker;
 using namespace std::chrono_literals;
 
-class CountingSink final : public ComObject<CountingSink, IDataArrivalSink> {
+class CountingSink final : public ComObject<CountingSink, IItemArrivalSink> {
 public:
     HRESULT STDMETHODCALLTYPE ValuesArrived() override
     {
         ++calls;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE ItemsArrived(LONG count, const LONG* indices) override
+    {
+        {
+            std::lock_guard lock(mutex);
+            named.emplace_back(indices, indices + count);
+        }
+        ++calls;
+        return S_OK;
+    }
+    std::vector<std::vector<LONG>> Named()
+    {
+        std::lock_guard lock(mutex);
+        return named;
+    }
     std::atomic<int> calls{0};
+    std::mutex mutex; // guards named
+    std::vector<std::vector<LONG>> named; // what each ItemsArrived named
 };
 
 // The plug-in as the service drives it: configured, advised, refreshed and read.
@@ -148,6 +164,28 @@ TEST(MqttData, ValuesOutliveAnOutageAndConnectedSaysSo)
     EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }, 15s));
     broker.Publish("nas/disk/free", "700", true);
     EXPECT_TRUE(Eventually([&] { return plugin.Value("nas/disk/free") == "#700.000000"; }));
+}
+
+TEST(MqttData, AMessageNamesOnlyTheItemsItChanged)
+{
+    TestBroker broker;
+    Plugin plugin(At(broker) + ";topics=t/#");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
+    for (int i = 0; i < 20; ++i)
+        broker.Publish("t/" + std::to_string(i), std::to_string(i));
+    broker.Publish("t/json", R"({"a": 1, "b": 2})");
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("t/json.b") == "#2.000000"; }));
+    const std::size_t before = plugin.sink->Named().size();
+
+    broker.Publish("t/7", "70");
+    broker.Publish("t/json", R"({"a": 1, "b": 3})");
+    ASSERT_TRUE(Eventually([&] { return plugin.sink->Named().size() == before + 2; }));
+    const auto named = plugin.sink->Named();
+    EXPECT_EQ(named[before], std::vector<LONG>{8}) << "t/7, after mqtt.connected and t/0 ... t/6";
+    EXPECT_EQ(named[before + 1], (std::vector<LONG>{21, 23})) << "t/json (its text) and t/json.b; a did not change";
+    EXPECT_EQ(plugin.Value("t/7"), "#70.000000");
+    EXPECT_EQ(plugin.Value("t/json.b"), "#3.000000");
+    EXPECT_EQ(plugin.Value("t/6"), "#6.000000") << "what did not change is kept";
 }
 
 TEST(MqttData, WithoutASinkItIsPolledAndAPasswordComesOnlyFromAFile)

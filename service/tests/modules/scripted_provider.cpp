@@ -226,7 +226,7 @@ protected:
 // Takes the service's arrival sink; a test pokes its own IDataArrivalSink, as a message from
 // outside would, and the service's sink is called.
 class ScriptedProvider final : public ComObject<ScriptedProvider, IDataProvider, IPluginInfo, ICallLog, IDisplayDriver,
-                                                IDataEvents, IDataArrivalSink>,
+                                                IDataEvents, IItemArrivalSink>,
                                private ProviderCore {
 public:
     PIXTERA_FORWARD_PROVIDER
@@ -242,6 +242,12 @@ public:
     {
         std::lock_guard lock(sinkMutex_);
         return sink_ ? sink_->ValuesArrived() : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE ItemsArrived(LONG count, const LONG* indices) override
+    {
+        std::lock_guard lock(sinkMutex_);
+        const auto items = sink_ ? sink_.As<IItemArrivalSink>() : ComPtr<IItemArrivalSink>();
+        return items ? items->ItemsArrived(count, indices) : E_NOINTERFACE;
     }
 
     HRESULT STDMETHODCALLTYPE EditConfiguration(VARIANT_BOOL* ok) override
