@@ -85,6 +85,10 @@ std::string IndexFailure(const char* what, int32_t index, LONG count)
            std::to_string(count) + ", numbered from 0)";
 }
 
+// A fed text is copied at every poll of its provider and composed into frames: longer than any
+// display could show, it is refused.
+constexpr std::size_t kMaxFedText = 4096;
+
 // More names in one call than any design shows: reading them all would hold up every other client.
 constexpr std::size_t kMaxNamesPerCall = 65536;
 
@@ -488,6 +492,12 @@ void BusServer::ExportFeed()
 
 void BusServer::Feed(const std::string& name, const sdbus::Variant& value)
 {
+    if (value.peekValueType() == "s") {
+        const std::size_t bytes = value.get<std::string>().size();
+        if (bytes > kMaxFedText)
+            throw wire::ErrorFor(E_INVALIDARG, "a text fed is at most " + std::to_string(kMaxFedText) + " bytes; got " +
+                                                   std::to_string(bytes));
+    }
     Variant comValue;
     const HRESULT converted = wire::FromBus(value, comValue.Out());
     std::vector<std::string> names;

@@ -323,6 +323,9 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
               "0x80070057: no item rain can be set; the names are weather,mail");
     EXPECT_EQ(set("mail", sdbus::Variant(std::vector<uint8_t>{1})),
               "0x80020005: SetValue takes a number (n, i, u, x, d), a text (s) or a flag (b); got ay");
+    EXPECT_EQ(set("mail", sdbus::Variant(std::string(5000, 'x'))),
+              "0x80070057: a text fed is at most 4096 bytes; got 5000");
+    EXPECT_EQ(set("mail", sdbus::Variant(std::string(4096, 'x'))), "ok");
 
     const std::vector<sdbus::Variant> samples{sdbus::Variant(int16_t{-7}),
                                               sdbus::Variant(int32_t{70000}),
