@@ -156,4 +156,53 @@ TEST(HandlerGuard, AReplyHandlerThatThrowsLeavesTheLoopRunning)
     EXPECT_EQ(log.Count("Test: dropped Echo from " + server.name() + ": not one"), 1) << log.Text();
 }
 
+TEST(HandlerGuard, ASignalOfANamesOwnerCountsOnlyFromWhoeverOwnsItNow)
+{
+    pixtera::test::PrivateBus bus;
+    pixtera::test::CapturedLog log;
+    std::mutex mutex;
+    std::string owner; // guarded by mutex, as the caller would learn it from the bus
+    std::vector<std::int32_t> heard; // guarded by mutex
+    HandlerGuard guard("Test");
+    Listener listener;
+    auto slot = listener.connection().addMatch(kRule, guard.OnSignalFrom(
+                                                          [&] {
+                                                              std::lock_guard lock(mutex);
+                                                              return owner;
+                                                          },
+                                                          "Moved",
+                                                          [&](std::int32_t n) {
+                                                              std::lock_guard lock(mutex);
+                                                              heard.push_back(n);
+                                                          }));
+    listener.Start();
+    auto count = [&] {
+        std::lock_guard lock(mutex);
+        return heard.size();
+    };
+
+    Emitter first;
+    Emitter second;
+    auto dropped = [&](const Emitter& from) { return log.Count("Test: dropped Moved from " + from.name()) == 1; };
+    first.Emit("Moved", std::int32_t{0});
+    ASSERT_TRUE(Eventually([&] { return dropped(first); })) << "nobody owns the name yet";
+    {
+        std::lock_guard lock(mutex);
+        owner = first.name();
+    }
+    second.Emit("Moved", std::int32_t{2});
+    ASSERT_TRUE(Eventually([&] { return dropped(second); }));
+    first.Emit("Moved", std::int32_t{1});
+    ASSERT_TRUE(Eventually([&] { return count() == 1; }));
+    {
+        std::lock_guard lock(mutex);
+        owner = second.name();
+    }
+    first.Emit("Moved", std::int32_t{3});
+    second.Emit("Moved", std::int32_t{4});
+    ASSERT_TRUE(Eventually([&] { return count() == 2; }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(heard, (std::vector<std::int32_t>{1, 4}));
+}
+
 } // namespace

@@ -76,15 +76,21 @@ public:
     }
 
     // The same for a signal only `sender` may send: one from anybody else is dropped, as a
-    // program may address a forged one to this connection.
-    template <class Handler>
-    auto OnSignalFrom(std::string sender, std::string what, Handler handler) const
+    // program may address a forged one to this connection. `sender` is a name (kBusDaemonName for
+    // the bus's own signals), or a callable that says who may send now: the unique name that
+    // owns a well-known name at the moment (a service's signals come from its unique name), empty
+    // while nobody does.
+    template <class Sender, class Handler>
+    auto OnSignalFrom(Sender sender, std::string what, Handler handler) const
     {
         return [log = log_, sender = std::move(sender), what,
                 typed = OnSignal(what, std::move(handler))](sdbus::Message& message) {
             try {
-                if (SenderOf(message) != sender) {
-                    log->Dropped(message, what, "it does not come from " + sender);
+                const std::string expected = Expected(sender);
+                if (expected.empty() || SenderOf(message) != expected) {
+                    log->Dropped(message, what,
+                                 "it does not come from " +
+                                     (expected.empty() ? std::string("the name's owner (none now)") : expected));
                     return;
                 }
             } catch (...) {
@@ -126,6 +132,15 @@ public:
     }
 
 private:
+    template <class Sender>
+    static std::string Expected(const Sender& sender)
+    {
+        if constexpr (std::is_invocable_v<const Sender&>)
+            return std::string(sender());
+        else
+            return std::string(sender);
+    }
+
     std::shared_ptr<detail::GuardLog> log_;
 };
 
