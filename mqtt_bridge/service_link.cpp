@@ -37,16 +37,16 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
 {
     // The match names the service by its well-known name: it holds across restarts.
     watchedData_ = sdbus::createProxy(*signals_, bus::kServiceName, bus::kDataManagerPath);
-    watchedData_->uponSignal("ValuesChanged")
-        .onInterface(bus::kDataCollection)
-        .call([valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); });
+    watchedData_->registerSignalHandler(
+        bus::kDataCollection, "ValuesChanged",
+        guard_.OnSignal("ValuesChanged", [valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); }));
     watchedData_->finishRegistration();
     // Every display's power: one match on the properties interface, for any display object.
-    signals_->addMatch(
-        "type='signal',sender='" + std::string(bus::kServiceName) +
-            "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" + bus::kDisplayPower +
-            "'",
-        [powerChanged](sdbus::Message&) { powerChanged(); }, sdbus::floating_slot);
+    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                           bus::kDisplayPower + "'",
+                       guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
+                       sdbus::floating_slot);
     signals_->enterEventLoopAsync();
 }
 

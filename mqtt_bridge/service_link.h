@@ -2,9 +2,11 @@
 #pragma once
 // pixtera-mqtt's side of the session bus: the service's values and displays, read on the calling
 // thread, and its signals (ValuesChanged, a display's PropertiesChanged) heard on a connection
-// of their own, which only wakes the caller. A call to a service that is not there throws
-// sdbus::Error; the service is started by the bus when it is registered for that.
+// of their own, which only wakes the caller; they are read under a bus::HandlerGuard, as any
+// program may send one. A call to a service that is not there throws sdbus::Error; the service is
+// started by the bus when it is registered for that.
 
+#include <pixtera/bus/handler_guard.h>
 #include <pixtera/mqtt/payload_values.h>
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -39,6 +41,7 @@ public:
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);
 
+    bus::HandlerGuard guard_{"pixtera-mqtt"};
     std::unique_ptr<sdbus::IConnection> calls_;
     std::unique_ptr<sdbus::IConnection> signals_;
     std::unique_ptr<sdbus::IProxy> data_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "service_channel.h"
 
+#include <pixtera/bus/handler_guard.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
@@ -19,6 +20,7 @@ namespace pixtera::designer {
 
 // The connection and what the channel knows of the current server; its thread's alone.
 struct ServiceChannel::BusState {
+    bus::HandlerGuard guard{"The designer's service channel"}; // every signal is read under it
     std::unique_ptr<sdbus::IConnection> connection;
     std::unique_ptr<sdbus::IProxy> busDaemon;
     std::string server;
@@ -57,13 +59,15 @@ ServiceChannel::ServiceChannel(std::function<void()> notify, std::chrono::millis
 {
     try {
         bus_->connection = sdbus::createSessionBusConnection();
-        bus_->busDaemon = sdbus::createProxy(*bus_->connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-        bus_->busDaemon->uponSignal("NameOwnerChanged")
-            .onInterface("org.freedesktop.DBus")
-            .call([this](const std::string& name, const std::string&, const std::string& owner) {
-                if (name == bus::kServiceName)
-                    SetServer(owner);
-            });
+        bus_->busDaemon = sdbus::createProxy(*bus_->connection, bus::kBusDaemonName, "/org/freedesktop/DBus");
+        // Only the bus says who the service is: a forged word would make another program the service.
+        bus_->busDaemon->registerSignalHandler(
+            "org.freedesktop.DBus", "NameOwnerChanged",
+            bus_->guard.OnSignalFrom(bus::kBusDaemonName, "NameOwnerChanged",
+                                     [this](const std::string& name, const std::string&, const std::string& owner) {
+                                         if (name == bus::kServiceName)
+                                             SetServer(owner);
+                                     }));
         bus_->busDaemon->finishRegistration();
     } catch (const sdbus::Error&) {
         return; // no session bus: no service to talk to
@@ -193,12 +197,11 @@ void ServiceChannel::SetServer(const std::string& server)
     bus.lastHeard = std::chrono::steady_clock::now();
     if (!server.empty()) {
         bus.data = sdbus::createProxy(*bus.connection, server, bus::kDataManagerPath);
-        bus.data->uponSignal("ValuesChanged")
-            .onInterface(bus::kDataCollection)
-            .call([this](const std::vector<int32_t>& ids) {
-                bus_->changedIds.insert(ids.begin(), ids.end());
-                bus_->lastHeard = std::chrono::steady_clock::now();
-            });
+        bus.data->registerSignalHandler(bus::kDataCollection, "ValuesChanged",
+                                        bus.guard.OnSignal("ValuesChanged", [this](const std::vector<int32_t>& ids) {
+                                            bus_->changedIds.insert(ids.begin(), ids.end());
+                                            bus_->lastHeard = std::chrono::steady_clock::now();
+                                        }));
         bus.data->finishRegistration();
     }
     {

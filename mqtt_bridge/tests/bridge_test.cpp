@@ -194,4 +194,52 @@ TEST(BridgeProgram, ACaFileThatIsAFifoEndsItAtOnceSayingWhy)
         << bridge.output();
 }
 
+// The unique names of the connections of process `pid`.
+std::vector<std::string> ConnectionsOf(sdbus::IConnection& connection, pid_t pid)
+{
+    auto daemon = sdbus::createProxy(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+    std::vector<std::string> names;
+    daemon->callMethod("ListNames").onInterface("org.freedesktop.DBus").storeResultsTo(names);
+    std::vector<std::string> owned;
+    for (const auto& name : names) {
+        if (name.rfind(':', 0) != 0)
+            continue;
+        std::uint32_t process = 0;
+        daemon->callMethod("GetConnectionUnixProcessID")
+            .onInterface("org.freedesktop.DBus")
+            .withArguments(name)
+            .storeResultsTo(process);
+        if (static_cast<pid_t>(process) == pid)
+            owned.push_back(name);
+    }
+    return owned;
+}
+
+TEST_F(Bridge, ASignalOfOtherTypesAddressedToTheBridgeIsSaidOnceAndChangesStillFlow)
+{
+    StartBridge();
+    // Addressed to the bridge, a signal passes its match on the service's name whoever sends it.
+    auto stranger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*stranger, bus::kDataManagerPath);
+    const auto bridgeConnections = ConnectionsOf(*stranger, bridge->pid());
+    ASSERT_FALSE(bridgeConnections.empty());
+    for (int twice = 0; twice < 2; ++twice) {
+        for (const auto& destination : bridgeConnections) {
+            auto signal = object->createSignal(bus::kDataCollection, "ValuesChanged");
+            signal.setDestination(destination);
+            signal << std::string("not ids");
+            signal.send();
+        }
+    }
+    auto watcher = broker.StartWatching("pixtera/" + machine + "/load", 2, 3); // the retained one, and the change
+    SetValue("load", sdbus::Variant(7.5));
+    const auto lines = watcher.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "pixtera/" + machine + "/load 7.5"), lines.end())
+        << ::testing::PrintToString(lines);
+    const std::string said = "pixtera-mqtt: dropped ValuesChanged from " + stranger->getUniqueName();
+    ASSERT_TRUE(bridge->WaitForOutput(said));
+    const std::string& output = bridge->output();
+    EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;
+}
+
 } // namespace

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "mpris_watcher.h"
 
+#include "player_properties.h"
+
 #include <pixtera/platform/event_log.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace pixtera::media {
 namespace {
@@ -12,44 +15,48 @@ constexpr const char* kPrefix = "org.mpris.MediaPlayer2.";
 constexpr const char* kPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
-// A player that does not answer at once is asked no more; its signals still count.
-constexpr std::chrono::milliseconds kAnswerTime{1000};
+constexpr const char* kBusInterface = "org.freedesktop.DBus";
+// Nothing waits for an answer; a player that has not answered by then is followed by its signals.
+constexpr std::chrono::seconds kAnswerTime{5};
 
-template <class T>
-std::optional<T> As(const sdbus::Variant& value)
-{
-    try {
-        return value.get<T>();
-    } catch (const sdbus::Error&) {
-        return std::nullopt;
-    }
-}
-
-double Seconds(std::int64_t microseconds) { return static_cast<double>(microseconds) / 1e6; }
+std::uint64_t Microseconds(std::chrono::microseconds time) { return static_cast<std::uint64_t>(time.count()); }
 
 } // namespace
 
-MprisWatcher::MprisWatcher(std::unique_ptr<sdbus::IConnection> connection) : connection_(std::move(connection))
+template <class Edit>
+void MprisWatcher::Update(const std::string& busName, Edit&& edit)
 {
-    bus_ = sdbus::createProxy(*connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+    std::lock_guard lock(mutex_);
+    for (auto& player : players_)
+        if (player.busName == busName)
+            edit(player);
+}
+
+MprisWatcher::MprisWatcher(std::unique_ptr<sdbus::IConnection> connection, std::size_t maxPlayers)
+    : connection_(std::move(connection)), maxPlayers_(maxPlayers)
+{
+    bus_ = sdbus::createProxy(*connection_, bus::kBusDaemonName, "/org/freedesktop/DBus");
     matches_.push_back(connection_->addMatch(
         std::string("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
                     "member='NameOwnerChanged',arg0namespace='org.mpris.MediaPlayer2'"),
-        [this](sdbus::Message& message) {
-            std::string name, before, after;
-            message >> name >> before >> after;
-            if (after.empty())
-                Vanished(name);
-            else
-                Appeared(name, after);
-        }));
+        guard_.OnSignalFrom(bus::kBusDaemonName, "NameOwnerChanged",
+                            [this](const std::string& name, const std::string&, const std::string& owner) {
+                                if (name.rfind(kPrefix, 0) != 0)
+                                    return;
+                                if (owner.empty())
+                                    Vanished(name);
+                                else
+                                    Appeared(name, owner);
+                            })));
     matches_.push_back(connection_->addMatch(std::string("type='signal',interface='") + kProperties +
                                                  "',member='PropertiesChanged',path='" + kPath + "',arg0='" + kPlayer +
                                                  "'",
-                                             [this](sdbus::Message& message) { OnPropertiesChanged(message); }));
-    matches_.push_back(connection_->addMatch(std::string("type='signal',interface='") + kPlayer +
-                                                 "',member='Seeked',path='" + kPath + "'",
-                                             [this](sdbus::Message& message) { OnSeeked(message); }));
+                                             guard_.OnMessage("PropertiesChanged", [this](sdbus::Message& message) {
+                                                 return OnPropertiesChanged(message);
+                                             })));
+    matches_.push_back(connection_->addMatch(
+        std::string("type='signal',interface='") + kPlayer + "',member='Seeked',path='" + kPath + "'",
+        guard_.OnMessage("Seeked", [this](sdbus::Message& message) { return OnSeeked(message); })));
     Discover();
     connection_->enterEventLoopAsync();
 }
@@ -57,151 +64,186 @@ MprisWatcher::MprisWatcher(std::unique_ptr<sdbus::IConnection> connection) : con
 MprisWatcher::~MprisWatcher()
 {
     connection_->leaveEventLoop();
+    tracked_.clear();
     matches_.clear();
 }
 
 void MprisWatcher::Discover()
 {
-    std::vector<std::string> names;
-    bus_->callMethod("ListNames").onInterface("org.freedesktop.DBus").withTimeout(kAnswerTime).storeResultsTo(names);
-    for (const auto& name : names) {
-        if (name.rfind(kPrefix, 0) != 0)
-            continue;
-        std::string owner;
-        try {
-            bus_->callMethod("GetNameOwner")
-                .onInterface("org.freedesktop.DBus")
-                .withTimeout(kAnswerTime)
-                .withArguments(name)
-                .storeResultsTo(owner);
-        } catch (const sdbus::Error&) {
-            continue; // gone meanwhile
-        }
-        Appeared(name, owner);
-    }
+    // The players there already: their names, then each one's owner, all answered on the
+    // connection's thread once it runs.
+    auto list = bus_->createMethodCall(kBusInterface, "ListNames");
+    bus_->callMethod(
+        list,
+        guard_.OnReply("the answer to ListNames",
+                       [this](sdbus::MethodReply& reply, const sdbus::Error* error) {
+                           if (error)
+                               return LogWarning("Media data: the bus did not list its names (" + error->getMessage() +
+                                                 "); players are seen as they appear");
+                           const auto names = ReadNames(reply);
+                           if (!names)
+                               return guard_.Dropped(reply, "the answer to ListNames", "it is no list of names");
+                           for (const auto& name : *names) {
+                               if (name.rfind(kPrefix, 0) != 0)
+                                   continue;
+                               auto owner = bus_->createMethodCall(kBusInterface, "GetNameOwner");
+                               owner << name;
+                               bus_->callMethod(
+                                   owner,
+                                   guard_.OnReply("the answer to GetNameOwner",
+                                                  [this, name](sdbus::MethodReply& answer, const sdbus::Error* failed) {
+                                                      if (failed)
+                                                          return; // gone meanwhile
+                                                      if (const auto unique = ReadName(answer))
+                                                          Appeared(name, *unique);
+                                                  }),
+                                   Microseconds(kAnswerTime));
+                           }
+                       }),
+        Microseconds(kAnswerTime));
 }
 
 void MprisWatcher::Appeared(const std::string& busName, const std::string& owner)
 {
+    if (const auto it = tracked_.find(busName); it != tracked_.end()) {
+        if (it->second.owner == owner)
+            return; // seen already (listed, and announced)
+        Vanished(busName); // another program took the name
+    }
+    if (tracked_.size() >= maxPlayers_ && !MakeRoom()) {
+        if (!std::exchange(saidFull_, true))
+            LogWarning("Media data: " + std::to_string(maxPlayers_) + " players are followed already; " + busName +
+                       " and later ones are not");
+        return;
+    }
+    Tracked& tracked = tracked_[busName];
+    tracked.owner = owner;
+    tracked.appeared = ++appearances_;
+    tracked.proxy = sdbus::createProxy(*connection_, busName, kPath);
     PlayerState player;
     player.busName = busName;
-    std::map<std::string, sdbus::Variant> properties;
-    try {
-        auto proxy = sdbus::createProxy(*connection_, busName, kPath);
-        sdbus::Variant identity;
-        proxy->callMethod("Get")
-            .onInterface(kProperties)
-            .withTimeout(kAnswerTime)
-            .withArguments("org.mpris.MediaPlayer2", "Identity")
-            .storeResultsTo(identity);
-        player.identity = As<std::string>(identity).value_or("");
-        proxy->callMethod("GetAll")
-            .onInterface(kProperties)
-            .withTimeout(kAnswerTime)
-            .withArguments(kPlayer)
-            .storeResultsTo(properties);
-    } catch (const sdbus::Error& error) {
-        LogInformation("Media data: " + busName + " did not answer (" + error.getMessage() +
-                       "); following its signals only");
+    player.identity = busName.substr(std::string(kPrefix).size());
+    {
+        std::lock_guard lock(mutex_);
+        players_.push_back(std::move(player));
     }
-    if (player.identity.empty())
-        player.identity = busName.substr(std::string(kPrefix).size());
-    const auto now = Clock::now();
-    Apply(player, properties, now);
-    std::lock_guard lock(mutex_);
-    owners_[busName] = owner;
-    players_.erase(
-        std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
-        players_.end());
-    players_.push_back(std::move(player));
+    Ask(busName, *tracked.proxy);
+}
+
+void MprisWatcher::Ask(const std::string& busName, sdbus::IProxy& proxy)
+{
+    auto identity = proxy.createMethodCall(kProperties, "Get");
+    identity << std::string("org.mpris.MediaPlayer2") << std::string("Identity");
+    proxy.callMethod(
+        identity,
+        guard_.OnReply("the answer to Get(Identity)",
+                       [this, busName](sdbus::MethodReply& reply, const sdbus::Error* error) {
+                           Answered(busName, error, "its name");
+                           if (error)
+                               return;
+                           const auto name = ReadTextProperty(reply);
+                           if (!name)
+                               return guard_.Dropped(reply, "the answer to Get(Identity)", "it is no text");
+                           if (!name->empty())
+                               Update(busName, [&](PlayerState& player) { player.identity = BoundedText(*name); });
+                       }),
+        Microseconds(kAnswerTime));
+    auto all = proxy.createMethodCall(kProperties, "GetAll");
+    all << std::string(kPlayer);
+    proxy.callMethod(
+        all,
+        guard_.OnReply("the answer to GetAll",
+                       [this, busName](sdbus::MethodReply& reply, const sdbus::Error* error) {
+                           Answered(busName, error, "what it plays");
+                           if (error)
+                               return;
+                           const auto properties = ReadProperties(reply);
+                           if (!properties)
+                               return guard_.Dropped(reply, "the answer to GetAll", "it is no set of properties");
+                           const auto now = Clock::now();
+                           Update(busName, [&](PlayerState& player) { ApplyProperties(player, *properties, now); });
+                       }),
+        Microseconds(kAnswerTime));
+}
+
+void MprisWatcher::Answered(const std::string& busName, const sdbus::Error* error, const char* question)
+{
+    const auto it = tracked_.find(busName);
+    if (it == tracked_.end())
+        return;
+    if (!error) {
+        it->second.answered = true;
+        return;
+    }
+    switch (silentPlayers_.Note(busName)) {
+    case bus::OncePerSender::Verdict::Name:
+        LogInformation("Media data: " + busName + " did not tell " + question + " (" + error->getMessage() +
+                       "); following its signals only");
+        break;
+    case bus::OncePerSender::Verdict::FullNow:
+        LogInformation("Media data: " + busName +
+                       " did not answer either; players that do not answer are no longer named");
+        break;
+    case bus::OncePerSender::Verdict::Silence: break;
+    }
+}
+
+bool MprisWatcher::MakeRoom()
+{
+    auto oldest = tracked_.end();
+    for (auto it = tracked_.begin(); it != tracked_.end(); ++it)
+        if (!it->second.answered && (oldest == tracked_.end() || it->second.appeared < oldest->second.appeared))
+            oldest = it;
+    if (oldest == tracked_.end())
+        return false;
+    Vanished(std::string(oldest->first));
+    return true;
 }
 
 void MprisWatcher::Vanished(const std::string& busName)
 {
+    tracked_.erase(busName); // its questions still in flight with it
     std::lock_guard lock(mutex_);
-    owners_.erase(busName);
     players_.erase(
         std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
         players_.end());
 }
 
-PlayerState* MprisWatcher::ByOwner(const std::string& owner)
+const std::string* MprisWatcher::NameOwnedBy(const std::string& owner) const
 {
-    for (const auto& [busName, unique] : owners_) {
-        if (unique != owner)
-            continue;
-        for (auto& player : players_)
-            if (player.busName == busName)
-                return &player;
-    }
+    for (const auto& [busName, tracked] : tracked_)
+        if (tracked.owner == owner)
+            return &busName;
     return nullptr;
 }
 
-void MprisWatcher::Apply(PlayerState& player, const std::map<std::string, sdbus::Variant>& properties,
-                         Clock::time_point now)
+bool MprisWatcher::OnPropertiesChanged(sdbus::Message& message)
 {
-    player.Settle(now); // status, rate or track may change below
-    if (const auto it = properties.find("Rate"); it != properties.end())
-        player.rate = As<double>(it->second).value_or(1.0);
-    if (const auto it = properties.find("Position"); it != properties.end())
-        player.position = Seconds(As<std::int64_t>(it->second).value_or(0));
-    if (const auto it = properties.find("Metadata"); it != properties.end()) {
-        const auto metadata =
-            As<std::map<std::string, sdbus::Variant>>(it->second).value_or(std::map<std::string, sdbus::Variant>{});
-        auto text = [&](const char* key) {
-            const auto field = metadata.find(key);
-            return field == metadata.end() ? std::string() : As<std::string>(field->second).value_or("");
-        };
-        const std::string title = text("xesam:title");
-        if (title != player.title && properties.find("Position") == properties.end())
-            player.position = 0; // a new track starts from its beginning
-        player.title = title;
-        player.album = text("xesam:album");
-        const auto artists = metadata.find("xesam:artist");
-        player.artists = artists == metadata.end()
-                             ? std::vector<std::string>{}
-                             : As<std::vector<std::string>>(artists->second).value_or(std::vector<std::string>{});
-        const auto length = metadata.find("mpris:length");
-        player.length.reset();
-        if (length != metadata.end()) {
-            if (const auto signedLength = As<std::int64_t>(length->second))
-                player.length = Seconds(*signedLength);
-            else if (const auto unsignedLength = As<std::uint64_t>(length->second))
-                player.length = Seconds(static_cast<std::int64_t>(*unsignedLength));
-        }
-    }
-    if (const auto it = properties.find("PlaybackStatus"); it != properties.end()) {
-        const std::string status = As<std::string>(it->second).value_or("Stopped");
-        if (status == "Playing" && player.status != "Playing")
-            player.startedPlaying = now;
-        if (status == "Stopped")
-            player.position = 0;
-        player.status = status;
-    }
+    const auto read = ReadPropertiesChanged(message);
+    if (!read)
+        return false;
+    const std::string* busName = NameOwnedBy(bus::SenderOf(message));
+    if (!busName || read->interface != kPlayer)
+        return true;
+    const auto now = Clock::now();
+    Update(*busName, [&](PlayerState& player) { ApplyProperties(player, read->changed, now); });
+    return true;
 }
 
-void MprisWatcher::OnPropertiesChanged(sdbus::Message& message)
+bool MprisWatcher::OnSeeked(sdbus::Message& message)
 {
-    std::string interface;
-    std::map<std::string, sdbus::Variant> changed;
-    std::vector<std::string> invalidated;
-    message >> interface >> changed >> invalidated;
+    const auto position = ReadSeeked(message);
+    if (!position)
+        return false;
+    const std::string* busName = NameOwnedBy(bus::SenderOf(message));
+    if (!busName)
+        return true;
     const auto now = Clock::now();
-    std::lock_guard lock(mutex_);
-    if (PlayerState* player = ByOwner(message.getSender()))
-        Apply(*player, changed, now);
-}
-
-void MprisWatcher::OnSeeked(sdbus::Message& message)
-{
-    std::int64_t position = 0;
-    message >> position;
-    const auto now = Clock::now();
-    std::lock_guard lock(mutex_);
-    if (PlayerState* player = ByOwner(message.getSender())) {
-        player->position = Seconds(position);
-        player->positionAt = now;
-    }
+    Update(*busName, [&](PlayerState& player) {
+        player.position = static_cast<double>(*position) / 1e6;
+        player.positionAt = now;
+    });
+    return true;
 }
 
 std::vector<PlayerState> MprisWatcher::Players() const

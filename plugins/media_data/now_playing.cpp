@@ -45,7 +45,9 @@ const PlayerState* ChoosePlayer(const std::vector<PlayerState>& players, const s
 
 std::string PlayingTime(double seconds)
 {
-    const long total = std::lround(std::max(0.0, seconds));
+    // Past any track's length: what a player made up still reads as a time.
+    constexpr double kMaxSeconds = 1e9;
+    const long total = std::lround(std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, kMaxSeconds));
     char text[32];
     if (total >= 3600)
         std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);

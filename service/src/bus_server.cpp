@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "bus_server.h"
-#include "served_call.h"
 
 #include "signal_throttle.h"
 
@@ -86,6 +85,20 @@ std::string IndexFailure(const char* what, int32_t index, LONG count)
            std::to_string(count) + ", numbered from 0)";
 }
 
+// A fed text is copied at every poll of its provider and composed into frames: longer than any
+// display could show, it is refused.
+constexpr std::size_t kMaxFedText = 4096;
+
+// More names in one call than any design shows: reading them all would hold up every other client.
+constexpr std::size_t kMaxNamesPerCall = 65536;
+
+void CheckNameCount(const std::vector<std::string>& names)
+{
+    if (names.size() > kMaxNamesPerCall)
+        throw wire::ErrorFor(E_INVALIDARG, "at most " + std::to_string(kMaxNamesPerCall) + " names in one call; got " +
+                                               std::to_string(names.size()));
+}
+
 // A call into a plug-in made for a bus client, under the plug-in's fault guard: an exception from
 // the plug-in (or an earlier fault) reaches the client as RPC_E_SERVERFAULT, never the service.
 template <class Call>
@@ -131,13 +144,15 @@ BusServer::BusServer(Manager& manager) : manager_(manager), connection_(sdbus::c
     ExportFeed();
     ExportAll();
 
-    bus_ = sdbus::createProxy(*connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-    bus_->uponSignal("NameOwnerChanged")
-        .onInterface("org.freedesktop.DBus")
-        .call([this](const std::string& name, const std::string&, const std::string& newOwner) {
-            if (newOwner.empty())
-                ForgetClient(name);
-        });
+    bus_ = sdbus::createProxy(*connection_, bus::kBusDaemonName, "/org/freedesktop/DBus");
+    // Only the bus says who left: a forged farewell would take a client's references and leases.
+    bus_->registerSignalHandler(
+        "org.freedesktop.DBus", "NameOwnerChanged",
+        guard_.OnSignalFrom(bus::kBusDaemonName, "NameOwnerChanged",
+                            [this](const std::string& name, const std::string&, const std::string& newOwner) {
+                                if (newOwner.empty())
+                                    ForgetClient(name);
+                            }));
     bus_->finishRegistration();
 
     try {
@@ -266,28 +281,22 @@ void BusServer::EmitChangedValues()
 
 void BusServer::ExportLifetime(sdbus::IObject& object)
 {
-    object.registerMethod("AddRef")
-        .onInterface(bus::kLifetime)
-        .withOutputParamNames("count")
-        .implementedAs(Served(bus::kLifetime, "AddRef", [this]() {
-            const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
-            manager_.AddRef();
-            return ++references_[client];
-        }));
-    object.registerMethod("Release")
-        .onInterface(bus::kLifetime)
-        .withOutputParamNames("count")
-        .implementedAs(Served(bus::kLifetime, "Release", [this]() {
-            const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
-            const auto it = references_.find(client);
-            if (it == references_.end() || it->second == 0)
-                return std::uint32_t{0};
-            const std::uint32_t left = --it->second;
-            if (left == 0)
-                references_.erase(it);
-            manager_.Release();
-            return left;
-        }));
+    guard_.Method(object, "AddRef").onInterface(bus::kLifetime).withOutputParamNames("count").implementedAs([this]() {
+        const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
+        manager_.AddRef();
+        return ++references_[client];
+    });
+    guard_.Method(object, "Release").onInterface(bus::kLifetime).withOutputParamNames("count").implementedAs([this]() {
+        const std::string client = managerObject_->getCurrentlyProcessedMessage()->getSender();
+        const auto it = references_.find(client);
+        if (it == references_.end() || it->second == 0)
+            return std::uint32_t{0};
+        const std::uint32_t left = --it->second;
+        if (left == 0)
+            references_.erase(it);
+        manager_.Release();
+        return left;
+    });
 }
 
 void BusServer::ForgetClient(const std::string& client)
@@ -324,41 +333,35 @@ void BusServer::ExportManager()
     auto object = sdbus::createObject(*connection_, bus::kManagerPath);
     managerObject_ = object.get();
     IManager& manager = manager_;
-    object->registerMethod("GetDriverManager")
+    guard_.Method(*object, "GetDriverManager")
         .onInterface(bus::kManager)
         .withOutputParamNames("drivers")
-        .implementedAs(
-            Served(bus::kManager, "GetDriverManager", [] { return sdbus::ObjectPath(bus::kDriverManagerPath); }));
-    object->registerMethod("GetDataManager")
-        .onInterface(bus::kManager)
-        .withOutputParamNames("data")
-        .implementedAs(
-            Served(bus::kManager, "GetDataManager", [] { return sdbus::ObjectPath(bus::kDataManagerPath); }));
-    object->registerMethod("LoadConfiguration")
+        .implementedAs([] { return sdbus::ObjectPath(bus::kDriverManagerPath); });
+    guard_.Method(*object, "GetDataManager").onInterface(bus::kManager).withOutputParamNames("data").implementedAs([] {
+        return sdbus::ObjectPath(bus::kDataManagerPath);
+    });
+    guard_.Method(*object, "LoadConfiguration")
         .onInterface(bus::kManager)
         .withInputParamNames("path")
         .withOutputParamNames("completed")
-        .implementedAs(Served(bus::kManager, "LoadConfiguration", [this, &manager](const std::string& path) {
+        .implementedAs([this, &manager](const std::string& path) {
             VARIANT_BOOL completed = 0;
             Check(manager.LoadConfiguration(BString(std::string_view(path)).get(), &completed));
             ExportAll(); // the load may have made new drivers and displays
             return completed != 0;
-        }));
-    object->registerMethod("Shutdown")
-        .onInterface(bus::kManager)
-        .implementedAs(Served(bus::kManager, "Shutdown", [&manager] { Check(manager.Shutdown()); }));
+        });
+    guard_.Method(*object, "Shutdown").onInterface(bus::kManager).implementedAs([&manager] {
+        Check(manager.Shutdown());
+    });
     // The designer's Power dialog wrote the user's power policy: it applies from now on.
-    object->registerMethod("ReloadPowerPolicy")
-        .onInterface(bus::kManager)
-        .implementedAs(Served(bus::kManager, "ReloadPowerPolicy", [this] {
-            if (PowerPolicy* power = manager_.power())
-                power->Reload(ReadPowerSettings());
-        }));
-    object->registerMethod("GetDisplayManager")
+    guard_.Method(*object, "ReloadPowerPolicy").onInterface(bus::kManager).implementedAs([this] {
+        if (PowerPolicy* power = manager_.power())
+            power->Reload(ReadPowerSettings());
+    });
+    guard_.Method(*object, "GetDisplayManager")
         .onInterface(bus::kManager)
         .withOutputParamNames("displays")
-        .implementedAs(
-            Served(bus::kManager, "GetDisplayManager", [] { return sdbus::ObjectPath(bus::kDisplayManagerPath); }));
+        .implementedAs([] { return sdbus::ObjectPath(bus::kDisplayManagerPath); });
     ExportLifetime(*object);
     object->finishRegistration();
     objects_.push_back(std::move(object));
@@ -368,30 +371,27 @@ void BusServer::ExportDriverManager()
 {
     auto object = sdbus::createObject(*connection_, bus::kDriverManagerPath);
     IDriverManager& drivers = manager_.drivers();
-    object->registerMethod("AddDriver")
+    guard_.Method(*object, "AddDriver")
         .onInterface(bus::kDriverManager)
         .withInputParamNames("progId", "configuration", "isolated")
         .withOutputParamNames("created")
-        .implementedAs(Served(
-            bus::kDriverManager, "AddDriver",
-            [this, &drivers](const std::string& progId, const std::string& configuration, bool isolated) {
-                VARIANT_BOOL created = 0;
-                Check(drivers.AddDriver(BString(std::string_view(progId)).get(),
-                                        BString(std::string_view(configuration)).get(), isolated ? 1 : 0, &created));
-                if (created)
-                    ExportDriver(manager_.drivers().Size() - 1);
-                return created != 0;
-            }));
-    object->registerMethod("Count")
+        .implementedAs([this, &drivers](const std::string& progId, const std::string& configuration, bool isolated) {
+            VARIANT_BOOL created = 0;
+            Check(drivers.AddDriver(BString(std::string_view(progId)).get(),
+                                    BString(std::string_view(configuration)).get(), isolated ? 1 : 0, &created));
+            if (created)
+                ExportDriver(manager_.drivers().Size() - 1);
+            return created != 0;
+        });
+    guard_.Method(*object, "Count")
         .onInterface(bus::kDriverManager)
         .withOutputParamNames("count")
-        .implementedAs(Served(bus::kDriverManager, "Count",
-                              [&drivers] { return Long([&](LONG* v) { return drivers.Count(v); }); }));
-    object->registerMethod("Item")
+        .implementedAs([&drivers] { return Long([&](LONG* v) { return drivers.Count(v); }); });
+    guard_.Method(*object, "Item")
         .onInterface(bus::kDriverManager)
         .withInputParamNames("index")
         .withOutputParamNames("driver")
-        .implementedAs(Served(bus::kDriverManager, "Item", [this, &drivers](int32_t index) {
+        .implementedAs([this, &drivers](int32_t index) {
             ComPtr<IDispatch> driver;
             Check(drivers.Item(index, driver.Out()), [&] {
                 return index < 0 || index >= manager_.drivers().Size()
@@ -399,7 +399,7 @@ void BusServer::ExportDriverManager()
                            : std::string("the plug-in has no IDispatch; its object is ") + bus::DriverPath(index);
             });
             return ExportDriver(index);
-        }));
+        });
     object->finishRegistration();
     objects_.push_back(std::move(object));
 }
@@ -412,21 +412,19 @@ void BusServer::ExportDataManager()
     object->registerSignal("ValuesChanged")
         .onInterface(bus::kDataCollection)
         .withParameters<std::vector<int32_t>>("ids");
-    object->registerMethod("GetDataCollection")
+    guard_.Method(*object, "GetDataCollection")
         .onInterface(bus::kDataManager)
         .withOutputParamNames("collection")
-        .implementedAs(
-            Served(bus::kDataManager, "GetDataCollection", [] { return sdbus::ObjectPath(bus::kDataManagerPath); }));
-    object->registerMethod("Count")
+        .implementedAs([] { return sdbus::ObjectPath(bus::kDataManagerPath); });
+    guard_.Method(*object, "Count")
         .onInterface(bus::kDataCollection)
         .withOutputParamNames("count")
-        .implementedAs(
-            Served(bus::kDataCollection, "Count", [&data] { return Long([&](LONG* v) { return data.Count(v); }); }));
-    object->registerMethod("Value")
+        .implementedAs([&data] { return Long([&](LONG* v) { return data.Count(v); }); });
+    guard_.Method(*object, "Value")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("key")
         .withOutputParamNames("value")
-        .implementedAs(Served(bus::kDataCollection, "Value", [&data](const sdbus::Variant& key) {
+        .implementedAs([&data](const sdbus::Variant& key) {
             Variant comKey;
             // A key of a type with no VARIANT form is a key of another type: E_FAIL.
             if (FAILED(wire::FromBus(key, comKey.Out())) || (comKey.vt != VT_BSTR && comKey.vt != VT_I2))
@@ -434,13 +432,14 @@ void BusServer::ExportDataManager()
             Variant value;
             Check(data.Value(comKey, value.Out()));
             return wire::ToBus(value);
-        }));
+        });
     // One round trip for all the values a client shows, and which of them it must read every time.
-    object->registerMethod("Values")
+    guard_.Method(*object, "Values")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("names")
         .withOutputParamNames("values")
-        .implementedAs(Served(bus::kDataCollection, "Values", [this](const std::vector<std::string>& names) {
+        .implementedAs([this](const std::vector<std::string>& names) {
+            CheckNameCount(names);
             std::vector<sdbus::Variant> values;
             values.reserve(names.size());
             for (const auto& name : names) {
@@ -450,31 +449,32 @@ void BusServer::ExportDataManager()
                 values.push_back(wire::ToBus(value));
             }
             return values;
-        }));
-    object->registerMethod("Volatile")
+        });
+    guard_.Method(*object, "Volatile")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("names")
         .withOutputParamNames("volatile")
-        .implementedAs(Served(bus::kDataCollection, "Volatile", [this](const std::vector<std::string>& names) {
+        .implementedAs([this](const std::vector<std::string>& names) {
+            CheckNameCount(names);
             std::vector<bool> result;
             for (const auto& name : names)
                 result.push_back(manager_.data().HowValueChanges(Utf8ToUtf16(name)) == ValueSource::Changes::AnyTime);
             return result;
-        }));
-    object->registerMethod("Name")
+        });
+    guard_.Method(*object, "Name")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("id")
         .withOutputParamNames("name")
-        .implementedAs(Served(bus::kDataCollection, "Name", [&data](int32_t id) {
+        .implementedAs([&data](int32_t id) {
             return Text([&](BSTR* v) { return data.Name(id, v); }, [&] { return IdFailure(data, id); });
-        }));
-    object->registerMethod("Description")
+        });
+    guard_.Method(*object, "Description")
         .onInterface(bus::kDataCollection)
         .withInputParamNames("id")
         .withOutputParamNames("description")
-        .implementedAs(Served(bus::kDataCollection, "Description", [&data](int32_t id) {
+        .implementedAs([&data](int32_t id) {
             return Text([&](BSTR* v) { return data.Description(id, v); }, [&] { return IdFailure(data, id); });
-        }));
+        });
     object->finishRegistration();
     objects_.push_back(std::move(object));
 }
@@ -482,17 +482,22 @@ void BusServer::ExportDataManager()
 void BusServer::ExportFeed()
 {
     auto object = sdbus::createObject(*connection_, bus::kFeedPath);
-    object->registerMethod("SetValue")
+    guard_.Method(*object, "SetValue")
         .onInterface(bus::kDataFeed)
         .withInputParamNames("name", "value")
-        .implementedAs(Served(bus::kDataFeed, "SetValue",
-                              [this](const std::string& name, const sdbus::Variant& value) { Feed(name, value); }));
+        .implementedAs([this](const std::string& name, const sdbus::Variant& value) { Feed(name, value); });
     object->finishRegistration();
     objects_.push_back(std::move(object));
 }
 
 void BusServer::Feed(const std::string& name, const sdbus::Variant& value)
 {
+    if (value.peekValueType() == "s") {
+        const std::size_t bytes = value.get<std::string>().size();
+        if (bytes > kMaxFedText)
+            throw wire::ErrorFor(E_INVALIDARG, "a text fed is at most " + std::to_string(kMaxFedText) + " bytes; got " +
+                                                   std::to_string(bytes));
+    }
     Variant comValue;
     const HRESULT converted = wire::FromBus(value, comValue.Out());
     std::vector<std::string> names;
@@ -534,16 +539,15 @@ void BusServer::ExportDisplayManager()
 {
     auto object = sdbus::createObject(*connection_, bus::kDisplayManagerPath);
     IDisplayManager& displays = manager_.displays();
-    object->registerMethod("Count")
+    guard_.Method(*object, "Count")
         .onInterface(bus::kDisplayManager)
         .withOutputParamNames("count")
-        .implementedAs(Served(bus::kDisplayManager, "Count",
-                              [&displays] { return Long([&](LONG* v) { return displays.Count(v); }); }));
-    object->registerMethod("Item")
+        .implementedAs([&displays] { return Long([&](LONG* v) { return displays.Count(v); }); });
+    guard_.Method(*object, "Item")
         .onInterface(bus::kDisplayManager)
         .withInputParamNames("index")
         .withOutputParamNames("display")
-        .implementedAs(Served(bus::kDisplayManager, "Item", [this, &displays](int32_t index) {
+        .implementedAs([this, &displays](int32_t index) {
             ComPtr<IManagedDisplay> display;
             Check(displays.Item(index, display.Out()), [&] {
                 LONG count = 0;
@@ -551,7 +555,7 @@ void BusServer::ExportDisplayManager()
                 return IndexFailure("display", index, count);
             });
             return ExportDisplay(index);
-        }));
+        });
     object->finishRegistration();
     objects_.push_back(std::move(object));
 }
@@ -565,121 +569,104 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     Check(manager_.displays().Item(index, display.Out()));
     auto object = sdbus::createObject(*connection_, path);
     const char* const i = bus::kManagedDisplay;
-    object->registerMethod("GetDriver")
-        .onInterface(i)
-        .withOutputParamNames("driver")
-        .implementedAs(Served(i, "GetDriver", [this, display] {
-            ComPtr<IDisplayDriver> driver;
-            Check(display->GetDriver(driver.Out()));
-            // A fault belongs to its own plug-in: one that failed before is passed over, not reported
-            // to a client that asked about another.
-            std::string failed;
-            for (LONG n = 0; n < manager_.drivers().Size(); ++n) {
-                const auto record = manager_.drivers().At(n);
-                if (record->fault->failed()) {
-                    failed += (failed.empty() ? "" : ", ") + record->fault->name();
-                    continue;
-                }
-                try {
-                    if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
-                        return ExportDriver(n);
-                } catch (const sdbus::Error&) {
-                    failed += (failed.empty() ? "" : ", ") + record->fault->name();
-                }
+    guard_.Method(*object, "GetDriver").onInterface(i).withOutputParamNames("driver").implementedAs([this, display] {
+        ComPtr<IDisplayDriver> driver;
+        Check(display->GetDriver(driver.Out()));
+        // A fault belongs to its own plug-in: one that failed before is passed over, not reported
+        // to a client that asked about another.
+        std::string failed;
+        for (LONG n = 0; n < manager_.drivers().Size(); ++n) {
+            const auto record = manager_.drivers().At(n);
+            if (record->fault->failed()) {
+                failed += (failed.empty() ? "" : ", ") + record->fault->name();
+                continue;
             }
-            throw wire::ErrorFor(
-                E_FAIL, failed.empty() ? "the display's driver is not among the drivers"
-                                       : "the display's driver is not among the working drivers; failed: " + failed);
-        }));
-    object->registerMethod("IsRunning")
-        .onInterface(i)
-        .withOutputParamNames("running")
-        .implementedAs(Served(i, "IsRunning", [display] {
-            VARIANT_BOOL running = 0;
-            Check(display->IsRunning(&running));
-            return running != 0;
-        }));
-    object->registerMethod("StartOutput").onInterface(i).implementedAs(Served(i, "StartOutput", [display] {
+            try {
+                if (GuardedCall(*record->fault, [&] { return SameObject(record->object.get(), driver.get()); }))
+                    return ExportDriver(n);
+            } catch (const sdbus::Error&) {
+                failed += (failed.empty() ? "" : ", ") + record->fault->name();
+            }
+        }
+        throw wire::ErrorFor(E_FAIL, failed.empty()
+                                         ? "the display's driver is not among the drivers"
+                                         : "the display's driver is not among the working drivers; failed: " + failed);
+    });
+    guard_.Method(*object, "IsRunning").onInterface(i).withOutputParamNames("running").implementedAs([display] {
+        VARIANT_BOOL running = 0;
+        Check(display->IsRunning(&running));
+        return running != 0;
+    });
+    guard_.Method(*object, "StartOutput").onInterface(i).implementedAs([display] {
         Check(display->StartOutput(), [] { return "the output runs already"; });
-    }));
-    object->registerMethod("StopOutput").onInterface(i).implementedAs(Served(i, "StopOutput", [display] {
-        Check(display->StopOutput());
-    }));
-    object->registerMethod("QueueCount")
-        .onInterface(i)
-        .withOutputParamNames("count")
-        .implementedAs(
-            Served(i, "QueueCount", [display] { return Long([&](LONG* v) { return display->QueueCount(v); }); }));
-    object->registerMethod("AddQueueItem")
+    });
+    guard_.Method(*object, "StopOutput").onInterface(i).implementedAs([display] { Check(display->StopOutput()); });
+    guard_.Method(*object, "QueueCount").onInterface(i).withOutputParamNames("count").implementedAs([display] {
+        return Long([&](LONG* v) { return display->QueueCount(v); });
+    });
+    guard_.Method(*object, "AddQueueItem")
         .onInterface(i)
         .withInputParamNames("file", "seconds")
-        .implementedAs(Served(i, "AddQueueItem", [display](const std::string& file, int32_t seconds) {
+        .implementedAs([display](const std::string& file, int32_t seconds) {
             Check(display->AddQueueItem(BString(std::string_view(file)).get(), seconds),
                   [&] { return QueueEditFailure(*display); });
-        }));
-    object->registerMethod("QueueFile")
+        });
+    guard_.Method(*object, "QueueFile")
         .onInterface(i)
         .withInputParamNames("index")
         .withOutputParamNames("file")
-        .implementedAs(Served(i, "QueueFile", [display](int32_t n) {
+        .implementedAs([display](int32_t n) {
             return Text([&](BSTR* v) { return display->QueueFile(n, v); },
                         [&] { return QueueIndexFailure(*display, n); });
-        }));
-    object->registerMethod("QueueDuration")
+        });
+    guard_.Method(*object, "QueueDuration")
         .onInterface(i)
         .withInputParamNames("index")
         .withOutputParamNames("seconds")
-        .implementedAs(Served(i, "QueueDuration", [display](int32_t n) {
+        .implementedAs([display](int32_t n) {
             return Long([&](LONG* v) { return display->QueueDuration(n, v); },
                         [&] { return QueueIndexFailure(*display, n); });
-        }));
-    object->registerMethod("SetQueueDuration")
+        });
+    guard_.Method(*object, "SetQueueDuration")
         .onInterface(i)
         .withInputParamNames("index", "seconds")
-        .implementedAs(Served(i, "SetQueueDuration", [display](int32_t n, int32_t seconds) {
+        .implementedAs([display](int32_t n, int32_t seconds) {
             LONG count = 0;
             display->QueueCount(&count);
             Check(display->SetQueueDuration(n, seconds),
                   [&] { return n < 0 || n >= count ? QueueIndexFailure(*display, n) : QueueEditFailure(*display); });
-        }));
-    object->registerMethod("DeleteQueueItem")
+        });
+    guard_.Method(*object, "DeleteQueueItem")
         .onInterface(i)
         .withInputParamNames("index")
-        .implementedAs(Served(i, "DeleteQueueItem", [display](int32_t n) {
-            Check(display->DeleteQueueItem(n), [&] { return QueueEditFailure(*display); });
-        }));
-    object->registerMethod("MoveQueueItemUp")
+        .implementedAs(
+            [display](int32_t n) { Check(display->DeleteQueueItem(n), [&] { return QueueEditFailure(*display); }); });
+    guard_.Method(*object, "MoveQueueItemUp")
         .onInterface(i)
         .withInputParamNames("index")
-        .implementedAs(Served(i, "MoveQueueItemUp", [display](int32_t n) {
-            Check(display->MoveQueueItemUp(n), [&] { return QueueEditFailure(*display); });
-        }));
-    object->registerMethod("MoveQueueItemDown")
+        .implementedAs(
+            [display](int32_t n) { Check(display->MoveQueueItemUp(n), [&] { return QueueEditFailure(*display); }); });
+    guard_.Method(*object, "MoveQueueItemDown")
         .onInterface(i)
         .withInputParamNames("index")
-        .implementedAs(Served(i, "MoveQueueItemDown", [display](int32_t n) {
-            Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); });
-        }));
+        .implementedAs(
+            [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
     ExportPower(*object, index);
-    object->registerMethod("BorrowOutput")
-        .onInterface(bus::kDisplayLease)
-        .implementedAs(Served(bus::kDisplayLease, "BorrowOutput", [this, display, index] {
-            auto& clients = borrowers_[index];
-            if (clients.empty()) {
-                // The first borrower: what the display did before is what the last return restores.
-                VARIANT_BOOL running = 0;
-                display->IsRunning(&running);
-                runningBeforeLease_[index] = running != 0;
-            }
-            Check(display->StopOutput());
-            clients.insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
-        }));
-    object->registerMethod("ReturnOutput")
-        .onInterface(bus::kDisplayLease)
-        .implementedAs(Served(bus::kDisplayLease, "ReturnOutput", [this, index] {
-            if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))
-                throw wire::ErrorFor(E_FAIL, "this connection holds no lease on the display");
-        }));
+    guard_.Method(*object, "BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
+        auto& clients = borrowers_[index];
+        if (clients.empty()) {
+            // The first borrower: what the display did before is what the last return restores.
+            VARIANT_BOOL running = 0;
+            display->IsRunning(&running);
+            runningBeforeLease_[index] = running != 0;
+        }
+        Check(display->StopOutput());
+        clients.insert(displays_.at(index)->getCurrentlyProcessedMessage()->getSender());
+    });
+    guard_.Method(*object, "ReturnOutput").onInterface(bus::kDisplayLease).implementedAs([this, index] {
+        if (!ReturnLease(index, displays_.at(index)->getCurrentlyProcessedMessage()->getSender()))
+            throw wire::ErrorFor(E_FAIL, "this connection holds no lease on the display");
+    });
     object->finishRegistration();
     displays_[index] = std::move(object);
     return path;
@@ -692,21 +679,18 @@ void BusServer::ExportPower(sdbus::IObject& object, LONG index)
         return;
     const ComPtr<ManagedDisplay> display = displays[static_cast<std::size_t>(index)];
     const char* const p = bus::kDisplayPower;
-    object.registerMethod("SetBacklight")
-        .onInterface(p)
-        .withInputParamNames("on")
-        .implementedAs(Served(p, "SetBacklight", [display](bool on) {
-            Check(display->SetBacklight(on), [] { return "the display's driver has no backlight to switch"; });
-        }));
-    object.registerMethod("SetBrightness")
+    guard_.Method(object, "SetBacklight").onInterface(p).withInputParamNames("on").implementedAs([display](bool on) {
+        Check(display->SetBacklight(on), [] { return "the display's driver has no backlight to switch"; });
+    });
+    guard_.Method(object, "SetBrightness")
         .onInterface(p)
         .withInputParamNames("percent")
-        .implementedAs(Served(p, "SetBrightness", [display](std::uint8_t percent) {
+        .implementedAs([display](std::uint8_t percent) {
             Check(display->SetBrightness(percent), [percent] {
                 return percent > 100 ? std::string("the brightness is a percentage, 0 to 100")
                                      : "the display's driver cannot dim";
             });
-        }));
+        });
     object.registerProperty("Backlight").onInterface(p).withGetter([display] { return display->backlight(); });
     object.registerProperty("Blanked").onInterface(p).withGetter([display] { return display->blanked(); });
     object.registerProperty("Caps")
@@ -755,58 +739,61 @@ sdbus::ObjectPath BusServer::ExportDriver(LONG index)
                                                                {"GetCharWidth", &IDisplayDriver::GetCharWidth},
                                                                {"GetRows", &IDisplayDriver::GetRows},
                                                                {"LoaderQuery", &IDisplayDriver::LoaderQuery}}) {
-        object->registerMethod(name).onInterface(d).withOutputParamNames("value").implementedAs(
-            Served(d, name, [display, getter = getter] {
+        guard_.Method(*object, name)
+            .onInterface(d)
+            .withOutputParamNames("value")
+            .implementedAs([display, getter = getter] {
                 return display([&](IDisplayDriver& driverInterface) {
                     return Long([&](LONG* v) { return (driverInterface.*getter)(v); });
                 });
-            }));
+            });
     }
-    object->registerMethod("SetBackground")
+    guard_.Method(*object, "SetBackground")
         .onInterface(d)
         .withInputParamNames("file")
-        .implementedAs(Served(d, "SetBackground", [display](const std::string& file) {
+        .implementedAs([display](const std::string& file) {
             const BString text(std::string_view{file});
             display([&](IDisplayDriver& driverInterface) { Check(driverInterface.SetBackground(text.get())); });
-        }));
-    object->registerMethod("SetCustomChar")
+        });
+    guard_.Method(*object, "SetCustomChar")
         .onInterface(d)
         .withInputParamNames("code", "rows")
-        .implementedAs(Served(d, "SetCustomChar", [display](int32_t code, const std::vector<uint8_t>& r) {
+        .implementedAs([display](int32_t code, const std::vector<uint8_t>& r) {
             if (r.size() != 8)
                 throw wire::ErrorFor(E_INVALIDARG);
             display([&](IDisplayDriver& driverInterface) {
                 Check(driverInterface.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]));
             });
-        }));
-    object->registerMethod("Write").onInterface(d).withInputParamNames("frame").implementedAs(
-        Served(d, "Write", [display](const std::string& frame) {
+        });
+    guard_.Method(*object, "Write")
+        .onInterface(d)
+        .withInputParamNames("frame")
+        .implementedAs([display](const std::string& frame) {
             const BString text(std::string_view{frame});
             display([&](IDisplayDriver& driverInterface) { Check(driverInterface.Write(text.get())); });
-        }));
-    object->registerMethod("GetRom")
+        });
+    guard_.Method(*object, "GetRom")
         .onInterface(bus::kDisplayCharacterSet)
         .withOutputParamNames("rom")
-        .implementedAs(Served(bus::kDisplayCharacterSet, "GetRom", [driver, fault] {
+        .implementedAs([driver, fault] {
             return GuardedCall(*fault, [&] {
                 HRESULT hr = S_OK;
                 auto characterSet = driver.As<IDisplayCharacterSet>(&hr);
                 Check(hr);
                 return Text([&](BSTR* v) { return characterSet->GetRom(v); });
             });
-        }));
-    object->registerMethod("GetPluginName")
+        });
+    guard_.Method(*object, "GetPluginName")
         .onInterface(bus::kPluginInfo)
         .withOutputParamNames("name")
-        .implementedAs(Served(bus::kPluginInfo, "GetPluginName", [info] {
-            return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetPluginName(v); }); });
-        }));
-    object->registerMethod("GetConfiguration")
+        .implementedAs(
+            [info] { return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetPluginName(v); }); }); });
+    guard_.Method(*object, "GetConfiguration")
         .onInterface(bus::kPluginInfo)
         .withOutputParamNames("configuration")
-        .implementedAs(Served(bus::kPluginInfo, "GetConfiguration", [info] {
+        .implementedAs([info] {
             return info([](IPluginInfo& i) { return Text([&](BSTR* v) { return i.GetConfiguration(v); }); });
-        }));
+        });
     object->finishRegistration();
     drivers_[index] = std::move(object);
     return path;

@@ -4,12 +4,17 @@
 // the objects reached from it. Owning the service name is what registering the Manager class for
 // local-server use means here; destroying the server gives the name back.
 //
+// Any program on the session bus may call these methods with anything and send this connection
+// any signal: every handler runs under guard_, so what a call throws is answered as an error and
+// a signal that cannot be read is dropped, never the end of the service.
+//
 // Threads: every method handler runs on the bus thread, which alone uses the connection, the
 // objects and the tables below after construction; it also emits the change signals, so that the
 // connection is never used by two threads at once.
 
 #include "manager.h"
 
+#include <pixtera/bus/handler_guard.h>
 #include <pixtera/platform/thread.h>
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -61,6 +66,7 @@ private:
     void EmitPowerChanges();
 
     Manager& manager_;
+    bus::HandlerGuard guard_{"The service's bus objects"};
     std::unique_ptr<sdbus::IConnection> connection_;
     std::vector<std::unique_ptr<sdbus::IObject>> objects_;
     std::map<LONG, std::unique_ptr<sdbus::IObject>> displays_;

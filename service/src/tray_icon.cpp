@@ -69,14 +69,15 @@ TrayIcon::TrayIcon(SessionBus& bus, std::filesystem::path programDirectory, std:
 {
     ExportItem();
     ExportMenu();
-    busDaemon_ = sdbus::createProxy(bus_.connection(), "org.freedesktop.DBus", "/org/freedesktop/DBus");
-    busDaemon_->uponSignal("NameOwnerChanged")
-        .onInterface("org.freedesktop.DBus")
-        .call([this](const std::string& name, const std::string&, const std::string& newOwner) {
-            // A watcher that (re)starts has forgotten its items.
-            if (name == kWatcher && !newOwner.empty())
-                Register();
-        });
+    busDaemon_ = sdbus::createProxy(bus_.connection(), bus::kBusDaemonName, "/org/freedesktop/DBus");
+    busDaemon_->registerSignalHandler(
+        "org.freedesktop.DBus", "NameOwnerChanged",
+        guard_.OnSignalFrom(bus::kBusDaemonName, "NameOwnerChanged",
+                            [this](const std::string& name, const std::string&, const std::string& newOwner) {
+                                // A watcher that (re)starts has forgotten its items.
+                                if (name == kWatcher && !newOwner.empty())
+                                    Register();
+                            }));
     busDaemon_->finishRegistration();
     // Registered before the loop runs: from then on only the loop's own thread uses the connection.
     Register();
@@ -103,10 +104,10 @@ void TrayIcon::ExportItem()
     item_->registerProperty("Menu").onInterface(kItemInterface).withGetter([] { return sdbus::ObjectPath(kMenuPath); });
     item_->registerProperty("ItemIsMenu").onInterface(kItemInterface).withGetter([] { return false; });
     // Clicks on the icon itself do nothing: the menu is all there is.
-    item_->registerMethod("Activate").onInterface(kItemInterface).implementedAs([](int32_t, int32_t) {});
-    item_->registerMethod("SecondaryActivate").onInterface(kItemInterface).implementedAs([](int32_t, int32_t) {});
-    item_->registerMethod("ContextMenu").onInterface(kItemInterface).implementedAs([](int32_t, int32_t) {});
-    item_->registerMethod("Scroll").onInterface(kItemInterface).implementedAs([](int32_t, const std::string&) {});
+    guard_.Method(*item_, "Activate").onInterface(kItemInterface).implementedAs([](int32_t, int32_t) {});
+    guard_.Method(*item_, "SecondaryActivate").onInterface(kItemInterface).implementedAs([](int32_t, int32_t) {});
+    guard_.Method(*item_, "ContextMenu").onInterface(kItemInterface).implementedAs([](int32_t, int32_t) {});
+    guard_.Method(*item_, "Scroll").onInterface(kItemInterface).implementedAs([](int32_t, const std::string&) {});
     for (const char* signal : {"NewTitle", "NewIcon", "NewToolTip", "NewStatus"})
         item_->registerSignal(signal).onInterface(kItemInterface);
     item_->finishRegistration();
@@ -121,7 +122,7 @@ void TrayIcon::ExportMenu()
     menu_->registerProperty("IconThemePath").onInterface(kMenuInterface).withGetter([] {
         return std::vector<std::string>{};
     });
-    menu_->registerMethod("GetLayout")
+    guard_.Method(*menu_, "GetLayout")
         .onInterface(kMenuInterface)
         .withInputParamNames("parentId", "recursionDepth", "propertyNames")
         .withOutputParamNames("revision", "layout")
@@ -133,7 +134,7 @@ void TrayIcon::ExportMenu()
                 std::get<2>(layout).clear();
             return std::tuple<uint32_t, Layout>(1, layout);
         });
-    menu_->registerMethod("GetGroupProperties")
+    guard_.Method(*menu_, "GetGroupProperties")
         .onInterface(kMenuInterface)
         .withInputParamNames("ids", "propertyNames")
         .withOutputParamNames("properties")
@@ -144,7 +145,7 @@ void TrayIcon::ExportMenu()
                     found.emplace_back(id, Properties{{"label", sdbus::Variant(std::string(label))}});
             return found;
         });
-    menu_->registerMethod("GetProperty")
+    guard_.Method(*menu_, "GetProperty")
         .onInterface(kMenuInterface)
         .withInputParamNames("id", "name")
         .withOutputParamNames("value")
@@ -153,7 +154,7 @@ void TrayIcon::ExportMenu()
                 return sdbus::Variant(std::string(id == kStopId ? "Stop" : "Start Designer"));
             throw sdbus::Error("com.canonical.dbusmenu.Error.UnknownProperty", "no such property");
         });
-    menu_->registerMethod("Event")
+    guard_.Method(*menu_, "Event")
         .onInterface(kMenuInterface)
         .withInputParamNames("id", "eventId", "data", "timestamp")
         .implementedAs([this](int32_t id, const std::string& event, const sdbus::Variant&, uint32_t) {
@@ -164,7 +165,7 @@ void TrayIcon::ExportMenu()
             else if (id == kStopId)
                 Stop();
         });
-    menu_->registerMethod("EventGroup")
+    guard_.Method(*menu_, "EventGroup")
         .onInterface(kMenuInterface)
         .withInputParamNames("events")
         .withOutputParamNames("idErrors")
@@ -175,12 +176,12 @@ void TrayIcon::ExportMenu()
                     std::get<0>(e) == kStartDesignerId ? StartDesigner() : std::get<0>(e) == kStopId ? Stop() : void();
             return std::vector<int32_t>{};
         });
-    menu_->registerMethod("AboutToShow")
+    guard_.Method(*menu_, "AboutToShow")
         .onInterface(kMenuInterface)
         .withInputParamNames("id")
         .withOutputParamNames("needUpdate")
         .implementedAs([](int32_t) { return false; });
-    menu_->registerMethod("AboutToShowGroup")
+    guard_.Method(*menu_, "AboutToShowGroup")
         .onInterface(kMenuInterface)
         .withInputParamNames("ids")
         .withOutputParamNames("updatesNeeded", "idErrors")

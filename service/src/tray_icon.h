@@ -3,9 +3,12 @@
 // The service's icon in the desktop's notification area: a StatusNotifierItem with a
 // com.canonical.dbusmenu menu of "Start Designer" (203) and "Stop" (202). Clicking the icon does
 // nothing; the menu is its context menu. It registers with the StatusNotifierWatcher when there
-// is one, and again whenever a watcher appears.
+// is one, and again whenever the bus says a watcher appeared. Any program may call the menu's
+// methods or send the item signals: all of them run under guard_.
 
 #include "session_bus.h"
+
+#include <pixtera/bus/handler_guard.h>
 
 #include <filesystem>
 #include <functional>
@@ -37,6 +40,7 @@ private:
     void Register();
 
     SessionBus& bus_;
+    bus::HandlerGuard guard_{"The tray icon"};
     std::filesystem::path programDirectory_;
     std::function<void()> shutdown_;
     std::unique_ptr<sdbus::IObject> item_;

@@ -6,6 +6,7 @@
 #include "call_log.h"
 #include "child_process.h"
 #include "private_bus.h"
+#include "remote_objects_fixture.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/com.h>
@@ -35,79 +36,6 @@ namespace {
 
 using namespace pixtera;
 using namespace pixtera::test;
-
-bool ServiceOnBus()
-{
-    auto connection = sdbus::createSessionBusConnection();
-    auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
-    bool owned = false;
-    bus->callMethod("NameHasOwner")
-        .onInterface("org.freedesktop.DBus")
-        .withArguments(std::string(bus::kServiceName))
-        .storeResultsTo(owned);
-    return owned;
-}
-
-class RemoteObjects : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        program = InstallProgramCopy("pixtera2");
-        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileDisplay.so"));
-        ASSERT_TRUE(RegisterTestModule("test-scripted-provider.so"));
-        ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
-        frames = TestDirectory() / "frames.jsonl";
-        WriteConfiguration();
-        InstallRemoteActivation();
-    }
-
-    void TearDown() override
-    {
-        // A service still running ends with its bus.
-        manager.Reset();
-    }
-
-    void WriteConfiguration(const std::string& extraItem = "B:two")
-    {
-        std::ofstream(configuration())
-            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
-            << frames.string() << "\"><display active=\"yes\"/></driver>"
-            << "<driver clsid=\"PixteraTest.ScriptedProvider\" configuration=\"mode=2;interval=100000;items=A:1,"
-            << extraItem << "\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
-    }
-
-    std::filesystem::path configuration() const { return TestDirectory() / "bin" / "pixtera2.xml"; }
-
-    ComPtr<IManager> Connect()
-    {
-        ComPtr<IManager> created;
-        EXPECT_EQ(CreateInstance(CLSID_Manager, CLSCTX_LOCAL_SERVER, created), S_OK);
-        return created;
-    }
-
-    ComPtr<IManagedDisplay> Display(IManager& from)
-    {
-        ComPtr<IDisplayManager> displays;
-        EXPECT_EQ(from.GetDisplayManager(displays.Out()), S_OK);
-        ComPtr<IManagedDisplay> display;
-        EXPECT_EQ(displays->Item(0, display.Out()), S_OK);
-        return display;
-    }
-
-    ComPtr<IDataCollection> Data(IManager& from)
-    {
-        ComPtr<IDataManager> data;
-        EXPECT_EQ(from.GetDataManager(data.Out()), S_OK);
-        ComPtr<IDataCollection> collection;
-        EXPECT_EQ(data->GetDataCollection(collection.Out()), S_OK);
-        return collection;
-    }
-
-    PrivateBus bus;
-    std::filesystem::path program;
-    std::filesystem::path frames;
-    ComPtr<IManager> manager;
-};
 
 TEST_F(RemoteObjects, TheFirstClientStartsTheServiceAndEveryClientGetsTheSameObjects)
 {
@@ -402,6 +330,9 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
               "0x80070057: no item rain can be set; the names are weather,mail");
     EXPECT_EQ(set("mail", sdbus::Variant(std::vector<uint8_t>{1})),
               "0x80020005: SetValue takes a number (n, i, u, x, d), a text (s) or a flag (b); got ay");
+    EXPECT_EQ(set("mail", sdbus::Variant(std::string(5000, 'x'))),
+              "0x80070057: a text fed is at most 4096 bytes; got 5000");
+    EXPECT_EQ(set("mail", sdbus::Variant(std::string(4096, 'x'))), "ok");
 
     const std::vector<sdbus::Variant> samples{sdbus::Variant(int16_t{-7}),
                                               sdbus::Variant(int32_t{70000}),

@@ -240,4 +240,36 @@ TEST_F(TrayIconTest, WithoutAWatcherOrNotificationServerTheServiceRunsOn)
     EXPECT_EQ(service->WaitFor(0), -1);
 }
 
+TEST_F(TrayIconTest, OnlyTheBusSaysAWatcherAppearedAndNoSignalEndsTheService)
+{
+    desktop.StartWatcher();
+    StartService();
+    ASSERT_TRUE(Eventually([&] { return desktop.items().size() == 1; }));
+    // Addressed to the tray's connection, a signal passes its match on the bus's name whoever
+    // sends it: only its sender, which the bus sets, tells it apart.
+    auto forger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*forger, "/org/freedesktop/DBus");
+    auto send = [&](auto... arguments) {
+        auto signal = object->createSignal("org.freedesktop.DBus", "NameOwnerChanged");
+        signal.setDestination(desktop.items().front());
+        (void)(signal << ... << arguments);
+        signal.send();
+    };
+    send(std::string("org.kde.StatusNotifierWatcher"), std::string(), forger->getUniqueName());
+    send(std::int32_t{7});
+    // The tray reads the forger's signals before this call, and the watcher would hear a
+    // registration they caused before the ping that follows.
+    std::tuple<uint32_t, Layout> layout;
+    sdbus::createProxy(*forger, desktop.items().front(), "/MenuBar")
+        ->callMethod("GetLayout")
+        .onInterface("com.canonical.dbusmenu")
+        .withArguments(int32_t{0}, int32_t{-1}, std::vector<std::string>{})
+        .storeResultsTo(layout);
+    sdbus::createProxy(*forger, "org.kde.StatusNotifierWatcher", "/")
+        ->callMethod("Ping")
+        .onInterface("org.freedesktop.DBus.Peer");
+    EXPECT_EQ(desktop.items().size(), 1u) << "a forged watcher gets no registration";
+    EXPECT_EQ(service->WaitFor(0), -1) << "the service runs on";
+}
+
 } // namespace

@@ -73,6 +73,17 @@ public:
         object_->emitSignal("Seeked").onInterface(kPlayer).withArguments(position);
     }
 
+    // Any signal from the player's own connection, with arguments of any types: a player that
+    // misbehaves.
+    template <class... Arguments>
+    void Send(const std::string& interface, const std::string& member, const Arguments&... arguments)
+    {
+        auto signal = object_->createSignal(interface, member);
+        (void)(signal << ... << arguments);
+        signal.send();
+    }
+    std::string owner() const { return connection_->getUniqueName(); }
+
     // Reads by others of the player's properties.
     int reads() const { return reads_; }
 

@@ -75,8 +75,9 @@ TEST(MediaWatcher, FollowsPlayersBySignalsAloneAndTheLastToPlayTakesOver)
     auto first = std::make_unique<FakePlayer>("first", "First Player");
     first->Play("Playing", "Morning", {"Ann", "Bob"}, 200'000'000, 30'000'000);
     MprisWatcher watcher(sdbus::createSessionBusConnection());
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).title == "Morning"; }))
+        << "a player already there is asked when the watcher starts";
     NowPlaying now = Now(watcher);
-    EXPECT_EQ(now.title, "Morning") << "a player already there is read when the watcher starts";
     EXPECT_EQ(now.artist, "Ann, Bob");
     EXPECT_EQ(now.album, "Album");
     EXPECT_EQ(now.player, "First Player");
