@@ -102,7 +102,16 @@ TEST(ModuleDetection, NothingFoundNamesEachPlaceWithItsReason)
     EXPECT_TRUE(report.found.empty());
     EXPECT_EQ(ReasonFor(report, "/dev/i2c-*"),
               "no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`, and enable I2C on a Raspberry Pi");
+    EXPECT_EQ(ReasonFor(report, "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*"),
+              "no serial port: a USB serial module appears here when it is plugged in (one on another port: "
+              "configure it by hand)");
     EXPECT_EQ(ReasonFor(report, "LCDd at 127.0.0.1:13666"), "not running");
+    EXPECT_EQ(report.tried.size(), 3u);
+    auto noSerial = Quick();
+    noSerial.serial = false;
+    EXPECT_EQ(ReasonFor(DetectModules(none, noSerial), "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*"),
+              "(not tried)")
+        << "not looked at";
 
     ModelDevices devices;
     devices.AddBus(1, {});
@@ -122,6 +131,8 @@ TEST(ModuleDetection, NothingFoundNamesEachPlaceWithItsReason)
     EXPECT_EQ(ReasonFor(report, "/dev/ttyACM0"), "in use by another program; not probed");
     EXPECT_FALSE(devices.opened.contains("/dev/ttyACM0"));
     EXPECT_NE(ReasonFor(report, "LCDd at 127.0.0.1:13666").find("huh"), std::string::npos);
+    EXPECT_EQ(ReasonFor(report, "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*"), "(not tried)")
+        << "the ports are named one by one";
 }
 
 TEST(ModuleDetection, ASerialModuleIsFoundAtItsOwnSpeedUnderItsStableName)
