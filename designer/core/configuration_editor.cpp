@@ -124,9 +124,11 @@ ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entr
     return AddWith(
         entry,
         [&](IUnknown& object, IPluginInfo& info, const std::string& defaults) -> std::optional<std::string> {
-            if (!entry.configurationNeeded)
+            // A plug-in with settings is added as its form leaves it: its defaults (a device, a
+            // bus) are rarely the user's. Cancel adds nothing.
+            if (!entry.configurationNeeded && !entry.configurationAvailable)
                 return defaults;
-            return configure(object, info, defaults, true);
+            return configure(object, info, defaults, entry.configurationNeeded);
         },
         why);
 }

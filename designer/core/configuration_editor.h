@@ -56,7 +56,8 @@ public:
     const std::vector<LoadedPlugin>& loaded() const { return loaded_; }
     const std::filesystem::path& file() const { return file_; }
 
-    // `why` says what kept a plug-in from being added (a missing module, no wrapper, ...).
+    // Asks for the settings of a plug-in that has some; Declined when they are cancelled. `why`
+    // says what kept a plug-in from being added (a missing module, no wrapper, ...).
     AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure, std::string* why = nullptr);
     // Adds the plug-in with a configuration already known (a module detection found).
     AddResult AddConfigured(const CatalogEntry& entry, const std::string& configuration, std::string* why = nullptr);
