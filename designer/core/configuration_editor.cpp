@@ -2,6 +2,7 @@
 #include "configuration_editor.h"
 
 #include "configuration_additions.h"
+#include "plugin_titles.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
@@ -89,6 +90,17 @@ pugi::xml_node ConfigurationEditor::Drivers()
 }
 
 void ConfigurationEditor::Refill()
+{
+    ReadLoaded();
+    std::vector<PluginIdentity> identities;
+    for (const LoadedPlugin& plugin : loaded_)
+        identities.push_back({plugin.name, plugin.clsid, plugin.configuration});
+    const auto titles = PluginTitles(identities);
+    for (std::size_t i = 0; i < loaded_.size(); ++i)
+        loaded_[i].title = titles[i];
+}
+
+void ConfigurationEditor::ReadLoaded()
 {
     loaded_.clear();
     std::size_t element = 0;

@@ -23,6 +23,7 @@ struct LoadedPlugin {
     std::string clsid;
     std::string configuration;
     std::string name;
+    std::string title; // the name with its place, as the panel lists it
     ComPtr<IUnknown> object;
     ComPtr<IPluginInfo> info;
     std::size_t element = 0; // among the driver elements
@@ -75,7 +76,9 @@ private:
     using ChooseConfiguration =
         std::function<std::optional<std::string>(IUnknown&, IPluginInfo&, const std::string& defaults)>;
     AddResult AddWith(const CatalogEntry& entry, const ChooseConfiguration& choose, std::string* why);
+    // The plug-ins the file loads, read again, and their titles.
     void Refill();
+    void ReadLoaded();
     pugi::xml_node Drivers();
 
     std::filesystem::path file_;

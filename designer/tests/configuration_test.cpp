@@ -469,6 +469,26 @@ TEST(SettingForms, KeepUnknownChoicesAllowEmptyOptionalNumbersAndNeedRequiredKey
 
 namespace {
 
+TEST_F(ConfigurationTest, PluginsAreListedByTheirPlacesSoTwoOfOneDriverDiffer)
+{
+    for (const char* module : {"SerialLCD", "HD44780I2C"})
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
+    WriteConfiguration(R"(<driver clsid="Pixtera.SerialLCD" configuration="device=/dev/ttyUSB0;speed=9600"/>)"
+                       R"(<driver clsid="Pixtera.SerialLCD" configuration=""/>)"
+                       R"(<driver clsid="Pixtera.HD44780I2C" configuration="bus=2;address=0x3f"/>)"
+                       R"(<driver clsid="Pixtera.SystemData" configuration="interval=500"/>)"
+                       R"(<driver clsid="Pixtera.TerminalDisplay" configuration=""/>)"
+                       R"(<driver clsid="Pixtera.TerminalDisplay" configuration=""/>)");
+    auto panel = Panel();
+    std::vector<std::string> titles;
+    for (int row = 0; row < panel->loadedList().count(); ++row)
+        titles.push_back(panel->loadedList().item(row)->text().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Serial character LCD: /dev/ttyUSB0",
+                                                "Serial character LCD: /dev/ttyACM0", // its default
+                                                "HD44780 display on I2C: /dev/i2c-2 address 0x3f", "System data",
+                                                "Terminal display", "Terminal display (2)"}));
+}
+
 // A double click adds a plug-in as < does: one with settings through its form, as the form leaves
 // it, and not at all when the form is cancelled; one without settings at once.
 TEST_F(ConfigurationTest, APluginWithSettingsIsAddedThroughItsForm)
