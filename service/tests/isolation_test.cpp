@@ -435,6 +435,32 @@ TEST_P(IsolatedSetUpFault, TheNewHostGetsAllEightUserCharacters)
     ExpectNothingLeft();
 }
 
+// A definition that comes while a new host is being set up (and finds no host) reaches that host
+// before it is used: the replay it missed is made up.
+TEST_F(Isolation, WhatADisplayIsGivenWhileItsNewHostIsSetUpReachesThatHost)
+{
+    RegKey settings;
+    ASSERT_EQ(settings.Create(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0"), ERROR_SUCCESS);
+    settings.SetDword("PluginCallTimeout", 5000); // the new host waits in its replay for the test
+    MessageCapture messages;
+    const auto chars = TestDirectory() / "chars";
+    const auto gate = TestDirectory() / "gate";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
+    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=SetCustomChar;once=" + (TestDirectory() / "struck").string() +
+                                      ";pause=Configure;gate=" + gate.string() + ";chars=" + chars.string(),
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(gate.string() + ".waiting"); }))
+        << "the new host is in its replay";
+    auto driver = driverManager->At(0)->object.As<IDisplayDriver>();
+    ASSERT_TRUE(driver);
+    EXPECT_EQ(driver->SetCustomChar(3, 1, 2, 3, 4, 5, 6, 7, 8), E_PLUGIN_HOST_FAILED) << "no host to take it yet";
+    std::ofstream(gate) << "go\n";
+    EXPECT_TRUE(Eventually([&] { return LastCharacters(chars)[3] == " 1 2 3 4 5 6 7 8"; })) << FileText(chars);
+    driver.Reset();
+    ExpectNothingLeft();
+}
+
 // Named by the call that kills the host.
 std::string CallName(const ::testing::TestParamInfo<const char*>& call)
 {

@@ -2,7 +2,7 @@
 // PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
 // plug-ins hosted in processes of their own. Configuration:
 //   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file;chars=/file;
-//   helper=/pid/file
+//   helper=/pid/file;pause=METHOD;gate=/file
 // (stray: in a plug-in host, a made-up answer is written to the host's socket before the real one;
 // helper: at Configure a child process is left behind, sharing the host's descriptors, its pid
 // written to the file)
@@ -10,7 +10,9 @@
 // SetCustomChar, GetCharHeight); with `once`, only while the marker file does not exist yet (it is made then):
 // a plug-in created again behaves. The provider (periodic, 50 ms) offers "Polls", the number of
 // its polls; the display appends every frame it gets to `frames`, and every user character it is
-// given to `chars` ("code: row row ... row", rows in hex).
+// given to `chars` ("code: row row ... row", rows in hex). With `pause`, a plug-in created after
+// the fault struck (the `once` marker exists) waits in METHOD until the file `gate` exists, having
+// made GATE.waiting: a host held in the middle of its replay.
 
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/data_provider.h>
@@ -53,6 +55,8 @@ public:
             once_ = fields.Text("once").value_or("");
             frames_ = fields.Text("frames").value_or("");
             chars_ = fields.Text("chars").value_or("");
+            pause_ = fields.Text("pause").value_or("");
+            gate_ = fields.Text("gate").value_or("");
         }
         if (const auto helper = fields.Text("helper"))
             LeaveHelper(*helper);
@@ -124,9 +128,27 @@ public:
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Output(v, 0); }
 
 private:
+    // Waits at the gate when the script says so.
+    void Pause(const std::string& method)
+    {
+        std::string gate;
+        {
+            std::lock_guard lock(mutex_);
+            std::error_code ec;
+            if (method != pause_ || gate_.empty() || once_.empty() || !std::filesystem::exists(once_, ec))
+                return;
+            gate = gate_;
+        }
+        std::ofstream(gate + ".waiting") << "waiting\n";
+        std::error_code ec;
+        for (int wait = 0; wait < 3000 && !std::filesystem::exists(gate, ec); ++wait) // 30 s at most
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
     // Counts the call and misbehaves when the script says so.
     void Enter(const std::string& method)
     {
+        Pause(method);
         std::string fault;
         {
             std::lock_guard lock(mutex_);
@@ -176,7 +198,7 @@ private:
     }
 
     std::mutex mutex_; // guards the script and the counts
-    std::string fault_, method_, once_, frames_, chars_;
+    std::string fault_, method_, once_, frames_, chars_, pause_, gate_;
     long at_ = 1;
     std::map<std::string, long> counts_;
     std::atomic<LONG> polls_{0};
