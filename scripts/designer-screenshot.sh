@@ -4,7 +4,7 @@
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.
 #
-#   scripts/designer-screenshot.sh [--panel | --hung | --detect | --power] [DESIGN.pxd] [OUTPUT.png]
+#   scripts/designer-screenshot.sh [--panel | --hung | --detect | --power | --preview] [DESIGN.pxd] [OUTPUT.png]
 #
 # With --panel the picture is of the configuration panel (File > Configure), by default
 # docs/images/configuration-panel.png. With --hung the service is stopped (SIGSTOP) under a window
@@ -12,7 +12,8 @@
 # line, by default /tmp/designer-hung.png. With --detect the panel's "Detect displays" window shows
 # two modules on a model I2C bus (the tests' LD_PRELOAD stand-in for i2c-dev), by default
 # docs/images/detect-displays.png. With --power the picture is of Display > Power..., by default
-# /tmp/designer-power.png.
+# /tmp/designer-power.png. With --preview the service has two file displays and the picture shows
+# Display > Preview open, by default /tmp/designer-preview.png.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
@@ -20,8 +21,10 @@ panel=false
 hung=false
 detect=false
 power=false
+preview=false
 case "${1:-}" in
   --power) power=true; shift ;;
+  --preview) preview=true; shift ;;
   --panel) panel=true; shift ;;
   --hung) hung=true; shift ;;
   --detect) panel=true; detect=true; shift ;;
@@ -32,6 +35,7 @@ $panel && default_output=$PIXTERA_ROOT/docs/images/configuration-panel.png
 $hung && default_output=/tmp/designer-hung.png
 $detect && default_output=$PIXTERA_ROOT/docs/images/detect-displays.png
 $power && default_output=/tmp/designer-power.png
+$preview && default_output=/tmp/designer-preview.png
 output=${2:-$default_output}
 install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool openbox
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -56,18 +60,30 @@ if $detect; then
   preload=(env "LD_PRELOAD=$PIXTERA_BUILD_DIR/test-modules/libfake-i2c-preload.so" "PIXTERA_FAKE_DEV=$work/dev"
            "PIXTERA_FAKE_I2C=1:0x27:a,1:0x3f:b-norw")
 fi
+second_display=""
+$preview && second_display="<driver clsid=\"Pixtera.FileDisplay\" configuration=\"columns=16;rows=2;path=$work/desk\"><display active=\"yes\"/></driver>"
 cat > "$work/bin/pixtera2.xml" <<XML
 <PixteraConfiguration><drivers>
 <driver clsid="Pixtera.FileDisplay" configuration="columns=20;rows=4;cellwidth=5;cellheight=8;path=$work/lcd"><display active="yes"><queue><queueitem Filename="$design" Runtime="6"/></queue></display></driver>
+$second_display
 <driver clsid="Pixtera.SystemData" configuration="interval=1000"><data active="yes"/></driver>
 </drivers></PixteraConfiguration>
 XML
 
 mkdir -p "$(dirname "$output")"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
-  if [ "$4" = true ] || [ "$5" = true ] || [ "$6" = true ]; then openbox & sleep 1; fi
-  "${@:7}" "$1/bin/pixtera-designer" & designer=$!
+  if [ "$4" = true ] || [ "$5" = true ] || [ "$6" = true ] || [ "$7" = true ]; then openbox & sleep 1; fi
+  "${@:8}" "$1/bin/pixtera-designer" & designer=$!
   sleep 5
+  if [ "$7" = true ]; then
+    # Display > Preview, by the mouse and the arrows: the menu has no mnemonic.
+    window=$(xdotool search --name "Pixtera designer" | head -n 1)
+    xdotool windowactivate --sync "$window"
+    xdotool mousemove --window "$window" 150 12 click 1
+    sleep 1
+    xdotool key Down Down Down Right
+    sleep 2
+  fi
   if [ "$6" = true ]; then
     # Display > Power..., by the mouse: the menu has no mnemonic.
     window=$(xdotool search --name "Pixtera designer" | head -n 1)
@@ -102,8 +118,8 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
     fi
   fi
   [ "$4" = true ] || import -window root "$2"
-  [ "$6" = true ] && xdotool key Escape
+  if [ "$6" = true ] || [ "$7" = true ]; then xdotool key Escape; fi
   kill $designer; wait $designer || true
   pkill -f "$1/bin/pixtera2" || true
-' _ "$work" "$output" "$panel" "$hung" "$detect" "$power" "${preload[@]}"
+' _ "$work" "$output" "$panel" "$hung" "$detect" "$power" "$preview" "${preload[@]}"
 echo "Wrote $output"

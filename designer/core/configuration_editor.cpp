@@ -2,6 +2,7 @@
 #include "configuration_editor.h"
 
 #include "configuration_additions.h"
+#include "plugin_titles.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
@@ -90,6 +91,17 @@ pugi::xml_node ConfigurationEditor::Drivers()
 
 void ConfigurationEditor::Refill()
 {
+    ReadLoaded();
+    std::vector<PluginIdentity> identities;
+    for (const LoadedPlugin& plugin : loaded_)
+        identities.push_back({plugin.name, plugin.clsid, plugin.configuration});
+    const auto titles = PluginTitles(identities);
+    for (std::size_t i = 0; i < loaded_.size(); ++i)
+        loaded_[i].title = titles[i];
+}
+
+void ConfigurationEditor::ReadLoaded()
+{
     loaded_.clear();
     std::size_t element = 0;
     for (const auto& selected : document_.document.select_nodes("PixteraConfiguration/drivers/driver")) {
@@ -124,9 +136,11 @@ ConfigurationEditor::AddResult ConfigurationEditor::Add(const CatalogEntry& entr
     return AddWith(
         entry,
         [&](IUnknown& object, IPluginInfo& info, const std::string& defaults) -> std::optional<std::string> {
-            if (!entry.configurationNeeded)
+            // A plug-in with settings is added as its form leaves it: its defaults (a device, a
+            // bus) are rarely the user's. Cancel adds nothing.
+            if (!entry.configurationNeeded && !entry.configurationAvailable)
                 return defaults;
-            return configure(object, info, defaults, true);
+            return configure(object, info, defaults, entry.configurationNeeded);
         },
         why);
 }

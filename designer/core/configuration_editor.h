@@ -23,6 +23,7 @@ struct LoadedPlugin {
     std::string clsid;
     std::string configuration;
     std::string name;
+    std::string title; // the name with its place, as the panel lists it
     ComPtr<IUnknown> object;
     ComPtr<IPluginInfo> info;
     std::size_t element = 0; // among the driver elements
@@ -56,7 +57,8 @@ public:
     const std::vector<LoadedPlugin>& loaded() const { return loaded_; }
     const std::filesystem::path& file() const { return file_; }
 
-    // `why` says what kept a plug-in from being added (a missing module, no wrapper, ...).
+    // Asks for the settings of a plug-in that has some; Declined when they are cancelled. `why`
+    // says what kept a plug-in from being added (a missing module, no wrapper, ...).
     AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure, std::string* why = nullptr);
     // Adds the plug-in with a configuration already known (a module detection found).
     AddResult AddConfigured(const CatalogEntry& entry, const std::string& configuration, std::string* why = nullptr);
@@ -74,7 +76,9 @@ private:
     using ChooseConfiguration =
         std::function<std::optional<std::string>(IUnknown&, IPluginInfo&, const std::string& defaults)>;
     AddResult AddWith(const CatalogEntry& entry, const ChooseConfiguration& choose, std::string* why);
+    // The plug-ins the file loads, read again, and their titles.
     void Refill();
+    void ReadLoaded();
     pugi::xml_node Drivers();
 
     std::filesystem::path file_;

@@ -16,16 +16,22 @@ std::string Describe(const std::string& operation, HRESULT code)
     return operation + " failed (" + HresultText(code) + ")" + (reason.empty() ? "" : ": " + reason);
 }
 
-std::string DriverName(IManagedDisplay& display)
+// The name and configuration of the display's driver.
+void DescribeDriver(ServiceDisplay& entry)
 {
     ComPtr<IDisplayDriver> driver;
-    CheckCall(display.GetDriver(driver.Out()), "Getting a display's driver");
+    CheckCall(entry.display->GetDriver(driver.Out()), "Getting a display's driver");
     auto info = driver.As<IPluginInfo>();
-    if (!info)
-        return "Display";
+    if (!info) {
+        entry.driverName = "Display";
+        return;
+    }
     BString name;
     CheckCall(info->GetPluginName(name.Out()), "Asking a display driver for its name");
-    return name.utf8();
+    entry.driverName = name.utf8();
+    BString configuration;
+    CheckCall(info->GetConfiguration(configuration.Out()), "Asking a display driver for its configuration");
+    entry.configuration = configuration.utf8();
 }
 
 } // namespace
@@ -75,7 +81,7 @@ const std::vector<ServiceDisplay>& ServiceSession::BorrowDisplays()
     for (LONG i = 0; i < count; ++i) {
         ServiceDisplay entry;
         CheckCall(displays->Item(i, entry.display.Out()), "Getting display " + std::to_string(i + 1));
-        entry.driverName = DriverName(*entry.display);
+        DescribeDriver(entry);
         HRESULT hr = S_OK;
         auto lease = entry.display.As<IDisplayLease>(&hr);
         CheckCall(hr, "Borrowing display " + std::to_string(i + 1));

@@ -30,7 +30,8 @@ void CheckCall(HRESULT hr, const std::string& operation);
 
 struct ServiceDisplay {
     ComPtr<IManagedDisplay> display;
-    std::string driverName; // what the Preview menu shows
+    std::string driverName;
+    std::string configuration; // the driver's: with the name, what the Preview menu shows
 };
 
 class ServiceSession {

@@ -5,6 +5,7 @@
 #include "colour_scheme.h"
 #include "command_ids.h"
 #include "configuration_editor.h"
+#include "plugin_titles.h"
 #include "recovery_file.h"
 #include "service_restart.h"
 
@@ -164,11 +165,11 @@ void Workspace::TakeDisplays(int preview, bool openFirstDesign)
 
 std::vector<std::string> Workspace::displayNames() const
 {
-    std::vector<std::string> names;
+    std::vector<PluginIdentity> drivers;
     if (session_)
         for (const auto& display : session_->displays())
-            names.push_back(display.driverName);
-    return names;
+            drivers.push_back({display.driverName, "", display.configuration});
+    return PluginTitles(drivers);
 }
 
 bool Workspace::Command(int id)

@@ -132,7 +132,8 @@ public:
 
     void ReportFailure(const std::string& message) { emit failed(QString::fromStdString(message)); }
 
-    // The service's displays were taken again (or lost): the Preview menu's names.
+    // The service's displays were taken again (or lost): the Preview menu's names, each driver's
+    // with its place.
     std::vector<std::string> displayNames() const;
 
 signals:

@@ -466,3 +466,62 @@ TEST(SettingForms, KeepUnknownChoicesAllowEmptyOptionalNumbersAndNeedRequiredKey
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ConfigurationTest, PluginsAreListedByTheirPlacesSoTwoOfOneDriverDiffer)
+{
+    for (const char* module : {"SerialLCD", "HD44780I2C"})
+        ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / (std::string(module) + ".so")));
+    WriteConfiguration(R"(<driver clsid="Pixtera.SerialLCD" configuration="device=/dev/ttyUSB0;speed=9600"/>)"
+                       R"(<driver clsid="Pixtera.SerialLCD" configuration=""/>)"
+                       R"(<driver clsid="Pixtera.HD44780I2C" configuration="bus=2;address=0x3f"/>)"
+                       R"(<driver clsid="Pixtera.SystemData" configuration="interval=500"/>)"
+                       R"(<driver clsid="Pixtera.TerminalDisplay" configuration=""/>)"
+                       R"(<driver clsid="Pixtera.TerminalDisplay" configuration=""/>)");
+    auto panel = Panel();
+    std::vector<std::string> titles;
+    for (int row = 0; row < panel->loadedList().count(); ++row)
+        titles.push_back(panel->loadedList().item(row)->text().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Serial character LCD: /dev/ttyUSB0",
+                                                "Serial character LCD: /dev/ttyACM0", // its default
+                                                "HD44780 display on I2C: /dev/i2c-2 address 0x3f", "System data",
+                                                "Terminal display", "Terminal display (2)"}));
+}
+
+// A double click adds a plug-in as < does: one with settings through its form, as the form leaves
+// it, and not at all when the form is cancelled; one without settings at once.
+TEST_F(ConfigurationTest, APluginWithSettingsIsAddedThroughItsForm)
+{
+    WriteConfiguration("");
+    std::vector<std::string> asked;
+    std::optional<std::string> answer = "tty=/dev/pts/7";
+    auto panel = Panel([&](IUnknown&, IPluginInfo& info, const std::string&, bool required) {
+        BString name;
+        info.GetPluginName(name.Out());
+        asked.push_back(name.utf8() + (required ? " (required)" : ""));
+        return answer;
+    });
+    auto doubleClick = [&](const std::string& progId) {
+        const auto& entries = panel->catalog().entries;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].progId == progId) {
+                panel->availableList().setCurrentRow(static_cast<int>(i));
+                emit panel->availableList().itemDoubleClicked(panel->availableList().item(static_cast<int>(i)));
+            }
+    };
+    doubleClick("Pixtera.TerminalDisplay");
+    EXPECT_EQ(asked, std::vector<std::string>{"Terminal display"}) << "its form opened, not required";
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    EXPECT_EQ(panel->editor().loaded()[0].configuration, "tty=/dev/pts/7");
+
+    answer.reset();
+    doubleClick("Pixtera.TerminalDisplay");
+    EXPECT_EQ(panel->loadedList().count(), 1) << "cancelled: not added";
+
+    doubleClick("Ratewell.DataProv");
+    EXPECT_EQ(asked.size(), 2u) << "no form for a plug-in without settings";
+    EXPECT_EQ(panel->loadedList().count(), 2);
+}
+
+} // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // "Detect displays" in the configuration panel, against models of modules: what is found comes
-// ticked and configured, what is configured already is shown so and not offered, and when nothing
-// is found each place tried is listed with its reason.
+// ticked and configured, what is configured already is shown so and not offered, and every other
+// place looked at is listed with its reason.
 
 #include "configuration_panel.h"
 #include "detect_displays_dialog.h"
@@ -76,13 +76,17 @@ TEST_F(DetectDisplaysTest, FoundModulesComeTickedAndConfiguredAndTheConfiguredOn
 
     DetectDisplaysDialog& dialog = Detect();
     QListWidget& found = dialog.foundList();
-    ASSERT_EQ(found.count(), 3);
+    ASSERT_EQ(found.count(), 5);
     EXPECT_EQ(found.item(0)->text().toStdString(),
               "HD44780 display on I2C: /dev/i2c-1 address 0x27: already configured");
     EXPECT_FALSE(found.item(0)->flags() & Qt::ItemIsEnabled);
     EXPECT_EQ(found.item(1)->checkState(), Qt::Checked);
     EXPECT_EQ(found.item(2)->text().toStdString(),
               "Serial character LCD: /dev/ttyUSB0 at 9600 baud (module type 0x09, version 0x57)");
+    EXPECT_EQ(found.item(3)->text().toStdString(), "Nothing was found at:");
+    EXPECT_EQ(found.item(4)->text().toStdString(), "LCDd at 127.0.0.1:13666: not running")
+        << "the places without a module follow";
+    EXPECT_FALSE(found.item(4)->flags() & Qt::ItemIsEnabled);
     EXPECT_TRUE(dialog.addButton().isEnabled());
 
     found.item(2)->setCheckState(Qt::Unchecked);
@@ -101,10 +105,13 @@ TEST_F(DetectDisplaysTest, NothingFoundListsEveryPlaceWithItsReason)
     devices->AddBus(2, {});
     DetectDisplaysDialog& dialog = Detect();
     EXPECT_EQ(dialog.statusLabel().text().toStdString(), "No display was found. Where it was looked for:");
-    ASSERT_EQ(dialog.foundList().count(), 2);
+    ASSERT_EQ(dialog.foundList().count(), 3);
     EXPECT_EQ(dialog.foundList().item(0)->text().toStdString(),
               "/dev/i2c-2: no device answered at 0x20-0x27 or 0x38-0x3f");
-    EXPECT_EQ(dialog.foundList().item(1)->text().toStdString(), "LCDd at 127.0.0.1:13666: not running");
+    EXPECT_EQ(dialog.foundList().item(1)->text().toStdString(),
+              "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*: no serial port: a USB serial module appears here when "
+              "it is plugged in (one on another port: configure it by hand)");
+    EXPECT_EQ(dialog.foundList().item(2)->text().toStdString(), "LCDd at 127.0.0.1:13666: not running");
     EXPECT_FALSE(dialog.addButton().isEnabled());
     dialog.reject();
     EXPECT_EQ(panel->loadedList().count(), 1);

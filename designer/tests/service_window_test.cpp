@@ -321,8 +321,9 @@ TEST_F(ServiceWindowTest, ThreeDisplaysGiveThreeItemsAndTheFirstIsPreviewed)
     window->Tick();
     const auto items = PreviewItems(*window);
     ASSERT_EQ(items.size(), 3);
-    for (QAction* item : items)
-        EXPECT_EQ(item->text(), "File display");
+    for (int i = 0; i < 3; ++i) // told apart by their files
+        EXPECT_EQ(items[i]->text().toStdString(),
+                  "File display: " + (TestDirectory() / ("lcd" + std::to_string(i))).string());
     EXPECT_TRUE(items[0]->isChecked());
     EXPECT_FALSE(items[1]->isChecked());
     EXPECT_EQ(window->previewTarget(), 1);

@@ -47,6 +47,9 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
     loaded_ = new QListWidget(lists);
     loaded_->setObjectName(QStringLiteral("loadedPlugins"));
     loaded_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A long place (a file's path) keeps its end in sight; the whole title is the row's tip.
+    loaded_->setTextElideMode(Qt::ElideMiddle);
+    loaded_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     available_ = new QListWidget(lists);
     available_->setObjectName(QStringLiteral("availablePlugins"));
     auto* buttons = new QVBoxLayout;
@@ -119,8 +122,10 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
 void ConfigurationPanel::FillLoaded()
 {
     loaded_->clear();
-    for (const LoadedPlugin& plugin : editor_.loaded())
-        loaded_->addItem(FromUtf8(plugin.name));
+    for (const LoadedPlugin& plugin : editor_.loaded()) {
+        auto* item = new QListWidgetItem(FromUtf8(plugin.title), loaded_);
+        item->setToolTip(item->text());
+    }
 }
 
 void ConfigurationPanel::ShowEntry(int row)

@@ -2,6 +2,7 @@
 #include "detect_displays_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QFont>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -70,14 +71,25 @@ void DetectDisplaysDialog::ShowFindings()
         item->setCheckState(Qt::Checked);
         ++offered;
     }
-    if (report.found.empty()) {
+    // Every other place looked at, with why nothing was found there; greyed under modules found.
+    const bool anyFound = !report.found.empty();
+    if (anyFound && !report.tried.empty()) {
+        auto* heading = new QListWidgetItem(QStringLiteral("Nothing was found at:"), found_);
+        heading->setFlags(Qt::ItemIsEnabled);
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+    }
+    for (const auto& tried : report.tried) {
+        auto* item = new QListWidgetItem(QString::fromStdString(tried.place + ": " + tried.reason), found_);
+        if (anyFound)
+            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+    }
+    if (report.found.empty())
         status_->setText(QStringLiteral("No display was found. Where it was looked for:"));
-        for (const auto& tried : report.tried)
-            new QListWidgetItem(QString::fromStdString(tried.place + ": " + tried.reason), found_);
-    } else {
+    else
         status_->setText(offered > 0 ? QStringLiteral("Tick the displays to add; each comes configured.")
                                      : QStringLiteral("Every display found is configured already."));
-    }
     add_->setEnabled(offered > 0);
 }
 

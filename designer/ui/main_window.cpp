@@ -249,7 +249,7 @@ QString MainWindow::statusText() const { return status_->text(); }
 
 void MainWindow::RebuildPreviewMenu()
 {
-    // One Preview item per display, each titled with its driver's name, before "Virtual".
+    // One Preview item per display, each titled with its driver's name and place, before "Virtual".
     for (int n = 1; n <= kMaxPreviewDisplays; ++n) {
         if (QAction* item = action(kPreviewDisplay1 + n - 1)) {
             previewMenu_->removeAction(item);
@@ -261,7 +261,9 @@ void MainWindow::RebuildPreviewMenu()
     QAction* virtualSizes = previewMenu_->actions().value(0);
     for (std::size_t i = 0; i < names.size() && i < kMaxPreviewDisplays; ++i) {
         const int id = kPreviewDisplay1 + static_cast<int>(i);
-        QAction* item = AddCommand(previewMenu_, id, QString::fromStdString(names[i]), true);
+        // A place may hold '&', which a menu would take for a shortcut's mark.
+        QAction* item =
+            AddCommand(previewMenu_, id, QString::fromStdString(names[i]).replace(u'&', QStringLiteral("&&")), true);
         previewMenu_->removeAction(item);
         previewMenu_->insertAction(virtualSizes, item);
     }

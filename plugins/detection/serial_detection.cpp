@@ -18,6 +18,11 @@ constexpr int kSpeeds[] = {19200, 9600, 57600, 115200};
 // about a second.
 constexpr std::chrono::milliseconds kAnswerTime{250};
 
+constexpr const char* kSerialPlaces = "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*";
+constexpr const char* kNoPortReason =
+    "no serial port: a USB serial module appears here when it is plugged in (one on another port: configure it by "
+    "hand)";
+
 constexpr std::string_view kReadModuleType{"\xFE\x37", 2};
 constexpr std::string_view kReadVersion{"\xFE\x36", 2};
 
@@ -95,9 +100,12 @@ SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, cons
 
 void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
 {
+    const auto candidates = SerialCandidates(devices);
+    if (candidates.empty()) // looked at all the same: the user is told
+        report.tried.push_back({kSerialPlaces, kNoPortReason});
     // Side by side: a silent port takes a second, and each probe holds only its own port.
     std::vector<std::future<SerialOutcome>> probes;
-    for (const auto& candidate : SerialCandidates(devices)) {
+    for (const auto& candidate : candidates) {
         if (options.progress)
             options.progress(candidate.path);
         probes.push_back(std::async(std::launch::async, [&devices, path = candidate.path, size = options.size] {

@@ -74,7 +74,7 @@ std::chrono::seconds HostKeeper::NextPause()
     return std::min(pause, kLongestPause);
 }
 
-std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error)
+std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error, std::uint64_t& replayed)
 {
     auto host = HostProcess::Start(program_, name_, error);
     if (!host)
@@ -90,30 +90,58 @@ std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error)
     {
         std::lock_guard lock(stateMutex_);
         interfaces_ = std::get<LONG>(created->values[0]);
-        if (configuration_ && (interfaces_ & kPluginInfo))
-            replay.push_back({Method::Configure, {*configuration_}});
-        if (interfaces_ & kDisplayDriver) {
-            for (std::size_t code = 0; code < glyphs_.size(); ++code) {
-                if (!glyphs_[code])
-                    continue;
-                Call define{Method::SetCustomChar, {static_cast<LONG>(code)}};
-                for (BYTE row : *glyphs_[code])
-                    define.arguments.emplace_back(row);
-                replay.push_back(std::move(define));
-            }
-            if (background_)
-                replay.push_back({Method::SetBackground, {*background_}});
-            if (frame_)
-                replay.push_back({Method::Write, {*frame_}});
-            if (backlight_)
-                replay.push_back({Method::SetBacklight, {*backlight_}});
-        }
+        replay = ReplayCalls();
+        replayed = remembered_;
     }
-    for (const Call& call : replay) {
-        if (!host->Call(call, callLimit_, error))
-            return nullptr;
-    }
+    if (!Replay(*host, replay, error))
+        return nullptr;
     return host;
+}
+
+std::vector<Call> HostKeeper::ReplayCalls() const
+{
+    std::vector<Call> replay;
+    if (configuration_ && (interfaces_ & kPluginInfo))
+        replay.push_back({Method::Configure, {*configuration_}});
+    if (!(interfaces_ & kDisplayDriver))
+        return replay;
+    for (std::size_t code = 0; code < glyphs_.size(); ++code) {
+        if (!glyphs_[code])
+            continue;
+        Call define{Method::SetCustomChar, {static_cast<LONG>(code)}};
+        for (BYTE row : *glyphs_[code])
+            define.arguments.emplace_back(row);
+        replay.push_back(std::move(define));
+    }
+    if (background_)
+        replay.push_back({Method::SetBackground, {*background_}});
+    if (frame_)
+        replay.push_back({Method::Write, {*frame_}});
+    if (backlight_)
+        replay.push_back({Method::SetBacklight, {*backlight_}});
+    return replay;
+}
+
+bool HostKeeper::Replay(HostProcess& host, const std::vector<Call>& calls, std::string& error)
+{
+    for (const Call& call : calls)
+        if (!host.Call(call, callLimit_, error))
+            return false;
+    return true;
+}
+
+bool HostKeeper::CatchUp(HostProcess& host, std::uint64_t replayed, std::string& error)
+{
+    // Calls keep coming while a host is made (they find none and are kept); when any came after
+    // the replay was put together, the whole of it goes once more.
+    std::vector<Call> replay;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (remembered_ == replayed)
+            return true;
+        replay = ReplayCalls();
+    }
+    return Replay(host, replay, error);
 }
 
 void HostKeeper::Work()
@@ -130,7 +158,16 @@ void HostKeeper::Work()
         const bool first = startRequested_;
         lock.unlock();
         std::string error;
-        auto host = Launch(error);
+        std::uint64_t replayed = 0;
+        auto host = Launch(error, replayed);
+        // From the catching up until the host is in place no call comes in: none finds no host
+        // and is kept after the last replay.
+        std::unique_lock serialise(callMutex_, std::defer_lock);
+        if (host) {
+            serialise.lock();
+            if (!CatchUp(*host, replayed, error))
+                host.reset();
+        }
         lock.lock();
         if (host) {
             host_ = std::move(host);
@@ -195,7 +232,7 @@ void HostKeeper::Remember(const Call& call)
     case Method::SetCustomChar: {
         const auto* code = std::get_if<LONG>(&call.arguments[0]);
         if (!code || *code < 0 || *code >= 8 || call.arguments.size() != 9)
-            break;
+            return;
         std::array<BYTE, 8> rows{};
         for (std::size_t i = 0; i < 8; ++i)
             if (const auto* row = std::get_if<BYTE>(&call.arguments[i + 1]))
@@ -203,8 +240,9 @@ void HostKeeper::Remember(const Call& call)
         glyphs_[static_cast<std::size_t>(*code)] = rows;
         break;
     }
-    default: break;
+    default: return; // asks, changes nothing a new host would need
     }
+    ++remembered_;
 }
 
 std::optional<Result> HostKeeper::Invoke(const Call& call)

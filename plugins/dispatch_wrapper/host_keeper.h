@@ -9,12 +9,14 @@
 // sends a host its parent-death signal when the thread that started it ends.
 //
 // Locking: callMutex_ makes calls one at a time (a plug-in object is called by one thread at a
-// time, as in the service's process); stateMutex_ guards the host and the fields below it.
+// time, as in the service's process); stateMutex_ guards the host and the fields below it. A
+// thread that takes both takes callMutex_ first.
 
 #include "host_process.h"
 
 #include <array>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -46,7 +48,10 @@ public:
 
 private:
     void Work();
-    std::unique_ptr<HostProcess> Launch(std::string& error);
+    std::unique_ptr<HostProcess> Launch(std::string& error, std::uint64_t& replayed);
+    bool CatchUp(HostProcess& host, std::uint64_t replayed, std::string& error);
+    std::vector<Call> ReplayCalls() const;
+    bool Replay(HostProcess& host, const std::vector<Call>& calls, std::string& error);
     void Lose(const std::string& why);
     void Remember(const Call& call);
     std::chrono::seconds NextPause();
@@ -78,6 +83,7 @@ private:
     std::optional<std::u16string> background_;
     std::optional<std::u16string> frame_;
     std::optional<LONG> backlight_;
+    std::uint64_t remembered_ = 0; // counts the calls kept above: a replay knows what it missed
 
     std::thread thread_;
 };

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The frame-rate record a game process publishes in /dev/shm/pixtera-fps-<pid> (written by
-// libpixtera-fps.so, read by Ratewell). Fixed little-endian layout; `sequence` is odd while the
-// writer changes the record, so a reader that sees it even and unchanged around its copy has a
-// whole record. Depends on nothing but the C++ library: the hook lives inside games.
+// The frame-rate record a game process publishes as pixtera-fps-<pid> (written by
+// libpixtera-fps.so, read by Ratewell; where it lives: record_directory.h). Fixed little-endian
+// layout; `sequence` is odd while the writer changes the record, so a reader that sees it even and
+// unchanged around its copy has a whole record. Depends on nothing but the C++ library: the hook
+// lives inside games.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "game_records.h"
 
+#include "record_directory.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -51,6 +53,26 @@ std::optional<Sample> ReadRecord(const std::filesystem::path& path, std::uint32_
 }
 
 } // namespace
+
+std::vector<std::filesystem::path> RecordPlaces()
+{
+    std::vector<std::filesystem::path> places;
+    std::string why;
+    if (OpenUserRecordDirectory(false, why))
+        places.emplace_back(UserRecordDirectory());
+    places.emplace_back("/dev/shm");
+    return places;
+}
+
+std::optional<Sample> CurrentGame(std::span<const std::filesystem::path> places, std::uint64_t nowNs)
+{
+    std::optional<Sample> newest;
+    for (const auto& place : places)
+        if (const auto game = CurrentGame(place, nowNs);
+            game && (!newest || game->lastPresentNs > newest->lastPresentNs))
+            newest = game;
+    return newest;
+}
 
 std::optional<Sample> CurrentGame(const std::filesystem::path& directory, std::uint64_t nowNs)
 {

@@ -25,8 +25,8 @@ constexpr const char16_t* kNames[] = {u"Fraps_FPS", u"Fraps_GAME"};
 constexpr const char16_t* kDescriptions[] = {u"Fraps\\FPS", u"Fraps\\Game name"};
 
 // The game that presented last through libpixtera-fps.so. Displays read both items at every
-// update tick (direct mode): one look at /dev/shm serves them for a moment, well within the half
-// second in which the records change.
+// update tick (direct mode): one look at the records serves them for a moment, well within the
+// half second in which the records change.
 class GameReadings {
 public:
     std::optional<fps::Sample> Current()
@@ -35,7 +35,8 @@ public:
         std::lock_guard lock(mutex_);
         if (!looked_ || now - lookedAt_ >= kFreshNs) {
             const char* directory = std::getenv("PIXTERA_FPS_DIR"); // tests keep their records apart
-            game_ = fps::CurrentGame(directory && *directory ? directory : "/dev/shm", now);
+            game_ =
+                directory && *directory ? fps::CurrentGame(directory, now) : fps::CurrentGame(fps::RecordPlaces(), now);
             lookedAt_ = now;
             looked_ = true;
         }

@@ -86,10 +86,12 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     own_.WriteAnsi(half - 4, 1, Utf16ToAnsi(kProduct));
     BString greeting(AnsiToUtf16(own_.frame()));
     CallDriver([&](IDisplayDriver& d) { return d.Write(greeting.get()); });
+    // All eight, even after a hosted driver failed at the greeting or at one of them: its next
+    // host gets what its wrapper was given, and nothing else.
     for (LONG code = 0; code < kUserCharacters; ++code) {
         const auto r = UserCharacterRows(code, cellWidth);
-        CallDriver(
-            [&](IDisplayDriver& d) { return d.SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
+        fault_->GuardDefinition(
+            [&] { return driver_->SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
 }
 

@@ -3,7 +3,8 @@
 // The fault guard of one plug-in object. Every call into the plug-in, from any thread, runs
 // through it: the first exception that escapes the plug-in, or the failure of its host process
 // (E_PLUGIN_HOST_FAILED, for plug-ins hosted in a process of their own), is reported to the user,
-// and from then on the plug-in is not called again.
+// and from then on the plug-in is not called again (but for what defines a hosted plug-in, which
+// its wrapper keeps for the next host: GuardDefinition).
 //
 // A hosted plug-in comes back: its wrapper starts a new host and creates it again. The guard
 // learns of that from the wrapper's IPluginHost when the plug-in is next about to be used (a
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace pixtera {
 
@@ -58,6 +60,22 @@ public:
             else
                 call();
             return true;
+        } catch (...) {
+            Report();
+            return false;
+        }
+    }
+
+    // Like Guard, for a call that defines what the plug-in is (its user characters, say): a hosted
+    // plug-in is handed it even while it is failed, since its wrapper keeps every such call for
+    // the next host. A failure in the middle of a set-up then leaves no part of it out.
+    template <class Call>
+    bool GuardDefinition(Call&& call) noexcept
+    {
+        if (!mayRecover() || !failed())
+            return Guard(std::forward<Call>(call));
+        try {
+            return Observe(call());
         } catch (...) {
             Report();
             return false;

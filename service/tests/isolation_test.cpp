@@ -17,11 +17,14 @@
 #include <pixtera/sdk/dispatch_wrapper.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
+#include <pixtera/user_characters.h>
 
 #include <csignal>
 #include <dirent.h>
 #include <functional>
 #include <future>
+#include <map>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace {
@@ -385,5 +388,88 @@ TEST_F(Isolation, AHelperTheHostLeftBehindHoldsUpNothingAndGoesWithTheHost)
     ExpectNeighbourGoesOn();
     ExpectNothingLeft(); // StopOutput returns
 }
+
+} // namespace
+
+namespace {
+
+// The user characters a host last got, code by code: the rows in the plug-in's "chars" log.
+std::map<int, std::string> LastCharacters(const std::filesystem::path& log)
+{
+    std::map<int, std::string> characters;
+    for (const std::string& line : FileLines(log))
+        if (const auto colon = line.find(':'); colon != std::string::npos)
+            characters[std::stoi(line.substr(0, colon))] = line.substr(colon + 1);
+    return characters;
+}
+
+// The rows the set-up defines for every user character of 5-pixel cells, as the plug-in logs them.
+std::map<int, std::string> DefinedCharacters()
+{
+    std::map<int, std::string> characters;
+    for (LONG code = 0; code < kUserCharacters; ++code) {
+        std::ostringstream rows;
+        rows << std::hex;
+        for (BYTE row : UserCharacterRows(code, 5))
+            rows << " " << static_cast<int>(row);
+        characters[code] = rows.str();
+    }
+    return characters;
+}
+
+// The call of the display's set-up that kills its host, once.
+class IsolatedSetUpFault : public Isolation, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(IsolatedSetUpFault, TheNewHostGetsAllEightUserCharacters)
+{
+    MessageCapture messages;
+    const auto chars = TestDirectory() / "chars";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
+    ASSERT_TRUE(LoadReal(Isolated(std::string("fault=segv;") + GetParam() +
+                                      ";once=" + (TestDirectory() / "struck").string() + ";chars=" + chars.string(),
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    EXPECT_EQ(messages.messages(), std::vector<std::string>{kReport});
+    const auto defined = DefinedCharacters();
+    EXPECT_TRUE(Eventually([&] { return LastCharacters(chars) == defined; })) << FileText(chars);
+    ExpectNothingLeft();
+}
+
+// A definition that comes while a new host is being set up (and finds no host) reaches that host
+// before it is used: the replay it missed is made up.
+TEST_F(Isolation, WhatADisplayIsGivenWhileItsNewHostIsSetUpReachesThatHost)
+{
+    RegKey settings;
+    ASSERT_EQ(settings.Create(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0"), ERROR_SUCCESS);
+    settings.SetDword("PluginCallTimeout", 5000); // the new host waits in its replay for the test
+    MessageCapture messages;
+    const auto chars = TestDirectory() / "chars";
+    const auto gate = TestDirectory() / "gate";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "shown when back");
+    ASSERT_TRUE(LoadReal(Isolated("fault=segv;on=SetCustomChar;once=" + (TestDirectory() / "struck").string() +
+                                      ";pause=Configure;gate=" + gate.string() + ";chars=" + chars.string(),
+                                  "<display active=\"yes\"><queue><queueitem Filename=\"" + design +
+                                      "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(gate.string() + ".waiting"); }))
+        << "the new host is in its replay";
+    auto driver = driverManager->At(0)->object.As<IDisplayDriver>();
+    ASSERT_TRUE(driver);
+    EXPECT_EQ(driver->SetCustomChar(3, 1, 2, 3, 4, 5, 6, 7, 8), E_PLUGIN_HOST_FAILED) << "no host to take it yet";
+    std::ofstream(gate) << "go\n";
+    EXPECT_TRUE(Eventually([&] { return LastCharacters(chars)[3] == " 1 2 3 4 5 6 7 8"; })) << FileText(chars);
+    driver.Reset();
+    ExpectNothingLeft();
+}
+
+// Named by the call that kills the host.
+std::string CallName(const ::testing::TestParamInfo<const char*>& call)
+{
+    constexpr const char* kNames[] = {"FirstCharacter", "FifthCharacter", "Greeting"};
+    return kNames[call.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, IsolatedSetUpFault,
+                         ::testing::Values("on=SetCustomChar;at=1", "on=SetCustomChar;at=5", "on=Write;at=1"),
+                         CallName);
 
 } // namespace

@@ -57,6 +57,10 @@ TEST(DetectCommand, NothingFoundExitsOneWithTheReasonsAndBadArgumentsTwo)
     EXPECT_NE(run.err.find("/dev/i2c-*: no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`"), std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("LCDd at 127.0.0.1:13666: not running"), std::string::npos) << run.err;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunDetectCommand({}, devices, {}, out, err), 1) << "with the serial ports, of which there are none";
+    EXPECT_NE(err.str().find("/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*: no serial port"), std::string::npos)
+        << err.str();
 
     for (const std::vector<std::string>& wrong :
          {std::vector<std::string>{"--size", "20"}, {"--size", "50x4"}, {"--bus", "x"}, {"--bus"}, {"--frobnicate"}}) {

@@ -4,6 +4,7 @@
 
 #include "model_devices.h"
 #include "module_detection.h"
+#include "plugin_place.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +103,16 @@ TEST(ModuleDetection, NothingFoundNamesEachPlaceWithItsReason)
     EXPECT_TRUE(report.found.empty());
     EXPECT_EQ(ReasonFor(report, "/dev/i2c-*"),
               "no I2C bus: load i2c-dev: `sudo modprobe i2c-dev`, and enable I2C on a Raspberry Pi");
+    EXPECT_EQ(ReasonFor(report, "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*"),
+              "no serial port: a USB serial module appears here when it is plugged in (one on another port: "
+              "configure it by hand)");
     EXPECT_EQ(ReasonFor(report, "LCDd at 127.0.0.1:13666"), "not running");
+    EXPECT_EQ(report.tried.size(), 3u);
+    auto noSerial = Quick();
+    noSerial.serial = false;
+    EXPECT_EQ(ReasonFor(DetectModules(none, noSerial), "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*"),
+              "(not tried)")
+        << "not looked at";
 
     ModelDevices devices;
     devices.AddBus(1, {});
@@ -122,6 +132,8 @@ TEST(ModuleDetection, NothingFoundNamesEachPlaceWithItsReason)
     EXPECT_EQ(ReasonFor(report, "/dev/ttyACM0"), "in use by another program; not probed");
     EXPECT_FALSE(devices.opened.contains("/dev/ttyACM0"));
     EXPECT_NE(ReasonFor(report, "LCDd at 127.0.0.1:13666").find("huh"), std::string::npos);
+    EXPECT_EQ(ReasonFor(report, "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*"), "(not tried)")
+        << "the ports are named one by one";
 }
 
 TEST(ModuleDetection, ASerialModuleIsFoundAtItsOwnSpeedUnderItsStableName)
@@ -155,6 +167,31 @@ TEST(ModuleDetection, LcddIsReportedWithTheSizeItsGreetingGives)
     const auto report = DetectModules(devices, Quick());
     EXPECT_EQ(Lines(report),
               std::vector<std::string>{"Pixtera.LCDprocDisplay host=127.0.0.1;port=13666;columns=16;rows=2"});
+}
+
+} // namespace
+
+namespace {
+
+TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
+{
+    using pixtera::detection::PlaceOf;
+    EXPECT_EQ(PlaceOf("Pixtera.SerialLCD", "device=/dev/ttyUSB0;speed=9600"), "/dev/ttyUSB0");
+    EXPECT_EQ(PlaceOf("Pixtera.SerialLCD", ""), "/dev/ttyACM0") << "the driver's default";
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "bus=3;address=63"), "/dev/i2c-3 address 0x3f");
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", ""), "/dev/i2c-1 address 0x27");
+    EXPECT_EQ(PlaceOf("Pixtera.LCDprocDisplay", "host=pi;port=13667"), "LCDd at pi:13667");
+    EXPECT_EQ(PlaceOf("Pixtera.FileDisplay", "columns=16;path=/tmp/lcd"), "/tmp/lcd");
+    EXPECT_EQ(PlaceOf("Pixtera.TerminalDisplay", "tty=/dev/pts/3"), "/dev/pts/3");
+    EXPECT_EQ(PlaceOf("Pixtera.SystemData", "interval=500"), "");
+    EXPECT_EQ(PlaceOf("Pixtera.MqttData", "host=broker;port=1883"), "") << "a broker is not a display's place";
+
+    // A display known only by its configuration (the service's, over the bus).
+    EXPECT_EQ(PlaceOf("", "address=0x3f;columns=16"), "/dev/i2c-1 address 0x3f");
+    EXPECT_EQ(PlaceOf("", "device=/dev/ttyUSB1"), "/dev/ttyUSB1");
+    EXPECT_EQ(PlaceOf("", "host=127.0.0.1"), "LCDd at 127.0.0.1:13666");
+    EXPECT_EQ(PlaceOf("", "path=/tmp/lcd2"), "/tmp/lcd2");
+    EXPECT_EQ(PlaceOf("", "columns=20;rows=4"), "");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "record_writer.h"
 
+#include "record_directory.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,15 +16,28 @@
 namespace pixtera::fps {
 namespace {
 
-std::string RecordName(std::uint32_t pid) { return "/" + std::string(kRecordPrefix) + std::to_string(pid); }
+constexpr int kCreate = O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
 
-// A new record of this user's own. The name may be taken: by a record this user left behind (a
-// process of the same pid that was killed), which goes, or by another user's file, which is
-// never written into: then nothing is measured, and the game is told once.
-int CreateRecord(std::uint32_t pid)
+std::string FileName(std::uint32_t pid) { return kRecordPrefix + std::to_string(pid); }
+std::string SharedName(std::uint32_t pid) { return "/" + FileName(pid); }
+
+// A new record in the user's own directory, where no other user can make names: one there
+// already was left by a killed process of ours with the same pid, and goes.
+int CreatePrivateRecord(int directory, std::uint32_t pid)
 {
-    const std::string name = RecordName(pid);
-    constexpr int kCreate = O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+    const std::string name = FileName(pid);
+    int fd = openat(directory, name.c_str(), kCreate, 0600);
+    if (fd < 0 && errno == EEXIST && unlinkat(directory, name.c_str(), 0) == 0)
+        fd = openat(directory, name.c_str(), kCreate, 0600);
+    return fd;
+}
+
+// A new record under the shared name, of this user's own. The name may be taken: by a record this
+// user left behind, which goes, or by another user's file, which is never written into: then
+// nothing is measured, and the game is told once.
+int CreateSharedRecord(std::uint32_t pid)
+{
+    const std::string name = SharedName(pid);
     int fd = shm_open(name.c_str(), kCreate, 0600);
     if (fd < 0 && errno == EEXIST) {
         const int existing = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0);
@@ -40,6 +55,22 @@ int CreateRecord(std::uint32_t pid)
     return fd;
 }
 
+// The record in the user's directory (its path in `path`), else under the shared name (`path`
+// empty). The game is told once why its record is not in its own directory.
+int CreateRecord(std::uint32_t pid, std::string& path)
+{
+    std::string why;
+    const Descriptor directory = OpenUserRecordDirectory(true, why);
+    if (directory) {
+        path = UserRecordDirectory() + "/" + FileName(pid);
+        return CreatePrivateRecord(directory.get(), pid);
+    }
+    if (!why.empty())
+        std::fprintf(stderr, "pixtera-fps: %s; the record goes to /dev/shm\n", why.c_str());
+    path.clear();
+    return CreateSharedRecord(pid);
+}
+
 } // namespace
 
 RecordWriter::~RecordWriter() { Close(); }
@@ -55,7 +86,7 @@ bool RecordWriter::Open()
     }
     if (failed_)
         return false;
-    const int fd = CreateRecord(pid);
+    const int fd = CreateRecord(pid, path_);
     if (fd < 0 || ftruncate(fd, sizeof(RecordLayout)) != 0) {
         if (fd >= 0)
             close(fd);
@@ -83,8 +114,12 @@ void RecordWriter::Close()
         return;
     munmap(record_, sizeof *record_);
     record_ = nullptr;
-    if (pid_ == static_cast<std::uint32_t>(getpid()))
-        shm_unlink(RecordName(pid_).c_str());
+    if (pid_ != static_cast<std::uint32_t>(getpid()))
+        return;
+    if (path_.empty())
+        shm_unlink(SharedName(pid_).c_str());
+    else
+        unlink(path_.c_str());
 }
 
 void RecordWriter::Publish(std::uint32_t framesPerSecond, std::uint64_t nowNs, const std::string& name)

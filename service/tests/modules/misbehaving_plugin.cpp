@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
 // PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
 // plug-ins hosted in processes of their own. Configuration:
-//   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file;helper=/pid/file
+//   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file;chars=/file;
+//   helper=/pid/file;pause=METHOD;gate=/file
 // (stray: in a plug-in host, a made-up answer is written to the host's socket before the real one;
 // helper: at Configure a child process is left behind, sharing the host's descriptors, its pid
 // written to the file)
 // The fault strikes in the N-th call (default 1) of METHOD (GetValue, Refresh, Configure, Write,
 // SetCustomChar, GetCharHeight); with `once`, only while the marker file does not exist yet (it is made then):
 // a plug-in created again behaves. The provider (periodic, 50 ms) offers "Polls", the number of
-// its polls; the display appends every frame it gets to `frames`.
+// its polls; the display appends every frame it gets to `frames`, and every user character it is
+// given to `chars` ("code: row row ... row", rows in hex). With `pause`, a plug-in created after
+// the fault struck (the `once` marker exists) waits in METHOD until the file `gate` exists, having
+// made GATE.waiting: a host held in the middle of its replay.
 
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/data_provider.h>
@@ -50,6 +54,9 @@ public:
             at_ = fields.Number("at", 1, 1000000).value_or(1);
             once_ = fields.Text("once").value_or("");
             frames_ = fields.Text("frames").value_or("");
+            chars_ = fields.Text("chars").value_or("");
+            pause_ = fields.Text("pause").value_or("");
+            gate_ = fields.Text("gate").value_or("");
         }
         if (const auto helper = fields.Text("helper"))
             LeaveHelper(*helper);
@@ -96,9 +103,18 @@ public:
     HRESULT STDMETHODCALLTYPE GetRows(LONG* v) override { return Output(v, 2); }
     HRESULT STDMETHODCALLTYPE SetBackground(BSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Reserved() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE) override
+    HRESULT STDMETHODCALLTYPE SetCustomChar(LONG code, BYTE r0, BYTE r1, BYTE r2, BYTE r3, BYTE r4, BYTE r5, BYTE r6,
+                                            BYTE r7) override
     {
         Enter("SetCustomChar");
+        std::lock_guard lock(mutex_);
+        if (chars_.empty())
+            return S_OK;
+        std::ofstream out(chars_, std::ios::app);
+        out << code << ":" << std::hex;
+        for (BYTE row : {r0, r1, r2, r3, r4, r5, r6, r7})
+            out << " " << static_cast<int>(row);
+        out << "\n";
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
@@ -112,9 +128,27 @@ public:
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Output(v, 0); }
 
 private:
+    // Waits at the gate when the script says so.
+    void Pause(const std::string& method)
+    {
+        std::string gate;
+        {
+            std::lock_guard lock(mutex_);
+            std::error_code ec;
+            if (method != pause_ || gate_.empty() || once_.empty() || !std::filesystem::exists(once_, ec))
+                return;
+            gate = gate_;
+        }
+        std::ofstream(gate + ".waiting") << "waiting\n";
+        std::error_code ec;
+        for (int wait = 0; wait < 3000 && !std::filesystem::exists(gate, ec); ++wait) // 30 s at most
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
     // Counts the call and misbehaves when the script says so.
     void Enter(const std::string& method)
     {
+        Pause(method);
         std::string fault;
         {
             std::lock_guard lock(mutex_);
@@ -164,7 +198,7 @@ private:
     }
 
     std::mutex mutex_; // guards the script and the counts
-    std::string fault_, method_, once_, frames_;
+    std::string fault_, method_, once_, frames_, chars_, pause_, gate_;
     long at_ = 1;
     std::map<std::string, long> counts_;
     std::atomic<LONG> polls_{0};
