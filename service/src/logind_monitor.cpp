@@ -453,10 +453,4 @@ void LogindMonitor::Subscribe(Handlers handlers)
     handlers_.push_back(std::move(handlers));
 }
 
-std::optional<SessionHints> LogindMonitor::session() const
-{
-    std::lock_guard lock(mutex_);
-    return hints_;
-}
-
 } // namespace pixtera

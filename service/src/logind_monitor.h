@@ -48,19 +48,17 @@ public:
     // handlers are called until the monitor is destroyed: it must end before what they use. They
     // must not call the monitor.
     void Subscribe(Handlers handlers);
-    // The followed session's hints; nothing when the user has no session logind knows.
-    std::optional<SessionHints> session() const;
 
 private:
     using Reader = void (LogindMonitor::*)(sdbus::Message&);
 
     // At start, on the constructing thread, each answer awaited for a bounded time.
+    void Watch(const std::string& rule, Reader reader);
     std::string AskOwner();
     std::optional<std::string> FindSession();
     void ReadHintsNow();
 
     // On the connection's thread: never waits for logind.
-    void Watch(const std::string& rule, Reader reader);
     void OnOwnerChanged(sdbus::Message& message);
     void OnPrepareForSleep(sdbus::Message& message);
     void OnSessionAnnounced(sdbus::Message& message);
@@ -85,7 +83,7 @@ private:
     OncePerSender impostors_; // thread-safe
     OncePerSender malformed_; // thread-safe
 
-    mutable std::mutex mutex_; // guards everything below
+    std::mutex mutex_; // guards everything below
     std::string owner_; // logind's unique name; empty while nobody owns the name
     std::optional<std::string> sessionPath_;
     bool ownSession_ = false; // the service runs in that session (else it is the user's Display)

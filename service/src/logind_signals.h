@@ -2,7 +2,9 @@
 #pragma once
 // Readers of what logind and the bus driver send on the system bus, for messages of any shape:
 // each returns what it read, or nothing when the arguments are not of the types expected. None
-// throws. They read from the first argument on; arguments after the expected ones are ignored.
+// throws. They read from the first argument on, whatever was read before (a message made rather
+// than received must be sealed first); arguments after the expected ones are ignored. Who sent
+// the message is the caller's to check.
 
 #include "session_hints.h"
 

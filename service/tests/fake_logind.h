@@ -180,7 +180,9 @@ public:
         }
     }
 
-    // The next question for the user's Display waits for ReleaseDisplay: a slow logind.
+    // The next question for the user's Display waits for ReleaseDisplay: a slow logind. Its thread
+    // waits holding the bus library's lock: meanwhile the test calls nothing else on it (a Login
+    // that announces the question's cause is sent before).
     void HoldDisplay()
     {
         std::lock_guard lock(holdMutex_);
@@ -315,17 +317,20 @@ private:
         return others;
     }
     // Broadcast by the owner, else to every other connection (a sent message is sealed: one each).
+    // The messages are kept: letting go of one takes the bus library's lock, which its thread
+    // holds while a held Display question waits, so that nothing after the send may need it.
     template <class Make>
     void Send(const Make& make)
     {
         if (OwnsTheName()) {
-            make().send();
+            sent_.push_back(make());
+            sent_.back().send();
             return;
         }
         for (const auto& name : Others()) {
-            auto signal = make();
-            signal.setDestination(name);
-            signal.send();
+            sent_.push_back(make());
+            sent_.back().setDestination(name);
+            sent_.back().send();
         }
     }
 
@@ -333,6 +338,7 @@ private:
     std::unique_ptr<sdbus::IObject> manager_;
     std::unique_ptr<sdbus::IObject> user_;
     std::unique_ptr<sdbus::IObject> bus_;
+    std::vector<sdbus::Signal> sent_; // the test's thread's alone
 
     mutable std::mutex mutex_; // guards sessions_ (the states themselves are atomic), display_, processInSession_
     std::map<std::string, std::unique_ptr<SessionState>> sessions_;
