@@ -1,9 +1,20 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // What logind says on the system bus about this user's session and the machine: the session
-// locked or idle (LockedHint, IdleHint, IdleSinceHintMonotonic, with PropertiesChanged) and the
-// machine going to sleep or waking (PrepareForSleep). Everything comes as signals; the
-// connection has a thread of its own, and the handlers run on it.
+// locked or idle (LockedHint, IdleHint, IdleSinceHintMonotonic, with PropertiesChanged), the
+// machine going to sleep or waking (PrepareForSleep), and the user's sessions coming and going
+// (SessionNew, SessionRemoved, the user's Display). Everything comes as signals; the connection
+// has a thread of its own, and the handlers run on it.
+//
+// Anyone on the system bus may send a signal to this connection under any interface and member,
+// so a signal counts only when it comes from the connection that owns org.freedesktop.login1
+// now: its unique name is asked for at start and followed through the bus driver's
+// NameOwnerChanged. What does not read as logind sends it is dropped, with a line in the log
+// once per sender.
+
+#include "logind_signals.h"
+#include "once_per_sender.h"
+#include "session_hints.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -17,17 +28,12 @@
 
 namespace pixtera {
 
-struct SessionHints {
-    bool locked = false;
-    bool idle = false;
-    std::uint64_t idleSince = 0; // CLOCK_MONOTONIC microseconds, while idle
-};
-
 class LogindMonitor {
 public:
     struct Handlers {
         std::function<void(bool sleeping)> sleep;
-        std::function<void(const SessionHints&)> session;
+        // Nothing: the user has no session logind knows (any more).
+        std::function<void(const std::optional<SessionHints>&)> session;
     };
 
     // Nothing when there is no system bus (said in the log).
@@ -38,22 +44,52 @@ public:
     LogindMonitor& operator=(const LogindMonitor&) = delete;
     ~LogindMonitor();
 
-    // The handlers are called until the monitor is destroyed: it must end before what they use.
+    // The session handler is called at once with the session as it is now, then on every change;
+    // handlers are called until the monitor is destroyed: it must end before what they use. They
+    // must not call the monitor.
     void Subscribe(Handlers handlers);
-    // The graphical session's hints; nothing when the user has no session logind knows.
-    std::optional<SessionHints> session() const;
 
 private:
+    using Reader = void (LogindMonitor::*)(sdbus::Message&);
+
+    // At start, on the constructing thread, each answer awaited for a bounded time.
+    void Watch(const std::string& rule, Reader reader);
+    std::string AskOwner();
     std::optional<std::string> FindSession();
-    void ApplySession(const std::map<std::string, sdbus::Variant>& properties);
-    void Sleep(bool sleeping);
+    void ReadHintsNow();
+
+    // On the connection's thread: never waits for logind.
+    void OnOwnerChanged(sdbus::Message& message);
+    void OnPrepareForSleep(sdbus::Message& message);
+    void OnSessionAnnounced(sdbus::Message& message);
+    void OnUserChanged(sdbus::Message& message);
+    void OnSessionChanged(sdbus::Message& message);
+    bool FromLogind(const sdbus::Message& message);
+    void Malformed(const sdbus::Message& message);
+    void AskDisplay(bool rereadHints);
+    void Follow(const std::string& path, bool rereadHints);
+    void AskHints();
+    void ApplyHints(std::uint64_t request, const HintsChange& change);
+    void NotifySession();
 
     std::unique_ptr<sdbus::IConnection> connection_;
+    // Used at start, then by the connection's thread alone.
+    std::unique_ptr<sdbus::IProxy> bus_;
     std::unique_ptr<sdbus::IProxy> manager_;
+    std::unique_ptr<sdbus::IProxy> user_;
     std::unique_ptr<sdbus::IProxy> session_;
+    std::vector<sdbus::Slot> matches_;
 
-    mutable std::mutex mutex_; // guards hints_ and handlers_
+    OncePerSender impostors_; // thread-safe
+    OncePerSender malformed_; // thread-safe
+
+    std::mutex mutex_; // guards everything below
+    std::string owner_; // logind's unique name; empty while nobody owns the name
+    std::optional<std::string> sessionPath_;
+    bool ownSession_ = false; // the service runs in that session (else it is the user's Display)
     std::optional<SessionHints> hints_;
+    std::uint64_t displayRequest_ = 0; // answers to earlier questions are dropped
+    std::uint64_t hintsRequest_ = 0;
     std::vector<Handlers> handlers_;
 };
 

@@ -80,9 +80,8 @@ void Manager::StartPowerPolicy(LogindMonitor* logind)
     power_ = std::make_unique<PowerPolicy>(*displays_, ReadPowerSettings());
     if (!logind)
         return;
-    power_->SessionChanged(logind->session());
     logind->Subscribe({[this](bool sleeping) { power_->Sleeping(sleeping); },
-                       [this](const SessionHints& hints) { power_->SessionChanged(hints); }});
+                       [this](const std::optional<SessionHints>& session) { power_->SessionChanged(session); }});
 }
 
 } // namespace pixtera

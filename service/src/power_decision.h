@@ -3,7 +3,7 @@
 // Whether the displays should be dark now, by the user's power policy: the session locked or
 // idle long enough, the machine about to sleep, or the hours of the night. The reasons combine.
 
-#include "logind_monitor.h"
+#include "session_hints.h"
 
 #include <pixtera/power_settings.h>
 

@@ -2,9 +2,11 @@
 // Displays going dark and coming back: the power decision (locked, idle, asleep, the hours of
 // the night, combined), a blanked display (blanks, backlight off, nothing rendered, then its
 // frame whole), and the policy following a fake logind on a system bus of the test's own, on a
-// file display and on a serial module.
+// file display and on a serial module, and hearing nobody else who claims to be logind.
 
+#include "captured_log.h"
 #include "fake_logind.h"
+#include "logind_events.h"
 #include "logind_monitor.h"
 #include "power_policy.h"
 #include "private_bus.h"
@@ -14,6 +16,8 @@
 #include <pixtera/sdk/plugin_info.h>
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace pixtera::test {
 namespace {
@@ -93,6 +97,12 @@ protected:
         return display;
     }
 
+    static LogindMonitor::Handlers Following(PowerPolicy& policy)
+    {
+        return {[&policy](bool sleeping) { policy.Sleeping(sleeping); },
+                [&policy](const std::optional<SessionHints>& session) { policy.SessionChanged(session); }};
+    }
+
     int designs_ = 0;
 };
 
@@ -148,9 +158,7 @@ TEST_F(PowerTest, ThePolicyFollowsLogindOnAFileDisplayAndASerialModule)
     PowerPolicy policy(*displayManager, PowerSettings{});
     auto monitor = LogindMonitor::Start(); // ends before the policy it calls
     ASSERT_TRUE(monitor);
-    policy.SessionChanged(monitor->session());
-    monitor->Subscribe({[&](bool sleeping) { policy.Sleeping(sleeping); },
-                        [&](const SessionHints& hints) { policy.SessionChanged(hints); }});
+    monitor->Subscribe(Following(policy));
 
     lcd::test::SerialLcdModel module(16, 2);
     logind.Lock(true);
@@ -182,6 +190,62 @@ TEST_F(PowerTest, ThePolicyFollowsLogindOnAFileDisplayAndASerialModule)
     EXPECT_FALSE(policy.blanked());
     EXPECT_EQ(fileDisplay->StopOutput(), S_OK);
     EXPECT_EQ(serialDisplay->StopOutput(), S_OK);
+}
+
+TEST_F(PowerTest, OnlyTheOwnerOfLogindsNameDarkensTheDisplays)
+{
+    PrivateBus systemBus(PrivateBus::Kind::System);
+    FakeLogind logind;
+    CapturedLog log;
+    auto driver = Create(kRecordingDisplayProgId, "columns=20;rows=2");
+    auto display = Showing(driver.get(), "shown");
+    // The whole log each time: RecordedCalls forgets what it read, and a write that comes between
+    // its reading and its forgetting would be lost.
+    auto lastWrite = [&] {
+        BString calls;
+        driver.As<ICallLog>()->GetCalls(calls.Out());
+        std::istringstream lines(calls.utf8());
+        std::string last;
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("Write", 0) == 0)
+                last = line.substr(0, line.rfind(" @"));
+        return last;
+    };
+    const std::string shown = "Write shown" + std::string(35, ' ');
+    const std::string blank = "Write " + std::string(40, ' ');
+    ASSERT_TRUE(Eventually([&] { return lastWrite() == shown; }));
+    PowerPolicy policy(*displayManager, PowerSettings{});
+    LogindEvents heard;
+    auto monitor = LogindMonitor::Start(); // ends before the policy and `heard` it calls
+    ASSERT_TRUE(monitor);
+    monitor->Subscribe(Following(policy));
+    monitor->Subscribe(heard.Handlers());
+
+    // Anybody on the system bus, sending straight to the service's connection.
+    FakeLogind impostor(FakeLogind::Options{.ownName = false});
+    impostor.ClaimTheName();
+    impostor.PrepareForSleep(true);
+    impostor.Lock(true);
+    for (int i = 0; i < 20; ++i)
+        impostor.PrepareForSleep(false);
+    impostor.Login("c9");
+    impostor.Flush();
+    EXPECT_TRUE(heard.sleeps().empty()) << "no sleep, and no wake-up to initialise the modules again";
+    EXPECT_FALSE(heard.locked());
+    EXPECT_EQ(log.Count("from " + impostor.uniqueName() + " on the system bus"), 1) << log.Text();
+
+    // logind itself still counts, and the displays go dark for it alone.
+    logind.Lock(true);
+    ASSERT_TRUE(Eventually([&] { return lastWrite() == blank; }));
+    EXPECT_TRUE(log.Contains("The displays are dark (locked)")) << "not asleep: " << log.Text();
+    logind.Lock(false);
+    ASSERT_TRUE(Eventually([&] { return lastWrite() == shown; }));
+    logind.PrepareForSleep(true);
+    ASSERT_TRUE(Eventually([&] { return lastWrite() == blank; }));
+    logind.PrepareForSleep(false);
+    ASSERT_TRUE(Eventually([&] { return lastWrite() == shown; }));
+    EXPECT_TRUE(Eventually([&] { return heard.sleeps() == std::vector<bool>{true, false}; })); // told after the policy
+    EXPECT_EQ(display->StopOutput(), S_OK);
 }
 
 } // namespace
