@@ -53,17 +53,24 @@ std::string PathOf(const sdbus::Message& message)
     }
 }
 
-void Dropped(OncePerSender& notes, const sdbus::Message& message, const std::string& why)
+void Dropped(bus::OncePerSender& notes, const sdbus::Message& message, const std::string& why)
 {
     const std::string sender = SenderOf(message);
-    if (notes.First(sender))
+    switch (notes.Note(sender)) {
+    case bus::OncePerSender::Verdict::Name:
         LogWarning("Dropped " + MemberOf(message) + " from " + sender + " on the system bus (" + why +
                    "); further ones from it are dropped without a word");
+        break;
+    case bus::OncePerSender::Verdict::FullNow:
+        LogWarning("Dropped messages from too many senders on the system bus; no further sender is named");
+        break;
+    case bus::OncePerSender::Verdict::Silence: break;
+    }
 }
 
 // Nothing a message does escapes to the bus library.
 template <class Body>
-void Guarded(OncePerSender& notes, const sdbus::Message& message, const Body& body)
+void Guarded(bus::OncePerSender& notes, const sdbus::Message& message, const Body& body)
 {
     try {
         body();

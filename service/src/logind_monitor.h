@@ -13,8 +13,9 @@
 // once per sender.
 
 #include "logind_signals.h"
-#include "once_per_sender.h"
 #include "session_hints.h"
+
+#include <pixtera/bus/once_per_sender.h>
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -80,8 +81,10 @@ private:
     std::unique_ptr<sdbus::IProxy> session_;
     std::vector<sdbus::Slot> matches_;
 
-    OncePerSender impostors_; // thread-safe
-    OncePerSender malformed_; // thread-safe
+    // Unique names are never used twice, so a peer could make endless new ones: few are named.
+    static constexpr std::size_t kNamedSenders = 32;
+    bus::OncePerSender impostors_{kNamedSenders}; // thread-safe
+    bus::OncePerSender malformed_{kNamedSenders}; // thread-safe
 
     std::mutex mutex_; // guards everything below
     std::string owner_; // logind's unique name; empty while nobody owns the name
