@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Messages of arguments of any types, as any program on a bus may send them, read by every reader
 // of messages from outside: each returns what it read or nothing, and what it read is used as its
-// handler would. A reader of another message is one line in kReaders.
+// handler would: players' (session bus) and logind's (system bus). A reader of another message is
+// one line in kReaders.
 
 #include "fuzzed_bus_message.h"
 
+#include "logind_signals.h"
 #include "mpris_messages.h"
 #include "now_playing.h"
 #include "player_properties.h"
@@ -55,6 +57,16 @@ const Reader kReaders[] = {
         Guard().OnSignal("NameOwnerChanged", [](const std::string&, const std::string&, const std::string&) {})(m);
     },
     [](sdbus::Message& m) { Guard().OnSignal("ValuesChanged", [](const std::vector<std::int32_t>&) {})(m); },
+    // logind, on the system bus.
+    [](sdbus::Message& m) { ReadPrepareForSleep(m); },
+    [](sdbus::Message& m) { ReadSessionPropertiesChanged(m); },
+    [](sdbus::Message& m) { ReadSessionGetAll(m); },
+    [](sdbus::Message& m) { ReadSessionAnnouncement(m); },
+    [](sdbus::Message& m) { ReadUserDisplayChanged(m); },
+    [](sdbus::Message& m) { ReadDisplaySession(m); },
+    [](sdbus::Message& m) { ReadSessionPath(m); },
+    [](sdbus::Message& m) { ReadNameOwnerChanged(m); },
+    [](sdbus::Message& m) { ReadNameOwner(m); },
 };
 
 } // namespace
