@@ -61,12 +61,9 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
         LogWarning(Utf16ToUtf8(driver.className) + " is configured as a display but is no display driver");
         return;
     }
-    try {
-        LONG ignored = 0;
-        displayDriver->LoaderQuery(&ignored);
-    } catch (...) {
-        LogWarning(Utf16ToUtf8(driver.className) + " failed in LoaderQuery");
-    }
+    // Under the one guard of every plug-in call: a driver that throws here is faulted as anywhere.
+    LONG ignored = 0;
+    driver.fault->Guard([&] { return displayDriver->LoaderQuery(&ignored); });
     const QueueOrigin origin{path, ordinal, element.attribute("clsid").value(),
                              element.attribute("configuration").value()};
     auto display = displays.AddDisplay(driver.object.get(), origin, driver.fault);

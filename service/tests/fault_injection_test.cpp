@@ -39,6 +39,19 @@ INSTANTIATE_TEST_SUITE_P(EveryOperation, ThrowingOperation,
                          ::testing::Values("GetUpdateMode", "GetInterval", "Refresh", "GetCount", "GetName",
                                            "GetDescription", "GetValue"));
 
+TEST_F(FaultInjection, ADisplayDriverThatThrowsInLoaderQueryIsFaultedOnceAndNeverCalledAgain)
+{
+    MessageCapture messages;
+    ASSERT_TRUE(Load(Driver("PixteraTest.ScriptedProvider", "items=A:1;throwon=LoaderQuery@1", kDisplay) +
+                     Driver("PixteraTest.ScriptedProvider", "mode=2;interval=100000;items=Other:ok", kData)))
+        << "the load goes on";
+    IUnknown* display = driverManager->At(0)->object.get();
+    EXPECT_EQ(ReadText(u"Other"), "ok#1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(CountOf(RecordedCalls(display), "Write"), 0) << "no greeting, no frame: it faulted";
+    EXPECT_EQ(messages.messages(), std::vector<std::string>{kWarning}) << "the one plug-in fault message";
+}
+
 TEST_F(FaultInjection, AHangingPollNeverHoldsUpReadersOfCachedValues)
 {
     ASSERT_TRUE(Load(

@@ -290,7 +290,11 @@ public:
         script_.recorder.Enter("Write");
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Answer(0, v); }
+    HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override
+    {
+        script_.recorder.Enter("LoaderQuery");
+        return Answer(0, v);
+    }
 
 private:
     static HRESULT Answer(LONG value, LONG* out)
