@@ -74,25 +74,6 @@ char32_t DecodeUtf16(std::u16string_view s, std::size_t& pos)
     return kReplacement;
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void AppendUtf16(std::u16string& out, char32_t cp)
 {
     if (cp < 0x10000) {
@@ -164,5 +145,24 @@ std::size_t FindInvalidUtf8(std::string_view text)
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) { return Utf16ToAnsi(Utf8ToUtf16(utf8)); }
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | cp >> 18);
+        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
 
 } // namespace pixtera

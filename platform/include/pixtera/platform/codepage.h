@@ -17,6 +17,9 @@ PX_API std::u16string AnsiToUtf16(std::string_view ansi);
 PX_API std::string AnsiToUtf8(std::string_view ansi);
 PX_API std::string Utf8ToAnsi(std::string_view utf8);
 
+// Appends one code point, encoded as UTF-8.
+PX_API void AppendUtf8(std::string& out, char32_t codePoint);
+
 // The offset of the first byte that is not part of well-formed UTF-8, or npos.
 PX_API std::size_t FindInvalidUtf8(std::string_view text);
 
