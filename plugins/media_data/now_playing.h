@@ -44,8 +44,9 @@ struct NowPlaying {
     std::string lengthText = "0:00";
 };
 
-// The player to follow: the one pinned by a bus name suffix (`pinned`, when set), else the one
-// that most recently started playing, else the most recently playing of the paused ones, else any.
+// The player to follow: the one that most recently started playing, else the most recently
+// playing of the paused ones, else any; when `pinned` is set, only players it names count (two
+// instances of one player may both be named).
 const PlayerState* ChoosePlayer(const std::vector<PlayerState>& players, const std::string& pinned);
 
 NowPlaying Describe(const PlayerState* player, Clock::time_point now);

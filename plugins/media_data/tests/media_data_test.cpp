@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 namespace {
@@ -106,41 +107,80 @@ TEST(MediaWatcher, FollowsPlayersBySignalsAloneAndTheLastToPlayTakesOver)
     EXPECT_EQ(Now(watcher).title, "");
 }
 
-TEST(MediaDataPlugin, OffersTheValuesByName)
+// The plug-in as the service has it: configured, its values read by name after a Refresh.
+class MediaDataPlugin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pixtera::test::RegisterModule(pixtera::test::ProgramDirectory() / "plugins" / "MediaData.so"));
+    }
+
+    void Configure(const std::u16string& configuration)
+    {
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(u"Pixtera.MediaData", &clsid), S_OK);
+        ComPtr<IPluginInfo> info;
+        ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
+        ASSERT_EQ(info->Configure(BString(configuration).get()), S_OK);
+        provider_ = info.As<IDataProvider>();
+        ASSERT_TRUE(provider_);
+        LONG count = 0;
+        provider_->GetCount(&count);
+        for (LONG i = 0; i < count; ++i) {
+            BString name;
+            provider_->GetName(i, name.Out());
+            index_[name.utf8()] = i;
+        }
+    }
+
+    std::string Text(const char* name)
+    {
+        provider_->Refresh();
+        Variant value;
+        provider_->GetValue(index_.at(name), value.Out());
+        const auto shown = value.AsText();
+        return shown ? shown->utf8() : std::string("(none)");
+    }
+
+    pixtera::test::PrivateBus bus_;
+    ComPtr<IDataProvider> provider_;
+    std::map<std::string, LONG> index_;
+};
+
+TEST_F(MediaDataPlugin, OffersTheValuesByName)
 {
-    pixtera::test::PrivateBus bus;
-    ASSERT_TRUE(pixtera::test::RegisterModule(pixtera::test::ProgramDirectory() / "plugins" / "MediaData.so"));
-    CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(u"Pixtera.MediaData", &clsid), S_OK);
-    ComPtr<IPluginInfo> info;
-    ASSERT_EQ(CreateInstance(clsid, CLSCTX_INPROC_SERVER, info), S_OK);
     FakePlayer player("tune", "Tune");
     player.Play("Playing", "Noon", {"Dee"}, 120'000'000);
-    ASSERT_EQ(info->Configure(BString(u"").get()), S_OK);
-    auto provider = info.As<IDataProvider>();
-    ASSERT_TRUE(provider);
-    LONG count = 0;
-    provider->GetCount(&count);
-    std::map<std::string, LONG> index;
-    for (LONG i = 0; i < count; ++i) {
-        BString name;
-        provider->GetName(i, name.Out());
-        index[name.utf8()] = i;
-    }
+    ASSERT_NO_FATAL_FAILURE(Configure(u""));
     for (const char* name :
          {"Media.Title", "Media.Artist", "Media.Album", "Media.Status", "Media.Player", "Media.Position",
           "Media.Length", "Media.Progress", "Media.PositionText", "Media.LengthText"})
-        EXPECT_TRUE(index.contains(name)) << name;
-    auto text = [&](const char* name) {
-        provider->Refresh();
-        Variant value;
-        provider->GetValue(index[name], value.Out());
-        const auto shown = value.AsText();
-        return shown ? shown->utf8() : std::string("(none)");
-    };
-    EXPECT_TRUE(pixtera::test::Eventually([&] { return text("Media.Title") == "Noon"; }));
-    EXPECT_EQ(text("Media.LengthText"), "2:00");
-    EXPECT_EQ(text("Media.Status"), "Playing");
+        EXPECT_TRUE(index_.contains(name)) << name;
+    EXPECT_TRUE(pixtera::test::Eventually([&] { return Text("Media.Title") == "Noon"; }));
+    EXPECT_EQ(Text("Media.LengthText"), "2:00");
+    EXPECT_EQ(Text("Media.Status"), "Playing");
+}
+
+TEST_F(MediaDataPlugin, PlayerFollowsThePlayerOfThatNameWhateverItsInstance)
+{
+    FakePlayer firefox("firefox.instance_1_7", "Mozilla Firefox");
+    firefox.Play("Playing", "Clip", {"Eve"}, 60'000'000);
+    FakePlayer decoy("notfirefox", "Decoy");
+    decoy.Play("Playing", "Decoy", {"Fay"}, 60'000'000);
+    ASSERT_NO_FATAL_FAILURE(Configure(u"player=FireFox"));
+    EXPECT_TRUE(pixtera::test::Eventually([&] { return Text("Media.Title") == "Clip"; }));
+    EXPECT_EQ(Text("Media.Player"), "Mozilla Firefox");
+}
+
+TEST(MediaWatcher, PinnedPlayersAreNamedWholeNotByTheirNamesEnd)
+{
+    pixtera::test::PrivateBus bus;
+    FakePlayer decoy("notvlc", "Not VLC");
+    decoy.Play("Playing", "Decoy", {"Fay"}, 60'000'000);
+    MprisWatcher watcher(sdbus::createSessionBusConnection());
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).title == "Decoy"; }));
+    EXPECT_EQ(Now(watcher, "vlc").status, "Nothing playing");
+    EXPECT_EQ(Now(watcher, "NotVLC").title, "Decoy");
 }
 
 } // namespace
