@@ -32,7 +32,8 @@ const PlayerState* ChoosePlayer(const std::vector<PlayerState>& players, const s
         return player.status == "Playing" ? 2 : player.status == "Paused" ? 1 : 0;
     };
     for (const auto& player : players) {
-        if (!pinned.empty() && !NamesPlayer(pinned, player.busName))
+        if (!pinned.empty() && std::none_of(player.busNames.begin(), player.busNames.end(),
+                                            [&](const std::string& name) { return NamesPlayer(pinned, name); }))
             continue;
         if (!chosen || rank(player) > rank(*chosen) ||
             (rank(player) == rank(*chosen) && player.startedPlaying > chosen->startedPlaying))

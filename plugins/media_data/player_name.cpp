@@ -37,7 +37,8 @@ bool NamesPlayer(std::string_view wanted, std::string_view busName)
 {
     const std::string_view name = PlayerName(busName);
     const std::string_view want = StartsWith(wanted, kMprisPrefix) ? PlayerName(wanted) : WithoutInstance(wanted);
-    return !name.empty() && name.size() == want.size() && std::equal(name.begin(), name.end(), want.begin(), SameLetter);
+    return !name.empty() && name.size() == want.size() &&
+           std::equal(name.begin(), name.end(), want.begin(), SameLetter);
 }
 
 } // namespace pixtera::media

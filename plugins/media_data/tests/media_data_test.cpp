@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -54,20 +55,20 @@ TEST(NowPlaying, PositionMovesAtTheRateWhilePlayingAndTimesReadLikeAPlayers)
     EXPECT_EQ(Describe(nullptr, start).status, "Nothing playing");
 
     std::vector<PlayerState> players(3);
-    players[0].busName = "org.mpris.MediaPlayer2.vlc";
+    players[0].busNames = {"org.mpris.MediaPlayer2.vlc"};
     players[0].status = "Paused";
     players[0].startedPlaying = start + 3s;
-    players[1].busName = "org.mpris.MediaPlayer2.spotify";
+    players[1].busNames = {"org.mpris.MediaPlayer2.spotify"};
     players[1].status = "Playing";
     players[1].startedPlaying = start + 1s;
-    players[2].busName = "org.mpris.MediaPlayer2.firefox.instance_1_7";
+    players[2].busNames = {"org.mpris.MediaPlayer2.firefox.instance_1_7"};
     players[2].status = "Playing";
     players[2].startedPlaying = start + 2s;
-    EXPECT_EQ(ChoosePlayer(players, "")->busName, players[2].busName) << "the last to start playing";
-    EXPECT_EQ(ChoosePlayer(players, "vlc")->busName, players[0].busName) << "pinned";
+    EXPECT_EQ(ChoosePlayer(players, ""), &players[2]) << "the last to start playing";
+    EXPECT_EQ(ChoosePlayer(players, "vlc"), &players[0]) << "pinned";
     EXPECT_EQ(ChoosePlayer(players, "mpd"), nullptr);
     players[1].status = players[2].status = "Stopped";
-    EXPECT_EQ(ChoosePlayer(players, "")->busName, players[0].busName) << "a paused one before stopped ones";
+    EXPECT_EQ(ChoosePlayer(players, ""), &players[0]) << "a paused one before stopped ones";
 }
 
 TEST(MediaWatcher, FollowsPlayersBySignalsAloneAndTheLastToPlayTakesOver)
@@ -105,6 +106,62 @@ TEST(MediaWatcher, FollowsPlayersBySignalsAloneAndTheLastToPlayTakesOver)
     first.reset();
     ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).status == "Nothing playing"; }));
     EXPECT_EQ(Now(watcher).title, "");
+}
+
+TEST(MediaWatcher, APlayerIsItsConnectionWhateverNamesItOwnsAndItsSignalsMoveItUnderAll)
+{
+    pixtera::test::PrivateBus bus;
+    FakePlayer vlc("vlc", "VLC media player");
+    vlc.Own("vlc.instance123");
+    vlc.Play("Playing", "Morning", {"Ann"}, 200'000'000);
+    MprisWatcher watcher(sdbus::createSessionBusConnection());
+    const std::vector<std::string> both{"org.mpris.MediaPlayer2.vlc", "org.mpris.MediaPlayer2.vlc.instance123"};
+    auto namesOf = [&](const std::string& owner) {
+        for (const auto& player : watcher.Players())
+            if (player.owner == owner) {
+                auto names = player.busNames;
+                std::sort(names.begin(), names.end());
+                return names;
+            }
+        return std::vector<std::string>{};
+    };
+    auto namesSeen = [&] {
+        std::size_t names = 0;
+        for (const auto& player : watcher.Players())
+            names += player.busNames.size();
+        return names;
+    };
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return namesSeen() == 2 && Now(watcher).title == "Morning"; }))
+        << "both names found on starting";
+
+    vlc.SetStatus("Paused");
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).status == "Paused"; }))
+        << "its pause shows, under whichever name it was found";
+    vlc.Play("Paused", "Evening", {"Bob"}, 60'000'000);
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher).title == "Evening"; }));
+    EXPECT_EQ(Now(watcher, "vlc").status, "Paused");
+    EXPECT_EQ(watcher.Players().size(), 1u) << "one player";
+    EXPECT_EQ(namesOf(vlc.owner()), both);
+
+    // Names taken and given up while followed.
+    FakePlayer tune("tune", "Tune");
+    tune.Play("Playing", "Noon", {"Cat"}, 60'000'000);
+    tune.Own("tune.instance7");
+    ASSERT_TRUE(pixtera::test::Eventually([&] {
+        return namesOf(tune.owner()) ==
+               std::vector<std::string>{"org.mpris.MediaPlayer2.tune", "org.mpris.MediaPlayer2.tune.instance7"};
+    }));
+    EXPECT_EQ(watcher.Players().size(), 2u);
+    tune.Disown("tune");
+    ASSERT_TRUE(pixtera::test::Eventually(
+        [&] { return namesOf(tune.owner()) == std::vector<std::string>{"org.mpris.MediaPlayer2.tune.instance7"}; }));
+    tune.SetStatus("Paused");
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return Now(watcher, "tune").status == "Paused"; }))
+        << "followed by the name it kept";
+    tune.Disown("tune.instance7");
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return watcher.Players().size() == 1; })) << "its last name gone";
+    EXPECT_EQ(Now(watcher, "tune").status, "Nothing playing");
+    EXPECT_EQ(Now(watcher).title, "Evening");
 }
 
 // The plug-in as the service has it: configured, its values read by name after a Refresh.

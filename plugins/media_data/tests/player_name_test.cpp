@@ -49,24 +49,25 @@ TEST(PlayerName, PinnedNamesThePlayerWholeInAnyCaseWhateverItsInstance)
     EXPECT_FALSE(NamesPlayer(".instance3", "org.mpris.MediaPlayer2.vlc.instance3"));
 }
 
-TEST(PlayerName, APinnedPlayerOfTwoInstancesIsTheOneThatPlays)
+TEST(PlayerName, APinnedPlayerOfTwoInstancesIsTheOneThatPlaysAndAnyOfAPlayersNamesCounts)
 {
     const auto start = Clock::now();
     std::vector<PlayerState> players(3);
-    players[0].busName = "org.mpris.MediaPlayer2.firefox.instance_1_7";
+    players[0].busNames = {"org.mpris.MediaPlayer2.firefox.instance_1_7"};
     players[0].status = "Paused";
-    players[1].busName = "org.mpris.MediaPlayer2.notfirefox";
+    players[1].busNames = {"org.mpris.MediaPlayer2.notfirefox"};
     players[1].status = "Playing";
     players[1].startedPlaying = start + 2s;
-    players[2].busName = "org.mpris.MediaPlayer2.firefox.instance_2_9";
+    players[2].busNames = {"org.mpris.MediaPlayer2.firefox.instance_2_9"};
     players[2].status = "Playing";
     players[2].startedPlaying = start + 1s;
-    ASSERT_NE(ChoosePlayer(players, "Firefox"), nullptr);
-    EXPECT_EQ(ChoosePlayer(players, "Firefox")->busName, players[2].busName);
+    EXPECT_EQ(ChoosePlayer(players, "Firefox"), &players[2]);
     players[2].status = "Stopped";
-    EXPECT_EQ(ChoosePlayer(players, "firefox")->busName, players[0].busName);
-    EXPECT_EQ(ChoosePlayer(players, "")->busName, players[1].busName);
+    EXPECT_EQ(ChoosePlayer(players, "firefox"), &players[0]);
+    EXPECT_EQ(ChoosePlayer(players, ""), &players[1]);
     EXPECT_EQ(ChoosePlayer(players, "fox"), nullptr);
+    players[1].busNames.push_back("org.mpris.MediaPlayer2.firefox.instance_3_1");
+    EXPECT_EQ(ChoosePlayer(players, "firefox"), &players[1]) << "any of a player's names";
 }
 
 } // namespace
