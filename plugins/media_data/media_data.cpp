@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.MediaData: what is playing, from any MPRIS2 player on the session bus, with no
-// configuration. Configuration (optional): player=vlc, to follow only the player whose bus name
-// ends so.
+// configuration. Configuration (optional): player=vlc, to follow only that player (see
+// player_name.h for how a player is named).
 
 #include "mpris_watcher.h"
 
@@ -55,7 +55,8 @@ class MediaData final
 public:
     static constexpr SettingDescription kSettings[] = {
         {"player", "Player", kSettingText, "",
-         "Follow only this player: the end of its bus name (vlc, spotify, firefox); empty: the one playing"},
+         "Follow only this player: its bus name after org.mpris.MediaPlayer2., without an .instance suffix, "
+         "in any case (vlc, spotify, firefox); empty: the one playing"},
     };
     static constexpr const char16_t* kPluginName = u"Media data";
 

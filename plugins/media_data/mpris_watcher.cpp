@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mpris_watcher.h"
 
+#include "player_name.h"
 #include "player_properties.h"
 
 #include <pixtera/platform/event_log.h>
@@ -11,7 +12,6 @@
 namespace pixtera::media {
 namespace {
 
-constexpr const char* kPrefix = "org.mpris.MediaPlayer2.";
 constexpr const char* kPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
@@ -24,11 +24,11 @@ std::uint64_t Microseconds(std::chrono::microseconds time) { return static_cast<
 } // namespace
 
 template <class Edit>
-void MprisWatcher::Update(const std::string& busName, Edit&& edit)
+void MprisWatcher::Update(const std::string& owner, Edit&& edit)
 {
     std::lock_guard lock(mutex_);
     for (auto& player : players_)
-        if (player.busName == busName)
+        if (player.owner == owner)
             edit(player);
 }
 
@@ -41,12 +41,12 @@ MprisWatcher::MprisWatcher(std::unique_ptr<sdbus::IConnection> connection, std::
                     "member='NameOwnerChanged',arg0namespace='org.mpris.MediaPlayer2'"),
         guard_.OnSignalFrom(bus::kBusDaemonName, "NameOwnerChanged",
                             [this](const std::string& name, const std::string&, const std::string& owner) {
-                                if (name.rfind(kPrefix, 0) != 0)
+                                if (!name.starts_with(kMprisPrefix))
                                     return;
                                 if (owner.empty())
-                                    Vanished(name);
+                                    NameLost(name);
                                 else
-                                    Appeared(name, owner);
+                                    NameTaken(name, owner);
                             })));
     matches_.push_back(connection_->addMatch(std::string("type='signal',interface='") + kProperties +
                                                  "',member='PropertiesChanged',path='" + kPath + "',arg0='" + kPlayer +
@@ -84,7 +84,7 @@ void MprisWatcher::Discover()
                            if (!names)
                                return guard_.Dropped(reply, "the answer to ListNames", "it is no list of names");
                            for (const auto& name : *names) {
-                               if (name.rfind(kPrefix, 0) != 0)
+                               if (!name.starts_with(kMprisPrefix))
                                    continue;
                                auto owner = bus_->createMethodCall(kBusInterface, "GetNameOwner");
                                owner << name;
@@ -95,7 +95,7 @@ void MprisWatcher::Discover()
                                                       if (failed)
                                                           return; // gone meanwhile
                                                       if (const auto unique = ReadName(answer))
-                                                          Appeared(name, *unique);
+                                                          NameTaken(name, *unique);
                                                   }),
                                    Microseconds(kAnswerTime));
                            }
@@ -103,12 +103,23 @@ void MprisWatcher::Discover()
         Microseconds(kAnswerTime));
 }
 
-void MprisWatcher::Appeared(const std::string& busName, const std::string& owner)
+void MprisWatcher::NameTaken(const std::string& busName, const std::string& owner)
 {
-    if (const auto it = tracked_.find(busName); it != tracked_.end()) {
-        if (it->second.owner == owner)
-            return; // seen already (listed, and announced)
-        Vanished(busName); // another program took the name
+    const auto known = tracked_.find(owner);
+    if (known != tracked_.end() && std::ranges::find(known->second.names, busName) != known->second.names.end())
+        return; // seen already (listed, and announced)
+    NameLost(busName); // a name has one owner: whoever had it has it no longer
+    if (known != tracked_.end()) {
+        auto& names = known->second.names;
+        if (names.size() >= kMaxNames) {
+            if (!std::exchange(saidManyNames_, true))
+                LogWarning("Media data: " + owner + " owns " + std::to_string(kMaxNames) + " player names already; " +
+                           busName + " and later ones of a player are not followed");
+            return;
+        }
+        names.push_back(busName);
+        Update(owner, [&](PlayerState& player) { player.busNames = names; });
+        return;
     }
     if (tracked_.size() >= maxPlayers_ && !MakeRoom()) {
         if (!std::exchange(saidFull_, true))
@@ -116,36 +127,38 @@ void MprisWatcher::Appeared(const std::string& busName, const std::string& owner
                        " and later ones are not");
         return;
     }
-    Tracked& tracked = tracked_[busName];
-    tracked.owner = owner;
+    Tracked& tracked = tracked_[owner];
+    tracked.names = {busName};
     tracked.appeared = ++appearances_;
-    tracked.proxy = sdbus::createProxy(*connection_, busName, kPath);
+    // Asked by its unique name: the answer comes from the connection whose signals count.
+    tracked.proxy = sdbus::createProxy(*connection_, owner, kPath);
     PlayerState player;
-    player.busName = busName;
-    player.identity = busName.substr(std::string(kPrefix).size());
+    player.owner = owner;
+    player.busNames = tracked.names;
+    player.identity = PlayerName(busName);
     {
         std::lock_guard lock(mutex_);
         players_.push_back(std::move(player));
     }
-    Ask(busName, *tracked.proxy);
+    Ask(owner, *tracked.proxy);
 }
 
-void MprisWatcher::Ask(const std::string& busName, sdbus::IProxy& proxy)
+void MprisWatcher::Ask(const std::string& owner, sdbus::IProxy& proxy)
 {
     auto identity = proxy.createMethodCall(kProperties, "Get");
     identity << std::string("org.mpris.MediaPlayer2") << std::string("Identity");
     proxy.callMethod(
         identity,
         guard_.OnReply("the answer to Get(Identity)",
-                       [this, busName](sdbus::MethodReply& reply, const sdbus::Error* error) {
-                           Answered(busName, error, "its name");
+                       [this, owner](sdbus::MethodReply& reply, const sdbus::Error* error) {
+                           Answered(owner, error, "its name");
                            if (error)
                                return;
                            const auto name = ReadTextProperty(reply);
                            if (!name)
                                return guard_.Dropped(reply, "the answer to Get(Identity)", "it is no text");
                            if (!name->empty())
-                               Update(busName, [&](PlayerState& player) { player.identity = BoundedText(*name); });
+                               Update(owner, [&](PlayerState& player) { player.identity = BoundedText(*name); });
                        }),
         Microseconds(kAnswerTime));
     auto all = proxy.createMethodCall(kProperties, "GetAll");
@@ -153,29 +166,30 @@ void MprisWatcher::Ask(const std::string& busName, sdbus::IProxy& proxy)
     proxy.callMethod(
         all,
         guard_.OnReply("the answer to GetAll",
-                       [this, busName](sdbus::MethodReply& reply, const sdbus::Error* error) {
-                           Answered(busName, error, "what it plays");
+                       [this, owner](sdbus::MethodReply& reply, const sdbus::Error* error) {
+                           Answered(owner, error, "what it plays");
                            if (error)
                                return;
                            const auto properties = ReadProperties(reply);
                            if (!properties)
                                return guard_.Dropped(reply, "the answer to GetAll", "it is no set of properties");
                            const auto now = Clock::now();
-                           Update(busName, [&](PlayerState& player) { ApplyProperties(player, *properties, now); });
+                           Update(owner, [&](PlayerState& player) { ApplyProperties(player, *properties, now); });
                        }),
         Microseconds(kAnswerTime));
 }
 
-void MprisWatcher::Answered(const std::string& busName, const sdbus::Error* error, const char* question)
+void MprisWatcher::Answered(const std::string& owner, const sdbus::Error* error, const char* question)
 {
-    const auto it = tracked_.find(busName);
+    const auto it = tracked_.find(owner);
     if (it == tracked_.end())
         return;
     if (!error) {
         it->second.answered = true;
         return;
     }
-    switch (silentPlayers_.Note(busName)) {
+    const std::string& busName = it->second.names.front();
+    switch (silentPlayers_.Note(owner)) {
     case bus::OncePerSender::Verdict::Name:
         LogInformation("Media data: " + busName + " did not tell " + question + " (" + error->getMessage() +
                        "); following its signals only");
@@ -196,25 +210,30 @@ bool MprisWatcher::MakeRoom()
             oldest = it;
     if (oldest == tracked_.end())
         return false;
-    Vanished(std::string(oldest->first));
+    Forget(std::string(oldest->first));
     return true;
 }
 
-void MprisWatcher::Vanished(const std::string& busName)
+void MprisWatcher::NameLost(const std::string& busName)
 {
-    tracked_.erase(busName); // its questions still in flight with it
-    std::lock_guard lock(mutex_);
-    players_.erase(
-        std::remove_if(players_.begin(), players_.end(), [&](const PlayerState& p) { return p.busName == busName; }),
-        players_.end());
+    for (auto& [owner, tracked] : tracked_) {
+        const auto name = std::ranges::find(tracked.names, busName);
+        if (name == tracked.names.end())
+            continue;
+        tracked.names.erase(name);
+        if (tracked.names.empty())
+            Forget(std::string(owner));
+        else
+            Update(owner, [&](PlayerState& player) { player.busNames = tracked.names; });
+        return;
+    }
 }
 
-const std::string* MprisWatcher::NameOwnedBy(const std::string& owner) const
+void MprisWatcher::Forget(const std::string& owner)
 {
-    for (const auto& [busName, tracked] : tracked_)
-        if (tracked.owner == owner)
-            return &busName;
-    return nullptr;
+    tracked_.erase(owner); // its questions still in flight with it
+    std::lock_guard lock(mutex_);
+    std::erase_if(players_, [&](const PlayerState& player) { return player.owner == owner; });
 }
 
 bool MprisWatcher::OnPropertiesChanged(sdbus::Message& message)
@@ -222,11 +241,11 @@ bool MprisWatcher::OnPropertiesChanged(sdbus::Message& message)
     const auto read = ReadPropertiesChanged(message);
     if (!read)
         return false;
-    const std::string* busName = NameOwnedBy(bus::SenderOf(message));
-    if (!busName || read->interface != kPlayer)
+    const std::string sender = bus::SenderOf(message);
+    if (!tracked_.contains(sender) || read->interface != kPlayer)
         return true;
     const auto now = Clock::now();
-    Update(*busName, [&](PlayerState& player) { ApplyProperties(player, read->changed, now); });
+    Update(sender, [&](PlayerState& player) { ApplyProperties(player, read->changed, now); });
     return true;
 }
 
@@ -235,11 +254,11 @@ bool MprisWatcher::OnSeeked(sdbus::Message& message)
     const auto position = ReadSeeked(message);
     if (!position)
         return false;
-    const std::string* busName = NameOwnedBy(bus::SenderOf(message));
-    if (!busName)
+    const std::string sender = bus::SenderOf(message);
+    if (!tracked_.contains(sender))
         return true;
     const auto now = Clock::now();
-    Update(*busName, [&](PlayerState& player) {
+    Update(sender, [&](PlayerState& player) {
         player.position = static_cast<double>(*position) / 1e6;
         player.positionAt = now;
     });

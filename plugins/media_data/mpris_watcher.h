@@ -7,8 +7,14 @@
 // thread of its own, which runs every handler and alone uses the connection and `tracked_` once
 // the constructor returned.
 //
+// A player is a connection (its unique name), whatever MPRIS names it owns: its signals carry
+// that unique name, and one program may own org.mpris.MediaPlayer2.vlc and
+// org.mpris.MediaPlayer2.vlc.instance123 at once. Its names come and go with NameOwnerChanged;
+// when the last one goes, so does the player.
+//
 // Any program may own a player's name or send these signals: every handler reads under a
-// bus::HandlerGuard, and at most `maxPlayers` players are followed.
+// bus::HandlerGuard, at most `maxPlayers` players are followed, and at most kMaxNames names of
+// each.
 
 #include "mpris_messages.h"
 #include "now_playing.h"
@@ -29,6 +35,7 @@ namespace pixtera::media {
 class MprisWatcher {
 public:
     static constexpr std::size_t kMaxPlayers = 32;
+    static constexpr std::size_t kMaxNames = 8;
 
     // Throws sdbus::Error when there is no session bus.
     explicit MprisWatcher(std::unique_ptr<sdbus::IConnection> connection, std::size_t maxPlayers = kMaxPlayers);
@@ -40,29 +47,30 @@ public:
     std::vector<PlayerState> Players() const;
 
 private:
-    // A player's name as the watcher follows it.
+    // A player as the watcher follows it.
     struct Tracked {
-        std::string owner; // the unique name whose signals count
+        std::vector<std::string> names; // its MPRIS names, at most kMaxNames
         std::uint64_t appeared = 0; // order of appearance
         bool answered = false; // it answered a question of ours
         std::unique_ptr<sdbus::IProxy> proxy; // its questions in flight end with it
     };
 
     void Discover();
-    void Appeared(const std::string& busName, const std::string& owner);
-    void Vanished(const std::string& busName);
+    // `owner` took the MPRIS name `busName`; a player's first name makes it appear.
+    void NameTaken(const std::string& busName, const std::string& owner);
+    // Nobody owns `busName` any longer, or someone else does.
+    void NameLost(const std::string& busName);
+    void Forget(const std::string& owner);
     // Frees a place for a new player: the oldest one that never answered goes. False when every
     // player followed has answered.
     bool MakeRoom();
-    void Ask(const std::string& busName, sdbus::IProxy& proxy);
-    void Answered(const std::string& busName, const sdbus::Error* error, const char* question);
+    void Ask(const std::string& owner, sdbus::IProxy& proxy);
+    void Answered(const std::string& owner, const sdbus::Error* error, const char* question);
     bool OnPropertiesChanged(sdbus::Message& message);
     bool OnSeeked(sdbus::Message& message);
-    // The bus name of the player owned by `owner`, if it is followed.
-    const std::string* NameOwnedBy(const std::string& owner) const;
-    // Runs `edit` on the state of the player `busName`, if there is one, under mutex_.
+    // Runs `edit` on the state of the player `owner`, if there is one, under mutex_.
     template <class Edit>
-    void Update(const std::string& busName, Edit&& edit);
+    void Update(const std::string& owner, Edit&& edit);
 
     std::unique_ptr<sdbus::IConnection> connection_;
     const std::size_t maxPlayers_;
@@ -70,9 +78,10 @@ private:
     bus::OncePerSender silentPlayers_{16}; // players the log said did not answer
     std::unique_ptr<sdbus::IProxy> bus_; // org.freedesktop.DBus
     std::vector<sdbus::Slot> matches_;
-    std::map<std::string, Tracked> tracked_; // by bus name; the connection's thread's alone
+    std::map<std::string, Tracked> tracked_; // by unique name; the connection's thread's alone
     std::uint64_t appearances_ = 0; // likewise
     bool saidFull_ = false; // likewise
+    bool saidManyNames_ = false; // likewise
 
     mutable std::mutex mutex_; // guards players_
     std::vector<PlayerState> players_;

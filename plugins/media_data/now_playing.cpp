@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "now_playing.h"
 
+#include "player_name.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -25,17 +27,14 @@ void PlayerState::Settle(Clock::time_point now)
 
 const PlayerState* ChoosePlayer(const std::vector<PlayerState>& players, const std::string& pinned)
 {
-    if (!pinned.empty()) {
-        for (const auto& player : players)
-            if (player.busName.ends_with(pinned))
-                return &player;
-        return nullptr;
-    }
     const PlayerState* chosen = nullptr;
     auto rank = [](const PlayerState& player) {
         return player.status == "Playing" ? 2 : player.status == "Paused" ? 1 : 0;
     };
     for (const auto& player : players) {
+        if (!pinned.empty() && std::none_of(player.busNames.begin(), player.busNames.end(),
+                                            [&](const std::string& name) { return NamesPlayer(pinned, name); }))
+            continue;
         if (!chosen || rank(player) > rank(*chosen) ||
             (rank(player) == rank(*chosen) && player.startedPlaying > chosen->startedPlaying))
             chosen = &player;

@@ -13,7 +13,8 @@ namespace pixtera::media {
 using Clock = std::chrono::steady_clock;
 
 struct PlayerState {
-    std::string busName; // org.mpris.MediaPlayer2.vlc
+    std::string owner; // the unique name of the player's connection: one player per connection
+    std::vector<std::string> busNames; // its MPRIS names (org.mpris.MediaPlayer2.vlc), as it took them
     std::string identity; // "VLC media player"
     std::string status = "Stopped"; // "Playing", "Paused" or "Stopped"
     std::string title;
@@ -44,8 +45,9 @@ struct NowPlaying {
     std::string lengthText = "0:00";
 };
 
-// The player to follow: the one pinned by a bus name suffix (`pinned`, when set), else the one
-// that most recently started playing, else the most recently playing of the paused ones, else any.
+// The player to follow: the one that most recently started playing, else the most recently
+// playing of the paused ones, else any; when `pinned` is set, only players one of whose names it
+// names count (two instances of one player may both be named).
 const PlayerState* ChoosePlayer(const std::vector<PlayerState>& players, const std::string& pinned);
 
 NowPlaying Describe(const PlayerState* player, Clock::time_point now);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // An MPRIS2 player on the test's session bus: org.mpris.MediaPlayer2.<suffix> with the Player
-// interface's status, metadata, position and rate, announcing changes as players do. It counts
-// the reads of its properties that others make.
+// interface's status, metadata, position and rate, announcing changes as players do. It may own
+// more MPRIS names on its one connection, as players with several windows do. It counts the
+// reads of its properties that others make.
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -17,7 +18,7 @@ namespace pixtera::media::test {
 class FakePlayer {
 public:
     FakePlayer(const std::string& suffix, const std::string& identity)
-        : connection_(sdbus::createSessionBusConnection("org.mpris.MediaPlayer2." + suffix)), identity_(identity)
+        : connection_(sdbus::createSessionBusConnection(kPrefix + suffix)), identity_(identity)
     {
         object_ = sdbus::createObject(*connection_, "/org/mpris/MediaPlayer2");
         object_->registerProperty("Identity").onInterface("org.mpris.MediaPlayer2").withGetter([this] {
@@ -73,6 +74,17 @@ public:
         object_->emitSignal("Seeked").onInterface(kPlayer).withArguments(position);
     }
 
+    // Takes or gives up org.mpris.MediaPlayer2.<suffix>. The connection's loop stands meanwhile:
+    // one thread at a time uses a connection.
+    void Own(const std::string& suffix)
+    {
+        Stopped([&] { connection_->requestName(kPrefix + suffix); });
+    }
+    void Disown(const std::string& suffix)
+    {
+        Stopped([&] { connection_->releaseName(kPrefix + suffix); });
+    }
+
     // Any signal from the player's own connection, with arguments of any types: a player that
     // misbehaves.
     template <class... Arguments>
@@ -89,6 +101,15 @@ public:
 
 private:
     static constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
+    static constexpr const char* kPrefix = "org.mpris.MediaPlayer2.";
+
+    template <class Action>
+    void Stopped(Action&& action)
+    {
+        connection_->leaveEventLoop();
+        action();
+        connection_->enterEventLoopAsync();
+    }
 
     template <class T>
     T Read(T value)

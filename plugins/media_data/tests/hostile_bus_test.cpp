@@ -130,7 +130,8 @@ TEST(MediaWatcherOnAHostileBus, AtMostMaxPlayersAreFollowedAndThoseThatNeverAnsw
         << "a player that answers takes the place of one that never did";
     auto players = watcher.Players();
     EXPECT_LE(players.size(), 3u);
-    EXPECT_EQ(players.front().busName, "org.mpris.MediaPlayer2.first") << "a player that answered stays";
+    EXPECT_EQ(players.front().busNames, std::vector<std::string>{"org.mpris.MediaPlayer2.first"})
+        << "a player that answered stays";
 
     FakePlayer third("third", "Third");
     third.Play("Playing", "Evening", {"Cat"}, 60'000'000);
@@ -140,6 +141,23 @@ TEST(MediaWatcherOnAHostileBus, AtMostMaxPlayersAreFollowedAndThoseThatNeverAnsw
     ASSERT_TRUE(Eventually([&] { return log.Contains("3 players are followed already"); }));
     EXPECT_EQ(Now(watcher).title, "Evening") << "with every place taken by a player that answered, a new one waits";
     EXPECT_EQ(watcher.Players().size(), 3u);
+}
+
+TEST(MediaWatcherOnAHostileBus, AProgramOwningManyPlayerNamesIsOnePlayerOfAtMostMaxNames)
+{
+    pixtera::test::PrivateBus bus;
+    pixtera::test::CapturedLog log;
+    FakePlayer many("many0", "Many");
+    for (int n = 1; n < 20; ++n)
+        many.Own("many" + std::to_string(n));
+    many.Play("Playing", "Morning", {"Ann"}, 60'000'000);
+    MprisWatcher watcher(sdbus::createSessionBusConnection());
+    ASSERT_TRUE(Eventually([&] { return log.Contains("player names already"); }));
+    ASSERT_TRUE(Eventually([&] { return Now(watcher).title == "Morning"; }));
+    const auto players = watcher.Players();
+    ASSERT_EQ(players.size(), 1u);
+    EXPECT_EQ(players.front().busNames.size(), MprisWatcher::kMaxNames);
+    EXPECT_EQ(log.Count("Media data: " + many.owner() + " owns 8 player names already"), 1) << log.Text();
 }
 
 } // namespace
