@@ -236,6 +236,8 @@ TEST(KernelDevices, WhatUdevMarksAsAModemOrGpsReceiverIsRead)
     const auto record =
         database / ("c" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev)));
     const auto link = pixtera::test::TestDirectory() / "usb-u-blox_GNSS_receiver-if00";
+    std::filesystem::remove(record);
+    std::filesystem::remove(link);
     std::filesystem::create_symlink(port.path, link);
     KernelDevices devices(database);
 
