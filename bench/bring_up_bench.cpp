@@ -129,6 +129,7 @@ public:
     {
         return kernel_.OpenSerial(path, error);
     }
+    std::optional<std::string> OtherUse(const std::string& path) override { return kernel_.OtherUse(path); }
     std::optional<std::string> LcddGreeting(const std::string& host, int port) override
     {
         return kernel_.LcddGreeting(host, port);

@@ -13,13 +13,14 @@ namespace pixtera::detection {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pixtera-detect [--write [--config FILE]] [--bus N]... [--size COLSxROWS] [--no-serial]\n"
-    "                      [--no-lcdd]\n"
+    "usage: pixtera-detect [--write [--config FILE]] [--bus N]... [--port PATH]... [--size COLSxROWS]\n"
+    "                      [--no-serial] [--no-lcdd]\n"
     "       pixtera-detect --help | --version\n"
     "Finds HD44780 modules on I2C backpacks, serial modules and LCDd, and prints for each the line\n"
     "PROGID CONFIGURATION that drives it. --write adds a driver for each module pixtera2.xml does\n"
-    "not drive yet (or FILE). --bus limits the I2C buses probed; --size is written into the configurations\n"
-    "(default 20x4: a module cannot tell its size).\n";
+    "not drive yet (or FILE). --bus limits the I2C buses probed; --port names the serial ports to probe,\n"
+    "modems and GPS receivers included; --size is written into the configurations (default 20x4: a\n"
+    "module cannot tell its size).\n";
 
 struct Request {
     DetectionOptions options;
@@ -71,6 +72,12 @@ std::optional<Request> Parse(std::span<const std::string> arguments, std::ostrea
                 return std::nullopt;
             }
             request.options.buses.push_back(*bus);
+        } else if (argument == "--port" && hasValue) {
+            if (arguments[++i].empty() || arguments[i][0] == '-') {
+                err << "pixtera-detect: --port takes the path of a serial port, not \"" << arguments[i] << "\"\n";
+                return std::nullopt;
+            }
+            request.options.ports.push_back(arguments[i]);
         } else if (argument == "--size" && hasValue) {
             const auto size = Size(arguments[++i]);
             if (!size) {
@@ -83,6 +90,10 @@ std::optional<Request> Parse(std::span<const std::string> arguments, std::ostrea
             err << "pixtera-detect: unknown argument \"" << argument << "\"\n" << kUsage;
             return std::nullopt;
         }
+    }
+    if (!request.options.serial && !request.options.ports.empty()) {
+        err << "pixtera-detect: --port and --no-serial contradict each other\n";
+        return std::nullopt;
     }
     return request;
 }

@@ -23,7 +23,8 @@ public:
     virtual int Write(std::string_view bytes) = 0;
 };
 
-// An opened serial port, held exclusively while the probe lasts.
+// An opened serial port, held exclusively while the probe lasts; closing it puts back the settings
+// it had.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -42,8 +43,12 @@ public:
     virtual std::vector<std::pair<std::string, std::string>> SerialLinks() = 0;
     // Nothing and the errno when the device cannot be opened.
     virtual std::unique_ptr<I2cAdapter> OpenI2c(const std::string& path, int& error) = 0;
-    // EBUSY when another program has the port open or locked: it is never touched then.
+    // EBUSY when another program has the port open (as far as this user can see), locked or
+    // exclusive: it is never touched then.
     virtual std::unique_ptr<SerialPort> OpenSerial(const std::string& path, int& error) = 0;
+    // What udev marks the port as when that is no display ("a modem (ID_MM_PORT_TYPE_AT_PRIMARY=1)"),
+    // or nothing.
+    virtual std::optional<std::string> OtherUse(const std::string& path) = 0;
     // LCDd's answer to "hello", or nothing when no LCDd answers at the address.
     virtual std::optional<std::string> LcddGreeting(const std::string& host, int port) = 0;
 };

@@ -79,6 +79,27 @@ private:
     I2cAdapter& adapter_;
 };
 
+// Pin patterns a PCF8574 backpack must read back as written: a pin written low is driven low,
+// and the pins written high here are HD44780 inputs with pull-ups. E (P2 in map a, P4 in map b)
+// and the backlight (P3, P7) stay low, so the controller takes nothing. A chip of another kind
+// takes each byte as a register pointer or ignores it; reading twice catches one whose pointer
+// runs on.
+constexpr std::uint8_t kPinPatterns[] = {0x00, 0x63, 0x22};
+
+// Whether the device reads back each pattern written, stopping at the first that it does not:
+// nothing more is written to another chip.
+bool IsPcf8574(lcd::ExpanderPort& port)
+{
+    for (std::uint8_t pattern : kPinPatterns) {
+        if (!port.Write(pattern))
+            return false;
+        for (int read = 0; read < 2; ++read)
+            if (port.Read() != pattern)
+                return false;
+    }
+    return true;
+}
+
 bool Send(I2cAdapter& adapter, const lcd::LinkBatch& batch, const lcd::Sleeper& sleep)
 {
     for (const auto& segment : batch.segments()) {
@@ -90,8 +111,8 @@ bool Send(I2cAdapter& adapter, const lcd::LinkBatch& batch, const lcd::Sleeper& 
     return true;
 }
 
-// Finds the pin map and leaves the module initialised and blank, so that the next run finds it
-// the same way.
+// Behind an expander known to be a PCF8574: finds the pin map and leaves the module initialised and
+// blank, so that the next run finds it the same way.
 FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const DetectionOptions& options)
 {
     AdapterPort port(adapter);
@@ -145,6 +166,12 @@ void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, D
             if (!IsExpanderAddress(address) || !Answers(*adapter, address))
                 continue;
             anyAnswered = true;
+            AdapterPort port(*adapter);
+            if (!IsPcf8574(port)) {
+                report.tried.push_back({path + " address " + lcd::HexByte(address),
+                                        "answers, but is no PCF8574 (the pins written did not read back): left alone"});
+                continue;
+            }
             report.found.push_back(ProbeBackpack(*adapter, bus, address, options));
         }
         if (!anyAnswered)

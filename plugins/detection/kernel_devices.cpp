@@ -62,8 +62,13 @@ private:
 
 class KernelSerialPort final : public SerialPort {
 public:
-    explicit KernelSerialPort(UniqueFd fd) : fd_(std::move(fd)) {}
-    ~KernelSerialPort() override { ioctl(fd_.get(), TIOCNXCL); }
+    KernelSerialPort(UniqueFd fd, const termios& settings) : fd_(std::move(fd)), settings_(settings) {}
+    // The port as it was found: another program (one this user cannot see) may be using it.
+    ~KernelSerialPort() override
+    {
+        tcsetattr(fd_.get(), TCSANOW, &settings_);
+        ioctl(fd_.get(), TIOCNXCL);
+    }
 
     bool SetSpeed(int baud) override { return lcd::SetRawSpeed(fd_.get(), baud) && tcflush(fd_.get(), TCIOFLUSH) == 0; }
     bool Write(std::string_view bytes) override { return WriteAll(fd_.get(), bytes) && tcdrain(fd_.get()) == 0; }
@@ -88,6 +93,7 @@ public:
 
 private:
     UniqueFd fd_;
+    termios settings_;
 };
 
 } // namespace
@@ -148,9 +154,15 @@ std::unique_ptr<SerialPort> KernelDevices::OpenSerial(const std::string& path, i
         error = errno;
         return nullptr;
     }
-    termios tty{};
-    if (tcgetattr(fd.get(), &tty) < 0) {
+    termios settings{};
+    if (tcgetattr(fd.get(), &settings) < 0) {
         error = ENOTTY;
+        return nullptr;
+    }
+    // TIOCEXCL keeps out all but root: root asks.
+    int exclusive = 0;
+    if (ioctl(fd.get(), TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        error = EBUSY;
         return nullptr;
     }
     if (flock(fd.get(), LOCK_EX | LOCK_NB) < 0 || OpenedElsewhere(path)) {
@@ -158,8 +170,10 @@ std::unique_ptr<SerialPort> KernelDevices::OpenSerial(const std::string& path, i
         return nullptr;
     }
     ioctl(fd.get(), TIOCEXCL);
-    return std::make_unique<KernelSerialPort>(std::move(fd));
+    return std::make_unique<KernelSerialPort>(std::move(fd), settings);
 }
+
+std::optional<std::string> KernelDevices::OtherUse(const std::string& path) { return OtherUseOf(udevDatabase_, path); }
 
 std::optional<std::string> KernelDevices::LcddGreeting(const std::string& host, int port)
 {

@@ -42,6 +42,9 @@ struct DetectionOptions {
     std::vector<int> buses; // the I2C buses to probe; all when empty
     ModuleSize size; // written into the configurations: a module cannot tell its size
     bool serial = true;
+    // The serial ports to probe, whatever udev marks them as; when empty, those listed in /dev
+    // that udev marks as no modem or GPS receiver.
+    std::vector<std::string> ports;
     bool lcdd = true;
     // Called with each place as its probe begins (serial ports are probed side by side).
     std::function<void(const std::string& place)> progress;

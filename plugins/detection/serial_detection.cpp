@@ -14,9 +14,12 @@ namespace {
 
 // The speeds modules ship with, the commonest first.
 constexpr int kSpeeds[] = {19200, 9600, 57600, 115200};
-// A module answers a read command within milliseconds; this bounds a silent port's probe to
-// about a second.
+// A module answers a read command within milliseconds; this bounds a silent port's probe.
 constexpr std::chrono::milliseconds kAnswerTime{250};
+// A module says nothing unasked; a GPS receiver sends its sentences at least once a second.
+constexpr std::chrono::milliseconds kListenTime{1100};
+// A module's answer is one byte: anything after it is not a module's.
+constexpr std::chrono::milliseconds kQuietTime{50};
 
 constexpr const char* kSerialPlaces = "/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*";
 constexpr const char* kNoPortReason =
@@ -28,11 +31,17 @@ constexpr std::string_view kReadVersion{"\xFE\x36", 2};
 
 struct SerialCandidate {
     std::string path; // the by-id link where there is one: it survives replugging
+    bool named = false; // by the user: probed whatever udev marks it as
 };
 
-std::vector<SerialCandidate> SerialCandidates(DetectionDevices& devices)
+std::vector<SerialCandidate> SerialCandidates(DetectionDevices& devices, const DetectionOptions& options)
 {
     std::vector<SerialCandidate> candidates;
+    if (!options.ports.empty()) {
+        for (const auto& port : options.ports)
+            candidates.push_back({port, true});
+        return candidates;
+    }
     std::set<std::string> covered;
     for (const auto& [link, target] : devices.SerialLinks()) {
         candidates.push_back({link});
@@ -46,14 +55,49 @@ std::vector<SerialCandidate> SerialCandidates(DetectionDevices& devices)
     return candidates;
 }
 
-std::optional<std::uint8_t> Ask(SerialPort& port, std::string_view command)
+struct Reply {
+    bool heard = false; // anything came back
+    std::optional<std::uint8_t> byte; // exactly one byte came back
+};
+
+Reply Ask(SerialPort& port, std::string_view command)
 {
     if (!port.Write(command))
-        return std::nullopt;
+        return {};
     const std::string answer = port.Read(1, kAnswerTime);
-    if (answer.size() != 1)
-        return std::nullopt;
-    return static_cast<std::uint8_t>(answer[0]);
+    if (answer.empty())
+        return {};
+    if (!port.Read(1, kQuietTime).empty())
+        return {true, std::nullopt};
+    return {true, static_cast<std::uint8_t>(answer[0])};
+}
+
+struct Identity {
+    std::uint8_t type = 0;
+    std::uint8_t version = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+// The module type and version, asked twice: a module gives the same single byte each time. Sets
+// `heard` when something answered, whether as a module does or not.
+std::optional<Identity> Identify(SerialPort& port, bool& heard)
+{
+    std::optional<Identity> first;
+    for (int round = 0; round < 2; ++round) {
+        const Reply type = Ask(port, kReadModuleType);
+        heard = heard || type.heard;
+        if (!type.byte)
+            return std::nullopt;
+        const Reply version = Ask(port, kReadVersion);
+        heard = heard || version.heard;
+        if (!version.byte)
+            return std::nullopt;
+        const Identity answer{*type.byte, *version.byte};
+        if (first && *first != answer)
+            return std::nullopt;
+        first = answer;
+    }
+    return first;
 }
 
 struct SerialOutcome {
@@ -61,37 +105,51 @@ struct SerialOutcome {
     PlaceTried tried;
 };
 
+SerialOutcome Refusal(const std::string& path, int error)
+{
+    if (error == EBUSY)
+        return {std::nullopt, {path, "in use by another program; not probed"}};
+    if (error == EACCES || error == EPERM)
+        return {std::nullopt,
+                {path, "permission denied: add yourself to the group that owns " + path +
+                           ": `sudo usermod -aG dialout $USER`, then log in again"}};
+    return {std::nullopt, {path, std::strerror(error)}};
+}
+
+FoundModule Found(const std::string& path, int speed, const Identity& identity, const ModuleSize& size)
+{
+    FoundModule found;
+    found.progId = "Pixtera.SerialLCD";
+    found.configuration = "device=" + path + ";speed=" + std::to_string(speed) +
+                          ";columns=" + std::to_string(size.columns) + ";rows=" + std::to_string(size.rows) +
+                          ";backlight=on";
+    found.place = path + " at " + std::to_string(speed) + " baud (module type " + lcd::HexByte(identity.type) +
+                  ", version " + lcd::HexByte(identity.version) + ")";
+    return found;
+}
+
+// Listens before the first command: a port that talks unasked is no module and is written nothing.
+// A device that answers, but not as a module does, is asked nothing more.
 SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, const ModuleSize& size)
 {
     int error = 0;
     auto port = devices.OpenSerial(path, error);
-    if (!port) {
-        if (error == EBUSY)
-            return {std::nullopt, {path, "in use by another program; not probed"}};
-        if (error == EACCES || error == EPERM)
-            return {std::nullopt,
-                    {path, "permission denied: add yourself to the group that owns " + path +
-                               ": `sudo usermod -aG dialout $USER`, then log in again"}};
-        return {std::nullopt, {path, std::strerror(error)}};
-    }
+    if (!port)
+        return Refusal(path, error);
+    bool listened = false;
     for (int speed : kSpeeds) {
         if (!port->SetSpeed(speed))
             continue;
-        port->Read(64, std::chrono::milliseconds(0)); // what a previous speed left
-        const auto type = Ask(*port, kReadModuleType);
-        if (!type)
-            continue;
-        const auto version = Ask(*port, kReadVersion);
-        if (!version)
-            continue;
-        FoundModule found;
-        found.progId = "Pixtera.SerialLCD";
-        found.configuration = "device=" + path + ";speed=" + std::to_string(speed) +
-                              ";columns=" + std::to_string(size.columns) + ";rows=" + std::to_string(size.rows) +
-                              ";backlight=on";
-        found.place = path + " at " + std::to_string(speed) + " baud (module type " + lcd::HexByte(*type) +
-                      ", version " + lcd::HexByte(*version) + ")";
-        return {std::move(found), {}};
+        if (!port->Read(1, listened ? std::chrono::milliseconds(0) : kListenTime).empty())
+            return {std::nullopt,
+                    {path, "sends data unasked (a GPS receiver or a modem?): not a module; nothing was "
+                           "written to it"}};
+        listened = true;
+        bool heard = false;
+        if (const auto identity = Identify(*port, heard))
+            return {Found(path, speed, *identity, size), {}};
+        if (heard)
+            return {std::nullopt, {path, "answers, but not as a module does (one byte, the same twice): not a module"}};
     }
     return {std::nullopt, {path, "no answer (a module without read-back still works: configure it by hand)"}};
 }
@@ -100,12 +158,19 @@ SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, cons
 
 void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
 {
-    const auto candidates = SerialCandidates(devices);
+    const auto candidates = SerialCandidates(devices, options);
     if (candidates.empty()) // looked at all the same: the user is told
         report.tried.push_back({kSerialPlaces, kNoPortReason});
-    // Side by side: a silent port takes a second, and each probe holds only its own port.
+    // Side by side: a silent port takes two seconds, and each probe holds only its own port.
     std::vector<std::future<SerialOutcome>> probes;
     for (const auto& candidate : candidates) {
+        if (!candidate.named)
+            if (auto use = devices.OtherUse(candidate.path)) {
+                report.tried.push_back({candidate.path, "udev marks it as " + *use +
+                                                            ": not probed (`pixtera-detect --port " + candidate.path +
+                                                            "` probes it)"});
+                continue;
+            }
         if (options.progress)
             options.progress(candidate.path);
         probes.push_back(std::async(std::launch::async, [&devices, path = candidate.path, size = options.size] {

@@ -62,12 +62,33 @@ TEST(DetectCommand, NothingFoundExitsOneWithTheReasonsAndBadArgumentsTwo)
     EXPECT_NE(err.str().find("/dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*: no serial port"), std::string::npos)
         << err.str();
 
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{"--size", "20"}, {"--size", "50x4"}, {"--bus", "x"}, {"--bus"}, {"--frobnicate"}}) {
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--size", "20"},
+                                                  {"--size", "50x4"},
+                                                  {"--bus", "x"},
+                                                  {"--bus"},
+                                                  {"--port"},
+                                                  {"--port", "/dev/ttyS0"}, // with --no-serial
+                                                  {"--frobnicate"}}) {
         run = Detect(wrong, devices);
         EXPECT_EQ(run.status, 2) << wrong[0];
         EXPECT_FALSE(run.err.empty());
     }
+}
+
+TEST(DetectCommand, APortNamedIsProbedWhateverUdevMarksItAs)
+{
+    SerialLcdModel module(16, 2);
+    ModelDevices devices;
+    devices.AddPort("ttyACM0", &module, 9600);
+    devices.marks["/dev/ttyACM0"] = "a modem (ID_MM_PORT_TYPE_AT_PRIMARY=1)";
+    const std::vector<std::string> listed{"--no-lcdd"};
+    const std::vector<std::string> named{"--no-lcdd", "--port", "/dev/ttyACM0", "--size", "16x2"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunDetectCommand(listed, devices, {}, out, err), 1);
+    EXPECT_NE(err.str().find("/dev/ttyACM0: udev marks it as a modem"), std::string::npos) << err.str();
+    out.str("");
+    EXPECT_EQ(RunDetectCommand(named, devices, {}, out, err), 0) << err.str();
+    EXPECT_EQ(out.str(), "Pixtera.SerialLCD device=/dev/ttyACM0;speed=9600;columns=16;rows=2;backlight=on\n");
 }
 
 TEST(DetectCommand, WriteAddsOnlyWhatIsNewAndKeepsTheRest)

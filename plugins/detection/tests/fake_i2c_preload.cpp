@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Loaded with LD_PRELOAD into the real pixtera-detect: /dev is listed from PIXTERA_FAKE_DEV, and
-// /dev/i2c-N is a bus of HD44780 models from PIXTERA_FAKE_I2C ("1:0x27:a,3:0x3f:b,1:0x20:a-norw"),
-// reached through open, ioctl(I2C_SLAVE), read, write and close as the kernel's would be.
+// /dev/i2c-N is a bus of chip models from PIXTERA_FAKE_I2C ("1:0x27:a,3:0x3f:b,1:0x38:const18",
+// the kinds of MakeChip), reached through open, ioctl(I2C_SLAVE), read, write and close as the
+// kernel's would be. With PIXTERA_FAKE_I2C_LOG every transfer a chip sees is appended to that file,
+// a line each: "BUS 0xADDRESS w|r HEXBYTES".
 
-#include "hd44780_model.h"
+#include "i2c_chip_models.h"
 
 #include <linux/i2c-dev.h>
 
@@ -24,8 +26,8 @@
 
 namespace {
 
-using pixtera::lcd::Pcf8574Pins;
-using pixtera::lcd::test::Hd44780Model;
+using pixtera::detection::test::I2cChip;
+using pixtera::detection::test::MakeChip;
 
 template <class Function>
 Function* Next(const char* name)
@@ -35,11 +37,14 @@ Function* Next(const char* name)
 
 struct FakeBuses {
     std::mutex mutex; // guards everything here
-    std::map<std::pair<int, int>, std::unique_ptr<Hd44780Model>> modules; // (bus, address)
+    std::map<std::pair<int, int>, std::unique_ptr<I2cChip>> chips; // (bus, address)
     std::map<int, std::pair<int, int>> open; // fd -> (bus, selected address)
+    int logFd = -1; // PIXTERA_FAKE_I2C_LOG, or none
 
     FakeBuses()
     {
+        if (const char* logPath = std::getenv("PIXTERA_FAKE_I2C_LOG"))
+            logFd = Next<int(const char*, int, ...)>("open")(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         const char* wanted = std::getenv("PIXTERA_FAKE_I2C");
         std::string text = wanted ? wanted : "";
         std::size_t start = 0;
@@ -50,23 +55,37 @@ struct FakeBuses {
             const std::string entry = text.substr(start, end - start);
             int bus = 0;
             unsigned address = 0;
-            char map[16] = {};
-            if (std::sscanf(entry.c_str(), "%d:%x:%15s", &bus, &address, map) == 3) {
-                const bool wired = std::strstr(map, "norw") == nullptr;
-                modules[{bus, static_cast<int>(address)}] =
-                    std::make_unique<Hd44780Model>(map[0] == 'b' ? Pcf8574Pins::B() : Pcf8574Pins::A(), wired);
-            }
+            char kind[16] = {};
+            if (std::sscanf(entry.c_str(), "%d:%x:%15s", &bus, &address, kind) == 3)
+                if (auto chip = MakeChip(kind))
+                    chips[{bus, static_cast<int>(address)}] = std::move(chip);
             start = end + 1;
         }
     }
 
-    Hd44780Model* Selected(int fd)
+    I2cChip* Selected(int fd)
     {
         const auto it = open.find(fd);
         if (it == open.end())
             return nullptr;
-        const auto module = modules.find(it->second);
-        return module == modules.end() ? nullptr : module->second.get();
+        const auto chip = chips.find(it->second);
+        return chip == chips.end() ? nullptr : chip->second.get();
+    }
+
+    void Record(int fd, char direction, const void* bytes, std::size_t size)
+    {
+        const auto it = open.find(fd);
+        if (logFd < 0 || it == open.end())
+            return;
+        char line[64];
+        std::string text(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "%d 0x%02x %c ",
+                                                                      it->second.first, it->second.second, direction)));
+        for (std::size_t i = 0; i < size; ++i) {
+            std::snprintf(line, sizeof line, "%02x", static_cast<const unsigned char*>(bytes)[i]);
+            text += line;
+        }
+        text += '\n';
+        Next<ssize_t(int, const void*, size_t)>("write")(logFd, text.data(), text.size());
     }
 };
 
@@ -158,12 +177,14 @@ ssize_t read(int fd, void* buffer, size_t size)
     {
         std::lock_guard lock(Buses().mutex);
         if (Buses().open.contains(fd)) {
-            Hd44780Model* module = Buses().Selected(fd);
-            if (!module) {
+            I2cChip* chip = Buses().Selected(fd);
+            if (!chip) {
                 errno = ENXIO;
                 return -1;
             }
-            std::memset(buffer, module->Read(), size);
+            for (size_t i = 0; i < size; ++i)
+                static_cast<std::uint8_t*>(buffer)[i] = chip->Read();
+            Buses().Record(fd, 'r', buffer, size);
             return static_cast<ssize_t>(size);
         }
     }
@@ -175,12 +196,13 @@ ssize_t write(int fd, const void* buffer, size_t size)
     {
         std::lock_guard lock(Buses().mutex);
         if (Buses().open.contains(fd)) {
-            Hd44780Model* module = Buses().Selected(fd);
-            if (!module) {
+            I2cChip* chip = Buses().Selected(fd);
+            if (!chip) {
                 errno = EREMOTEIO;
                 return -1;
             }
-            module->Feed(std::string_view(static_cast<const char*>(buffer), size));
+            chip->Write(std::string_view(static_cast<const char*>(buffer), size));
+            Buses().Record(fd, 'w', buffer, size);
             return static_cast<ssize_t>(size);
         }
     }

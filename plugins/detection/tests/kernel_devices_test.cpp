@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The kernel side of serial detection, on pseudo-terminals: a port another program holds (open or
-// locked) is never taken, and a free one is probed through real termios.
+// The kernel side of serial detection, on pseudo-terminals: a port another program holds (open,
+// locked or exclusive) is never taken, a free one is probed through real termios and left with
+// the settings it had, what udev's database marks as a modem or GPS receiver is read, and devices
+// that talk unasked or answer junk are no modules.
 
 #include "kernel_devices.h"
 #include "module_detection.h"
+#include "place_probes.h"
+#include "serial_far_end.h"
 #include "serial_lcd_model.h"
 #include "test_environment.h"
 
@@ -15,9 +19,13 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -73,6 +81,13 @@ TEST(KernelDevices, APortHeldByAnotherProgramIsNeverTaken)
     EXPECT_FALSE(OpenedElsewhere(opened.path));
     EXPECT_NE(devices.OpenSerial(opened.path, error), nullptr) << "free again";
 
+    Pty exclusive;
+    ASSERT_FALSE(exclusive.path.empty());
+    ASSERT_EQ(ioctl(exclusive.slave.get(), TIOCEXCL), 0);
+    error = 0;
+    EXPECT_EQ(devices.OpenSerial(exclusive.path, error), nullptr) << "not even by root";
+    EXPECT_EQ(error, EBUSY) << "exclusive";
+
     error = 0;
     EXPECT_EQ(devices.OpenSerial("/dev/null", error), nullptr);
     EXPECT_EQ(error, ENOTTY) << "not a serial port";
@@ -110,6 +125,141 @@ TEST(KernelDevices, AModuleOnAFreePortAnswersThroughTermios)
     EXPECT_FALSE(serial->SetSpeed(1234));
     done = true;
     module.join();
+}
+
+using pixtera::detection::test::SerialFarEnd;
+
+DetectionReport ProbePorts(DetectionDevices& devices, const std::string& port)
+{
+    DetectionOptions options;
+    options.ports = {port};
+    DetectionReport report;
+    ProbeSerialPorts(devices, options, report);
+    return report;
+}
+
+std::string Silent(std::string_view) { return {}; }
+
+struct PortSettings {
+    termios tty{};
+    explicit PortSettings(int fd) { tcgetattr(fd, &tty); }
+    bool operator==(const PortSettings& other) const
+    {
+        return tty.c_iflag == other.tty.c_iflag && tty.c_oflag == other.tty.c_oflag &&
+               tty.c_cflag == other.tty.c_cflag && tty.c_lflag == other.tty.c_lflag &&
+               std::memcmp(tty.c_cc, other.tty.c_cc, sizeof tty.c_cc) == 0 &&
+               cfgetispeed(&tty) == cfgetispeed(&other.tty) && cfgetospeed(&tty) == cfgetospeed(&other.tty);
+    }
+};
+
+// 4800 baud, 7 bits with even parity, lines as a terminal reads them: nothing detection sets.
+void SetUnusualSettings(int fd)
+{
+    termios tty{};
+    ASSERT_EQ(tcgetattr(fd, &tty), 0);
+    cfsetspeed(&tty, B4800);
+    tty.c_cflag = (tty.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7 | PARENB;
+    tty.c_lflag |= ICANON;
+    tty.c_cc[VMIN] = 3;
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &tty), 0);
+}
+
+TEST(SerialDetection, AModuleIsFoundOnAPortTheUserNamesAndEveryPortKeepsItsSettings)
+{
+    pixtera::lcd::test::SerialLcdModel model(20, 4);
+    SerialFarEnd module([&model](std::string_view received) {
+        model.Feed(received);
+        return model.TakeReplies();
+    });
+    SerialFarEnd silent(Silent);
+    ASSERT_FALSE(module.path().empty());
+    ASSERT_FALSE(silent.path().empty());
+    SetUnusualSettings(module.slave());
+    SetUnusualSettings(silent.slave());
+    const PortSettings moduleBefore(module.slave()), silentBefore(silent.slave());
+
+    KernelDevices devices;
+    auto report = ProbePorts(devices, module.path());
+    ASSERT_EQ(report.found.size(), 1u);
+    EXPECT_EQ(report.found[0].place, module.path() + " at 19200 baud (module type 0x09, version 0x57)");
+    EXPECT_TRUE(model.unknownCommands().empty());
+    EXPECT_TRUE(PortSettings(module.slave()) == moduleBefore) << "the settings it had";
+
+    report = ProbePorts(devices, silent.path());
+    EXPECT_TRUE(report.found.empty());
+    ASSERT_EQ(report.tried.size(), 1u);
+    EXPECT_EQ(report.tried[0].reason, "no answer (a module without read-back still works: configure it by hand)");
+    EXPECT_TRUE(PortSettings(silent.slave()) == silentBefore) << "a probe that finds nothing changes nothing";
+}
+
+TEST(SerialDetection, APortThatTalksUnaskedIsNoModuleAndIsWrittenNothing)
+{
+    SerialFarEnd gps(Silent, "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    ASSERT_FALSE(gps.path().empty());
+    KernelDevices devices;
+    const auto report = ProbePorts(devices, gps.path());
+    EXPECT_TRUE(report.found.empty()) << report.found[0].place;
+    ASSERT_EQ(report.tried.size(), 1u);
+    EXPECT_EQ(report.tried[0].reason,
+              "sends data unasked (a GPS receiver or a modem?): not a module; nothing was written to it");
+    EXPECT_EQ(gps.received(), "");
+}
+
+TEST(SerialDetection, OneByteAnswersThatDifferWhenAskedAgainAreNoModule)
+{
+    std::size_t pending = 0;
+    char next = '0';
+    SerialFarEnd junk([&](std::string_view received) {
+        std::string replies;
+        for (pending += received.size(); pending >= 2; pending -= 2)
+            replies.push_back(next++); // one byte for each two, as a module answers, but never the same
+        return replies;
+    });
+    ASSERT_FALSE(junk.path().empty());
+    KernelDevices devices;
+    const auto report = ProbePorts(devices, junk.path());
+    EXPECT_TRUE(report.found.empty()) << report.found[0].place;
+    ASSERT_EQ(report.tried.size(), 1u);
+    EXPECT_EQ(report.tried[0].reason, "answers, but not as a module does (one byte, the same twice): not a module");
+    EXPECT_EQ(junk.received(), std::string("\xFE\x37\xFE\x36\xFE\x37\xFE\x36", 8))
+        << "asked twice at one speed, then left alone";
+}
+
+TEST(KernelDevices, WhatUdevMarksAsAModemOrGpsReceiverIsRead)
+{
+    Pty port;
+    ASSERT_FALSE(port.path.empty());
+    struct stat info {};
+    ASSERT_EQ(stat(port.path.c_str(), &info), 0);
+    const auto database = pixtera::test::TestDirectory() / "udev-data";
+    std::filesystem::create_directories(database);
+    const auto record =
+        database / ("c" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev)));
+    const auto link = pixtera::test::TestDirectory() / "usb-u-blox_GNSS_receiver-if00";
+    std::filesystem::remove(record);
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(port.path, link);
+    KernelDevices devices(database);
+
+    EXPECT_EQ(devices.OtherUse(port.path), std::nullopt) << "no record";
+    const std::pair<std::string, std::optional<std::string>> records[] = {
+        {"S:serial/by-id/usb-Quectel-if02\nE:ID_MM_CANDIDATE=1\nE:ID_MM_PORT_TYPE_AT_PRIMARY=1\nG:systemd\n",
+         "a modem (ID_MM_PORT_TYPE_AT_PRIMARY=1)"},
+        {"E:ID_MM_CANDIDATE=1\nE:ID_MM_DEVICE_PROCESS=1\n", "a modem (ID_MM_DEVICE_PROCESS=1)"},
+        {"E:ID_MM_PORT_TYPE_AT_PRIMARY=1\nE:ID_MM_PORT_TYPE_GPS=1\n", "a GPS receiver (ID_MM_PORT_TYPE_GPS=1)"},
+        {"E:ID_GNSS=1\n", "a GPS receiver (ID_GNSS=1)"},
+        {"E:ID_GPS=1", "a GPS receiver (ID_GPS=1)"},
+        {"E:TAGS=:systemd:\nE:SYSTEMD_WANTS=gpsdctl@ttyACM0.service\n",
+         "a GPS receiver (SYSTEMD_WANTS=gpsdctl@ttyACM0.service)"},
+        {"E:ID_MM_CANDIDATE=1\nE:ID_VENDOR=FTDI\nE:ID_MM_PORT_TYPE_AT_PRIMARY=0\n", std::nullopt},
+        {"E:ID_GNSS=0\nS:gps0\nE:ID_GNSSX=1\n", std::nullopt},
+    };
+    for (const auto& [text, use] : records) {
+        std::ofstream(record) << text;
+        EXPECT_EQ(devices.OtherUse(port.path), use) << text;
+        EXPECT_EQ(devices.OtherUse(link.string()), use) << "through a link: " << text;
+    }
+    EXPECT_EQ(KernelDevices(database / "none").OtherUse(port.path), std::nullopt);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #pragma once
 // Detection's devices with models behind them, for the tests: I2C buses whose expander addresses
 // hold HD44780 modules of either pin map (or nothing), serial ports with a 0xFE module answering at
-// one speed, ports in use, and an LCDd greeting.
+// one speed, ports in use or marked by udev as a modem's, and an LCDd greeting.
 
 #include "detection_devices.h"
 #include "hd44780_model.h"
@@ -121,12 +121,18 @@ public:
         const auto& [module, speed] = ports_.at(device);
         return std::make_unique<ModelSerialPort>(module, speed);
     }
+    std::optional<std::string> OtherUse(const std::string& path) override
+    {
+        const auto mark = marks.find(path);
+        return mark == marks.end() ? std::nullopt : std::optional<std::string>(mark->second);
+    }
     std::optional<std::string> LcddGreeting(const std::string&, int) override { return greeting; }
 
     std::vector<std::string> names;
     std::vector<std::pair<std::string, std::string>> links;
     std::map<std::string, int> refusals; // path -> errno of open
     std::set<std::string> busy;
+    std::map<std::string, std::string> marks; // path -> what udev marks it as
     std::set<std::string> opened;
     std::set<int> touched; // the I2C addresses selected, on any bus
     std::optional<std::string> greeting;

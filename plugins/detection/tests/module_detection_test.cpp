@@ -160,6 +160,31 @@ TEST(ModuleDetection, ASerialModuleIsFoundAtItsOwnSpeedUnderItsStableName)
         << "the link's target is not probed a second time";
 }
 
+TEST(ModuleDetection, PortsUdevMarksAsAModemOrGpsReceiverAreProbedOnlyWhenNamed)
+{
+    SerialLcdModel onGpsPort(20, 4), onUsb(20, 4);
+    ModelDevices devices;
+    devices.AddPort("ttyACM0", &onGpsPort, 19200);
+    devices.AddPort("ttyUSB0", &onUsb, 9600);
+    devices.marks["/dev/ttyACM0"] = "a GPS receiver (ID_GNSS=1)";
+    DetectionOptions options = Quick();
+    options.lcdd = false;
+
+    auto report = DetectModules(devices, options);
+    EXPECT_EQ(Lines(report), std::vector<std::string>{
+                                 "Pixtera.SerialLCD device=/dev/ttyUSB0;speed=9600;columns=20;rows=4;backlight=on"});
+    EXPECT_EQ(
+        ReasonFor(report, "/dev/ttyACM0"),
+        "udev marks it as a GPS receiver (ID_GNSS=1): not probed (`pixtera-detect --port /dev/ttyACM0` probes it)");
+    EXPECT_FALSE(devices.opened.contains("/dev/ttyACM0")) << "not even opened";
+
+    options.ports = {"/dev/ttyACM0"};
+    report = DetectModules(devices, options);
+    EXPECT_EQ(Lines(report), std::vector<std::string>{
+                                 "Pixtera.SerialLCD device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on"});
+    EXPECT_EQ(ReasonFor(report, "/dev/ttyUSB0"), "(not tried)") << "only the ports named";
+}
+
 TEST(ModuleDetection, LcddIsReportedWithTheSizeItsGreetingGives)
 {
     ModelDevices devices;
