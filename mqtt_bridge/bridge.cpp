@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "bridge.h"
 
+#include "command_batch.h"
+#include "message_text.h"
+
 #include <pixtera/platform/event_log.h>
 
 #include <algorithm>
@@ -11,7 +14,6 @@ namespace {
 
 // The service may be restarting: its calls are tried again this much later.
 constexpr std::chrono::seconds kServiceRetry{5};
-constexpr std::size_t kLongestMessage = 255;
 
 std::string ValueText(const mqtt::Value& value)
 {
@@ -124,15 +126,9 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
 {
     if (announce)
         Announce();
-    for (const auto& command : commands) {
-        try {
-            Handle(command);
-        } catch (const sdbus::Error&) {
-            throw; // the service is away
-        } catch (const std::exception& error) {
-            Ignore(command, error.what());
-        }
-    }
+    CarryOut(
+        commands, [this](const mqtt::Message& command) { Handle(command); },
+        [this](const mqtt::Message& command, const std::string& why) { Ignore(command, why); });
     if (values || announce)
         PublishValues();
     PublishDue();
@@ -169,9 +165,11 @@ void Bridge::Announce()
     throttle_.Forget();
     backlights_.clear();
     Published(); // announces them
+    // A light only where there is a backlight to switch: Home Assistant's light is its switch.
     const int displays = service_->DisplayCount();
     for (int n = 0; n < displays; ++n)
-        broker_->Publish(topics_.LightConfigTopic(n + 1), topics_.LightConfig(n + 1, service_->PowerCaps(n) & 2), true);
+        if (const int caps = service_->PowerCaps(n); caps & kSwitchesBacklight)
+            broker_->Publish(topics_.LightConfigTopic(n + 1), topics_.LightConfig(n + 1, caps & kDims), true);
     broker_->Publish(topics_.TextConfigTopic(), topics_.TextConfig(), true);
     broker_->Publish(topics_.Status(), "online", true);
 }
@@ -200,6 +198,8 @@ void Bridge::PublishPower()
 {
     const int displays = service_->DisplayCount();
     for (int n = 0; n < displays; ++n) {
+        if (!(service_->PowerCaps(n) & kSwitchesBacklight))
+            continue; // "on" forever, and no light to show it
         const bool on = service_->Backlight(n);
         const auto known = backlights_.find(n + 1);
         if (known != backlights_.end() && known->second == on)
@@ -220,11 +220,11 @@ void Bridge::Ignore(const mqtt::Message& command, const std::string& why)
 void Bridge::Handle(const mqtt::Message& command)
 {
     if (command.topic == topics_.Message() + "/set") {
-        std::string text;
-        for (char c : command.payload.substr(0, kLongestMessage))
-            text += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-        service_->SetMessage(text);
-        broker_->Publish(topics_.Message(), text, true);
+        const MessageText message = ReadMessageText(command.payload);
+        if (!message.refused.empty())
+            return Ignore(command, message.refused);
+        service_->SetMessage(message.text);
+        broker_->Publish(topics_.Message(), message.text, true);
         return;
     }
     const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
@@ -240,11 +240,7 @@ void Bridge::Handle(const mqtt::Message& command)
             return Ignore(command, "ON or OFF was expected");
         service_->SetBacklight(*number - 1, wanted == "ON");
     } else if (const auto percent = WholeNumber(command.payload, 0, 100); percent) {
-        try {
-            service_->SetBrightness(*number - 1, *percent);
-        } catch (const sdbus::Error& error) {
-            Ignore(command, error.getMessage());
-        }
+        service_->SetBrightness(*number - 1, *percent);
     } else {
         Ignore(command, "a brightness of 0 to 100 was expected");
     }

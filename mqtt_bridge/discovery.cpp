@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "discovery.h"
 
+#include "message_text.h"
+
 #include <nlohmann/json.hpp>
 
 namespace pixtera::bridge {
@@ -88,7 +90,7 @@ std::string Topics::TextConfig() const
     Json config = Entity("Message", ObjectId("message"), machine_, Status());
     config["command_topic"] = Message() + "/set";
     config["state_topic"] = Message();
-    config["max"] = 255;
+    config["max"] = kLongestMessage;
     return config.dump();
 }
 

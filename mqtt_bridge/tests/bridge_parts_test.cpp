@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: MIT
 // pixtera-mqtt's parts: its options (command line over --config) and the files they name, the
 // machine's name in topics, Home Assistant's discovery messages field by field, the once-a-second
-// throttle, and the bounded queue of commands.
+// throttle, the bounded queue of commands, the message's text, and a batch of commands that goes
+// on past a refusal and stops at an outage.
 
 #include "bridge_options.h"
 #include "captured_log.h"
+#include "command_batch.h"
 #include "command_queue.h"
 #include "discovery.h"
+#include "message_text.h"
 #include "publish_throttle.h"
 #include "test_environment.h"
 #include "test_fifo.h"
+
+#include <pixtera/remote/bus_wire.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -179,6 +184,77 @@ TEST(CommandQueue, OnlyTheNewestOfEachTopicWaitsAndNothingLarge)
     ASSERT_TRUE(notice);
     EXPECT_EQ(*notice, "a command of 2000 bytes on pixtera/nas/message/set is dropped (at most 1024 bytes); this is "
                        "said once while it goes on");
+}
+
+std::string Repeated(std::string_view text, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
+TEST(MessageText, CutAfter255CharactersNeverInsideOne)
+{
+    const std::string accents = Repeated("\u00e9", 200); // 400 bytes
+    EXPECT_EQ(ReadMessageText(accents).text, accents) << "200 characters are within the limit";
+    EXPECT_EQ(ReadMessageText(Repeated("\u00e9", 300)).text, Repeated("\u00e9", 255));
+    EXPECT_EQ(ReadMessageText("a" + Repeated("\u20ac", 300)).text, "a" + Repeated("\u20ac", 254))
+        << "characters of one to three bytes count one each";
+    EXPECT_EQ(ReadMessageText(Repeated("\U0001F600", 256)).text, Repeated("\U0001F600", 255));
+    EXPECT_EQ(ReadMessageText("Washing\tdone\n").text, "Washing done ");
+    EXPECT_TRUE(ReadMessageText("Washing done").refused.empty());
+
+    for (const std::string bad : {"\xff\xfe", "caf\xc3", "\xed\xa0\x80 surrogate", "\xc0\xaf overlong"}) {
+        const auto message = ReadMessageText(bad);
+        EXPECT_EQ(message.refused, "the message is not UTF-8 text") << ::testing::PrintToString(bad);
+        EXPECT_TRUE(message.text.empty());
+    }
+}
+
+TEST(CommandBatch, ARefusalIsSaidWithItsReasonAndTheNextGoesOnAnOutageEndsTheBatch)
+{
+    using Step = std::function<void()>;
+    std::vector<std::string> refusals;
+    int carried = 0;
+    const auto run = [&](const std::vector<Step>& steps) {
+        refusals.clear();
+        carried = 0;
+        std::deque<pixtera::mqtt::Message> commands;
+        for (std::size_t i = 0; i < steps.size(); ++i)
+            commands.push_back(Command("pixtera/nas/display/" + std::to_string(i + 1) + "/backlight/set", "OFF"));
+        CarryOut(
+            commands, [&](const pixtera::mqtt::Message&) { steps.at(static_cast<std::size_t>(carried++))(); },
+            [&](const pixtera::mqtt::Message& command, const std::string& why) {
+                refusals.push_back(command.topic + ": " + why);
+            });
+    };
+    const Step fine = [] {};
+
+    run({[] { throw pixtera::wire::ErrorFor(E_NOTIMPL, "the display's driver has no backlight to switch"); }, fine,
+         [] { throw pixtera::wire::ErrorFor(E_NOTIMPL); },
+         [] { throw sdbus::Error("org.freedesktop.DBus.Error.UnknownObject", "no /org/pixtera/Display/3"); },
+         [] { throw std::runtime_error("a fault of its own"); }, fine});
+    EXPECT_EQ(carried, 6) << "every command, past each refusal";
+    EXPECT_EQ(refusals, (std::vector<std::string>{
+                            "pixtera/nas/display/1/backlight/set: the display's driver has no backlight to switch",
+                            "pixtera/nas/display/3/backlight/set: org.pixtera.Error.E_NOTIMPL (0x80004001)",
+                            "pixtera/nas/display/4/backlight/set: org.freedesktop.DBus.Error.UnknownObject (no "
+                            "/org/pixtera/Display/3)",
+                            "pixtera/nas/display/5/backlight/set: a fault of its own"}));
+
+    const std::vector<Step> outages{
+        [] { throw sdbus::Error("org.freedesktop.DBus.Error.ServiceUnknown", "not activatable"); },
+        [] { throw sdbus::Error("org.freedesktop.DBus.Error.NoReply", "no reply within 25 s"); },
+        [] { throw sdbus::Error("org.freedesktop.DBus.Error.NameHasNoOwner", "no owner"); },
+        [] { throw sdbus::Error("System.Error.ENOTCONN", "Transport endpoint is not connected"); },
+        [] { throw pixtera::wire::ErrorFor(RPC_E_DISCONNECTED); },
+    };
+    for (std::size_t i = 0; i < outages.size(); ++i) {
+        EXPECT_THROW(run({fine, outages[i], fine}), sdbus::Error) << "outage " << i;
+        EXPECT_EQ(carried, 2) << "outage " << i << ": the command after it waits for the service";
+        EXPECT_TRUE(refusals.empty()) << "outage " << i << " is no refusal";
+    }
 }
 
 } // namespace

@@ -32,33 +32,58 @@ class Bridge : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto program = InstallProgramCopy("pixtera2");
+        program = InstallProgramCopy("pixtera2");
         for (const char* module : {"FileDisplay.so", "BusData.so", "MqttData.so"})
             ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / module));
+        ASSERT_TRUE(RegisterTestModule("test-recording-display.so"));
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
-        const auto design = TestDirectory() / "message.pxd";
         std::ofstream(design) << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
                                  R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
                                  R"(<Data Mode="Data" Name="message"/></DisplayItem></DisplayItems></Design>)";
-        std::ofstream(TestDirectory() / "bin" / "pixtera2.xml")
-            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
-            << frames.string() << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string()
-            << "\" Runtime=\"0\"/></queue>"
-            << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data "
-               "active=\"yes\"/>"
-            << "</driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port=" << broker.port()
-            << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
-        service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
-        ASSERT_TRUE(service->WaitForOutput("Service started")) << service->output();
+        // Display 1 switches its backlight and dims; display 2 has neither.
+        StartService({FileDisplay(frames), R"(<driver clsid="PixteraTest.RecordingDisplay" )"
+                                           R"(configuration="columns=20;rows=4"><display active="yes"/></driver>)"});
     }
 
     void TearDown() override
     {
+        if (bridge && HasFailure())
+            std::cerr << "The bridge said:\n" << bridge->output();
         bridge.reset();
+        StopService();
+    }
+
+    std::string FileDisplay(const std::filesystem::path& path) const
+    {
+        return "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" + path.string() +
+               "\"><display active=\"yes\"><queue><queueitem Filename=\"" + design.string() +
+               "\" Runtime=\"0\"/></queue></display></driver>";
+    }
+
+    void StartService(const std::vector<std::string>& displays)
+    {
+        std::ofstream configuration(TestDirectory() / "bin" / "pixtera2.xml");
+        configuration << "<PixteraConfiguration><drivers>";
+        for (const auto& display : displays)
+            configuration << display;
+        configuration << "<driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data "
+                         "active=\"yes\"/></driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port="
+                      << broker.port()
+                      << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+        configuration.close();
+        service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
+        ASSERT_TRUE(service->WaitForOutput("Service started")) << service->output();
+    }
+
+    void StopService()
+    {
+        if (!service)
+            return;
         service->Signal(SIGTERM);
         service->Wait();
         if (HasFailure())
             std::cerr << "The service said:\n" << service->output();
+        service.reset();
     }
 
     void StartBridge(const std::string& publish = "load,remote/temp")
@@ -87,6 +112,8 @@ protected:
 
     PrivateBus sessionBus;
     TestBroker broker;
+    std::filesystem::path program;
+    std::filesystem::path design = TestDirectory() / "message.pxd";
     std::filesystem::path frames = TestDirectory() / "frames.jsonl";
     std::unique_ptr<ChildProcess> service;
     std::unique_ptr<ChildProcess> bridge;
@@ -150,6 +177,55 @@ TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
                                       "/display/1/backlight/set: ON or OFF was expected"));
     EXPECT_TRUE(bridge->WaitForOutput("/display/7/backlight/set: there is no such display"));
     EXPECT_FALSE(DisplayLogHas(R"("op":"SetBacklight","on":true)"));
+}
+
+std::string Repeated(std::string_view text, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
+TEST_F(Bridge, AMessageIsCutBetweenTwoCharactersAndOneThatIsNoTextIsRefusedWithTheReason)
+{
+    StartBridge();
+    const std::string topic = "pixtera/" + machine + "/message/set";
+    const std::string state = "pixtera/" + machine + "/message";
+    broker.Publish(topic, Repeated("\u00e9", 200)); // 400 bytes
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas("\"frame\":\"" + Repeated("\u00e9", 20)); }));
+    EXPECT_EQ(broker.Watch(state, 1), std::vector<std::string>{state + " " + Repeated("\u00e9", 200)});
+
+    broker.Publish(topic, Repeated("\u00e9", 300));
+    EXPECT_TRUE(Eventually([&] {
+        return broker.Watch(state, 1, 1) == std::vector<std::string>{state + " " + Repeated("\u00e9", 255)};
+    })) << "255 characters, as the text entity says";
+
+    broker.Publish(topic, "caf\xc3");
+    broker.Publish(topic, "after it");
+    EXPECT_TRUE(bridge->WaitForOutput(" on " + topic + ": the message is not UTF-8 text"));
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"after it)"); }));
+    EXPECT_EQ(bridge->output().find("does not answer"), std::string::npos) << "the service answered all along";
+}
+
+TEST_F(Bridge, ADisplayWithoutABacklightToSwitchIsNoLightAndItsRefusalIsNoOutage)
+{
+    StartBridge();
+    const std::string base = "pixtera/" + machine;
+    EXPECT_EQ(broker.Watch("homeassistant/light/#", 2, 2).size(), 1u) << "display 1's light alone";
+    EXPECT_EQ(broker.Watch(base + "/display/+/backlight", 2, 2),
+              std::vector<std::string>{base + "/display/1/backlight ON"})
+        << "no state for a display that has no switch";
+
+    broker.Publish(base + "/display/2/backlight/set", "OFF");
+    broker.Publish(base + "/message/set", "after the refusal");
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"OFF\" on " + base +
+                                      "/display/2/backlight/set: the display's driver has no backlight to switch"));
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"after the refusal)"); }))
+        << "the commands after a refusal are carried out";
+    EXPECT_EQ(bridge->output().find("does not answer"), std::string::npos) << "a refusal is no outage";
+    EXPECT_EQ(broker.Watch(base + "/display/+/backlight", 2, 2),
+              std::vector<std::string>{base + "/display/1/backlight ON"});
 }
 
 TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
