@@ -9,6 +9,7 @@
 #include "command_batch.h"
 #include "command_queue.h"
 #include "discovery.h"
+#include "item_names.h"
 #include "message_text.h"
 #include "publish_throttle.h"
 #include "test_environment.h"
@@ -20,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -98,13 +100,13 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
 {
     const Topics topics("nas");
     EXPECT_EQ(topics.Value("Disk./srv.UsedPercent"), "pixtera/nas/Disk./srv.UsedPercent");
-    EXPECT_EQ(topics.Value("odd+name#"), "pixtera/nas/odd_name_");
     EXPECT_EQ(topics.SensorConfigTopic("Disk./srv.UsedPercent"),
-              "homeassistant/sensor/pixtera_nas_disk__srv_usedpercent/config");
+              "homeassistant/sensor/pixtera_nas/Disk-2e-2fsrv-2eUsedPercent/config");
 
     const json sensor = json::parse(topics.SensorConfig("CPU.Total"));
     EXPECT_EQ(sensor["name"], "CPU.Total");
-    EXPECT_EQ(sensor["unique_id"], "pixtera_nas_cpu_total");
+    EXPECT_EQ(sensor["unique_id"], "pixtera_nas_CPU-2eTotal");
+    EXPECT_EQ(sensor["object_id"], "pixtera_nas_cpu_total") << "the entity's readable name, as before";
     EXPECT_EQ(sensor["state_topic"], "pixtera/nas/CPU.Total");
     EXPECT_EQ(sensor["availability_topic"], "pixtera/nas/status");
     EXPECT_EQ(sensor["payload_available"], "online");
@@ -113,7 +115,7 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
     EXPECT_EQ(sensor["device"]["name"], "Pixtera on nas");
 
     const json light = json::parse(topics.LightConfig(2, true));
-    EXPECT_EQ(topics.LightConfigTopic(2), "homeassistant/light/pixtera_nas_display_2/config");
+    EXPECT_EQ(topics.LightConfigTopic(2), "homeassistant/light/pixtera_nas/display_2/config");
     EXPECT_EQ(light["unique_id"], "pixtera_nas_display_2");
     EXPECT_EQ(light["command_topic"], "pixtera/nas/display/2/backlight/set");
     EXPECT_EQ(light["state_topic"], "pixtera/nas/display/2/backlight");
@@ -125,9 +127,154 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
     EXPECT_EQ(light["device"], sensor["device"]) << "one device per machine";
 
     const json text = json::parse(topics.TextConfig());
-    EXPECT_EQ(topics.TextConfigTopic(), "homeassistant/text/pixtera_nas_message/config");
+    EXPECT_EQ(topics.TextConfigTopic(), "homeassistant/text/pixtera_nas/message/config");
+    EXPECT_EQ(text["unique_id"], "pixtera_nas_message");
+    EXPECT_EQ(text["max"], 255);
+
+    // Every config of the machine under one pattern, and where earlier versions put them.
+    EXPECT_EQ(topics.ConfigPattern(), "homeassistant/+/pixtera_nas/+/config");
+    EXPECT_EQ(topics.FormerSensorConfigTopic("CPU.Total"), "homeassistant/sensor/pixtera_nas_cpu_total/config");
+    EXPECT_EQ(topics.FormerLightConfigTopic(2), "homeassistant/light/pixtera_nas_display_2/config");
+    EXPECT_EQ(topics.FormerTextConfigTopic(), "homeassistant/text/pixtera_nas_message/config");
     EXPECT_EQ(text["command_topic"], "pixtera/nas/message/set");
     EXPECT_EQ(text["state_topic"], "pixtera/nas/message");
+}
+
+// The way back from a value's topic name to the item's name.
+std::string NameOfValueTopic(std::string_view topic)
+{
+    if (topic.starts_with('_'))
+        topic.remove_prefix(1);
+    std::string name;
+    for (std::size_t at = 0; at < topic.size(); ++at) {
+        if (topic[at] == '%') {
+            name += static_cast<char>(std::stoi(std::string(topic.substr(at + 1, 2)), nullptr, 16));
+            at += 2;
+        } else {
+            name += topic[at];
+        }
+    }
+    return name;
+}
+
+// The way back from an item's object id to the item's name.
+std::string NameOfObjectId(std::string_view id)
+{
+    std::string name;
+    for (std::size_t at = 0; id != "-" && at < id.size(); ++at) {
+        if (id[at] == '-') {
+            name += static_cast<char>(std::stoi(std::string(id.substr(at + 1, 2)), nullptr, 16));
+            at += 2;
+        } else {
+            name += id[at];
+        }
+    }
+    return name;
+}
+
+// Names that a sloppy mapping would merge: case, punctuation, the bridge's own levels, escapes.
+const std::vector<std::string> kAwkwardNames{"Temp.Out",
+                                             "temp_out",
+                                             "Temp_Out",
+                                             "temp.out",
+                                             "temp-out",
+                                             "temp out",
+                                             "temp/out",
+                                             "TEMP.OUT",
+                                             "temp-2eout",
+                                             "Temp-2eOut",
+                                             "status",
+                                             "_status",
+                                             "__status",
+                                             "message",
+                                             "message/set",
+                                             "_message",
+                                             "display/1/backlight",
+                                             "display/1/backlight/set",
+                                             "display",
+                                             "_display/1",
+                                             "Status",
+                                             "x/status",
+                                             "odd+name#",
+                                             "odd_name_",
+                                             "odd%2Bname%23",
+                                             "50%",
+                                             "a\tb",
+                                             "a b",
+                                             "",
+                                             "_",
+                                             "/",
+                                             "/status",
+                                             "\u00e9t\u00e9",
+                                             "caf\xc3",
+                                             "\xc2\x85",
+                                             "\xef\xbf\xbe",
+                                             "\xff",
+                                             "Disk./srv.UsedPercent",
+                                             "CPU.Total",
+                                             "cpu_total",
+                                             "cpu-total"};
+
+TEST(ItemNames, NoValueLandsOnATopicOfTheBridgesOwn)
+{
+    const Topics topics("nas");
+    const std::vector<std::string> own{topics.Status(),
+                                       topics.Message(),
+                                       topics.Message() + "/set",
+                                       topics.Backlight(1),
+                                       topics.Backlight(1) + "/set",
+                                       topics.Brightness(1) + "/set"};
+    for (const auto& name : kAwkwardNames) {
+        const std::string value = topics.Value(name);
+        for (const auto& topic : own)
+            EXPECT_NE(value, topic) << ::testing::PrintToString(name);
+        for (const auto reserved : kReservedLevels) {
+            const std::string level = "pixtera/nas/" + std::string(reserved);
+            EXPECT_FALSE(value == level || value.starts_with(level + "/")) << ::testing::PrintToString(name);
+        }
+    }
+    EXPECT_EQ(topics.Value("status"), "pixtera/nas/_status");
+    EXPECT_EQ(topics.Value("message/set"), "pixtera/nas/_message/set");
+    EXPECT_EQ(topics.Value("display/1/backlight/set"), "pixtera/nas/_display/1/backlight/set");
+    EXPECT_EQ(topics.Value("_status"), "pixtera/nas/__status") << "else it would be status's";
+    EXPECT_EQ(topics.Value("Status"), "pixtera/nas/Status") << "topics tell case apart";
+    EXPECT_EQ(topics.Value("x/status"), "pixtera/nas/x/status") << "only the first level is the bridge's";
+    EXPECT_EQ(topics.Value("Disk./srv.UsedPercent"), "pixtera/nas/Disk./srv.UsedPercent") << "as before";
+    EXPECT_EQ(topics.Value("\u00e9t\u00e9 \u20ac"), "pixtera/nas/\u00e9t\u00e9 \u20ac");
+    EXPECT_EQ(topics.Value("odd+name#"), "pixtera/nas/odd%2Bname%23") << "no wildcard in a topic";
+    EXPECT_EQ(topics.Value("50%"), "pixtera/nas/50%25");
+    EXPECT_EQ(topics.Value("a\tb\xc2\x85"), "pixtera/nas/a%09b%C2%85") << "controls, which brokers refuse";
+    EXPECT_EQ(topics.Value("\xef\xbf\xbf"), "pixtera/nas/%EF%BF%BF") << "a non-character";
+}
+
+TEST(ItemNames, EachNameHasATopicAndIdsOfItsOwn)
+{
+    const Topics topics("nas");
+    std::set<std::string> values, configs, uniqueIds;
+    for (const auto& name : kAwkwardNames) {
+        const std::string topicName = ValueTopicName(name);
+        EXPECT_EQ(NameOfValueTopic(topicName), name) << topicName;
+        const std::string id = ItemObjectId(name);
+        EXPECT_EQ(NameOfObjectId(id), name) << id;
+        EXPECT_FALSE(id.empty());
+        EXPECT_EQ(id.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-"),
+                  std::string::npos)
+            << id << ": what a discovery topic's level may hold";
+        values.insert(topics.Value(name));
+        configs.insert(topics.SensorConfigTopic(name));
+        uniqueIds.insert(json::parse(topics.SensorConfig(name))["unique_id"].get<std::string>());
+    }
+    EXPECT_EQ(values.size(), kAwkwardNames.size());
+    EXPECT_EQ(configs.size(), kAwkwardNames.size());
+    EXPECT_EQ(uniqueIds.size(), kAwkwardNames.size());
+
+    EXPECT_EQ(ItemObjectId("temp_out"), "temp_out") << "a name of letters, digits and _ is its own id";
+    EXPECT_EQ(ItemObjectId("Temp.Out"), "Temp-2eOut");
+    EXPECT_EQ(ItemObjectId("temp-out"), "temp-2dout");
+    EXPECT_EQ(ItemObjectId(""), "-");
+    EXPECT_EQ(json::parse(topics.SensorConfig("Temp.Out"))["object_id"],
+              json::parse(topics.SensorConfig("temp_out"))["object_id"])
+        << "the readable entity name may be shared: Home Assistant numbers the second";
 }
 
 TEST(PublishThrottle, AtMostOnceASecondAndOnlyTheNewestOfTheWait)

@@ -20,6 +20,7 @@
 #include <csignal>
 #include <fstream>
 #include <iostream>
+#include <set>
 
 namespace {
 
@@ -66,10 +67,10 @@ protected:
         configuration << "<PixteraConfiguration><drivers>";
         for (const auto& display : displays)
             configuration << display;
-        configuration << "<driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data "
-                         "active=\"yes\"/></driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port="
-                      << broker.port()
-                      << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+        configuration
+            << "<driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load,status,Temp.Out,temp_out\"><data "
+               "active=\"yes\"/></driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port="
+            << broker.port() << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
         configuration.close();
         service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
         ASSERT_TRUE(service->WaitForOutput("Service started")) << service->output();
@@ -129,15 +130,15 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     for (const auto& line : configs)
         announced[line.substr(0, line.find(' '))] = json::parse(line.substr(line.find(' ') + 1));
     const std::string id = "pixtera_" + machine;
-    const json& load = announced.at("homeassistant/sensor/" + id + "_load/config");
+    const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
     EXPECT_EQ(load["state_topic"], "pixtera/" + machine + "/load");
     EXPECT_EQ(load["availability_topic"], "pixtera/" + machine + "/status");
     EXPECT_EQ(load["device"]["identifiers"], json::array({id}));
-    const json& light = announced.at("homeassistant/light/" + id + "_display_1/config");
+    const json& light = announced.at("homeassistant/light/" + id + "/display_1/config");
     EXPECT_EQ(light["command_topic"], "pixtera/" + machine + "/display/1/backlight/set");
     EXPECT_EQ(light["brightness_command_topic"], "pixtera/" + machine + "/display/1/brightness/set")
         << "a file display records brightness too";
-    EXPECT_TRUE(announced.contains("homeassistant/text/" + id + "_message/config"));
+    EXPECT_TRUE(announced.contains("homeassistant/text/" + id + "/message/config"));
 
     auto watcher = broker.StartWatching("pixtera/" + machine + "/load", 3, 3);
     SetValue("load", sdbus::Variant(42.5));
@@ -151,8 +152,38 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     auto remote = broker.StartWatching("pixtera/" + machine + "/remote/temp", 1, 5);
     broker.Publish("remote/temp", "21.5");
     EXPECT_EQ(remote.Lines(), std::vector<std::string>{"pixtera/" + machine + "/remote/temp 21.5"});
-    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "_remote_temp/config", 1).size(), 1u)
+    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "/remote-2ftemp/config", 1).size(), 1u)
         << "announced as it came";
+}
+
+TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeepTopicsOfTheirOwn)
+{
+    StartBridge("status,message,Temp.Out,temp_out");
+    const std::string base = "pixtera/" + machine;
+    SetValue("Temp.Out", sdbus::Variant(1.5));
+    SetValue("temp_out", sdbus::Variant(2.5));
+    SetValue("message", sdbus::Variant(std::string("from a script")));
+    SetValue("status", sdbus::Variant(std::string("broken")));
+    EXPECT_EQ(broker.Watch(base + "/_status", 1), std::vector<std::string>{base + "/_status broken"});
+    EXPECT_EQ(broker.Watch(base + "/status", 1), std::vector<std::string>{base + "/status online"})
+        << "the device stays available";
+    EXPECT_EQ(broker.Watch(base + "/_message", 1), std::vector<std::string>{base + "/_message from a script"});
+    EXPECT_TRUE(broker.Watch(base + "/message", 1, 1).empty()) << "the text entity's state is the bridge's alone";
+    EXPECT_EQ(broker.Watch(base + "/Temp.Out", 1), std::vector<std::string>{base + "/Temp.Out 1.5"});
+    EXPECT_EQ(broker.Watch(base + "/temp_out", 1), std::vector<std::string>{base + "/temp_out 2.5"});
+
+    const auto configs = broker.Watch("homeassistant/sensor/pixtera_" + machine + "/+/config", 5, 2);
+    std::set<std::string> topics, uniqueIds, stateTopics;
+    for (const auto& line : configs) {
+        const json config = json::parse(line.substr(line.find(' ') + 1));
+        topics.insert(line.substr(0, line.find(' ')));
+        uniqueIds.insert(config["unique_id"].get<std::string>());
+        stateTopics.insert(config["state_topic"].get<std::string>());
+    }
+    EXPECT_EQ(stateTopics,
+              (std::set<std::string>{base + "/_status", base + "/_message", base + "/Temp.Out", base + "/temp_out"}));
+    EXPECT_EQ(topics.size(), 4u) << ::testing::PrintToString(configs);
+    EXPECT_EQ(uniqueIds.size(), 4u) << ::testing::PrintToString(configs);
 }
 
 TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
