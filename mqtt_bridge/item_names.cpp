@@ -54,7 +54,8 @@ std::string ValueTopicName(std::string_view item)
     for (std::size_t at = 0; at < item.size();) {
         const std::size_t length = SequenceLength(static_cast<unsigned char>(item[at]));
         const std::string_view character = item.substr(at, std::max<std::size_t>(length, 1));
-        const bool wellFormed = length != 0 && character.size() == length && FindInvalidUtf8(character) == std::string_view::npos;
+        const bool wellFormed =
+            length != 0 && character.size() == length && FindInvalidUtf8(character) == std::string_view::npos;
         if (wellFormed && !Escaped(CodePoint(character)))
             name += character;
         else
