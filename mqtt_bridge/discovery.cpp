@@ -81,6 +81,23 @@ std::string Topics::TextConfig() const
     return Text(config);
 }
 
+bool Topics::IsConfigTopic(std::string_view topic) const
+{
+    // homeassistant/<component>/<node>/<id>/config, each a level of its own
+    const std::string node = "/" + NodeId() + "/";
+    constexpr std::string_view kPrefix = "homeassistant/";
+    constexpr std::string_view kSuffix = "/config";
+    if (!topic.starts_with(kPrefix) || !topic.ends_with(kSuffix))
+        return false;
+    const std::string_view levels = topic.substr(kPrefix.size(), topic.size() - kPrefix.size() - kSuffix.size());
+    const auto at = levels.find(node);
+    if (at == std::string_view::npos || at == 0)
+        return false;
+    const std::string_view component = levels.substr(0, at);
+    const std::string_view id = levels.substr(at + node.size());
+    return !id.empty() && component.find('/') == std::string_view::npos && id.find('/') == std::string_view::npos;
+}
+
 std::string Topics::FormerSensorConfigTopic(std::string_view item) const
 {
     return "homeassistant/sensor/" + NodeId() + "_" + ReadableId(item) + "/config";

@@ -36,6 +36,7 @@ public:
     std::string TextConfig() const;
     // Every config topic of this machine.
     std::string ConfigPattern() const { return "homeassistant/+/" + NodeId() + "/+/config"; }
+    bool IsConfigTopic(std::string_view topic) const;
     // Where the bridge tells itself that the retained configs it subscribed to have all come:
     // outside Home Assistant's patterns and pixtera/<machine>/.
     std::string Marker() const { return "homeassistant/" + NodeId() + "/sync"; }

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 // pixtera-mqtt's parts: its options (command line over --config) and the files they name, the
 // machine's name in topics, Home Assistant's discovery messages field by field, the once-a-second
-// throttle, the bounded queue of commands, the message's text, and a batch of commands that goes
-// on past a refusal and stops at an outage.
+// throttle, the bounded queue of commands, the message's text, a batch of commands that goes on
+// past a refusal and stops at an outage, item names on the broker, and what is learned of the
+// configs of earlier runs, within bounds.
 
 #include "bridge_options.h"
 #include "captured_log.h"
 #include "command_batch.h"
 #include "command_queue.h"
 #include "discovery.h"
+#include "earlier_configs.h"
 #include "item_names.h"
 #include "message_text.h"
 #include "publish_throttle.h"
@@ -402,6 +404,56 @@ TEST(CommandBatch, ARefusalIsSaidWithItsReasonAndTheNextGoesOnAnOutageEndsTheBat
         EXPECT_EQ(carried, 2) << "outage " << i << ": the command after it waits for the service";
         EXPECT_TRUE(refusals.empty()) << "outage " << i << " is no refusal";
     }
+}
+
+pixtera::mqtt::Message Config(const std::string& id, std::string payload = "{}")
+{
+    return {"homeassistant/sensor/pixtera_nas/" + id + "/config", std::move(payload), true};
+}
+
+TEST(EarlierConfigs, WhatCameBeforeTheMarkerAndIsNotLiveIsStale)
+{
+    using namespace std::chrono_literals;
+    const auto start = EarlierConfigs::Clock::now();
+    EarlierConfigs earlier("homeassistant/pixtera_nas/sync", "ours");
+    EXPECT_FALSE(earlier.Complete(start + 1h)) << "no connection yet: no marker, no wait";
+    EXPECT_FALSE(earlier.Deadline());
+    earlier.Asked(start);
+    earlier.Asked(start + 3s); // a new connection: the marker again, the wait as it was
+    EXPECT_EQ(earlier.Deadline(), start + EarlierConfigs::kLongestWait);
+
+    for (const char* id : {"load", "gone", "cleared"})
+        EXPECT_FALSE(earlier.Heard(Config(id)));
+    earlier.Heard(Config("cleared", ""));
+    earlier.Heard({"homeassistant/pixtera_nas/sync", "another bridge's", false});
+    EXPECT_FALSE(earlier.Complete(start + 1s)) << "only our own marker ends the wait";
+    earlier.Heard({"homeassistant/pixtera_nas/sync", "ours", false});
+    EXPECT_TRUE(earlier.Complete(start + 1s));
+
+    EXPECT_EQ(earlier.TakeStale({Config("load").topic}), std::vector<std::string>{Config("gone").topic});
+    earlier.Heard(Config("late"));
+    EXPECT_TRUE(earlier.TakeStale({}).empty()) << "once";
+}
+
+TEST(EarlierConfigs, ABrokerThatSendsTooManyOrTooLongOrNeverTheMarkerIsBounded)
+{
+    using namespace std::chrono_literals;
+    const auto start = EarlierConfigs::Clock::now();
+    EarlierConfigs flooded("homeassistant/pixtera_nas/sync", "ours");
+    flooded.Asked(start);
+    int said = 0;
+    for (int i = 0; i < 5000; ++i)
+        said += flooded.Heard(Config("flood" + std::to_string(i))).has_value();
+    EXPECT_EQ(said, 1);
+    EXPECT_TRUE(flooded.Complete(start)) << "no more is learned: nothing to wait for";
+    EXPECT_EQ(flooded.TakeStale({}).size(), EarlierConfigs::kMostConfigs);
+
+    EarlierConfigs silent("homeassistant/pixtera_nas/sync", "ours");
+    silent.Asked(start);
+    EXPECT_FALSE(silent.Heard(Config(std::string(EarlierConfigs::kLongestTopic, 'x'))));
+    EXPECT_FALSE(silent.Complete(start + EarlierConfigs::kLongestWait - 1ms));
+    EXPECT_TRUE(silent.Complete(start + EarlierConfigs::kLongestWait)) << "the marker never came";
+    EXPECT_TRUE(silent.TakeStale({}).empty()) << "a topic that long is none of ours";
 }
 
 } // namespace

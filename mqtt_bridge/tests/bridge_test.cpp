@@ -274,6 +274,43 @@ TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once for the two";
 }
 
+TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAreCleared)
+{
+    const auto configs = [&] {
+        std::set<std::string> topics;
+        for (const auto& line : broker.Watch("homeassistant/#", 20, 2))
+            topics.insert(line.substr(0, line.find(' ')));
+        return topics;
+    };
+    // The first run: two displays that switch their backlight, two items.
+    StopService();
+    StartService({FileDisplay(frames), FileDisplay(TestDirectory() / "frames-2.jsonl")});
+    StartBridge("load,Temp.Out");
+    const std::string node = "pixtera_" + machine;
+    const std::set<std::string> first{
+        "homeassistant/sensor/" + node + "/load/config", "homeassistant/sensor/" + node + "/Temp-2eOut/config",
+        "homeassistant/light/" + node + "/display_1/config", "homeassistant/light/" + node + "/display_2/config",
+        "homeassistant/text/" + node + "/message/config"};
+    EXPECT_EQ(configs(), first);
+    bridge->Signal(SIGTERM);
+    EXPECT_EQ(bridge->Wait(), 0);
+
+    // Configs where an earlier version put them, and another machine's.
+    const std::string former = "homeassistant/light/" + node + "_display_1/config";
+    const std::string another = "homeassistant/sensor/" + node + "_2/load/config";
+    broker.Publish(former, R"({"name":"Display 1"})", true);
+    broker.Publish(another, R"({"name":"load"})", true);
+
+    // The second: one display, one item.
+    StopService();
+    StartService({FileDisplay(frames)});
+    StartBridge("load");
+    EXPECT_EQ(configs(), (std::set<std::string>{"homeassistant/sensor/" + node + "/load/config",
+                                                "homeassistant/light/" + node + "/display_1/config",
+                                                "homeassistant/text/" + node + "/message/config", another}));
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 2 discovery configs of earlier runs that announce nothing now"));
+}
+
 TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)
 {
     StartBridge();
