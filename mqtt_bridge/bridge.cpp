@@ -148,23 +148,29 @@ void Bridge::Run()
         lock.unlock();
         retry.reset();
         try {
-            Serve(announce, values, power, std::move(commands));
+            Serve(announce, values, power, commands);
             if (std::exchange(serviceAway_, false))
                 LogInformation("pixtera-mqtt: the service answers again");
         } catch (const sdbus::Error& error) {
             if (!std::exchange(serviceAway_, true))
                 LogWarning("pixtera-mqtt: the service does not answer (" + error.getMessage() + "); trying again");
-            std::lock_guard relock(mutex_);
-            announce_ |= announce;
-            valuesChanged_ = powerChanged_ = true;
-            retry = PublishThrottle::Clock::now() + kServiceRetry;
+            std::optional<std::string> dropped;
+            {
+                std::lock_guard relock(mutex_);
+                announce_ |= announce;
+                valuesChanged_ = powerChanged_ = true;
+                dropped = commands_.Return(std::move(commands)); // carried out when it answers
+                retry = PublishThrottle::Clock::now() + kServiceRetry;
+            }
+            if (dropped)
+                LogWarning("pixtera-mqtt: " + *dropped);
         }
     }
     if (broker_->Publish(topics_.Status(), "offline", true))
         LogInformation("pixtera-mqtt: offline");
 }
 
-void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Message> commands)
+void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Message>& commands)
 {
     if (announce)
         Announce();

@@ -31,7 +31,8 @@ public:
     void Stop();
 
 private:
-    void Serve(bool announce, bool values, bool power, std::deque<mqtt::Message> commands);
+    // Carries out `commands`, taking each from it; those left when the service went away stay.
+    void Serve(bool announce, bool values, bool power, std::deque<mqtt::Message>& commands);
     void Recall(const mqtt::Message& message);
     void Announce();
     void ClearEarlier(const std::map<std::string, std::string>& configs, const std::vector<std::string>& items,

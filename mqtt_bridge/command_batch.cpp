@@ -5,9 +5,10 @@
 
 namespace pixtera::bridge {
 
-void CarryOut(const std::deque<mqtt::Message>& commands, const CommandHandler& handle, const RefusalHandler& refused)
+void CarryOut(std::deque<mqtt::Message>& commands, const CommandHandler& handle, const RefusalHandler& refused)
 {
-    for (const auto& command : commands) {
+    for (; !commands.empty(); commands.pop_front()) {
+        const mqtt::Message& command = commands.front();
         try {
             handle(command);
         } catch (const sdbus::Error& error) {

@@ -4,7 +4,7 @@
 // service refuses (it answered with an error: a display without a backlight to switch), is one
 // log line with the reason, and the next command goes on. Only an outage (the service is not on
 // the bus or does not answer) ends the batch: its sdbus::Error goes on to the caller, which
-// tries again later.
+// tries again later, and the command it struck stays in `commands` with those after it.
 
 #include <pixtera/mqtt/mqtt_connection.h>
 
@@ -17,6 +17,6 @@ namespace pixtera::bridge {
 using CommandHandler = std::function<void(const mqtt::Message&)>;
 using RefusalHandler = std::function<void(const mqtt::Message&, const std::string& why)>;
 
-void CarryOut(const std::deque<mqtt::Message>& commands, const CommandHandler& handle, const RefusalHandler& refused);
+void CarryOut(std::deque<mqtt::Message>& commands, const CommandHandler& handle, const RefusalHandler& refused);
 
 } // namespace pixtera::bridge

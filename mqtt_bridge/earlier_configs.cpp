@@ -2,8 +2,8 @@
 #include "earlier_configs.h"
 
 #include <random>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace pixtera::bridge {
 

@@ -328,6 +328,24 @@ TEST(CommandQueue, OnlyTheNewestOfEachTopicWaitsAndNothingLarge)
     EXPECT_EQ(waiting.back().topic, "pixtera/nas/display/100/backlight/set") << "the oldest went";
     EXPECT_EQ(said, 1) << "the flood went on until that Take";
 
+    // Taken while the service went away: they wait again, unless a newer one of their topic came.
+    queue.Take();
+    push(Command("pixtera/nas/message/set", "newer"));
+    EXPECT_FALSE(queue.Return(
+        {Command("pixtera/nas/display/1/backlight/set", "OFF"), Command("pixtera/nas/message/set", "older")}));
+    waiting = queue.Take();
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(waiting[0].payload, "OFF") << "the older first";
+    EXPECT_EQ(waiting[1].payload, "newer");
+    std::deque<pixtera::mqtt::Message> many;
+    for (int display = 1; display <= 40; ++display)
+        many.push_back(Command("pixtera/nas/display/" + std::to_string(display) + "/backlight/set", "ON"));
+    push(Command("pixtera/nas/message/set", "newest"));
+    EXPECT_TRUE(queue.Return(many)) << "dropping is said";
+    waiting = queue.Take();
+    ASSERT_EQ(waiting.size(), CommandQueue::kMostTopics);
+    EXPECT_EQ(waiting.back().payload, "newest") << "the oldest went";
+
     queue.Take(); // nothing dropped since the last one: the next drop is news
     const auto notice = queue.Push(Command("pixtera/nas/message/set", std::string(2000, 'y')));
     ASSERT_TRUE(notice);
@@ -366,10 +384,11 @@ TEST(CommandBatch, ARefusalIsSaidWithItsReasonAndTheNextGoesOnAnOutageEndsTheBat
     using Step = std::function<void()>;
     std::vector<std::string> refusals;
     int carried = 0;
+    std::deque<pixtera::mqtt::Message> commands;
     const auto run = [&](const std::vector<Step>& steps) {
         refusals.clear();
         carried = 0;
-        std::deque<pixtera::mqtt::Message> commands;
+        commands.clear();
         for (std::size_t i = 0; i < steps.size(); ++i)
             commands.push_back(Command("pixtera/nas/display/" + std::to_string(i + 1) + "/backlight/set", "OFF"));
         CarryOut(
@@ -385,6 +404,7 @@ TEST(CommandBatch, ARefusalIsSaidWithItsReasonAndTheNextGoesOnAnOutageEndsTheBat
          [] { throw sdbus::Error("org.freedesktop.DBus.Error.UnknownObject", "no /org/pixtera/Display/3"); },
          [] { throw std::runtime_error("a fault of its own"); }, fine});
     EXPECT_EQ(carried, 6) << "every command, past each refusal";
+    EXPECT_TRUE(commands.empty());
     EXPECT_EQ(refusals, (std::vector<std::string>{
                             "pixtera/nas/display/1/backlight/set: the display's driver has no backlight to switch",
                             "pixtera/nas/display/3/backlight/set: org.pixtera.Error.E_NOTIMPL (0x80004001)",
@@ -403,6 +423,8 @@ TEST(CommandBatch, ARefusalIsSaidWithItsReasonAndTheNextGoesOnAnOutageEndsTheBat
         EXPECT_THROW(run({fine, outages[i], fine}), sdbus::Error) << "outage " << i;
         EXPECT_EQ(carried, 2) << "outage " << i << ": the command after it waits for the service";
         EXPECT_TRUE(refusals.empty()) << "outage " << i << " is no refusal";
+        ASSERT_EQ(commands.size(), 2u) << "outage " << i << ": the one it struck and the one after wait";
+        EXPECT_EQ(commands.front().topic, "pixtera/nas/display/2/backlight/set");
     }
 }
 

@@ -41,9 +41,14 @@ protected:
         std::ofstream(design) << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
                                  R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
                                  R"(<Data Mode="Data" Name="message"/></DisplayItem></DisplayItems></Design>)";
-        // Display 1 switches its backlight and dims; display 2 has neither.
-        StartService({FileDisplay(frames), R"(<driver clsid="PixteraTest.RecordingDisplay" )"
-                                           R"(configuration="columns=20;rows=4"><display active="yes"/></driver>)"});
+        StartService(Displays());
+    }
+
+    // Display 1 switches its backlight and dims; display 2 has neither.
+    std::vector<std::string> Displays() const
+    {
+        return {FileDisplay(frames), R"(<driver clsid="PixteraTest.RecordingDisplay" )"
+                                     R"(configuration="columns=20;rows=4"><display active="yes"/></driver>)"};
     }
 
     void TearDown() override
@@ -257,6 +262,19 @@ TEST_F(Bridge, ADisplayWithoutABacklightToSwitchIsNoLightAndItsRefusalIsNoOutage
     EXPECT_EQ(bridge->output().find("does not answer"), std::string::npos) << "a refusal is no outage";
     EXPECT_EQ(broker.Watch(base + "/display/+/backlight", 2, 2),
               std::vector<std::string>{base + "/display/1/backlight ON"});
+}
+
+TEST_F(Bridge, ACommandWhileTheServiceIsAwayIsCarriedOutWhenItIsBack)
+{
+    StartBridge();
+    StopService();
+    broker.Publish("pixtera/" + machine + "/message/set", "while it was away");
+    ASSERT_TRUE(bridge->WaitForOutput("the service does not answer"));
+    StartService(Displays());
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"while it was away)"); }));
+    EXPECT_TRUE(bridge->WaitForOutput("the service answers again"));
+    const std::string& output = bridge->output();
+    EXPECT_EQ(output.find("does not answer"), output.rfind("does not answer")) << "one line for the outage";
 }
 
 TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
