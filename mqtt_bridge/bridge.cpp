@@ -263,7 +263,7 @@ void Bridge::ClearEarlier(const std::map<std::string, std::string>& configs, con
         cleared += broker_->Publish(topic, "", true);
     if (cleared)
         LogInformation("pixtera-mqtt: cleared " + std::to_string(cleared) +
-                       " discovery configs of earlier runs that announce nothing now");
+                       " discovery configs of displays and items it no longer has");
 }
 
 void Bridge::PublishValues()

@@ -326,7 +326,7 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAreCleared)
     EXPECT_EQ(configs(), (std::set<std::string>{"homeassistant/sensor/" + node + "/load/config",
                                                 "homeassistant/light/" + node + "/display_1/config",
                                                 "homeassistant/text/" + node + "/message/config", another}));
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 2 discovery configs of earlier runs that announce nothing now"));
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 2 discovery configs of displays and items it no longer has"));
 }
 
 TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)
