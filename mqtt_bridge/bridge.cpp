@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "bridge.h"
 
+#include "command_batch.h"
+#include "message_text.h"
+
 #include <pixtera/platform/event_log.h>
 
 #include <algorithm>
@@ -11,7 +14,6 @@ namespace {
 
 // The service may be restarting: its calls are tried again this much later.
 constexpr std::chrono::seconds kServiceRetry{5};
-constexpr std::size_t kLongestMessage = 255;
 
 std::string ValueText(const mqtt::Value& value)
 {
@@ -39,7 +41,8 @@ std::string Upper(std::string_view text)
 
 } // namespace
 
-Bridge::Bridge(BridgeOptions options) : options_(std::move(options)), topics_(options_.machine)
+Bridge::Bridge(BridgeOptions options)
+    : options_(std::move(options)), topics_(options_.machine), earlier_(topics_.Marker(), NewMarker())
 {
     auto wake = [this](bool& flag) {
         {
@@ -51,9 +54,17 @@ Bridge::Bridge(BridgeOptions options) : options_(std::move(options)), topics_(op
     service_ =
         std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); });
     mqtt::ConnectionHandlers handlers{
-        [this, wake] { wake(announce_); },
+        [this] {
+            {
+                std::lock_guard lock(mutex_);
+                announce_ = connectedAgain_ = true;
+            }
+            woken_.notify_one();
+        },
         {},
         [this](const mqtt::Message& message) {
+            if (message.topic == topics_.Marker() || topics_.IsConfigTopic(message.topic))
+                return Recall(message);
             std::optional<std::string> dropped;
             {
                 std::lock_guard lock(mutex_);
@@ -65,12 +76,26 @@ Bridge::Bridge(BridgeOptions options) : options_(std::move(options)), topics_(op
         },
     };
     broker_ = std::make_unique<mqtt::Connection>(options_.broker, std::move(handlers));
+    broker_->Subscribe(topics_.ConfigPattern());
+    broker_->Subscribe(topics_.Marker());
     broker_->Subscribe(topics_.CommandPattern("backlight"));
     broker_->Subscribe(topics_.CommandPattern("brightness"));
     broker_->Subscribe(topics_.Message() + "/set");
 }
 
 Bridge::~Bridge() = default;
+
+void Bridge::Recall(const mqtt::Message& message)
+{
+    std::optional<std::string> full;
+    {
+        std::lock_guard lock(mutex_);
+        full = earlier_.Heard(message);
+    }
+    woken_.notify_one();
+    if (full)
+        LogWarning("pixtera-mqtt: " + *full);
+}
 
 void Bridge::Stop()
 {
@@ -86,17 +111,36 @@ void Bridge::Run()
     std::optional<PublishThrottle::Clock::time_point> retry;
     while (true) {
         std::unique_lock lock(mutex_);
+        // Nothing is announced before the configs of earlier runs are known: the first
+        // announcement clears those that are stale.
         const auto ready = [this] {
-            return stopping_ || announce_ || valuesChanged_ || powerChanged_ || !commands_.empty();
+            if (stopping_)
+                return true;
+            if (!earlier_.Complete(PublishThrottle::Clock::now()))
+                return connectedAgain_;
+            return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty();
         };
-        const auto due = throttle_.NextDue();
-        const auto until = retry && (!due || *retry < *due) ? retry : due;
+        std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
+        if (earlier_.Complete(PublishThrottle::Clock::now())) {
+            const auto due = throttle_.NextDue();
+            until = retry && (!due || *retry < *due) ? retry : due;
+        }
         if (until)
             woken_.wait_until(lock, *until, ready);
         else
             woken_.wait(lock, ready);
         if (stopping_)
             break;
+        if (!earlier_.Complete(PublishThrottle::Clock::now())) {
+            // A new connection subscribed again: the marker goes after those subscriptions.
+            connectedAgain_ = false;
+            lock.unlock();
+            const bool sent = broker_->Publish(topics_.Marker(), earlier_.marker(), false);
+            lock.lock();
+            if (sent)
+                earlier_.Asked(PublishThrottle::Clock::now());
+            continue;
+        }
         const bool announce = std::exchange(announce_, false);
         const bool values = std::exchange(valuesChanged_, false);
         const bool power = std::exchange(powerChanged_, false);
@@ -104,35 +148,35 @@ void Bridge::Run()
         lock.unlock();
         retry.reset();
         try {
-            Serve(announce, values, power, std::move(commands));
+            Serve(announce, values, power, commands);
             if (std::exchange(serviceAway_, false))
                 LogInformation("pixtera-mqtt: the service answers again");
         } catch (const sdbus::Error& error) {
             if (!std::exchange(serviceAway_, true))
                 LogWarning("pixtera-mqtt: the service does not answer (" + error.getMessage() + "); trying again");
-            std::lock_guard relock(mutex_);
-            announce_ |= announce;
-            valuesChanged_ = powerChanged_ = true;
-            retry = PublishThrottle::Clock::now() + kServiceRetry;
+            std::optional<std::string> dropped;
+            {
+                std::lock_guard relock(mutex_);
+                announce_ |= announce;
+                valuesChanged_ = powerChanged_ = true;
+                dropped = commands_.Return(std::move(commands)); // carried out when it answers
+                retry = PublishThrottle::Clock::now() + kServiceRetry;
+            }
+            if (dropped)
+                LogWarning("pixtera-mqtt: " + *dropped);
         }
     }
     if (broker_->Publish(topics_.Status(), "offline", true))
         LogInformation("pixtera-mqtt: offline");
 }
 
-void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Message> commands)
+void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Message>& commands)
 {
     if (announce)
         Announce();
-    for (const auto& command : commands) {
-        try {
-            Handle(command);
-        } catch (const sdbus::Error&) {
-            throw; // the service is away
-        } catch (const std::exception& error) {
-            Ignore(command, error.what());
-        }
-    }
+    CarryOut(
+        commands, [this](const mqtt::Message& command) { Handle(command); },
+        [this](const mqtt::Message& command, const std::string& why) { Ignore(command, why); });
     if (values || announce)
         PublishValues();
     PublishDue();
@@ -142,7 +186,7 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
 
 // The items to publish that the service has now: with publish=* every one; items that appear
 // later (a new topic of Pixtera.MqttData) are announced as they come.
-std::vector<std::string> Bridge::Published()
+std::vector<std::string> Bridge::Published(bool announceNew)
 {
     if (static_cast<std::size_t>(service_->ItemCount()) != known_.size())
         known_ = service_->ItemNames();
@@ -155,7 +199,7 @@ std::vector<std::string> Bridge::Published()
                                "\" yet; it is published when it comes");
             continue;
         }
-        if (announced_.insert(name).second)
+        if (announceNew && announced_.insert(name).second)
             broker_->Publish(topics_.SensorConfigTopic(name), topics_.SensorConfig(name), true);
         published.push_back(name);
     }
@@ -165,20 +209,66 @@ std::vector<std::string> Bridge::Published()
 // After every broker connection: what Home Assistant needs to know, and every value again.
 void Bridge::Announce()
 {
-    announced_.clear();
     throttle_.Forget();
     backlights_.clear();
-    Published(); // announces them
+    // All from the service first: while it does not answer, the broker stays as it was.
+    const auto items = Published(false);
+    std::map<std::string, std::string> configs; // topic, config
+    for (const auto& item : items)
+        configs[topics_.SensorConfigTopic(item)] = topics_.SensorConfig(item);
+    // A light only where there is a backlight to switch: Home Assistant's light is its switch.
     const int displays = service_->DisplayCount();
     for (int n = 0; n < displays; ++n)
-        broker_->Publish(topics_.LightConfigTopic(n + 1), topics_.LightConfig(n + 1, service_->PowerCaps(n) & 2), true);
-    broker_->Publish(topics_.TextConfigTopic(), topics_.TextConfig(), true);
+        if (const int caps = service_->PowerCaps(n); caps & kSwitchesBacklight)
+            configs[topics_.LightConfigTopic(n + 1)] = topics_.LightConfig(n + 1, caps & kDims);
+    configs[topics_.TextConfigTopic()] = topics_.TextConfig();
+    if (!std::exchange(earlierCleared_, true))
+        ClearEarlier(configs, items, displays);
+    for (const auto& [topic, config] : configs)
+        broker_->Publish(topic, config, true);
+    announced_ = std::set<std::string>(items.begin(), items.end());
     broker_->Publish(topics_.Status(), "online", true);
+}
+
+// Once, before the first announcement: the configs of earlier runs that nothing announces now
+// (a display or an item since gone, a display that cannot switch its backlight), and those of
+// versions that put them elsewhere, are cleared, so that Home Assistant drops their entities
+// before the new configs come.
+void Bridge::ClearEarlier(const std::map<std::string, std::string>& configs, const std::vector<std::string>& items,
+                          int displays)
+{
+    std::set<std::string> live;
+    for (const auto& [topic, config] : configs)
+        live.insert(topic);
+    const bool everything = options_.publish.size() == 1 && options_.publish.front() == "*";
+    if (!everything) // an item named that the service lacks yet keeps its entity: it is announced when it comes
+        for (const auto& name : options_.publish)
+            live.insert(topics_.SensorConfigTopic(name));
+    std::vector<std::string> stale;
+    {
+        std::lock_guard lock(mutex_);
+        stale = earlier_.TakeStale(live);
+    }
+    broker_->Unsubscribe(topics_.ConfigPattern());
+    broker_->Unsubscribe(topics_.Marker());
+    std::set<std::string> former{topics_.FormerTextConfigTopic()};
+    for (const auto& item : everything ? items : options_.publish)
+        former.insert(topics_.FormerSensorConfigTopic(item));
+    for (int n = 0; n < displays; ++n)
+        former.insert(topics_.FormerLightConfigTopic(n + 1));
+    for (const auto& topic : former)
+        broker_->Publish(topic, "", true);
+    std::size_t cleared = 0;
+    for (const auto& topic : stale)
+        cleared += broker_->Publish(topic, "", true);
+    if (cleared)
+        LogInformation("pixtera-mqtt: cleared " + std::to_string(cleared) +
+                       " discovery configs of displays and items it no longer has");
 }
 
 void Bridge::PublishValues()
 {
-    const auto names = Published();
+    const auto names = Published(true);
     const auto values = service_->Values(names);
     const auto now = PublishThrottle::Clock::now();
     for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
@@ -200,6 +290,8 @@ void Bridge::PublishPower()
 {
     const int displays = service_->DisplayCount();
     for (int n = 0; n < displays; ++n) {
+        if (!(service_->PowerCaps(n) & kSwitchesBacklight))
+            continue; // "on" forever, and no light to show it
         const bool on = service_->Backlight(n);
         const auto known = backlights_.find(n + 1);
         if (known != backlights_.end() && known->second == on)
@@ -220,11 +312,11 @@ void Bridge::Ignore(const mqtt::Message& command, const std::string& why)
 void Bridge::Handle(const mqtt::Message& command)
 {
     if (command.topic == topics_.Message() + "/set") {
-        std::string text;
-        for (char c : command.payload.substr(0, kLongestMessage))
-            text += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-        service_->SetMessage(text);
-        broker_->Publish(topics_.Message(), text, true);
+        const MessageText message = ReadMessageText(command.payload);
+        if (!message.refused.empty())
+            return Ignore(command, message.refused);
+        service_->SetMessage(message.text);
+        broker_->Publish(topics_.Message(), message.text, true);
         return;
     }
     const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
@@ -240,11 +332,7 @@ void Bridge::Handle(const mqtt::Message& command)
             return Ignore(command, "ON or OFF was expected");
         service_->SetBacklight(*number - 1, wanted == "ON");
     } else if (const auto percent = WholeNumber(command.payload, 0, 100); percent) {
-        try {
-            service_->SetBrightness(*number - 1, *percent);
-        } catch (const sdbus::Error& error) {
-            Ignore(command, error.getMessage());
-        }
+        service_->SetBrightness(*number - 1, *percent);
     } else {
         Ignore(command, "a brightness of 0 to 100 was expected");
     }

@@ -2,12 +2,14 @@
 #pragma once
 // pixtera-mqtt's work: the chosen values to the broker when they change (retained, at most once a
 // second each), Home Assistant's discovery of every value, display and the message, and the
-// commands that come back (a display's backlight and brightness, the message). One thread does
-// the bus calls and the publishing; the broker's and the bus's threads only hand it work.
+// commands that come back (a display's backlight and brightness, the message). At start it clears
+// the discovery configs of earlier runs that it no longer announces. One thread does the bus
+// calls and the publishing; the broker's and the bus's threads only hand it work.
 
 #include "bridge_options.h"
 #include "command_queue.h"
 #include "discovery.h"
+#include "earlier_configs.h"
 #include "publish_throttle.h"
 #include "service_link.h"
 
@@ -29,25 +31,31 @@ public:
     void Stop();
 
 private:
-    void Serve(bool announce, bool values, bool power, std::deque<mqtt::Message> commands);
+    // Carries out `commands`, taking each from it; those left when the service went away stay.
+    void Serve(bool announce, bool values, bool power, std::deque<mqtt::Message>& commands);
+    void Recall(const mqtt::Message& message);
     void Announce();
+    void ClearEarlier(const std::map<std::string, std::string>& configs, const std::vector<std::string>& items,
+                      int displays);
     void PublishValues();
     void PublishDue();
     void PublishPower();
     void Handle(const mqtt::Message& command);
     void Ignore(const mqtt::Message& command, const std::string& why);
-    std::vector<std::string> Published();
+    std::vector<std::string> Published(bool announceNew);
 
     const BridgeOptions options_;
     const Topics topics_;
 
-    std::mutex mutex_; // guards the five below
+    std::mutex mutex_; // guards the seven below
     std::condition_variable woken_;
     bool stopping_ = false;
     bool announce_ = false;
+    bool connectedAgain_ = false; // a broker connection the marker has not gone out on
     bool valuesChanged_ = true;
     bool powerChanged_ = true;
     CommandQueue commands_;
+    EarlierConfigs earlier_; // its marker() alone is constant
 
     // The serving thread's alone:
     PublishThrottle throttle_;
@@ -56,6 +64,7 @@ private:
     std::map<int, bool> backlights_; // as last published, displays from 1
     std::map<std::string, bool> missing_; // items asked for that the service lacks yet, said once
     bool serviceAway_ = false; // said once
+    bool earlierCleared_ = false;
 
     std::unique_ptr<ServiceLink> service_;
     std::unique_ptr<mqtt::Connection> broker_; // last: it ends first, its thread hands work to the above

@@ -34,6 +34,21 @@ std::deque<mqtt::Message> CommandQueue::Take()
     return std::exchange(waiting_, {});
 }
 
+std::optional<std::string> CommandQueue::Return(std::deque<mqtt::Message> taken)
+{
+    std::deque<mqtt::Message> older;
+    for (auto& command : taken)
+        if (std::none_of(waiting_.begin(), waiting_.end(),
+                         [&](const mqtt::Message& newer) { return newer.topic == command.topic; }))
+            older.push_back(std::move(command));
+    waiting_.insert(waiting_.begin(), std::make_move_iterator(older.begin()), std::make_move_iterator(older.end()));
+    if (waiting_.size() <= kMostTopics)
+        return std::nullopt;
+    waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<long>(waiting_.size() - kMostTopics));
+    return Dropped("commands on more than " + std::to_string(kMostTopics) +
+                   " topics wait for the service; the oldest are dropped");
+}
+
 std::optional<std::string> CommandQueue::Dropped(std::string what)
 {
     droppedSinceTake_ = true;

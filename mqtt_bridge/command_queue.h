@@ -23,6 +23,9 @@ public:
     // What to say in the log, when this is the first drop in a while.
     std::optional<std::string> Push(const mqtt::Message& command);
     std::deque<mqtt::Message> Take();
+    // Taken but not carried out (the service went away): they wait again, ahead of those that
+    // came since, unless one of those has the same topic.
+    std::optional<std::string> Return(std::deque<mqtt::Message> taken);
     bool empty() const { return waiting_.empty(); }
 
 private:

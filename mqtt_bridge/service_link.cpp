@@ -2,6 +2,7 @@
 #include "service_link.h"
 
 #include <pixtera/remote/bus_names.h>
+#include <pixtera/remote/bus_wire.h>
 
 namespace pixtera::bridge {
 namespace {
@@ -29,6 +30,20 @@ std::optional<mqtt::Value> FromVariant(const sdbus::Variant& value)
 }
 
 } // namespace
+
+bool ServiceAway(const sdbus::Error& error)
+{
+    // sd-bus names a local failure of the connection (ENOTCONN, EPIPE ...) System.Error.<errno>.
+    return wire::HresultOf(error) == RPC_E_DISCONNECTED || error.getName().rfind("System.Error.", 0) == 0;
+}
+
+std::string RefusalReason(const sdbus::Error& error)
+{
+    const bool ours = error.getName().rfind(bus::kErrorPrefix, 0) == 0;
+    if (std::string reason = wire::ReasonOf(error); ours && !reason.empty())
+        return reason;
+    return error.getName() + (error.getMessage().empty() ? "" : " (" + error.getMessage() + ")");
+}
 
 ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged)
     : calls_(sdbus::createSessionBusConnection()),

@@ -3,7 +3,8 @@
 // pixtera-mqtt's side of the session bus: the service's values and displays, read on the calling
 // thread, and its signals (ValuesChanged, a display's PropertiesChanged) heard on a connection
 // of their own, which only wakes the caller; they are read under a bus::HandlerGuard, as any
-// program may send one. A call to a service that is not there throws sdbus::Error; the service is
+// program may send one. A failed call throws sdbus::Error (ServiceAway tells an outage from a
+// refusal); the service is
 // started by the bus when it is registered for that.
 
 #include <pixtera/bus/handler_guard.h>
@@ -19,6 +20,17 @@
 
 namespace pixtera::bridge {
 
+// A display's power capabilities, or-ed in the property Caps of org.pixtera.IDisplayPower.
+inline constexpr int kSwitchesBacklight = 1;
+inline constexpr int kDims = 2;
+
+// A failed call is an outage when the service is away (not on the bus, no answer, our own
+// connection broken); any other error is the service's (or the bus's) answer to that one call: a
+// refusal, which says nothing about the next call.
+bool ServiceAway(const sdbus::Error& error);
+// What a refusal says, for the log: the service's sentence, else the error's name and message.
+std::string RefusalReason(const sdbus::Error& error);
+
 class ServiceLink {
 public:
     // Called from the signal thread after values changed, and after a display's power changed.
@@ -32,7 +44,7 @@ public:
 
     int DisplayCount();
     bool Backlight(int display); // displays from 0, as the bus numbers them
-    int PowerCaps(int display);
+    int PowerCaps(int display); // kSwitchesBacklight, kDims
     void SetBacklight(int display, bool on);
     void SetBrightness(int display, int percent);
     // Into the Pixtera.BusData item "message".

@@ -20,6 +20,7 @@
 #include <csignal>
 #include <fstream>
 #include <iostream>
+#include <set>
 
 namespace {
 
@@ -32,33 +33,63 @@ class Bridge : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto program = InstallProgramCopy("pixtera2");
+        program = InstallProgramCopy("pixtera2");
         for (const char* module : {"FileDisplay.so", "BusData.so", "MqttData.so"})
             ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / module));
+        ASSERT_TRUE(RegisterTestModule("test-recording-display.so"));
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
-        const auto design = TestDirectory() / "message.pxd";
         std::ofstream(design) << R"(<Design UpdateFreq="100"><DisplayItems><DisplayItem>)"
                                  R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
                                  R"(<Data Mode="Data" Name="message"/></DisplayItem></DisplayItems></Design>)";
-        std::ofstream(TestDirectory() / "bin" / "pixtera2.xml")
-            << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
-            << frames.string() << "\"><display active=\"yes\"><queue><queueitem Filename=\"" << design.string()
-            << "\" Runtime=\"0\"/></queue>"
-            << "</display></driver><driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load\"><data "
-               "active=\"yes\"/>"
-            << "</driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port=" << broker.port()
-            << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
-        service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
-        ASSERT_TRUE(service->WaitForOutput("Service started")) << service->output();
+        StartService(Displays());
+    }
+
+    // Display 1 switches its backlight and dims; display 2 has neither.
+    std::vector<std::string> Displays() const
+    {
+        return {FileDisplay(frames), R"(<driver clsid="PixteraTest.RecordingDisplay" )"
+                                     R"(configuration="columns=20;rows=4"><display active="yes"/></driver>)"};
     }
 
     void TearDown() override
     {
+        if (bridge && HasFailure())
+            std::cerr << "The bridge said:\n" << bridge->output();
         bridge.reset();
+        StopService();
+    }
+
+    std::string FileDisplay(const std::filesystem::path& path) const
+    {
+        return "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" + path.string() +
+               "\"><display active=\"yes\"><queue><queueitem Filename=\"" + design.string() +
+               "\" Runtime=\"0\"/></queue></display></driver>";
+    }
+
+    void StartService(const std::vector<std::string>& displays)
+    {
+        std::ofstream configuration(TestDirectory() / "bin" / "pixtera2.xml");
+        configuration << "<PixteraConfiguration><drivers>";
+        for (const auto& display : displays)
+            configuration << display;
+        configuration
+            << "<driver clsid=\"Pixtera.BusData\" configuration=\"names=message,load,status,Temp.Out,temp_out\"><data "
+               "active=\"yes\"/></driver><driver clsid=\"Pixtera.MqttData\" configuration=\"port="
+            << broker.port() << ";topics=remote/#\"><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+        configuration.close();
+        service = std::make_unique<ChildProcess>(std::vector<std::string>{program.string()});
+        ASSERT_TRUE(service->WaitForOutput("Service started")) << service->output();
+    }
+
+    void StopService()
+    {
+        if (!service)
+            return;
         service->Signal(SIGTERM);
         service->Wait();
         if (HasFailure())
             std::cerr << "The service said:\n" << service->output();
+        service.reset();
     }
 
     void StartBridge(const std::string& publish = "load,remote/temp")
@@ -87,6 +118,8 @@ protected:
 
     PrivateBus sessionBus;
     TestBroker broker;
+    std::filesystem::path program;
+    std::filesystem::path design = TestDirectory() / "message.pxd";
     std::filesystem::path frames = TestDirectory() / "frames.jsonl";
     std::unique_ptr<ChildProcess> service;
     std::unique_ptr<ChildProcess> bridge;
@@ -102,15 +135,15 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     for (const auto& line : configs)
         announced[line.substr(0, line.find(' '))] = json::parse(line.substr(line.find(' ') + 1));
     const std::string id = "pixtera_" + machine;
-    const json& load = announced.at("homeassistant/sensor/" + id + "_load/config");
+    const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
     EXPECT_EQ(load["state_topic"], "pixtera/" + machine + "/load");
     EXPECT_EQ(load["availability_topic"], "pixtera/" + machine + "/status");
     EXPECT_EQ(load["device"]["identifiers"], json::array({id}));
-    const json& light = announced.at("homeassistant/light/" + id + "_display_1/config");
+    const json& light = announced.at("homeassistant/light/" + id + "/display_1/config");
     EXPECT_EQ(light["command_topic"], "pixtera/" + machine + "/display/1/backlight/set");
     EXPECT_EQ(light["brightness_command_topic"], "pixtera/" + machine + "/display/1/brightness/set")
         << "a file display records brightness too";
-    EXPECT_TRUE(announced.contains("homeassistant/text/" + id + "_message/config"));
+    EXPECT_TRUE(announced.contains("homeassistant/text/" + id + "/message/config"));
 
     auto watcher = broker.StartWatching("pixtera/" + machine + "/load", 3, 3);
     SetValue("load", sdbus::Variant(42.5));
@@ -124,8 +157,42 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     auto remote = broker.StartWatching("pixtera/" + machine + "/remote/temp", 1, 5);
     broker.Publish("remote/temp", "21.5");
     EXPECT_EQ(remote.Lines(), std::vector<std::string>{"pixtera/" + machine + "/remote/temp 21.5"});
-    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "_remote_temp/config", 1).size(), 1u)
+    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "/remote-2ftemp/config", 1).size(), 1u)
         << "announced as it came";
+}
+
+TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeepTopicsOfTheirOwn)
+{
+    StartBridge("status,message,Temp.Out,temp_out");
+    const std::string base = "pixtera/" + machine;
+    SetValue("Temp.Out", sdbus::Variant(1.5));
+    SetValue("temp_out", sdbus::Variant(2.5));
+    SetValue("message", sdbus::Variant(std::string("from a script")));
+    SetValue("status", sdbus::Variant(std::string("broken")));
+    // Each value as it is once the second of its first publication is over.
+    const auto retained = [&](const std::string& topic, const std::string& payload) {
+        return Eventually([&] { return broker.Watch(topic, 1, 1) == std::vector<std::string>{topic + " " + payload}; });
+    };
+    EXPECT_TRUE(retained(base + "/_status", "broken"));
+    EXPECT_TRUE(retained(base + "/_message", "from a script"));
+    EXPECT_TRUE(retained(base + "/Temp.Out", "1.5"));
+    EXPECT_TRUE(retained(base + "/temp_out", "2.5"));
+    EXPECT_EQ(broker.Watch(base + "/status", 1), std::vector<std::string>{base + "/status online"})
+        << "the device stays available";
+    EXPECT_TRUE(broker.Watch(base + "/message", 1, 1).empty()) << "the text entity's state is the bridge's alone";
+
+    const auto configs = broker.Watch("homeassistant/sensor/pixtera_" + machine + "/+/config", 5, 2);
+    std::set<std::string> topics, uniqueIds, stateTopics;
+    for (const auto& line : configs) {
+        const json config = json::parse(line.substr(line.find(' ') + 1));
+        topics.insert(line.substr(0, line.find(' ')));
+        uniqueIds.insert(config["unique_id"].get<std::string>());
+        stateTopics.insert(config["state_topic"].get<std::string>());
+    }
+    EXPECT_EQ(stateTopics,
+              (std::set<std::string>{base + "/_status", base + "/_message", base + "/Temp.Out", base + "/temp_out"}));
+    EXPECT_EQ(topics.size(), 4u) << ::testing::PrintToString(configs);
+    EXPECT_EQ(uniqueIds.size(), 4u) << ::testing::PrintToString(configs);
 }
 
 TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
@@ -152,6 +219,68 @@ TEST_F(Bridge, HomeAssistantsCommandsReachTheDisplayAndNonsenseIsIgnored)
     EXPECT_FALSE(DisplayLogHas(R"("op":"SetBacklight","on":true)"));
 }
 
+std::string Repeated(std::string_view text, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
+TEST_F(Bridge, AMessageIsCutBetweenTwoCharactersAndOneThatIsNoTextIsRefusedWithTheReason)
+{
+    StartBridge();
+    const std::string topic = "pixtera/" + machine + "/message/set";
+    const std::string state = "pixtera/" + machine + "/message";
+    broker.Publish(topic, Repeated("\u00e9", 200)); // 400 bytes
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas("\"frame\":\"" + Repeated("\u00e9", 20)); }));
+    EXPECT_EQ(broker.Watch(state, 1), std::vector<std::string>{state + " " + Repeated("\u00e9", 200)});
+
+    broker.Publish(topic, Repeated("\u00e9", 300));
+    EXPECT_TRUE(Eventually([&] {
+        return broker.Watch(state, 1, 1) == std::vector<std::string>{state + " " + Repeated("\u00e9", 255)};
+    })) << "255 characters, as the text entity says";
+
+    broker.Publish(topic, "caf\xc3");
+    broker.Publish(topic, "after it");
+    EXPECT_TRUE(bridge->WaitForOutput(" on " + topic + ": the message is not UTF-8 text"));
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"after it)"); }));
+    EXPECT_EQ(bridge->output().find("does not answer"), std::string::npos) << "the service answered all along";
+}
+
+TEST_F(Bridge, ADisplayWithoutABacklightToSwitchIsNoLightAndItsRefusalIsNoOutage)
+{
+    StartBridge();
+    const std::string base = "pixtera/" + machine;
+    EXPECT_EQ(broker.Watch("homeassistant/light/#", 2, 2).size(), 1u) << "display 1's light alone";
+    EXPECT_EQ(broker.Watch(base + "/display/+/backlight", 2, 2),
+              std::vector<std::string>{base + "/display/1/backlight ON"})
+        << "no state for a display that has no switch";
+
+    broker.Publish(base + "/display/2/backlight/set", "OFF");
+    broker.Publish(base + "/message/set", "after the refusal");
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"OFF\" on " + base +
+                                      "/display/2/backlight/set: the display's driver has no backlight to switch"));
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"after the refusal)"); }))
+        << "the commands after a refusal are carried out";
+    EXPECT_EQ(bridge->output().find("does not answer"), std::string::npos) << "a refusal is no outage";
+    EXPECT_EQ(broker.Watch(base + "/display/+/backlight", 2, 2),
+              std::vector<std::string>{base + "/display/1/backlight ON"});
+}
+
+TEST_F(Bridge, ACommandWhileTheServiceIsAwayIsCarriedOutWhenItIsBack)
+{
+    StartBridge();
+    StopService();
+    broker.Publish("pixtera/" + machine + "/message/set", "while it was away");
+    ASSERT_TRUE(bridge->WaitForOutput("the service does not answer"));
+    StartService(Displays());
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"while it was away)"); }));
+    EXPECT_TRUE(bridge->WaitForOutput("the service answers again"));
+    const std::string& output = bridge->output();
+    EXPECT_EQ(output.find("does not answer"), output.rfind("does not answer")) << "one line for the outage";
+}
+
 TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
 {
     StartBridge();
@@ -165,6 +294,43 @@ TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
     ASSERT_TRUE(bridge->WaitForOutput(said));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once for the two";
+}
+
+TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAreCleared)
+{
+    const auto configs = [&] {
+        std::set<std::string> topics;
+        for (const auto& line : broker.Watch("homeassistant/#", 20, 2))
+            topics.insert(line.substr(0, line.find(' ')));
+        return topics;
+    };
+    // The first run: two displays that switch their backlight, two items.
+    StopService();
+    StartService({FileDisplay(frames), FileDisplay(TestDirectory() / "frames-2.jsonl")});
+    StartBridge("load,Temp.Out");
+    const std::string node = "pixtera_" + machine;
+    const std::set<std::string> first{
+        "homeassistant/sensor/" + node + "/load/config", "homeassistant/sensor/" + node + "/Temp-2eOut/config",
+        "homeassistant/light/" + node + "/display_1/config", "homeassistant/light/" + node + "/display_2/config",
+        "homeassistant/text/" + node + "/message/config"};
+    EXPECT_EQ(configs(), first);
+    bridge->Signal(SIGTERM);
+    EXPECT_EQ(bridge->Wait(), 0);
+
+    // Configs where an earlier version put them, and another machine's.
+    const std::string former = "homeassistant/light/" + node + "_display_1/config";
+    const std::string another = "homeassistant/sensor/" + node + "_2/load/config";
+    broker.Publish(former, R"({"name":"Display 1"})", true);
+    broker.Publish(another, R"({"name":"load"})", true);
+
+    // The second: one display, one item.
+    StopService();
+    StartService({FileDisplay(frames)});
+    StartBridge("load");
+    EXPECT_EQ(configs(), (std::set<std::string>{"homeassistant/sensor/" + node + "/load/config",
+                                                "homeassistant/light/" + node + "/display_1/config",
+                                                "homeassistant/text/" + node + "/message/config", another}));
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 2 discovery configs of displays and items it no longer has"));
 }
 
 TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)

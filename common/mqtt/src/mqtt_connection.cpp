@@ -101,6 +101,25 @@ public:
             SubscribeTo({pattern});
     }
 
+    void Unsubscribe(const std::string& pattern)
+    {
+        bool now = false;
+        {
+            std::lock_guard lock(mutex_);
+            patterns_.erase(std::remove(patterns_.begin(), patterns_.end(), pattern), patterns_.end());
+            now = connected_;
+        }
+        if (!now)
+            return; // the next connection does not subscribe to it
+        {
+            std::lock_guard client(clientMutex_);
+            if (const int rc = mosquitto_unsubscribe(client_.get(), nullptr, pattern.c_str()))
+                LogWarning(settings_.logName + ": cannot unsubscribe from \"" + Printable(pattern) +
+                           "\": " + ErrorText(rc));
+        }
+        Wake();
+    }
+
     bool Publish(const std::string& topic, std::string_view payload, bool retained)
     {
         if (!connected())
@@ -409,6 +428,8 @@ Connection::Connection(ConnectionSettings settings, ConnectionHandlers handlers)
 Connection::~Connection() = default;
 
 void Connection::Subscribe(const std::string& pattern) { session_->Subscribe(pattern); }
+
+void Connection::Unsubscribe(const std::string& pattern) { session_->Unsubscribe(pattern); }
 
 bool Connection::Publish(const std::string& topic, std::string_view payload, bool retained)
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A connection to a broker of the test's own: messages of subscribed patterns, retained ones at
-// once, publishing, a broker that goes and comes back (one line of log each way), a wrong
+// once, publishing, a pattern unsubscribed for good, a broker that goes and comes back (one line of
+// log each way), a wrong
 // password said once and retried without spinning, and the last will. TLS or no connection, a
 // broker that never answers CONNECT, one that ends every connection at once, and a handler that
 // throws.
@@ -92,6 +93,39 @@ TEST(MqttConnection, WildcardsRetainedValuesAndPublishing)
     EXPECT_TRUE(connection.Publish("out/value", "42", true));
     EXPECT_EQ(watcher.Lines(), std::vector<std::string>{"out/value 42"});
     EXPECT_EQ(heard.LogLinesWith("connected to the broker"), 1u);
+}
+
+TEST(MqttConnection, APatternUnsubscribedStaysSoAfterAReconnection)
+{
+    TestBroker broker;
+    broker.Publish("dropped/a", "1", true);
+    Heard heard;
+    auto settings = To(broker);
+    settings.longestPause = 1s;
+    Connection connection(settings, heard.Handlers());
+    connection.Subscribe("kept/#");
+    connection.Subscribe("dropped/#");
+    ASSERT_TRUE(Eventually([&] { return heard.HasMessage("dropped/a=1"); }));
+
+    // Our own message comes back after the broker took the UNSUBSCRIBE sent before it.
+    const auto sync = [&](const std::string& name) {
+        return connection.Publish("kept/" + name, "1", false) &&
+               Eventually([&] { return heard.HasMessage("kept/" + name + "=1"); });
+    };
+    connection.Unsubscribe("dropped/#");
+    ASSERT_TRUE(sync("sync"));
+    broker.Publish("dropped/b", "2");
+    broker.Publish("kept/b", "2");
+    EXPECT_TRUE(Eventually([&] { return heard.HasMessage("kept/b=2"); }));
+    EXPECT_FALSE(heard.HasMessage("dropped/b=2"));
+
+    broker.Stop();
+    ASSERT_TRUE(Eventually([&] { return !connection.connected(); }));
+    broker.Start();
+    broker.Publish("dropped/c", "3", true);
+    ASSERT_TRUE(Eventually([&] { return heard.Connected() == 2; }));
+    ASSERT_TRUE(sync("again")) << "after the retained messages of every subscription of this connection";
+    EXPECT_FALSE(heard.HasMessage("dropped/c=3")) << "not subscribed again";
 }
 
 TEST(MqttConnection, ABrokerThatGoesAndComesBackIsLoggedOnceEachWay)

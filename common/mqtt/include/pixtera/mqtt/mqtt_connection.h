@@ -67,6 +67,8 @@ public:
 
     // Kept and subscribed again after every reconnection.
     void Subscribe(const std::string& pattern);
+    // A pattern given to Subscribe, no longer wanted: not subscribed again, and unsubscribed now.
+    void Unsubscribe(const std::string& pattern);
     // False, and nothing sent, while the broker is away: retained values are published again
     // by their owners after each connection.
     bool Publish(const std::string& topic, std::string_view payload, bool retained);
