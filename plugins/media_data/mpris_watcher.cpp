@@ -224,7 +224,7 @@ void MprisWatcher::NameLost(const std::string& busName)
         if (tracked.names.empty())
             Forget(std::string(owner));
         else
-            Update(owner, [&](PlayerState& player) { player.busNames = tracked.names; });
+            Update(owner, [&names = tracked.names](PlayerState& player) { player.busNames = names; });
         return;
     }
 }
