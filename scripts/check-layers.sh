@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Fails, naming file and line, when a source file includes a header of a layer above its own:
-#   platform < common (SDK, remote, mqtt) < plugins < service, mqtt_bridge, designer
+#   platform < common (SDK, remote, mqtt) < devices < plugins < service, mqtt_bridge, designer
 # and the designer's core never includes its widgets (ui/, app/) nor Qt Widgets.
 #   scripts/check-layers.sh [SOURCE_DIR]
 set -euo pipefail
@@ -11,7 +11,7 @@ cd "$root"
 # Header names of a set of directories, one per line, without those that also exist below: a
 # name the lower layer has is no evidence.
 headers() { find "$@" -name '*.h' -printf '%f\n' 2>/dev/null | sort -u; }
-only_in() { comm -23 <(headers "$@") <(headers platform common plugins); }
+only_in() { comm -23 <(headers "$@") <(headers platform common devices plugins); }
 
 failures=0
 # check LABEL FORBIDDEN_NAMES_FILE DIR...: quoted includes of a forbidden header name.
@@ -30,11 +30,12 @@ check() {
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-comm -23 <(headers common plugins service designer mqtt_bridge) <(headers platform) >"$work/above-platform"
-comm -23 <(headers plugins service designer mqtt_bridge) <(headers platform common) >"$work/above-common"
+comm -23 <(headers common devices plugins service designer mqtt_bridge) <(headers platform) >"$work/above-platform"
+comm -23 <(headers devices plugins service designer mqtt_bridge) <(headers platform common) >"$work/above-common"
+comm -23 <(headers plugins service designer mqtt_bridge) <(headers platform common devices) >"$work/above-devices"
 only_in service designer mqtt_bridge >"$work/above-plugins"
 only_in designer >"$work/designer"
-comm -23 <(headers designer/ui designer/app) <(headers designer/core platform common plugins) >"$work/widgets"
+comm -23 <(headers designer/ui designer/app) <(headers designer/core platform common devices plugins) >"$work/widgets"
 
 # check_angled LABEL ALLOWED_REGEX DIR...: <pixtera/...> includes outside what the layer may use.
 check_angled() {
@@ -56,6 +57,7 @@ check_angled "the SDK includes more than the platform" '^pixtera/(platform|sdk)/
 
 check "platform includes a higher layer" "$work/above-platform" platform
 check "common includes a higher layer" "$work/above-common" common
+check "device code includes a plug-in, the service, the bridge or the designer" "$work/above-devices" devices
 check "a plug-in includes the service, the bridge or the designer" "$work/above-plugins" plugins
 check "the service includes the designer" "$work/designer" service mqtt_bridge
 check "the designer's core includes its widgets" "$work/widgets" designer/core
