@@ -2,7 +2,9 @@
 #pragma once
 // The service's objects on the session bus: a thin adaptor from D-Bus calls to the Manager and
 // the objects reached from it. Owning the service name is what registering the Manager class for
-// local-server use means here; destroying the server gives the name back.
+// local-server use means here; destroying the server gives the name back. The connection, its
+// loop, the clients' references and leases live in bus_server.cpp; each interface's handlers in
+// its own bus_<interface>.cpp.
 //
 // Any program on the session bus may call these methods with anything and send this connection
 // any signal: every handler runs under guard_, so what a call throws is answered as an error and
