@@ -5,6 +5,7 @@
 #include "colour_scheme.h"
 #include "command_ids.h"
 #include "configuration_editor.h"
+#include "ending_service.h"
 #include "plugin_titles.h"
 #include "recovery_file.h"
 #include "service_restart.h"
@@ -527,18 +528,17 @@ void Workspace::SayIfBackgroundUnusable()
         prompts_.ShowMessage("cannot use this image: " + problem + " (" + file + ")", "Background");
 }
 
-bool Workspace::StopServiceForConfiguration()
+void Workspace::StopServiceForConfiguration()
 {
     EndGesture();
-    if (!ConfirmDiscard())
-        return false;
     applying_ = true;
     preview_.reset();
     queue_.Show(nullptr);
     emit changed(Queue);
+    // Followed from now, while it still owns its name: its end is what the restart waits for.
+    ending_ = std::make_unique<EndingService>(service_.server);
     if (session_)
         session_->manager().Shutdown();
-    return true;
 }
 
 void Workspace::StartServiceAfterConfiguration()
@@ -546,11 +546,12 @@ void Workspace::StartServiceAfterConfiguration()
     const auto program = programDirectory_ / "pixtera2";
     std::string failure;
     std::string notice;
-    auto fresh = RestartService(program, service_.server, &failure, &notice);
+    auto fresh = RestartService(program, ending_.get(), &failure, &notice);
+    ending_.reset();
     if (!notice.empty())
         prompts_.ShowMessage(notice, "Pixtera service");
     if (!fresh && OfferPreviousConfiguration(failure))
-        fresh = RestartService(program, {}, &failure);
+        fresh = RestartService(program, nullptr, &failure);
     if (session_)
         session_->Forget(); // the old service took its displays back when it ended
     session_ = std::move(fresh);
@@ -564,7 +565,8 @@ void Workspace::StartServiceAfterConfiguration()
     StartWatching();
     if (channel_)
         service_.server = channel_->Take().server; // taken up here, not by the watch
-    Guarded([this] { TakeDisplays(1, true); });
+    // The design being edited stays open, with its history: only the service changed.
+    Guarded([this] { TakeDisplays(previewTarget_, false); });
     emit changed(DataItems | ServiceState);
 }
 

@@ -34,6 +34,8 @@
 
 namespace pixtera::designer {
 
+class EndingService;
+
 class Workspace : public QObject {
     Q_OBJECT
 public:
@@ -117,9 +119,9 @@ public:
     void SetFrameColour(QColor colour);
     void SetBackgroundFile(const std::u16string& file);
 
-    // The configuration's apply sequence: the service is stopped (after the save question; false
-    // when the user cancelled), the panel runs, then a new service is started and taken up.
-    bool StopServiceForConfiguration();
+    // The configuration's apply sequence: the service is stopped, the panel runs, then a new
+    // service is started and taken up; the design being edited stays open throughout.
+    void StopServiceForConfiguration();
     void StartServiceAfterConfiguration();
     // "Exit and close service": the service is told to end.
     void ShutDownService();
@@ -163,6 +165,7 @@ private:
     std::unique_ptr<ServiceChannel> channel_;
     ServiceChannel::Snapshot service_;
     bool applying_ = false; // the apply sequence stops and starts the service itself
+    std::unique_ptr<EndingService> ending_; // the service the apply sequence stopped
     DesignDocument document_;
     ItemEditor editor_{document_};
     DocumentHistory history_{document_};

@@ -6,11 +6,13 @@
 #include "configuration_editor.h"
 #include "configuration_panel.h"
 #include "data_panel.h"
+#include "ending_service.h"
 #include "main_window.h"
 #include "preview_widget.h"
 #include "qt_application.h"
 #include "queue_pane.h"
 #include "scripted_prompts.h"
+#include "service_control.h"
 #include "service_restart.h"
 #include "service_session.h"
 
@@ -35,7 +37,9 @@
 
 #include <csignal>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -281,9 +285,10 @@ TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExact
     ASSERT_GT(stopped, 0);
     kill(stopped, SIGSTOP);
 
+    EndingService ending(oldOwner);
     std::string failure;
     std::string notice;
-    auto fresh = RestartService(program, oldOwner, &failure, &notice, {1000, 20000});
+    auto fresh = RestartService(program, &ending, &failure, &notice, {1000, 20000});
     ASSERT_TRUE(fresh) << failure;
     EXPECT_NE(notice.find("was killed"), std::string::npos) << notice;
     const pid_t now = ServicePid();
@@ -295,6 +300,67 @@ TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExact
     EXPECT_EQ(arguments.find("-Embedding"), std::string::npos)
         << "the service the registration says, not one started on demand that ends with the designer";
     old->Forget();
+}
+
+TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldServiceTakesToEnd)
+{
+    const auto queued = Design("queued.pxd");
+    Configure({"<queueitem Filename=\"" + queued.string() + "\" Runtime=\"5\"/>"});
+    auto window = Connect();
+    const auto mine = Design("mine.pxd");
+    ASSERT_TRUE(window->OpenFile(mine));
+    window->history().Edit("Add text", [&] { window->editor().AddText({0, 1}, "unsaved", 0); });
+    window->workspace().Edited();
+    ASSERT_TRUE(window->document().modified());
+    const pid_t old = ServicePid();
+    ASSERT_GT(old, 0);
+
+    // The panel closes at once (Cancel, no change): the old service is still on its way out.
+    window->ConfigureService([](QWidget&) {});
+    EXPECT_EQ(script.saveQuestions, 0) << "nothing is discarded, so nothing is asked";
+    EXPECT_TRUE(script.messages.empty()) << script.messages.front() << ": it ended by itself, nothing was killed";
+    ASSERT_TRUE(window->session());
+    EXPECT_NE(ServicePid(), old) << "the service was stopped and started again";
+    EXPECT_TRUE(Eventually([&] { return kill(old, 0) != 0; })) << "the old one has gone";
+    EXPECT_EQ(window->document().path(), mine) << "not the queue's first design";
+    EXPECT_TRUE(window->document().modified());
+    EXPECT_TRUE(window->history().stack().canUndo()) << "the history stays";
+    EXPECT_EQ(window->previewTarget(), 1);
+    EXPECT_TRUE(Eventually([&] {
+        std::ifstream frame(TestDirectory().string() + "/lcd0.frame");
+        std::string text((std::istreambuf_iterator<char>(frame)), {});
+        return text.find("unsaved") != std::string::npos;
+    })) << "the open design reaches the new service's display";
+    window->session()->manager().Shutdown();
+}
+
+TEST_F(ServiceWindowTest, AServiceRunInATerminalIsSaidToComeBackWithoutIt)
+{
+    Configure({""});
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_TRUE(Eventually([] { return !ServiceOwner().empty(); }));
+    EndingService ending(ServiceOwner());
+    EXPECT_TRUE(ending.ranInTerminal());
+    ServiceSession::Connect()->manager().Shutdown();
+
+    std::string failure;
+    std::string notice;
+    auto fresh = RestartService(program, &ending, &failure, &notice);
+    ASSERT_TRUE(fresh) << failure;
+    EXPECT_NE(notice.find("running in a terminal"), std::string::npos) << notice;
+    EXPECT_NE(notice.find(ServiceLogFile().string()), std::string::npos)
+        << "where its terminal output goes: " << notice;
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "it ended by itself";
+    close(terminal);
+    fresh->manager().Shutdown();
 }
 
 TEST_F(ServiceWindowTest, WithoutDisplaysThePreviewIsVirtualAndNothingIsOpened)
@@ -502,7 +568,8 @@ TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOne
     script.yesNo = {true};
     window->ConfigureService([&](QWidget&) {
         // As the panel saves: the file as it was is kept beside the new one.
-        std::filesystem::copy_file(configuration(), PreviousFile(configuration()));
+        std::filesystem::copy_file(configuration(), PreviousFile(configuration()),
+                                   std::filesystem::copy_options::overwrite_existing);
         std::ofstream(configuration(), std::ios::trunc)
             << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.Misbehaving\" "
                "configuration=\"fault=exit;on=Configure\"><data "

@@ -271,8 +271,7 @@ void MainWindow::RebuildPreviewMenu()
 
 void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& panel)
 {
-    if (!workspace_->StopServiceForConfiguration())
-        return;
+    workspace_->StopServiceForConfiguration();
     if (panel) {
         panel(*this);
     } else {
