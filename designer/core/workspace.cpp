@@ -366,9 +366,12 @@ void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design
 bool Workspace::OpenFile(const std::filesystem::path& file)
 {
     EndGesture();
-    const auto result = document_.Open(file, GetTickCount());
+    std::string why;
+    const auto result = document_.Open(file, GetTickCount(), &why);
     if (result == DesignDocument::OpenResult::NotXml) {
-        emit changed(Geometry);
+        // The design that was open stays open; the message says why the other one is not.
+        prompts_.ShowMessage("Error loading design. " + why, "Error");
+        emit changed(Geometry | Title);
         return false;
     }
     editor_.Reset();
@@ -382,7 +385,7 @@ bool Workspace::OpenFile(const std::filesystem::path& file)
     Edited(Design | Title);
     SayIfBackgroundUnusable();
     if (result == DesignDocument::OpenResult::ItemError) {
-        prompts_.ShowMessage("Error loading design.", "Error");
+        prompts_.ShowMessage("Error loading design. " + file.string() + ": " + why, "Error");
         return false;
     }
     return true;
@@ -408,8 +411,7 @@ bool Workspace::SaveFile(const std::filesystem::path& file)
         emit changed(Title);
         return true;
     }
-    prompts_.ShowMessage("Error Saving!", "");
-    emit changed(Title);
+    prompts_.ShowMessage("Error saving the design: " + error, "Error");
     return false;
 }
 

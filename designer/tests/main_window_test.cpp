@@ -173,12 +173,13 @@ TEST_F(MainWindowTest, FailuresAreReportedWithTheirTexts)
                                                  R"(</DisplayItem></DisplayItems></Design>)");
     EXPECT_FALSE(window->OpenFile(faulty));
     ASSERT_EQ(script.messages.size(), 1u);
-    EXPECT_EQ(script.messages[0], "Error|Error loading design.");
+    EXPECT_EQ(script.messages[0], "Error|Error loading design. " + faulty.string() + ": item 1: Position has no Y");
 
     window->document().SetModified(true);
     EXPECT_FALSE(window->SaveFile(TestDirectory() / "missing" / "x.pxd"));
     ASSERT_EQ(script.messages.size(), 2u);
-    EXPECT_EQ(script.messages[1], "|Error Saving!");
+    EXPECT_EQ(script.messages[1], "Error|Error saving the design: cannot create a temporary file for " +
+                                      (TestDirectory() / "missing" / "x.pxd").string() + ": No such file or directory");
     EXPECT_TRUE(window->document().modified());
 }
 

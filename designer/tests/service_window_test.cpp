@@ -463,6 +463,37 @@ TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
     EXPECT_TRUE(window->document().path().empty()) << "after the last entry an empty new design";
 }
 
+TEST_F(ServiceWindowTest, AQueueEntryThatCannotBeOpenedSaysWhyAndTheOpenDesignKeepsTheHighlight)
+{
+    const auto a = Design("a.pxd");
+    const auto missing = TestDirectory() / "missing.pxd";
+    Configure({"<queueitem Filename=\"" + a.string() + "\" Runtime=\"3\"/><queueitem Filename=\"" + missing.string() +
+               "\" Runtime=\"3\"/>"});
+    auto window = Connect();
+    QueuePane& queue = window->queuePane();
+    ASSERT_EQ(queue.rowCount(), 3);
+    ASSERT_EQ(window->document().path(), a);
+    auto highlighted = [&] {
+        std::vector<int> rows;
+        for (const QModelIndex& index : queue.selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        return rows;
+    };
+    EXPECT_EQ(highlighted(), std::vector<int>{0});
+
+    QTest::mouseClick(queue.viewport(), Qt::LeftButton, {}, queue.visualItemRect(queue.item(1, 0)).center());
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Error|Error loading design. " + missing.string() +
+                                                        ": cannot be opened: No such file or directory"});
+    EXPECT_EQ(window->document().path(), a) << "the open design stays open";
+    EXPECT_EQ(highlighted(), std::vector<int>{0}) << "and keeps the highlight";
+
+    // A design the queue does not hold: no row is highlighted.
+    ASSERT_TRUE(window->OpenFile(Design("elsewhere.pxd")));
+    EXPECT_TRUE(highlighted().empty());
+    ASSERT_TRUE(window->OpenFile(a));
+    EXPECT_EQ(highlighted(), std::vector<int>{0});
+}
+
 TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize)
 {
     Configure({""});

@@ -240,6 +240,8 @@ void MainWindow::OnChanged(Workspace::Changes what)
         RefreshDataPanel();
     if (what & Workspace::Queue)
         queuePane_->Reload();
+    if (what & (Workspace::Queue | Workspace::Title))
+        queuePane_->ShowOpenDesign(workspace_->document().path());
     if (what & Workspace::ServiceState)
         status_->setText(workspace_->serviceStatus());
     UpdateChecks();
