@@ -478,6 +478,7 @@ void Workspace::PreviewVirtual(int columns, int rows)
     previewTarget_ = 0;
     queue_.Show(nullptr);
     display_.Initialize(columns, rows, 6, 8);
+    shownFrame_.clear(); // the window shows the blank display now: the next frame goes to it whole
     painter_.SetGeometry(DisplayGeometry::Virtual(columns, rows));
     painter_.SetCharacterRom(lcd::CharacterRom::A02);
     if (pixelSizeCommand_ == kPixelSizeAuto)
@@ -496,6 +497,7 @@ void Workspace::PreviewDisplay(int number)
         previewTarget_ = number;
         const DisplayGeometry& geometry = preview_->geometry();
         display_.Initialize(geometry.columns, geometry.rows, geometry.cellWidth, geometry.cellHeight);
+        shownFrame_.clear(); // as the display: taken up anew, drawn anew
         painter_.SetGeometry(geometry);
         painter_.SetCharacterRom(preview_->rom());
         if (pixelSizeCommand_ == kPixelSizeAuto)

@@ -248,6 +248,7 @@ TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturn
     EXPECT_EQ(window->previewTarget(), 1);
     EXPECT_GT(window->dataPanel().topLevelItemCount(), 0) << "the data tree is filled again";
     EXPECT_EQ(window->document().path(), TestDirectory() / "edited.pxd") << "the work is kept";
+    EXPECT_EQ(window->canvas().frame().substr(0, 8), "edited.p") << "and drawn again at once";
     // The restarted service lent its display: the designer's frame reaches it.
     EXPECT_TRUE(Eventually([&] {
         std::ifstream frame(TestDirectory().string() + "/lcd0.frame");
@@ -398,9 +399,9 @@ TEST_F(ServiceWindowTest, ThreeDisplaysGiveThreeItemsAndTheFirstIsPreviewed)
     EXPECT_EQ(window->frame().substr(0, 5), "first");
 
     window->Command(kPreviewDisplay1 + 2);
-    window->Tick();
     EXPECT_EQ(window->previewTarget(), 3);
     EXPECT_TRUE(PreviewItems(*window)[2]->isChecked());
+    EXPECT_EQ(window->canvas().frame().substr(0, 5), "first") << "the design is drawn on the display taken up";
 }
 
 TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)

@@ -276,3 +276,24 @@ TEST_F(WorkspaceTest, AFailedSaveAsKeepsTheDesignsOwnFileAndSaysWhy)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WorkspaceTest, ThePreviewTakenUpAgainShowsTheDesignAtOnce)
+{
+    // What the window shows: the frame as it is whenever it is told to draw.
+    std::string shown;
+    QObject::connect(&workspace, &Workspace::changed, [&](Workspace::Changes what) {
+        if (what & (Workspace::Frame | Workspace::Design | Workspace::Geometry))
+            shown = std::string(workspace.frame());
+    });
+    ASSERT_TRUE(workspace.OpenFile(File("static.pxd", kTwoItems)));
+    ASSERT_EQ(shown.substr(0, 3), "One");
+    for (const int size : {kVirtual2x16 + 3, kVirtual2x16 + 3, kVirtual2x16 + 0}) { // 4x20 again, then 2x16
+        workspace.Command(size);
+        EXPECT_EQ(shown.substr(0, 3), "One") << size;
+        EXPECT_EQ(shown, workspace.frame()) << size;
+    }
+}
+
+} // namespace

@@ -26,7 +26,8 @@ public:
 
     bool overDisplay() const { return overDisplay_; }
     std::optional<Cell> hoveredCell() const { return hovered_; }
-    // The painted image, for tests and screenshots.
+    // The frame shown, and the painted image, for tests and screenshots.
+    std::string_view frame() const { return frame_; }
     const QImage& image() const { return image_; }
     // Paints into the image now, without waiting for the window system.
     void PaintNow();
