@@ -538,6 +538,41 @@ TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize
     EXPECT_EQ(window->document().design().items.size(), 1u);
 }
 
+TEST_F(ServiceWindowTest, EnterOrInsertOnADataItemAddsItAtTheTopLeftForTheArrowKeys)
+{
+    Configure({""});
+    auto window = Connect();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    DataPanel& panel = window->dataPanel();
+    ASSERT_EQ(panel.topLevelItemCount(), 1);
+    QTreeWidgetItem* folder = panel.topLevelItem(0);
+    panel.setFocus();
+    panel.setCurrentItem(folder);
+    QTest::keyClick(&panel, Qt::Key_Insert);
+    EXPECT_TRUE(window->document().design().items.empty()) << "a folder is no data item";
+
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Insert}) {
+        panel.setFocus();
+        panel.setCurrentItem(folder->child(0));
+        ASSERT_EQ(panel.currentItem()->text(0), "Temp");
+        const std::size_t before = window->document().design().items.size();
+        QTest::keyClick(&panel, key);
+        ASSERT_EQ(window->document().design().items.size(), before + 1) << key;
+        const DisplayItem& item = window->document().design().items.back();
+        EXPECT_EQ(item.name, u"Temp");
+        EXPECT_EQ(item.column, 0);
+        EXPECT_EQ(item.row, 0);
+        EXPECT_EQ(window->editor().selection(), before);
+        EXPECT_EQ(window->editor().mode(), PointerMode::None);
+        EXPECT_TRUE(window->canvas().hasFocus()) << "the preview takes it on";
+    }
+    EXPECT_EQ(window->history().stack().count(), 2) << "one step each";
+    QTest::keyClick(&window->canvas(), Qt::Key_Down);
+    EXPECT_EQ(window->document().design().items.back().row, 1);
+}
+
 TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
 {
     std::filesystem::create_directories(TestDirectory() / "bin" / "plugins");

@@ -3,6 +3,7 @@
 
 #include "data_panel.h"
 
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -85,7 +86,31 @@ void PreviewWidget::mouseDoubleClickEvent(QMouseEvent* event)
         emit doubleClicked();
 }
 
-void PreviewWidget::keyPressEvent(QKeyEvent* event) { emit keyPressed(event->key(), event->modifiers()); }
+void PreviewWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        emit menuKeyPressed();
+        return;
+    }
+    emit keyPressed(event->key(), event->modifiers());
+}
+
+void PreviewWidget::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A right click has opened the popup already (on the press); the keyboard's comes here on
+    // some platforms instead of the key.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        emit menuKeyPressed();
+}
+
+QPoint PreviewWidget::PopupPosition() const
+{
+    const QRect display = painter_.DisplayRect(size());
+    const auto box = painter_.highlight();
+    if (!box)
+        return display.topLeft();
+    return painter_.CellCorner({box->column, box->row + box->height}, size());
+}
 
 void PreviewWidget::leaveEvent(QEvent*)
 {

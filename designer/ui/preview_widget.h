@@ -31,6 +31,9 @@ public:
     const QImage& image() const { return image_; }
     // Paints into the image now, without waiting for the window system.
     void PaintNow();
+    // Where a popup for the selected item opens (below it), or the display's top left without
+    // one; in the widget's coordinates.
+    QPoint PopupPosition() const;
 
 signals:
     void cellEntered(pixtera::designer::Cell cell); // the pointer reached another cell
@@ -39,7 +42,8 @@ signals:
     void pressed();
     void released();
     void doubleClicked();
-    void contextMenuAt(QPoint globalPosition);
+    void contextMenuAt(QPoint globalPosition); // a right click
+    void menuKeyPressed(); // the Menu key or Shift+F10: the popup, for the selected item
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
     void resized();
     // A data item from the data panel is dragged over the canvas, dropped, or taken away again.
@@ -60,7 +64,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Tab selects the next item instead of moving the focus.
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Tab and Shift+Tab select items instead of moving the focus (Ctrl+Tab and F6 move it).
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
