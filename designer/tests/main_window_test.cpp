@@ -326,6 +326,17 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryPaneAndTheItemCommands)
     canvas.setFocus();
     ASSERT_TRUE(canvas.hasFocus());
 
+    // The preview shows that it has the keyboard: a frame around the display.
+    auto framed = [&] {
+        const QImage shown = canvas.grab().toImage();
+        const QRect display = window->painter().DisplayRect(canvas.size());
+        int marked = 0;
+        for (int y = display.top(); y < display.bottom(); ++y)
+            marked += shown.pixelColor(display.left() - 4, y) == canvas.palette().color(QPalette::Highlight);
+        return marked > 0;
+    };
+    EXPECT_TRUE(framed());
+
     // Tab and Shift+Tab stay on the preview and choose the item.
     Key(Qt::Key_Tab);
     EXPECT_TRUE(canvas.hasFocus());
@@ -341,6 +352,7 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryPaneAndTheItemCommands)
     QWidget* properties = window->pane(kViewProperties)->widget();
     Key(Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(QApplication::focusWidget(), data);
+    EXPECT_FALSE(framed());
     Key(Qt::Key_F6);
     EXPECT_EQ(QApplication::focusWidget(), properties);
     Key(Qt::Key_Tab, Qt::ControlModifier);

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 
 namespace pixtera::designer {
 
@@ -39,7 +40,26 @@ void PreviewWidget::PaintNow()
 void PreviewWidget::paintEvent(QPaintEvent*)
 {
     PaintNow();
-    QPainter(this).drawImage(0, 0, image_);
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+    if (!hasFocus())
+        return;
+    // The keyboard's place, around the display (the picture itself stays the module's); the
+    // style's own focus frame is lost on the dark canvas.
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+    painter.drawRect(painter_.DisplayRect(size()).adjusted(-4, -4, 3, 3));
+}
+
+void PreviewWidget::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PreviewWidget::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void PreviewWidget::Track(QPoint position)

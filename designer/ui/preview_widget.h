@@ -65,6 +65,8 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     // Tab and Shift+Tab select items instead of moving the focus (Ctrl+Tab and F6 move it).
     bool focusNextPrevChild(bool) override { return false; }
 
