@@ -345,25 +345,37 @@ void Workspace::StartNewDesign()
 
 void Workspace::OpenDesign()
 {
+    const bool wasModified = document_.modified();
     if (!ConfirmDiscard())
         return;
     if (const auto file = prompts_.ChooseDesignToOpen())
-        OpenFile(*file);
+        OpenAfterQuestion(*file, wasModified);
 }
 
 void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design)
 {
     EndGesture();
+    const bool wasModified = document_.modified();
     if (!ConfirmDiscard())
         return;
     if (design) {
-        OpenFile(*design);
+        OpenAfterQuestion(*design, wasModified);
         return;
     }
     StartNewDesign();
 }
 
-bool Workspace::OpenFile(const std::filesystem::path& file)
+void Workspace::OpenAfterQuestion(const std::filesystem::path& file, bool wasModified)
+{
+    if (Load(file) == DesignDocument::OpenResult::NotXml && wasModified && !document_.modified()) {
+        history_.MarkUnsaved(); // "No" gave it up for a design that never came
+        emit changed(Title);
+    }
+}
+
+bool Workspace::OpenFile(const std::filesystem::path& file) { return Load(file) == DesignDocument::OpenResult::Opened; }
+
+DesignDocument::OpenResult Workspace::Load(const std::filesystem::path& file)
 {
     EndGesture();
     std::string why;
@@ -372,7 +384,7 @@ bool Workspace::OpenFile(const std::filesystem::path& file)
         // The design that was open stays open; the message says why the other one is not.
         prompts_.ShowMessage("Error loading design. " + why, "Error");
         emit changed(Geometry | Title);
-        return false;
+        return result;
     }
     editor_.Reset();
     history_.Restart();
@@ -384,11 +396,9 @@ bool Workspace::OpenFile(const std::filesystem::path& file)
     SetBackgroundFile(document_.design().background);
     Edited(Design | Title);
     SayIfBackgroundUnusable();
-    if (result == DesignDocument::OpenResult::ItemError) {
+    if (result == DesignDocument::OpenResult::ItemError)
         prompts_.ShowMessage("Error loading design. " + file.string() + ": " + why, "Error");
-        return false;
-    }
-    return true;
+    return result;
 }
 
 bool Workspace::Save(bool choosePath)

@@ -145,6 +145,10 @@ signals:
 private:
     void Guarded(const std::function<void()>& step);
     void StartNewDesign(); // without the save question
+    // Opens `file` behind the save question; a design kept because the file could not be read
+    // keeps its unsaved changes, whatever the answer was.
+    void OpenAfterQuestion(const std::filesystem::path& file, bool wasModified);
+    DesignDocument::OpenResult Load(const std::filesystem::path& file);
     // Borrows the service's displays and previews display `preview` (1-based; 1 when there is no
     // such display); opens display 1's first design when asked.
     void TakeDisplays(int preview, bool openFirstDesign);

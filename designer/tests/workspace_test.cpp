@@ -253,6 +253,20 @@ TEST_F(WorkspaceTest, ADesignThatCannotBeReadIsSaidWithItsReasonAndTheOpenOneSta
         EXPECT_EQ(workspace.document().design().items.size(), 2u);
         EXPECT_FALSE(workspace.document().modified());
     }
+
+    // Unsaved changes given up ("No") for a design that cannot be opened are kept, still unsaved:
+    // from File > Open and from the queue alike.
+    workspace.history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Kept", 0); });
+    workspace.Edited();
+    script.saveAnswers = {SaveAnswer::No, SaveAnswer::No};
+    script.files = {TestDirectory() / "gone.pxd"};
+    workspace.Command(kOpen);
+    EXPECT_TRUE(workspace.document().modified());
+    workspace.OpenRequested(TestDirectory() / "gone.pxd");
+    EXPECT_EQ(script.saveQuestions, 2);
+    EXPECT_TRUE(workspace.document().modified());
+    EXPECT_EQ(workspace.document().Title(), "Pixtera designer  - " + good.string() + "*");
+    EXPECT_EQ(workspace.document().design().items.size(), 3u);
 }
 
 TEST_F(WorkspaceTest, AFailedSaveAsKeepsTheDesignsOwnFileAndSaysWhy)
