@@ -190,7 +190,7 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Enter:
     case Qt::Key_F2:
         if (editor_.selection())
-            EditOrAddText({});
+            EditOrAddText({}); // the selected text
         return;
     case Qt::Key_Insert: {
         // A new text at the top left, selected for the arrow keys.

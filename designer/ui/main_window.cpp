@@ -171,7 +171,6 @@ void MainWindow::BuildMenus()
 void MainWindow::BuildPopup()
 {
     popup_ = new QMenu(this);
-    popup_->setObjectName(QStringLiteral("itemPopup"));
     QMenu* mode = popup_->addMenu(QStringLiteral("Mode"));
     for (std::size_t i = 0; i < kModeTexts.size(); ++i)
         AddCommand(mode, kModeStatic + static_cast<int>(i), QString::fromLatin1(kModeTexts[i]));
@@ -240,7 +239,7 @@ void MainWindow::BuildPaneKeys()
     for (const auto& [forward, keys] : directions) {
         auto* move = new QAction(forward ? QStringLiteral("Next pane") : QStringLiteral("Previous pane"), this);
         move->setShortcuts(keys);
-        move->setShortcutContext(Qt::WindowShortcut);
+        move->setShortcutContext(Qt::ApplicationShortcut); // a floating pane too
         connect(move, &QAction::triggered, this, [this, forward = forward] { FocusNextPane(forward); });
         addAction(move);
     }
