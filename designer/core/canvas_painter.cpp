@@ -81,6 +81,13 @@ std::optional<Cell> CanvasPainter::CellAt(QPoint point, QSize canvas) const
                 (point.y() - display.top()) / (Pitch() * geometry_.cellHeight)};
 }
 
+QPoint CanvasPainter::CellCorner(Cell cell, QSize canvas) const
+{
+    const QRect display = DisplayRect(canvas);
+    return {display.left() + cell.column * Pitch() * geometry_.cellWidth,
+            display.top() + cell.row * Pitch() * geometry_.cellHeight};
+}
+
 void CanvasPainter::DrawDot(QImage& image, int x, int y, QRgb colour) const
 {
     const int left = x * Pitch();

@@ -76,6 +76,8 @@ public:
     QRect DisplayRect(QSize canvas) const;
     // The cell under a canvas point, or none outside the display.
     std::optional<Cell> CellAt(QPoint point, QSize canvas) const;
+    // The canvas point of a cell's top left corner.
+    QPoint CellCorner(Cell cell, QSize canvas) const;
 
     // Paints a frame of rows x columns display codes into `target` (a canvas-sized image).
     void Paint(QImage& target, std::string_view frame);

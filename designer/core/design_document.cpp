@@ -10,9 +10,11 @@ void DesignDocument::New()
     modified_ = false;
 }
 
-DesignDocument::OpenResult DesignDocument::Open(const std::filesystem::path& file, DWORD now)
+DesignDocument::OpenResult DesignDocument::Open(const std::filesystem::path& file, DWORD now, std::string* why)
 {
     const DesignReadResult read = LoadDesign(file, design_, DesignReader::Designer, now);
+    if (why)
+        *why = read.message;
     switch (read.status) {
     case DesignReadResult::Status::NotParsed: return OpenResult::NotXml;
     case DesignReadResult::Status::ItemError: return OpenResult::ItemError;
@@ -25,9 +27,10 @@ DesignDocument::OpenResult DesignDocument::Open(const std::filesystem::path& fil
 
 bool DesignDocument::SaveAs(const std::filesystem::path& file, std::string* error)
 {
-    path_ = file;
+    // A file that was not written is not the design's: it keeps the one it had.
     if (!SaveDesign(design_, file, error))
         return false;
+    path_ = file;
     modified_ = false;
     return true;
 }

@@ -28,9 +28,10 @@ public:
 
     // An empty design without a file.
     void New();
-    OpenResult Open(const std::filesystem::path& file, DWORD now);
-    // Takes `file` as the document's path first, then writes it (atomically); the modified flag is
-    // cleared only when the design was written.
+    // `why`, unless all was read: the reason, as the loader gives it.
+    OpenResult Open(const std::filesystem::path& file, DWORD now, std::string* why = nullptr);
+    // Writes the design to `file` (atomically) and takes it as the document's path; a design that
+    // could not be written keeps its path and modified flag, and `error` says why.
     bool SaveAs(const std::filesystem::path& file, std::string* error = nullptr);
 
     // The window title: "Pixtera designer ", then " - PATH" when saved, then "*" when modified.

@@ -77,6 +77,12 @@ void DocumentHistory::Restart()
     document_.SetModified(false);
 }
 
+void DocumentHistory::MarkUnsaved()
+{
+    stack_.resetClean();
+    document_.SetModified(true);
+}
+
 void DocumentHistory::MarkSaved()
 {
     stack_.setClean();

@@ -34,6 +34,8 @@ public:
     void MarkSaved();
     // "No" to the save question: the design counts as unmodified as it is.
     void MarkDiscarded() { MarkSaved(); }
+    // The design it was discarded for could not be opened: the kept one is unsaved again.
+    void MarkUnsaved();
 
 private:
     DesignDocument& document_;

@@ -43,6 +43,35 @@ void ItemEditor::SelectNext()
     selection_.reset();
 }
 
+void ItemEditor::SelectPrevious()
+{
+    const auto& items = document_.design().items;
+    const std::size_t count = items.size();
+    const std::size_t start = selection_ ? *selection_ + count - 1 : count - 1;
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t i = (start + count - step) % count;
+        if (!items[i].deleted) {
+            selection_ = i;
+            return;
+        }
+    }
+    selection_.reset();
+}
+
+bool ItemEditor::Select(Cell cell)
+{
+    const auto& items = document_.design().items;
+    selection_.reset();
+    for (std::size_t i = items.size(); i-- > 0;) {
+        const DisplayItem& item = items[i];
+        if (!item.deleted && CellBox{item.column, item.row, item.width, item.height}.Contains(cell.column, cell.row)) {
+            selection_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
 void ItemEditor::Revalidate()
 {
     if (selection_ && (*selection_ >= document_.design().items.size() || document_.design().items[*selection_].deleted))
@@ -51,16 +80,7 @@ void ItemEditor::Revalidate()
 
 bool ItemEditor::Press(Cell cell)
 {
-    const auto& items = document_.design().items;
-    selection_.reset();
-    for (std::size_t i = items.size(); i-- > 0;) {
-        const DisplayItem& item = items[i];
-        if (!item.deleted && CellBox{item.column, item.row, item.width, item.height}.Contains(cell.column, cell.row)) {
-            selection_ = i;
-            break;
-        }
-    }
-    if (!selection_)
+    if (!Select(cell))
         return false;
     StartMoving(cell);
     return true;

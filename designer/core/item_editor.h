@@ -25,8 +25,13 @@ public:
 
     // Forgets the selection (a new or opened design).
     void Reset();
-    // Selects the item after the selected one (the first when none), skipping deleted ones.
+    // Selects the item after (or before) the selected one, the first (or last) when none,
+    // skipping deleted ones.
     void SelectNext();
+    void SelectPrevious();
+    // Selects the topmost item at the cell (true), or none.
+    bool Select(Cell cell);
+    void Deselect() { selection_.reset(); }
     // Forgets a selection that no longer exists (after an undo).
     void Revalidate();
 

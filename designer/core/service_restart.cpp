@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "service_restart.h"
 
+#include "ending_service.h"
 #include "service_control.h"
 #include "service_session.h"
 
@@ -12,7 +13,6 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <csignal>
 #include <sys/wait.h>
 
 #include <thread>
@@ -23,7 +23,7 @@ namespace {
 constexpr int kPollMs = 50;
 constexpr int kKilledLimitMs = 3000;
 
-// The bus daemon's answers about the service's name, on a connection of the restart's own.
+// The bus daemon's answer about the service's name, on a connection of the restart's own.
 class NameWatch {
 public:
     NameWatch()
@@ -34,31 +34,36 @@ public:
         }
     }
     std::string Owner() const { return connection_ ? remote::ServiceNameOwner(*connection_) : std::string(); }
-    pid_t ProcessOf(const std::string& name) const
-    {
-        return connection_ ? remote::ConnectionProcess(*connection_, name) : 0;
-    }
 
 private:
     std::unique_ptr<sdbus::IConnection> connection_;
 };
 
-// Waits for the old service to let go of the name; kills it when it does not in time.
-void AwaitOldService(const NameWatch& names, const std::string& oldServer, const RestartLimits& limits,
-                     std::string* notice)
+void AddNotice(std::string* notice, const std::string& text)
 {
-    if (oldServer.empty())
-        return;
-    auto released = [&] { return names.Owner() != oldServer; };
-    if (WaitWhileRunningEvents(released, kPollMs, limits.oldServiceMs))
-        return;
-    const pid_t pid = names.ProcessOf(oldServer);
-    if (pid > 0)
-        kill(pid, SIGKILL);
-    WaitWhileRunningEvents(released, kPollMs, kKilledLimitMs);
     if (notice)
-        *notice = "The old Pixtera service did not end within " + std::to_string(limits.oldServiceMs / 1000) +
-                  " seconds and was killed.";
+        notice->append(notice->empty() ? "" : "\n\n").append(text);
+}
+
+// Waits for the old service to end; kills it when it does not in time.
+void AwaitOldService(EndingService& old, const RestartLimits& limits, std::string* notice)
+{
+    auto ended = [&] { return old.Ended(); };
+    if (WaitWhileRunningEvents(ended, kPollMs, limits.oldServiceMs) || !old.Kill())
+        return;
+    WaitWhileRunningEvents(ended, kPollMs, kKilledLimitMs);
+    AddNotice(notice, "The old Pixtera service did not end within " + std::to_string(limits.oldServiceMs / 1000) +
+                          " seconds and was killed.");
+}
+
+// A service started in a terminal drew its terminal display there; the new one has none.
+std::string DetachedNotice(const StartedService& started)
+{
+    const std::string output =
+        started.pid > 0 ? ServiceLogFile().string() : "its journal (journalctl --user -t Pixtera2)";
+    return "The Pixtera service was running in a terminal. The new one runs on its own, without that terminal: what "
+           "it would draw there (a terminal display) goes to " +
+           output + ". To see it in the terminal again, stop the service and start it there.";
 }
 
 std::string ExitText(int status)
@@ -86,7 +91,7 @@ bool WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int l
     return true;
 }
 
-std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& program, const std::string& oldServer,
+std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& program, EndingService* old,
                                                std::string* failure, std::string* notice, RestartLimits limits)
 {
     auto fail = [&](std::string why) -> std::unique_ptr<ServiceSession> {
@@ -95,13 +100,16 @@ std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& prog
         return nullptr;
     };
     const NameWatch names;
-    AwaitOldService(names, oldServer, limits, notice);
+    if (old)
+        AwaitOldService(*old, limits, notice);
 
     // Exactly one service: the one the registration says. Only once it owns the name does the
     // designer connect, so the connection never starts a second one of its own.
     const StartedService started = StartService(program);
     if (!started.ok)
         return fail("Starting the Pixtera service failed: " + program.string() + " could not be run");
+    if (old && old->ranInTerminal())
+        AddNotice(notice, DetachedNotice(started));
     int status = 0;
     bool ended = false;
     const bool named = WaitWhileRunningEvents(

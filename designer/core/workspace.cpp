@@ -5,6 +5,7 @@
 #include "colour_scheme.h"
 #include "command_ids.h"
 #include "configuration_editor.h"
+#include "ending_service.h"
 #include "plugin_titles.h"
 #include "recovery_file.h"
 #include "service_restart.h"
@@ -344,31 +345,46 @@ void Workspace::StartNewDesign()
 
 void Workspace::OpenDesign()
 {
+    const bool wasModified = document_.modified();
     if (!ConfirmDiscard())
         return;
     if (const auto file = prompts_.ChooseDesignToOpen())
-        OpenFile(*file);
+        OpenAfterQuestion(*file, wasModified);
 }
 
 void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design)
 {
     EndGesture();
+    const bool wasModified = document_.modified();
     if (!ConfirmDiscard())
         return;
     if (design) {
-        OpenFile(*design);
+        OpenAfterQuestion(*design, wasModified);
         return;
     }
     StartNewDesign();
 }
 
-bool Workspace::OpenFile(const std::filesystem::path& file)
+void Workspace::OpenAfterQuestion(const std::filesystem::path& file, bool wasModified)
+{
+    if (Load(file) == DesignDocument::OpenResult::NotXml && wasModified && !document_.modified()) {
+        history_.MarkUnsaved(); // "No" gave it up for a design that never came
+        emit changed(Title);
+    }
+}
+
+bool Workspace::OpenFile(const std::filesystem::path& file) { return Load(file) == DesignDocument::OpenResult::Opened; }
+
+DesignDocument::OpenResult Workspace::Load(const std::filesystem::path& file)
 {
     EndGesture();
-    const auto result = document_.Open(file, GetTickCount());
+    std::string why;
+    const auto result = document_.Open(file, GetTickCount(), &why);
     if (result == DesignDocument::OpenResult::NotXml) {
-        emit changed(Geometry);
-        return false;
+        // The design that was open stays open; the message says why the other one is not.
+        prompts_.ShowMessage("Error loading design. " + why, "Error");
+        emit changed(Geometry | Title);
+        return result;
     }
     editor_.Reset();
     history_.Restart();
@@ -380,11 +396,9 @@ bool Workspace::OpenFile(const std::filesystem::path& file)
     SetBackgroundFile(document_.design().background);
     Edited(Design | Title);
     SayIfBackgroundUnusable();
-    if (result == DesignDocument::OpenResult::ItemError) {
-        prompts_.ShowMessage("Error loading design.", "Error");
-        return false;
-    }
-    return true;
+    if (result == DesignDocument::OpenResult::ItemError)
+        prompts_.ShowMessage("Error loading design. " + file.string() + ": " + why, "Error");
+    return result;
 }
 
 bool Workspace::Save(bool choosePath)
@@ -407,8 +421,7 @@ bool Workspace::SaveFile(const std::filesystem::path& file)
         emit changed(Title);
         return true;
     }
-    prompts_.ShowMessage("Error Saving!", "");
-    emit changed(Title);
+    prompts_.ShowMessage("Error saving the design: " + error, "Error");
     return false;
 }
 
@@ -475,6 +488,7 @@ void Workspace::PreviewVirtual(int columns, int rows)
     previewTarget_ = 0;
     queue_.Show(nullptr);
     display_.Initialize(columns, rows, 6, 8);
+    shownFrame_.clear(); // the window shows the blank display now: the next frame goes to it whole
     painter_.SetGeometry(DisplayGeometry::Virtual(columns, rows));
     painter_.SetCharacterRom(lcd::CharacterRom::A02);
     if (pixelSizeCommand_ == kPixelSizeAuto)
@@ -493,6 +507,7 @@ void Workspace::PreviewDisplay(int number)
         previewTarget_ = number;
         const DisplayGeometry& geometry = preview_->geometry();
         display_.Initialize(geometry.columns, geometry.rows, geometry.cellWidth, geometry.cellHeight);
+        shownFrame_.clear(); // as the display: taken up anew, drawn anew
         painter_.SetGeometry(geometry);
         painter_.SetCharacterRom(preview_->rom());
         if (pixelSizeCommand_ == kPixelSizeAuto)
@@ -527,18 +542,17 @@ void Workspace::SayIfBackgroundUnusable()
         prompts_.ShowMessage("cannot use this image: " + problem + " (" + file + ")", "Background");
 }
 
-bool Workspace::StopServiceForConfiguration()
+void Workspace::StopServiceForConfiguration()
 {
     EndGesture();
-    if (!ConfirmDiscard())
-        return false;
     applying_ = true;
     preview_.reset();
     queue_.Show(nullptr);
     emit changed(Queue);
+    // Followed from now, while it still owns its name: its end is what the restart waits for.
+    ending_ = std::make_unique<EndingService>(service_.server);
     if (session_)
         session_->manager().Shutdown();
-    return true;
 }
 
 void Workspace::StartServiceAfterConfiguration()
@@ -546,11 +560,12 @@ void Workspace::StartServiceAfterConfiguration()
     const auto program = programDirectory_ / "pixtera2";
     std::string failure;
     std::string notice;
-    auto fresh = RestartService(program, service_.server, &failure, &notice);
+    auto fresh = RestartService(program, ending_.get(), &failure, &notice);
+    ending_.reset();
     if (!notice.empty())
         prompts_.ShowMessage(notice, "Pixtera service");
     if (!fresh && OfferPreviousConfiguration(failure))
-        fresh = RestartService(program, {}, &failure);
+        fresh = RestartService(program, nullptr, &failure);
     if (session_)
         session_->Forget(); // the old service took its displays back when it ended
     session_ = std::move(fresh);
@@ -564,7 +579,8 @@ void Workspace::StartServiceAfterConfiguration()
     StartWatching();
     if (channel_)
         service_.server = channel_->Take().server; // taken up here, not by the watch
-    Guarded([this] { TakeDisplays(1, true); });
+    // The design being edited stays open, with its history: only the service changed.
+    Guarded([this] { TakeDisplays(previewTarget_, false); });
     emit changed(DataItems | ServiceState);
 }
 

@@ -34,6 +34,8 @@
 
 namespace pixtera::designer {
 
+class EndingService;
+
 class Workspace : public QObject {
     Q_OBJECT
 public:
@@ -117,9 +119,9 @@ public:
     void SetFrameColour(QColor colour);
     void SetBackgroundFile(const std::u16string& file);
 
-    // The configuration's apply sequence: the service is stopped (after the save question; false
-    // when the user cancelled), the panel runs, then a new service is started and taken up.
-    bool StopServiceForConfiguration();
+    // The configuration's apply sequence: the service is stopped, the panel runs, then a new
+    // service is started and taken up; the design being edited stays open throughout.
+    void StopServiceForConfiguration();
     void StartServiceAfterConfiguration();
     // "Exit and close service": the service is told to end.
     void ShutDownService();
@@ -143,6 +145,10 @@ signals:
 private:
     void Guarded(const std::function<void()>& step);
     void StartNewDesign(); // without the save question
+    // Opens `file` behind the save question; a design kept because the file could not be read
+    // keeps its unsaved changes, whatever the answer was.
+    void OpenAfterQuestion(const std::filesystem::path& file, bool wasModified);
+    DesignDocument::OpenResult Load(const std::filesystem::path& file);
     // Borrows the service's displays and previews display `preview` (1-based; 1 when there is no
     // such display); opens display 1's first design when asked.
     void TakeDisplays(int preview, bool openFirstDesign);
@@ -163,6 +169,7 @@ private:
     std::unique_ptr<ServiceChannel> channel_;
     ServiceChannel::Snapshot service_;
     bool applying_ = false; // the apply sequence stops and starts the service itself
+    std::unique_ptr<EndingService> ending_; // the service the apply sequence stopped
     DesignDocument document_;
     ItemEditor editor_{document_};
     DocumentHistory history_{document_};

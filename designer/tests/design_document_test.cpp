@@ -128,17 +128,20 @@ TEST(DesignDocument, AFaultyItemKeepsTheItemsBeforeItAndThePathAndFlag)
     EXPECT_EQ(document.design().items.size(), 1u) << "a file that is no XML changes nothing";
 }
 
-TEST(DesignDocument, AFailedSaveKeepsTheFlagAndTakesTheNewPath)
+TEST(DesignDocument, AFailedSaveKeepsTheFlagAndThePathItHad)
 {
     DesignDocument document;
     document.design().items = {TextItem("x", kModeStatic)};
+    const auto saved = TestDirectory() / "kept-name.pxd";
+    ASSERT_TRUE(document.SaveAs(saved));
     document.SetModified(true);
     const auto unwritable = TestDirectory() / "no-such-directory" / "design.pxd";
     std::string error;
     EXPECT_FALSE(document.SaveAs(unwritable, &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << "the system's reason: " << error;
     EXPECT_TRUE(document.modified());
-    EXPECT_EQ(document.path(), unwritable);
+    EXPECT_EQ(document.path(), saved) << "the file never written is not the design's";
+    EXPECT_EQ(document.Title(), "Pixtera designer  - " + saved.string() + "*");
     EXPECT_FALSE(std::filesystem::exists(unwritable));
 }
 

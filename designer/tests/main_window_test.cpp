@@ -3,6 +3,7 @@
 // questions, and editing with synthetic mouse and key events.
 
 #include "command_ids.h"
+#include "data_panel.h"
 #include "main_window.h"
 #include "preview_widget.h"
 #include "qt_application.h"
@@ -13,6 +14,7 @@
 #include <pixtera/platform/registry.h>
 
 #include <QDockWidget>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,6 +30,12 @@ using namespace pixtera::test;
 constexpr const char* kStaticDesign = R"(<Design><DisplayItems><DisplayItem>
     <Position X="2" Y="1" Width="5" Height="1"/><Appearance Mode="Static" Allignment="Left"/>
     <Data Mode="Static" Text="Hello"/></DisplayItem></DisplayItems><Background FileName=""/></Design>)";
+// Hello at (2, 1) and World at (2, 3).
+constexpr const char* kTwoTexts = R"(<Design><DisplayItems><DisplayItem>
+    <Position X="2" Y="1" Width="5" Height="1"/><Appearance Mode="Static" Allignment="Left"/>
+    <Data Mode="Static" Text="Hello"/></DisplayItem><DisplayItem>
+    <Position X="2" Y="3" Width="5" Height="1"/><Appearance Mode="Static" Allignment="Left"/>
+    <Data Mode="Static" Text="World"/></DisplayItem></DisplayItems><Background FileName=""/></Design>)";
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -53,6 +61,22 @@ protected:
         const QRect display = window.painter().DisplayRect(window.canvas().size());
         const int pitch = window.painter().pixelSize() + 1;
         return display.topLeft() + QPoint((column * 6 + 3) * pitch, (row * 8 + 4) * pitch);
+    }
+
+    // The window shown and active, so that keys reach the widget with the focus.
+    std::unique_ptr<MainWindow> ShownWindow()
+    {
+        auto window = MakeWindow();
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return window;
+    }
+
+    // A key as the keyboard sends it: to the widget with the focus, shortcuts first.
+    static void Key(int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
     }
 
     DesignerSettings settings;
@@ -173,12 +197,13 @@ TEST_F(MainWindowTest, FailuresAreReportedWithTheirTexts)
                                                  R"(</DisplayItem></DisplayItems></Design>)");
     EXPECT_FALSE(window->OpenFile(faulty));
     ASSERT_EQ(script.messages.size(), 1u);
-    EXPECT_EQ(script.messages[0], "Error|Error loading design.");
+    EXPECT_EQ(script.messages[0], "Error|Error loading design. " + faulty.string() + ": item 1: Position has no Y");
 
     window->document().SetModified(true);
     EXPECT_FALSE(window->SaveFile(TestDirectory() / "missing" / "x.pxd"));
     ASSERT_EQ(script.messages.size(), 2u);
-    EXPECT_EQ(script.messages[1], "|Error Saving!");
+    EXPECT_EQ(script.messages[1], "Error|Error saving the design: cannot create a temporary file for " +
+                                      (TestDirectory() / "missing" / "x.pxd").string() + ": No such file or directory");
     EXPECT_TRUE(window->document().modified());
 }
 
@@ -255,6 +280,119 @@ TEST_F(MainWindowTest, VirtualSizesChangeTheCanvas)
     EXPECT_TRUE(window->action(kVirtual2x16 + 4)->isChecked());
     EXPECT_FALSE(window->action(kVirtual2x16 + 3)->isChecked());
     EXPECT_EQ(window->previewTarget(), 0);
+}
+
+TEST_F(MainWindowTest, TheRightClickedItemIsTheOneThePopupActsOn)
+{
+    auto window = ShownWindow();
+    ASSERT_TRUE(window->OpenFile(DesignFile("two.pxd", kTwoTexts)));
+    PreviewWidget& canvas = window->canvas();
+    QTest::mouseClick(&canvas, Qt::LeftButton, {}, CellCentre(*window, 3, 1));
+    ASSERT_EQ(window->editor().selection(), 0u) << "Hello selected";
+
+    QTest::mousePress(&canvas, Qt::RightButton, {}, CellCentre(*window, 3, 3));
+    EXPECT_EQ(window->editor().selection(), 1u) << "World, under the pointer, is selected first";
+    EXPECT_TRUE(window->popup()->isVisible());
+    EXPECT_TRUE(window->action(kDelete)->isEnabled());
+    window->action(kDelete)->trigger();
+    window->popup()->hide();
+    EXPECT_FALSE(window->document().design().items[0].deleted) << "not the item selected before";
+    EXPECT_TRUE(window->document().design().items[1].deleted);
+
+    // Off the items: nothing is selected, and what would act on an item is greyed.
+    QTest::mousePress(&canvas, Qt::RightButton, {}, CellCentre(*window, 15, 0));
+    EXPECT_FALSE(window->editor().selection());
+    EXPECT_TRUE(window->popup()->isVisible());
+    EXPECT_FALSE(window->action(kDelete)->isEnabled());
+    for (QAction* entry : window->popup()->actions()) {
+        if (entry->menu() && entry->text() != "Background") {
+            EXPECT_FALSE(entry->isEnabled()) << entry->text().toStdString();
+        }
+    }
+    EXPECT_TRUE(window->action(kBackgroundLoad)->isEnabled()) << "the background is the design's";
+    window->popup()->hide();
+    QTest::mousePress(&canvas, Qt::RightButton, {}, CellCentre(*window, 6, 1));
+    EXPECT_EQ(window->editor().selection(), 0u);
+    window->action(designer::kAlignRight)->trigger();
+    window->popup()->hide();
+    EXPECT_EQ(window->document().design().items[0].alignment, pixtera::kAlignRight);
+}
+
+TEST_F(MainWindowTest, TheKeyboardReachesEveryPaneAndTheItemCommands)
+{
+    auto window = ShownWindow();
+    ASSERT_TRUE(window->OpenFile(DesignFile("keys.pxd", kTwoTexts)));
+    PreviewWidget& canvas = window->canvas();
+    canvas.setFocus();
+    ASSERT_TRUE(canvas.hasFocus());
+
+    // The preview shows that it has the keyboard: a frame around the display.
+    auto framed = [&] {
+        const QImage shown = canvas.grab().toImage();
+        const QRect display = window->painter().DisplayRect(canvas.size());
+        int marked = 0;
+        for (int y = display.top(); y < display.bottom(); ++y)
+            marked += shown.pixelColor(display.left() - 4, y) == canvas.palette().color(QPalette::Highlight);
+        return marked > 0;
+    };
+    EXPECT_TRUE(framed());
+
+    // Tab and Shift+Tab stay on the preview and choose the item.
+    Key(Qt::Key_Tab);
+    EXPECT_TRUE(canvas.hasFocus());
+    EXPECT_EQ(window->editor().selection(), 0u);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(window->editor().selection(), 1u);
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(window->editor().selection(), 0u);
+    EXPECT_TRUE(canvas.hasFocus());
+
+    // Ctrl+Tab and F6 go round the panes shown (the queue is disabled without a service).
+    QWidget* data = window->pane(kViewDataPanel)->widget();
+    QWidget* properties = window->pane(kViewProperties)->widget();
+    Key(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), data);
+    EXPECT_FALSE(framed());
+    Key(Qt::Key_F6);
+    EXPECT_EQ(QApplication::focusWidget(), properties);
+    Key(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), &canvas);
+    Key(Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), properties);
+    Key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), data);
+    EXPECT_EQ(window->editor().selection(), 0u) << "moving between panes selects nothing";
+    window->pane(kViewProperties)->hide();
+    Key(Qt::Key_F6);
+    EXPECT_EQ(QApplication::focusWidget(), &canvas) << "a hidden pane is passed over";
+
+    // The popup, for the selected item, by the Menu key and Shift+F10.
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers{}},
+                                         std::pair{Qt::Key_F10, Qt::KeyboardModifiers{Qt::ShiftModifier}}}) {
+        canvas.setFocus();
+        Key(key, modifiers);
+        ASSERT_TRUE(window->popup()->isVisible()) << key;
+        EXPECT_TRUE(window->action(kDelete)->isEnabled());
+        EXPECT_EQ(window->popup()->pos(), canvas.mapToGlobal(window->painter().CellCorner({2, 2}, canvas.size())))
+            << "below the selected item";
+        window->popup()->hide();
+    }
+
+    // Enter (or F2) edits the selected text; Insert adds one at the top left, selected.
+    canvas.setFocus();
+    script.texts = {std::string("Howdy"), std::string("Bye"), std::string("New")};
+    Key(Qt::Key_Return);
+    EXPECT_EQ(window->document().design().items[0].text, "Howdy");
+    Key(Qt::Key_F2);
+    EXPECT_EQ(window->document().design().items[0].text, "Bye");
+    Key(Qt::Key_Insert);
+    ASSERT_EQ(window->document().design().items.size(), 3u);
+    EXPECT_EQ(window->document().design().items[2].text, "New");
+    EXPECT_EQ(window->document().design().items[2].column, 0);
+    EXPECT_EQ(window->document().design().items[2].row, 0);
+    EXPECT_EQ(window->editor().selection(), 2u);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(window->document().design().items[2].column, 1) << "the arrows move it";
 }
 
 } // namespace

@@ -6,11 +6,13 @@
 #include "configuration_editor.h"
 #include "configuration_panel.h"
 #include "data_panel.h"
+#include "ending_service.h"
 #include "main_window.h"
 #include "preview_widget.h"
 #include "qt_application.h"
 #include "queue_pane.h"
 #include "scripted_prompts.h"
+#include "service_control.h"
 #include "service_restart.h"
 #include "service_session.h"
 
@@ -35,7 +37,9 @@
 
 #include <csignal>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -244,6 +248,7 @@ TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturn
     EXPECT_EQ(window->previewTarget(), 1);
     EXPECT_GT(window->dataPanel().topLevelItemCount(), 0) << "the data tree is filled again";
     EXPECT_EQ(window->document().path(), TestDirectory() / "edited.pxd") << "the work is kept";
+    EXPECT_EQ(window->canvas().frame().substr(0, 8), "edited.p") << "and drawn again at once";
     // The restarted service lent its display: the designer's frame reaches it.
     EXPECT_TRUE(Eventually([&] {
         std::ifstream frame(TestDirectory().string() + "/lcd0.frame");
@@ -281,9 +286,10 @@ TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExact
     ASSERT_GT(stopped, 0);
     kill(stopped, SIGSTOP);
 
+    EndingService ending(oldOwner);
     std::string failure;
     std::string notice;
-    auto fresh = RestartService(program, oldOwner, &failure, &notice, {1000, 20000});
+    auto fresh = RestartService(program, &ending, &failure, &notice, {1000, 20000});
     ASSERT_TRUE(fresh) << failure;
     EXPECT_NE(notice.find("was killed"), std::string::npos) << notice;
     const pid_t now = ServicePid();
@@ -295,6 +301,67 @@ TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExact
     EXPECT_EQ(arguments.find("-Embedding"), std::string::npos)
         << "the service the registration says, not one started on demand that ends with the designer";
     old->Forget();
+}
+
+TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldServiceTakesToEnd)
+{
+    const auto queued = Design("queued.pxd");
+    Configure({"<queueitem Filename=\"" + queued.string() + "\" Runtime=\"5\"/>"});
+    auto window = Connect();
+    const auto mine = Design("mine.pxd");
+    ASSERT_TRUE(window->OpenFile(mine));
+    window->history().Edit("Add text", [&] { window->editor().AddText({0, 1}, "unsaved", 0); });
+    window->workspace().Edited();
+    ASSERT_TRUE(window->document().modified());
+    const pid_t old = ServicePid();
+    ASSERT_GT(old, 0);
+
+    // The panel closes at once (Cancel, no change): the old service is still on its way out.
+    window->ConfigureService([](QWidget&) {});
+    EXPECT_EQ(script.saveQuestions, 0) << "nothing is discarded, so nothing is asked";
+    EXPECT_TRUE(script.messages.empty()) << script.messages.front() << ": it ended by itself, nothing was killed";
+    ASSERT_TRUE(window->session());
+    EXPECT_NE(ServicePid(), old) << "the service was stopped and started again";
+    EXPECT_TRUE(Eventually([&] { return kill(old, 0) != 0; })) << "the old one has gone";
+    EXPECT_EQ(window->document().path(), mine) << "not the queue's first design";
+    EXPECT_TRUE(window->document().modified());
+    EXPECT_TRUE(window->history().stack().canUndo()) << "the history stays";
+    EXPECT_EQ(window->previewTarget(), 1);
+    EXPECT_TRUE(Eventually([&] {
+        std::ifstream frame(TestDirectory().string() + "/lcd0.frame");
+        std::string text((std::istreambuf_iterator<char>(frame)), {});
+        return text.find("unsaved") != std::string::npos;
+    })) << "the open design reaches the new service's display";
+    window->session()->manager().Shutdown();
+}
+
+TEST_F(ServiceWindowTest, AServiceRunInATerminalIsSaidToComeBackWithoutIt)
+{
+    Configure({""});
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_TRUE(Eventually([] { return !ServiceOwner().empty(); }));
+    EndingService ending(ServiceOwner());
+    EXPECT_TRUE(ending.ranInTerminal());
+    ServiceSession::Connect()->manager().Shutdown();
+
+    std::string failure;
+    std::string notice;
+    auto fresh = RestartService(program, &ending, &failure, &notice);
+    ASSERT_TRUE(fresh) << failure;
+    EXPECT_NE(notice.find("running in a terminal"), std::string::npos) << notice;
+    EXPECT_NE(notice.find(ServiceLogFile().string()), std::string::npos)
+        << "where its terminal output goes: " << notice;
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "it ended by itself";
+    close(terminal);
+    fresh->manager().Shutdown();
 }
 
 TEST_F(ServiceWindowTest, WithoutDisplaysThePreviewIsVirtualAndNothingIsOpened)
@@ -332,9 +399,9 @@ TEST_F(ServiceWindowTest, ThreeDisplaysGiveThreeItemsAndTheFirstIsPreviewed)
     EXPECT_EQ(window->frame().substr(0, 5), "first");
 
     window->Command(kPreviewDisplay1 + 2);
-    window->Tick();
     EXPECT_EQ(window->previewTarget(), 3);
     EXPECT_TRUE(PreviewItems(*window)[2]->isChecked());
+    EXPECT_EQ(window->canvas().frame().substr(0, 5), "first") << "the design is drawn on the display taken up";
 }
 
 TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
@@ -397,6 +464,37 @@ TEST_F(ServiceWindowTest, TheQueueManagerEditsTheDisplaysQueueInTheService)
     EXPECT_TRUE(window->document().path().empty()) << "after the last entry an empty new design";
 }
 
+TEST_F(ServiceWindowTest, AQueueEntryThatCannotBeOpenedSaysWhyAndTheOpenDesignKeepsTheHighlight)
+{
+    const auto a = Design("a.pxd");
+    const auto missing = TestDirectory() / "missing.pxd";
+    Configure({"<queueitem Filename=\"" + a.string() + "\" Runtime=\"3\"/><queueitem Filename=\"" + missing.string() +
+               "\" Runtime=\"3\"/>"});
+    auto window = Connect();
+    QueuePane& queue = window->queuePane();
+    ASSERT_EQ(queue.rowCount(), 3);
+    ASSERT_EQ(window->document().path(), a);
+    auto highlighted = [&] {
+        std::vector<int> rows;
+        for (const QModelIndex& index : queue.selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        return rows;
+    };
+    EXPECT_EQ(highlighted(), std::vector<int>{0});
+
+    QTest::mouseClick(queue.viewport(), Qt::LeftButton, {}, queue.visualItemRect(queue.item(1, 0)).center());
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Error|Error loading design. " + missing.string() +
+                                                        ": cannot be opened: No such file or directory"});
+    EXPECT_EQ(window->document().path(), a) << "the open design stays open";
+    EXPECT_EQ(highlighted(), std::vector<int>{0}) << "and keeps the highlight";
+
+    // A design the queue does not hold: no row is highlighted.
+    ASSERT_TRUE(window->OpenFile(Design("elsewhere.pxd")));
+    EXPECT_TRUE(highlighted().empty());
+    ASSERT_TRUE(window->OpenFile(a));
+    EXPECT_EQ(highlighted(), std::vector<int>{0});
+}
+
 TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize)
 {
     Configure({""});
@@ -438,6 +536,41 @@ TEST_F(ServiceWindowTest, ADataItemDraggedOntoTheCanvasIsPlacedWithItsValuesSize
     QDragLeaveEvent leave;
     QApplication::sendEvent(&canvas, &leave);
     EXPECT_EQ(window->document().design().items.size(), 1u);
+}
+
+TEST_F(ServiceWindowTest, EnterOrInsertOnADataItemAddsItAtTheTopLeftForTheArrowKeys)
+{
+    Configure({""});
+    auto window = Connect();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    DataPanel& panel = window->dataPanel();
+    ASSERT_EQ(panel.topLevelItemCount(), 1);
+    QTreeWidgetItem* folder = panel.topLevelItem(0);
+    panel.setFocus();
+    panel.setCurrentItem(folder);
+    QTest::keyClick(&panel, Qt::Key_Insert);
+    EXPECT_TRUE(window->document().design().items.empty()) << "a folder is no data item";
+
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Insert}) {
+        panel.setFocus();
+        panel.setCurrentItem(folder->child(0));
+        ASSERT_EQ(panel.currentItem()->text(0), "Temp");
+        const std::size_t before = window->document().design().items.size();
+        QTest::keyClick(&panel, key);
+        ASSERT_EQ(window->document().design().items.size(), before + 1) << key;
+        const DisplayItem& item = window->document().design().items.back();
+        EXPECT_EQ(item.name, u"Temp");
+        EXPECT_EQ(item.column, 0);
+        EXPECT_EQ(item.row, 0);
+        EXPECT_EQ(window->editor().selection(), before);
+        EXPECT_EQ(window->editor().mode(), PointerMode::None);
+        EXPECT_TRUE(window->canvas().hasFocus()) << "the preview takes it on";
+    }
+    EXPECT_EQ(window->history().stack().count(), 2) << "one step each";
+    QTest::keyClick(&window->canvas(), Qt::Key_Down);
+    EXPECT_EQ(window->document().design().items.back().row, 1);
 }
 
 TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
@@ -502,7 +635,8 @@ TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOne
     script.yesNo = {true};
     window->ConfigureService([&](QWidget&) {
         // As the panel saves: the file as it was is kept beside the new one.
-        std::filesystem::copy_file(configuration(), PreviousFile(configuration()));
+        std::filesystem::copy_file(configuration(), PreviousFile(configuration()),
+                                   std::filesystem::copy_options::overwrite_existing);
         std::ofstream(configuration(), std::ios::trunc)
             << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.Misbehaving\" "
                "configuration=\"fault=exit;on=Configure\"><data "

@@ -18,6 +18,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace pixtera;
@@ -63,7 +66,10 @@ TEST_F(WorkspaceTest, AFailedLoadLeavesAnUntitledModifiedDesignThatNeverOverwrit
     ASSERT_TRUE(workspace.OpenFile(good));
     EXPECT_FALSE(workspace.OpenFile(File("faulty.pxd", kFaulty)));
     ASSERT_EQ(script.messages.size(), 1u);
-    EXPECT_EQ(script.messages[0], "Error|Error loading design.");
+    EXPECT_EQ(script.messages[0].rfind(
+                  "Error|Error loading design. " + (TestDirectory() / "faulty.pxd").string() + ": item 2: ", 0),
+              0u)
+        << "which item, and why: " << script.messages[0];
     EXPECT_TRUE(workspace.document().path().empty()) << "not the old file's name";
     EXPECT_TRUE(workspace.document().modified());
     EXPECT_EQ(workspace.document().Title(), "Pixtera designer *");
@@ -211,6 +217,97 @@ TEST_F(WorkspaceTest, ABackgroundThatCannotBeUsedIsSaid)
     ASSERT_TRUE(workspace.OpenFile(
         File("elsewhere.pxd", R"(<Design><DisplayItems/><Background FileName="/nowhere/bg.png"/></Design>)")));
     EXPECT_EQ(script.messages.size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WorkspaceTest, ADesignThatCannotBeReadIsSaidWithItsReasonAndTheOpenOneStays)
+{
+    const auto good = File("good.pxd", kTwoItems);
+    ASSERT_TRUE(workspace.OpenFile(good));
+    const auto directory = TestDirectory() / "folder.pxd";
+    std::filesystem::create_directories(directory);
+    const auto fifo = TestDirectory() / "pipe.pxd";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::pair<std::filesystem::path, std::string>> cases = {
+        {File("cut.pxd", std::string(kTwoItems).substr(0, 120)), "cut.pxd: "},
+        {directory, "folder.pxd: is a directory"},
+        {fifo, "pipe.pxd: is not a regular file"},
+        {TestDirectory() / "gone.pxd", "gone.pxd: cannot be opened: No such file or directory"},
+    };
+    if (geteuid() != 0) { // root reads whatever the permissions say
+        const auto locked = File("locked.pxd", kTwoItems);
+        std::filesystem::permissions(locked, std::filesystem::perms::none);
+        cases.emplace_back(locked, "locked.pxd: cannot be opened: Permission denied");
+    }
+    for (const auto& [file, reason] : cases) {
+        script.messages.clear();
+        script.files = {file};
+        workspace.Command(kOpen);
+        ASSERT_EQ(script.messages.size(), 1u) << file;
+        EXPECT_EQ(script.messages[0].rfind("Error|Error loading design. ", 0), 0u) << script.messages[0];
+        EXPECT_NE(script.messages[0].find(reason), std::string::npos) << script.messages[0];
+        EXPECT_EQ(workspace.document().path(), good);
+        EXPECT_EQ(workspace.document().design().items.size(), 2u);
+        EXPECT_FALSE(workspace.document().modified());
+    }
+
+    // Unsaved changes given up ("No") for a design that cannot be opened are kept, still unsaved:
+    // from File > Open and from the queue alike.
+    workspace.history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Kept", 0); });
+    workspace.Edited();
+    script.saveAnswers = {SaveAnswer::No, SaveAnswer::No};
+    script.files = {TestDirectory() / "gone.pxd"};
+    workspace.Command(kOpen);
+    EXPECT_TRUE(workspace.document().modified());
+    workspace.OpenRequested(TestDirectory() / "gone.pxd");
+    EXPECT_EQ(script.saveQuestions, 2);
+    EXPECT_TRUE(workspace.document().modified());
+    EXPECT_EQ(workspace.document().Title(), "Pixtera designer  - " + good.string() + "*");
+    EXPECT_EQ(workspace.document().design().items.size(), 3u);
+}
+
+TEST_F(WorkspaceTest, AFailedSaveAsKeepsTheDesignsOwnFileAndSaysWhy)
+{
+    const auto own = File("own.pxd", kTwoItems);
+    ASSERT_TRUE(workspace.OpenFile(own));
+    workspace.history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Added", 0); });
+    workspace.Edited();
+    script.files = {TestDirectory() / "no-such-directory" / "other.pxd"};
+    workspace.Command(kSaveAs);
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(script.messages[0].rfind("Error|Error saving the design: ", 0), 0u) << script.messages[0];
+    EXPECT_NE(script.messages[0].find("No such file or directory"), std::string::npos) << script.messages[0];
+    EXPECT_EQ(workspace.document().path(), own);
+    EXPECT_EQ(workspace.document().Title(), "Pixtera designer  - " + own.string() + "*");
+
+    workspace.Command(kSave); // Ctrl+S: the design's own file, without a dialog
+    EXPECT_TRUE(script.files.empty());
+    EXPECT_NE(Text(own).find("Added"), std::string::npos) << Text(own);
+    EXPECT_FALSE(workspace.document().modified());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WorkspaceTest, ThePreviewTakenUpAgainShowsTheDesignAtOnce)
+{
+    // What the window shows: the frame as it is whenever it is told to draw.
+    std::string shown;
+    QObject::connect(&workspace, &Workspace::changed, [&](Workspace::Changes what) {
+        if (what & (Workspace::Frame | Workspace::Design | Workspace::Geometry))
+            shown = std::string(workspace.frame());
+    });
+    ASSERT_TRUE(workspace.OpenFile(File("static.pxd", kTwoItems)));
+    ASSERT_EQ(shown.substr(0, 3), "One");
+    for (const int size : {kVirtual2x16 + 3, kVirtual2x16 + 3, kVirtual2x16 + 0}) { // 4x20 again, then 2x16
+        workspace.Command(size);
+        EXPECT_EQ(shown.substr(0, 3), "One") << size;
+        EXPECT_EQ(shown, workspace.frame()) << size;
+    }
 }
 
 } // namespace

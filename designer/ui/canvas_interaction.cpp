@@ -62,6 +62,27 @@ void CanvasInteraction::StartResize()
     canvas_.grabMouse();
 }
 
+void CanvasInteraction::SelectUnderPointer()
+{
+    if (editor_.mode() != PointerMode::None)
+        return; // the item being moved or resized stays the one
+    const auto before = editor_.selection();
+    const auto cell = canvas_.overDisplay() ? canvas_.hoveredCell() : std::nullopt;
+    if (!cell || !editor_.Select(*cell))
+        editor_.Deselect();
+    if (editor_.selection() != before)
+        workspace_.Edited();
+}
+
+void CanvasInteraction::AddDataItem(LONG id)
+{
+    if (editor_.mode() != PointerMode::None || !StartPlacing(id))
+        return;
+    editor_.MoveTo({0, 0});
+    EndPointerMode(true);
+    canvas_.setFocus(Qt::OtherFocusReason);
+}
+
 void CanvasInteraction::OnCellEntered(Cell cell)
 {
     if (editor_.mode() == PointerMode::None)
@@ -99,8 +120,12 @@ void CanvasInteraction::EndPointerMode(bool overDisplay)
 
 void CanvasInteraction::OnDoubleClicked()
 {
-    if (!canvas_.overDisplay() || !canvas_.hoveredCell())
-        return;
+    if (canvas_.overDisplay() && canvas_.hoveredCell())
+        EditOrAddText(*canvas_.hoveredCell());
+}
+
+void CanvasInteraction::EditOrAddText(Cell cell)
+{
     if (editor_.selection()) {
         const auto text = editor_.TextToEdit();
         if (!text)
@@ -108,24 +133,31 @@ void CanvasInteraction::OnDoubleClicked()
         if (const auto entered = workspace_.prompts().AskText(*text))
             workspace_.history().Edit(QStringLiteral("Edit text"), [&] { editor_.ReplaceText(*entered); });
     } else if (const auto entered = workspace_.prompts().AskText("")) {
-        const Cell cell = *canvas_.hoveredCell();
         workspace_.history().Edit(QStringLiteral("Add text"), [&] { editor_.AddText(cell, *entered, GetTickCount()); });
     }
     workspace_.Edited();
 }
 
-void CanvasInteraction::OnDataDragEntered(LONG id)
+bool CanvasInteraction::StartPlacing(LONG id)
 {
     ServiceSession* session = workspace_.session();
-    if (!session || editor_.mode() != PointerMode::None)
-        return;
+    if (!session)
+        return false;
     try {
         DisplayItem item = MakeDataItem(session->data(), id, GetTickCount());
         workspace_.BeginGesture();
         editor_.StartPlacing(std::move(item));
+        return true;
     } catch (const ServiceError& error) {
         workspace_.ReportFailure(error.what());
+        return false;
     }
+}
+
+void CanvasInteraction::OnDataDragEntered(LONG id)
+{
+    if (editor_.mode() == PointerMode::None)
+        StartPlacing(id);
 }
 
 void CanvasInteraction::OnDataDragLeft()
@@ -141,8 +173,11 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
         workspace_.CancelGesture(); // back to where the item was, or without the new one
         return;
     }
-    if (key == Qt::Key_Tab) {
-        editor_.SelectNext();
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        if (key == Qt::Key_Tab)
+            editor_.SelectNext();
+        else
+            editor_.SelectPrevious();
         workspace_.Edited();
         return;
     }
@@ -151,6 +186,23 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
     const bool shift = modifiers & Qt::ShiftModifier;
     switch (key) {
     case Qt::Key_Delete: workspace_.Command(kDelete); return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F2:
+        if (editor_.selection())
+            EditOrAddText({}); // the selected text
+        return;
+    case Qt::Key_Insert: {
+        // A new text at the top left, selected for the arrow keys.
+        editor_.Deselect();
+        const std::size_t before = workspace_.document().design().items.size();
+        EditOrAddText({0, 0});
+        if (workspace_.document().design().items.size() > before) {
+            editor_.SelectPrevious();
+            workspace_.Edited();
+        }
+        return;
+    }
     case Qt::Key_Left:
         if (shift)
             return workspace_.ChangeSelected(QStringLiteral("Resize"),

@@ -21,12 +21,22 @@ public:
     // The popup's Move and Resize: the item follows the pointer until a click.
     void StartMove();
     void StartResize();
+    // A right click: the item under the pointer becomes the selected one (none off the items),
+    // which the popup then acts on.
+    void SelectUnderPointer();
+    // A data item added from the keyboard (the data panel's Enter or Insert): at the display's
+    // top left, selected, for the arrow keys to move.
+    void AddDataItem(LONG id);
 
 private:
     void OnCellEntered(Cell cell);
     void OnPressed();
     void OnReleased();
     void OnDoubleClicked();
+    // Edits the selected static text, or adds one at `cell` without a selection.
+    void EditOrAddText(Cell cell);
+    // Makes a data item to place, one undo step from now; none (said) when the service fails.
+    bool StartPlacing(LONG id);
     void OnKey(int key, Qt::KeyboardModifiers modifiers);
     void OnDataDragEntered(LONG id);
     void OnDataDragLeft();

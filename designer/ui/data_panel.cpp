@@ -4,6 +4,7 @@
 #include "service_session.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 
@@ -63,6 +64,17 @@ void DataPanel::Fill(IDataCollection& collection)
         throw;
     }
     Show(BuildDataTree(descriptions));
+}
+
+void DataPanel::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const LONG id = currentItem() ? currentItem()->data(0, kIdRole).toInt() : 0; // 0: a folder
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Insert) && id > 0) {
+        emit addRequested(id);
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 QStringList DataPanel::mimeTypes() const { return {QString::fromLatin1(kDataItemMime)}; }

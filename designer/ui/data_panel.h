@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The data panel: the service's data items as a tree; a leaf dragged onto the preview becomes a
-// display item showing that data. Its context menu refreshes it.
+// display item showing that data, and so does Enter or Insert on it. Its context menu refreshes
+// it.
 
 #include "data_tree.h"
 
@@ -29,8 +30,11 @@ public:
 
 signals:
     void refreshRequested();
+    // Enter or Insert on a data item: add it to the design.
+    void addRequested(LONG id);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
     QStringList mimeTypes() const override;
 };

@@ -19,6 +19,7 @@
 
 #include <pixtera/platform/module.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
@@ -70,6 +71,7 @@ MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<
     BuildMenus();
     BuildPopup();
     BuildPanes();
+    BuildPaneKeys();
     ConnectCanvas();
     connect(workspace_, &Workspace::changed, this, &MainWindow::OnChanged);
     connect(workspace_, &Workspace::failed, this, &MainWindow::ShowFailure);
@@ -179,9 +181,12 @@ void MainWindow::BuildPopup()
     QMenu* speed = popup_->addMenu(QStringLiteral("Scrolling speed"));
     for (std::size_t i = 0; i < kSpeedTexts.size(); ++i)
         AddCommand(speed, kSpeedVerySlow + static_cast<int>(i), QString::fromLatin1(kSpeedTexts[i]));
-    AddCommand(popup_, kMove, QStringLiteral("Move"));
-    AddCommand(popup_, kResize, QStringLiteral("Resize"));
-    AddCommand(popup_, kDelete, QStringLiteral("Delete"));
+    itemCommands_ = {mode->menuAction(),
+                     alignment->menuAction(),
+                     speed->menuAction(),
+                     AddCommand(popup_, kMove, QStringLiteral("Move")),
+                     AddCommand(popup_, kResize, QStringLiteral("Resize")),
+                     AddCommand(popup_, kDelete, QStringLiteral("Delete"))};
     QMenu* background = popup_->addMenu(QStringLiteral("Background"));
     AddCommand(background, kBackgroundLoad, QStringLiteral("Load"));
     AddCommand(background, kBackgroundRemove, QStringLiteral("Remove"));
@@ -216,10 +221,57 @@ void MainWindow::BuildPanes()
     }
 }
 
+void MainWindow::ShowPopup(QPoint at)
+{
+    const bool selected = workspace_->editor().selected() != nullptr;
+    for (QAction* command : itemCommands_)
+        command->setEnabled(selected);
+    popup_->popup(at);
+}
+
+void MainWindow::BuildPaneKeys()
+{
+    const std::pair<bool, QList<QKeySequence>> directions[] = {
+        {true, {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::Key_F6)}},
+        {false,
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+          QKeySequence(Qt::SHIFT | Qt::Key_F6)}}};
+    for (const auto& [forward, keys] : directions) {
+        auto* move = new QAction(forward ? QStringLiteral("Next pane") : QStringLiteral("Previous pane"), this);
+        move->setShortcuts(keys);
+        move->setShortcutContext(Qt::ApplicationShortcut); // a floating pane too
+        connect(move, &QAction::triggered, this, [this, forward = forward] { FocusNextPane(forward); });
+        addAction(move);
+    }
+    connect(dataPanel_, &DataPanel::addRequested, interaction_, &CanvasInteraction::AddDataItem);
+}
+
+void MainWindow::FocusNextPane(bool forward)
+{
+    std::vector<QWidget*> stops{canvas_};
+    for (const int command : {kViewDataPanel, kViewProperties, kViewQueue}) {
+        QDockWidget* dock = pane(command);
+        if (dock && !dock->isHidden() && dock->widget()->isEnabled())
+            stops.push_back(dock->widget());
+    }
+    const QWidget* focused = QApplication::focusWidget();
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < stops.size(); ++i)
+        if (focused && (stops[i] == focused || stops[i]->isAncestorOf(focused)))
+            at = i;
+    const std::size_t next = (at + (forward ? 1 : stops.size() - 1)) % stops.size();
+    stops[next]->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
 void MainWindow::ConnectCanvas()
 {
     connect(canvas_, &PreviewWidget::displayEntered, canvas_, &PreviewWidget::Refresh);
-    connect(canvas_, &PreviewWidget::contextMenuAt, this, [this](QPoint at) { popup_->popup(at); });
+    connect(canvas_, &PreviewWidget::contextMenuAt, this, [this](QPoint at) {
+        interaction_->SelectUnderPointer();
+        ShowPopup(at);
+    });
+    connect(canvas_, &PreviewWidget::menuKeyPressed, this,
+            [this] { ShowPopup(canvas_->mapToGlobal(canvas_->PopupPosition())); });
     connect(canvas_, &PreviewWidget::resized, this, [this] { workspace_->SetCanvasWidth(canvas_->width()); });
 }
 
@@ -240,6 +292,8 @@ void MainWindow::OnChanged(Workspace::Changes what)
         RefreshDataPanel();
     if (what & Workspace::Queue)
         queuePane_->Reload();
+    if (what & (Workspace::Queue | Workspace::Title))
+        queuePane_->ShowOpenDesign(workspace_->document().path());
     if (what & Workspace::ServiceState)
         status_->setText(workspace_->serviceStatus());
     UpdateChecks();
@@ -271,8 +325,7 @@ void MainWindow::RebuildPreviewMenu()
 
 void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& panel)
 {
-    if (!workspace_->StopServiceForConfiguration())
-        return;
+    workspace_->StopServiceForConfiguration();
     if (panel) {
         panel(*this);
     } else {

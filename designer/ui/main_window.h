@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QDockWidget;
 class QLabel;
@@ -69,6 +70,9 @@ public:
     QAction* action(int id) const;
     QDockWidget* pane(int viewCommand) const;
     QMenu* popup() const { return popup_; }
+    // Ctrl+Tab and F6 (forward), Ctrl+Shift+Tab and Shift+F6: the focus to the next pane shown,
+    // the preview among them.
+    void FocusNextPane(bool forward);
     int previewTarget() const { return workspace_->previewTarget(); }
     std::string_view frame() const { return workspace_->frame(); }
     QString statusText() const;
@@ -83,6 +87,9 @@ private:
     void BuildPopup();
     void BuildPanes();
     void ConnectCanvas();
+    void BuildPaneKeys();
+    // The item popup at `at` (global), its item commands enabled only with a selected item.
+    void ShowPopup(QPoint at);
     void OnChanged(Workspace::Changes what);
     void RebuildPreviewMenu();
     void UpdateChecks();
@@ -101,6 +108,7 @@ private:
     std::map<int, QAction*> actions_;
     std::map<int, QDockWidget*> panes_;
     QMenu* popup_ = nullptr;
+    std::vector<QAction*> itemCommands_; // the popup's entries that act on the selected item
     QMenu* previewMenu_ = nullptr;
     QTimer* layoutSaver_ = nullptr; // saves the layout once moves and resizes have settled
     bool created_ = false;

@@ -3,11 +3,13 @@
 
 #include "data_panel.h"
 
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 
 namespace pixtera::designer {
 
@@ -38,7 +40,26 @@ void PreviewWidget::PaintNow()
 void PreviewWidget::paintEvent(QPaintEvent*)
 {
     PaintNow();
-    QPainter(this).drawImage(0, 0, image_);
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+    if (!hasFocus())
+        return;
+    // The keyboard's place, around the display (the picture itself stays the module's); the
+    // style's own focus frame is lost on the dark canvas.
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+    painter.drawRect(painter_.DisplayRect(size()).adjusted(-4, -4, 3, 3));
+}
+
+void PreviewWidget::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PreviewWidget::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void PreviewWidget::Track(QPoint position)
@@ -85,7 +106,31 @@ void PreviewWidget::mouseDoubleClickEvent(QMouseEvent* event)
         emit doubleClicked();
 }
 
-void PreviewWidget::keyPressEvent(QKeyEvent* event) { emit keyPressed(event->key(), event->modifiers()); }
+void PreviewWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        emit menuKeyPressed();
+        return;
+    }
+    emit keyPressed(event->key(), event->modifiers());
+}
+
+void PreviewWidget::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A right click has opened the popup already (on the press); the keyboard's comes here on
+    // some platforms instead of the key.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        emit menuKeyPressed();
+}
+
+QPoint PreviewWidget::PopupPosition() const
+{
+    const QRect display = painter_.DisplayRect(size());
+    const auto box = painter_.highlight();
+    if (!box)
+        return display.topLeft();
+    return painter_.CellCorner({box->column, box->row + box->height}, size());
+}
 
 void PreviewWidget::leaveEvent(QEvent*)
 {

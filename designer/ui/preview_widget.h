@@ -26,10 +26,14 @@ public:
 
     bool overDisplay() const { return overDisplay_; }
     std::optional<Cell> hoveredCell() const { return hovered_; }
-    // The painted image, for tests and screenshots.
+    // The frame shown, and the painted image, for tests and screenshots.
+    std::string_view frame() const { return frame_; }
     const QImage& image() const { return image_; }
     // Paints into the image now, without waiting for the window system.
     void PaintNow();
+    // Where a popup for the selected item opens (below it), or the display's top left without
+    // one; in the widget's coordinates.
+    QPoint PopupPosition() const;
 
 signals:
     void cellEntered(pixtera::designer::Cell cell); // the pointer reached another cell
@@ -38,7 +42,8 @@ signals:
     void pressed();
     void released();
     void doubleClicked();
-    void contextMenuAt(QPoint globalPosition);
+    void contextMenuAt(QPoint globalPosition); // a right click
+    void menuKeyPressed(); // the Menu key or Shift+F10: the popup, for the selected item
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
     void resized();
     // A data item from the data panel is dragged over the canvas, dropped, or taken away again.
@@ -59,7 +64,10 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Tab selects the next item instead of moving the focus.
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Tab and Shift+Tab select items instead of moving the focus (Ctrl+Tab and F6 move it).
     bool focusNextPrevChild(bool) override { return false; }
 
 private:

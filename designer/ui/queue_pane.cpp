@@ -87,7 +87,7 @@ void QueuePane::Guarded(const std::function<void()>& step)
     }
 }
 
-void QueuePane::Reload(int row)
+void QueuePane::Reload()
 {
     loading_ = true;
     setRowCount(0);
@@ -109,10 +109,40 @@ void QueuePane::Reload(int row)
     auto* blank = new QTableWidgetItem();
     blank->setFlags(Qt::ItemIsEnabled);
     setItem(add, 1, blank);
-    if (QueueRows() > 0)
-        selectRow(std::clamp(row, 0, QueueRows() - 1));
     setEnabled(editor_.shown());
     loading_ = false;
+    Highlight();
+}
+
+void QueuePane::ShowOpenDesign(const std::filesystem::path& design)
+{
+    if (design == openDesign_)
+        return;
+    openDesign_ = design;
+    Highlight();
+}
+
+void QueuePane::Highlight(int preferred)
+{
+    auto names = [this](int row) {
+        return !openDesign_.empty() && std::filesystem::path(item(row, 0)->text().toStdString()) == openDesign_;
+    };
+    int row = preferred >= 0 && preferred < QueueRows() && names(preferred) ? preferred : -1;
+    for (int r = 0; row < 0 && r < QueueRows(); ++r)
+        if (names(r))
+            row = r;
+    if (row >= 0) {
+        selectRow(row);
+        return;
+    }
+    clearSelection();
+    setCurrentCell(-1, -1);
+}
+
+void QueuePane::RequestOpen(std::optional<std::filesystem::path> design, int row)
+{
+    emit openRequested(std::move(design));
+    Highlight(row);
 }
 
 void QueuePane::AddDesign()
@@ -124,8 +154,8 @@ void QueuePane::AddDesign()
         return;
     Guarded([&] {
         editor_.Add(*design);
-        Reload(QueueRows()); // the new last row
-        emit openRequested(*design);
+        Reload();
+        RequestOpen(*design, QueueRows() - 1); // the new last row
     });
 }
 
@@ -136,12 +166,13 @@ void QueuePane::DeleteSelected()
         return;
     Guarded([&] {
         const auto next = editor_.Delete(static_cast<std::size_t>(row));
-        Reload(next ? static_cast<int>(*next) : 0);
+        Reload();
         if (!next) {
-            emit openRequested(std::nullopt);
+            RequestOpen(std::nullopt, -1);
             return;
         }
-        emit openRequested(std::filesystem::path(item(static_cast<int>(*next), 0)->text().toStdString()));
+        const int shown = static_cast<int>(*next);
+        RequestOpen(std::filesystem::path(item(shown, 0)->text().toStdString()), shown);
     });
 }
 
@@ -166,7 +197,7 @@ void QueuePane::OnCellClicked(int row, int column)
         return;
     }
     if (column == 0)
-        emit openRequested(std::filesystem::path(item(row, 0)->text().toStdString()));
+        RequestOpen(std::filesystem::path(item(row, 0)->text().toStdString()), row);
 }
 
 void QueuePane::OnCellChanged(int row, int column)
@@ -177,7 +208,7 @@ void QueuePane::OnCellChanged(int row, int column)
     if (!seconds) {
         // Refused: the stored runtime comes back, and the cell says what it takes.
         item(row, 1)->setToolTip(kRuntimeHint);
-        Reload(row);
+        Reload();
         return;
     }
     Guarded([&] {

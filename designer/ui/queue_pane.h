@@ -25,8 +25,11 @@ public:
     // Rows shown before the pane is resized: the header and four entries.
     QSize sizeHint() const override;
 
-    // Reads the queue again and selects `row` (default: the first).
-    void Reload(int row = 0);
+    // Reads the queue again; the open design's row is highlighted.
+    void Reload();
+    // The design open in the designer: its row (the first that names it) is the one highlighted,
+    // none when the queue does not hold it.
+    void ShowOpenDesign(const std::filesystem::path& design);
 
     // The commands, also reachable without the menu.
     void AddDesign();
@@ -44,10 +47,16 @@ private:
     void OnCellChanged(int row, int column);
     void Guarded(const std::function<void()>& step);
     int QueueRows() const { return rowCount() - 1; }
+    // Highlights the open design's row: `preferred` when that one names it (a design queued
+    // twice), else the first that does.
+    void Highlight(int preferred = -1);
+    // Asks for the design to be opened; whatever came of it, the highlight is the open design's.
+    void RequestOpen(std::optional<std::filesystem::path> design, int row);
 
     QueueEditor& editor_;
     std::function<std::optional<std::filesystem::path>()> chooseDesign_;
     bool loading_ = false;
+    std::filesystem::path openDesign_;
 };
 
 } // namespace pixtera::designer

@@ -457,6 +457,52 @@ TEST_F(RemoteObjects, ABorrowedDisplayRunsAgainWhenItsBorrowerReturnsItOrDies)
     EXPECT_EQ(running, 0) << "a borrower that dies does not start it either";
 }
 
+TEST_F(RemoteObjects, AReturnedDisplayNeverKeepsTheBorrowersFrame)
+{
+    // The display's queue is empty: it shows its greeting, before and after it is lent.
+    manager = Connect();
+    auto display = Display(*manager);
+    auto lease = display.As<IDisplayLease>();
+    ComPtr<IDisplayDriver> driver;
+    ASSERT_EQ(display->GetDriver(driver.Out()), S_OK);
+    const auto current = frames.string() + ".frame";
+    auto shows = [&](const std::string& text) {
+        return Eventually([&] { return FileText(current).find(text) != std::string::npos; });
+    };
+    ASSERT_TRUE(shows("Welcome  to")) << FileText(current);
+    auto borrowAndDraw = [&](const std::string& drawn) {
+        ASSERT_EQ(lease->BorrowOutput(), S_OK);
+        ASSERT_EQ(driver->Write(BString(std::string_view(drawn)).get()), S_OK);
+        ASSERT_TRUE(shows(drawn)) << FileText(current);
+    };
+
+    borrowAndDraw("Designer's design");
+    ASSERT_EQ(lease->ReturnOutput(), S_OK);
+    EXPECT_TRUE(shows("Welcome  to")) << "the empty queue's greeting, not a design in no queue: " << FileText(current);
+
+    // The borrower dies instead of returning it: the same.
+    const pid_t borrower = ClientProcess([this](IManager& own) {
+        ComPtr<IManagedDisplay> lent = Display(own);
+        ComPtr<IDisplayDriver> output;
+        return lent.As<IDisplayLease>()->BorrowOutput() == S_OK && lent->GetDriver(output.Out()) == S_OK &&
+               output->Write(BString(std::string_view("Dead designer's")).get()) == S_OK;
+    });
+    ASSERT_GT(borrower, 0);
+    ASSERT_TRUE(shows("Dead designer's"));
+    kill(borrower, SIGKILL);
+    waitpid(borrower, nullptr, 0);
+    EXPECT_TRUE(shows("Welcome  to")) << FileText(current);
+
+    // Lent while stopped: it stays stopped, showing its own last frame again.
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    borrowAndDraw("On a stopped one");
+    ASSERT_EQ(lease->ReturnOutput(), S_OK);
+    EXPECT_TRUE(shows("Welcome  to")) << FileText(current);
+    VARIANT_BOOL running = 1;
+    display->IsRunning(&running);
+    EXPECT_EQ(running, 0);
+}
+
 TEST_F(RemoteObjects, AClientThatDiesInTheMiddleOfACallLeavesTheServiceServing)
 {
     // The provider answers on request and takes a second and a half for its second poll.

@@ -201,12 +201,19 @@ bool BusServer::ReturnLease(LONG display, const std::string& client)
     auto& clients = borrowers_[display];
     if (!clients.erase(client))
         return false;
-    // A display that was stopped before it was lent stays stopped.
-    if (clients.empty() && runningBeforeLease_[display]) {
-        ComPtr<IManagedDisplay> managed;
-        if (SUCCEEDED(manager_.displays().Item(display, managed.Out())))
-            managed->StartOutput();
-    }
+    if (!clients.empty())
+        return true;
+    // The borrower's frame goes: a display that ran shows its queue again (its greeting when that
+    // is empty); one that was stopped before it was lent stays stopped, with its own last frame.
+    const auto displays = manager_.displays().Displays();
+    if (display < 0 || static_cast<std::size_t>(display) >= displays.size())
+        return true;
+    ManagedDisplay& managed = *displays[static_cast<std::size_t>(display)];
+    managed.DrawnOver();
+    if (runningBeforeLease_[display])
+        managed.StartOutput();
+    else
+        managed.ShowOwnFrame();
     return true;
 }
 

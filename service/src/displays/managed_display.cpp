@@ -84,8 +84,7 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     const LONG half = columns / 2;
     own_.WriteAnsi(half - 5, 0, Utf16ToAnsi(kWelcome));
     own_.WriteAnsi(half - 4, 1, Utf16ToAnsi(kProduct));
-    BString greeting(AnsiToUtf16(own_.frame()));
-    CallDriver([&](IDisplayDriver& d) { return d.Write(greeting.get()); });
+    WriteOwnFrame(own_.frame());
     // All eight, even after a hosted driver failed at the greeting or at one of them: its next
     // host gets what its wrapper was given, and nothing else.
     for (LONG code = 0; code < kUserCharacters; ++code) {
@@ -237,7 +236,7 @@ void ManagedDisplay::RefreshThread()
     std::string lastFrame;
     bool anyFrame = false;
     if (queue_.empty()) {
-        stop_.Wait(INFINITE);
+        ShowIdle();
     } else {
         std::size_t skippedInARow = 0;
         for (std::size_t current = 0;;) {
@@ -296,8 +295,7 @@ ManagedDisplay::Showing ManagedDisplay::Show(QueueItem& item, std::string& lastF
             if (blanked_) {
                 anyFrame = false; // rendering on while blanked: the frame waits for the end of it
             } else if (!anyFrame || rendering.frame != lastFrame) {
-                BString text(AnsiToUtf16(rendering.frame));
-                if (CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); }) || !driver_) {
+                if (WriteOwnFrame(rendering.frame) || !driver_) {
                     lastFrame.assign(rendering.frame);
                     anyFrame = true;
                 } else if (fault_->mayRecover()) {
@@ -322,6 +320,50 @@ ManagedDisplay::Showing ManagedDisplay::Show(QueueItem& item, std::string& lastF
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;
     return rendered ? Showing::Shown : Showing::Skipped;
+}
+
+bool ManagedDisplay::WriteOwnFrame(std::string_view frame)
+{
+    {
+        std::lock_guard lock(ownFrameMutex_);
+        ownFrame_ = frame;
+    }
+    BString text(AnsiToUtf16(frame));
+    return CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); });
+}
+
+void ManagedDisplay::ShowIdle()
+{
+    bool greeting = false;
+    {
+        std::lock_guard lock(ownFrameMutex_);
+        greeting = ownFrame_ == own_.frame();
+    }
+    // Written again only when something else may be on the display (a borrower's frame, a design
+    // of the queue as it was): an idle display does not write at every start.
+    if (drawnOver_.exchange(false) || !greeting) {
+        if (blanked_)
+            WriteBlankFrame();
+        else
+            WriteOwnFrame(own_.frame());
+    }
+    stop_.Wait(INFINITE);
+}
+
+void ManagedDisplay::ShowOwnFrame()
+{
+    drawnOver_ = false;
+    if (blanked_) {
+        WriteBlankFrame();
+        return;
+    }
+    std::string frame;
+    {
+        std::lock_guard lock(ownFrameMutex_);
+        frame = ownFrame_;
+    }
+    BString text(AnsiToUtf16(frame));
+    CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); });
 }
 
 template <class Edit>

@@ -69,6 +69,13 @@ public:
     // Called (on the changing thread) whenever backlight() or blanked() changed; none to stop.
     void ObservePower(std::function<void()> observer);
 
+    // A borrower drew on the display: what it shows is not the display's own any more, and the
+    // next start writes its frame whole, the greeting of an empty queue too.
+    void DrawnOver() { drawnOver_ = true; }
+    // Writes again the last frame the display showed of its own (its greeting before any), blanks
+    // while blanked: a display given back stopped shows nothing a borrower left on it.
+    void ShowOwnFrame();
+
     LONG index() const { return index_; }
     const VirtualDisplay& canvas() const { return own_; }
 
@@ -76,6 +83,10 @@ private:
     enum class Showing { Shown, Skipped, Stopped };
 
     void RefreshThread();
+    // An empty queue: the greeting, unless it shows already, until stopped.
+    void ShowIdle();
+    // Writes a frame of the display's own; false when the driver did not take it.
+    bool WriteOwnFrame(std::string_view frame);
     // Shows one entry until its time is over, or for good when it is held (duration 0).
     Showing Show(QueueItem& item, std::string& lastFrame, bool& anyFrame);
     HRESULT SaveQueueLocked() const;
@@ -116,6 +127,9 @@ private:
     std::atomic<bool> blanked_{false};
     std::atomic<bool> keepRenderingWhenBlank_{false};
     Event powerEvent_; // set when blanking begins or ends, for the refresh thread
+    std::mutex ownFrameMutex_; // guards ownFrame_
+    std::string ownFrame_; // the last frame written of the display's own, in the driver's code page
+    std::atomic<bool> drawnOver_{false};
     std::mutex observerMutex_; // guards observer_
     std::function<void()> observer_;
 };
