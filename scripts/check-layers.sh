@@ -54,8 +54,10 @@ check_angled() {
 # pixtera/sdk/; common/ adds pixtera/*.h, pixtera/remote/, pixtera/mqtt/.
 check_angled "platform includes a higher layer" '^pixtera/platform/' platform
 check_angled "the SDK includes more than the platform" '^pixtera/(platform|sdk)/' common/sdk
+check_angled "test support includes more than the platform" '^pixtera/platform/' testing
 
 check "platform includes a higher layer" "$work/above-platform" platform
+check "test support includes a higher layer" "$work/above-platform" testing
 check "common includes a higher layer" "$work/above-common" common
 check "device code includes a plug-in, the service, the bridge or the designer" "$work/above-devices" devices
 check "a plug-in includes the service, the bridge or the designer" "$work/above-plugins" plugins

@@ -78,4 +78,18 @@ TEST(BoundedFile, AFileOfAnotherUserIsRefusedWhereOnlyOursOrRootsWillDo)
     EXPECT_TRUE(ReadBoundedFile(path, 64, false)) << "anyone's, where anyone's will do";
 }
 
+TEST(BoundedFile, WhereOnlyOursWillDoRootsFileIsRefusedToo)
+{
+    const std::string path = Make("mine", "x");
+    EXPECT_TRUE(ReadBoundedFile(path, 64, false, FileOwner::ThisUser));
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0); // nobody
+        EXPECT_EQ(OpenCheckedFile(path, 64, false, FileOwner::ThisUser).problem, "belongs to another user");
+        return;
+    }
+    // A file of root's that every user may read.
+    EXPECT_TRUE(ReadBoundedFile("/etc/passwd", 1 << 20, true, FileOwner::ThisUserOrRoot));
+    EXPECT_EQ(ReadBoundedFile("/etc/passwd", 1 << 20, true, FileOwner::ThisUser).problem, "belongs to another user");
+}
+
 } // namespace

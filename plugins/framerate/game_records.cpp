@@ -3,6 +3,8 @@
 
 #include "record_directory.h"
 
+#include <pixtera/sdk/bounded_file.h>
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -31,24 +33,18 @@ bool IsOurRecordFile(const struct stat& file) { return S_ISREG(file.st_mode) && 
 // opening it never blocks.
 std::optional<Sample> ReadRecord(const std::filesystem::path& path, std::uint32_t pid)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
+    const CheckedFile file = OpenCheckedFile(path, 0, true, FileOwner::ThisUser);
+    if (!file)
         return std::nullopt;
-    struct stat file {};
-    if (fstat(fd, &file) != 0 || !IsOurRecordFile(file)) {
-        close(fd);
-        return std::nullopt;
-    }
     std::optional<Sample> sample;
     for (int attempt = 0; attempt < 3 && !sample; ++attempt) {
         std::array<std::byte, sizeof(RecordLayout)> bytes{};
         std::uint32_t sequenceAfter = 1;
-        if (pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()) ||
-            pread(fd, &sequenceAfter, sizeof sequenceAfter, kSequenceOffset) != sizeof sequenceAfter)
+        if (pread(file.fd.get(), bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()) ||
+            pread(file.fd.get(), &sequenceAfter, sizeof sequenceAfter, kSequenceOffset) != sizeof sequenceAfter)
             break;
         sample = ParseRecord(bytes, sequenceAfter, pid);
     }
-    close(fd);
     return sample;
 }
 

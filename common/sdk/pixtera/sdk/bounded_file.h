@@ -20,7 +20,8 @@ namespace pixtera {
 // Who may own a file. What decides how a connection is made or proves who we are (a CA, a
 // password, the file naming them) belongs to this user or to root: anyone else could change it
 // under us.
-enum class FileOwner { Anyone, ThisUserOrRoot };
+// A file shared through a place others can write too (/dev/shm) is trusted only from this user.
+enum class FileOwner { Anyone, ThisUserOrRoot, ThisUser };
 
 // Whether a symbolic link in the last place is followed. Only for files the user keeps for
 // themselves (their configuration, their designs), which they may well keep elsewhere.
@@ -53,7 +54,8 @@ inline CheckedFile OpenCheckedFile(const std::string& path, std::size_t maxBytes
         file.problem = "is a directory";
     else if (!S_ISREG(file.info.st_mode))
         file.problem = "is not a regular file";
-    else if (owner == FileOwner::ThisUserOrRoot && file.info.st_uid != geteuid() && file.info.st_uid != 0)
+    else if ((owner == FileOwner::ThisUserOrRoot && file.info.st_uid != geteuid() && file.info.st_uid != 0) ||
+             (owner == FileOwner::ThisUser && file.info.st_uid != geteuid()))
         file.problem = "belongs to another user";
     else if (!anySize && static_cast<std::size_t>(file.info.st_size) > maxBytes)
         file.problem = "is larger than " + std::to_string(maxBytes / 1024) + " KiB";
