@@ -50,9 +50,9 @@ TEST(ConfigurationSchema, OnlyYesSwitchesACapabilityOn)
 
     pugi::xml_node written = document.append_child(config::kDriver);
     for (const char* capability : config::kCapabilities)
-        config::AppendCapability(written, capability, capability == config::kData);
+        config::AppendCapability(written, capability, std::string_view(capability) == config::kData);
     for (const char* capability : config::kCapabilities)
-        EXPECT_EQ(config::IsActive(written, capability), capability == config::kData) << capability;
+        EXPECT_EQ(config::IsActive(written, capability), std::string_view(capability) == config::kData) << capability;
 }
 
 } // namespace

@@ -199,9 +199,11 @@ ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& 
         driver.append_attribute(config::kDispatchWrap).set_value(config::kYes);
     const bool display = static_cast<bool>(object.As<IDisplayDriver>());
     const bool data = static_cast<bool>(object.As<IDataProvider>());
-    for (const char* capability : config::kCapabilities)
+    for (const char* capability : config::kCapabilities) {
+        const std::string_view name = capability;
         config::AppendCapability(driver, capability,
-                                 (capability == config::kDisplay && display) || (capability == config::kData && data));
+                                 (name == config::kDisplay && display) || (name == config::kData && data));
+    }
     Refill();
     return AddResult::Added;
 }

@@ -128,7 +128,8 @@ TEST(ModulePlace, ADriverIsKnownByItsOwnPlaceSettingsAndItsProgId)
         {"adapter", "Adapter", kSettingText, "0", "The adapter's number", 0, 9, "", SettingPlace::Number},
         {"rows", "Rows", kSettingInteger, "4", "Rows", 1, 4},
     };
-    EXPECT_EQ(ModulePlace("New.Display", "adapter=0x3;rows=2", kAdapter), ModulePlace("New.Display", "adapter=3", kAdapter));
+    EXPECT_EQ(ModulePlace("New.Display", "adapter=0x3;rows=2", kAdapter),
+              ModulePlace("New.Display", "adapter=3", kAdapter));
     EXPECT_EQ(ModulePlace("New.Display", "adapter=12", kAdapter), ModulePlace("New.Display", "", kAdapter))
         << "out of its range: the default";
     EXPECT_NE(ModulePlace("New.Display", "adapter=4", kAdapter), ModulePlace("New.Display", "adapter=3", kAdapter));
