@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "configuration_editor.h"
 
-#include "configuration_additions.h"
+#include "module_place.h"
 #include "plugin_titles.h"
 
+#include <pixtera/configuration_schema.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/module.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/display_driver.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <unistd.h>
@@ -17,8 +19,6 @@
 namespace pixtera::designer {
 namespace {
 
-constexpr const char* kCapabilities[] = {"action", "input", "output", "event", "display", "data"};
-constexpr const char* kRootElement = "PixteraConfiguration";
 constexpr const char* kWrapperModule = "DispatchWrapper.so";
 
 bool ClassRegistered(const char* progId)
@@ -68,25 +68,16 @@ ConfigurationEditor::ConfigurationEditor(std::filesystem::path file, std::filesy
         document_ = LoadConfigurationDocument(file_);
         error_ = document_.error;
         const pugi::xml_node root = document_.document.document_element();
-        if (error_.empty() && root && std::strcmp(root.name(), kRootElement) != 0)
-            error_ =
-                file_.string() + ": the root element is <" + std::string(root.name()) + ">, not <" + kRootElement + ">";
+        if (error_.empty() && root && std::strcmp(root.name(), config::kRoot) != 0)
+            error_ = file_.string() + ": the root element is <" + std::string(root.name()) + ">, not <" +
+                     config::kRoot + ">";
     } else {
         document_.document.load_string(std::string(kDefaultConfiguration).c_str());
     }
     if (!readable())
         return;
-    if (!document_.document.child(kRootElement))
-        document_.document.append_child(kRootElement);
-    Drivers();
+    config::DriversElement(document_.document);
     Refill();
-}
-
-pugi::xml_node ConfigurationEditor::Drivers()
-{
-    pugi::xml_node root = document_.document.child("PixteraConfiguration");
-    pugi::xml_node drivers = root.child("drivers");
-    return drivers ? drivers : root.append_child("drivers");
 }
 
 void ConfigurationEditor::Refill()
@@ -104,15 +95,15 @@ void ConfigurationEditor::ReadLoaded()
 {
     loaded_.clear();
     std::size_t element = 0;
-    for (const auto& selected : document_.document.select_nodes("PixteraConfiguration/drivers/driver")) {
+    for (const auto& selected : document_.document.select_nodes(config::kDriverPath)) {
         const pugi::xml_node driver = selected.node();
         const std::size_t index = element++;
-        const pugi::xml_attribute clsid = driver.attribute("clsid");
+        const pugi::xml_attribute clsid = driver.attribute(config::kClsid);
         if (!clsid)
             return; // the service stops reading here too
         LoadedPlugin plugin;
         plugin.clsid = clsid.value();
-        plugin.configuration = driver.attribute("configuration").value();
+        plugin.configuration = driver.attribute(config::kConfiguration).value();
         plugin.element = index;
         plugin.object = CreatePlugin(plugin.clsid);
         if (!plugin.object)
@@ -152,13 +143,11 @@ ConfigurationEditor::AddResult ConfigurationEditor::AddConfigured(const CatalogE
         entry, [&](IUnknown&, IPluginInfo&, const std::string&) { return std::optional(configuration); }, why);
 }
 
-bool ConfigurationEditor::Drives(const std::string& progId, const std::string& configuration) const
+bool ConfigurationEditor::Drives(const detection::FoundModule& module) const
 {
-    const std::string place = detection::ModulePlace(progId, configuration);
-    for (const auto& plugin : loaded_)
-        if (plugin.clsid == progId && detection::ModulePlace(plugin.clsid, plugin.configuration) == place)
-            return true;
-    return false;
+    return std::any_of(loaded_.begin(), loaded_.end(), [&](const LoadedPlugin& plugin) {
+        return detection::DrivesModule(plugin.clsid, plugin.configuration, module);
+    });
 }
 
 ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& entry,
@@ -204,17 +193,16 @@ ConfigurationEditor::AddResult ConfigurationEditor::AddWith(const CatalogEntry& 
         return AddResult::Declined;
     const std::string& configuration = *chosen;
 
-    pugi::xml_node driver = Drivers().append_child("driver");
-    driver.append_attribute("clsid").set_value(entry.progId.c_str());
-    driver.append_attribute("configuration").set_value(configuration.c_str());
+    pugi::xml_node driver =
+        config::AppendDriver(config::DriversElement(document_.document), entry.progId.c_str(), configuration.c_str());
     if (entry.dispatchWrap)
-        driver.append_attribute("DispatchWrap").set_value("yes");
+        driver.append_attribute(config::kDispatchWrap).set_value(config::kYes);
     const bool display = static_cast<bool>(object.As<IDisplayDriver>());
     const bool data = static_cast<bool>(object.As<IDataProvider>());
-    for (const char* capability : kCapabilities) {
-        const bool on =
-            (std::strcmp(capability, "display") == 0 && display) || (std::strcmp(capability, "data") == 0 && data);
-        driver.append_child(capability).append_attribute("active").set_value(on ? "yes" : "no");
+    for (const char* capability : config::kCapabilities) {
+        const std::string_view name = capability;
+        config::AppendCapability(driver, capability,
+                                 (name == config::kDisplay && display) || (name == config::kData && data));
     }
     Refill();
     return AddResult::Added;
@@ -224,7 +212,7 @@ void ConfigurationEditor::Remove(std::size_t row)
 {
     if (row >= loaded_.size())
         return;
-    const auto drivers = document_.document.select_nodes("PixteraConfiguration/drivers/driver");
+    const auto drivers = document_.document.select_nodes(config::kDriverPath);
     if (loaded_[row].element < drivers.size()) {
         const pugi::xml_node driver = drivers[loaded_[row].element].node();
         driver.parent().remove_child(driver);
@@ -240,11 +228,11 @@ bool ConfigurationEditor::Configure(std::size_t row, const ConfigureDialog& conf
     const auto configuration = configure(*plugin.object, *plugin.info, plugin.configuration, required);
     if (!configuration)
         return false;
-    const auto drivers = document_.document.select_nodes("PixteraConfiguration/drivers/driver");
+    const auto drivers = document_.document.select_nodes(config::kDriverPath);
     if (plugin.element < drivers.size()) {
         pugi::xml_node driver = drivers[plugin.element].node();
-        pugi::xml_attribute attribute = driver.attribute("configuration");
-        (attribute ? attribute : driver.append_attribute("configuration")).set_value(configuration->c_str());
+        pugi::xml_attribute attribute = driver.attribute(config::kConfiguration);
+        (attribute ? attribute : driver.append_attribute(config::kConfiguration)).set_value(configuration->c_str());
     }
     Refill();
     return true;

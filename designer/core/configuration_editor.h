@@ -5,6 +5,7 @@
 // their names and the keys they take: the designer never configures them, so none opens its
 // device or starts its work here; that happens in the service.
 
+#include "module_detection.h"
 #include "plugin_catalog.h"
 
 #include <pixtera/configuration_file.h>
@@ -62,8 +63,8 @@ public:
     AddResult Add(const CatalogEntry& entry, const ConfigureDialog& configure, std::string* why = nullptr);
     // Adds the plug-in with a configuration already known (a module detection found).
     AddResult AddConfigured(const CatalogEntry& entry, const std::string& configuration, std::string* why = nullptr);
-    // Whether a listed plug-in already drives the module `configuration` names.
-    bool Drives(const std::string& progId, const std::string& configuration) const;
+    // Whether a listed plug-in already drives the module detection found.
+    bool Drives(const detection::FoundModule& module) const;
     void Remove(std::size_t row);
     // Asks for the row's settings and stores them when accepted.
     bool Configure(std::size_t row, const ConfigureDialog& configure, bool required = false);
@@ -79,7 +80,6 @@ private:
     // The plug-ins the file loads, read again, and their titles.
     void Refill();
     void ReadLoaded();
-    pugi::xml_node Drivers();
 
     std::filesystem::path file_;
     std::filesystem::path pluginDirectory_;

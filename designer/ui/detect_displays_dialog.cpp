@@ -62,7 +62,7 @@ void DetectDisplaysDialog::ShowFindings()
         auto* item = new QListWidgetItem(text, found_);
         item->setData(kModuleRole, static_cast<int>(index));
         item->setToolTip(QString::fromStdString(module.configuration));
-        if (editor_.Drives(module.progId, module.configuration)) {
+        if (editor_.Drives(module)) {
             item->setText(text + QStringLiteral(": already configured"));
             item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
             continue;

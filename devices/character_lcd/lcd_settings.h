@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The configuration texts of the two native drivers, read with their defaults; fields that
-// cannot be used are named in `problems` and take their defaults.
+// The configuration texts of the two native drivers: their keys as the drivers describe them, and
+// read with their defaults; fields that cannot be used are named in `problems` and take their
+// defaults. The described defaults are the readers' own.
 
 #include "hd44780_i2c_protocol.h"
 #include "serial_lcd_protocol.h"
 
 #include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/described_settings.h>
 
 #include <string>
 #include <vector>
@@ -28,6 +30,40 @@ struct SerialSettings {
     int speed = 19200;
     Geometry geometry;
     SerialLcdOptions options;
+};
+
+// The bus and the address are the module's place.
+inline constexpr SettingDescription kI2cSettings[] = {
+    {"bus", "I2C bus", kSettingInteger, "1", "The N of /dev/i2c-N (i2cdetect -l lists them)", 0, 255, "",
+     SettingPlace::Number},
+    {"address", "Address", kSettingText, "0x27",
+     "The backpack's address (0x27 or 0x3f on most; i2cdetect -y N shows it)", 0x03, 0x77, "", SettingPlace::Number},
+    {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
+    {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
+    {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
+    {"pinmap", "Pin mapping", kSettingChoice, "auto",
+     "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
+     "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
+     0, 0, "auto|a|b"},
+    {"rom", "Character ROM", kSettingChoice, "a00",
+     "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
+     "a00|a02"},
+};
+
+// The device is the module's place.
+inline constexpr SettingDescription kSerialSettings[] = {
+    {"device", "Device", kSettingText, "/dev/ttyACM0",
+     "The module's serial port (a udev link such as /dev/lcd keeps it stable)", 0, 0, "", SettingPlace::Device},
+    {"speed", "Speed", kSettingChoice, "19200", "The module's baud rate", 0, 0,
+     "1200|2400|4800|9600|19200|38400|57600|115200"},
+    {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
+    {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
+    {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
+    {"contrast", "Contrast", kSettingInteger, "", "0-255, for modules that set contrast (empty: leave it)", 0, 255},
+    {"brightness", "Brightness", kSettingInteger, "", "0-255, for modules that dim (empty: leave it)", 0, 255},
+    {"rom", "Character ROM", kSettingChoice, "a00",
+     "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
+     "a00|a02"},
 };
 
 // A byte as configurations and logs write it: "0x27".

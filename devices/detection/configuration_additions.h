@@ -7,16 +7,12 @@
 
 #include <pugixml.hpp>
 
-#include <string>
 #include <vector>
 
 namespace pixtera::detection {
 
-// What a configuration drives: two configurations with one place drive one module.
-std::string ModulePlace(const std::string& progId, const std::string& configuration);
-
-// Appends the modules not configured yet to PixteraConfiguration/drivers (made when missing);
-// the modules added.
+// Appends the modules not configured yet to the drivers element (made when missing); the
+// modules added.
 std::vector<FoundModule> AddNewModules(pugi::xml_document& document, const std::vector<FoundModule>& found);
 
 } // namespace pixtera::detection

@@ -125,6 +125,7 @@ FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const Detec
 
     FoundModule found;
     found.progId = "Pixtera.HD44780I2C";
+    found.settings = lcd::kI2cSettings;
     found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
                           ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
                           ";columns=" + std::to_string(options.size.columns) +

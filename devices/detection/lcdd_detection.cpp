@@ -2,6 +2,7 @@
 #include "place_probes.h"
 
 #include "lcd_commands.h"
+#include "lcdd_settings.h"
 
 namespace pixtera::detection {
 namespace {
@@ -28,6 +29,7 @@ void ProbeLcdd(DetectionDevices& devices, const DetectionOptions& options, Detec
     }
     FoundModule found;
     found.progId = "Pixtera.LCDprocDisplay";
+    found.settings = lcdproc::kLcddSettings;
     found.configuration = std::string("host=") + kLcddHost + ";port=" + std::to_string(kLcddPort) +
                           ";columns=" + std::to_string(geometry.columns) + ";rows=" + std::to_string(geometry.rows);
     found.place = place + " (" + std::to_string(geometry.columns) + "x" + std::to_string(geometry.rows) + ")";

@@ -8,7 +8,10 @@
 
 #include "device_link.h"
 
+#include <pixtera/sdk/described_settings.h>
+
 #include <functional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +28,9 @@ struct FoundModule {
     std::string configuration; // "bus=1;address=0x27;pinmap=a;columns=20;rows=4;backlight=on"
     std::string place; // "/dev/i2c-1 address 0x27"
     std::string note; // what the user should know, or empty
+    // The keys the driver describes, its place among them: what tells this module's
+    // configurations from another's.
+    std::span<const SettingDescription> settings;
 };
 
 // A place looked at where nothing was found, and why.

@@ -120,6 +120,7 @@ FoundModule Found(const std::string& path, int speed, const Identity& identity, 
 {
     FoundModule found;
     found.progId = "Pixtera.SerialLCD";
+    found.settings = lcd::kSerialSettings;
     found.configuration = "device=" + path + ";speed=" + std::to_string(speed) +
                           ";columns=" + std::to_string(size.columns) + ";rows=" + std::to_string(size.rows) +
                           ";backlight=on";

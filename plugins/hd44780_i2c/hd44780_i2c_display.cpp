@@ -41,21 +41,7 @@ class HD44780I2C final : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2
                                           LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>,
                                           ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
 public:
-    static constexpr SettingDescription kSettings[] = {
-        {"bus", "I2C bus", kSettingInteger, "1", "The N of /dev/i2c-N (i2cdetect -l lists them)", 0, 255},
-        {"address", "Address", kSettingText, "0x27",
-         "The backpack's address (0x27 or 0x3f on most; i2cdetect -y N shows it)"},
-        {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
-        {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
-        {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
-        {"pinmap", "Pin mapping", kSettingChoice, "auto",
-         "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
-         "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
-         0, 0, "auto|a|b"},
-        {"rom", "Character ROM", kSettingChoice, "a00",
-         "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0,
-         0, "a00|a02"},
-    };
+    static constexpr const auto& kSettings = kI2cSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
 

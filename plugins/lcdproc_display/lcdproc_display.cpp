@@ -5,6 +5,7 @@
 
 #include "lcd_commands.h"
 #include "lcdd_link.h"
+#include "lcdd_settings.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/thread.h>
@@ -71,14 +72,7 @@ struct Settings {
 class LCDprocDisplay final : public ComObject<LCDprocDisplay, CharacterGridDriver, IDisplayPower,
                                               ConfigurablePlugin<LCDprocDisplay>, DescribedSettings<LCDprocDisplay>> {
 public:
-    static constexpr SettingDescription kSettings[] = {
-        {"host", "LCDd host", kSettingText, "127.0.0.1", "The machine LCDd runs on"},
-        {"port", "LCDd port", kSettingInteger, "13666", "LCDd's port", 1, 65535},
-        {"priority", "Priority", kSettingChoice, "foreground", "How LCDd ranks Pixtera's screen among its clients'", 0,
-         0, "foreground|info|background|alert|input"},
-        {"columns", "Columns", kSettingInteger, "20", "Characters per row until LCDd says", 1, 256},
-        {"rows", "Rows", kSettingInteger, "4", "Rows of characters until LCDd says", 1, 64},
-    };
+    static constexpr const auto& kSettings = lcdproc::kLcddSettings;
 
     static constexpr const char16_t* kPluginName = u"LCDproc display";
 

@@ -24,20 +24,7 @@ class SerialLCD final
     : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
                        LcdDisplayCharacterSet<SerialLCD>, ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
 public:
-    static constexpr SettingDescription kSettings[] = {
-        {"device", "Device", kSettingText, "/dev/ttyACM0",
-         "The module's serial port (a udev link such as /dev/lcd keeps it stable)"},
-        {"speed", "Speed", kSettingChoice, "19200", "The module's baud rate", 0, 0,
-         "1200|2400|4800|9600|19200|38400|57600|115200"},
-        {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
-        {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
-        {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
-        {"contrast", "Contrast", kSettingInteger, "", "0-255, for modules that set contrast (empty: leave it)", 0, 255},
-        {"brightness", "Brightness", kSettingInteger, "", "0-255, for modules that dim (empty: leave it)", 0, 255},
-        {"rom", "Character ROM", kSettingChoice, "a00",
-         "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0,
-         0, "a00|a02"},
-    };
+    static constexpr const auto& kSettings = kSerialSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;
     static constexpr const char16_t* kPluginName = u"Serial character LCD";
 

@@ -4,6 +4,8 @@
 // designer: beside the programs when their directory is writable, else in the user's XDG
 // configuration directory.
 
+#include <pixtera/configuration_schema.h>
+
 #include <pugixml.hpp>
 
 #include <filesystem>
@@ -13,8 +15,7 @@
 namespace pixtera {
 
 inline constexpr std::string_view kConfigFileName = "pixtera2.xml";
-inline constexpr std::string_view kDefaultConfiguration =
-    "<PixteraConfiguration><drivers></drivers></PixteraConfiguration>";
+using config::kDefaultConfiguration;
 
 // The path for programs in `programDirectory` (default: the running program's directory).
 std::filesystem::path ConfigFileLocation(const std::filesystem::path& programDirectory);

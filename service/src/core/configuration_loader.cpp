@@ -11,6 +11,7 @@
 #include <pixtera/sdk/plugin_info.h>
 
 #include <pixtera/configuration_file.h>
+#include <pixtera/configuration_schema.h>
 #include <pixtera/xml_file.h>
 
 #include <pugixml.hpp>
@@ -21,11 +22,6 @@
 
 namespace pixtera {
 namespace {
-
-bool IsOn(const pugi::xml_node& driver, const char* capability)
-{
-    return std::strcmp(driver.child(capability).attribute("active").value(), "yes") == 0;
-}
 
 // " as a display and a data provider", for the start-up log.
 std::string KindsOf(const Capabilities& capabilities)
@@ -41,8 +37,9 @@ std::string KindsOf(const Capabilities& capabilities)
 
 Capabilities ReadCapabilities(const pugi::xml_node& driver)
 {
-    return {IsOn(driver, "action"), IsOn(driver, "input"),   IsOn(driver, "output"),
-            IsOn(driver, "event"),  IsOn(driver, "display"), IsOn(driver, "data")};
+    using namespace config;
+    return {IsActive(driver, kAction), IsActive(driver, kInput),   IsActive(driver, kOutput),
+            IsActive(driver, kEvent),  IsActive(driver, kDisplay), IsActive(driver, kData)};
 }
 
 // True when HKLM\Software\Pixtera2.0 says every plug-in runs in a process of its own.
@@ -64,12 +61,12 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
     // Under the one guard of every plug-in call: a driver that throws here is faulted as anywhere.
     LONG ignored = 0;
     driver.fault->Guard([&] { return displayDriver->LoaderQuery(&ignored); });
-    const QueueOrigin origin{path, ordinal, element.attribute("clsid").value(),
-                             element.attribute("configuration").value()};
+    const QueueOrigin origin{path, ordinal, element.attribute(config::kClsid).value(),
+                             element.attribute(config::kConfiguration).value()};
     auto display = displays.AddDisplay(driver.object.get(), origin, driver.fault);
     // The file holds these entries already; entries that cannot be read stay in it untouched.
     std::vector<QueueEntry> entries;
-    for (const auto& selected : element.select_nodes("display/queue/queueitem")) {
+    for (const auto& selected : element.select_nodes(config::kQueueItemPath)) {
         if (auto entry = ReadQueueEntry(selected.node()))
             entries.push_back(std::move(*entry));
         else
@@ -94,19 +91,20 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
     if (file) {
         int ordinal = -1;
         const bool isolateAll = IsolateEveryPlugin();
-        for (const auto& selected : file.document.select_nodes("PixteraConfiguration/drivers/driver")) {
+        for (const auto& selected : file.document.select_nodes(config::kDriverPath)) {
             ++ordinal;
             const pugi::xml_node element = selected.node();
-            const pugi::xml_attribute clsid = element.attribute("clsid");
+            const pugi::xml_attribute clsid = element.attribute(config::kClsid);
             if (!clsid) {
                 LogError(path.string() + ": a driver without clsid ends the configuration here");
                 return false;
             }
             const std::u16string progId = Utf8ToUtf16(clsid.value());
             // Hosted by DispatchWrapper.core in a process of its own.
-            const bool isolated = std::strcmp(element.attribute("DispatchWrap").value(), "yes") == 0 ||
-                                  std::strcmp(element.attribute("isolated").value(), "true") == 0 || isolateAll;
-            const std::u16string configuration = Utf8ToUtf16(element.attribute("configuration").value());
+            const bool isolated = std::strcmp(element.attribute(config::kDispatchWrap).value(), config::kYes) == 0 ||
+                                  std::strcmp(element.attribute(config::kIsolated).value(), config::kTrue) == 0 ||
+                                  isolateAll;
+            const std::u16string configuration = Utf8ToUtf16(element.attribute(config::kConfiguration).value());
 
             // Said first, so that the log names a plug-in that takes the service down with it.
             LogInformation("Loading " + std::string(clsid.value()));

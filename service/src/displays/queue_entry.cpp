@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "queue_entry.h"
 
+#include <pixtera/configuration_schema.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/variant.h>
 
@@ -8,8 +9,8 @@ namespace pixtera {
 
 std::optional<QueueEntry> ReadQueueEntry(const pugi::xml_node& queueItem)
 {
-    const pugi::xml_attribute file = queueItem.attribute("Filename");
-    const pugi::xml_attribute runtime = queueItem.attribute("Runtime");
+    const pugi::xml_attribute file = queueItem.attribute(config::kFilename);
+    const pugi::xml_attribute runtime = queueItem.attribute(config::kRuntime);
     if (!file || !runtime)
         return std::nullopt;
     const Variant text = Variant::FromUtf8(runtime.value());
@@ -25,8 +26,8 @@ void WriteQueueEntry(pugi::xml_node queueItem, const QueueEntry& entry)
         pugi::xml_attribute found = queueItem.attribute(name);
         return found ? found : queueItem.append_attribute(name);
     };
-    attribute("Filename").set_value(Utf16ToUtf8(entry.fileName).c_str());
-    attribute("Runtime").set_value(entry.seconds);
+    attribute(config::kFilename).set_value(Utf16ToUtf8(entry.fileName).c_str());
+    attribute(config::kRuntime).set_value(entry.seconds);
 }
 
 } // namespace pixtera

@@ -2,6 +2,7 @@
 #include "queue_writer.h"
 
 #include <pixtera/configuration_file.h>
+#include <pixtera/configuration_schema.h>
 #include <pixtera/platform/event_log.h>
 
 #include <cerrno>
@@ -17,15 +18,15 @@ std::mutex configurationFileMutex;
 
 bool IsDriverOf(const pugi::xml_node& driver, const QueueOrigin& origin)
 {
-    return origin.clsid == driver.attribute("clsid").value() &&
-           origin.driverConfiguration == driver.attribute("configuration").value();
+    return origin.clsid == driver.attribute(config::kClsid).value() &&
+           origin.driverConfiguration == driver.attribute(config::kConfiguration).value();
 }
 
 // The display's driver element: at its remembered position if it is still there, else the only
 // element with its attributes. Elements inserted or removed by hand must not redirect the queue.
 pugi::xml_node FindDriverElement(const pugi::xml_document& document, const QueueOrigin& origin)
 {
-    const auto drivers = document.select_nodes("PixteraConfiguration/drivers/driver");
+    const auto drivers = document.select_nodes(config::kDriverPath);
     if (origin.driverElement >= 0 && static_cast<std::size_t>(origin.driverElement) < drivers.size()) {
         const pugi::xml_node remembered = drivers[static_cast<std::size_t>(origin.driverElement)].node();
         if (IsDriverOf(remembered, origin))
@@ -44,11 +45,11 @@ pugi::xml_node FindDriverElement(const pugi::xml_document& document, const Queue
 
 void WriteEntries(pugi::xml_node display, const std::vector<QueueEntry>& entries)
 {
-    pugi::xml_node queue = display.child("queue");
+    pugi::xml_node queue = display.child(config::kQueue);
     if (!queue)
-        queue = display.append_child("queue");
+        queue = display.append_child(config::kQueue);
     std::vector<pugi::xml_node> owned; // the elements the loader read as entries
-    for (pugi::xml_node item : queue.children("queueitem"))
+    for (pugi::xml_node item : queue.children(config::kQueueItem))
         if (ReadQueueEntry(item))
             owned.push_back(item);
     pugi::xml_node last;
@@ -56,7 +57,7 @@ void WriteEntries(pugi::xml_node display, const std::vector<QueueEntry>& entries
         if (i < owned.size())
             last = owned[i];
         else
-            last = last ? queue.insert_child_after("queueitem", last) : queue.append_child("queueitem");
+            last = last ? queue.insert_child_after(config::kQueueItem, last) : queue.append_child(config::kQueueItem);
         WriteQueueEntry(last, entries[i]);
     }
     for (std::size_t i = entries.size(); i < owned.size(); ++i)
@@ -80,7 +81,7 @@ HRESULT WriteQueue(const QueueOrigin& origin, const std::vector<QueueEntry>& ent
                  origin.driverConfiguration + "\"");
         return E_FAIL;
     }
-    const pugi::xml_node display = driver.child("display");
+    const pugi::xml_node display = driver.child(config::kDisplay);
     if (!display) {
         LogError("The display queue was not saved: its driver in " + origin.configuration.string() +
                  " has no display element");

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // IPluginSettings from a table. Derived declares `static constexpr SettingDescription kSettings[]`
-// with its keys, in the order a form should show them, and lists DescribedSettings<Derived> in
-// its ComObject.
+// with its keys, in the order a form should show them (or a reference to a table it shares), and
+// lists DescribedSettings<Derived> in its ComObject.
 
 #include <pixtera/sdk/plugin_settings.h>
 
@@ -10,6 +10,18 @@
 #include <string_view>
 
 namespace pixtera {
+
+// How a setting names the module a driver drives (its bus and address, its device, its host and
+// port). Two configurations of one driver whose place settings agree drive the same module, so
+// that detection never adds a second driver for it; each value is compared as the driver reads it.
+enum class SettingPlace {
+    None, // not part of the place
+    // A number: an integer setting in decimal, any other also in 0x hexadecimal; within
+    // [minimum, maximum] when they differ. A value that is no such number counts as the default.
+    Number,
+    Host, // a host name or address; localhost is 127.0.0.1
+    Device, // a device path; links and relative steps resolved
+};
 
 struct SettingDescription {
     const char* name;
@@ -20,6 +32,7 @@ struct SettingDescription {
     LONG minimum = 0;
     LONG maximum = 0;
     const char* choices = "";
+    SettingPlace place = SettingPlace::None;
 };
 
 template <class Derived>

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Which module a driver's configuration drives, told by the settings the driver describes as its
+// place: "address=39" and "bus=1;address=0x27" name one module, "host=localhost" and
+// "host=127.0.0.1;port=13666" another. No driver is named here: its described settings say it.
+
+#include "module_detection.h"
+
+#include <span>
+#include <string>
+
+namespace pixtera::detection {
+
+// The ProgID and the values of the place settings, each as the driver reads it (a missing or
+// unusable one at its default). A driver that describes no place is known by its whole
+// configuration.
+std::string ModulePlace(const std::string& progId, const std::string& configuration,
+                        std::span<const SettingDescription> settings);
+
+// Whether the driver `progId`, configured so, drives `module`.
+bool DrivesModule(const std::string& progId, const std::string& configuration, const FoundModule& module);
+
+} // namespace pixtera::detection
