@@ -63,7 +63,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override
     {
         std::lock_guard lock(watchMutex_);
-        return Output(mode, watch_ ? kUpdateOnce : kUpdatePeriodic);
+        return Output(mode, watch_ && watch_->running() ? kUpdateOnce : kUpdatePeriodic);
     }
     HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override
     {

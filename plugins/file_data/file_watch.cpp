@@ -111,9 +111,10 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t kDirectoryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
-                                                      IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
-                                                      IN_ONLYDIR;
+    // Names only: the content is the file watch's, so that files written beside it (a log in the
+    // same directory) do not wake the watch.
+    static constexpr std::uint32_t kDirectoryEvents =
+        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
     static constexpr std::uint32_t kFileEvents =
         IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_DONT_FOLLOW;
 
@@ -166,13 +167,11 @@ private:
             WatchFile();
             return Change::Now;
         }
-        if (mask & IN_CREATE) { // written next, and closed
+        if (mask & IN_CREATE) { // written next, perhaps before its watch is there
             WatchFile();
             return Change::Soon;
         }
-        if (mask & (IN_CLOSE_WRITE | IN_ATTRIB))
-            return Change::Now;
-        return mask & IN_MODIFY ? Change::Soon : Change::None;
+        return Change::None;
     }
 
     const std::filesystem::path file_;

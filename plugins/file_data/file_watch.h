@@ -27,6 +27,9 @@ public:
     FileWatch& operator=(const FileWatch&) = delete;
     ~FileWatch();
 
+    // False when the watch could not start (no file descriptor left): nothing will be told.
+    bool running() const { return thread_.joinable(); }
+
 private:
     class Watching;
     bool Watch();
