@@ -2,20 +2,24 @@
 # SPDX-License-Identifier: MIT
 # pixtera2 beside LCDd on the same screen: LCDd (Debian's lcdproc, its MtxOrb driver) with a
 # client showing a static screen, then a clock changing once a second; pixtera2 with
-# Pixtera.SerialLCD showing the same. Both modules are pseudo-terminals counting the bytes that
-# reach them after start-up. Prints each server's CPU (from /proc/PID/task/*/schedstat) and the
-# bytes per second on its wire. Targets: static screen, pixtera2 under 0.05x LCDd's CPU; clock,
-# under 0.5x; bytes 0 and under 8 B/s. Not a test: run it by hand.
+# Pixtera.SerialLCD showing the same, and the static screen once more with its text from a
+# Pixtera.FileData whose file does not change. Both modules are pseudo-terminals counting the
+# bytes that reach them after start-up. Prints each server's CPU (from /proc/PID/task/*/schedstat),
+# its threads' wake-ups (voluntary context switches, from /proc/PID/task/*/status) and the bytes
+# per second on its wire. Targets: static screens, pixtera2 at most 0.05x LCDd's CPU and no
+# wake-up at all; clock, under 0.5x; bytes 0 and under 8 B/s. Not a test: run it by hand.
 #   bench/lcdd-compare.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 build=$(realpath "${1:-build}")
 seconds=${2:-20}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; pkill -f "$root/" 2>/dev/null || true; rm -rf "$root"' EXIT
+service=""
+trap 'kill $(jobs -p) $service 2>/dev/null || true; rm -rf "$root"' EXIT
 source "$here/../scripts/lib/service-sandbox.sh"
 
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ ns += $1 } END { print ns + 0 }'; }
+wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'; }
 
 start_counter() { # DIR: a module on a pseudo-terminal; sets $counter and $device
     python3 "$here/pty_counter.py" "$1/device" "$1/bytes" &
@@ -27,14 +31,16 @@ start_counter() { # DIR: a module on a pseudo-terminal; sets $counter and $devic
 measure() { # LABEL SERVER_PID DIR: after start-up, CPU and bytes over $seconds
     sleep 3
     kill -USR1 "$counter"
-    local before after
+    local before after woke
     before=$(cpu_ns "$2")
+    woke=$(wakeups "$2")
     sleep "$seconds"
     after=$(cpu_ns "$2")
+    woke=$(($(wakeups "$2") - woke))
     kill "$counter"
     wait "$counter" 2>/dev/null || true
-    awk -v b="$before" -v a="$after" -v s="$seconds" -v bytes="$(cat "$3/bytes")" -v label="$1" 'BEGIN {
-        printf "%-22s %8.4f %% of a core %8.1f B/s\n", label, (a - b) / 1e9 / s * 100, bytes / s }'
+    awk -v b="$before" -v a="$after" -v s="$seconds" -v bytes="$(cat "$3/bytes")" -v label="$1" -v w="$woke" 'BEGIN {
+        printf "%-22s %8.4f %% of a core %8.1f wake-ups/s %8.1f B/s\n", label, (a - b) / 1e9 / s * 100, w / s, bytes / s }'
 }
 
 lcdd_case() { # MODE: static or clock
@@ -90,18 +96,23 @@ PY
 pixtera_case() { # MODE
     local dir=$root/pixtera-$1
     mkdir -p "$dir"
-    (service_sandbox "$dir" "$build" SerialLCD SystemData)
+    (service_sandbox "$dir" "$build" SerialLCD SystemData FileData)
     export PIXTERA_REGISTRY=$dir/registry.db PIXTERA_MACHINE_REGISTRY="" PIXTERA_RUNTIME_DIR=$dir/run
     export XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data PIXTERA_STATS_ENDPOINT=
     start_counter "$dir"
-    local clock="" provider=""
+    local clock="" provider="" text='<Data Mode="Static" Text="Static screen"/>'
+    if [ "$1" = file ]; then
+        printf 'status=Static screen\n' >"$dir/values.txt"
+        text='<Data Mode="Data" Name="status"/>'
+        provider="<driver clsid=\"Pixtera.FileData\" configuration=\"path=$dir/values.txt;interval=250\"><data active=\"yes\"/></driver>"
+    fi
     if [ "$1" = clock ]; then
         clock='<DisplayItem><Position X="0" Y="1" Width="20" Height="1"/><Appearance Mode="Static"/><Data Mode="Data" Name="Time"/></DisplayItem>'
         provider='<driver clsid="Pixtera.SystemData" configuration="interval=1000"><data active="yes"/></driver>'
     fi
     cat >"$dir/screen.pxd" <<XML
 <Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>
-<Data Mode="Static" Text="Static screen"/></DisplayItem>$clock</DisplayItems></Design>
+$text</DisplayItem>$clock</DisplayItems></Design>
 XML
     cat >"$dir/bin/pixtera2.xml" <<XML
 <PixteraConfiguration><drivers>$provider
@@ -111,10 +122,13 @@ XML
 XML
     service_start "$dir"
     measure "pixtera2, $1" "$service" "$dir"
-    pkill -f "^$dir/bin/pixtera2" 2>/dev/null || true
+    kill "$service" "$session" 2>/dev/null || true
+    wait "$session" 2>/dev/null || true
+    service=""
 }
 
-for mode in static clock; do
-    lcdd_case "$mode"
-    pixtera_case "$mode"
-done
+lcdd_case static
+pixtera_case static
+pixtera_case file
+lcdd_case clock
+pixtera_case clock

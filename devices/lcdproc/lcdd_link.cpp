@@ -10,10 +10,28 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace pixtera::lcdproc {
+namespace {
+
+// Frames go at once, and a peer that vanished without closing (a machine switched off, a cable
+// pulled) is found by the kernel's probes after a minute and a half of silence: the link is
+// never looked at by a timer of ours.
+void KeepAlive(int fd)
+{
+    const int on = 1, idle = 60, interval = 10, probes = 3;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
+} // namespace
 
 bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseconds limit, std::string* error)
 {
@@ -51,8 +69,7 @@ bool LcddLink::Connect(const std::string& host, int port, std::chrono::milliseco
         else if (failure != 0)
             reason = std::strerror(failure);
         if (connected == 0) {
-            const int on = 1;
-            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            KeepAlive(fd);
             fd_ = fd;
         } else {
             close(fd);
@@ -116,6 +133,28 @@ std::optional<std::string> LcddLink::ReadLine(std::chrono::milliseconds limit)
             pending_.append(buffer, static_cast<std::size_t>(n));
     }
     return std::nullopt;
+}
+
+LcddLink::Woken LcddLink::Wait(int wake, std::optional<std::chrono::milliseconds> limit) const
+{
+    if (fd_ >= 0 && pending_.find('\n') != std::string::npos)
+        return Woken::Link;
+    const auto deadline =
+        limit ? std::chrono::steady_clock::now() + *limit : std::chrono::steady_clock::time_point::max();
+    pollfd waits[2] = {{wake, POLLIN, 0}, {fd_, POLLIN, 0}};
+    while (true) {
+        int timeout = -1;
+        if (limit) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
+        }
+        const int ready = poll(waits, fd_ >= 0 ? 2 : 1, timeout);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return Woken::Time;
+        return waits[0].revents ? Woken::Wake : Woken::Link;
+    }
 }
 
 } // namespace pixtera::lcdproc

@@ -26,6 +26,12 @@ public:
     // closed when LCDd closed it.
     std::optional<std::string> ReadLine(std::chrono::milliseconds limit);
 
+    // Sleeps until LCDd sent something or closed the link, `wake` (an eventfd, say) is readable
+    // or `limit` passed (none: no limit); without a link, on `wake` and `limit` alone. Nothing
+    // else wakes it: a link that stays quiet costs nothing.
+    enum class Woken { Link, Wake, Time };
+    Woken Wait(int wake, std::optional<std::chrono::milliseconds> limit) const;
+
 private:
     int fd_ = -1;
     std::string pending_;

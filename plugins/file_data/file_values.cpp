@@ -48,7 +48,7 @@ std::vector<FileValue> ParseFileValues(std::string_view text)
     return values;
 }
 
-FileValues::Change FileValues::Refresh()
+FileValues::Change FileValues::Refresh(bool changed)
 {
     struct stat info {};
     if (stat(path_.c_str(), &info) != 0) {
@@ -60,7 +60,7 @@ FileValues::Change FileValues::Refresh()
     const Stamp stamp{static_cast<std::uintmax_t>(info.st_size),
                       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
                       static_cast<std::uintmax_t>(info.st_ino)};
-    if (present_ && stamp == stamp_)
+    if (present_ && stamp == stamp_ && !changed)
         return Change::None;
     BoundedFile read = ReadBoundedFile(path_, kMaxBytes, true);
     if (!read) {

@@ -28,9 +28,11 @@ public:
 
     explicit FileValues(std::filesystem::path path) : path_(std::move(path)) {}
 
-    // Reads the file again if it changed. Returns what happened, for the log.
+    // Reads the file again if its size, time or inode changed, or anyway when `changed` (told so
+    // by the kernel: a change within one tick of the file's clock keeps its size and time).
+    // Returns what happened, for the log.
     enum class Change { None, Read, Vanished, Unreadable };
-    Change Refresh();
+    Change Refresh(bool changed = false);
 
     const std::vector<FileValue>& values() const { return values_; }
     bool truncated() const { return truncated_; }

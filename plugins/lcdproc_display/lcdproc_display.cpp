@@ -15,8 +15,10 @@
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_module.h>
 
-#include <atomic>
-#include <condition_variable>
+#include <pixtera/platform/unique_fd.h>
+
+#include <sys/eventfd.h>
+
 #include <mutex>
 #include <thread>
 
@@ -82,7 +84,7 @@ public:
             std::lock_guard lock(mutex_);
             stopping_ = true;
         }
-        wake_.notify_all();
+        Wake();
         if (worker_.joinable())
             worker_.join();
     }
@@ -100,7 +102,7 @@ public:
             frame_ = std::move(bytes);
             frameChanged_ = true;
         }
-        wake_.notify_all(); // the worker sends it; the caller never waits for the network
+        Wake(); // the worker sends it; the caller never waits for the network
         return S_OK;
     }
 
@@ -112,7 +114,7 @@ public:
             backlight_ = on != 0;
             backlightChanged_ = true;
         }
-        wake_.notify_all();
+        Wake();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetBrightness(LONG) override { return E_NOTIMPL; }
@@ -144,7 +146,7 @@ public:
             settings_ = settings;
             settingsChanged_ = true;
         }
-        wake_.notify_all();
+        Wake();
         if (!worker_.joinable())
             worker_ = std::thread([this] {
                 NameThisThread("px-lcdd");
@@ -159,7 +161,8 @@ private:
     }
 
     // The worker: connects (again and again while LCDd is away), sets the screen up and sends
-    // the newest frame's changed rows.
+    // the newest frame's changed rows. It sleeps on LCDd's socket and the wake-up, with no
+    // deadline while connected and the next attempt's while not.
     void Work()
     {
         lcdproc::LcddLink link;
@@ -170,7 +173,7 @@ private:
         while (true) {
             std::string frame;
             {
-                std::unique_lock lock(mutex_);
+                std::lock_guard lock(mutex_);
                 if (stopping_)
                     return;
                 if (settingsChanged_) {
@@ -178,11 +181,6 @@ private:
                     settingsChanged_ = false;
                     link.Close();
                 }
-                if (link.connected())
-                    wake_.wait_for(lock, 250ms,
-                                   [&] { return stopping_ || frameChanged_ || settingsChanged_ || backlightChanged_; });
-                if (stopping_)
-                    return;
                 frame = frame_;
                 frameChanged_ = false;
                 backlight = backlight_;
@@ -197,8 +195,7 @@ private:
                     outageReported_ = true;
                 }
                 if (!Connect(link, settings, commands)) {
-                    std::unique_lock lock(mutex_);
-                    wake_.wait_for(lock, kRetryPeriod, [&] { return stopping_ || settingsChanged_; });
+                    WaitToRetry(link);
                     continue;
                 }
                 frame = CurrentFrame(); // resend what is shown now
@@ -212,6 +209,30 @@ private:
                 backlightSent = link.Send(std::string("screen_set ") + lcdproc::kScreen + " -backlight " +
                                           (*backlight ? "on" : "off") + "\n");
             }
+            if (link.connected() && link.Wait(wake_.get(), std::nullopt) == lcdproc::LcddLink::Woken::Wake)
+                TakeWake();
+        }
+    }
+
+    void Wake() { eventfd_write(wake_.get(), 1); }
+    void TakeWake()
+    {
+        eventfd_t count = 0;
+        eventfd_read(wake_.get(), &count);
+    }
+
+    // Until the next attempt to connect; sooner only to stop or for new settings (frames wait).
+    void WaitToRetry(const lcdproc::LcddLink& link)
+    {
+        const auto until = std::chrono::steady_clock::now() + kRetryPeriod;
+        for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+            if (link.Wait(wake_.get(), left) != lcdproc::LcddLink::Woken::Wake)
+                return;
+            TakeWake();
+            std::lock_guard lock(mutex_);
+            if (stopping_ || settingsChanged_)
+                return;
         }
     }
 
@@ -308,7 +329,6 @@ private:
     }
 
     std::mutex mutex_; // guards the fields down to backlightChanged_
-    std::condition_variable wake_;
     bool stopping_ = false;
     Settings settings_;
     bool settingsChanged_ = false;
@@ -316,6 +336,8 @@ private:
     bool frameChanged_ = false;
     std::optional<bool> backlight_;
     bool backlightChanged_ = false;
+    // Written after any of the fields above changed; the worker sleeps on it beside LCDd's socket.
+    const UniqueFd wake_{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
 
     std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
     bool wasConnected_ = false; // worker only

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -64,6 +65,22 @@ TEST_F(FileValuesTest, AFileThatAppearsChangesAndVanishes)
     std::filesystem::remove(path);
     EXPECT_EQ(file.Refresh(), FileValues::Change::Vanished);
     EXPECT_TRUE(file.values().empty());
+}
+
+TEST_F(FileValuesTest, AChangeThatKeepsSizeTimeAndInodeIsReadWhenTold)
+{
+    std::ofstream(path) << "a=1\n";
+    FileValues file(path);
+    ASSERT_EQ(file.Refresh(), FileValues::Change::Read);
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    std::ofstream(path) << "a=2\n"; // within one tick of the file's clock, as far as it shows
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(file.Refresh(), FileValues::Change::None) << "nothing to see";
+    EXPECT_EQ(file.Refresh(true), FileValues::Change::Read);
+    ASSERT_EQ(file.values().size(), 1u);
+    EXPECT_EQ(std::get<double>(file.values()[0].value), 2);
 }
 
 TEST_F(FileValuesTest, AHugeFileIsReadOnlyInPart)
