@@ -22,6 +22,15 @@ int Hd44780I2cProtocol::Address(int column, int row, int columns)
     return (row % 2) * 0x40 + (row / 2) * columns + column;
 }
 
+int Hd44780I2cProtocol::CursorAfter(int address) const
+{
+    // Two lines: 0x00-0x27 and 0x40-0x67, each running on into the other; one line: 0x00-0x4F.
+    const int next = address + 1;
+    if (geometry_.rows > 1)
+        return next == 0x28 ? 0x40 : next == 0x68 ? 0x00 : next;
+    return next == 0x50 ? 0x00 : next;
+}
+
 std::uint8_t Hd44780I2cProtocol::Lines(std::uint8_t nibble, bool data) const
 {
     std::uint8_t lines = backlight_ ? pins_.backlight : 0;

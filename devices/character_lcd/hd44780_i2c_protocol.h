@@ -39,6 +39,9 @@ public:
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // A jump is one instruction, as is a character.
     int jumpCost() const override { return 1; }
+    // The DDRAM address: on a 20x4 module row 2 continues row 0.
+    int CursorAt(int column, int row) const override { return Address(column, row, geometry_.columns); }
+    int CursorAfter(int address) const override;
     // The backpack's backlight line is part of every byte sent.
     void Backlight(LinkBatch& batch, bool on) override;
 

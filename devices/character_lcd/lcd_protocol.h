@@ -34,6 +34,10 @@ public:
     // What a cursor jump costs, counted in characters written: a gap of unchanged cells up to
     // this long is cheaper rewritten than jumped.
     virtual int jumpCost() const = 0;
+    // The cursor's position at a cell, in the module's own terms, and after a character written
+    // at `position`: a run that starts where the last one left the cursor needs no jump.
+    virtual int CursorAt(int column, int row) const { return row * 256 + column; }
+    virtual int CursorAfter(int position) const { return position + 1; }
     // Switches the backlight; later initialisations keep it so.
     virtual void Backlight(LinkBatch& batch, bool on) = 0;
     // Brightness 0-255; false (and nothing sent) on a module that cannot dim.

@@ -6,6 +6,7 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/thread.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -159,6 +160,7 @@ bool LcdWriter::Connect(bool& absent)
             // A module just initialised is blank and has no user characters of ours.
             shown_ = Wanted{};
             shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+            cursor_.reset();
             return true;
         }
         link_.reset();
@@ -179,31 +181,71 @@ void LcdWriter::WaitToRetry(bool absent)
     tryNow_ = false;
 }
 
-LinkBatch LcdWriter::Update(const Wanted& wanted) const
+LinkBatch LcdWriter::Update(const Wanted& wanted, std::optional<int>& cursor) const
 {
+    LcdProtocol& protocol = *setup_.protocol;
     LinkBatch batch;
-    if (wanted.backlight && wanted.backlight != shown_.backlight)
-        setup_.protocol->Backlight(batch, *wanted.backlight);
-    if (wanted.brightness && wanted.brightness != shown_.brightness)
-        setup_.protocol->Brightness(batch, *wanted.brightness);
-    bool cursorKnown = false;
+    if (wanted.backlight && wanted.backlight != shown_.backlight) {
+        batch.Break();
+        protocol.Backlight(batch, *wanted.backlight);
+        cursor.reset();
+    }
+    if (wanted.brightness && wanted.brightness != shown_.brightness) {
+        batch.Break();
+        if (protocol.Brightness(batch, *wanted.brightness))
+            cursor.reset();
+    }
     for (std::size_t code = 0; code < wanted.glyphs.size(); ++code) {
         if (wanted.glyphs[code] && wanted.glyphs[code] != shown_.glyphs[code]) {
-            setup_.protocol->Define(batch, static_cast<int>(code), *wanted.glyphs[code]);
+            batch.Break();
+            protocol.Define(batch, static_cast<int>(code), *wanted.glyphs[code]);
+            cursor.reset();
         }
     }
-    int column = 0;
-    int row = 0;
-    for (const Run& run :
-         ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, setup_.protocol->jumpCost())) {
-        if (!cursorKnown || run.column != column || run.row != row)
-            setup_.protocol->MoveTo(batch, run.column, run.row);
-        setup_.protocol->Write(batch, run.text);
-        cursorKnown = true;
-        column = run.column + static_cast<int>(run.text.size());
-        row = run.row;
+    auto runs = ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, protocol.jumpCost());
+    // In the module's address order, so that a run the cursor reaches by itself (row 2 after
+    // row 0 on an HD44780) goes on without a jump.
+    std::stable_sort(runs.begin(), runs.end(), [&](const Run& a, const Run& b) {
+        return protocol.CursorAt(a.column, a.row) < protocol.CursorAt(b.column, b.row);
+    });
+    for (const Run& run : runs) {
+        const int at = protocol.CursorAt(run.column, run.row);
+        if (cursor != at) {
+            batch.Break(); // a message per stretch written
+            protocol.MoveTo(batch, run.column, run.row);
+        }
+        protocol.Write(batch, run.text);
+        cursor = at;
+        for (std::size_t i = 0; i < run.text.size(); ++i)
+            cursor = protocol.CursorAfter(*cursor);
     }
     return batch;
+}
+
+bool LcdWriter::Send(const LinkBatch& batch)
+{
+    std::string error;
+    const auto start = setup_.now();
+    const bool sent = link_->Send(batch, setup_.sleep, error);
+    LinkTraffic traffic = link_->traffic();
+    traffic.elapsed = setup_.now() - start;
+    if (!sent) {
+        LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
+        outageReported_ = true;
+        link_.reset();
+        std::lock_guard lock(mutex_);
+        linked_ = false;
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    traffic_ = traffic;
+    return true;
+}
+
+LinkTraffic LcdWriter::LastTraffic() const
+{
+    std::lock_guard lock(mutex_);
+    return traffic_;
 }
 
 void LcdWriter::Work()
@@ -236,16 +278,11 @@ void LcdWriter::Work()
             WaitToRetry(absent);
             continue;
         }
-        const LinkBatch batch = Update(wanted);
-        std::string error;
-        if (!batch.empty() && !link_->Send(batch, setup_.sleep, error)) {
-            LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
-            outageReported_ = true;
-            link_.reset();
-            std::lock_guard lock(mutex_);
-            linked_ = false;
+        std::optional<int> cursor = cursor_;
+        const LinkBatch batch = Update(wanted, cursor);
+        if (!batch.empty() && !Send(batch))
             continue;
-        }
+        cursor_ = cursor;
         shown_ = std::move(wanted);
         std::lock_guard lock(mutex_);
         away_ = false;

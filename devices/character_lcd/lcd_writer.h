@@ -30,6 +30,7 @@ struct WriterSetup {
     Sleeper sleep = [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
     std::chrono::milliseconds retry{1000};
     std::chrono::milliseconds absentRetry{30000}; // the device node is gone: hot-plug says when it is back
+    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
 };
 
 class LcdWriter {
@@ -57,6 +58,9 @@ public:
     // False when `limit` passed first.
     bool WaitUntilSent(std::chrono::milliseconds limit);
 
+    // What the last update that wrote something cost on the link, and how long it took.
+    LinkTraffic LastTraffic() const;
+
 private:
     struct Wanted {
         std::string frame;
@@ -74,15 +78,19 @@ private:
     bool Connect(bool& absent);
     // After a failed connection: until the next try is due, or stopping, or told to try now.
     void WaitToRetry(bool absent);
-    // The bytes that take the module from what it shows to `wanted`.
-    LinkBatch Update(const Wanted& wanted) const;
+    // The bytes that take the module from what it shows to `wanted`; `cursor` is where the
+    // module's cursor stands, before and after.
+    LinkBatch Update(const Wanted& wanted, std::optional<int>& cursor) const;
+    // Sends a batch, measuring it; false (and the link dropped, said once) when the module failed.
+    bool Send(const LinkBatch& batch);
     template <class Change>
     void ChangeWanted(Change change);
 
     const WriterSetup setup_;
 
     const int wake_; // an eventfd beside changed_: the worker may wait in poll() on the module
-    std::mutex mutex_; // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_ and stopping_
+    // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_, stopping_ and traffic_
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::condition_variable sentChanged_;
     Wanted wanted_;
@@ -93,10 +101,12 @@ private:
     bool tryNow_ = false;
     bool reinitialise_ = false;
     bool stopping_ = false;
+    LinkTraffic traffic_;
 
     // The worker's own.
     std::optional<DeviceLink> link_;
     Wanted shown_; // an empty frame: unknown, every cell is written
+    std::optional<int> cursor_; // where the module's cursor stands, when known
     bool outageReported_ = false;
 
     std::thread worker_;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// What one update sends to a module: runs of bytes, each followed by the pause the module needs
-// before it takes more (a clear, the steps of the initialisation).
+// What one update sends to a module: messages of bytes, each followed by the pause the module
+// needs before it takes more (a clear, the steps of the initialisation). On I2C a message is one
+// start, address and stop on the bus; on a serial line the messages simply follow each other.
 
 #include <chrono>
 #include <string>
@@ -20,6 +21,13 @@ public:
     void Add(std::string_view bytes) { Current().bytes.append(bytes); }
     // The module needs this long after the bytes added so far.
     void Pause(std::chrono::microseconds pause) { Current().pause += pause, segments_.emplace_back(); }
+    // The bytes added next go in a message of their own.
+    void Break()
+    {
+        if (!segments_.empty() && !segments_.back().bytes.empty())
+            segments_.emplace_back();
+    }
+    bool AtMessageStart() const { return segments_.empty() || segments_.back().bytes.empty(); }
 
     const std::vector<Segment>& segments() const { return segments_; }
     bool empty() const { return size() == 0; }

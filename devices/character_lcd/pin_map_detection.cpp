@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "pin_map_detection.h"
 
-#include <unistd.h>
-
 #include <array>
 
 namespace pixtera::lcd {
@@ -93,14 +91,11 @@ const char* PinMapName(PinMapFound found)
     return "unknown";
 }
 
-bool LinkExpanderPort::Write(std::uint8_t lines) { return write(link_.fd(), &lines, 1) == 1; }
-
-std::optional<std::uint8_t> LinkExpanderPort::Read()
+bool LinkExpanderPort::Write(std::uint8_t lines)
 {
-    std::uint8_t lines = 0;
-    if (read(link_.fd(), &lines, 1) != 1)
-        return std::nullopt;
-    return lines;
+    return link_.WriteMessage(std::string_view(reinterpret_cast<const char*>(&lines), 1));
 }
+
+std::optional<std::uint8_t> LinkExpanderPort::Read() { return link_.ReadByte(); }
 
 } // namespace pixtera::lcd

@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: MIT
+// What goes on the I2C bus for known frames: each stretch of changed cells one message, a cursor
+// jump only where the cursor does not get there by itself, and a frame's messages in one transfer.
+
+#include "hd44780_i2c_protocol.h"
+#include "hd44780_model.h"
+#include "lcd_writer.h"
+#include "model_i2c_bus.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace pixtera::lcd;
+using namespace pixtera::lcd::test;
+using namespace std::chrono_literals;
+using Transfer = ModelI2cBus::Transfer;
+
+// The bytes map a spells an instruction or a character with: per nibble, the lines with E high,
+// then with E low; the backlight (P3) on.
+std::string Spelt(std::uint8_t byte, bool data)
+{
+    std::string bytes;
+    for (const int nibble : {byte >> 4, byte & 0x0F}) {
+        const auto lines = static_cast<char>(nibble << 4 | 0x08 | (data ? 0x01 : 0x00));
+        bytes += {static_cast<char>(lines | 0x04), lines};
+    }
+    return bytes;
+}
+std::string Jump(int address) { return Spelt(static_cast<std::uint8_t>(0x80 | address), false); }
+std::string Text(std::string_view text)
+{
+    std::string bytes;
+    for (char c : text)
+        bytes += Spelt(static_cast<std::uint8_t>(c), true);
+    return bytes;
+}
+
+struct Writer {
+    explicit Writer(Geometry geometry) : bus(model)
+    {
+        WriterSetup setup;
+        setup.name = "Test display";
+        setup.device = "the model";
+        setup.open = [this](std::string&) { return std::optional<DeviceLink>(bus.Open()); };
+        setup.protocol = std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true);
+        setup.geometry = geometry;
+        setup.sleep = [](std::chrono::microseconds) {};
+        writer = std::make_unique<LcdWriter>(std::move(setup));
+        EXPECT_TRUE(writer->WaitUntilSent(5s));
+        bus.Take(); // the initialisation
+    }
+    std::vector<Transfer> Show(const std::string& frame)
+    {
+        writer->Show(frame);
+        EXPECT_TRUE(writer->WaitUntilSent(5s));
+        return bus.Take();
+    }
+    ~Writer() { writer.reset(); }
+
+    Hd44780Model model{Pcf8574Pins::A()};
+    ModelI2cBus bus;
+    std::unique_ptr<LcdWriter> writer;
+};
+
+TEST(I2cWrite, KnownFramesGoAsTheFewestMessagesInOneTransfer)
+{
+    Writer display({20, 4});
+    const std::string rows[] = {"ABCDEFGHIJKLMNOPQRST", "abcdefghijklmnopqrst", "0123456789ABCDEFGHIJ",
+                                "KLMNOPQRSTUVWXYZabcd"};
+    std::string frame = rows[0] + rows[1] + rows[2] + rows[3];
+    // DDRAM runs on: row 2 after row 0 (0x14 after 0x13), row 1 after row 2 (0x40 after 0x27 in
+    // two-line mode), row 3 after row 1: one jump for the whole screen.
+    EXPECT_EQ(display.Show(frame),
+              (std::vector<Transfer>{{Jump(0x00) + Text(rows[0]) + Text(rows[2]) + Text(rows[1]) + Text(rows[3])}}));
+
+    frame[60 + 5] = '#'; // row 3, column 5
+    EXPECT_EQ(display.Show(frame), (std::vector<Transfer>{{Jump(0x54 + 5) + Text("#")}}));
+    frame[60 + 6] = '$'; // where the cursor stands now: no jump
+    EXPECT_EQ(display.Show(frame), (std::vector<Transfer>{{Text("$")}}));
+
+    frame[2] = '1'; // two places on row 0, too far apart to rewrite what lies between
+    frame[10] = '2';
+    frame[19] = '3'; // and the end of row 0 with the start of row 2, which follows it
+    frame[40] = '4';
+    EXPECT_EQ(display.Show(frame),
+              (std::vector<Transfer>{{Jump(0x02) + Text("1"), Jump(0x0A) + Text("2"), Jump(0x13) + Text("34")}}));
+
+    frame[30] = '5'; // one unchanged cell between two changes is cheaper written than jumped
+    frame[32] = '6';
+    EXPECT_EQ(display.Show(frame), (std::vector<Transfer>{{Jump(0x40 + 10) + Text("5") + Text(rows[1].substr(11, 1)) +
+                                                             Text("6")}}));
+    EXPECT_EQ(display.model.Visible(20, 4), frame);
+}
+
+TEST(I2cWrite, AnAdapterWithoutCombinedTransfersGetsTheSameMessagesOneByOne)
+{
+    Writer display({16, 2});
+    display.bus.RefuseCombined(true);
+    const int tries = display.bus.combinedTries();
+    EXPECT_EQ(display.Show("Hello     world!"),
+              (std::vector<Transfer>{{Jump(0x00) + Text("Hello")}, {Jump(0x0A) + Text("world!")}}));
+    EXPECT_EQ(display.Show("Hello     World!"), (std::vector<Transfer>{{Jump(0x0A) + Text("W")}}));
+    EXPECT_EQ(display.bus.combinedTries(), tries + 1) << "refused once, not asked again";
+    EXPECT_EQ(display.model.Visible(16, 2).substr(0, 16), "Hello     World!");
+}
+
+TEST(I2cWrite, TheLastUpdatesTrafficIsMeasured)
+{
+    Writer display({20, 4});
+    display.Show(std::string(20, 'x'));
+    const LinkTraffic traffic = display.writer->LastTraffic();
+    EXPECT_EQ(traffic.messages, 1u);
+    EXPECT_EQ(traffic.transfers, 1u);
+    EXPECT_EQ(traffic.bytes, 21u * 4);
+    // A start, the address byte and the data at nine clocks a byte, and a stop.
+    EXPECT_EQ(traffic.clocks, 1u + 9 + 9 * 84 + 1);
+}
+
+} // namespace
