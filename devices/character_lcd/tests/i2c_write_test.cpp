@@ -88,8 +88,8 @@ TEST(I2cWrite, KnownFramesGoAsTheFewestMessagesInOneTransfer)
 
     frame[30] = '5'; // one unchanged cell between two changes is cheaper written than jumped
     frame[32] = '6';
-    EXPECT_EQ(display.Show(frame), (std::vector<Transfer>{{Jump(0x40 + 10) + Text("5") + Text(rows[1].substr(11, 1)) +
-                                                             Text("6")}}));
+    EXPECT_EQ(display.Show(frame),
+              (std::vector<Transfer>{{Jump(0x40 + 10) + Text("5") + Text(rows[1].substr(11, 1)) + Text("6")}}));
     EXPECT_EQ(display.model.Visible(20, 4), frame);
 }
 
