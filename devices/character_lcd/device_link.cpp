@@ -159,7 +159,26 @@ bool DeviceLink::SendI2c(std::span<const std::string_view> messages, std::string
     return true;
 }
 
-bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error)
+void DeviceLink::Wait(const LinkBatch::Segment& segment, const Sleeper& sleep, const ReadyProbe& ready)
+{
+    if (segment.pause.count() <= 0)
+        return;
+    if (segment.untilReady && ready) {
+        // Each ask is a round trip on the bus; a module that stays busy is waited for no longer
+        // than the pause.
+        const auto deadline = std::chrono::steady_clock::now() + segment.pause;
+        for (int asked = 0; asked <= segment.pause.count() / 50; ++asked) {
+            const auto done = ready();
+            if (!done)
+                break; // it cannot tell after all: the whole pause
+            if (*done || std::chrono::steady_clock::now() >= deadline)
+                return;
+        }
+    }
+    sleep(segment.pause);
+}
+
+bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error, const ReadyProbe& ready)
 {
     traffic_ = {};
     std::vector<std::string_view> pending; // I2C messages not sent yet
@@ -180,8 +199,7 @@ bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string&
                 pending.clear();
             }
         }
-        if (segment.pause.count() > 0)
-            sleep(segment.pause);
+        Wait(segment, sleep, ready);
     }
     return SendI2c(pending, error);
 }
@@ -222,6 +240,24 @@ std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, st
         return std::nullopt;
     }
     return link;
+}
+
+std::optional<int> I2cBusClock(int bus)
+{
+    // A big-endian 32-bit cell.
+    const std::string path = "/sys/bus/i2c/devices/i2c-" + std::to_string(bus) + "/of_node/clock-frequency";
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    unsigned char cell[4];
+    const ssize_t got = read(fd, cell, sizeof cell);
+    close(fd);
+    if (got != sizeof cell)
+        return std::nullopt;
+    const auto hz = static_cast<std::uint32_t>(cell[0] << 24 | cell[1] << 16 | cell[2] << 8 | cell[3]);
+    if (hz < 1000 || hz > 5000000)
+        return std::nullopt;
+    return static_cast<int>(hz);
 }
 
 bool IsSupportedBaudRate(int baud) { return SpeedOf(baud) != B0; }

@@ -17,6 +17,8 @@
 namespace pixtera::lcd {
 
 using Sleeper = std::function<void(std::chrono::microseconds)>;
+// Whether the module is done with what it was sent; nothing when it cannot tell.
+using ReadyProbe = std::function<std::optional<bool>()>;
 
 // The kernel's side of an I2C link, apart so that tests put a model behind it.
 class I2cTransfer {
@@ -70,8 +72,9 @@ public:
 
     // Writes every message, pausing after each as it asks; false with the reason when the
     // device fails (unplugged, bus error). On I2C the messages between two pauses go in one
-    // combined transfer where the adapter takes it, each on its own where not.
-    bool Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error);
+    // combined transfer where the adapter takes it, each on its own where not. A pause that may
+    // end when the module is ready asks `ready` until it is, for at most the pause.
+    bool Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error, const ReadyProbe& ready = {});
 
     // One message and one byte back, for reading the module (I2C: through the transfer).
     bool WriteMessage(std::string_view message);
@@ -86,6 +89,7 @@ public:
 private:
     bool WriteAll(std::string_view bytes, std::string& error);
     bool SendI2c(std::span<const std::string_view> messages, std::string& error);
+    void Wait(const LinkBatch::Segment& segment, const Sleeper& sleep, const ReadyProbe& ready);
 
     int fd_;
     std::unique_ptr<I2cTransfer> i2c_;
@@ -96,6 +100,8 @@ private:
 // /dev/i2c-<bus> with the expander at `address` selected.
 std::optional<DeviceLink> OpenI2cDevice(int bus, int address, std::string& error);
 std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, std::string& error);
+// The clock of /dev/i2c-<bus> as the device tree gives it (a Raspberry Pi's), or nothing.
+std::optional<int> I2cBusClock(int bus);
 // A tty in raw mode (8N1, no flow control) at `baud`.
 std::optional<DeviceLink> OpenSerialDevice(const std::string& path, int baud, std::string& error);
 // Whether a serial speed is one the driver can set.

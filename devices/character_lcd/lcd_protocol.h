@@ -2,10 +2,12 @@
 #pragma once
 // How the operations of a character LCD are spelt as bytes on its link.
 
+#include "device_link.h"
 #include "link_batch.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace pixtera::lcd {
@@ -42,6 +44,10 @@ public:
     virtual void Backlight(LinkBatch& batch, bool on) = 0;
     // Brightness 0-255; false (and nothing sent) on a module that cannot dim.
     virtual bool Brightness(LinkBatch&, int) { return false; }
+    // The module's busy flag (bit 7) and cursor address (bits 0-6), read over `link`; nothing on a
+    // module that cannot be read.
+    virtual std::optional<std::uint8_t> ReadStatus(DeviceLink&) const { return std::nullopt; }
+    virtual bool readable() const { return false; }
 };
 
 } // namespace pixtera::lcd

@@ -102,6 +102,18 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
             settings.detectPins = true;
         }
     }
+    if (const auto timing = fields.Text("timing")) {
+        if (*timing == "fast")
+            settings.timing = Hd44780Timing::Fast;
+        else if (*timing == "slow")
+            settings.timing = Hd44780Timing::Slow;
+        else if (*timing != "standard")
+            problems.emplace_back("timing (fast, standard or slow)");
+    }
+    invalid = false;
+    settings.refresh = fields.Number("refresh", 0, 86400, &invalid).value_or(0);
+    if (invalid)
+        problems.emplace_back("refresh (0 to 86400 seconds)");
     return settings;
 }
 

@@ -21,6 +21,8 @@ struct I2cSettings {
     bool backlight = true;
     Pcf8574Pins pins = Pcf8574Pins::A();
     bool detectPins = true; // pinmap=auto: read the module back at every connection; `pins` when that fails
+    Hd44780Timing timing = Hd44780Timing::Standard;
+    int refresh = 0; // seconds between re-initialisations of a module that cannot be read; 0: never
 };
 
 struct SerialSettings {
@@ -33,7 +35,8 @@ struct SerialSettings {
 // A byte as configurations and logs write it: "0x27".
 std::string HexByte(int address);
 
-// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02)
+// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02);
+// timing=standard (or fast, slow);refresh=0 (seconds, up to a day)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -42,14 +43,40 @@ void LcdWriter::Wake()
     [[maybe_unused]] const auto written = write(wake_, &one, sizeof one);
 }
 
-bool LcdWriter::WaitForWorkOrLoss()
+std::optional<std::chrono::steady_clock::time_point> LcdWriter::NextDue() const
+{
+    std::optional<std::chrono::steady_clock::time_point> due;
+    if (!link_)
+        return due;
+    if (unchecked_ && cursor_)
+        due = lastCheck_ + setup_.verifyEvery;
+    if (setup_.refresh.count() > 0) {
+        const auto refresh = lastInitialised_ + setup_.refresh;
+        due = due ? std::min(*due, refresh) : refresh;
+    }
+    return due;
+}
+
+bool LcdWriter::WaitForWorkOrLoss(bool& due)
 {
     // Nothing to send: wait for work, but keep an eye on the module, which a static screen would
     // never write to, so that an unplugged one is noticed and, when back, gets everything again.
+    due = false;
+    const auto next = NextDue();
+    auto remaining = [&]() -> std::optional<std::chrono::milliseconds> {
+        if (!next)
+            return std::nullopt;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - setup_.now());
+        return std::max(left, std::chrono::milliseconds(0));
+    };
+    const auto pending = [&] { return stopping_ || version_ != sent_ || reinitialise_ || !link_; };
     const int device = link_ ? link_->fd() : -1;
     if (device < 0 || wake_ < 0) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || reinitialise_ || !link_; });
+        if (const auto left = remaining())
+            due = !changed_.wait_for(lock, *left, pending);
+        else
+            changed_.wait(lock, pending);
         return true;
     }
     for (;;) {
@@ -58,8 +85,13 @@ bool LcdWriter::WaitForWorkOrLoss()
             if (stopping_ || version_ != sent_ || reinitialise_)
                 return true;
         }
+        const auto left = remaining();
+        if (left && left->count() == 0) {
+            due = true;
+            return true;
+        }
         pollfd fds[2] = {{device, 0, 0}, {wake_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0)
+        if (poll(fds, 2, left ? static_cast<int>(std::min<long long>(left->count(), 1 << 30)) : -1) < 0)
             continue;
         if (fds[1].revents & POLLIN) {
             std::uint64_t drained = 0;
@@ -153,7 +185,11 @@ bool LcdWriter::Connect(bool& absent)
     if (link_) {
         LinkBatch batch;
         setup_.protocol->Initialise(batch);
-        if (link_->Send(batch, setup_.sleep, error)) {
+        const ReadyProbe ready = [this]() -> std::optional<bool> {
+            const auto status = setup_.protocol->ReadStatus(*link_);
+            return status ? std::optional<bool>(!(*status & 0x80)) : std::nullopt;
+        };
+        if (link_->Send(batch, setup_.sleep, error, ready)) {
             if (outageReported_)
                 LogInformation(setup_.name + ": " + setup_.device + " is back");
             outageReported_ = false;
@@ -161,6 +197,8 @@ bool LcdWriter::Connect(bool& absent)
             shown_ = Wanted{};
             shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
             cursor_.reset();
+            unchecked_ = false;
+            lastInitialised_ = lastCheck_ = setup_.now();
             return true;
         }
         link_.reset();
@@ -242,6 +280,53 @@ bool LcdWriter::Send(const LinkBatch& batch)
     return true;
 }
 
+bool LcdWriter::InitialiseAgain(const std::string& why)
+{
+    if (!why.empty())
+        LogWarning(setup_.name + ": " + setup_.device + " " + why + "; initialised again");
+    LinkBatch batch;
+    setup_.protocol->Initialise(batch);
+    std::string error;
+    const ReadyProbe ready = [this]() -> std::optional<bool> {
+        const auto status = setup_.protocol->ReadStatus(*link_);
+        return status ? std::optional<bool>(!(*status & 0x80)) : std::nullopt;
+    };
+    if (!link_->Send(batch, setup_.sleep, error, ready)) {
+        LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
+        outageReported_ = true;
+        link_.reset();
+        std::lock_guard lock(mutex_);
+        linked_ = false;
+        return false;
+    }
+    const Wanted kept = shown_;
+    shown_ = Wanted{};
+    shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    shown_.backlight = kept.backlight; // part of every byte the protocol sends
+    cursor_.reset();
+    unchecked_ = false;
+    lastInitialised_ = lastCheck_ = setup_.now();
+    return true;
+}
+
+bool LcdWriter::Verify(bool force)
+{
+    if (!link_ || !unchecked_ || !cursor_ || (!force && setup_.now() - lastCheck_ < setup_.verifyEvery))
+        return true;
+    const auto status = setup_.protocol->ReadStatus(*link_);
+    lastCheck_ = setup_.now();
+    unchecked_ = false;
+    if (!status)
+        return true; // a bus error: the next write tells
+    if ((*status & 0x7F) == (*cursor_ & 0x7F))
+        return true;
+    char found[64];
+    std::snprintf(found, sizeof found, "read back its cursor at 0x%02x, not at 0x%02x", *status & 0x7F,
+                  *cursor_ & 0x7F);
+    InitialiseAgain(std::string(found));
+    return false;
+}
+
 LinkTraffic LcdWriter::LastTraffic() const
 {
     std::lock_guard lock(mutex_);
@@ -253,13 +338,24 @@ void LcdWriter::Work()
     while (true) {
         Wanted wanted;
         std::uint64_t version = 0;
-        if (!WaitForWorkOrLoss()) {
+        bool due = false;
+        if (!WaitForWorkOrLoss(due)) {
             LogWarning(setup_.name + ": " + setup_.device + " went away");
             outageReported_ = true;
             link_.reset();
             std::lock_guard lock(mutex_);
             linked_ = false;
             continue;
+        }
+        if (due && link_) {
+            // A check after the last change, or the periodic re-initialisation; what the
+            // module lost is written below.
+            if (setup_.refresh.count() > 0 && setup_.now() - lastInitialised_ >= setup_.refresh) {
+                if (!InitialiseAgain({}))
+                    continue;
+            } else {
+                Verify(true);
+            }
         }
         {
             std::lock_guard lock(mutex_);
@@ -278,12 +374,20 @@ void LcdWriter::Work()
             WaitToRetry(absent);
             continue;
         }
-        std::optional<int> cursor = cursor_;
-        const LinkBatch batch = Update(wanted, cursor);
-        if (!batch.empty() && !Send(batch))
+        bool written = false;
+        for (int attempt = 0; attempt < 2 && !written; ++attempt) {
+            std::optional<int> cursor = cursor_;
+            const LinkBatch batch = Update(wanted, cursor);
+            if (!batch.empty() && !Send(batch))
+                break;
+            cursor_ = cursor;
+            shown_ = wanted;
+            unchecked_ = unchecked_ || (!batch.empty() && setup_.protocol->readable());
+            // A module that disagrees was initialised again: everything once more, checked later.
+            written = attempt == 1 || Verify(false) || !link_;
+        }
+        if (!link_)
             continue;
-        cursor_ = cursor;
-        shown_ = std::move(wanted);
         std::lock_guard lock(mutex_);
         away_ = false;
         linked_ = true;

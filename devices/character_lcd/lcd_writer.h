@@ -5,7 +5,10 @@
 // the module shows, and the newest frame wins when the link is slower than the frames. A module
 // that goes away is reported once and opened again every second (a device node that is gone: when
 // told it appeared, or every half minute); when it is back it is initialised and gets the whole
-// frame and its user characters again.
+// frame and its user characters again. A module that can be read is checked now and then after
+// writing (its cursor read back, at most once per `verifyEvery`, never while the screen stands
+// still) and initialised again when it disagrees; one that cannot may be initialised again every
+// `refresh`.
 
 #include "device_link.h"
 #include "lcd_protocol.h"
@@ -31,6 +34,8 @@ struct WriterSetup {
     std::chrono::milliseconds retry{1000};
     std::chrono::milliseconds absentRetry{30000}; // the device node is gone: hot-plug says when it is back
     std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::milliseconds verifyEvery{5000};
+    std::chrono::milliseconds refresh{0}; // 0: never
 };
 
 class LcdWriter {
@@ -71,8 +76,16 @@ private:
 
     void Work();
     void Wake();
-    // Waits until there is something to send (true) or the module went away (false).
-    bool WaitForWorkOrLoss();
+    // Waits until there is something to send (true), a check or refresh is due (true, `due`
+    // set) or the module went away (false).
+    bool WaitForWorkOrLoss(bool& due);
+    // When the next check or refresh is due, if any.
+    std::optional<std::chrono::steady_clock::time_point> NextDue() const;
+    // Reads the cursor back when a check is due (`force`: now); false when the module disagreed
+    // and was initialised again.
+    bool Verify(bool force);
+    // Initialises the open module again; it then shows nothing of ours.
+    bool InitialiseAgain(const std::string& why);
     // Opens the module and initialises it; false (reported once per outage) when it is away, with
     // `absent` set when its device node does not exist.
     bool Connect(bool& absent);
@@ -107,6 +120,9 @@ private:
     std::optional<DeviceLink> link_;
     Wanted shown_; // an empty frame: unknown, every cell is written
     std::optional<int> cursor_; // where the module's cursor stands, when known
+    bool unchecked_ = false; // written to since the last check
+    std::chrono::steady_clock::time_point lastCheck_{};
+    std::chrono::steady_clock::time_point lastInitialised_{};
     bool outageReported_ = false;
 
     std::thread worker_;

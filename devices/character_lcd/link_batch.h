@@ -15,12 +15,19 @@ public:
     struct Segment {
         std::string bytes;
         std::chrono::microseconds pause{0};
+        bool untilReady = false; // the pause is the longest; a module that can be read may end it
     };
 
     void Add(char byte) { Current().bytes.push_back(byte); }
     void Add(std::string_view bytes) { Current().bytes.append(bytes); }
-    // The module needs this long after the bytes added so far.
-    void Pause(std::chrono::microseconds pause) { Current().pause += pause, segments_.emplace_back(); }
+    // The module needs this long after the bytes added so far (at most, `untilReady`: the module
+    // can say when it is done).
+    void Pause(std::chrono::microseconds pause, bool untilReady = false)
+    {
+        Current().pause += pause;
+        Current().untilReady = untilReady;
+        segments_.emplace_back();
+    }
     // The bytes added next go in a message of their own.
     void Break()
     {

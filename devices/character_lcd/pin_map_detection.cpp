@@ -23,33 +23,7 @@ bool SendBatch(ExpanderPort& port, const LinkBatch& batch, const Sleeper& sleep)
     return true;
 }
 
-std::uint8_t NibbleOf(std::uint8_t lines, const Pcf8574Pins& pins)
-{
-    std::uint8_t nibble = 0;
-    for (int bit = 0; bit < 4; ++bit)
-        if (lines & pins.data[bit])
-            nibble |= static_cast<std::uint8_t>(1 << bit);
-    return nibble;
-}
-
-// The busy flag and address counter, two nibbles read with E high; the data lines are set high so
-// that the expander's weak outputs let the controller drive them.
-std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pins)
-{
-    const auto idle =
-        static_cast<std::uint8_t>(pins.backlight | pins.rw | pins.data[0] | pins.data[1] | pins.data[2] | pins.data[3]);
-    std::uint8_t status = 0;
-    for (int half = 0; half < 2; ++half) {
-        if (!port.Write(idle) || !port.Write(static_cast<std::uint8_t>(idle | pins.enable)))
-            return std::nullopt;
-        const auto lines = port.Read();
-        if (!lines || !port.Write(idle))
-            return std::nullopt;
-        status = static_cast<std::uint8_t>(status << 4 | NibbleOf(*lines, pins));
-    }
-    port.Write(static_cast<std::uint8_t>(pins.backlight)); // RW low again
-    return status;
-}
+} // namespace
 
 bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper& sleep)
 {
@@ -70,8 +44,6 @@ bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper
     return true;
 }
 
-} // namespace
-
 PinMapFound DetectPinMap(ExpanderPort& port, const Sleeper& sleep)
 {
     if (ReadsBackThrough(port, Pcf8574Pins::A(), sleep))
@@ -90,12 +62,5 @@ const char* PinMapName(PinMapFound found)
     }
     return "unknown";
 }
-
-bool LinkExpanderPort::Write(std::uint8_t lines)
-{
-    return link_.WriteMessage(std::string_view(reinterpret_cast<const char*>(&lines), 1));
-}
-
-std::optional<std::uint8_t> LinkExpanderPort::Read() { return link_.ReadByte(); }
 
 } // namespace pixtera::lcd

@@ -7,6 +7,9 @@
 #include "lcd_writer.h"
 #include "model_i2c_bus.h"
 
+#include "captured_log.h"
+#include "test_environment.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,15 +40,29 @@ std::string Text(std::string_view text)
 }
 
 struct Writer {
-    explicit Writer(Geometry geometry) : bus(model)
+    // `module`: the controller's own speed, when the model keeps time; `readable`: its RW line
+    // is wired and the driver knows.
+    explicit Writer(Geometry geometry, Pacing pacing = {}, std::optional<Hd44780Timing> module = {},
+                    bool readable = false, const std::function<void(WriterSetup&)>& adjust = {})
+        : bus(model)
     {
+        if (module)
+            model.SetTiming(pacing.busHz, InstructionTime(*module), ClearTime(*module));
+        auto protocol =
+            std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true, CharacterRom::A00, pacing);
+        protocol->SetReadable(readable);
         WriterSetup setup;
         setup.name = "Test display";
         setup.device = "the model";
         setup.open = [this](std::string&) { return std::optional<DeviceLink>(bus.Open()); };
-        setup.protocol = std::make_shared<Hd44780I2cProtocol>(geometry, Pcf8574Pins::A(), true);
+        setup.protocol = std::move(protocol);
         setup.geometry = geometry;
-        setup.sleep = [](std::chrono::microseconds) {};
+        setup.sleep = [this](std::chrono::microseconds pause) {
+            bus.WithModel([&](Hd44780Model& m) { m.Wait(pause); });
+            slept += pause; // the writer's thread alone until WaitUntilSent
+        };
+        if (adjust)
+            adjust(setup);
         writer = std::make_unique<LcdWriter>(std::move(setup));
         EXPECT_TRUE(writer->WaitUntilSent(5s));
         bus.Take(); // the initialisation
@@ -60,8 +77,69 @@ struct Writer {
 
     Hd44780Model model{Pcf8574Pins::A()};
     ModelI2cBus bus;
+    std::chrono::microseconds slept{0};
     std::unique_ptr<LcdWriter> writer;
 };
+
+std::size_t Bytes(const std::vector<Transfer>& transfers)
+{
+    std::size_t bytes = 0;
+    for (const auto& transfer : transfers)
+        for (const auto& message : transfer)
+            bytes += message.size();
+    return bytes;
+}
+
+std::string Letters(int cells)
+{
+    std::string text;
+    for (int i = 0; i < cells; ++i)
+        text.push_back(static_cast<char>('A' + i % 26));
+    return text;
+}
+
+TEST(I2cPacing, EachTimingGivesTheControllerItsTimeWithTheFewestIdleBytes)
+{
+    const std::string frame = Letters(80);
+    for (const auto timing : {Hd44780Timing::Fast, Hd44780Timing::Standard, Hd44780Timing::Slow}) {
+        for (const int hz : {100000, 400000}) {
+            SCOPED_TRACE(testing::Message() << "timing " << static_cast<int>(timing) << " at " << hz << " Hz");
+            Writer display({20, 4}, {timing, hz}, timing);
+            const auto transfers = display.Show(frame);
+            EXPECT_EQ(display.model.Visible(20, 4), frame);
+            EXPECT_EQ(display.model.tooEarly(), 0);
+            const std::size_t bare = 81 * 4; // a jump and 80 characters
+            if (hz == 100000 || timing == Hd44780Timing::Fast) {
+                EXPECT_EQ(Bytes(transfers), bare) << "the bus alone is slow enough";
+            } else {
+                ASSERT_TRUE(display.model.leastSlack());
+                EXPECT_GT(Bytes(transfers), bare);
+                EXPECT_LT(*display.model.leastSlack(), std::chrono::nanoseconds(9 * 1000000000LL / hz))
+                    << "one idle byte fewer would have been too early";
+            }
+        }
+    }
+    // The model catches a module slower than the driver was told.
+    Writer hurried({20, 4}, {Hd44780Timing::Fast, 400000}, Hd44780Timing::Slow);
+    hurried.Show(frame);
+    EXPECT_GT(hurried.model.tooEarly(), 0);
+}
+
+TEST(I2cPacing, AModuleThatCanBeReadEndsTheClearsWaitItself)
+{
+    std::chrono::microseconds slept[2];
+    for (const bool readable : {false, true}) {
+        Writer display({20, 4}, {Hd44780Timing::Slow, 100000}, Hd44780Timing::Fast, readable);
+        const auto before = display.slept;
+        display.writer->Reinitialise();
+        display.Show(Letters(80));
+        slept[readable] = display.slept - before;
+        EXPECT_EQ(display.model.tooEarly(), 0);
+        EXPECT_EQ(display.model.Visible(20, 4), Letters(80));
+    }
+    EXPECT_EQ(slept[false] - slept[true], ClearTime(Hd44780Timing::Slow))
+        << "the busy flag ends the clear's wait; the other waits come before 4-bit mode, when it cannot be read";
+}
 
 TEST(I2cWrite, KnownFramesGoAsTheFewestMessagesInOneTransfer)
 {
@@ -115,6 +193,47 @@ TEST(I2cWrite, TheLastUpdatesTrafficIsMeasured)
     EXPECT_EQ(traffic.bytes, 21u * 4);
     // A start, the address byte and the data at nine clocks a byte, and a stop.
     EXPECT_EQ(traffic.clocks, 1u + 9 + 9 * 84 + 1);
+}
+
+TEST(I2cRepair, AModuleThatMissedANibbleIsRepairedAtTheCheckAfterTheFrame)
+{
+    pixtera::test::CapturedLog log;
+    Writer display({20, 4}, {}, {}, true, [](WriterSetup& setup) { setup.verifyEvery = 0ms; });
+    std::string frame = Letters(80);
+    display.Show(frame);
+    EXPECT_GT(display.bus.reads(), 0) << "checked after writing";
+    EXPECT_FALSE(log.Contains("initialised again")) << log.Text();
+
+    const int reads = display.bus.reads();
+    for (int i = 0; i < 5; ++i)
+        display.Show(frame);
+    EXPECT_EQ(display.bus.reads(), reads) << "a screen that stands still is never read";
+
+    frame.replace(20, 20, "a frame with a slip ");
+    display.bus.WithModel([](Hd44780Model& m) { m.DropNibbleAfter(9); });
+    display.Show(frame);
+    EXPECT_EQ(display.model.Visible(20, 4), frame);
+    EXPECT_TRUE(log.Contains("read back its cursor at")) << log.Text();
+    EXPECT_TRUE(log.Contains("initialised again"));
+}
+
+TEST(I2cRepair, AModuleThatCannotBeReadIsRefreshedOnlyWhenAsked)
+{
+    for (const bool refreshed : {false, true}) {
+        Writer display({20, 4}, {}, {}, false, [&](WriterSetup& setup) {
+            setup.verifyEvery = 0ms;
+            setup.refresh = refreshed ? 20ms : 0ms;
+        });
+        const std::string frame = Letters(80);
+        display.Show(frame);
+        EXPECT_EQ(display.bus.reads(), 0) << "nothing to read on such a backpack";
+        // Noise writes a character behind the driver's back.
+        display.bus.WithModel([](Hd44780Model& m) { m.Feed(Spelt('#', true)); });
+        const bool repaired = pixtera::test::Eventually(
+            [&] { return display.bus.WithModel([&](Hd44780Model& m) { return m.Visible(20, 4) == frame; }); },
+            refreshed ? 10000ms : 200ms);
+        EXPECT_EQ(repaired, refreshed);
+    }
 }
 
 } // namespace

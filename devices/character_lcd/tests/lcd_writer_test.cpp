@@ -330,11 +330,22 @@ TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
     EXPECT_TRUE(ReadI2cSettings(ConfigurationText(""), problems).detectPins) << "auto by default";
     EXPECT_TRUE(ReadI2cSettings(ConfigurationText("pinmap=auto"), problems).detectPins);
 
-    const auto bad = ReadI2cSettings(ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim"), problems);
+    EXPECT_EQ(i2c.timing, Hd44780Timing::Standard);
+    EXPECT_EQ(i2c.refresh, 0) << "no re-initialisation unless asked";
+    const auto slow = ReadI2cSettings(ConfigurationText("timing=slow;refresh=30"), problems);
+    EXPECT_EQ(slow.timing, Hd44780Timing::Slow);
+    EXPECT_EQ(slow.refresh, 30);
+    EXPECT_EQ(ReadI2cSettings(ConfigurationText("timing=fast"), problems).timing, Hd44780Timing::Fast);
+    EXPECT_TRUE(problems.empty());
+
+    const auto bad = ReadI2cSettings(
+        ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim;timing=quick;refresh=-1"), problems);
     EXPECT_EQ(problems, (std::vector<std::string>{"address (0x03 to 0x77)", "rows (1 to 4)", "backlight (on or off)",
-                                                  "pinmap (auto, a or b)"}));
+                                                  "pinmap (auto, a or b)", "timing (fast, standard or slow)",
+                                                  "refresh (0 to 86400 seconds)"}));
     EXPECT_EQ(bad.address, 0x27);
     EXPECT_EQ(bad.geometry.rows, 4);
+    EXPECT_EQ(bad.timing, Hd44780Timing::Standard);
 
     problems.clear();
     const auto serial = ReadSerialSettings(ConfigurationText("device=/dev/lcd;speed=9600;contrast=200"), problems);

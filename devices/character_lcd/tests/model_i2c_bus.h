@@ -64,6 +64,7 @@ private:
                 return EOPNOTSUPP;
             Transfer transfer;
             for (const auto message : messages) {
+                bus_.model_.StartMessage();
                 bus_.model_.Feed(message);
                 transfer.emplace_back(message);
             }
@@ -73,6 +74,7 @@ private:
         int Write(std::string_view message) override
         {
             std::lock_guard lock(bus_.mutex_);
+            bus_.model_.StartMessage();
             bus_.model_.Feed(message);
             bus_.transfers_.push_back({std::string(message)});
             return 0;
@@ -81,6 +83,7 @@ private:
         {
             std::lock_guard lock(bus_.mutex_);
             ++bus_.reads_;
+            bus_.model_.StartMessage();
             byte = bus_.model_.Read();
             return 0;
         }
