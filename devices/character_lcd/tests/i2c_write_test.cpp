@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace {
 
 using namespace pixtera::lcd;
@@ -185,9 +187,14 @@ TEST(I2cWrite, AnAdapterWithoutCombinedTransfersGetsTheSameMessagesOneByOne)
 
 TEST(I2cWrite, TheLastUpdatesTrafficIsMeasured)
 {
-    Writer display({20, 4});
+    // A clock that moves on a millisecond each time it is read.
+    auto ticks = std::make_shared<std::atomic<int>>(0);
+    Writer display({20, 4}, {}, {}, false, [ticks](WriterSetup& setup) {
+        setup.now = [ticks] { return std::chrono::steady_clock::time_point(std::chrono::milliseconds(++*ticks)); };
+    });
     display.Show(std::string(20, 'x'));
     const LinkTraffic traffic = display.writer->LastTraffic();
+    EXPECT_EQ(traffic.elapsed, 1ms) << "from before the update's transfer to after it";
     EXPECT_EQ(traffic.messages, 1u);
     EXPECT_EQ(traffic.transfers, 1u);
     EXPECT_EQ(traffic.bytes, 21u * 4);
