@@ -51,7 +51,8 @@ public:
         {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
         {"pinmap", "Pin mapping", kSettingChoice, "auto",
          "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
-         "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
+         "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7; any other wiring as the pins of RS, "
+         "RW, E, backlight and D4-D7 in the configuration (pinmap=0,1,2,3,4,5,6,7 is a)",
          0, 0, "auto|a|b"},
         {"rom", "Character ROM", kSettingChoice, "a00",
          "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0,
