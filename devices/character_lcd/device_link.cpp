@@ -2,6 +2,7 @@
 #include "device_link.h"
 
 #include <linux/i2c-dev.h>
+#include <linux/i2c.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace pixtera::lcd {
 namespace {
@@ -21,7 +23,60 @@ namespace {
 // i2c-dev takes at most 8192 bytes per message.
 constexpr std::size_t kLargestWrite = 4096;
 
+// i2c-dev takes at most this many messages in one combined transfer.
+constexpr std::size_t kMessagesPerTransfer = I2C_RDWR_IOCTL_MAX_MSGS;
+
 std::string Reason(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+bool Refused(int error) { return error == EOPNOTSUPP || error == EINVAL || error == ENOTTY || error == ENOSYS; }
+
+// An i2c-dev descriptor with the expander's address selected.
+class KernelI2c final : public I2cTransfer {
+public:
+    KernelI2c(int fd, int address) : fd_(fd), address_(static_cast<std::uint16_t>(address)) {}
+
+    int Combined(std::span<const std::string_view> messages) override
+    {
+        i2c_msg parts[kMessagesPerTransfer];
+        if (messages.size() > kMessagesPerTransfer)
+            return EINVAL;
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            parts[i].addr = address_;
+            parts[i].flags = 0;
+            parts[i].len = static_cast<std::uint16_t>(messages[i].size());
+            // The kernel only reads a message written.
+            parts[i].buf = reinterpret_cast<std::uint8_t*>(const_cast<char*>(messages[i].data()));
+        }
+        i2c_rdwr_ioctl_data transfer{parts, static_cast<std::uint32_t>(messages.size())};
+        int result = 0;
+        do
+            result = ioctl(fd_, I2C_RDWR, &transfer);
+        while (result < 0 && errno == EINTR);
+        return result < 0 ? errno : 0;
+    }
+    int Write(std::string_view message) override
+    {
+        ssize_t written = 0;
+        do
+            written = write(fd_, message.data(), message.size());
+        while (written < 0 && errno == EINTR);
+        if (written < 0)
+            return errno;
+        return static_cast<std::size_t>(written) == message.size() ? 0 : EIO;
+    }
+    int Read(std::uint8_t& byte) override
+    {
+        ssize_t got = 0;
+        do
+            got = read(fd_, &byte, 1);
+        while (got < 0 && errno == EINTR);
+        return got == 1 ? 0 : (got < 0 ? errno : EIO);
+    }
+
+private:
+    int fd_;
+    std::uint16_t address_;
+};
 
 speed_t SpeedOf(int baud)
 {
@@ -66,15 +121,102 @@ bool DeviceLink::WriteAll(std::string_view bytes, std::string& error)
     return true;
 }
 
-bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error)
+std::uint64_t I2cClocks(std::span<const std::string_view> messages)
 {
-    for (const auto& segment : batch.segments()) {
-        if (!WriteAll(segment.bytes, error))
+    if (messages.empty())
+        return 0;
+    std::uint64_t clocks = 1; // the stop
+    for (const auto message : messages)
+        clocks += 1 + 9 + 9 * message.size();
+    return clocks;
+}
+
+bool DeviceLink::SendI2c(std::span<const std::string_view> messages, std::string& error)
+{
+    if (messages.empty())
+        return true;
+    if (combined_) {
+        const int result = i2c_->Combined(messages);
+        if (result == 0) {
+            ++traffic_.transfers;
+            traffic_.clocks += I2cClocks(messages);
+            return true;
+        }
+        if (!Refused(result)) {
+            error = std::string("I2C transfer: ") + std::strerror(result);
             return false;
-        if (segment.pause.count() > 0)
-            sleep(segment.pause);
+        }
+        combined_ = false; // this adapter takes one message at a time
+    }
+    for (const auto message : messages) {
+        if (const int result = i2c_->Write(message); result != 0) {
+            error = std::string("I2C write: ") + std::strerror(result);
+            return false;
+        }
+        ++traffic_.transfers;
+        traffic_.clocks += I2cClocks(std::span(&message, 1));
     }
     return true;
+}
+
+void DeviceLink::Wait(const LinkBatch::Segment& segment, const Sleeper& sleep, const ReadyProbe& ready)
+{
+    if (segment.pause.count() <= 0)
+        return;
+    if (segment.untilReady && ready) {
+        // Each ask is a round trip on the bus; a module that stays busy is waited for no longer
+        // than the pause.
+        const auto deadline = std::chrono::steady_clock::now() + segment.pause;
+        for (int asked = 0; asked <= segment.pause.count() / 50; ++asked) {
+            const auto done = ready();
+            if (!done)
+                break; // it cannot tell after all: the whole pause
+            if (*done || std::chrono::steady_clock::now() >= deadline)
+                return;
+        }
+    }
+    sleep(segment.pause);
+}
+
+bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string& error, const ReadyProbe& ready)
+{
+    traffic_ = {};
+    std::vector<std::string_view> pending; // I2C messages not sent yet
+    for (const auto& segment : batch.segments()) {
+        if (!segment.bytes.empty()) {
+            traffic_.bytes += segment.bytes.size();
+            ++traffic_.messages;
+        }
+        if (!i2c_) {
+            if (!WriteAll(segment.bytes, error))
+                return false;
+        } else {
+            if (!segment.bytes.empty())
+                pending.push_back(segment.bytes);
+            if (pending.size() == kMessagesPerTransfer || segment.pause.count() > 0) {
+                if (!SendI2c(pending, error))
+                    return false;
+                pending.clear();
+            }
+        }
+        Wait(segment, sleep, ready);
+    }
+    return SendI2c(pending, error);
+}
+
+bool DeviceLink::WriteMessage(std::string_view message)
+{
+    if (i2c_)
+        return i2c_->Write(message) == 0;
+    return write(fd_, message.data(), message.size()) == static_cast<ssize_t>(message.size());
+}
+
+std::optional<std::uint8_t> DeviceLink::ReadByte()
+{
+    std::uint8_t byte = 0;
+    if (i2c_)
+        return i2c_->Read(byte) == 0 ? std::optional(byte) : std::nullopt;
+    return read(fd_, &byte, 1) == 1 ? std::optional(byte) : std::nullopt;
 }
 
 std::optional<DeviceLink> OpenI2cDevice(int bus, int address, std::string& error)
@@ -89,7 +231,7 @@ std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, st
         error = Reason(path);
         return std::nullopt;
     }
-    DeviceLink link(fd);
+    DeviceLink link(fd, std::make_unique<KernelI2c>(fd, address));
     if (ioctl(fd, I2C_SLAVE, static_cast<unsigned long>(address)) < 0) {
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02x", address);
@@ -98,6 +240,24 @@ std::optional<DeviceLink> OpenI2cDevice(const std::string& path, int address, st
         return std::nullopt;
     }
     return link;
+}
+
+std::optional<int> I2cBusClock(int bus)
+{
+    // A big-endian 32-bit cell.
+    const std::string path = "/sys/bus/i2c/devices/i2c-" + std::to_string(bus) + "/of_node/clock-frequency";
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    unsigned char cell[4];
+    const ssize_t got = read(fd, cell, sizeof cell);
+    close(fd);
+    if (got != sizeof cell)
+        return std::nullopt;
+    const auto hz = static_cast<std::uint32_t>(cell[0] << 24 | cell[1] << 16 | cell[2] << 8 | cell[3]);
+    if (hz < 1000 || hz > 5000000)
+        return std::nullopt;
+    return static_cast<int>(hz);
 }
 
 bool IsSupportedBaudRate(int baud) { return SpeedOf(baud) != B0; }

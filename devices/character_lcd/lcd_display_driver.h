@@ -68,6 +68,13 @@ public:
 
     CharacterRom Rom() const { return rom_.load(); }
 
+    // What the last frame written cost on the link: bytes, I2C clocks and time.
+    LinkTraffic LastFrameTraffic()
+    {
+        std::lock_guard lock(mutex_);
+        return writer_ ? writer_->LastTraffic() : LinkTraffic{};
+    }
+
 private:
     std::atomic<CharacterRom> rom_{CharacterRom::A00};
     std::mutex mutex_; // guards writer_

@@ -2,10 +2,12 @@
 #pragma once
 // How the operations of a character LCD are spelt as bytes on its link.
 
+#include "device_link.h"
 #include "link_batch.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace pixtera::lcd {
@@ -34,10 +36,18 @@ public:
     // What a cursor jump costs, counted in characters written: a gap of unchanged cells up to
     // this long is cheaper rewritten than jumped.
     virtual int jumpCost() const = 0;
+    // The cursor's position at a cell, in the module's own terms, and after a character written
+    // at `position`: a run that starts where the last one left the cursor needs no jump.
+    virtual int CursorAt(int column, int row) const { return row * 256 + column; }
+    virtual int CursorAfter(int position) const { return position + 1; }
     // Switches the backlight; later initialisations keep it so.
     virtual void Backlight(LinkBatch& batch, bool on) = 0;
     // Brightness 0-255; false (and nothing sent) on a module that cannot dim.
     virtual bool Brightness(LinkBatch&, int) { return false; }
+    // The module's busy flag (bit 7) and cursor address (bits 0-6), read over `link`; nothing on a
+    // module that cannot be read.
+    virtual std::optional<std::uint8_t> ReadStatus(DeviceLink&) const { return std::nullopt; }
+    virtual bool readable() const { return false; }
 };
 
 } // namespace pixtera::lcd

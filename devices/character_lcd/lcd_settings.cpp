@@ -74,6 +74,26 @@ std::optional<int> ReadByteValue(const ConfigurationText& fields, const std::str
     return value ? std::optional<int>(*value) : std::nullopt;
 }
 
+// "rs,rw,e,backlight,d4,d5,d6,d7": the expander pin (0-7) of each line, each pin once.
+std::optional<Pcf8574Pins> ReadPinList(std::string_view text)
+{
+    std::uint8_t masks[8] = {};
+    std::uint8_t used = 0;
+    for (int line = 0; line < 8; ++line) {
+        const auto comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        if ((comma == std::string_view::npos) != (line == 7) || item.size() != 1 || item[0] < '0' || item[0] > '7')
+            return std::nullopt;
+        const auto mask = static_cast<std::uint8_t>(1 << (item[0] - '0'));
+        if (used & mask)
+            return std::nullopt;
+        used |= mask;
+        masks[line] = mask;
+        text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
+    }
+    return Pcf8574Pins{masks[0], masks[1], masks[2], masks[3], {masks[4], masks[5], masks[6], masks[7]}};
+}
+
 } // namespace
 
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems)
@@ -97,11 +117,26 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
         settings.detectPins = *pinmap == "auto";
         if (*pinmap == "b")
             settings.pins = Pcf8574Pins::B();
+        else if (const auto pins = ReadPinList(*pinmap))
+            settings.pins = *pins;
         else if (*pinmap != "a" && *pinmap != "auto") {
-            problems.emplace_back("pinmap (auto, a or b)");
+            problems.emplace_back(
+                "pinmap (auto, a, b or the pins of RS, RW, E, backlight, D4-D7 such as 0,1,2,3,4,5,6,7)");
             settings.detectPins = true;
         }
     }
+    if (const auto timing = fields.Text("timing")) {
+        if (*timing == "fast")
+            settings.timing = Hd44780Timing::Fast;
+        else if (*timing == "slow")
+            settings.timing = Hd44780Timing::Slow;
+        else if (*timing != "standard")
+            problems.emplace_back("timing (fast, standard or slow)");
+    }
+    invalid = false;
+    settings.refresh = fields.Number("refresh", 0, 86400, &invalid).value_or(0);
+    if (invalid)
+        problems.emplace_back("refresh (0 to 86400 seconds)");
     return settings;
 }
 

@@ -23,6 +23,8 @@ struct I2cSettings {
     bool backlight = true;
     Pcf8574Pins pins = Pcf8574Pins::A();
     bool detectPins = true; // pinmap=auto: read the module back at every connection; `pins` when that fails
+    Hd44780Timing timing = Hd44780Timing::Standard;
+    int refresh = 0; // seconds between re-initialisations of a module that cannot be read; 0: never
 };
 
 struct SerialSettings {
@@ -43,11 +45,19 @@ inline constexpr SettingDescription kI2cSettings[] = {
     {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
     {"pinmap", "Pin mapping", kSettingChoice, "auto",
      "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
-     "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7",
+     "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7; any other wiring as the pins of RS, "
+     "RW, E, backlight and D4-D7 in the configuration (pinmap=0,1,2,3,4,5,6,7 is a)",
      0, 0, "auto|a|b"},
     {"rom", "Character ROM", kSettingChoice, "a00",
      "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
      "a00|a02"},
+    {"timing", "Timing", kSettingChoice, "standard",
+     "How fast the controller is: fast (37 us an instruction), standard (50 us), slow (120 us, some clones)", 0, 0,
+     "fast|standard|slow"},
+    {"refresh", "Refresh", kSettingInteger, "0",
+     "Seconds between re-initialisations of a module whose RW line is not wired (0: never); one that can be "
+     "read is checked and repaired by itself",
+     0, 86400},
 };
 
 // The device is the module's place.
@@ -69,7 +79,8 @@ inline constexpr SettingDescription kSerialSettings[] = {
 // A byte as configurations and logs write it: "0x27".
 std::string HexByte(int address);
 
-// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02)
+// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02);
+// timing=standard (or fast, slow);refresh=0 (seconds, up to a day)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);

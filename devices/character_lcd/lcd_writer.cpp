@@ -6,7 +6,9 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/thread.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -41,14 +43,40 @@ void LcdWriter::Wake()
     [[maybe_unused]] const auto written = write(wake_, &one, sizeof one);
 }
 
-bool LcdWriter::WaitForWorkOrLoss()
+std::optional<std::chrono::steady_clock::time_point> LcdWriter::NextDue() const
+{
+    std::optional<std::chrono::steady_clock::time_point> due;
+    if (!link_)
+        return due;
+    if (unchecked_ && cursor_)
+        due = lastCheck_ + setup_.verifyEvery;
+    if (setup_.refresh.count() > 0) {
+        const auto refresh = lastInitialised_ + setup_.refresh;
+        due = due ? std::min(*due, refresh) : refresh;
+    }
+    return due;
+}
+
+bool LcdWriter::WaitForWorkOrLoss(bool& due)
 {
     // Nothing to send: wait for work, but keep an eye on the module, which a static screen would
     // never write to, so that an unplugged one is noticed and, when back, gets everything again.
+    due = false;
+    const auto next = NextDue();
+    auto remaining = [&]() -> std::optional<std::chrono::milliseconds> {
+        if (!next)
+            return std::nullopt;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - setup_.now());
+        return std::max(left, std::chrono::milliseconds(0));
+    };
+    const auto pending = [&] { return stopping_ || version_ != sent_ || reinitialise_ || !link_; };
     const int device = link_ ? link_->fd() : -1;
     if (device < 0 || wake_ < 0) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || version_ != sent_ || reinitialise_ || !link_; });
+        if (const auto left = remaining())
+            due = !changed_.wait_for(lock, *left, pending);
+        else
+            changed_.wait(lock, pending);
         return true;
     }
     for (;;) {
@@ -57,8 +85,13 @@ bool LcdWriter::WaitForWorkOrLoss()
             if (stopping_ || version_ != sent_ || reinitialise_)
                 return true;
         }
+        const auto left = remaining();
+        if (left && left->count() == 0) {
+            due = true;
+            return true;
+        }
         pollfd fds[2] = {{device, 0, 0}, {wake_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0)
+        if (poll(fds, 2, left ? static_cast<int>(std::min<long long>(left->count(), 1 << 30)) : -1) < 0)
             continue;
         if (fds[1].revents & POLLIN) {
             std::uint64_t drained = 0;
@@ -152,13 +185,20 @@ bool LcdWriter::Connect(bool& absent)
     if (link_) {
         LinkBatch batch;
         setup_.protocol->Initialise(batch);
-        if (link_->Send(batch, setup_.sleep, error)) {
+        const ReadyProbe ready = [this]() -> std::optional<bool> {
+            const auto status = setup_.protocol->ReadStatus(*link_);
+            return status ? std::optional<bool>(!(*status & 0x80)) : std::nullopt;
+        };
+        if (link_->Send(batch, setup_.sleep, error, ready)) {
             if (outageReported_)
                 LogInformation(setup_.name + ": " + setup_.device + " is back");
             outageReported_ = false;
             // A module just initialised is blank and has no user characters of ours.
             shown_ = Wanted{};
             shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+            cursor_.reset();
+            unchecked_ = false;
+            lastInitialised_ = lastCheck_ = setup_.now();
             return true;
         }
         link_.reset();
@@ -179,31 +219,118 @@ void LcdWriter::WaitToRetry(bool absent)
     tryNow_ = false;
 }
 
-LinkBatch LcdWriter::Update(const Wanted& wanted) const
+LinkBatch LcdWriter::Update(const Wanted& wanted, std::optional<int>& cursor) const
 {
+    LcdProtocol& protocol = *setup_.protocol;
     LinkBatch batch;
-    if (wanted.backlight && wanted.backlight != shown_.backlight)
-        setup_.protocol->Backlight(batch, *wanted.backlight);
-    if (wanted.brightness && wanted.brightness != shown_.brightness)
-        setup_.protocol->Brightness(batch, *wanted.brightness);
-    bool cursorKnown = false;
+    if (wanted.backlight && wanted.backlight != shown_.backlight) {
+        batch.Break();
+        protocol.Backlight(batch, *wanted.backlight);
+        cursor.reset();
+    }
+    if (wanted.brightness && wanted.brightness != shown_.brightness) {
+        batch.Break();
+        if (protocol.Brightness(batch, *wanted.brightness))
+            cursor.reset();
+    }
     for (std::size_t code = 0; code < wanted.glyphs.size(); ++code) {
         if (wanted.glyphs[code] && wanted.glyphs[code] != shown_.glyphs[code]) {
-            setup_.protocol->Define(batch, static_cast<int>(code), *wanted.glyphs[code]);
+            batch.Break();
+            protocol.Define(batch, static_cast<int>(code), *wanted.glyphs[code]);
+            cursor.reset();
         }
     }
-    int column = 0;
-    int row = 0;
-    for (const Run& run :
-         ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, setup_.protocol->jumpCost())) {
-        if (!cursorKnown || run.column != column || run.row != row)
-            setup_.protocol->MoveTo(batch, run.column, run.row);
-        setup_.protocol->Write(batch, run.text);
-        cursorKnown = true;
-        column = run.column + static_cast<int>(run.text.size());
-        row = run.row;
+    auto runs = ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, protocol.jumpCost());
+    // In the module's address order, so that a run the cursor reaches by itself (row 2 after
+    // row 0 on an HD44780) goes on without a jump.
+    std::stable_sort(runs.begin(), runs.end(), [&](const Run& a, const Run& b) {
+        return protocol.CursorAt(a.column, a.row) < protocol.CursorAt(b.column, b.row);
+    });
+    for (const Run& run : runs) {
+        const int at = protocol.CursorAt(run.column, run.row);
+        if (cursor != at) {
+            batch.Break(); // a message per stretch written
+            protocol.MoveTo(batch, run.column, run.row);
+        }
+        protocol.Write(batch, run.text);
+        cursor = at;
+        for (std::size_t i = 0; i < run.text.size(); ++i)
+            cursor = protocol.CursorAfter(*cursor);
     }
     return batch;
+}
+
+bool LcdWriter::Send(const LinkBatch& batch)
+{
+    std::string error;
+    const auto start = setup_.now();
+    const bool sent = link_->Send(batch, setup_.sleep, error);
+    LinkTraffic traffic = link_->traffic();
+    traffic.elapsed = setup_.now() - start;
+    if (!sent) {
+        LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
+        outageReported_ = true;
+        link_.reset();
+        std::lock_guard lock(mutex_);
+        linked_ = false;
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    traffic_ = traffic;
+    return true;
+}
+
+bool LcdWriter::InitialiseAgain(const std::string& why)
+{
+    if (!why.empty())
+        LogWarning(setup_.name + ": " + setup_.device + " " + why + "; initialised again");
+    LinkBatch batch;
+    setup_.protocol->Initialise(batch);
+    std::string error;
+    const ReadyProbe ready = [this]() -> std::optional<bool> {
+        const auto status = setup_.protocol->ReadStatus(*link_);
+        return status ? std::optional<bool>(!(*status & 0x80)) : std::nullopt;
+    };
+    if (!link_->Send(batch, setup_.sleep, error, ready)) {
+        LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
+        outageReported_ = true;
+        link_.reset();
+        std::lock_guard lock(mutex_);
+        linked_ = false;
+        return false;
+    }
+    const Wanted kept = shown_;
+    shown_ = Wanted{};
+    shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    shown_.backlight = kept.backlight; // part of every byte the protocol sends
+    cursor_.reset();
+    unchecked_ = false;
+    lastInitialised_ = lastCheck_ = setup_.now();
+    return true;
+}
+
+bool LcdWriter::Verify(bool force)
+{
+    if (!link_ || !unchecked_ || !cursor_ || (!force && setup_.now() - lastCheck_ < setup_.verifyEvery))
+        return true;
+    const auto status = setup_.protocol->ReadStatus(*link_);
+    lastCheck_ = setup_.now();
+    unchecked_ = false;
+    if (!status)
+        return true; // a bus error: the next write tells
+    if ((*status & 0x7F) == (*cursor_ & 0x7F))
+        return true;
+    char found[64];
+    std::snprintf(found, sizeof found, "read back its cursor at 0x%02x, not at 0x%02x", *status & 0x7F,
+                  *cursor_ & 0x7F);
+    InitialiseAgain(std::string(found));
+    return false;
+}
+
+LinkTraffic LcdWriter::LastTraffic() const
+{
+    std::lock_guard lock(mutex_);
+    return traffic_;
 }
 
 void LcdWriter::Work()
@@ -211,13 +338,24 @@ void LcdWriter::Work()
     while (true) {
         Wanted wanted;
         std::uint64_t version = 0;
-        if (!WaitForWorkOrLoss()) {
+        bool due = false;
+        if (!WaitForWorkOrLoss(due)) {
             LogWarning(setup_.name + ": " + setup_.device + " went away");
             outageReported_ = true;
             link_.reset();
             std::lock_guard lock(mutex_);
             linked_ = false;
             continue;
+        }
+        if (due && link_) {
+            // A check after the last change, or the periodic re-initialisation; what the
+            // module lost is written below.
+            if (setup_.refresh.count() > 0 && setup_.now() - lastInitialised_ >= setup_.refresh) {
+                if (!InitialiseAgain({}))
+                    continue;
+            } else {
+                Verify(true);
+            }
         }
         {
             std::lock_guard lock(mutex_);
@@ -236,17 +374,20 @@ void LcdWriter::Work()
             WaitToRetry(absent);
             continue;
         }
-        const LinkBatch batch = Update(wanted);
-        std::string error;
-        if (!batch.empty() && !link_->Send(batch, setup_.sleep, error)) {
-            LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
-            outageReported_ = true;
-            link_.reset();
-            std::lock_guard lock(mutex_);
-            linked_ = false;
-            continue;
+        bool written = false;
+        for (int attempt = 0; attempt < 2 && !written; ++attempt) {
+            std::optional<int> cursor = cursor_;
+            const LinkBatch batch = Update(wanted, cursor);
+            if (!batch.empty() && !Send(batch))
+                break;
+            cursor_ = cursor;
+            shown_ = wanted;
+            unchecked_ = unchecked_ || (!batch.empty() && setup_.protocol->readable());
+            // A module that disagrees was initialised again: everything once more, checked later.
+            written = attempt == 1 || Verify(false) || !link_;
         }
-        shown_ = std::move(wanted);
+        if (!link_)
+            continue;
         std::lock_guard lock(mutex_);
         away_ = false;
         linked_ = true;

@@ -5,7 +5,10 @@
 // the module shows, and the newest frame wins when the link is slower than the frames. A module
 // that goes away is reported once and opened again every second (a device node that is gone: when
 // told it appeared, or every half minute); when it is back it is initialised and gets the whole
-// frame and its user characters again.
+// frame and its user characters again. A module that can be read is checked now and then after
+// writing (its cursor read back, at most once per `verifyEvery`, never while the screen stands
+// still) and initialised again when it disagrees; one that cannot may be initialised again every
+// `refresh`.
 
 #include "device_link.h"
 #include "lcd_protocol.h"
@@ -30,6 +33,9 @@ struct WriterSetup {
     Sleeper sleep = [](std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); };
     std::chrono::milliseconds retry{1000};
     std::chrono::milliseconds absentRetry{30000}; // the device node is gone: hot-plug says when it is back
+    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::milliseconds verifyEvery{5000};
+    std::chrono::milliseconds refresh{0}; // 0: never
 };
 
 class LcdWriter {
@@ -57,6 +63,9 @@ public:
     // False when `limit` passed first.
     bool WaitUntilSent(std::chrono::milliseconds limit);
 
+    // What the last update that wrote something cost on the link, and how long it took.
+    LinkTraffic LastTraffic() const;
+
 private:
     struct Wanted {
         std::string frame;
@@ -67,22 +76,34 @@ private:
 
     void Work();
     void Wake();
-    // Waits until there is something to send (true) or the module went away (false).
-    bool WaitForWorkOrLoss();
+    // Waits until there is something to send (true), a check or refresh is due (true, `due`
+    // set) or the module went away (false).
+    bool WaitForWorkOrLoss(bool& due);
+    // When the next check or refresh is due, if any.
+    std::optional<std::chrono::steady_clock::time_point> NextDue() const;
+    // Reads the cursor back when a check is due (`force`: now); false when the module disagreed
+    // and was initialised again.
+    bool Verify(bool force);
+    // Initialises the open module again; it then shows nothing of ours.
+    bool InitialiseAgain(const std::string& why);
     // Opens the module and initialises it; false (reported once per outage) when it is away, with
     // `absent` set when its device node does not exist.
     bool Connect(bool& absent);
     // After a failed connection: until the next try is due, or stopping, or told to try now.
     void WaitToRetry(bool absent);
-    // The bytes that take the module from what it shows to `wanted`.
-    LinkBatch Update(const Wanted& wanted) const;
+    // The bytes that take the module from what it shows to `wanted`; `cursor` is where the
+    // module's cursor stands, before and after.
+    LinkBatch Update(const Wanted& wanted, std::optional<int>& cursor) const;
+    // Sends a batch, measuring it; false (and the link dropped, said once) when the module failed.
+    bool Send(const LinkBatch& batch);
     template <class Change>
     void ChangeWanted(Change change);
 
     const WriterSetup setup_;
 
     const int wake_; // an eventfd beside changed_: the worker may wait in poll() on the module
-    std::mutex mutex_; // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_ and stopping_
+    // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_, stopping_ and traffic_
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::condition_variable sentChanged_;
     Wanted wanted_;
@@ -93,10 +114,15 @@ private:
     bool tryNow_ = false;
     bool reinitialise_ = false;
     bool stopping_ = false;
+    LinkTraffic traffic_;
 
     // The worker's own.
     std::optional<DeviceLink> link_;
     Wanted shown_; // an empty frame: unknown, every cell is written
+    std::optional<int> cursor_; // where the module's cursor stands, when known
+    bool unchecked_ = false; // written to since the last check
+    std::chrono::steady_clock::time_point lastCheck_{};
+    std::chrono::steady_clock::time_point lastInitialised_{};
     bool outageReported_ = false;
 
     std::thread worker_;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "pin_map_detection.h"
 
-#include <unistd.h>
-
 #include <array>
 
 namespace pixtera::lcd {
@@ -25,33 +23,7 @@ bool SendBatch(ExpanderPort& port, const LinkBatch& batch, const Sleeper& sleep)
     return true;
 }
 
-std::uint8_t NibbleOf(std::uint8_t lines, const Pcf8574Pins& pins)
-{
-    std::uint8_t nibble = 0;
-    for (int bit = 0; bit < 4; ++bit)
-        if (lines & pins.data[bit])
-            nibble |= static_cast<std::uint8_t>(1 << bit);
-    return nibble;
-}
-
-// The busy flag and address counter, two nibbles read with E high; the data lines are set high so
-// that the expander's weak outputs let the controller drive them.
-std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pins)
-{
-    const auto idle =
-        static_cast<std::uint8_t>(pins.backlight | pins.rw | pins.data[0] | pins.data[1] | pins.data[2] | pins.data[3]);
-    std::uint8_t status = 0;
-    for (int half = 0; half < 2; ++half) {
-        if (!port.Write(idle) || !port.Write(static_cast<std::uint8_t>(idle | pins.enable)))
-            return std::nullopt;
-        const auto lines = port.Read();
-        if (!lines || !port.Write(idle))
-            return std::nullopt;
-        status = static_cast<std::uint8_t>(status << 4 | NibbleOf(*lines, pins));
-    }
-    port.Write(static_cast<std::uint8_t>(pins.backlight)); // RW low again
-    return status;
-}
+} // namespace
 
 bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper& sleep)
 {
@@ -72,8 +44,6 @@ bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper
     return true;
 }
 
-} // namespace
-
 PinMapFound DetectPinMap(ExpanderPort& port, const Sleeper& sleep)
 {
     if (ReadsBackThrough(port, Pcf8574Pins::A(), sleep))
@@ -91,16 +61,6 @@ const char* PinMapName(PinMapFound found)
     case PinMapFound::Unknown: break;
     }
     return "unknown";
-}
-
-bool LinkExpanderPort::Write(std::uint8_t lines) { return write(link_.fd(), &lines, 1) == 1; }
-
-std::optional<std::uint8_t> LinkExpanderPort::Read()
-{
-    std::uint8_t lines = 0;
-    if (read(link_.fd(), &lines, 1) != 1)
-        return std::nullopt;
-    return lines;
 }
 
 } // namespace pixtera::lcd

@@ -6,7 +6,7 @@
 // it; the map whose read-back matches is the one. A backpack whose RW line is not wired reads back
 // only what was written, for both maps: then the map cannot be told.
 
-#include "device_link.h"
+#include "expander_port.h"
 #include "hd44780_i2c_protocol.h"
 
 #include <cstdint>
@@ -14,31 +14,14 @@
 
 namespace pixtera::lcd {
 
-// One byte at a time to and from the expander's port.
-class ExpanderPort {
-public:
-    virtual ~ExpanderPort() = default;
-    virtual bool Write(std::uint8_t lines) = 0;
-    virtual std::optional<std::uint8_t> Read() = 0;
-};
-
 enum class PinMapFound { A, B, Unknown };
 
 // Leaves the controller in 4-bit mode with the map found (or the last tried); the caller
 // initialises it as usual afterwards.
 PinMapFound DetectPinMap(ExpanderPort& port, const Sleeper& sleep);
+// Whether the module reads back through `pins`: its RW line is wired and the map is right.
+bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper& sleep);
 
 const char* PinMapName(PinMapFound found);
-
-// The expander of an opened I2C device (/dev/i2c-N with its address selected).
-class LinkExpanderPort final : public ExpanderPort {
-public:
-    explicit LinkExpanderPort(DeviceLink& link) : link_(link) {}
-    bool Write(std::uint8_t lines) override;
-    std::optional<std::uint8_t> Read() override;
-
-private:
-    DeviceLink& link_;
-};
 
 } // namespace pixtera::lcd

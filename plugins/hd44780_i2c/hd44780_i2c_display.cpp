@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.HD44780I2C: an HD44780 module behind a PCF8574 I2C backpack, through Linux i2c-dev.
-// Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a
+// Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a;timing=standard;refresh=0
 
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
@@ -23,10 +23,11 @@ const InprocClass kClass{CLSID_HD44780I2C, "Pixtera.HD44780I2C", "HD44780 displa
 
 // The pin map read back from the module, at every connection (a module may be swapped); pin map
 // a, said so, when it cannot be read.
-Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Sleeper& sleep)
+Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Sleeper& sleep, bool& readable)
 {
     LinkExpanderPort port(link);
     const PinMapFound found = DetectPinMap(port, sleep);
+    readable = found != PinMapFound::Unknown;
     if (found == PinMapFound::Unknown) {
         LogWarning("HD44780 I2C display: " + device +
                    " cannot be read back (its RW line may not be wired); "
@@ -51,15 +52,26 @@ public:
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
         setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + HexByte(settings.address);
-        auto protocol =
-            std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight, settings.rom);
+        // An unknown bus clock is taken as the usual 100 kHz: a faster bus is set in the device tree.
+        const Pacing pacing{settings.timing, I2cBusClock(settings.bus).value_or(100000)};
+        auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight,
+                                                             settings.rom, pacing);
         setup.open = [bus = settings.bus, address = settings.address, settings, protocol, name = setup.device,
                       sleep = setup.sleep](std::string& error) {
             auto link = OpenI2cDevice(bus, address, error);
-            if (link && settings.detectPins)
-                protocol->SetPins(DetectedPins(*link, name, sleep));
+            if (!link)
+                return link;
+            bool readable = false;
+            if (settings.detectPins) {
+                protocol->SetPins(DetectedPins(*link, name, sleep, readable));
+            } else {
+                LinkExpanderPort port(*link);
+                readable = ReadsBackThrough(port, settings.pins, sleep);
+            }
+            protocol->SetReadable(readable); // checked and repaired by reading its cursor back
             return link;
         };
+        setup.refresh = std::chrono::seconds(settings.refresh);
         setup.protocol = protocol;
         setup.geometry = settings.geometry;
         setup.rom = settings.rom;

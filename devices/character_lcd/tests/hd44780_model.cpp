@@ -3,9 +3,33 @@
 
 namespace pixtera::lcd::test {
 
+void Hd44780Model::SetTiming(int busHz, std::chrono::microseconds instruction, std::chrono::microseconds clear)
+{
+    busHz_ = busHz;
+    instruction_ = instruction;
+    clear_ = clear;
+}
+
+void Hd44780Model::Clocks(int clocks)
+{
+    if (busHz_ > 0)
+        now_ += std::chrono::nanoseconds(static_cast<long long>(clocks) * 1000000000LL / busHz_);
+}
+
+void Hd44780Model::StartMessage() { Clocks(1 + 9); }
+
+void Hd44780Model::Wait(std::chrono::microseconds pause) { now_ += pause; }
+
+void Hd44780Model::Busy(std::chrono::microseconds duration)
+{
+    if (busHz_ > 0)
+        busyUntil_ = now_ + duration;
+}
+
 void Hd44780Model::Feed(std::string_view bytes)
 {
     for (char c : bytes) {
+        Clocks(9); // the expander's outputs change at the byte's acknowledge
         const auto lines = static_cast<std::uint8_t>(c);
         backlight_ = (lines & pins_.backlight) != 0;
         if ((previous_ & pins_.enable) && !(lines & pins_.enable))
@@ -14,12 +38,14 @@ void Hd44780Model::Feed(std::string_view bytes)
     }
 }
 
-std::uint8_t Hd44780Model::Read() const
+std::uint8_t Hd44780Model::Read()
 {
+    Clocks(9);
     const bool reading = rwWired_ && (previous_ & pins_.rw) && (previous_ & pins_.enable) && !(previous_ & pins_.rs);
     if (!reading)
         return previous_;
-    const auto status = static_cast<std::uint8_t>(address_ & 0x7F); // never busy
+    const bool busy = busHz_ > 0 && now_ < busyUntil_;
+    const auto status = static_cast<std::uint8_t>((busy ? 0x80 : 0) | (address_ & 0x7F));
     const std::uint8_t nibble = readingLowNibble_ ? status & 0x0F : status >> 4;
     std::uint8_t lines = previous_;
     for (int bit = 0; bit < 4; ++bit)
@@ -33,6 +59,14 @@ void Hd44780Model::Latch(std::uint8_t lines)
     if (rwWired_ && (lines & pins_.rw)) {
         readingLowNibble_ = !readingLowNibble_; // a read pulse ended: the other nibble is next
         return;
+    }
+    if (dropAfter_ >= 0 && dropAfter_-- == 0)
+        return;
+    if (busHz_ > 0) {
+        if (now_ < busyUntil_)
+            ++tooEarly_;
+        else if (!leastSlack_ || now_ - busyUntil_ < *leastSlack_)
+            leastSlack_ = now_ - busyUntil_;
     }
     std::uint8_t nibble = 0;
     for (int bit = 0; bit < 4; ++bit)
@@ -57,6 +91,7 @@ void Hd44780Model::Latch(std::uint8_t lines)
 
 void Hd44780Model::Instruction(std::uint8_t byte)
 {
+    Busy(byte == 0x01 || (byte & 0xFE) == 0x02 ? clear_ : instruction_);
     if (byte & 0x80) {
         address_ = byte & 0x7F;
         inCgram_ = false;
@@ -86,6 +121,7 @@ void Hd44780Model::Instruction(std::uint8_t byte)
 
 void Hd44780Model::Data(std::uint8_t byte)
 {
+    Busy(instruction_);
     if (inCgram_)
         cgram_[static_cast<std::size_t>(address_ & 0x3F)] = byte & 0x1F;
     else

@@ -5,11 +5,15 @@
 // CGRAM, the address counter, the entry mode and the backlight line as the controller would. With
 // RW wired it answers reads: while E is high with RW high, D4-D7 carry the busy flag (never set)
 // and the address counter, high nibble first; without, RW is ignored as on such backpacks.
+// Timed, it keeps the time the bus takes and counts the nibbles latched while the controller is
+// still busy with the last instruction.
 
 #include "hd44780_i2c_protocol.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,7 +29,21 @@ public:
     void Feed(std::string_view bytes);
     // What the expander's port reads now: the lines last written, with D4-D7 pulled low where
     // the controller drives them so.
-    std::uint8_t Read() const;
+    std::uint8_t Read();
+
+    // Bus time: a byte is nine clocks at `busHz`, a message's start and address ten more; an
+    // instruction or character keeps the controller busy for `instruction`, a clear for `clear`.
+    void SetTiming(int busHz, std::chrono::microseconds instruction, std::chrono::microseconds clear);
+    void StartMessage();
+    void Wait(std::chrono::microseconds pause);
+    // Nibbles latched while busy, and the least time any latch came after the controller was
+    // done (nothing before the first such latch).
+    int tooEarly() const { return tooEarly_; }
+
+    // The controller misses the nibble latched after `latches` more (a glitch on the bus): its
+    // 4-bit pairing slips by half a byte.
+    void DropNibbleAfter(int latches) { dropAfter_ = latches; }
+    std::optional<std::chrono::nanoseconds> leastSlack() const { return leastSlack_; }
 
     // What the glass shows: rows 2 and 3 of a four-row module continue the two DDRAM lines.
     std::string Visible(int columns, int rows) const;
@@ -41,6 +59,8 @@ private:
     void Instruction(std::uint8_t byte);
     void Data(std::uint8_t byte);
     void Advance();
+    void Clocks(int clocks);
+    void Busy(std::chrono::microseconds duration);
 
     Pcf8574Pins pins_;
     bool rwWired_ = true;
@@ -59,6 +79,15 @@ private:
     bool twoLines_ = false;
     bool displayOn_ = false;
     bool backlight_ = false;
+
+    int dropAfter_ = -1; // none
+    int busHz_ = 0; // untimed
+    std::chrono::microseconds instruction_{0};
+    std::chrono::microseconds clear_{0};
+    std::chrono::nanoseconds now_{0};
+    std::chrono::nanoseconds busyUntil_{0};
+    int tooEarly_ = 0;
+    std::optional<std::chrono::nanoseconds> leastSlack_;
 };
 
 } // namespace pixtera::lcd::test

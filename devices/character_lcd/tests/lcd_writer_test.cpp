@@ -330,11 +330,24 @@ TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
     EXPECT_TRUE(ReadI2cSettings(ConfigurationText(""), problems).detectPins) << "auto by default";
     EXPECT_TRUE(ReadI2cSettings(ConfigurationText("pinmap=auto"), problems).detectPins);
 
-    const auto bad = ReadI2cSettings(ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim"), problems);
-    EXPECT_EQ(problems, (std::vector<std::string>{"address (0x03 to 0x77)", "rows (1 to 4)", "backlight (on or off)",
-                                                  "pinmap (auto, a or b)"}));
+    EXPECT_EQ(i2c.timing, Hd44780Timing::Standard);
+    EXPECT_EQ(i2c.refresh, 0) << "no re-initialisation unless asked";
+    const auto slow = ReadI2cSettings(ConfigurationText("timing=slow;refresh=30"), problems);
+    EXPECT_EQ(slow.timing, Hd44780Timing::Slow);
+    EXPECT_EQ(slow.refresh, 30);
+    EXPECT_EQ(ReadI2cSettings(ConfigurationText("timing=fast"), problems).timing, Hd44780Timing::Fast);
+    EXPECT_TRUE(problems.empty());
+
+    const auto bad = ReadI2cSettings(
+        ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim;timing=quick;refresh=-1"), problems);
+    EXPECT_EQ(problems,
+              (std::vector<std::string>{"address (0x03 to 0x77)", "rows (1 to 4)", "backlight (on or off)",
+                                        "pinmap (auto, a, b or the pins of RS, RW, E, backlight, D4-D7 such as "
+                                        "0,1,2,3,4,5,6,7)",
+                                        "timing (fast, standard or slow)", "refresh (0 to 86400 seconds)"}));
     EXPECT_EQ(bad.address, 0x27);
     EXPECT_EQ(bad.geometry.rows, 4);
+    EXPECT_EQ(bad.timing, Hd44780Timing::Standard);
 
     problems.clear();
     const auto serial = ReadSerialSettings(ConfigurationText("device=/dev/lcd;speed=9600;contrast=200"), problems);
@@ -345,6 +358,37 @@ TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
     EXPECT_FALSE(serial.options.brightness) << "left as the module has it";
     ReadSerialSettings(ConfigurationText("speed=12345;brightness=300"), problems);
     EXPECT_EQ(problems.size(), 2u);
+}
+
+TEST(LcdSettings, APinMapListedPinByPinDrivesTheModuleWiredSo)
+{
+    std::vector<std::string> problems;
+    const auto b = ReadI2cSettings(ConfigurationText("pinmap=6,5,4,7,0,1,2,3"), problems).pins;
+    const auto named = Pcf8574Pins::B();
+    EXPECT_EQ(std::tie(b.rs, b.rw, b.enable, b.backlight), std::tie(named.rs, named.rw, named.enable, named.backlight));
+    EXPECT_TRUE(std::equal(std::begin(b.data), std::end(b.data), std::begin(named.data)));
+
+    // An odd wiring: RS P7, RW P6, E P5, backlight P4, D4-D7 on P3-P0.
+    const auto settings = ReadI2cSettings(ConfigurationText("pinmap=7,6,5,4,3,2,1,0"), problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_FALSE(settings.detectPins);
+    Hd44780Model module(settings.pins);
+    const Hd44780I2cProtocol protocol({16, 2}, settings.pins, true);
+    LinkBatch batch;
+    protocol.Initialise(batch);
+    protocol.Write(batch, "wired");
+    for (const auto& segment : batch.segments())
+        module.Feed(segment.bytes);
+    EXPECT_EQ(module.Visible(16, 2).substr(0, 5), "wired");
+    EXPECT_TRUE(module.backlight());
+
+    for (const char* bad :
+         {"0,1,2,3,4,5,6", "0,1,2,3,4,5,6,7,0", "0,1,2,3,4,5,6,6", "0,1,2,3,4,5,6,8", "0,1,2,3,4,5,6,"}) {
+        problems.clear();
+        const auto read = ReadI2cSettings(ConfigurationText(std::string("pinmap=") + bad), problems);
+        EXPECT_EQ(problems.size(), 1u) << bad;
+        EXPECT_TRUE(read.detectPins) << bad;
+    }
 }
 
 TEST(LcdSettings, TheSerialModuleGetsItsBacklightContrastAndBrightness)
