@@ -8,7 +8,7 @@
 #include "ending_service.h"
 #include "plugin_titles.h"
 #include "recovery_file.h"
-#include "service_restart.h"
+#include "restart_and_wait.h"
 
 #include <pixtera/configuration_file.h>
 #include <pixtera/frame_composer.h>
@@ -31,7 +31,7 @@ constexpr std::array<LONG, 6> kSpeedDelays{500, 300, 200, 120, 80, 30};
 
 } // namespace
 
-Workspace::Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& prompts,
+Workspace::Workspace(std::unique_ptr<ServiceObjects> session, UserPrompts& prompts,
                      std::filesystem::path programDirectory, QObject* parent)
     : QObject(parent), prompts_(prompts), programDirectory_(std::move(programDirectory)), session_(std::move(session))
 {
@@ -69,7 +69,7 @@ void Workspace::StartWatching()
     if (channel_)
         return;
     // The channel's notifications arrive on its own thread; the work is done on this one.
-    channel_ = std::make_unique<ServiceChannel>(
+    channel_ = std::make_unique<PreviewChannel>(
         [this] { QMetaObject::invokeMethod(this, &Workspace::OnChannel, Qt::QueuedConnection); });
     service_ = channel_->Take();
     values_.SetConnected(channel_->connected());
@@ -81,9 +81,9 @@ QString Workspace::serviceStatus() const
     if (!channel_ || !channel_->connected() || applying_)
         return {};
     switch (service_.state) {
-    case ServiceState::Stopped: return QStringLiteral("The Pixtera service stopped");
-    case ServiceState::NotAnswering: return QStringLiteral("Service not answering");
-    case ServiceState::Answering: break;
+    case ServiceLiveness::Stopped: return QStringLiteral("The Pixtera service stopped");
+    case ServiceLiveness::NotAnswering: return QStringLiteral("Service not answering");
+    case ServiceLiveness::Answering: break;
     }
     return {};
 }
@@ -101,7 +101,7 @@ void Workspace::OnChannel()
 {
     if (!channel_)
         return;
-    const ServiceChannel::Snapshot now = channel_->Take();
+    const PreviewChannel::Snapshot now = channel_->Take();
     const bool serverChanged = now.server != service_.server;
     const bool stateChanged = now.state != service_.state;
     const bool valuesArrived = now.valuesRead != service_.valuesRead;
@@ -117,7 +117,7 @@ void Workspace::OnChannel()
             Reconnect();
     }
     if (stateChanged || serverChanged)
-        emit changed(ServiceState);
+        emit changed(ServiceStatus);
 }
 
 void Workspace::ServiceLost()
@@ -134,7 +134,7 @@ void Workspace::ServiceLost()
 void Workspace::Reconnect()
 {
     Guarded([this] {
-        session_ = ServiceSession::Connect();
+        session_ = ServiceObjects::Connect();
         TakeDisplays(previewTarget_, false);
     });
     emit changed(DataItems);
@@ -570,7 +570,7 @@ void Workspace::StartServiceAfterConfiguration()
         session_->Forget(); // the old service took its displays back when it ended
     session_ = std::move(fresh);
     applying_ = false;
-    emit changed(ServiceState);
+    emit changed(ServiceStatus);
     if (!session_) {
         emit failed(QString::fromStdString(failure));
         emit changed(Displays | DataItems);
@@ -581,7 +581,7 @@ void Workspace::StartServiceAfterConfiguration()
         service_.server = channel_->Take().server; // taken up here, not by the watch
     // The design being edited stays open, with its history: only the service changed.
     Guarded([this] { TakeDisplays(previewTarget_, false); });
-    emit changed(DataItems | ServiceState);
+    emit changed(DataItems | ServiceStatus);
 }
 
 bool Workspace::OfferPreviousConfiguration(const std::string& failure)

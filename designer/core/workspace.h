@@ -12,10 +12,10 @@
 #include "document_history.h"
 #include "item_editor.h"
 #include "physical_preview.h"
+#include "preview_channel.h"
 #include "property_model.h"
 #include "queue_editor.h"
-#include "service_channel.h"
-#include "service_session.h"
+#include "service_objects.h"
 #include "tick_values.h"
 #include "user_prompts.h"
 
@@ -48,7 +48,7 @@ public:
         Displays = 16, // the service's displays (the Preview menu)
         DataItems = 32, // the service's data items (the data panel)
         Queue = 64, // the queue shown (the queue pane)
-        ServiceState = 128, // the status line
+        ServiceStatus = 128, // the status line
         Gesture = 256, // a pointer gesture ended: the mouse is free again
     };
     Q_DECLARE_FLAGS(Changes, Change)
@@ -56,7 +56,7 @@ public:
     // Without a session the preview is virtual and values read "Error" (tests); with one the
     // service's displays are borrowed, the first previewed and its first design opened, and the
     // service is watched from then on. `programDirectory` holds the service program.
-    Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& prompts, std::filesystem::path programDirectory,
+    Workspace(std::unique_ptr<ServiceObjects> session, UserPrompts& prompts, std::filesystem::path programDirectory,
               QObject* parent = nullptr);
     ~Workspace() override;
 
@@ -68,8 +68,8 @@ public:
     CanvasPainter& painter() { return painter_; }
     DesignerSettings& settings() { return settings_; }
     UserPrompts& prompts() { return prompts_; }
-    ServiceSession* session() { return session_.get(); }
-    const ServiceChannel* channel() const { return channel_.get(); }
+    ServiceObjects* session() { return session_.get(); }
+    const PreviewChannel* channel() const { return channel_.get(); }
     const std::filesystem::path& programDirectory() const { return programDirectory_; }
     std::string_view frame() const { return display_.frame(); }
     int previewTarget() const { return previewTarget_; }
@@ -165,9 +165,9 @@ private:
     DesignerSettings settings_;
     UserPrompts& prompts_;
     std::filesystem::path programDirectory_;
-    std::unique_ptr<ServiceSession> session_;
-    std::unique_ptr<ServiceChannel> channel_;
-    ServiceChannel::Snapshot service_;
+    std::unique_ptr<ServiceObjects> session_;
+    std::unique_ptr<PreviewChannel> channel_;
+    PreviewChannel::Snapshot service_;
     bool applying_ = false; // the apply sequence stops and starts the service itself
     std::unique_ptr<EndingService> ending_; // the service the apply sequence stopped
     DesignDocument document_;

@@ -8,7 +8,7 @@
 #include "preview_widget.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
-#include "service_session.h"
+#include "service_objects.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/registry.h>

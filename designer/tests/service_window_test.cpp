@@ -11,10 +11,10 @@
 #include "preview_widget.h"
 #include "qt_application.h"
 #include "queue_pane.h"
+#include "restart_and_wait.h"
 #include "scripted_prompts.h"
-#include "service_control.h"
-#include "service_restart.h"
-#include "service_session.h"
+#include "service_objects.h"
+#include "service_program.h"
 
 #include "child_process.h"
 #include "private_bus.h"
@@ -97,7 +97,7 @@ protected:
 
     std::unique_ptr<MainWindow> Connect()
     {
-        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script),
+        return std::make_unique<MainWindow>(ServiceObjects::Connect(), std::make_unique<ScriptedPrompts>(script),
                                             nullptr, TestDirectory() / "bin");
     }
 
@@ -165,7 +165,7 @@ TEST_F(ServiceTroubleTest, AHungServiceLeavesTheWindowUsableAndSaysSo)
 TEST_F(ServiceWindowTest, AFailedCallSaysTheServicesReasonBesideItsCode)
 {
     Configure({""});
-    auto session = ServiceSession::Connect();
+    auto session = ServiceObjects::Connect();
     ComPtr<IDisplayManager> displays;
     ASSERT_EQ(session->manager().GetDisplayManager(displays.Out()), S_OK);
     ComPtr<IManagedDisplay> display;
@@ -280,7 +280,7 @@ TEST_F(ServiceTroubleTest, ExitAndCloseServiceAsksAndCancelCancelsEverything)
 TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExactlyOne)
 {
     Configure({""});
-    auto old = ServiceSession::Connect();
+    auto old = ServiceObjects::Connect();
     const std::string oldOwner = ServiceOwner();
     stopped = ServicePid();
     ASSERT_GT(stopped, 0);
@@ -348,7 +348,7 @@ TEST_F(ServiceWindowTest, AServiceRunInATerminalIsSaidToComeBackWithoutIt)
     ASSERT_TRUE(Eventually([] { return !ServiceOwner().empty(); }));
     EndingService ending(ServiceOwner());
     EXPECT_TRUE(ending.ranInTerminal());
-    ServiceSession::Connect()->manager().Shutdown();
+    ServiceObjects::Connect()->manager().Shutdown();
 
     std::string failure;
     std::string notice;

@@ -4,7 +4,7 @@
 #include "command_ids.h"
 #include "data_item_factory.h"
 #include "preview_widget.h"
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <pixtera/platform/tick_count.h>
 
@@ -140,7 +140,7 @@ void CanvasInteraction::EditOrAddText(Cell cell)
 
 bool CanvasInteraction::StartPlacing(LONG id)
 {
-    ServiceSession* session = workspace_.session();
+    ServiceObjects* session = workspace_.session();
     if (!session)
         return false;
     try {

@@ -2,7 +2,7 @@
 #include "main_window.h"
 
 #include "power_dialog.h"
-#include "service_control.h"
+#include "service_program.h"
 
 #include "canvas_interaction.h"
 #include "command_ids.h"
@@ -13,7 +13,7 @@
 #include "preview_widget.h"
 #include "property_grid.h"
 #include "queue_pane.h"
-#include "service_session.h"
+#include "service_objects.h"
 #include "settings_form.h"
 #include "user_guide.h"
 
@@ -54,7 +54,7 @@ constexpr std::array<const char*, 6> kSpeedTexts{"Very slow", "Slow", "Normal", 
 
 } // namespace
 
-MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent,
+MainWindow::MainWindow(std::unique_ptr<ServiceObjects> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent,
                        std::filesystem::path programDirectory)
     : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this))
 {
@@ -85,7 +85,7 @@ MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<
     layoutSaver_->setInterval(kLayoutSaveDelayMs);
     connect(layoutSaver_, &QTimer::timeout, this, [this] { SaveLayout(*this, workspace_->settings()); });
     created_ = true;
-    OnChanged(Workspace::Title | Workspace::ServiceState | Workspace::Design);
+    OnChanged(Workspace::Title | Workspace::ServiceStatus | Workspace::Design);
 }
 
 MainWindow::~MainWindow()
@@ -294,7 +294,7 @@ void MainWindow::OnChanged(Workspace::Changes what)
         queuePane_->Reload();
     if (what & (Workspace::Queue | Workspace::Title))
         queuePane_->ShowOpenDesign(workspace_->document().path());
-    if (what & Workspace::ServiceState)
+    if (what & Workspace::ServiceStatus)
         status_->setText(workspace_->serviceStatus());
     UpdateChecks();
 }
@@ -364,7 +364,7 @@ void MainWindow::ShowFailure(const QString& message) { prompts_->ShowMessage(mes
 
 void MainWindow::RefreshDataPanel()
 {
-    ServiceSession* session = workspace_->session();
+    ServiceObjects* session = workspace_->session();
     if (!session) {
         dataPanel_->Show({});
         return;

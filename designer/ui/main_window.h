@@ -24,7 +24,7 @@ class CanvasInteraction;
 class DataPanel;
 class PreviewWidget;
 class QueuePane;
-class ServiceSession;
+class ServiceObjects;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // Without a session the designer previews a virtual display only (tests). The window gives the
     // session's displays back when it goes. `programDirectory` holds the service program and the
     // plug-ins (default: the designer's own directory).
-    MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent = nullptr,
+    MainWindow(std::unique_ptr<ServiceObjects> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent = nullptr,
                std::filesystem::path programDirectory = {});
     ~MainWindow() override;
 
@@ -57,7 +57,7 @@ public:
     void CloseForTermination();
 
     Workspace& workspace() { return *workspace_; }
-    ServiceSession* session() { return workspace_->session(); }
+    ServiceObjects* session() { return workspace_->session(); }
     DesignDocument& document() { return workspace_->document(); }
     ItemEditor& editor() { return workspace_->editor(); }
     DocumentHistory& history() { return workspace_->history(); }

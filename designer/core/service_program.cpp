@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service_control.h"
+#include "service_program.h"
 
 #include <pixtera/platform/guid.h>
 #include <pixtera/platform/named_mutex.h>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The service program as the configuration panel handles it: whether it runs at system start,
-// its re-registration, and starting it again after the configuration changed.
+// The service program itself, outside any connection to it: whether it is registered to run at
+// system start, registering it again, starting it, its log, and telling a running one to read the
+// power policy again.
 
 #include <filesystem>
 #include <string>
