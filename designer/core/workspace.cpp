@@ -43,12 +43,12 @@ Workspace::Workspace(std::unique_ptr<ServiceObjects> session, UserPrompts& promp
     SetScheme(SchemeColours(scheme, {}) ? scheme : kColourBlue, false);
     const auto pixelSize = static_cast<int>(settings_.ReadNumber("PixSize", kPixelSizeAuto));
     SetPixelSize(pixelSize >= kPixelSize0 && pixelSize <= kPixelSizeAuto ? pixelSize : kPixelSizeAuto);
-    QObject::connect(&history_.stack(), &QUndoStack::indexChanged, this, [this] {
-        editor_.Revalidate();
-        Edited(Design | Title);
+    QObject::connect(&document_, &DesignDocument::changed, this, [this] {
+        editor_.Revalidate(); // an undo can take the selected item away
+        Refresh(Design);
     });
-    // The modified flag follows the history's saved state, which settles after the index moved.
-    QObject::connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit changed(Title); });
+    QObject::connect(&document_, &DesignDocument::replaced, this, &Workspace::OnDocumentReplaced);
+    QObject::connect(&document_, &DesignDocument::titleChanged, this, [this] { emit changed(Title); });
     if (session_) {
         StartWatching();
         Guarded([this] { TakeDisplays(1, true); });
@@ -61,7 +61,7 @@ Workspace::~Workspace()
     channel_.reset(); // no more notifications
     if (session_)
         session_->ReturnDisplays();
-    QObject::disconnect(&history_.stack(), nullptr, this, nullptr);
+    QObject::disconnect(&document_, nullptr, this, nullptr);
 }
 
 void Workspace::StartWatching()
@@ -218,30 +218,27 @@ bool Workspace::Command(int id)
         ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignRight; });
         return true;
     case kDelete:
-        if (editor_.selected()) {
-            history_.Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
-            Edited();
-        }
+        if (editor_.selected())
+            document_.history().Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
         return true;
     case kBackgroundLoad:
         if (const auto file = prompts_.ChooseBackground()) {
-            history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
+            document_.history().Edit(QStringLiteral("Load background"),
+                                     [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
             SayIfBackgroundUnusable();
         }
-        Edited();
         return true;
     case kBackgroundRemove:
-        history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
-        Edited();
+        document_.history().Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
         return true;
     default: return false;
     }
 }
 
-void Workspace::Edited(Changes what)
+void Workspace::Refresh(Changes what)
 {
     properties_.Show(editor_.selected());
-    emit changed(what | Title);
+    emit changed(what);
     Tick();
 }
 
@@ -250,7 +247,7 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
     DisplayItem* item = editor_.selected();
     if (!item)
         return;
-    history_.Edit(text, [&] {
+    document_.history().Edit(text, [&] {
         const LONG before = item->mode;
         change(*item);
         // An item that becomes a bar (a dropped value is as wide as its text) reaches to the
@@ -258,7 +255,6 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
         if (item->mode == kModeHorizontalBar && before != kModeHorizontalBar)
             item->width = std::max<LONG>(1, painter_.geometry().columns - item->column);
     });
-    Edited();
 }
 
 void Workspace::ApplyPropertyEdit(const QString& key, const QVariant& value)
@@ -270,18 +266,18 @@ void Workspace::ApplyPropertyEdit(const QString& key, const QVariant& value)
         properties_.Show(editor_.selected());
 }
 
-void Workspace::BeginGesture() { history_.Begin(); }
+void Workspace::BeginGesture() { document_.history().Begin(); }
 
 void Workspace::CommitGesture(const QString& text)
 {
-    history_.Commit(text);
-    Edited(Design | Gesture);
+    document_.history().Commit(text);
+    Refresh(Design | Gesture);
 }
 
 void Workspace::CancelGesture()
 {
-    history_.Cancel();
-    Edited(Design | Gesture);
+    document_.history().Cancel();
+    Refresh(Design | Gesture);
 }
 
 void Workspace::EndGesture()
@@ -334,14 +330,7 @@ void Workspace::NewDesign()
         StartNewDesign();
 }
 
-void Workspace::StartNewDesign()
-{
-    editor_.Reset();
-    document_.New();
-    history_.Restart();
-    SetBackgroundFile(u"");
-    Edited(Design | Title);
-}
+void Workspace::StartNewDesign() { document_.New(); }
 
 void Workspace::OpenDesign()
 {
@@ -367,10 +356,8 @@ void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design
 
 void Workspace::OpenAfterQuestion(const std::filesystem::path& file, bool wasModified)
 {
-    if (Load(file) == DesignDocument::OpenResult::NotXml && wasModified && !document_.modified()) {
-        history_.MarkUnsaved(); // "No" gave it up for a design that never came
-        emit changed(Title);
-    }
+    if (Load(file) == DesignDocument::OpenResult::NotXml && wasModified && !document_.modified())
+        document_.history().MarkUnsaved(); // "No" gave it up for a design that never came
 }
 
 bool Workspace::OpenFile(const std::filesystem::path& file) { return Load(file) == DesignDocument::OpenResult::Opened; }
@@ -386,15 +373,11 @@ DesignDocument::OpenResult Workspace::Load(const std::filesystem::path& file)
         emit changed(Geometry | Title);
         return result;
     }
-    editor_.Reset();
-    history_.Restart();
     if (result == DesignDocument::OpenResult::ItemError) {
         // What was read is not the file: it gets a name of its own before it can be saved.
         document_.Detach();
         document_.SetModified(true);
     }
-    SetBackgroundFile(document_.design().background);
-    Edited(Design | Title);
     SayIfBackgroundUnusable();
     if (result == DesignDocument::OpenResult::ItemError)
         prompts_.ShowMessage("Error loading design. " + file.string() + ": " + why, "Error");
@@ -416,11 +399,8 @@ bool Workspace::Save(bool choosePath)
 bool Workspace::SaveFile(const std::filesystem::path& file)
 {
     std::string error;
-    if (document_.SaveAs(file, &error)) {
-        history_.MarkSaved();
-        emit changed(Title);
+    if (document_.SaveAs(file, &error))
         return true;
-    }
     prompts_.ShowMessage("Error saving the design: " + error, "Error");
     return false;
 }
@@ -431,7 +411,7 @@ bool Workspace::ConfirmDiscard()
         return true;
     switch (prompts_.AskToSave()) {
     case SaveAnswer::Cancel: return false;
-    case SaveAnswer::No: history_.MarkDiscarded(); return true;
+    case SaveAnswer::No: document_.history().MarkDiscarded(); return true;
     case SaveAnswer::Yes:
         // A save that was cancelled or failed keeps the design: nothing is discarded.
         return Save(false);
@@ -518,6 +498,13 @@ void Workspace::PreviewDisplay(int number)
     });
     emit changed(Geometry | Queue);
     Tick();
+}
+
+void Workspace::OnDocumentReplaced()
+{
+    editor_.Reset();
+    SetBackgroundFile(document_.design().background);
+    Refresh(Design);
 }
 
 void Workspace::SetBackgroundFile(const std::u16string& file)
@@ -622,12 +609,8 @@ void Workspace::OfferRecovery()
     const bool restore = prompts_.AskYesNo("The designer was ended with unsaved changes to " + name + ". Restore them?",
                                            "Restore unsaved design");
     if (restore && document_.Open(kept->file, GetTickCount()) != DesignDocument::OpenResult::NotXml) {
-        editor_.Reset();
-        history_.Restart();
         document_.Detach(kept->origin);
         document_.SetModified(true);
-        SetBackgroundFile(document_.design().background);
-        Edited(Design | Title);
     }
     DiscardRecovery();
 }

@@ -9,7 +9,6 @@
 #include "canvas_painter.h"
 #include "design_document.h"
 #include "designer_settings.h"
-#include "document_history.h"
 #include "item_editor.h"
 #include "physical_preview.h"
 #include "preview_channel.h"
@@ -62,7 +61,6 @@ public:
 
     DesignDocument& document() { return document_; }
     ItemEditor& editor() { return editor_; }
-    DocumentHistory& history() { return history_; }
     PropertyModel& properties() { return properties_; }
     QueueEditor& queue() { return queue_; }
     CanvasPainter& painter() { return painter_; }
@@ -106,7 +104,9 @@ public:
     void EndGesture();
     // One undo step for a change of the selected item; nothing without a selection.
     void ChangeSelected(const QString& text, const std::function<void(DisplayItem&)>& change);
-    void Edited(Changes what = Design);
+    // The selection, or an item under the pointer during a gesture, changed: the editor's state,
+    // which the document does not see (it says itself when an edit, undo or redo changed it).
+    void Refresh(Changes what = Design);
     // A property grid row was edited.
     void ApplyPropertyEdit(const QString& key, const QVariant& value);
 
@@ -149,6 +149,8 @@ private:
     // keeps its unsaved changes, whatever the answer was.
     void OpenAfterQuestion(const std::filesystem::path& file, bool wasModified);
     DesignDocument::OpenResult Load(const std::filesystem::path& file);
+    // Another design is edited now: no selection, its background.
+    void OnDocumentReplaced();
     // Borrows the service's displays and previews display `preview` (1-based; 1 when there is no
     // such display); opens display 1's first design when asked.
     void TakeDisplays(int preview, bool openFirstDesign);
@@ -172,7 +174,6 @@ private:
     std::unique_ptr<EndingService> ending_; // the service the apply sequence stopped
     DesignDocument document_;
     ItemEditor editor_{document_};
-    DocumentHistory history_{document_};
     PropertyModel properties_;
     QueueEditor queue_;
     CanvasPainter painter_;

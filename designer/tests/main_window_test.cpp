@@ -86,8 +86,7 @@ protected:
 TEST_F(MainWindowTest, TitleFollowsThePathAndTheModifiedFlag)
 {
     auto window = MakeWindow();
-    window->document().SetModified(true);
-    window->workspace().Edited();
+    window->document().SetModified(true); // the document says so itself
     EXPECT_EQ(window->windowTitle(), "Pixtera designer *");
     const auto file = TestDirectory() / "saved.pxd";
     ASSERT_TRUE(window->SaveFile(file));

@@ -311,7 +311,6 @@ TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldS
     const auto mine = Design("mine.pxd");
     ASSERT_TRUE(window->OpenFile(mine));
     window->history().Edit("Add text", [&] { window->editor().AddText({0, 1}, "unsaved", 0); });
-    window->workspace().Edited();
     ASSERT_TRUE(window->document().modified());
     const pid_t old = ServicePid();
     ASSERT_GT(old, 0);

@@ -133,7 +133,7 @@ void MainWindow::BuildMenus()
     AddCommand(file, kExitAndCloseService, QStringLiteral("Exit and close service"));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    QUndoStack& stack = workspace_->history().stack();
+    QUndoStack& stack = workspace_->document().history().stack();
     QAction* undo = stack.createUndoAction(this, QStringLiteral("&Undo"));
     undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
     undo->setObjectName(QStringLiteral("undo"));

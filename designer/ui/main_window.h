@@ -60,7 +60,7 @@ public:
     ServiceObjects* session() { return workspace_->session(); }
     DesignDocument& document() { return workspace_->document(); }
     ItemEditor& editor() { return workspace_->editor(); }
-    DocumentHistory& history() { return workspace_->history(); }
+    DocumentHistory& history() { return workspace_->document().history(); }
     PropertyModel& properties() { return workspace_->properties(); }
     CanvasPainter& painter() { return workspace_->painter(); }
     DataPanel& dataPanel() { return *dataPanel_; }
