@@ -191,18 +191,19 @@ TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
     auto window = Connect();
     ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 13) == "12345 Pixtera"; }))
         << window->frame();
-    const unsigned batches = window->workspace().channel()->batches();
+    const unsigned batches = window->workspace().service().channel()->batches();
     EXPECT_EQ(batches, 1u) << "both values in one round trip";
     for (int tick = 0; tick < 20; ++tick) {
         QCoreApplication::processEvents();
         window->Tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
-    EXPECT_EQ(window->workspace().channel()->batches(), batches) << "unchanged stored values are not read again";
+    EXPECT_EQ(window->workspace().service().channel()->batches(), batches)
+        << "unchanged stored values are not read again";
 
     std::ofstream(TestDirectory() / "values") << "Temp=54321\nName=Pixtera\n";
     EXPECT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 5) == "54321"; })) << window->frame();
-    EXPECT_GT(window->workspace().channel()->batches(), batches);
+    EXPECT_GT(window->workspace().service().channel()->batches(), batches);
 }
 
 TEST_F(ServiceTroubleTest, AServiceThatHangsWhileNothingIsAskedOfItIsNoticed)
@@ -319,7 +320,7 @@ TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldS
     window->ConfigureService([](QWidget&) {});
     EXPECT_EQ(script.saveQuestions, 0) << "nothing is discarded, so nothing is asked";
     EXPECT_TRUE(script.messages.empty()) << script.messages.front() << ": it ended by itself, nothing was killed";
-    ASSERT_TRUE(window->session());
+    ASSERT_TRUE(window->serviceObjects());
     EXPECT_NE(ServicePid(), old) << "the service was stopped and started again";
     EXPECT_TRUE(Eventually([&] { return kill(old, 0) != 0; })) << "the old one has gone";
     EXPECT_EQ(window->document().path(), mine) << "not the queue's first design";
@@ -331,7 +332,7 @@ TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldS
         std::string text((std::istreambuf_iterator<char>(frame)), {});
         return text.find("unsaved") != std::string::npos;
     })) << "the open design reaches the new service's display";
-    window->session()->manager().Shutdown();
+    window->serviceObjects()->manager().Shutdown();
 }
 
 TEST_F(ServiceWindowTest, AServiceRunInATerminalIsSaidToComeBackWithoutIt)
@@ -586,7 +587,7 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     std::ofstream(values) << "Fresh=1\nOther=two\n";
     auto window = Connect();
     LONG count = -1;
-    ASSERT_EQ(window->session()->data().Count(&count), S_OK);
+    ASSERT_EQ(window->serviceObjects()->data().Count(&count), S_OK);
     ASSERT_EQ(count, 0);
 
     int ticks = 0;
@@ -609,14 +610,14 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     });
     counter.stop();
     EXPECT_GT(ticks, 20) << "the event loop ran while the service went and came back";
-    ASSERT_TRUE(window->session()) << (script.messages.empty() ? "" : script.messages.back());
-    ASSERT_EQ(window->session()->data().Count(&count), S_OK);
+    ASSERT_TRUE(window->serviceObjects()) << (script.messages.empty() ? "" : script.messages.back());
+    ASSERT_EQ(window->serviceObjects()->data().Count(&count), S_OK);
     EXPECT_EQ(count, 2) << "the new service loaded the added provider";
     const auto found = window->dataPanel().findItems(QStringLiteral("Fresh"), Qt::MatchRecursive);
     EXPECT_EQ(found.size(), 1) << "the data panel lists the new items";
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(window->previewTarget(), 1) << "the display is previewed again";
-    window->session()->manager().Shutdown(); // the restarted service runs on its own otherwise
+    window->serviceObjects()->manager().Shutdown(); // the restarted service runs on its own otherwise
 }
 
 } // namespace
@@ -646,9 +647,9 @@ TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOne
     EXPECT_NE(script.questions[0].find("Loading PixteraTest.Misbehaving"), std::string::npos) << script.questions[0];
     EXPECT_NE(script.questions[0].find("Restore the previous configuration"), std::string::npos);
     EXPECT_EQ(ConfigurationText(), good);
-    ASSERT_TRUE(window->session()) << "started again with the previous configuration";
+    ASSERT_TRUE(window->serviceObjects()) << "started again with the previous configuration";
     EXPECT_EQ(window->previewTarget(), 1);
-    window->session()->manager().Shutdown();
+    window->serviceObjects()->manager().Shutdown();
 }
 
 } // namespace

@@ -140,11 +140,11 @@ void CanvasInteraction::EditOrAddText(Cell cell)
 
 bool CanvasInteraction::StartPlacing(LONG id)
 {
-    ServiceObjects* session = workspace_.session();
-    if (!session)
+    ServiceObjects* service = workspace_.service().objects();
+    if (!service)
         return false;
     try {
-        DisplayItem item = MakeDataItem(session->data(), id, GetTickCount());
+        DisplayItem item = MakeDataItem(service->data(), id, GetTickCount());
         workspace_.BeginGesture();
         editor_.StartPlacing(std::move(item));
         return true;
