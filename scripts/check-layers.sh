@@ -34,7 +34,8 @@ comm -23 <(headers common devices plugins service designer mqtt_bridge) <(header
 comm -23 <(headers devices plugins service designer mqtt_bridge) <(headers platform common) >"$work/above-common"
 comm -23 <(headers plugins service designer mqtt_bridge) <(headers platform common devices) >"$work/above-devices"
 only_in service designer mqtt_bridge >"$work/above-plugins"
-only_in designer >"$work/designer"
+# A name the service or the bridge has of its own is theirs: a quoted include finds it beside them.
+comm -23 <(only_in designer) <(headers service mqtt_bridge) >"$work/designer"
 comm -23 <(headers designer/ui designer/app) <(headers designer/core platform common devices plugins) >"$work/widgets"
 
 # check_angled LABEL ALLOWED_REGEX DIR...: <pixtera/...> includes outside what the layer may use.

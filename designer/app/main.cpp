@@ -3,7 +3,7 @@
 
 #include "main_window.h"
 #include "quit_on_signal.h"
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/named_mutex.h>
@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     int exitCode = 1;
     try {
         // The window gives the displays back to the service when it goes.
-        MainWindow window(ServiceSession::Connect(), nullptr);
+        MainWindow window(ServiceObjects::Connect(), nullptr);
         window.resize(1000, 640);
         CloseOnTerminationSignals(window);
         window.show();

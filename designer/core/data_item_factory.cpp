@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "data_item_factory.h"
 
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <pixtera/platform/codepage.h>
 

@@ -3,11 +3,40 @@
 
 namespace pixtera::designer {
 
+DesignDocument::DesignDocument(QObject* parent) : QObject(parent)
+{
+    QObject::connect(&history_.stack(), &QUndoStack::indexChanged, this, [this] { emit changed(); });
+}
+
+void DesignDocument::SetModified(bool modified)
+{
+    if (modified == modified_)
+        return;
+    modified_ = modified;
+    emit titleChanged();
+}
+
+void DesignDocument::SetPath(std::filesystem::path path)
+{
+    if (path == path_)
+        return;
+    path_ = std::move(path);
+    emit titleChanged();
+}
+
+void DesignDocument::Detach(std::filesystem::path path) { SetPath(std::move(path)); }
+
+void DesignDocument::Replaced()
+{
+    history_.Restart();
+    emit replaced();
+}
+
 void DesignDocument::New()
 {
     design_ = Design{};
-    path_.clear();
-    modified_ = false;
+    SetPath({});
+    Replaced();
 }
 
 DesignDocument::OpenResult DesignDocument::Open(const std::filesystem::path& file, DWORD now, std::string* why)
@@ -17,11 +46,17 @@ DesignDocument::OpenResult DesignDocument::Open(const std::filesystem::path& fil
         *why = read.message;
     switch (read.status) {
     case DesignReadResult::Status::NotParsed: return OpenResult::NotXml;
-    case DesignReadResult::Status::ItemError: return OpenResult::ItemError;
+    case DesignReadResult::Status::ItemError: {
+        // What was read is not the file, but it is what is edited now; path and flag stay.
+        const bool wasModified = modified_;
+        Replaced();
+        SetModified(wasModified);
+        return OpenResult::ItemError;
+    }
     case DesignReadResult::Status::Ok: break;
     }
-    path_ = file;
-    modified_ = false;
+    SetPath(file);
+    Replaced();
     return OpenResult::Opened;
 }
 
@@ -30,8 +65,8 @@ bool DesignDocument::SaveAs(const std::filesystem::path& file, std::string* erro
     // A file that was not written is not the design's: it keeps the one it had.
     if (!SaveDesign(design_, file, error))
         return false;
-    path_ = file;
-    modified_ = false;
+    SetPath(file);
+    history_.MarkSaved();
     return true;
 }
 

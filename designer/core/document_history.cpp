@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "document_history.h"
 
+#include "design_document.h"
+
 #include <QUndoCommand>
 
 #include <memory>

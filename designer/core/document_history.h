@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Undo and redo of every change to the design. Each step keeps the design as it was before and
-// after; the document is modified exactly when the history is away from its saved state.
+// Undo and redo of every change to the design; the document owns it. Each step keeps the design
+// as it was before and after; the document is modified exactly when the history is away from its
+// saved state.
 
-#include "design_document.h"
+#include <pixtera/design_file.h>
 
 #include <QUndoStack>
 
@@ -11,6 +12,8 @@
 #include <optional>
 
 namespace pixtera::designer {
+
+class DesignDocument;
 
 class DocumentHistory {
 public:
@@ -29,7 +32,7 @@ public:
     // One edit in one step.
     void Edit(const QString& text, const std::function<void()>& change);
 
-    // A new or opened design starts a new history; a saved one is its clean state.
+    // A new or opened design starts a new history, unmodified; a saved one is its clean state.
     void Restart();
     void MarkSaved();
     // "No" to the save question: the design counts as unmodified as it is.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "physical_preview.h"
 
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/sdk/display_character_set.h>

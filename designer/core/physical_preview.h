@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A service display used as the preview: its geometry, its module's character ROM, the user
-// characters the preview draws and the background. The frames go through the service channel, off the window's thread.
+// characters the preview draws and the background. The frames go through the preview channel, off
+// the window's thread.
 
 #include "canvas_painter.h"
 

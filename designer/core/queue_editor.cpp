@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "queue_editor.h"
 
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <algorithm>
 

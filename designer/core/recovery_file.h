@@ -17,6 +17,8 @@ struct RecoveredDesign {
 };
 
 std::filesystem::path RecoveryFile();
+// Beside it: the name of the file the design was edited from.
+std::filesystem::path RecoveryOriginFile();
 
 // Writes the design and its origin; false when it could not be written.
 bool KeepForRecovery(const Design& design, const std::filesystem::path& origin);

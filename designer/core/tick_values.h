@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The data values a preview rendering shows: the latest the service channel read, never a bus call
+// The data values a preview rendering shows: the latest the preview channel read, never a bus call
 // of its own, so rendering never waits for the service. It remembers which names the rendering
 // asked for, which is what the channel reads next.
 

@@ -4,18 +4,11 @@
 #include "background_image.h"
 #include "colour_scheme.h"
 #include "command_ids.h"
-#include "configuration_editor.h"
-#include "ending_service.h"
-#include "plugin_titles.h"
 #include "recovery_file.h"
-#include "service_restart.h"
 
-#include <pixtera/configuration_file.h>
 #include <pixtera/frame_composer.h>
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/tick_count.h>
-
-#include <QMetaObject>
 
 #include <algorithm>
 #include <array>
@@ -31,9 +24,9 @@ constexpr std::array<LONG, 6> kSpeedDelays{500, 300, 200, 120, 80, 30};
 
 } // namespace
 
-Workspace::Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& prompts,
+Workspace::Workspace(std::unique_ptr<ServiceObjects> service, UserPrompts& prompts,
                      std::filesystem::path programDirectory, QObject* parent)
-    : QObject(parent), prompts_(prompts), programDirectory_(std::move(programDirectory)), session_(std::move(session))
+    : QObject(parent), prompts_(prompts), link_(std::move(service), prompts, std::move(programDirectory))
 {
     refresh_.setSingleShot(true);
     QObject::connect(&refresh_, &QTimer::timeout, this, &Workspace::Tick);
@@ -43,49 +36,27 @@ Workspace::Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& promp
     SetScheme(SchemeColours(scheme, {}) ? scheme : kColourBlue, false);
     const auto pixelSize = static_cast<int>(settings_.ReadNumber("PixSize", kPixelSizeAuto));
     SetPixelSize(pixelSize >= kPixelSize0 && pixelSize <= kPixelSizeAuto ? pixelSize : kPixelSizeAuto);
-    QObject::connect(&history_.stack(), &QUndoStack::indexChanged, this, [this] {
-        editor_.Revalidate();
-        Edited(Design | Title);
+    QObject::connect(&document_, &DesignDocument::changed, this, [this] {
+        editor_.Revalidate(); // an undo can take the selected item away
+        Refresh(Design);
     });
-    // The modified flag follows the history's saved state, which settles after the index moved.
-    QObject::connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this] { emit changed(Title); });
-    if (session_) {
-        StartWatching();
-        Guarded([this] { TakeDisplays(1, true); });
-    }
+    QObject::connect(&document_, &DesignDocument::replaced, this, &Workspace::OnDocumentReplaced);
+    QObject::connect(&document_, &DesignDocument::titleChanged, this, [this] { emit changed(Title); });
+    QObject::connect(&link_, &ServiceLink::displaysTaken, this, &Workspace::OnDisplaysTaken);
+    QObject::connect(&link_, &ServiceLink::displaysLost, this, &Workspace::OnDisplaysLost);
+    QObject::connect(&link_, &ServiceLink::dataItemsChanged, this, [this] { emit changed(DataItems); });
+    QObject::connect(&link_, &ServiceLink::statusChanged, this, [this] { emit changed(ServiceStatus); });
+    QObject::connect(&link_, &ServiceLink::valuesRead, this, &Workspace::OnValuesRead);
+    QObject::connect(&link_, &ServiceLink::failed, this, &Workspace::failed);
+    if (link_.Start())
+        Guarded([this] { OpenFirstDesign(); });
     Tick();
 }
 
 Workspace::~Workspace()
 {
-    channel_.reset(); // no more notifications
-    if (session_)
-        session_->ReturnDisplays();
-    QObject::disconnect(&history_.stack(), nullptr, this, nullptr);
-}
-
-void Workspace::StartWatching()
-{
-    if (channel_)
-        return;
-    // The channel's notifications arrive on its own thread; the work is done on this one.
-    channel_ = std::make_unique<ServiceChannel>(
-        [this] { QMetaObject::invokeMethod(this, &Workspace::OnChannel, Qt::QueuedConnection); });
-    service_ = channel_->Take();
-    values_.SetConnected(channel_->connected());
-}
-
-QString Workspace::serviceStatus() const
-{
-    // While a configuration is applied the service is away on purpose.
-    if (!channel_ || !channel_->connected() || applying_)
-        return {};
-    switch (service_.state) {
-    case ServiceState::Stopped: return QStringLiteral("The Pixtera service stopped");
-    case ServiceState::NotAnswering: return QStringLiteral("Service not answering");
-    case ServiceState::Answering: break;
-    }
-    return {};
+    QObject::disconnect(&link_, nullptr, this, nullptr);
+    QObject::disconnect(&document_, nullptr, this, nullptr);
 }
 
 void Workspace::Guarded(const std::function<void()>& step)
@@ -97,62 +68,45 @@ void Workspace::Guarded(const std::function<void()>& step)
     }
 }
 
-void Workspace::OnChannel()
+void Workspace::OnValuesRead(bool fresh)
 {
-    if (!channel_)
-        return;
-    const ServiceChannel::Snapshot now = channel_->Take();
-    const bool serverChanged = now.server != service_.server;
-    const bool stateChanged = now.state != service_.state;
-    const bool valuesArrived = now.valuesRead != service_.valuesRead;
-    service_ = now;
-    values_.Update(now.values, now.volatiles);
+    values_.SetConnected(link_.connected());
+    values_.Update(link_.values(), link_.volatiles());
     // A rendering soon; one at the display's pace (a volatile value's) is soon enough.
-    if (valuesArrived && (!refresh_.isActive() || refresh_.remainingTime() > kRefreshMs))
+    if (fresh && (!refresh_.isActive() || refresh_.remainingTime() > kRefreshMs))
         refresh_.start(0);
-    if (serverChanged && !applying_) {
-        if (now.server.empty())
-            ServiceLost();
-        else
-            Reconnect();
-    }
-    if (stateChanged || serverChanged)
-        emit changed(ServiceState);
 }
 
-void Workspace::ServiceLost()
+void Workspace::LeaveDisplay()
 {
-    // The design stays editable; the preview goes on with the last values, on no display.
     preview_.reset();
     queue_.Show(nullptr);
-    if (session_)
-        session_->Forget();
-    session_.reset();
-    emit changed(Displays | Queue | DataItems);
 }
 
-void Workspace::Reconnect()
+void Workspace::OnDisplaysLost()
 {
-    Guarded([this] {
-        session_ = ServiceSession::Connect();
-        TakeDisplays(previewTarget_, false);
-    });
-    emit changed(DataItems);
+    // The design stays editable; the preview goes on with the last values, on no display.
+    LeaveDisplay();
+    emit changed(Displays | Queue);
 }
 
-void Workspace::TakeDisplays(int preview, bool openFirstDesign)
+void Workspace::OnDisplaysTaken()
 {
-    if (!session_)
-        return;
-    const auto& displays = session_->BorrowDisplays();
     emit changed(Displays);
+    const auto& displays = link_.objects()->displays();
     if (displays.empty()) {
         if (previewTarget_ != 0) // the display it showed has gone with the old service
             PreviewVirtual(20, 4);
         return;
     }
-    PreviewDisplay(preview >= 1 && static_cast<std::size_t>(preview) <= displays.size() ? preview : 1);
-    if (!openFirstDesign)
+    const bool known = previewTarget_ >= 1 && static_cast<std::size_t>(previewTarget_) <= displays.size();
+    PreviewDisplay(known ? previewTarget_ : 1);
+}
+
+void Workspace::OpenFirstDesign()
+{
+    const auto& displays = link_.objects()->displays();
+    if (displays.empty())
         return;
     IManagedDisplay& first = *displays.front().display;
     LONG count = 0;
@@ -162,15 +116,6 @@ void Workspace::TakeDisplays(int preview, bool openFirstDesign)
         CheckCall(first.QueueFile(0, file.Out()), "Reading the queue of display 1");
         OpenFile(file.utf8());
     }
-}
-
-std::vector<std::string> Workspace::displayNames() const
-{
-    std::vector<PluginIdentity> drivers;
-    if (session_)
-        for (const auto& display : session_->displays())
-            drivers.push_back({display.driverName, "", display.configuration});
-    return PluginTitles(drivers);
 }
 
 bool Workspace::Command(int id)
@@ -218,30 +163,27 @@ bool Workspace::Command(int id)
         ChangeSelected(QStringLiteral("Alignment"), [](DisplayItem& i) { i.alignment = pixtera::kAlignRight; });
         return true;
     case kDelete:
-        if (editor_.selected()) {
-            history_.Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
-            Edited();
-        }
+        if (editor_.selected())
+            document_.history().Edit(QStringLiteral("Delete"), [this] { editor_.DeleteSelected(); });
         return true;
     case kBackgroundLoad:
         if (const auto file = prompts_.ChooseBackground()) {
-            history_.Edit(QStringLiteral("Load background"), [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
+            document_.history().Edit(QStringLiteral("Load background"),
+                                     [&] { SetBackgroundFile(Utf8ToUtf16(file->string())); });
             SayIfBackgroundUnusable();
         }
-        Edited();
         return true;
     case kBackgroundRemove:
-        history_.Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
-        Edited();
+        document_.history().Edit(QStringLiteral("Remove background"), [&] { SetBackgroundFile(u""); });
         return true;
     default: return false;
     }
 }
 
-void Workspace::Edited(Changes what)
+void Workspace::Refresh(Changes what)
 {
     properties_.Show(editor_.selected());
-    emit changed(what | Title);
+    emit changed(what);
     Tick();
 }
 
@@ -250,7 +192,7 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
     DisplayItem* item = editor_.selected();
     if (!item)
         return;
-    history_.Edit(text, [&] {
+    document_.history().Edit(text, [&] {
         const LONG before = item->mode;
         change(*item);
         // An item that becomes a bar (a dropped value is as wide as its text) reaches to the
@@ -258,7 +200,6 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
         if (item->mode == kModeHorizontalBar && before != kModeHorizontalBar)
             item->width = std::max<LONG>(1, painter_.geometry().columns - item->column);
     });
-    Edited();
 }
 
 void Workspace::ApplyPropertyEdit(const QString& key, const QVariant& value)
@@ -270,18 +211,18 @@ void Workspace::ApplyPropertyEdit(const QString& key, const QVariant& value)
         properties_.Show(editor_.selected());
 }
 
-void Workspace::BeginGesture() { history_.Begin(); }
+void Workspace::BeginGesture() { document_.history().Begin(); }
 
 void Workspace::CommitGesture(const QString& text)
 {
-    history_.Commit(text);
-    Edited(Design | Gesture);
+    document_.history().Commit(text);
+    Refresh(Design | Gesture);
 }
 
 void Workspace::CancelGesture()
 {
-    history_.Cancel();
-    Edited(Design | Gesture);
+    document_.history().Cancel();
+    Refresh(Design | Gesture);
 }
 
 void Workspace::EndGesture()
@@ -318,14 +259,14 @@ void Workspace::Tick()
         shownFrame_.assign(display_.frame());
     if (painter_.SetHighlight(editor_.Highlight()) || frameChanged)
         emit changed(Frame);
-    if (!channel_)
+    if (!link_.watching())
         return;
     std::optional<std::pair<int, std::string>> mirror;
     if (preview_ && display_.frame() != mirroredFrame_) {
         mirroredFrame_.assign(display_.frame());
         mirror.emplace(previewTarget_ - 1, mirroredFrame_);
     }
-    channel_->Tick(values_.asked(), std::move(mirror));
+    link_.Tick(values_.asked(), std::move(mirror));
 }
 
 void Workspace::NewDesign()
@@ -334,14 +275,7 @@ void Workspace::NewDesign()
         StartNewDesign();
 }
 
-void Workspace::StartNewDesign()
-{
-    editor_.Reset();
-    document_.New();
-    history_.Restart();
-    SetBackgroundFile(u"");
-    Edited(Design | Title);
-}
+void Workspace::StartNewDesign() { document_.New(); }
 
 void Workspace::OpenDesign()
 {
@@ -367,10 +301,8 @@ void Workspace::OpenRequested(const std::optional<std::filesystem::path>& design
 
 void Workspace::OpenAfterQuestion(const std::filesystem::path& file, bool wasModified)
 {
-    if (Load(file) == DesignDocument::OpenResult::NotXml && wasModified && !document_.modified()) {
-        history_.MarkUnsaved(); // "No" gave it up for a design that never came
-        emit changed(Title);
-    }
+    if (Load(file) == DesignDocument::OpenResult::NotXml && wasModified && !document_.modified())
+        document_.history().MarkUnsaved(); // "No" gave it up for a design that never came
 }
 
 bool Workspace::OpenFile(const std::filesystem::path& file) { return Load(file) == DesignDocument::OpenResult::Opened; }
@@ -386,15 +318,11 @@ DesignDocument::OpenResult Workspace::Load(const std::filesystem::path& file)
         emit changed(Geometry | Title);
         return result;
     }
-    editor_.Reset();
-    history_.Restart();
     if (result == DesignDocument::OpenResult::ItemError) {
         // What was read is not the file: it gets a name of its own before it can be saved.
         document_.Detach();
         document_.SetModified(true);
     }
-    SetBackgroundFile(document_.design().background);
-    Edited(Design | Title);
     SayIfBackgroundUnusable();
     if (result == DesignDocument::OpenResult::ItemError)
         prompts_.ShowMessage("Error loading design. " + file.string() + ": " + why, "Error");
@@ -416,11 +344,8 @@ bool Workspace::Save(bool choosePath)
 bool Workspace::SaveFile(const std::filesystem::path& file)
 {
     std::string error;
-    if (document_.SaveAs(file, &error)) {
-        history_.MarkSaved();
-        emit changed(Title);
+    if (document_.SaveAs(file, &error))
         return true;
-    }
     prompts_.ShowMessage("Error saving the design: " + error, "Error");
     return false;
 }
@@ -431,7 +356,7 @@ bool Workspace::ConfirmDiscard()
         return true;
     switch (prompts_.AskToSave()) {
     case SaveAnswer::Cancel: return false;
-    case SaveAnswer::No: history_.MarkDiscarded(); return true;
+    case SaveAnswer::No: document_.history().MarkDiscarded(); return true;
     case SaveAnswer::Yes:
         // A save that was cancelled or failed keeps the design: nothing is discarded.
         return Save(false);
@@ -499,10 +424,11 @@ void Workspace::PreviewVirtual(int columns, int rows)
 
 void Workspace::PreviewDisplay(int number)
 {
-    if (!session_ || number < 1 || static_cast<std::size_t>(number) > session_->displays().size())
+    ServiceObjects* service = link_.objects();
+    if (!service || number < 1 || static_cast<std::size_t>(number) > service->displays().size())
         return;
     Guarded([&] {
-        const auto& display = session_->displays()[static_cast<std::size_t>(number - 1)].display;
+        const auto& display = service->displays()[static_cast<std::size_t>(number - 1)].display;
         preview_.emplace(*display);
         previewTarget_ = number;
         const DisplayGeometry& geometry = preview_->geometry();
@@ -518,6 +444,13 @@ void Workspace::PreviewDisplay(int number)
     });
     emit changed(Geometry | Queue);
     Tick();
+}
+
+void Workspace::OnDocumentReplaced()
+{
+    editor_.Reset();
+    SetBackgroundFile(document_.design().background);
+    Refresh(Design);
 }
 
 void Workspace::SetBackgroundFile(const std::u16string& file)
@@ -545,65 +478,9 @@ void Workspace::SayIfBackgroundUnusable()
 void Workspace::StopServiceForConfiguration()
 {
     EndGesture();
-    applying_ = true;
-    preview_.reset();
-    queue_.Show(nullptr);
+    LeaveDisplay();
     emit changed(Queue);
-    // Followed from now, while it still owns its name: its end is what the restart waits for.
-    ending_ = std::make_unique<EndingService>(service_.server);
-    if (session_)
-        session_->manager().Shutdown();
-}
-
-void Workspace::StartServiceAfterConfiguration()
-{
-    const auto program = programDirectory_ / "pixtera2";
-    std::string failure;
-    std::string notice;
-    auto fresh = RestartService(program, ending_.get(), &failure, &notice);
-    ending_.reset();
-    if (!notice.empty())
-        prompts_.ShowMessage(notice, "Pixtera service");
-    if (!fresh && OfferPreviousConfiguration(failure))
-        fresh = RestartService(program, nullptr, &failure);
-    if (session_)
-        session_->Forget(); // the old service took its displays back when it ended
-    session_ = std::move(fresh);
-    applying_ = false;
-    emit changed(ServiceState);
-    if (!session_) {
-        emit failed(QString::fromStdString(failure));
-        emit changed(Displays | DataItems);
-        return;
-    }
-    StartWatching();
-    if (channel_)
-        service_.server = channel_->Take().server; // taken up here, not by the watch
-    // The design being edited stays open, with its history: only the service changed.
-    Guarded([this] { TakeDisplays(previewTarget_, false); });
-    emit changed(DataItems | ServiceState);
-}
-
-bool Workspace::OfferPreviousConfiguration(const std::string& failure)
-{
-    const auto configuration = ConfigFileLocation(programDirectory_);
-    const auto previous = PreviousFile(configuration);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(previous, ec) ||
-        !prompts_.AskYesNo(failure + "\n\nRestore the previous configuration and start the service with it?",
-                           "Pixtera service"))
-        return false;
-    std::filesystem::rename(previous, configuration, ec);
-    if (ec)
-        prompts_.ShowMessage("Restoring " + previous.string() + " failed: " + ec.message(), "Pixtera service");
-    return !ec;
-}
-
-void Workspace::ShutDownService()
-{
-    if (!session_)
-        return;
-    Guarded([this] { CheckCall(session_->manager().Shutdown(), "Closing the service"); });
+    link_.StopForConfiguration();
 }
 
 bool Workspace::WriteRecovery()
@@ -622,12 +499,8 @@ void Workspace::OfferRecovery()
     const bool restore = prompts_.AskYesNo("The designer was ended with unsaved changes to " + name + ". Restore them?",
                                            "Restore unsaved design");
     if (restore && document_.Open(kept->file, GetTickCount()) != DesignDocument::OpenResult::NotXml) {
-        editor_.Reset();
-        history_.Restart();
         document_.Detach(kept->origin);
         document_.SetModified(true);
-        SetBackgroundFile(document_.design().background);
-        Edited(Design | Title);
     }
     DiscardRecovery();
 }

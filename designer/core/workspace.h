@@ -2,20 +2,19 @@
 #pragma once
 // The designer without its windows: the design being edited with its history, the selection and
 // the properties, the preview (virtual or one of the service's displays) with its values, and the
-// connection to the service, kept alive through the service's stops and restarts. It runs every
-// command that needs no dialog of its own, brackets every pointer gesture so that each change is
-// one undo step, and says what changed through `changed`; the window only draws.
+// recovery file. It runs every command that needs no dialog of its own, brackets every pointer
+// gesture so that each change is one undo step, and says what changed through `changed`; the
+// window only draws. The service side (its displays, its comings and goings, the apply sequence)
+// is its ServiceLink's, which tells it what happened by signals.
 
 #include "canvas_painter.h"
 #include "design_document.h"
 #include "designer_settings.h"
-#include "document_history.h"
 #include "item_editor.h"
 #include "physical_preview.h"
 #include "property_model.h"
 #include "queue_editor.h"
-#include "service_channel.h"
-#include "service_session.h"
+#include "service_link.h"
 #include "tick_values.h"
 #include "user_prompts.h"
 
@@ -34,8 +33,6 @@
 
 namespace pixtera::designer {
 
-class EndingService;
-
 class Workspace : public QObject {
     Q_OBJECT
 public:
@@ -48,36 +45,30 @@ public:
         Displays = 16, // the service's displays (the Preview menu)
         DataItems = 32, // the service's data items (the data panel)
         Queue = 64, // the queue shown (the queue pane)
-        ServiceState = 128, // the status line
+        ServiceStatus = 128, // the status line
         Gesture = 256, // a pointer gesture ended: the mouse is free again
     };
     Q_DECLARE_FLAGS(Changes, Change)
 
-    // Without a session the preview is virtual and values read "Error" (tests); with one the
+    // Without a service the preview is virtual and values read "Error" (tests); with one the
     // service's displays are borrowed, the first previewed and its first design opened, and the
     // service is watched from then on. `programDirectory` holds the service program.
-    Workspace(std::unique_ptr<ServiceSession> session, UserPrompts& prompts, std::filesystem::path programDirectory,
+    Workspace(std::unique_ptr<ServiceObjects> service, UserPrompts& prompts, std::filesystem::path programDirectory,
               QObject* parent = nullptr);
     ~Workspace() override;
 
     DesignDocument& document() { return document_; }
     ItemEditor& editor() { return editor_; }
-    DocumentHistory& history() { return history_; }
     PropertyModel& properties() { return properties_; }
     QueueEditor& queue() { return queue_; }
     CanvasPainter& painter() { return painter_; }
     DesignerSettings& settings() { return settings_; }
     UserPrompts& prompts() { return prompts_; }
-    ServiceSession* session() { return session_.get(); }
-    const ServiceChannel* channel() const { return channel_.get(); }
-    const std::filesystem::path& programDirectory() const { return programDirectory_; }
+    ServiceLink& service() { return link_; }
     std::string_view frame() const { return display_.frame(); }
     int previewTarget() const { return previewTarget_; }
     int pixelSizeCommand() const { return pixelSizeCommand_; }
     int scheme() const { return scheme_; }
-    // "" while all is well, else what the status line says about the service.
-    QString serviceStatus() const;
-
     // Runs a command by its id when it needs no window of its own, after ending a gesture under
     // way; false for the others.
     bool Command(int id);
@@ -106,7 +97,9 @@ public:
     void EndGesture();
     // One undo step for a change of the selected item; nothing without a selection.
     void ChangeSelected(const QString& text, const std::function<void(DisplayItem&)>& change);
-    void Edited(Changes what = Design);
+    // The selection, or an item under the pointer during a gesture, changed: the editor's state,
+    // which the document does not see (it says itself when an edit, undo or redo changed it).
+    void Refresh(Changes what = Design);
     // A property grid row was edited.
     void ApplyPropertyEdit(const QString& key, const QVariant& value);
 
@@ -122,9 +115,7 @@ public:
     // The configuration's apply sequence: the service is stopped, the panel runs, then a new
     // service is started and taken up; the design being edited stays open throughout.
     void StopServiceForConfiguration();
-    void StartServiceAfterConfiguration();
-    // "Exit and close service": the service is told to end.
-    void ShutDownService();
+    void StartServiceAfterConfiguration() { link_.StartAfterConfiguration(); }
 
     // The unsaved design goes to the recovery file (a termination signal); false when there was
     // nothing to keep or it could not be written.
@@ -133,10 +124,6 @@ public:
     void OfferRecovery();
 
     void ReportFailure(const std::string& message) { emit failed(QString::fromStdString(message)); }
-
-    // The service's displays were taken again (or lost): the Preview menu's names, each driver's
-    // with its place.
-    std::vector<std::string> displayNames() const;
 
 signals:
     void changed(pixtera::designer::Workspace::Changes what);
@@ -149,30 +136,26 @@ private:
     // keeps its unsaved changes, whatever the answer was.
     void OpenAfterQuestion(const std::filesystem::path& file, bool wasModified);
     DesignDocument::OpenResult Load(const std::filesystem::path& file);
-    // Borrows the service's displays and previews display `preview` (1-based; 1 when there is no
-    // such display); opens display 1's first design when asked.
-    void TakeDisplays(int preview, bool openFirstDesign);
-    void OnChannel();
-    void ServiceLost();
-    void Reconnect();
-    void StartWatching();
-    // After a failed start: offers pixtera2.xml.previous back; true when it was restored.
-    bool OfferPreviousConfiguration(const std::string& failure);
+    // Another design is edited now: no selection, its background.
+    void OnDocumentReplaced();
+    // The service's displays were borrowed anew: the one previewed before is previewed again,
+    // display 1 when there is no such display.
+    void OnDisplaysTaken();
+    // The service went with its displays: the preview stays, on no display.
+    void OnDisplaysLost();
+    void OnValuesRead(bool fresh);
+    // Opens the design display 1 shows first, if any (at start).
+    void OpenFirstDesign();
+    // The preview stops being on a display of the service.
+    void LeaveDisplay();
     int AutoPixelSizeNow() const;
     void SayIfBackgroundUnusable();
     void ScheduleRendering(const FrameOutlook& outlook, DWORD now);
 
     DesignerSettings settings_;
     UserPrompts& prompts_;
-    std::filesystem::path programDirectory_;
-    std::unique_ptr<ServiceSession> session_;
-    std::unique_ptr<ServiceChannel> channel_;
-    ServiceChannel::Snapshot service_;
-    bool applying_ = false; // the apply sequence stops and starts the service itself
-    std::unique_ptr<EndingService> ending_; // the service the apply sequence stopped
     DesignDocument document_;
     ItemEditor editor_{document_};
-    DocumentHistory history_{document_};
     PropertyModel properties_;
     QueueEditor queue_;
     CanvasPainter painter_;
@@ -187,6 +170,8 @@ private:
     QTimer refresh_; // the next rendering the frame needs by itself
     std::string shownFrame_; // the frame the window shows
     std::string mirroredFrame_; // the frame handed to the channel for the previewed display
+    // Last, so that it goes first: the displays are given back before the preview lets go of them.
+    ServiceLink link_;
 };
 
 } // namespace pixtera::designer

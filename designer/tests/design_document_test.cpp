@@ -2,6 +2,7 @@
 // Designs saved and read back by the designer, the title, and what survives a failure.
 
 #include "design_document.h"
+#include "gui_application.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,45 @@ TEST(DesignDocument, RoundTripWritesOnlyWhatIsOnAndReadsItBack)
     EXPECT_TRUE(items[3].format);
     EXPECT_EQ(items[3].digits, 2);
     EXPECT_EQ(read.path(), file);
+}
+
+TEST(DesignDocument, SaysItselfWhenItsDesignOrTitleChangedAndItsHistoryFollowsIt)
+{
+    pixtera::test::GuiApplication();
+    DesignDocument document;
+    int changes = 0;
+    int titles = 0;
+    int replacements = 0;
+    QObject::connect(&document, &DesignDocument::changed, [&] { ++changes; });
+    QObject::connect(&document, &DesignDocument::titleChanged, [&] { ++titles; });
+    QObject::connect(&document, &DesignDocument::replaced, [&] { ++replacements; });
+
+    document.history().Edit("Add", [&] { document.design().items.push_back(TextItem("a", kModeStatic)); });
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(titles, 1);
+    EXPECT_TRUE(document.modified());
+    document.history().Edit("Nothing", [] {});
+    EXPECT_EQ(changes, 1) << "no step, no news";
+    document.SetModified(true);
+    EXPECT_EQ(titles, 1) << "only a flag that changes is news";
+
+    const auto file = TestDirectory() / "history.pxd";
+    ASSERT_TRUE(document.SaveAs(file));
+    EXPECT_FALSE(document.modified());
+    EXPECT_TRUE(document.history().stack().isClean()) << "saving is the history's saved state";
+    document.history().stack().undo();
+    EXPECT_EQ(changes, 2);
+    EXPECT_TRUE(document.modified()) << "away from what was saved";
+    EXPECT_TRUE(document.design().items.empty());
+
+    document.New();
+    EXPECT_EQ(replacements, 1);
+    EXPECT_EQ(document.history().stack().count(), 0) << "a new design, a new history";
+    EXPECT_FALSE(document.modified());
+    ASSERT_EQ(document.Open(file, 0), DesignDocument::OpenResult::Opened);
+    EXPECT_EQ(replacements, 2);
+    EXPECT_EQ(document.design().items.size(), 1u);
+    EXPECT_FALSE(document.history().stack().canUndo());
 }
 
 TEST(DesignDocument, ConvertAndFormattingElementsOnlyWhenOn)

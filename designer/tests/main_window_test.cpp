@@ -8,7 +8,7 @@
 #include "preview_widget.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
-#include "service_session.h"
+#include "service_objects.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/registry.h>
@@ -86,8 +86,7 @@ protected:
 TEST_F(MainWindowTest, TitleFollowsThePathAndTheModifiedFlag)
 {
     auto window = MakeWindow();
-    window->document().SetModified(true);
-    window->workspace().Edited();
+    window->document().SetModified(true); // the document says so itself
     EXPECT_EQ(window->windowTitle(), "Pixtera designer *");
     const auto file = TestDirectory() / "saved.pxd";
     ASSERT_TRUE(window->SaveFile(file));

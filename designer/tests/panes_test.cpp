@@ -12,7 +12,7 @@
 #include "property_model.h"
 #include "qt_application.h"
 #include "scripted_prompts.h"
-#include "service_session.h"
+#include "service_objects.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/com_object.h>

@@ -4,7 +4,7 @@
 
 #include "power_dialog.h"
 #include "qt_application.h"
-#include "service_control.h"
+#include "service_program.h"
 #include "test_environment.h"
 
 #include <QCheckBox>

@@ -34,7 +34,7 @@ private:
 };
 
 // Runs the event loop and the window's ticks until `condition` holds (true) or `limit` passed:
-// values reach the preview from the service channel's thread, a tick or two later.
+// values reach the preview from the preview channel's thread, a tick or two later.
 template <class Window, class Condition>
 bool TickUntil(Window& window, Condition condition, int limitMs = 5000)
 {

@@ -11,10 +11,10 @@
 #include "preview_widget.h"
 #include "qt_application.h"
 #include "queue_pane.h"
+#include "restart_and_wait.h"
 #include "scripted_prompts.h"
-#include "service_control.h"
-#include "service_restart.h"
-#include "service_session.h"
+#include "service_objects.h"
+#include "service_program.h"
 
 #include "child_process.h"
 #include "private_bus.h"
@@ -97,7 +97,7 @@ protected:
 
     std::unique_ptr<MainWindow> Connect()
     {
-        return std::make_unique<MainWindow>(ServiceSession::Connect(), std::make_unique<ScriptedPrompts>(script),
+        return std::make_unique<MainWindow>(ServiceObjects::Connect(), std::make_unique<ScriptedPrompts>(script),
                                             nullptr, TestDirectory() / "bin");
     }
 
@@ -165,7 +165,7 @@ TEST_F(ServiceTroubleTest, AHungServiceLeavesTheWindowUsableAndSaysSo)
 TEST_F(ServiceWindowTest, AFailedCallSaysTheServicesReasonBesideItsCode)
 {
     Configure({""});
-    auto session = ServiceSession::Connect();
+    auto session = ServiceObjects::Connect();
     ComPtr<IDisplayManager> displays;
     ASSERT_EQ(session->manager().GetDisplayManager(displays.Out()), S_OK);
     ComPtr<IManagedDisplay> display;
@@ -191,18 +191,19 @@ TEST_F(ServiceWindowTest, StoredValuesAreReadInOneBatchAndOnlyWhenTheyChanged)
     auto window = Connect();
     ASSERT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 13) == "12345 Pixtera"; }))
         << window->frame();
-    const unsigned batches = window->workspace().channel()->batches();
+    const unsigned batches = window->workspace().service().channel()->batches();
     EXPECT_EQ(batches, 1u) << "both values in one round trip";
     for (int tick = 0; tick < 20; ++tick) {
         QCoreApplication::processEvents();
         window->Tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
-    EXPECT_EQ(window->workspace().channel()->batches(), batches) << "unchanged stored values are not read again";
+    EXPECT_EQ(window->workspace().service().channel()->batches(), batches)
+        << "unchanged stored values are not read again";
 
     std::ofstream(TestDirectory() / "values") << "Temp=54321\nName=Pixtera\n";
     EXPECT_TRUE(TickUntil(*window, [&] { return window->frame().substr(0, 5) == "54321"; })) << window->frame();
-    EXPECT_GT(window->workspace().channel()->batches(), batches);
+    EXPECT_GT(window->workspace().service().channel()->batches(), batches);
 }
 
 TEST_F(ServiceTroubleTest, AServiceThatHangsWhileNothingIsAskedOfItIsNoticed)
@@ -280,7 +281,7 @@ TEST_F(ServiceTroubleTest, ExitAndCloseServiceAsksAndCancelCancelsEverything)
 TEST_F(ServiceTroubleTest, ApplyingKillsAnOldServiceThatDoesNotEndAndStartsExactlyOne)
 {
     Configure({""});
-    auto old = ServiceSession::Connect();
+    auto old = ServiceObjects::Connect();
     const std::string oldOwner = ServiceOwner();
     stopped = ServicePid();
     ASSERT_GT(stopped, 0);
@@ -311,7 +312,6 @@ TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldS
     const auto mine = Design("mine.pxd");
     ASSERT_TRUE(window->OpenFile(mine));
     window->history().Edit("Add text", [&] { window->editor().AddText({0, 1}, "unsaved", 0); });
-    window->workspace().Edited();
     ASSERT_TRUE(window->document().modified());
     const pid_t old = ServicePid();
     ASSERT_GT(old, 0);
@@ -320,7 +320,7 @@ TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldS
     window->ConfigureService([](QWidget&) {});
     EXPECT_EQ(script.saveQuestions, 0) << "nothing is discarded, so nothing is asked";
     EXPECT_TRUE(script.messages.empty()) << script.messages.front() << ": it ended by itself, nothing was killed";
-    ASSERT_TRUE(window->session());
+    ASSERT_TRUE(window->serviceObjects());
     EXPECT_NE(ServicePid(), old) << "the service was stopped and started again";
     EXPECT_TRUE(Eventually([&] { return kill(old, 0) != 0; })) << "the old one has gone";
     EXPECT_EQ(window->document().path(), mine) << "not the queue's first design";
@@ -332,7 +332,7 @@ TEST_F(ServiceWindowTest, ConfigureKeepsTheOpenDesignAndWaitsOnlyAsLongAsTheOldS
         std::string text((std::istreambuf_iterator<char>(frame)), {});
         return text.find("unsaved") != std::string::npos;
     })) << "the open design reaches the new service's display";
-    window->session()->manager().Shutdown();
+    window->serviceObjects()->manager().Shutdown();
 }
 
 TEST_F(ServiceWindowTest, AServiceRunInATerminalIsSaidToComeBackWithoutIt)
@@ -348,7 +348,7 @@ TEST_F(ServiceWindowTest, AServiceRunInATerminalIsSaidToComeBackWithoutIt)
     ASSERT_TRUE(Eventually([] { return !ServiceOwner().empty(); }));
     EndingService ending(ServiceOwner());
     EXPECT_TRUE(ending.ranInTerminal());
-    ServiceSession::Connect()->manager().Shutdown();
+    ServiceObjects::Connect()->manager().Shutdown();
 
     std::string failure;
     std::string notice;
@@ -587,7 +587,7 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     std::ofstream(values) << "Fresh=1\nOther=two\n";
     auto window = Connect();
     LONG count = -1;
-    ASSERT_EQ(window->session()->data().Count(&count), S_OK);
+    ASSERT_EQ(window->serviceObjects()->data().Count(&count), S_OK);
     ASSERT_EQ(count, 0);
 
     int ticks = 0;
@@ -610,14 +610,14 @@ TEST_F(ServiceWindowTest, ConfigureAddsAProviderAndTheServiceComesBackWithIt)
     });
     counter.stop();
     EXPECT_GT(ticks, 20) << "the event loop ran while the service went and came back";
-    ASSERT_TRUE(window->session()) << (script.messages.empty() ? "" : script.messages.back());
-    ASSERT_EQ(window->session()->data().Count(&count), S_OK);
+    ASSERT_TRUE(window->serviceObjects()) << (script.messages.empty() ? "" : script.messages.back());
+    ASSERT_EQ(window->serviceObjects()->data().Count(&count), S_OK);
     EXPECT_EQ(count, 2) << "the new service loaded the added provider";
     const auto found = window->dataPanel().findItems(QStringLiteral("Fresh"), Qt::MatchRecursive);
     EXPECT_EQ(found.size(), 1) << "the data panel lists the new items";
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(window->previewTarget(), 1) << "the display is previewed again";
-    window->session()->manager().Shutdown(); // the restarted service runs on its own otherwise
+    window->serviceObjects()->manager().Shutdown(); // the restarted service runs on its own otherwise
 }
 
 } // namespace
@@ -647,9 +647,9 @@ TEST_F(ServiceWindowTest, AConfigurationTheServiceDiesOfIsNamedAndThePreviousOne
     EXPECT_NE(script.questions[0].find("Loading PixteraTest.Misbehaving"), std::string::npos) << script.questions[0];
     EXPECT_NE(script.questions[0].find("Restore the previous configuration"), std::string::npos);
     EXPECT_EQ(ConfigurationText(), good);
-    ASSERT_TRUE(window->session()) << "started again with the previous configuration";
+    ASSERT_TRUE(window->serviceObjects()) << "started again with the previous configuration";
     EXPECT_EQ(window->previewTarget(), 1);
-    window->session()->manager().Shutdown();
+    window->serviceObjects()->manager().Shutdown();
 }
 
 } // namespace

@@ -102,7 +102,7 @@ TEST_F(WorkspaceTest, CommandsEndAGestureFirst)
     EXPECT_EQ(workspace.editor().mode(), PointerMode::None);
     EXPECT_TRUE(gestureEnded());
     EXPECT_EQ(script.saveQuestions, 1) << "the moved design is modified: New asks";
-    EXPECT_EQ(workspace.history().stack().count(), 1);
+    EXPECT_EQ(workspace.document().history().stack().count(), 1);
 
     // An item being placed is dropped when Open is chosen.
     changes.clear();
@@ -184,6 +184,35 @@ TEST_F(WorkspaceTest, ItRendersByItselfOnlyWhenTheFrameCanDiffer)
 
 namespace {
 
+TEST_F(WorkspaceTest, WhatChangesTheDocumentIsShownWithoutBeingAnnounced)
+{
+    ASSERT_TRUE(workspace.OpenFile(File("two.pxd", kTwoItems)));
+    Workspace::Changes seen;
+    QObject::connect(&workspace, &Workspace::changed, [&](Workspace::Changes what) { seen |= what; });
+
+    // An edit pushed to the document's history: drawn, and the title marked, with no word from the caller.
+    workspace.document().history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Nine", 0); });
+    EXPECT_TRUE(seen.testFlag(Workspace::Design));
+    EXPECT_TRUE(seen.testFlag(Workspace::Title));
+    EXPECT_NE(workspace.frame().find("Nine"), std::string_view::npos) << "rendered at once";
+    seen = {};
+    workspace.document().history().stack().undo();
+    EXPECT_TRUE(seen.testFlag(Workspace::Design));
+    EXPECT_TRUE(seen.testFlag(Workspace::Title)) << "back at the saved state";
+    EXPECT_EQ(workspace.frame().find("Nine"), std::string_view::npos);
+    EXPECT_FALSE(workspace.document().modified());
+
+    // Another design in its place: what was selected in the old one is not selected in the new.
+    ASSERT_TRUE(workspace.editor().Press({1, 1}));
+    workspace.editor().Release(true);
+    ASSERT_TRUE(workspace.editor().selection());
+    seen = {};
+    workspace.document().New();
+    EXPECT_FALSE(workspace.editor().selection());
+    EXPECT_TRUE(seen.testFlag(Workspace::Design));
+    EXPECT_EQ(workspace.frame().find("One"), std::string_view::npos) << "the new design is drawn";
+}
+
 TEST_F(WorkspaceTest, AnItemThatBecomesABarReachesTheRightEdgeInOneStep)
 {
     ASSERT_TRUE(workspace.OpenFile(File("two.pxd", kTwoItems)));
@@ -196,7 +225,7 @@ TEST_F(WorkspaceTest, AnItemThatBecomesABarReachesTheRightEdgeInOneStep)
     EXPECT_EQ(bar.width, 20) << "from its column to the display's right edge";
     workspace.Command(designer::kModeStatic + 3);
     EXPECT_EQ(bar.width, 20);
-    workspace.history().stack().undo();
+    workspace.document().history().stack().undo();
     EXPECT_EQ(workspace.document().design().items[1].width, 5) << "one undo step for both";
     EXPECT_EQ(workspace.document().design().items[1].mode, pixtera::kModeStatic);
 }
@@ -256,8 +285,7 @@ TEST_F(WorkspaceTest, ADesignThatCannotBeReadIsSaidWithItsReasonAndTheOpenOneSta
 
     // Unsaved changes given up ("No") for a design that cannot be opened are kept, still unsaved:
     // from File > Open and from the queue alike.
-    workspace.history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Kept", 0); });
-    workspace.Edited();
+    workspace.document().history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Kept", 0); });
     script.saveAnswers = {SaveAnswer::No, SaveAnswer::No};
     script.files = {TestDirectory() / "gone.pxd"};
     workspace.Command(kOpen);
@@ -273,8 +301,7 @@ TEST_F(WorkspaceTest, AFailedSaveAsKeepsTheDesignsOwnFileAndSaysWhy)
 {
     const auto own = File("own.pxd", kTwoItems);
     ASSERT_TRUE(workspace.OpenFile(own));
-    workspace.history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Added", 0); });
-    workspace.Edited();
+    workspace.document().history().Edit("Add text", [&] { workspace.editor().AddText({10, 3}, "Added", 0); });
     script.files = {TestDirectory() / "no-such-directory" / "other.pxd"};
     workspace.Command(kSaveAs);
     ASSERT_EQ(script.messages.size(), 1u);

@@ -4,7 +4,7 @@
 #include "command_ids.h"
 #include "data_item_factory.h"
 #include "preview_widget.h"
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <pixtera/platform/tick_count.h>
 
@@ -71,7 +71,7 @@ void CanvasInteraction::SelectUnderPointer()
     if (!cell || !editor_.Select(*cell))
         editor_.Deselect();
     if (editor_.selection() != before)
-        workspace_.Edited();
+        workspace_.Refresh();
 }
 
 void CanvasInteraction::AddDataItem(LONG id)
@@ -88,7 +88,7 @@ void CanvasInteraction::OnCellEntered(Cell cell)
     if (editor_.mode() == PointerMode::None)
         return;
     editor_.MoveTo(cell);
-    workspace_.Edited();
+    workspace_.Refresh();
 }
 
 void CanvasInteraction::OnPressed()
@@ -99,7 +99,7 @@ void CanvasInteraction::OnPressed()
     if (!editor_.Press(*canvas_.hoveredCell()))
         workspace_.CommitGesture({}); // nothing grabbed: no step
     else
-        workspace_.Edited();
+        workspace_.Refresh();
 }
 
 void CanvasInteraction::OnReleased()
@@ -131,20 +131,20 @@ void CanvasInteraction::EditOrAddText(Cell cell)
         if (!text)
             return;
         if (const auto entered = workspace_.prompts().AskText(*text))
-            workspace_.history().Edit(QStringLiteral("Edit text"), [&] { editor_.ReplaceText(*entered); });
+            workspace_.document().history().Edit(QStringLiteral("Edit text"), [&] { editor_.ReplaceText(*entered); });
     } else if (const auto entered = workspace_.prompts().AskText("")) {
-        workspace_.history().Edit(QStringLiteral("Add text"), [&] { editor_.AddText(cell, *entered, GetTickCount()); });
+        workspace_.document().history().Edit(QStringLiteral("Add text"),
+                                             [&] { editor_.AddText(cell, *entered, GetTickCount()); });
     }
-    workspace_.Edited();
 }
 
 bool CanvasInteraction::StartPlacing(LONG id)
 {
-    ServiceSession* session = workspace_.session();
-    if (!session)
+    ServiceObjects* service = workspace_.service().objects();
+    if (!service)
         return false;
     try {
-        DisplayItem item = MakeDataItem(session->data(), id, GetTickCount());
+        DisplayItem item = MakeDataItem(service->data(), id, GetTickCount());
         workspace_.BeginGesture();
         editor_.StartPlacing(std::move(item));
         return true;
@@ -178,7 +178,7 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
             editor_.SelectNext();
         else
             editor_.SelectPrevious();
-        workspace_.Edited();
+        workspace_.Refresh();
         return;
     }
     if (editor_.mode() != PointerMode::None)
@@ -199,7 +199,7 @@ void CanvasInteraction::OnKey(int key, Qt::KeyboardModifiers modifiers)
         EditOrAddText({0, 0});
         if (workspace_.document().design().items.size() > before) {
             editor_.SelectPrevious();
-            workspace_.Edited();
+            workspace_.Refresh();
         }
         return;
     }

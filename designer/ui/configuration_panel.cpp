@@ -2,7 +2,7 @@
 #include "configuration_panel.h"
 
 #include "detect_displays_dialog.h"
-#include "service_control.h"
+#include "service_program.h"
 
 #include <pixtera/configuration_file.h>
 #include <pixtera/platform/paths.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "data_panel.h"
 
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

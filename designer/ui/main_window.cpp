@@ -2,7 +2,7 @@
 #include "main_window.h"
 
 #include "power_dialog.h"
-#include "service_control.h"
+#include "service_program.h"
 
 #include "canvas_interaction.h"
 #include "command_ids.h"
@@ -13,7 +13,7 @@
 #include "preview_widget.h"
 #include "property_grid.h"
 #include "queue_pane.h"
-#include "service_session.h"
+#include "service_objects.h"
 #include "settings_form.h"
 #include "user_guide.h"
 
@@ -54,12 +54,12 @@ constexpr std::array<const char*, 6> kSpeedTexts{"Very slow", "Slow", "Normal", 
 
 } // namespace
 
-MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent,
+MainWindow::MainWindow(std::unique_ptr<ServiceObjects> service, std::unique_ptr<UserPrompts> prompts, QWidget* parent,
                        std::filesystem::path programDirectory)
     : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this))
 {
     workspace_ =
-        new Workspace(std::move(session), *prompts_,
+        new Workspace(std::move(service), *prompts_,
                       programDirectory.empty() ? ExecutablePath().parent_path() : std::move(programDirectory), this);
     canvas_ = new PreviewWidget(workspace_->painter(), this);
     canvas_->setObjectName(QStringLiteral("canvas"));
@@ -85,7 +85,7 @@ MainWindow::MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<
     layoutSaver_->setInterval(kLayoutSaveDelayMs);
     connect(layoutSaver_, &QTimer::timeout, this, [this] { SaveLayout(*this, workspace_->settings()); });
     created_ = true;
-    OnChanged(Workspace::Title | Workspace::ServiceState | Workspace::Design);
+    OnChanged(Workspace::Title | Workspace::ServiceStatus | Workspace::Design);
 }
 
 MainWindow::~MainWindow()
@@ -133,7 +133,7 @@ void MainWindow::BuildMenus()
     AddCommand(file, kExitAndCloseService, QStringLiteral("Exit and close service"));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    QUndoStack& stack = workspace_->history().stack();
+    QUndoStack& stack = workspace_->document().history().stack();
     QAction* undo = stack.createUndoAction(this, QStringLiteral("&Undo"));
     undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
     undo->setObjectName(QStringLiteral("undo"));
@@ -294,8 +294,8 @@ void MainWindow::OnChanged(Workspace::Changes what)
         queuePane_->Reload();
     if (what & (Workspace::Queue | Workspace::Title))
         queuePane_->ShowOpenDesign(workspace_->document().path());
-    if (what & Workspace::ServiceState)
-        status_->setText(workspace_->serviceStatus());
+    if (what & Workspace::ServiceStatus)
+        status_->setText(workspace_->service().status());
     UpdateChecks();
 }
 
@@ -311,7 +311,7 @@ void MainWindow::RebuildPreviewMenu()
             item->deleteLater();
         }
     }
-    const auto names = workspace_->displayNames();
+    const auto names = workspace_->service().displayNames();
     QAction* virtualSizes = previewMenu_->actions().value(0);
     for (std::size_t i = 0; i < names.size() && i < kMaxPreviewDisplays; ++i) {
         const int id = kPreviewDisplay1 + static_cast<int>(i);
@@ -330,7 +330,7 @@ void MainWindow::ConfigureService(const std::function<void(QWidget& owner)>& pan
         panel(*this);
     } else {
         ConfigurationPanel dialog(
-            workspace_->programDirectory(), *prompts_,
+            workspace_->service().programDirectory(), *prompts_,
             [this](IUnknown& plugin, IPluginInfo& info, const std::string& current, bool required) {
                 return AskPluginSettings(this, plugin, info, current, required);
             },
@@ -364,13 +364,13 @@ void MainWindow::ShowFailure(const QString& message) { prompts_->ShowMessage(mes
 
 void MainWindow::RefreshDataPanel()
 {
-    ServiceSession* session = workspace_->session();
-    if (!session) {
+    ServiceObjects* service = workspace_->service().objects();
+    if (!service) {
         dataPanel_->Show({});
         return;
     }
     try {
-        dataPanel_->Fill(session->data());
+        dataPanel_->Fill(service->data());
     } catch (const ServiceError& error) {
         ShowFailure(QString::fromStdString(error.what()));
     }
@@ -427,13 +427,13 @@ void MainWindow::Command(int id)
 
 void MainWindow::ExitAndCloseService()
 {
-    if (workspace_->session() &&
+    if (workspace_->service().objects() &&
         !prompts_->AskYesNo("Also stop the Pixtera service? The displays will go dark.", "Exit and close service"))
         return;
     // Nothing is stopped unless the window really closes: Cancel in the save question cancels all.
     if (!workspace_->ConfirmDiscard())
         return;
-    workspace_->ShutDownService();
+    workspace_->service().ShutDown();
     close();
 }
 

@@ -24,15 +24,15 @@ class CanvasInteraction;
 class DataPanel;
 class PreviewWidget;
 class QueuePane;
-class ServiceSession;
+class ServiceObjects;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Without a session the designer previews a virtual display only (tests). The window gives the
-    // session's displays back when it goes. `programDirectory` holds the service program and the
+    // Without a service the designer previews a virtual display only (tests). The window gives the
+    // service's displays back when it goes. `programDirectory` holds the service program and the
     // plug-ins (default: the designer's own directory).
-    MainWindow(std::unique_ptr<ServiceSession> session, std::unique_ptr<UserPrompts> prompts, QWidget* parent = nullptr,
+    MainWindow(std::unique_ptr<ServiceObjects> service, std::unique_ptr<UserPrompts> prompts, QWidget* parent = nullptr,
                std::filesystem::path programDirectory = {});
     ~MainWindow() override;
 
@@ -57,10 +57,10 @@ public:
     void CloseForTermination();
 
     Workspace& workspace() { return *workspace_; }
-    ServiceSession* session() { return workspace_->session(); }
+    ServiceObjects* serviceObjects() { return workspace_->service().objects(); }
     DesignDocument& document() { return workspace_->document(); }
     ItemEditor& editor() { return workspace_->editor(); }
-    DocumentHistory& history() { return workspace_->history(); }
+    DocumentHistory& history() { return workspace_->document().history(); }
     PropertyModel& properties() { return workspace_->properties(); }
     CanvasPainter& painter() { return workspace_->painter(); }
     DataPanel& dataPanel() { return *dataPanel_; }

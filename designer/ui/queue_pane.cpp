@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "queue_pane.h"
 
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

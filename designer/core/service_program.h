@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The service program as the configuration panel handles it: whether it runs at system start,
-// its re-registration, and starting it again after the configuration changed.
+// The service program itself, outside any connection to it: whether it is registered to run at
+// system start, registering it again, starting it, its log, and telling a running one to read the
+// power policy again.
 
 #include <filesystem>
 #include <string>
@@ -30,7 +31,8 @@ StartedService StartService(const std::filesystem::path& program);
 // Where a service the designer starts writes its log: pixtera2.log in the user's runtime
 // directory, new at every start.
 std::filesystem::path ServiceLogFile();
-// The last `count` lines of a text file, for a message.
+// The last `count` lines of a text file of this user's, for a message; only its last 16 kB are
+// read. Anything else at that path (a FIFO, a device, a link) gives none, without waiting.
 std::string LastLines(const std::filesystem::path& file, std::size_t count);
 
 // Has a running service read the user's power policy again (a service that is not running reads

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service_channel.h"
+#include "preview_channel.h"
 
 #include <pixtera/bus/handler_guard.h>
 #include <pixtera/platform/codepage.h>
@@ -19,8 +19,8 @@
 namespace pixtera::designer {
 
 // The connection and what the channel knows of the current server; its thread's alone.
-struct ServiceChannel::BusState {
-    bus::HandlerGuard guard{"The designer's service channel"}; // every signal is read under it
+struct PreviewChannel::BusState {
+    bus::HandlerGuard guard{"The designer's preview channel"}; // every signal is read under it
     std::unique_ptr<sdbus::IConnection> connection;
     std::unique_ptr<sdbus::IProxy> busDaemon;
     std::string server;
@@ -54,7 +54,7 @@ bool ServiceAnswered(const sdbus::Error& error) { return error.getName().rfind(b
 
 } // namespace
 
-ServiceChannel::ServiceChannel(std::function<void()> notify, std::chrono::milliseconds deadline)
+PreviewChannel::PreviewChannel(std::function<void()> notify, std::chrono::milliseconds deadline)
     : notify_(std::move(notify)), deadline_(deadline), bus_(std::make_unique<BusState>())
 {
     try {
@@ -80,7 +80,7 @@ ServiceChannel::ServiceChannel(std::function<void()> notify, std::chrono::millis
     thread_ = std::thread([this] { Run(); });
 }
 
-ServiceChannel::~ServiceChannel()
+PreviewChannel::~PreviewChannel()
 {
     {
         std::lock_guard lock(mutex_);
@@ -93,7 +93,7 @@ ServiceChannel::~ServiceChannel()
         close(wakeFd_);
 }
 
-void ServiceChannel::Wake()
+void PreviewChannel::Wake()
 {
     if (wakeFd_ < 0)
         return;
@@ -101,7 +101,7 @@ void ServiceChannel::Wake()
     [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
 }
 
-void ServiceChannel::Tick(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame)
+void PreviewChannel::Tick(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame)
 {
     {
         std::lock_guard lock(mutex_);
@@ -117,19 +117,19 @@ void ServiceChannel::Tick(const std::vector<std::u16string>& names, std::optiona
     Wake();
 }
 
-ServiceChannel::Snapshot ServiceChannel::Take() const
+PreviewChannel::Snapshot PreviewChannel::Take() const
 {
     std::lock_guard lock(mutex_);
     return snapshot_;
 }
 
-unsigned ServiceChannel::batches() const
+unsigned PreviewChannel::batches() const
 {
     std::lock_guard lock(mutex_);
     return snapshot_.valuesRead;
 }
 
-void ServiceChannel::Run()
+void PreviewChannel::Run()
 {
     sdbus::IConnection& connection = *bus_->connection;
     for (;;) {
@@ -175,13 +175,13 @@ void ServiceChannel::Run()
             // The bus itself went away: nothing more can be learnt.
             std::lock_guard lock(mutex_);
             snapshot_.server.clear();
-            snapshot_.state = ServiceState::Stopped;
+            snapshot_.state = ServiceLiveness::Stopped;
             return;
         }
     }
 }
 
-void ServiceChannel::SetServer(const std::string& server)
+void PreviewChannel::SetServer(const std::string& server)
 {
     BusState& bus = *bus_;
     if (server == bus.server)
@@ -207,7 +207,7 @@ void ServiceChannel::SetServer(const std::string& server)
     {
         std::lock_guard lock(mutex_);
         snapshot_.server = server;
-        snapshot_.state = server.empty() ? ServiceState::Stopped : ServiceState::Answering;
+        snapshot_.state = server.empty() ? ServiceLiveness::Stopped : ServiceLiveness::Answering;
         snapshot_.values.clear();
         snapshot_.volatiles.clear();
         anyVolatile_ = false;
@@ -216,7 +216,7 @@ void ServiceChannel::SetServer(const std::string& server)
         notify_();
 }
 
-void ServiceChannel::Probe()
+void PreviewChannel::Probe()
 {
     try {
         auto& peer = bus_->Object(bus::kManagerPath);
@@ -228,13 +228,13 @@ void ServiceChannel::Probe()
     }
 }
 
-void ServiceChannel::Answered(bool inTime)
+void PreviewChannel::Answered(bool inTime)
 {
     bus_->lastHeard = std::chrono::steady_clock::now();
-    const ServiceState state = inTime ? ServiceState::Answering : ServiceState::NotAnswering;
+    const ServiceLiveness state = inTime ? ServiceLiveness::Answering : ServiceLiveness::NotAnswering;
     {
         std::lock_guard lock(mutex_);
-        if (snapshot_.state == state || snapshot_.state == ServiceState::Stopped)
+        if (snapshot_.state == state || snapshot_.state == ServiceLiveness::Stopped)
             return;
         snapshot_.state = state;
     }
@@ -242,7 +242,7 @@ void ServiceChannel::Answered(bool inTime)
         notify_();
 }
 
-void ServiceChannel::Cycle(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame)
+void PreviewChannel::Cycle(const std::vector<std::u16string>& names, std::optional<std::pair<int, std::string>> frame)
 {
     try {
         ReadValues(names);
@@ -257,7 +257,7 @@ void ServiceChannel::Cycle(const std::vector<std::u16string>& names, std::option
 }
 
 // A frame that did not reach the display goes again, unless a newer one is waiting.
-void ServiceChannel::Retry(std::pair<int, std::string> frame)
+void PreviewChannel::Retry(std::pair<int, std::string> frame)
 {
     {
         std::lock_guard lock(mutex_);
@@ -269,7 +269,7 @@ void ServiceChannel::Retry(std::pair<int, std::string> frame)
     Wake();
 }
 
-void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
+void PreviewChannel::ReadValues(const std::vector<std::u16string>& names)
 {
     BusState& bus = *bus_;
     const auto timeoutUs = static_cast<uint64_t>(deadline_.count()) * 1000;
@@ -342,7 +342,7 @@ void ServiceChannel::ReadValues(const std::vector<std::u16string>& names)
         notify_();
 }
 
-void ServiceChannel::MirrorFrame(int display, const std::string& frame)
+void PreviewChannel::MirrorFrame(int display, const std::string& frame)
 {
     BusState& bus = *bus_;
     const auto timeoutUs = static_cast<uint64_t>(deadline_.count()) * 1000;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The designer's traffic with the service that must never hold up the window, on a thread of its
-// own with a bus connection of its own: it watches the service's bus name, reads the values the
-// preview shows (one batch per tick, and only those that can have changed since) and mirrors
-// frames to the previewed display. Every call has a deadline of a second, so a service that hangs
-// costs the window nothing but a status line.
+// The preview's traffic with the service, which must never hold up the window: on a thread of its
+// own with a bus connection of its own, it watches the service's bus name and whether the service
+// answers, reads the values the preview shows (one batch per tick, and only those that can have
+// changed since) and mirrors frames to the previewed display. Every call has a deadline of a second, so a service that
+// hangs costs the window nothing but a status line.
 
 #include <pixtera/platform/variant.h>
 
@@ -21,19 +21,20 @@
 
 namespace pixtera::designer {
 
-enum class ServiceState {
+// Whether the service is there and answers, as the channel last saw it.
+enum class ServiceLiveness {
     Stopped, // nobody owns the service's bus name
     Answering, // the last call came back in time
     NotAnswering, // the last call ran into its deadline
 };
 
-class ServiceChannel {
+class PreviewChannel {
 public:
     using ValueMap = std::map<std::u16string, Variant, std::less<>>;
 
     struct Snapshot {
         std::string server; // the unique bus name of the service, empty while there is none
-        ServiceState state = ServiceState::Stopped;
+        ServiceLiveness state = ServiceLiveness::Stopped;
         ValueMap values; // the latest of every wanted value read so far
         std::set<std::u16string, std::less<>> volatiles; // names whose value can change at every reading
         unsigned valuesRead = 0; // counts batches, so a reader can tell new values
@@ -41,10 +42,10 @@ public:
 
     // `notify` runs on the channel's thread whenever the snapshot changed; it must only hand over
     // to the owner's thread. `deadline` bounds every call.
-    explicit ServiceChannel(std::function<void()> notify, std::chrono::milliseconds deadline = std::chrono::seconds(1));
-    ~ServiceChannel();
-    ServiceChannel(const ServiceChannel&) = delete;
-    ServiceChannel& operator=(const ServiceChannel&) = delete;
+    explicit PreviewChannel(std::function<void()> notify, std::chrono::milliseconds deadline = std::chrono::seconds(1));
+    ~PreviewChannel();
+    PreviewChannel(const PreviewChannel&) = delete;
+    PreviewChannel& operator=(const PreviewChannel&) = delete;
 
     // False when there was no session bus to connect to.
     bool connected() const { return connected_; }

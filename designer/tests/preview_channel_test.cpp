@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The designer's channel to the service, with a stand-in service on a bus of the test's own:
+// The preview's channel to the service, with a stand-in service on a bus of the test's own:
 // which program is the service only the bus says, and no signal ends the channel.
 
-#include "service_channel.h"
+#include "preview_channel.h"
 
 #include "private_bus.h"
 #include "test_environment.h"
@@ -78,11 +78,11 @@ private:
     std::atomic<int> reads_{0};
 };
 
-TEST(ServiceChannelOnTheBus, OnlyTheBusSaysWhoTheServiceIsAndNoSignalEndsTheChannel)
+TEST(PreviewChannelOnTheBus, OnlyTheBusSaysWhoTheServiceIsAndNoSignalEndsTheChannel)
 {
     pixtera::test::PrivateBus bus;
     StandInService service;
-    ServiceChannel channel(nullptr);
+    PreviewChannel channel(nullptr);
     ASSERT_TRUE(channel.connected());
     ASSERT_EQ(channel.Take().server, service.name());
     channel.Tick({u"A"}, std::nullopt);
@@ -105,7 +105,7 @@ TEST(ServiceChannelOnTheBus, OnlyTheBusSaysWhoTheServiceIsAndNoSignalEndsTheChan
     // The channel reads the forger's signals before it answers this.
     sdbus::createProxy(*forger, reader, "/")->callMethod("Ping").onInterface("org.freedesktop.DBus.Peer");
     EXPECT_EQ(channel.Take().server, service.name()) << "a forged word makes no other program the service";
-    EXPECT_NE(channel.Take().state, ServiceState::Stopped);
+    EXPECT_NE(channel.Take().state, ServiceLiveness::Stopped);
 
     const int reads = service.reads();
     service.EmitValuesChanged(std::string("not ids"));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The designer's connection to the service: the Manager, the displays it lends the designer for
-// the preview, and the data collection.
+// The service's objects as the designer calls them, through their proxies on the session bus: the
+// Manager, the displays it lends the designer for the preview, and the data collection.
 
 #include <pixtera/platform/com.h>
 #include <pixtera/service_interfaces.h>
@@ -34,13 +34,13 @@ struct ServiceDisplay {
     std::string configuration; // the driver's: with the name, what the Preview menu shows
 };
 
-class ServiceSession {
+class ServiceObjects {
 public:
     // Creates the Manager (the service is started when it does not run) and runs it.
-    static std::unique_ptr<ServiceSession> Connect();
-    explicit ServiceSession(ComPtr<IManager> manager);
-    ServiceSession(const ServiceSession&) = delete;
-    ServiceSession& operator=(const ServiceSession&) = delete;
+    static std::unique_ptr<ServiceObjects> Connect();
+    explicit ServiceObjects(ComPtr<IManager> manager);
+    ServiceObjects(const ServiceObjects&) = delete;
+    ServiceObjects& operator=(const ServiceObjects&) = delete;
 
     IManager& manager() { return *manager_; }
     IDataCollection& data();

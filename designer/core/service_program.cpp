@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service_control.h"
+#include "service_program.h"
 
 #include <pixtera/platform/guid.h>
 #include <pixtera/platform/named_mutex.h>
@@ -7,6 +7,7 @@
 #include <pixtera/platform/spawn.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/service_name.h>
+#include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/guids.h>
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -120,26 +121,24 @@ std::filesystem::path ServiceLogFile() { return RuntimeDirectory() / "pixtera2.l
 
 std::string LastLines(const std::filesystem::path& file, std::size_t count)
 {
-    const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
-    // The tail is enough: a long log is read from its last 16 kB.
+    // The tail is enough: a log of any length is read from its last 16 kB at most.
     constexpr off_t kTail = 16384;
-    const off_t size = lseek(fd, 0, SEEK_END);
-    lseek(fd, size > kTail ? size - kTail : 0, SEEK_SET);
+    const CheckedFile log = OpenCheckedFile(file.string(), kTail, true, FileOwner::ThisUserOrRoot);
+    if (!log)
+        return {};
+    const off_t size = log.info.st_size;
     std::string text(static_cast<std::size_t>(std::min(size, kTail)), '\0');
-    const ssize_t got = read(fd, text.data(), text.size());
-    close(fd);
+    const ssize_t got = pread(log.fd.get(), text.data(), text.size(), size - static_cast<off_t>(text.size()));
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
+    if (count == 0)
+        return {};
+    // Back from the end to the newline before the `count`th line from the end.
     std::size_t start = text.size();
-    for (std::size_t lines = 0; lines < count && start > 0; ++lines) {
-        const std::size_t newline = text.rfind('\n', start - 1);
-        start = newline == std::string::npos ? 0 : newline + 1;
-        if (newline == std::string::npos)
+    for (std::size_t newlines = 0; start > 0; --start)
+        if (text[start - 1] == '\n' && ++newlines == count)
             break;
-    }
     return text.substr(start);
 }
 

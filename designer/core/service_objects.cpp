@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service_session.h"
+#include "service_objects.h"
 
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/remote/activation.h>
@@ -47,7 +47,7 @@ void CheckCall(HRESULT hr, const std::string& operation)
         throw ServiceError(operation, hr);
 }
 
-std::unique_ptr<ServiceSession> ServiceSession::Connect()
+std::unique_ptr<ServiceObjects> ServiceObjects::Connect()
 {
     InstallRemoteActivation();
     ComPtr<IUnknown> object;
@@ -57,12 +57,12 @@ std::unique_ptr<ServiceSession> ServiceSession::Connect()
     HRESULT hr = S_OK;
     auto manager = object.As<IManager>(&hr);
     CheckCall(hr, "Connecting to the Pixtera service");
-    return std::make_unique<ServiceSession>(std::move(manager));
+    return std::make_unique<ServiceObjects>(std::move(manager));
 }
 
-ServiceSession::ServiceSession(ComPtr<IManager> manager) : manager_(std::move(manager)) {}
+ServiceObjects::ServiceObjects(ComPtr<IManager> manager) : manager_(std::move(manager)) {}
 
-IDataCollection& ServiceSession::data()
+IDataCollection& ServiceObjects::data()
 {
     if (!data_) {
         ComPtr<IDataManager> dataManager;
@@ -72,7 +72,7 @@ IDataCollection& ServiceSession::data()
     return *data_;
 }
 
-const std::vector<ServiceDisplay>& ServiceSession::BorrowDisplays()
+const std::vector<ServiceDisplay>& ServiceObjects::BorrowDisplays()
 {
     ComPtr<IDisplayManager> displays;
     CheckCall(manager_->GetDisplayManager(displays.Out()), "Getting the display manager");
@@ -91,7 +91,7 @@ const std::vector<ServiceDisplay>& ServiceSession::BorrowDisplays()
     return displays_;
 }
 
-void ServiceSession::ReturnDisplays()
+void ServiceObjects::ReturnDisplays()
 {
     // Best effort: a service that has gone takes nothing back.
     for (const auto& entry : displays_)

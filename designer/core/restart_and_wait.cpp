@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "service_restart.h"
+#include "restart_and_wait.h"
 
 #include "ending_service.h"
-#include "service_control.h"
-#include "service_session.h"
+#include "service_objects.h"
+#include "service_program.h"
 
 #include <pixtera/remote/service_name.h>
 
@@ -91,10 +91,10 @@ bool WaitWhileRunningEvents(const std::function<bool()>& done, int stepMs, int l
     return true;
 }
 
-std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& program, EndingService* old,
+std::unique_ptr<ServiceObjects> RestartService(const std::filesystem::path& program, EndingService* old,
                                                std::string* failure, std::string* notice, RestartLimits limits)
 {
-    auto fail = [&](std::string why) -> std::unique_ptr<ServiceSession> {
+    auto fail = [&](std::string why) -> std::unique_ptr<ServiceObjects> {
         if (failure)
             *failure = std::move(why);
         return nullptr;
@@ -133,7 +133,7 @@ std::unique_ptr<ServiceSession> RestartService(const std::filesystem::path& prog
                         " seconds");
     }
     try {
-        return ServiceSession::Connect();
+        return ServiceObjects::Connect();
     } catch (const ServiceError& error) {
         return fail(error.what());
     }
