@@ -8,6 +8,7 @@
 #include "serial_lcd_protocol.h"
 
 #include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/described_driver.h>
 #include <pixtera/sdk/described_settings.h>
 
 #include <string>
@@ -65,6 +66,9 @@ inline constexpr SettingDescription kSerialSettings[] = {
      "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
      "a00|a02"},
 };
+
+inline constexpr DescribedDriver kI2cDriver{"Pixtera.HD44780I2C", kI2cSettings, "/dev/i2c-{bus} address {address:hex}"};
+inline constexpr DescribedDriver kSerialDriver{"Pixtera.SerialLCD", kSerialSettings, "{device}"};
 
 // A byte as configurations and logs write it: "0x27".
 std::string HexByte(int address);

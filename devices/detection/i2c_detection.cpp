@@ -124,8 +124,9 @@ FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const Detec
     Send(adapter, initialise, options.sleep);
 
     FoundModule found;
-    found.progId = "Pixtera.HD44780I2C";
-    found.settings = lcd::kI2cSettings;
+    found.progId = lcd::kI2cDriver.progId;
+    found.settings = lcd::kI2cDriver.settings;
+    found.sizeAssumed = true;
     found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
                           ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
                           ";columns=" + std::to_string(options.size.columns) +

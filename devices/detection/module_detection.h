@@ -31,6 +31,8 @@ struct FoundModule {
     // The keys the driver describes, its place among them: what tells this module's
     // configurations from another's.
     std::span<const SettingDescription> settings;
+    // The size in the configuration is the one assumed (DetectionOptions::size), not the module's.
+    bool sizeAssumed = false;
 };
 
 // A place looked at where nothing was found, and why.

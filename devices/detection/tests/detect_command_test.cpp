@@ -46,6 +46,12 @@ TEST(DetectCommand, PrintsALinePerModuleAndSaysWhatItCouldNotKnow)
     run = Detect({"--size", "16x2"}, devices);
     EXPECT_NE(run.out.find("columns=16;rows=2"), std::string::npos);
     EXPECT_EQ(run.err.find("cannot tell its size"), std::string::npos) << "the size was given";
+
+    ModelDevices lcdd;
+    lcdd.greeting = "connect LCDproc 0.5.9 protocol 0.4 lcd wid 16 hgt 2 cellwid 5 cellhgt 8";
+    run = Detect({}, lcdd);
+    EXPECT_NE(run.out.find("columns=16;rows=2"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find("cannot tell its size"), std::string::npos) << "LCDd told its size: " << run.err;
 }
 
 TEST(DetectCommand, NothingFoundExitsOneWithTheReasonsAndBadArgumentsTwo)

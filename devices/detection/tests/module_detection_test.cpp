@@ -219,4 +219,34 @@ TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
     EXPECT_EQ(PlaceOf("", "columns=20;rows=4"), "");
 }
 
+TEST(PluginPlace, ADriverIsReadByItsDescriptionAlone)
+{
+    using pixtera::DescribedDriver;
+    using pixtera::SettingDescription;
+    using pixtera::SettingPlace;
+    static constexpr SettingDescription kPanel[] = {
+        {"unit", "Unit", kSettingText, "0x10", "The panel's unit", 0, 0xFF, "", SettingPlace::Number},
+        {"link", "Link", kSettingText, "/dev/panel0", "Its device", 0, 0, "", SettingPlace::Device},
+        {"rows", "Rows", kSettingInteger, "4", "Rows", 1, 4},
+    };
+    static constexpr DescribedDriver kPanelDriver{"Some.Panel", kPanel, "{link} unit {unit:hex} ({unit})"};
+    static constexpr SettingDescription kBox[] = {
+        {"link", "Link", kSettingText, "/dev/box", "Its device", 0, 0, "", SettingPlace::Device},
+    };
+    static constexpr DescribedDriver kBoxDriver{"Some.Box", kBox, "box on {link}"};
+    const DescribedDriver* drivers[] = {&kPanelDriver, &kBoxDriver};
+
+    EXPECT_EQ(PlaceOf("Some.Panel", "unit=33;link=/dev/panel2", drivers), "/dev/panel2 unit 0x21 (33)");
+    EXPECT_EQ(PlaceOf("Some.Panel", "unit=0x100;rows=2", drivers), "/dev/panel0 unit 0x10 (16)")
+        << "an unusable number and a missing device at their defaults";
+    EXPECT_EQ(PlaceOf("Some.Panel", "link=", drivers), "/dev/panel0 unit 0x10 (16)");
+    EXPECT_EQ(PlaceOf("Some.Box", "unit=3", drivers), "box on /dev/box") << "only its own keys";
+    // Without a ProgID, the first driver one of whose place keys is there.
+    EXPECT_EQ(PlaceOf("", "link=/dev/x", drivers), "/dev/x unit 0x10 (16)");
+    const DescribedDriver* boxOnly[] = {&kBoxDriver};
+    EXPECT_EQ(PlaceOf("", "rows=2;link=/dev/x", boxOnly), "box on /dev/x");
+    EXPECT_EQ(PlaceOf("", "rows=2", drivers), "") << "rows is no place key";
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "bus=2", drivers), "") << "a driver not among them";
+}
+
 } // namespace
