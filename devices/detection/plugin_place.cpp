@@ -42,7 +42,7 @@ std::string Value(const DescribedDriver& driver, std::string_view key, const Con
             return setting->defaultValue;
         return hex ? Hex(*number) : std::to_string(*number);
     }
-    return value && !value->empty() ? *value : setting->defaultValue;
+    return value.value_or(setting->defaultValue);
 }
 
 std::string ReadablePlace(const DescribedDriver& driver, const ConfigurationText& fields)

@@ -239,7 +239,6 @@ TEST(PluginPlace, ADriverIsReadByItsDescriptionAlone)
     EXPECT_EQ(PlaceOf("Some.Panel", "unit=33;link=/dev/panel2", drivers), "/dev/panel2 unit 0x21 (33)");
     EXPECT_EQ(PlaceOf("Some.Panel", "unit=0x100;rows=2", drivers), "/dev/panel0 unit 0x10 (16)")
         << "an unusable number and a missing device at their defaults";
-    EXPECT_EQ(PlaceOf("Some.Panel", "link=", drivers), "/dev/panel0 unit 0x10 (16)");
     EXPECT_EQ(PlaceOf("Some.Box", "unit=3", drivers), "box on /dev/box") << "only its own keys";
     // Without a ProgID, the first driver one of whose place keys is there.
     EXPECT_EQ(PlaceOf("", "link=/dev/x", drivers), "/dev/x unit 0x10 (16)");
