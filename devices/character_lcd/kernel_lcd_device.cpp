@@ -31,8 +31,8 @@ std::optional<DeviceLink> OpenKernelLcdDevice(const std::string& path, std::stri
         error = path + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    const bool kernelLcd = S_ISCHR(status.st_mode) && major(status.st_rdev) == kKernelLcdMajor &&
-                           minor(status.st_rdev) == kKernelLcdMinor;
+    const bool kernelLcd =
+        S_ISCHR(status.st_mode) && major(status.st_rdev) == kKernelLcdMajor && minor(status.st_rdev) == kKernelLcdMinor;
     if (!kernelLcd && !S_ISFIFO(status.st_mode)) {
         error = path + " is not the kernel's LCD device (character device " + std::to_string(kKernelLcdMajor) + ":" +
                 std::to_string(kKernelLcdMinor) + ")";

@@ -117,8 +117,8 @@ TEST(KernelLcd, UserCharactersAreDefinedByEscapeAndShownByTheirCodes)
     lcd.writer->Define(0, {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1F});
     lcd.writer->Define(5, {0x00, 0x0A, 0xFF, 0x04, 0x00, 0x00, 0x00, 0x15});
     lcd.writer->Show(std::string("\x08\x0D", 2) + std::string(30, ' '));
-    EXPECT_EQ(lcd.Sent(), kInitialise + "\x1b[LG01F1111111111111F;" + "\x1b[LG5000A1F0400000015;" +
-                              "\x1b[Lx0y0;" + std::string("\0\5", 2))
+    EXPECT_EQ(lcd.Sent(), kInitialise + "\x1b[LG01F1111111111111F;" + "\x1b[LG5000A1F0400000015;" + "\x1b[Lx0y0;" +
+                              std::string("\0\5", 2))
         << "a row keeps five pixels; codes 8-15 go out as the user characters 0-7, never as controls";
 
     lcd.writer->Define(5, {0x00, 0x0A, 0xFF, 0x04, 0x00, 0x00, 0x00, 0x15});
