@@ -165,7 +165,16 @@ void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, D
         }
         bool anyAnswered = false;
         for (int address = 0x20; address <= 0x3F; ++address) {
-            if (!IsExpanderAddress(address) || !Answers(*adapter, address))
+            if (!IsExpanderAddress(address))
+                continue;
+            // The kernel's own device (the expander of the display behind /dev/lcd): not ours to probe.
+            if (const auto driver = devices.I2cDriver(bus, address)) {
+                report.tried.push_back({path + " address " + lcd::HexByte(address),
+                                        "the kernel's " + *driver + " driver has it: not probed"});
+                anyAnswered = true;
+                continue;
+            }
+            if (!Answers(*adapter, address))
                 continue;
             anyAnswered = true;
             AdapterPort port(*adapter);

@@ -10,7 +10,7 @@
 namespace pixtera::detection {
 
 // In the order a configuration without a ProgID is matched by its place keys.
-inline constexpr const DescribedDriver* kKnownDrivers[] = {&lcd::kI2cDriver, &lcd::kSerialDriver,
-                                                           &lcdproc::kLcddDriver};
+inline constexpr const DescribedDriver* kKnownDrivers[] = {&lcd::kI2cDriver, &lcd::kSerialDriver, &lcdproc::kLcddDriver,
+                                                           &lcd::kKernelLcdDriver};
 
 } // namespace pixtera::detection

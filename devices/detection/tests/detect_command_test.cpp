@@ -131,6 +131,22 @@ TEST(DetectCommand, WriteAddsOnlyWhatIsNewAndKeepsTheRest)
     EXPECT_EQ(run.out.find("added"), std::string::npos) << "a second run adds nothing";
     EXPECT_EQ(pixtera::test::FileText(file), written);
 
+    // The kernel's display: added once, with the size sysfs gave.
+    devices.kernelLcd = KernelLcdFound{"/dev/lcd", "hd44780", 16, 2};
+    run = Detect({"--write", "--config", file.string()}, devices);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("added to " + file.string() + ": Pixtera.KernelLCD device=/dev/lcd;columns=16;rows=2"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(
+        pixtera::test::FileText(file).find(
+            R"(<driver clsid="Pixtera.KernelLCD" configuration="device=/dev/lcd;columns=16;rows=2;backlight=on")"),
+        std::string::npos)
+        << pixtera::test::FileText(file);
+    run = Detect({"--write", "--config", file.string()}, devices);
+    EXPECT_EQ(run.out.find("added"), std::string::npos) << "a second run adds nothing";
+    devices.kernelLcd.reset();
+
     // A file that is not XML is left alone, and said so.
     const auto broken = file.parent_path() / "broken.xml";
     std::ofstream(broken) << "<PixteraConfiguration>";

@@ -194,6 +194,46 @@ TEST(ModuleDetection, LcddIsReportedWithTheSizeItsGreetingGives)
               std::vector<std::string>{"Pixtera.LCDprocDisplay host=127.0.0.1;port=13666;columns=16;rows=2"});
 }
 
+TEST(ModuleDetection, TheKernelsDisplayIsFoundAsItsDeviceAndItsExpanderIsNeverProbed)
+{
+    Hd44780Model owned(Pcf8574Pins::A()); // behind /dev/lcd, the kernel's pcf857x driver drives it
+    Hd44780Model free(Pcf8574Pins::A());
+    Hd44780Model ownedToo(Pcf8574Pins::A());
+    ModelDevices devices;
+    devices.AddBus(1, {{0x27, &owned}, {0x3f, &free}});
+    devices.AddBus(2, {{0x27, &ownedToo}});
+    devices.kernelLcd = KernelLcdFound{"/dev/lcd", "hd44780", 16, 2};
+    devices.i2cDrivers[{1, 0x27}] = "pcf857x";
+    devices.i2cDrivers[{2, 0x27}] = "pcf857x";
+    auto report = DetectModules(devices, Quick());
+    EXPECT_EQ(Lines(report), (std::vector<std::string>{
+                                 "Pixtera.KernelLCD device=/dev/lcd;columns=16;rows=2;backlight=on",
+                                 "Pixtera.HD44780I2C bus=1;address=0x3f;pinmap=a;columns=20;rows=4;backlight=on"}));
+    ASSERT_FALSE(report.found.empty());
+    EXPECT_EQ(report.found[0].place, "/dev/lcd, the kernel's hd44780 driver (16x2)");
+    EXPECT_FALSE(report.found[0].sizeAssumed) << "the device tree gave it";
+    EXPECT_FALSE(devices.touched.contains(0x27)) << "no I2C probe of what a kernel driver has bound";
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-1 address 0x27"), "the kernel's pcf857x driver has it: not probed");
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-2"), "(not tried)") << "something is there, though not probed";
+
+    // Without a size in the device tree: the size asked for, and said to be assumed.
+    devices.kernelLcd = KernelLcdFound{"/dev/lcd", "", 0, 0};
+    auto options = Quick();
+    options.size = {40, 2};
+    report = DetectModules(devices, options);
+    ASSERT_FALSE(report.found.empty());
+    EXPECT_EQ(Lines(report)[0], "Pixtera.KernelLCD device=/dev/lcd;columns=40;rows=2;backlight=on");
+    EXPECT_EQ(report.found[0].place, "/dev/lcd, the kernel's charlcd driver");
+    EXPECT_TRUE(report.found[0].sizeAssumed);
+
+    // A /dev/lcd that is not the kernel's (a serial module's udev name) is said so, and left alone.
+    ModelDevices other;
+    other.names.push_back("lcd");
+    report = DetectModules(other, Quick());
+    EXPECT_EQ(ReasonFor(report, "/dev/lcd"), "not the kernel's LCD device (a link or another device): not used");
+    EXPECT_EQ(ReasonFor(DetectModules(devices, Quick()), "/dev/lcd"), "(not tried)");
+}
+
 } // namespace
 
 namespace {
@@ -217,6 +257,8 @@ TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
     EXPECT_EQ(PlaceOf("", "host=127.0.0.1"), "LCDd at 127.0.0.1:13666");
     EXPECT_EQ(PlaceOf("", "path=/tmp/lcd2"), "/tmp/lcd2");
     EXPECT_EQ(PlaceOf("", "columns=20;rows=4"), "");
+
+    EXPECT_EQ(PlaceOf("Pixtera.KernelLCD", "columns=16"), "/dev/lcd") << "a driver found by its description alone";
 }
 
 TEST(PluginPlace, ADriverIsReadByItsDescriptionAlone)
