@@ -159,6 +159,16 @@ SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<s
     return settings;
 }
 
+KernelLcdSettings ReadKernelLcdSettings(const ConfigurationText& fields, std::vector<std::string>& problems)
+{
+    KernelLcdSettings settings;
+    settings.device = fields.Text("device").value_or(settings.device);
+    settings.geometry = ReadGeometry(fields, problems);
+    settings.backlight = ReadSwitch(fields, "backlight", true, problems);
+    settings.rom = ReadRom(fields, problems);
+    return settings;
+}
+
 std::string HexByte(int address)
 {
     char text[16];

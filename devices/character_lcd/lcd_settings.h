@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The configuration texts of the two native drivers: their keys as the drivers describe them, and
+// The configuration texts of the native drivers: their keys as the drivers describe them, and
 // read with their defaults; fields that cannot be used are named in `problems` and take their
 // defaults. The described defaults are the readers' own.
 
@@ -8,6 +8,7 @@
 #include "serial_lcd_protocol.h"
 
 #include <pixtera/sdk/configuration_text.h>
+#include <pixtera/sdk/described_driver.h>
 #include <pixtera/sdk/described_settings.h>
 
 #include <string>
@@ -32,6 +33,14 @@ struct SerialSettings {
     int speed = 19200;
     Geometry geometry;
     SerialLcdOptions options;
+};
+
+// The display the kernel's charlcd driver drives (an HD44780 it set up from the device tree).
+struct KernelLcdSettings {
+    std::string device = "/dev/lcd";
+    Geometry geometry;
+    bool backlight = true;
+    CharacterRom rom = CharacterRom::A00;
 };
 
 // The bus and the address are the module's place.
@@ -76,6 +85,23 @@ inline constexpr SettingDescription kSerialSettings[] = {
      "a00|a02"},
 };
 
+// The device is the display's place.
+inline constexpr SettingDescription kKernelLcdSettings[] = {
+    {"device", "Device", kSettingText, "/dev/lcd", "The kernel's LCD device (the hd44780-lcd overlay makes /dev/lcd)",
+     0, 0, "", SettingPlace::Device},
+    {"columns", "Columns", kSettingInteger, "20", "Characters per row, as in the overlay's display_width", 1, 40},
+    {"rows", "Rows", kSettingInteger, "4", "Rows of characters, as in the overlay's display_height", 1, 4},
+    {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit (where the kernel switches it)", 0,
+     0, "on|off"},
+    {"rom", "Character ROM", kSettingChoice, "a00",
+     "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
+     "a00|a02"},
+};
+
+inline constexpr DescribedDriver kI2cDriver{"Pixtera.HD44780I2C", kI2cSettings, "/dev/i2c-{bus} address {address:hex}"};
+inline constexpr DescribedDriver kSerialDriver{"Pixtera.SerialLCD", kSerialSettings, "{device}"};
+inline constexpr DescribedDriver kKernelLcdDriver{"Pixtera.KernelLCD", kKernelLcdSettings, "{device}"};
+
 // A byte as configurations and logs write it: "0x27".
 std::string HexByte(int address);
 
@@ -84,5 +110,7 @@ std::string HexByte(int address);
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
+// device=/dev/lcd;columns=20;rows=4;backlight=on;rom=a00
+KernelLcdSettings ReadKernelLcdSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 
 } // namespace pixtera::lcd

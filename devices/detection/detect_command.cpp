@@ -149,7 +149,7 @@ int RunDetectCommand(std::span<const std::string> arguments, DetectionDevices& d
     for (const auto& module : report.found) {
         out << module.progId << " " << module.configuration << "\n";
         err << "pixtera-detect: found " << module.place << (module.note.empty() ? "" : ": " + module.note) << "\n";
-        sizeWritten = sizeWritten || module.progId != "Pixtera.LCDprocDisplay";
+        sizeWritten = sizeWritten || module.sizeAssumed;
     }
     for (const auto& place : report.tried)
         err << "pixtera-detect: " << place.place << ": " << place.reason << "\n";

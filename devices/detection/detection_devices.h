@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The kernel as module detection sees it, kept narrow so that tests put models of modules behind
-// it: I2C adapters addressed one device at a time, serial ports, and LCDd's socket.
+// it: I2C adapters addressed one device at a time, serial ports, LCDd's socket, and what sysfs
+// says of the devices the kernel drives itself.
 
 #include <chrono>
 #include <cstdint>
@@ -34,6 +35,14 @@ public:
     virtual std::string Read(std::size_t enough, std::chrono::milliseconds limit) = 0;
 };
 
+// The display the kernel's charlcd driver drives.
+struct KernelLcdFound {
+    std::string device; // "/dev/lcd"
+    std::string driver; // the auxdisplay driver behind it ("hd44780"), or empty when sysfs does not say
+    int columns = 0; // the size the device tree gives the driver; 0 when it gives none
+    int rows = 0;
+};
+
 class DetectionDevices {
 public:
     virtual ~DetectionDevices() = default;
@@ -51,6 +60,11 @@ public:
     virtual std::optional<std::string> OtherUse(const std::string& path) = 0;
     // LCDd's answer to "hello", or nothing when no LCDd answers at the address.
     virtual std::optional<std::string> LcddGreeting(const std::string& host, int port) = 0;
+    // /dev/lcd when it is the device the kernel's charlcd driver registered, or nothing.
+    virtual std::optional<KernelLcdFound> KernelLcd() = 0;
+    // The kernel driver bound to the I2C device at `address` on bus `bus` ("pcf857x"), or nothing:
+    // such a device is the kernel's and is never probed.
+    virtual std::optional<std::string> I2cDriver(int bus, int address) = 0;
 };
 
 } // namespace pixtera::detection

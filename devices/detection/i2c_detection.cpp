@@ -124,8 +124,9 @@ FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const Detec
     Send(adapter, initialise, options.sleep);
 
     FoundModule found;
-    found.progId = "Pixtera.HD44780I2C";
-    found.settings = lcd::kI2cSettings;
+    found.progId = lcd::kI2cDriver.progId;
+    found.settings = lcd::kI2cDriver.settings;
+    found.sizeAssumed = true;
     found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
                           ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
                           ";columns=" + std::to_string(options.size.columns) +
@@ -164,7 +165,16 @@ void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, D
         }
         bool anyAnswered = false;
         for (int address = 0x20; address <= 0x3F; ++address) {
-            if (!IsExpanderAddress(address) || !Answers(*adapter, address))
+            if (!IsExpanderAddress(address))
+                continue;
+            // The kernel's own device (the expander of the display behind /dev/lcd): not ours to probe.
+            if (const auto driver = devices.I2cDriver(bus, address)) {
+                report.tried.push_back({path + " address " + lcd::HexByte(address),
+                                        "the kernel's " + *driver + " driver has it: not probed"});
+                anyAnswered = true;
+                continue;
+            }
+            if (!Answers(*adapter, address))
                 continue;
             anyAnswered = true;
             AdapterPort port(*adapter);

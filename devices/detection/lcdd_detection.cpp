@@ -28,8 +28,8 @@ void ProbeLcdd(DetectionDevices& devices, const DetectionOptions& options, Detec
         return;
     }
     FoundModule found;
-    found.progId = "Pixtera.LCDprocDisplay";
-    found.settings = lcdproc::kLcddSettings;
+    found.progId = lcdproc::kLcddDriver.progId;
+    found.settings = lcdproc::kLcddDriver.settings;
     found.configuration = std::string("host=") + kLcddHost + ";port=" + std::to_string(kLcddPort) +
                           ";columns=" + std::to_string(geometry.columns) + ";rows=" + std::to_string(geometry.rows);
     found.place = place + " (" + std::to_string(geometry.columns) + "x" + std::to_string(geometry.rows) + ")";

@@ -8,6 +8,7 @@ namespace pixtera::detection {
 DetectionReport DetectModules(DetectionDevices& devices, const DetectionOptions& options)
 {
     DetectionReport report;
+    ProbeKernelLcd(devices, options, report);
     ProbeI2cBuses(devices, options, report);
     if (options.serial)
         ProbeSerialPorts(devices, options, report);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Finds the character LCDs that can be reached: HD44780 modules behind PCF8574 backpacks on the
-// I2C buses, serial modules with the 0xFE command set, and LCDd on this machine. Each module found
+// Finds the character LCDs that can be reached: the display the kernel drives (/dev/lcd), HD44780
+// modules behind PCF8574 backpacks on the I2C buses, serial modules with the 0xFE command set,
+// and LCDd on this machine. Each module found
 // comes with the configuration that drives it as it stands.
 
 #include "detection_devices.h"
@@ -31,6 +32,8 @@ struct FoundModule {
     // The keys the driver describes, its place among them: what tells this module's
     // configurations from another's.
     std::span<const SettingDescription> settings;
+    // The size in the configuration is the one assumed (DetectionOptions::size), not the module's.
+    bool sizeAssumed = false;
 };
 
 // A place looked at where nothing was found, and why.

@@ -28,15 +28,7 @@ std::optional<LONG> ReadNumber(std::string_view text, bool hexadecimal)
 
 std::string NumberPlace(const SettingDescription& setting, const std::optional<std::string>& value)
 {
-    auto usable = [&setting](std::string_view text) -> std::optional<LONG> {
-        const auto number = ReadNumber(text, setting.kind != kSettingInteger);
-        if (number && setting.maximum > setting.minimum && (*number < setting.minimum || *number > setting.maximum))
-            return std::nullopt;
-        return number;
-    };
-    auto number = value ? usable(*value) : std::nullopt;
-    if (!number)
-        number = usable(setting.defaultValue);
+    const auto number = NumberAsRead(setting, value);
     return number ? std::to_string(*number) : setting.defaultValue;
 }
 
@@ -63,6 +55,18 @@ std::string ValuePlace(const SettingDescription& setting, const ConfigurationTex
 }
 
 } // namespace
+
+std::optional<LONG> NumberAsRead(const SettingDescription& setting, const std::optional<std::string>& value)
+{
+    auto usable = [&setting](std::string_view text) -> std::optional<LONG> {
+        const auto number = ReadNumber(text, setting.kind != kSettingInteger);
+        if (number && setting.maximum > setting.minimum && (*number < setting.minimum || *number > setting.maximum))
+            return std::nullopt;
+        return number;
+    };
+    auto number = value ? usable(*value) : std::nullopt;
+    return number ? number : usable(setting.defaultValue);
+}
 
 std::string ModulePlace(const std::string& progId, const std::string& configuration,
                         std::span<const SettingDescription> settings)

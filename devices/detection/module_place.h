@@ -6,6 +6,7 @@
 
 #include "module_detection.h"
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -16,6 +17,11 @@ namespace pixtera::detection {
 // configuration.
 std::string ModulePlace(const std::string& progId, const std::string& configuration,
                         std::span<const SettingDescription> settings);
+
+// A number setting's value as the driver reads it: integer settings in decimal, others also as
+// 0x27, within [minimum, maximum] when they differ; else its default, or nothing when that is no
+// number either.
+std::optional<LONG> NumberAsRead(const SettingDescription& setting, const std::optional<std::string>& value);
 
 // Whether the driver `progId`, configured so, drives `module`.
 bool DrivesModule(const std::string& progId, const std::string& configuration, const FoundModule& module);

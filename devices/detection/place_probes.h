@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The three kinds of place module detection looks at; each adds what it found, or why it found
+// The kinds of place module detection looks at; each adds what it found, or why it found
 // nothing, to the report.
 
 #include "module_detection.h"
@@ -12,6 +12,8 @@ namespace pixtera::detection {
 void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // /dev/serial/by-id/*, /dev/ttyUSB* and /dev/ttyACM*, at once, each at the usual speeds.
 void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
+// The display the kernel drives (/dev/lcd).
+void ProbeKernelLcd(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // LCDd on this machine.
 void ProbeLcdd(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 

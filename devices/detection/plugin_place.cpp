@@ -1,65 +1,102 @@
 // SPDX-License-Identifier: MIT
 #include "plugin_place.h"
 
-#include "lcd_settings.h"
+#include "known_drivers.h"
+#include "module_place.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
 
 namespace pixtera::detection {
 namespace {
 
-constexpr const char* kI2c = "Pixtera.HD44780I2C";
-constexpr const char* kSerial = "Pixtera.SerialLCD";
-constexpr const char* kLcdd = "Pixtera.LCDprocDisplay";
-
-std::string I2cPlace(const ConfigurationText& fields)
+const SettingDescription* Described(const DescribedDriver& driver, std::string_view name)
 {
-    std::vector<std::string> problems;
-    const auto settings = lcd::ReadI2cSettings(fields, problems);
-    return "/dev/i2c-" + std::to_string(settings.bus) + " address " + lcd::HexByte(settings.address);
+    const auto found = std::find_if(driver.settings.begin(), driver.settings.end(),
+                                    [&](const SettingDescription& setting) { return name == setting.name; });
+    return found == driver.settings.end() ? nullptr : &*found;
 }
 
-std::string SerialPlace(const ConfigurationText& fields)
+std::string Hex(LONG number)
 {
-    std::vector<std::string> problems;
-    return lcd::ReadSerialSettings(fields, problems).device;
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%02lx", static_cast<unsigned long>(number));
+    return text;
 }
 
-std::string LcddPlace(const ConfigurationText& fields)
+// One {key} or {key:hex} of the readable place: the value as the driver reads it.
+std::string Value(const DescribedDriver& driver, std::string_view key, const ConfigurationText& fields)
 {
-    return "LCDd at " + fields.Text("host").value_or("127.0.0.1") + ":" +
-           std::to_string(fields.Number("port", 1, 65535).value_or(13666));
+    const bool hex = key.ends_with(":hex");
+    if (hex)
+        key.remove_suffix(4);
+    const std::string name(key);
+    auto value = fields.Text(name);
+    const SettingDescription* setting = Described(driver, name);
+    if (!setting)
+        return value.value_or("");
+    if (setting->place == SettingPlace::Number) {
+        const auto number = NumberAsRead(*setting, value);
+        if (!number)
+            return setting->defaultValue;
+        return hex ? Hex(*number) : std::to_string(*number);
+    }
+    return value.value_or(setting->defaultValue);
 }
 
-// A driver told only by its keys: each native driver has one that no other display has.
-std::string PlaceByKeys(const ConfigurationText& fields)
+std::string ReadablePlace(const DescribedDriver& driver, const ConfigurationText& fields)
 {
-    if (fields.Text("bus") || fields.Text("address"))
-        return I2cPlace(fields);
-    if (fields.Text("device"))
-        return SerialPlace(fields);
-    if (fields.Text("host"))
-        return LcddPlace(fields);
-    return {};
+    std::string place;
+    std::string_view pattern = driver.readablePlace ? driver.readablePlace : "";
+    while (!pattern.empty()) {
+        const auto open = pattern.find('{');
+        const auto close = pattern.find('}', open);
+        if (open == std::string_view::npos || close == std::string_view::npos) {
+            place += pattern;
+            break;
+        }
+        place += pattern.substr(0, open);
+        place += Value(driver, pattern.substr(open + 1, close - open - 1), fields);
+        pattern.remove_prefix(close + 1);
+    }
+    return place;
+}
+
+bool HasPlaceKey(const DescribedDriver& driver, const ConfigurationText& fields)
+{
+    return std::any_of(driver.settings.begin(), driver.settings.end(), [&](const SettingDescription& setting) {
+        return setting.place != SettingPlace::None && fields.Text(setting.name);
+    });
+}
+
+const DescribedDriver* DriverOf(const std::string& progId, const ConfigurationText& fields,
+                                std::span<const DescribedDriver* const> drivers)
+{
+    const auto found = std::find_if(drivers.begin(), drivers.end(), [&](const DescribedDriver* driver) {
+        return progId.empty() ? HasPlaceKey(*driver, fields) : progId == driver->progId;
+    });
+    return found == drivers.end() ? nullptr : *found;
 }
 
 } // namespace
 
-std::string PlaceOf(const std::string& progId, const std::string& configuration)
+std::string PlaceOf(const std::string& progId, const std::string& configuration,
+                    std::span<const DescribedDriver* const> drivers)
 {
     const ConfigurationText fields(configuration);
-    if (progId == kI2c)
-        return I2cPlace(fields);
-    if (progId == kSerial)
-        return SerialPlace(fields);
-    if (progId == kLcdd)
-        return LcddPlace(fields);
-    if (progId.empty())
-        if (std::string place = PlaceByKeys(fields); !place.empty())
-            return place;
+    if (const DescribedDriver* driver = DriverOf(progId, fields, drivers); driver && driver->readablePlace)
+        return ReadablePlace(*driver, fields);
     // The file or terminal of the file, terminal and data plug-ins.
     for (const char* key : {"path", "file", "tty"})
         if (const auto place = fields.Text(key); place && !place->empty())
             return *place;
     return {};
+}
+
+std::string PlaceOf(const std::string& progId, const std::string& configuration)
+{
+    return PlaceOf(progId, configuration, kKnownDrivers);
 }
 
 } // namespace pixtera::detection

@@ -119,8 +119,9 @@ SerialOutcome Refusal(const std::string& path, int error)
 FoundModule Found(const std::string& path, int speed, const Identity& identity, const ModuleSize& size)
 {
     FoundModule found;
-    found.progId = "Pixtera.SerialLCD";
-    found.settings = lcd::kSerialSettings;
+    found.progId = lcd::kSerialDriver.progId;
+    found.settings = lcd::kSerialDriver.settings;
+    found.sizeAssumed = true;
     found.configuration = "device=" + path + ";speed=" + std::to_string(speed) +
                           ";columns=" + std::to_string(size.columns) + ";rows=" + std::to_string(size.rows) +
                           ";backlight=on";

@@ -2,6 +2,7 @@
 #pragma once
 // The keys of the LCDd display driver's configuration; the host and the port are its place.
 
+#include <pixtera/sdk/described_driver.h>
 #include <pixtera/sdk/described_settings.h>
 
 namespace pixtera::lcdproc {
@@ -14,5 +15,7 @@ inline constexpr SettingDescription kLcddSettings[] = {
     {"columns", "Columns", kSettingInteger, "20", "Characters per row until LCDd says", 1, 256},
     {"rows", "Rows", kSettingInteger, "4", "Rows of characters until LCDd says", 1, 64},
 };
+
+inline constexpr DescribedDriver kLcddDriver{"Pixtera.LCDprocDisplay", kLcddSettings, "LCDd at {host}:{port}"};
 
 } // namespace pixtera::lcdproc

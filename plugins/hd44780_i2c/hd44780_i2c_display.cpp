@@ -19,7 +19,7 @@ using namespace pixtera::lcd;
 
 // {6B0E8A43-2C1D-4F57-A3E9-5D8C7B1F0A21}
 constexpr CLSID CLSID_HD44780I2C{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x21}};
-const InprocClass kClass{CLSID_HD44780I2C, "Pixtera.HD44780I2C", "HD44780 display on I2C"};
+const InprocClass kClass{CLSID_HD44780I2C, kI2cDriver.progId, "HD44780 display on I2C"};
 
 // The pin map read back from the module, at every connection (a module may be swapped); pin map
 // a, said so, when it cannot be read.

@@ -29,7 +29,7 @@ using namespace std::chrono_literals;
 
 // {1E4B7C9D-3A2F-4D68-9B1C-8E7F6A5D4C31}
 constexpr CLSID CLSID_LCDprocDisplay{0x1E4B7C9D, 0x3A2F, 0x4D68, {0x9B, 0x1C, 0x8E, 0x7F, 0x6A, 0x5D, 0x4C, 0x31}};
-const InprocClass kClass{CLSID_LCDprocDisplay, "Pixtera.LCDprocDisplay", "LCDproc display"};
+const InprocClass kClass{CLSID_LCDprocDisplay, lcdproc::kLcddDriver.progId, "LCDproc display"};
 
 constexpr auto kRetryPeriod = 1000ms;
 constexpr auto kConnectLimit = 1000ms;

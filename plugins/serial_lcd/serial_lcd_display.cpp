@@ -18,7 +18,7 @@ using namespace pixtera::lcd;
 
 // {6B0E8A43-2C1D-4F57-A3E9-5D8C7B1F0A22}
 constexpr CLSID CLSID_SerialLCD{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x22}};
-const InprocClass kClass{CLSID_SerialLCD, "Pixtera.SerialLCD", "Serial character LCD"};
+const InprocClass kClass{CLSID_SerialLCD, kSerialDriver.progId, "Serial character LCD"};
 
 class SerialLCD final
     : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,

@@ -46,6 +46,12 @@ TEST(DetectCommand, PrintsALinePerModuleAndSaysWhatItCouldNotKnow)
     run = Detect({"--size", "16x2"}, devices);
     EXPECT_NE(run.out.find("columns=16;rows=2"), std::string::npos);
     EXPECT_EQ(run.err.find("cannot tell its size"), std::string::npos) << "the size was given";
+
+    ModelDevices lcdd;
+    lcdd.greeting = "connect LCDproc 0.5.9 protocol 0.4 lcd wid 16 hgt 2 cellwid 5 cellhgt 8";
+    run = Detect({}, lcdd);
+    EXPECT_NE(run.out.find("columns=16;rows=2"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find("cannot tell its size"), std::string::npos) << "LCDd told its size: " << run.err;
 }
 
 TEST(DetectCommand, NothingFoundExitsOneWithTheReasonsAndBadArgumentsTwo)
@@ -124,6 +130,22 @@ TEST(DetectCommand, WriteAddsOnlyWhatIsNewAndKeepsTheRest)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.find("added"), std::string::npos) << "a second run adds nothing";
     EXPECT_EQ(pixtera::test::FileText(file), written);
+
+    // The kernel's display: added once, with the size sysfs gave.
+    devices.kernelLcd = KernelLcdFound{"/dev/lcd", "hd44780", 16, 2};
+    run = Detect({"--write", "--config", file.string()}, devices);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("added to " + file.string() + ": Pixtera.KernelLCD device=/dev/lcd;columns=16;rows=2"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(
+        pixtera::test::FileText(file).find(
+            R"(<driver clsid="Pixtera.KernelLCD" configuration="device=/dev/lcd;columns=16;rows=2;backlight=on")"),
+        std::string::npos)
+        << pixtera::test::FileText(file);
+    run = Detect({"--write", "--config", file.string()}, devices);
+    EXPECT_EQ(run.out.find("added"), std::string::npos) << "a second run adds nothing";
+    devices.kernelLcd.reset();
 
     // A file that is not XML is left alone, and said so.
     const auto broken = file.parent_path() / "broken.xml";

@@ -262,4 +262,68 @@ TEST(KernelDevices, WhatUdevMarksAsAModemOrGpsReceiverIsRead)
     EXPECT_EQ(KernelDevices(database / "none").OtherUse(port.path), std::nullopt);
 }
 
+// A sysfs tree of our own: `path` under it holding `text`.
+void WriteSysfs(const std::filesystem::path& sysfs, const std::string& path, const std::string& text)
+{
+    std::filesystem::create_directories((sysfs / path).parent_path());
+    std::ofstream(sysfs / path, std::ios::binary) << text;
+}
+
+void Link(const std::filesystem::path& target, const std::filesystem::path& link)
+{
+    std::filesystem::create_directories(link.parent_path());
+    std::filesystem::create_symlink(target, link);
+}
+
+TEST(KernelDevices, TheKernelsLcdIsKnownByItsDeviceNumberWithItsDriverAndSizeFromSysfs)
+{
+    const auto sysfs = pixtera::test::TestDirectory() / "sys-lcd";
+    // /dev/null (1:3) stands in for /dev/lcd (10:156): only the number sysfs lists counts.
+    WriteSysfs(sysfs, "class/misc/lcd/dev", "1:3\n");
+    KernelDevices devices(kUdevDatabase, sysfs, "/dev/null");
+    auto lcd = devices.KernelLcd();
+    ASSERT_TRUE(lcd);
+    EXPECT_EQ(lcd->device, "/dev/null");
+    EXPECT_EQ(lcd->driver, "") << "no auxdisplay driver in sysfs";
+    EXPECT_EQ(lcd->columns, 0);
+
+    WriteSysfs(sysfs, "devices/platform/auxdisplay/of_node/display-width-chars", std::string("\0\0\0\x14", 4));
+    WriteSysfs(sysfs, "devices/platform/auxdisplay/of_node/display-height-chars", std::string("\0\0\0\x04", 4));
+    WriteSysfs(sysfs, "bus/platform/drivers/hd44780/uevent", "");
+    Link("../../../../devices/platform/auxdisplay", sysfs / "bus/platform/drivers/hd44780/auxdisplay");
+    lcd = devices.KernelLcd();
+    ASSERT_TRUE(lcd);
+    EXPECT_EQ(lcd->driver, "hd44780");
+    EXPECT_EQ(lcd->columns, 20);
+    EXPECT_EQ(lcd->rows, 4);
+
+    WriteSysfs(sysfs, "devices/platform/auxdisplay/of_node/display-height-chars", std::string("\0\0\1\x04", 4));
+    lcd = devices.KernelLcd();
+    ASSERT_TRUE(lcd);
+    EXPECT_EQ(lcd->columns, 0) << "a size out of range is no size";
+
+    // Another number, a file, a link to the device: not the kernel's LCD.
+    const auto regular = pixtera::test::TestDirectory() / "not-lcd";
+    std::ofstream(regular) << "";
+    EXPECT_FALSE(KernelDevices(kUdevDatabase, sysfs, regular.string()).KernelLcd());
+    const auto link = pixtera::test::TestDirectory() / "lcd-link";
+    Link("/dev/null", link);
+    EXPECT_FALSE(KernelDevices(kUdevDatabase, sysfs, link.string()).KernelLcd());
+    WriteSysfs(sysfs, "class/misc/lcd/dev", "10:156\n");
+    EXPECT_FALSE(devices.KernelLcd());
+    EXPECT_FALSE(KernelDevices(kUdevDatabase, pixtera::test::TestDirectory() / "no-sys", "/dev/null").KernelLcd());
+}
+
+TEST(KernelDevices, AnI2cDeviceAKernelDriverHasBoundIsNamedWithItsDriver)
+{
+    const auto sysfs = pixtera::test::TestDirectory() / "sys-i2c";
+    WriteSysfs(sysfs, "bus/i2c/drivers/pcf857x/uevent", "");
+    Link("../../../../bus/i2c/drivers/pcf857x", sysfs / "bus/i2c/devices/1-0027/driver");
+    WriteSysfs(sysfs, "bus/i2c/devices/1-003f/name", "unbound\n");
+    KernelDevices devices(kUdevDatabase, sysfs);
+    EXPECT_EQ(devices.I2cDriver(1, 0x27), "pcf857x");
+    EXPECT_EQ(devices.I2cDriver(1, 0x3f), std::nullopt) << "a client no driver has";
+    EXPECT_EQ(devices.I2cDriver(2, 0x27), std::nullopt);
+}
+
 } // namespace

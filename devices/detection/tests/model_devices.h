@@ -2,7 +2,8 @@
 #pragma once
 // Detection's devices with models behind them, for the tests: I2C buses whose expander addresses
 // hold HD44780 modules of either pin map (or nothing), serial ports with a 0xFE module answering at
-// one speed, ports in use or marked by udev as a modem's, and an LCDd greeting.
+// one speed, ports in use or marked by udev as a modem's, an LCDd greeting, the kernel's LCD and
+// I2C devices a kernel driver has bound.
 
 #include "detection_devices.h"
 #include "hd44780_model.h"
@@ -127,6 +128,12 @@ public:
         return mark == marks.end() ? std::nullopt : std::optional<std::string>(mark->second);
     }
     std::optional<std::string> LcddGreeting(const std::string&, int) override { return greeting; }
+    std::optional<KernelLcdFound> KernelLcd() override { return kernelLcd; }
+    std::optional<std::string> I2cDriver(int bus, int address) override
+    {
+        const auto bound = i2cDrivers.find({bus, address});
+        return bound == i2cDrivers.end() ? std::nullopt : std::optional<std::string>(bound->second);
+    }
 
     std::vector<std::string> names;
     std::vector<std::pair<std::string, std::string>> links;
@@ -136,6 +143,8 @@ public:
     std::set<std::string> opened;
     std::set<int> touched; // the I2C addresses selected, on any bus
     std::optional<std::string> greeting;
+    std::optional<KernelLcdFound> kernelLcd;
+    std::map<std::pair<int, int>, std::string> i2cDrivers; // (bus, address) -> the kernel driver bound there
 
 private:
     std::mutex mutex_; // guards opened

@@ -194,6 +194,46 @@ TEST(ModuleDetection, LcddIsReportedWithTheSizeItsGreetingGives)
               std::vector<std::string>{"Pixtera.LCDprocDisplay host=127.0.0.1;port=13666;columns=16;rows=2"});
 }
 
+TEST(ModuleDetection, TheKernelsDisplayIsFoundAsItsDeviceAndItsExpanderIsNeverProbed)
+{
+    Hd44780Model owned(Pcf8574Pins::A()); // behind /dev/lcd, the kernel's pcf857x driver drives it
+    Hd44780Model free(Pcf8574Pins::A());
+    Hd44780Model ownedToo(Pcf8574Pins::A());
+    ModelDevices devices;
+    devices.AddBus(1, {{0x27, &owned}, {0x3f, &free}});
+    devices.AddBus(2, {{0x27, &ownedToo}});
+    devices.kernelLcd = KernelLcdFound{"/dev/lcd", "hd44780", 16, 2};
+    devices.i2cDrivers[{1, 0x27}] = "pcf857x";
+    devices.i2cDrivers[{2, 0x27}] = "pcf857x";
+    auto report = DetectModules(devices, Quick());
+    EXPECT_EQ(Lines(report), (std::vector<std::string>{
+                                 "Pixtera.KernelLCD device=/dev/lcd;columns=16;rows=2;backlight=on",
+                                 "Pixtera.HD44780I2C bus=1;address=0x3f;pinmap=a;columns=20;rows=4;backlight=on"}));
+    ASSERT_FALSE(report.found.empty());
+    EXPECT_EQ(report.found[0].place, "/dev/lcd, the kernel's hd44780 driver (16x2)");
+    EXPECT_FALSE(report.found[0].sizeAssumed) << "the device tree gave it";
+    EXPECT_FALSE(devices.touched.contains(0x27)) << "no I2C probe of what a kernel driver has bound";
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-1 address 0x27"), "the kernel's pcf857x driver has it: not probed");
+    EXPECT_EQ(ReasonFor(report, "/dev/i2c-2"), "(not tried)") << "something is there, though not probed";
+
+    // Without a size in the device tree: the size asked for, and said to be assumed.
+    devices.kernelLcd = KernelLcdFound{"/dev/lcd", "", 0, 0};
+    auto options = Quick();
+    options.size = {40, 2};
+    report = DetectModules(devices, options);
+    ASSERT_FALSE(report.found.empty());
+    EXPECT_EQ(Lines(report)[0], "Pixtera.KernelLCD device=/dev/lcd;columns=40;rows=2;backlight=on");
+    EXPECT_EQ(report.found[0].place, "/dev/lcd, the kernel's charlcd driver");
+    EXPECT_TRUE(report.found[0].sizeAssumed);
+
+    // A /dev/lcd that is not the kernel's (a serial module's udev name) is said so, and left alone.
+    ModelDevices other;
+    other.names.push_back("lcd");
+    report = DetectModules(other, Quick());
+    EXPECT_EQ(ReasonFor(report, "/dev/lcd"), "not the kernel's LCD device (a link or another device): not used");
+    EXPECT_EQ(ReasonFor(DetectModules(devices, Quick()), "/dev/lcd"), "(not tried)");
+}
+
 } // namespace
 
 namespace {
@@ -217,6 +257,37 @@ TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
     EXPECT_EQ(PlaceOf("", "host=127.0.0.1"), "LCDd at 127.0.0.1:13666");
     EXPECT_EQ(PlaceOf("", "path=/tmp/lcd2"), "/tmp/lcd2");
     EXPECT_EQ(PlaceOf("", "columns=20;rows=4"), "");
+
+    EXPECT_EQ(PlaceOf("Pixtera.KernelLCD", "columns=16"), "/dev/lcd") << "a driver found by its description alone";
+}
+
+TEST(PluginPlace, ADriverIsReadByItsDescriptionAlone)
+{
+    using pixtera::DescribedDriver;
+    using pixtera::SettingDescription;
+    using pixtera::SettingPlace;
+    static constexpr SettingDescription kPanel[] = {
+        {"unit", "Unit", kSettingText, "0x10", "The panel's unit", 0, 0xFF, "", SettingPlace::Number},
+        {"link", "Link", kSettingText, "/dev/panel0", "Its device", 0, 0, "", SettingPlace::Device},
+        {"rows", "Rows", kSettingInteger, "4", "Rows", 1, 4},
+    };
+    static constexpr DescribedDriver kPanelDriver{"Some.Panel", kPanel, "{link} unit {unit:hex} ({unit})"};
+    static constexpr SettingDescription kBox[] = {
+        {"link", "Link", kSettingText, "/dev/box", "Its device", 0, 0, "", SettingPlace::Device},
+    };
+    static constexpr DescribedDriver kBoxDriver{"Some.Box", kBox, "box on {link}"};
+    const DescribedDriver* drivers[] = {&kPanelDriver, &kBoxDriver};
+
+    EXPECT_EQ(PlaceOf("Some.Panel", "unit=33;link=/dev/panel2", drivers), "/dev/panel2 unit 0x21 (33)");
+    EXPECT_EQ(PlaceOf("Some.Panel", "unit=0x100;rows=2", drivers), "/dev/panel0 unit 0x10 (16)")
+        << "an unusable number and a missing device at their defaults";
+    EXPECT_EQ(PlaceOf("Some.Box", "unit=3", drivers), "box on /dev/box") << "only its own keys";
+    // Without a ProgID, the first driver one of whose place keys is there.
+    EXPECT_EQ(PlaceOf("", "link=/dev/x", drivers), "/dev/x unit 0x10 (16)");
+    const DescribedDriver* boxOnly[] = {&kBoxDriver};
+    EXPECT_EQ(PlaceOf("", "rows=2;link=/dev/x", boxOnly), "box on /dev/x");
+    EXPECT_EQ(PlaceOf("", "rows=2", drivers), "") << "rows is no place key";
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "bus=2", drivers), "") << "a driver not among them";
 }
 
 } // namespace
