@@ -303,8 +303,11 @@ void Bridge::PublishPower()
 
 void Bridge::Ignore(const mqtt::Message& command, const std::string& why)
 {
-    LogWarning("pixtera-mqtt: ignored \"" + mqtt::Printable(command.payload, 40) + "\" on " +
-               mqtt::Printable(command.topic) + ": " + why);
+    const auto line = ignored_.Say("pixtera-mqtt: ignored \"" + mqtt::Printable(command.payload, 40) + "\" on " +
+                                       mqtt::Printable(command.topic) + ": " + why,
+                                   IgnoredCommands::Clock::now());
+    if (line)
+        LogWarning(*line);
 }
 
 // pixtera/<machine>/display/<n>/backlight/set: ON or OFF; .../brightness/set: 0 to 100;

@@ -10,6 +10,7 @@
 #include "command_queue.h"
 #include "discovery.h"
 #include "earlier_configs.h"
+#include "ignored_commands.h"
 #include "publish_throttle.h"
 #include "service_link.h"
 
@@ -63,6 +64,7 @@ private:
     std::set<std::string> announced_; // items whose discovery was sent on this broker connection
     std::map<int, bool> backlights_; // as last published, displays from 1
     std::map<std::string, bool> missing_; // items asked for that the service lacks yet, said once
+    IgnoredCommands ignored_; // how many were said lately
     bool serviceAway_ = false; // said once
     bool earlierCleared_ = false;
 

@@ -118,6 +118,10 @@ std::optional<std::string> LcddLink::ReadLine(std::chrono::milliseconds limit)
             pending_.erase(0, end + 1);
             return line;
         }
+        if (pending_.size() > kLongestLine) {
+            Close();
+            return std::nullopt;
+        }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd wait{fd_, POLLIN, 0};

@@ -3,6 +3,7 @@
 // A TCP connection to LCDd: connecting with a time limit, sending, reading reply lines.
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -22,8 +23,11 @@ public:
 
     // Sends everything in one write where the kernel takes it; false when the link broke.
     bool Send(const std::string& bytes);
+    // LCDd's lines are short: a longer one is no LCDd's, and ends the link before it fills memory.
+    static constexpr std::size_t kLongestLine = 8192;
+
     // The next complete line, waiting up to `limit`; nothing on a time-out, and the link is
-    // closed when LCDd closed it.
+    // closed when LCDd closed it or sent more than kLongestLine bytes without a newline.
     std::optional<std::string> ReadLine(std::chrono::milliseconds limit);
 
     // Sleeps until LCDd sent something or closed the link, `wake` (an eventfd, say) is readable

@@ -11,6 +11,7 @@
 #include "command_queue.h"
 #include "discovery.h"
 #include "earlier_configs.h"
+#include "ignored_commands.h"
 #include "item_names.h"
 #include "message_text.h"
 #include "publish_throttle.h"
@@ -359,6 +360,22 @@ std::string Repeated(std::string_view text, int times)
     for (int i = 0; i < times; ++i)
         repeated += text;
     return repeated;
+}
+
+TEST(IgnoredCommands, AtMostTenLinesAMinuteAndTheNextSaysHowManyWereNot)
+{
+    using pixtera::bridge::IgnoredCommands;
+    IgnoredCommands ignored;
+    const auto start = IgnoredCommands::Clock::now();
+    for (std::size_t n = 1; n < IgnoredCommands::kMostSaid; ++n)
+        EXPECT_EQ(ignored.Say("nonsense", start), "nonsense");
+    EXPECT_EQ(ignored.Say("nonsense", start + std::chrono::seconds(30)),
+              "nonsense (more ignored commands this minute are not said)");
+    for (int n = 0; n < 1000; ++n)
+        EXPECT_FALSE(ignored.Say("nonsense", start + std::chrono::seconds(59)));
+    EXPECT_EQ(ignored.Say("later", start + IgnoredCommands::kPeriod),
+              "later (1000 more commands were ignored without a line)");
+    EXPECT_EQ(ignored.Say("after it", start + IgnoredCommands::kPeriod), "after it");
 }
 
 TEST(MessageText, CutAfter255CharactersNeverInsideOne)

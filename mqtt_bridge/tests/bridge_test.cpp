@@ -2,8 +2,9 @@
 // pixtera-mqtt between a service of the test's own (a file display, bus data and MQTT data) and a
 // broker of the test's own: discovery and values at start, a change published once, values of
 // another machine coming back through Pixtera.MqttData, Home Assistant's commands reaching the
-// display, nonsense ignored with a line, a command too long dropped with one line, and "offline"
-// when the bridge ends or is killed. A CA file that is a FIFO ends the bridge at once, saying why.
+// display, nonsense ignored with a line (ten a minute at most), a command too long dropped with
+// one line, and "offline" when the bridge ends or is killed. A CA file that is a FIFO ends the
+// bridge at once, saying why.
 
 #include "child_process.h"
 #include "private_bus.h"
@@ -294,6 +295,24 @@ TEST_F(Bridge, ACommandTooLongIsDroppedWithOneLine)
     ASSERT_TRUE(bridge->WaitForOutput(said));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once for the two";
+}
+
+TEST_F(Bridge, NonsenseCommandsAsFastAsTheyComeAreNotEachALine)
+{
+    StartBridge();
+    const std::string base = "pixtera/" + machine;
+    // Topics of their own each, so that none waits in place of another.
+    for (int display = 100; display < 130; ++display)
+        broker.Publish(base + "/display/" + std::to_string(display) + "/backlight/set", "ON");
+    broker.Publish(base + "/message/set", "after the nonsense");
+    ASSERT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"after the nonsense)"); }));
+    ASSERT_TRUE(bridge->WaitForOutput("more ignored commands this minute are not said"));
+    const std::string& output = bridge->output();
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = output.find("there is no such display", at)) != std::string::npos; ++at)
+        ++lines;
+    EXPECT_GE(lines, 1u) << output;
+    EXPECT_LE(lines, 10u) << output;
 }
 
 TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAreCleared)

@@ -49,7 +49,9 @@ public:
         case FileValues::Change::Vanished:
             LogWarning("File data: " + path_ + " is gone; its items keep their last values");
             break;
-        case FileValues::Change::Unreadable: LogWarning("File data: " + path_ + " cannot be read"); break;
+        case FileValues::Change::Unreadable:
+            LogWarning("File data: " + path_ + " cannot be read: it " + file_->problem());
+            break;
         case FileValues::Change::Read:
             if (file_->truncated() && !warnedTruncated_) {
                 LogWarning("File data: " + path_ + " is larger than 1 MiB or 1000 items; the rest is not read");

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 namespace pixtera {
 namespace {
@@ -66,8 +67,9 @@ FileValues::Change FileValues::Refresh(bool changed)
     if (!read) {
         present_ = false;
         values_.clear();
-        return Change::Unreadable;
+        return std::exchange(problem_, read.problem) == read.problem ? Change::None : Change::Unreadable;
     }
+    problem_.clear();
     std::string text = std::move(read.text);
     truncated_ = read.longer;
     if (truncated_) // a cut line is no line

@@ -30,12 +30,15 @@ public:
 
     // Reads the file again if its size, time or inode changed, or anyway when `changed` (told so
     // by the kernel: a change within one tick of the file's clock keeps its size and time).
-    // Returns what happened, for the log.
+    // Returns what happened, for the log: a file that stays unreadable for the same reason is
+    // Unreadable once, until it was read again.
     enum class Change { None, Read, Vanished, Unreadable };
     Change Refresh(bool changed = false);
 
     const std::vector<FileValue>& values() const { return values_; }
     bool truncated() const { return truncated_; }
+    // Why the file could not be read the last time it could not ("is not a regular file").
+    const std::string& problem() const { return problem_; }
 
 private:
     struct Stamp {
@@ -50,6 +53,7 @@ private:
     Stamp stamp_;
     bool present_ = false;
     bool truncated_ = false;
+    std::string problem_; // empty since the last read
 };
 
 } // namespace pixtera

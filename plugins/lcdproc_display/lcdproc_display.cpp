@@ -195,7 +195,8 @@ private:
                     outageReported_ = true;
                 }
                 if (!Connect(link, settings, commands)) {
-                    WaitToRetry(link);
+                    if (!Interrupted())
+                        WaitToRetry(link);
                     continue;
                 }
                 frame = CurrentFrame(); // resend what is shown now
@@ -253,6 +254,42 @@ private:
         return false;
     }
 
+    // LCDd's answer to hello, within kReplyLimit however many other lines come first; given up at
+    // once to stop or for new settings. A frame or backlight meanwhile wakes the worker again after.
+    enum class Greeting { Answered, Missing, Interrupted };
+    Greeting AwaitGreeting(lcdproc::LcddLink& link, lcdproc::Geometry& geometry)
+    {
+        bool woken = false;
+        const Greeting greeting = ReadGreeting(link, geometry, woken);
+        if (woken)
+            Wake();
+        return greeting;
+    }
+    Greeting ReadGreeting(lcdproc::LcddLink& link, lcdproc::Geometry& geometry, bool& woken)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + kReplyLimit;
+        for (auto now = deadline - kReplyLimit; now < deadline; now = std::chrono::steady_clock::now()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+            if (link.Wait(wake_.get(), left) == lcdproc::LcddLink::Woken::Wake) {
+                TakeWake();
+                if (Interrupted())
+                    return Greeting::Interrupted;
+                woken = true;
+                continue;
+            }
+            const auto line = link.ReadLine(0ms);
+            if (!link.connected())
+                return Greeting::Missing;
+            if (line && lcdproc::ParseConnectReply(*line, geometry))
+                return Greeting::Answered;
+        }
+        return Greeting::Missing;
+    }
+    bool Interrupted()
+    {
+        std::lock_guard lock(mutex_);
+        return stopping_ || settingsChanged_;
+    }
     bool Connect(lcdproc::LcddLink& link, const Settings& settings, std::optional<lcdproc::FrameCommands>& commands)
     {
         std::string reason;
@@ -261,12 +298,10 @@ private:
         if (!link.Send("hello\n"))
             return ConnectFailed(settings, "the connection closed at once");
         lcdproc::Geometry geometry = settings.geometry;
-        std::optional<std::string> line;
-        while ((line = link.ReadLine(kReplyLimit)) && !lcdproc::ParseConnectReply(*line, geometry)) {
-        }
-        if (!line) {
-            link.Close();
-            return ConnectFailed(settings, "it did not answer the greeting");
+        switch (AwaitGreeting(link, geometry)) {
+        case Greeting::Answered: break;
+        case Greeting::Interrupted: link.Close(); return false;
+        case Greeting::Missing: link.Close(); return ConnectFailed(settings, "it did not answer the greeting");
         }
         if (const CharacterGrid made = Grid(); geometry.columns != made.columns || geometry.rows != made.rows) {
             LogWarning("LCDproc display: LCDd's display is " + SizeText(geometry) + " but the frames are made for " +

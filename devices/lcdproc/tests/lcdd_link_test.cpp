@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The link's sleep: woken by LCDd's lines and its closing, by the wake-up, by its limit, and
-// never held when a line is already waiting.
+// never held when a line is already waiting; a line without end is not kept.
 
 #include "lcdd_link.h"
 
@@ -98,6 +98,19 @@ TEST_F(LinkWait, ALineAlreadyReadButNotTakenWakesAtOnce)
     // Both lines came in one read: the second waits in the link, not in the socket.
     EXPECT_EQ(link.Wait(wake, 0ms), Woken::Link);
     EXPECT_EQ(link.ReadLine(0ms), "listen pixtera");
+}
+
+TEST_F(LinkWait, ALineAtTheLimitComesAndOneBeyondItEndsTheLink)
+{
+    const std::string longest(LcddLink::kLongestLine, 'a');
+    peer.Say(longest + "\n");
+    EXPECT_EQ(link.ReadLine(1000ms), longest);
+    ASSERT_TRUE(link.connected());
+
+    // A peer that never ends its line: what is kept is bounded, and the link given up.
+    peer.Say(std::string(LcddLink::kLongestLine + 1, 'b'));
+    EXPECT_FALSE(link.ReadLine(1000ms));
+    EXPECT_FALSE(link.connected());
 }
 
 } // namespace

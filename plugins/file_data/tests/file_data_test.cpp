@@ -63,4 +63,15 @@ TEST_F(FileDataPlugin, AVanishedFileIsReported)
     EXPECT_TRUE(log.Contains("is gone")) << log.Text();
 }
 
+TEST_F(FileDataPlugin, AFileInPlaceOfWhichIsADirectoryIsSaidOnceWithTheReasonHoweverOftenPolled)
+{
+    const auto directory = test::TestDirectory() / "feed-directory.txt";
+    std::filesystem::create_directory(directory);
+    info->Configure(BString("path=" + directory.string() + ";interval=10").get());
+    for (int poll = 0; poll < 5; ++poll)
+        EXPECT_EQ(provider->Refresh(), S_OK);
+    EXPECT_EQ(log.Count("cannot be read"), 1) << log.Text();
+    EXPECT_TRUE(log.Contains(directory.string() + " cannot be read: it is a directory")) << log.Text();
+}
+
 } // namespace

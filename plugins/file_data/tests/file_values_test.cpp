@@ -109,6 +109,26 @@ TEST(FileValuesOfOddFiles, AFifoOrADeviceIsNotReadAndNeverWaitedFor)
     EXPECT_EQ(pipe.Refresh(), pixtera::FileValues::Change::Unreadable);
     pixtera::FileValues zero("/dev/zero");
     EXPECT_EQ(zero.Refresh(), pixtera::FileValues::Change::Unreadable);
+    EXPECT_EQ(zero.problem(), "is not a regular file");
+}
+
+TEST(FileValuesOfOddFiles, AFileThatStaysUnreadableIsSaidToBeSoOnceUntilItWasReadAgain)
+{
+    const auto path = pixtera::test::TestDirectory() / "unreadable-values.txt";
+    std::filesystem::create_directory(path);
+    pixtera::FileValues file(path);
+    EXPECT_EQ(file.Refresh(), pixtera::FileValues::Change::Unreadable);
+    EXPECT_EQ(file.problem(), "is a directory");
+    EXPECT_EQ(file.Refresh(true), pixtera::FileValues::Change::None) << "polled or told again, the same reason";
+    EXPECT_EQ(file.Refresh(), pixtera::FileValues::Change::None);
+
+    std::filesystem::remove(path);
+    std::ofstream(path) << "a=1\n";
+    EXPECT_EQ(file.Refresh(), pixtera::FileValues::Change::Read);
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(file.Refresh(), pixtera::FileValues::Change::Unreadable) << "read in between: said anew";
+    EXPECT_TRUE(file.values().empty());
 }
 
 } // namespace

@@ -299,4 +299,100 @@ TEST_F(LcdprocDisplay, BadConfigurationGetsDefaults)
     EXPECT_EQ(value, 20);
 }
 
+// An LCDd that misbehaves, one client after another: one that chatters without ever answering
+// the greeting, one that stays silent, or one that greets and says success to everything.
+class FakeLcdd {
+public:
+    enum class Manner { Chatters, Silent, Greets };
+    FakeLcdd(int port, Manner manner) : listener_(Listen(port)), manner_(manner)
+    {
+        thread_ = std::thread([this] {
+            while (!stop_)
+                Serve();
+        });
+    }
+    ~FakeLcdd()
+    {
+        stop_ = true;
+        thread_.join();
+        close(listener_);
+    }
+    int accepted() const { return accepted_; }
+    // The clients that closed their connection.
+    int closed() const { return closed_; }
+
+private:
+    void Serve()
+    {
+        pollfd accept{listener_, POLLIN, 0};
+        if (poll(&accept, 1, 50) <= 0)
+            return;
+        const int client = ::accept(listener_, nullptr, nullptr);
+        ++accepted_;
+        std::string heard;
+        char buffer[4096];
+        while (!stop_) {
+            pollfd wait{client, POLLIN, 0};
+            if (poll(&wait, 1, manner_ == Manner::Chatters ? 2 : 50) > 0) {
+                const ssize_t n = read(client, buffer, sizeof buffer);
+                if (n <= 0) {
+                    ++closed_;
+                    break;
+                }
+                heard.append(buffer, static_cast<std::size_t>(n));
+            }
+            for (std::size_t end; manner_ == Manner::Greets && (end = heard.find('\n')) != std::string::npos;) {
+                const std::string reply = heard.rfind("hello", 0) == 0
+                                              ? "connect LCDproc 0.5.9 protocol 0.4 lcd wid 20 hgt 4 cellwid 5 "
+                                                "cellhgt 8\n"
+                                              : "success\n";
+                heard.erase(0, end + 1);
+                (void)!write(client, reply.data(), reply.size());
+            }
+            if (manner_ == Manner::Chatters)
+                (void)!write(client, "listen pixtera\n", 15);
+        }
+        close(client);
+    }
+
+    int listener_;
+    Manner manner_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> accepted_{0};
+    std::atomic<int> closed_{0};
+    std::thread thread_;
+};
+
+class LcdprocDisplayAgainstAFake : public test::PluginTest<IDisplayDriver> {
+protected:
+    LcdprocDisplayAgainstAFake() : PluginTest("LCDprocDisplay.so", u"Pixtera.LCDprocDisplay") {}
+
+    const int port = FreePort();
+};
+
+TEST_F(LcdprocDisplayAgainstAFake, AGreetingLostAmongEndlessOtherLinesIsGivenUpAndSaid)
+{
+    FakeLcdd lcdd(port, FakeLcdd::Manner::Chatters);
+    Configure("port=" + std::to_string(port));
+    // The size probe's connection first, then the worker's, which must end too.
+    ASSERT_TRUE(Eventually([&] { return lcdd.closed() >= 2; })) << log.Text();
+    EXPECT_TRUE(Eventually([&] { return log.Contains("it did not answer the greeting"); })) << log.Text();
+}
+
+TEST_F(LcdprocDisplayAgainstAFake, NewSettingsEndAGreetingThatStalls)
+{
+    FakeLcdd silent(port, FakeLcdd::Manner::Silent);
+    Configure("port=" + std::to_string(port));
+    ASSERT_TRUE(Eventually([&] { return silent.accepted() == 2; })) << "the worker waits for the greeting";
+
+    const int otherPort = FreePort();
+    FakeLcdd greets(otherPort, FakeLcdd::Manner::Greets);
+    log.Clear();
+    Configure("port=" + std::to_string(otherPort));
+    ASSERT_TRUE(Eventually([&] { return log.Contains("to LCDd at 127.0.0.1:" + std::to_string(otherPort)); }))
+        << log.Text();
+    EXPECT_EQ(silent.closed(), 2);
+    EXPECT_FALSE(log.Contains("did not answer the greeting")) << "the old handshake was not waited out\n" << log.Text();
+}
+
 } // namespace
