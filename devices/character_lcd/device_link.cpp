@@ -72,6 +72,14 @@ public:
         while (got < 0 && errno == EINTR);
         return got == 1 ? 0 : (got < 0 ? errno : EIO);
     }
+    int ReadBlock(std::span<std::uint8_t> bytes) override
+    {
+        ssize_t got = 0;
+        do
+            got = read(fd_, bytes.data(), bytes.size());
+        while (got < 0 && errno == EINTR);
+        return got == static_cast<ssize_t>(bytes.size()) ? 0 : (got < 0 ? errno : EIO);
+    }
 
 private:
     int fd_;
@@ -217,6 +225,13 @@ std::optional<std::uint8_t> DeviceLink::ReadByte()
     if (i2c_)
         return i2c_->Read(byte) == 0 ? std::optional(byte) : std::nullopt;
     return read(fd_, &byte, 1) == 1 ? std::optional(byte) : std::nullopt;
+}
+
+bool DeviceLink::Read(std::span<std::uint8_t> bytes)
+{
+    if (i2c_)
+        return i2c_->ReadBlock(bytes) == 0;
+    return read(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
 std::optional<DeviceLink> OpenI2cDevice(int bus, int address, std::string& error)

@@ -31,6 +31,14 @@ public:
     virtual int Write(std::string_view message) = 0;
     // A one-byte read; 0 or the errno.
     virtual int Read(std::uint8_t& byte) = 0;
+    // Bytes read in one message; 0 or the errno.
+    virtual int ReadBlock(std::span<std::uint8_t> bytes)
+    {
+        for (auto& byte : bytes)
+            if (const int error = Read(byte); error != 0)
+                return error;
+        return 0;
+    }
 };
 
 // What the last batch cost on the link.
@@ -79,6 +87,8 @@ public:
     // One message and one byte back, for reading the module (I2C: through the transfer).
     bool WriteMessage(std::string_view message);
     std::optional<std::uint8_t> ReadByte();
+    // Bytes read in one message (I2C) or as they come (a tty); false when fewer arrived.
+    bool Read(std::span<std::uint8_t> bytes);
 
     // The descriptor, for poll(): a device that goes away reports POLLHUP or POLLERR; -1 for none.
     int fd() const { return fd_; }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "hd44780_i2c_protocol.h"
 
+#include <initializer_list>
+
 namespace pixtera::lcd {
 namespace {
 
@@ -24,11 +26,6 @@ std::uint8_t NibbleOf(std::uint8_t lines, const Pcf8574Pins& pins)
     return nibble;
 }
 
-// Bus clocks between the end of one instruction and the latch of the next one's first nibble:
-// that nibble's two bytes, and a start and address byte when it opens a message.
-constexpr int kClocksInMessage = 2 * 9;
-constexpr int kClocksAtMessageStart = kClocksInMessage + 1 + 9;
-
 } // namespace
 
 std::chrono::microseconds InstructionTime(Hd44780Timing timing)
@@ -51,11 +48,13 @@ std::chrono::microseconds ClearTime(Hd44780Timing timing)
     return microseconds(2000);
 }
 
-std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pins, bool backlight)
+std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Backpack& backpack, bool backlight)
 {
-    const std::uint8_t light = backlight ? pins.backlight : 0;
-    const auto idle =
-        static_cast<std::uint8_t>(light | pins.rw | pins.data[0] | pins.data[1] | pins.data[2] | pins.data[3]);
+    const Pcf8574Pins& pins = backpack.pins;
+    const std::uint8_t light = backpack.BacklightLines(backlight);
+    const auto idle = static_cast<std::uint8_t>(light | pins.rw | pins.dataLines());
+    if (!port.ReleaseData(true))
+        return std::nullopt;
     std::uint8_t status = 0;
     for (int half = 0; half < 2; ++half) {
         if (!port.Write(idle) || !port.Write(static_cast<std::uint8_t>(idle | pins.enable)))
@@ -66,6 +65,7 @@ std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pi
         status = static_cast<std::uint8_t>(status << 4 | NibbleOf(*lines, pins));
     }
     port.Write(light); // RW low again
+    port.ReleaseData(false);
     return status;
 }
 
@@ -73,25 +73,78 @@ std::optional<std::uint8_t> Hd44780I2cProtocol::ReadStatus(DeviceLink& link) con
 {
     if (!readable_)
         return std::nullopt;
+    if (backpack_.isMcp()) {
+        McpExpanderPort port(link, backpack_);
+        return lcd::ReadStatus(port, backpack_, backlight_);
+    }
     LinkExpanderPort port(link);
-    return lcd::ReadStatus(port, pins_, backlight_);
+    return lcd::ReadStatus(port, backpack_, backlight_);
+}
+
+int Hd44780I2cProtocol::PutClocks() const { return backpack_.chip == ExpanderChip::Mcp23017 ? 2 * 9 : 9; }
+
+int Hd44780I2cProtocol::StartClocks() const
+{
+    // A start and the address byte; an MCP's register byte; an MCP23017's first write is to port B.
+    return 1 + 9 + (backpack_.isMcp() ? 9 : 0) + 9;
+}
+
+void Hd44780I2cProtocol::Put(LinkBatch& batch, std::uint8_t lines) const
+{
+    if (backpack_.isMcp() && batch.AtMessageStart())
+        batch.Add(static_cast<char>(McpRegister(backpack_.chip, mcp::kOlat)));
+    else if (backpack_.chip == ExpanderChip::Mcp23017)
+        batch.Add(static_cast<char>(backpack_.PortA(backlight_))); // the pointer stands on OLATA
+    batch.Add(static_cast<char>(lines));
+}
+
+void Hd44780I2cProtocol::Configure(LinkBatch& batch) const
+{
+    if (!backpack_.isMcp())
+        return;
+    const ExpanderChip chip = backpack_.chip;
+    const auto message = [&](int reg, int port, std::initializer_list<std::uint8_t> values) {
+        batch.Break();
+        batch.Add(static_cast<char>(McpRegister(chip, reg, port)));
+        for (const std::uint8_t value : values)
+            batch.Add(static_cast<char>(value));
+    };
+    const std::uint8_t idle = Lines(0, false);
+    const auto lcdInputs = static_cast<std::uint8_t>(~backpack_.pins.used());
+    // Byte mode first: from then on an MCP23017's pointer takes A and B of a pair in turn. The
+    // latches before the directions, so that E is low when it starts to be driven.
+    message(mcp::kIocon, mcp::kPortA, {mcp::kSeqop});
+    if (chip == ExpanderChip::Mcp23017) {
+        const auto aInputs = static_cast<std::uint8_t>(~backpack_.portABacklight);
+        message(mcp::kOlat, mcp::kPortA, {backpack_.PortA(backlight_), idle});
+        message(mcp::kIpol, mcp::kPortA, {0, 0});
+        message(mcp::kGppu, mcp::kPortA, {backpack_.portAInputs, 0});
+        message(mcp::kIodir, mcp::kPortA, {aInputs, lcdInputs});
+    } else {
+        message(mcp::kOlat, 0, {idle});
+        message(mcp::kIpol, 0, {0});
+        message(mcp::kIodir, 0, {lcdInputs});
+    }
+    batch.Break();
 }
 
 void Hd44780I2cProtocol::Pace(LinkBatch& batch) const
 {
     // A batch's first instruction may follow the last one of the batch before at once.
+    // Bus clocks between the end of the last instruction and the latch of this one's first
+    // nibble: that nibble's two writes, and the message's start when it opens one.
     const auto& segments = batch.segments();
-    int clocks = kClocksInMessage;
+    int clocks = 2 * PutClocks();
     if (batch.AtMessageStart()) {
         if (segments.size() >= 2 && segments[segments.size() - 2].pause.count() > 0)
             return; // waited for already
-        clocks = kClocksAtMessageStart;
+        clocks = StartClocks() + PutClocks();
     }
     const auto needed = static_cast<int>(
         (static_cast<long long>(InstructionTime(pacing_.timing).count()) * pacing_.busHz + 999999) / 1000000);
     const std::uint8_t idle = Lines(0, false);
-    for (; clocks < needed; clocks += 9)
-        batch.Add(static_cast<char>(idle));
+    for (; clocks < needed; clocks += PutClocks())
+        Put(batch, idle);
 }
 
 int Hd44780I2cProtocol::Address(int column, int row, int columns)
@@ -110,26 +163,35 @@ int Hd44780I2cProtocol::CursorAfter(int address) const
 
 std::uint8_t Hd44780I2cProtocol::Lines(std::uint8_t nibble, bool data) const
 {
-    std::uint8_t lines = backlight_ ? pins_.backlight : 0;
+    std::uint8_t lines = backpack_.BacklightLines(backlight_);
     if (data)
-        lines |= pins_.rs;
+        lines |= backpack_.pins.rs;
     for (int bit = 0; bit < 4; ++bit)
         if (nibble & (1 << bit))
-            lines |= pins_.data[bit];
+            lines |= backpack_.pins.data[bit];
     return lines;
 }
 
 void Hd44780I2cProtocol::Backlight(LinkBatch& batch, bool on)
 {
     backlight_ = on;
-    batch.Add(static_cast<char>(Lines(0, false))); // E low: the controller takes nothing
+    const std::uint8_t idle = Lines(0, false); // E low: the controller takes nothing
+    if (backpack_.chip != ExpanderChip::Mcp23017) {
+        Put(batch, idle);
+        return;
+    }
+    // Both latches, A first; the pointer is back on OLATA afterwards, as Put expects.
+    batch.Break();
+    batch.Add(static_cast<char>(McpRegister(backpack_.chip, mcp::kOlat, mcp::kPortA)));
+    batch.Add(static_cast<char>(backpack_.PortA(on)));
+    batch.Add(static_cast<char>(idle));
 }
 
 void Hd44780I2cProtocol::Nibble(LinkBatch& batch, std::uint8_t nibble, bool data) const
 {
     const std::uint8_t lines = Lines(nibble, data);
-    batch.Add(static_cast<char>(lines | pins_.enable));
-    batch.Add(static_cast<char>(lines));
+    Put(batch, static_cast<std::uint8_t>(lines | backpack_.pins.enable));
+    Put(batch, lines);
 }
 
 void Hd44780I2cProtocol::Command(LinkBatch& batch, std::uint8_t command) const
@@ -151,7 +213,8 @@ void Hd44780I2cProtocol::Initialise(LinkBatch& batch) const
     // Whatever mode the controller is in, even half-way through a 4-bit byte, three "8-bit"
     // function sets bring it to 8-bit mode; the fourth switches to 4 bits.
     const bool slow = pacing_.timing == Hd44780Timing::Slow;
-    batch.Add(static_cast<char>(Lines(0, false)));
+    Configure(batch);
+    Put(batch, Lines(0, false));
     batch.Pause(microseconds(50000)); // power-on time, should the module just have come up
     Nibble(batch, 0x3, false);
     batch.Pause(microseconds(slow ? 13000 : 4500));

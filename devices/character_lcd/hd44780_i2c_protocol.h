@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// An HD44780 controller in 4-bit mode behind a PCF8574 I2C port expander: every nibble is two
-// expander bytes, the enable line high and then low (the controller latches on the fall).
+// An HD44780 controller in 4-bit mode behind an I2C port expander (backpack.h): every nibble is
+// two writes of the expander's lines, the enable line high and then low (the controller latches on
+// the fall).
 
+#include "backpack.h"
 #include "expander_port.h"
 #include "lcd_protocol.h"
 
@@ -11,17 +13,6 @@
 #include <cstdint>
 
 namespace pixtera::lcd {
-
-// Which expander pin drives which controller line.
-struct Pcf8574Pins {
-    std::uint8_t rs, rw, enable, backlight;
-    std::uint8_t data[4]; // D4..D7
-
-    // "a": RS P0, RW P1, E P2, backlight P3, D4-D7 on P4-P7 (most backpacks).
-    static constexpr Pcf8574Pins A() { return {0x01, 0x02, 0x04, 0x08, {0x10, 0x20, 0x40, 0x80}}; }
-    // "b": D4-D7 on P0-P3, E P4, RW P5, RS P6, backlight P7.
-    static constexpr Pcf8574Pins B() { return {0x40, 0x20, 0x10, 0x80, {0x01, 0x02, 0x04, 0x08}}; }
-};
 
 // How long the controller takes over an instruction: fast, a genuine one at its nominal clock
 // (37 us, a clear 1.52 ms); standard, with room for a slow oscillator (50 us, 2 ms); slow, clones
@@ -39,19 +30,21 @@ std::chrono::microseconds ClearTime(Hd44780Timing timing);
 // The busy flag (bit 7) and address counter: RW high, E pulsed twice, D4-D7 read while E is
 // high, with the data lines written high so that the expander's weak outputs let the controller
 // drive them; the backlight line as `backlight` says.
-std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Pcf8574Pins& pins, bool backlight = true);
+std::optional<std::uint8_t> ReadStatus(ExpanderPort& port, const Backpack& backpack, bool backlight = true);
 
 class Hd44780I2cProtocol final : public LcdProtocol {
 public:
-    Hd44780I2cProtocol(Geometry geometry, Pcf8574Pins pins, bool backlight, CharacterRom rom = CharacterRom::A00,
+    Hd44780I2cProtocol(Geometry geometry, Backpack backpack, bool backlight, CharacterRom rom = CharacterRom::A00,
                        Pacing pacing = {})
-        : geometry_(geometry), pins_(pins), backlight_(backlight), rom_(rom), pacing_(pacing)
+        : geometry_(geometry), backpack_(backpack), backlight_(backlight), rom_(rom), pacing_(pacing)
     {
     }
 
-    // The map found when the module was read back, and whether it can be read (its RW line is
-    // wired); called on the writer's thread, which alone uses the protocol.
-    void SetPins(Pcf8574Pins pins) { pins_ = pins; }
+    // The map found when the module was read back, the expander identified, and whether it can
+    // be read (its RW line is wired); called on the writer's thread, which alone uses the protocol.
+    void SetPins(Pcf8574Pins pins) { backpack_.pins = pins; }
+    void SetBackpack(const Backpack& backpack) { backpack_ = backpack; }
+    const Backpack& backpack() const { return backpack_; }
     void SetReadable(bool readable) { readable_ = readable; }
 
     std::optional<std::uint8_t> ReadStatus(DeviceLink& link) const override;
@@ -74,6 +67,14 @@ public:
 
 private:
     std::uint8_t Lines(std::uint8_t nibble, bool data) const;
+    // The lines on the LCD's port, spelt for the expander: on an MCP a message starts with the
+    // latch's register, and on an MCP23017 every later write to port B follows one to port A.
+    void Put(LinkBatch& batch, std::uint8_t lines) const;
+    // Bus clocks of a Put inside a message, and of a message's start up to its first Put.
+    int PutClocks() const;
+    int StartClocks() const;
+    // An MCP's byte mode, directions, pull-ups and latches, before anything else.
+    void Configure(LinkBatch& batch) const;
     // Idle bytes before an instruction, where the bus alone would bring it before the
     // controller is done with the last one.
     void Pace(LinkBatch& batch) const;
@@ -82,7 +83,7 @@ private:
     void Data(LinkBatch& batch, std::uint8_t byte) const;
 
     Geometry geometry_;
-    Pcf8574Pins pins_;
+    Backpack backpack_;
     bool backlight_;
     CharacterRom rom_;
     Pacing pacing_;

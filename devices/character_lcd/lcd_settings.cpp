@@ -113,18 +113,37 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
     settings.geometry = ReadGeometry(fields, problems);
     settings.rom = ReadRom(fields, problems);
     settings.backlight = ReadSwitch(fields, "backlight", true, problems);
+    if (const auto expander = fields.Text("expander"); expander && *expander != "auto") {
+        settings.expander = ParseExpander(*expander);
+        if (!settings.expander)
+            problems.emplace_back("expander (auto, pcf8574, mcp23008 or mcp23017)");
+    }
     if (const auto pinmap = fields.Text("pinmap")) {
         settings.detectPins = *pinmap == "auto";
         if (*pinmap == "b")
             settings.pins = Pcf8574Pins::B();
-        else if (const auto pins = ReadPinList(*pinmap))
+        else if (*pinmap == "adafruit")
+            settings.board = Backpack::Adafruit();
+        else if (*pinmap == "plate")
+            settings.board = Backpack::Plate();
+        else if (const auto pins = ReadPinList(*pinmap)) {
             settings.pins = *pins;
-        else if (*pinmap != "a" && *pinmap != "auto") {
-            problems.emplace_back(
-                "pinmap (auto, a, b or the pins of RS, RW, E, backlight, D4-D7 such as 0,1,2,3,4,5,6,7)");
+            settings.pinList = true;
+        } else if (*pinmap != "a" && *pinmap != "auto") {
+            problems.emplace_back("pinmap (auto, a, b, adafruit, plate or the pins of RS, RW, E, backlight, D4-D7 "
+                                  "such as 0,1,2,3,4,5,6,7)");
             settings.detectPins = true;
         }
     }
+    if (settings.board && settings.expander && *settings.expander != settings.board->chip) {
+        problems.push_back(std::string("pinmap (") +
+                           (settings.board->chip == ExpanderChip::Mcp23008 ? "adafruit" : "plate") + " is an " +
+                           ExpanderName(settings.board->chip) + " board)");
+        settings.board.reset();
+        settings.detectPins = true;
+    }
+    if (settings.board && !settings.expander)
+        settings.expander = settings.board->chip; // the board names its chip
     if (const auto timing = fields.Text("timing")) {
         if (*timing == "fast")
             settings.timing = Hd44780Timing::Fast;
@@ -138,6 +157,21 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
     if (invalid)
         problems.emplace_back("refresh (0 to 86400 seconds)");
     return settings;
+}
+
+Backpack WiringFor(const I2cSettings& settings, ExpanderChip chip)
+{
+    if (settings.board && settings.board->chip == chip)
+        return *settings.board;
+    switch (chip) {
+    case ExpanderChip::Pcf8574: break;
+    case ExpanderChip::Mcp23008: return settings.pinList ? Backpack(chip, settings.pins) : Backpack::Adafruit();
+    case ExpanderChip::Mcp23017:
+        if (!settings.pinList)
+            return Backpack::Plate();
+        return Backpack(chip, settings.pins); // on port B, port A left alone
+    }
+    return Backpack(settings.pins);
 }
 
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems)

@@ -4,6 +4,7 @@
 // read with their defaults; fields that cannot be used are named in `problems` and take their
 // defaults. The described defaults are the readers' own.
 
+#include "backpack.h"
 #include "hd44780_i2c_protocol.h"
 #include "serial_lcd_protocol.h"
 
@@ -24,6 +25,9 @@ struct I2cSettings {
     bool backlight = true;
     Pcf8574Pins pins = Pcf8574Pins::A();
     bool detectPins = true; // pinmap=auto: read the module back at every connection; `pins` when that fails
+    bool pinList = false; // pinmap= named the pins
+    std::optional<ExpanderChip> expander; // none: identified at every connection
+    std::optional<Backpack> board; // pinmap=adafruit or plate
     Hd44780Timing timing = Hd44780Timing::Standard;
     int refresh = 0; // seconds between re-initialisations of a module that cannot be read; 0: never
 };
@@ -52,11 +56,16 @@ inline constexpr SettingDescription kI2cSettings[] = {
     {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
     {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
     {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
+    {"expander", "Expander", kSettingChoice, "auto",
+     "The backpack's chip: auto (identified by reading it before anything is written), pcf8574 (most "
+     "backpacks), mcp23008 (the Adafruit I2C backpack) or mcp23017 (the RGB LCD plate)",
+     0, 0, "auto|pcf8574|mcp23008|mcp23017"},
     {"pinmap", "Pin mapping", kSettingChoice, "auto",
-     "auto: found by reading the module back (a when it cannot be read); a: RS P0, E P2, backlight P3, "
-     "data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7; any other wiring as the pins of RS, "
-     "RW, E, backlight and D4-D7 in the configuration (pinmap=0,1,2,3,4,5,6,7 is a)",
-     0, 0, "auto|a|b"},
+     "auto: found by reading the module back (a when it cannot be read), or an MCP backpack's own wiring; a: RS "
+     "P0, E P2, backlight P3, data P4-P7 (most backpacks); b: data P0-P3, E P4, RS P6, backlight P7; adafruit: the "
+     "MCP23008 backpack; plate: the MCP23017 RGB LCD plate; any other wiring as the pins of RS, RW, E, backlight and "
+     "D4-D7 in the configuration (pinmap=0,1,2,3,4,5,6,7 is a)",
+     0, 0, "auto|a|b|adafruit|plate"},
     {"rom", "Character ROM", kSettingChoice, "a00",
      "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
      "a00|a02"},
@@ -105,9 +114,13 @@ inline constexpr DescribedDriver kKernelLcdDriver{"Pixtera.KernelLCD", kKernelLc
 // A byte as configurations and logs write it: "0x27".
 std::string HexByte(int address);
 
-// bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02);
-// timing=standard (or fast, slow);refresh=0 (seconds, up to a day)
+// bus=1;address=0x27;columns=20;rows=4;backlight=on;expander=auto (or pcf8574, mcp23008,
+// mcp23017);pinmap=auto (or a, b, adafruit, plate, a list);rom=a00 (or a02);timing=standard (or
+// fast, slow);refresh=0 (seconds, up to a day)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
+// The wiring behind `chip`: the board pinmap= names, the pins it lists on the LCD's port, or the
+// chip's usual board (pin map a on a PCF8574).
+Backpack WiringFor(const I2cSettings& settings, ExpanderChip chip);
 // device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/lcd;columns=20;rows=4;backlight=on;rom=a00

@@ -11,33 +11,21 @@ namespace {
 constexpr std::array<std::pair<int, int>, 2> kProbes{{{5, 1}, {18, 0}}};
 constexpr Geometry kProbeGeometry{20, 2};
 
-bool SendBatch(ExpanderPort& port, const LinkBatch& batch, const Sleeper& sleep)
-{
-    for (const auto& segment : batch.segments()) {
-        for (char byte : segment.bytes)
-            if (!port.Write(static_cast<std::uint8_t>(byte)))
-                return false;
-        if (segment.pause.count() > 0)
-            sleep(segment.pause);
-    }
-    return true;
-}
-
 } // namespace
 
-bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper& sleep)
+bool ReadsBackThrough(ExpanderPort& port, const Backpack& backpack, const Sleeper& sleep)
 {
-    const Hd44780I2cProtocol protocol(kProbeGeometry, pins, true);
+    const Hd44780I2cProtocol protocol(kProbeGeometry, backpack, true);
     LinkBatch initialise;
     protocol.Initialise(initialise);
-    if (!SendBatch(port, initialise, sleep))
+    if (!port.Send(initialise, sleep))
         return false;
     for (const auto& [column, row] : kProbes) {
         LinkBatch move;
         protocol.MoveTo(move, column, row);
-        if (!SendBatch(port, move, sleep))
+        if (!port.Send(move, sleep))
             return false;
-        const auto status = ReadStatus(port, pins);
+        const auto status = ReadStatus(port, backpack);
         if (!status || (*status & 0x7F) != Hd44780I2cProtocol::Address(column, row, kProbeGeometry.columns))
             return false;
     }

@@ -19,8 +19,9 @@ enum class PinMapFound { A, B, Unknown };
 // Leaves the controller in 4-bit mode with the map found (or the last tried); the caller
 // initialises it as usual afterwards.
 PinMapFound DetectPinMap(ExpanderPort& port, const Sleeper& sleep);
-// Whether the module reads back through `pins`: its RW line is wired and the map is right.
-bool ReadsBackThrough(ExpanderPort& port, const Pcf8574Pins& pins, const Sleeper& sleep);
+// Whether the module reads back through `backpack`'s wiring: its RW line is wired and the map is
+// right (`port` is the backpack's expander).
+bool ReadsBackThrough(ExpanderPort& port, const Backpack& backpack, const Sleeper& sleep);
 
 const char* PinMapName(PinMapFound found);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,14 @@ public:
     virtual int Select(int address) = 0;
     virtual int Read(std::uint8_t& byte) = 0;
     virtual int Write(std::string_view bytes) = 0;
+    // Bytes read in one transfer.
+    virtual int ReadBlock(std::span<std::uint8_t> bytes)
+    {
+        for (auto& byte : bytes)
+            if (const int error = Read(byte); error != 0)
+                return error;
+        return 0;
+    }
 };
 
 // An opened serial port, held exclusively while the probe lasts; closing it puts back the settings

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "place_probes.h"
 
+#include "expander_identification.h"
 #include "hd44780_i2c_protocol.h"
 #include "lcd_settings.h"
 #include "pin_map_detection.h"
@@ -79,26 +80,16 @@ private:
     I2cAdapter& adapter_;
 };
 
-// Pin patterns a PCF8574 backpack must read back as written: a pin written low is driven low,
-// and the pins written high here are HD44780 inputs with pull-ups. E (P2 in map a, P4 in map b)
-// and the backlight (P3, P7) stay low, so the controller takes nothing. A chip of another kind
-// takes each byte as a register pointer or ignores it; reading twice catches one whose pointer
-// runs on.
-constexpr std::uint8_t kPinPatterns[] = {0x00, 0x63, 0x22};
+// The chip at the selected address, as identification sees it.
+class AdapterDevice final : public lcd::I2cDevice {
+public:
+    explicit AdapterDevice(I2cAdapter& adapter) : adapter_(adapter) {}
+    bool Write(std::string_view message) override { return adapter_.Write(message) == 0; }
+    bool Read(std::span<std::uint8_t> bytes) override { return adapter_.ReadBlock(bytes) == 0; }
 
-// Whether the device reads back each pattern written, stopping at the first that it does not:
-// nothing more is written to another chip.
-bool IsPcf8574(lcd::ExpanderPort& port)
-{
-    for (std::uint8_t pattern : kPinPatterns) {
-        if (!port.Write(pattern))
-            return false;
-        for (int read = 0; read < 2; ++read)
-            if (port.Read() != pattern)
-                return false;
-    }
-    return true;
-}
+private:
+    I2cAdapter& adapter_;
+};
 
 bool Send(I2cAdapter& adapter, const lcd::LinkBatch& batch, const lcd::Sleeper& sleep)
 {
@@ -137,11 +128,21 @@ FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const Detec
     return found;
 }
 
-// Whether a device acknowledges a one-byte read at `address`.
-bool Answers(I2cAdapter& adapter, int address)
+// An MCP backpack, known by reading it: nothing is written to it, its usual board's wiring assumed.
+FoundModule McpBackpack(lcd::ExpanderChip chip, int bus, int address, const DetectionOptions& options)
 {
-    std::uint8_t lines = 0;
-    return adapter.Select(address) == 0 && adapter.Read(lines) == 0;
+    const bool plate = chip == lcd::ExpanderChip::Mcp23017;
+    FoundModule found;
+    found.progId = "Pixtera.HD44780I2C";
+    found.settings = lcd::kI2cSettings;
+    found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
+                          ";expander=" + lcd::ExpanderKey(chip) + ";pinmap=" + (plate ? "plate" : "adafruit") +
+                          ";columns=" + std::to_string(options.size.columns) +
+                          ";rows=" + std::to_string(options.size.rows) + ";backlight=on";
+    found.place = "/dev/i2c-" + std::to_string(bus) + " address " + lcd::HexByte(address);
+    found.note = std::string(lcd::ExpanderName(chip)) + " at " + lcd::HexByte(address) + ", wired as " +
+                 (plate ? "the RGB LCD plate" : "the Adafruit I2C backpack") + " is assumed";
+    return found;
 }
 
 } // namespace
@@ -174,16 +175,27 @@ void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, D
                 anyAnswered = true;
                 continue;
             }
-            if (!Answers(*adapter, address))
+            if (adapter->Select(address) != 0)
+                continue;
+            // Read before anything is written: only a chip that reads alike throughout gets the
+            // PCF8574's pin patterns.
+            AdapterDevice device(*adapter);
+            const lcd::ExpanderFound found = lcd::IdentifyByReads(device);
+            if (found == lcd::ExpanderFound::Absent)
                 continue;
             anyAnswered = true;
-            AdapterPort port(*adapter);
-            if (!IsPcf8574(port)) {
-                report.tried.push_back({path + " address " + lcd::HexByte(address),
-                                        "answers, but is no PCF8574 (the pins written did not read back): left alone"});
-                continue;
+            const std::string place = path + " address " + lcd::HexByte(address);
+            if (const auto chip = lcd::ChipOf(found)) {
+                report.found.push_back(McpBackpack(*chip, bus, address, options));
+            } else if (found == lcd::ExpanderFound::Unknown) {
+                report.tried.push_back({place, "answers, but is no PCF8574 (its reads differ) and reads as no "
+                                               "MCP23008 or MCP23017: nothing was written to it"});
+            } else if (!lcd::ReadsBackAsPcf8574(device)) {
+                report.tried.push_back(
+                    {place, "answers, but is no PCF8574 (the pins written did not read back): left alone"});
+            } else {
+                report.found.push_back(ProbeBackpack(*adapter, bus, address, options));
             }
-            report.found.push_back(ProbeBackpack(*adapter, bus, address, options));
         }
         if (!anyAnswered)
             report.tried.push_back({path, "no device answered at 0x20-0x27 or 0x38-0x3f"});

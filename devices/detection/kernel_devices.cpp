@@ -50,6 +50,11 @@ public:
         const ssize_t got = read(fd_.get(), &byte, 1);
         return got == 1 ? 0 : got < 0 ? errno : EIO;
     }
+    int ReadBlock(std::span<std::uint8_t> bytes) override
+    {
+        const ssize_t got = read(fd_.get(), bytes.data(), bytes.size());
+        return got == static_cast<ssize_t>(bytes.size()) ? 0 : got < 0 ? errno : EIO;
+    }
     int Write(std::string_view bytes) override
     {
         const ssize_t put = write(fd_.get(), bytes.data(), bytes.size());

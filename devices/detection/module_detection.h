@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Finds the character LCDs that can be reached: the display the kernel drives (/dev/lcd), HD44780
-// modules behind PCF8574 backpacks on the I2C buses, serial modules with the 0xFE command set,
-// and LCDd on this machine. Each module found
-// comes with the configuration that drives it as it stands.
+// modules behind PCF8574, MCP23008 or MCP23017 backpacks on the I2C buses, serial modules with the
+// 0xFE command set, and LCDd on this machine. Each module found comes with the configuration that
+// drives it as it stands.
 
 #include "detection_devices.h"
 

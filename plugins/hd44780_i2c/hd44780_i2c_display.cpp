@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Pixtera.HD44780I2C: an HD44780 module behind a PCF8574 I2C backpack, through Linux i2c-dev.
-// Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=a;timing=standard;refresh=0
+// Pixtera.HD44780I2C: an HD44780 module behind a PCF8574, MCP23008 or MCP23017 I2C backpack,
+// through Linux i2c-dev.
+// Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;expander=auto;pinmap=auto;
+// timing=standard;refresh=0
 
+#include "backpack_connection.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_settings.h"
-#include "pin_map_detection.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/described_settings.h>
@@ -20,23 +22,6 @@ using namespace pixtera::lcd;
 // {6B0E8A43-2C1D-4F57-A3E9-5D8C7B1F0A21}
 constexpr CLSID CLSID_HD44780I2C{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x21}};
 const InprocClass kClass{CLSID_HD44780I2C, kI2cDriver.progId, "HD44780 display on I2C"};
-
-// The pin map read back from the module, at every connection (a module may be swapped); pin map
-// a, said so, when it cannot be read.
-Pcf8574Pins DetectedPins(DeviceLink& link, const std::string& device, const Sleeper& sleep, bool& readable)
-{
-    LinkExpanderPort port(link);
-    const PinMapFound found = DetectPinMap(port, sleep);
-    readable = found != PinMapFound::Unknown;
-    if (found == PinMapFound::Unknown) {
-        LogWarning("HD44780 I2C display: " + device +
-                   " cannot be read back (its RW line may not be wired); "
-                   "pin map a is used, set pinmap=b if the module shows garbage");
-        return Pcf8574Pins::A();
-    }
-    LogInformation("HD44780 I2C display: " + device + " is wired with pin map " + PinMapName(found));
-    return found == PinMapFound::B ? Pcf8574Pins::B() : Pcf8574Pins::A();
-}
 
 class HD44780I2C final : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
                                           LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>,
@@ -54,21 +39,13 @@ public:
         setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + HexByte(settings.address);
         // An unknown bus clock is taken as the usual 100 kHz: a faster bus is set in the device tree.
         const Pacing pacing{settings.timing, I2cBusClock(settings.bus).value_or(100000)};
-        auto protocol = std::make_shared<Hd44780I2cProtocol>(settings.geometry, settings.pins, settings.backlight,
-                                                             settings.rom, pacing);
-        setup.open = [bus = settings.bus, address = settings.address, settings, protocol, name = setup.device,
-                      sleep = setup.sleep](std::string& error) {
-            auto link = OpenI2cDevice(bus, address, error);
-            if (!link)
-                return link;
-            bool readable = false;
-            if (settings.detectPins) {
-                protocol->SetPins(DetectedPins(*link, name, sleep, readable));
-            } else {
-                LinkExpanderPort port(*link);
-                readable = ReadsBackThrough(port, settings.pins, sleep);
-            }
-            protocol->SetReadable(readable); // checked and repaired by reading its cursor back
+        auto protocol = std::make_shared<Hd44780I2cProtocol>(
+            settings.geometry, WiringFor(settings, settings.expander.value_or(ExpanderChip::Pcf8574)),
+            settings.backlight, settings.rom, pacing);
+        setup.open = [settings, protocol, name = setup.device, sleep = setup.sleep](std::string& error) {
+            auto link = OpenI2cDevice(settings.bus, settings.address, error);
+            if (link && !PrepareBackpack(*link, settings, *protocol, name, sleep, error))
+                link.reset();
             return link;
         };
         setup.refresh = std::chrono::seconds(settings.refresh);

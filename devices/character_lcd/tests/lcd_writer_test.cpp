@@ -342,8 +342,8 @@ TEST(LcdSettings, ReadWithDefaultsAndNamedProblems)
         ConfigurationText("address=0x99;rows=5;pinmap=c;backlight=dim;timing=quick;refresh=-1"), problems);
     EXPECT_EQ(problems,
               (std::vector<std::string>{"address (0x03 to 0x77)", "rows (1 to 4)", "backlight (on or off)",
-                                        "pinmap (auto, a, b or the pins of RS, RW, E, backlight, D4-D7 such as "
-                                        "0,1,2,3,4,5,6,7)",
+                                        "pinmap (auto, a, b, adafruit, plate or the pins of RS, RW, E, backlight, "
+                                        "D4-D7 such as 0,1,2,3,4,5,6,7)",
                                         "timing (fast, standard or slow)", "refresh (0 to 86400 seconds)"}));
     EXPECT_EQ(bad.address, 0x27);
     EXPECT_EQ(bad.geometry.rows, 4);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -137,6 +138,41 @@ TEST(DetectProgram, ChipsThatAreNoExpanderAreNeverListedAndGetSingleBytesUntilTh
     const auto backpack = transfers.find(0x27);
     ASSERT_NE(backpack, transfers.end());
     EXPECT_GT(backpack->second.size(), 10u) << "the expander found is probed further";
+}
+
+TEST(DetectProgram, McpBackpacksAreIdentifiedByReadingAloneAndListedWithTheirExpander)
+{
+    const fs::path devices = pixtera::test::TestDirectory() / "fake-dev-mcp";
+    fs::create_directories(devices);
+    std::ofstream(devices / "i2c-1") << "";
+    const fs::path log = devices.parent_path() / "mcp-transfers.log";
+    const fs::path file = devices.parent_path() / "detect-mcp.xml";
+    fs::remove(log);
+
+    const auto run = RunDetect(devices, "1:0x20:mcp23017,1:0x21:mcp23008,1:0x27:a,1:0x38:const18",
+                               {"--write", "--config", file.string()}, log);
+    EXPECT_EQ(run.status, 0) << run.output;
+    for (const char* line :
+         {"Pixtera.HD44780I2C bus=1;address=0x20;expander=mcp23017;pinmap=plate;columns=20;rows=4;backlight=on\n",
+          "Pixtera.HD44780I2C bus=1;address=0x21;expander=mcp23008;pinmap=adafruit;columns=20;rows=4;backlight=on\n",
+          "found /dev/i2c-1 address 0x20: MCP23017 at 0x20", "found /dev/i2c-1 address 0x21: MCP23008 at 0x21",
+          "Pixtera.HD44780I2C bus=1;address=0x27;pinmap=a;"})
+        EXPECT_NE(run.output.find(line), std::string::npos) << line << " in\n" << run.output;
+    EXPECT_NE(pixtera::test::FileText(file).find("address=0x20;expander=mcp23017;pinmap=plate"), std::string::npos)
+        << pixtera::test::FileText(file);
+
+    const auto transfers = TransfersByAddress(log);
+    for (const int address : {0x20, 0x21, 0x27, 0x38}) {
+        SCOPED_TRACE(address);
+        const auto chip = transfers.find(address);
+        ASSERT_NE(chip, transfers.end());
+        EXPECT_EQ(chip->second.front().direction, 'r') << "read before anything is written";
+        const bool mcp = address < 0x22;
+        EXPECT_EQ(
+            std::any_of(chip->second.begin(), chip->second.end(), [](const Transfer& t) { return t.direction == 'w'; }),
+            !mcp)
+            << "an MCP is told by reading alone";
+    }
 }
 
 } // namespace

@@ -16,6 +16,10 @@ void PointerChip::Write(std::string_view bytes)
 
 std::unique_ptr<I2cChip> MakeChip(std::string_view kind)
 {
+    if (kind == "mcp23008")
+        return std::make_unique<McpChip>(lcd::Backpack::Adafruit());
+    if (kind == "mcp23017")
+        return std::make_unique<McpChip>(lcd::Backpack::Plate());
     const bool wired = kind.find("norw") == std::string_view::npos;
     if (kind.starts_with("a"))
         return std::make_unique<BackpackChip>(lcd::Pcf8574Pins::A(), wired);

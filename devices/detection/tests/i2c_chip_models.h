@@ -7,6 +7,7 @@
 // run on from the pointer) and a small EEPROM (one address byte, then data; reads run on).
 
 #include "hd44780_model.h"
+#include "mcp230xx_model.h"
 
 #include <array>
 #include <cstdint>
@@ -43,6 +44,17 @@ private:
     std::uint8_t value_;
 };
 
+// An MCP23008 or MCP23017 backpack after power-on.
+class McpChip final : public I2cChip {
+public:
+    explicit McpChip(const lcd::Backpack& board) : chip_(board) {}
+    std::uint8_t Read() override { return chip_.Read(); }
+    void Write(std::string_view bytes) override { chip_.Write(bytes); }
+
+private:
+    lcd::test::Mcp230xxModel chip_;
+};
+
 // Registers and EEPROM cells alike: a pointer set by the first byte of a write, data after it,
 // and reads that advance the pointer.
 class PointerChip final : public I2cChip {
@@ -57,7 +69,8 @@ private:
 };
 
 // A chip by the name the fake bus is given: "a", "b", "a-norw", "b-norw" (backpacks of either
-// pin map, RW wired or not), "const18" (reads 0x18), "register" (a sensor whose registers read 0
+// pin map, RW wired or not), "mcp23008" (the Adafruit backpack), "mcp23017" (the RGB LCD plate),
+// "const18" (reads 0x18), "register" (a sensor whose registers read 0
 // but for an identification register), "eeprom" (cells holding their own address); nothing for
 // any other name.
 std::unique_ptr<I2cChip> MakeChip(std::string_view kind);
