@@ -41,8 +41,10 @@ std::string Upper(std::string_view text)
 
 } // namespace
 
-Bridge::Bridge(BridgeOptions options)
-    : options_(std::move(options)), topics_(options_.machine), earlier_(topics_.Marker(), NewMarker())
+Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
+    : options_(std::move(options)),
+      topics_(options_.machine),
+      earlier_(topics_.Marker(), NewMarker(), seams.earlierWait)
 {
     auto wake = [this](bool& flag) {
         {
@@ -75,7 +77,7 @@ Bridge::Bridge(BridgeOptions options)
                 LogWarning("pixtera-mqtt: " + *dropped);
         },
     };
-    broker_ = std::make_unique<mqtt::Connection>(options_.broker, std::move(handlers));
+    broker_ = seams.broker(options_.broker, std::move(handlers));
     broker_->Subscribe(topics_.ConfigPattern());
     broker_->Subscribe(topics_.Marker());
     broker_->Subscribe(topics_.CommandPattern("backlight"));
@@ -224,10 +226,39 @@ void Bridge::Announce()
     configs[topics_.TextConfigTopic()] = topics_.TextConfig();
     if (!std::exchange(earlierCleared_, true))
         ClearEarlier(configs, items, displays);
+    else
+        ClearUncleared(configs);
     for (const auto& [topic, config] : configs)
         broker_->Publish(topic, config, true);
     announced_ = std::set<std::string>(items.begin(), items.end());
     broker_->Publish(topics_.Status(), "online", true);
+}
+
+std::set<std::string> Bridge::LiveConfigTopics(const std::map<std::string, std::string>& configs) const
+{
+    std::set<std::string> live;
+    for (const auto& [topic, config] : configs)
+        live.insert(topic);
+    const bool everything = options_.publish.size() == 1 && options_.publish.front() == "*";
+    if (!everything) // an item named that the service lacks yet keeps its entity: it is announced when it comes
+        for (const auto& name : options_.publish)
+            live.insert(topics_.SensorConfigTopic(name));
+    return live;
+}
+
+std::size_t Bridge::Clear(const std::vector<std::string>& topics, const std::set<std::string>& live,
+                          std::vector<std::string>& untaken)
+{
+    std::size_t cleared = 0;
+    for (const auto& topic : topics) {
+        if (live.count(topic))
+            continue;
+        if (broker_->Publish(topic, "", true))
+            ++cleared;
+        else
+            untaken.push_back(topic);
+    }
+    return cleared;
 }
 
 // Once, before the first announcement: the configs of earlier runs that nothing announces now
@@ -237,13 +268,8 @@ void Bridge::Announce()
 void Bridge::ClearEarlier(const std::map<std::string, std::string>& configs, const std::vector<std::string>& items,
                           int displays)
 {
-    std::set<std::string> live;
-    for (const auto& [topic, config] : configs)
-        live.insert(topic);
+    const std::set<std::string> live = LiveConfigTopics(configs);
     const bool everything = options_.publish.size() == 1 && options_.publish.front() == "*";
-    if (!everything) // an item named that the service lacks yet keeps its entity: it is announced when it comes
-        for (const auto& name : options_.publish)
-            live.insert(topics_.SensorConfigTopic(name));
     std::vector<std::string> stale;
     {
         std::lock_guard lock(mutex_);
@@ -256,11 +282,24 @@ void Bridge::ClearEarlier(const std::map<std::string, std::string>& configs, con
         former.insert(topics_.FormerSensorConfigTopic(item));
     for (int n = 0; n < displays; ++n)
         former.insert(topics_.FormerLightConfigTopic(n + 1));
-    for (const auto& topic : former)
-        broker_->Publish(topic, "", true);
-    std::size_t cleared = 0;
-    for (const auto& topic : stale)
-        cleared += broker_->Publish(topic, "", true);
+    Clear(std::vector<std::string>(former.begin(), former.end()), {}, unclearedFormer_);
+    if (const std::size_t cleared = Clear(stale, {}, unclearedStale_))
+        LogInformation("pixtera-mqtt: cleared " + std::to_string(cleared) +
+                       " discovery configs of displays and items it no longer has");
+}
+
+// The broker went away while the earlier configs were cleared: those it did not take are cleared
+// on the next connection, unless they are announced again by now.
+void Bridge::ClearUncleared(const std::map<std::string, std::string>& configs)
+{
+    if (unclearedStale_.empty() && unclearedFormer_.empty())
+        return;
+    const std::set<std::string> live = LiveConfigTopics(configs);
+    std::vector<std::string> untaken;
+    Clear(std::exchange(unclearedFormer_, {}), live, untaken);
+    unclearedFormer_ = std::exchange(untaken, {});
+    const std::size_t cleared = Clear(std::exchange(unclearedStale_, {}), live, untaken);
+    unclearedStale_ = std::move(untaken);
     if (cleared)
         LogInformation("pixtera-mqtt: cleared " + std::to_string(cleared) +
                        " discovery configs of displays and items it no longer has");

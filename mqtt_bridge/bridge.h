@@ -3,10 +3,12 @@
 // pixtera-mqtt's work: the chosen values to the broker when they change (retained, at most once a
 // second each), Home Assistant's discovery of every value, display and the message, and the
 // commands that come back (a display's backlight and brightness, the message). At start it clears
-// the discovery configs of earlier runs that it no longer announces. One thread does the bus
+// the discovery configs of earlier runs that it no longer announces (those the broker was away
+// for, after it comes back). One thread does the bus
 // calls and the publishing; the broker's and the bus's threads only hand it work.
 
 #include "bridge_options.h"
+#include "broker_link.h"
 #include "command_queue.h"
 #include "discovery.h"
 #include "earlier_configs.h"
@@ -22,9 +24,15 @@
 
 namespace pixtera::bridge {
 
+// What tests choose: the broker, and how long the configs of earlier runs are waited for.
+struct BridgeSeams {
+    BrokerFactory broker = ConnectBroker;
+    std::chrono::milliseconds earlierWait = EarlierConfigs::kLongestWait;
+};
+
 class Bridge {
 public:
-    explicit Bridge(BridgeOptions options);
+    explicit Bridge(BridgeOptions options, BridgeSeams seams = {});
     ~Bridge();
 
     // Until Stop(); says "offline" on the way out.
@@ -38,6 +46,12 @@ private:
     void Announce();
     void ClearEarlier(const std::map<std::string, std::string>& configs, const std::vector<std::string>& items,
                       int displays);
+    void ClearUncleared(const std::map<std::string, std::string>& configs);
+    std::set<std::string> LiveConfigTopics(const std::map<std::string, std::string>& configs) const;
+    // Clears those of `topics` not `live`; those the broker did not take are kept for the next
+    // announcement. How many were cleared.
+    std::size_t Clear(const std::vector<std::string>& topics, const std::set<std::string>& live,
+                      std::vector<std::string>& untaken);
     void PublishValues();
     void PublishDue();
     void PublishPower();
@@ -67,9 +81,13 @@ private:
     IgnoredCommands ignored_; // how many were said lately
     bool serviceAway_ = false; // said once
     bool earlierCleared_ = false;
+    // Stale configs, and those where earlier versions put them, that the broker was away for:
+    // cleared after the next connection.
+    std::vector<std::string> unclearedStale_;
+    std::vector<std::string> unclearedFormer_;
 
     std::unique_ptr<ServiceLink> service_;
-    std::unique_ptr<mqtt::Connection> broker_; // last: it ends first, its thread hands work to the above
+    std::unique_ptr<BrokerLink> broker_; // last: it ends first, its thread hands work to the above
 };
 
 } // namespace pixtera::bridge

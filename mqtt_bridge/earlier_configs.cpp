@@ -1,21 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "earlier_configs.h"
 
+#include <algorithm>
 #include <random>
 #include <unistd.h>
 #include <utility>
 
 namespace pixtera::bridge {
 
-EarlierConfigs::EarlierConfigs(std::string markerTopic, std::string marker)
-    : markerTopic_(std::move(markerTopic)), marker_(std::move(marker))
+EarlierConfigs::EarlierConfigs(std::string markerTopic, std::string marker, std::chrono::milliseconds wait)
+    : markerTopic_(std::move(markerTopic)),
+      marker_(std::move(marker)),
+      wait_(std::min(wait, std::chrono::milliseconds(kLongestWait)))
 {
 }
 
 void EarlierConfigs::Asked(Clock::time_point now)
 {
     if (!deadline_)
-        deadline_ = now + kLongestWait;
+        deadline_ = now + wait_;
 }
 
 std::optional<std::string> EarlierConfigs::Heard(const mqtt::Message& message)

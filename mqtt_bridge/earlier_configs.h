@@ -5,7 +5,8 @@
 // configs' pattern and to a marker topic, publishes a marker of its own after the subscriptions
 // and takes what came before the marker came back, as every retained message of a subscription
 // comes before it. The broker decides what arrives: at most kMostConfigs topics of at most
-// kLongestTopic bytes are kept, and the wait ends after kLongestWait without the marker.
+// kLongestTopic bytes are kept, and the wait ends after kLongestWait (or the wait given) without
+// the marker.
 
 #include <pixtera/mqtt/mqtt_connection.h>
 
@@ -25,7 +26,7 @@ public:
     static constexpr std::chrono::seconds kLongestWait{5};
 
     // `marker`: the payload that is ours alone on the marker topic.
-    EarlierConfigs(std::string markerTopic, std::string marker);
+    EarlierConfigs(std::string markerTopic, std::string marker, std::chrono::milliseconds wait = kLongestWait);
 
     const std::string& marker() const { return marker_; }
     // The marker went out (again, on a new connection); the wait runs from the first.
@@ -43,6 +44,7 @@ public:
 private:
     const std::string markerTopic_;
     const std::string marker_;
+    const std::chrono::milliseconds wait_;
     std::set<std::string> configs_;
     std::optional<Clock::time_point> deadline_;
     bool markerBack_ = false;

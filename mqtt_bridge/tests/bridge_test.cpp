@@ -4,8 +4,10 @@
 // another machine coming back through Pixtera.MqttData, Home Assistant's commands reaching the
 // display, nonsense ignored with a line (ten a minute at most), a command too long dropped with
 // one line, and "offline" when the bridge ends or is killed. A CA file that is a FIFO ends the
-// bridge at once, saying why.
+// bridge at once, saying why. A broker that goes away at the worst moment is a fake one, the bridge
+// in the test's own process.
 
+#include "bridge.h"
 #include "child_process.h"
 #include "private_bus.h"
 #include "test_broker.h"
@@ -18,10 +20,13 @@
 #include <nlohmann/json.hpp>
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -350,6 +355,97 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAreCleared)
                                                 "homeassistant/light/" + node + "/display_1/config",
                                                 "homeassistant/text/" + node + "/message/config", another}));
     EXPECT_TRUE(bridge->WaitForOutput("cleared 2 discovery configs of displays and items it no longer has"));
+}
+
+// A broker the test makes come and go: it takes what is published while it is there, and goes
+// away right after the first publish of a connection when asked to.
+class ComingAndGoingBroker {
+public:
+    struct Published {
+        std::string topic;
+        std::string payload;
+        bool taken = false;
+    };
+
+    bridge::BrokerFactory Factory()
+    {
+        return [this](const mqtt::ConnectionSettings&, mqtt::ConnectionHandlers handlers) {
+            handlers_ = std::move(handlers);
+            return std::make_unique<Link>(*this);
+        };
+    }
+    void Connect(bool goAwayAfterFirstPublish)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            connected_ = true;
+            goAway_ = goAwayAfterFirstPublish;
+        }
+        handlers_.connected();
+    }
+    // A retained message, as a subscription brings it.
+    void Deliver(const std::string& topic, const std::string& payload) { handlers_.message({topic, payload, true}); }
+    bool Saw(const std::string& topic, const std::string& payload, bool taken) const
+    {
+        std::lock_guard lock(mutex_);
+        return std::any_of(published_.begin(), published_.end(), [&](const Published& p) {
+            return p.topic == topic && p.payload == payload && p.taken == taken;
+        });
+    }
+
+private:
+    class Link final : public bridge::BrokerLink {
+    public:
+        explicit Link(ComingAndGoingBroker& broker) : broker_(broker) {}
+        void Subscribe(const std::string&) override {}
+        void Unsubscribe(const std::string&) override {}
+        bool Publish(const std::string& topic, std::string_view payload, bool) override
+        {
+            std::lock_guard lock(broker_.mutex_);
+            const bool taken = broker_.connected_;
+            broker_.published_.push_back({topic, std::string(payload), taken});
+            if (std::exchange(broker_.goAway_, false))
+                broker_.connected_ = false;
+            return taken;
+        }
+
+    private:
+        ComingAndGoingBroker& broker_;
+    };
+
+    mqtt::ConnectionHandlers handlers_; // set before the bridge's thread starts
+    mutable std::mutex mutex_; // guards the three below
+    bool connected_ = false;
+    bool goAway_ = false;
+    std::vector<Published> published_;
+};
+
+TEST_F(Bridge, StaleConfigsTheBrokerWasAwayForAreClearedAfterItComesBack)
+{
+    ComingAndGoingBroker fake;
+    bridge::BridgeOptions options;
+    options.publish = {"load"};
+    options.machine = "box";
+    bridge::Bridge inProcess(options, {fake.Factory(), std::chrono::milliseconds(50)});
+    std::thread running([&] { inProcess.Run(); });
+    const bridge::Topics topics("box");
+    const std::string stale = topics.SensorConfigTopic("gone");
+    const std::string live = topics.SensorConfigTopic("load");
+
+    // The configs of an earlier run come; the broker goes right after the marker went out, and
+    // stays away until the wait for the marker is over and the bridge announced in vain.
+    fake.Deliver(stale, R"({"name":"gone"})");
+    fake.Deliver(live, R"({"name":"load"})");
+    fake.Connect(true);
+    EXPECT_TRUE(Eventually([&] { return fake.Saw(topics.Status(), "online", false); }));
+    EXPECT_TRUE(fake.Saw(stale, "", false)) << "the stale config was to be cleared while the broker was away";
+
+    fake.Connect(false);
+    EXPECT_TRUE(Eventually([&] { return fake.Saw(topics.Status(), "online", true); }));
+    EXPECT_TRUE(Eventually([&] { return fake.Saw(stale, "", true); })) << "the stale config stays for the whole run";
+    EXPECT_FALSE(fake.Saw(live, "", true)) << "an announced config is never cleared";
+    inProcess.Stop();
+    running.join();
 }
 
 TEST_F(Bridge, OfflineWhenItEndsAndWhenItIsKilled)

@@ -58,9 +58,16 @@ int MillisecondsUntil(Clock::time_point deadline, Clock::time_point now)
 // file's, for its content (through any of its links).
 class FileWatch::Watching {
 public:
-    explicit Watching(const std::filesystem::path& file)
-        : file_(file), directory_(file.has_parent_path() ? file.parent_path() : "."), name_(file.filename())
+    Watching(const std::filesystem::path& file, WatchCalls calls)
+        : file_(file),
+          directory_(file.has_parent_path() ? file.parent_path() : "."),
+          name_(file.filename()),
+          calls_(std::move(calls))
     {
+        if (!calls_.addWatch)
+            calls_.addWatch = inotify_add_watch;
+        if (!calls_.read)
+            calls_.read = ::read;
     }
 
     // False, with the reason, when the kernel cannot tell of the file's changes.
@@ -76,7 +83,7 @@ public:
             *reason = std::string("cannot be watched (") + std::strerror(errno) + ")";
             return false;
         }
-        directoryWatch_ = inotify_add_watch(inotify_.get(), directory_.c_str(), kDirectoryEvents);
+        directoryWatch_ = calls_.addWatch(inotify_.get(), directory_.c_str(), kDirectoryEvents);
         if (directoryWatch_ < 0) {
             *reason = errno == ENOENT ? std::string("is in a directory that is not there")
                                       : std::string("cannot be watched (") + std::strerror(errno) + ")";
@@ -84,30 +91,40 @@ public:
             return false;
         }
         WatchFile();
+        if (!refused_.empty()) {
+            *reason = refused_;
+            Stop();
+            return false;
+        }
         return true;
     }
     void Stop()
     {
         inotify_.reset(); // the watches go with it
         directoryWatch_ = fileWatch_ = -1;
+        refused_.clear();
     }
     int fd() const { return inotify_.get(); }
 
-    // What the events waiting say, the most urgent.
+    // What the events waiting say, the most urgent; Lost also when the file under the name
+    // cannot be watched, as in-place writes would go unseen. A storm is read a few buffers at a
+    // time, so that the watch acts (and stops) while it lasts.
     enum class Change { None, Soon, Now, Lost };
     Change Take()
     {
         alignas(inotify_event) char buffer[4096];
         Change most = Change::None;
-        ssize_t got = 0;
-        while ((got = read(inotify_.get(), buffer, sizeof buffer)) > 0) {
+        for (int reads = 0; reads < kMostReadsPerWake; ++reads) {
+            const ssize_t got = calls_.read(inotify_.get(), buffer, sizeof buffer);
+            if (got <= 0)
+                break;
             for (char* at = buffer; at < buffer + got;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(at);
                 most = std::max(most, Classify(*event));
                 at += sizeof(inotify_event) + event->len;
             }
         }
-        return most;
+        return refused_.empty() ? most : Change::Lost;
     }
 
 private:
@@ -118,13 +135,18 @@ private:
     static constexpr std::uint32_t kFileEvents =
         IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_DONT_FOLLOW;
 
-    // The file under the name now; none while there is none.
+    // The file under the name now; none while there is none. Any other failure (no watch left,
+    // no permission) is noted in refused_: only looking at the file sees it change then.
     void WatchFile()
     {
-        const int watch = inotify_add_watch(inotify_.get(), file_.c_str(), kFileEvents);
+        const int watch = calls_.addWatch(inotify_.get(), file_.c_str(), kFileEvents);
+        const int error = errno;
         if (fileWatch_ >= 0 && fileWatch_ != watch)
             inotify_rm_watch(inotify_.get(), fileWatch_);
         fileWatch_ = watch;
+        if (watch < 0 && error != ENOENT)
+            refused_ = error == ENOSPC ? std::string("cannot be watched (no inotify watch is left)")
+                                       : std::string("cannot be watched (") + std::strerror(error) + ")";
     }
     void ForgetFile()
     {
@@ -177,17 +199,19 @@ private:
     const std::filesystem::path file_;
     const std::filesystem::path directory_;
     const std::filesystem::path name_;
+    WatchCalls calls_;
     UniqueFd inotify_;
     int directoryWatch_ = -1;
     int fileWatch_ = -1;
+    std::string refused_; // why the file itself could not be watched
 };
 
 FileWatch::FileWatch(std::filesystem::path path, std::chrono::milliseconds fallback,
-                     std::function<void(bool known)> changed)
+                     std::function<void(bool known)> changed, WatchCalls calls)
     : path_(std::move(path)),
       fallback_(std::max(fallback, std::chrono::milliseconds(10))),
       changed_(std::move(changed)),
-      watching_(std::make_unique<Watching>(path_)),
+      watching_(std::make_unique<Watching>(path_, std::move(calls))),
       stop_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     if (!stop_) {

@@ -10,19 +10,32 @@
 #include <pixtera/platform/unique_fd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 namespace pixtera {
 
+// The two inotify calls a watch makes, the kernel's unless a test stands in for them.
+struct WatchCalls {
+    std::function<int(int inotify, const char* path, std::uint32_t mask)> addWatch;
+    std::function<ssize_t(int inotify, void* buffer, std::size_t size)> read;
+};
+
 class FileWatch {
 public:
+    // However long an event storm lasts, the watch reads at most this many buffers of events
+    // before it acts on them: what it read becomes one call of `changed`.
+    static constexpr int kMostReadsPerWake = 16;
+
     // `changed(known)` runs on the watch's own thread: `known` when the kernel said the file
     // changed (read it even if its size and time look the same), false for a look at the
     // fallback interval. It may run once more than needed, never while nothing happens.
-    FileWatch(std::filesystem::path path, std::chrono::milliseconds fallback, std::function<void(bool known)> changed);
+    FileWatch(std::filesystem::path path, std::chrono::milliseconds fallback, std::function<void(bool known)> changed,
+              WatchCalls calls = {});
     FileWatch(const FileWatch&) = delete;
     FileWatch& operator=(const FileWatch&) = delete;
     ~FileWatch();

@@ -37,6 +37,10 @@ constexpr auto kReplyLimit = 2000ms;
 // Configure asks LCDd for its size before the service asks for the geometry, briefly.
 constexpr auto kProbeConnectLimit = 500ms;
 constexpr auto kProbeReplyLimit = 500ms;
+// LCDd answers each command at once: more left unanswered is no LCDd to wait for.
+constexpr std::size_t kMostAwaited = 256;
+// However much LCDd says, the worker reads this many lines before it looks at frames and stop.
+constexpr int kMostLinesPerDrain = 64;
 
 std::string SizeText(const lcdproc::Geometry& geometry)
 {
@@ -170,6 +174,7 @@ private:
         Settings settings;
         std::optional<bool> backlight; // none: as LCDd has it
         bool backlightSent = false;
+        bool pause = false; // a link we dropped is tried again after the usual pause
         while (true) {
             std::string frame;
             {
@@ -194,6 +199,10 @@ private:
                     wasConnected_ = false;
                     outageReported_ = true;
                 }
+                if (std::exchange(pause, false)) {
+                    WaitToRetry(link);
+                    continue;
+                }
                 if (!Connect(link, settings, commands)) {
                     if (!Interrupted())
                         WaitToRetry(link);
@@ -203,6 +212,11 @@ private:
                 backlightSent = false;
             }
             DrainReplies(link, *commands, 0ms);
+            if (pendingRows_.size() >= kMostAwaited) {
+                Unanswered(link, *commands, settings);
+                pause = true;
+                continue;
+            }
             if (!frame.empty())
                 Send(link, *commands, frame);
             if (backlight && !backlightSent) {
@@ -340,11 +354,26 @@ private:
             commands.ForgetAll();
     }
 
+    // Ends a link on which LCDd left too many commands unanswered, said once for each.
+    void Unanswered(lcdproc::LcddLink& link, lcdproc::FrameCommands& commands, const Settings& settings)
+    {
+        LogWarning("LCDproc display: LCDd at " + Address(settings.host, settings.port) + " left " +
+                   std::to_string(pendingRows_.size()) + " commands unanswered; connecting again in a second");
+        link.Close();
+        commands.ForgetAll();
+        pendingRows_.clear();
+        wasConnected_ = false;
+        outageReported_ = true;
+    }
+
     // Replies come in the order of the commands; LCDd's own notices ("listen", "ignore") do not
-    // answer any command.
+    // answer any command. What is left after kMostLinesPerDrain waits for the next turn.
     void DrainReplies(lcdproc::LcddLink& link, lcdproc::FrameCommands& commands, std::chrono::milliseconds limit)
     {
-        while (auto line = link.ReadLine(limit)) {
+        for (int lines = 0; lines < kMostLinesPerDrain; ++lines) {
+            const auto line = link.ReadLine(limit);
+            if (!line)
+                break;
             const bool success = *line == "success";
             const bool refused = line->rfind("huh?", 0) == 0;
             if (!success && !refused)
@@ -374,7 +403,8 @@ private:
     // Written after any of the fields above changed; the worker sleeps on it beside LCDd's socket.
     const UniqueFd wake_{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
 
-    std::vector<int> pendingRows_; // worker only: the row of each command awaiting its reply
+    // worker only: the row of each command awaiting its reply, at most kMostAwaited and a frame's
+    std::vector<int> pendingRows_;
     bool wasConnected_ = false; // worker only
     bool outageReported_ = false; // worker only: the current outage has been logged
     std::thread worker_;

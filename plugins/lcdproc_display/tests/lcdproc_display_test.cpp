@@ -16,7 +16,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -300,10 +302,12 @@ TEST_F(LcdprocDisplay, BadConfigurationGetsDefaults)
 }
 
 // An LCDd that misbehaves, one client after another: one that chatters without ever answering
-// the greeting, one that stays silent, or one that greets and says success to everything.
+// the greeting, one that stays silent, one that greets and says success to everything, one that
+// greets and then answers nothing, or one that greets, says success to everything and between
+// its answers never stops sending empty lines.
 class FakeLcdd {
 public:
-    enum class Manner { Chatters, Silent, Greets };
+    enum class Manner { Chatters, Silent, Greets, Mute, Floods };
     FakeLcdd(int port, Manner manner) : listener_(Listen(port)), manner_(manner)
     {
         thread_ = std::thread([this] {
@@ -318,6 +322,15 @@ public:
         close(listener_);
     }
     int accepted() const { return accepted_; }
+    // How many lines the clients sent that start with `prefix`.
+    int Heard(const std::string& prefix) const
+    {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (std::size_t at = 0; (at = heard_.find(prefix, at)) != std::string::npos; at += prefix.size())
+            n += at == 0 || heard_[at - 1] == '\n';
+        return n;
+    }
     // The clients that closed their connection.
     int closed() const { return closed_; }
 
@@ -330,29 +343,60 @@ private:
         const int client = ::accept(listener_, nullptr, nullptr);
         ++accepted_;
         std::string heard;
+        bool greeted = false;
         char buffer[4096];
         while (!stop_) {
             pollfd wait{client, POLLIN, 0};
-            if (poll(&wait, 1, manner_ == Manner::Chatters ? 2 : 50) > 0) {
+            const int pause = manner_ == Manner::Floods ? 0 : manner_ == Manner::Chatters ? 2 : 50;
+            if (poll(&wait, 1, pause) > 0) {
                 const ssize_t n = read(client, buffer, sizeof buffer);
                 if (n <= 0) {
                     ++closed_;
                     break;
                 }
                 heard.append(buffer, static_cast<std::size_t>(n));
+                std::lock_guard lock(mutex_);
+                heard_.append(buffer, static_cast<std::size_t>(n));
             }
-            for (std::size_t end; manner_ == Manner::Greets && (end = heard.find('\n')) != std::string::npos;) {
-                const std::string reply = heard.rfind("hello", 0) == 0
-                                              ? "connect LCDproc 0.5.9 protocol 0.4 lcd wid 20 hgt 4 cellwid 5 "
-                                                "cellhgt 8\n"
-                                              : "success\n";
+            const bool greets = manner_ == Manner::Greets || manner_ == Manner::Mute || manner_ == Manner::Floods;
+            for (std::size_t end; greets && (end = heard.find('\n')) != std::string::npos;) {
+                const bool hello = heard.rfind("hello", 0) == 0;
                 heard.erase(0, end + 1);
-                (void)!write(client, reply.data(), reply.size());
+                if (hello)
+                    greeted = Say(client, "connect LCDproc 0.5.9 protocol 0.4 lcd wid 20 hgt 4 cellwid 5 cellhgt 8\n");
+                else if (manner_ != Manner::Mute)
+                    Say(client, "success\n");
             }
             if (manner_ == Manner::Chatters)
                 (void)!write(client, "listen pixtera\n", 15);
+            if (manner_ == Manner::Floods && greeted)
+                Say(client, Flood());
         }
         close(client);
+    }
+
+    // Everything, unless the client goes or does not read for a while.
+    bool Say(int client, const std::string& text)
+    {
+        for (std::size_t done = 0; done < text.size();) {
+            pollfd room{client, POLLOUT, 0};
+            if (poll(&room, 1, 50) <= 0)
+                return false;
+            const ssize_t n = send(client, text.data() + done, text.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN)
+                return false;
+            done += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
+        }
+        return true;
+    }
+    static const std::string& Flood()
+    {
+        static const std::string flood = [] {
+            // Empty lines: the most lines for the bytes, so that the client never finds the
+            // socket empty while the flood goes on.
+            return std::string(256 * 1024, '\n');
+        }();
+        return flood;
     }
 
     int listener_;
@@ -360,12 +404,27 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
     std::atomic<int> closed_{0};
+    mutable std::mutex mutex_; // guards heard_
+    std::string heard_; // every client's lines, in order
     std::thread thread_;
 };
 
 class LcdprocDisplayAgainstAFake : public test::PluginTest<IDisplayDriver> {
 protected:
     LcdprocDisplayAgainstAFake() : PluginTest("LCDprocDisplay.so", u"Pixtera.LCDprocDisplay") {}
+
+    void Write(const std::string& frame) { ASSERT_EQ(plugin->Write(BString(AnsiToUtf16(frame)).get()), S_OK); }
+    // A frame of four rows, each of them changed from the frame of `n - 1`.
+    static std::string Numbered(int n)
+    {
+        std::string frame;
+        for (int row = 1; row <= 4; ++row) {
+            std::string text = "row " + std::to_string(row) + " frame " + std::to_string(n);
+            text.resize(20, ' ');
+            frame += text;
+        }
+        return frame;
+    }
 
     const int port = FreePort();
 };
@@ -393,6 +452,41 @@ TEST_F(LcdprocDisplayAgainstAFake, NewSettingsEndAGreetingThatStalls)
         << log.Text();
     EXPECT_EQ(silent.closed(), 2);
     EXPECT_FALSE(log.Contains("did not answer the greeting")) << "the old handshake was not waited out\n" << log.Text();
+}
+
+TEST_F(LcdprocDisplayAgainstAFake, AnLcddThatNeverStopsTalkingStillGetsEveryNewFrame)
+{
+    FakeLcdd lcdd(port, FakeLcdd::Manner::Floods);
+    Configure("port=" + std::to_string(port));
+    for (int n = 1; n <= 3; ++n) {
+        Write(Numbered(n));
+        ASSERT_TRUE(Eventually([&] {
+            return lcdd.Heard("widget_set pixtera r4 1 4 \"row 4 frame " + std::to_string(n));
+        })) << "frame "
+            << n << " waits behind LCDd's chatter\n"
+            << log.Text();
+    }
+}
+
+TEST_F(LcdprocDisplayAgainstAFake, AnLcddThatAnswersNothingIsLeftWithOneLineAndConnectedAgain)
+{
+    FakeLcdd lcdd(port, FakeLcdd::Manner::Mute);
+    Configure("port=" + std::to_string(port));
+    ASSERT_TRUE(Eventually([&] { return lcdd.Heard("screen_add pixtera") == 1; }));
+    // Each frame is sent before the next comes, so that none is merged into a later one.
+    for (int n = 1; n <= 200 && !log.Contains("unanswered"); ++n) {
+        Write(Numbered(n));
+        ASSERT_TRUE(Eventually([&] {
+            return log.Contains("unanswered") ||
+                   lcdd.Heard("widget_set pixtera r4 1 4 \"row 4 frame " + std::to_string(n));
+        }));
+    }
+    ASSERT_TRUE(log.Contains("unanswered")) << "commands awaiting replies pile up without end";
+    EXPECT_EQ(log.Count("LCDd at 127.0.0.1:" + std::to_string(port) + " left "), 1) << log.Text();
+    EXPECT_EQ(log.Count("commands unanswered; connecting again in a second"), 1) << log.Text();
+    EXPECT_TRUE(Eventually([&] { return log.Contains("connected again to LCDd"); })) << log.Text();
+    EXPECT_TRUE(Eventually([&] { return lcdd.Heard("screen_add pixtera") == 2; })) << "set up anew on the new link";
+    EXPECT_FALSE(log.Contains("closed the connection")) << "the drop is said once\n" << log.Text();
 }
 
 } // namespace
