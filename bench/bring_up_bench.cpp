@@ -134,6 +134,8 @@ public:
     {
         return kernel_.LcddGreeting(host, port);
     }
+    std::optional<detection::KernelLcdFound> KernelLcd() override { return std::nullopt; }
+    std::optional<std::string> I2cDriver(int, int) override { return std::nullopt; }
 
 private:
     detection::KernelDevices kernel_;
