@@ -276,6 +276,18 @@ TEST_F(ClientScreensTest, UserCharactersAreTheScreensWhileItShowsAndTheDisplaysA
     EXPECT_EQ(Calls("SetCustomChar").back(), "SetCustomChar 0 31 31 31 31 31 31 31 31") << "the bar cell again";
 }
 
+TEST_F(ClientScreensTest, StoppedForABorrowerTheDisplayHasItsOwnUserCharactersBack)
+{
+    Attach();
+    source->SetFrame(5, Row("\x08 bar"), std::u16string(8, u'\x1C'));
+    source->SetScreens("5 2 8\n");
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("SetCustomChar").size() == 1; }));
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    EXPECT_EQ(Calls("SetCustomChar").back(), "SetCustomChar 0 31 31 31 31 31 31 31 31");
+    EXPECT_EQ(source->shown(), (std::vector<std::string>{"5", "-1"})) << "its client hears it is not shown";
+}
+
 TEST_F(ClientScreensTest, ClientScreensAreDrawnAtTheDisplaysPaceHoweverOftenTheyChange)
 {
     Attach();

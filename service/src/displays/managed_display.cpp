@@ -276,6 +276,8 @@ void ManagedDisplay::RefreshThread()
     }
     if (shownSource != kNoSource)
         clients_.Shown(shownSource, index_, -1, Eighths(runtime_.clock.Now()));
+    // A borrower draws on the display as it was set up: with its own user characters.
+    UseOwnCharacters();
     stopped_.Set();
     CoUninitialize();
 }
