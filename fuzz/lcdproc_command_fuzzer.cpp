@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         return 0;
     using namespace pixtera::lcdproc;
     const Geometry geometry{1 + data[0] % 40, 1 + data[1] % 8, 5, 8};
-    ClientSession session(geometry, (data[0] & 0x80) != 0, SessionLimits{8, 32, 256, 8, 16});
+    ClientSession session(geometry, (data[0] & 0x80) != 0, SessionLimits{8, 32, 64, 256, 8, 16});
     session.Execute("hello");
     std::string_view input(reinterpret_cast<const char*>(data + 2), size - 2);
     while (!input.empty()) {

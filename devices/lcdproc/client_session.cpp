@@ -329,7 +329,10 @@ void ClientSession::WidgetAdd(const Arguments& a, Outcome& out)
         out.replies.emplace_back("success");
         return;
     }
-    if (screen->widgets.size() >= limits_.widgets || a[2].size() > limits_.text) {
+    std::size_t all = 0;
+    for (const Screen& each : screens_)
+        all += each.widgets.size();
+    if (screen->widgets.size() >= limits_.widgets || all >= limits_.allWidgets || a[2].size() > limits_.text) {
         out.replies.emplace_back("huh? Too many widgets");
         return;
     }

@@ -18,6 +18,7 @@ namespace pixtera::lcdproc {
 struct SessionLimits {
     std::size_t screens = 64;
     std::size_t widgets = 256; // per screen
+    std::size_t allWidgets = 1024; // of all the client's screens
     std::size_t text = 1024; // bytes of one text, and of a name or id
     std::size_t keys = 64;
     std::size_t menuItems = 256;

@@ -23,7 +23,7 @@ protected:
         ASSERT_EQ(Replies(session, "hello"), "connect LCDproc 0.5.9 protocol 0.3 lcd wid 16 hgt 2 cellwid 5 cellhgt 8");
         ASSERT_EQ(Replies(session, "screen_add s"), "success");
     }
-    ClientSession session{Geometry{16, 2, 5, 8}, false, SessionLimits{4, 9, 32, 4, 4}};
+    ClientSession session{Geometry{16, 2, 5, 8}, false, SessionLimits{4, 9, 12, 32, 4, 4}};
 };
 
 TEST(SessionGreeting, OnlyHelloCountsBeforeTheGreeting)
@@ -230,6 +230,9 @@ TEST_F(Session, EverythingKeptIsBounded)
         Replies(session, "widget_add s w" + std::to_string(i) + " string");
     EXPECT_EQ(session.screens().front().widgets.size(), 9u);
     EXPECT_EQ(Replies(session, "widget_add s one_more string"), "huh? Too many widgets");
+    for (int i = 0; i < 9; ++i)
+        Replies(session, "widget_add x0 w" + std::to_string(i) + " string");
+    EXPECT_EQ(session.screens()[1].widgets.size(), 3u) << "twelve in all the client's screens";
     EXPECT_EQ(Replies(session, "widget_set s w0 1 1 " + std::string(500, 'x')), "success");
     EXPECT_EQ(session.screens().front().Find("w0")->text.size(), 32u);
     for (int i = 0; i < 20; ++i)

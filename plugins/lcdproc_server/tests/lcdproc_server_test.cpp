@@ -165,6 +165,22 @@ TEST_F(LcdprocServer, TheRestOfTheProtocol)
     EXPECT_EQ(client->Ask("sleep 1", 2), "sleeping 1 seconds|huh? ignored (not fully implemented)");
 }
 
+TEST_F(LcdprocServer, AClientReachesNoOtherClientsScreens)
+{
+    Start();
+    auto owner = Client();
+    owner->Ask("screen_add s");
+    owner->Ask("widget_add s w string");
+    owner->Ask("widget_set s w 1 1 mine");
+    auto other = Client();
+    EXPECT_EQ(other->Ask("widget_set s w 1 1 theirs"), "huh? Unknown screen id");
+    EXPECT_EQ(other->Ask("screen_del s"), "huh? Unknown screen id");
+    EXPECT_EQ(other->Ask("screen_add s"), "success") << "a screen of its own by the same name";
+    const auto screens = Screens();
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(Frame(screens[0].first).substr(0, 4), "mine");
+}
+
 TEST_F(LcdprocServer, ListensOnLoopbackUnlessToldOtherwise)
 {
     ASSERT_EQ(Configure("display=0"), S_OK);
