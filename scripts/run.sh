@@ -21,7 +21,7 @@ done
 install_packages "${PIXTERA_PACKAGES[@]}"
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$PIXTERA_BUILD_DIR" -j2 --target \
-  pixtera2 pixtera-reg pixtera-render pixtera-designer TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay Ratewell \
+  pixtera2 pixtera-reg pixtera-render pixtera-designer TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay LCDprocServer Ratewell \
   CommandData BusData
 
 bin="$PIXTERA_BUILD_DIR/bin"
@@ -30,7 +30,7 @@ if $portable; then
 fi
 
 "$bin/pixtera2" -RegServer
-for plugin in TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay Ratewell CommandData BusData HD44780I2C SerialLCD KernelLCD DispatchWrapper; do
+for plugin in TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay LCDprocServer Ratewell CommandData BusData HD44780I2C SerialLCD KernelLCD DispatchWrapper; do
   "$bin/pixtera-reg" register "$bin/plugins/$plugin.so" >/dev/null
 done
 

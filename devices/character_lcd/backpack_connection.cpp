@@ -38,8 +38,8 @@ std::optional<ExpanderChip> ExpanderAt(DeviceLink& link, const I2cSettings& sett
     LinkI2cDevice chip(link);
     const ExpanderFound found = IdentifyExpander(chip);
     if (const auto identified = ChipOf(found)) {
-        LogInformation(kName + device + " is an " + ExpanderName(*identified) + " (expander=" +
-                       ExpanderKey(*identified) + " skips identifying it)");
+        LogInformation(kName + device + " is an " + ExpanderName(*identified) +
+                       " (expander=" + ExpanderKey(*identified) + " skips identifying it)");
         return identified;
     }
     error = found == ExpanderFound::Absent

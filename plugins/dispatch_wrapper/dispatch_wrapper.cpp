@@ -20,6 +20,7 @@
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_module.h>
 #include <pixtera/sdk/plugin_settings.h>
+#include <pixtera/sdk/screen_source.h>
 
 #include <atomic>
 
@@ -57,7 +58,7 @@ std::filesystem::path HostProgram()
 
 class DispatchWrapper final : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo,
                                                IDataProvider, IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower,
-                                               IDisplayEvents, IDisplayCharacterSet, IPluginHost> {
+                                               IDisplayEvents, IDisplayCharacterSet, IScreenSource, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -202,6 +203,39 @@ public:
 
     // IDisplayCharacterSet
     HRESULT STDMETHODCALLTYPE GetRom(BSTR* rom) override { return Text(Method::GetRom, {}, rom); }
+
+    // IScreenSource. Its displays are handed to every new host again, like a display's frame.
+    HRESULT STDMETHODCALLTYPE AttachDisplay(LONG display, LONG columns, LONG rows, LONG cellWidth,
+                                            LONG cellHeight) override
+    {
+        return Forward({Method::AttachDisplay, {display, columns, rows, cellWidth, cellHeight}});
+    }
+    HRESULT STDMETHODCALLTYPE GetScreens(LONG display, BSTR* screens) override
+    {
+        return Text(Method::GetScreens, {display}, screens);
+    }
+    HRESULT STDMETHODCALLTYPE RenderScreen(LONG display, LONG screen, LONG timer, BSTR* frame,
+                                           BSTR* characters) override
+    {
+        if (!frame || !characters)
+            return E_POINTER;
+        *frame = nullptr;
+        *characters = nullptr;
+        return Forward({Method::RenderScreen, {display, screen, timer}}, [&](const Result& r) {
+            if (r.values.size() != 2 || !std::holds_alternative<std::u16string>(r.values[0]) ||
+                !std::holds_alternative<std::u16string>(r.values[1]))
+                return E_UNEXPECTED;
+            *frame = BString(std::get<std::u16string>(r.values[0])).Detach();
+            *characters = BString(std::get<std::u16string>(r.values[1])).Detach();
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE ScreenShown(LONG display, LONG screen, LONG timer) override
+    {
+        return Forward({Method::ScreenShown, {display, screen, timer}});
+    }
+    // A sink does not cross processes: the service asks for the screens instead.
+    HRESULT STDMETHODCALLTYPE Advise(IScreenSink*) override { return E_NOTIMPL; }
 
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
     HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }

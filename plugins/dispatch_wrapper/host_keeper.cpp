@@ -103,6 +103,8 @@ std::vector<Call> HostKeeper::ReplayCalls() const
     std::vector<Call> replay;
     if (configuration_ && (interfaces_ & kPluginInfo))
         replay.push_back({Method::Configure, {*configuration_}});
+    if (interfaces_ & kScreenSource)
+        replay.insert(replay.end(), attachedDisplays_.begin(), attachedDisplays_.end());
     if (!(interfaces_ & kDisplayDriver))
         return replay;
     for (std::size_t code = 0; code < glyphs_.size(); ++code) {
@@ -220,6 +222,11 @@ void HostKeeper::Remember(const Call& call)
     case Method::SetBackground:
         if (text)
             background_ = *text;
+        break;
+    case Method::AttachDisplay:
+        // The service offers each display once; a bounded list all the same.
+        if (attachedDisplays_.size() < 256)
+            attachedDisplays_.push_back(call);
         break;
     case Method::Write:
         if (text)

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace pixtera::host {
 
@@ -83,6 +84,7 @@ private:
     std::optional<std::u16string> background_;
     std::optional<std::u16string> frame_;
     std::optional<LONG> backlight_;
+    std::vector<Call> attachedDisplays_; // IScreenSource's displays, for every new host
     std::uint64_t remembered_ = 0; // counts the calls kept above: a replay knows what it missed
 
     std::thread thread_;

@@ -217,7 +217,7 @@ std::optional<Call> DecodeCall(std::span<const std::byte> body)
     if (!reader.Get(kind) || kind != kCall || !reader.Get(call.number) || !reader.Get(method) ||
         !reader.GetValues(call.arguments))
         return std::nullopt;
-    if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(Method::GetRom))
+    if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(Method::ScreenShown))
         return std::nullopt;
     call.method = static_cast<Method>(method);
     return call;

@@ -53,7 +53,12 @@ enum class Method : std::uint16_t {
     GetPowerCaps, // IDisplayPower
     DeviceAppeared,
     Resumed, // IDisplayEvents
-    GetRom, // IDisplayCharacterSet: the last (the reader refuses later numbers)
+    GetRom, // IDisplayCharacterSet
+    AttachDisplay,
+    GetScreens,
+    RenderScreen,
+    ScreenShown, // IScreenSource (not Advise: a sink does not cross processes): the last (the reader refuses later
+                 // numbers)
 };
 
 enum Interfaces : LONG {
@@ -65,6 +70,7 @@ enum Interfaces : LONG {
     kDisplayPower = 32,
     kDisplayEvents = 64,
     kDisplayCharacterSet = 128,
+    kScreenSource = 256,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -79,6 +85,7 @@ inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IDisplayDriver, kDisplayDriver},   {&IID_IDataFeed, kDataFeed},
     {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
     {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
+    {&IID_IScreenSource, kScreenSource},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;

@@ -17,6 +17,7 @@
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
+#include <pixtera/sdk/screen_source.h>
 
 #include <csignal>
 #include <cstdio>
@@ -40,6 +41,7 @@ struct Plugin {
     ComPtr<IDisplayPower> power;
     ComPtr<IDisplayEvents> events;
     ComPtr<IDisplayCharacterSet> characterSet;
+    ComPtr<IScreenSource> screens;
 };
 
 template <class T>
@@ -64,6 +66,7 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.power = plugin.object.As<IDisplayPower>();
     plugin.events = plugin.object.As<IDisplayEvents>();
     plugin.characterSet = plugin.object.As<IDisplayCharacterSet>();
+    plugin.screens = plugin.object.As<IScreenSource>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
         ComPtr<IUnknown> answered;
@@ -90,6 +93,40 @@ HRESULT AnswerText(HRESULT hr, BString& text, Result& result)
 {
     result.values.emplace_back(std::u16string(text.view()));
     return hr;
+}
+
+// IScreenSource's calls: LONG arguments; texts out.
+HRESULT DispatchScreens(const Call& call, IScreenSource* screens, Result& result)
+{
+    if (!screens)
+        return E_NOINTERFACE;
+    LONG a[5] = {};
+    const std::size_t needed = call.method == Method::AttachDisplay  ? 5
+                               : call.method == Method::GetScreens   ? 1
+                               : call.method == Method::RenderScreen ? 3
+                                                                     : 3;
+    for (std::size_t i = 0; i < needed; ++i) {
+        const auto* value = Argument<LONG>(call, i);
+        if (!value)
+            return E_INVALIDARG;
+        a[i] = *value;
+    }
+    switch (call.method) {
+    case Method::AttachDisplay: return screens->AttachDisplay(a[0], a[1], a[2], a[3], a[4]);
+    case Method::GetScreens: {
+        BString list;
+        return AnswerText(screens->GetScreens(a[0], list.Out()), list, result);
+    }
+    case Method::RenderScreen: {
+        BString frame;
+        BString characters;
+        const HRESULT hr = screens->RenderScreen(a[0], a[1], a[2], frame.Out(), characters.Out());
+        result.values.emplace_back(std::u16string(frame.view()));
+        result.values.emplace_back(std::u16string(characters.view()));
+        return hr;
+    }
+    default: return screens->ScreenShown(a[0], a[1], a[2]);
+    }
 }
 
 HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
@@ -167,6 +204,10 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
     case Method::Resumed: return plugin.events ? plugin.events->Resumed() : E_NOINTERFACE;
     case Method::GetRom:
         return plugin.characterSet ? AnswerText(plugin.characterSet->GetRom(out.Out()), out, result) : E_NOINTERFACE;
+    case Method::AttachDisplay:
+    case Method::GetScreens:
+    case Method::RenderScreen:
+    case Method::ScreenShown: return DispatchScreens(call, plugin.screens.get(), result);
     case Method::GetSettingCount: return AnswerLong(plugin.settings.get(), &IPluginSettings::GetSettingCount, result);
     case Method::GetSetting: {
         if (!plugin.settings || !index)

@@ -91,8 +91,8 @@ TEST(ExpanderIdentification, EachChipIsToldBeforeAnythingIsWrittenToIt)
             for (int read = 0; read < before; ++read)
                 chip.Read(); // wherever an earlier reader left the pointer
             ModelDevice device = On(chip);
-            EXPECT_EQ(IdentifyExpander(device), board.chip == ExpanderChip::Mcp23008 ? ExpanderFound::Mcp23008
-                                                                                     : ExpanderFound::Mcp23017);
+            EXPECT_EQ(IdentifyExpander(device),
+                      board.chip == ExpanderChip::Mcp23008 ? ExpanderFound::Mcp23008 : ExpanderFound::Mcp23017);
             EXPECT_FALSE(device.Wrote());
             EXPECT_EQ(chip.dataWrites(), 0);
         }

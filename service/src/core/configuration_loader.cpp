@@ -4,6 +4,7 @@
 #include "data_manager.h"
 #include "display_manager.h"
 #include "driver_manager.h"
+#include "screen_sources.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
@@ -122,6 +123,7 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
                 data.AddProvider(drivers.Size() - 1);
         }
     }
+    ConnectScreenSources(drivers, displays);
     for (const auto& display : displays.Displays())
         display->StartOutput();
     malloc_trim(0);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace pixtera {
@@ -26,6 +27,10 @@ constexpr LONG kHeldSeconds = 10;
 constexpr long long kLongestWaitMs = 0x7FFFFFFFLL - 1;
 // The pause after a whole round of the queue in which nothing could be shown.
 constexpr DWORD kIdleCycleMs = 100;
+// Client screens are drawn, and their changes looked at, every eighth of a second, as by LCDd.
+constexpr DWORD kEighthMs = 125;
+
+LONG Eighths(DWORD now) { return static_cast<LONG>(now / kEighthMs); }
 
 } // namespace
 
@@ -89,6 +94,8 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     // host gets what its wrapper was given, and nothing else.
     for (LONG code = 0; code < kUserCharacters; ++code) {
         const auto r = UserCharacterRows(code, cellWidth);
+        ownCharacters_[static_cast<std::size_t>(code)] = r;
+        loadedCharacters_[static_cast<std::size_t>(code)] = r;
         fault_->GuardDefinition(
             [&] { return driver_->SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
@@ -235,30 +242,132 @@ void ManagedDisplay::RefreshThread()
         subscription = signal->Subscribe(valuesChanged_);
     std::string lastFrame;
     bool anyFrame = false;
-    if (queue_.empty()) {
-        ShowIdle();
-    } else {
-        std::size_t skippedInARow = 0;
-        for (std::size_t current = 0;;) {
-            QueueItem& item = *queue_[current];
-            const Showing showing = Show(item, lastFrame, anyFrame);
-            if (showing == Showing::Stopped)
-                break;
+    ScreenRotation rotation;
+    std::size_t skippedInARow = 0;
+    bool lastHeld = false;
+    constexpr std::size_t kNoSource = SIZE_MAX;
+    std::size_t shownSource = kNoSource; // the source whose screen shows
+    for (Showing showing = Showing::Shown; showing != Showing::Stopped;) {
+        const Turn turn = rotation.Next(queue_.size(), ClientScreenList(), lastHeld);
+        if (shownSource != kNoSource && (turn.kind != Turn::Kind::Client || turn.screen.source != shownSource)) {
+            clients_.Shown(shownSource, index_, -1, Eighths(runtime_.clock.Now()));
+            shownSource = kNoSource;
+        }
+        lastHeld = false;
+        if (turn.kind == Turn::Kind::Client) {
+            shownSource = turn.screen.source;
+            showing = ShowClient(turn, lastFrame, anyFrame);
+            skippedInARow = 0;
+        } else if (turn.kind == Turn::Kind::Queue) {
+            UseOwnCharacters();
+            showing = Show(turn, lastFrame, anyFrame);
+            lastHeld = queue_[turn.queueIndex]->duration() == 0;
             // A queue whose entries all end before they start (negative durations) would
             // otherwise go round without ever pausing.
             skippedInARow = showing == Showing::Skipped ? skippedInARow + 1 : 0;
-            if (skippedInARow >= queue_.size() && runtime_.clock.WaitUntil(stop_, runtime_.clock.Now() + kIdleCycleMs))
-                break;
-            if (item.duration() != 0)
-                current = (current + 1) % queue_.size();
+            if (showing != Showing::Stopped && skippedInARow >= queue_.size() &&
+                runtime_.clock.WaitUntil(stop_, runtime_.clock.Now() + kIdleCycleMs))
+                showing = Showing::Stopped;
+        } else {
+            UseOwnCharacters();
+            showing = ShowIdle();
+            anyFrame = false; // what shows now is not the last frame of the rotation
         }
     }
+    if (shownSource != kNoSource)
+        clients_.Shown(shownSource, index_, -1, Eighths(runtime_.clock.Now()));
+    // A borrower draws on the display as it was set up: with its own user characters.
+    UseOwnCharacters();
     stopped_.Set();
     CoUninitialize();
 }
 
-ManagedDisplay::Showing ManagedDisplay::Show(QueueItem& item, std::string& lastFrame, bool& anyFrame)
+void ManagedDisplay::AddScreenSource(ComPtr<IScreenSource> source, std::shared_ptr<PluginFault> fault, bool advised)
 {
+    clients_.Add(std::move(source), std::move(fault), advised);
+}
+
+std::vector<ClientScreen> ManagedDisplay::ClientScreenList() const
+{
+    return clients_.empty() ? std::vector<ClientScreen>() : clients_.Read(index_);
+}
+
+bool ManagedDisplay::WatchScreens(DWORD now) const
+{
+    return !clients_.empty() && (!screensQuiet_ || !TickIsBefore(now, screensQuietUntil_));
+}
+
+void ManagedDisplay::ScreensSeen(DWORD now)
+{
+    screensQuiet_ = true;
+    screensQuietUntil_ = now + kEighthMs;
+}
+
+void ManagedDisplay::UseOwnCharacters() { UseCharacters({ownCharacters_.begin(), ownCharacters_.end()}); }
+
+void ManagedDisplay::UseCharacters(const std::vector<CharacterRows>& characters)
+{
+    for (std::size_t code = 0; code < characters.size() && code < loadedCharacters_.size(); ++code) {
+        const CharacterRows& r = characters[code];
+        if (loadedCharacters_[code] == r)
+            continue;
+        loadedCharacters_[code] = r;
+        fault_->GuardDefinition([&] {
+            return driver_->SetCustomChar(static_cast<LONG>(code), r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]);
+        });
+    }
+}
+
+ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string& lastFrame, bool& anyFrame)
+{
+    const TickClock& clock = runtime_.clock;
+    const DWORD end = clock.Now() + static_cast<DWORD>(std::clamp<LONG>(turn.screen.duration, 1, 0x7FFFFF)) * kEighthMs;
+    clients_.Shown(turn.screen.source, index_, turn.screen.id, Eighths(clock.Now()));
+    const auto cells = static_cast<std::size_t>(std::max<LONG>(0, own_.columns() * own_.rows()));
+    while (TickIsBefore(clock.Now(), end)) {
+        if (blanked_ && !keepRenderingWhenBlank_) {
+            if (!WaitWhileBlanked())
+                return Showing::Stopped;
+            anyFrame = false;
+            continue;
+        }
+        const DWORD now = clock.Now();
+        const auto rendering = clients_.Render(turn.screen, index_, Eighths(now), cells);
+        if (!rendering)
+            return Showing::Shown; // gone
+        if (blanked_) {
+            anyFrame = false;
+        } else {
+            UseCharacters(rendering->characters);
+            if ((!anyFrame || rendering->frame != lastFrame) && (WriteOwnFrame(rendering->frame) || !driver_)) {
+                lastFrame = rendering->frame;
+                anyFrame = true;
+            }
+        }
+        // Polled sources are asked at every eighth whether another screen's turn came.
+        if (clients_.polled() && ScreenRotation::Interrupted(turn, ClientScreenList()))
+            return Showing::Shown;
+        const DWORD next = now + kEighthMs;
+        const DWORD wake = TickIsBefore(next, end) ? next : end;
+        for (;;) {
+            const bool watch = WatchScreens(clock.Now());
+            Event* const events[] = {&stop_, &powerEvent_, clients_.changed().get()};
+            const auto woken = clock.WaitUntilAny(std::span(events, watch ? 3 : 2), wake);
+            if (woken == 0)
+                return Showing::Stopped;
+            if (woken != 2)
+                break;
+            ScreensSeen(clock.Now());
+            if (ScreenRotation::Interrupted(turn, ClientScreenList()))
+                return Showing::Shown;
+        }
+    }
+    return Showing::Shown;
+}
+
+ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& lastFrame, bool& anyFrame)
+{
+    QueueItem& item = *queue_[turn.queueIndex];
     const TickClock& clock = runtime_.clock;
     const bool held = item.duration() == 0;
     BString background(item.background());
@@ -306,16 +415,32 @@ ManagedDisplay::Showing ManagedDisplay::Show(QueueItem& item, std::string& lastF
             rendered = true;
             schedule.Rendered(now, outlook);
         }
-        // Sleep until the frame can next differ, or until the showing ends if that comes first.
-        const DWORD wake = held || TickIsBefore(schedule.next(), item.endTime) ? schedule.next() : item.endTime;
-        Event* const events[] = {&stop_, &powerEvent_, &valuesChanged_};
-        const bool watch = signal && schedule.watchesValues();
-        const auto woken = clock.WaitUntilAny(std::span(events, watch ? 3 : 2), wake);
+        // Sleep until the frame can next differ, or until the showing ends if that comes first;
+        // with client screens, until they may have changed (at every eighth when polled).
+        DWORD wake = held || TickIsBefore(schedule.next(), item.endTime) ? schedule.next() : item.endTime;
+        const bool polled = clients_.polled();
+        if (polled && TickIsBefore(clock.Now() + kEighthMs, wake))
+            wake = clock.Now() + kEighthMs;
+        if (!clients_.empty() && !WatchScreens(clock.Now()) && TickIsBefore(screensQuietUntil_, wake))
+            wake = screensQuietUntil_;
+        Event* events[4] = {&stop_, &powerEvent_};
+        std::size_t watched = 2;
+        const bool watchValues = signal && schedule.watchesValues();
+        if (watchValues)
+            events[watched++] = &valuesChanged_;
+        if (WatchScreens(clock.Now()))
+            events[watched++] = clients_.changed().get();
+        const auto woken = clock.WaitUntilAny(std::span(events, watched), wake);
         stopSeen = woken == 0;
         if (woken == 1 && !blanked_)
             schedule.Restart(); // the end of a blanking that kept rendering: show it now
-        if (woken == 2 && signal->generation() != renderedGeneration)
+        if (woken && *woken >= 2 && events[*woken] == &valuesChanged_ && signal->generation() != renderedGeneration)
             schedule.ValueChanged(clock.Now());
+        const bool screensChanged = woken && *woken >= 2 && events[*woken] == clients_.changed().get();
+        if (screensChanged)
+            ScreensSeen(clock.Now());
+        if ((screensChanged || (polled && !woken)) && ScreenRotation::Interrupted(turn, ClientScreenList(), held))
+            return Showing::Shown;
     }
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;
@@ -332,7 +457,7 @@ bool ManagedDisplay::WriteOwnFrame(std::string_view frame)
     return CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); });
 }
 
-void ManagedDisplay::ShowIdle()
+ManagedDisplay::Showing ManagedDisplay::ShowIdle()
 {
     bool greeting = false;
     {
@@ -340,14 +465,28 @@ void ManagedDisplay::ShowIdle()
         greeting = ownFrame_ == own_.frame();
     }
     // Written again only when something else may be on the display (a borrower's frame, a design
-    // of the queue as it was): an idle display does not write at every start.
+    // of the queue as it was, a client's screen): an idle display does not write at every start.
     if (drawnOver_.exchange(false) || !greeting) {
         if (blanked_)
             WriteBlankFrame();
         else
             WriteOwnFrame(own_.frame());
     }
-    stop_.Wait(INFINITE);
+    if (clients_.empty()) {
+        stop_.Wait(INFINITE);
+        return Showing::Stopped;
+    }
+    // Until a client screen may want its turn: at its source's word, or every eighth when polled.
+    const TickClock& clock = runtime_.clock;
+    const DWORD wake = clients_.polled() ? clock.Now() + kEighthMs : clock.Now() + static_cast<DWORD>(kLongestWaitMs);
+    if (!WatchScreens(clock.Now()) && clock.WaitUntil(stop_, screensQuietUntil_))
+        return Showing::Stopped;
+    Event* const events[] = {&stop_, clients_.changed().get()};
+    const auto woken = clock.WaitUntilAny(events, wake);
+    if (woken == 0 || stop_.Wait(0) == WAIT_OBJECT_0)
+        return Showing::Stopped;
+    ScreensSeen(clock.Now());
+    return Showing::Shown;
 }
 
 void ManagedDisplay::ShowOwnFrame()

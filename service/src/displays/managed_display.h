@@ -6,8 +6,10 @@
 // Concurrency: `mutex_` guards running_ and queue_ against concurrent calls of the interface.
 // The queue is edited only while the display is stopped (edits while it runs are refused with
 // E_FAIL), so the refresh thread reads it without a lock; StopOutput joins that thread before
-// anything may change again.
+// anything may change again. Screen sources are added while the display is set up, before its
+// output first runs, and are then the refresh thread's alone, like the user characters loaded.
 
+#include "client_screens.h"
 #include "display_runtime.h"
 #include "plugin_fault.h"
 #include "queue_entry.h"
@@ -40,6 +42,11 @@ public:
     // Appends the entries read from the configuration file, which already holds them: unlike
     // AddQueueItem nothing is written.
     void LoadQueue(const std::vector<QueueEntry>& entries);
+
+    // A source of client screens that serves this display; before the output first starts.
+    // `advised`: it tells screensChanged() of changes, else its screens are read every eighth.
+    void AddScreenSource(ComPtr<IScreenSource> source, std::shared_ptr<PluginFault> fault, bool advised);
+    const std::shared_ptr<Event>& screensChanged() const { return clients_.changed(); }
 
     // IManagedDisplay
     HRESULT STDMETHODCALLTYPE GetDriver(IDisplayDriver** driver) override;
@@ -83,12 +90,25 @@ private:
     enum class Showing { Shown, Skipped, Stopped };
 
     void RefreshThread();
-    // An empty queue: the greeting, unless it shows already, until stopped.
-    void ShowIdle();
+    // Nothing to show: the greeting, unless it shows already, until stopped or screens change.
+    Showing ShowIdle();
     // Writes a frame of the display's own; false when the driver did not take it.
     bool WriteOwnFrame(std::string_view frame);
-    // Shows one entry until its time is over, or for good when it is held (duration 0).
-    Showing Show(QueueItem& item, std::string& lastFrame, bool& anyFrame);
+    // Shows one entry until its time is over, or for good when it is held (duration 0), unless
+    // a client screen interrupts it.
+    Showing Show(const Turn& turn, std::string& lastFrame, bool& anyFrame);
+    // Shows a client screen for its duration, rendered every eighth of a second, unless it goes
+    // or another interrupts it.
+    Showing ShowClient(const Turn& turn, std::string& lastFrame, bool& anyFrame);
+    // The client screens now, or none without sources.
+    std::vector<ClientScreen> ClientScreenList() const;
+    // Whether the client screens' change event is waited for now: after a change it rests for an
+    // eighth of a second, so that a client's changes never come faster than the display shows.
+    bool WatchScreens(DWORD now) const;
+    void ScreensSeen(DWORD now);
+    // The user characters: the display's own, or those of a client screen's rendering.
+    void UseOwnCharacters();
+    void UseCharacters(const std::vector<CharacterRows>& characters);
     HRESULT SaveQueueLocked() const;
     // Edits under the lock, refused while running; then the queue is written.
     template <class Edit>
@@ -110,6 +130,11 @@ private:
     const DisplayRuntime runtime_;
     LONG index_ = -1;
     VirtualDisplay own_;
+    ClientScreens clients_;
+    std::array<CharacterRows, 8> ownCharacters_{};
+    std::array<CharacterRows, 8> loadedCharacters_{}; // what the driver was given
+    DWORD screensQuietUntil_ = 0; // the refresh thread's; see WatchScreens
+    bool screensQuiet_ = false;
     ComPtr<IUnknown> driverObject_;
     ComPtr<IDisplayDriver> driver_;
 

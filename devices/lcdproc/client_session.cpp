@@ -1,0 +1,653 @@
+// SPDX-License-Identifier: MIT
+#include "client_session.h"
+
+#include "argument_split.h"
+#include "widget_names.h"
+
+#include <pixtera/platform/codepage.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace pixtera::lcdproc {
+namespace {
+
+constexpr const char* kScreenSetUsage =
+    "huh? Usage: screen_set <id> [-name <name>] [-wid <width>] [-hgt <height>] [-priority <prio>] "
+    "[-duration <int>] [-timeout <int>] [-heartbeat <type>] [-backlight <type>] [-cursor <type>] "
+    "[-cursor_x <xpos>] [-cursor_y <ypos>]";
+
+// atoi as LCDd reads numbers: leading digits, 0 when there are none; kept within int.
+int Number(const std::string& text)
+{
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, -1000000, 1000000));
+}
+
+bool StartsWithDigit(const std::string& text)
+{
+    return !text.empty() && std::isdigit(static_cast<unsigned char>(text[0]));
+}
+
+// "-name" and "name" alike.
+std::string_view Option(const std::string& text)
+{
+    std::string_view option(text);
+    if (!option.empty() && option.front() == '-')
+        option.remove_prefix(1);
+    return option;
+}
+
+std::optional<Priority> ReadPriority(const std::string& text)
+{
+    static constexpr std::pair<const char*, Priority> kNames[] = {
+        {"hidden", Priority::Hidden},         {"background", Priority::Background}, {"info", Priority::Info},
+        {"foreground", Priority::Foreground}, {"alert", Priority::Alert},           {"input", Priority::Input}};
+    for (const auto& [name, priority] : kNames)
+        if (text == name)
+            return priority;
+    // The numbers of older clients: the lower, the more important.
+    const int number = Number(text);
+    if (number <= 0)
+        return std::nullopt;
+    return number <= 64 ? Priority::Foreground : number < 192 ? Priority::Info : Priority::Background;
+}
+
+} // namespace
+
+Widget* Screen::Find(const std::string& widget)
+{
+    const auto it = std::find_if(widgets.begin(), widgets.end(), [&](const Widget& w) { return w.id == widget; });
+    return it == widgets.end() ? nullptr : &*it;
+}
+
+const Widget* Screen::Find(const std::string& widget) const { return const_cast<Screen*>(this)->Find(widget); }
+
+std::string ConnectReply(const Geometry& geometry)
+{
+    return "connect LCDproc 0.5.9 protocol 0.3 lcd wid " + std::to_string(geometry.columns) + " hgt " +
+           std::to_string(geometry.rows) + " cellwid " + std::to_string(geometry.cellWidth) + " cellhgt " +
+           std::to_string(geometry.cellHeight);
+}
+
+ClientSession::ClientSession(const Geometry& geometry, bool utf8, SessionLimits limits)
+    : geometry_(geometry), utf8_(utf8), limits_(limits)
+{
+}
+
+Screen* ClientSession::FindScreen(const std::string& id)
+{
+    const auto it = std::find_if(screens_.begin(), screens_.end(), [&](const Screen& s) { return s.id == id; });
+    return it == screens_.end() ? nullptr : &*it;
+}
+
+std::string ClientSession::Text(std::string_view text) const
+{
+    std::string bytes;
+    if (utf8_) {
+        bytes = Utf8ToAnsi(Utf8Prefix(text, limits_.text));
+    } else {
+        // Latin-1: the same bytes in Windows-1252 but for its C1 controls, which have no glyph.
+        bytes.assign(text.substr(0, limits_.text));
+        for (char& c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) < 0xA0)
+                c = '?';
+    }
+    // Codes below 32 would be the user characters of the display: never a client's to pick.
+    for (char& c : bytes)
+        if (static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    return bytes;
+}
+
+ClientSession::Outcome ClientSession::Execute(std::string_view line)
+{
+    Outcome out;
+    if (line.empty())
+        return out;
+    const auto parsed = SplitArguments(line);
+    if (!parsed) {
+        out.replies.emplace_back("huh? Could not parse command");
+        return out;
+    }
+    const Arguments& a = *parsed;
+    if (a.empty()) {
+        out.replies.emplace_back("huh? Invalid command \"(null)\"");
+        return out;
+    }
+    using Handler = void (ClientSession::*)(const Arguments&, Outcome&);
+    static constexpr std::pair<std::string_view, Handler> kCommands[] = {
+        {"hello", &ClientSession::Hello},
+        {"client_set", &ClientSession::ClientSet},
+        {"screen_add", &ClientSession::ScreenAdd},
+        {"screen_del", &ClientSession::ScreenDel},
+        {"screen_set", &ClientSession::ScreenSet},
+        {"widget_add", &ClientSession::WidgetAdd},
+        {"widget_del", &ClientSession::WidgetDel},
+        {"widget_set", &ClientSession::WidgetSet},
+        {"client_add_key", &ClientSession::AddKey},
+        {"client_del_key", &ClientSession::DelKey},
+        {"backlight", &ClientSession::Backlight},
+        {"output", &ClientSession::Output},
+        {"sleep", &ClientSession::Sleep},
+        {"menu_add_item", &ClientSession::MenuAddItem},
+        {"menu_del_item", &ClientSession::MenuDelItem},
+        {"menu_set_item", &ClientSession::MenuSetItem},
+        {"menu_goto", &ClientSession::MenuGoto},
+        {"menu_set_main", &ClientSession::MenuSetMain},
+    };
+    const std::string& command = a[0];
+    if (command == "bye") {
+        out.close = true;
+        return out;
+    }
+    if (command == "noop") {
+        out.replies.emplace_back("noop complete");
+        return out;
+    }
+    if (command == "info") {
+        out.replies.emplace_back("Pixtera display");
+        return out;
+    }
+    for (const auto& [name, handler] : kCommands) {
+        if (command != name)
+            continue;
+        // Only "hello" counts before the greeting, as with LCDd.
+        if (!greeted_ && command != "hello")
+            out.replies.push_back("huh? Function returned error \"" + Text(command) + "\"");
+        else
+            (this->*handler)(a, out);
+        return out;
+    }
+    out.replies.push_back("huh? Invalid command \"" + Text(command) + "\"");
+    return out;
+}
+
+void ClientSession::Hello(const Arguments& a, Outcome& out)
+{
+    if (a.size() > 1)
+        out.replies.emplace_back("huh? extra parameters ignored");
+    greeted_ = true;
+    out.replies.push_back(ConnectReply(geometry_));
+}
+
+void ClientSession::ClientSet(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 3) {
+        out.replies.emplace_back("huh? Usage: client_set -name <name>");
+        return;
+    }
+    if (Option(a[1]) == "name") {
+        name_ = Text(a[2]);
+        out.replies.emplace_back("success");
+        return;
+    }
+    for (std::size_t i = 1; i < a.size(); ++i)
+        out.replies.push_back("huh? invalid parameter (" + Text(Option(a[i])) + ")");
+}
+
+void ClientSession::ScreenAdd(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: screen_add <screenid>");
+        return;
+    }
+    if (FindScreen(a[1])) {
+        out.replies.emplace_back("huh? Screen already exists");
+        return;
+    }
+    if (screens_.size() >= limits_.screens || a[1].size() > limits_.text) {
+        out.replies.emplace_back("huh? Too many screens");
+        return;
+    }
+    Screen screen;
+    screen.id = a[1];
+    screen.name = Text(a[1]);
+    screens_.push_back(std::move(screen));
+    out.screensChanged = true;
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::ScreenDel(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: screen_del <screenid>");
+        return;
+    }
+    const auto it = std::find_if(screens_.begin(), screens_.end(), [&](const Screen& s) { return s.id == a[1]; });
+    if (it == screens_.end()) {
+        out.replies.emplace_back("huh? Unknown screen id");
+        return;
+    }
+    screens_.erase(it);
+    out.screensChanged = true;
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::ScreenSet(const Arguments& a, Outcome& out)
+{
+    if (a.size() == 1) {
+        out.replies.emplace_back(kScreenSetUsage);
+        return;
+    }
+    if (a.size() == 2) {
+        out.replies.emplace_back("huh? What do you want to set?");
+        return;
+    }
+    Screen* screen = FindScreen(a[1]);
+    if (!screen) {
+        out.replies.emplace_back("huh? Unknown screen id");
+        return;
+    }
+    for (std::size_t i = 2; i < a.size(); ++i) {
+        const std::string_view option = Option(a[i]);
+        static constexpr std::string_view kKnown[] = {"name",     "wid",      "hgt",       "priority",
+                                                      "duration", "timeout",  "heartbeat", "backlight",
+                                                      "cursor",   "cursor_x", "cursor_y"};
+        if (std::find(std::begin(kKnown), std::end(kKnown), option) == std::end(kKnown)) {
+            out.replies.emplace_back("huh? invalid parameter");
+            continue;
+        }
+        if (i + 1 >= a.size()) {
+            out.replies.push_back("huh? -" + std::string(option) + " requires a parameter");
+            continue;
+        }
+        const std::string& value = a[++i];
+        const int number = Number(value);
+        const int width = screen->width > 0 ? screen->width : geometry_.columns;
+        const int height = screen->height > 0 ? screen->height : geometry_.rows;
+        if (option == "name") {
+            screen->name = Text(value);
+        } else if (option == "wid" || option == "hgt") {
+            if (number > 0)
+                (option == "wid" ? screen->width : screen->height) = std::min(number, 256);
+        } else if (option == "priority") {
+            const auto priority = ReadPriority(value);
+            if (!priority) {
+                out.replies.emplace_back("huh? invalid argument at -priority");
+                continue;
+            }
+            out.screensChanged = out.screensChanged || screen->priority != *priority;
+            screen->priority = *priority;
+        } else if (option == "duration" || option == "timeout") {
+            if (number > 0) {
+                (option == "duration" ? screen->duration : screen->timeout) = number;
+                out.screensChanged = true;
+            }
+        } else if (option == "heartbeat") {
+            if (value == "on" || value == "off" || value == "open")
+                screen->heartbeat = value == "on" ? Heartbeat::On : value == "off" ? Heartbeat::Off : Heartbeat::Open;
+        } else if (option == "backlight") {
+            static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash", "open"};
+            if (std::find(std::begin(kStates), std::end(kStates), value) != std::end(kStates))
+                screen->backlight = value;
+        } else if (option == "cursor") {
+            if (value == "off" || value == "on" || value == "under" || value == "block")
+                screen->cursor = value == "off"     ? Cursor::Off
+                                 : value == "on"    ? Cursor::On
+                                 : value == "under" ? Cursor::Under
+                                                    : Cursor::Block;
+        } else { // cursor_x, cursor_y
+            const bool x = option == "cursor_x";
+            if (number < 1 || number > (x ? width : height)) {
+                out.replies.emplace_back("huh? Cursor position outside screen");
+                continue;
+            }
+            (x ? screen->cursorX : screen->cursorY) = number;
+        }
+        out.replies.emplace_back("success");
+    }
+}
+
+void ClientSession::WidgetAdd(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 4) {
+        out.replies.emplace_back("huh? Usage: widget_add <screenid> <widgetid> <widgettype> [-in <id>]");
+        return;
+    }
+    Screen* screen = FindScreen(a[1]);
+    if (!screen) {
+        out.replies.emplace_back("huh? Invalid screen id");
+        return;
+    }
+    const auto type = WidgetTypeNamed(a[3]);
+    if (!type) {
+        out.replies.emplace_back("huh? Invalid widget type");
+        return;
+    }
+    std::string frame;
+    if (a.size() >= 6 && a[4] == "-in") {
+        const Widget* container = screen->Find(a[5]);
+        if (!container || container->type != WidgetType::Frame) {
+            out.replies.emplace_back("huh? Error finding frame");
+            return;
+        }
+        frame = a[5];
+    }
+    if (screen->Find(a[2])) { // as LCDd: accepted, and the widget stays as it was
+        out.replies.emplace_back("success");
+        return;
+    }
+    std::size_t all = 0;
+    for (const Screen& each : screens_)
+        all += each.widgets.size();
+    if (screen->widgets.size() >= limits_.widgets || all >= limits_.allWidgets || a[2].size() > limits_.text) {
+        out.replies.emplace_back("huh? Too many widgets");
+        return;
+    }
+    Widget widget;
+    widget.id = a[2];
+    widget.type = *type;
+    widget.frame = std::move(frame);
+    screen->widgets.push_back(std::move(widget));
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::WidgetDel(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 3) {
+        out.replies.emplace_back("huh? Usage: widget_del <screenid> <widgetid>");
+        return;
+    }
+    Screen* screen = FindScreen(a[1]);
+    if (!screen) {
+        out.replies.emplace_back("huh? Invalid screen id");
+        return;
+    }
+    const Widget* widget = screen->Find(a[2]);
+    if (!widget) {
+        out.replies.emplace_back("huh? Invalid widget id");
+        return;
+    }
+    // A frame takes its contents with it.
+    const bool frame = widget->type == WidgetType::Frame;
+    const std::string id = a[2];
+    std::erase_if(screen->widgets, [&](const Widget& w) { return w.id == id || (frame && w.frame == id); });
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::WidgetSet(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 4) {
+        out.replies.emplace_back("huh? Usage: widget_set <screenid> <widgetid> <widget-SPECIFIC-data>");
+        return;
+    }
+    Screen* screen = FindScreen(a[1]);
+    if (!screen) {
+        out.replies.emplace_back("huh? Unknown screen id");
+        return;
+    }
+    Widget* widget = screen->Find(a[2]);
+    if (!widget) {
+        out.replies.emplace_back("huh? Unknown widget id");
+        return;
+    }
+    if (SetWidgetData(*widget, a, out)) {
+        widget->set = true;
+        out.replies.emplace_back("success");
+    }
+}
+
+bool ClientSession::SetWidgetData(Widget& w, const Arguments& a, Outcome& out)
+{
+    const std::size_t count = a.size();
+    auto refuse = [&](const char* reply) {
+        out.replies.emplace_back(reply);
+        return false;
+    };
+    auto wrongCount = [&] { return refuse("huh? Wrong number of arguments"); };
+    auto coordinates = [&](std::size_t first, std::size_t n) {
+        for (std::size_t i = first; i < first + n; ++i)
+            if (!StartsWithDigit(a[i]))
+                return false;
+        return true;
+    };
+    switch (w.type) {
+    case WidgetType::String:
+        if (count != 6)
+            return wrongCount();
+        if (!coordinates(3, 2))
+            return refuse("huh? Invalid coordinates");
+        w.x = Number(a[3]);
+        w.y = Number(a[4]);
+        w.text = Text(a[5]);
+        return true;
+    case WidgetType::Title:
+        if (count != 4)
+            return wrongCount();
+        w.text = Text(a[3]);
+        return true;
+    case WidgetType::Hbar:
+    case WidgetType::Vbar:
+        if (count != 6)
+            return wrongCount();
+        if (!coordinates(3, 2))
+            return refuse("huh? Invalid coordinates");
+        w.x = Number(a[3]);
+        w.y = Number(a[4]);
+        w.length = Number(a[5]);
+        return true;
+    case WidgetType::Pbar:
+        if (count < 7 || count > 9)
+            return wrongCount();
+        if (!coordinates(3, 2))
+            return refuse("huh? Invalid coordinates");
+        w.x = Number(a[3]);
+        w.y = Number(a[4]);
+        w.length = Number(a[5]);
+        w.promille = std::clamp(Number(a[6]), 0, 1000);
+        w.text = count > 7 ? Text(a[7]) : std::string();
+        w.endText = count > 8 ? Text(a[8]) : std::string();
+        return true;
+    case WidgetType::Icon: {
+        if (count != 6)
+            return wrongCount();
+        if (!coordinates(3, 2))
+            return refuse("huh? Invalid coordinates");
+        const auto icon = IconNamed(a[5]);
+        if (!icon)
+            return refuse("huh? Invalid icon name");
+        w.x = Number(a[3]);
+        w.y = Number(a[4]);
+        w.icon = *icon;
+        return true;
+    }
+    case WidgetType::Scroller:
+        if (count != 10)
+            return wrongCount();
+        if (!coordinates(3, 4))
+            return refuse("huh? Invalid coordinates");
+        if (a[7] != "h" && a[7] != "v" && a[7] != "m")
+            return refuse("huh? Invalid direction");
+        w.left = Number(a[3]);
+        w.top = Number(a[4]);
+        w.right = Number(a[5]);
+        w.bottom = Number(a[6]);
+        w.direction = a[7][0];
+        w.speed = Number(a[8]);
+        w.text = Text(a[9]);
+        return true;
+    case WidgetType::Frame:
+        if (count != 11)
+            return wrongCount();
+        if (!coordinates(3, 6))
+            return refuse("huh? Invalid coordinates");
+        if (a[9] != "h" && a[9] != "v")
+            return refuse("huh? Invalid direction");
+        w.left = Number(a[3]);
+        w.top = Number(a[4]);
+        w.right = Number(a[5]);
+        w.bottom = Number(a[6]);
+        w.width = std::min(Number(a[7]), 256);
+        w.height = std::min(Number(a[8]), 256);
+        w.direction = a[9][0];
+        w.speed = Number(a[10]);
+        return true;
+    case WidgetType::Num:
+        if (count != 5)
+            return wrongCount();
+        if (!coordinates(3, 2))
+            return refuse("huh? Invalid coordinates");
+        w.x = Number(a[3]);
+        w.length = Number(a[4]);
+        if (w.length < 0 || w.length > 10)
+            return refuse("huh? Invalid number");
+        return true;
+    }
+    return wrongCount();
+}
+
+void ClientSession::AddKey(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 2) {
+        out.replies.emplace_back("huh? Usage: client_add_key [-exclusively|-shared] {<key>}+");
+        return;
+    }
+    for (std::size_t i = 1; i < a.size(); ++i) {
+        if (a[i].starts_with('-')) {
+            if (a[i] != "-exclusively" && a[i] != "-shared")
+                out.replies.push_back("huh? Invalid option: " + Text(a[i]));
+            continue;
+        }
+        if (keys_.size() < limits_.keys && a[i].size() <= 64)
+            keys_.insert(a[i]);
+    }
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::DelKey(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 2) {
+        out.replies.emplace_back("huh? Usage: client_del_key {<key>}+");
+        return;
+    }
+    for (std::size_t i = 1; i < a.size(); ++i)
+        keys_.erase(a[i]);
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::Backlight(const Arguments& a, Outcome& out)
+{
+    out.replies.emplace_back(a.size() != 2 ? "huh? Usage: backlight {on|off|toggle|blink|flash}" : "success");
+}
+
+void ClientSession::Output(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: output {on|off|<num>}");
+        return;
+    }
+    char* end = nullptr;
+    std::strtol(a[1].c_str(), &end, 0);
+    const bool number = !a[1].empty() && *end == '\0';
+    out.replies.emplace_back(a[1] == "on" || a[1] == "off" || number ? "success" : "huh? invalid parameter...");
+}
+
+void ClientSession::Sleep(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: sleep <secs>");
+        return;
+    }
+    char* end = nullptr;
+    const long seconds = std::strtol(a[1].c_str(), &end, 0);
+    if (a[1].empty() || *end != '\0') {
+        out.replies.emplace_back("huh? invalid parameter...");
+        return;
+    }
+    // LCDd answers and sleeps not: a client never holds the server up.
+    out.replies.push_back("sleeping " + std::to_string(std::clamp<long>(seconds, 0, 60)) + " seconds");
+    out.replies.emplace_back("huh? ignored (not fully implemented)");
+}
+
+bool ClientSession::KnownMenu(const std::string& id) const
+{
+    return id.empty() || std::any_of(menu_.begin(), menu_.end(),
+                                     [&](const MenuItem& item) { return item.id == id && item.type == "menu"; });
+}
+
+void ClientSession::MenuAddItem(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 4) {
+        out.replies.emplace_back("huh? Usage: menu_add_item <menuid> <newitemid> <type> [<options>]");
+        return;
+    }
+    if (!KnownMenu(a[1])) {
+        out.replies.emplace_back("huh? Cannot find menu id");
+        return;
+    }
+    static constexpr std::string_view kTypes[] = {"menu",   "action",  "checkbox", "ring",
+                                                  "slider", "numeric", "alpha",    "ip"};
+    if (std::find(std::begin(kTypes), std::end(kTypes), a[3]) == std::end(kTypes)) {
+        out.replies.emplace_back("huh? Invalid menuitem type");
+        return;
+    }
+    const bool exists = std::any_of(menu_.begin(), menu_.end(), [&](const MenuItem& item) { return item.id == a[2]; });
+    if (exists) {
+        out.replies.emplace_back("huh? Item id already in use");
+        return;
+    }
+    if (menu_.size() >= limits_.menuItems || a[2].size() > limits_.text) {
+        out.replies.emplace_back("huh? Too many menu items");
+        return;
+    }
+    MenuItem item{a[1], a[2], a[3], {}};
+    for (std::size_t i = 4; i < a.size(); ++i)
+        item.options.push_back(Text(a[i]));
+    menu_.push_back(std::move(item));
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::MenuDelItem(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 3) {
+        out.replies.emplace_back("huh? Usage: menu_del_item <menuid> <itemid>");
+        return;
+    }
+    if (menu_.empty()) {
+        out.replies.emplace_back("huh? Client has no menu");
+        return;
+    }
+    const auto before = menu_.size();
+    const std::string id = a[2];
+    std::erase_if(menu_, [&](const MenuItem& item) { return item.id == id || item.menu == id; });
+    out.replies.emplace_back(menu_.size() == before ? "huh? Cannot find item" : "success");
+}
+
+void ClientSession::MenuSetItem(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 3) {
+        out.replies.emplace_back("huh? Usage: menu_set_item <menuid> <itemid> {<option>}+");
+        return;
+    }
+    const auto it = std::find_if(menu_.begin(), menu_.end(), [&](const MenuItem& item) { return item.id == a[2]; });
+    if (it == menu_.end()) {
+        out.replies.emplace_back("huh? Cannot find menu id");
+        return;
+    }
+    it->options.clear();
+    for (std::size_t i = 3; i < a.size(); ++i)
+        it->options.push_back(Text(a[i]));
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::MenuGoto(const Arguments& a, Outcome& out)
+{
+    if (a.size() < 2 || a.size() > 3) {
+        out.replies.emplace_back("huh? Usage: menu_goto <menuid> [<predecessor_id>]");
+        return;
+    }
+    out.replies.emplace_back(KnownMenu(a[1]) ? "success" : "huh? Cannot find menu id");
+}
+
+void ClientSession::MenuSetMain(const Arguments& a, Outcome& out)
+{
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: menu_set_main <menuid>");
+        return;
+    }
+    out.replies.emplace_back(KnownMenu(a[1]) || a[1] == "_main_" ? "success" : "huh? Cannot find menu id");
+}
+
+} // namespace pixtera::lcdproc

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// One LCDd client's side of the protocol: the commands it sent, executed on its own screens,
+// keys and menu, and the lines it is answered with. Pure: the socket server feeds it lines and
+// sends what it answers. Everything it keeps is bounded, whatever the client sends.
+
+#include "client_screen.h"
+#include "lcd_commands.h"
+
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixtera::lcdproc {
+
+struct SessionLimits {
+    std::size_t screens = 64;
+    std::size_t widgets = 256; // per screen
+    std::size_t allWidgets = 1024; // of all the client's screens
+    std::size_t text = 1024; // bytes of one text, and of a name or id
+    std::size_t keys = 64;
+    std::size_t menuItems = 256;
+};
+
+struct MenuItem {
+    std::string menu; // the menu it is in; empty: the client's main menu
+    std::string id;
+    std::string type;
+    std::vector<std::string> options;
+};
+
+class ClientSession {
+public:
+    // `utf8`: the client's texts are UTF-8, else Latin-1.
+    ClientSession(const Geometry& geometry, bool utf8, SessionLimits limits = {});
+
+    struct Outcome {
+        std::vector<std::string> replies; // lines without their line feed
+        bool screensChanged = false; // added, removed, or ranked differently
+        bool close = false; // "bye"
+    };
+    // Executes one line (without its line feed).
+    Outcome Execute(std::string_view line);
+
+    bool greeted() const { return greeted_; }
+    const std::string& name() const { return name_; }
+    const std::vector<Screen>& screens() const { return screens_; }
+    std::vector<Screen>& screens() { return screens_; }
+    const std::set<std::string>& keys() const { return keys_; }
+    const std::vector<MenuItem>& menu() const { return menu_; }
+    const Geometry& geometry() const { return geometry_; }
+
+    Screen* FindScreen(const std::string& id);
+
+private:
+    using Arguments = std::vector<std::string>;
+    void Hello(const Arguments& a, Outcome& out);
+    void ClientSet(const Arguments& a, Outcome& out);
+    void ScreenAdd(const Arguments& a, Outcome& out);
+    void ScreenDel(const Arguments& a, Outcome& out);
+    void ScreenSet(const Arguments& a, Outcome& out);
+    void WidgetAdd(const Arguments& a, Outcome& out);
+    void WidgetDel(const Arguments& a, Outcome& out);
+    void WidgetSet(const Arguments& a, Outcome& out);
+    void AddKey(const Arguments& a, Outcome& out);
+    void DelKey(const Arguments& a, Outcome& out);
+    void Backlight(const Arguments& a, Outcome& out);
+    void Output(const Arguments& a, Outcome& out);
+    void Sleep(const Arguments& a, Outcome& out);
+    void MenuAddItem(const Arguments& a, Outcome& out);
+    void MenuDelItem(const Arguments& a, Outcome& out);
+    void MenuSetItem(const Arguments& a, Outcome& out);
+    void MenuGoto(const Arguments& a, Outcome& out);
+    void MenuSetMain(const Arguments& a, Outcome& out);
+    // The widget's data after its screen and id; false with a reply when it does not fit.
+    bool SetWidgetData(Widget& widget, const Arguments& a, Outcome& out);
+    // A client's text in the display's code page, cut to the limit.
+    std::string Text(std::string_view text) const;
+    bool KnownMenu(const std::string& id) const;
+
+    Geometry geometry_;
+    bool utf8_;
+    SessionLimits limits_;
+    bool greeted_ = false;
+    std::string name_;
+    std::vector<Screen> screens_; // in the order they were added
+    std::set<std::string> keys_;
+    std::vector<MenuItem> menu_;
+};
+
+// The reply to "hello" for a display of this geometry.
+std::string ConnectReply(const Geometry& geometry);
+
+} // namespace pixtera::lcdproc

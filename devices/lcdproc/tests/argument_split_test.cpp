@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#include "argument_split.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using pixtera::lcdproc::SplitArguments;
+using Args = std::vector<std::string>;
+
+TEST(ArgumentSplit, BlanksSeparateAndQuotesHoldThemTogether)
+{
+    EXPECT_EQ(SplitArguments("widget_set s w 1 2 \"hi there\""), (Args{"widget_set", "s", "w", "1", "2", "hi there"}));
+    EXPECT_EQ(SplitArguments("a {b c} \t d"), (Args{"a", "b c", "d"}));
+    EXPECT_EQ(SplitArguments("a \"\""), (Args{"a", ""})) << "an empty quote is an empty argument";
+    EXPECT_EQ(SplitArguments("   "), Args{});
+    EXPECT_EQ(SplitArguments("ab\"cd ef\""), Args{"abcd ef"}) << "a quote may open inside an argument";
+    EXPECT_EQ(SplitArguments("\"ab\"cd"), (Args{"ab", "cd"})) << "and closing one ends it";
+}
+
+TEST(ArgumentSplit, BackslashesEscapeAndNameControls)
+{
+    EXPECT_EQ(SplitArguments(R"("a\"b" c\ d x\ny)"), (Args{"a\"b", "c d", "x\ny"}));
+    EXPECT_EQ(SplitArguments(R"(a\)"), Args{"a\\"}) << "a backslash at the end stays";
+}
+
+TEST(ArgumentSplit, AnOpenQuoteIsRefusedAndTheLineEndsAtItsBreak)
+{
+    EXPECT_FALSE(SplitArguments("a \"open"));
+    EXPECT_FALSE(SplitArguments("a {open"));
+    EXPECT_EQ(SplitArguments("a b\r\nc"), (Args{"a", "b"}));
+    EXPECT_EQ(SplitArguments(std::string_view("a\0b", 3)), Args{"a"});
+}
+
+TEST(ArgumentSplit, ArgumentsBeyondTheLimitAreDropped)
+{
+    std::string line;
+    for (int i = 0; i < 100; ++i)
+        line += "x ";
+    const auto split = SplitArguments(line);
+    ASSERT_TRUE(split);
+    EXPECT_EQ(split->size(), pixtera::lcdproc::kMaxArguments);
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: MIT
+#include "server_state.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace pixtera::lcdproc {
+namespace {
+
+constexpr int kDefaultDuration = 32; // eighths of a second, as LCDd
+
+} // namespace
+
+ServerState::ServerState(bool utf8, ServerLimits limits) : utf8_(utf8), limits_(limits) {}
+
+void ServerState::OnScreensChanged(std::function<void(long)> changed) { changed_ = std::move(changed); }
+
+void ServerState::AttachDisplay(long display, const Geometry& geometry)
+{
+    std::lock_guard lock(mutex_);
+    displays_[display] = geometry;
+}
+
+std::vector<long> ServerState::displays() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<long> served;
+    for (const auto& [display, geometry] : displays_)
+        served.push_back(display);
+    return served;
+}
+
+Geometry ServerState::ClientGeometry() const { return displays_.empty() ? Geometry{} : displays_.begin()->second; }
+
+ClientId ServerState::Connect()
+{
+    std::lock_guard lock(mutex_);
+    const ClientId id = nextClient_++;
+    clients_.emplace(id, Client{ClientSession(ClientGeometry(), utf8_, limits_.session), {}, false});
+    return id;
+}
+
+void ServerState::Disconnect(ClientId client)
+{
+    bool hadScreens = false;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = clients_.find(client);
+        if (it == clients_.end())
+            return;
+        hadScreens = !it->second.session.screens().empty();
+        clients_.erase(it);
+        Renumber();
+    }
+    if (hadScreens)
+        NotifyChanged();
+}
+
+bool ServerState::Queue(Client& client, const std::string& line)
+{
+    if (client.overflowed)
+        return false;
+    if (client.output.size() + line.size() + 1 > limits_.output) {
+        client.overflowed = true;
+        client.output.clear(); // it is dropped; nothing more goes to it
+        return false;
+    }
+    client.output += line;
+    client.output += '\n';
+    return true;
+}
+
+bool ServerState::Execute(ClientId client, std::string_view line)
+{
+    ClientSession::Outcome outcome;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = clients_.find(client);
+        if (it == clients_.end())
+            return false;
+        outcome = it->second.session.Execute(line);
+        for (const auto& reply : outcome.replies)
+            Queue(it->second, reply);
+        if (outcome.screensChanged)
+            Renumber();
+    }
+    if (outcome.screensChanged)
+        NotifyChanged();
+    return !outcome.close;
+}
+
+bool ServerState::Send(ClientId client, const std::string& line)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = clients_.find(client);
+    return it != clients_.end() && Queue(it->second, line);
+}
+
+std::string ServerState::TakeOutput(ClientId client)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = clients_.find(client);
+    return it == clients_.end() ? std::string() : std::exchange(it->second.output, {});
+}
+
+bool ServerState::Overflowed(ClientId client) const
+{
+    std::lock_guard lock(mutex_);
+    const auto it = clients_.find(client);
+    return it != clients_.end() && it->second.overflowed;
+}
+
+std::size_t ServerState::clients() const
+{
+    std::lock_guard lock(mutex_);
+    return clients_.size();
+}
+
+bool ServerState::DeliverKey(const std::string& key)
+{
+    std::lock_guard lock(mutex_);
+    // The client whose screen is shown first, then any that reserved the key.
+    std::vector<ClientId> order;
+    for (const auto& [display, showing] : showing_)
+        if (const auto ref = screens_.find(showing.screen); ref != screens_.end())
+            order.push_back(ref->second.client);
+    for (const auto& [id, client] : clients_)
+        order.push_back(id);
+    for (ClientId id : order) {
+        Client& client = clients_.at(id);
+        if (client.session.keys().contains(key))
+            return Queue(client, "key " + key);
+    }
+    return false;
+}
+
+void ServerState::Renumber()
+{
+    std::map<std::pair<ClientId, std::string>, long> numbers;
+    for (const auto& [id, client] : clients_)
+        for (const Screen& screen : client.session.screens()) {
+            const auto key = std::make_pair(id, screen.id);
+            const auto known = numbers_.find(key);
+            const long number = known != numbers_.end() ? known->second : nextScreen_++;
+            numbers.emplace(key, number);
+            screens_[number] = {id, screen.id};
+        }
+    std::erase_if(screens_, [&](const auto& entry) {
+        return !numbers.contains(std::make_pair(entry.second.client, entry.second.id)) ||
+               numbers.at(std::make_pair(entry.second.client, entry.second.id)) != entry.first;
+    });
+    numbers_ = std::move(numbers);
+}
+
+Screen* ServerState::Find(long screen, Client** client)
+{
+    const auto ref = screens_.find(screen);
+    if (ref == screens_.end())
+        return nullptr;
+    const auto owner = clients_.find(ref->second.client);
+    if (owner == clients_.end())
+        return nullptr;
+    if (client)
+        *client = &owner->second;
+    return owner->second.session.FindScreen(ref->second.id);
+}
+
+std::string ServerState::Screens(long display) const
+{
+    std::lock_guard lock(mutex_);
+    if (!displays_.contains(display))
+        return {};
+    std::string list;
+    for (const auto& [number, ref] : screens_) {
+        const Screen* screen = const_cast<ServerState*>(this)->Find(number);
+        if (!screen)
+            continue;
+        list += std::to_string(number) + " " + std::to_string(static_cast<int>(screen->priority)) + " " +
+                std::to_string(screen->duration > 0 ? screen->duration : kDefaultDuration) + "\n";
+    }
+    return list;
+}
+
+std::optional<RenderedScreen> ServerState::Render(long display, long screenNumber, long timer)
+{
+    std::optional<RenderedScreen> rendered;
+    bool timedOut = false;
+    {
+        std::lock_guard lock(mutex_);
+        const auto geometry = displays_.find(display);
+        Client* client = nullptr;
+        Screen* screen = Find(screenNumber, &client);
+        if (geometry == displays_.end() || !screen)
+            return std::nullopt;
+        const auto showing = showing_.find(display);
+        if (showing != showing_.end() && showing->second.screen == screenNumber && screen->timeout > 0 &&
+            timer - showing->second.since >= screen->timeout) {
+            // Its time is up: the screen goes, as with LCDd, and its client hears of it.
+            Queue(*client, "ignore " + screen->id);
+            const std::string id = screen->id;
+            std::erase_if(client->session.screens(), [&](const Screen& s) { return s.id == id; });
+            showing->second.screen = -1;
+            Renumber();
+            timedOut = true;
+        } else {
+            rendered = RenderScreen(*screen, geometry->second, timer);
+        }
+    }
+    if (timedOut)
+        NotifyChanged();
+    return rendered;
+}
+
+bool ServerState::ShownAnywhere(long screen) const
+{
+    return std::any_of(showing_.begin(), showing_.end(),
+                       [&](const auto& entry) { return entry.second.screen == screen; });
+}
+
+bool ServerState::SpendTimeout(long screenNumber, long elapsed)
+{
+    Screen* screen = Find(screenNumber);
+    if (!screen || screen->timeout <= 0)
+        return false;
+    screen->timeout = static_cast<int>(std::max(1L, screen->timeout - std::max(0L, elapsed)));
+    return false;
+}
+
+void ServerState::Shown(long display, long screenNumber, long timer)
+{
+    std::lock_guard lock(mutex_);
+    if (!displays_.contains(display))
+        return;
+    Showing& showing = showing_[display];
+    if (showing.screen == screenNumber)
+        return;
+    const long before = showing.screen;
+    const long since = showing.since;
+    showing = {screenNumber, timer};
+    if (before >= 0) {
+        SpendTimeout(before, timer - since);
+        Client* client = nullptr;
+        if (const Screen* screen = Find(before, &client); screen && !ShownAnywhere(before))
+            Queue(*client, "ignore " + screen->id);
+    }
+    if (screenNumber >= 0) {
+        Client* client = nullptr;
+        const Screen* screen = Find(screenNumber, &client);
+        const bool elsewhere = std::count_if(showing_.begin(), showing_.end(), [&](const auto& entry) {
+                                   return entry.second.screen == screenNumber;
+                               }) > 1;
+        if (screen && !elsewhere)
+            Queue(*client, "listen " + screen->id);
+    }
+}
+
+void ServerState::NotifyChanged()
+{
+    if (!changed_)
+        return;
+    for (long display : displays())
+        changed_(display);
+}
+
+} // namespace pixtera::lcdproc

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Everything the clients of the LCDd protocol server built, and what the displays ask of it:
+// the clients' sessions, the displays served, the screens in the rotation, the lines waiting to
+// be sent to each client. The socket thread feeds it lines; the displays' refresh threads ask
+// for screens and renderings.
+//
+// Concurrency: `mutex_` guards every member below it; the change callback runs outside it.
+
+#include "client_session.h"
+#include "screen_renderer.h"
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pixtera::lcdproc {
+
+using ClientId = unsigned long;
+
+struct ServerLimits {
+    SessionLimits session;
+    std::size_t output = 64 * 1024; // bytes waiting for a client that does not read
+};
+
+class ServerState {
+public:
+    ServerState(bool utf8, ServerLimits limits = {});
+
+    // Called (outside the lock) when a display's screens changed: added, removed, re-ranked.
+    void OnScreensChanged(std::function<void(long display)> changed);
+
+    // A display the server serves; the first one's geometry is what clients are told.
+    void AttachDisplay(long display, const Geometry& geometry);
+    std::vector<long> displays() const;
+
+    ClientId Connect();
+    void Disconnect(ClientId client);
+    // Executes one line of the client; false when the client asked to go ("bye").
+    bool Execute(ClientId client, std::string_view line);
+    // Queues a line for the client; false when its output is over the limit (drop it).
+    bool Send(ClientId client, const std::string& line);
+    // The bytes waiting for the client, taken.
+    std::string TakeOutput(ClientId client);
+    // True when the client's output outgrew the limit: it does not read, and is dropped.
+    bool Overflowed(ClientId client) const;
+    std::size_t clients() const;
+
+    // A key pressed on a display, for the client that reserved it ("key X"); false when none did.
+    bool DeliverKey(const std::string& key);
+
+    // The rotation's view: "<id> <priority> <duration>" lines.
+    std::string Screens(long display) const;
+    // The screen at `timer`; nothing when it is gone (deleted, its client gone, timed out).
+    std::optional<RenderedScreen> Render(long display, long screen, long timer);
+    // The display shows this screen now (-1: none of ours): its client hears "listen", the
+    // client of the one before "ignore".
+    void Shown(long display, long screen, long timer);
+
+private:
+    struct Client {
+        ClientSession session;
+        std::string output;
+        bool overflowed = false;
+    };
+    struct ScreenRef {
+        ClientId client = 0;
+        std::string id;
+    };
+    struct Showing {
+        long screen = -1;
+        long since = 0; // the timer when it began
+    };
+
+    Geometry ClientGeometry() const;
+    // Gives new screens their numbers and forgets those of screens gone.
+    void Renumber();
+    Screen* Find(long screen, Client** client = nullptr);
+    bool ShownAnywhere(long screen) const;
+    // Counts the time the screen was shown against its timeout; true when that is over.
+    bool SpendTimeout(long screen, long elapsed);
+    void NotifyChanged();
+    bool Queue(Client& client, const std::string& line);
+
+    const bool utf8_;
+    const ServerLimits limits_;
+    std::function<void(long)> changed_; // set before any client connects
+
+    mutable std::mutex mutex_;
+    std::map<long, Geometry> displays_;
+    std::map<ClientId, Client> clients_;
+    ClientId nextClient_ = 1;
+    std::map<long, ScreenRef> screens_; // by number, in the order they were added
+    std::map<std::pair<ClientId, std::string>, long> numbers_;
+    long nextScreen_ = 1;
+    std::map<long, Showing> showing_; // by display
+};
+
+} // namespace pixtera::lcdproc

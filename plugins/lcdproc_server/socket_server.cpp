@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: MIT
+#include "socket_server.h"
+
+#include <pixtera/platform/event_log.h>
+#include <pixtera/platform/thread.h>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace pixtera::lcdproc {
+namespace {
+
+// Read per client and round, so that one busy client cannot starve the others.
+constexpr std::size_t kReadChunk = 4096;
+
+std::string Address(const ListenAddress& address) { return address.host + ":" + std::to_string(address.port); }
+
+} // namespace
+
+SocketServer::SocketServer(ServerState& state, std::size_t maxClients) : state_(state), maxClients_(maxClients) {}
+
+SocketServer::~SocketServer()
+{
+    stopping_ = true;
+    Wake();
+    if (thread_.joinable())
+        thread_.join();
+    for (auto& [fd, connection] : connections_)
+        state_.Disconnect(connection.client);
+}
+
+bool SocketServer::Start(const ListenAddress& address, std::string& why)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (const int failed = getaddrinfo(address.host.c_str(), std::to_string(address.port).c_str(), &hints, &found)) {
+        why = "the address " + Address(address) + " is unknown (" + gai_strerror(failed) + ")";
+        return false;
+    }
+    why = "no address to listen on";
+    for (addrinfo* candidate = found; candidate && !listener_; candidate = candidate->ai_next) {
+        UniqueFd fd(socket(candidate->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        const int on = 1;
+        if (!fd || setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+            bind(fd.get(), candidate->ai_addr, candidate->ai_addrlen) != 0 || listen(fd.get(), 64) != 0) {
+            why = "cannot listen on " + Address(address) + ": " + std::strerror(errno);
+            continue;
+        }
+        listener_ = std::move(fd);
+    }
+    freeaddrinfo(found);
+    if (!listener_)
+        return false;
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&bound), &length);
+    port_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(bound).sin6_port
+                                              : reinterpret_cast<sockaddr_in&>(bound).sin_port);
+    wake_ = UniqueFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake_) {
+        why = std::string("no eventfd: ") + std::strerror(errno);
+        return false;
+    }
+    thread_ = std::thread([this] {
+        NameThisThread("px-lcdserver");
+        Loop();
+    });
+    return true;
+}
+
+void SocketServer::Wake()
+{
+    if (!wake_)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wake_.get(), &one, sizeof one);
+}
+
+void SocketServer::Loop()
+{
+    std::vector<pollfd> polled;
+    while (!stopping_) {
+        polled.clear();
+        polled.push_back({listener_.get(), POLLIN, 0});
+        polled.push_back({wake_.get(), POLLIN, 0});
+        for (auto& [fd, connection] : connections_) {
+            if (connection.pending.empty())
+                connection.pending = state_.TakeOutput(connection.client);
+            polled.push_back({fd, static_cast<short>(POLLIN | (connection.pending.empty() ? 0 : POLLOUT)), 0});
+        }
+        if (poll(polled.data(), polled.size(), -1) < 0 && errno != EINTR) {
+            LogError(std::string("LCDproc server: poll failed: ") + std::strerror(errno) +
+                     "; no more clients are served");
+            return;
+        }
+        if (polled[1].revents & POLLIN) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto read = ::read(wake_.get(), &count, sizeof count);
+        }
+        for (std::size_t i = 2; i < polled.size(); ++i) {
+            const int fd = polled[i].fd;
+            const auto it = connections_.find(fd);
+            if (it == connections_.end() || polled[i].revents == 0)
+                continue;
+            Connection& connection = it->second;
+            if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) && !Read(connection))
+                continue; // closed
+            if (state_.Overflowed(connection.client)) {
+                Close(fd, "does not read its replies");
+                continue;
+            }
+            if (polled[i].revents & POLLOUT)
+                Write(connection);
+        }
+        if (polled[0].revents & POLLIN)
+            Accept();
+    }
+}
+
+void SocketServer::Accept()
+{
+    while (true) {
+        UniqueFd fd(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!fd) {
+            if (errno == EMFILE || errno == ENFILE)
+                LogWarning("LCDproc server: no file descriptor for a new client");
+            return;
+        }
+        if (connections_.size() >= maxClients_) {
+            if (!refusing_)
+                LogWarning("LCDproc server: " + std::to_string(maxClients_) +
+                           " clients are connected, the most allowed (clients=); further ones are refused");
+            refusing_ = true;
+            continue; // closed at once
+        }
+        Connection connection;
+        connection.client = state_.Connect();
+        const int key = fd.get();
+        connection.fd = std::move(fd);
+        connections_.emplace(key, std::move(connection));
+    }
+}
+
+bool SocketServer::Read(Connection& connection)
+{
+    char buffer[kReadChunk];
+    const ssize_t got = recv(connection.fd.get(), buffer, sizeof buffer, 0);
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+        Close(connection.fd.get(), nullptr); // gone, with whatever half line it sent
+        return false;
+    }
+    if (got < 0)
+        return true;
+    for (std::string_view data(buffer, static_cast<std::size_t>(got)); !data.empty();) {
+        const auto end = data.find('\n');
+        const std::string_view piece = data.substr(0, end);
+        data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
+        if (!connection.skipping) {
+            if (connection.input.size() + piece.size() > kLongestLine) {
+                connection.input.clear();
+                connection.skipping = true;
+                state_.Send(connection.client, "huh? Line too long");
+            } else {
+                connection.input.append(piece);
+            }
+        }
+        if (end == std::string_view::npos)
+            break;
+        if (!connection.skipping && !state_.Execute(connection.client, connection.input)) {
+            Write(connection); // what came before "bye"
+            Close(connection.fd.get(), nullptr);
+            return false;
+        }
+        connection.input.clear();
+        connection.skipping = false;
+    }
+    return true;
+}
+
+bool SocketServer::Write(Connection& connection)
+{
+    if (connection.pending.empty())
+        connection.pending = state_.TakeOutput(connection.client);
+    while (!connection.pending.empty()) {
+        const ssize_t sent =
+            send(connection.fd.get(), connection.pending.data(), connection.pending.size(), MSG_NOSIGNAL);
+        if (sent < 0)
+            return errno == EAGAIN || errno == EINTR;
+        connection.pending.erase(0, static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+void SocketServer::Close(int fd, const char* why)
+{
+    const auto it = connections_.find(fd);
+    if (it == connections_.end())
+        return;
+    if (why)
+        LogWarning("LCDproc server: a client " + std::string(why) + "; it is dropped");
+    state_.Disconnect(it->second.client);
+    connections_.erase(it);
+    if (connections_.size() < maxClients_)
+        refusing_ = false;
+}
+
+} // namespace pixtera::lcdproc

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#include "client_screens.h"
+
+#include <pixtera/platform/codepage.h>
+
+namespace pixtera {
+namespace {
+
+class ScreenSink final : public ComObject<ScreenSink, IScreenSink> {
+public:
+    explicit ScreenSink(std::vector<std::pair<LONG, std::shared_ptr<Event>>> displays) : displays_(std::move(displays))
+    {
+    }
+    HRESULT STDMETHODCALLTYPE ScreensChanged(LONG display) override
+    {
+        for (const auto& [index, event] : displays_)
+            if (index == display)
+                event->Set();
+        return S_OK;
+    }
+
+private:
+    const std::vector<std::pair<LONG, std::shared_ptr<Event>>> displays_;
+};
+
+} // namespace
+
+ComPtr<IScreenSink> MakeScreenSink(std::vector<std::pair<LONG, std::shared_ptr<Event>>> displays)
+{
+    return MakeComObject<ScreenSink>(std::move(displays)).As<IScreenSink>();
+}
+
+ClientScreens::ClientScreens() : changed_(std::make_shared<Event>()) {}
+
+void ClientScreens::Add(ComPtr<IScreenSource> source, std::shared_ptr<PluginFault> fault, bool advised)
+{
+    sources_.push_back({std::move(source), std::move(fault)});
+    polled_ = polled_ || !advised;
+}
+
+std::vector<ClientScreen> ClientScreens::Read(LONG display) const
+{
+    std::vector<ClientScreen> screens;
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        BString list;
+        if (!sources_[i].fault->Guard([&] { return sources_[i].object->GetScreens(display, list.Out()); }))
+            continue;
+        const std::string text = Utf16ToUtf8(BstrView(list.get()));
+        for (auto& screen : ReadScreenList(text, i))
+            screens.push_back(screen);
+    }
+    return screens;
+}
+
+std::optional<ScreenRendering> ClientScreens::Render(const ClientScreen& screen, LONG display, LONG timer,
+                                                     std::size_t cells) const
+{
+    if (screen.source >= sources_.size())
+        return std::nullopt;
+    const Source& source = sources_[screen.source];
+    BString frame;
+    BString characters;
+    HRESULT hr = E_FAIL;
+    if (!source.fault->Guard([&] {
+            return hr = source.object->RenderScreen(display, screen.id, timer, frame.Out(), characters.Out());
+        }) ||
+        hr != S_OK)
+        return std::nullopt;
+    ScreenRendering rendering;
+    rendering.frame = Utf16ToAnsi(BstrView(frame.get()));
+    rendering.frame.resize(cells, ' '); // a source's frame of another size is cut or padded
+    const std::u16string_view rows = BstrView(characters.get());
+    for (std::size_t at = 0; at + 8 <= rows.size() && rendering.characters.size() < 8; at += 8) {
+        CharacterRows glyph{};
+        for (std::size_t row = 0; row < 8; ++row)
+            glyph[row] = static_cast<BYTE>(rows[at + row]);
+        rendering.characters.push_back(glyph);
+    }
+    return rendering;
+}
+
+void ClientScreens::Shown(std::size_t source, LONG display, LONG screen, LONG timer) const
+{
+    if (source < sources_.size())
+        sources_[source].fault->Guard([&] { return sources_[source].object->ScreenShown(display, screen, timer); });
+}
+
+} // namespace pixtera
