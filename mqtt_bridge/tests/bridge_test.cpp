@@ -445,6 +445,62 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBef
         << "Temp.Out, and display 2's light, notifications and diagnostics";
 }
 
+TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
+{
+    const auto second = TestDirectory() / "frames-2.jsonl";
+    StopService();
+    StartService({FileDisplay(frames), FileDisplay(second)});
+    StartBridge("load", {"--group", "pair:1,2", "--group", "upstairs:2"});
+    const std::string base = "pixtera/" + machine;
+    const auto shows = [&](const std::filesystem::path& log, const std::string& text) {
+        return FileText(log).find("\"frame\":\"" + text) != std::string::npos;
+    };
+    const auto brief = [](const std::string& text) { return R"({"message":")" + text + R"(","duration":1})"; };
+
+    broker.Publish("pixtera/elsewhere/display/1/notify", brief("Not ours"));
+    broker.Publish(base + "/display/2/notify", brief("For two"));
+    EXPECT_TRUE(Eventually([&] { return shows(second, "For two"); }));
+    EXPECT_TRUE(Retained(base + "/display/2/output", "notification"));
+    EXPECT_TRUE(Retained(base + "/display/2/output", "queue")) << "its own queue again after a second";
+
+    broker.Publish("pixtera/group/upstairs/notify", brief("Upstairs"));
+    EXPECT_TRUE(Eventually([&] { return shows(second, "Upstairs"); }));
+    broker.Publish("pixtera/group/pair/notify", brief("Both of us"));
+    EXPECT_TRUE(Eventually([&] { return shows(frames, "Both of us") && shows(second, "Both of us"); }));
+    broker.Publish("pixtera/group/nobody/notify", brief("No such group"));
+    broker.Publish("pixtera/all/notify", brief("Everyone"));
+    EXPECT_TRUE(Eventually([&] { return shows(frames, "Everyone") && shows(second, "Everyone"); }));
+
+    EXPECT_FALSE(shows(frames, "For two") || shows(frames, "Upstairs")) << "display 1 is in neither";
+    for (const auto& log : {frames, second})
+        EXPECT_FALSE(shows(log, "Not ours") || shows(log, "No such group"));
+
+    broker.Publish(base + "/display/9/notify", "Nine");
+    broker.Publish(base + "/display/1/notify", R"({"message":"x","priority":"urgent"})");
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"Nine\" on " + base + "/display/9/notify: there is no such display"));
+    EXPECT_TRUE(bridge->WaitForOutput("/display/1/notify: \"priority\" is neither info nor alert"));
+}
+
+TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
+{
+    StartBridge("load");
+    const std::string pattern = "homeassistant/+/" + node + "/+/config";
+    const auto retained = broker.Watch(pattern, 20, 2);
+    ASSERT_EQ(retained.size(), 11u); // load, message; per display notify and three diagnostics; one light
+    // Room for a third of each: the watch ends after its seconds with what came.
+    auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
+    auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);
+    broker.Publish("homeassistant/status", "offline");
+    broker.Publish("homeassistant/status", "online");
+    std::map<std::string, int> times;
+    for (const auto& line : again.Lines())
+        ++times[line.substr(0, line.find(' '))];
+    ASSERT_EQ(times.size(), retained.size());
+    for (const auto& [topic, count] : times)
+        EXPECT_EQ(count, 2) << topic << ": the retained one, and once more";
+    EXPECT_EQ(availability.Lines().size(), 4u) << "each display's, retained and again";
+}
+
 // A broker the test makes come and go: it takes what is published while it is there, and goes
 // away right after the first publish of a connection when asked to.
 class ComingAndGoingBroker {
