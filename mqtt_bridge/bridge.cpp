@@ -197,8 +197,11 @@ void Bridge::Run()
             if (std::exchange(serviceAway_, false))
                 LogInformation("pixtera-mqtt: the service answers again");
         } catch (const sdbus::Error& error) {
-            if (!std::exchange(serviceAway_, true))
+            if (!std::exchange(serviceAway_, true)) {
                 LogWarning("pixtera-mqtt: the service does not answer (" + error.getMessage() + "); trying again");
+                for (int n = 1; n <= displays_; ++n) // its displays with it, until it answers
+                    broker_->Publish(topics_.DisplayAvailability(n), "offline", true);
+            }
             for (auto& [display, frame] : onDisplay_)
                 frame.clear(); // a service back from a restart lent nothing: written again
             std::optional<std::string> dropped;

@@ -343,8 +343,10 @@ TEST_F(Bridge, ACommandWhileTheServiceIsAwayIsCarriedOutWhenItIsBack)
     StopService();
     broker.Publish("pixtera/" + machine + "/message/set", "while it was away");
     ASSERT_TRUE(bridge->WaitForOutput("the service does not answer"));
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/available", "offline")) << "its displays with it";
     StartService(Displays());
     EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"while it was away)"); }));
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/available", "online"));
     EXPECT_TRUE(bridge->WaitForOutput("the service answers again"));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find("does not answer"), output.rfind("does not answer")) << "one line for the outage";
