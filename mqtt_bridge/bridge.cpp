@@ -2,7 +2,10 @@
 #include "bridge.h"
 
 #include "command_batch.h"
+#include "machine_key.h"
 #include "message_text.h"
+#include "notification.h"
+#include "notification_frame.h"
 
 #include <pixtera/platform/event_log.h>
 
@@ -43,7 +46,7 @@ std::string Upper(std::string_view text)
 
 Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
     : options_(std::move(options)),
-      topics_(options_.machine),
+      topics_(options_.machine, options_.key.empty() ? MachineKey(options_.machine) : options_.key),
       earlier_(topics_.Marker(), NewMarker(), seams.earlierWait)
 {
     auto wake = [this](bool& flag) {
@@ -64,22 +67,17 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
             woken_.notify_one();
         },
         {},
-        [this](const mqtt::Message& message) {
-            if (message.topic == topics_.Marker() || topics_.IsConfigTopic(message.topic))
-                return Recall(message);
-            std::optional<std::string> dropped;
-            {
-                std::lock_guard lock(mutex_);
-                dropped = commands_.Push(message);
-            }
-            woken_.notify_one();
-            if (dropped)
-                LogWarning("pixtera-mqtt: " + *dropped);
-        },
+        [this](const mqtt::Message& message) { Hear(message); },
     };
     broker_ = seams.broker(options_.broker, std::move(handlers));
     broker_->Subscribe(topics_.ConfigPattern());
+    broker_->Subscribe(topics_.FormerNodePattern());
     broker_->Subscribe(topics_.Marker());
+    broker_->Subscribe(Topics::HomeAssistantStatus());
+    broker_->Subscribe(topics_.NotifyPattern());
+    broker_->Subscribe(Topics::AllNotify());
+    for (const auto& [group, displays] : options_.groups)
+        broker_->Subscribe(Topics::GroupNotify(group));
     broker_->Subscribe(topics_.CommandPattern("backlight"));
     broker_->Subscribe(topics_.CommandPattern("brightness"));
     broker_->Subscribe(topics_.Message() + "/set");
@@ -87,6 +85,45 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
 
 Bridge::~Bridge() = default;
 
+void Bridge::Hear(const mqtt::Message& message)
+{
+    if (message.topic == topics_.Marker() || topics_.IsConfigTopic(message.topic))
+        return Recall(message);
+    std::optional<std::string> dropped;
+    if (message.topic == Topics::HomeAssistantStatus()) {
+        if (message.payload != "online")
+            return;
+        std::lock_guard lock(mutex_);
+        announce_ = true; // Home Assistant (re)started: it knows nothing that was not retained
+    } else if (IsNotifyTopic(message.topic)) {
+        std::lock_guard lock(mutex_);
+        notifications_.push_back(message);
+        if (notifications_.size() > kMostNotificationsWaiting) {
+            notifications_.pop_front();
+            if (!std::exchange(notificationsDropped_, true))
+                dropped = "notifications come faster than they are taken; the oldest are left out";
+        }
+    } else {
+        std::lock_guard lock(mutex_);
+        dropped = commands_.Push(message);
+    }
+    woken_.notify_one();
+    if (dropped)
+        LogWarning("pixtera-mqtt: " + *dropped);
+}
+
+bool Bridge::IsNotifyTopic(std::string_view topic) const
+{
+    if (topic == Topics::AllNotify())
+        return true;
+    constexpr std::string_view kGroup = "pixtera/group/";
+    if (topic.starts_with(kGroup) && topic.ends_with("/notify")) {
+        const std::string_view group = topic.substr(kGroup.size(), topic.size() - kGroup.size() - 7);
+        return options_.groups.contains(std::string(group));
+    }
+    const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
+    return topic.starts_with(prefix) && topic.ends_with("/notify");
+}
 void Bridge::Recall(const mqtt::Message& message)
 {
     std::optional<std::string> full;
@@ -120,11 +157,13 @@ void Bridge::Run()
                 return true;
             if (!earlier_.Complete(PublishThrottle::Clock::now()))
                 return connectedAgain_;
-            return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty();
+            return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty() || !notifications_.empty();
         };
         std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
         if (earlier_.Complete(PublishThrottle::Clock::now())) {
-            const auto due = throttle_.NextDue();
+            auto due = throttle_.NextDue();
+            if (notificationDue_ && (!due || *notificationDue_ < *due))
+                due = notificationDue_;
             until = retry && (!due || *retry < *due) ? retry : due;
         }
         if (until)
@@ -147,19 +186,28 @@ void Bridge::Run()
         const bool values = std::exchange(valuesChanged_, false);
         const bool power = std::exchange(powerChanged_, false);
         auto commands = commands_.Take();
+        auto notifications = std::exchange(notifications_, {});
+        notificationsDropped_ = false;
         lock.unlock();
         retry.reset();
+        // Into the displays' boards before any call: an outage loses none of them.
+        Deliver(std::move(notifications));
         try {
             Serve(announce, values, power, commands);
             if (std::exchange(serviceAway_, false))
                 LogInformation("pixtera-mqtt: the service answers again");
         } catch (const sdbus::Error& error) {
-            if (!std::exchange(serviceAway_, true))
+            if (!std::exchange(serviceAway_, true)) {
                 LogWarning("pixtera-mqtt: the service does not answer (" + error.getMessage() + "); trying again");
+                for (int n = 1; n <= displays_; ++n) // its displays with it, until it answers
+                    broker_->Publish(topics_.DisplayAvailability(n), "offline", true);
+            }
+            for (auto& [display, frame] : onDisplay_)
+                frame.clear(); // a service back from a restart lent nothing: written again
             std::optional<std::string> dropped;
             {
                 std::lock_guard relock(mutex_);
-                announce_ |= announce;
+                announce_ = true; // the displays may have changed meanwhile
                 valuesChanged_ = powerChanged_ = true;
                 dropped = commands_.Return(std::move(commands)); // carried out when it answers
                 retry = PublishThrottle::Clock::now() + kServiceRetry;
@@ -184,6 +232,8 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
     PublishDue();
     if (power || announce)
         PublishPower();
+    ShowNotifications();
+    PublishDisplayStates(power || announce);
 }
 
 // The items to publish that the service has now: with publish=* every one; items that appear
@@ -220,9 +270,15 @@ void Bridge::Announce()
         configs[topics_.SensorConfigTopic(item)] = topics_.SensorConfig(item);
     // A light only where there is a backlight to switch: Home Assistant's light is its switch.
     const int displays = service_->DisplayCount();
-    for (int n = 0; n < displays; ++n)
+    std::map<int, ServiceLink::Facts> facts;
+    for (int n = 0; n < displays; ++n) {
         if (const int caps = service_->PowerCaps(n); caps & kSwitchesBacklight)
             configs[topics_.LightConfigTopic(n + 1)] = topics_.LightConfig(n + 1, caps & kDims);
+        configs[topics_.NotifyConfigTopic(n + 1)] = topics_.NotifyConfig(n + 1);
+        for (const Diagnostic what : kDiagnostics)
+            configs[topics_.DiagnosticConfigTopic(n + 1, what)] = topics_.DiagnosticConfig(n + 1, what);
+        facts[n + 1] = service_->DisplayFacts(n);
+    }
     configs[topics_.TextConfigTopic()] = topics_.TextConfig();
     if (!std::exchange(earlierCleared_, true))
         ClearEarlier(configs, items, displays);
@@ -231,6 +287,18 @@ void Bridge::Announce()
     for (const auto& [topic, config] : configs)
         broker_->Publish(topic, config, true);
     announced_ = std::set<std::string>(items.begin(), items.end());
+    // A display gone since the last announcement is unavailable (its configs are gone at the
+    // next start); every other is there.
+    for (int n = displays + 1; n <= displays_; ++n) {
+        broker_->Publish(topics_.DisplayAvailability(n), "offline", true);
+        boards_.erase(n);
+        onDisplay_.erase(n);
+    }
+    displays_ = displays;
+    facts_ = std::move(facts);
+    displayStates_.clear();
+    for (int n = 1; n <= displays; ++n)
+        broker_->Publish(topics_.DisplayAvailability(n), "online", true);
     broker_->Publish(topics_.Status(), "online", true);
 }
 
@@ -271,17 +339,27 @@ void Bridge::ClearEarlier(const std::map<std::string, std::string>& configs, con
     const std::set<std::string> live = LiveConfigTopics(configs);
     const bool everything = options_.publish.size() == 1 && options_.publish.front() == "*";
     std::vector<std::string> stale;
+    bool moved = false; // this machine's own node has configs: an earlier start moved them there
     {
         std::lock_guard lock(mutex_);
+        moved = earlier_.AnyHeard([this](const std::string& topic) { return !topics_.IsFormerNodeConfigTopic(topic); });
         stale = earlier_.TakeStale(live);
     }
     broker_->Unsubscribe(topics_.ConfigPattern());
+    broker_->Unsubscribe(topics_.FormerNodePattern());
     broker_->Unsubscribe(topics_.Marker());
-    std::set<std::string> former{topics_.FormerTextConfigTopic()};
-    for (const auto& item : everything ? items : options_.publish)
-        former.insert(topics_.FormerSensorConfigTopic(item));
-    for (int n = 0; n < displays; ++n)
-        former.insert(topics_.FormerLightConfigTopic(n + 1));
+    // Once moved, what is left on the node named after the host alone is another host's of a name
+    // alike ("my.nas" and "my_nas" shared it).
+    std::set<std::string> former;
+    if (moved) {
+        std::erase_if(stale, [&](const std::string& topic) { return topics_.IsFormerNodeConfigTopic(topic); });
+    } else {
+        former.insert(topics_.FormerTextConfigTopic());
+        for (const auto& item : everything ? items : options_.publish)
+            former.insert(topics_.FormerSensorConfigTopic(item));
+        for (int n = 0; n < displays; ++n)
+            former.insert(topics_.FormerLightConfigTopic(n + 1));
+    }
     Clear(std::vector<std::string>(former.begin(), former.end()), {}, unclearedFormer_);
     if (const std::size_t cleared = Clear(stale, {}, unclearedStale_))
         LogInformation("pixtera-mqtt: cleared " + std::to_string(cleared) +
@@ -328,6 +406,12 @@ void Bridge::PublishDue()
 void Bridge::PublishPower()
 {
     const int displays = service_->DisplayCount();
+    const auto now = NotificationBoard::Clock::now();
+    for (int n = 1; n <= displays; ++n) {
+        blanked_[n] = service_->Blanked(n - 1);
+        boards_[n].SetBlanked(blanked_[n], now);
+        running_[n] = service_->Running(n - 1);
+    }
     for (int n = 0; n < displays; ++n) {
         if (!(service_->PowerCaps(n) & kSwitchesBacklight))
             continue; // "on" forever, and no light to show it
@@ -337,6 +421,123 @@ void Bridge::PublishPower()
             continue;
         if (broker_->Publish(topics_.Backlight(n + 1), on ? "ON" : "OFF", true))
             backlights_[n + 1] = on;
+    }
+}
+
+std::vector<int> Bridge::Addressed(const std::string& topic, std::string& why) const
+{
+    std::vector<int> displays;
+    const auto known = [this](int display) { return display >= 1 && (displays_ < 0 || display <= displays_); };
+    if (topic == Topics::AllNotify()) {
+        for (int n = 1; n <= displays_; ++n)
+            displays.push_back(n);
+        return displays;
+    }
+    constexpr std::string_view kGroup = "pixtera/group/";
+    if (topic.starts_with(kGroup)) {
+        const std::string group = topic.substr(kGroup.size(), topic.size() - kGroup.size() - 7);
+        for (int n : options_.groups.at(group))
+            if (known(n))
+                displays.push_back(n);
+        return displays;
+    }
+    const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
+    const std::string_view number = std::string_view(topic).substr(prefix.size(), topic.size() - prefix.size() - 7);
+    if (const auto n = WholeNumber(number, 1, kMostDisplays); n && known(*n))
+        displays.push_back(*n);
+    else
+        why = "there is no such display";
+    return displays;
+}
+
+// pixtera/<machine>/display/<n>/notify, pixtera/group/<name>/notify, pixtera/all/notify: a
+// notification for the displays' boards.
+void Bridge::Deliver(std::deque<mqtt::Message> notifications)
+{
+    const auto now = NotificationBoard::Clock::now();
+    for (const mqtt::Message& message : notifications) {
+        if (message.retained) {
+            Ignore(message, "a retained notification is not shown: it would come again at every start");
+            continue;
+        }
+        if (message.payload.size() > CommandQueue::kLongestCommand) {
+            Ignore(message, "a notification is at most " + std::to_string(CommandQueue::kLongestCommand) + " bytes");
+            continue;
+        }
+        const ReadNotificationResult read = ReadNotification(message.payload);
+        if (!read.refused.empty()) {
+            Ignore(message, read.refused);
+            continue;
+        }
+        std::string why;
+        const std::vector<int> displays = Addressed(message.topic, why);
+        if (!why.empty())
+            Ignore(message, why);
+        for (int display : displays)
+            if (const auto full = boards_[display].Push(read.notification, now))
+                LogWarning("pixtera-mqtt: display " + std::to_string(display) + ": " + *full);
+    }
+}
+
+// Each display shows its board's notification over its own queue, and its own again after.
+void Bridge::ShowNotifications()
+{
+    const auto now = NotificationBoard::Clock::now();
+    notificationDue_.reset();
+    for (auto& [display, board] : boards_) {
+        if (display > displays_)
+            continue;
+        const std::optional<std::string> text = board.Current(now);
+        const auto shown = onDisplay_.find(display);
+        if (text) {
+            const ServiceLink::Facts& facts = facts_[display];
+            const std::string frame = NotificationFrame(*text, facts.columns, facts.rows);
+            if (shown == onDisplay_.end() || shown->second != frame) {
+                try {
+                    service_->ShowOver(display - 1, frame);
+                } catch (const sdbus::Error& error) {
+                    if (ServiceAway(error))
+                        throw;
+                    LogWarning("pixtera-mqtt: display " + std::to_string(display) +
+                               " does not show a notification: " + RefusalReason(error));
+                }
+                onDisplay_[display] = frame; // a refusal is not tried again for this one
+            }
+        } else if (shown != onDisplay_.end()) {
+            try {
+                service_->GiveBack(display - 1);
+            } catch (const sdbus::Error& error) {
+                if (ServiceAway(error))
+                    throw;
+                // A service started again since holds no lease of ours: nothing to give back.
+            }
+            onDisplay_.erase(shown);
+        }
+        if (const auto next = board.NextChange(); next && (!notificationDue_ || *next < *notificationDue_))
+            notificationDue_ = next;
+    }
+}
+
+void Bridge::PublishDisplayStates(bool force)
+{
+    for (int n = 1; n <= displays_; ++n) {
+        const ServiceLink::Facts& facts = facts_[n];
+        const std::string output = onDisplay_.count(n) ? "notification"
+                                   : blanked_[n]       ? "blanked"
+                                   : running_[n]       ? "queue"
+                                                       : "stopped";
+        const std::pair<Diagnostic, std::string> states[] = {
+            {Diagnostic::Driver, facts.driver.empty() ? "unknown" : facts.driver},
+            {Diagnostic::Size, std::to_string(facts.columns) + "x" + std::to_string(facts.rows)},
+            {Diagnostic::Output, output}};
+        for (const auto& [what, payload] : states) {
+            const std::string topic = topics_.DiagnosticState(n, what);
+            auto& published = displayStates_[topic];
+            if (!force && published == payload)
+                continue;
+            if (broker_->Publish(topic, payload, true))
+                published = payload;
+        }
     }
 }
 

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // pixtera-mqtt's work: the chosen values to the broker when they change (retained, at most once a
-// second each), Home Assistant's discovery of every value, display and the message, and the
-// commands that come back (a display's backlight and brightness, the message). At start it clears
-// the discovery configs of earlier runs that it no longer announces (those the broker was away
-// for, after it comes back). One thread does the bus
-// calls and the publishing; the broker's and the bus's threads only hand it work.
+// second each), Home Assistant's discovery of every value, display and the message (again
+// whenever Home Assistant says it is online), and the commands that come back (a display's
+// backlight and brightness, the message, notifications for a display, a group of them or all).
+// At start it clears the discovery configs of earlier runs that it no longer announces (those the
+// broker was away for, after it comes back). One thread does the bus calls and the publishing;
+// the broker's and the bus's threads only hand it work.
 
 #include "bridge_options.h"
 #include "broker_link.h"
@@ -13,6 +14,7 @@
 #include "discovery.h"
 #include "earlier_configs.h"
 #include "ignored_commands.h"
+#include "notification_board.h"
 #include "publish_throttle.h"
 #include "service_link.h"
 
@@ -30,6 +32,9 @@ struct BridgeSeams {
     std::chrono::milliseconds earlierWait = EarlierConfigs::kLongestWait;
 };
 
+// Notifications that wait for the serving thread, and the longest one taken.
+inline constexpr std::size_t kMostNotificationsWaiting = 64;
+
 class Bridge {
 public:
     explicit Bridge(BridgeOptions options, BridgeSeams seams = {});
@@ -43,6 +48,14 @@ private:
     // Carries out `commands`, taking each from it; those left when the service went away stay.
     void Serve(bool announce, bool values, bool power, std::deque<mqtt::Message>& commands);
     void Recall(const mqtt::Message& message);
+    // On the broker's thread: a message for the serving thread, or Home Assistant's status.
+    void Hear(const mqtt::Message& message);
+    bool IsNotifyTopic(std::string_view topic) const;
+    // The displays (from 1) a notification's topic reaches; why none.
+    std::vector<int> Addressed(const std::string& topic, std::string& why) const;
+    void Deliver(std::deque<mqtt::Message> notifications);
+    void ShowNotifications();
+    void PublishDisplayStates(bool force);
     void Announce();
     void ClearEarlier(const std::map<std::string, std::string>& configs, const std::vector<std::string>& items,
                       int displays);
@@ -62,7 +75,7 @@ private:
     const BridgeOptions options_;
     const Topics topics_;
 
-    std::mutex mutex_; // guards the seven below
+    std::mutex mutex_; // guards the nine below
     std::condition_variable woken_;
     bool stopping_ = false;
     bool announce_ = false;
@@ -70,6 +83,8 @@ private:
     bool valuesChanged_ = true;
     bool powerChanged_ = true;
     CommandQueue commands_;
+    std::deque<mqtt::Message> notifications_; // at most kMostNotificationsWaiting, oldest first
+    bool notificationsDropped_ = false; // said, until the serving thread takes them
     EarlierConfigs earlier_; // its marker() alone is constant
 
     // The serving thread's alone:
@@ -80,6 +95,16 @@ private:
     std::map<std::string, bool> missing_; // items asked for that the service lacks yet, said once
     IgnoredCommands ignored_; // how many were said lately
     bool serviceAway_ = false; // said once
+    int displays_ = -1; // as the service last said; -1 before it said
+    std::map<int, ServiceLink::Facts> facts_; // displays from 1
+    std::map<int, bool> blanked_;
+    std::map<int, bool> running_;
+    std::map<int, NotificationBoard> boards_;
+    // The frame of a notification written on display n, which the bridge borrowed; empty when it
+    // is to be written again (the service was away meanwhile).
+    std::map<int, std::string> onDisplay_;
+    std::map<std::string, std::string> displayStates_; // topic, payload as last published
+    std::optional<PublishThrottle::Clock::time_point> notificationDue_;
     bool earlierCleared_ = false;
     // Stale configs, and those where earlier versions put them, that the broker was away for:
     // cleared after the next connection.

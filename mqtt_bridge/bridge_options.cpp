@@ -11,7 +11,7 @@
 namespace pixtera::bridge {
 namespace {
 
-constexpr const char* kKeys[] = {"host", "port", "publish", "username", "password_file", "tls_ca"};
+constexpr const char* kKeys[] = {"host", "port", "publish", "username", "password_file", "tls_ca", "group"};
 
 bool KnownKey(const std::string& key)
 {
@@ -30,7 +30,8 @@ std::string Trim(std::string_view text)
 
 // key=value lines; blank lines and lines starting with # are skipped. It says where the password
 // is and whom to trust: this user's or root's alone.
-std::string ReadConfigFile(const std::string& path, std::map<std::string, std::string>& values)
+std::string ReadConfigFile(const std::string& path, std::map<std::string, std::string>& values,
+                           std::vector<std::string>& groups)
 {
     const BoundedFile file = ReadBoundedFile(path, 64 * 1024, false, FileOwner::ThisUserOrRoot);
     if (!file)
@@ -48,8 +49,11 @@ std::string ReadConfigFile(const std::string& path, std::map<std::string, std::s
         if (equals == std::string::npos || !KnownKey(key))
             return path + " line " + std::to_string(number) + ": \"" + line.substr(0, 60) +
                    "\" is not one of host=, port=, "
-                   "publish=, username=, password_file=, tls_ca=";
-        values.try_emplace(key, Trim(line.substr(equals + 1)));
+                   "publish=, username=, password_file=, tls_ca=, group=";
+        if (key == "group")
+            groups.push_back(Trim(line.substr(equals + 1)));
+        else
+            values.try_emplace(key, Trim(line.substr(equals + 1)));
     }
     return {};
 }
@@ -61,7 +65,39 @@ ParsedOptions Error(std::string text)
     return parsed;
 }
 
+// "kitchen:1,2" into `groups`; what is wrong with it.
+std::string ReadGroup(const std::string& text, std::map<std::string, std::set<int>>& groups)
+{
+    const auto colon = text.find(':');
+    const std::string name = Trim(std::string_view(text).substr(0, colon));
+    if (colon == std::string::npos || !ValidGroupName(name))
+        return "group \"" + text.substr(0, 60) +
+               "\" is not NAME:DISPLAYS (a name of 1 to 32 of a-z 0-9 _ -, then display numbers separated by commas)";
+    if (!groups.contains(name) && groups.size() >= kMostGroups)
+        return "more than " + std::to_string(kMostGroups) + " groups";
+    auto& displays = groups[name];
+    for (const std::string& number : CommaList(text.substr(colon + 1))) {
+        int display = 0;
+        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), display);
+        if (error != std::errc() || end != number.data() + number.size() || display < 1 || display > kMostDisplays)
+            return "group " + name + ": \"" + number.substr(0, 20) + "\" is not a display number (1 to " +
+                   std::to_string(kMostDisplays) + ")";
+        displays.insert(display);
+    }
+    return {};
+}
+
 } // namespace
+
+bool ValidGroupName(std::string_view name)
+{
+    if (name.empty() || name.size() > 32)
+        return false;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
+            return false;
+    return true;
+}
 
 std::string TopicMachineName(std::string_view hostname)
 {
@@ -72,13 +108,17 @@ std::string TopicMachineName(std::string_view hostname)
             (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '_' || lower == '-';
         name += kept ? lower : '_';
     }
-    return name.empty() ? "localhost" : name;
+    if (name.empty())
+        return "localhost";
+    // pixtera/all/ and pixtera/group/ are every machine's broadcasts.
+    return name == "all" || name == "group" ? name + "_" : name;
 }
 
 std::string BridgeHelp()
 {
     return "Usage: pixtera-mqtt [--config FILE] [--host HOST] [--port PORT] [--publish NAMES]\n"
            "                    [--username USER] [--password-file FILE] [--tls-ca FILE]\n"
+           "                    [--group NAME:DISPLAYS]...\n"
            "\n"
            "Publishes this machine's Pixtera values to an MQTT broker under pixtera/<hostname>/<name>,\n"
            "announces them and every display to Home Assistant, and takes its commands.\n"
@@ -90,14 +130,18 @@ std::string BridgeHelp()
            "  --username USER       for a broker that asks for one\n"
            "  --password-file FILE  a file only you can read whose first line is the password\n"
            "  --tls-ca FILE         the CA of the broker's TLS certificate: TLS or no connection\n"
+           "  --group NAME:DISPLAYS displays (numbered from 1) that pixtera/group/NAME/notify reaches,\n"
+           "                        as in --group kitchen:1,2; once for each group\n"
            "  --config FILE         the same keys as key=value lines (host=, port=, publish=,\n"
-           "                        username=, password_file=, tls_ca=); the command line wins\n"
+           "                        username=, password_file=, tls_ca=, group=); the command line wins\n"
            "  --help                this text\n";
 }
 
 ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std::string_view hostname)
 {
     std::map<std::string, std::string> values;
+    std::vector<std::string> groups;
+    std::vector<std::string> fileGroups;
     std::string config;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -115,15 +159,23 @@ ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std:
             return Error("unknown option " + argument + " (see --help)");
         if (i + 1 >= arguments.size())
             return Error(argument + " needs a value");
-        (key == "config" ? config : values[key]) = arguments[++i];
+        if (key == "group")
+            groups.push_back(arguments[++i]);
+        else
+            (key == "config" ? config : values[key]) = arguments[++i];
     }
     if (!config.empty())
-        if (std::string problem = ReadConfigFile(config, values); !problem.empty())
+        if (std::string problem = ReadConfigFile(config, values, fileGroups); !problem.empty())
             return Error(problem);
+    if (groups.empty())
+        groups = std::move(fileGroups);
 
     BridgeOptions options;
     options.broker.logName = "pixtera-mqtt";
     options.machine = TopicMachineName(hostname);
+    for (const std::string& group : groups)
+        if (std::string problem = ReadGroup(group, options.groups); !problem.empty())
+            return Error(problem);
     if (values.contains("host"))
         options.broker.host = values["host"];
     if (values.contains("port")) {

@@ -11,54 +11,117 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// What every entity of one machine shares: its device and its availability. `id` is unique among
-// the entities of its component; `readable` is what Home Assistant names the entity after.
-Json Entity(const std::string& name, const std::string& id, const std::string& readable, const std::string& machine,
-            const std::string& status)
-{
-    return Json{{"name", name},
-                {"unique_id", "pixtera_" + machine + "_" + id},
-                {"object_id", "pixtera_" + machine + "_" + readable},
-                {"availability_topic", status},
-                {"payload_available", "online"},
-                {"payload_not_available", "offline"},
-                {"device",
-                 {{"identifiers", Json::array({"pixtera_" + machine})},
-                  {"name", "Pixtera on " + machine},
-                  {"manufacturer", "Pixtera"},
-                  {"model", "pixtera-mqtt"},
-                  {"sw_version", PIXTERA_VERSION}}}};
-}
-
 // A name that is no UTF-8 (none comes over the bus) would make dump() throw.
 std::string Text(const Json& config) { return config.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 std::string DisplayId(int display) { return "display_" + std::to_string(display); }
 
+// Item ids are A-Z a-z 0-9 _ and -xx in hex: "-d" never starts an escape, so none of these is an
+// item's id.
+std::string DiagnosticId(int display, Diagnostic what)
+{
+    switch (what) {
+    case Diagnostic::Driver: return DisplayId(display) + "-driver";
+    case Diagnostic::Size: return DisplayId(display) + "-size";
+    case Diagnostic::Output: break;
+    }
+    return DisplayId(display) + "-output";
+}
+
+std::string DiagnosticLevel(Diagnostic what)
+{
+    return what == Diagnostic::Driver ? "driver" : what == Diagnostic::Size ? "size" : "output";
+}
+
+std::string DiagnosticName(Diagnostic what)
+{
+    return what == Diagnostic::Driver ? "Driver" : what == Diagnostic::Size ? "Size" : "Output";
+}
+
+Json Availability(const std::string& topic)
+{
+    return Json{{"topic", topic}, {"payload_available", "online"}, {"payload_not_available", "offline"}};
+}
+
 } // namespace
 
+Topics::Topics(std::string machine, std::string key)
+    : machine_(std::move(machine)), key_(std::move(key)), base_("pixtera/" + machine_)
+{
+    key_.resize(32, '0');
+}
+
 std::string Topics::Value(std::string_view item) const { return base_ + "/" + ValueTopicName(item); }
+
+std::string Topics::DiagnosticState(int display, Diagnostic what) const
+{
+    return Display(display) + "/" + DiagnosticLevel(what);
+}
 
 std::string Topics::ConfigTopic(std::string_view component, std::string_view id) const
 {
     return "homeassistant/" + std::string(component) + "/" + NodeId() + "/" + std::string(id) + "/config";
 }
 
+namespace {
+
+// What every entity shares: `id` is unique among the entities of its component and makes the
+// unique id; `readable` is what Home Assistant names the entity after.
+Json Entity(const std::string& name, const std::string& id, const std::string& readable, const std::string& machine,
+            const std::string& key)
+{
+    return Json{{"name", name},
+                {"unique_id", "pixtera_" + key.substr(0, 16) + "_" + id},
+                {"object_id", "pixtera_" + machine + "_" + readable}};
+}
+
+Json MachineDevice(const std::string& machine, const std::string& key)
+{
+    return Json{{"identifiers", Json::array({"pixtera_" + key.substr(0, 16)})},
+                {"name", "Pixtera on " + machine},
+                {"manufacturer", "Pixtera"},
+                {"model", "pixtera-mqtt"},
+                {"sw_version", PIXTERA_VERSION}};
+}
+
+} // namespace
+
 std::string Topics::SensorConfigTopic(std::string_view item) const { return ConfigTopic("sensor", ItemObjectId(item)); }
 
 std::string Topics::SensorConfig(std::string_view item) const
 {
-    Json config = Entity(std::string(item), ItemObjectId(item), ReadableId(item), machine_, Status());
+    Json config = Entity(std::string(item), ItemObjectId(item), ReadableId(item), machine_, key_);
+    config["availability_topic"] = Status();
+    config["payload_available"] = "online";
+    config["payload_not_available"] = "offline";
+    config["device"] = MachineDevice(machine_, key_);
     config["state_topic"] = Value(item);
     return Text(config);
 }
+
+namespace {
+
+// A display's entities: on its own device, through the machine's, available while both are.
+void OnDisplay(Json& config, int display, const std::string& machine, const std::string& key, const std::string& status,
+               const std::string& available)
+{
+    config["availability"] = Json::array({Availability(status), Availability(available)});
+    config["availability_mode"] = "all";
+    config["device"] = Json{{"identifiers", Json::array({"pixtera_" + key.substr(0, 16) + "_" + DisplayId(display)})},
+                            {"name", "Display " + std::to_string(display) + " on " + machine},
+                            {"manufacturer", "Pixtera"},
+                            {"model", "Character display"},
+                            {"via_device", "pixtera_" + key.substr(0, 16)}};
+}
+
+} // namespace
 
 std::string Topics::LightConfigTopic(int display) const { return ConfigTopic("light", DisplayId(display)); }
 
 std::string Topics::LightConfig(int display, bool dims) const
 {
-    Json config =
-        Entity("Display " + std::to_string(display), DisplayId(display), DisplayId(display), machine_, Status());
+    Json config = Entity("Backlight", DisplayId(display), DisplayId(display), machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
     config["command_topic"] = Backlight(display) + "/set";
     config["state_topic"] = Backlight(display);
     config["payload_on"] = "ON";
@@ -70,24 +133,55 @@ std::string Topics::LightConfig(int display, bool dims) const
     return Text(config);
 }
 
+std::string Topics::NotifyConfigTopic(int display) const { return ConfigTopic("notify", DisplayId(display)); }
+
+std::string Topics::NotifyConfig(int display) const
+{
+    Json config = Entity("Notification", DisplayId(display) + "_notify", DisplayId(display), machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    config["command_topic"] = Notify(display);
+    return Text(config);
+}
+
+std::string Topics::DiagnosticConfigTopic(int display, Diagnostic what) const
+{
+    return ConfigTopic("sensor", DiagnosticId(display, what));
+}
+
+std::string Topics::DiagnosticConfig(int display, Diagnostic what) const
+{
+    Json config = Entity(DiagnosticName(what), DiagnosticId(display, what),
+                         DisplayId(display) + "_" + DiagnosticLevel(what), machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    config["entity_category"] = "diagnostic";
+    config["state_topic"] = DiagnosticState(display, what);
+    return Text(config);
+}
+
 std::string Topics::TextConfigTopic() const { return ConfigTopic("text", "message"); }
 
 std::string Topics::TextConfig() const
 {
-    Json config = Entity("Message", "message", "message", machine_, Status());
+    Json config = Entity("Message", "message", "message", machine_, key_);
+    config["availability_topic"] = Status();
+    config["payload_available"] = "online";
+    config["payload_not_available"] = "offline";
+    config["device"] = MachineDevice(machine_, key_);
     config["command_topic"] = Message() + "/set";
     config["state_topic"] = Message();
     config["max"] = kLongestMessage;
     return Text(config);
 }
 
-bool Topics::IsConfigTopic(std::string_view topic) const
+namespace {
+
+// homeassistant/<component>/<node>/<id>/config, each a level of its own
+bool IsNodeConfigTopic(std::string_view topic, const std::string& nodeId)
 {
-    // homeassistant/<component>/<node>/<id>/config, each a level of its own
-    const std::string node = "/" + NodeId() + "/";
+    const std::string node = "/" + nodeId + "/";
     constexpr std::string_view kPrefix = "homeassistant/";
     constexpr std::string_view kSuffix = "/config";
-    if (!topic.starts_with(kPrefix) || !topic.ends_with(kSuffix))
+    if (!topic.starts_with(kPrefix) || !topic.ends_with(kSuffix) || topic.size() < kPrefix.size() + kSuffix.size())
         return false;
     const std::string_view levels = topic.substr(kPrefix.size(), topic.size() - kPrefix.size() - kSuffix.size());
     const auto at = levels.find(node);
@@ -98,16 +192,25 @@ bool Topics::IsConfigTopic(std::string_view topic) const
     return !id.empty() && component.find('/') == std::string_view::npos && id.find('/') == std::string_view::npos;
 }
 
+} // namespace
+
+bool Topics::IsConfigTopic(std::string_view topic) const
+{
+    return IsNodeConfigTopic(topic, NodeId()) || IsFormerNodeConfigTopic(topic);
+}
+
+bool Topics::IsFormerNodeConfigTopic(std::string_view topic) const { return IsNodeConfigTopic(topic, FormerNodeId()); }
+
 std::string Topics::FormerSensorConfigTopic(std::string_view item) const
 {
-    return "homeassistant/sensor/" + NodeId() + "_" + ReadableId(item) + "/config";
+    return "homeassistant/sensor/" + FormerNodeId() + "_" + ReadableId(item) + "/config";
 }
 
 std::string Topics::FormerLightConfigTopic(int display) const
 {
-    return "homeassistant/light/" + NodeId() + "_" + DisplayId(display) + "/config";
+    return "homeassistant/light/" + FormerNodeId() + "_" + DisplayId(display) + "/config";
 }
 
-std::string Topics::FormerTextConfigTopic() const { return "homeassistant/text/" + NodeId() + "_message/config"; }
+std::string Topics::FormerTextConfigTopic() const { return "homeassistant/text/" + FormerNodeId() + "_message/config"; }
 
 } // namespace pixtera::bridge

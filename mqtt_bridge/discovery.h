@@ -1,16 +1,25 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Where pixtera-mqtt publishes on the broker and what it announces to Home Assistant: its MQTT
-// discovery messages (retained config topics) for every value, every display and the message.
+// discovery messages (retained config topics). The machine is a device with a sensor for every
+// value and the message; each display a device of its own, through the machine's (`via_device`),
+// with its light, its notifications and its diagnostic sensors, available while the machine and
+// the display both are. Entities are known by unique ids made from the machine's key and never
+// its host name, so a host renamed keeps them.
 
 #include <string>
 #include <string_view>
 
 namespace pixtera::bridge {
 
+// A display's diagnostic sensors: what the service says of it.
+enum class Diagnostic { Driver, Size, Output };
+inline constexpr Diagnostic kDiagnostics[] = {Diagnostic::Driver, Diagnostic::Size, Diagnostic::Output};
+
 class Topics {
 public:
-    explicit Topics(std::string machine) : machine_(std::move(machine)), base_("pixtera/" + machine_) {}
+    // `key`: MachineKey(), 32 hex digits.
+    Topics(std::string machine, std::string key);
 
     const std::string& machine() const { return machine_; }
     std::string Status() const { return base_ + "/status"; }
@@ -18,39 +27,60 @@ public:
     // (ValueTopicName).
     std::string Value(std::string_view item) const;
     // Displays are numbered from 1, as the designer numbers them.
-    std::string Backlight(int display) const { return base_ + "/display/" + std::to_string(display) + "/backlight"; }
-    std::string Brightness(int display) const { return base_ + "/display/" + std::to_string(display) + "/brightness"; }
+    std::string Display(int display) const { return base_ + "/display/" + std::to_string(display); }
+    std::string Backlight(int display) const { return Display(display) + "/backlight"; }
+    std::string Brightness(int display) const { return Display(display) + "/brightness"; }
+    // "online" while the service has the display, else "offline"; retained.
+    std::string DisplayAvailability(int display) const { return Display(display) + "/available"; }
+    std::string DiagnosticState(int display, Diagnostic what) const;
+    std::string Notify(int display) const { return Display(display) + "/notify"; }
     std::string Message() const { return base_ + "/message"; }
     std::string CommandPattern(std::string_view what) const
     {
         return base_ + "/display/+/" + std::string(what) + "/set";
     }
+    std::string NotifyPattern() const { return base_ + "/display/+/notify"; }
+    // Every machine's bridge hears these.
+    static std::string AllNotify() { return "pixtera/all/notify"; }
+    static std::string GroupNotify(std::string_view group) { return "pixtera/group/" + std::string(group) + "/notify"; }
+    // Home Assistant says "online" there when it starts: everything is announced again.
+    static std::string HomeAssistantStatus() { return "homeassistant/status"; }
 
-    // Home Assistant's discovery: "homeassistant/<component>/pixtera_<machine>/<id>/config", with
-    // the JSON it reads. The node level makes this machine's configs one pattern to subscribe to.
+    // Home Assistant's discovery: "homeassistant/<component>/<node>/<id>/config", with the JSON it
+    // reads. The node level makes this machine's configs one pattern to subscribe to.
     std::string SensorConfigTopic(std::string_view item) const;
     std::string SensorConfig(std::string_view item) const;
     std::string LightConfigTopic(int display) const;
     std::string LightConfig(int display, bool dims) const;
+    std::string NotifyConfigTopic(int display) const;
+    std::string NotifyConfig(int display) const;
+    std::string DiagnosticConfigTopic(int display, Diagnostic what) const;
+    std::string DiagnosticConfig(int display, Diagnostic what) const;
     std::string TextConfigTopic() const;
     std::string TextConfig() const;
     // Every config topic of this machine.
     std::string ConfigPattern() const { return "homeassistant/+/" + NodeId() + "/+/config"; }
+    // This machine's or the layout's before it (a node named after the host alone).
     bool IsConfigTopic(std::string_view topic) const;
+    bool IsFormerNodeConfigTopic(std::string_view topic) const;
     // Where the bridge tells itself that the retained configs it subscribed to have all come:
     // outside Home Assistant's patterns and pixtera/<machine>/.
     std::string Marker() const { return "homeassistant/" + NodeId() + "/sync"; }
 
-    // Where earlier versions put the configs, without the node level.
+    // Where earlier versions put the configs: the node named after the host alone (two hosts
+    // whose names differ only in punctuation shared it), and before that no node level at all.
+    std::string FormerNodePattern() const { return "homeassistant/+/" + FormerNodeId() + "/+/config"; }
     std::string FormerSensorConfigTopic(std::string_view item) const;
     std::string FormerLightConfigTopic(int display) const;
     std::string FormerTextConfigTopic() const;
 
 private:
-    std::string NodeId() const { return "pixtera_" + machine_; }
+    std::string NodeId() const { return "pixtera_" + machine_ + "_" + key_.substr(0, 8); }
+    std::string FormerNodeId() const { return "pixtera_" + machine_; }
     std::string ConfigTopic(std::string_view component, std::string_view id) const;
 
     std::string machine_;
+    std::string key_;
     std::string base_;
 };
 

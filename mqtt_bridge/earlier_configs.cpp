@@ -52,6 +52,11 @@ bool EarlierConfigs::Complete(Clock::time_point now) const
 
 std::optional<EarlierConfigs::Clock::time_point> EarlierConfigs::Deadline() const { return deadline_; }
 
+bool EarlierConfigs::AnyHeard(const std::function<bool(const std::string&)>& matching) const
+{
+    return std::any_of(configs_.begin(), configs_.end(), matching);
+}
+
 std::vector<std::string> EarlierConfigs::TakeStale(const std::set<std::string>& live)
 {
     std::vector<std::string> stale;

@@ -11,6 +11,7 @@
 #include <pixtera/mqtt/mqtt_connection.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,6 +39,8 @@ public:
     bool Complete(Clock::time_point now) const;
     // When the wait ends; none before the marker went out.
     std::optional<Clock::time_point> Deadline() const;
+    // Whether a config heard so far is `matching`.
+    bool AnyHeard(const std::function<bool(const std::string&)>& matching) const;
     // The configs heard that are not `live`, once; nothing is heard after.
     std::vector<std::string> TakeStale(const std::set<std::string>& live);
 

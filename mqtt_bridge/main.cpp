@@ -3,6 +3,7 @@
 // and for Home Assistant.
 
 #include "bridge.h"
+#include "machine_key.h"
 
 #include <pixtera/platform/event_log.h>
 
@@ -33,7 +34,9 @@ int main(int argc, char** argv)
     sigaddset(&stopping, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
     try {
-        bridge::Bridge bridge(*parsed.options);
+        bridge::BridgeOptions options = *parsed.options;
+        options.key = bridge::MachineKey(hostname);
+        bridge::Bridge bridge(std::move(options));
         // Run() ends only through Stop(): joined, the waiter is out of Stop() before the bridge goes.
         std::thread waiter([&] {
             int signal = 0;

@@ -140,4 +140,53 @@ void ServiceLink::SetMessage(const std::string& text)
         .withArguments(std::string("message"), sdbus::Variant(text));
 }
 
+ServiceLink::Facts ServiceLink::DisplayFacts(int display)
+{
+    sdbus::ObjectPath path;
+    Display(display)->callMethod("GetDriver").onInterface(bus::kManagedDisplay).storeResultsTo(path);
+    auto driver = sdbus::createProxy(*calls_, bus::kServiceName, path);
+    Facts facts;
+    std::int32_t value = 0;
+    driver->callMethod("GetColumns").onInterface(bus::kDisplayDriver).storeResultsTo(value);
+    facts.columns = value;
+    driver->callMethod("GetRows").onInterface(bus::kDisplayDriver).storeResultsTo(value);
+    facts.rows = value;
+    try {
+        driver->callMethod("GetPluginName").onInterface(bus::kPluginInfo).storeResultsTo(facts.driver);
+    } catch (const sdbus::Error& error) {
+        if (ServiceAway(error))
+            throw;
+    }
+    return facts;
+}
+
+bool ServiceLink::Blanked(int display)
+{
+    return Display(display)->getProperty("Blanked").onInterface(bus::kDisplayPower).get<bool>();
+}
+
+bool ServiceLink::Running(int display)
+{
+    bool running = false;
+    Display(display)->callMethod("IsRunning").onInterface(bus::kManagedDisplay).storeResultsTo(running);
+    return running;
+}
+
+void ServiceLink::ShowOver(int display, const std::string& frame)
+{
+    auto object = Display(display);
+    object->callMethod("BorrowOutput").onInterface(bus::kDisplayLease);
+    sdbus::ObjectPath path;
+    object->callMethod("GetDriver").onInterface(bus::kManagedDisplay).storeResultsTo(path);
+    sdbus::createProxy(*calls_, bus::kServiceName, path)
+        ->callMethod("Write")
+        .onInterface(bus::kDisplayDriver)
+        .withArguments(frame);
+}
+
+void ServiceLink::GiveBack(int display)
+{
+    Display(display)->callMethod("ReturnOutput").onInterface(bus::kDisplayLease);
+}
+
 } // namespace pixtera::bridge

@@ -50,6 +50,21 @@ public:
     // Into the Pixtera.BusData item "message".
     void SetMessage(const std::string& text);
 
+    // What a display is, for its diagnostic sensors and notifications.
+    struct Facts {
+        int columns = 0;
+        int rows = 0;
+        std::string driver; // the plug-in's name; empty when its driver does not say
+    };
+    Facts DisplayFacts(int display);
+    bool Blanked(int display);
+    bool Running(int display);
+    // A notification over what the display shows: its output borrowed, `frame` (UTF-8, columns ×
+    // rows) written on it; given back, it shows its own again. The lease ends with this
+    // connection too.
+    void ShowOver(int display, const std::string& frame);
+    void GiveBack(int display);
+
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);
 

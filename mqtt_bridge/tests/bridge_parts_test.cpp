@@ -14,6 +14,9 @@
 #include "ignored_commands.h"
 #include "item_names.h"
 #include "message_text.h"
+#include "notification.h"
+#include "notification_board.h"
+#include "notification_frame.h"
 #include "publish_throttle.h"
 #include "test_environment.h"
 #include "test_fifo.h"
@@ -65,7 +68,7 @@ TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
     EXPECT_EQ(Parse({"--config", (dir / "bad.conf").string()}).error,
               (dir / "bad.conf").string() +
                   " line 2: \"run=rm -rf /\" is not one of host=, port=, publish=, username=, "
-                  "password_file=, tls_ca=");
+                  "password_file=, tls_ca=, group=");
     EXPECT_NE(Parse({"--password-file", (dir / "none").string()}).error.find("cannot be opened"), std::string::npos);
     EXPECT_EQ(Parse({}).options->publish, (std::vector<std::string>{"CPU.Total", "Memory.UsedPercent"}));
     EXPECT_EQ(TopicMachineName("NAS 2/Ä"), "nas_2___") << "each byte outside [a-z0-9_-]";
@@ -99,27 +102,30 @@ TEST(BridgeOptions, EveryFileItNamesIsARegularFileOfItsOwnCheckedWithoutWaiting)
     EXPECT_EQ(parsed.options->broker.tlsCa, (dir / "ca.pem").string());
 }
 
+const std::string kKey = "0123456789abcdef0123456789abcdef";
+
 TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
 {
-    const Topics topics("nas");
+    const Topics topics("nas", kKey);
     EXPECT_EQ(topics.Value("Disk./srv.UsedPercent"), "pixtera/nas/Disk./srv.UsedPercent");
     EXPECT_EQ(topics.SensorConfigTopic("Disk./srv.UsedPercent"),
-              "homeassistant/sensor/pixtera_nas/Disk-2e-2fsrv-2eUsedPercent/config");
+              "homeassistant/sensor/pixtera_nas_01234567/Disk-2e-2fsrv-2eUsedPercent/config");
 
     const json sensor = json::parse(topics.SensorConfig("CPU.Total"));
     EXPECT_EQ(sensor["name"], "CPU.Total");
-    EXPECT_EQ(sensor["unique_id"], "pixtera_nas_CPU-2eTotal");
+    EXPECT_EQ(sensor["unique_id"], "pixtera_0123456789abcdef_CPU-2eTotal") << "the machine's key, not its name";
     EXPECT_EQ(sensor["object_id"], "pixtera_nas_cpu_total") << "the entity's readable name, as before";
     EXPECT_EQ(sensor["state_topic"], "pixtera/nas/CPU.Total");
     EXPECT_EQ(sensor["availability_topic"], "pixtera/nas/status");
     EXPECT_EQ(sensor["payload_available"], "online");
     EXPECT_EQ(sensor["payload_not_available"], "offline");
-    EXPECT_EQ(sensor["device"]["identifiers"], json::array({"pixtera_nas"}));
+    EXPECT_EQ(sensor["device"]["identifiers"], json::array({"pixtera_0123456789abcdef"}));
     EXPECT_EQ(sensor["device"]["name"], "Pixtera on nas");
 
+    // A display's entities: its own device, through the machine's, available while both are.
     const json light = json::parse(topics.LightConfig(2, true));
-    EXPECT_EQ(topics.LightConfigTopic(2), "homeassistant/light/pixtera_nas/display_2/config");
-    EXPECT_EQ(light["unique_id"], "pixtera_nas_display_2");
+    EXPECT_EQ(topics.LightConfigTopic(2), "homeassistant/light/pixtera_nas_01234567/display_2/config");
+    EXPECT_EQ(light["unique_id"], "pixtera_0123456789abcdef_display_2");
     EXPECT_EQ(light["command_topic"], "pixtera/nas/display/2/backlight/set");
     EXPECT_EQ(light["state_topic"], "pixtera/nas/display/2/backlight");
     EXPECT_EQ(light["payload_on"], "ON");
@@ -127,20 +133,219 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
     EXPECT_EQ(light["brightness_scale"], 100);
     EXPECT_FALSE(json::parse(topics.LightConfig(1, false)).contains("brightness_command_topic"))
         << "only where it dims";
-    EXPECT_EQ(light["device"], sensor["device"]) << "one device per machine";
+    const json device = light["device"];
+    EXPECT_EQ(device["identifiers"], json::array({"pixtera_0123456789abcdef_display_2"}));
+    EXPECT_EQ(device["via_device"], "pixtera_0123456789abcdef");
+    EXPECT_EQ(device["name"], "Display 2 on nas");
+    const json availability = json::array(
+        {{{"topic", "pixtera/nas/status"}, {"payload_available", "online"}, {"payload_not_available", "offline"}},
+         {{"topic", "pixtera/nas/display/2/available"},
+          {"payload_available", "online"},
+          {"payload_not_available", "offline"}}});
+    EXPECT_EQ(light["availability"], availability);
+    EXPECT_EQ(light["availability_mode"], "all");
+
+    const json notify = json::parse(topics.NotifyConfig(2));
+    EXPECT_EQ(topics.NotifyConfigTopic(2), "homeassistant/notify/pixtera_nas_01234567/display_2/config");
+    EXPECT_EQ(notify["command_topic"], "pixtera/nas/display/2/notify");
+    EXPECT_EQ(notify["unique_id"], "pixtera_0123456789abcdef_display_2_notify");
+    EXPECT_EQ(notify["device"], device);
+    EXPECT_EQ(notify["availability"], availability);
+
+    const json size = json::parse(topics.DiagnosticConfig(2, Diagnostic::Size));
+    EXPECT_EQ(topics.DiagnosticConfigTopic(2, Diagnostic::Size),
+              "homeassistant/sensor/pixtera_nas_01234567/display_2-size/config")
+        << "no item's id: -s starts no escape";
+    EXPECT_EQ(size["state_topic"], "pixtera/nas/display/2/size");
+    EXPECT_EQ(size["entity_category"], "diagnostic");
+    EXPECT_EQ(size["device"], device);
+    EXPECT_EQ(size["availability"], availability);
+    std::set<std::string> ids{light["unique_id"], notify["unique_id"], sensor["unique_id"]};
+    for (const Diagnostic what : kDiagnostics)
+        ids.insert(json::parse(topics.DiagnosticConfig(2, what))["unique_id"].get<std::string>());
+    ids.insert(json::parse(topics.SensorConfig("display_2-size"))["unique_id"].get<std::string>());
+    EXPECT_EQ(ids.size(), 7u) << "an item named like a diagnostic keeps an id of its own";
 
     const json text = json::parse(topics.TextConfig());
-    EXPECT_EQ(topics.TextConfigTopic(), "homeassistant/text/pixtera_nas/message/config");
-    EXPECT_EQ(text["unique_id"], "pixtera_nas_message");
+    EXPECT_EQ(topics.TextConfigTopic(), "homeassistant/text/pixtera_nas_01234567/message/config");
+    EXPECT_EQ(text["unique_id"], "pixtera_0123456789abcdef_message");
     EXPECT_EQ(text["max"], 255);
+    EXPECT_EQ(text["device"], sensor["device"]) << "the message is the machine's";
+    EXPECT_EQ(text["command_topic"], "pixtera/nas/message/set");
+    EXPECT_EQ(text["state_topic"], "pixtera/nas/message");
 
     // Every config of the machine under one pattern, and where earlier versions put them.
-    EXPECT_EQ(topics.ConfigPattern(), "homeassistant/+/pixtera_nas/+/config");
+    EXPECT_EQ(topics.ConfigPattern(), "homeassistant/+/pixtera_nas_01234567/+/config");
+    EXPECT_EQ(topics.FormerNodePattern(), "homeassistant/+/pixtera_nas/+/config");
+    EXPECT_TRUE(topics.IsFormerNodeConfigTopic("homeassistant/light/pixtera_nas/display_1/config"));
+    EXPECT_FALSE(topics.IsFormerNodeConfigTopic("homeassistant/light/pixtera_nas_01234567/display_1/config"));
+    EXPECT_TRUE(topics.IsConfigTopic("homeassistant/light/pixtera_nas_01234567/display_1/config"));
+    EXPECT_FALSE(topics.IsConfigTopic("homeassistant/light/pixtera_nas_2/display_1/config"));
     EXPECT_EQ(topics.FormerSensorConfigTopic("CPU.Total"), "homeassistant/sensor/pixtera_nas_cpu_total/config");
     EXPECT_EQ(topics.FormerLightConfigTopic(2), "homeassistant/light/pixtera_nas_display_2/config");
     EXPECT_EQ(topics.FormerTextConfigTopic(), "homeassistant/text/pixtera_nas_message/config");
-    EXPECT_EQ(text["command_topic"], "pixtera/nas/message/set");
-    EXPECT_EQ(text["state_topic"], "pixtera/nas/message");
+}
+
+TEST(BridgeDiscovery, HostsOfNamesAlikeHaveNodesOfTheirOwnAndARenamedHostKeepsItsEntities)
+{
+    const Topics dotted(TopicMachineName("my.nas"), kKey);
+    const Topics underscored(TopicMachineName("my_nas"), "fedcba9876543210fedcba9876543210");
+    EXPECT_EQ(dotted.machine(), underscored.machine()) << "the topics' rule merges them";
+    EXPECT_NE(dotted.ConfigPattern(), underscored.ConfigPattern());
+    EXPECT_NE(dotted.LightConfigTopic(1), underscored.LightConfigTopic(1));
+
+    const Topics renamed("new-name", kKey);
+    for (const auto& [before, after] :
+         std::vector<std::pair<std::string, std::string>>{{dotted.LightConfig(1, false), renamed.LightConfig(1, false)},
+                                                          {dotted.NotifyConfig(1), renamed.NotifyConfig(1)},
+                                                          {dotted.SensorConfig("load"), renamed.SensorConfig("load")}})
+        EXPECT_EQ(json::parse(before)["unique_id"], json::parse(after)["unique_id"]);
+    EXPECT_EQ(TopicMachineName("All"), "all_") << "pixtera/all/ is every machine's";
+    EXPECT_EQ(TopicMachineName("group"), "group_");
+}
+
+TEST(BridgeOptions, GroupsNameTheirDisplaysAndABadNameIsRefused)
+{
+    const auto dir = pixtera::test::TestDirectory();
+    std::ofstream(dir / "groups.conf") << "group=kitchen:1,2\ngroup = hall : 3\n";
+    const auto file = Parse({"--config", (dir / "groups.conf").string()});
+    ASSERT_TRUE(file.options) << file.error;
+    EXPECT_EQ(file.options->groups, (std::map<std::string, std::set<int>>{{"kitchen", {1, 2}}, {"hall", {3}}}));
+    const auto both = Parse({"--config", (dir / "groups.conf").string(), "--group", "desk:2"});
+    ASSERT_TRUE(both.options) << both.error;
+    EXPECT_EQ(both.options->groups, (std::map<std::string, std::set<int>>{{"desk", {2}}}))
+        << "the command line's replace the file's";
+    EXPECT_NE(Parse({"--group", "Kitchen:1"}).error.find("is not NAME:DISPLAYS"), std::string::npos);
+    EXPECT_NE(Parse({"--group", "a/b:1"}).error.find("is not NAME:DISPLAYS"), std::string::npos);
+    EXPECT_NE(Parse({"--group", "+:1"}).error.find("is not NAME:DISPLAYS"), std::string::npos);
+    EXPECT_NE(Parse({"--group", std::string(33, 'a') + ":1"}).error.find("is not NAME:DISPLAYS"), std::string::npos);
+    EXPECT_TRUE(Parse({"--group", std::string(32, 'a') + ":1"}).options);
+    EXPECT_EQ(Parse({"--group", "kitchen:0"}).error, "group kitchen: \"0\" is not a display number (1 to 64)");
+    EXPECT_EQ(Parse({"--group", "kitchen:65"}).error, "group kitchen: \"65\" is not a display number (1 to 64)");
+    std::vector<std::string> many;
+    for (int i = 0; i <= 32; ++i) {
+        many.push_back("--group");
+        many.push_back("g" + std::to_string(i) + ":1");
+    }
+    EXPECT_EQ(Parse(many).error, "more than 32 groups");
+}
+
+TEST(Notification, PlainTextOrAnObjectOfItsFieldsEachChecked)
+{
+    const auto plain = ReadNotification("Washing\tdone");
+    ASSERT_TRUE(plain.refused.empty());
+    EXPECT_EQ(plain.notification.text, "Washing done");
+    EXPECT_EQ(plain.notification.duration, 10s);
+    EXPECT_EQ(plain.notification.priority, Priority::Info);
+
+    const auto object =
+        ReadNotification(R"( {"message":"Door open","priority":"alert","duration":30,"expire":60,"x":1})");
+    ASSERT_TRUE(object.refused.empty()) << object.refused;
+    EXPECT_EQ(object.notification.text, "Door open");
+    EXPECT_EQ(object.notification.priority, Priority::Alert);
+    EXPECT_EQ(object.notification.duration, 30s);
+    EXPECT_EQ(object.notification.expire, 60s);
+
+    EXPECT_EQ(ReadNotification(R"({"priority":"alert"})").refused, "the JSON object has no \"message\"");
+    EXPECT_EQ(ReadNotification(R"({"message":"x","priority":"urgent"})").refused,
+              "\"priority\" is neither info nor alert");
+    EXPECT_EQ(ReadNotification(R"({"message":"x","duration":0})").refused,
+              "\"duration\" is not a whole number of seconds from 1 to 3600");
+    EXPECT_EQ(ReadNotification(R"({"message":"x","duration":1.5})").refused,
+              "\"duration\" is not a whole number of seconds from 1 to 3600");
+    EXPECT_EQ(ReadNotification(R"({"message":"x","expire":86401})").refused,
+              "\"expire\" is not a whole number of seconds from 1 to 86400");
+    EXPECT_EQ(ReadNotification(R"({"message":5})").refused, "\"message\" is not a text");
+    EXPECT_EQ(ReadNotification("{not json").refused,
+              "a notification that starts with { is a JSON object of at most 16 fields");
+    EXPECT_EQ(ReadNotification(std::string(100000, '[')).notification.text.size(), 255u) << "a deep nest is text, cut";
+    EXPECT_EQ(ReadNotification("{\"message\":" + std::string(100000, '[')).refused,
+              "a notification that starts with { is a JSON object of at most 16 fields");
+    EXPECT_EQ(ReadNotification("caf\xc3").refused, "the message is not UTF-8 text");
+    EXPECT_EQ(ReadNotification(" \n ").refused, "the message is empty");
+}
+
+TEST(NotificationFrame, WordsWrapOntoTheRowsAndWhatDoesNotFitIsCut)
+{
+    EXPECT_EQ(NotificationFrame("Washing done", 8, 2), "Washing done    ");
+    EXPECT_EQ(NotificationFrame("The washing machine is done", 10, 2), "The       washing   ")
+        << "a word that does not fit goes to the next row, and the last row's overflow is cut";
+    EXPECT_EQ(NotificationFrame("Supercalifragilistic", 8, 2), "Supercalifragili") << "a long word broken";
+    EXPECT_EQ(NotificationFrame("a  b", 4, 1), "a  b");
+    EXPECT_EQ(NotificationFrame("\u00e9t\u00e9 fini", 4, 2), "\u00e9t\u00e9 fini") << "characters, not bytes";
+    EXPECT_EQ(NotificationFrame("x", 3, 2), "x     ");
+    EXPECT_EQ(NotificationFrame("x", 0, 2), "");
+}
+
+using Board = NotificationBoard;
+
+Notification Note(std::string text, Priority priority = Priority::Info, std::chrono::seconds duration = 10s,
+                  std::chrono::seconds expire = 3600s)
+{
+    return {std::move(text), duration, priority, expire};
+}
+
+TEST(NotificationBoard, InfosTakeTurnsAnAlertInterruptsAndTheInterruptedShowsItsRestAfter)
+{
+    Board board;
+    const auto t0 = Board::Clock::time_point{} + 1000s;
+    EXPECT_FALSE(board.Current(t0));
+    board.Push(Note("first"), t0);
+    board.Push(Note("second"), t0);
+    EXPECT_EQ(board.Current(t0), "first");
+    EXPECT_EQ(board.Current(t0 + 9s), "first");
+    EXPECT_EQ(board.NextChange(), t0 + 10s);
+    EXPECT_EQ(board.Current(t0 + 10s), "second");
+    board.Push(Note("fire", Priority::Alert, 5s), t0 + 14s);
+    EXPECT_EQ(board.Current(t0 + 14s), "fire") << "second showed 4 s";
+    EXPECT_EQ(board.Current(t0 + 19s), "second") << "6 s left";
+    EXPECT_EQ(board.Current(t0 + 24s), "second");
+    EXPECT_FALSE(board.Current(t0 + 25s));
+    EXPECT_FALSE(board.NextChange());
+}
+
+TEST(NotificationBoard, NothingIsLostWhileBlankedUnlessItExpired)
+{
+    Board board;
+    const auto t0 = Board::Clock::time_point{} + 1000s;
+    board.Push(Note("showing"), t0);
+    EXPECT_EQ(board.Current(t0), "showing");
+    board.SetBlanked(true, t0 + 4s);
+    board.Push(Note("while dark"), t0 + 5s);
+    board.Push(Note("short-lived", Priority::Info, 10s, 60s), t0 + 5s);
+    EXPECT_FALSE(board.Current(t0 + 100s)) << "nothing shows on a blanked display";
+    board.SetBlanked(false, t0 + 100s);
+    EXPECT_EQ(board.Current(t0 + 100s), "showing");
+    EXPECT_EQ(board.Current(t0 + 106s), "while dark") << "its 6 s left";
+    EXPECT_FALSE(board.Current(t0 + 116s)) << "short-lived expired in the dark";
+}
+
+TEST(NotificationBoard, AFloodIsBoundedAndChangesTheDisplayAtMostOnceASecond)
+{
+    Board board;
+    const auto t0 = Board::Clock::time_point{} + 1000s;
+    std::optional<std::string> said;
+    for (int i = 0; i < 100; ++i)
+        if (auto line = board.Push(Note("alert " + std::to_string(i), Priority::Alert), t0); line)
+            said = said ? *said + "\n" + *line : *line;
+    EXPECT_EQ(board.waiting(), Board::kMostWaiting);
+    ASSERT_TRUE(said);
+    EXPECT_EQ(said->find('\n'), std::string::npos) << "said once: " << *said;
+    EXPECT_EQ(board.Current(t0), "alert 92") << "the oldest alerts went";
+    board.Push(Note("alert 92", Priority::Alert), t0);
+    board.Push(Note("alert 93", Priority::Alert), t0);
+    EXPECT_EQ(board.waiting(), 7u) << "the same as one showing or waiting is that one";
+
+    Board infos;
+    infos.Push(Note("info"), t0);
+    EXPECT_EQ(infos.Current(t0), "info");
+    infos.Push(Note("alert", Priority::Alert), t0 + 100ms);
+    EXPECT_EQ(infos.Current(t0 + 100ms), "info") << "a showing lasts a second before it is interrupted";
+    EXPECT_EQ(infos.NextChange(), t0 + 1s);
+    EXPECT_EQ(infos.Current(t0 + 1s), "alert");
+    for (int i = 0; i < 20; ++i)
+        infos.Push(Note("info " + std::to_string(i)), t0 + 1s);
+    EXPECT_EQ(infos.waiting(), Board::kMostWaiting) << "the interrupted info went first";
 }
 
 // The way back from a value's topic name to the item's name.
@@ -220,13 +425,16 @@ const std::vector<std::string> kAwkwardNames{"Temp.Out",
 
 TEST(ItemNames, NoValueLandsOnATopicOfTheBridgesOwn)
 {
-    const Topics topics("nas");
+    const Topics topics("nas", kKey);
     const std::vector<std::string> own{topics.Status(),
                                        topics.Message(),
                                        topics.Message() + "/set",
                                        topics.Backlight(1),
                                        topics.Backlight(1) + "/set",
-                                       topics.Brightness(1) + "/set"};
+                                       topics.Brightness(1) + "/set",
+                                       topics.Notify(1),
+                                       topics.DisplayAvailability(1),
+                                       topics.DiagnosticState(1, Diagnostic::Output)};
     for (const auto& name : kAwkwardNames) {
         const std::string value = topics.Value(name);
         for (const auto& topic : own)
@@ -252,7 +460,7 @@ TEST(ItemNames, NoValueLandsOnATopicOfTheBridgesOwn)
 
 TEST(ItemNames, EachNameHasATopicAndIdsOfItsOwn)
 {
-    const Topics topics("nas");
+    const Topics topics("nas", kKey);
     std::set<std::string> values, configs, uniqueIds;
     for (const auto& name : kAwkwardNames) {
         const std::string topicName = ValueTopicName(name);

@@ -8,6 +8,7 @@
 // in the test's own process.
 
 #include "bridge.h"
+#include "bridge_options.h"
 #include "child_process.h"
 #include "private_bus.h"
 #include "test_broker.h"
@@ -27,6 +28,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -98,11 +100,12 @@ protected:
         service.reset();
     }
 
-    void StartBridge(const std::string& publish = "load,remote/temp")
+    void StartBridge(const std::string& publish = "load,remote/temp", const std::vector<std::string>& more = {})
     {
-        bridge = std::make_unique<ChildProcess>(std::vector<std::string>{(ProgramDirectory() / "pixtera-mqtt").string(),
-                                                                         "--port", std::to_string(broker.port()),
-                                                                         "--publish", publish});
+        std::vector<std::string> argv{(ProgramDirectory() / "pixtera-mqtt").string(), "--port",
+                                      std::to_string(broker.port()), "--publish", publish};
+        argv.insert(argv.end(), more.begin(), more.end());
+        bridge = std::make_unique<ChildProcess>(argv);
         ASSERT_TRUE(bridge->WaitForOutput("publishing as pixtera/")) << bridge->output();
         const auto start = bridge->output().find("pixtera/") + 8;
         machine = bridge->output().substr(start, bridge->output().find(' ', start) - start);
@@ -111,6 +114,26 @@ protected:
             return broker.Watch("pixtera/" + machine + "/status", 1, 1) ==
                    std::vector<std::string>{"pixtera/" + machine + "/status online"};
         })) << bridge->output();
+        // The node: the machine's name and its key's first digits.
+        const auto text = broker.Watch("homeassistant/text/+/message/config", 1);
+        ASSERT_EQ(text.size(), 1u);
+        node = text[0].substr(std::string("homeassistant/text/").size());
+        node = node.substr(0, node.find('/'));
+        ASSERT_TRUE(node.starts_with("pixtera_" + machine + "_")) << node;
+    }
+
+    // "topic payload" lines as topic -> JSON.
+    static std::map<std::string, json> Configs(const std::vector<std::string>& lines)
+    {
+        std::map<std::string, json> configs;
+        for (const auto& line : lines)
+            configs[line.substr(0, line.find(' '))] = json::parse(line.substr(line.find(' ') + 1));
+        return configs;
+    }
+
+    bool Retained(const std::string& topic, const std::string& payload) const
+    {
+        return Eventually([&] { return broker.Watch(topic, 1, 1) == std::vector<std::string>{topic + " " + payload}; });
     }
 
     void SetValue(const std::string& name, const sdbus::Variant& value)
@@ -130,26 +153,64 @@ protected:
     std::unique_ptr<ChildProcess> service;
     std::unique_ptr<ChildProcess> bridge;
     std::string machine;
+    std::string node;
 };
 
 TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
 {
     StartBridge();
-    const auto configs = broker.Watch("homeassistant/#", 3);
-    ASSERT_EQ(configs.size(), 3u) << "remote/temp is not an item before its first message";
-    std::map<std::string, json> announced;
-    for (const auto& line : configs)
-        announced[line.substr(0, line.find(' '))] = json::parse(line.substr(line.find(' ') + 1));
-    const std::string id = "pixtera_" + machine;
+    // The load, the message; display 1's light; each display's notifications and three diagnostics.
+    const auto configs = broker.Watch("homeassistant/#", 12, 3);
+    ASSERT_EQ(configs.size(), 11u) << "remote/temp is not an item before its first message";
+    const std::map<std::string, json> announced = Configs(configs);
+    const std::string id = node;
     const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
     EXPECT_EQ(load["state_topic"], "pixtera/" + machine + "/load");
     EXPECT_EQ(load["availability_topic"], "pixtera/" + machine + "/status");
-    EXPECT_EQ(load["device"]["identifiers"], json::array({id}));
+    const json machineDevice = load["device"];
+    ASSERT_EQ(machineDevice["identifiers"].size(), 1u);
+    const std::string machineId = machineDevice["identifiers"][0];
+    EXPECT_TRUE(machineId.starts_with("pixtera_") && machineId.find(machine) == std::string::npos)
+        << machineId << ": from the machine's key, not its name";
     const json& light = announced.at("homeassistant/light/" + id + "/display_1/config");
     EXPECT_EQ(light["command_topic"], "pixtera/" + machine + "/display/1/backlight/set");
     EXPECT_EQ(light["brightness_command_topic"], "pixtera/" + machine + "/display/1/brightness/set")
         << "a file display records brightness too";
     EXPECT_TRUE(announced.contains("homeassistant/text/" + id + "/message/config"));
+
+    std::set<std::string> uniqueIds;
+    for (const auto& [topic, config] : announced) {
+        for (const char* key : {"name", "unique_id", "object_id", "device"})
+            EXPECT_TRUE(config.contains(key)) << topic << " has no " << key;
+        uniqueIds.insert(config["unique_id"].get<std::string>());
+    }
+    EXPECT_EQ(uniqueIds.size(), announced.size()) << "every unique_id unique";
+    for (int display : {1, 2}) {
+        const std::string base = "pixtera/" + machine + "/display/" + std::to_string(display);
+        const json& notify =
+            announced.at("homeassistant/notify/" + id + "/display_" + std::to_string(display) + "/config");
+        EXPECT_EQ(notify["command_topic"], base + "/notify");
+        EXPECT_EQ(notify["device"]["via_device"], machineId);
+        EXPECT_EQ(notify["device"]["identifiers"], json::array({machineId + "_display_" + std::to_string(display)}));
+        EXPECT_EQ(notify["availability_mode"], "all");
+        ASSERT_EQ(notify["availability"].size(), 2u);
+        EXPECT_EQ(notify["availability"][0]["topic"], "pixtera/" + machine + "/status");
+        EXPECT_EQ(notify["availability"][1]["topic"], base + "/available");
+        EXPECT_TRUE(Retained(base + "/available", "online"));
+        for (const char* what : {"driver", "size", "output"}) {
+            const json& sensor = announced.at("homeassistant/sensor/" + id + "/display_" + std::to_string(display) +
+                                              "-" + what + "/config");
+            EXPECT_EQ(sensor["state_topic"], base + "/" + what);
+            EXPECT_EQ(sensor["entity_category"], "diagnostic");
+            EXPECT_EQ(sensor["device"], notify["device"]);
+            EXPECT_EQ(sensor["availability"], notify["availability"]);
+        }
+    }
+    EXPECT_EQ(light["device"], announced.at("homeassistant/notify/" + id + "/display_1/config")["device"])
+        << "the light is its display's";
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/driver", "File display"));
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/2/size", "20x4"));
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/output", "queue"));
 
     auto watcher = broker.StartWatching("pixtera/" + machine + "/load", 3, 3);
     SetValue("load", sdbus::Variant(42.5));
@@ -163,7 +224,7 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     auto remote = broker.StartWatching("pixtera/" + machine + "/remote/temp", 1, 5);
     broker.Publish("remote/temp", "21.5");
     EXPECT_EQ(remote.Lines(), std::vector<std::string>{"pixtera/" + machine + "/remote/temp 21.5"});
-    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + id + "/remote-2ftemp/config", 1).size(), 1u)
+    EXPECT_EQ(broker.Watch("homeassistant/sensor/" + node + "/remote-2ftemp/config", 1).size(), 1u)
         << "announced as it came";
 }
 
@@ -187,10 +248,12 @@ TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeep
         << "the device stays available";
     EXPECT_TRUE(broker.Watch(base + "/message", 1, 1).empty()) << "the text entity's state is the bridge's alone";
 
-    const auto configs = broker.Watch("homeassistant/sensor/pixtera_" + machine + "/+/config", 5, 2);
+    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 11, 2);
     std::set<std::string> topics, uniqueIds, stateTopics;
     for (const auto& line : configs) {
         const json config = json::parse(line.substr(line.find(' ') + 1));
+        if (config.contains("entity_category"))
+            continue; // a display's
         topics.insert(line.substr(0, line.find(' ')));
         uniqueIds.insert(config["unique_id"].get<std::string>());
         stateTopics.insert(config["state_topic"].get<std::string>());
@@ -280,8 +343,10 @@ TEST_F(Bridge, ACommandWhileTheServiceIsAwayIsCarriedOutWhenItIsBack)
     StopService();
     broker.Publish("pixtera/" + machine + "/message/set", "while it was away");
     ASSERT_TRUE(bridge->WaitForOutput("the service does not answer"));
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/available", "offline")) << "its displays with it";
     StartService(Displays());
     EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"while it was away)"); }));
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/available", "online"));
     EXPECT_TRUE(bridge->WaitForOutput("the service answers again"));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find("does not answer"), output.rfind("does not answer")) << "one line for the outage";
@@ -320,41 +385,122 @@ TEST_F(Bridge, NonsenseCommandsAsFastAsTheyComeAreNotEachALine)
     EXPECT_LE(lines, 10u) << output;
 }
 
-TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAreCleared)
+// Every config the bridge announces on `node` for `items` and displays 1 to `displays`, each of
+// which switches its backlight.
+std::set<std::string> Announced(const std::string& node, const std::vector<std::string>& items, int displays)
+{
+    const std::string base = "homeassistant/";
+    std::set<std::string> topics{base + "text/" + node + "/message/config"};
+    for (const auto& item : items)
+        topics.insert(base + "sensor/" + node + "/" + item + "/config");
+    for (int n = 1; n <= displays; ++n) {
+        const std::string display = "display_" + std::to_string(n);
+        topics.insert(base + "light/" + node + "/" + display + "/config");
+        topics.insert(base + "notify/" + node + "/" + display + "/config");
+        for (const char* what : {"driver", "size", "output"})
+            topics.insert(base + "sensor/" + node + "/" + display + "-" + what + "/config");
+    }
+    return topics;
+}
+
+TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBeforeOnceAreCleared)
 {
     const auto configs = [&] {
         std::set<std::string> topics;
-        for (const auto& line : broker.Watch("homeassistant/#", 20, 2))
+        for (const auto& line : broker.Watch("homeassistant/#", 40, 2))
             topics.insert(line.substr(0, line.find(' ')));
         return topics;
     };
-    // The first run: two displays that switch their backlight, two items.
+    char hostname[256] = {};
+    gethostname(hostname, sizeof hostname - 1);
+    const std::string named = "pixtera_" + bridge::TopicMachineName(hostname);
+    // The layouts before: a node named after the host alone, and no node at all; and another
+    // machine's.
+    const std::string oldNode = "homeassistant/light/" + named + "/display_1/config";
+    const std::string noNode = "homeassistant/light/" + named + "_display_1/config";
+    const std::string another = "homeassistant/sensor/" + named + "_2/load/config";
+    for (const auto& topic : {oldNode, noNode, another})
+        broker.Publish(topic, R"({"name":"Display 1"})", true);
+
+    // The first run: two displays, two items; the old layouts go.
     StopService();
     StartService({FileDisplay(frames), FileDisplay(TestDirectory() / "frames-2.jsonl")});
     StartBridge("load,Temp.Out");
-    const std::string node = "pixtera_" + machine;
-    const std::set<std::string> first{
-        "homeassistant/sensor/" + node + "/load/config", "homeassistant/sensor/" + node + "/Temp-2eOut/config",
-        "homeassistant/light/" + node + "/display_1/config", "homeassistant/light/" + node + "/display_2/config",
-        "homeassistant/text/" + node + "/message/config"};
+    auto first = Announced(node, {"load", "Temp-2eOut"}, 2);
+    first.insert(another);
     EXPECT_EQ(configs(), first);
     bridge->Signal(SIGTERM);
     EXPECT_EQ(bridge->Wait(), 0);
 
-    // Configs where an earlier version put them, and another machine's.
-    const std::string former = "homeassistant/light/" + node + "_display_1/config";
-    const std::string another = "homeassistant/sensor/" + node + "_2/load/config";
-    broker.Publish(former, R"({"name":"Display 1"})", true);
-    broker.Publish(another, R"({"name":"load"})", true);
+    // A host of a name alike on an old version ("my.nas" beside "my_nas") announces on the old node.
+    broker.Publish(oldNode, R"({"name":"Display 1"})", true);
 
-    // The second: one display, one item.
+    // The second: one display, one item. The old node is not this machine's any more.
     StopService();
     StartService({FileDisplay(frames)});
     StartBridge("load");
-    EXPECT_EQ(configs(), (std::set<std::string>{"homeassistant/sensor/" + node + "/load/config",
-                                                "homeassistant/light/" + node + "/display_1/config",
-                                                "homeassistant/text/" + node + "/message/config", another}));
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 2 discovery configs of displays and items it no longer has"));
+    auto second = Announced(node, {"load"}, 1);
+    second.insert(another);
+    second.insert(oldNode);
+    EXPECT_EQ(configs(), second);
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 6 discovery configs of displays and items it no longer has"))
+        << "Temp.Out, and display 2's light, notifications and diagnostics";
+}
+
+TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
+{
+    const auto second = TestDirectory() / "frames-2.jsonl";
+    StopService();
+    StartService({FileDisplay(frames), FileDisplay(second)});
+    StartBridge("load", {"--group", "pair:1,2", "--group", "upstairs:2"});
+    const std::string base = "pixtera/" + machine;
+    const auto shows = [&](const std::filesystem::path& log, const std::string& text) {
+        return FileText(log).find("\"frame\":\"" + text) != std::string::npos;
+    };
+    const auto brief = [](const std::string& text) { return R"({"message":")" + text + R"(","duration":1})"; };
+
+    broker.Publish("pixtera/elsewhere/display/1/notify", brief("Not ours"));
+    broker.Publish(base + "/display/2/notify", brief("For two"));
+    EXPECT_TRUE(Eventually([&] { return shows(second, "For two"); }));
+    EXPECT_TRUE(Retained(base + "/display/2/output", "notification"));
+    EXPECT_TRUE(Retained(base + "/display/2/output", "queue")) << "its own queue again after a second";
+
+    broker.Publish("pixtera/group/upstairs/notify", brief("Upstairs"));
+    EXPECT_TRUE(Eventually([&] { return shows(second, "Upstairs"); }));
+    broker.Publish("pixtera/group/pair/notify", brief("Both of us"));
+    EXPECT_TRUE(Eventually([&] { return shows(frames, "Both of us") && shows(second, "Both of us"); }));
+    broker.Publish("pixtera/group/nobody/notify", brief("No such group"));
+    broker.Publish("pixtera/all/notify", brief("Everyone"));
+    EXPECT_TRUE(Eventually([&] { return shows(frames, "Everyone") && shows(second, "Everyone"); }));
+
+    EXPECT_FALSE(shows(frames, "For two") || shows(frames, "Upstairs")) << "display 1 is in neither";
+    for (const auto& log : {frames, second})
+        EXPECT_FALSE(shows(log, "Not ours") || shows(log, "No such group"));
+
+    broker.Publish(base + "/display/9/notify", "Nine");
+    broker.Publish(base + "/display/1/notify", R"({"message":"x","priority":"urgent"})");
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"Nine\" on " + base + "/display/9/notify: there is no such display"));
+    EXPECT_TRUE(bridge->WaitForOutput("/display/1/notify: \"priority\" is neither info nor alert"));
+}
+
+TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
+{
+    StartBridge("load");
+    const std::string pattern = "homeassistant/+/" + node + "/+/config";
+    const auto retained = broker.Watch(pattern, 20, 2);
+    ASSERT_EQ(retained.size(), 11u); // load, message; per display notify and three diagnostics; one light
+    // Room for a third of each: the watch ends after its seconds with what came.
+    auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
+    auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);
+    broker.Publish("homeassistant/status", "offline");
+    broker.Publish("homeassistant/status", "online");
+    std::map<std::string, int> times;
+    for (const auto& line : again.Lines())
+        ++times[line.substr(0, line.find(' '))];
+    ASSERT_EQ(times.size(), retained.size());
+    for (const auto& [topic, count] : times)
+        EXPECT_EQ(count, 2) << topic << ": the retained one, and once more";
+    EXPECT_EQ(availability.Lines().size(), 4u) << "each display's, retained and again";
 }
 
 // A broker the test makes come and go: it takes what is published while it is there, and goes
@@ -426,9 +572,10 @@ TEST_F(Bridge, StaleConfigsTheBrokerWasAwayForAreClearedAfterItComesBack)
     bridge::BridgeOptions options;
     options.publish = {"load"};
     options.machine = "box";
+    options.key = "00112233445566778899aabbccddeeff";
     bridge::Bridge inProcess(options, {fake.Factory(), std::chrono::milliseconds(50)});
     std::thread running([&] { inProcess.Run(); });
-    const bridge::Topics topics("box");
+    const bridge::Topics topics("box", options.key);
     const std::string stale = topics.SensorConfigTopic("gone");
     const std::string live = topics.SensorConfigTopic("load");
 
