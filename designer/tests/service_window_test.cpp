@@ -117,6 +117,18 @@ protected:
         return remote::ConnectionProcess(*sdbus::createSessionBusConnection(), "org.pixtera.Pixtera2");
     }
 
+    // A killed process has let go of its files (its single-instance lock among them) once it is
+    // gone or only waits to be reaped; its bus name may go before that.
+    static bool HasEnded(pid_t pid)
+    {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            return true;
+        const auto state = line.rfind(')');
+        return state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'Z';
+    }
+
     PrivateBus bus;
     std::filesystem::path program;
     ScriptedPrompts::Script script;
@@ -241,6 +253,7 @@ TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturn
     window->workspace().ChangeSelected("ignored", [](DisplayItem&) {});
     ASSERT_TRUE(window->OpenFile(Design("edited.pxd"))) << "the design stays editable";
 
+    ASSERT_TRUE(Eventually([&] { return HasEnded(pid); }));
     ChildProcess restarted({program.string()});
     EXPECT_TRUE(TickUntil(
         *window, [&] { return PreviewItems(*window).size() == 1; }, 20000))
