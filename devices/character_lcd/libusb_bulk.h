@@ -23,6 +23,10 @@ public:
     LibusbBulk(const LibusbBulk&) = delete;
     LibusbBulk& operator=(const LibusbBulk&) = delete;
 
+    // A descriptor of the device's own (usbfs), for poll(): it reports POLLHUP when the chip is
+    // unplugged, so that a still screen notices; -1 when libusb does not tell it.
+    int DuplicatePollFd() const;
+
     int Out(std::span<const std::uint8_t> bytes) override;
     int In(std::span<std::uint8_t> bytes, std::size_t& got) override;
 

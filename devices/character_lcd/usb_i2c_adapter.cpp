@@ -259,16 +259,19 @@ std::optional<DeviceLink> OpenAdapterDevice(AdapterKind kind, const UsbDevice& d
         auto bulk = LibusbBulk::Open(device.busNumber, device.deviceAddress, error);
         if (!bulk)
             return std::nullopt;
-        auto chip = std::make_unique<Ch341I2c>(std::move(bulk), address);
-        if (const int result = chip->SetSpeed(hz); result != 0) {
+        const int watched = bulk->DuplicatePollFd();
+        auto owned = std::make_unique<Ch341I2c>(std::move(bulk), address);
+        Ch341I2c& chip = *owned;
+        DeviceLink link(watched, std::move(owned));
+        if (const int result = chip.SetSpeed(hz); result != 0) {
             error = name + ": setting the bus clock: " + std::strerror(result);
             errno = result;
             return std::nullopt;
         }
         route = "the " + name + " over libusb";
         if (transfer)
-            *transfer = chip.get();
-        return DeviceLink(-1, std::move(chip));
+            *transfer = &chip;
+        return link;
     }
     const auto node = HidrawNode(device);
     if (!node) {
