@@ -116,7 +116,9 @@ inline constexpr SettingDescription kKernelLcdSettings[] = {
      "a00|a02"},
 };
 
-inline constexpr DescribedDriver kI2cDriver{"Pixtera.HD44780I2C", kI2cSettings, "/dev/i2c-{bus} address {address:hex}"};
+inline constexpr DescribedDriver kI2cDriver{
+    "Pixtera.HD44780I2C", kI2cSettings,
+    "[adapter=i2c-dev]/dev/i2c-{bus} address {address:hex}|{adapter} address {address:hex}"};
 inline constexpr DescribedDriver kSerialDriver{"Pixtera.SerialLCD", kSerialSettings, "{device}"};
 inline constexpr DescribedDriver kKernelLcdDriver{"Pixtera.KernelLCD", kKernelLcdSettings, "{device}"};
 

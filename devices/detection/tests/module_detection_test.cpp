@@ -292,6 +292,9 @@ TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
     EXPECT_EQ(PlaceOf("Pixtera.SerialLCD", ""), "/dev/ttyACM0") << "the driver's default";
     EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "bus=3;address=63"), "/dev/i2c-3 address 0x3f");
     EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", ""), "/dev/i2c-1 address 0x27");
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "adapter=i2c-dev;bus=2"), "/dev/i2c-2 address 0x27");
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "adapter=ch341:1-1.4;bus=2;address=0x3f"), "ch341:1-1.4 address 0x3f")
+        << "a USB adapter has no bus number";
     EXPECT_EQ(PlaceOf("Pixtera.LCDprocDisplay", "host=pi;port=13667"), "LCDd at pi:13667");
     EXPECT_EQ(PlaceOf("Pixtera.FileDisplay", "columns=16;path=/tmp/lcd"), "/tmp/lcd");
     EXPECT_EQ(PlaceOf("Pixtera.TerminalDisplay", "tty=/dev/pts/3"), "/dev/pts/3");
