@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pixtera::lcd {
@@ -114,6 +115,13 @@ std::optional<DeviceLink> OpenHidraw(AdapterKind kind, const std::string& node, 
     const int fd = open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         error = node + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) < 0 || !S_ISCHR(info.st_mode)) {
+        close(fd);
+        error = node + " is no hidraw device";
+        errno = ENODEV;
         return std::nullopt;
     }
     int result = 0;
