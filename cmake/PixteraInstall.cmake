@@ -2,7 +2,8 @@
 # What `cmake --install` and the Debian package put where (GNUInstallDirs under the prefix):
 # programs in bin, libpixtera-platform in the library directory, plug-ins and their catalogs in
 # <libdir>/pixtera/plugins, the plug-in SDK (headers, pkg-config file, CMake package), examples,
-# the bus activation file, the systemd user unit, the designer's desktop entry and man pages.
+# the bus activation file, the systemd user unit, the udev rule for USB-to-I2C adapters, the
+# designer's desktop entry and man pages.
 include(CMakePackageConfigHelpers)
 
 set(PIXTERA_INSTALL_FULL_BINDIR ${CMAKE_INSTALL_FULL_BINDIR})
@@ -49,6 +50,9 @@ install(CODE "
   configure_file(${PROJECT_SOURCE_DIR}/data/pixtera-mqtt.service.in
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/pixtera-mqtt.service\" @ONLY)
   message(STATUS \"Installing: bus activation file and systemd user unit\")" COMPONENT runtime)
+# Access to the USB-to-I2C adapters driven directly, under the prefix: /usr/lib/udev/rules.d for /usr.
+install(FILES data/60-pixtera-usb-i2c.rules DESTINATION lib/udev/rules.d COMPONENT runtime)
+
 if(TARGET pixtera-designer)
   configure_file(data/org.pixtera.Designer.desktop.in ${CMAKE_BINARY_DIR}/data/org.pixtera.Designer.desktop @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/data/org.pixtera.Designer.desktop

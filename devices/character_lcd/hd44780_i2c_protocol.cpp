@@ -194,8 +194,19 @@ void Hd44780I2cProtocol::Nibble(LinkBatch& batch, std::uint8_t nibble, bool data
     Put(batch, lines);
 }
 
+void Hd44780I2cProtocol::Fit(LinkBatch& batch) const
+{
+    // An instruction with its idle bytes, an MCP23017's port A bytes and a register byte.
+    constexpr std::size_t kInstructionRoom = 24;
+    if (pacing_.largestMessage == 0 || batch.AtMessageStart())
+        return;
+    if (batch.segments().back().bytes.size() + kInstructionRoom > pacing_.largestMessage)
+        batch.Break(); // Put starts the new message as the expander needs
+}
+
 void Hd44780I2cProtocol::Command(LinkBatch& batch, std::uint8_t command) const
 {
+    Fit(batch);
     Pace(batch);
     Nibble(batch, command >> 4, false);
     Nibble(batch, command & 0x0F, false);
@@ -203,6 +214,7 @@ void Hd44780I2cProtocol::Command(LinkBatch& batch, std::uint8_t command) const
 
 void Hd44780I2cProtocol::Data(LinkBatch& batch, std::uint8_t byte) const
 {
+    Fit(batch);
     Pace(batch);
     Nibble(batch, byte >> 4, true);
     Nibble(batch, byte & 0x0F, true);

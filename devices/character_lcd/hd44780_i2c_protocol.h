@@ -22,6 +22,7 @@ enum class Hd44780Timing { Fast, Standard, Slow };
 struct Pacing {
     Hd44780Timing timing = Hd44780Timing::Standard;
     int busHz = 100000; // the I2C bus clock: how long bytes take on the wire
+    std::size_t largestMessage = 0; // the most bytes the adapter takes in one message; 0: no limit
 };
 
 std::chrono::microseconds InstructionTime(Hd44780Timing timing);
@@ -79,6 +80,8 @@ private:
     // controller is done with the last one.
     void Pace(LinkBatch& batch) const;
     void Nibble(LinkBatch& batch, std::uint8_t nibble, bool data) const;
+    // A new message before an instruction that might not fit the adapter's largest.
+    void Fit(LinkBatch& batch) const;
     void Command(LinkBatch& batch, std::uint8_t command) const;
     void Data(LinkBatch& batch, std::uint8_t byte) const;
 

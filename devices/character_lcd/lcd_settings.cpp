@@ -99,6 +99,18 @@ std::optional<Pcf8574Pins> ReadPinList(std::string_view text)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems)
 {
     I2cSettings settings;
+    if (const auto text = fields.Text("adapter")) {
+        if (const auto adapter = ParseAdapter(*text))
+            settings.adapter = *adapter;
+        else
+            problems.emplace_back("adapter (i2c-dev, ch341, mcp2221 or cp2112, optionally :SERIAL or :BUS-PORT)");
+    }
+    if (const auto speed = fields.Text("speed")) {
+        if (*speed == "400")
+            settings.speed = 400000;
+        else if (*speed != "100")
+            problems.emplace_back("speed (100 or 400)");
+    }
     bool invalid = false;
     settings.bus = fields.Number("bus", 0, 255, &invalid).value_or(1);
     if (invalid)

@@ -7,6 +7,7 @@
 #include "backpack.h"
 #include "hd44780_i2c_protocol.h"
 #include "serial_lcd_protocol.h"
+#include "usb_i2c_adapter.h"
 
 #include <pixtera/sdk/configuration_text.h>
 #include <pixtera/sdk/described_driver.h>
@@ -18,7 +19,9 @@
 namespace pixtera::lcd {
 
 struct I2cSettings {
+    AdapterChoice adapter; // i2c-dev: /dev/i2c-<bus>
     int bus = 1;
+    int speed = 100000; // Hz, where a USB adapter sets the clock
     CharacterRom rom = CharacterRom::A00;
     int address = 0x27;
     Geometry geometry;
@@ -47,12 +50,18 @@ struct KernelLcdSettings {
     CharacterRom rom = CharacterRom::A00;
 };
 
-// The bus and the address are the module's place.
+// The adapter, the bus and the address are the module's place.
 inline constexpr SettingDescription kI2cSettings[] = {
+    {"adapter", "Adapter", kSettingText, "i2c-dev",
+     "i2c-dev (the kernel's /dev/i2c-N, bus= says which), or a USB adapter driven directly: ch341, mcp2221 or "
+     "cp2112, each optionally :SERIAL or :BUS-PORT (such as mcp2221:1-1.4) to tell two apart",
+     0, 0, "", SettingPlace::Word},
     {"bus", "I2C bus", kSettingInteger, "1", "The N of /dev/i2c-N (i2cdetect -l lists them)", 0, 255, "",
      SettingPlace::Number},
     {"address", "Address", kSettingText, "0x27",
      "The backpack's address (0x27 or 0x3f on most; i2cdetect -y N shows it)", 0x03, 0x77, "", SettingPlace::Number},
+    {"speed", "Bus speed", kSettingChoice, "100",
+     "kHz, where a USB adapter sets the bus clock (i2c-dev's is the system's)", 0, 0, "100|400"},
     {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 40},
     {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 4},
     {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit", 0, 0, "on|off"},
@@ -107,13 +116,16 @@ inline constexpr SettingDescription kKernelLcdSettings[] = {
      "a00|a02"},
 };
 
-inline constexpr DescribedDriver kI2cDriver{"Pixtera.HD44780I2C", kI2cSettings, "/dev/i2c-{bus} address {address:hex}"};
+inline constexpr DescribedDriver kI2cDriver{
+    "Pixtera.HD44780I2C", kI2cSettings,
+    "[adapter=i2c-dev]/dev/i2c-{bus} address {address:hex}|{adapter} address {address:hex}"};
 inline constexpr DescribedDriver kSerialDriver{"Pixtera.SerialLCD", kSerialSettings, "{device}"};
 inline constexpr DescribedDriver kKernelLcdDriver{"Pixtera.KernelLCD", kKernelLcdSettings, "{device}"};
 
 // A byte as configurations and logs write it: "0x27".
 std::string HexByte(int address);
 
+// adapter=i2c-dev (or ch341, mcp2221, cp2112, each with :SERIAL or :BUS-PORT);speed=100 (or 400);
 // bus=1;address=0x27;columns=20;rows=4;backlight=on;expander=auto (or pcf8574, mcp23008,
 // mcp23017);pinmap=auto (or a, b, adafruit, plate, a list);rom=a00 (or a02);timing=standard (or
 // fast, slow);refresh=0 (seconds, up to a day)

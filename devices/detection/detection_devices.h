@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The kernel as module detection sees it, kept narrow so that tests put models of modules behind
-// it: I2C adapters addressed one device at a time, serial ports, LCDd's socket, and what sysfs
+// it: I2C adapters addressed one device at a time (i2c-dev's, and USB adapters driven directly),
+// serial ports, LCDd's socket, and what sysfs
 // says of the devices the kernel drives itself.
 
+#include "usb_i2c_adapter.h"
+
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -31,6 +35,13 @@ public:
                 return error;
         return 0;
     }
+};
+
+// A USB-to-I2C adapter plugged in.
+struct UsbAdapterFound {
+    lcd::AdapterKind kind = lcd::AdapterKind::Ch341;
+    lcd::UsbDevice device;
+    std::optional<int> kernelBus; // the /dev/i2c-N a kernel driver made of it
 };
 
 // An opened serial port, held exclusively while the probe lasts; closing it puts back the settings
@@ -74,6 +85,33 @@ public:
     // The kernel driver bound to the I2C device at `address` on bus `bus` ("pcf857x"), or nothing:
     // such a device is the kernel's and is never probed.
     virtual std::optional<std::string> I2cDriver(int bus, int address) = 0;
+    // The USB-to-I2C adapters plugged in, and one opened directly (its address chosen by Select);
+    // nothing and the errno when it cannot be.
+    virtual std::vector<UsbAdapterFound> UsbAdapters() { return {}; }
+    virtual std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound&, int& error)
+    {
+        error = ENODEV;
+        return nullptr;
+    }
+};
+
+// An adapter's link, its device chosen by Select.
+class AdapterBus final : public I2cAdapter {
+public:
+    // `transfer` is `link`'s.
+    AdapterBus(lcd::DeviceLink link, lcd::AdapterTransfer& transfer) : link_(std::move(link)), transfer_(transfer) {}
+    int Select(int address) override
+    {
+        transfer_.SetAddress(address);
+        return 0;
+    }
+    int Read(std::uint8_t& byte) override { return transfer_.Read(byte); }
+    int Write(std::string_view bytes) override { return transfer_.Write(bytes); }
+    int ReadBlock(std::span<std::uint8_t> bytes) override { return transfer_.ReadBlock(bytes); }
+
+private:
+    lcd::DeviceLink link_;
+    lcd::AdapterTransfer& transfer_;
 };
 
 } // namespace pixtera::detection

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <functional>
 
 namespace pixtera::detection {
 namespace {
@@ -104,7 +105,8 @@ bool Send(I2cAdapter& adapter, const lcd::LinkBatch& batch, const lcd::Sleeper& 
 
 // Behind an expander known to be a PCF8574: finds the pin map and leaves the module initialised and
 // blank, so that the next run finds it the same way.
-FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const DetectionOptions& options)
+FoundModule ProbeBackpack(I2cAdapter& adapter, const std::string& where, const std::string& place,
+                          const DetectionOptions& options)
 {
     AdapterPort port(adapter);
     const lcd::PinMapFound map = lcd::DetectPinMap(port, options.sleep);
@@ -118,31 +120,72 @@ FoundModule ProbeBackpack(I2cAdapter& adapter, int bus, int address, const Detec
     found.progId = lcd::kI2cDriver.progId;
     found.settings = lcd::kI2cDriver.settings;
     found.sizeAssumed = true;
-    found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
-                          ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
+    found.configuration = where + ";pinmap=" + (map == lcd::PinMapFound::B ? "b" : "a") +
                           ";columns=" + std::to_string(options.size.columns) +
                           ";rows=" + std::to_string(options.size.rows) + ";backlight=on";
-    found.place = "/dev/i2c-" + std::to_string(bus) + " address " + lcd::HexByte(address);
+    found.place = place;
     if (map == lcd::PinMapFound::Unknown)
         found.note = "pin map unknown, try pinmap=a first";
     return found;
 }
 
 // An MCP backpack, known by reading it: nothing is written to it, its usual board's wiring assumed.
-FoundModule McpBackpack(lcd::ExpanderChip chip, int bus, int address, const DetectionOptions& options)
+FoundModule McpBackpack(lcd::ExpanderChip chip, const std::string& where, const std::string& place, int address,
+                        const DetectionOptions& options)
 {
     const bool plate = chip == lcd::ExpanderChip::Mcp23017;
     FoundModule found;
     found.progId = "Pixtera.HD44780I2C";
     found.settings = lcd::kI2cSettings;
-    found.configuration = "bus=" + std::to_string(bus) + ";address=" + lcd::HexByte(address) +
-                          ";expander=" + lcd::ExpanderKey(chip) + ";pinmap=" + (plate ? "plate" : "adafruit") +
+    found.configuration = where + ";expander=" + lcd::ExpanderKey(chip) + ";pinmap=" + (plate ? "plate" : "adafruit") +
                           ";columns=" + std::to_string(options.size.columns) +
                           ";rows=" + std::to_string(options.size.rows) + ";backlight=on";
-    found.place = "/dev/i2c-" + std::to_string(bus) + " address " + lcd::HexByte(address);
+    found.place = place;
     found.note = std::string(lcd::ExpanderName(chip)) + " at " + lcd::HexByte(address) + ", wired as " +
                  (plate ? "the RGB LCD plate" : "the Adafruit I2C backpack") + " is assumed";
     return found;
+}
+
+// Every expander address behind an opened adapter; `where` is the configuration's start that
+// names it ("bus=1"), `kernels` the kernel driver bound at an address, if any.
+void ProbeAddresses(I2cAdapter& adapter, const std::string& path, const std::string& where,
+                    const std::function<std::optional<std::string>(int)>& kernels, const DetectionOptions& options,
+                    DetectionReport& report)
+{
+    bool anyAnswered = false;
+    for (int address = 0x20; address <= 0x3F; ++address) {
+        if (!IsExpanderAddress(address))
+            continue;
+        const std::string place = path + " address " + lcd::HexByte(address);
+        if (const auto driver = kernels ? kernels(address) : std::nullopt) {
+            report.tried.push_back({place, "the kernel's " + *driver + " driver has it: not probed"});
+            anyAnswered = true;
+            continue;
+        }
+        if (adapter.Select(address) != 0)
+            continue;
+        // Read before anything is written: only a chip that reads alike throughout gets the
+        // PCF8574's pin patterns.
+        AdapterDevice device(adapter);
+        const lcd::ExpanderFound found = lcd::IdentifyByReads(device);
+        if (found == lcd::ExpanderFound::Absent)
+            continue;
+        anyAnswered = true;
+        const std::string configuration = where + ";address=" + lcd::HexByte(address);
+        if (const auto chip = lcd::ChipOf(found)) {
+            report.found.push_back(McpBackpack(*chip, configuration, place, address, options));
+        } else if (found == lcd::ExpanderFound::Unknown) {
+            report.tried.push_back({place, "answers, but is no PCF8574 (its reads differ) and reads as no "
+                                           "MCP23008 or MCP23017: nothing was written to it"});
+        } else if (!lcd::ReadsBackAsPcf8574(device)) {
+            report.tried.push_back(
+                {place, "answers, but is no PCF8574 (the pins written did not read back): left alone"});
+        } else {
+            report.found.push_back(ProbeBackpack(adapter, configuration, place, options));
+        }
+    }
+    if (!anyAnswered)
+        report.tried.push_back({path, "no device answered at 0x20-0x27 or 0x38-0x3f"});
 }
 
 } // namespace
@@ -164,41 +207,38 @@ void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, D
             report.tried.push_back({path, OpenFailure(path, error)});
             continue;
         }
-        bool anyAnswered = false;
-        for (int address = 0x20; address <= 0x3F; ++address) {
-            if (!IsExpanderAddress(address))
-                continue;
-            // The kernel's own device (the expander of the display behind /dev/lcd): not ours to probe.
-            if (const auto driver = devices.I2cDriver(bus, address)) {
-                report.tried.push_back({path + " address " + lcd::HexByte(address),
-                                        "the kernel's " + *driver + " driver has it: not probed"});
-                anyAnswered = true;
-                continue;
-            }
-            if (adapter->Select(address) != 0)
-                continue;
-            // Read before anything is written: only a chip that reads alike throughout gets the
-            // PCF8574's pin patterns.
-            AdapterDevice device(*adapter);
-            const lcd::ExpanderFound found = lcd::IdentifyByReads(device);
-            if (found == lcd::ExpanderFound::Absent)
-                continue;
-            anyAnswered = true;
-            const std::string place = path + " address " + lcd::HexByte(address);
-            if (const auto chip = lcd::ChipOf(found)) {
-                report.found.push_back(McpBackpack(*chip, bus, address, options));
-            } else if (found == lcd::ExpanderFound::Unknown) {
-                report.tried.push_back({place, "answers, but is no PCF8574 (its reads differ) and reads as no "
-                                               "MCP23008 or MCP23017: nothing was written to it"});
-            } else if (!lcd::ReadsBackAsPcf8574(device)) {
-                report.tried.push_back(
-                    {place, "answers, but is no PCF8574 (the pins written did not read back): left alone"});
-            } else {
-                report.found.push_back(ProbeBackpack(*adapter, bus, address, options));
-            }
+        // The kernel's own device (the expander of the display behind /dev/lcd): not ours to probe.
+        const auto kernels = [&](int address) { return devices.I2cDriver(bus, address); };
+        ProbeAddresses(*adapter, path, "bus=" + std::to_string(bus), kernels, options, report);
+    }
+}
+
+void ProbeUsbAdapters(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
+{
+    if (!options.buses.empty())
+        return; // only the buses named
+    for (const UsbAdapterFound& found : devices.UsbAdapters()) {
+        const std::string path = std::string(lcd::ChipName(found.kind)) + " at " + found.device.port;
+        if (found.kernelBus) {
+            report.tried.push_back(
+                {path, "a kernel driver made it /dev/i2c-" + std::to_string(*found.kernelBus) + ": probed there"});
+            continue;
         }
-        if (!anyAnswered)
-            report.tried.push_back({path, "no device answered at 0x20-0x27 or 0x38-0x3f"});
+        if (options.progress)
+            options.progress(path);
+        int error = 0;
+        auto adapter = devices.OpenUsbAdapter(found, error);
+        if (!adapter) {
+            report.tried.push_back({path, error == EACCES || error == EPERM
+                                              ? "permission denied: install the package's udev rule for USB-I2C "
+                                                "adapters (docs/hardware.md), then plug it in again"
+                                              : std::string(std::strerror(error))});
+            continue;
+        }
+        // Told apart by its serial number where the chip has one, else by its USB port.
+        const bool bySerial = lcd::HasSerialNumber(found.kind) && !found.device.serial.empty();
+        const lcd::AdapterChoice choice{found.kind, bySerial ? found.device.serial : found.device.port};
+        ProbeAddresses(*adapter, path, "adapter=" + lcd::AdapterText(choice), {}, options, report);
     }
 }
 

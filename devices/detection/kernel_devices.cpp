@@ -150,6 +150,31 @@ std::unique_ptr<I2cAdapter> KernelDevices::OpenI2c(const std::string& path, int&
     return std::make_unique<KernelI2cAdapter>(std::move(fd));
 }
 
+std::vector<UsbAdapterFound> KernelDevices::UsbAdapters()
+{
+    std::vector<UsbAdapterFound> found;
+    for (const auto kind : {lcd::AdapterKind::Ch341, lcd::AdapterKind::Mcp2221, lcd::AdapterKind::Cp2112})
+        for (auto& device : lcd::FindAdapters(kind, sysfs_ / "bus/usb/devices")) {
+            const auto bus = lcd::KernelI2cBus(device);
+            found.push_back({kind, std::move(device), bus});
+        }
+    return found;
+}
+
+std::unique_ptr<I2cAdapter> KernelDevices::OpenUsbAdapter(const UsbAdapterFound& adapter, int& error)
+{
+    std::string route, reason;
+    lcd::AdapterTransfer* transfer = nullptr;
+    errno = 0;
+    // At the usual 100 kHz: a module takes that on any wiring.
+    auto link = lcd::OpenAdapterDevice(adapter.kind, adapter.device, 0x20, 100000, route, reason, &transfer);
+    if (!link || !transfer) {
+        error = errno != 0 ? errno : ENODEV; // a kernel driver took it meanwhile: probed as its bus
+        return nullptr;
+    }
+    return std::make_unique<AdapterBus>(std::move(*link), *transfer);
+}
+
 std::unique_ptr<SerialPort> KernelDevices::OpenSerial(const std::string& path, int& error)
 {
     // Not blocking in open (a port without carrier would wait there); EBUSY when another program

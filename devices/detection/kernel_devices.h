@@ -29,6 +29,8 @@ public:
     std::optional<std::string> LcddGreeting(const std::string& host, int port) override;
     std::optional<KernelLcdFound> KernelLcd() override { return KernelLcdOf(sysfs_, lcd_); }
     std::optional<std::string> I2cDriver(int bus, int address) override { return I2cDriverOf(sysfs_, bus, address); }
+    std::vector<UsbAdapterFound> UsbAdapters() override;
+    std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound& adapter, int& error) override;
 
 private:
     std::filesystem::path udevDatabase_;

@@ -10,6 +10,7 @@ DetectionReport DetectModules(DetectionDevices& devices, const DetectionOptions&
     DetectionReport report;
     ProbeKernelLcd(devices, options, report);
     ProbeI2cBuses(devices, options, report);
+    ProbeUsbAdapters(devices, options, report);
     if (options.serial)
         ProbeSerialPorts(devices, options, report);
     if (options.lcdd)

@@ -49,6 +49,7 @@ std::string ValuePlace(const SettingDescription& setting, const ConfigurationTex
     case SettingPlace::Number: return NumberPlace(setting, value);
     case SettingPlace::Host: return HostPlace(value.value_or(setting.defaultValue));
     case SettingPlace::Device: return DevicePlace(value.value_or(setting.defaultValue));
+    case SettingPlace::Word: return value.value_or(setting.defaultValue);
     case SettingPlace::None: break;
     }
     return {};

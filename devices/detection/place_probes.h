@@ -10,6 +10,8 @@ namespace pixtera::detection {
 // Every /dev/i2c-N (or those asked for): the expander ranges, and the HD44780 behind each
 // expander that answers.
 void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
+// The USB-to-I2C adapters driven directly (one a kernel driver made a bus is probed as that bus).
+void ProbeUsbAdapters(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // /dev/serial/by-id/*, /dev/ttyUSB* and /dev/ttyACM*, at once, each at the usual speeds.
 void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // The display the kernel drives (/dev/lcd).

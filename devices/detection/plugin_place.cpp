@@ -45,10 +45,38 @@ std::string Value(const DescribedDriver& driver, std::string_view key, const Con
     return value.value_or(setting->defaultValue);
 }
 
+// "[key=value]rest": whether the key reads as the value (missing: its default); no condition holds.
+bool Holds(const DescribedDriver& driver, std::string_view& pattern, const ConfigurationText& fields)
+{
+    if (!pattern.starts_with('['))
+        return true;
+    const auto close = pattern.find(']');
+    const auto equals = pattern.find('=');
+    if (close == std::string_view::npos || equals > close)
+        return true;
+    const std::string_view key = pattern.substr(1, equals - 1);
+    const std::string_view wanted = pattern.substr(equals + 1, close - equals - 1);
+    pattern.remove_prefix(close + 1);
+    return Value(driver, key, fields) == wanted;
+}
+
+// The first of the pattern's alternatives (separated by |) whose condition holds.
+std::string_view Alternative(const DescribedDriver& driver, const ConfigurationText& fields)
+{
+    std::string_view patterns = driver.readablePlace ? driver.readablePlace : "";
+    for (;;) {
+        const auto bar = patterns.find('|');
+        std::string_view pattern = patterns.substr(0, bar);
+        if (Holds(driver, pattern, fields) || bar == std::string_view::npos)
+            return pattern;
+        patterns.remove_prefix(bar + 1);
+    }
+}
+
 std::string ReadablePlace(const DescribedDriver& driver, const ConfigurationText& fields)
 {
     std::string place;
-    std::string_view pattern = driver.readablePlace ? driver.readablePlace : "";
+    std::string_view pattern = Alternative(driver, fields);
     while (!pattern.empty()) {
         const auto open = pattern.find('{');
         const auto close = pattern.find('}', open);

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.HD44780I2C: an HD44780 module behind a PCF8574, MCP23008 or MCP23017 I2C backpack,
-// through Linux i2c-dev.
-// Configuration: bus=1;address=0x27;columns=20;rows=4;backlight=on;expander=auto;pinmap=auto;
+// through Linux i2c-dev or a USB-to-I2C adapter driven directly (CH341A, MCP2221, CP2112).
+// Configuration: adapter=i2c-dev;speed=100;bus=1;address=0x27;columns=20;rows=4;backlight=on;expander=auto;pinmap=auto;
 // timing=standard;refresh=0
 
 #include "backpack_connection.h"
+#include "cp2112_i2c.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
@@ -36,14 +37,26 @@ public:
         const I2cSettings settings = ReadI2cSettings(fields, problems);
         WriterSetup setup;
         setup.name = "HD44780 I2C display";
-        setup.device = "/dev/i2c-" + std::to_string(settings.bus) + " address " + HexByte(settings.address);
+        const bool usb = settings.adapter.kind != AdapterKind::I2cDev;
+        setup.device = (usb ? AdapterText(settings.adapter) : "/dev/i2c-" + std::to_string(settings.bus)) +
+                       " address " + HexByte(settings.address);
         // An unknown bus clock is taken as the usual 100 kHz: a faster bus is set in the device tree.
-        const Pacing pacing{settings.timing, I2cBusClock(settings.bus).value_or(100000)};
+        Pacing pacing{settings.timing, usb ? settings.speed : I2cBusClock(settings.bus).value_or(100000)};
+        if (settings.adapter.kind == AdapterKind::Cp2112)
+            pacing.largestMessage = cp2112::kLargestWrite;
         auto protocol = std::make_shared<Hd44780I2cProtocol>(
             settings.geometry, WiringFor(settings, settings.expander.value_or(ExpanderChip::Pcf8574)),
             settings.backlight, settings.rom, pacing);
         setup.open = [settings, protocol, name = setup.device, sleep = setup.sleep](std::string& error) {
-            auto link = OpenI2cDevice(settings.bus, settings.address, error);
+            std::optional<DeviceLink> link;
+            if (settings.adapter.kind == AdapterKind::I2cDev) {
+                link = OpenI2cDevice(settings.bus, settings.address, error);
+            } else {
+                std::string route;
+                link = OpenAdapterLink(settings.adapter, settings.address, settings.speed, route, error);
+                if (link)
+                    LogInformation("HD44780 I2C display: " + name + " through " + route);
+            }
             if (link && !PrepareBackpack(*link, settings, *protocol, name, sleep, error))
                 link.reset();
             return link;

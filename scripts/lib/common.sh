@@ -15,7 +15,7 @@ PIXTERA_PACKAGES=(
   qt6-base-dev libfreeimage-dev
   locales lcdproc
   scdoc dpkg-dev file clang-format shellcheck
-  libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev openssl
+  libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev openssl libusb-1.0-0-dev
   libvulkan-dev xvfb xauth mesa-utils mesa-vulkan-drivers vulkan-tools
 )
 

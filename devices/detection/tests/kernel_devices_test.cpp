@@ -326,4 +326,39 @@ TEST(KernelDevices, AnI2cDeviceAKernelDriverHasBoundIsNamedWithItsDriver)
     EXPECT_EQ(devices.I2cDriver(2, 0x27), std::nullopt);
 }
 
+TEST(KernelDevices, UsbAdaptersAreFoundInSysfsAndOneAKernelDriverMadeABusIsLeftToThatBus)
+{
+    const auto sysfs = pixtera::test::TestDirectory() / "usb-sysfs";
+    const auto devices = sysfs / "bus/usb/devices";
+    const auto adapter = [&](const std::string& port, const std::string& vendor, const std::string& product) {
+        std::filesystem::create_directories(devices / port);
+        std::ofstream(devices / port / "idVendor") << vendor << "\n";
+        std::ofstream(devices / port / "idProduct") << product << "\n";
+    };
+    adapter("3-1", "04d8", "00dd");
+    std::filesystem::create_directories(devices / "3-1/3-1:1.2/0003:04D8:00DD.0007/i2c-4");
+    adapter("3-2", "10c4", "ea90");
+    std::filesystem::create_directories(devices / "3-2/3-2:1.0/0003:10C4:EA90.0008/hidraw/hidraw999");
+    adapter("3-3", "046d", "c52b"); // no adapter
+    KernelDevices kernel({}, sysfs);
+
+    const auto found = kernel.UsbAdapters();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].kind, pixtera::lcd::AdapterKind::Mcp2221);
+    EXPECT_EQ(found[0].kernelBus, 4);
+    EXPECT_EQ(found[1].kind, pixtera::lcd::AdapterKind::Cp2112);
+    EXPECT_EQ(found[1].kernelBus, std::nullopt);
+
+    DetectionOptions options;
+    options.sleep = [](std::chrono::microseconds) {};
+    DetectionReport report;
+    ProbeUsbAdapters(kernel, options, report);
+    EXPECT_TRUE(report.found.empty());
+    ASSERT_EQ(report.tried.size(), 2u);
+    EXPECT_EQ(report.tried[0].place, "MCP2221 at 3-1");
+    EXPECT_EQ(report.tried[0].reason, "a kernel driver made it /dev/i2c-4: probed there");
+    EXPECT_EQ(report.tried[1].place, "CP2112 at 3-2");
+    EXPECT_EQ(report.tried[1].reason, std::strerror(ENOENT)) << "its hidraw node is not in /dev";
+}
+
 } // namespace

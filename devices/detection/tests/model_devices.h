@@ -10,6 +10,7 @@
 #include "serial_lcd_model.h"
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -129,6 +130,16 @@ public:
     }
     std::optional<std::string> LcddGreeting(const std::string&, int) override { return greeting; }
     std::optional<KernelLcdFound> KernelLcd() override { return kernelLcd; }
+    std::vector<UsbAdapterFound> UsbAdapters() override { return usbAdapters; }
+    std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound& adapter, int& error) override
+    {
+        const auto opener = usbOpeners.find(adapter.device.port);
+        if (opener == usbOpeners.end()) {
+            error = EACCES;
+            return nullptr;
+        }
+        return opener->second();
+    }
     std::optional<std::string> I2cDriver(int bus, int address) override
     {
         const auto bound = i2cDrivers.find({bus, address});
@@ -145,6 +156,9 @@ public:
     std::optional<std::string> greeting;
     std::optional<KernelLcdFound> kernelLcd;
     std::map<std::pair<int, int>, std::string> i2cDrivers; // (bus, address) -> the kernel driver bound there
+    std::vector<UsbAdapterFound> usbAdapters;
+    // By USB port: the adapter opened, as a link through a model of its chip; none: permission denied.
+    std::map<std::string, std::function<std::unique_ptr<I2cAdapter>()>> usbOpeners;
 
 private:
     std::mutex mutex_; // guards opened

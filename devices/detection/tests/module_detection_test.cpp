@@ -6,6 +6,10 @@
 #include "module_detection.h"
 #include "plugin_place.h"
 
+#include "ch341_i2c.h"
+#include "mcp2221_i2c.h"
+#include "usb_adapter_models.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -238,6 +242,49 @@ TEST(ModuleDetection, TheKernelsDisplayIsFoundAsItsDeviceAndItsExpanderIsNeverPr
 
 namespace {
 
+TEST(ModuleDetection, UsbAdaptersAreProbedThroughTheirChipsAndNamedBySerialOrPort)
+{
+    using namespace pixtera::lcd;
+    Hd44780Model behindCh341(Pcf8574Pins::A());
+    Hd44780Model behindMcp(Pcf8574Pins::B());
+    pixtera::lcd::test::Ch341Model ch341(behindCh341, 0x27);
+    pixtera::lcd::test::Mcp2221Model mcp(behindMcp, 0x3f);
+    ModelDevices devices;
+    devices.usbAdapters = {{AdapterKind::Ch341, {"/sys/bus/usb/devices/1-1.4", "1-1.4", "", 1, 5}, {}},
+                           {AdapterKind::Mcp2221, {"/sys/bus/usb/devices/1-2", "1-2", "0001234", 1, 6}, {}},
+                           {AdapterKind::Cp2112, {"/sys/bus/usb/devices/1-3", "1-3", "AB12", 1, 7}, {}},
+                           {AdapterKind::Mcp2221, {"/sys/bus/usb/devices/2-1", "2-1", "0009999", 2, 2}, 5}};
+    devices.usbOpeners["1-1.4"] = [&] {
+        auto transfer = std::make_unique<Ch341I2c>(ch341.Connect(), 0x20);
+        auto& chip = *transfer;
+        return std::unique_ptr<I2cAdapter>(std::make_unique<AdapterBus>(DeviceLink(-1, std::move(transfer)), chip));
+    };
+    devices.usbOpeners["1-2"] = [&] {
+        auto transfer = std::make_unique<Mcp2221I2c>(mcp.Connect(), 0x20);
+        auto& chip = *transfer;
+        return std::unique_ptr<I2cAdapter>(std::make_unique<AdapterBus>(DeviceLink(-1, std::move(transfer)), chip));
+    };
+
+    const auto report = DetectModules(devices, Quick());
+    EXPECT_EQ(Lines(report),
+              (std::vector<std::string>{
+                  "Pixtera.HD44780I2C adapter=ch341:1-1.4;address=0x27;pinmap=a;columns=20;rows=4;backlight=on",
+                  "Pixtera.HD44780I2C adapter=mcp2221:0001234;address=0x3f;pinmap=b;columns=20;rows=4;backlight=on"}));
+    ASSERT_EQ(report.found.size(), 2u);
+    EXPECT_EQ(report.found[0].place, "CH341A at 1-1.4 address 0x27");
+    for (Hd44780Model* module : {&behindCh341, &behindMcp})
+        EXPECT_EQ(module->Visible(20, 4), std::string(80, ' ')) << "initialised and blank";
+    EXPECT_EQ(ch341.faults(), "");
+    EXPECT_EQ(mcp.faults(), "");
+    EXPECT_NE(ReasonFor(report, "CP2112 at 1-3").find("permission denied"), std::string::npos);
+    EXPECT_EQ(ReasonFor(report, "MCP2221 at 2-1"), "a kernel driver made it /dev/i2c-5: probed there");
+
+    auto onlyBus = Quick();
+    onlyBus.buses = {1};
+    devices.AddBus(1, {});
+    EXPECT_TRUE(DetectModules(devices, onlyBus).found.empty()) << "--bus leaves the USB adapters alone";
+}
+
 TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
 {
     using pixtera::detection::PlaceOf;
@@ -245,6 +292,9 @@ TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
     EXPECT_EQ(PlaceOf("Pixtera.SerialLCD", ""), "/dev/ttyACM0") << "the driver's default";
     EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "bus=3;address=63"), "/dev/i2c-3 address 0x3f");
     EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", ""), "/dev/i2c-1 address 0x27");
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "adapter=i2c-dev;bus=2"), "/dev/i2c-2 address 0x27");
+    EXPECT_EQ(PlaceOf("Pixtera.HD44780I2C", "adapter=ch341:1-1.4;bus=2;address=0x3f"), "ch341:1-1.4 address 0x3f")
+        << "a USB adapter has no bus number";
     EXPECT_EQ(PlaceOf("Pixtera.LCDprocDisplay", "host=pi;port=13667"), "LCDd at pi:13667");
     EXPECT_EQ(PlaceOf("Pixtera.FileDisplay", "columns=16;path=/tmp/lcd"), "/tmp/lcd");
     EXPECT_EQ(PlaceOf("Pixtera.TerminalDisplay", "tty=/dev/pts/3"), "/dev/pts/3");

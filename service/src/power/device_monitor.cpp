@@ -38,6 +38,9 @@ std::unique_ptr<DeviceMonitor> DeviceMonitor::Start(Appeared appeared)
     UniqueFd stop(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!made || !stop || sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "tty", nullptr) < 0 ||
         sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "i2c-dev", nullptr) < 0 ||
+        // USB-to-I2C adapters driven directly: a CH341A's USB device, an MCP2221's or CP2112's hidraw.
+        sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "usb", "usb_device") < 0 ||
+        sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr) < 0 ||
         sd_device_monitor_attach_event(monitor, loop) < 0) {
         LogInformation("No udev events: a display whose device node is gone is tried every half minute");
         return nullptr;

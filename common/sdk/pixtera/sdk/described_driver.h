@@ -15,6 +15,8 @@ struct DescribedDriver {
     std::span<const SettingDescription> settings;
     // The place for people: each {key} is that setting's value as the driver reads it (a missing
     // or unusable one at its default); {key:hex} writes a number as 0x27. "/dev/i2c-{bus}".
+    // Alternatives are separated by |, each but the last starting with the condition
+    // [key=value] under which it is the one: "[adapter=i2c-dev]/dev/i2c-{bus}|{adapter}".
     const char* readablePlace;
 };
 

@@ -21,6 +21,7 @@ enum class SettingPlace {
     Number,
     Host, // a host name or address; localhost is 127.0.0.1
     Device, // a device path; links and relative steps resolved
+    Word, // a word, compared as written (a USB adapter and its serial number)
 };
 
 struct SettingDescription {

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Models of the USB-to-I2C chips as their USB side sees them (the CH341A's command stream on bulk
+// endpoints, the MCP2221's and CP2112's HID reports), each with an HD44780 on a PCF8574 at one
+// address of its I2C bus. They keep the I2C messages that reached the module and the USB
+// transfers it took, answer a NACK at any other address as the chip does, flag what the chip
+// would not take, and can be unplugged after a number of USB calls.
+
+#include "hd44780_model.h"
+#include "usb_transport.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pixtera::lcd::test {
+
+class AdapterModel {
+public:
+    AdapterModel(Hd44780Model& module, int address) : module_(&module), address_(address) {}
+    virtual ~AdapterModel() = default;
+
+    // The messages written to the module since the last call.
+    std::vector<std::string> TakeMessages();
+    int usbCalls() const;
+    // What the chip would not have taken (a malformed packet or report), described; empty: none.
+    std::string faults() const;
+    // Unplugged after `calls` more USB calls; -1 plugged in for good.
+    void UnplugAfter(int calls);
+    bool unplugged() const;
+    // Plugged in again with a module that lost its power.
+    void PlugIn(Hd44780Model& module);
+    template <class Call>
+    auto WithModule(Call call)
+    {
+        std::lock_guard lock(mutex_);
+        return call(*module_);
+    }
+
+protected:
+    // What the chip held when it lost its power (answers not read yet), forgotten.
+    virtual void Forget() = 0;
+    // Counts a USB call; false when the chip is gone.
+    bool Call();
+    // A start with the address byte; whether it was acknowledged.
+    bool Address(std::uint8_t byte);
+    void Send(std::uint8_t byte);
+    std::uint8_t Receive();
+    void Fault(const std::string& what);
+
+    mutable std::mutex mutex_; // guards everything here and in the derived models
+    int speed_ = 0; // as the chip was set, in its own units
+
+private:
+    Hd44780Model* module_;
+    int address_;
+    bool acked_ = false;
+    std::vector<std::string> messages_;
+    int calls_ = 0;
+    int callsLeft_ = -1;
+    std::string faults_;
+};
+
+class Ch341Model final : public AdapterModel {
+public:
+    using AdapterModel::AdapterModel;
+    std::unique_ptr<UsbBulk> Connect();
+    int speed() const;
+
+private:
+    class End;
+    void Forget() override { answer_.clear(); }
+    void Packet(const std::uint8_t* bytes, std::size_t size);
+    std::deque<std::uint8_t> answer_;
+};
+
+class Mcp2221Model final : public AdapterModel {
+public:
+    using AdapterModel::AdapterModel;
+    std::unique_ptr<HidReports> Connect();
+    int divider() const;
+
+private:
+    class End;
+    void Forget() override
+    {
+        answers_.clear();
+        readData_.clear();
+        state_ = 0;
+        writeLeft_ = 0;
+    }
+    void Command(const std::uint8_t* report);
+    std::deque<std::vector<std::uint8_t>> answers_;
+    std::uint8_t state_ = 0; // the I2C engine: 0 idle, 0x25 stuck after a NACK
+    std::size_t writeLeft_ = 0; // of the message under way
+    std::deque<std::uint8_t> readData_;
+};
+
+class Cp2112Model final : public AdapterModel {
+public:
+    using AdapterModel::AdapterModel;
+    std::unique_ptr<HidReports> Connect();
+    int clock() const;
+
+private:
+    class End;
+    void Forget() override
+    {
+        answers_.clear();
+        readData_.clear();
+        status0_ = status1_ = 0;
+    }
+    void Report(std::span<const std::uint8_t> report);
+    std::deque<std::vector<std::uint8_t>> answers_;
+    std::uint8_t status0_ = 0, status1_ = 0;
+    std::deque<std::uint8_t> readData_;
+};
+
+} // namespace pixtera::lcd::test

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What a USB-to-I2C adapter's driver needs of the USB side, apart so that tests put a model of
+// the chip behind it: bulk transfers for a chip on libusb, reports for one on hidraw. Every call
+// answers 0 or the errno (ENODEV: unplugged, ETIMEDOUT: the chip did not answer in time).
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace pixtera::lcd {
+
+class UsbBulk {
+public:
+    virtual ~UsbBulk() = default;
+    virtual int Out(std::span<const std::uint8_t> bytes) = 0;
+    // Up to `bytes.size()`; `got` says how many came.
+    virtual int In(std::span<std::uint8_t> bytes, std::size_t& got) = 0;
+};
+
+class HidReports {
+public:
+    virtual ~HidReports() = default;
+    // An output report, its ID the first byte.
+    virtual int Write(std::span<const std::uint8_t> report) = 0;
+    // The next input report, its ID the first byte (where the device numbers its reports).
+    virtual int Read(std::span<std::uint8_t> report, std::size_t& got) = 0;
+    // A feature report, its ID the first byte.
+    virtual int SetFeature(std::span<const std::uint8_t> report) = 0;
+};
+
+} // namespace pixtera::lcd
