@@ -19,10 +19,17 @@ namespace pixtera {
 namespace {
 
 constexpr std::uint32_t kDirectoryEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR;
-constexpr std::uint32_t kFileEvents = IN_MODIFY;
+// The file itself: written to, and its name taken from it (IN_ATTRIB: its links counted down).
+constexpr std::uint32_t kSelfEvents = IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF;
 // Bytes read in one go: what a FIFO holds, so a writer that floods it is read in turns with
 // everything else the thread waits for.
 constexpr std::size_t kChunk = 4096;
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::filesystem::path file(path);
+    return file.has_parent_path() ? file.parent_path().string() : ".";
+}
 
 std::string Trimmed(const std::string& text)
 {
@@ -36,18 +43,16 @@ std::string Trimmed(const std::string& text)
 } // namespace
 
 KeysFile::KeysFile(std::string path, std::string name, std::function<void(LONG key)> pressed)
-    : path_(std::move(path)), name_(std::move(name)), pressed_(std::move(pressed))
+    : path_(std::move(path)),
+      name_(std::move(name)),
+      pressed_(std::move(pressed)),
+      directory_(DirectoryOf(path_)),
+      base_(std::filesystem::path(path_).filename().string())
 {
     stop_.reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     inotify_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (!stop_ || !inotify_) {
         LogWarning(name_ + ": " + path_ + " cannot be watched (" + std::strerror(errno) + "); no keys are read");
-        return;
-    }
-    const std::filesystem::path file(path_);
-    const std::string directory = file.has_parent_path() ? file.parent_path().string() : ".";
-    if (inotify_add_watch(inotify_.get(), directory.c_str(), kDirectoryEvents) < 0) {
-        LogWarning(name_ + ": " + directory + " cannot be watched (" + std::strerror(errno) + "); no keys are read");
         return;
     }
     Open(false);
@@ -72,6 +77,27 @@ void KeysFile::Warn(const std::string& kind, const std::string& what)
         LogWarning(name_ + ": " + path_ + " " + what);
 }
 
+void KeysFile::WatchDirectory(bool watch)
+{
+    if (watch && directoryWatch_ < 0) {
+        directoryWatch_ = inotify_add_watch(inotify_.get(), directory_.c_str(), kDirectoryEvents);
+        if (directoryWatch_ < 0)
+            Warn("directory",
+                 "cannot be waited for: " + directory_ + " cannot be watched (" + std::strerror(errno) + ")");
+    } else if (!watch && directoryWatch_ >= 0) {
+        inotify_rm_watch(inotify_.get(), directoryWatch_);
+        directoryWatch_ = -1;
+    }
+}
+
+bool KeysFile::Replaced() const
+{
+    struct stat open {};
+    struct stat named {};
+    return fstat(file_.get(), &open) != 0 || lstat(path_.c_str(), &named) != 0 || open.st_ino != named.st_ino ||
+           open.st_dev != named.st_dev;
+}
+
 void KeysFile::Open(bool fromStart)
 {
     if (fileWatch_ >= 0)
@@ -88,7 +114,8 @@ void KeysFile::Open(bool fromStart)
             warned_.clear(); // not there: whatever is made under the name next is news
         else
             Warn(problem, problem + "; no keys are read from it");
-        return; // a file not there yet is waited for
+        WatchDirectory(true); // for whatever is made under the name
+        return;
     }
     struct stat info {};
     std::string problem;
@@ -101,22 +128,30 @@ void KeysFile::Open(bool fromStart)
     if (!problem.empty()) {
         file_.reset();
         Warn(problem, problem + "; no keys are read from it");
+        WatchDirectory(true);
         return;
     }
     warned_.clear();
     fifo_ = S_ISFIFO(info.st_mode);
     offset_ = fifo_ || fromStart ? 0 : info.st_size;
-    if (!fifo_)
-        fileWatch_ = inotify_add_watch(inotify_.get(), path_.c_str(), kFileEvents);
+    // A FIFO wakes the thread itself; a file says through inotify that it grew.
+    fileWatch_ =
+        inotify_add_watch(inotify_.get(), path_.c_str(), kSelfEvents | (fifo_ ? 0 : IN_MODIFY) | IN_DONT_FOLLOW);
+    if (fileWatch_ < 0 || Replaced()) {
+        // Gone or replaced before it was watched: whatever has the name now.
+        file_.reset();
+        WatchDirectory(true);
+        return;
+    }
+    WatchDirectory(false);
 }
 
 void KeysFile::Run()
 {
-    const std::string base = std::filesystem::path(path_).filename().string();
     for (;;) {
         // A file is read whenever the thread wakes (what came while the watch was made, or with
         // the last event); a chunk at a time, so that stopping is never kept waiting.
-        bool more = file_ && !fifo_ && ReadChunk() == Read::More;
+        const bool more = file_ && !fifo_ && ReadChunk() == Read::More;
         pollfd fds[3] = {{stop_.get(), POLLIN, 0}, {inotify_.get(), POLLIN, 0}, {-1, POLLIN, 0}};
         if (file_ && fifo_)
             fds[2].fd = file_.get();
@@ -130,15 +165,17 @@ void KeysFile::Run()
             continue;
         alignas(inotify_event) char events[4096];
         const ssize_t got = read(inotify_.get(), events, sizeof events);
-        bool renamed = false;
+        bool look = false;
         for (ssize_t at = 0; at < got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(events + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if (event->wd != fileWatch_ && event->len > 0 && base == event->name)
-                renamed = true;
+            if (event->wd == directoryWatch_ && event->len > 0 && base_ == event->name)
+                look = true; // made, or something else under the name
+            else if (event->wd == fileWatch_ && (event->mask & kSelfEvents))
+                look = true; // its name may be gone
         }
-        if (renamed)
-            Open(true); // made, replaced or deleted: whatever has the name now
+        if (look && (!file_ || Replaced()))
+            Open(true);
     }
 }
 
@@ -155,8 +192,8 @@ KeysFile::Read KeysFile::ReadChunk()
         }
     }
     char buffer[kChunk];
-    const ssize_t got = fifo_ ? read(file_.get(), buffer, sizeof buffer)
-                              : pread(file_.get(), buffer, sizeof buffer, offset_);
+    const ssize_t got =
+        fifo_ ? read(file_.get(), buffer, sizeof buffer) : pread(file_.get(), buffer, sizeof buffer, offset_);
     if (got < 0)
         return errno == EINTR ? Read::More : errno == EAGAIN || !fifo_ ? Read::Drained : Read::WriterLeft;
     if (got == 0)
@@ -177,7 +214,8 @@ void KeysFile::TakeBytes(const char* bytes, std::size_t count)
         } else if (!skipping_) {
             line_ += bytes[i];
             if (line_.size() > kLongestLine) {
-                Warn("long", "holds a line longer than " + std::to_string(kLongestLine) + " bytes; such lines are skipped");
+                Warn("long",
+                     "holds a line longer than " + std::to_string(kLongestLine) + " bytes; such lines are skipped");
                 skipping_ = true;
                 line_.clear();
             }

@@ -8,7 +8,8 @@
 // A FIFO whose writer went away is opened again for the next one. A file is read from its end
 // when the reader starts (keys written before are old) and from its start when it is made anew
 // or replaced later; one that shrinks is read again from its start. The reader sleeps on the
-// FIFO, inotify and an eventfd: nothing happens while no key comes.
+// FIFO, inotify and an eventfd: nothing happens while no key comes. Its directory is watched only
+// while there is no file to read, so that files written beside it (PATH.frame) never wake it.
 
 #include <pixtera/platform/thread.h>
 #include <pixtera/platform/unique_fd.h>
@@ -34,7 +35,11 @@ public:
 private:
     void Run();
     // Opens the file if it is there and acceptable; `fromStart` for a file made after the start.
+    // Without one, the directory is watched for it.
     void Open(bool fromStart);
+    // The file open is no longer the one its name names (replaced, renamed, deleted).
+    bool Replaced() const;
+    void WatchDirectory(bool watch);
     enum class Read { Drained, More, WriterLeft };
     // Reads a chunk of what is there. A FIFO whose writer left is then opened again.
     Read ReadChunk();
@@ -51,6 +56,9 @@ private:
     bool fifo_ = false;
     off_t offset_ = 0;
     UniqueFd inotify_;
+    const std::string directory_;
+    const std::string base_; // the file's name in directory_
+    int directoryWatch_ = -1;
     int fileWatch_ = -1;
     std::string line_;
     bool skipping_ = false; // in a line that is too long

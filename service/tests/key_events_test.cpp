@@ -45,8 +45,8 @@ TEST(KeyEvents, RepeatsOfTheKeyWaitingLastAreMergedAndAFullQueueDropsWhatComesWi
     EXPECT_FALSE(queue.Push({0, kKeyEscape, kKeyPressed}));
     EXPECT_EQ(queue.dropped(), 2u);
     EXPECT_EQ(log.Count("Keys arrive faster than the bus takes them"), 1) << log.Text();
-    EXPECT_EQ(queue.Take(), (std::vector<KeyPress>{
-                                {0, kKeyUp, kKeyPressed}, {1, kKeyUp, kKeyRepeated}, {1, kKeyUp, kKeyReleased}}))
+    EXPECT_EQ(queue.Take(),
+              (std::vector<KeyPress>{{0, kKeyUp, kKeyPressed}, {1, kKeyUp, kKeyRepeated}, {1, kKeyUp, kKeyReleased}}))
         << "the keys that came first are kept, in order";
 
     EXPECT_TRUE(queue.Push({0, kKeyUp, kKeyReleased}));

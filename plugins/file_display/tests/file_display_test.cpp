@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -190,6 +191,36 @@ TEST_F(FileDisplayKeys, AFileIsFollowedFromItsEndAndFromTheStartWhenMadeAgain)
     std::ofstream(replacement) << "F8\n";
     std::filesystem::rename(replacement, keys);
     EXPECT_TRUE(KeysAre({"Right", "Down", "F8"}));
+}
+
+// The voluntary context switches of this process's thread named `name`: how often it slept.
+std::optional<long> SleepsOf(const std::string& name)
+{
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string comm;
+        std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (comm != name)
+            continue;
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                return std::stol(line.substr(line.find(':') + 1));
+    }
+    return std::nullopt;
+}
+
+TEST_F(FileDisplayKeys, FramesWrittenBesideTheKeysFileDoNotWakeItsReader)
+{
+    std::ofstream(keys) << "";
+    Configure("columns=2;rows=1;path=" + path.string());
+    std::ofstream(keys, std::ios::app) << "Up\n";
+    ASSERT_TRUE(KeysAre({"Up"}));
+    const auto before = SleepsOf("px-keys");
+    ASSERT_TRUE(before);
+    for (int i = 0; i < 50; ++i) // each replaces PATH.frame by a rename in the same directory
+        ASSERT_EQ(display->Write(BString(std::to_string(10 + i)).get()), S_OK);
+    // One more sleep at most: the thread may not have gone back to sleep after the key yet.
+    EXPECT_LE(*SleepsOf("px-keys") - *before, 1);
 }
 
 TEST_F(FileDisplayKeys, AKeysFileMadeLaterIsFound)
