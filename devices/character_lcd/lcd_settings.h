@@ -30,6 +30,8 @@ struct SerialSettings {
     int speed = 19200;
     Geometry geometry;
     SerialLcdOptions options;
+    SerialModuleExtras extras;
+    KeypadMap keys{}; // the keypad's bytes
 };
 
 // The bus and the address are the module's place.
@@ -64,6 +66,16 @@ inline constexpr SettingDescription kSerialSettings[] = {
     {"rom", "Character ROM", kSettingChoice, "a00",
      "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
      "a00|a02"},
+    {"model", "Model", kSettingChoice, "generic",
+     "generic: the 0xFE command set; adafruit: the Adafruit USB+Serial backpack, with its size and RGB backlight", 0, 0,
+     "generic|adafruit"},
+    {"colour", "Backlight colour", kSettingText, "ffffff", "RRGGBB, for the Adafruit backpack's RGB backlight"},
+    {"keys", "Keypad", kSettingText, kDefaultKeypadMap,
+     "The keypad's bytes and their keys: A:Left,B:Right,... (other bytes arrive as Raw:0x47)"},
+    {"keyrepeat", "Key repeat", kSettingChoice, "",
+     "How a held key repeats: off, typematic (the module sends it again) or updown (the module sends its release); "
+     "empty: as the module is set",
+     0, 0, "|off|typematic|updown"},
 };
 
 // A byte as configurations and logs write it: "0x27".
@@ -71,7 +83,8 @@ std::string HexByte(int address);
 
 // bus=1;address=0x27;columns=20;rows=4;backlight=on;pinmap=auto (or a, b);rom=a00 (or a02)
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
-// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
+// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00;
+// model=generic (or adafruit);colour=ffffff;keys=A:Left,...;keyrepeat=off (typematic, updown)
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 
 } // namespace pixtera::lcd

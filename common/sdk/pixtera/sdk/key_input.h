@@ -27,11 +27,6 @@ protected:
         std::lock_guard lock(sinkMutex_);
         return sink_ && SUCCEEDED(sink_->KeyEvent(key, action));
     }
-    bool HasKeySink()
-    {
-        std::lock_guard lock(sinkMutex_);
-        return static_cast<bool>(sink_);
-    }
 
 private:
     std::mutex sinkMutex_; // guards sink_, and is held while it is called
