@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes as the body of a message between DispatchWrapper.core and its host, read as a
-// call (what the host reads) and as a result (what the wrapper reads).
+// call (what the host reads), as a result and as an event (what the wrapper reads).
 
 #include "host_wire.h"
 
@@ -21,5 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }
     if (const auto result = DecodeResult(body))
         EncodeResult(*result);
+    if (const auto event = DecodeKeyEvent(body)) {
+        const std::string again = EncodeKeyEvent(*event);
+        if (again.size() != size)
+            std::abort();
+    }
     return 0;
 }

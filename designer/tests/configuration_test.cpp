@@ -283,7 +283,7 @@ TEST_F(ConfigurationTest, ABrokenFileIsReportedAndNeverOverwritten)
 TEST_F(ConfigurationTest, TheTerminalDisplaysFormChecksNumbersAndHandsTheText)
 {
     const auto specs = SpecsOf("Pixtera.TerminalDisplay");
-    ASSERT_EQ(specs.size(), 6u);
+    ASSERT_EQ(specs.size(), 7u);
     SettingsForm form(QStringLiteral("Terminal display"), specs, "rows=2;extra=kept");
     auto* columns = qobject_cast<QLineEdit*>(form.editor("columns"));
     ASSERT_TRUE(columns);
@@ -294,7 +294,8 @@ TEST_F(ConfigurationTest, TheTerminalDisplaysFormChecksNumbersAndHandsTheText)
     EXPECT_TRUE(form.problem().contains("Columns")) << form.problem().toStdString();
     columns->setText("16");
     ASSERT_TRUE(form.Submit());
-    EXPECT_EQ(form.configuration(), "columns=16;rows=2;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue;extra=kept");
+    EXPECT_EQ(form.configuration(),
+              "columns=16;rows=2;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue;keys=on;extra=kept");
 }
 
 TEST_F(ConfigurationTest, ANeededConfigurationThatIsCancelledAddsNothing)

@@ -2,9 +2,9 @@
 #pragma once
 // IDisplayDriver for the native character LCD drivers: the geometry from the configuration, the
 // frames and user characters handed to the display's writer thread. Derived declares
-// `static lcd::WriterSetup Describe(const ConfigurationText&, std::vector<std::string>& problems)`,
-// naming in `problems` the fields it could not use, and lists this in ComObject in place of
-// IDisplayDriver.
+// `lcd::WriterSetup Describe(const ConfigurationText&, std::vector<std::string>& problems)` (static,
+// or a member for a driver that keeps something of its own per configuration), naming in
+// `problems` the fields it could not use, and lists this in ComObject in place of IDisplayDriver.
 
 #include "lcd_writer.h"
 
@@ -47,7 +47,7 @@ public:
     void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::vector<std::string> problems;
-        WriterSetup setup = Derived::Describe(fields, problems);
+        WriterSetup setup = static_cast<Derived*>(this)->Describe(fields, problems);
         for (const auto& problem : problems)
             LogWarning(setup.name + ": unusable " + problem + " in \"" + text + "\"; the default is used");
         SetGrid({setup.geometry.columns, setup.geometry.rows}); // HD44780 cells: 5 x 8 dots

@@ -94,6 +94,26 @@ std::optional<Pcf8574Pins> ReadPinList(std::string_view text)
     return Pcf8574Pins{masks[0], masks[1], masks[2], masks[3], {masks[4], masks[5], masks[6], masks[7]}};
 }
 
+void ReadModel(const ConfigurationText& fields, SerialSettings& settings, std::vector<std::string>& problems)
+{
+    const auto model = fields.Text("model").value_or("generic");
+    if (model == "adafruit")
+        settings.extras.model = SerialModel::Adafruit;
+    else if (model != "generic")
+        problems.emplace_back("model (generic or adafruit)");
+    const auto colour = fields.Text("colour");
+    if (!colour)
+        return;
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(colour->data(), colour->data() + colour->size(), value, 16);
+    if (colour->size() != 6 || error != std::errc() || end != colour->data() + colour->size()) {
+        problems.emplace_back("colour (RRGGBB in hexadecimal)");
+        return;
+    }
+    settings.extras.colour = {static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                              static_cast<std::uint8_t>(value)};
+}
+
 } // namespace
 
 I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::string>& problems)
@@ -202,6 +222,26 @@ SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<s
     settings.options.contrast = ReadByteValue(fields, "contrast", problems);
     settings.options.brightness = ReadByteValue(fields, "brightness", problems);
     settings.options.rom = ReadRom(fields, problems);
+    settings.extras.size = settings.geometry;
+    ReadModel(fields, settings, problems);
+    std::string problem;
+    settings.keys = *ParseKeypadMap(kDefaultKeypadMap, problem);
+    if (const auto keys = fields.Text("keys")) {
+        if (const auto map = ParseKeypadMap(*keys, problem))
+            settings.keys = *map;
+        else
+            problems.push_back("keys (byte:key pairs such as A:Left,B:Right; not \"" + problem + "\")");
+    }
+    if (const auto repeat = fields.Text("keyrepeat"); repeat && !repeat->empty()) {
+        if (*repeat == "off")
+            settings.extras.keyRepeat = KeyRepeat::Off;
+        else if (*repeat == "typematic")
+            settings.extras.keyRepeat = KeyRepeat::Typematic;
+        else if (*repeat == "updown")
+            settings.extras.keyRepeat = KeyRepeat::UpDown;
+        else
+            problems.emplace_back("keyrepeat (off, typematic or updown)");
+    }
     return settings;
 }
 

@@ -40,6 +40,8 @@ struct SerialSettings {
     int speed = 19200;
     Geometry geometry;
     SerialLcdOptions options;
+    SerialModuleExtras extras;
+    KeypadMap keys{}; // the keypad's bytes
 };
 
 // The display the kernel's charlcd driver drives (an HD44780 it set up from the device tree).
@@ -101,6 +103,16 @@ inline constexpr SettingDescription kSerialSettings[] = {
     {"rom", "Character ROM", kSettingChoice, "a00",
      "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
      "a00|a02"},
+    {"model", "Model", kSettingChoice, "generic",
+     "generic: the 0xFE command set; adafruit: the Adafruit USB+Serial backpack, with its size and RGB backlight", 0, 0,
+     "generic|adafruit"},
+    {"colour", "Backlight colour", kSettingText, "ffffff", "RRGGBB, for the Adafruit backpack's RGB backlight"},
+    {"keys", "Keypad", kSettingText, kDefaultKeypadMap,
+     "The keypad's bytes and their keys: A:Left,B:Right,... (other bytes arrive as Raw:0x47)"},
+    {"keyrepeat", "Key repeat", kSettingChoice, "",
+     "How a held key repeats: off, typematic (the module sends it again) or updown (the module sends its release); "
+     "empty: as the module is set",
+     0, 0, "|off|typematic|updown"},
 };
 
 // The device is the display's place.
@@ -133,7 +145,8 @@ I2cSettings ReadI2cSettings(const ConfigurationText& fields, std::vector<std::st
 // The wiring behind `chip`: the board pinmap= names, the pins it lists on the LCD's port, or the
 // chip's usual board (pin map a on a PCF8574).
 Backpack WiringFor(const I2cSettings& settings, ExpanderChip chip);
-// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00
+// device=/dev/ttyACM0;speed=19200;columns=20;rows=4;backlight=on;contrast=128;brightness=255;rom=a00;
+// model=generic (or adafruit);colour=ffffff;keys=A:Left,...;keyrepeat=off (typematic, updown)
 SerialSettings ReadSerialSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 // device=/dev/lcd;columns=20;rows=4;backlight=on;rom=a00
 KernelLcdSettings ReadKernelLcdSettings(const ConfigurationText& fields, std::vector<std::string>& problems);

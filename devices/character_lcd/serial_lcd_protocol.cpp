@@ -18,6 +18,20 @@ void SerialLcdProtocol::Initialise(LinkBatch& batch) const
     Command(batch, 0x44); // line wrap off
     Command(batch, 0x4B); // underline cursor off
     Command(batch, 0x54); // blinking cursor off
+    if (extras_.model == SerialModel::Adafruit) {
+        Command(batch, static_cast<char>(0xD1));
+        batch.Add(static_cast<char>(extras_.size.columns));
+        batch.Add(static_cast<char>(extras_.size.rows));
+        Command(batch, static_cast<char>(0xD0));
+        for (std::uint8_t part : extras_.colour)
+            batch.Add(static_cast<char>(part));
+    }
+    if (extras_.keyRepeat == KeyRepeat::Off) {
+        Command(batch, 0x60);
+    } else if (extras_.keyRepeat) {
+        Command(batch, 0x7E);
+        batch.Add(extras_.keyRepeat == KeyRepeat::Typematic ? '\0' : '\1');
+    }
     SwitchBacklight(batch, options_.backlight);
     if (options_.contrast) {
         Command(batch, 0x50);

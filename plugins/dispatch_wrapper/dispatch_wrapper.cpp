@@ -15,6 +15,7 @@
 #include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_events.h>
+#include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
@@ -58,7 +59,8 @@ std::filesystem::path HostProgram()
 
 class DispatchWrapper final : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo,
                                                IDataProvider, IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower,
-                                               IDisplayEvents, IDisplayCharacterSet, IScreenSource, IPluginHost> {
+                                               IDisplayEvents, IDisplayCharacterSet, IScreenSource, IDisplayInput,
+                                               IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -236,6 +238,15 @@ public:
     }
     // A sink does not cross processes: the service asks for the screens instead.
     HRESULT STDMETHODCALLTYPE Advise(IScreenSink*) override { return E_NOTIMPL; }
+    // IDisplayInput: the host sends the keys on a socket of their own, and the keeper calls the
+    // sink from the host's output thread. A new host is advised again.
+    HRESULT STDMETHODCALLTYPE Advise(IKeySink* sink) override
+    {
+        if (!keeper_)
+            return E_UNEXPECTED;
+        keeper_->SetKeySink(sink);
+        return Forward({Method::AdviseKeys, {static_cast<LONG>(sink ? 1 : 0)}});
+    }
 
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
     HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }

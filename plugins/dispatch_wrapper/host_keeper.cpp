@@ -40,6 +40,19 @@ void HostKeeper::KeepConfiguration(std::u16string text)
     configuration_ = std::move(text);
 }
 
+void HostKeeper::SetKeySink(IKeySink* sink)
+{
+    std::lock_guard lock(keySinkMutex_);
+    keySink_ = ComPtr<IKeySink>(sink);
+}
+
+void HostKeeper::DeliverKey(const KeyEventMessage& event)
+{
+    std::lock_guard lock(keySinkMutex_);
+    if (keySink_)
+        keySink_->KeyEvent(event.key, event.action); // the sink checks the plug-in's values
+}
+
 std::optional<LONG> HostKeeper::Start(const std::u16string& progId, std::string& error)
 {
     std::unique_lock lock(stateMutex_);
@@ -76,7 +89,8 @@ std::chrono::seconds HostKeeper::NextPause()
 
 std::unique_ptr<HostProcess> HostKeeper::Launch(std::string& error, std::uint64_t& replayed)
 {
-    auto host = HostProcess::Start(program_, name_, error);
+    auto host = HostProcess::Start(
+        program_, name_, [this](const KeyEventMessage& event) { DeliverKey(event); }, error);
     if (!host)
         return nullptr;
     auto created = host->Call({Method::Create, {progId_}}, callLimit_, error);
@@ -121,6 +135,8 @@ std::vector<Call> HostKeeper::ReplayCalls() const
         replay.push_back({Method::Write, {*frame_}});
     if (backlight_)
         replay.push_back({Method::SetBacklight, {*backlight_}});
+    if (keysAdvised_ && (interfaces_ & kDisplayInput))
+        replay.push_back({Method::AdviseKeys, {LONG{1}}});
     return replay;
 }
 
@@ -235,6 +251,10 @@ void HostKeeper::Remember(const Call& call)
     case Method::SetBacklight:
         if (const auto* on = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]))
             backlight_ = *on;
+        break;
+    case Method::AdviseKeys:
+        if (const auto* on = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]))
+            keysAdvised_ = *on != 0;
         break;
     case Method::SetCustomChar: {
         const auto* code = std::get_if<LONG>(&call.arguments[0]);

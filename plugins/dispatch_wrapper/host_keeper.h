@@ -10,9 +10,12 @@
 //
 // Locking: callMutex_ makes calls one at a time (a plug-in object is called by one thread at a
 // time, as in the service's process); stateMutex_ guards the host and the fields below it. A
-// thread that takes both takes callMutex_ first.
+// thread that takes both takes callMutex_ first. keySinkMutex_ guards the key sink alone and is
+// held while the sink is called (on a host's output thread), never with the others.
 
 #include "host_process.h"
+
+#include <pixtera/sdk/display_input.h>
 
 #include <array>
 #include <condition_variable>
@@ -47,6 +50,10 @@ public:
     // Configure before the first host starts: kept for it.
     void KeepConfiguration(std::u16string text);
 
+    // Where the hosted plug-in's keys go from now on (none: nowhere); once this returns, the old
+    // sink is called no more. Whether the plug-in sends them is the AdviseKeys call's business.
+    void SetKeySink(IKeySink* sink);
+
 private:
     void Work();
     std::unique_ptr<HostProcess> Launch(std::string& error, std::uint64_t& replayed);
@@ -56,6 +63,7 @@ private:
     void Lose(const std::string& why);
     void Remember(const Call& call);
     std::chrono::seconds NextPause();
+    void DeliverKey(const KeyEventMessage& event);
 
     const std::filesystem::path program_;
     const std::chrono::milliseconds callLimit_;
@@ -85,7 +93,11 @@ private:
     std::optional<std::u16string> frame_;
     std::optional<LONG> backlight_;
     std::vector<Call> attachedDisplays_; // IScreenSource's displays, for every new host
+    bool keysAdvised_ = false;
     std::uint64_t remembered_ = 0; // counts the calls kept above: a replay knows what it missed
+
+    std::mutex keySinkMutex_; // guards keySink_, held while it is called
+    ComPtr<IKeySink> keySink_;
 
     std::thread thread_;
 };

@@ -21,54 +21,72 @@
 namespace pixtera::host {
 namespace {
 
-// The host's end of the socket, at this number in the host.
+// The host's ends of the sockets, at these numbers in the host.
 constexpr int kHostSocket = 3;
+constexpr int kHostEvents = 4;
+
+// Events read in one go before the output is looked at again: a plug-in that floods keys costs
+// the reading thread, never its memory.
+constexpr int kEventsPerTurn = 64;
 
 std::string Reason(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 } // namespace
 
 std::unique_ptr<HostProcess> HostProcess::Start(const std::filesystem::path& program, const std::string& name,
-                                                std::string& error)
+                                                KeyHandler onKey, std::string& error)
 {
     int sockets[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
         error = Reason("socketpair");
         return nullptr;
     }
-    int output[2];
-    if (pipe2(output, O_CLOEXEC) != 0) {
-        error = Reason("pipe");
+    // Datagrams: an event is whole or not there, and the host never waits for us to read.
+    int events[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, events) != 0) {
+        error = Reason("socketpair");
         close(sockets[0]);
         close(sockets[1]);
         return nullptr;
     }
-    // Everything of ours is close-on-exec; the host gets its socket as 3, its output pipe as
-    // standard output and error, and /dev/null as input.
+    int output[2];
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        error = Reason("pipe");
+        for (int fd : {sockets[0], sockets[1], events[0], events[1]})
+            close(fd);
+        return nullptr;
+    }
+    fcntl(events[0], F_SETFL, O_NONBLOCK);
+    // Everything of ours is close-on-exec; the host gets its sockets as 3 and 4, its output pipe
+    // as standard output and error, and /dev/null as input.
     SpawnOptions options;
     const std::string programText = program.string();
-    options.argv = {programText, std::to_string(kHostSocket), std::to_string(getpid())};
+    options.argv = {programText, std::to_string(kHostSocket), std::to_string(getpid()), std::to_string(kHostEvents)};
     options.output = options.error = SpawnOptions::Stream::From(output[1]);
-    options.passed = {{sockets[1], kHostSocket}};
+    options.passed = {{sockets[1], kHostSocket}, {events[1], kHostEvents}};
     options.newProcessGroup = true; // killed as one, with whatever the plug-in starts
 
     const pid_t pid = Spawn(options);
     const int spawnError = errno;
     close(sockets[1]);
+    close(events[1]);
     close(output[1]);
     if (pid < 0) {
         error = programText + ": " + std::strerror(spawnError);
         close(sockets[0]);
+        close(events[0]);
         close(output[0]);
         return nullptr;
     }
-    return std::make_unique<HostProcess>(Parts{pid, sockets[0], output[0]}, name);
+    return std::make_unique<HostProcess>(Parts{pid, sockets[0], output[0], events[0]}, name, std::move(onKey));
 }
 
-HostProcess::HostProcess(Parts parts, std::string name)
+HostProcess::HostProcess(Parts parts, std::string name, KeyHandler onKey)
     : pid_(parts.pid),
       socket_(parts.socket),
       output_(parts.output),
+      events_(parts.events),
+      onKey_(std::move(onKey)),
       stopOutput_(eventfd(0, EFD_CLOEXEC)),
       name_(std::move(name))
 {
@@ -94,6 +112,7 @@ HostProcess::~HostProcess()
     outputThread_.join();
     close(stopOutput_);
     close(output_);
+    close(events_);
 }
 
 std::string HostProcess::Ending()
@@ -123,12 +142,17 @@ void HostProcess::CopyOutput()
     constexpr std::size_t kAfterStop = 64 * 1024;
     bool stopping = false;
     std::size_t readAfterStop = 0;
+    bool eventsOpen = true;
     for (;;) {
-        pollfd fds[2] = {{output_, POLLIN, 0}, {stopOutput_, POLLIN, 0}};
-        if (poll(fds, 2, stopping ? 0 : -1) < 0 && errno != EINTR)
+        pollfd fds[3] = {{output_, POLLIN, 0}, {stopOutput_, POLLIN, 0}, {eventsOpen ? events_ : -1, POLLIN, 0}};
+        if (poll(fds, 3, stopping ? 0 : -1) < 0 && errno != EINTR)
             break;
         if (fds[1].revents & POLLIN)
             stopping = true;
+        if (!stopping && (fds[2].revents & POLLIN))
+            TakeEvents();
+        else if (fds[2].revents & (POLLHUP | POLLERR))
+            eventsOpen = false; // the host closed it; its output may still come
         const bool readable = fds[0].revents & (POLLIN | POLLHUP);
         if (stopping && (!readable || readAfterStop >= kAfterStop))
             break;
@@ -151,6 +175,23 @@ void HostProcess::CopyOutput()
     }
     if (!pending.empty())
         LogInformation(name_ + ": " + pending);
+}
+
+void HostProcess::TakeEvents()
+{
+    std::byte datagram[kLargestEvent];
+    for (int i = 0; i < kEventsPerTurn; ++i) {
+        const ssize_t got = recv(events_, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return;
+        // A longer datagram was cut (MSG_TRUNC says its real length): it is no event of ours.
+        if (static_cast<std::size_t>(got) > sizeof datagram)
+            continue;
+        if (const auto event = DecodeKeyEvent(std::span(datagram, static_cast<std::size_t>(got))); event && onKey_)
+            onKey_(*event);
+    }
 }
 
 std::optional<Result> HostProcess::Call(const host::Call& call, std::chrono::milliseconds limit, std::string& error)

@@ -7,7 +7,7 @@ namespace pixtera::host {
 namespace {
 
 enum Tag : std::uint8_t { kLong = 1, kByte = 2, kText = 3, kVariant = 4 };
-enum Kind : std::uint8_t { kCall = 1, kResult = 2 };
+enum Kind : std::uint8_t { kCall = 1, kResult = 2, kKeyEvent = 3 };
 
 class Writer {
 public:
@@ -51,6 +51,7 @@ public:
             Put(kVariant), PutVariant(std::get<Variant>(value));
         }
     }
+    const std::string& body() const { return out_; }
     // The message with its length in front.
     std::string Finish() const
     {
@@ -140,6 +141,7 @@ public:
         v.vt = type;
         return true;
     }
+    bool AtEnd() const { return bytes_.empty(); }
     bool GetValues(std::vector<Value>& values)
     {
         while (!bytes_.empty()) {
@@ -217,7 +219,7 @@ std::optional<Call> DecodeCall(std::span<const std::byte> body)
     if (!reader.Get(kind) || kind != kCall || !reader.Get(call.number) || !reader.Get(method) ||
         !reader.GetValues(call.arguments))
         return std::nullopt;
-    if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(Method::ScreenShown))
+    if (method < static_cast<std::uint16_t>(Method::Create) || method > static_cast<std::uint16_t>(kLastMethod))
         return std::nullopt;
     call.method = static_cast<Method>(method);
     return call;
@@ -232,6 +234,26 @@ std::optional<Result> DecodeResult(std::span<const std::byte> body)
         !reader.GetValues(result.values))
         return std::nullopt;
     return result;
+}
+
+std::string EncodeKeyEvent(const KeyEventMessage& event)
+{
+    Writer writer;
+    writer.Put(kKeyEvent);
+    writer.Put(event.key);
+    writer.Put(event.action);
+    return writer.body();
+}
+
+std::optional<KeyEventMessage> DecodeKeyEvent(std::span<const std::byte> datagram)
+{
+    Reader reader(datagram);
+    std::uint8_t kind = 0;
+    KeyEventMessage event;
+    if (!reader.Get(kind) || kind != kKeyEvent || !reader.Get(event.key) || !reader.Get(event.action) ||
+        !reader.AtEnd())
+        return std::nullopt;
+    return event;
 }
 
 Variant Transportable(const VARIANT& value)

@@ -57,9 +57,12 @@ enum class Method : std::uint16_t {
     AttachDisplay,
     GetScreens,
     RenderScreen,
-    ScreenShown, // IScreenSource (not Advise: a sink does not cross processes): the last (the reader refuses later
-                 // numbers)
+    ScreenShown, // IScreenSource (not Advise: its sink does not cross processes)
+    AdviseKeys, // IDisplayInput: LONG 1 sends the keys over the event socket, 0 stops; the last
 };
+
+// The last method: the reader refuses later numbers.
+inline constexpr Method kLastMethod = Method::AdviseKeys;
 
 enum Interfaces : LONG {
     kPluginInfo = 1,
@@ -71,6 +74,7 @@ enum Interfaces : LONG {
     kDisplayEvents = 64,
     kDisplayCharacterSet = 128,
     kScreenSource = 256,
+    kDisplayInput = 512,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -86,6 +90,7 @@ inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
     {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
     {&IID_IScreenSource, kScreenSource},
+    {&IID_IDisplayInput, kDisplayInput},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;
@@ -103,6 +108,16 @@ struct Result {
     std::vector<Value> values;
     std::uint32_t number = 0;
 };
+
+// What a hosted plug-in says on its own (its keys), on a second socket of datagrams, one event
+// each, without a length in front: the call socket carries only answers to calls.
+struct KeyEventMessage {
+    LONG key = 0;
+    LONG action = 0;
+};
+std::string EncodeKeyEvent(const KeyEventMessage& event);
+std::optional<KeyEventMessage> DecodeKeyEvent(std::span<const std::byte> datagram);
+inline constexpr std::size_t kLargestEvent = 64;
 
 // The bytes of a message, its length first.
 std::string EncodeCall(const Call& call);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// pixtera-plugin-host FD PARENT_PID: hosts one plug-in object for DispatchWrapper.core, answering
-// the calls that arrive on the socket FD one after another. It ends when its parent is gone (the
+// pixtera-plugin-host FD PARENT_PID EVENT_FD: hosts one plug-in object for DispatchWrapper.core,
+// answering the calls that arrive on the socket FD one after another; what the plug-in reports on
+// its own (its keys) goes out on EVENT_FD, one datagram each. It ends when its parent is gone (the
 // socket closes, or the kernel's parent-death signal) and when the plug-in throws: a plug-in that
 // throws is as faulty here as one that crashes.
 
@@ -14,16 +15,20 @@
 #include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_events.h>
+#include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/screen_source.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -42,6 +47,27 @@ struct Plugin {
     ComPtr<IDisplayEvents> events;
     ComPtr<IDisplayCharacterSet> characterSet;
     ComPtr<IScreenSource> screens;
+    ComPtr<IDisplayInput> input;
+    int eventSocket = -1;
+};
+
+// The sink the plug-in gets for its keys: each one a datagram to the wrapper. It never waits: when
+// the wrapper is that far behind, the key is dropped, as the service's own queue would drop it.
+class KeyForwarder final : public ComObject<KeyForwarder, IKeySink> {
+public:
+    explicit KeyForwarder(int fd) : fd_(fd) {}
+
+    HRESULT STDMETHODCALLTYPE KeyEvent(LONG key, LONG action) override
+    {
+        const std::string datagram = EncodeKeyEvent({key, action});
+        // One datagram is whole on its own: callers on several threads need no lock.
+        if (send(fd_, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL) < 0)
+            return errno == EAGAIN ? S_FALSE : E_FAIL;
+        return S_OK;
+    }
+
+private:
+    const int fd_;
 };
 
 template <class T>
@@ -67,6 +93,7 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.events = plugin.object.As<IDisplayEvents>();
     plugin.characterSet = plugin.object.As<IDisplayCharacterSet>();
     plugin.screens = plugin.object.As<IScreenSource>();
+    plugin.input = plugin.object.As<IDisplayInput>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
         ComPtr<IUnknown> answered;
@@ -208,6 +235,10 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
     case Method::GetScreens:
     case Method::RenderScreen:
     case Method::ScreenShown: return DispatchScreens(call, plugin.screens.get(), result);
+    case Method::AdviseKeys:
+        if (!plugin.input || !index)
+            return E_INVALIDARG;
+        return plugin.input->Advise(*index ? MakeComObject<KeyForwarder>(plugin.eventSocket).get() : nullptr);
     case Method::GetSettingCount: return AnswerLong(plugin.settings.get(), &IPluginSettings::GetSettingCount, result);
     case Method::GetSetting: {
         if (!plugin.settings || !index)
@@ -234,8 +265,8 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: pixtera-plugin-host FD PARENT_PID (started by DispatchWrapper.core)\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: pixtera-plugin-host FD PARENT_PID EVENT_FD (started by DispatchWrapper.core)\n");
         return 2;
     }
     // Killed with its parent, even when the plug-in is stuck and never reads the socket again.
@@ -243,12 +274,14 @@ int main(int argc, char** argv)
     if (getppid() != static_cast<pid_t>(std::atol(argv[2])))
         return 1; // the parent died before the line above
     const int fd = std::atoi(argv[1]);
-    // Nothing of the service's but the socket: descriptors it opened without close-on-exec stay
+    const int eventFd = std::atoi(argv[3]);
+    // Nothing of the service's but the sockets: descriptors it opened without close-on-exec stay
     // out of the plug-in's reach.
-    close_range(static_cast<unsigned>(fd) + 1, ~0u, 0);
+    close_range(static_cast<unsigned>(std::max(fd, eventFd)) + 1, ~0u, 0);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     Plugin plugin;
+    plugin.eventSocket = eventFd;
     while (auto message = ReceiveMessage(fd, std::nullopt)) {
         const auto call = DecodeCall(*message);
         if (!call) {

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.FileDisplay: a display that lives in a file. Every call is appended to PATH as one
 // JSON object per line, and PATH.frame always holds the current frame as text, one row a line.
+// Keys are key names written to PATH.keys, a FIFO or a file, one a line (see keys_file.h).
 // Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;path=/some/file (path required).
+
+#include "keys_file.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/unique_fd.h>
@@ -9,12 +12,14 @@
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/key_input.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -52,7 +57,7 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower,
+class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, KeyInput,
                                            ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -60,7 +65,8 @@ public:
         {"rows", "Rows", kSettingInteger, "4", "Rows of characters", 1, 64},
         {"cellwidth", "Cell width", kSettingInteger, "5", "Dots per character, across", 1, 64},
         {"cellheight", "Cell height", kSettingInteger, "8", "Dots per character, down", 1, 64},
-        {"path", "File", kSettingFile, "", "Where the calls and the current frame (FILE.frame) are written"},
+        {"path", "File", kSettingFile, "",
+         "Where the calls and the current frame (FILE.frame) are written; keys are read from FILE.keys"},
     };
 
     static constexpr const char16_t* kPluginName = u"File display";
@@ -113,6 +119,7 @@ public:
         if (invalid)
             LogWarning("File display: unusable values in \"" + text + "\"; defaults are used for them");
         log_.reset();
+        keys_.reset();
         path_ = fields.Text("path").value_or("");
         if (path_.empty()) {
             LogWarning("File display: no path in \"" + text + "\"; nothing is written");
@@ -123,7 +130,10 @@ public:
         if (!log_) {
             LogWarning("File display: " + path_ + " " + why + "; nothing is written");
             path_.clear();
+            return;
         }
+        keys_ = std::make_unique<KeysFile>(path_ + ".keys", "File display",
+                                           [this](LONG key) { DeliverKey(key, kKeyPressed); });
     }
 
 private:
@@ -161,9 +171,10 @@ private:
         std::rename(temporary.c_str(), target.c_str());
     }
 
-    std::mutex mutex_; // guards path_ and log_
+    std::mutex mutex_; // guards path_, log_ and keys_
     std::string path_;
     UniqueFd log_;
+    std::unique_ptr<KeysFile> keys_; // its thread calls DeliverKey, which takes no lock of ours
 };
 
 } // namespace

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Pixtera.TerminalDisplay: shows a display in a terminal, as the character module would look.
-// Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue
+// Pixtera.TerminalDisplay: shows a display in a terminal, as the character module would look, and
+// takes the keys typed in it (arrows, Enter, Escape, F1-F8; others as raw keys).
+// Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;tty=/dev/tty;colour=blue;keys=on
 // (colour: blue, green or none). Without a terminal the frames are printed as plain text.
 
+#include "terminal_input.h"
 #include "terminal_screen.h"
 
 #include <pixtera/platform/event_log.h>
@@ -10,6 +12,7 @@
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/key_input.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <fcntl.h>
@@ -72,8 +75,8 @@ private:
 };
 
 class TerminalDisplay final
-    : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, ConfigurablePlugin<TerminalDisplay>,
-                       DescribedSettings<TerminalDisplay>> {
+    : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, KeyInput,
+                       ConfigurablePlugin<TerminalDisplay>, DescribedSettings<TerminalDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 256},
@@ -82,6 +85,8 @@ public:
         {"cellheight", "Cell height", kSettingInteger, "8", "Dots per character, down", 1, 64},
         {"tty", "Terminal", kSettingFile, "/dev/tty", "The terminal to draw in"},
         {"colour", "Colour", kSettingChoice, "blue", "The module's colours", 0, 0, "blue|green|none"},
+        {"keys", "Keys", kSettingFlag, "on", "Take the keys typed in the terminal (its echo is off meanwhile)", 0, 0,
+         "on|off"},
     };
 
     static constexpr const char16_t* kPluginName = u"Terminal display";
@@ -125,10 +130,16 @@ public:
         colour_ = colour == "green" ? ModuleColour::Green : colour == "none" ? ModuleColour::None : ModuleColour::Blue;
         if (colour != "blue" && colour != "green" && colour != "none")
             invalid = true;
+        const std::string keys = fields.Text("keys").value_or("on");
+        if (keys != "on" && keys != "off")
+            invalid = true;
         if (invalid)
             LogWarning("Terminal display: unusable values in \"" + text + "\"; defaults are used for them");
         tty_ = fields.Text("tty").value_or("/dev/tty");
         screen_.reset();
+        input_.reset();
+        if (keys != "off")
+            input_ = TerminalInput::Open(tty_, [this](LONG key) { DeliverKey(key, kKeyPressed); });
     }
 
 private:
@@ -170,6 +181,7 @@ private:
     int fd_ = -1;
     ModuleColour colour_ = ModuleColour::Blue;
     std::shared_ptr<TerminalScreen> screen_;
+    std::unique_ptr<TerminalInput> input_; // its thread calls DeliverKey, which takes no lock of ours
 };
 
 } // namespace

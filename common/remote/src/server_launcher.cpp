@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace pixtera::remote {
@@ -29,8 +31,12 @@ std::string RegisteredServer()
     return key.QueryString("").value_or("");
 }
 
-// Starts the server detached from this process (its own session), with output discarded.
-bool Launch(const std::string& program)
+// How a launched server ended: kRunning until it has, then its wait status.
+constexpr int kRunning = -1;
+
+// Starts the server detached from this process (its own session), with output discarded; `ended`
+// says how it ended once it has.
+bool Launch(const std::string& program, const std::shared_ptr<std::atomic<int>>& ended)
 {
     SpawnOptions options;
     // As COM does: the server knows it runs for its clients and ends with the last one.
@@ -42,7 +48,11 @@ bool Launch(const std::string& program)
     if (child < 0)
         return false;
     // Reap it when it ends, so no zombie stays behind in a long-lived client.
-    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+    std::thread([child, ended] {
+        int status = 0;
+        waitpid(child, &status, 0);
+        *ended = status;
+    }).detach();
     return true;
 }
 
@@ -56,7 +66,8 @@ HRESULT EnsureServerRunning(sdbus::IConnection& connection, std::string& server)
     const std::string program = RegisteredServer();
     if (program.empty())
         return REGDB_E_CLASSNOTREG;
-    if (!Launch(program))
+    auto ended = std::make_shared<std::atomic<int>>(kRunning);
+    if (!Launch(program, ended))
         return CO_E_SERVER_EXEC_FAILURE;
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -64,6 +75,12 @@ HRESULT EnsureServerRunning(sdbus::IConnection& connection, std::string& server)
         server = ServiceNameOwner(connection);
         if (!server.empty())
             return S_OK;
+        // A server that gave its name back is still ending for a moment, and a start beside it
+        // ends at once, successfully: started again until the name is taken or the time is up.
+        // One that failed is not started again.
+        const int status = ended->exchange(kRunning);
+        if (status != kRunning && WIFEXITED(status) && WEXITSTATUS(status) == 0 && !Launch(program, ended))
+            return CO_E_SERVER_EXEC_FAILURE;
     }
     return CO_E_SERVER_EXEC_FAILURE;
 }

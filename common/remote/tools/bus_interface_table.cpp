@@ -48,12 +48,13 @@ std::string MembersText(const BusInterface& interface)
     for (const auto& method : interface.methods)
         methods.push_back(MethodText(method));
     std::string text = Joined(methods, ", ");
+    // An interface without methods starts with what it is about.
     if (!interface.doc.empty())
-        text += ": " + interface.doc;
+        text += (text.empty() ? "" : ": ") + interface.doc;
     for (const auto& signal : interface.signals)
-        text += ". " + SignalText(signal);
+        text += (text.empty() ? "" : ". ") + SignalText(signal);
     for (const auto& property : interface.properties)
-        text += ". " + PropertyText(property);
+        text += (text.empty() ? "" : ". ") + PropertyText(property);
     return text;
 }
 

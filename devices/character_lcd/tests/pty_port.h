@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 namespace pixtera::lcd::test {
 
@@ -28,6 +29,12 @@ public:
     PtyPort& operator=(const PtyPort&) = delete;
     ~PtyPort() { close(master_); }
     const std::string& path() const { return path_; }
+
+    // What the module sends to the driver (its keypad's bytes).
+    bool Send(std::string_view bytes)
+    {
+        return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
 
     // Reads until `done` holds for what arrived, or `silence` milliseconds pass without a byte.
     // While the driver has the port closed (reopening it), the master end reads EIO.

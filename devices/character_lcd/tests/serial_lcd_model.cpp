@@ -3,15 +3,27 @@
 
 namespace pixtera::lcd::test {
 
-std::size_t SerialLcdModel::ArgumentCount(std::uint8_t command)
+std::size_t SerialLcdModel::ArgumentCount(std::uint8_t command) const
 {
     switch (command) {
     case 0x47: return 2;
     case 0x4E: return 9;
     case 0x42:
     case 0x50:
+    case 0x7E:
     case 0x99: return 1;
+    case 0xD0: return adafruit_ ? 3 : 0;
+    case 0xD1: return adafruit_ ? 2 : 0;
     default: return 0;
+    }
+}
+
+std::string SerialLcdModel::KeyStroke(char key, int repeats) const
+{
+    switch (repeat_) {
+    case Repeat::Typematic: return std::string(static_cast<std::size_t>(1 + repeats), key);
+    case Repeat::UpDown: return std::string{key, static_cast<char>(key + 0x20)};
+    default: return std::string(1, key); // a key held is sent once
     }
 }
 
@@ -60,6 +72,22 @@ void SerialLcdModel::Command(std::uint8_t command, std::string_view arguments)
     case 0x46: backlight_ = false; break;
     case 0x50: contrast_ = argument(0); break;
     case 0x99: brightness_ = argument(0); break;
+    case 0x7E: repeat_ = argument(0) == 0 ? Repeat::Typematic : Repeat::UpDown; break;
+    case 0x60: repeat_ = Repeat::Off; break;
+    case 0xD0:
+        if (!adafruit_) {
+            unknown_.push_back(command);
+            break;
+        }
+        colour_ = {argument(0), argument(1), argument(2)};
+        break;
+    case 0xD1:
+        if (!adafruit_) {
+            unknown_.push_back(command);
+            break;
+        }
+        size_ = {argument(0), argument(1)};
+        break;
     case 0x37: replies_.push_back(static_cast<char>(kModuleType)); break;
     case 0x36: replies_.push_back(static_cast<char>(kVersion)); break;
     case 0x52: // auto scroll off

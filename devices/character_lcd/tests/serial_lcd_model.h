@@ -2,7 +2,9 @@
 #pragma once
 // A serial LCD module with the 0xFE command set, for the tests: it interprets the byte stream into
 // its screen, user characters, cursor and settings, answers the read commands for its module type
-// (0x37) and version (0x36), and notes any command it does not know.
+// (0x37) and version (0x36), and notes any command it does not know. Its keypad sends what a
+// key does as its auto-repeat mode says; with adafruit=true it is the Adafruit USB+Serial
+// backpack, which takes its size and RGB backlight.
 
 #include "lcd_protocol.h"
 
@@ -15,8 +17,8 @@ namespace pixtera::lcd::test {
 
 class SerialLcdModel {
 public:
-    SerialLcdModel(int columns, int rows)
-        : columns_(columns), rows_(rows), screen_(static_cast<std::size_t>(columns * rows), '?')
+    SerialLcdModel(int columns, int rows, bool adafruit = false)
+        : columns_(columns), rows_(rows), adafruit_(adafruit), screen_(static_cast<std::size_t>(columns * rows), '?')
     {
     }
 
@@ -31,15 +33,29 @@ public:
     // What the module sent back, taken once.
     std::string TakeReplies() { return std::exchange(replies_, {}); }
 
+    enum class Repeat { Unset, Off, Typematic, UpDown };
+    Repeat repeat() const { return repeat_; }
+    // What the keypad sends for a key (its letter) pressed, held for `repeats` repeat periods,
+    // and released.
+    std::string KeyStroke(char key, int repeats = 0) const;
+
+    // The Adafruit backpack's: 0 x 0 and black until set.
+    std::pair<int, int> size() const { return size_; }
+    std::array<int, 3> colour() const { return colour_; }
+
     static constexpr std::uint8_t kModuleType = 0x09;
     static constexpr std::uint8_t kVersion = 0x57;
 
 private:
     void Command(std::uint8_t command, std::string_view arguments);
-    static std::size_t ArgumentCount(std::uint8_t command);
+    std::size_t ArgumentCount(std::uint8_t command) const;
 
     int columns_;
     int rows_;
+    bool adafruit_;
+    Repeat repeat_ = Repeat::Unset;
+    std::pair<int, int> size_{0, 0};
+    std::array<int, 3> colour_{0, 0, 0};
     std::string screen_;
     std::array<Glyph, kUserCharacters> glyphs_{};
     int column_ = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "host_wire.h"
 
+#include <pixtera/sdk/display_input.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -63,6 +65,33 @@ TEST(PluginHostWire, AnythingShortOrStrangeIsNoMessage)
     std::string strange = badVariant;
     strange[14] = '\x09'; // the VARIANT's type: VT_DISPATCH cannot cross
     EXPECT_FALSE(DecodeResult(Body(strange)));
+}
+
+TEST(PluginHostWire, KeyEventsAreWholeDatagramsOrNothing)
+{
+    const std::string datagram = EncodeKeyEvent({kKeyRaw | 0x41, kKeyRepeated});
+    const auto bytes = std::as_bytes(std::span(datagram));
+    ASSERT_LE(bytes.size(), kLargestEvent);
+    const auto read = DecodeKeyEvent(bytes);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->key, kKeyRaw | 0x41);
+    EXPECT_EQ(read->action, kKeyRepeated);
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+        EXPECT_FALSE(DecodeKeyEvent(bytes.first(cut))) << cut;
+    const std::string longer = datagram + "x";
+    EXPECT_FALSE(DecodeKeyEvent(std::as_bytes(std::span(longer)))) << "nothing may follow";
+    EXPECT_FALSE(DecodeKeyEvent(Body(EncodeCall({Method::AdviseKeys, {LONG(1)}})))) << "a call is no event";
+}
+
+TEST(PluginHostWire, TheKeysAdviceIsACallAndNothingAfterIt)
+{
+    const std::string message = EncodeCall({Method::AdviseKeys, {LONG(1)}, 5});
+    const auto read = DecodeCall(Body(message));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->method, Method::AdviseKeys);
+    std::string later = message;
+    later[9] = static_cast<char>(static_cast<int>(Method::AdviseKeys) + 1);
+    EXPECT_FALSE(DecodeCall(Body(later)));
 }
 
 TEST(PluginHostWire, OnlyPlainValuesCrossAndTheRestAsText)

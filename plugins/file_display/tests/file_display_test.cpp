@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "plugin_test.h"
+#include "recording_key_sink.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/unique_fd.h>
+#include <pixtera/sdk/bounded_file.h>
+#include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/plugin_module.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -113,6 +121,126 @@ TEST_F(FileDisplayTest, LinksAndOtherUsersFilesPlantedUnderItsNamesAreNeverWritt
     EXPECT_TRUE(log.Contains("is not a regular file of this user")) << log.Text();
     ASSERT_EQ(display->Write(BString(u"ABCD").get()), S_OK);
     EXPECT_EQ(test::FileText(dir / "theirs"), "theirs\n");
+}
+
+} // namespace
+
+namespace {
+
+using test::Eventually;
+using test::RecordingKeySink;
+
+class FileDisplayKeys : public FileDisplayTest {
+protected:
+    void SetUp() override
+    {
+        FileDisplayTest::SetUp();
+        ASSERT_EQ(display.As<IDisplayInput>()->Advise(sink.get()), S_OK);
+    }
+
+    bool KeysAre(const std::vector<std::string>& expected)
+    {
+        return Eventually([&] { return sink->keys() == expected; });
+    }
+
+    // A writer on the FIFO once its reader has it open (before that, opening fails).
+    UniqueFd FifoWriter()
+    {
+        UniqueFd writer;
+        Eventually([&] {
+            writer.reset(open(keys.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+            return static_cast<bool>(writer);
+        });
+        return writer;
+    }
+
+    ComPtr<RecordingKeySink> sink = MakeComObject<RecordingKeySink>();
+    std::filesystem::path keys = path.string() + ".keys";
+};
+
+TEST_F(FileDisplayKeys, KeyNamesFromAFifoArriveAndNonsenseIsSkippedWithOneMessage)
+{
+    ASSERT_EQ(mkfifo(keys.c_str(), 0600), 0);
+    Configure("path=" + path.string());
+    UniqueFd writer = FifoWriter();
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(WriteAll(writer.get(),
+                         "Up\n  f2 \r\nRaw:0x41\nbogus\nPageUp\n" + std::string(5000, 'x') + "\nRaw:0x10000\nEnter\n"));
+    EXPECT_TRUE(KeysAre({"Up", "F2", "Raw:0x41", "Enter"})) << log.Text();
+    EXPECT_TRUE(log.Contains("names a key there is not: \"bogus\"")) << log.Text();
+    EXPECT_FALSE(log.Contains("PageUp")) << "said once: " << log.Text();
+    EXPECT_TRUE(log.Contains("longer than 64 bytes")) << log.Text();
+
+    // The writer goes; the next one is read too.
+    writer.reset();
+    writer = FifoWriter();
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(WriteAll(writer.get(), "Escape\n"));
+    EXPECT_TRUE(KeysAre({"Up", "F2", "Raw:0x41", "Enter", "Escape"}));
+}
+
+TEST_F(FileDisplayKeys, AFileIsFollowedFromItsEndAndFromTheStartWhenMadeAgain)
+{
+    std::ofstream(keys) << "Left\n";
+    Configure("path=" + path.string());
+    std::ofstream(keys, std::ios::app) << "Right\nDo";
+    std::ofstream(keys, std::ios::app) << "wn\n";
+    EXPECT_TRUE(KeysAre({"Right", "Down"})) << "keys written before are old; a line may come in parts";
+
+    const auto replacement = test::TestDirectory() / "new.keys";
+    std::ofstream(replacement) << "F8\n";
+    std::filesystem::rename(replacement, keys);
+    EXPECT_TRUE(KeysAre({"Right", "Down", "F8"}));
+}
+
+// The voluntary context switches of this process's thread named `name`: how often it slept.
+std::optional<long> SleepsOf(const std::string& name)
+{
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string comm;
+        std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (comm != name)
+            continue;
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                return std::stol(line.substr(line.find(':') + 1));
+    }
+    return std::nullopt;
+}
+
+TEST_F(FileDisplayKeys, FramesWrittenBesideTheKeysFileDoNotWakeItsReader)
+{
+    std::ofstream(keys) << "";
+    Configure("columns=2;rows=1;path=" + path.string());
+    std::ofstream(keys, std::ios::app) << "Up\n";
+    ASSERT_TRUE(KeysAre({"Up"}));
+    const auto before = SleepsOf("px-keys");
+    ASSERT_TRUE(before);
+    for (int i = 0; i < 50; ++i) // each replaces PATH.frame by a rename in the same directory
+        ASSERT_EQ(display->Write(BString(std::to_string(10 + i)).get()), S_OK);
+    // One more sleep at most: the thread may not have gone back to sleep after the key yet.
+    EXPECT_LE(*SleepsOf("px-keys") - *before, 1);
+}
+
+TEST_F(FileDisplayKeys, AKeysFileMadeLaterIsFound)
+{
+    Configure("path=" + path.string());
+    std::ofstream(keys) << "Enter\n";
+    EXPECT_TRUE(KeysAre({"Enter"}));
+}
+
+TEST_F(FileDisplayKeys, ALinkOrADirectoryIsRefusedWithAMessage)
+{
+    const auto target = test::TestDirectory() / "elsewhere";
+    std::ofstream(target) << "";
+    std::filesystem::create_symlink(target, keys);
+    Configure("path=" + path.string());
+    EXPECT_TRUE(log.Contains("is a symbolic link")) << log.Text();
+
+    std::filesystem::remove(keys);
+    std::filesystem::create_directory(keys);
+    EXPECT_TRUE(Eventually([&] { return log.Contains("is neither a FIFO nor a regular file"); })) << log.Text();
 }
 
 } // namespace

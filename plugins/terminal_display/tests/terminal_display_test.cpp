@@ -1,8 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "plugin_test.h"
+#include "recording_key_sink.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/unique_fd.h>
+#include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/plugin_module.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +51,71 @@ TEST_F(TerminalDisplayPlugin, WithoutATerminalFramesArePrintedAsText)
     std::stringstream content;
     content << in.rdbuf();
     EXPECT_EQ(content.str(), "+---+\n|a\u2588b|\n+---+\n");
+}
+
+} // namespace
+
+namespace {
+
+using test::Eventually;
+using test::RecordingKeySink;
+
+// A pseudo-terminal for the display to draw in and read from; the test types at the master end.
+class TerminalKeysPlugin : public TerminalDisplayPlugin {
+protected:
+    void SetUp() override
+    {
+        TerminalDisplayPlugin::SetUp();
+        master.reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        ASSERT_TRUE(master);
+        ASSERT_EQ(grantpt(master.get()), 0);
+        ASSERT_EQ(unlockpt(master.get()), 0);
+        terminal = ptsname(master.get());
+        ASSERT_EQ(display.As<IDisplayInput>()->Advise(sink.get()), S_OK);
+    }
+
+    bool Type(std::string_view bytes) { return WriteAll(master.get(), bytes); }
+
+    // Whether the terminal edits lines (as a shell leaves it) or hands over every key.
+    bool EditsLines()
+    {
+        UniqueFd slave(open(terminal.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+        termios mode{};
+        EXPECT_EQ(tcgetattr(slave.get(), &mode), 0);
+        return (mode.c_lflag & ICANON) && (mode.c_lflag & ECHO);
+    }
+
+    UniqueFd master;
+    std::string terminal;
+    ComPtr<RecordingKeySink> sink = MakeComObject<RecordingKeySink>();
+};
+
+TEST_F(TerminalKeysPlugin, ArrowsEnterAndALoneEscapeTypedInTheTerminalArrive)
+{
+    ASSERT_TRUE(EditsLines());
+    Configure("columns=4;rows=1;tty=" + terminal);
+    EXPECT_FALSE(EditsLines()) << "every key is handed over as it is typed";
+    ASSERT_TRUE(Type("\x1b[A\r\x1bOPx\x1b[1"));
+    ASSERT_TRUE(Type("9~"));
+    EXPECT_TRUE(Eventually([&] {
+        return sink->keys() == std::vector<std::string>{"Up", "Enter", "F1", "Raw:0x78", "F8"};
+    })) << testing::PrintToString(sink->keys());
+    ASSERT_TRUE(Type("\x1b"));
+    EXPECT_TRUE(Eventually([&] { return sink->keys().size() == 6 && sink->keys().back() == "Escape"; }))
+        << "once the terminal is quiet";
+
+    plugin.Reset();
+    info.Reset();
+    EXPECT_TRUE(EditsLines()) << "the terminal is left as it was found";
+}
+
+TEST_F(TerminalKeysPlugin, WithKeysOffTheTerminalIsLeftAlone)
+{
+    Configure("columns=4;rows=1;keys=off;tty=" + terminal);
+    EXPECT_TRUE(EditsLines());
+    Configure("columns=4;rows=1;keys=maybe;tty=" + terminal);
+    EXPECT_TRUE(log.Contains("defaults are used")) << log.Text();
+    EXPECT_FALSE(EditsLines()) << "the default takes the keys";
 }
 
 } // namespace

@@ -140,6 +140,7 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         .implementedAs(
             [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
     ExportPower(*object, index);
+    ExportInput(*object, index);
     guard_.Method(*object, "BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
         auto& clients = borrowers_[index];
         if (clients.empty()) {

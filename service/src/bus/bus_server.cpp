@@ -82,11 +82,13 @@ void BusServer::RunLoop()
     constexpr auto kSignalPeriod = std::chrono::milliseconds(250);
     SignalThrottle throttle(kSignalPeriod);
     auto subscription = manager_.data().changeSignal()->Subscribe([this] { PostWake(valuesPending_); });
+    auto keySubscription = manager_.displays().keys().Subscribe(keys_);
     try {
         while (!leaving_) {
             while (connection_->processPendingRequest()) {
             }
             EmitPowerChanges();
+            EmitKeys();
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))
                 throttle.Changed(now);

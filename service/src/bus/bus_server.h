@@ -51,6 +51,10 @@ private:
     sdbus::ObjectPath ExportDisplay(LONG index);
     // The display's org.pixtera.IDisplayPower: the backlight, the brightness and the blanking.
     void ExportPower(sdbus::IObject& object, LONG index);
+    // The display's org.pixtera.IDisplayInput, when its driver has keys.
+    void ExportInput(sdbus::IObject& object, LONG index);
+    // KeyPressed for the keys that waited.
+    void EmitKeys();
     sdbus::ObjectPath ExportDriver(LONG index);
     void ExportLifetime(sdbus::IObject& object);
     void ForgetClient(const std::string& client);
@@ -84,6 +88,11 @@ private:
     int wakeFd_ = -1; // ends the loop's wait
     std::atomic<bool> valuesPending_{false}; // a stored value changed since the bus thread looked
     std::atomic<bool> powerPending_{false};
+    std::atomic<bool> keysPending_{false};
+    // The bus's share of the keys: a signal each, at most kKeysWaiting waiting (see KeyEvents).
+    static constexpr std::size_t kKeysWaiting = 64;
+    const std::shared_ptr<KeyQueue> keys_ =
+        std::make_shared<KeyQueue>("the bus", kKeysWaiting, [this] { PostWake(keysPending_); });
     std::mutex powerMutex_; // guards powerChanged_
     std::set<LONG> powerChanged_;
     Thread loop_;

@@ -8,7 +8,7 @@ ComPtr<ManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin 
 {
     if (!fault)
         fault = std::make_shared<PluginFault>(origin.clsid);
-    auto display = MakeComObject<ManagedDisplay>(std::move(origin), std::move(fault), runtime_);
+    auto display = MakeComObject<ManagedDisplay>(std::move(origin), std::move(fault), runtime_, keys_);
     std::lock_guard lock(mutex_);
     display->SetUpDisplay(driver, static_cast<LONG>(displays_.size()));
     displays_.push_back(display);

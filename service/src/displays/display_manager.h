@@ -2,10 +2,12 @@
 #pragma once
 // The managed displays, one per display driver, in the order their drivers were loaded.
 
+#include "key_events.h"
 #include "managed_display.h"
 
 #include <pixtera/service_interfaces.h>
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -27,8 +29,12 @@ public:
     // Stops the output of every display and waits for it.
     void StopAll();
 
+    // The keys pressed on any display, for subscribers.
+    KeyEvents& keys() { return *keys_; }
+
 private:
     const DisplayRuntime runtime_;
+    const std::shared_ptr<KeyEvents> keys_ = std::make_shared<KeyEvents>();
     mutable std::mutex mutex_; // guards displays_
     std::vector<ComPtr<ManagedDisplay>> displays_;
 };

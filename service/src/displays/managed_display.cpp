@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "managed_display.h"
 
+#include "key_sink.h"
 #include "queue_writer.h"
 #include "refresh_schedule.h"
 
@@ -34,12 +35,19 @@ LONG Eighths(DWORD now) { return static_cast<LONG>(now / kEighthMs); }
 
 } // namespace
 
-ManagedDisplay::ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime)
-    : origin_(std::move(origin)), fault_(std::move(fault)), runtime_(runtime)
+ManagedDisplay::ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime,
+                               std::weak_ptr<KeyEvents> keys)
+    : origin_(std::move(origin)), fault_(std::move(fault)), runtime_(runtime), keys_(std::move(keys))
 {
 }
 
-ManagedDisplay::~ManagedDisplay() { StopOutput(); }
+ManagedDisplay::~ManagedDisplay()
+{
+    StopOutput();
+    // The driver may outlive the display (another reference to it): its keys stop here.
+    if (input_)
+        fault_->Guard([&] { return input_->Advise(nullptr); });
+}
 
 namespace {
 
@@ -99,6 +107,10 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
         fault_->GuardDefinition(
             [&] { return driver_->SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
+    fault_->Guard([&] { input_ = driverObject_.As<IDisplayInput>(); });
+    // A definition too: a hosted driver's next host is asked for its keys again.
+    if (input_)
+        fault_->GuardDefinition([&] { return input_->Advise(MakeComObject<KeySink>(keys_, index_).get()); });
 }
 
 HRESULT ManagedDisplay::SetBacklight(bool on)

@@ -11,11 +11,13 @@
 
 #include "client_screens.h"
 #include "display_runtime.h"
+#include "key_events.h"
 #include "plugin_fault.h"
 #include "queue_entry.h"
 #include "queue_item.h"
 
 #include <pixtera/platform/thread.h>
+#include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/service_interfaces.h>
 #include <pixtera/virtual_display.h>
@@ -32,11 +34,14 @@ namespace pixtera {
 
 class ManagedDisplay final : public ComObject<ManagedDisplay, DispatchNotImplemented<IManagedDisplay>> {
 public:
-    // `fault` is the driver's fault guard, shared with every other caller of the driver.
-    ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime);
+    // `fault` is the driver's fault guard, shared with every other caller of the driver; a driver
+    // with keys publishes them to `keys`.
+    ManagedDisplay(QueueOrigin origin, std::shared_ptr<PluginFault> fault, DisplayRuntime runtime,
+                   std::weak_ptr<KeyEvents> keys = {});
     ~ManagedDisplay();
 
-    // Learns the geometry from the driver, shows the greeting and loads the bar characters.
+    // Learns the geometry from the driver, shows the greeting, loads the bar characters and asks
+    // for the driver's keys.
     void SetUpDisplay(IUnknown* driver, LONG index);
 
     // Appends the entries read from the configuration file, which already holds them: unlike
@@ -84,6 +89,8 @@ public:
     void ShowOwnFrame();
 
     LONG index() const { return index_; }
+    // The driver has keys (IDisplayInput) and was asked for them.
+    bool hasKeys() const { return static_cast<bool>(input_); }
     const VirtualDisplay& canvas() const { return own_; }
 
 private:
@@ -128,6 +135,7 @@ private:
     const QueueOrigin origin_;
     const std::shared_ptr<PluginFault> fault_;
     const DisplayRuntime runtime_;
+    const std::weak_ptr<KeyEvents> keys_;
     LONG index_ = -1;
     VirtualDisplay own_;
     ClientScreens clients_;
@@ -148,6 +156,7 @@ private:
     Thread refreshThread_;
 
     ComPtr<IDisplayPower> power_; // set up once, like driver_
+    ComPtr<IDisplayInput> input_; // set up once, like driver_
     std::atomic<bool> backlight_{true};
     std::atomic<bool> blanked_{false};
     std::atomic<bool> keepRenderingWhenBlank_{false};
