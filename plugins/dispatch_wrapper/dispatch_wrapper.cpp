@@ -57,10 +57,10 @@ std::filesystem::path HostProgram()
     return (plugins / PIXTERA_HOST_FROM_PLUGINS / "pixtera-plugin-host").lexically_normal();
 }
 
-class DispatchWrapper final : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo,
-                                               IDataProvider, IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower,
-                                               IDisplayEvents, IDisplayCharacterSet, IScreenSource, IDisplayInput,
-                                               IPluginHost> {
+class DispatchWrapper final
+    : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
+                       IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents, IDisplayCharacterSet,
+                       IScreenSource, IDisplayInput, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).

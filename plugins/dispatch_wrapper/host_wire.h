@@ -89,8 +89,7 @@ inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IDisplayDriver, kDisplayDriver},   {&IID_IDataFeed, kDataFeed},
     {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
     {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
-    {&IID_IScreenSource, kScreenSource},
-    {&IID_IDisplayInput, kDisplayInput},
+    {&IID_IScreenSource, kScreenSource},     {&IID_IDisplayInput, kDisplayInput},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;
