@@ -21,6 +21,7 @@
 #include "test_environment.h"
 
 #include <pixtera/platform/com_runtime.h>
+#include <pixtera/platform/named_mutex.h>
 #include <pixtera/remote/activation.h>
 #include <pixtera/remote/service_name.h>
 
@@ -117,16 +118,12 @@ protected:
         return remote::ConnectionProcess(*sdbus::createSessionBusConnection(), "org.pixtera.Pixtera2");
     }
 
-    // A killed process has let go of its files (its single-instance lock among them) once it is
-    // gone or only waits to be reaped; its bus name may go before that.
-    static bool HasEnded(pid_t pid)
+    // A killed service's single-instance lock goes with the last of its threads, which may be
+    // after its bus name: a service started before that would leave at once.
+    static bool InstanceLockIsFree()
     {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        if (!std::getline(stat, line))
-            return true;
-        const auto state = line.rfind(')');
-        return state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'Z';
+        const NamedMutex probe("PixteraService");
+        return probe.status() == NamedMutex::Status::Created;
     }
 
     PrivateBus bus;
@@ -253,7 +250,7 @@ TEST_F(ServiceTroubleTest, AServiceThatDiesIsReportedAndTakenUpAgainWhenItReturn
     window->workspace().ChangeSelected("ignored", [](DisplayItem&) {});
     ASSERT_TRUE(window->OpenFile(Design("edited.pxd"))) << "the design stays editable";
 
-    ASSERT_TRUE(Eventually([&] { return HasEnded(pid); }));
+    ASSERT_TRUE(Eventually([] { return InstanceLockIsFree(); }));
     ChildProcess restarted({program.string()});
     EXPECT_TRUE(TickUntil(
         *window, [&] { return PreviewItems(*window).size() == 1; }, 20000))

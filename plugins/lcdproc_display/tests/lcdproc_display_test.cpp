@@ -3,6 +3,7 @@
 
 #include "child_process.h"
 #include "plugin_test.h"
+#include "protocol_client.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -29,23 +30,11 @@ namespace {
 
 using namespace pixtera;
 using test::Eventually;
+using test::FreePort;
 using namespace std::chrono_literals;
 
 constexpr const char* kLcdd = "/usr/sbin/LCDd";
 constexpr const char* kDrivers = "/usr/lib/x86_64-linux-gnu/lcdproc/";
-
-int FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 int Listen(int port)
 {

@@ -5,6 +5,7 @@
 // CA file that cannot be used is no connection, and one that is a FIFO never holds up the start),
 // and a hostile publisher's payloads and topics.
 
+#include "counting_sink.h"
 #include "fake_broker.h"
 #include "plugin_test.h"
 #include "test_broker.h"
@@ -25,35 +26,10 @@
 namespace {
 
 using namespace pixtera;
+using pixtera::test::CountingSink;
 using pixtera::test::Eventually;
 using pixtera::test::TestBroker;
 using namespace std::chrono_literals;
-
-class CountingSink final : public ComObject<CountingSink, IItemArrivalSink> {
-public:
-    HRESULT STDMETHODCALLTYPE ValuesArrived() override
-    {
-        ++calls;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ItemsArrived(LONG count, const LONG* indices) override
-    {
-        {
-            std::lock_guard lock(mutex);
-            named.emplace_back(indices, indices + count);
-        }
-        ++calls;
-        return S_OK;
-    }
-    std::vector<std::vector<LONG>> Named()
-    {
-        std::lock_guard lock(mutex);
-        return named;
-    }
-    std::atomic<int> calls{0};
-    std::mutex mutex; // guards named
-    std::vector<std::vector<LONG>> named; // what each ItemsArrived named
-};
 
 // The plug-in as the service drives it: configured, advised, refreshed and read.
 struct Plugin {
