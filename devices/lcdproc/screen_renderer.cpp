@@ -91,6 +91,8 @@ private:
         out_.cells[static_cast<std::size_t>((row - 1) * g_.columns + column - 1)] = c;
     }
 
+    // Content cells from column x to the area's right edge: where anything drawn can still show.
+    static int Room(const Area& area, int x) { return std::max(0, area.width() + area.fx - x + 1); }
     void Text(const Area& area, int x, int y, std::string_view text)
     {
         for (std::size_t i = 0; i < text.size() && x + static_cast<int>(i) <= area.width() + area.fx; ++i)
@@ -198,6 +200,7 @@ private:
     {
         if (x <= 0 || y <= 0 || pixels <= 0)
             return;
+        room = std::min(room, Room(area, x));
         const int cells = std::min(pixels / g_.cellWidth, room);
         for (int i = 0; i < cells; ++i)
             Put(area, x + i, y, FullBlock());
@@ -210,7 +213,10 @@ private:
         if (w.x <= 0 || w.y <= 0 || w.length <= 0)
             return;
         const int cells = std::min(w.length / g_.cellHeight, w.y);
-        for (int i = 0; i < cells; ++i)
+        // Only the cells within the area's rows: a client's length and row may be huge.
+        const int first = std::max(0, w.y - area.height() - area.fy);
+        const int end = std::min(cells, w.y - area.fy);
+        for (int i = first; i < end; ++i)
             Put(area, w.x, w.y - i, FullBlock());
         if (const int rest = w.length % g_.cellHeight; rest > 0 && cells < w.y)
             Put(area, w.x, w.y - cells, Rows(rest));
@@ -223,8 +229,14 @@ private:
         Text(area, w.x, w.y, w.text);
         const int barX = w.x + static_cast<int>(w.text.size());
         const int barCells = w.length - static_cast<int>(w.text.size() + w.endText.size());
-        if (barCells > 0)
-            HorizontalBar(area, barX, w.y, barCells * g_.cellWidth * w.promille / 1000, barCells);
+        if (barCells > 0) {
+            // The pixels of a client's length overflow an int; only those that can show count.
+            const int room = std::min(barCells, Room(area, barX));
+            const long long pixels = static_cast<long long>(barCells) * g_.cellWidth * w.promille / 1000;
+            HorizontalBar(area, barX, w.y,
+                          static_cast<int>(std::min<long long>(pixels, static_cast<long long>(room) * g_.cellWidth)),
+                          room);
+        }
         Text(area, barX + std::max(0, barCells), w.y, w.endText);
     }
 
@@ -288,9 +300,10 @@ private:
             const long offset = length <= width ? 0 : Bounce(steps, length - width);
             Text(area, w.left, w.top, std::string_view(w.text).substr(static_cast<std::size_t>(offset), width));
         } else if (w.direction == 'm') {
-            std::string line(static_cast<std::size_t>(width), ' ');
+            // Built only as wide as it can show: a client's width may be huge.
+            std::string line(static_cast<std::size_t>(std::min(width, Room(area, w.left))), ' ');
             const long offset = length <= width ? 0 : steps % length;
-            for (int i = 0; i < width; ++i)
+            for (int i = 0; i < static_cast<int>(line.size()); ++i)
                 line[static_cast<std::size_t>(i)] = length <= width
                                                         ? (i < length ? w.text[static_cast<std::size_t>(i)] : ' ')
                                                         : w.text[static_cast<std::size_t>((offset + i) % length)];

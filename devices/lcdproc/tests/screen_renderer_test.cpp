@@ -168,6 +168,28 @@ TEST_F(Render, WhenEightUserCharactersAreTakenStandInsAreUsed)
     EXPECT_EQ(Row(r, 2)[0], ' ') << "2 of 5 columns: less than half, nothing";
 }
 
+TEST_F(Render, HugeLengthsDrawWhatShows)
+{
+    Build({"widget_add s p pbar", "widget_set s p 1 1 500000 1000", "widget_add s v vbar",
+           "widget_set s v 1 1000000 1000000", "widget_add s m scroller", "widget_set s m 1 3 1000000 3 m 1 abc",
+           "widget_add s w vbar", "widget_set s w 20 4 1000000"});
+    const auto r = At(3);
+    EXPECT_EQ(Shown(r, 0), std::string(20, '0')) << "a full bar of half a million cells";
+    EXPECT_EQ(Shown(r, 1), std::string(19, ' ') + "0") << "only the bar that reaches the screen";
+    EXPECT_EQ(Shown(r, 2), "abc" + std::string(16, ' ') + "0");
+    EXPECT_EQ(Shown(r, 3), std::string(19, ' ') + "0");
+}
+
+TEST_F(Render, ABarInAScrollingFrameShowsAsTheFrameMoves)
+{
+    Build({"widget_add s f frame", "widget_set s f 1 1 4 2 4 4 v 1", "widget_add s v vbar -in f",
+           "widget_set s v 1 4 16"});
+    EXPECT_EQ(Shown(At(0), 0).substr(0, 4), "    ");
+    EXPECT_EQ(Shown(At(0), 1).substr(0, 4), "    ");
+    EXPECT_EQ(Shown(At(2), 0).substr(0, 4), "0   ") << "the frame's last two rows";
+    EXPECT_EQ(Shown(At(2), 1).substr(0, 4), "0   ");
+}
+
 TEST_F(Render, AScreenNarrowerThanTheDisplayClipsItsWidgets)
 {
     Build({"screen_set s -wid 6", "widget_add s a string", "widget_set s a 1 1 \"abcdefghij\""});
