@@ -54,6 +54,23 @@ std::optional<Priority> ReadPriority(const std::string& text)
     return number <= 64 ? Priority::Foreground : number < 192 ? Priority::Info : Priority::Background;
 }
 
+// The ids of `root` and of all it holds, however deep (an item names its holder, "" none). A
+// loop, not recursion: the depth is the client's to choose.
+template <typename Items, typename HolderOf, typename IdOf>
+std::set<std::string> HeldIn(const std::string& root, const Items& items, HolderOf holderOf, IdOf idOf)
+{
+    std::set<std::string> gone{root};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& item : items) {
+            const std::string& holder = holderOf(item);
+            if (!holder.empty() && gone.contains(holder) && gone.insert(idOf(item)).second)
+                grew = true;
+        }
+    }
+    return gone;
+}
+
 } // namespace
 
 Widget* Screen::Find(const std::string& widget)
@@ -360,10 +377,11 @@ void ClientSession::WidgetDel(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Invalid widget id");
         return;
     }
-    // A frame takes its contents with it.
-    const bool frame = widget->type == WidgetType::Frame;
-    const std::string id = a[2];
-    std::erase_if(screen->widgets, [&](const Widget& w) { return w.id == id || (frame && w.frame == id); });
+    // A frame takes its contents with it, frames in it with theirs.
+    const auto gone = HeldIn(
+        a[2], screen->widgets, [](const Widget& w) -> const std::string& { return w.frame; },
+        [](const Widget& w) -> const std::string& { return w.id; });
+    std::erase_if(screen->widgets, [&](const Widget& w) { return gone.contains(w.id); });
     out.replies.emplace_back("success");
 }
 
@@ -610,8 +628,10 @@ void ClientSession::MenuDelItem(const Arguments& a, Outcome& out)
         return;
     }
     const auto before = menu_.size();
-    const std::string id = a[2];
-    std::erase_if(menu_, [&](const MenuItem& item) { return item.id == id || item.menu == id; });
+    const auto gone = HeldIn(
+        a[2], menu_, [](const MenuItem& item) -> const std::string& { return item.menu; },
+        [](const MenuItem& item) -> const std::string& { return item.id; });
+    std::erase_if(menu_, [&](const MenuItem& item) { return gone.contains(item.id); });
     out.replies.emplace_back(menu_.size() == before ? "huh? Cannot find item" : "success");
 }
 

@@ -193,6 +193,26 @@ TEST_F(Session, WidgetsInFramesAndDeletion)
     EXPECT_EQ(session.screens().front().widgets.front().id, "plain");
 }
 
+TEST_F(Session, NestedFramesAndMenusGoWithWhatHoldsThem)
+{
+    for (const char* line : {"widget_add s outer frame", "widget_add s middle frame -in outer",
+                             "widget_add s inner frame -in middle", "widget_add s deep string -in inner"})
+        ASSERT_EQ(Replies(session, line), "success") << line;
+    EXPECT_EQ(Replies(session, "widget_del s outer"), "success");
+    EXPECT_TRUE(session.screens().front().widgets.empty()) << "frames in frames, and theirs, go too";
+    // Nothing left behind can be taken into a frame of the same name, or into itself.
+    EXPECT_EQ(Replies(session, "widget_add s inner frame"), "success");
+    EXPECT_EQ(Replies(session, "widget_add s middle frame -in inner"), "success");
+    EXPECT_EQ(session.screens().front().widgets.size(), 2u);
+
+    for (const char* line :
+         {"menu_add_item \"\" top menu", "menu_add_item top sub menu", "menu_add_item sub leaf action"})
+        ASSERT_EQ(Replies(session, line), "success") << line;
+    EXPECT_EQ(Replies(session, "menu_del_item \"\" top"), "success");
+    EXPECT_TRUE(session.menu().empty()) << "menus in menus, and their items, go too";
+    EXPECT_EQ(Replies(session, "menu_add_item \"\" leaf action"), "success") << "its id is free again";
+}
+
 TEST_F(Session, KeysAndMenus)
 {
     EXPECT_EQ(Replies(session, "client_add_key A -shared Up"), "success");
