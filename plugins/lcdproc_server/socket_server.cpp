@@ -5,6 +5,7 @@
 #include <pixtera/platform/thread.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -67,6 +68,7 @@ bool SocketServer::Start(const ListenAddress& address, std::string& why)
     getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&bound), &length);
     port_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(bound).sin6_port
                                               : reinterpret_cast<sockaddr_in&>(bound).sin_port);
+    reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
     wake_ = UniqueFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake_) {
         why = std::string("no eventfd: ") + std::strerror(errno);
@@ -134,9 +136,10 @@ void SocketServer::Accept()
         UniqueFd fd(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!fd) {
             if (errno == EMFILE || errno == ENFILE)
-                LogWarning("LCDproc server: no file descriptor for a new client");
+                Shed();
             return;
         }
+        outOfFds_ = false;
         if (connections_.size() >= maxClients_) {
             if (!refusing_)
                 LogWarning("LCDproc server: " + std::to_string(maxClients_) +
@@ -150,6 +153,18 @@ void SocketServer::Accept()
         connection.fd = std::move(fd);
         connections_.emplace(key, std::move(connection));
     }
+}
+
+void SocketServer::Shed()
+{
+    if (!outOfFds_)
+        LogWarning("LCDproc server: no file descriptor for a new client; clients are refused until there is");
+    outOfFds_ = true;
+    // The client waiting would wake poll() again at once, for ever: let it in on the reserve
+    // and close it.
+    reserve_.reset();
+    UniqueFd(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
 }
 
 bool SocketServer::Read(Connection& connection)

@@ -50,6 +50,8 @@ private:
 
     void Loop();
     void Accept();
+    // No descriptor is left for a client: the one waiting is refused.
+    void Shed();
     // False when the connection is to be closed.
     bool Read(Connection& connection);
     bool Write(Connection& connection);
@@ -59,6 +61,8 @@ private:
     const std::size_t maxClients_;
     UniqueFd listener_;
     UniqueFd wake_; // an eventfd
+    UniqueFd reserve_; // the loop's alone: held free for refusing a client when none is left
+    bool outOfFds_ = false; // the loop's alone: running out was said
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::map<int, Connection> connections_; // the loop's alone

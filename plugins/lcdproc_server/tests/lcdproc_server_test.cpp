@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <memory>
 #include <random>
 #include <sstream>
@@ -213,6 +219,55 @@ TEST_F(LcdprocServer, ClientsBeyondTheLimitAreRefusedWithOneLogLine)
     EXPECT_EQ(admitted[2]->Ask("noop"), "noop complete");
     admitted.pop_back();
     EXPECT_TRUE(Eventually([&] { return Client()->Ask("noop") == "noop complete"; })) << "room again";
+}
+
+// Takes every free file descriptor of the process until destroyed.
+class FileDescriptorsTaken {
+public:
+    FileDescriptorsTaken()
+    {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = 256;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd; (fd = dup(STDERR_FILENO)) >= 0;)
+            taken_.push_back(fd);
+    }
+    ~FileDescriptorsTaken()
+    {
+        for (int fd : taken_)
+            close(fd);
+        setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+
+private:
+    rlimit saved_{};
+    std::vector<int> taken_;
+};
+
+TEST_F(LcdprocServer, RunningOutOfFileDescriptorsRefusesAClientWithOneLogLine)
+{
+    Start();
+    const auto before = Client();
+    const int waiting = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(waiting, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    {
+        const FileDescriptorsTaken none;
+        ASSERT_EQ(connect(waiting, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_TRUE(Eventually([&] { return log.Contains("no file descriptor for a new client"); }));
+        // Until the descriptors are back the server must not spin on the client it cannot take.
+        char byte = 0;
+        EXPECT_TRUE(Eventually([&] { return recv(waiting, &byte, 1, MSG_DONTWAIT) == 0; }))
+            << "refused, not left hanging";
+    }
+    close(waiting);
+    EXPECT_EQ(log.Count("no file descriptor for a new client"), 1);
+    EXPECT_EQ(before->Ask("noop"), "noop complete");
+    EXPECT_EQ(Client()->Ask("noop"), "noop complete") << "clients are let in again";
 }
 
 TEST_F(LcdprocServer, AClientThatNeverReadsIsDropped)
