@@ -81,6 +81,19 @@ std::optional<std::uint8_t> Hd44780I2cProtocol::ReadStatus(DeviceLink& link) con
     return lcd::ReadStatus(port, backpack_, backlight_);
 }
 
+std::optional<std::uint8_t> Hd44780I2cProtocol::ReadButtons(DeviceLink& link) const
+{
+    if (backpack_.chip != ExpanderChip::Mcp23017 || !backpack_.portAInputs)
+        return std::nullopt;
+    const char gpioA = static_cast<char>(McpRegister(backpack_.chip, mcp::kGpio, mcp::kPortA));
+    if (!link.WriteMessage(std::string_view(&gpioA, 1)))
+        return std::nullopt;
+    const auto lines = link.ReadByte();
+    if (!lines)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(~*lines & backpack_.portAInputs); // a button pulls its line low
+}
+
 int Hd44780I2cProtocol::PutClocks() const { return backpack_.chip == ExpanderChip::Mcp23017 ? 2 * 9 : 9; }
 
 int Hd44780I2cProtocol::StartClocks() const

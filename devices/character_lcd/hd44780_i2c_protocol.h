@@ -50,6 +50,9 @@ public:
 
     std::optional<std::uint8_t> ReadStatus(DeviceLink& link) const override;
     bool readable() const override { return readable_; }
+    // The buttons on an MCP23017's port A held down (a bit set per pressed line of
+    // Backpack::portAInputs); nothing when the backpack has none or the bus failed.
+    std::optional<std::uint8_t> ReadButtons(DeviceLink& link) const;
 
     void Initialise(LinkBatch& batch) const override;
     void MoveTo(LinkBatch& batch, int column, int row) const override;

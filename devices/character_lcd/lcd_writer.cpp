@@ -15,7 +15,8 @@
 
 namespace pixtera::lcd {
 
-LcdWriter::LcdWriter(WriterSetup setup) : setup_(std::move(setup)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+LcdWriter::LcdWriter(WriterSetup setup)
+    : setup_(std::move(setup)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), polling_(setup_.polling)
 {
     wanted_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
     worker_ = std::thread([this] {
@@ -57,6 +58,43 @@ std::optional<std::chrono::steady_clock::time_point> LcdWriter::NextDue() const
     return due;
 }
 
+std::optional<std::chrono::milliseconds> LcdWriter::PollLeft() const
+{
+    if (!setup_.poll || !link_)
+        return std::nullopt;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextPoll_ - std::chrono::steady_clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
+void LcdWriter::PollIfDue()
+{
+    if (!setup_.poll || !link_)
+        return;
+    std::lock_guard polling(pollMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        if (!polling_)
+            return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextPoll_)
+        return;
+    nextPoll_ = now + setup_.pollEvery;
+    setup_.poll(*link_);
+}
+
+void LcdWriter::SetPolling(bool on)
+{
+    {
+        std::lock_guard polling(pollMutex_); // a poll under way ends first
+        std::lock_guard lock(mutex_);
+        if (polling_ == on)
+            return;
+        polling_ = on;
+    }
+    Wake();
+}
+
 bool LcdWriter::WaitForWorkOrLoss(bool& due)
 {
     // Nothing to send: wait for work, but keep an eye on the module, which a static screen would
@@ -69,12 +107,31 @@ bool LcdWriter::WaitForWorkOrLoss(bool& due)
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - setup_.now());
         return std::max(left, std::chrono::milliseconds(0));
     };
-    const auto pending = [&] { return stopping_ || version_ != sent_ || reinitialise_ || !link_; };
+    bool polling = false;
+    {
+        std::lock_guard lock(mutex_);
+        polling = polling_;
+    }
+    // The sooner of the check's (or refresh's) time and the next poll's; only the first is `due`.
+    struct Timeout {
+        std::optional<std::chrono::milliseconds> left;
+        bool poll = false;
+    };
+    auto timeout = [&]() -> Timeout {
+        const auto check = remaining();
+        const auto poll = polling ? PollLeft() : std::nullopt;
+        if (poll && (!check || *poll < *check))
+            return {poll, true};
+        return {check, false};
+    };
+    const auto pending = [&] {
+        return stopping_ || version_ != sent_ || reinitialise_ || !link_ || polling_ != polling;
+    };
     const int device = link_ ? link_->fd() : -1;
     if (device < 0 || wake_ < 0) {
         std::unique_lock lock(mutex_);
-        if (const auto left = remaining())
-            due = !changed_.wait_for(lock, *left, pending);
+        if (const Timeout until = timeout(); until.left)
+            due = !changed_.wait_for(lock, *until.left, pending) && !until.poll;
         else
             changed_.wait(lock, pending);
         return true;
@@ -82,16 +139,16 @@ bool LcdWriter::WaitForWorkOrLoss(bool& due)
     for (;;) {
         {
             std::lock_guard lock(mutex_);
-            if (stopping_ || version_ != sent_ || reinitialise_)
+            if (stopping_ || version_ != sent_ || reinitialise_ || polling_ != polling)
                 return true;
         }
-        const auto left = remaining();
-        if (left && left->count() == 0) {
-            due = true;
+        const Timeout until = timeout();
+        if (until.left && until.left->count() == 0) {
+            due = !until.poll;
             return true;
         }
         pollfd fds[2] = {{device, 0, 0}, {wake_, POLLIN, 0}};
-        if (poll(fds, 2, left ? static_cast<int>(std::min<long long>(left->count(), 1 << 30)) : -1) < 0)
+        if (poll(fds, 2, until.left ? static_cast<int>(std::min<long long>(until.left->count(), 1 << 30)) : -1) < 0)
             continue;
         if (fds[1].revents & POLLIN) {
             std::uint64_t drained = 0;
@@ -347,6 +404,7 @@ void LcdWriter::Work()
             linked_ = false;
             continue;
         }
+        PollIfDue();
         if (due && link_) {
             // A check after the last change, or the periodic re-initialisation; what the
             // module lost is written below.

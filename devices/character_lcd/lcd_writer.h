@@ -8,7 +8,8 @@
 // frame and its user characters again. A module that can be read is checked now and then after
 // writing (its cursor read back, at most once per `verifyEvery`, never while the screen stands
 // still) and initialised again when it disagrees; one that cannot may be initialised again every
-// `refresh`.
+// `refresh`. What a module has to be asked (buttons) is read on the same thread and link, at
+// the setup's rate, only while polling is on.
 
 #include "device_link.h"
 #include "lcd_protocol.h"
@@ -36,6 +37,11 @@ struct WriterSetup {
     std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
     std::chrono::milliseconds verifyEvery{5000};
     std::chrono::milliseconds refresh{0}; // 0: never
+    // Reads something of the module's (a plate's buttons) on the writer's own link, every
+    // `pollEvery` while polling is on and the module is open: nothing else opens the bus.
+    std::function<void(DeviceLink&)> poll;
+    std::chrono::milliseconds pollEvery{50};
+    bool polling = false; // from the start
 };
 
 class LcdWriter {
@@ -58,6 +64,10 @@ public:
     void TryNow();
     // The module lost its power (the machine slept): it is initialised again and gets everything.
     void Reinitialise();
+
+    // Whether `poll` runs (the display is in use). When SetPolling(false) returns, no poll is
+    // running and none starts until it is switched on again.
+    void SetPolling(bool on);
 
     // Waits until everything handed over has reached the module, or the module is away.
     // False when `limit` passed first.
@@ -98,12 +108,18 @@ private:
     bool Send(const LinkBatch& batch);
     template <class Change>
     void ChangeWanted(Change change);
+    // How long until the next poll, when polling.
+    std::optional<std::chrono::milliseconds> PollLeft() const;
+    void PollIfDue();
 
     const WriterSetup setup_;
 
     const int wake_; // an eventfd beside changed_: the worker may wait in poll() on the module
-    // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_, stopping_ and traffic_
+    // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_, stopping_, polling_
+    // and traffic_
     mutable std::mutex mutex_;
+    // held through every poll, and while polling is switched (before mutex_, never inside it)
+    std::mutex pollMutex_;
     std::condition_variable changed_;
     std::condition_variable sentChanged_;
     Wanted wanted_;
@@ -114,6 +130,7 @@ private:
     bool tryNow_ = false;
     bool reinitialise_ = false;
     bool stopping_ = false;
+    bool polling_ = false;
     LinkTraffic traffic_;
 
     // The worker's own.
@@ -124,6 +141,7 @@ private:
     std::chrono::steady_clock::time_point lastCheck_{};
     std::chrono::steady_clock::time_point lastInitialised_{};
     bool outageReported_ = false;
+    std::chrono::steady_clock::time_point nextPoll_{}; // real time: a rate, whatever `now` says
 
     std::thread worker_;
 };

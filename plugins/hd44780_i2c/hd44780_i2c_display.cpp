@@ -2,18 +2,23 @@
 // Pixtera.HD44780I2C: an HD44780 module behind a PCF8574, MCP23008 or MCP23017 I2C backpack,
 // through Linux i2c-dev or a USB-to-I2C adapter driven directly (CH341A, MCP2221, CP2112).
 // Configuration: adapter=i2c-dev;speed=100;bus=1;address=0x27;columns=20;rows=4;backlight=on;expander=auto;pinmap=auto;
-// timing=standard;refresh=0
+// timing=standard;refresh=0. The RGB LCD plate's buttons are its keys.
 
 #include "backpack_connection.h"
 #include "cp2112_i2c.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
+#include "lcd_display_traffic.h"
 #include "lcd_settings.h"
+#include "plate_buttons.h"
 
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/key_input.h>
 #include <pixtera/sdk/plugin_module.h>
+
+#include <atomic>
 
 namespace {
 
@@ -24,15 +29,27 @@ using namespace pixtera::lcd;
 constexpr CLSID CLSID_HD44780I2C{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x21}};
 const InprocClass kClass{CLSID_HD44780I2C, kI2cDriver.progId, "HD44780 display on I2C"};
 
-class HD44780I2C final : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
-                                          LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>,
-                                          ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
+class HD44780I2C final
+    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
+                       LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>, LcdDisplayTraffic<HD44780I2C>,
+                       KeyInput, ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
 public:
     static constexpr const auto& kSettings = kI2cSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;
     static constexpr const char16_t* kPluginName = u"HD44780 display on I2C";
 
-    static WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)
+    // The writer polls into DeliverKey: it stops before the sink's guard goes.
+    ~HD44780I2C() { SetPolling(false); }
+
+    // The buttons are read only while a display has a sink for them.
+    HRESULT STDMETHODCALLTYPE Advise(IKeySink* sink) override
+    {
+        const HRESULT result = KeyInput::Advise(sink);
+        SetPolling(sink != nullptr);
+        return result;
+    }
+
+    WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)
     {
         const I2cSettings settings = ReadI2cSettings(fields, problems);
         WriterSetup setup;
@@ -61,12 +78,27 @@ public:
                 link.reset();
             return link;
         };
+        if (WiringFor(settings, ExpanderChip::Mcp23017).portAInputs &&
+            settings.expander.value_or(ExpanderChip::Mcp23017) == ExpanderChip::Mcp23017) {
+            setup.poll = PlateButtonPoll(protocol, [this](LONG key, LONG action) { DeliverKey(key, action); });
+            setup.polling = polling_.load();
+        }
         setup.refresh = std::chrono::seconds(settings.refresh);
         setup.protocol = protocol;
         setup.geometry = settings.geometry;
         setup.rom = settings.rom;
         return setup;
     }
+
+private:
+    void SetPolling(bool on)
+    {
+        polling_ = on;
+        WithWriter([on](LcdWriter& writer) { writer.SetPolling(on); });
+    }
+
+    // Whether keys are wanted, for the writer of a configuration that comes later.
+    std::atomic<bool> polling_{false};
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
+#include "lcd_display_traffic.h"
 #include "lcd_settings.h"
 
 #include <pixtera/sdk/described_settings.h>
@@ -24,7 +25,8 @@ const InprocClass kClass{CLSID_KernelLCD, kKernelLcdDriver.progId, "Kernel-drive
 
 class KernelLCD final
     : public ComObject<KernelLCD, LcdDisplayDriver<KernelLCD>, LcdDisplayEvents<KernelLCD>, LcdDisplayPower<KernelLCD>,
-                       LcdDisplayCharacterSet<KernelLCD>, ConfigurablePlugin<KernelLCD>, DescribedSettings<KernelLCD>> {
+                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, ConfigurablePlugin<KernelLCD>,
+                       DescribedSettings<KernelLCD>> {
 public:
     static constexpr const auto& kSettings = kKernelLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;

@@ -185,6 +185,33 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
     EXPECT_TRUE(sawCaps);
 }
 
+// The display's object shows what its driver measured of the frame it wrote last.
+TEST_F(RemoteObjects, LastFrameTrafficIsTheDriversMeasureOfItsLastFrame)
+{
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"PixteraTest.ScriptedProvider\" "
+           "configuration=\"items=A:1\"><display active=\"yes\"/><data active=\"yes\"/></driver>"
+           "</drivers></PixteraConfiguration>";
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    auto display = Display(*manager);
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    ComPtr<IDisplayDriver> driver;
+    ASSERT_EQ(display->GetDriver(driver.Out()), S_OK);
+    auto connection = sdbus::createSessionBusConnection();
+    auto object = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    using Traffic = sdbus::Struct<std::int32_t, std::int32_t, std::int64_t, std::int64_t>;
+    const auto traffic = [&] {
+        return object->getProperty("LastFrameTraffic").onInterface(bus::kManagedDisplay).get<Traffic>();
+    };
+    for (const std::string frame : {"a frame of 27 characters...", "then one of 18 ..."}) {
+        ASSERT_EQ(driver->Write(BString(std::string_view(frame)).get()), S_OK);
+        const auto n = static_cast<std::int64_t>(frame.size());
+        const Traffic expected(static_cast<std::int32_t>(n), 1, 9 * n + 20, 10 * n);
+        EXPECT_TRUE(Eventually([&] { return traffic() == expected; })) << std::get<0>(traffic());
+    }
+}
+
 TEST_F(RemoteObjects, APluginThatThrowsInABusCallFailsTheCallNotTheService)
 {
     // The greeting is the driver's first Write; the client's is the second, and it throws.

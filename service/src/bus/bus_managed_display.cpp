@@ -139,6 +139,7 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         .withInputParamNames("index")
         .implementedAs(
             [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
+    ExportTraffic(*object, index);
     ExportPower(*object, index);
     ExportInput(*object, index);
     guard_.Method(*object, "BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
@@ -159,6 +160,23 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     object->finishRegistration();
     displays_[index] = std::move(object);
     return path;
+}
+
+void BusServer::ExportTraffic(sdbus::IObject& object, LONG index)
+{
+    const auto displays = manager_.displays().Displays();
+    if (index < 0 || static_cast<std::size_t>(index) >= displays.size())
+        return;
+    const ComPtr<ManagedDisplay> display = displays[static_cast<std::size_t>(index)];
+    // Changes with every frame: read when wanted, never signalled.
+    object.registerProperty("LastFrameTraffic")
+        .onInterface(bus::kManagedDisplay)
+        .withGetter([display] {
+            const ManagedDisplay::FrameTraffic traffic = display->lastFrameTraffic();
+            return sdbus::Struct<std::int32_t, std::int32_t, std::int64_t, std::int64_t>(
+                traffic.bytes, traffic.messages, traffic.clocks, traffic.microseconds);
+        })
+        .withUpdateBehavior(sdbus::Flags::EMITS_NO_SIGNAL);
 }
 
 } // namespace pixtera

@@ -53,6 +53,8 @@ private:
     void ExportPower(sdbus::IObject& object, LONG index);
     // The display's org.pixtera.IDisplayInput, when its driver has keys.
     void ExportInput(sdbus::IObject& object, LONG index);
+    // The display's LastFrameTraffic (org.pixtera.IManagedDisplay): zeros unless its driver measures.
+    void ExportTraffic(sdbus::IObject& object, LONG index);
     // KeyPressed for the keys that waited.
     void EmitKeys();
     sdbus::ObjectPath ExportDriver(LONG index);

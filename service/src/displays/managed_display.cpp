@@ -108,6 +108,7 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
             [&] { return driver_->SetCustomChar(code, r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]); });
     }
     fault_->Guard([&] { input_ = driverObject_.As<IDisplayInput>(); });
+    fault_->Guard([&] { traffic_ = driverObject_.As<IDisplayTraffic>(); });
     // A definition too: a hosted driver's next host is asked for its keys again.
     if (input_)
         fault_->GuardDefinition([&] { return input_->Advise(MakeComObject<KeySink>(keys_, index_).get()); });
@@ -141,6 +142,18 @@ LONG ManagedDisplay::powerCaps()
     if (power_ && !fault_->Guard([&] { return power_->GetPowerCaps(&caps); }))
         caps = 0;
     return caps;
+}
+
+ManagedDisplay::FrameTraffic ManagedDisplay::lastFrameTraffic()
+{
+    FrameTraffic traffic;
+    HRESULT hr = E_NOINTERFACE;
+    if (traffic_)
+        fault_->Guard([&] {
+            return hr = traffic_->GetLastFrameTraffic(&traffic.bytes, &traffic.messages, &traffic.clocks,
+                                                      &traffic.microseconds);
+        });
+    return SUCCEEDED(hr) ? traffic : FrameTraffic{};
 }
 
 void ManagedDisplay::SetBlanked(bool blanked, bool keepRendering)

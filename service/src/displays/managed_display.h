@@ -19,6 +19,7 @@
 #include <pixtera/platform/thread.h>
 #include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_traffic.h>
 #include <pixtera/service_interfaces.h>
 #include <pixtera/virtual_display.h>
 
@@ -87,6 +88,16 @@ public:
     // Writes again the last frame the display showed of its own (its greeting before any), blanks
     // while blanked: a display given back stopped shows nothing a borrower left on it.
     void ShowOwnFrame();
+
+    // What the driver measured of its last frame on its link (IDisplayTraffic); zeros from one
+    // that does not measure.
+    struct FrameTraffic {
+        LONG bytes = 0;
+        LONG messages = 0;
+        LONGLONG clocks = 0;
+        LONGLONG microseconds = 0;
+    };
+    FrameTraffic lastFrameTraffic();
 
     LONG index() const { return index_; }
     // The driver has keys (IDisplayInput) and was asked for them.
@@ -157,6 +168,7 @@ private:
 
     ComPtr<IDisplayPower> power_; // set up once, like driver_
     ComPtr<IDisplayInput> input_; // set up once, like driver_
+    ComPtr<IDisplayTraffic> traffic_; // set up once, like driver_
     std::atomic<bool> backlight_{true};
     std::atomic<bool> blanked_{false};
     std::atomic<bool> keepRenderingWhenBlank_{false};

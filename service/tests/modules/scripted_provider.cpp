@@ -11,6 +11,7 @@
 #include "call_log.h"
 
 #include <pixtera/sdk/data_events.h>
+#include <pixtera/sdk/display_traffic.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <charconv>
@@ -226,7 +227,7 @@ protected:
 // Takes the service's arrival sink; a test pokes its own IDataArrivalSink, as a message from
 // outside would, and the service's sink is called.
 class ScriptedProvider final : public ComObject<ScriptedProvider, IDataProvider, IPluginInfo, ICallLog, IDisplayDriver,
-                                                IDataEvents, IItemArrivalSink>,
+                                                IDataEvents, IItemArrivalSink, IDisplayTraffic>,
                                private ProviderCore {
 public:
     PIXTERA_FORWARD_PROVIDER
@@ -285,9 +286,23 @@ public:
     {
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Write(BSTR) override
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
     {
         script_.recorder.Enter("Write");
+        std::lock_guard lock(trafficMutex_);
+        lastFrameLength_ = static_cast<LONG>(BstrView(frame).size());
+        return S_OK;
+    }
+    // As if measured on a link: a frame of n characters is n bytes in one message, 9n + 20 bus
+    // clocks and 10n microseconds.
+    HRESULT STDMETHODCALLTYPE GetLastFrameTraffic(LONG* bytes, LONG* messages, LONGLONG* clocks,
+                                                  LONGLONG* microseconds) override
+    {
+        std::lock_guard lock(trafficMutex_);
+        *bytes = lastFrameLength_;
+        *messages = 1;
+        *clocks = 9LL * lastFrameLength_ + 20;
+        *microseconds = 10LL * lastFrameLength_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override
@@ -305,6 +320,8 @@ private:
 
     std::mutex sinkMutex_; // guards sink_
     ComPtr<IDataArrivalSink> sink_;
+    std::mutex trafficMutex_; // guards lastFrameLength_
+    LONG lastFrameLength_ = 0;
 };
 
 class BareProvider final : public ComObject<BareProvider, IDataProvider, ICallLog>, private ProviderCore {
