@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const int element = size > 0 ? data[0] % 4 : 0;
     QueueOrigin origin{path, element, "", ""};
     if (const ConfigurationDocument file = LoadConfigurationDocument(path)) {
-        const auto drivers = file.document.select_nodes(config::kDriverPath);
-        if (static_cast<std::size_t>(element) < drivers.size()) {
-            const pugi::xml_node driver = drivers[static_cast<std::size_t>(element)].node();
+        const auto elements = file.document.select_nodes(config::kDriverPath);
+        if (static_cast<std::size_t>(element) < elements.size()) {
+            const pugi::xml_node driver = elements[static_cast<std::size_t>(element)].node();
             origin.clsid = driver.attribute(config::kClsid).value();
             origin.driverConfiguration = driver.attribute(config::kConfiguration).value();
         }
