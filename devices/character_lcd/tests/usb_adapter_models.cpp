@@ -22,6 +22,12 @@ int AdapterModel::usbCalls() const
     return calls_;
 }
 
+BusCount AdapterModel::TakeBusCount()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(bus_, {});
+}
+
 std::string AdapterModel::faults() const
 {
     std::lock_guard lock(mutex_);
@@ -60,6 +66,8 @@ bool AdapterModel::Call()
 
 bool AdapterModel::Address(std::uint8_t byte)
 {
+    ++bus_.starts;
+    ++bus_.bytes;
     acked_ = (byte >> 1) == address_;
     if (acked_ && !(byte & 1)) {
         module_->StartMessage();
@@ -72,11 +80,16 @@ void AdapterModel::Send(std::uint8_t byte)
 {
     if (!acked_)
         return;
+    ++bus_.bytes;
     module_->Feed(std::string(1, static_cast<char>(byte)));
     messages_.back().push_back(static_cast<char>(byte));
 }
 
-std::uint8_t AdapterModel::Receive() { return acked_ ? module_->Read() : 0xFF; }
+std::uint8_t AdapterModel::Receive()
+{
+    ++bus_.bytes;
+    return acked_ ? module_->Read() : 0xFF;
+}
 
 void AdapterModel::Fault(const std::string& what)
 {
@@ -140,6 +153,7 @@ void Ch341Model::Packet(const std::uint8_t* bytes, std::size_t size)
             addressNext = true;
         } else if (command == kStop) {
             addressNext = false;
+            Stop();
         } else if ((command & 0xE0) == kSet) {
             speed_ = command & 0x03;
         } else if ((command & 0xC0) == kOut) {
@@ -254,6 +268,7 @@ void Mcp2221Model::Command(const std::uint8_t* report)
             if (!Address(report[3])) {
                 state_ = kNackState;
                 writeLeft_ = 0;
+                Stop();
                 break;
             }
         }
@@ -261,6 +276,8 @@ void Mcp2221Model::Command(const std::uint8_t* report)
         for (std::size_t i = 0; i < chunk; ++i)
             Send(report[4 + i]);
         writeLeft_ -= chunk;
+        if (writeLeft_ == 0)
+            Stop();
         break;
     }
     case kRead: {
@@ -271,10 +288,12 @@ void Mcp2221Model::Command(const std::uint8_t* report)
         }
         if (!Address(report[3])) {
             state_ = kNackState;
+            Stop();
             break;
         }
         for (std::size_t i = 0; i < length; ++i)
             readData_.push_back(Receive());
+        Stop();
         break;
     }
     case kGetData:
@@ -354,23 +373,24 @@ void Cp2112Model::Report(std::span<const std::uint8_t> report)
     case kWrite: {
         if (report.size() < 4 || report[2] == 0 || report[2] > kLargestWrite || report.size() < 3u + report[2])
             return Fault("a write request of a length the chip does not take");
-        if (!Address(report[1])) {
-            status0_ = kError, status1_ = kTimeoutNack;
-            return;
-        }
-        for (std::size_t i = 0; i < report[2]; ++i)
+        const bool acked = Address(report[1]);
+        for (std::size_t i = 0; acked && i < report[2]; ++i)
             Send(report[3 + i]);
-        status0_ = kComplete, status1_ = 5;
+        Stop();
+        status0_ = acked ? kComplete : kError;
+        status1_ = acked ? 5 : kTimeoutNack;
         return;
     }
     case kReadRequest: {
         const std::size_t length = report[2] << 8 | report[3];
         if (!Address(report[1])) {
+            Stop();
             status0_ = kError, status1_ = kTimeoutNack;
             return;
         }
         for (std::size_t i = 0; i < length; ++i)
             readData_.push_back(Receive());
+        Stop();
         status0_ = kComplete, status1_ = 5;
         return;
     }

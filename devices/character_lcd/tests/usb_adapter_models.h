@@ -17,6 +17,13 @@
 
 namespace pixtera::lcd::test {
 
+// What went on the I2C bus: each start (or repeated start) and stop one clock, each byte (the
+// address and data, either way) nine.
+struct BusCount {
+    std::uint64_t starts = 0, stops = 0, bytes = 0;
+    std::uint64_t clocks() const { return starts + stops + 9 * bytes; }
+};
+
 class AdapterModel {
 public:
     AdapterModel(Hd44780Model& module, int address) : module_(&module), address_(address) {}
@@ -25,6 +32,8 @@ public:
     // The messages written to the module since the last call.
     std::vector<std::string> TakeMessages();
     int usbCalls() const;
+    // The bus since the last call.
+    BusCount TakeBusCount();
     // What the chip would not have taken (a malformed packet or report), described; empty: none.
     std::string faults() const;
     // Unplugged after `calls` more USB calls; -1 plugged in for good.
@@ -48,6 +57,7 @@ protected:
     bool Address(std::uint8_t byte);
     void Send(std::uint8_t byte);
     std::uint8_t Receive();
+    void Stop() { ++bus_.stops; }
     void Fault(const std::string& what);
 
     mutable std::mutex mutex_; // guards everything here and in the derived models
@@ -58,6 +68,7 @@ private:
     int address_;
     bool acked_ = false;
     std::vector<std::string> messages_;
+    BusCount bus_;
     int calls_ = 0;
     int callsLeft_ = -1;
     std::string faults_;
