@@ -152,7 +152,8 @@ public:
         I2cSettings settings;
         settings.geometry = kGeometry;
         Pacing pacing{Hd44780Timing::Standard, kHz, adapter.LargestMessage()};
-        auto protocol = std::make_shared<Hd44780I2cProtocol>(kGeometry, Pcf8574Pins::A(), true, CharacterRom::A00, pacing);
+        auto protocol =
+            std::make_shared<Hd44780I2cProtocol>(kGeometry, Pcf8574Pins::A(), true, CharacterRom::A00, pacing);
         WriterSetup setup;
         setup.name = "bench";
         setup.device = "the model";
@@ -229,8 +230,8 @@ void Measure(const char* name, Adapter& adapter, bool usb)
 int main()
 {
     std::printf("at %d kHz; wire time: USB transfers x %.0f ms + bus time\n", kHz / 1000, kUsbFrameMs);
-    std::printf("%-8s %-16s %4s %5s %6s %6s %6s %10s %10s %6s\n", "adapter", "update", "usb", "msgs", "bytes",
-                "clocks", "floor", "bus", "wire", "floor");
+    std::printf("%-8s %-16s %4s %5s %6s %6s %6s %10s %10s %6s\n", "adapter", "update", "usb", "msgs", "bytes", "clocks",
+                "floor", "bus", "wire", "floor");
     I2cDevAdapter i2cDev;
     Measure("i2c-dev", i2cDev, false);
     UsbAdapter<Ch341Model, Ch341I2c> ch341([](Ch341I2c& chip) { return chip.SetSpeed(kHz); });

@@ -2,6 +2,7 @@
 #include "hidraw_reports.h"
 
 #include <linux/hidraw.h>
+#include <linux/input.h>
 
 #include <cerrno>
 #include <poll.h>
@@ -44,6 +45,18 @@ int HidrawReports::Read(std::span<std::uint8_t> report, std::size_t& got)
     if (read_ < 0)
         return errno;
     got = static_cast<std::size_t>(read_);
+    return 0;
+}
+
+int HidrawReports::Identify(std::uint16_t& vendor, std::uint16_t& product)
+{
+    hidraw_devinfo info{};
+    if (ioctl(fd_, HIDIOCGRAWINFO, &info) < 0)
+        return errno;
+    if (info.bustype != BUS_USB)
+        return EMEDIUMTYPE;
+    vendor = static_cast<std::uint16_t>(info.vendor);
+    product = static_cast<std::uint16_t>(info.product);
     return 0;
 }
 

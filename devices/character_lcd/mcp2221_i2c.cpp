@@ -45,6 +45,8 @@ int Mcp2221I2c::Cancel()
 
 int Mcp2221I2c::Setup(int hz)
 {
+    if (const int error = IdentifyAs(*hid_, kVendor, kProduct); error != 0)
+        return error;
     Report report{kStatus, 0, kCancel, kSetSpeed, Divider(hz)};
     if (const int error = Command(report); error != 0)
         return error;

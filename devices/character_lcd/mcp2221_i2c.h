@@ -13,6 +13,7 @@
 namespace pixtera::lcd {
 
 namespace mcp2221 {
+inline constexpr std::uint16_t kVendor = 0x04d8, kProduct = 0x00dd;
 inline constexpr std::size_t kReport = 64;
 inline constexpr std::uint8_t kStatus = 0x10, kWrite = 0x90, kRead = 0x91, kGetData = 0x40;
 inline constexpr std::uint8_t kCancel = 0x10, kSetSpeed = 0x20; // bytes 2 and 3 of a status command
@@ -28,7 +29,8 @@ class Mcp2221I2c final : public AdapterTransfer {
 public:
     Mcp2221I2c(std::unique_ptr<HidReports> hid, int address) : AdapterTransfer(address), hid_(std::move(hid)) {}
 
-    // Cancels what a previous user left and sets the clock; 0 or the errno.
+    // Checks the chip's ids (EMEDIUMTYPE: another device, nothing written to it), cancels what a
+    // previous user left and sets the clock; 0 or the errno.
     int Setup(int hz);
 
     // The messages one after the other, each with its stop (the chip has no combined transfer).

@@ -138,6 +138,13 @@ std::optional<DeviceLink> OpenHidraw(AdapterKind kind, const std::string& node, 
     if (opened)
         *opened = transfer.get();
     DeviceLink link(fd, std::move(transfer));
+    if (result == EMEDIUMTYPE) {
+        error = node + " is no " + ChipName(kind) +
+                " by its USB ids (another device took its place): nothing was "
+                "written to it";
+        errno = ENODEV;
+        return std::nullopt;
+    }
     if (result != 0) {
         error = node + ": setting the bus up: " + std::strerror(result);
         errno = result;
@@ -264,7 +271,8 @@ std::optional<DeviceLink> OpenAdapterDevice(AdapterKind kind, const UsbDevice& d
         return OpenI2cDevice(*bus, address, error);
     }
     if (kind == AdapterKind::Ch341) {
-        auto bulk = LibusbBulk::Open(device.busNumber, device.deviceAddress, error);
+        const auto [vendor, product] = UsbIds(kind);
+        auto bulk = LibusbBulk::Open(device.busNumber, device.deviceAddress, vendor, product, error);
         if (!bulk)
             return std::nullopt;
         const int watched = bulk->DuplicatePollFd();

@@ -4,6 +4,7 @@
 // the chip behind it: bulk transfers for a chip on libusb, reports for one on hidraw. Every call
 // answers 0 or the errno (ENODEV: unplugged, ETIMEDOUT: the chip did not answer in time).
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,6 +28,18 @@ public:
     virtual int Read(std::span<std::uint8_t> report, std::size_t& got) = 0;
     // A feature report, its ID the first byte.
     virtual int SetFeature(std::span<const std::uint8_t> report) = 0;
+    // The USB vendor and product id of the device behind the node.
+    virtual int Identify(std::uint16_t& vendor, std::uint16_t& product) = 0;
 };
+
+// Whether the device behind `hid` is the one with these ids: 0, EMEDIUMTYPE when it is another
+// (the node was given to another device since the adapter was found), or the errno of asking.
+inline int IdentifyAs(HidReports& hid, std::uint16_t vendor, std::uint16_t product)
+{
+    std::uint16_t v = 0, p = 0;
+    if (const int error = hid.Identify(v, p); error != 0)
+        return error;
+    return v == vendor && p == product ? 0 : EMEDIUMTYPE;
+}
 
 } // namespace pixtera::lcd

@@ -28,6 +28,28 @@ BusCount AdapterModel::TakeBusCount()
     return std::exchange(bus_, {});
 }
 
+void AdapterModel::Misbehave(const Misbehaviour& how)
+{
+    std::lock_guard lock(mutex_);
+    how_ = how;
+}
+
+int AdapterModel::cancels() const
+{
+    std::lock_guard lock(mutex_);
+    return cancels_;
+}
+
+int AdapterModel::Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p) const
+{
+    std::lock_guard lock(mutex_);
+    if (callsLeft_ == 0)
+        return ENODEV;
+    v = how_.vendor ? how_.vendor : vendor;
+    p = how_.vendor ? how_.product : product;
+    return 0;
+}
+
 std::string AdapterModel::faults() const
 {
     std::lock_guard lock(mutex_);
@@ -107,8 +129,11 @@ public:
         std::lock_guard lock(chip_.mutex_);
         if (!chip_.Call())
             return ENODEV;
+        const std::size_t answered = chip_.answer_.size();
         for (std::size_t at = 0; at < bytes.size(); at += ch341::kPacket)
             chip_.Packet(bytes.data() + at, std::min(ch341::kPacket, bytes.size() - at));
+        if (chip_.answer_.size() > answered)
+            chip_.answer_.insert(chip_.answer_.end(), chip_.how_.extraAnswer, 0x00);
         return 0;
     }
     int In(std::span<std::uint8_t> bytes, std::size_t& got) override
@@ -214,7 +239,7 @@ public:
             return ETIMEDOUT;
         const auto answer = std::move(chip_.answers_.front());
         chip_.answers_.pop_front();
-        got = std::min(report.size(), answer.size());
+        got = chip_.ReportLength(std::min(report.size(), answer.size()));
         std::copy_n(answer.begin(), got, report.begin());
         return 0;
     }
@@ -223,6 +248,10 @@ public:
         std::lock_guard lock(chip_.mutex_);
         chip_.Fault("a feature report, which the chip has none of");
         return EPIPE;
+    }
+    int Identify(std::uint16_t& vendor, std::uint16_t& product) override
+    {
+        return chip_.AdapterModel::Identify(mcp2221::kVendor, mcp2221::kProduct, vendor, product);
     }
 
 private:
@@ -242,9 +271,15 @@ void Mcp2221Model::Command(const std::uint8_t* report)
     using namespace mcp2221;
     std::vector<std::uint8_t> answer(kReport, 0);
     answer[0] = report[0];
+    if (how_.busyForever && report[0] != kStatus) {
+        answer[1] = 0x01;
+        answers_.push_back(std::move(answer));
+        return;
+    }
     switch (report[0]) {
     case kStatus:
         if (report[2] == kCancel) {
+            ++cancels_;
             state_ = 0;
             writeLeft_ = 0;
         }
@@ -254,7 +289,7 @@ void Mcp2221Model::Command(const std::uint8_t* report)
             else
                 speed_ = report[4], answer[3] = 0x20;
         }
-        answer[8] = state_;
+        answer[8] = how_.busyForever ? 0x41 : state_;
         answer[20] = state_ == kNackState ? kAddressNack : 0;
         break;
     case kWrite: {
@@ -336,7 +371,7 @@ public:
             return ETIMEDOUT;
         const auto answer = std::move(chip_.answers_.front());
         chip_.answers_.pop_front();
-        got = std::min(report.size(), answer.size());
+        got = chip_.ReportLength(std::min(report.size(), answer.size()));
         std::copy_n(answer.begin(), got, report.begin());
         return 0;
     }
@@ -350,6 +385,10 @@ public:
         else
             chip_.speed_ = report[1] << 24 | report[2] << 16 | report[3] << 8 | report[4];
         return 0;
+    }
+    int Identify(std::uint16_t& vendor, std::uint16_t& product) override
+    {
+        return chip_.AdapterModel::Identify(cp2112::kVendor, cp2112::kProduct, vendor, product);
     }
 
 private:
@@ -369,6 +408,20 @@ void Cp2112Model::Report(std::span<const std::uint8_t> report)
     using namespace cp2112;
     if (report.empty())
         return Fault("an empty report");
+    if (report[0] == kCancel) {
+        ++cancels_;
+        stuck_ = false;
+        status0_ = kIdle;
+        return;
+    }
+    if (stuck_ && (report[0] == kWrite || report[0] == kReadRequest))
+        return; // the chip takes no transfer while one is under way
+    if (how_.stuckTransfers > 0 && (report[0] == kWrite || report[0] == kReadRequest)) {
+        --how_.stuckTransfers;
+        stuck_ = true;
+        status0_ = kBusy;
+        return;
+    }
     switch (report[0]) {
     case kWrite: {
         if (report.size() < 4 || report[2] == 0 || report[2] > kLargestWrite || report.size() < 3u + report[2])
