@@ -127,8 +127,9 @@ int Cp2112I2c::ReadBlock(std::span<std::uint8_t> bytes)
             return error;
         if (response[1] == kError)
             return EIO;
-        // The bytes it says it has must be in the report.
-        if (response[2] > got - 3)
+        // The bytes it says it has must be in the report, and no more than asked for (more would
+        // be another read's).
+        if (response[2] > got - 3 || response[2] > left)
             return EPROTO;
         const std::size_t taken = std::min<std::size_t>(response[2], left);
         std::copy_n(response.begin() + 3, taken, bytes.begin() + static_cast<std::ptrdiff_t>(have));

@@ -17,6 +17,7 @@ inline constexpr std::uint16_t kVendor = 0x04d8, kProduct = 0x00dd;
 inline constexpr std::size_t kReport = 64;
 inline constexpr std::uint8_t kStatus = 0x10, kWrite = 0x90, kRead = 0x91, kGetData = 0x40;
 inline constexpr std::uint8_t kCancel = 0x10, kSetSpeed = 0x20; // bytes 2 and 3 of a status command
+inline constexpr std::uint8_t kSpeedSet = 0x20; // byte 3 of its answer: the clock taken
 inline constexpr std::size_t kChunk = 60; // data bytes in a write report, and in a read answer
 inline constexpr std::uint8_t kAddressNack = 0x40; // byte 20 of the status
 inline constexpr std::uint8_t kIdle = 0x00; // byte 8 of the status: the I2C engine's state

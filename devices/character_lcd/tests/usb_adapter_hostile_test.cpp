@@ -63,6 +63,34 @@ TEST(HostileMcp2221, AnEngineBusyForGoodEndsTheTransferInBoundedCalls)
     EXPECT_TRUE(model.TakeMessages().empty());
 }
 
+TEST(HostileMcp2221, AClockNotTakenIsAskedAgainAndNeverTakenForSet)
+{
+    Hd44780Model module(Pcf8574Pins::A());
+    Mcp2221Model model(module, kAddress);
+    model.Misbehave({.speedRefusals = 1});
+    EXPECT_EQ(Mcp2221I2c(model.Connect(), kAddress).Setup(400000), 0);
+    EXPECT_EQ(model.divider(), mcp2221::Divider(400000)) << "set at the second asking";
+    model.Misbehave({.speedRefusals = 2});
+    EXPECT_EQ(Mcp2221I2c(model.Connect(), kAddress).Setup(100000), EBUSY) << "left at 400 kHz";
+    EXPECT_EQ(model.divider(), mcp2221::Divider(400000));
+}
+
+TEST(HostileHid, ReadDataLongerThanAskedIsAnotherReadsAndAnError)
+{
+    Hd44780Model module(Pcf8574Pins::A());
+    Mcp2221Model mcp(module, kAddress);
+    Mcp2221I2c mcpChip(mcp.Connect(), kAddress);
+    ASSERT_EQ(mcpChip.Setup(100000), 0);
+    mcp.Misbehave({.longerReads = 2});
+    std::uint8_t byte = 0;
+    EXPECT_EQ(mcpChip.Read(byte), EPROTO);
+    Cp2112Model cp(module, kAddress);
+    Cp2112I2c cpChip(cp.Connect(), kAddress);
+    ASSERT_EQ(cpChip.Setup(100000), 0);
+    cp.Misbehave({.longerReads = 2});
+    EXPECT_EQ(cpChip.Read(byte), EPROTO);
+}
+
 TEST(HostileMcp2221, ShortReportsAreNoAnswers)
 {
     Hd44780Model module(Pcf8574Pins::A());
@@ -186,7 +214,8 @@ TEST_P(HostileWriter, TheFailureIsSaidOnceAndTriedAgainAtTheWritersPace)
             return std::nullopt;
         }
         std::optional<DeviceLink> link(DeviceLink(-1, std::move(transfer)));
-        if (!PrepareBackpack(*link, settings, *protocol, "the model", [](std::chrono::microseconds) {}, error))
+        if (!PrepareBackpack(
+                *link, settings, *protocol, "the model", [](std::chrono::microseconds) {}, error))
             link.reset();
         return link;
     };

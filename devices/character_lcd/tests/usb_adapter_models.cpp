@@ -284,7 +284,9 @@ void Mcp2221Model::Command(const std::uint8_t* report)
             writeLeft_ = 0;
         }
         if (report[3] == kSetSpeed) {
-            if (state_ != 0)
+            if (how_.speedRefusals > 0)
+                --how_.speedRefusals, answer[3] = 0x21;
+            else if (state_ != 0)
                 answer[3] = 0x21; // not set while a transfer is under way
             else
                 speed_ = report[4], answer[3] = 0x20;
@@ -328,6 +330,7 @@ void Mcp2221Model::Command(const std::uint8_t* report)
         }
         for (std::size_t i = 0; i < length; ++i)
             readData_.push_back(Receive());
+        readData_.insert(readData_.end(), how_.longerReads, 0xEE);
         Stop();
         break;
     }
@@ -443,6 +446,7 @@ void Cp2112Model::Report(std::span<const std::uint8_t> report)
         }
         for (std::size_t i = 0; i < length; ++i)
             readData_.push_back(Receive());
+        readData_.insert(readData_.end(), how_.longerReads, 0xEE);
         Stop();
         status0_ = kComplete, status1_ = 5;
         return;

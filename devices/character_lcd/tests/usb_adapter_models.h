@@ -30,6 +30,8 @@ struct Misbehaviour {
     std::size_t extraAnswer = 0; // CH341A: bytes answered after what each stream asked for
     std::size_t reportBytes = 0; // HID: input reports cut to this many bytes; 0: whole
     bool busyForever = false; // MCP2221: the I2C engine busy whatever it is asked, cancels included
+    int speedRefusals = 0; // MCP2221: the next clock settings answered "not set"
+    std::size_t longerReads = 0; // HID: read data answered with this many bytes more than asked
     int stuckTransfers = 0; // CP2112: the next transfers never end until cancelled
     std::uint16_t vendor = 0, product = 0; // HID: the ids of another device behind the node; 0: the chip's
 };
