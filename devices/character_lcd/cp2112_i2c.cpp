@@ -33,9 +33,9 @@ int Cp2112I2c::ReadReport(std::uint8_t id, std::span<std::uint8_t, kReport> repo
     return EPROTO;
 }
 
-int Cp2112I2c::Setup(int hz)
+int Cp2112I2c::Setup(int hz, std::string_view serial)
 {
-    if (const int error = IdentifyAs(*hid_, kVendor, kProduct); error != 0)
+    if (const int error = IdentifyAs(*hid_, kVendor, kProduct, serial); error != 0)
         return error;
     const auto clock = static_cast<std::uint32_t>(hz);
     const std::uint8_t config[] = {kSmbusConfig,

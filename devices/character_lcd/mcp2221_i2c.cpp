@@ -43,9 +43,9 @@ int Mcp2221I2c::Cancel()
     return Command(report);
 }
 
-int Mcp2221I2c::Setup(int hz)
+int Mcp2221I2c::Setup(int hz, std::string_view serial)
 {
-    if (const int error = IdentifyAs(*hid_, kVendor, kProduct); error != 0)
+    if (const int error = IdentifyAs(*hid_, kVendor, kProduct, serial); error != 0)
         return error;
     Report report{kStatus, 0, kCancel, kSetSpeed, Divider(hz)};
     if (const int error = Command(report); error != 0)

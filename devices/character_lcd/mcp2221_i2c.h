@@ -30,9 +30,10 @@ class Mcp2221I2c final : public AdapterTransfer {
 public:
     Mcp2221I2c(std::unique_ptr<HidReports> hid, int address) : AdapterTransfer(address), hid_(std::move(hid)) {}
 
-    // Checks the chip's ids (EMEDIUMTYPE: another device, nothing written to it), cancels what a
+    // Checks the chip's ids and its serial number where `serial`
+    // names one (EMEDIUMTYPE: another device, nothing written to it), cancels what a
     // previous user left and sets the clock; 0 or the errno.
-    int Setup(int hz);
+    int Setup(int hz, std::string_view serial = {});
 
     // The messages one after the other, each with its stop (the chip has no combined transfer).
     int Combined(std::span<const std::string_view> messages) override;

@@ -143,6 +143,12 @@ TEST(HostileHid, AnotherDeviceBehindTheNodeIsWrittenNothing)
     Cp2112Model mcpIds(module, kAddress);
     mcpIds.Misbehave({.vendor = mcp2221::kVendor, .product = mcp2221::kProduct});
     EXPECT_EQ(Cp2112I2c(mcpIds.Connect(), kAddress).Setup(100000), EMEDIUMTYPE);
+    // Another chip of the kind, with a serial number of its own.
+    Mcp2221Model second(module, kAddress);
+    second.Misbehave({.serial = "0009999"});
+    EXPECT_EQ(Mcp2221I2c(second.Connect(), kAddress).Setup(100000, "0001234"), EMEDIUMTYPE);
+    EXPECT_EQ(second.usbCalls(), 0);
+    EXPECT_EQ(Mcp2221I2c(second.Connect(), kAddress).Setup(100000, "0009999"), 0);
 }
 
 TEST(HostileHid, AChipUnpluggedBeforeItIsSetUpIsGone)

@@ -40,13 +40,15 @@ int AdapterModel::cancels() const
     return cancels_;
 }
 
-int AdapterModel::Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p) const
+int AdapterModel::Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p,
+                           std::string& serial) const
 {
     std::lock_guard lock(mutex_);
     if (callsLeft_ == 0)
         return ENODEV;
     v = how_.vendor ? how_.vendor : vendor;
     p = how_.vendor ? how_.product : product;
+    serial = how_.serial;
     return 0;
 }
 
@@ -249,9 +251,9 @@ public:
         chip_.Fault("a feature report, which the chip has none of");
         return EPIPE;
     }
-    int Identify(std::uint16_t& vendor, std::uint16_t& product) override
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override
     {
-        return chip_.AdapterModel::Identify(mcp2221::kVendor, mcp2221::kProduct, vendor, product);
+        return chip_.AdapterModel::Identify(mcp2221::kVendor, mcp2221::kProduct, vendor, product, serial);
     }
 
 private:
@@ -389,9 +391,9 @@ public:
             chip_.speed_ = report[1] << 24 | report[2] << 16 | report[3] << 8 | report[4];
         return 0;
     }
-    int Identify(std::uint16_t& vendor, std::uint16_t& product) override
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override
     {
-        return chip_.AdapterModel::Identify(cp2112::kVendor, cp2112::kProduct, vendor, product);
+        return chip_.AdapterModel::Identify(cp2112::kVendor, cp2112::kProduct, vendor, product, serial);
     }
 
 private:

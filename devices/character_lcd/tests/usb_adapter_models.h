@@ -34,6 +34,7 @@ struct Misbehaviour {
     std::size_t longerReads = 0; // HID: read data answered with this many bytes more than asked
     int stuckTransfers = 0; // CP2112: the next transfers never end until cancelled
     std::uint16_t vendor = 0, product = 0; // HID: the ids of another device behind the node; 0: the chip's
+    std::string serial = {}; // HID: the serial number the device tells
 };
 
 class AdapterModel {
@@ -73,7 +74,8 @@ protected:
     std::uint8_t Receive();
     void Stop() { ++bus_.stops; }
     // The ids a HID chip answers with; ENODEV once unplugged (counted as no USB call).
-    int Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p) const;
+    int Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p,
+                 std::string& serial) const;
     // An answer cut as the misbehaviour says.
     std::size_t ReportLength(std::size_t length) const
     {
