@@ -146,22 +146,30 @@ FoundModule McpBackpack(lcd::ExpanderChip chip, const std::string& where, const 
     return found;
 }
 
-// The adapter= values that open `adapter` now: its port and serial number, and the bare kind when
-// it is the one a bare kind opens (the first of its kind, in port order).
-std::vector<std::string> AdapterSpellings(const UsbAdapterFound& adapter, const std::vector<UsbAdapterFound>& all)
+// Whether `choice` opens `adapter` now, among `all` (the driver takes the first it names, in port
+// order).
+bool Opens(const lcd::AdapterChoice& choice, const UsbAdapterFound& adapter, const std::vector<UsbAdapterFound>& all)
 {
-    std::vector<std::string> spellings{lcd::AdapterText({adapter.kind, adapter.device.port})};
-    if (!adapter.device.serial.empty() &&
-        lcd::ChooseAdapter({adapter.kind, adapter.device.serial}, {adapter.device}).has_value())
-        spellings.push_back(lcd::AdapterText({adapter.kind, adapter.device.serial}));
     std::vector<lcd::UsbDevice> sameKind;
     for (const UsbAdapterFound& other : all)
         if (other.kind == adapter.kind)
             sameKind.push_back(other.device);
     std::sort(sameKind.begin(), sameKind.end(), [](const auto& a, const auto& b) { return a.port < b.port; });
-    if (const auto first = lcd::ChooseAdapter({adapter.kind, {}}, sameKind);
-        first && first->port == adapter.device.port)
-        spellings.push_back(lcd::AdapterKey(adapter.kind));
+    const auto opened = lcd::ChooseAdapter(choice, sameKind);
+    return opened && opened->port == adapter.device.port;
+}
+
+// The adapter= values that open `adapter` now: its port, its serial number and the bare kind, each
+// where it opens this adapter and no other.
+std::vector<std::string> AdapterSpellings(const UsbAdapterFound& adapter, const std::vector<UsbAdapterFound>& all)
+{
+    std::vector<lcd::AdapterChoice> choices{{adapter.kind, adapter.device.port}, {adapter.kind, {}}};
+    if (!adapter.device.serial.empty())
+        choices.push_back({adapter.kind, adapter.device.serial});
+    std::vector<std::string> spellings;
+    for (const lcd::AdapterChoice& choice : choices)
+        if (Opens(choice, adapter, all))
+            spellings.push_back(lcd::AdapterText(choice));
     return spellings;
 }
 
@@ -273,9 +281,15 @@ void ProbeUsbAdapters(DetectionDevices& devices, const DetectionOptions& options
                                               : std::string(std::strerror(error))});
             continue;
         }
-        // Told apart by its serial number where the chip has one, else by its USB port.
-        const bool bySerial = lcd::HasSerialNumber(found.kind) && !found.device.serial.empty();
-        const lcd::AdapterChoice choice{found.kind, bySerial ? found.device.serial : found.device.port};
+        // Told apart by its serial number where the chip has one and no other adapter of its kind
+        // shares it (clones often do), else by its USB port.
+        const lcd::AdapterChoice bySerial{found.kind, found.device.serial};
+        const bool serial = lcd::HasSerialNumber(found.kind) && !found.device.serial.empty() &&
+                            Opens(bySerial, found, adapters) &&
+                            std::count_if(adapters.begin(), adapters.end(), [&](const UsbAdapterFound& other) {
+                                return other.kind == found.kind && other.device.serial == found.device.serial;
+                            }) == 1;
+        const lcd::AdapterChoice choice = serial ? bySerial : lcd::AdapterChoice{found.kind, found.device.port};
         std::vector<std::string> also;
         for (const std::string& spelling : AdapterSpellings(found, adapters))
             if (spelling != lcd::AdapterText(choice))

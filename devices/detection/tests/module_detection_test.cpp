@@ -370,6 +370,31 @@ TEST(ModuleDetection, AnAdapterConfiguredByKindPortOrSerialIsTheOneDetectionFind
         << "the second MCP2221 is not the one at 1-2";
 }
 
+TEST(ModuleDetection, AdaptersSharingASerialNumberAreToldApartByTheirPorts)
+{
+    using namespace pixtera::lcd;
+    // Clones often keep their maker's serial number.
+    Hd44780Model first(Pcf8574Pins::A()), second(Pcf8574Pins::A());
+    pixtera::lcd::test::Mcp2221Model firstChip(first, 0x27), secondChip(second, 0x27);
+    ModelDevices devices;
+    devices.usbAdapters = {{AdapterKind::Mcp2221, {"/sys/bus/usb/devices/1-2", "1-2", "0001234", 1, 6}, {}},
+                           {AdapterKind::Mcp2221, {"/sys/bus/usb/devices/1-5", "1-5", "0001234", 1, 9}, {}}};
+    for (auto [port, chip] : {std::pair{"1-2", &firstChip}, std::pair{"1-5", &secondChip}})
+        devices.usbOpeners[port] = [chip = chip] {
+            auto transfer = std::make_unique<Mcp2221I2c>(chip->Connect(), 0x20);
+            auto& opened = *transfer;
+            return std::unique_ptr<I2cAdapter>(
+                std::make_unique<AdapterBus>(DeviceLink(-1, std::move(transfer)), opened));
+        };
+    const auto report = DetectModules(devices, Quick());
+    EXPECT_EQ(Added({}, report),
+              (std::vector<std::string>{"adapter=mcp2221:1-2;address=0x27", "adapter=mcp2221:1-5;address=0x27"}))
+        << "each written so that it opens its own adapter";
+    EXPECT_EQ(Added({"adapter=mcp2221:0001234;address=0x27"}, report),
+              std::vector<std::string>{"adapter=mcp2221:1-5;address=0x27"})
+        << "the serial number opens the first of the two";
+}
+
 TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
 {
     using pixtera::detection::PlaceOf;
