@@ -72,7 +72,8 @@ int Cp2112I2c::AwaitEnd()
         default: break; // busy
         }
     }
-    // The chip takes no other transfer until this one is ended.
+    // The chip takes no other transfer until this one is ended (a cancel that fails shows in the
+    // next transfer).
     const std::uint8_t cancel[] = {kCancel, 0x01};
     hid_->Write(cancel);
     return ETIMEDOUT;
@@ -131,9 +132,8 @@ int Cp2112I2c::ReadBlock(std::span<std::uint8_t> bytes)
         // be another read's).
         if (response[2] > got - 3 || response[2] > left)
             return EPROTO;
-        const std::size_t taken = std::min<std::size_t>(response[2], left);
-        std::copy_n(response.begin() + 3, taken, bytes.begin() + static_cast<std::ptrdiff_t>(have));
-        have += taken;
+        std::copy_n(response.begin() + 3, response[2], bytes.begin() + static_cast<std::ptrdiff_t>(have));
+        have += response[2];
     }
     return have == bytes.size() ? 0 : ETIMEDOUT;
 }
