@@ -76,13 +76,20 @@ int Ch341I2c::Exchange(std::span<const std::uint8_t> out, std::span<std::uint8_t
     if (const int error = usb_->Out(out); error != 0)
         return error;
     std::size_t have = 0;
-    // Each read gives at least a byte or fails; the chip answers what the stream asked for.
+    // Each read gives at least a byte or fails; the chip answers what the stream asked for, and
+    // an answer longer than that is a chip out of step with its streams (its bytes would be taken
+    // for the next stream's ACKs). Whole packets are asked for, so that such a byte shows.
+    std::vector<std::uint8_t> packets;
     while (have < answer.size()) {
+        packets.assign((answer.size() - have + kPacket - 1) / kPacket * kPacket, 0);
         std::size_t got = 0;
-        if (const int error = usb_->In(answer.subspan(have), got); error != 0)
+        if (const int error = usb_->In(packets, got); error != 0)
             return error;
         if (got == 0)
             return EIO;
+        if (got > answer.size() - have)
+            return EPROTO;
+        std::copy_n(packets.begin(), got, answer.begin() + static_cast<std::ptrdiff_t>(have));
         have += got;
     }
     return 0;

@@ -16,21 +16,27 @@ constexpr std::uint16_t kTimeoutMs = 100; // a module takes a message in a few m
 
 } // namespace
 
-int Cp2112I2c::ReadReport(std::uint8_t id, std::span<std::uint8_t, kReport> report)
+int Cp2112I2c::ReadReport(std::uint8_t id, std::span<std::uint8_t, kReport> report, std::size_t shortest,
+                          std::size_t& got)
 {
     // Other input reports (an answer to a request of an earlier user) are passed over.
     for (int reads = 0; reads < 8; ++reads) {
-        std::size_t got = 0;
+        got = 0;
         if (const int error = hid_->Read(report, got); error != 0)
             return error;
-        if (got >= 2 && report[0] == id)
-            return 0;
+        got = std::min(got, report.size());
+        // A short report leaves nothing of an earlier one to be taken for its own.
+        std::fill(report.begin() + static_cast<std::ptrdiff_t>(got), report.end(), 0);
+        if (got >= 1 && report[0] == id)
+            return got >= shortest ? 0 : EPROTO;
     }
     return EPROTO;
 }
 
-int Cp2112I2c::Setup(int hz)
+int Cp2112I2c::Setup(int hz, std::string_view serial)
 {
+    if (const int error = IdentifyAs(*hid_, kVendor, kProduct, serial); error != 0)
+        return error;
     const auto clock = static_cast<std::uint32_t>(hz);
     const std::uint8_t config[] = {kSmbusConfig,
                                    static_cast<std::uint8_t>(clock >> 24),
@@ -56,7 +62,8 @@ int Cp2112I2c::AwaitEnd()
         if (const int error = hid_->Write(request); error != 0)
             return error;
         Report status{};
-        if (const int error = ReadReport(kStatusResponse, status); error != 0)
+        std::size_t got = 0;
+        if (const int error = ReadReport(kStatusResponse, status, 3, got); error != 0)
             return error;
         switch (status[1]) {
         case kIdle:
@@ -65,6 +72,10 @@ int Cp2112I2c::AwaitEnd()
         default: break; // busy
         }
     }
+    // The chip takes no other transfer until this one is ended (a cancel that fails shows in the
+    // next transfer).
+    const std::uint8_t cancel[] = {kCancel, 0x01};
+    hid_->Write(cancel);
     return ETIMEDOUT;
 }
 
@@ -112,13 +123,17 @@ int Cp2112I2c::ReadBlock(std::span<std::uint8_t> bytes)
         if (const int error = hid_->Write(force); error != 0)
             return error;
         Report response{};
-        if (const int error = ReadReport(kReadResponse, response); error != 0)
+        std::size_t got = 0;
+        if (const int error = ReadReport(kReadResponse, response, 3, got); error != 0)
             return error;
         if (response[1] == kError)
             return EIO;
-        const std::size_t got = std::min<std::size_t>({response[2], kReport - 3, left});
-        std::copy_n(response.begin() + 3, got, bytes.begin() + static_cast<std::ptrdiff_t>(have));
-        have += got;
+        // The bytes it says it has must be in the report, and no more than asked for (more would
+        // be another read's).
+        if (response[2] > got - 3 || response[2] > left)
+            return EPROTO;
+        std::copy_n(response.begin() + 3, response[2], bytes.begin() + static_cast<std::ptrdiff_t>(have));
+        have += response[2];
     }
     return have == bytes.size() ? 0 : ETIMEDOUT;
 }

@@ -12,6 +12,8 @@
 namespace pixtera::lcd {
 
 namespace cp2112 {
+inline constexpr std::uint16_t kVendor = 0x10c4, kProduct = 0xea90;
+inline constexpr std::uint8_t kCancel = 0x17;
 inline constexpr std::uint8_t kSmbusConfig = 0x06, kReadRequest = 0x10, kReadForce = 0x12, kReadResponse = 0x13,
                               kWrite = 0x14, kStatusRequest = 0x15, kStatusResponse = 0x16;
 inline constexpr std::size_t kReport = 64;
@@ -27,8 +29,10 @@ class Cp2112I2c final : public AdapterTransfer {
 public:
     Cp2112I2c(std::unique_ptr<HidReports> hid, int address) : AdapterTransfer(address), hid_(std::move(hid)) {}
 
-    // The clock, the timeouts and one retry; 0 or the errno.
-    int Setup(int hz);
+    // Checks the chip's ids and its serial number where `serial`
+    // names one (EMEDIUMTYPE: another device, nothing written to it), then the clock, the
+    // timeouts and one retry; 0 or the errno.
+    int Setup(int hz, std::string_view serial = {});
 
     // The messages one after the other, each with its stop (the chip has no combined transfer).
     int Combined(std::span<const std::string_view> messages) override;
@@ -37,10 +41,13 @@ public:
     int ReadBlock(std::span<std::uint8_t> bytes) override;
 
 private:
-    // Asks the transfer's status until it ended: 0, ENXIO (not acknowledged) or another errno.
+    // Asks the transfer's status until it ended: 0, ENXIO (not acknowledged) or another errno; a
+    // transfer that does not end is cancelled.
     int AwaitEnd();
-    // The next input report that is `id`'s.
-    int ReadReport(std::uint8_t id, std::span<std::uint8_t, cp2112::kReport> report);
+    // The next input report that is `id`'s, at least `shortest` bytes long; what it did not
+    // fill is zero.
+    int ReadReport(std::uint8_t id, std::span<std::uint8_t, cp2112::kReport> report, std::size_t shortest,
+                   std::size_t& got);
 
     std::unique_ptr<HidReports> hid_;
 };

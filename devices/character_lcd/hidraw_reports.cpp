@@ -2,6 +2,7 @@
 #include "hidraw_reports.h"
 
 #include <linux/hidraw.h>
+#include <linux/input.h>
 
 #include <cerrno>
 #include <poll.h>
@@ -44,6 +45,23 @@ int HidrawReports::Read(std::span<std::uint8_t> report, std::size_t& got)
     if (read_ < 0)
         return errno;
     got = static_cast<std::size_t>(read_);
+    return 0;
+}
+
+int HidrawReports::Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial)
+{
+    hidraw_devinfo info{};
+    if (ioctl(fd_, HIDIOCGRAWINFO, &info) < 0)
+        return errno;
+    if (info.bustype != BUS_USB)
+        return EMEDIUMTYPE;
+    vendor = static_cast<std::uint16_t>(info.vendor);
+    product = static_cast<std::uint16_t>(info.product);
+    // A USB HID device's unique id is its serial number; kernels before 5.5 do not tell it.
+    char unique[128] = {};
+    serial.clear();
+    if (ioctl(fd_, HIDIOCGRAWUNIQ(sizeof unique - 1), unique) >= 0)
+        serial = unique;
     return 0;
 }
 

@@ -14,6 +14,7 @@ public:
     int Write(std::span<const std::uint8_t> report) override;
     int Read(std::span<std::uint8_t> report, std::size_t& got) override;
     int SetFeature(std::span<const std::uint8_t> report) override;
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override;
 
 private:
     int fd_; // borrowed

@@ -35,7 +35,8 @@ std::string Why(const std::string& what, int result) { return what + ": " + libu
 
 } // namespace
 
-std::unique_ptr<LibusbBulk> LibusbBulk::Open(int bus, int address, std::string& error)
+std::unique_ptr<LibusbBulk> LibusbBulk::Open(int bus, int address, std::uint16_t vendor, std::uint16_t product,
+                                             std::string& error)
 {
     std::unique_ptr<LibusbBulk> usb(new LibusbBulk);
     if (const int result = libusb_init(&usb->context_); result != 0) {
@@ -49,7 +50,11 @@ std::unique_ptr<LibusbBulk> LibusbBulk::Open(int bus, int address, std::string& 
     int result = LIBUSB_ERROR_NO_DEVICE;
     for (ssize_t i = 0; i < count; ++i) {
         if (libusb_get_bus_number(list[i]) == bus && libusb_get_device_address(list[i]) == address) {
-            result = libusb_open(list[i], &usb->handle_);
+            libusb_device_descriptor descriptor{};
+            // Known by its ids before anything is opened, claimed or detached.
+            if (libusb_get_device_descriptor(list[i], &descriptor) == 0 && descriptor.idVendor == vendor &&
+                descriptor.idProduct == product)
+                result = libusb_open(list[i], &usb->handle_);
             break;
         }
     }

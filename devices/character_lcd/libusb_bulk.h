@@ -16,9 +16,11 @@ namespace pixtera::lcd {
 
 class LibusbBulk final : public UsbBulk {
 public:
-    // The device at `bus` and `address` (sysfs's busnum and devnum); nothing, with `error` set
-    // (and errno), when it cannot be opened or claimed.
-    static std::unique_ptr<LibusbBulk> Open(int bus, int address, std::string& error);
+    // The device at `bus` and `address` (sysfs's busnum and devnum) when its descriptor has these
+    // ids (a number a device left is given to the next one plugged in); nothing, with `error` set
+    // (and errno: ENODEV for another device), when it cannot be opened or claimed.
+    static std::unique_ptr<LibusbBulk> Open(int bus, int address, std::uint16_t vendor, std::uint16_t product,
+                                            std::string& error);
     ~LibusbBulk() override;
     LibusbBulk(const LibusbBulk&) = delete;
     LibusbBulk& operator=(const LibusbBulk&) = delete;

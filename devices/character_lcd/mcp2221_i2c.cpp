@@ -43,12 +43,23 @@ int Mcp2221I2c::Cancel()
     return Command(report);
 }
 
-int Mcp2221I2c::Setup(int hz)
+int Mcp2221I2c::Setup(int hz, std::string_view serial)
 {
+    if (const int error = IdentifyAs(*hid_, kVendor, kProduct, serial); error != 0)
+        return error;
     Report report{kStatus, 0, kCancel, kSetSpeed, Divider(hz)};
     if (const int error = Command(report); error != 0)
         return error;
-    return report[1] == 0 ? 0 : EIO;
+    if (report[1] != 0)
+        return EIO;
+    if (report[3] == kSpeedSet)
+        return 0;
+    // Not taken while a transfer was under way, which the cancel ends: asked once more. A chip
+    // left at another clock would be paced for the wrong one.
+    report = Report{kStatus, 0, 0, kSetSpeed, Divider(hz)};
+    if (const int error = Command(report); error != 0)
+        return error;
+    return report[1] == 0 && report[3] == kSpeedSet ? 0 : EBUSY;
 }
 
 int Mcp2221I2c::AwaitIdle()
@@ -117,7 +128,10 @@ int Mcp2221I2c::ReadBlock(std::span<std::uint8_t> bytes)
             const int state = AwaitIdle();
             return state != 0 ? state : EIO;
         }
-        const std::size_t got = std::min<std::size_t>({report[3], kChunk, bytes.size() - have});
+        // More than asked for is another read's data, not this one's.
+        if (report[3] > kChunk || report[3] > bytes.size() - have)
+            return EPROTO;
+        const std::size_t got = report[3];
         std::copy_n(report.begin() + 4, got, bytes.begin() + static_cast<std::ptrdiff_t>(have));
         have += got;
     }

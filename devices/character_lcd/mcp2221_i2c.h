@@ -13,9 +13,11 @@
 namespace pixtera::lcd {
 
 namespace mcp2221 {
+inline constexpr std::uint16_t kVendor = 0x04d8, kProduct = 0x00dd;
 inline constexpr std::size_t kReport = 64;
 inline constexpr std::uint8_t kStatus = 0x10, kWrite = 0x90, kRead = 0x91, kGetData = 0x40;
 inline constexpr std::uint8_t kCancel = 0x10, kSetSpeed = 0x20; // bytes 2 and 3 of a status command
+inline constexpr std::uint8_t kSpeedSet = 0x20; // byte 3 of its answer: the clock taken
 inline constexpr std::size_t kChunk = 60; // data bytes in a write report, and in a read answer
 inline constexpr std::uint8_t kAddressNack = 0x40; // byte 20 of the status
 inline constexpr std::uint8_t kIdle = 0x00; // byte 8 of the status: the I2C engine's state
@@ -28,8 +30,10 @@ class Mcp2221I2c final : public AdapterTransfer {
 public:
     Mcp2221I2c(std::unique_ptr<HidReports> hid, int address) : AdapterTransfer(address), hid_(std::move(hid)) {}
 
-    // Cancels what a previous user left and sets the clock; 0 or the errno.
-    int Setup(int hz);
+    // Checks the chip's ids and its serial number where `serial`
+    // names one (EMEDIUMTYPE: another device, nothing written to it), cancels what a
+    // previous user left and sets the clock; 0 or the errno.
+    int Setup(int hz, std::string_view serial = {});
 
     // The messages one after the other, each with its stop (the chip has no combined transfer).
     int Combined(std::span<const std::string_view> messages) override;

@@ -108,8 +108,8 @@ const char* ChipName(AdapterKind kind)
 
 namespace {
 
-std::optional<DeviceLink> OpenHidraw(AdapterKind kind, const std::string& node, int address, int hz, std::string& error,
-                                     AdapterTransfer** opened)
+std::optional<DeviceLink> OpenHidraw(AdapterKind kind, const std::string& node, const std::string& serial, int address,
+                                     int hz, std::string& error, AdapterTransfer** opened)
 {
     // Not blocking: the reports' reads wait in poll() with a deadline.
     const int fd = open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
@@ -128,16 +128,22 @@ std::optional<DeviceLink> OpenHidraw(AdapterKind kind, const std::string& node, 
     std::unique_ptr<AdapterTransfer> transfer;
     if (kind == AdapterKind::Mcp2221) {
         auto chip = std::make_unique<Mcp2221I2c>(std::make_unique<HidrawReports>(fd), address);
-        result = chip->Setup(hz);
+        result = chip->Setup(hz, serial);
         transfer = std::move(chip);
     } else {
         auto chip = std::make_unique<Cp2112I2c>(std::make_unique<HidrawReports>(fd), address);
-        result = chip->Setup(hz);
+        result = chip->Setup(hz, serial);
         transfer = std::move(chip);
     }
     if (opened)
         *opened = transfer.get();
     DeviceLink link(fd, std::move(transfer));
+    if (result == EMEDIUMTYPE) {
+        error = node + " is not the " + ChipName(kind) + " found (another device took its place): nothing was " +
+                "written to it";
+        errno = ENODEV;
+        return std::nullopt;
+    }
     if (result != 0) {
         error = node + ": setting the bus up: " + std::strerror(result);
         errno = result;
@@ -264,7 +270,8 @@ std::optional<DeviceLink> OpenAdapterDevice(AdapterKind kind, const UsbDevice& d
         return OpenI2cDevice(*bus, address, error);
     }
     if (kind == AdapterKind::Ch341) {
-        auto bulk = LibusbBulk::Open(device.busNumber, device.deviceAddress, error);
+        const auto [vendor, product] = UsbIds(kind);
+        auto bulk = LibusbBulk::Open(device.busNumber, device.deviceAddress, vendor, product, error);
         if (!bulk)
             return std::nullopt;
         const int watched = bulk->DuplicatePollFd();
@@ -288,7 +295,7 @@ std::optional<DeviceLink> OpenAdapterDevice(AdapterKind kind, const UsbDevice& d
         return std::nullopt;
     }
     route = "the " + name + " over " + *node;
-    return OpenHidraw(kind, *node, address, hz, error, transfer);
+    return OpenHidraw(kind, *node, device.serial, address, hz, error, transfer);
 }
 
 std::optional<DeviceLink> OpenAdapterLink(const AdapterChoice& adapter, int address, int hz, std::string& route,

@@ -5,6 +5,7 @@
 
 #include <pixtera/configuration_schema.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -28,8 +29,11 @@ std::vector<FoundModule> AddNewModules(pugi::xml_document& document, const std::
     };
     std::vector<FoundModule> added;
     for (const auto& module : found) {
-        if (!placesOf(module).insert(ModulePlace(module.progId, module.configuration, module.settings)).second)
+        auto& places = placesOf(module);
+        const auto spellings = ModulePlaces(module);
+        if (std::any_of(spellings.begin(), spellings.end(), [&](const auto& place) { return places.count(place); }))
             continue;
+        places.insert(spellings.begin(), spellings.end());
         pugi::xml_node driver =
             config::AppendDriver(config::DriversElement(document), module.progId.c_str(), module.configuration.c_str());
         config::AppendCapability(driver, config::kDisplay, true);

@@ -146,11 +146,39 @@ FoundModule McpBackpack(lcd::ExpanderChip chip, const std::string& where, const 
     return found;
 }
 
+// Whether `choice` opens `adapter` now, among `all` (the driver takes the first it names, in port
+// order).
+bool Opens(const lcd::AdapterChoice& choice, const UsbAdapterFound& adapter, const std::vector<UsbAdapterFound>& all)
+{
+    std::vector<lcd::UsbDevice> sameKind;
+    for (const UsbAdapterFound& other : all)
+        if (other.kind == adapter.kind)
+            sameKind.push_back(other.device);
+    std::sort(sameKind.begin(), sameKind.end(), [](const auto& a, const auto& b) { return a.port < b.port; });
+    const auto opened = lcd::ChooseAdapter(choice, sameKind);
+    return opened && opened->port == adapter.device.port;
+}
+
+// The adapter= values that open `adapter` now: its port, its serial number and the bare kind, each
+// where it opens this adapter and no other.
+std::vector<std::string> AdapterSpellings(const UsbAdapterFound& adapter, const std::vector<UsbAdapterFound>& all)
+{
+    std::vector<lcd::AdapterChoice> choices{{adapter.kind, adapter.device.port}, {adapter.kind, {}}};
+    if (!adapter.device.serial.empty())
+        choices.push_back({adapter.kind, adapter.device.serial});
+    std::vector<std::string> spellings;
+    for (const lcd::AdapterChoice& choice : choices)
+        if (Opens(choice, adapter, all))
+            spellings.push_back(lcd::AdapterText(choice));
+    return spellings;
+}
+
 // Every expander address behind an opened adapter; `where` is the configuration's start that
-// names it ("bus=1"), `kernels` the kernel driver bound at an address, if any.
+// names it ("bus=1"), `also` other starts that reach the same adapter ("adapter=mcp2221"),
+// `kernels` the kernel driver bound at an address, if any.
 void ProbeAddresses(I2cAdapter& adapter, const std::string& path, const std::string& where,
-                    const std::function<std::optional<std::string>(int)>& kernels, const DetectionOptions& options,
-                    DetectionReport& report)
+                    const std::vector<std::string>& also, const std::function<std::optional<std::string>(int)>& kernels,
+                    const DetectionOptions& options, DetectionReport& report)
 {
     bool anyAnswered = false;
     for (int address = 0x20; address <= 0x3F; ++address) {
@@ -172,6 +200,7 @@ void ProbeAddresses(I2cAdapter& adapter, const std::string& path, const std::str
             continue;
         anyAnswered = true;
         const std::string configuration = where + ";address=" + lcd::HexByte(address);
+        const std::size_t before = report.found.size();
         if (const auto chip = lcd::ChipOf(found)) {
             report.found.push_back(McpBackpack(*chip, configuration, place, address, options));
         } else if (found == lcd::ExpanderFound::Unknown) {
@@ -183,9 +212,24 @@ void ProbeAddresses(I2cAdapter& adapter, const std::string& path, const std::str
         } else {
             report.found.push_back(ProbeBackpack(adapter, configuration, place, options));
         }
+        if (report.found.size() > before)
+            for (const std::string& start : also)
+                report.found.back().sameModule.push_back(start + ";address=" + lcd::HexByte(address));
     }
     if (!anyAnswered)
         report.tried.push_back({path, "no device answered at 0x20-0x27 or 0x38-0x3f"});
+}
+
+// An adapter's driver opens the I2C bus a kernel driver made of it: its adapter= values reach
+// that bus's modules.
+std::vector<std::string> KernelBusSpellings(int bus, const std::vector<UsbAdapterFound>& adapters)
+{
+    std::vector<std::string> also;
+    for (const UsbAdapterFound& adapter : adapters)
+        if (adapter.kernelBus == bus)
+            for (const std::string& spelling : AdapterSpellings(adapter, adapters))
+                also.push_back("adapter=" + spelling);
+    return also;
 }
 
 } // namespace
@@ -209,7 +253,8 @@ void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, D
         }
         // The kernel's own device (the expander of the display behind /dev/lcd): not ours to probe.
         const auto kernels = [&](int address) { return devices.I2cDriver(bus, address); };
-        ProbeAddresses(*adapter, path, "bus=" + std::to_string(bus), kernels, options, report);
+        ProbeAddresses(*adapter, path, "bus=" + std::to_string(bus), KernelBusSpellings(bus, devices.UsbAdapters()),
+                       kernels, options, report);
     }
 }
 
@@ -217,7 +262,8 @@ void ProbeUsbAdapters(DetectionDevices& devices, const DetectionOptions& options
 {
     if (!options.buses.empty())
         return; // only the buses named
-    for (const UsbAdapterFound& found : devices.UsbAdapters()) {
+    const auto adapters = devices.UsbAdapters();
+    for (const UsbAdapterFound& found : adapters) {
         const std::string path = std::string(lcd::ChipName(found.kind)) + " at " + found.device.port;
         if (found.kernelBus) {
             report.tried.push_back(
@@ -235,10 +281,20 @@ void ProbeUsbAdapters(DetectionDevices& devices, const DetectionOptions& options
                                               : std::string(std::strerror(error))});
             continue;
         }
-        // Told apart by its serial number where the chip has one, else by its USB port.
-        const bool bySerial = lcd::HasSerialNumber(found.kind) && !found.device.serial.empty();
-        const lcd::AdapterChoice choice{found.kind, bySerial ? found.device.serial : found.device.port};
-        ProbeAddresses(*adapter, path, "adapter=" + lcd::AdapterText(choice), {}, options, report);
+        // Told apart by its serial number where the chip has one and no other adapter of its kind
+        // shares it (clones often do), else by its USB port.
+        const lcd::AdapterChoice bySerial{found.kind, found.device.serial};
+        const bool serial = lcd::HasSerialNumber(found.kind) && !found.device.serial.empty() &&
+                            Opens(bySerial, found, adapters) &&
+                            std::count_if(adapters.begin(), adapters.end(), [&](const UsbAdapterFound& other) {
+                                return other.kind == found.kind && other.device.serial == found.device.serial;
+                            }) == 1;
+        const lcd::AdapterChoice choice = serial ? bySerial : lcd::AdapterChoice{found.kind, found.device.port};
+        std::vector<std::string> also;
+        for (const std::string& spelling : AdapterSpellings(found, adapters))
+            if (spelling != lcd::AdapterText(choice))
+                also.push_back("adapter=" + spelling);
+        ProbeAddresses(*adapter, path, "adapter=" + lcd::AdapterText(choice), also, {}, options, report);
     }
 }
 

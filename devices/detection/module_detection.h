@@ -34,6 +34,10 @@ struct FoundModule {
     std::span<const SettingDescription> settings;
     // The size in the configuration is the one assumed (DetectionOptions::size), not the module's.
     bool sizeAssumed = false;
+    // Other configurations that reach this very module ("adapter=mcp2221;address=0x27" for the
+    // only MCP2221's, "adapter=mcp2221:1-2;address=0x27" for the one at that port): a driver
+    // configured so drives it already.
+    std::vector<std::string> sameModule;
 };
 
 // A place looked at where nothing was found, and why.

@@ -3,6 +3,7 @@
 
 #include <pixtera/sdk/configuration_text.h>
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <optional>
@@ -84,10 +85,20 @@ std::string ModulePlace(const std::string& progId, const std::string& configurat
     return described ? place : progId + " " + configuration;
 }
 
+std::vector<std::string> ModulePlaces(const FoundModule& module)
+{
+    std::vector<std::string> places{ModulePlace(module.progId, module.configuration, module.settings)};
+    for (const std::string& other : module.sameModule)
+        places.push_back(ModulePlace(module.progId, other, module.settings));
+    return places;
+}
+
 bool DrivesModule(const std::string& progId, const std::string& configuration, const FoundModule& module)
 {
-    return progId == module.progId && ModulePlace(progId, configuration, module.settings) ==
-                                          ModulePlace(module.progId, module.configuration, module.settings);
+    if (progId != module.progId)
+        return false;
+    const auto places = ModulePlaces(module);
+    return std::find(places.begin(), places.end(), ModulePlace(progId, configuration, module.settings)) != places.end();
 }
 
 } // namespace pixtera::detection

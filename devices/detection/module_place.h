@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace pixtera::detection {
 
@@ -23,7 +24,11 @@ std::string ModulePlace(const std::string& progId, const std::string& configurat
 // number either.
 std::optional<LONG> NumberAsRead(const SettingDescription& setting, const std::optional<std::string>& value);
 
-// Whether the driver `progId`, configured so, drives `module`.
+// Whether the driver `progId`, configured so, drives `module` (as found, or as one of the other
+// configurations that reach it).
 bool DrivesModule(const std::string& progId, const std::string& configuration, const FoundModule& module);
+
+// The places of every configuration that reaches `module`, its own first.
+std::vector<std::string> ModulePlaces(const FoundModule& module);
 
 } // namespace pixtera::detection

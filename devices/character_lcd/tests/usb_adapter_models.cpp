@@ -22,6 +22,36 @@ int AdapterModel::usbCalls() const
     return calls_;
 }
 
+BusCount AdapterModel::TakeBusCount()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(bus_, {});
+}
+
+void AdapterModel::Misbehave(const Misbehaviour& how)
+{
+    std::lock_guard lock(mutex_);
+    how_ = how;
+}
+
+int AdapterModel::cancels() const
+{
+    std::lock_guard lock(mutex_);
+    return cancels_;
+}
+
+int AdapterModel::Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p,
+                           std::string& serial) const
+{
+    std::lock_guard lock(mutex_);
+    if (callsLeft_ == 0)
+        return ENODEV;
+    v = how_.vendor ? how_.vendor : vendor;
+    p = how_.vendor ? how_.product : product;
+    serial = how_.serial;
+    return 0;
+}
+
 std::string AdapterModel::faults() const
 {
     std::lock_guard lock(mutex_);
@@ -60,6 +90,8 @@ bool AdapterModel::Call()
 
 bool AdapterModel::Address(std::uint8_t byte)
 {
+    ++bus_.starts;
+    ++bus_.bytes;
     acked_ = (byte >> 1) == address_;
     if (acked_ && !(byte & 1)) {
         module_->StartMessage();
@@ -72,11 +104,16 @@ void AdapterModel::Send(std::uint8_t byte)
 {
     if (!acked_)
         return;
+    ++bus_.bytes;
     module_->Feed(std::string(1, static_cast<char>(byte)));
     messages_.back().push_back(static_cast<char>(byte));
 }
 
-std::uint8_t AdapterModel::Receive() { return acked_ ? module_->Read() : 0xFF; }
+std::uint8_t AdapterModel::Receive()
+{
+    ++bus_.bytes;
+    return acked_ ? module_->Read() : 0xFF;
+}
 
 void AdapterModel::Fault(const std::string& what)
 {
@@ -94,8 +131,11 @@ public:
         std::lock_guard lock(chip_.mutex_);
         if (!chip_.Call())
             return ENODEV;
+        const std::size_t answered = chip_.answer_.size();
         for (std::size_t at = 0; at < bytes.size(); at += ch341::kPacket)
             chip_.Packet(bytes.data() + at, std::min(ch341::kPacket, bytes.size() - at));
+        if (chip_.answer_.size() > answered)
+            chip_.answer_.insert(chip_.answer_.end(), chip_.how_.extraAnswer, 0x00);
         return 0;
     }
     int In(std::span<std::uint8_t> bytes, std::size_t& got) override
@@ -140,6 +180,7 @@ void Ch341Model::Packet(const std::uint8_t* bytes, std::size_t size)
             addressNext = true;
         } else if (command == kStop) {
             addressNext = false;
+            Stop();
         } else if ((command & 0xE0) == kSet) {
             speed_ = command & 0x03;
         } else if ((command & 0xC0) == kOut) {
@@ -200,7 +241,7 @@ public:
             return ETIMEDOUT;
         const auto answer = std::move(chip_.answers_.front());
         chip_.answers_.pop_front();
-        got = std::min(report.size(), answer.size());
+        got = chip_.ReportLength(std::min(report.size(), answer.size()));
         std::copy_n(answer.begin(), got, report.begin());
         return 0;
     }
@@ -209,6 +250,10 @@ public:
         std::lock_guard lock(chip_.mutex_);
         chip_.Fault("a feature report, which the chip has none of");
         return EPIPE;
+    }
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override
+    {
+        return chip_.AdapterModel::Identify(mcp2221::kVendor, mcp2221::kProduct, vendor, product, serial);
     }
 
 private:
@@ -228,19 +273,27 @@ void Mcp2221Model::Command(const std::uint8_t* report)
     using namespace mcp2221;
     std::vector<std::uint8_t> answer(kReport, 0);
     answer[0] = report[0];
+    if (how_.busyForever && report[0] != kStatus) {
+        answer[1] = 0x01;
+        answers_.push_back(std::move(answer));
+        return;
+    }
     switch (report[0]) {
     case kStatus:
         if (report[2] == kCancel) {
+            ++cancels_;
             state_ = 0;
             writeLeft_ = 0;
         }
         if (report[3] == kSetSpeed) {
-            if (state_ != 0)
+            if (how_.speedRefusals > 0)
+                --how_.speedRefusals, answer[3] = 0x21;
+            else if (state_ != 0)
                 answer[3] = 0x21; // not set while a transfer is under way
             else
                 speed_ = report[4], answer[3] = 0x20;
         }
-        answer[8] = state_;
+        answer[8] = how_.busyForever ? 0x41 : state_;
         answer[20] = state_ == kNackState ? kAddressNack : 0;
         break;
     case kWrite: {
@@ -254,6 +307,7 @@ void Mcp2221Model::Command(const std::uint8_t* report)
             if (!Address(report[3])) {
                 state_ = kNackState;
                 writeLeft_ = 0;
+                Stop();
                 break;
             }
         }
@@ -261,6 +315,8 @@ void Mcp2221Model::Command(const std::uint8_t* report)
         for (std::size_t i = 0; i < chunk; ++i)
             Send(report[4 + i]);
         writeLeft_ -= chunk;
+        if (writeLeft_ == 0)
+            Stop();
         break;
     }
     case kRead: {
@@ -271,10 +327,13 @@ void Mcp2221Model::Command(const std::uint8_t* report)
         }
         if (!Address(report[3])) {
             state_ = kNackState;
+            Stop();
             break;
         }
         for (std::size_t i = 0; i < length; ++i)
             readData_.push_back(Receive());
+        readData_.insert(readData_.end(), how_.longerReads, 0xEE);
+        Stop();
         break;
     }
     case kGetData:
@@ -317,7 +376,7 @@ public:
             return ETIMEDOUT;
         const auto answer = std::move(chip_.answers_.front());
         chip_.answers_.pop_front();
-        got = std::min(report.size(), answer.size());
+        got = chip_.ReportLength(std::min(report.size(), answer.size()));
         std::copy_n(answer.begin(), got, report.begin());
         return 0;
     }
@@ -331,6 +390,10 @@ public:
         else
             chip_.speed_ = report[1] << 24 | report[2] << 16 | report[3] << 8 | report[4];
         return 0;
+    }
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override
+    {
+        return chip_.AdapterModel::Identify(cp2112::kVendor, cp2112::kProduct, vendor, product, serial);
     }
 
 private:
@@ -350,27 +413,43 @@ void Cp2112Model::Report(std::span<const std::uint8_t> report)
     using namespace cp2112;
     if (report.empty())
         return Fault("an empty report");
+    if (report[0] == kCancel) {
+        ++cancels_;
+        stuck_ = false;
+        status0_ = kIdle;
+        return;
+    }
+    if (stuck_ && (report[0] == kWrite || report[0] == kReadRequest))
+        return; // the chip takes no transfer while one is under way
+    if (how_.stuckTransfers > 0 && (report[0] == kWrite || report[0] == kReadRequest)) {
+        --how_.stuckTransfers;
+        stuck_ = true;
+        status0_ = kBusy;
+        return;
+    }
     switch (report[0]) {
     case kWrite: {
         if (report.size() < 4 || report[2] == 0 || report[2] > kLargestWrite || report.size() < 3u + report[2])
             return Fault("a write request of a length the chip does not take");
-        if (!Address(report[1])) {
-            status0_ = kError, status1_ = kTimeoutNack;
-            return;
-        }
-        for (std::size_t i = 0; i < report[2]; ++i)
+        const bool acked = Address(report[1]);
+        for (std::size_t i = 0; acked && i < report[2]; ++i)
             Send(report[3 + i]);
-        status0_ = kComplete, status1_ = 5;
+        Stop();
+        status0_ = acked ? kComplete : kError;
+        status1_ = acked ? 5 : kTimeoutNack;
         return;
     }
     case kReadRequest: {
         const std::size_t length = report[2] << 8 | report[3];
         if (!Address(report[1])) {
+            Stop();
             status0_ = kError, status1_ = kTimeoutNack;
             return;
         }
         for (std::size_t i = 0; i < length; ++i)
             readData_.push_back(Receive());
+        readData_.insert(readData_.end(), how_.longerReads, 0xEE);
+        Stop();
         status0_ = kComplete, status1_ = 5;
         return;
     }

@@ -9,6 +9,7 @@
 #include "hd44780_model.h"
 #include "usb_transport.h"
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,25 @@
 #include <vector>
 
 namespace pixtera::lcd::test {
+
+// What went on the I2C bus: each start (or repeated start) and stop one clock, each byte (the
+// address and data, either way) nine.
+struct BusCount {
+    std::uint64_t starts = 0, stops = 0, bytes = 0;
+    std::uint64_t clocks() const { return starts + stops + 9 * bytes; }
+};
+
+// A chip that misbehaves, to see what the driver makes of it.
+struct Misbehaviour {
+    std::size_t extraAnswer = 0; // CH341A: bytes answered after what each stream asked for
+    std::size_t reportBytes = 0; // HID: input reports cut to this many bytes; 0: whole
+    bool busyForever = false; // MCP2221: the I2C engine busy whatever it is asked, cancels included
+    int speedRefusals = 0; // MCP2221: the next clock settings answered "not set"
+    std::size_t longerReads = 0; // HID: read data answered with this many bytes more than asked
+    int stuckTransfers = 0; // CP2112: the next transfers never end until cancelled
+    std::uint16_t vendor = 0, product = 0; // HID: the ids of another device behind the node; 0: the chip's
+    std::string serial = {}; // HID: the serial number the device tells
+};
 
 class AdapterModel {
 public:
@@ -25,6 +45,10 @@ public:
     // The messages written to the module since the last call.
     std::vector<std::string> TakeMessages();
     int usbCalls() const;
+    // The bus since the last call.
+    BusCount TakeBusCount();
+    void Misbehave(const Misbehaviour& how);
+    int cancels() const;
     // What the chip would not have taken (a malformed packet or report), described; empty: none.
     std::string faults() const;
     // Unplugged after `calls` more USB calls; -1 plugged in for good.
@@ -48,16 +72,28 @@ protected:
     bool Address(std::uint8_t byte);
     void Send(std::uint8_t byte);
     std::uint8_t Receive();
+    void Stop() { ++bus_.stops; }
+    // The ids a HID chip answers with; ENODEV once unplugged (counted as no USB call).
+    int Identify(std::uint16_t vendor, std::uint16_t product, std::uint16_t& v, std::uint16_t& p,
+                 std::string& serial) const;
+    // An answer cut as the misbehaviour says.
+    std::size_t ReportLength(std::size_t length) const
+    {
+        return how_.reportBytes ? std::min(length, how_.reportBytes) : length;
+    }
     void Fault(const std::string& what);
 
     mutable std::mutex mutex_; // guards everything here and in the derived models
     int speed_ = 0; // as the chip was set, in its own units
+    Misbehaviour how_;
+    int cancels_ = 0;
 
 private:
     Hd44780Model* module_;
     int address_;
     bool acked_ = false;
     std::vector<std::string> messages_;
+    BusCount bus_;
     int calls_ = 0;
     int callsLeft_ = -1;
     std::string faults_;
@@ -111,10 +147,12 @@ private:
         answers_.clear();
         readData_.clear();
         status0_ = status1_ = 0;
+        stuck_ = false;
     }
     void Report(std::span<const std::uint8_t> report);
     std::deque<std::vector<std::uint8_t>> answers_;
     std::uint8_t status0_ = 0, status1_ = 0;
+    bool stuck_ = false; // a transfer that will not end until cancelled
     std::deque<std::uint8_t> readData_;
 };
 

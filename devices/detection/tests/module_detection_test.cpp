@@ -2,15 +2,23 @@
 // Detection against models: backpacks of either pin map with RW wired or not, buses where nothing
 // answers, serial modules answering at one speed only, ports in use, and LCDd's greeting.
 
+#include "configuration_additions.h"
+#include "kernel_devices.h"
 #include "model_devices.h"
 #include "module_detection.h"
+#include "module_place.h"
 #include "plugin_place.h"
 
 #include "ch341_i2c.h"
 #include "mcp2221_i2c.h"
 #include "usb_adapter_models.h"
 
+#include "test_environment.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <pugixml.hpp>
 
 namespace {
 
@@ -283,6 +291,108 @@ TEST(ModuleDetection, UsbAdaptersAreProbedThroughTheirChipsAndNamedBySerialOrPor
     onlyBus.buses = {1};
     devices.AddBus(1, {});
     EXPECT_TRUE(DetectModules(devices, onlyBus).found.empty()) << "--bus leaves the USB adapters alone";
+}
+
+// Drivers as pixtera2.xml holds them, and the ones --write would add for `report`.
+std::vector<std::string> Added(const std::vector<std::string>& configured, const DetectionReport& report)
+{
+    pugi::xml_document document;
+    auto drivers = document.append_child("PixteraConfiguration").append_child("drivers");
+    for (const auto& configuration : configured) {
+        auto driver = drivers.append_child("driver");
+        driver.append_attribute("clsid") = "Pixtera.HD44780I2C";
+        driver.append_attribute("configuration") = configuration.c_str();
+    }
+    std::vector<std::string> added;
+    for (const auto& module : AddNewModules(document, report.found))
+        added.push_back(module.configuration.substr(0, module.configuration.find(";pinmap")));
+    return added;
+}
+
+TEST(ModuleDetection, AnAdapterConfiguredByKindPortOrSerialIsTheOneDetectionFindsThere)
+{
+    using namespace pixtera::lcd;
+    // Two MCP2221s, one a kernel driver made /dev/i2c-5, and a CH341A, as sysfs shows them.
+    const auto sysfs = pixtera::test::TestDirectory() / "same-adapter-sysfs";
+    const auto usb = [&](const std::string& port, const std::string& ids, const std::string& serial) {
+        const auto dir = sysfs / "bus/usb/devices" / port;
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "idVendor") << ids.substr(0, 4) << "\n";
+        std::ofstream(dir / "idProduct") << ids.substr(5) << "\n";
+        if (!serial.empty())
+            std::ofstream(dir / "serial") << serial << "\n";
+    };
+    usb("1-2", "04d8:00dd", "0001234");
+    usb("1-3", "1a86:5512", "");
+    usb("2-1", "04d8:00dd", "0009999");
+    std::filesystem::create_directories(sysfs / "bus/usb/devices/2-1/2-1:1.2/0003:04D8:00DD.0003/i2c-5");
+
+    Hd44780Model behindMcp(Pcf8574Pins::A()), behindCh341(Pcf8574Pins::A()), behindKernelMcp(Pcf8574Pins::A());
+    pixtera::lcd::test::Mcp2221Model mcp(behindMcp, 0x27);
+    pixtera::lcd::test::Ch341Model ch341(behindCh341, 0x3f);
+    ModelDevices devices;
+    devices.usbAdapters = KernelDevices({}, sysfs).UsbAdapters();
+    ASSERT_EQ(devices.usbAdapters.size(), 3u);
+    devices.usbOpeners["1-2"] = [&] {
+        auto transfer = std::make_unique<Mcp2221I2c>(mcp.Connect(), 0x20);
+        auto& chip = *transfer;
+        return std::unique_ptr<I2cAdapter>(std::make_unique<AdapterBus>(DeviceLink(-1, std::move(transfer)), chip));
+    };
+    devices.usbOpeners["1-3"] = [&] {
+        auto transfer = std::make_unique<Ch341I2c>(ch341.Connect(), 0x20);
+        auto& chip = *transfer;
+        return std::unique_ptr<I2cAdapter>(std::make_unique<AdapterBus>(DeviceLink(-1, std::move(transfer)), chip));
+    };
+    devices.AddBus(5, {{0x27, &behindKernelMcp}});
+
+    const auto report = DetectModules(devices, Quick());
+    const std::vector<std::string> everything{"bus=5;address=0x27", "adapter=ch341:1-3;address=0x3f",
+                                              "adapter=mcp2221:0001234;address=0x27"};
+    ASSERT_EQ(Added({}, report), everything);
+
+    // The first MCP2221 by port is the one a bare kind opens, by its port or its serial number.
+    for (const char* configured : {"adapter=mcp2221;address=0x27", "adapter=mcp2221:1-2;address=39;rows=2",
+                                   "adapter=mcp2221:0001234;address=0x27"}) {
+        EXPECT_EQ(Added({configured}, report), (std::vector<std::string>{everything[0], everything[1]})) << configured;
+        EXPECT_TRUE(DrivesModule("Pixtera.HD44780I2C", configured, report.found[2])) << configured;
+    }
+    EXPECT_EQ(Added({"adapter=ch341;address=0x3f", "adapter=mcp2221:2-1;address=0x27"}, report),
+              std::vector<std::string>{everything[2]})
+        << "the only CH341A by its kind, the second MCP2221 through the bus its kernel driver made";
+    EXPECT_TRUE(DrivesModule("Pixtera.HD44780I2C", "adapter=mcp2221:0009999;address=0x27", report.found[0]));
+
+    // Other modules stay other modules.
+    EXPECT_EQ(Added({"adapter=mcp2221:0009999;address=0x3f", "adapter=cp2112;address=0x27", "bus=1;address=0x27",
+                     "adapter=ch341:1-4;address=0x3f"},
+                    report),
+              everything);
+    EXPECT_FALSE(DrivesModule("Pixtera.HD44780I2C", "adapter=mcp2221:0009999;address=0x27", report.found[2]))
+        << "the second MCP2221 is not the one at 1-2";
+}
+
+TEST(ModuleDetection, AdaptersSharingASerialNumberAreToldApartByTheirPorts)
+{
+    using namespace pixtera::lcd;
+    // Clones often keep their maker's serial number.
+    Hd44780Model first(Pcf8574Pins::A()), second(Pcf8574Pins::A());
+    pixtera::lcd::test::Mcp2221Model firstChip(first, 0x27), secondChip(second, 0x27);
+    ModelDevices devices;
+    devices.usbAdapters = {{AdapterKind::Mcp2221, {"/sys/bus/usb/devices/1-2", "1-2", "0001234", 1, 6}, {}},
+                           {AdapterKind::Mcp2221, {"/sys/bus/usb/devices/1-5", "1-5", "0001234", 1, 9}, {}}};
+    for (auto [port, chip] : {std::pair{"1-2", &firstChip}, std::pair{"1-5", &secondChip}})
+        devices.usbOpeners[port] = [chip = chip] {
+            auto transfer = std::make_unique<Mcp2221I2c>(chip->Connect(), 0x20);
+            auto& opened = *transfer;
+            return std::unique_ptr<I2cAdapter>(
+                std::make_unique<AdapterBus>(DeviceLink(-1, std::move(transfer)), opened));
+        };
+    const auto report = DetectModules(devices, Quick());
+    EXPECT_EQ(Added({}, report),
+              (std::vector<std::string>{"adapter=mcp2221:1-2;address=0x27", "adapter=mcp2221:1-5;address=0x27"}))
+        << "each written so that it opens its own adapter";
+    EXPECT_EQ(Added({"adapter=mcp2221:0001234;address=0x27"}, report),
+              std::vector<std::string>{"adapter=mcp2221:1-5;address=0x27"})
+        << "the serial number opens the first of the two";
 }
 
 TEST(PluginPlace, NamesTheDeviceBusAndAddressHostOrFileAsDetectionDoes)
