@@ -45,7 +45,8 @@ std::string RefusalReason(const sdbus::Error& error)
     return error.getName() + (error.getMessage().empty() ? "" : " (" + error.getMessage() + ")");
 }
 
-ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged)
+ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged,
+                         std::function<void()> screenChanged)
     : calls_(sdbus::createSessionBusConnection()),
       signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
@@ -62,6 +63,7 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
                            bus::kDisplayPower + "'",
                        guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
                        sdbus::floating_slot);
+    WatchScreens(std::move(screenChanged));
     signals_->enterEventLoopAsync();
 }
 
@@ -187,6 +189,44 @@ void ServiceLink::ShowOver(int display, const std::string& frame)
 void ServiceLink::GiveBack(int display)
 {
     Display(display)->callMethod("ReturnOutput").onInterface(bus::kDisplayLease);
+}
+
+void ServiceLink::WatchScreens(std::function<void()> screenChanged)
+{
+    if (!screenChanged)
+        return;
+    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                           bus::kManagedDisplay + "'",
+                       guard_.OnMessage("PropertiesChanged", [screenChanged](sdbus::Message&) { screenChanged(); }),
+                       sdbus::floating_slot);
+}
+
+std::vector<std::string> ServiceLink::QueueFiles(int display, std::size_t most)
+{
+    auto object = Display(display);
+    std::int32_t count = 0;
+    object->callMethod("QueueCount").onInterface(bus::kManagedDisplay).storeResultsTo(count);
+    std::vector<std::string> files;
+    for (std::int32_t n = 0; n < count && files.size() < most; ++n) {
+        std::string file;
+        object->callMethod("QueueFile").onInterface(bus::kManagedDisplay).withArguments(n).storeResultsTo(file);
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+int ServiceLink::ShownQueueItem(int display)
+{
+    return Display(display)->getProperty("ShownQueueItem").onInterface(bus::kManagedDisplay).get<std::int32_t>();
+}
+
+void ServiceLink::ShowQueueItem(int display, int index, unsigned holdSeconds)
+{
+    Display(display)
+        ->callMethod("ShowQueueItem")
+        .onInterface(bus::kManagedDisplay)
+        .withArguments(static_cast<std::int32_t>(index), static_cast<std::uint32_t>(holdSeconds));
 }
 
 } // namespace pixtera::bridge
