@@ -82,6 +82,8 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
     broker_->Subscribe(topics_.CommandPattern("brightness"));
     broker_->Subscribe(topics_.CommandPattern("screen"));
     broker_->Subscribe(topics_.CommandPattern("line/+"));
+    if (options_.layout)
+        broker_->Subscribe(topics_.Layout());
     broker_->Subscribe(topics_.Message() + "/set");
 }
 
@@ -568,6 +570,8 @@ void Bridge::Handle(const mqtt::Message& command)
         broker_->Publish(topics_.Message(), message.text, true);
         return;
     }
+    if (command.topic == topics_.Layout())
+        return ApplyLayout(command);
     const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
     const std::string_view rest = std::string_view(command.topic).substr(prefix.size());
     const auto slash = rest.find('/');

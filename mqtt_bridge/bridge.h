@@ -83,6 +83,8 @@ private:
     void SetLine(int display, std::string_view row, const mqtt::Message& command);
     // What shows over display `display` now: its notification, else its board while it has
     // text (changed at most once a second); none for its own queue.
+    // pixtera/<machine>/layout: every display's queue (bridge_layout.cpp).
+    void ApplyLayout(const mqtt::Message& command);
     std::optional<std::string> OverlayFrame(int display, const std::optional<std::string>& notification,
                                             NotificationBoard::Clock::time_point now);
 

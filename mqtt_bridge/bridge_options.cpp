@@ -5,14 +5,16 @@
 #include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/configuration_text.h>
 
+#include <pixtera/platform/unique_fd.h>
+
 #include <charconv>
 #include <map>
 
 namespace pixtera::bridge {
 namespace {
 
-constexpr const char* kKeys[] = {"host",          "port",   "publish",     "username",
-                                 "password_file", "tls_ca", "screen_hold", "group"};
+constexpr const char* kKeys[] = {"host",   "port",        "publish", "username", "password_file",
+                                 "tls_ca", "screen_hold", "layout",  "designs",  "group"};
 
 bool KnownKey(const std::string& key)
 {
@@ -50,12 +52,26 @@ std::string ReadConfigFile(const std::string& path, std::map<std::string, std::s
         if (equals == std::string::npos || !KnownKey(key))
             return path + " line " + std::to_string(number) + ": \"" + line.substr(0, 60) +
                    "\" is not one of host=, port=, "
-                   "publish=, username=, password_file=, tls_ca=, screen_hold=, group=";
+                   "publish=, username=, password_file=, tls_ca=, screen_hold=, layout=, designs=, group=";
         if (key == "group")
             groups.push_back(Trim(line.substr(equals + 1)));
         else
             values.try_emplace(key, Trim(line.substr(equals + 1)));
     }
+    return {};
+}
+
+// A folder of this user's or root's, named directly: what is wrong with it.
+std::string CheckFolder(const std::string& path)
+{
+    const UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!fd || fstat(fd.get(), &info) != 0)
+        return "is no folder that can be opened (a symbolic link is not followed)";
+    if (!S_ISDIR(info.st_mode))
+        return "is not a folder";
+    if (info.st_uid != geteuid() && info.st_uid != 0)
+        return "belongs to another user";
     return {};
 }
 
@@ -120,6 +136,7 @@ std::string BridgeHelp()
     return "Usage: pixtera-mqtt [--config FILE] [--host HOST] [--port PORT] [--publish NAMES]\n"
            "                    [--username USER] [--password-file FILE] [--tls-ca FILE]\n"
            "                    [--group NAME:DISPLAYS]... [--screen-hold SECONDS]\n"
+           "                    [--layout yes|no] [--designs FOLDER]\n"
            "\n"
            "Publishes this machine's Pixtera values to an MQTT broker under pixtera/<hostname>/<name>,\n"
            "announces them and every display to Home Assistant, and takes its commands.\n"
@@ -135,9 +152,12 @@ std::string BridgeHelp()
            "                        as in --group kitchen:1,2; once for each group\n"
            "  --screen-hold SECONDS how long a design chosen by a display's select shows before its\n"
            "                        queue goes on (default 60, at most 86400)\n"
+           "  --layout yes|no       whether pixtera/<hostname>/layout sets the displays' queues\n"
+           "                        (default no)\n"
+           "  --designs FOLDER      designs a layout may name beyond those in the queues\n"
            "  --config FILE         the same keys as key=value lines (host=, port=, publish=,\n"
-           "                        username=, password_file=, tls_ca=, screen_hold=, group=); the\n"
-           "                        command line wins\n"
+           "                        username=, password_file=, tls_ca=, screen_hold=, layout=,\n"
+           "                        designs=, group=); the command line wins\n"
            "  --help                this text\n";
 }
 
@@ -198,6 +218,17 @@ ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std:
             return Error("screen_hold \"" + text.substr(0, 20) + "\" is not a number of seconds (1 to " +
                          std::to_string(kLongestScreenHold) + ")");
         options.screenHoldSeconds = seconds;
+    }
+    if (values.contains("layout")) {
+        const std::string& text = values["layout"];
+        if (text != "yes" && text != "no")
+            return Error("layout \"" + text.substr(0, 20) + "\" is neither yes nor no");
+        options.layout = text == "yes";
+    }
+    if (const std::string& path = values["designs"]; !path.empty()) {
+        if (std::string problem = CheckFolder(path); !problem.empty())
+            return Error("designs folder " + path + " " + problem);
+        options.designs = path;
     }
     options.publish = CommaList(values.contains("publish") ? values["publish"] : "CPU.Total,Memory.UsedPercent");
     options.broker.username = values["username"];

@@ -2,8 +2,8 @@
 #pragma once
 // pixtera-mqtt's options, from the command line and from a --config file of the same keys as
 // key=value lines (the command line wins): host, port, publish, username, password_file, tls_ca,
-// screen_hold, and group (NAME:DISPLAYS, as often as there are groups; those of the command line replace the
-// file's).
+// screen_hold, layout (yes or no), designs (a folder), and group (NAME:DISPLAYS, as often as there are groups; those of
+// the command line replace the file's).
 
 #include <pixtera/mqtt/mqtt_connection.h>
 
@@ -27,6 +27,9 @@ struct BridgeOptions {
     std::map<std::string, std::set<int>> groups; // a group's displays, numbered from 1
     // How long a design chosen by a display's select shows before its queue goes on.
     unsigned screenHoldSeconds = kDefaultScreenHold;
+    // pixtera/<machine>/layout is read (layout=yes); designs it may name beyond the queues'.
+    bool layout = false;
+    std::string designs; // a folder of this user's or root's; empty for none
 };
 
 // A group's name: [a-z0-9_-], 1 to 32 of them.

@@ -36,6 +36,8 @@ public:
     std::string DiagnosticState(int display, Diagnostic what) const;
     std::string Notify(int display) const { return Display(display) + "/notify"; }
     std::string Message() const { return base_ + "/message"; }
+    // The displays' queue as a list of design names; retained, read when configured.
+    std::string Layout() const { return base_ + "/layout"; }
     // The design a display shows (its name, "None" while none of its queue shows); retained.
     std::string Screen(int display) const { return Display(display) + "/screen"; }
     // Line `row` (from 1) of a display's message board, as last set; retained.

@@ -216,6 +216,38 @@ std::vector<std::string> ServiceLink::QueueFiles(int display, std::size_t most)
     return files;
 }
 
+std::vector<QueueEntry> ServiceLink::Queue(int display, std::size_t most)
+{
+    auto object = Display(display);
+    std::vector<QueueEntry> entries;
+    for (std::string& file : QueueFiles(display, most)) {
+        std::int32_t seconds = 0;
+        object->callMethod("QueueDuration")
+            .onInterface(bus::kManagedDisplay)
+            .withArguments(static_cast<std::int32_t>(entries.size()))
+            .storeResultsTo(seconds);
+        entries.push_back({std::move(file), seconds});
+    }
+    return entries;
+}
+
+void ServiceLink::ReplaceQueue(int display, const std::vector<QueueEntry>& entries)
+{
+    const bool running = Running(display);
+    auto object = Display(display);
+    object->callMethod("StopOutput").onInterface(bus::kManagedDisplay);
+    std::int32_t count = 0;
+    object->callMethod("QueueCount").onInterface(bus::kManagedDisplay).storeResultsTo(count);
+    for (std::int32_t n = count - 1; n >= 0; --n)
+        object->callMethod("DeleteQueueItem").onInterface(bus::kManagedDisplay).withArguments(n);
+    for (const QueueEntry& entry : entries)
+        object->callMethod("AddQueueItem")
+            .onInterface(bus::kManagedDisplay)
+            .withArguments(entry.file, static_cast<std::int32_t>(entry.seconds));
+    if (running)
+        object->callMethod("StartOutput").onInterface(bus::kManagedDisplay);
+}
+
 int ServiceLink::ShownQueueItem(int display)
 {
     return Display(display)->getProperty("ShownQueueItem").onInterface(bus::kManagedDisplay).get<std::int32_t>();

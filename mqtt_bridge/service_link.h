@@ -7,6 +7,8 @@
 // refusal); the service is
 // started by the bus when it is registered for that.
 
+#include "layout.h"
+
 #include <pixtera/bus/handler_guard.h>
 #include <pixtera/mqtt/payload_values.h>
 
@@ -72,6 +74,10 @@ public:
     int ShownQueueItem(int display);
     // Shows entry `index` at once for `holdSeconds`, then the queue goes on after it.
     void ShowQueueItem(int display, int index, unsigned holdSeconds);
+    // A display's queue, at most `most` entries; and the queue replaced by `entries` (the
+    // output stopped for the edit and started again if it ran).
+    std::vector<QueueEntry> Queue(int display, std::size_t most);
+    void ReplaceQueue(int display, const std::vector<QueueEntry>& entries);
 
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);

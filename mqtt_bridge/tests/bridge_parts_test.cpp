@@ -14,6 +14,7 @@
 #include "earlier_configs.h"
 #include "ignored_commands.h"
 #include "item_names.h"
+#include "layout.h"
 #include "message_board.h"
 #include "message_text.h"
 #include "notification.h"
@@ -29,6 +30,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -71,8 +73,19 @@ TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
     EXPECT_EQ(Parse({"--config", (dir / "bad.conf").string()}).error,
               (dir / "bad.conf").string() +
                   " line 2: \"run=rm -rf /\" is not one of host=, port=, publish=, username=, "
-                  "password_file=, tls_ca=, screen_hold=, group=");
+                  "password_file=, tls_ca=, screen_hold=, layout=, designs=, group=");
     EXPECT_EQ(Parse({}).options->screenHoldSeconds, 60u);
+    EXPECT_FALSE(Parse({}).options->layout) << "off unless asked for";
+    EXPECT_TRUE(Parse({"--layout", "yes"}).options->layout);
+    EXPECT_EQ(Parse({"--layout", "1"}).error, "layout \"1\" is neither yes nor no");
+    std::filesystem::create_directories(dir / "designs");
+    EXPECT_EQ(Parse({"--designs", (dir / "designs").string()}).options->designs, (dir / "designs").string());
+    std::filesystem::create_directory_symlink(dir / "designs", dir / "designs-link");
+    EXPECT_NE(Parse({"--designs", (dir / "designs-link").string()}).error.find("a symbolic link is not followed"),
+              std::string::npos);
+    EXPECT_EQ(Parse({"--designs", (dir / "secret").string()}).error,
+              "designs folder " + (dir / "secret").string() +
+                  " is no folder that can be opened (a symbolic link is not followed)");
     EXPECT_EQ(Parse({"--screen-hold", "300"}).options->screenHoldSeconds, 300u);
     for (const char* bad : {"0", "86401", "-5", "1m", ""})
         EXPECT_EQ(Parse({"--screen-hold", bad}).error,
@@ -290,6 +303,38 @@ TEST(ScreenNames, EachDesignByItsStemOnceAndBounded)
     EXPECT_EQ(ScreenIndex(names, "weather"), 1);
     EXPECT_FALSE(ScreenIndex(names, "/home/me/designs/clock.pxd")) << "never a path";
     EXPECT_FALSE(ScreenIndex(names, "Clock"));
+}
+
+TEST(Layout, AListOfNamesEachResolvedInTheQueueOrTheFolderAloneNeverAPath)
+{
+    EXPECT_EQ(ReadLayout(R"(["clock", "weather"])").names, (std::vector<std::string>{"clock", "weather"}));
+    EXPECT_TRUE(ReadLayout("[]").refused.empty()) << "an empty queue is a queue";
+    for (const std::string bad : {"clock", R"({"1": ["clock"]})", R"(["clock", 3])", R"([["clock"]])", "[", ""})
+        EXPECT_EQ(ReadLayout(bad).refused, "a layout is a JSON list of design names") << bad;
+    EXPECT_EQ(ReadLayout(std::string(100000, '[')).refused, "a layout is a JSON list of design names")
+        << "deep nesting is refused, not a crash";
+    std::string many = "[";
+    for (int i = 0; i < 65; ++i)
+        many += std::string(i ? "," : "") + "\"x\"";
+    EXPECT_EQ(ReadLayout(many + "]").refused, "a layout has at most 64 designs");
+
+    const auto folder = pixtera::test::TestDirectory() / "designs";
+    std::filesystem::create_directories(folder / "sub");
+    std::ofstream(folder / "rain.pxd") << "<Design/>";
+    std::ofstream(folder / ".hidden.pxd") << "<Design/>";
+    std::ofstream(folder / "sub" / "deep.pxd") << "<Design/>";
+    std::ofstream(pixtera::test::TestDirectory() / "outside.pxd") << "<Design/>";
+    std::filesystem::create_symlink(pixtera::test::TestDirectory() / "outside.pxd", folder / "link.pxd");
+    std::filesystem::create_directory(folder / "dir.pxd");
+    const std::vector<QueueEntry> queue{{"/home/me/clock.pxd", 0}, {"/srv/clock.pxd", 30}};
+    EXPECT_EQ(ResolveDesign("clock 2", queue, folder.string()), (QueueEntry{"/srv/clock.pxd", 30}))
+        << "as the select names it, with its own duration";
+    EXPECT_EQ(ResolveDesign("rain", queue, folder.string()), (QueueEntry{(folder / "rain.pxd").string(), 10}));
+    EXPECT_FALSE(ResolveDesign("rain", queue, "")) << "no folder configured: the queues' designs alone";
+    for (const std::string& hostile :
+         std::vector<std::string>{"../outside", "sub/deep", "/etc/passwd", ".hidden", "link", "dir", "", "missing",
+                                  std::string("rain\0x", 6), "/home/me/clock.pxd", "clock.pxd"})
+        EXPECT_FALSE(ResolveDesign(hostile, queue, folder.string())) << hostile;
 }
 
 TEST(MessageBoard, EachLineAloneCutToTheWidthAndShownOnlyWithText)

@@ -534,6 +534,54 @@ TEST_F(Bridge, ADisplaysSelectShowsTheDesignChosenAndFollowsItsQueue)
     EXPECT_TRUE(Retained(base, "clock 2"));
 }
 
+TEST_F(Bridge, ARetainedLayoutSwitchesTheQueueAndOneNamingAnythingElseChangesNothing)
+{
+    const auto folder = TestDirectory() / "designs";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "rain.pxd")
+        << R"(<Design><DisplayItems><DisplayItem>)"
+           R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
+           R"(<Data Mode="Static" Text="Rain coming"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(TestDirectory() / "outside.pxd")
+        << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="20" Height="1"/>)"
+           R"(<Appearance Mode="Static"/><Data Mode="Static" Text="Outside file"/></DisplayItem></DisplayItems></Design>)";
+    StopService();
+    StartService({FileDisplay(frames)});
+    broker.Publish("pixtera/" + bridge::TopicMachineName([] {
+                       char hostname[256] = {};
+                       gethostname(hostname, sizeof hostname - 1);
+                       return std::string(hostname);
+                   }()) +
+                       "/layout",
+                   R"(["rain", "message"])", true);
+    StartBridge("load", {"--layout", "yes", "--designs", folder.string()});
+    const std::string topic = "pixtera/" + machine + "/layout";
+    const std::string configTopic = "homeassistant/select/" + node + "/display_1_screen/config";
+    const auto options = [&] {
+        const auto configs = Configs(broker.Watch(configTopic, 1, 1));
+        return configs.empty() ? json() : configs.begin()->second["options"];
+    };
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"Rain coming)"); }))
+        << "retained before the bridge started: its queue at once";
+    EXPECT_TRUE(Eventually([&] { return options() == json::array({"rain", "message"}); })) << options().dump();
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/screen", "rain"));
+
+    // One at a time: only the newest command of a topic waits.
+    const std::pair<std::string, std::string> hostile[] = {
+        {R"(["../outside"])", "display 1 has no design \"../outside\" in its queue or the designs folder"},
+        {R"(["rain", "/etc/passwd"])", "display 1 has no design \"/etc/passwd\" in its queue or the designs folder"},
+        {R"({"1": ["rain"]})", "a layout is a JSON list of design names"},
+    };
+    for (const auto& [payload, why] : hostile) {
+        broker.Publish(topic, payload, true);
+        EXPECT_TRUE(bridge->WaitForOutput("on " + topic + ": " + why)) << payload;
+    }
+    broker.Publish(topic, R"(["message"])", true);
+    EXPECT_TRUE(Eventually([&] { return options() == json::array({"message"}); }))
+        << "a name of the queue as it is now; nothing refused changed it: " << options().dump();
+    EXPECT_FALSE(DisplayLogHas("Outside file")) << "no design outside the folder was ever shown";
+}
+
 TEST_F(Bridge, ALineOfTheMessageBoardIsSetAloneAndShowsOverTheQueueUntilEmptied)
 {
     StartBridge();
