@@ -236,16 +236,27 @@ void ServiceLink::ReplaceQueue(int display, const std::vector<QueueEntry>& entri
     const bool running = Running(display);
     auto object = Display(display);
     object->callMethod("StopOutput").onInterface(bus::kManagedDisplay);
-    std::int32_t count = 0;
-    object->callMethod("QueueCount").onInterface(bus::kManagedDisplay).storeResultsTo(count);
-    for (std::int32_t n = count - 1; n >= 0; --n)
-        object->callMethod("DeleteQueueItem").onInterface(bus::kManagedDisplay).withArguments(n);
-    for (const QueueEntry& entry : entries)
-        object->callMethod("AddQueueItem")
-            .onInterface(bus::kManagedDisplay)
-            .withArguments(entry.file, static_cast<std::int32_t>(entry.seconds));
-    if (running)
-        object->callMethod("StartOutput").onInterface(bus::kManagedDisplay);
+    const auto start = [&] {
+        if (running)
+            object->callMethod("StartOutput").onInterface(bus::kManagedDisplay);
+    };
+    try {
+        std::int32_t count = 0;
+        object->callMethod("QueueCount").onInterface(bus::kManagedDisplay).storeResultsTo(count);
+        for (std::int32_t n = count - 1; n >= 0; --n)
+            object->callMethod("DeleteQueueItem").onInterface(bus::kManagedDisplay).withArguments(n);
+        for (const QueueEntry& entry : entries)
+            object->callMethod("AddQueueItem")
+                .onInterface(bus::kManagedDisplay)
+                .withArguments(entry.file, static_cast<std::int32_t>(entry.seconds));
+    } catch (const sdbus::Error& error) {
+        // A refused edit (the configuration could not be written) leaves the display showing
+        // what it has, not stopped.
+        if (!ServiceAway(error))
+            start();
+        throw;
+    }
+    start();
 }
 
 int ServiceLink::ShownQueueItem(int display)

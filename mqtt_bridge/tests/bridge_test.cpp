@@ -582,6 +582,26 @@ TEST_F(Bridge, ARetainedLayoutSwitchesTheQueueAndOneNamingAnythingElseChangesNot
     EXPECT_FALSE(DisplayLogHas("Outside file")) << "no design outside the folder was ever shown";
 }
 
+TEST_F(Bridge, ALayoutTheServiceRefusesLeavesTheDisplayRunning)
+{
+    StopService();
+    StartService({FileDisplay(frames)});
+    StartBridge("load", {"--layout", "yes"});
+    std::filesystem::remove(TestDirectory() / "bin" / "pixtera2.xml"); // queue edits are refused now
+    const std::string topic = "pixtera/" + machine + "/layout";
+    auto connection = sdbus::createSessionBusConnection();
+    auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    const auto running = [&] {
+        bool on = false;
+        display->callMethod("IsRunning").onInterface(bus::kManagedDisplay).storeResultsTo(on);
+        return on;
+    };
+    ASSERT_TRUE(running());
+    broker.Publish(topic, R"(["message", "message"])", true);
+    EXPECT_TRUE(bridge->WaitForOutput("on " + topic + ": pixtera2.xml could not be written")) << "the refusal, said";
+    EXPECT_TRUE(running()) << "started again after the refused edit";
+}
+
 TEST_F(Bridge, ALineOfTheMessageBoardIsSetAloneAndShowsOverTheQueueUntilEmptied)
 {
     StartBridge();
