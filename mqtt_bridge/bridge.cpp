@@ -5,7 +5,6 @@
 #include "machine_key.h"
 #include "message_text.h"
 #include "notification.h"
-#include "notification_frame.h"
 
 #include <pixtera/platform/event_log.h>
 
@@ -57,7 +56,8 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
         woken_.notify_one();
     };
     service_ =
-        std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); });
+        std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); },
+                                      [this, wake] { wake(screenChanged_); });
     mqtt::ConnectionHandlers handlers{
         [this] {
             {
@@ -80,6 +80,10 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
         broker_->Subscribe(Topics::GroupNotify(group));
     broker_->Subscribe(topics_.CommandPattern("backlight"));
     broker_->Subscribe(topics_.CommandPattern("brightness"));
+    broker_->Subscribe(topics_.CommandPattern("screen"));
+    broker_->Subscribe(topics_.CommandPattern("line/+"));
+    if (options_.layout)
+        broker_->Subscribe(topics_.Layout());
     broker_->Subscribe(topics_.Message() + "/set");
 }
 
@@ -157,7 +161,8 @@ void Bridge::Run()
                 return true;
             if (!earlier_.Complete(PublishThrottle::Clock::now()))
                 return connectedAgain_;
-            return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty() || !notifications_.empty();
+            return announce_ || valuesChanged_ || powerChanged_ || screenChanged_ || !commands_.empty() ||
+                   !notifications_.empty();
         };
         std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
         if (earlier_.Complete(PublishThrottle::Clock::now())) {
@@ -185,6 +190,7 @@ void Bridge::Run()
         const bool announce = std::exchange(announce_, false);
         const bool values = std::exchange(valuesChanged_, false);
         const bool power = std::exchange(powerChanged_, false);
+        screensDue_ = std::exchange(screenChanged_, false) || screensDue_;
         auto commands = commands_.Take();
         auto notifications = std::exchange(notifications_, {});
         notificationsDropped_ = false;
@@ -234,6 +240,7 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
         PublishPower();
     ShowNotifications();
     PublishDisplayStates(power || announce);
+    PublishScreens(announce);
 }
 
 // The items to publish that the service has now: with publish=* every one; items that appear
@@ -279,6 +286,8 @@ void Bridge::Announce()
             configs[topics_.DiagnosticConfigTopic(n + 1, what)] = topics_.DiagnosticConfig(n + 1, what);
         facts[n + 1] = service_->DisplayFacts(n);
     }
+    AnnounceScreens(configs, displays);
+    AnnounceLines(configs, facts);
     configs[topics_.TextConfigTopic()] = topics_.TextConfig();
     if (!std::exchange(earlierCleared_, true))
         ClearEarlier(configs, items, displays);
@@ -487,11 +496,10 @@ void Bridge::ShowNotifications()
     for (auto& [display, board] : boards_) {
         if (display > displays_)
             continue;
-        const std::optional<std::string> text = board.Current(now);
+        const std::optional<std::string> overlay = OverlayFrame(display, board.Current(now), now);
         const auto shown = onDisplay_.find(display);
-        if (text) {
-            const ServiceLink::Facts& facts = facts_[display];
-            const std::string frame = NotificationFrame(*text, facts.columns, facts.rows);
+        if (overlay) {
+            const std::string& frame = *overlay;
             if (shown == onDisplay_.end() || shown->second != frame) {
                 try {
                     service_->ShowOver(display - 1, frame);
@@ -562,6 +570,8 @@ void Bridge::Handle(const mqtt::Message& command)
         broker_->Publish(topics_.Message(), message.text, true);
         return;
     }
+    if (command.topic == topics_.Layout())
+        return ApplyLayout(command);
     const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
     const std::string_view rest = std::string_view(command.topic).substr(prefix.size());
     const auto slash = rest.find('/');
@@ -569,6 +579,10 @@ void Bridge::Handle(const mqtt::Message& command)
     if (!number)
         return Ignore(command, "there is no such display");
     const std::string_view what = rest.substr(slash + 1);
+    if (what == "screen/set")
+        return ChooseScreen(*number, command);
+    if (what.starts_with("line/") && what.ends_with("/set"))
+        return SetLine(*number, what.substr(5, what.size() - 9), command);
     if (what == "backlight/set") {
         const std::string wanted = Upper(command.payload);
         if (wanted != "ON" && wanted != "OFF")

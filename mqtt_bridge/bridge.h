@@ -3,7 +3,8 @@
 // pixtera-mqtt's work: the chosen values to the broker when they change (retained, at most once a
 // second each), Home Assistant's discovery of every value, display and the message (again
 // whenever Home Assistant says it is online), and the commands that come back (a display's
-// backlight and brightness, the message, notifications for a display, a group of them or all).
+// backlight and brightness, the message, notifications for a display, a group of them or all, the
+// design a display shows, the lines of its message board).
 // At start it clears the discovery configs of earlier runs that it no longer announces (those the
 // broker was away for, after it comes back). One thread does the bus calls and the publishing;
 // the broker's and the bus's threads only hand it work.
@@ -14,8 +15,10 @@
 #include "discovery.h"
 #include "earlier_configs.h"
 #include "ignored_commands.h"
+#include "message_board.h"
 #include "notification_board.h"
 #include "publish_throttle.h"
+#include "screen_names.h"
 #include "service_link.h"
 
 #include <condition_variable>
@@ -71,17 +74,31 @@ private:
     void Handle(const mqtt::Message& command);
     void Ignore(const mqtt::Message& command, const std::string& why);
     std::vector<std::string> Published(bool announceNew);
+    // Each display's select of its queue's designs (bridge_screens.cpp).
+    void AnnounceScreens(std::map<std::string, std::string>& configs, int displays);
+    void PublishScreens(bool force);
+    void ChooseScreen(int display, const mqtt::Message& command);
+    // Each display's message board, a text entity per line (bridge_board.cpp).
+    void AnnounceLines(std::map<std::string, std::string>& configs, const std::map<int, ServiceLink::Facts>& facts);
+    void SetLine(int display, std::string_view row, const mqtt::Message& command);
+    // What shows over display `display` now: its notification, else its board while it has
+    // text (changed at most once a second); none for its own queue.
+    // pixtera/<machine>/layout: every display's queue (bridge_layout.cpp).
+    void ApplyLayout(const mqtt::Message& command);
+    std::optional<std::string> OverlayFrame(int display, const std::optional<std::string>& notification,
+                                            NotificationBoard::Clock::time_point now);
 
     const BridgeOptions options_;
     const Topics topics_;
 
-    std::mutex mutex_; // guards the nine below
+    std::mutex mutex_; // guards the ten below
     std::condition_variable woken_;
     bool stopping_ = false;
     bool announce_ = false;
     bool connectedAgain_ = false; // a broker connection the marker has not gone out on
     bool valuesChanged_ = true;
     bool powerChanged_ = true;
+    bool screenChanged_ = false; // a display's shown design (or its queue)
     CommandQueue commands_;
     std::deque<mqtt::Message> notifications_; // at most kMostNotificationsWaiting, oldest first
     bool notificationsDropped_ = false; // said, until the serving thread takes them
@@ -110,6 +127,11 @@ private:
     // cleared after the next connection.
     std::vector<std::string> unclearedStale_;
     std::vector<std::string> unclearedFormer_;
+    std::map<int, std::vector<std::string>> screens_; // each display's select options as announced
+    std::map<int, std::string> screenStates_; // each display's shown design as last published
+    bool screensDue_ = false; // a change heard that PublishScreens has not read yet
+    std::map<int, MessageBoard> messageBoards_;
+    std::map<int, NotificationBoard::Clock::time_point> boardWritten_; // a board's last change shown
 
     std::unique_ptr<ServiceLink> service_;
     std::unique_ptr<BrokerLink> broker_; // last: it ends first, its thread hands work to the above

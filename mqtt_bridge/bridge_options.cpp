@@ -5,13 +5,16 @@
 #include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/configuration_text.h>
 
+#include <pixtera/platform/unique_fd.h>
+
 #include <charconv>
 #include <map>
 
 namespace pixtera::bridge {
 namespace {
 
-constexpr const char* kKeys[] = {"host", "port", "publish", "username", "password_file", "tls_ca", "group"};
+constexpr const char* kKeys[] = {"host",   "port",        "publish", "username", "password_file",
+                                 "tls_ca", "screen_hold", "layout",  "designs",  "group"};
 
 bool KnownKey(const std::string& key)
 {
@@ -49,12 +52,26 @@ std::string ReadConfigFile(const std::string& path, std::map<std::string, std::s
         if (equals == std::string::npos || !KnownKey(key))
             return path + " line " + std::to_string(number) + ": \"" + line.substr(0, 60) +
                    "\" is not one of host=, port=, "
-                   "publish=, username=, password_file=, tls_ca=, group=";
+                   "publish=, username=, password_file=, tls_ca=, screen_hold=, layout=, designs=, group=";
         if (key == "group")
             groups.push_back(Trim(line.substr(equals + 1)));
         else
             values.try_emplace(key, Trim(line.substr(equals + 1)));
     }
+    return {};
+}
+
+// A folder of this user's or root's, named directly: what is wrong with it.
+std::string CheckFolder(const std::string& path)
+{
+    const UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!fd || fstat(fd.get(), &info) != 0)
+        return "is no folder that can be opened (a symbolic link is not followed)";
+    if (!S_ISDIR(info.st_mode))
+        return "is not a folder";
+    if (info.st_uid != geteuid() && info.st_uid != 0)
+        return "belongs to another user";
     return {};
 }
 
@@ -118,7 +135,8 @@ std::string BridgeHelp()
 {
     return "Usage: pixtera-mqtt [--config FILE] [--host HOST] [--port PORT] [--publish NAMES]\n"
            "                    [--username USER] [--password-file FILE] [--tls-ca FILE]\n"
-           "                    [--group NAME:DISPLAYS]...\n"
+           "                    [--group NAME:DISPLAYS]... [--screen-hold SECONDS]\n"
+           "                    [--layout yes|no] [--designs FOLDER]\n"
            "\n"
            "Publishes this machine's Pixtera values to an MQTT broker under pixtera/<hostname>/<name>,\n"
            "announces them and every display to Home Assistant, and takes its commands.\n"
@@ -132,8 +150,14 @@ std::string BridgeHelp()
            "  --tls-ca FILE         the CA of the broker's TLS certificate: TLS or no connection\n"
            "  --group NAME:DISPLAYS displays (numbered from 1) that pixtera/group/NAME/notify reaches,\n"
            "                        as in --group kitchen:1,2; once for each group\n"
+           "  --screen-hold SECONDS how long a design chosen by a display's select shows before its\n"
+           "                        queue goes on (default 60, at most 86400)\n"
+           "  --layout yes|no       whether pixtera/<hostname>/layout sets the displays' queues\n"
+           "                        (default no)\n"
+           "  --designs FOLDER      designs a layout may name beyond those in the queues\n"
            "  --config FILE         the same keys as key=value lines (host=, port=, publish=,\n"
-           "                        username=, password_file=, tls_ca=, group=); the command line wins\n"
+           "                        username=, password_file=, tls_ca=, screen_hold=, layout=,\n"
+           "                        designs=, group=); the command line wins\n"
            "  --help                this text\n";
 }
 
@@ -185,6 +209,26 @@ ParsedOptions ParseBridgeOptions(const std::vector<std::string>& arguments, std:
         if (error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535)
             return Error("port \"" + text + "\" is not a port number (1 to 65535)");
         options.broker.port = port;
+    }
+    if (values.contains("screen_hold")) {
+        const std::string& text = values["screen_hold"];
+        unsigned seconds = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        if (error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > kLongestScreenHold)
+            return Error("screen_hold \"" + text.substr(0, 20) + "\" is not a number of seconds (1 to " +
+                         std::to_string(kLongestScreenHold) + ")");
+        options.screenHoldSeconds = seconds;
+    }
+    if (values.contains("layout")) {
+        const std::string& text = values["layout"];
+        if (text != "yes" && text != "no")
+            return Error("layout \"" + text.substr(0, 20) + "\" is neither yes nor no");
+        options.layout = text == "yes";
+    }
+    if (const std::string& path = values["designs"]; !path.empty()) {
+        if (std::string problem = CheckFolder(path); !problem.empty())
+            return Error("designs folder " + path + " " + problem);
+        options.designs = path;
     }
     options.publish = CommaList(values.contains("publish") ? values["publish"] : "CPU.Total,Memory.UsedPercent");
     options.broker.username = values["username"];

@@ -158,6 +158,39 @@ std::string Topics::DiagnosticConfig(int display, Diagnostic what) const
     return Text(config);
 }
 
+std::string Topics::ScreenConfigTopic(int display) const
+{
+    return ConfigTopic("select", DisplayId(display) + "_screen");
+}
+
+std::string Topics::ScreenConfig(int display, const std::vector<std::string>& options) const
+{
+    Json config = Entity("Screen", DisplayId(display) + "_screen", DisplayId(display) + "_screen", machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    config["command_topic"] = Screen(display) + "/set";
+    config["state_topic"] = Screen(display);
+    config["options"] = options;
+    return Text(config);
+}
+
+std::string Topics::LineConfigTopic(int display, int row) const
+{
+    return ConfigTopic("text", DisplayId(display) + "_line_" + std::to_string(row));
+}
+
+std::string Topics::LineConfig(int display, int row, int columns) const
+{
+    const std::string id = DisplayId(display) + "_line_" + std::to_string(row);
+    Json config = Entity("Line " + std::to_string(row), id, id, machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    config["command_topic"] = Line(display, row) + "/set";
+    config["state_topic"] = Line(display, row);
+    config["min"] = 0;
+    config["max"] = std::min<int>(columns, static_cast<int>(kLongestMessage)); // Home Assistant's most
+    config["mode"] = "text";
+    return Text(config);
+}
+
 std::string Topics::TextConfigTopic() const { return ConfigTopic("text", "message"); }
 
 std::string Topics::TextConfig() const

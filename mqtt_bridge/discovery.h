@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixtera::bridge {
 
@@ -35,6 +36,12 @@ public:
     std::string DiagnosticState(int display, Diagnostic what) const;
     std::string Notify(int display) const { return Display(display) + "/notify"; }
     std::string Message() const { return base_ + "/message"; }
+    // The displays' queue as a list of design names; retained, read when configured.
+    std::string Layout() const { return base_ + "/layout"; }
+    // The design a display shows (its name, "None" while none of its queue shows); retained.
+    std::string Screen(int display) const { return Display(display) + "/screen"; }
+    // Line `row` (from 1) of a display's message board, as last set; retained.
+    std::string Line(int display, int row) const { return Display(display) + "/line/" + std::to_string(row); }
     std::string CommandPattern(std::string_view what) const
     {
         return base_ + "/display/+/" + std::string(what) + "/set";
@@ -56,6 +63,12 @@ public:
     std::string NotifyConfig(int display) const;
     std::string DiagnosticConfigTopic(int display, Diagnostic what) const;
     std::string DiagnosticConfig(int display, Diagnostic what) const;
+    // A display's select of its queue's designs, `options` in the queue's order.
+    std::string ScreenConfigTopic(int display) const;
+    std::string ScreenConfig(int display, const std::vector<std::string>& options) const;
+    // A text entity per line of a display's message board, at most `columns` characters.
+    std::string LineConfigTopic(int display, int row) const;
+    std::string LineConfig(int display, int row, int columns) const;
     std::string TextConfigTopic() const;
     std::string TextConfig() const;
     // Every config topic of this machine.

@@ -45,7 +45,8 @@ std::string RefusalReason(const sdbus::Error& error)
     return error.getName() + (error.getMessage().empty() ? "" : " (" + error.getMessage() + ")");
 }
 
-ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged)
+ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged,
+                         std::function<void()> screenChanged)
     : calls_(sdbus::createSessionBusConnection()),
       signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
@@ -62,6 +63,7 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
                            bus::kDisplayPower + "'",
                        guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
                        sdbus::floating_slot);
+    WatchScreens(std::move(screenChanged));
     signals_->enterEventLoopAsync();
 }
 
@@ -187,6 +189,87 @@ void ServiceLink::ShowOver(int display, const std::string& frame)
 void ServiceLink::GiveBack(int display)
 {
     Display(display)->callMethod("ReturnOutput").onInterface(bus::kDisplayLease);
+}
+
+void ServiceLink::WatchScreens(std::function<void()> screenChanged)
+{
+    if (!screenChanged)
+        return;
+    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                           bus::kManagedDisplay + "'",
+                       guard_.OnMessage("PropertiesChanged", [screenChanged](sdbus::Message&) { screenChanged(); }),
+                       sdbus::floating_slot);
+}
+
+std::vector<std::string> ServiceLink::QueueFiles(int display, std::size_t most)
+{
+    auto object = Display(display);
+    std::int32_t count = 0;
+    object->callMethod("QueueCount").onInterface(bus::kManagedDisplay).storeResultsTo(count);
+    std::vector<std::string> files;
+    for (std::int32_t n = 0; n < count && files.size() < most; ++n) {
+        std::string file;
+        object->callMethod("QueueFile").onInterface(bus::kManagedDisplay).withArguments(n).storeResultsTo(file);
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+std::vector<QueueEntry> ServiceLink::Queue(int display, std::size_t most)
+{
+    auto object = Display(display);
+    std::vector<QueueEntry> entries;
+    for (std::string& file : QueueFiles(display, most)) {
+        std::int32_t seconds = 0;
+        object->callMethod("QueueDuration")
+            .onInterface(bus::kManagedDisplay)
+            .withArguments(static_cast<std::int32_t>(entries.size()))
+            .storeResultsTo(seconds);
+        entries.push_back({std::move(file), seconds});
+    }
+    return entries;
+}
+
+void ServiceLink::ReplaceQueue(int display, const std::vector<QueueEntry>& entries)
+{
+    const bool running = Running(display);
+    auto object = Display(display);
+    object->callMethod("StopOutput").onInterface(bus::kManagedDisplay);
+    const auto start = [&] {
+        if (running)
+            object->callMethod("StartOutput").onInterface(bus::kManagedDisplay);
+    };
+    try {
+        std::int32_t count = 0;
+        object->callMethod("QueueCount").onInterface(bus::kManagedDisplay).storeResultsTo(count);
+        for (std::int32_t n = count - 1; n >= 0; --n)
+            object->callMethod("DeleteQueueItem").onInterface(bus::kManagedDisplay).withArguments(n);
+        for (const QueueEntry& entry : entries)
+            object->callMethod("AddQueueItem")
+                .onInterface(bus::kManagedDisplay)
+                .withArguments(entry.file, static_cast<std::int32_t>(entry.seconds));
+    } catch (const sdbus::Error& error) {
+        // A refused edit (the configuration could not be written) leaves the display showing
+        // what it has, not stopped.
+        if (!ServiceAway(error))
+            start();
+        throw;
+    }
+    start();
+}
+
+int ServiceLink::ShownQueueItem(int display)
+{
+    return Display(display)->getProperty("ShownQueueItem").onInterface(bus::kManagedDisplay).get<std::int32_t>();
+}
+
+void ServiceLink::ShowQueueItem(int display, int index, unsigned holdSeconds)
+{
+    Display(display)
+        ->callMethod("ShowQueueItem")
+        .onInterface(bus::kManagedDisplay)
+        .withArguments(static_cast<std::int32_t>(index), static_cast<std::uint32_t>(holdSeconds));
 }
 
 } // namespace pixtera::bridge

@@ -7,6 +7,8 @@
 // refusal); the service is
 // started by the bus when it is registered for that.
 
+#include "layout.h"
+
 #include <pixtera/bus/handler_guard.h>
 #include <pixtera/mqtt/payload_values.h>
 
@@ -33,8 +35,10 @@ std::string RefusalReason(const sdbus::Error& error);
 
 class ServiceLink {
 public:
-    // Called from the signal thread after values changed, and after a display's power changed.
-    ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged);
+    // Called from the signal thread after values changed, after a display's power changed, and
+    // after the design a display shows changed (ShownQueueItem; its queue may have changed too).
+    ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged,
+                std::function<void()> screenChanged = {});
     ~ServiceLink();
 
     int ItemCount();
@@ -65,8 +69,19 @@ public:
     void ShowOver(int display, const std::string& frame);
     void GiveBack(int display);
 
+    // The design files of a display's queue, at most `most`; the entry it shows now (-1: none).
+    std::vector<std::string> QueueFiles(int display, std::size_t most);
+    int ShownQueueItem(int display);
+    // Shows entry `index` at once for `holdSeconds`, then the queue goes on after it.
+    void ShowQueueItem(int display, int index, unsigned holdSeconds);
+    // A display's queue, at most `most` entries; and the queue replaced by `entries` (the
+    // output stopped for the edit and started again if it ran).
+    std::vector<QueueEntry> Queue(int display, std::size_t most);
+    void ReplaceQueue(int display, const std::vector<QueueEntry>& entries);
+
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);
+    void WatchScreens(std::function<void()> screenChanged);
 
     bus::HandlerGuard guard_{"pixtera-mqtt"};
     std::unique_ptr<sdbus::IConnection> calls_;

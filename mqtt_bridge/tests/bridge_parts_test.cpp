@@ -2,8 +2,9 @@
 // pixtera-mqtt's parts: its options (command line over --config) and the files they name, the
 // machine's name in topics, Home Assistant's discovery messages field by field, the once-a-second
 // throttle, the bounded queue of commands, the message's text, a batch of commands that goes on
-// past a refusal and stops at an outage, item names on the broker, and what is learned of the
-// configs of earlier runs, within bounds.
+// past a refusal and stops at an outage, item names on the broker, what is learned of the
+// configs of earlier runs, within bounds, the names a display's select offers and its message
+// board's lines.
 
 #include "bridge_options.h"
 #include "captured_log.h"
@@ -13,11 +14,14 @@
 #include "earlier_configs.h"
 #include "ignored_commands.h"
 #include "item_names.h"
+#include "layout.h"
+#include "message_board.h"
 #include "message_text.h"
 #include "notification.h"
 #include "notification_board.h"
 #include "notification_frame.h"
 #include "publish_throttle.h"
+#include "screen_names.h"
 #include "test_environment.h"
 #include "test_fifo.h"
 
@@ -26,6 +30,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -68,7 +73,24 @@ TEST(BridgeOptions, CommandLineOverAConfigFileAndErrorsThatSayWhat)
     EXPECT_EQ(Parse({"--config", (dir / "bad.conf").string()}).error,
               (dir / "bad.conf").string() +
                   " line 2: \"run=rm -rf /\" is not one of host=, port=, publish=, username=, "
-                  "password_file=, tls_ca=, group=");
+                  "password_file=, tls_ca=, screen_hold=, layout=, designs=, group=");
+    EXPECT_EQ(Parse({}).options->screenHoldSeconds, 60u);
+    EXPECT_FALSE(Parse({}).options->layout) << "off unless asked for";
+    EXPECT_TRUE(Parse({"--layout", "yes"}).options->layout);
+    EXPECT_EQ(Parse({"--layout", "1"}).error, "layout \"1\" is neither yes nor no");
+    std::filesystem::create_directories(dir / "designs");
+    EXPECT_EQ(Parse({"--designs", (dir / "designs").string()}).options->designs, (dir / "designs").string());
+    std::filesystem::create_directory_symlink(dir / "designs", dir / "designs-link");
+    EXPECT_NE(Parse({"--designs", (dir / "designs-link").string()}).error.find("a symbolic link is not followed"),
+              std::string::npos);
+    EXPECT_EQ(Parse({"--designs", (dir / "secret").string()}).error,
+              "designs folder " + (dir / "secret").string() +
+                  " is no folder that can be opened (a symbolic link is not followed)");
+    EXPECT_EQ(Parse({"--screen-hold", "300"}).options->screenHoldSeconds, 300u);
+    for (const char* bad : {"0", "86401", "-5", "1m", ""})
+        EXPECT_EQ(Parse({"--screen-hold", bad}).error,
+                  std::string("screen_hold \"") + bad + "\" is not a number of seconds (1 to 86400)")
+            << bad;
     EXPECT_NE(Parse({"--password-file", (dir / "none").string()}).error.find("cannot be opened"), std::string::npos);
     EXPECT_EQ(Parse({}).options->publish, (std::vector<std::string>{"CPU.Total", "Memory.UsedPercent"}));
     EXPECT_EQ(TopicMachineName("NAS 2/Ä"), "nas_2___") << "each byte outside [a-z0-9_-]";
@@ -184,6 +206,157 @@ TEST(BridgeDiscovery, EveryEntityNamesItsTopicsDeviceAndAvailability)
     EXPECT_EQ(topics.FormerSensorConfigTopic("CPU.Total"), "homeassistant/sensor/pixtera_nas_cpu_total/config");
     EXPECT_EQ(topics.FormerLightConfigTopic(2), "homeassistant/light/pixtera_nas_display_2/config");
     EXPECT_EQ(topics.FormerTextConfigTopic(), "homeassistant/text/pixtera_nas_message/config");
+}
+
+std::string Repeated(std::string_view text, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
+// The keys Home Assistant's MQTT schema of a component takes (beyond those every entity shares),
+// and those it requires.
+struct Schema {
+    std::set<std::string> allowed;
+    std::set<std::string> required;
+};
+
+void ExpectSchema(const json& config, const Schema& schema, const std::string& what)
+{
+    const std::set<std::string> shared{"name",         "unique_id",         "object_id",       "device",
+                                       "availability", "availability_mode", "entity_category", "icon"};
+    for (const auto& key : schema.required)
+        EXPECT_TRUE(config.contains(key)) << what << " lacks " << key;
+    for (const auto& [key, value] : config.items())
+        EXPECT_TRUE(shared.contains(key) || schema.allowed.contains(key)) << what << ": " << key << " is no key of it";
+    ASSERT_TRUE(config["device"]["identifiers"].is_array()) << what;
+    ASSERT_EQ(config["availability"].size(), 2u) << what;
+    for (const auto& availability : config["availability"])
+        EXPECT_TRUE(availability.contains("topic")) << what;
+}
+
+TEST(BridgeDiscovery, ADisplaysSelectAndLinesFollowHomeAssistantsSchemas)
+{
+    const Topics topics("nas", kKey);
+    const Schema select{{"command_topic", "state_topic", "options"}, {"command_topic", "options"}};
+    const Schema text{{"command_topic", "state_topic", "min", "max", "mode", "pattern"}, {"command_topic"}};
+    const json device = json::parse(topics.NotifyConfig(2))["device"];
+    const json availability = json::parse(topics.NotifyConfig(2))["availability"];
+
+    const json screen = json::parse(topics.ScreenConfig(2, {"clock", "weather"}));
+    ExpectSchema(screen, select, "select");
+    EXPECT_EQ(topics.ScreenConfigTopic(2), "homeassistant/select/pixtera_nas_01234567/display_2_screen/config");
+    EXPECT_EQ(screen["command_topic"], "pixtera/nas/display/2/screen/set");
+    EXPECT_EQ(screen["state_topic"], "pixtera/nas/display/2/screen");
+    EXPECT_EQ(screen["options"], json::array({"clock", "weather"}));
+    EXPECT_EQ(screen["unique_id"], "pixtera_0123456789abcdef_display_2_screen");
+    EXPECT_EQ(screen["device"], device) << "the display's own device";
+    EXPECT_EQ(screen["availability"], availability);
+    EXPECT_EQ(screen["availability_mode"], "all");
+    EXPECT_TRUE(json::parse(topics.ScreenConfig(1, {}))["options"].is_array()) << "an empty queue: no options";
+
+    std::set<std::string> ids{screen["unique_id"], json::parse(topics.NotifyConfig(2))["unique_id"],
+                              json::parse(topics.LightConfig(2, true))["unique_id"]};
+    for (int row = 1; row <= 4; ++row) {
+        const json line = json::parse(topics.LineConfig(2, row, 20));
+        const std::string n = std::to_string(row);
+        ExpectSchema(line, text, "line " + n);
+        EXPECT_EQ(topics.LineConfigTopic(2, row),
+                  "homeassistant/text/pixtera_nas_01234567/display_2_line_" + n + "/config");
+        EXPECT_EQ(line["command_topic"], "pixtera/nas/display/2/line/" + n + "/set");
+        EXPECT_EQ(line["state_topic"], "pixtera/nas/display/2/line/" + n);
+        EXPECT_EQ(line["name"], "Line " + n);
+        EXPECT_EQ(line["max"], 20) << "the display's width";
+        EXPECT_EQ(line["min"], 0);
+        EXPECT_EQ(line["mode"], "text");
+        EXPECT_EQ(line["device"], device);
+        EXPECT_EQ(line["availability"], availability);
+        ids.insert(line["unique_id"].get<std::string>());
+    }
+    ids.insert(json::parse(topics.TextConfig())["unique_id"].get<std::string>());
+    EXPECT_EQ(ids.size(), 8u) << "every unique_id unique";
+    EXPECT_NE(topics.LineConfigTopic(2, 1), topics.TextConfigTopic());
+}
+
+TEST(ScreenNames, EachDesignByItsStemOnceAndBounded)
+{
+    EXPECT_EQ(ScreenNames({"/home/me/designs/clock.pxd", "weather.pxd", "/other/clock.pxd", "/x/clock.pxd"}),
+              (std::vector<std::string>{"clock", "weather", "clock 2", "clock 3"}));
+    EXPECT_EQ(ScreenNames({"/d/clock 2.pxd", "/e/clock.pxd", "/f/clock.pxd"}),
+              (std::vector<std::string>{"clock 2", "clock", "clock 3"}))
+        << "a stem like a suffix keeps its name, and the suffix goes on";
+    EXPECT_EQ(ScreenNames({"", "/d/.pxd"}), (std::vector<std::string>{"design", ".pxd"}));
+    const std::string accents = Repeated("\u00e9", 40); // 80 bytes
+    const auto cut = ScreenNames({"/d/" + accents + ".pxd", "/e/" + accents + ".pxd"});
+    EXPECT_EQ(cut[0], Repeated("\u00e9", 32)) << "64 bytes, between two characters";
+    EXPECT_EQ(cut[1], Repeated("\u00e9", 31) + " 2");
+    EXPECT_LE(cut[1].size(), kLongestScreenName);
+    std::vector<std::string> many(500, "/d/same.pxd");
+    const auto bounded = ScreenNames(many);
+    EXPECT_EQ(bounded.size(), kMostScreens);
+    EXPECT_EQ(std::set<std::string>(bounded.begin(), bounded.end()).size(), kMostScreens);
+
+    const std::vector<std::string> names{"clock", "weather", "clock 2"};
+    EXPECT_EQ(ScreenIndex(names, "clock 2"), 2);
+    EXPECT_EQ(ScreenIndex(names, "weather"), 1);
+    EXPECT_FALSE(ScreenIndex(names, "/home/me/designs/clock.pxd")) << "never a path";
+    EXPECT_FALSE(ScreenIndex(names, "Clock"));
+}
+
+TEST(Layout, AListOfNamesEachResolvedInTheQueueOrTheFolderAloneNeverAPath)
+{
+    EXPECT_EQ(ReadLayout(R"(["clock", "weather"])").names, (std::vector<std::string>{"clock", "weather"}));
+    EXPECT_TRUE(ReadLayout("[]").refused.empty()) << "an empty queue is a queue";
+    for (const std::string bad : {"clock", R"({"1": ["clock"]})", R"(["clock", 3])", R"([["clock"]])", "[", ""})
+        EXPECT_EQ(ReadLayout(bad).refused, "a layout is a JSON list of design names") << bad;
+    EXPECT_EQ(ReadLayout(std::string(100000, '[')).refused, "a layout is a JSON list of design names")
+        << "deep nesting is refused, not a crash";
+    std::string many = "[";
+    for (int i = 0; i < 65; ++i)
+        many += std::string(i ? "," : "") + "\"x\"";
+    EXPECT_EQ(ReadLayout(many + "]").refused, "a layout has at most 64 designs");
+
+    const auto folder = pixtera::test::TestDirectory() / "designs";
+    std::filesystem::create_directories(folder / "sub");
+    std::ofstream(folder / "rain.pxd") << "<Design/>";
+    std::ofstream(folder / ".hidden.pxd") << "<Design/>";
+    std::ofstream(folder / "sub" / "deep.pxd") << "<Design/>";
+    std::ofstream(pixtera::test::TestDirectory() / "outside.pxd") << "<Design/>";
+    std::filesystem::create_symlink(pixtera::test::TestDirectory() / "outside.pxd", folder / "link.pxd");
+    std::filesystem::create_directory(folder / "dir.pxd");
+    const std::vector<QueueEntry> queue{{"/home/me/clock.pxd", 0}, {"/srv/clock.pxd", 30}};
+    EXPECT_EQ(ResolveDesign("clock 2", queue, folder.string()), (QueueEntry{"/srv/clock.pxd", 30}))
+        << "as the select names it, with its own duration";
+    EXPECT_EQ(ResolveDesign("rain", queue, folder.string()), (QueueEntry{(folder / "rain.pxd").string(), 10}));
+    EXPECT_FALSE(ResolveDesign("rain", queue, "")) << "no folder configured: the queues' designs alone";
+    for (const std::string& hostile :
+         std::vector<std::string>{"../outside", "sub/deep", "/etc/passwd", ".hidden", "link", "dir", "", "missing",
+                                  std::string("rain\0x", 6), "/home/me/clock.pxd", "clock.pxd"})
+        EXPECT_FALSE(ResolveDesign(hostile, queue, folder.string())) << hostile;
+}
+
+TEST(MessageBoard, EachLineAloneCutToTheWidthAndShownOnlyWithText)
+{
+    MessageBoard board;
+    EXPECT_FALSE(board.Shows());
+    EXPECT_EQ(board.Frame(4, 2), "        ");
+    EXPECT_TRUE(board.Set(2, ReadBoardLine("Door open", 4).text));
+    EXPECT_EQ(board.Line(2), "Door");
+    EXPECT_TRUE(board.Shows());
+    EXPECT_EQ(board.Frame(4, 3), "    Door    ") << "line 2 alone; 1 and 3 blank";
+    EXPECT_FALSE(board.Set(2, "Door")) << "the same again is no change";
+    EXPECT_TRUE(board.Set(1, ReadBoardLine("\u00e9t\u00e9 \u20ac", 4).text));
+    EXPECT_EQ(board.Frame(4, 2), "\u00e9t\u00e9 Door") << "characters, not bytes";
+    EXPECT_EQ(ReadBoardLine("a\tb\nc", 10).text, "a b c");
+    EXPECT_EQ(ReadBoardLine("caf\xc3", 10).refused, "the message is not UTF-8 text");
+    EXPECT_EQ(ReadBoardLine(std::string(5000, 'x'), 20).text, std::string(20, 'x'));
+    EXPECT_FALSE(board.Set(0, "x"));
+    EXPECT_FALSE(board.Set(kMostBoardLines + 1, "x"));
+    board.Set(1, "   ");
+    board.Set(2, "");
+    EXPECT_FALSE(board.Shows()) << "blanks alone give the display back";
 }
 
 TEST(BridgeDiscovery, HostsOfNamesAlikeHaveNodesOfTheirOwnAndARenamedHostKeepsItsEntities)
@@ -560,14 +733,6 @@ TEST(CommandQueue, OnlyTheNewestOfEachTopicWaitsAndNothingLarge)
     ASSERT_TRUE(notice);
     EXPECT_EQ(*notice, "a command of 2000 bytes on pixtera/nas/message/set is dropped (at most 1024 bytes); this is "
                        "said once while it goes on");
-}
-
-std::string Repeated(std::string_view text, int times)
-{
-    std::string repeated;
-    for (int i = 0; i < times; ++i)
-        repeated += text;
-    return repeated;
 }
 
 TEST(IgnoredCommands, AtMostTenLinesAMinuteAndTheNextSaysHowManyWereNot)

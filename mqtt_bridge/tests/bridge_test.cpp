@@ -160,8 +160,9 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
 {
     StartBridge();
     // The load, the message; display 1's light; each display's notifications and three diagnostics.
-    const auto configs = broker.Watch("homeassistant/#", 12, 3);
-    ASSERT_EQ(configs.size(), 11u) << "remote/temp is not an item before its first message";
+    // Each display's select and its four lines too.
+    const auto configs = broker.Watch("homeassistant/#", 22, 3);
+    ASSERT_EQ(configs.size(), 21u) << "remote/temp is not an item before its first message";
     const std::map<std::string, json> announced = Configs(configs);
     const std::string id = node;
     const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
@@ -397,6 +398,9 @@ std::set<std::string> Announced(const std::string& node, const std::vector<std::
         const std::string display = "display_" + std::to_string(n);
         topics.insert(base + "light/" + node + "/" + display + "/config");
         topics.insert(base + "notify/" + node + "/" + display + "/config");
+        topics.insert(base + "select/" + node + "/" + display + "_screen/config");
+        for (int row = 1; row <= 4; ++row)
+            topics.insert(base + "text/" + node + "/" + display + "_line_" + std::to_string(row) + "/config");
         for (const char* what : {"driver", "size", "output"})
             topics.insert(base + "sensor/" + node + "/" + display + "-" + what + "/config");
     }
@@ -443,8 +447,8 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBef
     second.insert(another);
     second.insert(oldNode);
     EXPECT_EQ(configs(), second);
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 6 discovery configs of displays and items it no longer has"))
-        << "Temp.Out, and display 2's light, notifications and diagnostics";
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 11 discovery configs of displays and items it no longer has"))
+        << "Temp.Out, and display 2's light, notifications, diagnostics, select and lines";
 }
 
 TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
@@ -483,12 +487,157 @@ TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesO
     EXPECT_TRUE(bridge->WaitForOutput("/display/1/notify: \"priority\" is neither info nor alert"));
 }
 
+TEST_F(Bridge, ADisplaysSelectShowsTheDesignChosenAndFollowsItsQueue)
+{
+    const auto clock = TestDirectory() / "clock.pxd";
+    std::ofstream(clock) << R"(<Design><DisplayItems><DisplayItem>)"
+                            R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
+                            R"(<Data Mode="Static" Text="Clock face"/></DisplayItem></DisplayItems></Design>)";
+    StopService();
+    StartService({"<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" + frames.string() +
+                  "\"><display active=\"yes\"><queue><queueitem Filename=\"" + design.string() +
+                  "\" Runtime=\"0\"/><queueitem Filename=\"" + clock.string() +
+                  "\" Runtime=\"0\"/></queue></display></driver>"});
+    StartBridge("load", {"--screen-hold", "1"});
+    const std::string base = "pixtera/" + machine + "/display/1/screen";
+    const std::string configTopic = "homeassistant/select/" + node + "/display_1_screen/config";
+    const auto options = [&] {
+        const auto configs = Configs(broker.Watch(configTopic, 1, 1));
+        return configs.empty() ? json() : configs.begin()->second["options"];
+    };
+    EXPECT_EQ(options(), json::array({"message", "clock"}));
+    EXPECT_TRUE(Retained(base, "message")) << "the first design, held";
+
+    broker.Publish(base + "/set", "clock");
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"Clock face)"); })) << "shown at once";
+    EXPECT_TRUE(Retained(base, "clock"));
+    EXPECT_TRUE(Retained(base, "message")) << "after the hold the queue goes on: to the held first design";
+
+    // One at a time: only the newest command of a topic waits.
+    for (const std::string& wrong : std::vector<std::string>{"Clock", "/etc/passwd", clock.string(), ""}) {
+        broker.Publish(base + "/set", wrong);
+        EXPECT_TRUE(bridge->WaitForOutput("ignored \"" + wrong + "\" on " + base +
+                                          "/set: the display's queue has no design of that name"));
+    }
+    EXPECT_TRUE(Retained(base, "message"));
+
+    // The queue edited over the bus: its options again, as they are now.
+    auto connection = sdbus::createSessionBusConnection();
+    auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    display->callMethod("StopOutput").onInterface(bus::kManagedDisplay);
+    display->callMethod("AddQueueItem").onInterface(bus::kManagedDisplay).withArguments(clock.string(), int32_t{5});
+    display->callMethod("DeleteQueueItem").onInterface(bus::kManagedDisplay).withArguments(int32_t{0});
+    display->callMethod("StartOutput").onInterface(bus::kManagedDisplay);
+    EXPECT_TRUE(Eventually([&] { return options() == json::array({"clock", "clock 2"}); })) << options().dump();
+    EXPECT_TRUE(Retained(base, "clock"));
+    broker.Publish(base + "/set", "clock 2");
+    EXPECT_TRUE(Retained(base, "clock 2"));
+}
+
+TEST_F(Bridge, ARetainedLayoutSwitchesTheQueueAndOneNamingAnythingElseChangesNothing)
+{
+    const auto folder = TestDirectory() / "designs";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "rain.pxd")
+        << R"(<Design><DisplayItems><DisplayItem>)"
+           R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="Static"/>)"
+           R"(<Data Mode="Static" Text="Rain coming"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(TestDirectory() / "outside.pxd")
+        << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="20" Height="1"/>)"
+           R"(<Appearance Mode="Static"/><Data Mode="Static" Text="Outside file"/></DisplayItem></DisplayItems></Design>)";
+    StopService();
+    StartService({FileDisplay(frames)});
+    broker.Publish("pixtera/" + bridge::TopicMachineName([] {
+                       char hostname[256] = {};
+                       gethostname(hostname, sizeof hostname - 1);
+                       return std::string(hostname);
+                   }()) +
+                       "/layout",
+                   R"(["rain", "message"])", true);
+    StartBridge("load", {"--layout", "yes", "--designs", folder.string()});
+    const std::string topic = "pixtera/" + machine + "/layout";
+    const std::string configTopic = "homeassistant/select/" + node + "/display_1_screen/config";
+    const auto options = [&] {
+        const auto configs = Configs(broker.Watch(configTopic, 1, 1));
+        return configs.empty() ? json() : configs.begin()->second["options"];
+    };
+    EXPECT_TRUE(Eventually([&] { return DisplayLogHas(R"("frame":"Rain coming)"); }))
+        << "retained before the bridge started: its queue at once";
+    EXPECT_TRUE(Eventually([&] { return options() == json::array({"rain", "message"}); })) << options().dump();
+    EXPECT_TRUE(Retained("pixtera/" + machine + "/display/1/screen", "rain"));
+
+    // One at a time: only the newest command of a topic waits.
+    const std::pair<std::string, std::string> hostile[] = {
+        {R"(["../outside"])", "display 1 has no design \"../outside\" in its queue or the designs folder"},
+        {R"(["rain", "/etc/passwd"])", "display 1 has no design \"/etc/passwd\" in its queue or the designs folder"},
+        {R"({"1": ["rain"]})", "a layout is a JSON list of design names"},
+    };
+    for (const auto& [payload, why] : hostile) {
+        broker.Publish(topic, payload, true);
+        EXPECT_TRUE(bridge->WaitForOutput("on " + topic + ": " + why)) << payload;
+    }
+    broker.Publish(topic, R"(["message"])", true);
+    EXPECT_TRUE(Eventually([&] { return options() == json::array({"message"}); }))
+        << "a name of the queue as it is now; nothing refused changed it: " << options().dump();
+    EXPECT_FALSE(DisplayLogHas("Outside file")) << "no design outside the folder was ever shown";
+}
+
+TEST_F(Bridge, ALayoutTheServiceRefusesLeavesTheDisplayRunning)
+{
+    StopService();
+    StartService({FileDisplay(frames)});
+    StartBridge("load", {"--layout", "yes"});
+    std::filesystem::remove(TestDirectory() / "bin" / "pixtera2.xml"); // queue edits are refused now
+    const std::string topic = "pixtera/" + machine + "/layout";
+    auto connection = sdbus::createSessionBusConnection();
+    auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    const auto running = [&] {
+        bool on = false;
+        display->callMethod("IsRunning").onInterface(bus::kManagedDisplay).storeResultsTo(on);
+        return on;
+    };
+    ASSERT_TRUE(running());
+    broker.Publish(topic, R"(["message", "message"])", true);
+    EXPECT_TRUE(bridge->WaitForOutput("on " + topic + ": pixtera2.xml could not be written")) << "the refusal, said";
+    EXPECT_TRUE(running()) << "started again after the refused edit";
+}
+
+TEST_F(Bridge, ALineOfTheMessageBoardIsSetAloneAndShowsOverTheQueueUntilEmptied)
+{
+    StartBridge();
+    const std::string base = "pixtera/" + machine + "/display/1";
+    EXPECT_TRUE(Retained(base + "/output", "queue"));
+    broker.Publish(base + "/line/2/set", "Door open");
+    EXPECT_TRUE(Eventually([&] {
+        return DisplayLogHas(R"("frame":")" + std::string(20, ' ') + "Door open" + std::string(11 + 40, ' ') + "\"");
+    })) << "line 2 alone, lines 1, 3 and 4 blank";
+    EXPECT_TRUE(Retained(base + "/line/2", "Door open"));
+    EXPECT_TRUE(Retained(base + "/output", "notification"));
+
+    broker.Publish(base + "/line/1/set", "Garage: a very long line indeed");
+    EXPECT_TRUE(Retained(base + "/line/1", "Garage: a very long "));
+    EXPECT_TRUE(Eventually([&] {
+        return DisplayLogHas(R"("frame":"Garage: a very long Door open)" + std::string(11 + 40, ' ') + "\"");
+    })) << "cut to the display's width; line 2 as it was";
+
+    broker.Publish(base + "/line/5/set", "Nowhere");
+    broker.Publish(base + "/line/0/set", "Nowhere");
+    EXPECT_TRUE(
+        bridge->WaitForOutput("ignored \"Nowhere\" on " + base + "/line/5/set: the display has no such line (1 to 4)"));
+    EXPECT_FALSE(DisplayLogHas("Nowhere"));
+
+    broker.Publish(base + "/line/1/set", "");
+    broker.Publish(base + "/line/2/set", "");
+    EXPECT_TRUE(Retained(base + "/output", "queue")) << "an empty board gives the display back";
+}
+
 TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
 {
     StartBridge("load");
     const std::string pattern = "homeassistant/+/" + node + "/+/config";
-    const auto retained = broker.Watch(pattern, 20, 2);
-    ASSERT_EQ(retained.size(), 11u); // load, message; per display notify and three diagnostics; one light
+    const auto retained = broker.Watch(pattern, 30, 2);
+    // load, message; per display notify, three diagnostics, a select and four lines; one light
+    ASSERT_EQ(retained.size(), 21u);
     // Room for a third of each: the watch ends after its seconds with what came.
     auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
     auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);

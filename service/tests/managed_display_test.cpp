@@ -315,6 +315,130 @@ TEST_F(ManagedDisplayTest, ARunningDisplayRefusesStartAndEdits)
     EXPECT_EQ(display->DeleteQueueItem(0), S_OK);
 }
 
+// The queue items a display said it shows, in order.
+class ShownRecord {
+public:
+    explicit ShownRecord(ManagedDisplay& display) : display_(display)
+    {
+        display_.ObserveShown([this] {
+            std::lock_guard lock(mutex_);
+            seen_.push_back(display_.shownQueueItem());
+        });
+    }
+    ~ShownRecord() { display_.ObserveShown(nullptr); }
+    std::vector<LONG> seen() const
+    {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
+
+private:
+    ManagedDisplay& display_;
+    mutable std::mutex mutex_; // guards seen_
+    std::vector<LONG> seen_;
+};
+
+TEST_F(ManagedDisplayTest, AJumpShowsTheEntryAtOnceHoldsItThenTheQueueGoesOnAfterIt)
+{
+    auto display = MakeDisplay();
+    ShownRecord shown(*display);
+    Add(*display, DesignFile("first.pxd", StaticDesign("first")), 2);
+    Add(*display, DesignFile("moving.pxd", Scroller("1000", "1000")), 2);
+    Add(*display, DesignFile("last.pxd", StaticDesign("last")), 2);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    EXPECT_EQ(display->shownQueueItem(), 0);
+
+    ASSERT_EQ(display->ShowQueueItem(1, 4), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; })) << "at once, the clock standing still";
+    EXPECT_EQ(display->shownQueueItem(), 1);
+    // The moving design writes a frame a second: held four seconds, not its own two.
+    for (std::size_t second = 1; second <= 3; ++second) {
+        clock.Advance(1000);
+        ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2 + second; }));
+        EXPECT_NE(Calls("Write").back().substr(0, 11), "Write first") << second;
+        EXPECT_NE(Calls("Write").back().substr(0, 10), "Write last") << second;
+    }
+    clock.Advance(1000);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 6; }));
+    EXPECT_EQ(Calls("Write").back().substr(0, 10), "Write last") << "the rotation goes on after the entry";
+    EXPECT_EQ(display->StopOutput(), S_OK);
+    EXPECT_EQ(shown.seen(), (std::vector<LONG>{0, 1, 2, -1}));
+}
+
+TEST_F(ManagedDisplayTest, AJumpWithoutAHoldTakesTheEntrysOwnDuration)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("first.pxd", StaticDesign("first")), 0);
+    Add(*display, DesignFile("moving.pxd", Scroller("1000", "1000")), 2);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    ASSERT_EQ(display->ShowQueueItem(1, 0), S_OK) << "out of a held entry too";
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; }));
+    clock.Advance(1000);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 3; }));
+    EXPECT_NE(Calls("Write").back().substr(0, 11), "Write first");
+    clock.Advance(1000);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 4; }));
+    EXPECT_EQ(Calls("Write").back().substr(0, 11), "Write first");
+    display->StopOutput();
+}
+
+TEST_F(ManagedDisplayTest, AJumpOutsideTheQueueIsRefusedAndChangesNothing)
+{
+    auto display = MakeDisplay();
+    Add(*display, DesignFile("first.pxd", StaticDesign("first")), 0);
+    Add(*display, DesignFile("second.pxd", StaticDesign("second")), 0);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    for (const LONG index : {-1, 2, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()})
+        EXPECT_EQ(display->ShowQueueItem(index, 5), E_INVALIDARG) << index;
+    EXPECT_EQ(display->shownQueueItem(), 0);
+    ASSERT_EQ(display->ShowQueueItem(1, std::numeric_limits<ULONG>::max()), S_OK) << "a huge hold is capped";
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; }));
+    EXPECT_EQ(Calls("Write").back().substr(0, 12), "Write second");
+    display->StopOutput();
+}
+
+TEST_F(ManagedDisplayTest, AStoppedDisplayBeginsAtTheEntryJumpedTo)
+{
+    auto display = MakeDisplay();
+    ShownRecord shown(*display);
+    Add(*display, DesignFile("first.pxd", StaticDesign("first")), 0);
+    Add(*display, DesignFile("second.pxd", StaticDesign("second")), 0);
+    ASSERT_EQ(display->ShowQueueItem(1, 0), S_OK);
+    EXPECT_EQ(display->shownQueueItem(), -1) << "nothing shows while stopped";
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 1; }));
+    EXPECT_EQ(Calls("Write")[0].substr(0, 12), "Write second");
+    display->StopOutput();
+
+    // Asked for while stopped, then the queue was shortened: dropped, the queue starts at its head.
+    ASSERT_EQ(display->ShowQueueItem(1, 0), S_OK);
+    ASSERT_EQ(display->DeleteQueueItem(1), S_OK);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(Eventually([&] { return Calls("Write").size() == 2; }));
+    EXPECT_EQ(Calls("Write")[1].substr(0, 11), "Write first");
+    display->StopOutput();
+    EXPECT_EQ(shown.seen(), (std::vector<LONG>{1, -1, 0, -1}));
+}
+
+TEST_F(ManagedDisplayTest, TheShownEntryIsSaidOnlyWhenItChanges)
+{
+    auto display = MakeDisplay();
+    ShownRecord shown(*display);
+    Add(*display, DesignFile("only.pxd", StaticDesign("only", "/bg/only.png")), 1);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    for (std::size_t round = 1; round <= 3; ++round) {
+        ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == round; }));
+        ASSERT_TRUE(Eventually([&] { return clock.waiters() > 0; }));
+        clock.Advance(1000);
+    }
+    ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == 4; }));
+    EXPECT_EQ(shown.seen(), std::vector<LONG>{0}) << "the same design again is no change";
+    display->StopOutput();
+}
+
 std::string FileContent(const std::filesystem::path& path)
 {
     std::ifstream in(path);

@@ -651,3 +651,70 @@ TEST_F(RemoteObjects, TheDesignerLearnsAModulesCharacterRomEvenFromAPluginInItsO
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RemoteObjects, ScriptsJumpToAQueueItemAndHearWhichOneShows)
+{
+    std::string queue;
+    for (const std::string name : {"first", "second", "third"}) {
+        const auto design = TestDirectory() / (name + ".pxd");
+        std::ofstream(design) << R"(<Design><DisplayItems><DisplayItem>)"
+                                 R"(<Position X="0" Y="0" Width="10" Height="1"/><Appearance Mode="Static"/>)"
+                                 R"(<Data Mode="Static" Text=")"
+                              << name << R"("/></DisplayItem></DisplayItems></Design>)";
+        queue += "<queueitem Filename=\"" + design.string() + "\" Runtime=\"3600\"/>";
+    }
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << frames.string() << "\"><display active=\"yes\"><queue>" << queue
+        << "</queue></display></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    auto signals = sdbus::createSessionBusConnection();
+    auto watched = sdbus::createProxy(*signals, bus::kServiceName, bus::DisplayPath(0));
+    auto connection = sdbus::createSessionBusConnection();
+    auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    std::mutex mutex;
+    std::vector<int32_t> announced;
+    watched->uponSignal("PropertiesChanged")
+        .onInterface("org.freedesktop.DBus.Properties")
+        .call([&](const std::string& interface, const std::map<std::string, sdbus::Variant>& changed,
+                  const std::vector<std::string>&) {
+            std::lock_guard lock(mutex);
+            if (interface == bus::kManagedDisplay && changed.count("ShownQueueItem"))
+                announced.push_back(changed.at("ShownQueueItem").get<int32_t>());
+        });
+    watched->finishRegistration();
+    signals->enterEventLoopAsync();
+    auto shown = [&] {
+        return display->getProperty("ShownQueueItem").onInterface(bus::kManagedDisplay).get<int32_t>();
+    };
+    ASSERT_TRUE(Eventually([&] { return shown() == 0; }));
+
+    display->callMethod("ShowQueueItem").onInterface(bus::kManagedDisplay).withArguments(int32_t{2}, std::uint32_t{60});
+    EXPECT_TRUE(Eventually([&] {
+        return FileText(frames).find(R"("op":"Write","frame":"third)") != std::string::npos;
+    })) << "shown at once, an hour before its turn";
+    EXPECT_EQ(shown(), 2);
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard lock(mutex);
+        return !announced.empty() && announced.back() == 2;
+    }));
+
+    for (const int32_t index : {-1, 3}) {
+        try {
+            display->callMethod("ShowQueueItem")
+                .onInterface(bus::kManagedDisplay)
+                .withArguments(index, std::uint32_t{0});
+            ADD_FAILURE() << index << " was taken";
+        } catch (const sdbus::Error& error) {
+            EXPECT_EQ(error.getMessage(), "0x80070057: no queue item " + std::to_string(index) +
+                                              " (the queue has 3 items, numbered from 0)");
+        }
+    }
+    EXPECT_EQ(shown(), 2) << "a refused jump changes nothing, and the service still answers";
+    signals->leaveEventLoop();
+}
+
+} // namespace

@@ -35,6 +35,16 @@ TEST(ScreenRotation, InfoScreensTakeTurnsWithTheQueue)
     EXPECT_EQ(Turns(rotation, 2, {Screen(7, kScreenInfo), Screen(8, kScreenInfo)}, 6), "q0 q1 c7 c8 q0 q1");
 }
 
+TEST(ScreenRotation, AJumpShowsItsEntryAndTheTurnsGoOnAfterIt)
+{
+    ScreenRotation rotation;
+    EXPECT_EQ(Turns(rotation, 4, {Screen(7, kScreenInfo)}, 2), "q0 q1");
+    EXPECT_EQ(Name(rotation.JumpTo(3)), "q3");
+    EXPECT_EQ(Turns(rotation, 4, {Screen(7, kScreenInfo)}, 3), "c7 q0 q1");
+    rotation.JumpTo(0);
+    EXPECT_EQ(Name(rotation.Next(4, {}, true)), "q0") << "a held entry jumped to stays";
+}
+
 TEST(ScreenRotation, TheHighestClassPresentIsShownAlone)
 {
     ScreenRotation rotation;

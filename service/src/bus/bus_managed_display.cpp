@@ -140,6 +140,7 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         .implementedAs(
             [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
     ExportTraffic(*object, index);
+    ExportShown(*object, index);
     ExportPower(*object, index);
     ExportInput(*object, index);
     guard_.Method(*object, "BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
@@ -177,6 +178,25 @@ void BusServer::ExportTraffic(sdbus::IObject& object, LONG index)
                 traffic.bytes, traffic.messages, traffic.clocks, traffic.microseconds);
         })
         .withUpdateBehavior(sdbus::Flags::EMITS_NO_SIGNAL);
+}
+
+void BusServer::ExportShown(sdbus::IObject& object, LONG index)
+{
+    const auto displays = manager_.displays().Displays();
+    if (index < 0 || static_cast<std::size_t>(index) >= displays.size())
+        return;
+    const ComPtr<ManagedDisplay> display = displays[static_cast<std::size_t>(index)];
+    guard_.Method(object, "ShowQueueItem")
+        .onInterface(bus::kManagedDisplay)
+        .withInputParamNames("index", "holdSeconds")
+        .implementedAs([display](int32_t n, std::uint32_t holdSeconds) {
+            Check(display->ShowQueueItem(n, holdSeconds), [&] { return QueueIndexFailure(*display, n); });
+        });
+    // Changes with the design shown, not with its frames: cheap enough to signal.
+    object.registerProperty("ShownQueueItem").onInterface(bus::kManagedDisplay).withGetter([display] {
+        return static_cast<std::int32_t>(display->shownQueueItem());
+    });
+    display->ObserveShown([this, index] { PostShownChange(index); });
 }
 
 } // namespace pixtera

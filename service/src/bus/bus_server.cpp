@@ -49,8 +49,10 @@ BusServer::BusServer(Manager& manager) : manager_(manager), connection_(sdbus::c
 
 BusServer::~BusServer()
 {
-    for (const auto& display : manager_.displays().Displays())
+    for (const auto& display : manager_.displays().Displays()) {
         display->ObservePower(nullptr);
+        display->ObserveShown(nullptr);
+    }
     leaving_ = true;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
@@ -88,6 +90,7 @@ void BusServer::RunLoop()
             while (connection_->processPendingRequest()) {
             }
             EmitPowerChanges();
+            EmitShownChanges();
             EmitKeys();
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))
@@ -151,6 +154,29 @@ void BusServer::EmitPowerChanges()
     for (LONG index : changed)
         if (const auto object = displays_.find(index); object != displays_.end())
             object->second->emitPropertiesChangedSignal(bus::kDisplayPower, {"Backlight", "Blanked"});
+}
+
+void BusServer::PostShownChange(LONG display)
+{
+    {
+        std::lock_guard lock(shownMutex_);
+        shownChanged_.insert(display);
+    }
+    PostWake(shownPending_);
+}
+
+void BusServer::EmitShownChanges()
+{
+    if (!shownPending_.exchange(false))
+        return;
+    std::set<LONG> changed;
+    {
+        std::lock_guard lock(shownMutex_);
+        changed.swap(shownChanged_);
+    }
+    for (LONG index : changed)
+        if (const auto object = displays_.find(index); object != displays_.end())
+            object->second->emitPropertiesChangedSignal(bus::kManagedDisplay, {"ShownQueueItem"});
 }
 
 void BusServer::EmitChangedValues()

@@ -55,6 +55,11 @@ private:
     void ExportInput(sdbus::IObject& object, LONG index);
     // The display's LastFrameTraffic (org.pixtera.IManagedDisplay): zeros unless its driver measures.
     void ExportTraffic(sdbus::IObject& object, LONG index);
+    // The display's ShowQueueItem and ShownQueueItem (org.pixtera.IManagedDisplay).
+    void ExportShown(sdbus::IObject& object, LONG index);
+    // From any thread: the queue item a display shows changed; announced on the bus thread.
+    void PostShownChange(LONG display);
+    void EmitShownChanges();
     // KeyPressed for the keys that waited.
     void EmitKeys();
     sdbus::ObjectPath ExportDriver(LONG index);
@@ -97,6 +102,9 @@ private:
         std::make_shared<KeyQueue>("the bus", kKeysWaiting, [this] { PostWake(keysPending_); });
     std::mutex powerMutex_; // guards powerChanged_
     std::set<LONG> powerChanged_;
+    std::atomic<bool> shownPending_{false};
+    std::mutex shownMutex_; // guards shownChanged_
+    std::set<LONG> shownChanged_;
     Thread loop_;
 };
 

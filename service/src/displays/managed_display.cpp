@@ -255,7 +255,45 @@ HRESULT ManagedDisplay::StopOutput()
     for (auto& item : queue_)
         item->Stop();
     running_ = false;
+    SetShown(-1);
     return S_OK;
+}
+
+HRESULT ManagedDisplay::ShowQueueItem(LONG index, ULONG holdSeconds)
+{
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= queue_.size())
+        return E_INVALIDARG;
+    std::lock_guard jumpLock(jumpMutex_);
+    jump_ = Jump{static_cast<std::size_t>(index), holdSeconds};
+    jumpEvent_.Set();
+    return S_OK;
+}
+
+std::optional<ManagedDisplay::Jump> ManagedDisplay::TakeJump()
+{
+    std::lock_guard lock(jumpMutex_);
+    // Reset with the jump taken, under the lock: a jump asked for meanwhile keeps its event.
+    jumpEvent_.ResetEvent();
+    auto jump = std::exchange(jump_, std::nullopt);
+    if (jump && jump->index >= queue_.size())
+        return std::nullopt; // asked for while stopped, and the queue was shortened since
+    return jump;
+}
+
+void ManagedDisplay::ObserveShown(std::function<void()> observer)
+{
+    std::lock_guard lock(shownObserverMutex_);
+    shownObserver_ = std::move(observer);
+}
+
+void ManagedDisplay::SetShown(LONG index)
+{
+    if (shown_.exchange(index) == index)
+        return;
+    std::lock_guard lock(shownObserverMutex_);
+    if (shownObserver_)
+        shownObserver_();
 }
 
 void ManagedDisplay::RefreshThread()
@@ -273,7 +311,9 @@ void ManagedDisplay::RefreshThread()
     constexpr std::size_t kNoSource = SIZE_MAX;
     std::size_t shownSource = kNoSource; // the source whose screen shows
     for (Showing showing = Showing::Shown; showing != Showing::Stopped;) {
-        const Turn turn = rotation.Next(queue_.size(), ClientScreenList(), lastHeld);
+        const std::optional<Jump> jump = TakeJump();
+        const Turn turn =
+            jump ? rotation.JumpTo(jump->index) : rotation.Next(queue_.size(), ClientScreenList(), lastHeld);
         if (shownSource != kNoSource && (turn.kind != Turn::Kind::Client || turn.screen.source != shownSource)) {
             clients_.Shown(shownSource, index_, -1, Eighths(runtime_.clock.Now()));
             shownSource = kNoSource;
@@ -281,12 +321,15 @@ void ManagedDisplay::RefreshThread()
         lastHeld = false;
         if (turn.kind == Turn::Kind::Client) {
             shownSource = turn.screen.source;
+            SetShown(-1);
             showing = ShowClient(turn, lastFrame, anyFrame);
             skippedInARow = 0;
         } else if (turn.kind == Turn::Kind::Queue) {
             UseOwnCharacters();
-            showing = Show(turn, lastFrame, anyFrame);
-            lastHeld = queue_[turn.queueIndex]->duration() == 0;
+            const std::optional<ULONG> hold =
+                jump && jump->holdSeconds > 0 ? std::optional(jump->holdSeconds) : std::nullopt;
+            showing = Show(turn, lastFrame, anyFrame, hold);
+            lastHeld = !hold && queue_[turn.queueIndex]->duration() == 0;
             // A queue whose entries all end before they start (negative durations) would
             // otherwise go round without ever pausing.
             skippedInARow = showing == Showing::Skipped ? skippedInARow + 1 : 0;
@@ -294,6 +337,7 @@ void ManagedDisplay::RefreshThread()
                 runtime_.clock.WaitUntil(stop_, runtime_.clock.Now() + kIdleCycleMs))
                 showing = Showing::Stopped;
         } else {
+            SetShown(-1);
             UseOwnCharacters();
             showing = ShowIdle();
             anyFrame = false; // what shows now is not the last frame of the rotation
@@ -301,6 +345,7 @@ void ManagedDisplay::RefreshThread()
     }
     if (shownSource != kNoSource)
         clients_.Shown(shownSource, index_, -1, Eighths(runtime_.clock.Now()));
+    SetShown(-1);
     // A borrower draws on the display as it was set up: with its own user characters.
     UseOwnCharacters();
     stopped_.Set();
@@ -376,11 +421,13 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
         const DWORD wake = TickIsBefore(next, end) ? next : end;
         for (;;) {
             const bool watch = WatchScreens(clock.Now());
-            Event* const events[] = {&stop_, &powerEvent_, clients_.changed().get()};
-            const auto woken = clock.WaitUntilAny(std::span(events, watch ? 3 : 2), wake);
+            Event* const events[] = {&stop_, &powerEvent_, &jumpEvent_, clients_.changed().get()};
+            const auto woken = clock.WaitUntilAny(std::span(events, watch ? 4 : 3), wake);
             if (woken == 0)
                 return Showing::Stopped;
-            if (woken != 2)
+            if (woken == 2)
+                return Showing::Shown; // a jump: the next turn takes it
+            if (woken != 3)
                 break;
             ScreensSeen(clock.Now());
             if (ScreenRotation::Interrupted(turn, ClientScreenList()))
@@ -390,16 +437,21 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
     return Showing::Shown;
 }
 
-ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& lastFrame, bool& anyFrame)
+ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& lastFrame, bool& anyFrame,
+                                             std::optional<ULONG> holdSeconds)
 {
     QueueItem& item = *queue_[turn.queueIndex];
     const TickClock& clock = runtime_.clock;
-    const bool held = item.duration() == 0;
+    const bool held = !holdSeconds && item.duration() == 0;
     BString background(item.background());
     CallDriver([&](IDisplayDriver& d) { return d.SetBackground(background.get()); });
-    if (item.duration() < 0) // ended before it began, however long ago
+    if (!holdSeconds && item.duration() < 0) // ended before it began, however long ago
         return stop_.Wait(0) == WAIT_OBJECT_0 ? Showing::Stopped : Showing::Skipped;
-    const long long showing = std::min<long long>((held ? kHeldSeconds : item.duration()) * 1000LL, kLongestWaitMs);
+    SetShown(static_cast<LONG>(turn.queueIndex));
+    const long long seconds = holdSeconds ? static_cast<long long>(*holdSeconds)
+                              : held      ? kHeldSeconds
+                                          : item.duration();
+    const long long showing = std::min<long long>(seconds * 1000LL, kLongestWaitMs);
     item.endTime = clock.Now() + static_cast<DWORD>(showing);
 
     // An update frequency of 0 renders whenever the tick count has moved on: one tick at least.
@@ -448,8 +500,8 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& last
             wake = clock.Now() + kEighthMs;
         if (!clients_.empty() && !WatchScreens(clock.Now()) && TickIsBefore(screensQuietUntil_, wake))
             wake = screensQuietUntil_;
-        Event* events[4] = {&stop_, &powerEvent_};
-        std::size_t watched = 2;
+        Event* events[5] = {&stop_, &powerEvent_, &jumpEvent_};
+        std::size_t watched = 3;
         const bool watchValues = signal && schedule.watchesValues();
         if (watchValues)
             events[watched++] = &valuesChanged_;
@@ -457,11 +509,13 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& last
             events[watched++] = clients_.changed().get();
         const auto woken = clock.WaitUntilAny(std::span(events, watched), wake);
         stopSeen = woken == 0;
+        if (woken == 2)
+            return Showing::Shown; // a jump: the next turn takes it
         if (woken == 1 && !blanked_)
             schedule.Restart(); // the end of a blanking that kept rendering: show it now
-        if (woken && *woken >= 2 && events[*woken] == &valuesChanged_ && signal->generation() != renderedGeneration)
+        if (woken && *woken >= 3 && events[*woken] == &valuesChanged_ && signal->generation() != renderedGeneration)
             schedule.ValueChanged(clock.Now());
-        const bool screensChanged = woken && *woken >= 2 && events[*woken] == clients_.changed().get();
+        const bool screensChanged = woken && *woken >= 3 && events[*woken] == clients_.changed().get();
         if (screensChanged)
             ScreensSeen(clock.Now());
         if ((screensChanged || (polled && !woken)) && ScreenRotation::Interrupted(turn, ClientScreenList(), held))

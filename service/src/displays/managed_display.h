@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,16 @@ public:
     // while blanked: a display given back stopped shows nothing a borrower left on it.
     void ShowOwnFrame();
 
+    // Shows queue entry `index` at once and holds it `holdSeconds` (0: the entry's own duration),
+    // then the rotation goes on after it. A stopped display begins there at its next start.
+    // E_INVALIDARG for an index outside the queue.
+    HRESULT ShowQueueItem(LONG index, ULONG holdSeconds);
+    // The queue entry on the display now; -1 while none is (stopped, idle, a client's screen).
+    LONG shownQueueItem() const { return shown_; }
+    // Called (on the refresh thread, or the one stopping it) whenever shownQueueItem() changed;
+    // none to stop.
+    void ObserveShown(std::function<void()> observer);
+
     // What the driver measured of its last frame on its link (IDisplayTraffic); zeros from one
     // that does not measure.
     struct FrameTraffic {
@@ -112,9 +123,17 @@ private:
     Showing ShowIdle();
     // Writes a frame of the display's own; false when the driver did not take it.
     bool WriteOwnFrame(std::string_view frame);
-    // Shows one entry until its time is over, or for good when it is held (duration 0), unless
-    // a client screen interrupts it.
-    Showing Show(const Turn& turn, std::string& lastFrame, bool& anyFrame);
+    // Shows one entry until its time is over (`holdSeconds` instead of its duration when given),
+    // or for good when it is held (duration 0), unless a client screen or a jump interrupts it.
+    Showing Show(const Turn& turn, std::string& lastFrame, bool& anyFrame,
+                 std::optional<ULONG> holdSeconds = std::nullopt);
+    // The jump ShowQueueItem asked for, if any; taken once.
+    struct Jump {
+        std::size_t index = 0;
+        ULONG holdSeconds = 0;
+    };
+    std::optional<Jump> TakeJump();
+    void SetShown(LONG index);
     // Shows a client screen for its duration, rendered every eighth of a second, unless it goes
     // or another interrupts it.
     Showing ShowClient(const Turn& turn, std::string& lastFrame, bool& anyFrame);
@@ -178,6 +197,12 @@ private:
     std::atomic<bool> drawnOver_{false};
     std::mutex observerMutex_; // guards observer_
     std::function<void()> observer_;
+    std::mutex jumpMutex_; // guards jump_; the refresh thread cannot take mutex_ (StopOutput joins it)
+    std::optional<Jump> jump_;
+    Event jumpEvent_; // set with jump_, for the refresh thread
+    std::atomic<LONG> shown_{-1};
+    std::mutex shownObserverMutex_; // guards shownObserver_
+    std::function<void()> shownObserver_;
 };
 
 } // namespace pixtera

@@ -53,6 +53,12 @@ Turn ScreenRotation::Next(std::size_t queueSize, const std::vector<ClientScreen>
     return turns[next];
 }
 
+Turn ScreenRotation::JumpTo(std::size_t index)
+{
+    last_ = Turn{Turn::Kind::Queue, index, {}};
+    return *last_;
+}
+
 bool ScreenRotation::Interrupted(const Turn& current, const std::vector<ClientScreen>& screens, bool held)
 {
     LONG rank = kScreenInfo;

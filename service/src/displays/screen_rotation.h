@@ -36,6 +36,9 @@ public:
     // which stays while no client screen of its class or higher waits.
     Turn Next(std::size_t queueSize, const std::vector<ClientScreen>& screens, bool lastHeld = false);
 
+    // Queue entry `index` now, out of turn; Next() goes on after it.
+    Turn JumpTo(std::size_t index);
+
     // True when the showing of `current` ends now: its screen is gone or ranked anew, or a
     // screen of a higher class waits (for a held entry: any screen of its class too).
     static bool Interrupted(const Turn& current, const std::vector<ClientScreen>& screens, bool held = false);
