@@ -20,7 +20,7 @@ build="$PIXTERA_ROOT/build-fuzz"
 cmake -S "$PIXTERA_ROOT" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXTERA_FUZZ=ON -DPIXTERA_BUILD_TESTS=OFF -DPIXTERA_BUILD_BENCHMARKS=OFF >/dev/null
 harnesses=(design configuration variant guid codepage reg-command fps-record plugin-host-wire mqtt-payload bus-message
-  lcdproc-command)
+  lcdproc-command bridge-command)
 cmake --build "$build" -j2 --target "${harnesses[@]/%/-fuzzer}"
 
 failed=0
