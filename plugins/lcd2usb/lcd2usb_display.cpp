@@ -64,8 +64,8 @@ public:
             std::string version;
             return StartLcd2Usb(std::move(*connection), *current, version, error);
         };
-        // Two keys on an interface that is only asked: a read every 25 ms keeps a press well
-        // within 50 ms of the bus.
+        // Two keys on an interface that is only asked: a read every 20 ms keeps a press within
+        // 50 ms of the bus.
         setup.poll = [current, keys = Lcd2UsbKeys(settings.keys), this](DeviceLink&) mutable {
             if (!*current)
                 return;
@@ -73,7 +73,7 @@ public:
                 for (const KeyEventOf& event : keys.Decode(*state))
                     DeliverKey(event.key, event.action);
         };
-        setup.pollEvery = 25ms;
+        setup.pollEvery = 20ms;
         setup.polling = polling_.load();
         setup.protocol = std::make_shared<Lcd2UsbProtocol>(settings.options);
         setup.geometry = settings.options.geometry;
