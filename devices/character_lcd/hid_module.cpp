@@ -6,7 +6,10 @@
 #include <linux/hidraw.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
