@@ -52,6 +52,8 @@ install(CODE "
   message(STATUS \"Installing: bus activation file and systemd user unit\")" COMPONENT runtime)
 # Access to the USB-to-I2C adapters driven directly, under the prefix: /usr/lib/udev/rules.d for /usr.
 install(FILES data/60-pixtera-usb-i2c.rules DESTINATION lib/udev/rules.d COMPONENT runtime)
+# And to the USB character modules driven directly (picoLCD 20x2, LCD2USB).
+install(FILES data/60-pixtera-usb-lcd.rules DESTINATION lib/udev/rules.d COMPONENT runtime)
 
 if(TARGET pixtera-designer)
   configure_file(data/org.pixtera.Designer.desktop.in ${CMAKE_BINARY_DIR}/data/org.pixtera.Designer.desktop @ONLY)

@@ -50,6 +50,8 @@ as_root dpkg -i "${debs[@]}" >/dev/null # the same version over itself
 files=$(dpkg -L "${packages[@]}")
 grep -qx /usr/lib/udev/rules.d/60-pixtera-usb-i2c.rules <<<"$files" ||
     { echo "FAIL: the udev rule for USB-to-I2C adapters is not in the package" >&2; exit 1; }
+grep -qx /usr/lib/udev/rules.d/60-pixtera-usb-lcd.rules <<<"$files" ||
+    { echo "FAIL: the udev rule for USB character modules is not in the package" >&2; exit 1; }
 if ls /etc/systemd/user/*.wants/pixtera* >/dev/null 2>&1; then
     echo "FAIL: the packages enabled user units for every user: $(ls /etc/systemd/user/*.wants/pixtera*)" >&2
     exit 1

@@ -195,7 +195,15 @@ bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string&
             traffic_.bytes += segment.bytes.size();
             ++traffic_.messages;
         }
-        if (!i2c_) {
+        if (usb_) {
+            if (!segment.bytes.empty()) {
+                if (const int result = usb_->Send(segment.bytes); result != 0) {
+                    error = std::string("USB transfer: ") + std::strerror(result);
+                    return false;
+                }
+                ++traffic_.transfers;
+            }
+        } else if (!i2c_) {
             if (!WriteAll(segment.bytes, error))
                 return false;
         } else {
@@ -216,6 +224,8 @@ bool DeviceLink::WriteMessage(std::string_view message)
 {
     if (i2c_)
         return i2c_->Write(message) == 0;
+    if (usb_)
+        return usb_->Send(message) == 0;
     return write(fd_, message.data(), message.size()) == static_cast<ssize_t>(message.size());
 }
 
@@ -224,6 +234,8 @@ std::optional<std::uint8_t> DeviceLink::ReadByte()
     std::uint8_t byte = 0;
     if (i2c_)
         return i2c_->Read(byte) == 0 ? std::optional(byte) : std::nullopt;
+    if (usb_)
+        return std::nullopt; // its answers come by other ways
     return read(fd_, &byte, 1) == 1 ? std::optional(byte) : std::nullopt;
 }
 
@@ -231,6 +243,8 @@ bool DeviceLink::Read(std::span<std::uint8_t> bytes)
 {
     if (i2c_)
         return i2c_->ReadBlock(bytes) == 0;
+    if (usb_)
+        return false;
     return read(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 

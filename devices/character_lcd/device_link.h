@@ -41,6 +41,14 @@ public:
     }
 };
 
+// A USB module whose every message is one transfer (a HID output report, a control request),
+// apart so that tests put a model behind it. 0 or the errno (ENODEV: unplugged).
+class MessageTransfer {
+public:
+    virtual ~MessageTransfer() = default;
+    virtual int Send(std::string_view message) = 0;
+};
+
 // What the last batch cost on the link.
 struct LinkTraffic {
     std::size_t bytes = 0;
@@ -59,9 +67,12 @@ public:
     explicit DeviceLink(int fd) : fd_(fd) {}
     // An I2C link: `fd`, when there is one, is owned and watched; the bytes go through `transfer`.
     DeviceLink(int fd, std::unique_ptr<I2cTransfer> transfer) : fd_(fd), i2c_(std::move(transfer)) {}
+    // A USB link of transfers: `fd`, when there is one, is owned and watched.
+    DeviceLink(int fd, std::unique_ptr<MessageTransfer> transfer) : fd_(fd), usb_(std::move(transfer)) {}
     DeviceLink(DeviceLink&& other) noexcept
         : fd_(std::exchange(other.fd_, -1)),
           i2c_(std::move(other.i2c_)),
+          usb_(std::move(other.usb_)),
           combined_(other.combined_),
           traffic_(other.traffic_)
     {
@@ -70,6 +81,7 @@ public:
     {
         std::swap(fd_, other.fd_);
         std::swap(i2c_, other.i2c_);
+        std::swap(usb_, other.usb_);
         std::swap(combined_, other.combined_);
         std::swap(traffic_, other.traffic_);
         return *this;
@@ -103,6 +115,7 @@ private:
 
     int fd_;
     std::unique_ptr<I2cTransfer> i2c_;
+    std::unique_ptr<MessageTransfer> usb_;
     bool combined_ = true; // until the adapter refuses a combined transfer
     LinkTraffic traffic_;
 };

@@ -5,7 +5,9 @@
 // serial ports, LCDd's socket, and what sysfs
 // says of the devices the kernel drives itself.
 
+#include "usb_control.h"
 #include "usb_i2c_adapter.h"
+#include "usb_transport.h"
 
 #include <cerrno>
 #include <chrono>
@@ -42,6 +44,13 @@ struct UsbAdapterFound {
     lcd::AdapterKind kind = lcd::AdapterKind::Ch341;
     lcd::UsbDevice device;
     std::optional<int> kernelBus; // the /dev/i2c-N a kernel driver made of it
+};
+
+// A USB character module driven directly, plugged in.
+enum class UsbModuleKind { PicoLcd, Lcd2Usb };
+struct UsbModuleFound {
+    UsbModuleKind kind = UsbModuleKind::PicoLcd;
+    lcd::UsbDevice device;
 };
 
 // An opened serial port, held exclusively while the probe lasts; closing it puts back the settings
@@ -89,6 +98,20 @@ public:
     // nothing and the errno when it cannot be.
     virtual std::vector<UsbAdapterFound> UsbAdapters() { return {}; }
     virtual std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound&, int& error)
+    {
+        error = ENODEV;
+        return nullptr;
+    }
+    // The USB character modules plugged in, and one opened for its query (a picoLCD's reports on
+    // its hidraw node, its ids checked; an LCD2USB's control requests); nothing and the errno when
+    // it cannot be.
+    virtual std::vector<UsbModuleFound> UsbModules() { return {}; }
+    virtual std::shared_ptr<lcd::HidReports> OpenPicoLcd(const UsbModuleFound&, int& error)
+    {
+        error = ENODEV;
+        return nullptr;
+    }
+    virtual std::shared_ptr<lcd::UsbControl> OpenLcd2Usb(const UsbModuleFound&, int& error)
     {
         error = ENODEV;
         return nullptr;

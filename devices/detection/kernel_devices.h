@@ -30,6 +30,9 @@ public:
     std::optional<KernelLcdFound> KernelLcd() override { return KernelLcdOf(sysfs_, lcd_); }
     std::optional<std::string> I2cDriver(int bus, int address) override { return I2cDriverOf(sysfs_, bus, address); }
     std::vector<UsbAdapterFound> UsbAdapters() override;
+    std::vector<UsbModuleFound> UsbModules() override;
+    std::shared_ptr<lcd::HidReports> OpenPicoLcd(const UsbModuleFound& module, int& error) override;
+    std::shared_ptr<lcd::UsbControl> OpenLcd2Usb(const UsbModuleFound& module, int& error) override;
     std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound& adapter, int& error) override;
 
 private:

@@ -4,13 +4,15 @@
 
 #include "lcd_settings.h"
 #include "lcdd_settings.h"
+#include "usb_lcd_settings.h"
 
 #include <pixtera/sdk/described_driver.h>
 
 namespace pixtera::detection {
 
 // In the order a configuration without a ProgID is matched by its place keys.
-inline constexpr const DescribedDriver* kKnownDrivers[] = {&lcd::kI2cDriver, &lcd::kSerialDriver, &lcdproc::kLcddDriver,
-                                                           &lcd::kKernelLcdDriver};
+inline constexpr const DescribedDriver* kKnownDrivers[] = {&lcd::kI2cDriver,      &lcd::kSerialDriver,
+                                                           &lcdproc::kLcddDriver, &lcd::kKernelLcdDriver,
+                                                           &lcd::kPicoLcdDriver,  &lcd::kLcd2UsbDriver};
 
 } // namespace pixtera::detection

@@ -11,6 +11,7 @@ DetectionReport DetectModules(DetectionDevices& devices, const DetectionOptions&
     ProbeKernelLcd(devices, options, report);
     ProbeI2cBuses(devices, options, report);
     ProbeUsbAdapters(devices, options, report);
+    ProbeUsbModules(devices, options, report);
     if (options.serial)
         ProbeSerialPorts(devices, options, report);
     if (options.lcdd)

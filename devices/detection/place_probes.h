@@ -12,6 +12,8 @@ namespace pixtera::detection {
 void ProbeI2cBuses(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // The USB-to-I2C adapters driven directly (one a kernel driver made a bus is probed as that bus).
 void ProbeUsbAdapters(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
+// The USB character modules driven directly (picoLCD 20x2, LCD2USB), each asked its version.
+void ProbeUsbModules(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // /dev/serial/by-id/*, /dev/ttyUSB* and /dev/ttyACM*, at once, each at the usual speeds.
 void ProbeSerialPorts(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report);
 // The display the kernel drives (/dev/lcd).

@@ -81,6 +81,8 @@ public:
         if (WiringFor(settings, ExpanderChip::Mcp23017).portAInputs &&
             settings.expander.value_or(ExpanderChip::Mcp23017) == ExpanderChip::Mcp23017) {
             setup.poll = PlateButtonPoll(protocol, [this](LONG key, LONG action) { DeliverKey(key, action); });
+            // Two reads must agree: 20 ms apart a press reaches the bus within 50 ms.
+            setup.pollEvery = std::chrono::milliseconds(20);
             setup.polling = polling_.load();
         }
         setup.refresh = std::chrono::seconds(settings.refresh);
