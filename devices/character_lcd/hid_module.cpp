@@ -54,6 +54,10 @@ public:
     int Write(std::span<const std::uint8_t> report) override { return reports_.Write(report); }
     int Read(std::span<std::uint8_t> report, std::size_t& got) override { return reports_.Read(report, got); }
     int SetFeature(std::span<const std::uint8_t> report) override { return reports_.SetFeature(report); }
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override
+    {
+        return reports_.Identify(vendor, product, serial);
+    }
 
 private:
     UniqueFd fd_;

@@ -57,6 +57,17 @@ public:
         return EPIPE;
     }
 
+    int Identify(std::uint16_t& vendor, std::uint16_t& product, std::string& serial) override
+    {
+        std::lock_guard lock(model_.mutex_);
+        if (Gone())
+            return ENODEV;
+        vendor = kPicoLcdVendor;
+        product = kPicoLcdProduct;
+        serial.clear();
+        return 0;
+    }
+
 private:
     bool Gone() const { return model_.unplugged_ || model_.generation_ != generation_; }
 

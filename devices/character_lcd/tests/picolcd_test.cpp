@@ -128,6 +128,7 @@ TEST(PicoLcd, AModuleThatDoesNotAnswerItsVersionIsNotConfigured)
             return ETIMEDOUT;
         }
         int SetFeature(std::span<const std::uint8_t>) override { return 0; }
+        int Identify(std::uint16_t&, std::uint16_t&, std::string&) override { return ETIMEDOUT; }
         std::size_t written = 0;
     };
     auto silent = std::make_shared<Silent>();
