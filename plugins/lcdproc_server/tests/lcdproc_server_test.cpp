@@ -6,6 +6,7 @@
 #include "protocol_client.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/key_names.h>
 #include <pixtera/sdk/screen_source.h>
 
 #include <gtest/gtest.h>
@@ -169,6 +170,27 @@ TEST_F(LcdprocServer, TheRestOfTheProtocol)
     for (const auto& [line, reply] : exchanges)
         EXPECT_EQ(client->Ask(line), reply) << line;
     EXPECT_EQ(client->Ask("sleep 1", 2), "sleeping 1 seconds|huh? ignored (not fully implemented)");
+}
+
+TEST_F(LcdprocServer, KeysAndMenuEventsReachTheClientOverItsSocket)
+{
+    Start();
+    const auto keys = plugin.As<IScreenKeys>();
+    ASSERT_TRUE(keys) << "the server takes the displays' keys";
+    auto client = Client();
+    EXPECT_EQ(client->Ask("client_add_key Up"), "success");
+    EXPECT_EQ(client->Ask("screen_add s"), "success");
+    EXPECT_EQ(client->Ask("menu_add_item \"\" go action Go"), "success");
+    const LONG screen = Screens().at(0).first;
+    EXPECT_EQ(keys->ScreenKey(0, -1, kKeyUp), S_FALSE) << "a design shows: the key is the service's";
+    EXPECT_EQ(keys->ScreenKey(0, screen, kKeyUp), S_OK);
+    EXPECT_EQ(client->Line(), "key Up");
+    EXPECT_EQ(keys->ScreenKey(0, screen, kKeyRaw | 0x41), S_FALSE) << "no name a client could reserve";
+    EXPECT_EQ(keys->ScreenKey(0, screen, kKeyEnter), S_OK) << "Enter opens the menu";
+    ASSERT_EQ(Screens().at(0), (std::pair<LONG, LONG>{0, kScreenInput}));
+    EXPECT_EQ(Frame(0).substr(20, 4), ">Go ");
+    EXPECT_EQ(keys->ScreenKey(0, 0, kKeyEnter), S_OK);
+    EXPECT_EQ(client->Line(), "menuevent select go");
 }
 
 TEST_F(LcdprocServer, AClientReachesNoOtherClientsScreens)

@@ -47,3 +47,15 @@ struct IScreenSource : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Advise(IScreenSink* sink) = 0;
 };
 PIXTERA_DECLARE_INTERFACE(IScreenSource, IUnknown, IID_IScreenSource);
+
+// Optional, beside IScreenSource: the keys pressed on the displays a source serves. The service
+// hands each key of such a display to its sources, the one whose screen shows first; a source
+// that takes the key (for a client that holds it, or for a menu of its own) answers S_OK, and
+// the key goes no further; S_FALSE leaves it to the service. Called on a thread of the
+// service's, never the display's refresh thread; a plug-in in a process of its own gets it too.
+struct IScreenKeys : IUnknown {
+    // `key` a KeyCode (key_names.h); `screen` the source's screen that shows now, or -1 when
+    // none of its screens does.
+    virtual HRESULT STDMETHODCALLTYPE ScreenKey(LONG display, LONG screen, LONG key) = 0;
+};
+PIXTERA_DECLARE_INTERFACE(IScreenKeys, IUnknown, IID_IScreenKeys);
