@@ -71,6 +71,9 @@ std::set<std::string> HeldIn(const std::string& root, const Items& items, Holder
     return gone;
 }
 
+// "toggle": off after on (or the display's own, which is on), on after anything else.
+std::string Toggled(const std::string& state) { return state == "on" || state == "open" ? "off" : "on"; }
+
 } // namespace
 
 Widget* Screen::Find(const std::string& widget)
@@ -297,8 +300,11 @@ void ClientSession::ScreenSet(const Arguments& a, Outcome& out)
                 screen->heartbeat = value == "on" ? Heartbeat::On : value == "off" ? Heartbeat::Off : Heartbeat::Open;
         } else if (option == "backlight") {
             static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash", "open"};
-            if (std::find(std::begin(kStates), std::end(kStates), value) != std::end(kStates))
-                screen->backlight = value;
+            if (std::find(std::begin(kStates), std::end(kStates), value) != std::end(kStates)) {
+                const std::string state = value == "toggle" ? Toggled(screen->backlight) : value;
+                out.screensChanged = out.screensChanged || screen->backlight != state;
+                screen->backlight = state;
+            }
         } else if (option == "cursor") {
             if (value == "off" || value == "on" || value == "under" || value == "block")
                 screen->cursor = value == "off"     ? Cursor::Off
@@ -556,7 +562,22 @@ void ClientSession::DelKey(const Arguments& a, Outcome& out)
 
 void ClientSession::Backlight(const Arguments& a, Outcome& out)
 {
-    out.replies.emplace_back(a.size() != 2 ? "huh? Usage: backlight {on|off|toggle|blink|flash}" : "success");
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: backlight {on|off|toggle|blink|flash}");
+        return;
+    }
+    static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash"};
+    if (std::find(std::begin(kStates), std::end(kStates), a[1]) != std::end(kStates)) {
+        const std::string state = a[1] == "toggle" ? Toggled(backlight_) : a[1];
+        out.screensChanged = backlight_ != state; // its screens' look changed
+        backlight_ = state;
+    }
+    out.replies.emplace_back("success");
+}
+
+std::string ClientSession::Backlight(const Screen& screen) const
+{
+    return screen.backlight != "open" ? screen.backlight : backlight_;
 }
 
 void ClientSession::Output(const Arguments& a, Outcome& out)

@@ -69,6 +69,9 @@ public:
     const Geometry& geometry() const { return geometry_; }
 
     Screen* FindScreen(const std::string& id);
+    // The backlight the screen asks for while it shows: its own, else its client's ("open": the
+    // display's own; "on", "off", "blink", "flash").
+    std::string Backlight(const Screen& screen) const;
 
 private:
     using Arguments = std::vector<std::string>;
@@ -108,6 +111,7 @@ private:
     KeyCheck keyCheck_;
     std::vector<MenuItem> menu_;
     std::string mainMenu_;
+    std::string backlight_ = "open"; // "backlight": the client's, for its screens that have none
 };
 
 // The reply to "hello" for a display of this geometry.

@@ -52,10 +52,9 @@ bool ServerState::MenuValid()
             continue;
         const auto client = clients_.find(level.client);
         valid = client != clients_.end() &&
-                (level.menu.empty() || std::any_of(client->second.session.menu().begin(),
-                                                   client->second.session.menu().end(), [&](const MenuItem& item) {
-                                                       return item.id == level.menu && item.type == "menu";
-                                                   }));
+                (level.menu.empty() ||
+                 std::any_of(client->second.session.menu().begin(), client->second.session.menu().end(),
+                             [&](const MenuItem& item) { return item.id == level.menu && item.type == "menu"; }));
     }
     if (valid && Entries(menu_->levels.back()).empty())
         valid = false;
@@ -143,7 +142,8 @@ void ServerState::Select(MenuLevel& level, MenuEntry& entry)
         item.value = item.value == "off" ? "on" : item.value == "on" && item.allowGray ? "gray" : "off";
         Queue(client, "menuevent update " + item.id + " " + item.value);
     } else if (item.type == "ring" && !item.strings.empty()) {
-        const long index = std::clamp<long>(std::atol(item.value.c_str()), 0, static_cast<long>(item.strings.size()) - 1);
+        const long index =
+            std::clamp<long>(std::atol(item.value.c_str()), 0, static_cast<long>(item.strings.size()) - 1);
         item.value = std::to_string((index + 1) % static_cast<long>(item.strings.size()));
         Queue(client, "menuevent update " + item.id + " " + item.value);
     }

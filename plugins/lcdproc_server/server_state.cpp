@@ -9,6 +9,12 @@ namespace {
 
 constexpr int kDefaultDuration = 32; // eighths of a second, as LCDd
 
+// The ScreenBacklight of a backlight state.
+int BacklightCode(const std::string& state)
+{
+    return state == "off" ? 1 : state == "on" ? 2 : state == "blink" ? 3 : state == "flash" ? 4 : 0;
+}
+
 } // namespace
 
 ServerState::ServerState(bool utf8, ServerLimits limits) : utf8_(utf8), limits_(limits) {}
@@ -216,8 +222,10 @@ std::string ServerState::Screens(long display) const
         const Screen* screen = const_cast<ServerState*>(this)->Find(number);
         if (!screen)
             continue;
+        const Client& client = clients_.at(ref.client);
         list += std::to_string(number) + " " + std::to_string(static_cast<int>(screen->priority)) + " " +
-                std::to_string(screen->duration > 0 ? screen->duration : kDefaultDuration) + "\n";
+                std::to_string(screen->duration > 0 ? screen->duration : kDefaultDuration) + " " +
+                std::to_string(BacklightCode(client.session.Backlight(*screen))) + "\n";
     }
     return list;
 }

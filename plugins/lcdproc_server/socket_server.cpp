@@ -21,6 +21,7 @@ namespace {
 
 // Read per client and round, so that one busy client cannot starve the others.
 constexpr std::size_t kReadChunk = 4096;
+constexpr int kReserveRetryMs = 1000;
 
 std::string Address(const ListenAddress& address) { return address.host + ":" + std::to_string(address.port); }
 
@@ -68,12 +69,12 @@ bool SocketServer::Start(const ListenAddress& address, std::string& why)
     getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&bound), &length);
     port_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(bound).sin6_port
                                               : reinterpret_cast<sockaddr_in&>(bound).sin_port);
-    reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
     wake_ = UniqueFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake_) {
         why = std::string("no eventfd: ") + std::strerror(errno);
         return false;
     }
+    TakeReserve();
     thread_ = std::thread([this] {
         NameThisThread("px-lcdserver");
         Loop();
@@ -89,19 +90,40 @@ void SocketServer::Wake()
     [[maybe_unused]] const auto written = write(wake_.get(), &one, sizeof one);
 }
 
+bool SocketServer::TakeReserve()
+{
+    if (!reserve_)
+        reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!reserve_ && !reserveLost_)
+        LogWarning("LCDproc server: no file descriptor to spare for refusing clients; new clients wait until "
+                   "there is one");
+    reserveLost_ = !reserve_;
+    return !reserveLost_;
+}
+
 void SocketServer::Loop()
 {
     std::vector<pollfd> polled;
+    bool takeAll = true; // another thread may have queued output for any client
     while (!stopping_) {
+        // Without the spare descriptor a waiting client could be neither taken nor refused, and
+        // would wake poll() at once, for ever: the listener waits, and the spare is tried again
+        // every second (and whenever a client comes or goes).
+        const bool listening = TakeReserve();
         polled.clear();
-        polled.push_back({listener_.get(), POLLIN, 0});
+        polled.push_back({listening ? listener_.get() : -1, POLLIN, 0});
         polled.push_back({wake_.get(), POLLIN, 0});
         for (auto& [fd, connection] : connections_) {
-            if (connection.pending.empty())
+            // Output other threads queued was taken when they woke the loop; a client's own
+            // replies went out right after its lines (what did not fit waits in pending).
+            if (takeAll && connection.pending.empty())
                 connection.pending = state_.TakeOutput(connection.client);
             polled.push_back({fd, static_cast<short>(POLLIN | (connection.pending.empty() ? 0 : POLLOUT)), 0});
         }
-        if (poll(polled.data(), polled.size(), -1) < 0 && errno != EINTR) {
+        takeAll = false;
+        const int ready = poll(polled.data(), polled.size(), listening ? -1 : kReserveRetryMs);
+        rounds_.fetch_add(1, std::memory_order_relaxed);
+        if (ready < 0 && errno != EINTR) {
             LogError(std::string("LCDproc server: poll failed: ") + std::strerror(errno) +
                      "; no more clients are served");
             return;
@@ -109,6 +131,7 @@ void SocketServer::Loop()
         if (polled[1].revents & POLLIN) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto read = ::read(wake_.get(), &count, sizeof count);
+            takeAll = true;
         }
         for (std::size_t i = 2; i < polled.size(); ++i) {
             const int fd = polled[i].fd;
@@ -116,15 +139,22 @@ void SocketServer::Loop()
             if (it == connections_.end() || polled[i].revents == 0)
                 continue;
             Connection& connection = it->second;
-            if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) && !Read(connection))
+            const bool readable = polled[i].revents & (POLLIN | POLLHUP | POLLERR);
+            if (readable && !Read(connection))
                 continue; // closed
-            if (state_.Overflowed(connection.client)) {
+            if (readable && state_.Overflowed(connection.client)) {
                 Close(fd, "does not read its replies");
                 continue;
             }
-            if (polled[i].revents & POLLOUT)
+            if (readable || (polled[i].revents & POLLOUT))
                 Write(connection);
         }
+        if (takeAll) // what others queued may have outgrown a client's limit
+            for (auto it = connections_.begin(); it != connections_.end();) {
+                const int fd = (it++)->first;
+                if (state_.Overflowed(connections_.at(fd).client))
+                    Close(fd, "does not read its replies");
+            }
         if (polled[0].revents & POLLIN)
             Accept();
     }
@@ -161,10 +191,11 @@ void SocketServer::Shed()
         LogWarning("LCDproc server: no file descriptor for a new client; clients are refused until there is");
     outOfFds_ = true;
     // The client waiting would wake poll() again at once, for ever: let it in on the reserve
-    // and close it.
+    // and close it. Another thread of the process may take the freed number first; then the
+    // accept fails too, the reserve cannot be had again, and the loop waits for it.
     reserve_.reset();
     UniqueFd(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    TakeReserve();
 }
 
 bool SocketServer::Read(Connection& connection)
@@ -178,7 +209,9 @@ bool SocketServer::Read(Connection& connection)
     if (got < 0)
         return true;
     for (std::string_view data(buffer, static_cast<std::size_t>(got)); !data.empty();) {
-        const auto end = data.find('\n');
+        // As LCDd reads: a line ends at a line feed, a carriage return or a NUL ("\r\n" leaves
+        // an empty line between, which does nothing).
+        const auto end = data.find_first_of(std::string_view("\n\r\0", 3));
         const std::string_view piece = data.substr(0, end);
         data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
         if (!connection.skipping) {
@@ -205,16 +238,19 @@ bool SocketServer::Read(Connection& connection)
 
 bool SocketServer::Write(Connection& connection)
 {
-    if (connection.pending.empty())
-        connection.pending = state_.TakeOutput(connection.client);
-    while (!connection.pending.empty()) {
-        const ssize_t sent =
-            send(connection.fd.get(), connection.pending.data(), connection.pending.size(), MSG_NOSIGNAL);
-        if (sent < 0)
-            return errno == EAGAIN || errno == EINTR;
-        connection.pending.erase(0, static_cast<std::size_t>(sent));
+    for (;;) {
+        if (connection.pending.empty())
+            connection.pending = state_.TakeOutput(connection.client);
+        if (connection.pending.empty())
+            return true;
+        while (!connection.pending.empty()) {
+            const ssize_t sent =
+                send(connection.fd.get(), connection.pending.data(), connection.pending.size(), MSG_NOSIGNAL);
+            if (sent < 0)
+                return errno == EAGAIN || errno == EINTR;
+            connection.pending.erase(0, static_cast<std::size_t>(sent));
+        }
     }
-    return true;
 }
 
 void SocketServer::Close(int fd, const char* why)

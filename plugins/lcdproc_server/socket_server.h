@@ -38,6 +38,8 @@ public:
     int port() const { return port_; }
     // Some thread queued output for the clients.
     void Wake();
+    // How often the loop woke so far: it sleeps while nothing happens.
+    std::uint64_t rounds() const { return rounds_.load(std::memory_order_relaxed); }
 
 private:
     struct Connection {
@@ -52,6 +54,8 @@ private:
     void Accept();
     // No descriptor is left for a client: the one waiting is refused.
     void Shed();
+    // Opens the spare descriptor if it is not open; false (said once) when it cannot be had.
+    bool TakeReserve();
     // False when the connection is to be closed.
     bool Read(Connection& connection);
     bool Write(Connection& connection);
@@ -63,6 +67,8 @@ private:
     UniqueFd wake_; // an eventfd
     UniqueFd reserve_; // the loop's alone: held free for refusing a client when none is left
     bool outOfFds_ = false; // the loop's alone: running out was said
+    bool reserveLost_ = false; // the loop's (and Start's, before it): the spare could not be had, and that was said
+    std::atomic<std::uint64_t> rounds_{0};
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::map<int, Connection> connections_; // the loop's alone

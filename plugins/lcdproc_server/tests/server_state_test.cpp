@@ -56,12 +56,31 @@ TEST_F(State, EveryServedDisplayListsAllScreensWithRankAndDuration)
     EXPECT_EQ(state.Screens(0), state.Screens(2));
     const auto ids = Ids(0);
     ASSERT_EQ(ids.size(), 2u);
-    EXPECT_EQ(state.Screens(0), ids[0] + " 4 16\n" + ids[1] + " 2 32\n");
+    EXPECT_EQ(state.Screens(0), ids[0] + " 4 16 0\n" + ids[1] + " 2 32 0\n");
     EXPECT_EQ(state.Screens(1), "") << "not served";
     EXPECT_EQ(changes, (std::vector<long>{0, 2, 0, 2, 0, 2})) << "add, re-rank, add; each display told";
     changes.clear();
     Lines(a, {"screen_set one -name x", "widget_add one w string"});
     EXPECT_TRUE(changes.empty()) << "contents are no change of the rotation";
+}
+
+TEST_F(State, TheListCarriesTheBacklightEachScreenAsksFor)
+{
+    Lines(a, {"screen_add one", "screen_add two", "screen_set two -backlight blink"});
+    const auto ids = Ids(0);
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 0\n" + ids[1] + " 2 32 3\n");
+    changes.clear();
+    Lines(a, {"backlight off"});
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 1\n" + ids[1] + " 2 32 3\n")
+        << "the client's for a screen without its own";
+    EXPECT_EQ(changes, (std::vector<long>{0, 2})) << "the displays read the list again";
+    Lines(a, {"backlight toggle", "screen_set two -backlight open"});
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 2\n" + ids[1] + " 2 32 2\n");
+    Lines(a, {"backlight flash", "screen_set one -backlight toggle"});
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 1\n" + ids[1] + " 2 32 4\n");
+    changes.clear();
+    Lines(a, {"backlight flash", "backlight nonsense"});
+    EXPECT_TRUE(changes.empty()) << "no change, nothing to read again";
 }
 
 TEST_F(State, AScreenKeepsItsNumberAndGoesWithItsClient)
