@@ -97,10 +97,11 @@ public:
         *frame = nullptr;
         *characters = nullptr;
         const auto rendered = state_ ? state_->Render(display, screen, timer) : std::nullopt;
-        if (server_)
-            server_->Wake(); // a screen that timed out told its client
-        if (!rendered)
+        if (!rendered) {
+            if (server_)
+                server_->Wake(); // a screen that timed out told its client
             return S_FALSE;
+        }
         *frame = BString(AnsiToUtf16(rendered->cells)).Detach();
         std::u16string rows;
         for (int glyph = 0; glyph < rendered->glyphsUsed; ++glyph)

@@ -83,26 +83,38 @@ bool ServerState::Queue(Client& client, const std::string& line)
 
 bool ServerState::Execute(ClientId client, std::string_view line)
 {
-    ClientSession::Outcome outcome;
+    const std::vector<std::string_view> lines{line};
+    return ExecuteAll(client, lines) == lines.size();
+}
+
+std::size_t ServerState::ExecuteAll(ClientId client, const std::vector<std::string_view>& lines)
+{
+    bool changed = false;
+    std::size_t done = 0;
     {
         std::lock_guard lock(mutex_);
         const auto it = clients_.find(client);
         if (it == clients_.end())
-            return false;
-        outcome = it->second.session.Execute(line);
-        for (const auto& reply : outcome.replies)
-            Queue(it->second, reply);
-        if (outcome.screensChanged)
-            Renumber();
-        if (outcome.menuGoto && !displays_.empty())
-            outcome.screensChanged =
-                OpenMenuAt(displays_.begin()->first, client, *outcome.menuGoto) || outcome.screensChanged;
-        if (menu_ && !MenuValid()) // its items were deleted under it
-            outcome.screensChanged = true;
+            return 0;
+        for (; done < lines.size(); ++done) {
+            ClientSession::Outcome outcome = it->second.session.Execute(lines[done]);
+            for (const auto& reply : outcome.replies)
+                Queue(it->second, reply);
+            if (outcome.screensChanged)
+                Renumber();
+            if (outcome.menuGoto && !displays_.empty())
+                outcome.screensChanged =
+                    OpenMenuAt(displays_.begin()->first, client, *outcome.menuGoto) || outcome.screensChanged;
+            if (menu_ && !MenuValid()) // its items were deleted under it
+                outcome.screensChanged = true;
+            changed = changed || outcome.screensChanged;
+            if (outcome.close)
+                break;
+        }
     }
-    if (outcome.screensChanged)
+    if (changed)
         NotifyChanged();
-    return !outcome.close;
+    return done;
 }
 
 bool ServerState::Send(ClientId client, const std::string& line)

@@ -41,6 +41,9 @@ public:
     void Disconnect(ClientId client);
     // Executes one line of the client; false when the client asked to go ("bye").
     bool Execute(ClientId client, std::string_view line);
+    // Executes the lines in order under one lock, as many as came in one read; how many ran
+    // before a "bye" (then the client goes), else all of them.
+    std::size_t ExecuteAll(ClientId client, const std::vector<std::string_view>& lines);
     // Queues a line for the client; false when its output is over the limit (drop it).
     bool Send(ClientId client, const std::string& line);
     // The bytes waiting for the client, taken.

@@ -8,10 +8,11 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -74,6 +75,13 @@ bool SocketServer::Start(const ListenAddress& address, std::string& why)
         why = std::string("no eventfd: ") + std::strerror(errno);
         return false;
     }
+    epoll_ = UniqueFd(epoll_create1(EPOLL_CLOEXEC));
+    if (!epoll_) {
+        why = std::string("no epoll: ") + std::strerror(errno);
+        return false;
+    }
+    Watch(listener_.get(), EPOLLIN, false);
+    Watch(wake_.get(), EPOLLIN, false);
     TakeReserve();
     thread_ = std::thread([this] {
         NameThisThread("px-lcdserver");
@@ -101,53 +109,82 @@ bool SocketServer::TakeReserve()
     return !reserveLost_;
 }
 
+void SocketServer::Watch(int fd, std::uint32_t events, bool added)
+{
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = fd;
+    epoll_ctl(epoll_.get(), added ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &event);
+}
+
+void SocketServer::Arm(Connection& connection)
+{
+    const std::uint32_t wanted = EPOLLIN | (connection.pending.empty() ? 0u : std::uint32_t{EPOLLOUT});
+    if (wanted != connection.watched)
+        Watch(connection.fd.get(), wanted, true);
+    connection.watched = wanted;
+}
+
 void SocketServer::Loop()
 {
-    std::vector<pollfd> polled;
+    // Only the ready ones come back from epoll: a round costs what happened, not the number of
+    // clients connected.
+    std::array<epoll_event, 64> ready{};
     bool takeAll = true; // another thread may have queued output for any client
+    bool listening = true; // the listener is watched
     while (!stopping_) {
         // Without the spare descriptor a waiting client could be neither taken nor refused, and
-        // would wake poll() at once, for ever: the listener waits, and the spare is tried again
+        // would wake the loop at once, for ever: the listener waits, and the spare is tried again
         // every second (and whenever a client comes or goes).
-        const bool listening = TakeReserve();
-        polled.clear();
-        polled.push_back({listening ? listener_.get() : -1, POLLIN, 0});
-        polled.push_back({wake_.get(), POLLIN, 0});
-        for (auto& [fd, connection] : connections_) {
-            // Output other threads queued was taken when they woke the loop; a client's own
-            // replies went out right after its lines (what did not fit waits in pending).
-            if (takeAll && connection.pending.empty())
-                connection.pending = state_.TakeOutput(connection.client);
-            polled.push_back({fd, static_cast<short>(POLLIN | (connection.pending.empty() ? 0 : POLLOUT)), 0});
-        }
+        const bool spare = TakeReserve();
+        if (spare != listening)
+            Watch(listener_.get(), spare ? std::uint32_t{EPOLLIN} : 0u, true);
+        listening = spare;
+        if (takeAll)
+            for (auto& [fd, connection] : connections_) {
+                // Output other threads queued; a client's own replies went out right after its
+                // lines (what did not fit waits in pending).
+                if (connection.pending.empty())
+                    connection.pending = state_.TakeOutput(connection.client);
+                Arm(connection);
+            }
         takeAll = false;
-        const int ready = poll(polled.data(), polled.size(), listening ? -1 : kReserveRetryMs);
+        const int count =
+            epoll_wait(epoll_.get(), ready.data(), static_cast<int>(ready.size()), listening ? -1 : kReserveRetryMs);
         rounds_.fetch_add(1, std::memory_order_relaxed);
-        if (ready < 0 && errno != EINTR) {
-            LogError(std::string("LCDproc server: poll failed: ") + std::strerror(errno) +
+        if (count < 0 && errno != EINTR) {
+            LogError(std::string("LCDproc server: epoll_wait failed: ") + std::strerror(errno) +
                      "; no more clients are served");
             return;
         }
-        if (polled[1].revents & POLLIN) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const auto read = ::read(wake_.get(), &count, sizeof count);
-            takeAll = true;
-        }
-        for (std::size_t i = 2; i < polled.size(); ++i) {
-            const int fd = polled[i].fd;
-            const auto it = connections_.find(fd);
-            if (it == connections_.end() || polled[i].revents == 0)
+        bool accept = false;
+        for (int i = 0; i < count; ++i) {
+            const int fd = ready[static_cast<std::size_t>(i)].data.fd;
+            const std::uint32_t events = ready[static_cast<std::size_t>(i)].events;
+            if (fd == listener_.get()) {
+                accept = listening;
                 continue;
+            }
+            if (fd == wake_.get()) {
+                std::uint64_t wakes = 0;
+                [[maybe_unused]] const auto read = ::read(wake_.get(), &wakes, sizeof wakes);
+                takeAll = true;
+                continue;
+            }
+            const auto it = connections_.find(fd);
+            if (it == connections_.end())
+                continue; // closed earlier in this round
             Connection& connection = it->second;
-            const bool readable = polled[i].revents & (POLLIN | POLLHUP | POLLERR);
+            const bool readable = events & (EPOLLIN | EPOLLHUP | EPOLLERR);
             if (readable && !Read(connection))
                 continue; // closed
             if (readable && state_.Overflowed(connection.client)) {
                 Close(fd, "does not read its replies");
                 continue;
             }
-            if (readable || (polled[i].revents & POLLOUT))
+            if (readable || (events & EPOLLOUT))
                 Write(connection);
+            Arm(connection);
         }
         if (takeAll) // what others queued may have outgrown a client's limit
             for (auto it = connections_.begin(); it != connections_.end();) {
@@ -155,7 +192,7 @@ void SocketServer::Loop()
                 if (state_.Overflowed(connections_.at(fd).client))
                     Close(fd, "does not read its replies");
             }
-        if (polled[0].revents & POLLIN)
+        if (accept)
             Accept();
     }
 }
@@ -181,6 +218,8 @@ void SocketServer::Accept()
         connection.client = state_.Connect();
         const int key = fd.get();
         connection.fd = std::move(fd);
+        connection.watched = EPOLLIN;
+        Watch(key, EPOLLIN, false);
         connections_.emplace(key, std::move(connection));
     }
 }
@@ -190,7 +229,7 @@ void SocketServer::Shed()
     if (!outOfFds_)
         LogWarning("LCDproc server: no file descriptor for a new client; clients are refused until there is");
     outOfFds_ = true;
-    // The client waiting would wake poll() again at once, for ever: let it in on the reserve
+    // The client waiting would wake the loop again at once, for ever: let it in on the reserve
     // and close it. Another thread of the process may take the freed number first; then the
     // accept fails too, the reserve cannot be had again, and the loop waits for it.
     reserve_.reset();
@@ -208,32 +247,47 @@ bool SocketServer::Read(Connection& connection)
     }
     if (got < 0)
         return true;
+    // The whole lines of this read run at once; the first may have begun in an earlier read.
+    std::vector<std::string_view> lines;
+    std::string begun;
+    auto run = [&] {
+        const std::size_t done = state_.ExecuteAll(connection.client, lines);
+        const bool bye = done < lines.size();
+        lines.clear();
+        if (bye) {
+            Write(connection); // what came before "bye"
+            Close(connection.fd.get(), nullptr);
+        }
+        return !bye;
+    };
     for (std::string_view data(buffer, static_cast<std::size_t>(got)); !data.empty();) {
         // As LCDd reads: a line ends at a line feed, a carriage return or a NUL ("\r\n" leaves
         // an empty line between, which does nothing).
         const auto end = data.find_first_of(std::string_view("\n\r\0", 3));
         const std::string_view piece = data.substr(0, end);
         data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
-        if (!connection.skipping) {
-            if (connection.input.size() + piece.size() > kLongestLine) {
-                connection.input.clear();
-                connection.skipping = true;
-                state_.Send(connection.client, "huh? Line too long");
-            } else {
-                connection.input.append(piece);
-            }
+        if (!connection.skipping && connection.input.size() + piece.size() > kLongestLine) {
+            if (!run()) // the lines before it are answered first
+                return false;
+            connection.input.clear();
+            connection.skipping = true;
+            state_.Send(connection.client, "huh? Line too long");
         }
-        if (end == std::string_view::npos)
+        if (end == std::string_view::npos) {
+            if (!connection.skipping)
+                connection.input.append(piece);
             break;
-        if (!connection.skipping && !state_.Execute(connection.client, connection.input)) {
-            Write(connection); // what came before "bye"
-            Close(connection.fd.get(), nullptr);
-            return false;
+        }
+        if (!connection.skipping && connection.input.empty()) {
+            lines.push_back(piece);
+        } else if (!connection.skipping) {
+            begun = std::move(connection.input) + std::string(piece);
+            lines.emplace_back(begun);
         }
         connection.input.clear();
         connection.skipping = false;
     }
-    return true;
+    return run();
 }
 
 bool SocketServer::Write(Connection& connection)

@@ -95,9 +95,9 @@ TEST_F(Server, WithoutItsSpareDescriptorAWaitingClientWaitsAndIsServedLater)
     const int waiting = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ASSERT_GE(waiting, 0);
     {
-        // The listener and the eventfd, and nothing for the spare: as when another thread took
-        // its number between the close and the accept that refuses a client.
-        const FileDescriptorsTaken allButTwo(2);
+        // The listener, the eventfd and epoll, and nothing for the spare: as when another thread
+        // took its number between the close and the accept that refuses a client.
+        const FileDescriptorsTaken allButThree(3);
         ASSERT_TRUE(Start());
         EXPECT_TRUE(log.Contains("no file descriptor to spare for refusing clients"));
         sockaddr_in address{};
