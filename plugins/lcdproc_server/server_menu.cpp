@@ -129,7 +129,9 @@ void ServerState::Select(MenuLevel& level, MenuEntry& entry)
     }
     MenuItem& item = *entry.item;
     if (item.type == "menu") {
-        menu_->levels.push_back(MenuLevel{entry.client, item.id, 0});
+        MenuLevel inner{entry.client, item.id, 0};
+        if (!Entries(inner).empty()) // an empty menu is not entered: there is nothing to choose
+            menu_->levels.push_back(std::move(inner));
     } else if (item.type == "action") {
         Queue(client, "menuevent select " + item.id);
         if (item.result == "quit")

@@ -270,6 +270,33 @@ TEST_F(Menus, MenuGotoOpensAMenuAndEscapeWalksOut)
     EXPECT_TRUE(MenuRows().empty()) << "a menu deleted while shown closes";
 }
 
+TEST_F(Menus, AnEmptyMenuIsNotEnteredAndADeepOneIsWalkedOutOf)
+{
+    Lines(a, {"menu_add_item \"\" empty menu Empty"});
+    ASSERT_TRUE(state.DeliverKey(0, screen, "Enter"));
+    EXPECT_TRUE(Key("Down"));
+    EXPECT_TRUE(Key("Down"));
+    EXPECT_TRUE(Key("Enter"));
+    ASSERT_EQ(MenuRows().size(), 4u) << "the menu stays open";
+    EXPECT_EQ(MenuRows()[3], Row(">Empty", ">")) << "still in the main menu";
+    EXPECT_TRUE(Key("Escape"));
+    // Nested as deep as the client's items allow, and opened at the bottom.
+    std::string parent = "sub";
+    for (int i = 0; i < 200; ++i) {
+        const std::string id = "d" + std::to_string(i);
+        Lines(a, {"menu_add_item " + parent + " " + id + " menu " + id});
+        parent = id;
+    }
+    Lines(a, {"menu_add_item " + parent + " leaf action Leaf", "menu_goto " + parent});
+    EXPECT_EQ(MenuRows()[1], Row(">Leaf"));
+    int escapes = 0;
+    while (!MenuRows().empty() && escapes < 1000) {
+        Key("Escape");
+        ++escapes;
+    }
+    EXPECT_EQ(escapes, 202) << "every menu on the way in (sub, then 200), the main one last";
+}
+
 TEST(StateLimits, OutputNobodyReadsOverflowsAndStopsGrowing)
 {
     ServerState state(false, ServerLimits{{}, 100});
