@@ -14,7 +14,7 @@ constexpr std::size_t kWaitingKeys = 64;
 
 ScreenKeys::ScreenKeys(KeyEvents& events, std::vector<ComPtr<ManagedDisplay>> displays)
     : displays_(std::move(displays)),
-      queue_(std::make_shared<KeyQueue>("the screen sources", kWaitingKeys, [this] { arrived_.Set(); })),
+      queue_(std::make_shared<KeyQueue>("the screen sources' key thread", kWaitingKeys, [this] { arrived_.Set(); })),
       subscription_(events.Subscribe(queue_)),
       thread_(kPluginThreadStack, [this] { Run(); })
 {
