@@ -21,6 +21,7 @@ char Escaped(char c)
 std::optional<std::vector<std::string>> SplitArguments(std::string_view line)
 {
     std::vector<std::string> arguments;
+    arguments.reserve(12); // a widget_set's, without growing
     std::string current;
     bool inArgument = false;
     char closing = '\0'; // the quote that ends the open one

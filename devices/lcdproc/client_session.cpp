@@ -71,6 +71,9 @@ std::set<std::string> HeldIn(const std::string& root, const Items& items, Holder
     return gone;
 }
 
+// "toggle": off after on (or the display's own, which is on), on after anything else.
+std::string Toggled(const std::string& state) { return state == "on" || state == "open" ? "off" : "on"; }
+
 } // namespace
 
 Widget* Screen::Find(const std::string& widget)
@@ -297,8 +300,11 @@ void ClientSession::ScreenSet(const Arguments& a, Outcome& out)
                 screen->heartbeat = value == "on" ? Heartbeat::On : value == "off" ? Heartbeat::Off : Heartbeat::Open;
         } else if (option == "backlight") {
             static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash", "open"};
-            if (std::find(std::begin(kStates), std::end(kStates), value) != std::end(kStates))
-                screen->backlight = value;
+            if (std::find(std::begin(kStates), std::end(kStates), value) != std::end(kStates)) {
+                const std::string state = value == "toggle" ? Toggled(screen->backlight) : value;
+                out.screensChanged = out.screensChanged || screen->backlight != state;
+                screen->backlight = state;
+            }
         } else if (option == "cursor") {
             if (value == "off" || value == "on" || value == "under" || value == "block")
                 screen->cursor = value == "off"     ? Cursor::Off
@@ -522,14 +528,23 @@ void ClientSession::AddKey(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Usage: client_add_key [-exclusively|-shared] {<key>}+");
         return;
     }
+    bool exclusive = false; // shared unless said, as LCDd
     for (std::size_t i = 1; i < a.size(); ++i) {
         if (a[i].starts_with('-')) {
-            if (a[i] != "-exclusively" && a[i] != "-shared")
+            if (a[i] == "-exclusively" || a[i] == "-shared")
+                exclusive = a[i] == "-exclusively";
+            else
                 out.replies.push_back("huh? Invalid option: " + Text(a[i]));
             continue;
         }
+        const auto held = keys_.find(a[i]);
+        const bool free = keyCheck_ ? keyCheck_(a[i], exclusive) : held == keys_.end() || (!held->second && !exclusive);
+        if (!free) {
+            out.replies.push_back("huh? Could not reserve key \"" + Text(a[i]) + "\"");
+            continue;
+        }
         if (keys_.size() < limits_.keys && a[i].size() <= 64)
-            keys_.insert(a[i]);
+            keys_[a[i]] = keys_[a[i]] || exclusive;
     }
     out.replies.emplace_back("success");
 }
@@ -547,7 +562,22 @@ void ClientSession::DelKey(const Arguments& a, Outcome& out)
 
 void ClientSession::Backlight(const Arguments& a, Outcome& out)
 {
-    out.replies.emplace_back(a.size() != 2 ? "huh? Usage: backlight {on|off|toggle|blink|flash}" : "success");
+    if (a.size() != 2) {
+        out.replies.emplace_back("huh? Usage: backlight {on|off|toggle|blink|flash}");
+        return;
+    }
+    static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash"};
+    if (std::find(std::begin(kStates), std::end(kStates), a[1]) != std::end(kStates)) {
+        const std::string state = a[1] == "toggle" ? Toggled(backlight_) : a[1];
+        out.screensChanged = backlight_ != state; // its screens' look changed
+        backlight_ = state;
+    }
+    out.replies.emplace_back("success");
+}
+
+std::string ClientSession::Backlight(const Screen& screen) const
+{
+    return screen.backlight != "open" ? screen.backlight : backlight_;
 }
 
 void ClientSession::Output(const Arguments& a, Outcome& out)
@@ -610,9 +640,16 @@ void ClientSession::MenuAddItem(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Too many menu items");
         return;
     }
-    MenuItem item{a[1], a[2], a[3], {}};
-    for (std::size_t i = 4; i < a.size(); ++i)
-        item.options.push_back(Text(a[i]));
+    MenuItem item;
+    item.menu = a[1];
+    item.id = a[2];
+    item.type = a[3];
+    item.text = Text(a[2]);
+    item.value = item.type == "checkbox" ? "off" : item.type == "ring" ? "0" : "";
+    std::size_t first = 4;
+    if (a.size() > 4 && !a[4].starts_with('-')) // the text may come before the options
+        item.text = Text(a[first++]);
+    SetMenuOptions(item, a, first);
     menu_.push_back(std::move(item));
     out.replies.emplace_back("success");
 }
@@ -646,9 +683,7 @@ void ClientSession::MenuSetItem(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Cannot find menu id");
         return;
     }
-    it->options.clear();
-    for (std::size_t i = 3; i < a.size(); ++i)
-        it->options.push_back(Text(a[i]));
+    SetMenuOptions(*it, a, 3);
     out.replies.emplace_back("success");
 }
 
@@ -658,7 +693,12 @@ void ClientSession::MenuGoto(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Usage: menu_goto <menuid> [<predecessor_id>]");
         return;
     }
-    out.replies.emplace_back(KnownMenu(a[1]) ? "success" : "huh? Cannot find menu id");
+    if (!KnownMenu(a[1])) {
+        out.replies.emplace_back("huh? Cannot find menu id");
+        return;
+    }
+    out.menuGoto = a[1];
+    out.replies.emplace_back("success");
 }
 
 void ClientSession::MenuSetMain(const Arguments& a, Outcome& out)
@@ -667,7 +707,44 @@ void ClientSession::MenuSetMain(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Usage: menu_set_main <menuid>");
         return;
     }
-    out.replies.emplace_back(KnownMenu(a[1]) || a[1] == "_main_" ? "success" : "huh? Cannot find menu id");
+    if (!KnownMenu(a[1]) && a[1] != "_main_") {
+        out.replies.emplace_back("huh? Cannot find menu id");
+        return;
+    }
+    mainMenu_ = a[1] == "_main_" ? std::string() : a[1];
+    out.replies.emplace_back("success");
+}
+
+void ClientSession::SetMenuOptions(MenuItem& item, const Arguments& a, std::size_t first)
+{
+    // Options come in pairs; those the menu does not show (-minvalue, -prev ...) are kept by
+    // the client, which sends what it needs again with its events.
+    for (std::size_t i = first; i + 1 < a.size(); i += 2) {
+        const std::string_view option = Option(a[i]);
+        const std::string& value = a[i + 1];
+        if (option == "text")
+            item.text = Text(value);
+        else if (option == "is_hidden")
+            item.hidden = value == "true";
+        else if (option == "menu_result" && (value == "none" || value == "close" || value == "quit"))
+            item.result = value;
+        else if (option == "value")
+            item.value = Text(value);
+        else if (option == "allow_gray")
+            item.allowGray = value == "true";
+        else if (option == "strings") {
+            item.strings.clear();
+            // Tab-separated, as LCDd splits them; bounded like any of the client's texts.
+            const std::string text = value.substr(0, limits_.text);
+            for (std::size_t at = 0; item.strings.size() < 64;) {
+                const std::size_t tab = text.find('\t', at);
+                item.strings.push_back(Text(text.substr(at, tab == std::string::npos ? tab : tab - at)));
+                if (tab == std::string::npos)
+                    break;
+                at = tab + 1;
+            }
+        }
+    }
 }
 
 } // namespace pixtera::lcdproc

@@ -8,6 +8,8 @@
 #include "lcd_commands.h"
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -28,7 +30,12 @@ struct MenuItem {
     std::string menu; // the menu it is in; empty: the client's main menu
     std::string id;
     std::string type;
-    std::vector<std::string> options;
+    std::string text; // what the menu shows for it
+    bool hidden = false;
+    std::string result = "none"; // an action's: none, close (its menu) or quit (the menu)
+    std::string value; // checkbox: off, on or gray; ring: the index; others: as set
+    std::vector<std::string> strings; // a ring's choices
+    bool allowGray = false; // a checkbox's third state
 };
 
 class ClientSession {
@@ -40,7 +47,12 @@ public:
         std::vector<std::string> replies; // lines without their line feed
         bool screensChanged = false; // added, removed, or ranked differently
         bool close = false; // "bye"
+        std::optional<std::string> menuGoto; // "menu_goto": the menu to show
     };
+    // Whether the key may be reserved so: LCDd refuses a key another reservation holds when
+    // either is exclusive. Set by whoever sees all clients; else only this one's are seen.
+    using KeyCheck = std::function<bool(const std::string& key, bool exclusive)>;
+    void SetKeyCheck(KeyCheck check) { keyCheck_ = std::move(check); }
     // Executes one line (without its line feed).
     Outcome Execute(std::string_view line);
 
@@ -48,11 +60,18 @@ public:
     const std::string& name() const { return name_; }
     const std::vector<Screen>& screens() const { return screens_; }
     std::vector<Screen>& screens() { return screens_; }
-    const std::set<std::string>& keys() const { return keys_; }
+    // Reserved keys, each true when exclusively.
+    const std::map<std::string, bool>& keys() const { return keys_; }
     const std::vector<MenuItem>& menu() const { return menu_; }
+    std::vector<MenuItem>& menu() { return menu_; }
+    // The menu set as the client's main one ("" unless menu_set_main said otherwise).
+    const std::string& mainMenu() const { return mainMenu_; }
     const Geometry& geometry() const { return geometry_; }
 
     Screen* FindScreen(const std::string& id);
+    // The backlight the screen asks for while it shows: its own, else its client's ("open": the
+    // display's own; "on", "off", "blink", "flash").
+    std::string Backlight(const Screen& screen) const;
 
 private:
     using Arguments = std::vector<std::string>;
@@ -79,6 +98,8 @@ private:
     // A client's text in the display's code page, cut to the limit.
     std::string Text(std::string_view text) const;
     bool KnownMenu(const std::string& id) const;
+    // A menu item's options ("-text T", "-value V" ...), as menu_add_item and menu_set_item take them.
+    void SetMenuOptions(MenuItem& item, const Arguments& a, std::size_t first);
 
     Geometry geometry_;
     bool utf8_;
@@ -86,8 +107,11 @@ private:
     bool greeted_ = false;
     std::string name_;
     std::vector<Screen> screens_; // in the order they were added
-    std::set<std::string> keys_;
+    std::map<std::string, bool> keys_;
+    KeyCheck keyCheck_;
     std::vector<MenuItem> menu_;
+    std::string mainMenu_;
+    std::string backlight_ = "open"; // "backlight": the client's, for its screens that have none
 };
 
 // The reply to "hello" for a display of this geometry.

@@ -65,6 +65,8 @@ public:
         Draw("", area, 0);
         if (screen_.heartbeat != Heartbeat::Off)
             Heartbeat();
+        if (screen_.cursor != Cursor::Off)
+            DrawCursor();
     }
 
 private:
@@ -354,6 +356,17 @@ private:
         for (int row = 0; row < rows; ++row)
             for (std::size_t i = 0; i < digit[static_cast<std::size_t>(row)].size(); ++i)
                 Put(area, w.x + static_cast<int>(i), row + 1, DigitPart(digit[static_cast<std::size_t>(row)][i]));
+    }
+
+    // A character module has no cursor a frame could carry: as LCDd draws it for drivers without
+    // one, a block (on, block) or an underscore (under) over the cell, blinking every quarter second.
+    void DrawCursor()
+    {
+        if (screen_.cursorX < 1 || screen_.cursorX > g_.columns || screen_.cursorY < 1 || screen_.cursorY > g_.rows ||
+            (timer_ / 2) % 2 != 0)
+            return;
+        out_.cells[static_cast<std::size_t>((screen_.cursorY - 1) * g_.columns + screen_.cursorX - 1)] =
+            screen_.cursor == Cursor::Under ? '_' : FullBlock();
     }
 
     void Heartbeat()

@@ -60,7 +60,7 @@ std::filesystem::path HostProgram()
 class DispatchWrapper final
     : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
                        IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents, IDisplayCharacterSet,
-                       IScreenSource, IDisplayInput, IPluginHost> {
+                       IScreenSource, IScreenKeys, IDisplayInput, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -235,6 +235,11 @@ public:
     HRESULT STDMETHODCALLTYPE ScreenShown(LONG display, LONG screen, LONG timer) override
     {
         return Forward({Method::ScreenShown, {display, screen, timer}});
+    }
+    // IScreenKeys: a call like any other; a key is not replayed to a new host (it was pressed then).
+    HRESULT STDMETHODCALLTYPE ScreenKey(LONG display, LONG screen, LONG key) override
+    {
+        return Forward({Method::ScreenKey, {display, screen, key}});
     }
     // A sink does not cross processes: the service asks for the screens instead.
     HRESULT STDMETHODCALLTYPE Advise(IScreenSink*) override { return E_NOTIMPL; }

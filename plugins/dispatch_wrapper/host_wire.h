@@ -58,11 +58,12 @@ enum class Method : std::uint16_t {
     GetScreens,
     RenderScreen,
     ScreenShown, // IScreenSource (not Advise: its sink does not cross processes)
-    AdviseKeys, // IDisplayInput: LONG 1 sends the keys over the event socket, 0 stops; the last
+    AdviseKeys, // IDisplayInput: LONG 1 sends the keys over the event socket, 0 stops
+    ScreenKey, // IScreenKeys; the last
 };
 
 // The last method: the reader refuses later numbers.
-inline constexpr Method kLastMethod = Method::AdviseKeys;
+inline constexpr Method kLastMethod = Method::ScreenKey;
 
 enum Interfaces : LONG {
     kPluginInfo = 1,
@@ -75,6 +76,7 @@ enum Interfaces : LONG {
     kDisplayCharacterSet = 128,
     kScreenSource = 256,
     kDisplayInput = 512,
+    kScreenKeys = 1024,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -90,6 +92,7 @@ inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
     {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
     {&IID_IScreenSource, kScreenSource},     {&IID_IDisplayInput, kDisplayInput},
+    {&IID_IScreenKeys, kScreenKeys},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;

@@ -47,6 +47,7 @@ struct Plugin {
     ComPtr<IDisplayEvents> events;
     ComPtr<IDisplayCharacterSet> characterSet;
     ComPtr<IScreenSource> screens;
+    ComPtr<IScreenKeys> screenKeys;
     ComPtr<IDisplayInput> input;
     int eventSocket = -1;
 };
@@ -93,6 +94,7 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.events = plugin.object.As<IDisplayEvents>();
     plugin.characterSet = plugin.object.As<IDisplayCharacterSet>();
     plugin.screens = plugin.object.As<IScreenSource>();
+    plugin.screenKeys = plugin.object.As<IScreenKeys>();
     plugin.input = plugin.object.As<IDisplayInput>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
@@ -235,6 +237,14 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
     case Method::GetScreens:
     case Method::RenderScreen:
     case Method::ScreenShown: return DispatchScreens(call, plugin.screens.get(), result);
+    case Method::ScreenKey: {
+        const auto* on = Argument<LONG>(call, 0);
+        const auto* screen = Argument<LONG>(call, 1);
+        const auto* key = Argument<LONG>(call, 2);
+        if (!plugin.screenKeys)
+            return E_NOINTERFACE;
+        return on && screen && key ? plugin.screenKeys->ScreenKey(*on, *screen, *key) : E_INVALIDARG;
+    }
     case Method::AdviseKeys:
         if (!plugin.input || !index)
             return E_INVALIDARG;

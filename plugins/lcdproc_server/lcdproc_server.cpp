@@ -11,6 +11,7 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/key_names.h>
 #include <pixtera/sdk/out_parameter.h>
 #include <pixtera/sdk/plugin_module.h>
 #include <pixtera/sdk/screen_source.h>
@@ -27,8 +28,8 @@ using namespace pixtera::lcdproc;
 constexpr CLSID CLSID_LCDprocServer{0x81AB40D3, 0xDDAB, 0x4E88, {0xA9, 0x46, 0x29, 0xF9, 0xD6, 0x8F, 0xEE, 0x02}};
 const InprocClass kClass{CLSID_LCDprocServer, "Pixtera.LCDprocServer", "LCDproc server"};
 
-class LCDprocServer final : public ComObject<LCDprocServer, IScreenSource, ConfigurablePlugin<LCDprocServer>,
-                                             DescribedSettings<LCDprocServer>> {
+class LCDprocServer final : public ComObject<LCDprocServer, IScreenSource, IScreenKeys,
+                                             ConfigurablePlugin<LCDprocServer>, DescribedSettings<LCDprocServer>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"listen", "Listen on", kSettingText, "127.0.0.1:13666",
@@ -96,10 +97,11 @@ public:
         *frame = nullptr;
         *characters = nullptr;
         const auto rendered = state_ ? state_->Render(display, screen, timer) : std::nullopt;
-        if (server_)
-            server_->Wake(); // a screen that timed out told its client
-        if (!rendered)
+        if (!rendered) {
+            if (server_)
+                server_->Wake(); // a screen that timed out told its client
             return S_FALSE;
+        }
         *frame = BString(AnsiToUtf16(rendered->cells)).Detach();
         std::u16string rows;
         for (int glyph = 0; glyph < rendered->glyphsUsed; ++glyph)
@@ -122,6 +124,19 @@ public:
         std::lock_guard lock(sinkMutex_);
         sink_ = ComPtr<IScreenSink>(sink);
         return S_OK;
+    }
+
+    // IScreenKeys
+    HRESULT STDMETHODCALLTYPE ScreenKey(LONG display, LONG screen, LONG key) override
+    {
+        // LCDd's clients know the six named keys (and F1-F8 by the same names) only.
+        const std::string name = KeyName(key);
+        if (!state_ || name.empty() || name.starts_with("Raw:"))
+            return S_FALSE;
+        const bool taken = state_->DeliverKey(display, screen, name);
+        if (taken && server_)
+            server_->Wake(); // a "key" or "menuevent" line waits
+        return taken ? S_OK : S_FALSE;
     }
 
 private:

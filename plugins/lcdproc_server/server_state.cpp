@@ -9,6 +9,12 @@ namespace {
 
 constexpr int kDefaultDuration = 32; // eighths of a second, as LCDd
 
+// The ScreenBacklight of a backlight state.
+int BacklightCode(const std::string& state)
+{
+    return state == "off" ? 1 : state == "on" ? 2 : state == "blink" ? 3 : state == "flash" ? 4 : 0;
+}
+
 } // namespace
 
 ServerState::ServerState(bool utf8, ServerLimits limits) : utf8_(utf8), limits_(limits) {}
@@ -36,7 +42,10 @@ ClientId ServerState::Connect()
 {
     std::lock_guard lock(mutex_);
     const ClientId id = nextClient_++;
-    clients_.emplace(id, Client{ClientSession(ClientGeometry(), utf8_, limits_.session), {}, false});
+    ClientSession session(ClientGeometry(), utf8_, limits_.session);
+    // Runs within Execute, under the lock.
+    session.SetKeyCheck([this](const std::string& key, bool exclusive) { return KeyIsFree(key, exclusive); });
+    clients_.emplace(id, Client{std::move(session), {}, false});
     return id;
 }
 
@@ -51,6 +60,8 @@ void ServerState::Disconnect(ClientId client)
         hadScreens = !it->second.session.screens().empty();
         clients_.erase(it);
         Renumber();
+        if (menu_ && !MenuValid())
+            hadScreens = true; // its menu was open, and is gone
     }
     if (hadScreens)
         NotifyChanged();
@@ -72,21 +83,38 @@ bool ServerState::Queue(Client& client, const std::string& line)
 
 bool ServerState::Execute(ClientId client, std::string_view line)
 {
-    ClientSession::Outcome outcome;
+    const std::vector<std::string_view> lines{line};
+    return ExecuteAll(client, lines) == lines.size();
+}
+
+std::size_t ServerState::ExecuteAll(ClientId client, const std::vector<std::string_view>& lines)
+{
+    bool changed = false;
+    std::size_t done = 0;
     {
         std::lock_guard lock(mutex_);
         const auto it = clients_.find(client);
         if (it == clients_.end())
-            return false;
-        outcome = it->second.session.Execute(line);
-        for (const auto& reply : outcome.replies)
-            Queue(it->second, reply);
-        if (outcome.screensChanged)
-            Renumber();
+            return 0;
+        for (; done < lines.size(); ++done) {
+            ClientSession::Outcome outcome = it->second.session.Execute(lines[done]);
+            for (const auto& reply : outcome.replies)
+                Queue(it->second, reply);
+            if (outcome.screensChanged)
+                Renumber();
+            if (outcome.menuGoto && !displays_.empty())
+                outcome.screensChanged =
+                    OpenMenuAt(displays_.begin()->first, client, *outcome.menuGoto) || outcome.screensChanged;
+            if (menu_ && !MenuValid()) // its items were deleted under it
+                outcome.screensChanged = true;
+            changed = changed || outcome.screensChanged;
+            if (outcome.close)
+                break;
+        }
     }
-    if (outcome.screensChanged)
+    if (changed)
         NotifyChanged();
-    return !outcome.close;
+    return done;
 }
 
 bool ServerState::Send(ClientId client, const std::string& line)
@@ -116,22 +144,50 @@ std::size_t ServerState::clients() const
     return clients_.size();
 }
 
-bool ServerState::DeliverKey(const std::string& key)
+bool ServerState::KeyIsFree(const std::string& key, bool exclusive) const
 {
-    std::lock_guard lock(mutex_);
-    // The client whose screen is shown first, then any that reserved the key.
-    std::vector<ClientId> order;
-    for (const auto& [display, showing] : showing_)
-        if (const auto ref = screens_.find(showing.screen); ref != screens_.end())
-            order.push_back(ref->second.client);
     for (const auto& [id, client] : clients_)
-        order.push_back(id);
-    for (ClientId id : order) {
-        Client& client = clients_.at(id);
-        if (client.session.keys().contains(key))
-            return Queue(client, "key " + key);
+        if (const auto held = client.session.keys().find(key); held != client.session.keys().end())
+            if (held->second || exclusive)
+                return false;
+    return true;
+}
+
+bool ServerState::ClientHasKey(ClientId client, const std::string& key) const
+{
+    const auto it = clients_.find(client);
+    return it != clients_.end() && it->second.session.keys().contains(key);
+}
+
+bool ServerState::DeliverKey(long display, long screen, const std::string& key)
+{
+    bool taken = false;
+    bool changed = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!displays_.contains(display))
+            return false;
+        if (menu_ && menu_->display == display && screen == kMenuScreen && MenuValid()) {
+            taken = changed = MenuKey(key);
+        } else {
+            for (auto& [id, client] : clients_)
+                if (const auto held = client.session.keys().find(key);
+                    held != client.session.keys().end() && held->second) {
+                    Queue(client, "key " + key);
+                    return true;
+                }
+            const auto ref = screens_.find(screen);
+            if (ref != screens_.end() && ClientHasKey(ref->second.client, key)) {
+                Queue(clients_.at(ref->second.client), "key " + key);
+                return true;
+            }
+            if (ref != screens_.end() && key == "Enter")
+                taken = changed = OpenMenus(display);
+        }
     }
-    return false;
+    if (changed)
+        NotifyChanged();
+    return taken;
 }
 
 void ServerState::Renumber()
@@ -171,12 +227,17 @@ std::string ServerState::Screens(long display) const
     if (!displays_.contains(display))
         return {};
     std::string list;
+    if (menu_ && menu_->display == display)
+        list += std::to_string(kMenuScreen) + " " + std::to_string(static_cast<int>(Priority::Input)) + " " +
+                std::to_string(kDefaultDuration) + "\n";
     for (const auto& [number, ref] : screens_) {
         const Screen* screen = const_cast<ServerState*>(this)->Find(number);
         if (!screen)
             continue;
+        const Client& client = clients_.at(ref.client);
         list += std::to_string(number) + " " + std::to_string(static_cast<int>(screen->priority)) + " " +
-                std::to_string(screen->duration > 0 ? screen->duration : kDefaultDuration) + "\n";
+                std::to_string(screen->duration > 0 ? screen->duration : kDefaultDuration) + " " +
+                std::to_string(BacklightCode(client.session.Backlight(*screen))) + "\n";
     }
     return list;
 }
@@ -188,6 +249,11 @@ std::optional<RenderedScreen> ServerState::Render(long display, long screenNumbe
     {
         std::lock_guard lock(mutex_);
         const auto geometry = displays_.find(display);
+        if (screenNumber == kMenuScreen && geometry != displays_.end()) {
+            if (menu_ && menu_->display == display && MenuValid())
+                return RenderScreen(MenuScreen(geometry->second), geometry->second, timer);
+            return std::nullopt;
+        }
         Client* client = nullptr;
         Screen* screen = Find(screenNumber, &client);
         if (geometry == displays_.end() || !screen)

@@ -41,6 +41,9 @@ public:
     void Disconnect(ClientId client);
     // Executes one line of the client; false when the client asked to go ("bye").
     bool Execute(ClientId client, std::string_view line);
+    // Executes the lines in order under one lock, as many as came in one read; how many ran
+    // before a "bye" (then the client goes), else all of them.
+    std::size_t ExecuteAll(ClientId client, const std::vector<std::string_view>& lines);
     // Queues a line for the client; false when its output is over the limit (drop it).
     bool Send(ClientId client, const std::string& line);
     // The bytes waiting for the client, taken.
@@ -49,8 +52,13 @@ public:
     bool Overflowed(ClientId client) const;
     std::size_t clients() const;
 
-    // A key pressed on a display, for the client that reserved it ("key X"); false when none did.
-    bool DeliverKey(const std::string& key);
+    // A key pressed on a display where `screen` of ours shows (-1: none). As LCDd: the open
+    // menu takes its keys; a key reserved exclusively goes to its client, a shared one to the
+    // client whose screen shows ("key X"); Enter on a client's screen opens the clients' menus.
+    // False when nothing here took it: it stays the service's.
+    bool DeliverKey(long display, long screen, const std::string& key);
+    // The number of the menu's screen while it is open.
+    static constexpr long kMenuScreen = 0;
 
     // The rotation's view: "<id> <priority> <duration>" lines.
     std::string Screens(long display) const;
@@ -70,6 +78,20 @@ private:
         ClientId client = 0;
         std::string id;
     };
+    struct MenuLevel {
+        ClientId client = 0; // 0: the list of the clients with menus
+        std::string menu; // the client's menu shown
+        std::size_t cursor = 0;
+    };
+    struct OpenMenu {
+        long display = -1;
+        std::vector<MenuLevel> levels; // the way in, the shown one last
+    };
+    struct MenuEntry {
+        std::string text;
+        ClientId client = 0;
+        MenuItem* item = nullptr; // none for a client's entry in the list of clients
+    };
     struct Showing {
         long screen = -1;
         long since = 0; // the timer when it began
@@ -83,6 +105,18 @@ private:
     // Counts the time the screen was shown against its timeout; true when that is over.
     bool SpendTimeout(long screen, long elapsed);
     void NotifyChanged();
+    bool KeyIsFree(const std::string& key, bool exclusive) const;
+    bool ClientHasKey(ClientId client, const std::string& key) const;
+    // Menus: what the shown level lists, opening, moving, leaving.
+    std::vector<MenuEntry> Entries(const MenuLevel& level);
+    std::vector<ClientId> ClientsWithMenus() const;
+    bool OpenMenus(long display);
+    bool OpenMenuAt(long display, ClientId client, const std::string& menu);
+    // True when the open menu still has what it shows; else it is closed.
+    bool MenuValid();
+    bool MenuKey(const std::string& key);
+    void Select(MenuLevel& level, MenuEntry& entry);
+    Screen MenuScreen(const Geometry& geometry);
     bool Queue(Client& client, const std::string& line);
 
     const bool utf8_;
@@ -97,6 +131,7 @@ private:
     std::map<std::pair<ClientId, std::string>, long> numbers_;
     long nextScreen_ = 1;
     std::map<long, Showing> showing_; // by display
+    std::optional<OpenMenu> menu_; // shown on one display at a time
 };
 
 } // namespace pixtera::lcdproc

@@ -8,10 +8,11 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -21,6 +22,7 @@ namespace {
 
 // Read per client and round, so that one busy client cannot starve the others.
 constexpr std::size_t kReadChunk = 4096;
+constexpr int kReserveRetryMs = 1000;
 
 std::string Address(const ListenAddress& address) { return address.host + ":" + std::to_string(address.port); }
 
@@ -68,12 +70,19 @@ bool SocketServer::Start(const ListenAddress& address, std::string& why)
     getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&bound), &length);
     port_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(bound).sin6_port
                                               : reinterpret_cast<sockaddr_in&>(bound).sin_port);
-    reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
     wake_ = UniqueFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake_) {
         why = std::string("no eventfd: ") + std::strerror(errno);
         return false;
     }
+    epoll_ = UniqueFd(epoll_create1(EPOLL_CLOEXEC));
+    if (!epoll_) {
+        why = std::string("no epoll: ") + std::strerror(errno);
+        return false;
+    }
+    Watch(listener_.get(), EPOLLIN, false);
+    Watch(wake_.get(), EPOLLIN, false);
+    TakeReserve();
     thread_ = std::thread([this] {
         NameThisThread("px-lcdserver");
         Loop();
@@ -89,43 +98,101 @@ void SocketServer::Wake()
     [[maybe_unused]] const auto written = write(wake_.get(), &one, sizeof one);
 }
 
+bool SocketServer::TakeReserve()
+{
+    if (!reserve_)
+        reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!reserve_ && !reserveLost_)
+        LogWarning("LCDproc server: no file descriptor to spare for refusing clients; new clients wait until "
+                   "there is one");
+    reserveLost_ = !reserve_;
+    return !reserveLost_;
+}
+
+void SocketServer::Watch(int fd, std::uint32_t events, bool added)
+{
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = fd;
+    epoll_ctl(epoll_.get(), added ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &event);
+}
+
+void SocketServer::Arm(Connection& connection)
+{
+    const std::uint32_t wanted = EPOLLIN | (connection.pending.empty() ? 0u : std::uint32_t{EPOLLOUT});
+    if (wanted != connection.watched)
+        Watch(connection.fd.get(), wanted, true);
+    connection.watched = wanted;
+}
+
 void SocketServer::Loop()
 {
-    std::vector<pollfd> polled;
+    // Only the ready ones come back from epoll: a round costs what happened, not the number of
+    // clients connected.
+    std::array<epoll_event, 64> ready{};
+    bool takeAll = true; // another thread may have queued output for any client
+    bool listening = true; // the listener is watched
     while (!stopping_) {
-        polled.clear();
-        polled.push_back({listener_.get(), POLLIN, 0});
-        polled.push_back({wake_.get(), POLLIN, 0});
-        for (auto& [fd, connection] : connections_) {
-            if (connection.pending.empty())
-                connection.pending = state_.TakeOutput(connection.client);
-            polled.push_back({fd, static_cast<short>(POLLIN | (connection.pending.empty() ? 0 : POLLOUT)), 0});
-        }
-        if (poll(polled.data(), polled.size(), -1) < 0 && errno != EINTR) {
-            LogError(std::string("LCDproc server: poll failed: ") + std::strerror(errno) +
+        // Without the spare descriptor a waiting client could be neither taken nor refused, and
+        // would wake the loop at once, for ever: the listener waits, and the spare is tried again
+        // every second (and whenever a client comes or goes).
+        const bool spare = TakeReserve();
+        if (spare != listening)
+            Watch(listener_.get(), spare ? std::uint32_t{EPOLLIN} : 0u, true);
+        listening = spare;
+        if (takeAll)
+            for (auto& [fd, connection] : connections_) {
+                // Output other threads queued; a client's own replies went out right after its
+                // lines (what did not fit waits in pending).
+                if (connection.pending.empty())
+                    connection.pending = state_.TakeOutput(connection.client);
+                Arm(connection);
+            }
+        takeAll = false;
+        const int count =
+            epoll_wait(epoll_.get(), ready.data(), static_cast<int>(ready.size()), listening ? -1 : kReserveRetryMs);
+        rounds_.fetch_add(1, std::memory_order_relaxed);
+        if (count < 0 && errno != EINTR) {
+            LogError(std::string("LCDproc server: epoll_wait failed: ") + std::strerror(errno) +
                      "; no more clients are served");
             return;
         }
-        if (polled[1].revents & POLLIN) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const auto read = ::read(wake_.get(), &count, sizeof count);
-        }
-        for (std::size_t i = 2; i < polled.size(); ++i) {
-            const int fd = polled[i].fd;
-            const auto it = connections_.find(fd);
-            if (it == connections_.end() || polled[i].revents == 0)
+        bool accept = false;
+        for (int i = 0; i < count; ++i) {
+            const int fd = ready[static_cast<std::size_t>(i)].data.fd;
+            const std::uint32_t events = ready[static_cast<std::size_t>(i)].events;
+            if (fd == listener_.get()) {
+                accept = listening;
                 continue;
+            }
+            if (fd == wake_.get()) {
+                std::uint64_t wakes = 0;
+                [[maybe_unused]] const auto read = ::read(wake_.get(), &wakes, sizeof wakes);
+                takeAll = true;
+                continue;
+            }
+            const auto it = connections_.find(fd);
+            if (it == connections_.end())
+                continue; // closed earlier in this round
             Connection& connection = it->second;
-            if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) && !Read(connection))
+            const bool readable = events & (EPOLLIN | EPOLLHUP | EPOLLERR);
+            if (readable && !Read(connection))
                 continue; // closed
-            if (state_.Overflowed(connection.client)) {
+            if (readable && state_.Overflowed(connection.client)) {
                 Close(fd, "does not read its replies");
                 continue;
             }
-            if (polled[i].revents & POLLOUT)
+            if (readable || (events & EPOLLOUT))
                 Write(connection);
+            Arm(connection);
         }
-        if (polled[0].revents & POLLIN)
+        if (takeAll) // what others queued may have outgrown a client's limit
+            for (auto it = connections_.begin(); it != connections_.end();) {
+                const int fd = (it++)->first;
+                if (state_.Overflowed(connections_.at(fd).client))
+                    Close(fd, "does not read its replies");
+            }
+        if (accept)
             Accept();
     }
 }
@@ -151,6 +218,8 @@ void SocketServer::Accept()
         connection.client = state_.Connect();
         const int key = fd.get();
         connection.fd = std::move(fd);
+        connection.watched = EPOLLIN;
+        Watch(key, EPOLLIN, false);
         connections_.emplace(key, std::move(connection));
     }
 }
@@ -160,11 +229,12 @@ void SocketServer::Shed()
     if (!outOfFds_)
         LogWarning("LCDproc server: no file descriptor for a new client; clients are refused until there is");
     outOfFds_ = true;
-    // The client waiting would wake poll() again at once, for ever: let it in on the reserve
-    // and close it.
+    // The client waiting would wake the loop again at once, for ever: let it in on the reserve
+    // and close it. Another thread of the process may take the freed number first; then the
+    // accept fails too, the reserve cannot be had again, and the loop waits for it.
     reserve_.reset();
     UniqueFd(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    reserve_ = UniqueFd(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    TakeReserve();
 }
 
 bool SocketServer::Read(Connection& connection)
@@ -177,44 +247,64 @@ bool SocketServer::Read(Connection& connection)
     }
     if (got < 0)
         return true;
-    for (std::string_view data(buffer, static_cast<std::size_t>(got)); !data.empty();) {
-        const auto end = data.find('\n');
-        const std::string_view piece = data.substr(0, end);
-        data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
-        if (!connection.skipping) {
-            if (connection.input.size() + piece.size() > kLongestLine) {
-                connection.input.clear();
-                connection.skipping = true;
-                state_.Send(connection.client, "huh? Line too long");
-            } else {
-                connection.input.append(piece);
-            }
-        }
-        if (end == std::string_view::npos)
-            break;
-        if (!connection.skipping && !state_.Execute(connection.client, connection.input)) {
+    // The whole lines of this read run at once; the first may have begun in an earlier read.
+    std::vector<std::string_view> lines;
+    std::string begun;
+    auto run = [&] {
+        const std::size_t done = state_.ExecuteAll(connection.client, lines);
+        const bool bye = done < lines.size();
+        lines.clear();
+        if (bye) {
             Write(connection); // what came before "bye"
             Close(connection.fd.get(), nullptr);
-            return false;
+        }
+        return !bye;
+    };
+    for (std::string_view data(buffer, static_cast<std::size_t>(got)); !data.empty();) {
+        // As LCDd reads: a line ends at a line feed, a carriage return or a NUL ("\r\n" leaves
+        // an empty line between, which does nothing).
+        const auto end = data.find_first_of(std::string_view("\n\r\0", 3));
+        const std::string_view piece = data.substr(0, end);
+        data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
+        if (!connection.skipping && connection.input.size() + piece.size() > kLongestLine) {
+            if (!run()) // the lines before it are answered first
+                return false;
+            connection.input.clear();
+            connection.skipping = true;
+            state_.Send(connection.client, "huh? Line too long");
+        }
+        if (end == std::string_view::npos) {
+            if (!connection.skipping)
+                connection.input.append(piece);
+            break;
+        }
+        if (!connection.skipping && connection.input.empty()) {
+            lines.push_back(piece);
+        } else if (!connection.skipping) {
+            begun = std::move(connection.input) + std::string(piece);
+            lines.emplace_back(begun);
         }
         connection.input.clear();
         connection.skipping = false;
     }
-    return true;
+    return run();
 }
 
 bool SocketServer::Write(Connection& connection)
 {
-    if (connection.pending.empty())
-        connection.pending = state_.TakeOutput(connection.client);
-    while (!connection.pending.empty()) {
-        const ssize_t sent =
-            send(connection.fd.get(), connection.pending.data(), connection.pending.size(), MSG_NOSIGNAL);
-        if (sent < 0)
-            return errno == EAGAIN || errno == EINTR;
-        connection.pending.erase(0, static_cast<std::size_t>(sent));
+    for (;;) {
+        if (connection.pending.empty())
+            connection.pending = state_.TakeOutput(connection.client);
+        if (connection.pending.empty())
+            return true;
+        while (!connection.pending.empty()) {
+            const ssize_t sent =
+                send(connection.fd.get(), connection.pending.data(), connection.pending.size(), MSG_NOSIGNAL);
+            if (sent < 0)
+                return errno == EAGAIN || errno == EINTR;
+            connection.pending.erase(0, static_cast<std::size_t>(sent));
+        }
     }
-    return true;
 }
 
 void SocketServer::Close(int fd, const char* why)

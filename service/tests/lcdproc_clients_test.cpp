@@ -243,6 +243,86 @@ TEST_F(LcdprocClients, LcdexecsMenuIsAnsweredAsLcddAnswersIt)
     EXPECT_EQ(ours->WaitFor(0), -1) << "it runs on";
 }
 
+TEST_F(LcdprocClients, KeysWalkLcdexecsMenuAndItRunsTheCommandOnce)
+{
+    if (!Installed("/usr/bin/lcdexec"))
+        GTEST_SKIP() << "no lcdexec";
+    const auto ran = TestDirectory() / "ran";
+    const auto config = TestDirectory() / "lcdexec.conf";
+    std::ofstream(config) << "[lcdexec]\nAddress=127.0.0.1\nPort=" << port
+                          << "\nShell=/bin/sh\nForeground=yes\n[MainMenu]\nEntry=Run\n[Run]\nDisplayName=\"Run once\"\n"
+                          << "Exec=\"echo ran >> " << ran.string() << "\"\n";
+    // lcdexec has no screen of its own: a client's screen shows, and Enter on it opens the menu.
+    ProtocolClient other(port);
+    for (const char* line : {"hello", "screen_add s", "widget_add s w string", "widget_set s w 1 1 {a screen}"})
+        other.Ask(line);
+    ASSERT_TRUE(ShownMatches([](const auto& rows) { return rows[0].starts_with("a screen"); })) << Shown();
+    auto lcdexec = Client("/usr/bin/lcdexec", {"-f", "-c", config.string(), "-r", "5", "-s", "0"});
+    // Greeted, named, its item added and set.
+    ASSERT_TRUE(Eventually([&] { return Replies(*lcdexec).size() >= 4; })) << lcdexec->output();
+
+    auto press = [&](const char* key) { std::ofstream(screen + ".keys", std::ios::app) << key << "\n"; };
+    press("Enter");
+    ASSERT_TRUE(ShownMatches([](const auto& rows) { return rows[1] == ">Run once           "; })) << Shown();
+    EXPECT_TRUE(ShownMatches([](const auto& rows) { return rows[0].find("lcdexec") != std::string::npos; }))
+        << "the client's name is the menu's title\n"
+        << Shown();
+    press("Enter");
+    EXPECT_TRUE(ShownMatches([](const auto& rows) { return rows[0].starts_with("a screen"); }))
+        << "the menu closed as lcdexec asked\n"
+        << Shown();
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(ran); })) << lcdexec->output();
+    std::ifstream in(ran);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "ran\n");
+}
+
+TEST_F(LcdprocClients, AReservedKeyReachesTheClientWhileItsScreenShows)
+{
+    ProtocolClient client(port);
+    for (const char* line :
+         {"hello", "client_add_key Down", "screen_add s", "widget_add s w string", "widget_set s w 1 1 {mine}"})
+        client.Ask(line);
+    ASSERT_TRUE(ShownMatches([](const auto& rows) { return rows[0].starts_with("mine"); })) << Shown();
+    std::ofstream(screen + ".keys", std::ios::app) << "Up\nDown\n";
+    std::optional<std::string> line;
+    do
+        line = client.Line();
+    while (line && (line->starts_with("listen") || line->starts_with("ignore")));
+    EXPECT_EQ(line, "key Down") << "Up was not reserved, and goes no further than the service";
+}
+
+TEST_F(LcdprocClients, AShownScreenDarkensTheBacklightAndAHiddenOneNever)
+{
+    // The calls the display was given, as its file records them.
+    auto dark = [&] {
+        std::ifstream in(screen);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string calls = text.str();
+        const auto off = calls.rfind(R"("op":"SetBacklight","on":false)");
+        const auto on = calls.rfind(R"("op":"SetBacklight","on":true)");
+        return off != std::string::npos && (on == std::string::npos || on < off);
+    };
+    ProtocolClient hidden(port);
+    for (const char* line : {"hello", "backlight off", "screen_add h", "screen_set h -priority hidden"})
+        hidden.Ask(line);
+    ProtocolClient client(port);
+    for (const char* line : {"hello", "screen_add s", "widget_add s w string", "widget_set s w 1 1 {lit}"})
+        client.Ask(line);
+    ASSERT_TRUE(ShownMatches([](const auto& rows) { return rows[0].starts_with("lit"); })) << Shown();
+    EXPECT_FALSE(dark()) << "the hidden screen's client asked for the dark, but its screen never shows";
+    EXPECT_EQ(client.Ask("backlight off"), "success");
+    EXPECT_TRUE(Eventually(dark)) << "the client's own screen shows";
+    EXPECT_EQ(client.Ask("screen_set s -backlight on"), "success") << "the screen's own before its client's";
+    EXPECT_TRUE(Eventually([&] { return !dark(); }));
+    EXPECT_EQ(client.Ask("screen_set s -backlight toggle"), "success");
+    EXPECT_TRUE(Eventually(dark));
+    EXPECT_EQ(client.Ask("screen_del s"), "success");
+    EXPECT_TRUE(Eventually([&] { return !dark(); })) << "the display's own backlight once the screen went";
+}
+
 TEST_F(LcdprocClients, LcdvcConnectsAndShowsAConsole)
 {
     if (!Installed("/usr/bin/lcdvc") || access("/dev/vcsa", R_OK) != 0)

@@ -9,6 +9,7 @@
 #include <pixtera/platform/process_list.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/key_names.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/screen_source.h>
 
@@ -109,7 +110,7 @@ TEST_F(LcdprocServerService, InAProcessOfItsOwnItIsAskedForScreensAndKeepsItsDis
     EXPECT_TRUE(Shows("## Again ###########")) << Shown();
 }
 
-TEST_F(LcdprocServerService, TheWrapperForwardsScreensButNoSink)
+TEST_F(LcdprocServerService, TheWrapperForwardsScreensAndKeysButNoSink)
 {
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(u"DispatchWrapper.core", &clsid), S_OK);
@@ -139,6 +140,12 @@ TEST_F(LcdprocServerService, TheWrapperForwardsScreensButNoSink)
     EXPECT_EQ(characters.view().size(), 8u) << "the heartbeat's heart";
     EXPECT_EQ(source->ScreenShown(3, id, 0), S_OK);
     EXPECT_EQ(client.Line(), "listen s");
+    const auto keys = wrapper.As<IScreenKeys>();
+    ASSERT_TRUE(keys) << "keys cross to the host";
+    EXPECT_EQ(client.Ask("client_add_key Up"), "success");
+    EXPECT_EQ(keys->ScreenKey(3, id, kKeyUp), S_OK);
+    EXPECT_EQ(client.Line(), "key Up");
+    EXPECT_EQ(keys->ScreenKey(3, id, kKeyDown), S_FALSE) << "a key no client holds is the service's";
     EXPECT_FALSE(wrapper.As<IDisplayDriver>()) << "what the hosted object lacks is not answered";
 }
 

@@ -115,6 +115,12 @@ TEST(ScreenRotation, ScreenListsAreReadAndBounded)
     for (int i = 0; i < 5000; ++i)
         many += std::to_string(i) + " 2 8\n";
     EXPECT_EQ(ReadScreenList(many, 0).size(), 1024u);
+    const auto lit = ReadScreenList("1 2 8 1\n2 2 8 4\n3 2 8 9\n4 2 8 x", 0);
+    ASSERT_EQ(lit.size(), 4u);
+    EXPECT_EQ(lit[0].backlight, kScreenBacklightOff);
+    EXPECT_EQ(lit[1].backlight, kScreenBacklightFlash);
+    EXPECT_EQ(lit[2].backlight, kScreenBacklightOpen) << "no backlight of the list's: the display's own";
+    EXPECT_EQ(lit[3].backlight, kScreenBacklightOpen);
 }
 
 } // namespace

@@ -218,10 +218,15 @@ TEST_F(Session, KeysAndMenus)
     EXPECT_EQ(Replies(session, "client_add_key A -shared Up"), "success");
     EXPECT_EQ(Replies(session, "client_add_key -foo B"), "huh? Invalid option: -foo|success");
     EXPECT_EQ(Replies(session, "client_add_key"), "huh? Usage: client_add_key [-exclusively|-shared] {<key>}+");
-    EXPECT_EQ(session.keys(), (std::set<std::string>{"A", "B", "Up"}));
-    EXPECT_EQ(Replies(session, "client_del_key A Up"), "success");
+    EXPECT_EQ(Replies(session, "client_add_key -exclusively Down"), "success");
+    EXPECT_EQ(session.keys(), (std::map<std::string, bool>{{"A", false}, {"B", false}, {"Down", true}, {"Up", false}}));
+    EXPECT_EQ(Replies(session, "client_add_key -exclusively A Down"),
+              "huh? Could not reserve key \"A\"|huh? Could not reserve key \"Down\"|success")
+        << "as LCDd: an exclusive reservation meets none other of the key, its own neither";
+    EXPECT_EQ(Replies(session, "client_add_key Up"), "success") << "shared twice is fine";
+    EXPECT_EQ(Replies(session, "client_del_key A Up Down"), "success");
     EXPECT_EQ(Replies(session, "client_del_key"), "huh? Usage: client_del_key {<key>}+");
-    EXPECT_EQ(session.keys(), std::set<std::string>{"B"});
+    EXPECT_EQ(session.keys(), (std::map<std::string, bool>{{"B", false}}));
 
     EXPECT_EQ(Replies(session, "menu_del_item \"\" x"), "huh? Client has no menu");
     EXPECT_EQ(Replies(session, "menu_add_item \"\" m menu -text Main"), "success");
@@ -230,6 +235,19 @@ TEST_F(Session, KeysAndMenus)
     EXPECT_EQ(Replies(session, "menu_add_item go x action"), "huh? Cannot find menu id") << "an action holds no items";
     EXPECT_EQ(Replies(session, "menu_add_item m x gadget"), "huh? Invalid menuitem type");
     EXPECT_EQ(Replies(session, "menu_set_item m go -text Went"), "success");
+    EXPECT_EQ(Replies(session, "menu_add_item m box checkbox \"A box\" -value on -allow_gray true"), "success");
+    EXPECT_EQ(Replies(session, "menu_add_item m ring ring -text Ring -strings \"a\tbb\tc\""), "success");
+    EXPECT_EQ(Replies(session, "menu_set_item m box -menu_result quit"), "success")
+        << "an option the item does not use is accepted";
+    ASSERT_EQ(session.menu().size(), 4u);
+    EXPECT_EQ(session.menu()[1].text, "Went") << "options set one by one, the text kept";
+    EXPECT_EQ(session.menu()[2].text, "A box") << "the text before the options";
+    EXPECT_EQ(session.menu()[2].value, "on");
+    EXPECT_TRUE(session.menu()[2].allowGray);
+    EXPECT_EQ(session.menu()[3].strings, (std::vector<std::string>{"a", "bb", "c"}));
+    EXPECT_EQ(Replies(session, "menu_set_item m go -menu_result close"), "success");
+    EXPECT_EQ(session.menu()[1].result, "close");
+    EXPECT_EQ(session.menu()[1].text, "Went");
     EXPECT_EQ(Replies(session, "menu_set_item \"\" x -text y"), "huh? Cannot find menu id");
     EXPECT_EQ(Replies(session, "menu_goto m"), "success");
     EXPECT_EQ(Replies(session, "menu_goto x"), "huh? Cannot find menu id");

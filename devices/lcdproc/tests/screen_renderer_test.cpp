@@ -196,4 +196,21 @@ TEST_F(Render, AScreenNarrowerThanTheDisplayClipsItsWidgets)
     EXPECT_EQ(Row(At(0), 0), "abcdef              ");
 }
 
+TEST_F(Render, TheCursorBlinksOverItsCellAsLcddDrawsIt)
+{
+    Build({"widget_add s w string", "widget_set s w 1 2 abcdef", "screen_set s -cursor block -cursor_x 3 -cursor_y 2"});
+    EXPECT_EQ(Shown(At(0), 1), "ab0def              ") << "a block, from a user character";
+    EXPECT_EQ(Glyph(At(0), Row(At(0), 1)[2]), (GlyphRows{31, 31, 31, 31, 31, 31, 31, 31}));
+    EXPECT_EQ(Shown(At(1), 1), "ab0def              ");
+    EXPECT_EQ(Shown(At(2), 1), "abcdef              ") << "off for the next quarter second";
+    EXPECT_EQ(Shown(At(3), 1), "abcdef              ");
+    EXPECT_EQ(Shown(At(4), 1), "ab0def              ");
+    session_->Execute("screen_set s -cursor under");
+    EXPECT_EQ(Shown(At(0), 1), "ab_def              ");
+    session_->Execute("screen_set s -cursor_x 20 -cursor_y 4");
+    EXPECT_EQ(Row(At(0), 3).back(), '_') << "the last cell";
+    session_->Execute("screen_set s -cursor off");
+    EXPECT_EQ(Row(At(0), 3), std::string(20, ' '));
+}
+
 } // namespace

@@ -83,14 +83,17 @@ TEST(PluginHostWire, KeyEventsAreWholeDatagramsOrNothing)
     EXPECT_FALSE(DecodeKeyEvent(Body(EncodeCall({Method::AdviseKeys, {LONG(1)}})))) << "a call is no event";
 }
 
-TEST(PluginHostWire, TheKeysAdviceIsACallAndNothingAfterIt)
+TEST(PluginHostWire, TheKeysCallsAreCallsAndNothingAfterTheLast)
 {
+    const auto keyCall = DecodeCall(Body(EncodeCall({Method::ScreenKey, {LONG(0), LONG(3), LONG(1)}, 4})));
+    ASSERT_TRUE(keyCall);
+    EXPECT_EQ(keyCall->method, Method::ScreenKey);
     const std::string message = EncodeCall({Method::AdviseKeys, {LONG(1)}, 5});
     const auto read = DecodeCall(Body(message));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->method, Method::AdviseKeys);
     std::string later = message;
-    later[9] = static_cast<char>(static_cast<int>(Method::AdviseKeys) + 1);
+    later[9] = static_cast<char>(static_cast<int>(kLastMethod) + 1);
     EXPECT_FALSE(DecodeCall(Body(later)));
 }
 

@@ -6,6 +6,7 @@
 #include "protocol_client.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/key_names.h>
 #include <pixtera/sdk/screen_source.h>
 
 #include <gtest/gtest.h>
@@ -52,11 +53,12 @@ protected:
         EXPECT_EQ(plugin->GetScreens(0, list.Out()), S_OK);
         std::vector<std::pair<LONG, LONG>> screens;
         std::istringstream lines(Utf16ToUtf8(BstrView(list.get())));
-        LONG id = 0;
-        LONG priority = 0;
-        LONG duration = 0;
-        while (lines >> id >> priority >> duration)
-            screens.emplace_back(id, priority);
+        for (std::string line; std::getline(lines, line);) {
+            LONG id = 0;
+            LONG priority = 0;
+            if (std::istringstream(line) >> id >> priority)
+                screens.emplace_back(id, priority);
+        }
         return screens;
     }
     // The screen's rows as the display would get them.
@@ -169,6 +171,27 @@ TEST_F(LcdprocServer, TheRestOfTheProtocol)
     for (const auto& [line, reply] : exchanges)
         EXPECT_EQ(client->Ask(line), reply) << line;
     EXPECT_EQ(client->Ask("sleep 1", 2), "sleeping 1 seconds|huh? ignored (not fully implemented)");
+}
+
+TEST_F(LcdprocServer, KeysAndMenuEventsReachTheClientOverItsSocket)
+{
+    Start();
+    const auto keys = plugin.As<IScreenKeys>();
+    ASSERT_TRUE(keys) << "the server takes the displays' keys";
+    auto client = Client();
+    EXPECT_EQ(client->Ask("client_add_key Up"), "success");
+    EXPECT_EQ(client->Ask("screen_add s"), "success");
+    EXPECT_EQ(client->Ask("menu_add_item \"\" go action Go"), "success");
+    const LONG screen = Screens().at(0).first;
+    EXPECT_EQ(keys->ScreenKey(0, -1, kKeyUp), S_FALSE) << "a design shows: the key is the service's";
+    EXPECT_EQ(keys->ScreenKey(0, screen, kKeyUp), S_OK);
+    EXPECT_EQ(client->Line(), "key Up");
+    EXPECT_EQ(keys->ScreenKey(0, screen, kKeyRaw | 0x41), S_FALSE) << "no name a client could reserve";
+    EXPECT_EQ(keys->ScreenKey(0, screen, kKeyEnter), S_OK) << "Enter opens the menu";
+    ASSERT_EQ(Screens().at(0), (std::pair<LONG, LONG>{0, kScreenInput}));
+    EXPECT_EQ(Frame(0).substr(20, 4), ">Go ");
+    EXPECT_EQ(keys->ScreenKey(0, 0, kKeyEnter), S_OK);
+    EXPECT_EQ(client->Line(), "menuevent select go");
 }
 
 TEST_F(LcdprocServer, AClientReachesNoOtherClientsScreens)
@@ -309,7 +332,8 @@ TEST_F(LcdprocServer, GarbageAndAClientDyingMidLineHarmNothing)
     flood->Send(burst);
     EXPECT_TRUE(Eventually([&] { return Screens().size() == 2; })) << "the dead client's screen went";
     EXPECT_EQ(Frame(Screens()[0].first).substr(0, 5), "stays");
-    EXPECT_TRUE(Eventually([&] { return Frame(Screens()[1].first).substr(0, 6) == "n19999"; }));
+    EXPECT_TRUE(Eventually([&] { return Frame(Screens()[1].first).substr(0, 6) == "n19999"; }))
+        << Frame(Screens()[1].first);
 }
 
 } // namespace

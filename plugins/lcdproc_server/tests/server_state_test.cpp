@@ -56,12 +56,31 @@ TEST_F(State, EveryServedDisplayListsAllScreensWithRankAndDuration)
     EXPECT_EQ(state.Screens(0), state.Screens(2));
     const auto ids = Ids(0);
     ASSERT_EQ(ids.size(), 2u);
-    EXPECT_EQ(state.Screens(0), ids[0] + " 4 16\n" + ids[1] + " 2 32\n");
+    EXPECT_EQ(state.Screens(0), ids[0] + " 4 16 0\n" + ids[1] + " 2 32 0\n");
     EXPECT_EQ(state.Screens(1), "") << "not served";
     EXPECT_EQ(changes, (std::vector<long>{0, 2, 0, 2, 0, 2})) << "add, re-rank, add; each display told";
     changes.clear();
     Lines(a, {"screen_set one -name x", "widget_add one w string"});
     EXPECT_TRUE(changes.empty()) << "contents are no change of the rotation";
+}
+
+TEST_F(State, TheListCarriesTheBacklightEachScreenAsksFor)
+{
+    Lines(a, {"screen_add one", "screen_add two", "screen_set two -backlight blink"});
+    const auto ids = Ids(0);
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 0\n" + ids[1] + " 2 32 3\n");
+    changes.clear();
+    Lines(a, {"backlight off"});
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 1\n" + ids[1] + " 2 32 3\n")
+        << "the client's for a screen without its own";
+    EXPECT_EQ(changes, (std::vector<long>{0, 2})) << "the displays read the list again";
+    Lines(a, {"backlight toggle", "screen_set two -backlight open"});
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 2\n" + ids[1] + " 2 32 2\n");
+    Lines(a, {"backlight flash", "screen_set one -backlight toggle"});
+    EXPECT_EQ(state.Screens(0), ids[0] + " 2 32 1\n" + ids[1] + " 2 32 4\n");
+    changes.clear();
+    Lines(a, {"backlight flash", "backlight nonsense"});
+    EXPECT_TRUE(changes.empty()) << "no change, nothing to read again";
 }
 
 TEST_F(State, AScreenKeepsItsNumberAndGoesWithItsClient)
@@ -115,21 +134,167 @@ TEST_F(State, AScreenGoesWhenItsTimeoutIsSpentShowing)
     EXPECT_EQ(changes, (std::vector<long>{0, 2}));
 }
 
-TEST_F(State, KeysGoToTheClientThatReservedThem)
+TEST_F(State, KeysGoAsLcddHandsThem)
 {
-    Lines(a, {"client_add_key Up"});
-    Lines(b, {"client_add_key Up Down", "screen_add s"});
     state.TakeOutput(a);
     state.TakeOutput(b);
-    EXPECT_TRUE(state.DeliverKey("Down"));
-    EXPECT_EQ(state.TakeOutput(b), "key Down\n");
-    EXPECT_TRUE(state.DeliverKey("Up"));
-    EXPECT_EQ(state.TakeOutput(a), "key Up\n") << "the first that asked";
-    state.Shown(0, std::stol(Ids(0)[0]), 0);
+    Lines(a, {"client_add_key Up", "screen_add sa"});
+    Lines(b, {"client_add_key -exclusively Down", "screen_add sb", "client_add_key Up"});
+    Lines(b, {"client_add_key -exclusively Up"});
+    Lines(a, {"client_add_key Down"});
+    EXPECT_EQ(state.TakeOutput(a), "success\nsuccess\nhuh? Could not reserve key \"Down\"\nsuccess\n")
+        << "an exclusive reservation keeps others from the key";
+    EXPECT_EQ(state.TakeOutput(b), "success\nsuccess\nsuccess\nhuh? Could not reserve key \"Up\"\nsuccess\n")
+        << "as does a shared one from an exclusive reservation";
+    const long sa = std::stol(Ids(0)[0]);
+    const long sb = std::stol(Ids(0)[1]);
+
+    EXPECT_TRUE(state.DeliverKey(0, sa, "Up"));
+    EXPECT_TRUE(state.DeliverKey(0, sb, "Up"));
+    EXPECT_EQ(state.TakeOutput(a), "key Up\n") << "a shared key goes to the client whose screen shows";
+    EXPECT_EQ(state.TakeOutput(b), "key Up\n");
+    EXPECT_FALSE(state.DeliverKey(0, -1, "Up")) << "no client's screen shows: the key stays the service's";
+    EXPECT_TRUE(state.DeliverKey(2, sa, "Down"));
+    EXPECT_EQ(state.TakeOutput(b), "key Down\n") << "an exclusive key goes to its client whatever shows";
+    EXPECT_FALSE(state.DeliverKey(0, sa, "Left"));
+    EXPECT_FALSE(state.DeliverKey(1, sa, "Up")) << "a display not served";
+    EXPECT_FALSE(state.DeliverKey(0, sa, "Enter")) << "no menu to open";
+    EXPECT_EQ(state.TakeOutput(a) + state.TakeOutput(b), "");
+
+    Lines(b, {"client_del_key Down"});
+    Lines(a, {"client_add_key -exclusively Down"});
     state.TakeOutput(b);
-    EXPECT_TRUE(state.DeliverKey("Up"));
-    EXPECT_EQ(state.TakeOutput(b), "key Up\n") << "unless another's screen is shown";
-    EXPECT_FALSE(state.DeliverKey("Enter"));
+    EXPECT_EQ(state.TakeOutput(a), "success\n") << "a key let go is free again";
+    EXPECT_TRUE(state.DeliverKey(0, sb, "Down"));
+    EXPECT_EQ(state.TakeOutput(a), "key Down\n");
+}
+
+// A menu row of 20: the entry at the left, its value at the right.
+std::string Row(const std::string& left, const std::string& right = "")
+{
+    return left + std::string(20 - left.size() - right.size(), ' ') + right;
+}
+
+class Menus : public State {
+protected:
+    void SetUp() override
+    {
+        State::SetUp();
+        Lines(a, {"screen_add s", "menu_add_item \"\" act action \"Run it\"", "menu_add_item \"\" sub menu Sub",
+                  "menu_add_item sub box checkbox Box", "menu_add_item sub ring ring Ring -strings \"x\ty\"",
+                  "menu_set_item \"\" act -menu_result quit"});
+        state.TakeOutput(a);
+        screen = std::stol(Ids(0)[0]);
+        changes.clear();
+    }
+    // The menu's rows on display 0, as the display gets them.
+    std::vector<std::string> MenuRows()
+    {
+        const auto rendered = state.Render(0, ServerState::kMenuScreen, 0);
+        if (!rendered)
+            return {};
+        std::vector<std::string> rows;
+        for (int row = 0; row < 4; ++row)
+            rows.push_back(rendered->cells.substr(static_cast<std::size_t>(row) * 20, 20));
+        return rows;
+    }
+    bool Key(const std::string& key) { return state.DeliverKey(0, ServerState::kMenuScreen, key); }
+
+    long screen = 0;
+};
+
+TEST_F(Menus, EnterOnAClientScreenOpensTheMenuAndKeysWalkIt)
+{
+    EXPECT_FALSE(state.Render(0, ServerState::kMenuScreen, 0)) << "closed until asked for";
+    EXPECT_FALSE(state.DeliverKey(0, -1, "Enter")) << "a design of the service's shows: its key";
+    ASSERT_TRUE(state.DeliverKey(0, screen, "Enter"));
+    EXPECT_EQ(changes, (std::vector<long>{0, 2}));
+    EXPECT_EQ(Ids(0).front(), "0") << "the menu is a screen of its own, first";
+    EXPECT_EQ(Ids(2).size(), 1u) << "on the display it was opened on only";
+    auto rows = MenuRows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_NE(rows[0].find("c" + std::to_string(a)), std::string::npos) << rows[0];
+    EXPECT_EQ(rows[1], Row(">Run it"));
+    EXPECT_EQ(rows[2], Row(" Sub", ">"));
+
+    EXPECT_TRUE(Key("Down"));
+    EXPECT_TRUE(Key("Enter"));
+    rows = MenuRows();
+    EXPECT_NE(rows[0].find("Sub"), std::string::npos) << rows[0];
+    EXPECT_EQ(rows[1], Row(">Box", "off"));
+    EXPECT_EQ(rows[2], Row(" Ring", "x"));
+    EXPECT_TRUE(Key("Enter"));
+    EXPECT_EQ(state.TakeOutput(a), "menuevent update box on\n");
+    EXPECT_TRUE(Key("Up")) << "the cursor goes round";
+    EXPECT_TRUE(Key("Enter"));
+    EXPECT_EQ(state.TakeOutput(a), "menuevent update ring 1\n");
+    EXPECT_EQ(MenuRows()[2], Row(">Ring", "y"));
+    EXPECT_FALSE(Key("F1")) << "a key the menu does not use";
+
+    EXPECT_TRUE(Key("Escape"));
+    EXPECT_EQ(MenuRows()[2], Row(">Sub", ">")) << "back where it was";
+    EXPECT_TRUE(Key("Up"));
+    EXPECT_TRUE(Key("Enter"));
+    EXPECT_EQ(state.TakeOutput(a), "menuevent select act\n");
+    EXPECT_TRUE(MenuRows().empty()) << "-menu_result quit closes the menu";
+    EXPECT_EQ(Ids(0).size(), 1u);
+}
+
+TEST_F(Menus, SeveralClientsAreListedAndAGoneClientTakesItsMenu)
+{
+    Lines(b, {"menu_add_item \"\" other action Other"});
+    ASSERT_TRUE(state.DeliverKey(0, screen, "Enter"));
+    auto rows = MenuRows();
+    EXPECT_EQ(rows[1], Row(">c" + std::to_string(a)));
+    EXPECT_EQ(rows[2], Row(" c" + std::to_string(b)));
+    EXPECT_TRUE(Key("Down"));
+    EXPECT_TRUE(Key("Enter"));
+    EXPECT_EQ(MenuRows()[1], Row(">Other"));
+    changes.clear();
+    state.Disconnect(b);
+    EXPECT_TRUE(MenuRows().empty());
+    EXPECT_EQ(changes, (std::vector<long>{0, 2})) << "the displays hear that the menu went";
+    EXPECT_FALSE(Key("Down"));
+}
+
+TEST_F(Menus, MenuGotoOpensAMenuAndEscapeWalksOut)
+{
+    Lines(a, {"menu_goto sub"});
+    EXPECT_EQ(state.TakeOutput(a), "success\n");
+    EXPECT_NE(MenuRows()[0].find("Sub"), std::string::npos);
+    EXPECT_TRUE(Key("Escape"));
+    EXPECT_EQ(MenuRows()[1], Row(">Run it"));
+    EXPECT_TRUE(Key("Escape"));
+    EXPECT_TRUE(MenuRows().empty());
+    Lines(a, {"menu_goto sub", "menu_del_item \"\" sub"});
+    EXPECT_TRUE(MenuRows().empty()) << "a menu deleted while shown closes";
+}
+
+TEST_F(Menus, AnEmptyMenuIsNotEnteredAndADeepOneIsWalkedOutOf)
+{
+    Lines(a, {"menu_add_item \"\" empty menu Empty"});
+    ASSERT_TRUE(state.DeliverKey(0, screen, "Enter"));
+    EXPECT_TRUE(Key("Down"));
+    EXPECT_TRUE(Key("Down"));
+    EXPECT_TRUE(Key("Enter"));
+    ASSERT_EQ(MenuRows().size(), 4u) << "the menu stays open";
+    EXPECT_EQ(MenuRows()[3], Row(">Empty", ">")) << "still in the main menu";
+    EXPECT_TRUE(Key("Escape"));
+    // Nested as deep as the client's items allow, and opened at the bottom.
+    std::string parent = "sub";
+    for (int i = 0; i < 200; ++i) {
+        const std::string id = "d" + std::to_string(i);
+        Lines(a, {"menu_add_item " + parent + " " + id + " menu " + id});
+        parent = id;
+    }
+    Lines(a, {"menu_add_item " + parent + " leaf action Leaf", "menu_goto " + parent});
+    EXPECT_EQ(MenuRows()[1], Row(">Leaf"));
+    int escapes = 0;
+    while (!MenuRows().empty() && escapes < 1000) {
+        Key("Escape");
+        ++escapes;
+    }
+    EXPECT_EQ(escapes, 202) << "every menu on the way in (sub, then 200), the main one last";
 }
 
 TEST(StateLimits, OutputNobodyReadsOverflowsAndStopsGrowing)

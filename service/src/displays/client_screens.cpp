@@ -34,7 +34,9 @@ ClientScreens::ClientScreens() : changed_(std::make_shared<Event>()) {}
 
 void ClientScreens::Add(ComPtr<IScreenSource> source, std::shared_ptr<PluginFault> fault, bool advised)
 {
-    sources_.push_back({std::move(source), std::move(fault)});
+    ComPtr<IScreenKeys> keys;
+    fault->Guard([&] { keys = source.As<IScreenKeys>(); });
+    sources_.push_back({std::move(source), std::move(fault), std::move(keys)});
     polled_ = polled_ || !advised;
 }
 
@@ -79,10 +81,37 @@ std::optional<ScreenRendering> ClientScreens::Render(const ClientScreen& screen,
     return rendering;
 }
 
-void ClientScreens::Shown(std::size_t source, LONG display, LONG screen, LONG timer) const
+void ClientScreens::Shown(std::size_t source, LONG display, LONG screen, LONG timer)
 {
+    {
+        std::lock_guard lock(shownMutex_);
+        shownSource_ = screen >= 0 ? source : SIZE_MAX;
+        shownScreen_ = screen;
+    }
     if (source < sources_.size())
         sources_[source].fault->Guard([&] { return sources_[source].object->ScreenShown(display, screen, timer); });
+}
+
+bool ClientScreens::Key(LONG display, LONG key) const
+{
+    std::size_t shown = SIZE_MAX;
+    LONG screen = -1;
+    {
+        std::lock_guard lock(shownMutex_);
+        shown = shownSource_;
+        screen = shownScreen_;
+    }
+    auto offer = [&](const Source& source, LONG onScreen) {
+        HRESULT hr = S_FALSE;
+        return source.keys &&
+               source.fault->Guard([&] { return hr = source.keys->ScreenKey(display, onScreen, key); }) && hr == S_OK;
+    };
+    if (shown < sources_.size() && offer(sources_[shown], screen))
+        return true;
+    for (std::size_t i = 0; i < sources_.size(); ++i)
+        if (i != shown && offer(sources_[i], -1))
+            return true;
+    return false;
 }
 
 } // namespace pixtera

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A display's screen sources (drivers with IScreenSource that serve it): their screen lists,
-// their renderings, and the event that says their screens changed. Calls go through each
-// source's fault guard. Sources are added while the display is set up, before its output runs;
-// afterwards only the refresh thread uses this (the event is set from the sources' threads).
+// their renderings, the event that says their screens changed, and the keys for them. Calls go
+// through each source's fault guard. Sources are added while the display is set up, before its
+// output runs; afterwards the refresh thread uses this, the event is set from the sources'
+// threads, and keys come from the screen key thread (which reads what shows under shownMutex_).
 
 #include "plugin_fault.h"
 #include "screen_rotation.h"
@@ -11,7 +12,9 @@
 #include <pixtera/platform/event.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,16 +43,23 @@ public:
     // Nothing when the screen is gone or its source failed.
     std::optional<ScreenRendering> Render(const ClientScreen& screen, LONG display, LONG timer,
                                           std::size_t cells) const;
-    void Shown(std::size_t source, LONG display, LONG screen, LONG timer) const;
+    void Shown(std::size_t source, LONG display, LONG screen, LONG timer);
+    // Offers the key to the sources with IScreenKeys, the one whose screen shows first (with that
+    // screen), the others with none; true when one took it.
+    bool Key(LONG display, LONG key) const;
 
 private:
     struct Source {
         ComPtr<IScreenSource> object;
         std::shared_ptr<PluginFault> fault;
+        ComPtr<IScreenKeys> keys; // when it takes keys
     };
     std::vector<Source> sources_;
     bool polled_ = false;
     std::shared_ptr<Event> changed_;
+    mutable std::mutex shownMutex_; // guards shownSource_ and shownScreen_
+    std::size_t shownSource_ = SIZE_MAX; // none
+    LONG shownScreen_ = -1;
 };
 
 // The sink a source calls: it wakes the displays it serves.

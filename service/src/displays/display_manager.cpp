@@ -21,6 +21,13 @@ std::vector<ComPtr<ManagedDisplay>> DisplayManager::Displays() const
     return displays_;
 }
 
+void DisplayManager::RouteScreenKeys(std::vector<ComPtr<ManagedDisplay>> displays)
+{
+    screenKeys_.reset();
+    if (!displays.empty())
+        screenKeys_ = std::make_unique<ScreenKeys>(*keys_, std::move(displays));
+}
+
 void DisplayManager::StopAll()
 {
     for (const auto& display : Displays())

@@ -4,6 +4,7 @@
 
 #include "key_events.h"
 #include "managed_display.h"
+#include "screen_keys.h"
 
 #include <pixtera/service_interfaces.h>
 
@@ -31,12 +32,15 @@ public:
 
     // The keys pressed on any display, for subscribers.
     KeyEvents& keys() { return *keys_; }
+    // From now on the keys of these displays (those with screen sources) go to their sources.
+    void RouteScreenKeys(std::vector<ComPtr<ManagedDisplay>> displays);
 
 private:
     const DisplayRuntime runtime_;
     const std::shared_ptr<KeyEvents> keys_ = std::make_shared<KeyEvents>();
     mutable std::mutex mutex_; // guards displays_
     std::vector<ComPtr<ManagedDisplay>> displays_;
+    std::unique_ptr<ScreenKeys> screenKeys_; // set once, while the configuration is loaded; goes first
 };
 
 } // namespace pixtera

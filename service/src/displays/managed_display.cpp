@@ -186,9 +186,22 @@ void ManagedDisplay::PowerChanged()
 
 void ManagedDisplay::ApplyBacklight()
 {
-    const VARIANT_BOOL on = backlight_ && !blanked_ ? VARIANT_TRUE : VARIANT_FALSE;
+    const VARIANT_BOOL on = backlight_ && !blanked_ && screenBacklight_ != 0 ? VARIANT_TRUE : VARIANT_FALSE;
     if (power_)
         fault_->Guard([&] { return power_->SetBacklight(on); });
+}
+
+void ManagedDisplay::ScreenBacklight(std::optional<LONG> backlight, LONG timer)
+{
+    bool dark = false;
+    switch (backlight.value_or(kScreenBacklightOpen)) {
+    case kScreenBacklightOff: dark = true; break;
+    case kScreenBacklightBlink: dark = (timer / 4) % 2 != 0; break;
+    case kScreenBacklightFlash: dark = timer % 8 == 0; break;
+    default: break; // open, on: the display's own
+    }
+    if (screenBacklight_.exchange(dark ? 0 : -1) != (dark ? 0 : -1))
+        ApplyBacklight();
 }
 
 void ManagedDisplay::WriteBlankFrame()
@@ -393,6 +406,22 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
     const TickClock& clock = runtime_.clock;
     const DWORD end = clock.Now() + static_cast<DWORD>(std::clamp<LONG>(turn.screen.duration, 1, 0x7FFFFF)) * kEighthMs;
     clients_.Shown(turn.screen.source, index_, turn.screen.id, Eighths(clock.Now()));
+    // The backlight is the screen's to darken while it shows, and the display's again after.
+    struct BacklightBack {
+        ManagedDisplay& display;
+        ~BacklightBack() { display.ScreenBacklight(std::nullopt); }
+    } backlightBack{*this};
+    LONG backlight = turn.screen.backlight;
+    // Whether the screen's turn ends, by a list read anew; else its backlight may have changed.
+    auto ends = [&] {
+        const auto screens = ClientScreenList();
+        if (ScreenRotation::Interrupted(turn, screens))
+            return true;
+        for (const ClientScreen& screen : screens)
+            if (screen.source == turn.screen.source && screen.id == turn.screen.id)
+                backlight = screen.backlight;
+        return false;
+    };
     const auto cells = static_cast<std::size_t>(std::max<LONG>(0, own_.columns() * own_.rows()));
     while (TickIsBefore(clock.Now(), end)) {
         if (blanked_ && !keepRenderingWhenBlank_) {
@@ -405,6 +434,7 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
         const auto rendering = clients_.Render(turn.screen, index_, Eighths(now), cells);
         if (!rendering)
             return Showing::Shown; // gone
+        ScreenBacklight(backlight, Eighths(now));
         if (blanked_) {
             anyFrame = false;
         } else {
@@ -415,7 +445,7 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
             }
         }
         // Polled sources are asked at every eighth whether another screen's turn came.
-        if (clients_.polled() && ScreenRotation::Interrupted(turn, ClientScreenList()))
+        if (clients_.polled() && ends())
             return Showing::Shown;
         const DWORD next = now + kEighthMs;
         const DWORD wake = TickIsBefore(next, end) ? next : end;
@@ -430,7 +460,7 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
             if (woken != 3)
                 break;
             ScreensSeen(clock.Now());
-            if (ScreenRotation::Interrupted(turn, ClientScreenList()))
+            if (ends())
                 return Showing::Shown;
         }
     }

@@ -54,6 +54,9 @@ public:
     // `advised`: it tells screensChanged() of changes, else its screens are read every eighth.
     void AddScreenSource(ComPtr<IScreenSource> source, std::shared_ptr<PluginFault> fault, bool advised);
     const std::shared_ptr<Event>& screensChanged() const { return clients_.changed(); }
+    // A key pressed on this display, for its screen sources: the one whose screen shows first.
+    // Any thread but the refresh thread; false when none took it.
+    bool HandScreenKey(LONG key) { return clients_.Key(index_, key); }
 
     // IManagedDisplay
     HRESULT STDMETHODCALLTYPE GetDriver(IDisplayDriver** driver) override;
@@ -157,6 +160,8 @@ private:
     bool CallDriver(Call call);
     // The backlight the display should have now: the user's, unless blanked.
     void ApplyBacklight();
+    // The refresh thread: the shown client screen's ScreenBacklight at `timer` (eighths), or none.
+    void ScreenBacklight(std::optional<LONG> backlight, LONG timer = 0);
     void WriteBlankFrame();
     void PowerChanged();
     // While blanked (and not rendering): waits for the end of it; false when stopped meanwhile.
@@ -190,6 +195,9 @@ private:
     ComPtr<IDisplayTraffic> traffic_; // set up once, like driver_
     std::atomic<bool> backlight_{true};
     std::atomic<bool> blanked_{false};
+    // What the client screen that shows asks of the backlight (atomic; the refresh thread sets
+    // it): -1 nothing, 0 dark. It darkens a lit backlight only, and only while the screen shows.
+    std::atomic<int> screenBacklight_{-1};
     std::atomic<bool> keepRenderingWhenBlank_{false};
     Event powerEvent_; // set when blanking begins or ends, for the refresh thread
     std::mutex ownFrameMutex_; // guards ownFrame_

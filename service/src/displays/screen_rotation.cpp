@@ -92,7 +92,14 @@ std::vector<ClientScreen> ReadScreenList(std::string_view list, std::size_t sour
         }
         if (!read || fields[1] < kScreenHidden || fields[1] > kScreenInput || fields[2] < 0)
             continue;
-        screens.push_back({source, fields[0], fields[1], fields[2] > 0 ? fields[2] : kDefaultDuration});
+        // The backlight may follow; what is not one leaves the display's own.
+        while (!line.empty() && line.front() == ' ')
+            line.remove_prefix(1);
+        LONG backlight = kScreenBacklightOpen;
+        if (std::from_chars(line.data(), line.data() + line.size(), backlight).ec != std::errc() ||
+            backlight < kScreenBacklightOpen || backlight > kScreenBacklightFlash)
+            backlight = kScreenBacklightOpen;
+        screens.push_back({source, fields[0], fields[1], fields[2] > 0 ? fields[2] : kDefaultDuration, backlight});
     }
     return screens;
 }

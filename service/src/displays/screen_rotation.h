@@ -20,6 +20,7 @@ struct ClientScreen {
     LONG id = 0;
     LONG priority = kScreenInfo;
     LONG duration = 32; // eighths of a second
+    LONG backlight = kScreenBacklightOpen; // a ScreenBacklight
     bool operator==(const ClientScreen&) const = default;
 };
 

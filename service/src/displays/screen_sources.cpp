@@ -3,11 +3,14 @@
 
 #include <pixtera/platform/event_log.h>
 
+#include <algorithm>
+
 namespace pixtera {
 
 void ConnectScreenSources(DriverManager& drivers, DisplayManager& displays)
 {
     const auto all = displays.Displays();
+    std::vector<ComPtr<ManagedDisplay>> withSources;
     for (LONG index = 0; index < drivers.Size(); ++index) {
         const auto record = drivers.At(index);
         if (!record || !record->object)
@@ -36,9 +39,14 @@ void ConnectScreenSources(DriverManager& drivers, DisplayManager& displays)
             wakes.emplace_back(display->index(), display->screensChanged());
         HRESULT advised = E_FAIL;
         record->fault->Guard([&] { return advised = source->Advise(MakeScreenSink(std::move(wakes)).get()); });
-        for (const auto& display : served)
+        for (const auto& display : served) {
             display->AddScreenSource(source, record->fault, SUCCEEDED(advised));
+            if (std::none_of(withSources.begin(), withSources.end(),
+                             [&](const auto& d) { return d.get() == display.get(); }))
+                withSources.push_back(display);
+        }
     }
+    displays.RouteScreenKeys(std::move(withSources));
 }
 
 } // namespace pixtera

@@ -19,6 +19,16 @@ enum ScreenPriority : LONG {
     kScreenInput = 5,
 };
 
+// The backlight a screen asks for while it shows. The display's own state (its power policy, the
+// user's switch) still comes first: a screen may turn a lit backlight off, never a dark one on.
+enum ScreenBacklight : LONG {
+    kScreenBacklightOpen = 0, // as the display has it
+    kScreenBacklightOff = 1,
+    kScreenBacklightOn = 2,
+    kScreenBacklightBlink = 3, // on and off, half a second each
+    kScreenBacklightFlash = 4, // off for an eighth of a second in every second
+};
+
 struct IScreenSink : IUnknown {
     // The screens of this display were added, removed or ranked anew. Thread-safe and quick.
     virtual HRESULT STDMETHODCALLTYPE ScreensChanged(LONG display) = 0;
@@ -30,9 +40,10 @@ struct IScreenSource : IUnknown {
     // the plug-in serves it, S_FALSE when not. Called once per display before its output starts.
     virtual HRESULT STDMETHODCALLTYPE AttachDisplay(LONG display, LONG columns, LONG rows, LONG cellWidth,
                                                     LONG cellHeight) = 0;
-    // The screens of the display now, one per line: "<id> <priority> <duration>", the id a
-    // number the plug-in chooses, the priority a ScreenPriority, the duration in eighths of a
-    // second (0: the default of 32). In the order they take turns.
+    // The screens of the display now, one per line: "<id> <priority> <duration> [<backlight>]",
+    // the id a number the plug-in chooses, the priority a ScreenPriority, the duration in eighths
+    // of a second (0: the default of 32), the backlight a ScreenBacklight (none: open). In the
+    // order they take turns.
     virtual HRESULT STDMETHODCALLTYPE GetScreens(LONG display, BSTR* screens) = 0;
     // The screen as the display shows it at `timer` (eighths of a second, rising): `frame` has
     // columns x rows characters in the frames' code (Windows-1252; codes 8-15 are user
@@ -47,3 +58,15 @@ struct IScreenSource : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Advise(IScreenSink* sink) = 0;
 };
 PIXTERA_DECLARE_INTERFACE(IScreenSource, IUnknown, IID_IScreenSource);
+
+// Optional, beside IScreenSource: the keys pressed on the displays a source serves. The service
+// hands each key of such a display to its sources, the one whose screen shows first; a source
+// that takes the key (for a client that holds it, or for a menu of its own) answers S_OK, and
+// the key goes no further; S_FALSE leaves it to the service. Called on a thread of the
+// service's, never the display's refresh thread; a plug-in in a process of its own gets it too.
+struct IScreenKeys : IUnknown {
+    // `key` a KeyCode (key_names.h); `screen` the source's screen that shows now, or -1 when
+    // none of its screens does.
+    virtual HRESULT STDMETHODCALLTYPE ScreenKey(LONG display, LONG screen, LONG key) = 0;
+};
+PIXTERA_DECLARE_INTERFACE(IScreenKeys, IUnknown, IID_IScreenKeys);
