@@ -220,6 +220,17 @@ TEST(MenuReader, ReadsOnlyARegularFileOfItsOwn)
     EXPECT_EQ(LoadMenu(broken, menu).problem, broken.string() + ": line 3, x: unknown action \"Nope\"");
 }
 
+TEST(MenuReader, ReadsTheExampleForTheDemoQueue)
+{
+    Menu menu;
+    const MenuReadResult result = LoadMenu(std::filesystem::path(PIXTERA_EXAMPLES_DIR) / "front-panel.pxm", menu,
+                                           {true, {"clock.pxd", "cpu-memory.pxd"}});
+    ASSERT_TRUE(result.ok) << result.problem;
+    EXPECT_EQ(menu.title, "Front panel");
+    ASSERT_EQ(menu.entries.size(), 4u);
+    EXPECT_EQ(menu.entries[3].label, "System");
+}
+
 TEST(MenuWriter, WritesWhatReadsBackTheSame)
 {
     Menu menu;
