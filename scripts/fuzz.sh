@@ -19,8 +19,8 @@ install_packages clang libclang-rt-14-dev "${PIXTERA_PACKAGES[@]}"
 build="$PIXTERA_ROOT/build-fuzz"
 cmake -S "$PIXTERA_ROOT" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXTERA_FUZZ=ON -DPIXTERA_BUILD_TESTS=OFF -DPIXTERA_BUILD_BENCHMARKS=OFF >/dev/null
-harnesses=(design configuration variant guid codepage reg-command fps-record plugin-host-wire mqtt-payload bus-message
-  lcdproc-command bridge-command)
+harnesses=(design menu-file configuration variant guid codepage reg-command fps-record plugin-host-wire mqtt-payload
+  bus-message lcdproc-command bridge-command)
 cmake --build "$build" -j2 --target "${harnesses[@]/%/-fuzzer}"
 
 failed=0
@@ -45,6 +45,7 @@ for harness in "${harnesses[@]}"; do
   cp -n "$PIXTERA_ROOT/fuzz/corpus/$harness/"* "$corpus/" 2>/dev/null || true
   case "$harness" in
     design) cp -n "$PIXTERA_ROOT"/examples/*.pxd "$corpus/" ;;
+    menu-file) cp -n "$PIXTERA_ROOT"/examples/*.pxm "$corpus/" ;;
     configuration) cp -n "$PIXTERA_ROOT/examples/pixtera2-demo.xml" "$corpus/" ;;
   esac
   log="$build/findings/$harness.log"
