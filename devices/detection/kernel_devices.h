@@ -5,6 +5,7 @@
 
 #include "detection_devices.h"
 #include "kernel_sysfs.h"
+#include "serial_usb_id.h"
 #include "udev_marks.h"
 
 #include <filesystem>
@@ -30,6 +31,7 @@ public:
     std::optional<KernelLcdFound> KernelLcd() override { return KernelLcdOf(sysfs_, lcd_); }
     std::optional<std::string> I2cDriver(int bus, int address) override { return I2cDriverOf(sysfs_, bus, address); }
     std::vector<UsbAdapterFound> UsbAdapters() override;
+    std::optional<UsbId> SerialUsbId(const std::string& path) override { return SerialUsbIdOf(sysfs_, path); }
     std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound& adapter, int& error) override;
 
 private:
