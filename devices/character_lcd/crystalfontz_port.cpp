@@ -79,6 +79,7 @@ void PacketPort::Stop()
         std::lock_guard lock(mutex_);
         stopping_ = true;
         attached_.reset();
+        changed_.notify_all(); // a command waiting for its answer gives up
     }
     Signal(wake_.get());
     if (thread_.joinable())
@@ -104,6 +105,11 @@ std::optional<Packet> PacketPort::Transact(int fd, const Packet& command, std::s
     for (int attempt = 0; attempt < timing_.tries; ++attempt) {
         {
             std::lock_guard lock(mutex_);
+            if (stopping_) {
+                // Nothing reads the port any more: no answer would be seen.
+                error = "stopped";
+                return std::nullopt;
+            }
             answers_.clear(); // what came before this command answers none of it
             if (attempt > 0)
                 ++resent_;
@@ -118,6 +124,10 @@ std::optional<Packet> PacketPort::Transact(int fd, const Packet& command, std::s
                 answers_.pop_front();
                 if (answer.command == command.command)
                     return answer;
+            }
+            if (stopping_) {
+                error = "stopped";
+                return std::nullopt;
             }
             if (changed_.wait_until(lock, deadline) == std::cv_status::timeout && answers_.empty())
                 break;

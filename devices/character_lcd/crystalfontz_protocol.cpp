@@ -128,7 +128,7 @@ int PacketTransfer::Write(std::string_view message)
         std::string error;
         const auto answer = port_->Transact(fd_, command, error);
         if (!answer)
-            return error.rfind("write", 0) == 0 ? EIO : ETIMEDOUT;
+            return error == "stopped" ? ECANCELED : error.rfind("write", 0) == 0 ? EIO : ETIMEDOUT;
         if (answer->kind == PacketKind::Error && !refusalReported_) {
             // Not worth a reconnection: the module is there and said so.
             LogWarning(name_ + ": the module refused command " + std::to_string(command.command) +

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -193,6 +194,27 @@ TEST_F(CrystalfontzWriter, AHostileStreamCostsItsBytesAndNothingElse)
     writer->Show("still steady");
     EXPECT_TRUE(ScreenIs("still steady"));
     EXPECT_GT(port->dropped(), 4096u);
+}
+
+TEST(CrystalfontzPort, AStoppedPortEndsTheCommandWaitingForItsAnswer)
+{
+    CrystalfontzPty pty(CrystalfontzModel::Cfa635);
+    pty.SetSilent(true);
+    // Answers so slow that only the stop can end the wait.
+    auto port = std::make_shared<PacketPort>(nullptr, PacketTiming{std::chrono::hours(1), 3});
+    std::string error;
+    auto link = OpenPacketDevice(pty.path(), 115200, port, "test", error);
+    ASSERT_TRUE(link) << error;
+    const Packet clear{PacketKind::Command, cfa::kClear, {}};
+    std::optional<Packet> answer;
+    std::string why;
+    std::thread writer([&] { answer = port->Transact(link->fd(), clear, why); });
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return pty.state().received == EncodePacket(clear).size(); }));
+    port->Stop();
+    writer.join();
+    EXPECT_FALSE(answer);
+    EXPECT_EQ(why, "stopped");
+    EXPECT_EQ(port->resent(), 0u);
 }
 
 TEST(CrystalfontzKeys, EachModelsKeysHaveTheirNames)
