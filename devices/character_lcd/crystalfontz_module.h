@@ -26,6 +26,7 @@ inline constexpr std::uint8_t kCursorStyle = 12;
 inline constexpr std::uint8_t kContrast = 13;
 inline constexpr std::uint8_t kBacklight = 14;
 inline constexpr std::uint8_t kKeyReporting = 23;
+inline constexpr std::uint8_t kWatchdog = 29;
 inline constexpr std::uint8_t kSendData = 31;
 inline constexpr std::uint8_t kSetGpio = 34;
 

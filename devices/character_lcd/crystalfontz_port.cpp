@@ -106,7 +106,9 @@ std::optional<Packet> PacketPort::Transact(int fd, const Packet& command, std::s
         {
             std::lock_guard lock(mutex_);
             if (stopping_) {
-                // Nothing reads the port any more: no answer would be seen.
+                // Nothing reads the port any more: the command goes once, unanswered.
+                if (attempt == 0 && !WriteAll(fd, bytes, error))
+                    return std::nullopt;
                 error = "stopped";
                 return std::nullopt;
             }

@@ -48,7 +48,7 @@ public:
 
     // Writes `command` to `fd` and returns its answer (a response, or an error packet, of the same
     // command); none, with the reason, when the port failed, no answer came after every try, or
-    // the port was stopped ("stopped").
+    // the port was stopped ("stopped": the command is still written, once, when it was not yet).
     std::optional<Packet> Transact(int fd, const Packet& command, std::string& error);
 
     // Commands sent again for want of an answer, and bytes the reader gave up on.

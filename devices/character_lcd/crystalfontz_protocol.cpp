@@ -45,6 +45,8 @@ void CrystalfontzProtocol::Initialise(LinkBatch& batch) const
     SendBacklight(batch);
     // Presses and releases: a held key is known by its release.
     AddCommand(batch, cfa::kKeyReporting, Bytes({traits.keyMask, traits.keyMask}));
+    if (options_.watchdog > 0)
+        AddCommand(batch, cfa::kWatchdog, Bytes({std::min(options_.watchdog, 255)}));
     if (traits.leds && options_.leds) {
         for (int led = 0; led < cfa::kLeds; ++led) {
             const LedColour colour = (*options_.leds)[static_cast<std::size_t>(led)];

@@ -28,6 +28,7 @@ struct CrystalfontzOptions {
     std::optional<int> contrast; // 0-255, limited to the model's; none: as the module keeps it
     std::optional<LedColours> leds; // the CFA635's; none: as the module keeps them
     CharacterRom rom = CharacterRom::A00; // what the frames' characters are mapped to
+    int watchdog = 0; // seconds without a feed before the module resets the host; 0: off
 };
 
 class CrystalfontzProtocol final : public LcdProtocol {

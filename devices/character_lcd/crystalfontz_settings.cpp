@@ -77,6 +77,10 @@ CrystalfontzSettings ReadCrystalfontzSettings(const ConfigurationText& fields, s
         if (!settings.options.leds)
             problems.emplace_back("leds (four of off, green, red or amber, top first)");
     }
+    invalid = false;
+    settings.options.watchdog = static_cast<int>(fields.Number("watchdog", 0, 255, &invalid).value_or(0));
+    if (invalid)
+        problems.emplace_back("watchdog (0 to 255 seconds)");
     if (const auto rom = fields.Text("rom")) {
         if (const auto parsed = ParseRom(*rom))
             settings.options.rom = *parsed;

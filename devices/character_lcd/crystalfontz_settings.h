@@ -40,6 +40,10 @@ inline constexpr SettingDescription kCrystalfontzSettings[] = {
      "0-255, limited to what the model takes (empty: as the module keeps it)", 0, 255},
     {"leds", "LEDs", kSettingText, "",
      "The 635's four LEDs, top first, each off, green, red or amber: green,off,off,red (empty: as they are)"},
+    {"watchdog", "Watchdog", kSettingInteger, "0",
+     "Seconds without the service after which the module resets the machine (its reset or power lines wired to "
+     "the module): armed while the service runs, fed every third of that, disarmed when the service stops; 0: off",
+     0, 255},
     {"rom", "Character ROM", kSettingChoice, "a00",
      "The module's character set as the frames are mapped to it: a00 or a02", 0, 0, "a00|a02"},
 };
@@ -50,7 +54,7 @@ inline constexpr DescribedDriver kCrystalfontzDriver{"Pixtera.CrystalFontz", kCr
 std::optional<LedColours> ParseLedColours(std::string_view text);
 
 // device=/dev/ttyUSB0;model=635;speed=115200;backlight=on;brightness=100;contrast=120;
-// leds=green,off,off,off;rom=a00
+// leds=green,off,off,off;watchdog=0;rom=a00
 CrystalfontzSettings ReadCrystalfontzSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 
 } // namespace pixtera::lcd

@@ -2,7 +2,7 @@
 // Pixtera.CrystalFontz: the CrystalFontz packet modules (CFA533, CFA631, CFA633, CFA635) on their
 // USB or serial port, with their keys. Configuration: device=/dev/ttyUSB0;model=635 (speed=19200
 // or 115200, the model's own by default; backlight=on;brightness=0-100;contrast=0-255;
-// leds=green,off,off,red for the 635's LEDs; rom=a00 or a02).
+// leds=green,off,off,red for the 635's LEDs; watchdog=0-255 seconds; rom=a00 or a02).
 
 #include "crystalfontz_settings.h"
 #include "lcd_display_character_set.h"
@@ -57,6 +57,15 @@ public:
         setup.protocol = std::make_shared<CrystalfontzProtocol>(settings.model, settings.options);
         setup.geometry = traits.geometry;
         setup.rom = settings.options.rom;
+        if (const int seconds = settings.options.watchdog; seconds > 0) {
+            // Armed by the initialisation; fed on the writer's link while it is open.
+            const std::string feed = EncodePacket({PacketKind::Command, cfa::kWatchdog, std::string(1, char(seconds))});
+            setup.poll = [feed](DeviceLink& link) { link.WriteMessage(feed); };
+            setup.pollEvery =
+                std::max<std::chrono::milliseconds>(std::chrono::seconds(seconds) / 3, std::chrono::seconds(1));
+            setup.polling = true;
+            setup.farewell = [](LinkBatch& batch) { AddCommand(batch, cfa::kWatchdog, std::string(1, '\0')); };
+        }
         return setup;
     }
 

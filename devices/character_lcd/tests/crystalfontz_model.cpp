@@ -95,6 +95,7 @@ std::string CrystalfontzPty::Answer(const Packet& command)
             state_.keyReleaseMask = data(1);
         }
         break;
+    case cfa::kWatchdog: valid = command.data.size() == 1 && (state_.watchdog = data(0), true); break;
     case cfa::kDefineCharacter:
         valid = command.data.size() == 9 && data(0) < kUserCharacters;
         for (std::size_t row = 0; valid && row < 8; ++row)

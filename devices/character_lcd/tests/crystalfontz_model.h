@@ -26,6 +26,7 @@ struct CrystalfontzState {
     int cursorStyle = -1;
     int keyPressMask = -1;
     int keyReleaseMask = -1;
+    int watchdog = -1; // seconds; 0 disarmed
     std::array<int, 13> gpio{}; // duty of each GPIO
     std::vector<std::uint8_t> commands; // every command acted on, in order
     std::uint64_t received = 0; // bytes from the driver

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace pixtera;
@@ -119,6 +121,33 @@ TEST_F(CrystalfontzPlugin, The635sLedsAreLitAsConfigured)
     };
     EXPECT_TRUE(test::Eventually([&] { return dies() == std::array<int, 8>{100, 0, 0, 0, 100, 100, 0, 100}; }))
         << testing::PrintToString(dies());
+}
+
+TEST_F(CrystalfontzPlugin, TheWatchdogIsArmedFedAndDisarmedWhenTheDriverGoes)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;watchdog=3");
+    const auto watchdogCommands = [&] {
+        const auto commands = pty->state().commands;
+        return std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kWatchdog);
+    };
+    // Armed, then fed each second.
+    ASSERT_TRUE(test::Eventually([&] { return watchdogCommands() >= 3; })) << watchdogCommands();
+    EXPECT_EQ(pty->state().watchdog, 3);
+    display.Reset();
+    info.Reset();
+    EXPECT_TRUE(test::Eventually([&] { return pty->state().watchdog == 0; })) << pty->state().watchdog;
+}
+
+TEST_F(CrystalfontzPlugin, WithoutAWatchdogSetTheModulesIsLeftAlone)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633");
+    ASSERT_EQ(display->Write(BString(std::u16string(u"on")).get()), S_OK);
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().screen.substr(0, 2) == "on"; }));
+    display.Reset();
+    info.Reset();
+    const auto commands = pty->state().commands;
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kWatchdog), 0);
+    EXPECT_EQ(pty->state().watchdog, -1);
 }
 
 TEST_F(CrystalfontzPlugin, UnusableSettingsAreNamedAndTheirDefaultsTaken)
