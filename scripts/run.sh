@@ -30,7 +30,7 @@ if $portable; then
 fi
 
 "$bin/pixtera2" -RegServer
-for plugin in TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay LCDprocServer Ratewell CommandData BusData HD44780I2C SerialLCD KernelLCD DispatchWrapper; do
+for plugin in TerminalDisplay SystemData FileData FileDisplay LCDprocDisplay LCDprocServer Ratewell CommandData BusData HD44780I2C SerialLCD CrystalFontz KernelLCD DispatchWrapper; do
   "$bin/pixtera-reg" register "$bin/plugins/$plugin.so" >/dev/null
 done
 

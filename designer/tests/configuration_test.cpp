@@ -74,7 +74,7 @@ TEST(PluginCatalog, TheShippedCatalogsReadCleanly)
 {
     const Catalog catalog = ReadCatalog(ProgramDirectory() / "plugins");
     EXPECT_TRUE(catalog.faultyFiles.empty());
-    EXPECT_EQ(catalog.entries.size(), 16u);
+    EXPECT_EQ(catalog.entries.size(), 17u);
 }
 
 std::vector<SettingSpec> SpecsOf(const std::string& progId)

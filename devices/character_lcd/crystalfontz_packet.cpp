@@ -44,6 +44,18 @@ std::vector<Packet> PacketReader::Feed(std::string_view bytes)
     return packets;
 }
 
+std::vector<Packet> PacketReader::Flush()
+{
+    std::vector<Packet> packets;
+    while (!pending_.empty()) {
+        pending_.erase(0, 1);
+        ++dropped_;
+        while (const auto packet = Take())
+            packets.push_back(*packet);
+    }
+    return packets;
+}
+
 std::optional<Packet> PacketReader::Take()
 {
     while (pending_.size() >= kHeader) {

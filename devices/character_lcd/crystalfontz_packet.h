@@ -39,6 +39,12 @@ class PacketReader {
 public:
     // The packets the bytes complete, in order.
     std::vector<Packet> Feed(std::string_view bytes);
+    // The stream fell quiet: what is pending waits for no more bytes. A damaged packet's length
+    // may claim bytes that never come, and would hold the packets behind it until they did; the
+    // packets among what is pending are returned, the rest dropped.
+    std::vector<Packet> Flush();
+    // Whether bytes wait for the rest of a packet.
+    bool pending() const { return !pending_.empty(); }
     // Bytes given up while looking for packets (noise, damaged packets).
     std::uint64_t dropped() const { return dropped_; }
 

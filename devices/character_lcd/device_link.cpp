@@ -147,22 +147,24 @@ bool DeviceLink::SendI2c(std::span<const std::string_view> messages, std::string
         const int result = i2c_->Combined(messages);
         if (result == 0) {
             ++traffic_.transfers;
-            traffic_.clocks += I2cClocks(messages);
+            if (i2c_->countsClocks())
+                traffic_.clocks += I2cClocks(messages);
             return true;
         }
         if (!Refused(result)) {
-            error = std::string("I2C transfer: ") + std::strerror(result);
+            error = std::string(i2c_->busName()) + " transfer: " + std::strerror(result);
             return false;
         }
         combined_ = false; // this adapter takes one message at a time
     }
     for (const auto message : messages) {
         if (const int result = i2c_->Write(message); result != 0) {
-            error = std::string("I2C write: ") + std::strerror(result);
+            error = std::string(i2c_->busName()) + " write: " + std::strerror(result);
             return false;
         }
         ++traffic_.transfers;
-        traffic_.clocks += I2cClocks(std::span(&message, 1));
+        if (i2c_->countsClocks())
+            traffic_.clocks += I2cClocks(std::span(&message, 1));
     }
     return true;
 }

@@ -20,10 +20,14 @@ using Sleeper = std::function<void(std::chrono::microseconds)>;
 // Whether the module is done with what it was sent; nothing when it cannot tell.
 using ReadyProbe = std::function<std::optional<bool>()>;
 
-// The kernel's side of an I2C link, apart so that tests put a model behind it.
+// The kernel's side of an I2C link, apart so that tests put a model behind it; also a link whose
+// every message is a transaction of its own (a packet module's command and answer).
 class I2cTransfer {
 public:
     virtual ~I2cTransfer() = default;
+    // How the link's errors and traffic are told: an I2C bus counts its clocks.
+    virtual const char* busName() const { return "I2C"; }
+    virtual bool countsClocks() const { return true; }
     // The messages as one transfer: repeated starts between them, one stop at the end. 0 or the
     // errno; EOPNOTSUPP, EINVAL or ENOTTY: the adapter takes no such transfer, nothing was sent.
     virtual int Combined(std::span<const std::string_view> messages) = 0;

@@ -33,6 +33,12 @@ LcdWriter::~LcdWriter()
     }
     Wake();
     worker_.join();
+    if (link_ && setup_.farewell) { // the worker's link, now that it has ended
+        LinkBatch batch;
+        setup_.farewell(batch);
+        std::string error;
+        link_->Send(batch, setup_.sleep, error);
+    }
     if (wake_ >= 0)
         close(wake_);
 }

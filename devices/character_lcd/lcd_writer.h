@@ -42,6 +42,8 @@ struct WriterSetup {
     std::function<void(DeviceLink&)> poll;
     std::chrono::milliseconds pollEvery{50};
     bool polling = false; // from the start
+    // What a module still linked is sent as the writer stops (a watchdog disarmed).
+    std::function<void(LinkBatch&)> farewell;
 };
 
 class LcdWriter {

@@ -64,6 +64,13 @@ public:
     virtual std::string Read(std::size_t enough, std::chrono::milliseconds limit) = 0;
 };
 
+// A USB device's vendor and product.
+struct UsbId {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    bool operator==(const UsbId&) const = default;
+};
+
 // The display the kernel's charlcd driver drives.
 struct KernelLcdFound {
     std::string device; // "/dev/lcd"
@@ -97,6 +104,8 @@ public:
     // The USB-to-I2C adapters plugged in, and one opened directly (its address chosen by Select);
     // nothing and the errno when it cannot be.
     virtual std::vector<UsbAdapterFound> UsbAdapters() { return {}; }
+    // The USB device behind a serial port (a link or a /dev name), or nothing when it is none.
+    virtual std::optional<UsbId> SerialUsbId(const std::string&) { return std::nullopt; }
     virtual std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound&, int& error)
     {
         error = ENODEV;

@@ -5,6 +5,7 @@
 
 #include "detection_devices.h"
 #include "kernel_sysfs.h"
+#include "serial_usb_id.h"
 #include "udev_marks.h"
 
 #include <filesystem>
@@ -33,6 +34,7 @@ public:
     std::vector<UsbModuleFound> UsbModules() override;
     std::shared_ptr<lcd::HidReports> OpenPicoLcd(const UsbModuleFound& module, int& error) override;
     std::shared_ptr<lcd::UsbControl> OpenLcd2Usb(const UsbModuleFound& module, int& error) override;
+    std::optional<UsbId> SerialUsbId(const std::string& path) override { return SerialUsbIdOf(sysfs_, path); }
     std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound& adapter, int& error) override;
 
 private:

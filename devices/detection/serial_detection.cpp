@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "place_probes.h"
 
+#include "crystalfontz_detection.h"
+
 #include "lcd_settings.h"
 
 #include <algorithm>
@@ -131,13 +133,22 @@ FoundModule Found(const std::string& path, int speed, const Identity& identity, 
 }
 
 // Listens before the first command: a port that talks unasked is no module and is written nothing.
-// A device that answers, but not as a module does, is asked nothing more.
+// A device that answers, but not as a module does, is asked nothing more. A CrystalFontz module,
+// known by its USB id, is only pinged: the 0xFE commands are not its protocol.
 SerialOutcome ProbePort(DetectionDevices& devices, const std::string& path, const ModuleSize& size)
 {
     int error = 0;
     auto port = devices.OpenSerial(path, error);
     if (!port)
         return Refusal(path, error);
+    const auto usb = devices.SerialUsbId(path);
+    if (const auto model = usb ? CrystalfontzModelOf(*usb) : std::nullopt) {
+        // Its key and temperature reports may come unasked: they say nothing against it.
+        CrystalfontzOutcome outcome = PingCrystalfontz(*port, path, *model);
+        if (outcome.found)
+            return {std::move(outcome.found), {}};
+        return {std::nullopt, {path, outcome.reason}};
+    }
     bool listened = false;
     for (int speed : kSpeeds) {
         if (!port->SetSpeed(speed))

@@ -61,4 +61,19 @@ TEST(CrystalfontzPacket, NoLengthMakesTheReaderWaitBeyondAPacket)
         << "what came before cannot hide a packet";
 }
 
+TEST(CrystalfontzPacket, AQuietStreamGivesUpADamagedPacketsClaimOnTheBytesBehindIt)
+{
+    // An answer with a damaged CRC: its CRC byte reads as a length that swallows the next answer.
+    std::string damaged = EncodePacket({PacketKind::Response, 14, {}});
+    damaged[3] = static_cast<char>(damaged[3] ^ 0x5A);
+    damaged[2] = 20;
+    const Packet answer{PacketKind::Response, 14, {}};
+    PacketReader reader;
+    EXPECT_TRUE(reader.Feed(damaged + EncodePacket(answer)).empty()) << "the claimed bytes have not all come";
+    EXPECT_TRUE(reader.pending());
+    EXPECT_EQ(reader.Flush(), std::vector<Packet>{answer});
+    EXPECT_FALSE(reader.pending());
+    EXPECT_EQ(reader.Feed(EncodePacket(answer)), std::vector<Packet>{answer}) << "nothing is left over";
+}
+
 } // namespace

@@ -120,6 +120,8 @@ public:
             return nullptr;
         }
         opened.insert(device);
+        if (const auto opener = serialOpeners.find(device); opener != serialOpeners.end())
+            return opener->second();
         const auto& [module, speed] = ports_.at(device);
         return std::make_unique<ModelSerialPort>(module, speed);
     }
@@ -131,6 +133,11 @@ public:
     std::optional<std::string> LcddGreeting(const std::string&, int) override { return greeting; }
     std::optional<KernelLcdFound> KernelLcd() override { return kernelLcd; }
     std::vector<UsbAdapterFound> UsbAdapters() override { return usbAdapters; }
+    std::optional<UsbId> SerialUsbId(const std::string& path) override
+    {
+        const auto id = serialUsbIds.find(path);
+        return id == serialUsbIds.end() ? std::nullopt : std::optional<UsbId>(id->second);
+    }
     std::unique_ptr<I2cAdapter> OpenUsbAdapter(const UsbAdapterFound& adapter, int& error) override
     {
         const auto opener = usbOpeners.find(adapter.device.port);
@@ -157,6 +164,9 @@ public:
     std::optional<KernelLcdFound> kernelLcd;
     std::map<std::pair<int, int>, std::string> i2cDrivers; // (bus, address) -> the kernel driver bound there
     std::vector<UsbAdapterFound> usbAdapters;
+    std::map<std::string, UsbId> serialUsbIds; // port -> the USB device behind it
+    // By /dev name: a port of another kind than the 0xFE modules'.
+    std::map<std::string, std::function<std::unique_ptr<SerialPort>()>> serialOpeners;
     // By USB port: the adapter opened, as a link through a model of its chip; none: permission denied.
     std::map<std::string, std::function<std::unique_ptr<I2cAdapter>()>> usbOpeners;
 

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: MIT
+// Pixtera.CrystalFontz: the CrystalFontz packet modules (CFA533, CFA631, CFA633, CFA635) on their
+// USB or serial port, with their keys. Configuration: device=/dev/ttyUSB0;model=635 (speed=19200
+// or 115200, the model's own by default; backlight=on;brightness=0-100;contrast=0-255;
+// leds=green,off,off,red for the 635's LEDs; watchdog=0-255 seconds; rom=a00 or a02).
+
+#include "crystalfontz_settings.h"
+#include "lcd_display_character_set.h"
+#include "lcd_display_events.h"
+#include "lcd_display_power.h"
+#include "lcd_display_traffic.h"
+
+#include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/key_input.h>
+#include <pixtera/sdk/plugin_module.h>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using namespace pixtera;
+using namespace pixtera::lcd;
+
+// {3F6C2B18-9A47-4E0D-B5C1-7D2E8F4A6C93}
+constexpr CLSID CLSID_CrystalFontz{0x3F6C2B18, 0x9A47, 0x4E0D, {0xB5, 0xC1, 0x7D, 0x2E, 0x8F, 0x4A, 0x6C, 0x93}};
+const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "CrystalFontz packet LCD"};
+
+class CrystalFontz final
+    : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
+                       LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
+                       LcdDisplayTraffic<CrystalFontz>, KeyInput, ConfigurablePlugin<CrystalFontz>,
+                       DescribedSettings<CrystalFontz>> {
+public:
+    static constexpr const auto& kSettings = kCrystalfontzSettings;
+    static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;
+    static constexpr const char16_t* kPluginName = u"CrystalFontz packet LCD";
+
+    // The port's reader stops before anything it calls goes; the writer that attaches ports to it
+    // may live a moment longer.
+    ~CrystalFontz() { ReplacePort(nullptr); }
+
+    WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)
+    {
+        const CrystalfontzSettings settings = ReadCrystalfontzSettings(fields, problems);
+        const CrystalfontzTraits& traits = TraitsOf(settings.model);
+        const std::string name = "CrystalFontz LCD";
+        auto port = std::make_shared<PacketPort>([this](const Packet& report) { Reported(report); });
+        ReplacePort(port);
+        WriterSetup setup;
+        setup.name = name;
+        setup.device =
+            settings.device + " (" + std::string(traits.name) + " at " + std::to_string(settings.speed) + " baud)";
+        setup.open = [device = settings.device, speed = settings.speed, port, name](std::string& error) {
+            return OpenPacketDevice(device, speed, port, name, error);
+        };
+        setup.protocol = std::make_shared<CrystalfontzProtocol>(settings.model, settings.options);
+        setup.geometry = traits.geometry;
+        setup.rom = settings.options.rom;
+        if (const int seconds = settings.options.watchdog; seconds > 0) {
+            // Armed by the initialisation; fed on the writer's link while it is open.
+            const std::string feed = EncodePacket({PacketKind::Command, cfa::kWatchdog, std::string(1, char(seconds))});
+            setup.poll = [feed](DeviceLink& link) { link.WriteMessage(feed); };
+            setup.pollEvery =
+                std::max<std::chrono::milliseconds>(std::chrono::seconds(seconds) / 3, std::chrono::seconds(1));
+            setup.polling = true;
+            setup.farewell = [](LinkBatch& batch) { AddCommand(batch, cfa::kWatchdog, std::string(1, '\0')); };
+        }
+        return setup;
+    }
+
+private:
+    // On the port's reader thread. Temperature and fan reports come only when asked for, which
+    // this driver does not.
+    void Reported(const Packet& report)
+    {
+        if (report.command != cfa::kKeyReport || report.data.size() != 1)
+            return;
+        const CrystalfontzKey key = KeyOfReport(static_cast<std::uint8_t>(report.data[0]));
+        DeliverKey(key.key, key.action);
+    }
+
+    void ReplacePort(std::shared_ptr<PacketPort> port)
+    {
+        std::lock_guard lock(portMutex_);
+        if (port_)
+            port_->Stop();
+        port_ = std::move(port);
+    }
+
+    std::mutex portMutex_; // guards port_
+    std::shared_ptr<PacketPort> port_; // the configuration's in force; the writer shares it
+};
+
+} // namespace
+
+PIXTERA_SINGLE_CLASS_MODULE(CrystalFontz, kClass)

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+// Pixtera.CrystalFontz as the service meets it, on a pseudo-terminal with a module model behind it.
+
+#include "captured_log.h"
+#include "crystalfontz_model.h"
+#include "crystalfontz_settings.h"
+#include "plugin_test.h"
+#include "recording_key_sink.h"
+
+#include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/plugin_info.h>
+#include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/plugin_settings.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using namespace pixtera;
+using pixtera::lcd::CrystalfontzModel;
+using pixtera::lcd::EncodePacket;
+using pixtera::lcd::test::CrystalfontzPty;
+using pixtera::lcd::test::CrystalfontzState;
+
+class CrystalfontzPlugin : public ::testing::Test {
+protected:
+    void Start(CrystalfontzModel model, const std::string& settings)
+    {
+        pty = std::make_unique<CrystalfontzPty>(model);
+        info = test::CreatePlugin<IPluginInfo>("CrystalFontz.so", u"Pixtera.CrystalFontz");
+        ASSERT_TRUE(info);
+        ASSERT_EQ(info.As<IDisplayInput>()->Advise(sink.get()), S_OK);
+        const std::string configuration = "device=" + pty->path() + ";" + settings;
+        ASSERT_EQ(info->Configure(BString(std::string_view(configuration)).get()), S_OK);
+        display = info.As<IDisplayDriver>();
+        ASSERT_TRUE(display);
+    }
+
+    bool KeysAre(const std::vector<std::string>& expected)
+    {
+        return test::Eventually([&] { return sink->keys() == expected; });
+    }
+
+    test::CapturedLog log;
+    std::unique_ptr<CrystalfontzPty> pty;
+    ComPtr<test::RecordingKeySink> sink = MakeComObject<test::RecordingKeySink>();
+    ComPtr<IPluginInfo> info;
+    ComPtr<IDisplayDriver> display;
+};
+
+TEST_F(CrystalfontzPlugin, TheModelGivesTheSizeAndTheFramesReachTheModule)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;brightness=40;contrast=250");
+    LONG columns = 0;
+    LONG rows = 0;
+    display->GetColumns(&columns);
+    display->GetRows(&rows);
+    EXPECT_EQ(columns, 16);
+    EXPECT_EQ(rows, 2);
+    ASSERT_EQ(display->SetCustomChar(1, 31, 17, 17, 17, 17, 17, 17, 31), S_OK);
+    ASSERT_EQ(display->Write(BString(u"Load \x09 42%" + std::u16string(32, u' ')).get()), S_OK);
+    const std::string expected = std::string("Load \x01 42%") + std::string(22, ' ');
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().screen == expected; })) << pty->state().screen;
+    const CrystalfontzState state = pty->state();
+    EXPECT_EQ(state.glyphs[1][1], 17);
+    EXPECT_EQ(state.backlight, 40);
+    EXPECT_EQ(state.contrast, 200) << "the 633 takes no more";
+    EXPECT_EQ(state.refused, 0);
+
+    auto power = info.As<IDisplayPower>();
+    ASSERT_TRUE(power);
+    ASSERT_EQ(power->SetBrightness(100), S_OK);
+    EXPECT_TRUE(test::Eventually([&] { return pty->state().backlight == 100; }));
+    ASSERT_EQ(power->SetBacklight(VARIANT_FALSE), S_OK);
+    EXPECT_TRUE(test::Eventually([&] { return pty->state().backlight == 0; }));
+
+    auto settings = info.As<IPluginSettings>();
+    ASSERT_TRUE(settings);
+    LONG count = 0;
+    settings->GetSettingCount(&count);
+    EXPECT_EQ(count, static_cast<LONG>(std::size(pixtera::lcd::kCrystalfontzSettings)));
+}
+
+TEST_F(CrystalfontzPlugin, TheSixKeysArriveWithTheirNamesPressedAndReleased)
+{
+    Start(CrystalfontzModel::Cfa635, "model=635");
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().keyReleaseMask == 0x3F; }));
+    std::string reports;
+    for (int code : {1, 7, 5, 11, 6, 12, 4, 0x33})
+        reports += EncodePacket(CrystalfontzPty::KeyReport(static_cast<std::uint8_t>(code)));
+    reports += EncodePacket(CrystalfontzPty::TemperatureReport(0, 40 * 16));
+    ASSERT_TRUE(pty->Send(reports));
+    EXPECT_TRUE(
+        KeysAre({"Up", "Up+release", "Enter", "Enter+release", "Escape", "Escape+release", "Right", "Raw:0x33"}))
+        << testing::PrintToString(sink->keys());
+}
+
+TEST_F(CrystalfontzPlugin, TheCfa631sCornerKeysAreArrowsEnterAndEscape)
+{
+    Start(CrystalfontzModel::Cfa631, "model=631");
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().keyPressMask == 0x0F; }));
+    std::string reports;
+    for (int code : {13, 17, 14, 15, 16})
+        reports += EncodePacket(CrystalfontzPty::KeyReport(static_cast<std::uint8_t>(code)));
+    ASSERT_TRUE(pty->Send(reports));
+    EXPECT_TRUE(KeysAre({"Up", "Up+release", "Enter", "Down", "Escape"})) << testing::PrintToString(sink->keys());
+}
+
+TEST_F(CrystalfontzPlugin, The635sLedsAreLitAsConfigured)
+{
+    Start(CrystalfontzModel::Cfa635, "model=635;leds=green,off,amber,red");
+    // Top LED first: green on 11 and red on 12, down to the bottom one's 5 and 6.
+    const auto dies = [&] {
+        const auto gpio = pty->state().gpio;
+        return std::array<int, 8>{gpio[11], gpio[12], gpio[9], gpio[10], gpio[7], gpio[8], gpio[5], gpio[6]};
+    };
+    EXPECT_TRUE(test::Eventually([&] { return dies() == std::array<int, 8>{100, 0, 0, 0, 100, 100, 0, 100}; }))
+        << testing::PrintToString(dies());
+}
+
+TEST_F(CrystalfontzPlugin, TheWatchdogIsArmedFedAndDisarmedWhenTheDriverGoes)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;watchdog=3");
+    const auto watchdogCommands = [&] {
+        const auto commands = pty->state().commands;
+        return std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kWatchdog);
+    };
+    // Armed, then fed each second.
+    ASSERT_TRUE(test::Eventually([&] { return watchdogCommands() >= 3; })) << watchdogCommands();
+    EXPECT_EQ(pty->state().watchdog, 3);
+    display.Reset();
+    info.Reset();
+    EXPECT_TRUE(test::Eventually([&] { return pty->state().watchdog == 0; })) << pty->state().watchdog;
+}
+
+TEST_F(CrystalfontzPlugin, WithoutAWatchdogSetTheModulesIsLeftAlone)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633");
+    ASSERT_EQ(display->Write(BString(std::u16string(u"on")).get()), S_OK);
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().screen.substr(0, 2) == "on"; }));
+    display.Reset();
+    info.Reset();
+    const auto commands = pty->state().commands;
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kWatchdog), 0);
+    EXPECT_EQ(pty->state().watchdog, -1);
+}
+
+TEST_F(CrystalfontzPlugin, UnusableSettingsAreNamedAndTheirDefaultsTaken)
+{
+    Start(CrystalfontzModel::Cfa635, "model=640;speed=9600;leds=blue;brightness=300");
+    EXPECT_TRUE(log.Contains("model (533, 631, 633 or 635)")) << log.Text();
+    EXPECT_TRUE(log.Contains("speed (19200 or 115200)")) << log.Text();
+    EXPECT_TRUE(log.Contains("leds (four of off, green, red or amber, top first)")) << log.Text();
+    EXPECT_TRUE(log.Contains("brightness (0 to 100)")) << log.Text();
+    LONG columns = 0;
+    display->GetColumns(&columns);
+    EXPECT_EQ(columns, 20) << "a 635";
+    // A frame follows the whole initialisation.
+    ASSERT_EQ(display->Write(BString(std::u16string(u"up")).get()), S_OK);
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().screen.substr(0, 2) == "up"; }));
+    EXPECT_EQ(pty->state().backlight, 100);
+    EXPECT_EQ(pty->state().gpio, (std::array<int, 13>{})) << "no LED touched";
+}
+
+} // namespace
