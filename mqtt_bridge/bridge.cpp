@@ -56,8 +56,10 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
         }
         woken_.notify_one();
     };
-    service_ =
-        std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); });
+    DisplaySignals heard;
+    heard.keyPressed = [this](int display, const std::string& key) { HearKey(display + 1, key); };
+    service_ = std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); },
+                                             [this, wake] { wake(powerChanged_); }, std::move(heard));
     mqtt::ConnectionHandlers handlers{
         [this] {
             {
@@ -152,18 +154,23 @@ void Bridge::Run()
         std::unique_lock lock(mutex_);
         // Nothing is announced before the configs of earlier runs are known: the first
         // announcement clears those that are stale.
-        const auto ready = [this] {
+        // A key that came meanwhile ends the wait too: the deadline is made again with it.
+        const auto ready = [this, keysDueBefore = keys_.NextDue()] {
             if (stopping_)
                 return true;
             if (!earlier_.Complete(PublishThrottle::Clock::now()))
                 return connectedAgain_;
-            return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty() || !notifications_.empty();
+            const auto keysDue = keys_.NextDue();
+            return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty() || !notifications_.empty() ||
+                   keysDue != keysDueBefore || (keysDue && *keysDue <= PublishThrottle::Clock::now());
         };
         std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
         if (earlier_.Complete(PublishThrottle::Clock::now())) {
             auto due = throttle_.NextDue();
             if (notificationDue_ && (!due || *notificationDue_ < *due))
                 due = notificationDue_;
+            if (const auto keysDue = keys_.NextDue(); keysDue && (!due || *keysDue < *due))
+                due = keysDue;
             until = retry && (!due || *retry < *due) ? retry : due;
         }
         if (until)
@@ -188,8 +195,12 @@ void Bridge::Run()
         auto commands = commands_.Take();
         auto notifications = std::exchange(notifications_, {});
         notificationsDropped_ = false;
+        const auto keyEvents = keys_.Take(PublishThrottle::Clock::now());
+        if (keys_.empty())
+            keysDropped_ = false;
         lock.unlock();
         retry.reset();
+        PublishKeys(keyEvents);
         // Into the displays' boards before any call: an outage loses none of them.
         Deliver(std::move(notifications));
         try {
@@ -277,6 +288,7 @@ void Bridge::Announce()
         configs[topics_.NotifyConfigTopic(n + 1)] = topics_.NotifyConfig(n + 1);
         for (const Diagnostic what : kDiagnostics)
             configs[topics_.DiagnosticConfigTopic(n + 1, what)] = topics_.DiagnosticConfig(n + 1, what);
+        AddDisplayEntities(n + 1, configs);
         facts[n + 1] = service_->DisplayFacts(n);
     }
     configs[topics_.TextConfigTopic()] = topics_.TextConfig();
@@ -292,6 +304,7 @@ void Bridge::Announce()
     for (int n = displays + 1; n <= displays_; ++n) {
         broker_->Publish(topics_.DisplayAvailability(n), "offline", true);
         boards_.erase(n);
+        keyed_.erase(n);
         onDisplay_.erase(n);
     }
     displays_ = displays;
@@ -300,6 +313,38 @@ void Bridge::Announce()
     for (int n = 1; n <= displays; ++n)
         broker_->Publish(topics_.DisplayAvailability(n), "online", true);
     broker_->Publish(topics_.Status(), "online", true);
+}
+
+void Bridge::AddDisplayEntities(int display, std::map<std::string, std::string>& configs)
+{
+    if (service_->HasKeys(display - 1)) {
+        configs[topics_.EventConfigTopic(display)] = topics_.EventConfig(display);
+        keyed_.insert(display);
+    } else {
+        keyed_.erase(display);
+    }
+}
+
+void Bridge::HearKey(int display, const std::string& key)
+{
+    if (display > kMostDisplays)
+        return;
+    bool dropped = false;
+    {
+        std::lock_guard lock(mutex_);
+        dropped = !keys_.Push(display, key) && !std::exchange(keysDropped_, true);
+    }
+    woken_.notify_one();
+    if (dropped)
+        LogWarning("pixtera-mqtt: keys come faster than they are published (one event per display every " +
+                   std::to_string(KeyEvents::kGap.count()) + " ms); those that differ from the last are left out");
+}
+
+void Bridge::PublishKeys(const std::vector<KeyEvent>& events)
+{
+    for (const KeyEvent& event : events)
+        if (keyed_.count(event.display))
+            broker_->Publish(topics_.Key(event.display), KeyEventPayload(event.key, event.presses), false);
 }
 
 std::set<std::string> Bridge::LiveConfigTopics(const std::map<std::string, std::string>& configs) const

@@ -14,6 +14,7 @@
 #include "discovery.h"
 #include "earlier_configs.h"
 #include "ignored_commands.h"
+#include "key_events.h"
 #include "notification_board.h"
 #include "publish_throttle.h"
 #include "service_link.h"
@@ -68,6 +69,12 @@ private:
     void PublishValues();
     void PublishDue();
     void PublishPower();
+    // On the signal thread: a key pressed on display n (from 1).
+    void HearKey(int display, const std::string& key);
+    // The keys' events for the displays announced with keys.
+    void PublishKeys(const std::vector<KeyEvent>& events);
+    // Display n's entities beyond its light, notifications and descriptions (its keys).
+    void AddDisplayEntities(int display, std::map<std::string, std::string>& configs);
     void Handle(const mqtt::Message& command);
     void Ignore(const mqtt::Message& command, const std::string& why);
     std::vector<std::string> Published(bool announceNew);
@@ -75,7 +82,7 @@ private:
     const BridgeOptions options_;
     const Topics topics_;
 
-    std::mutex mutex_; // guards the nine below
+    std::mutex mutex_; // guards the eleven below
     std::condition_variable woken_;
     bool stopping_ = false;
     bool announce_ = false;
@@ -86,6 +93,8 @@ private:
     std::deque<mqtt::Message> notifications_; // at most kMostNotificationsWaiting, oldest first
     bool notificationsDropped_ = false; // said, until the serving thread takes them
     EarlierConfigs earlier_; // its marker() alone is constant
+    KeyEvents keys_;
+    bool keysDropped_ = false; // said, until no key waits
 
     // The serving thread's alone:
     PublishThrottle throttle_;
@@ -99,6 +108,7 @@ private:
     std::map<int, ServiceLink::Facts> facts_; // displays from 1
     std::map<int, bool> blanked_;
     std::map<int, bool> running_;
+    std::set<int> keyed_; // displays announced with keys
     std::map<int, NotificationBoard> boards_;
     // The frame of a notification written on display n, which the bridge borrowed; empty when it
     // is to be written again (the service was away meanwhile).

@@ -9,12 +9,23 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixtera::bridge {
 
 // A display's diagnostic sensors: what the service says of it.
 enum class Diagnostic { Driver, Size, Output };
 inline constexpr Diagnostic kDiagnostics[] = {Diagnostic::Driver, Diagnostic::Size, Diagnostic::Output};
+// A display's traffic sensors: frames written and bytes to the module a second, and the last
+// frame's time on its link.
+enum class Traffic { Frames, Bytes, BusTime };
+inline constexpr Traffic kTraffic[] = {Traffic::Frames, Traffic::Bytes, Traffic::BusTime};
+
+// The event types a display's keys have: the named keys, F1 to F8, and Raw for any other code.
+std::vector<std::string> KeyEventTypes();
+// {"event_type": "Up"}; a raw key {"event_type": "Raw", "code": "0x41"}; pressed more than once
+// while it waited, with "presses".
+std::string KeyEventPayload(const std::string& key, int presses);
 
 class Topics {
 public:
@@ -34,6 +45,9 @@ public:
     std::string DisplayAvailability(int display) const { return Display(display) + "/available"; }
     std::string DiagnosticState(int display, Diagnostic what) const;
     std::string Notify(int display) const { return Display(display) + "/notify"; }
+    // Its keys, each an event (KeyEventPayload), not retained.
+    std::string Key(int display) const { return Display(display) + "/key"; }
+    std::string TrafficState(int display, Traffic what) const;
     std::string Message() const { return base_ + "/message"; }
     std::string CommandPattern(std::string_view what) const
     {
@@ -56,6 +70,11 @@ public:
     std::string NotifyConfig(int display) const;
     std::string DiagnosticConfigTopic(int display, Diagnostic what) const;
     std::string DiagnosticConfig(int display, Diagnostic what) const;
+    // A display with keys: an event entity.
+    std::string EventConfigTopic(int display) const;
+    std::string EventConfig(int display) const;
+    std::string TrafficConfigTopic(int display, Traffic what) const;
+    std::string TrafficConfig(int display, Traffic what) const;
     std::string TextConfigTopic() const;
     std::string TextConfig() const;
     // Every config topic of this machine.

@@ -3,6 +3,9 @@
 
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
+#include <pixtera/sdk/key_names.h>
+
+#include <charconv>
 
 namespace pixtera::bridge {
 namespace {
@@ -45,7 +48,8 @@ std::string RefusalReason(const sdbus::Error& error)
     return error.getName() + (error.getMessage().empty() ? "" : " (" + error.getMessage() + ")");
 }
 
-ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged)
+ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged,
+                         DisplaySignals displays)
     : calls_(sdbus::createSessionBusConnection()),
       signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
@@ -62,7 +66,51 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
                            bus::kDisplayPower + "'",
                        guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
                        sdbus::floating_slot);
+    WatchDisplays(std::move(displays));
     signals_->enterEventLoopAsync();
+}
+
+namespace {
+
+// "/org/pixtera/Display/3" is 3; none for any other path.
+std::optional<int> DisplayOfPath(std::string_view path)
+{
+    const std::string prefix = bus::DisplayPath(0).substr(0, bus::DisplayPath(0).size() - 1);
+    if (!path.starts_with(prefix) || path.size() == prefix.size())
+        return std::nullopt;
+    const std::string_view digits = path.substr(prefix.size());
+    int display = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), display);
+    if (error != std::errc() || end != digits.data() + digits.size() || display < 0)
+        return std::nullopt;
+    return display;
+}
+
+} // namespace
+
+// The displays' keys: a match on the service's name, the display read from the signal's path and
+// its key checked, so that nothing but a display's key reaches the broker.
+void ServiceLink::WatchDisplays(DisplaySignals displays)
+{
+    if (displays.keyPressed)
+        signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) + "',interface='" +
+                               bus::kDisplayInput + "',member='KeyPressed'",
+                           guard_.OnMessage("KeyPressed",
+                                            [this, pressed = std::move(displays.keyPressed)](sdbus::Message& message) {
+                                                const auto display = DisplayOfPath(message.getPath());
+                                                std::string name;
+                                                message >> name;
+                                                if (!message || !display)
+                                                    return false;
+                                                const auto key = KeyFromName(name);
+                                                if (!key) {
+                                                    guard_.Dropped(message, "KeyPressed", "it names no key");
+                                                    return true;
+                                                }
+                                                pressed(*display, KeyName(*key));
+                                                return true;
+                                            }),
+                           sdbus::floating_slot);
 }
 
 ServiceLink::~ServiceLink() { signals_->leaveEventLoop(); }
@@ -158,6 +206,13 @@ ServiceLink::Facts ServiceLink::DisplayFacts(int display)
             throw;
     }
     return facts;
+}
+
+bool ServiceLink::HasKeys(int display)
+{
+    std::string xml;
+    Display(display)->callMethod("Introspect").onInterface("org.freedesktop.DBus.Introspectable").storeResultsTo(xml);
+    return xml.find("\"" + std::string(bus::kDisplayInput) + "\"") != std::string::npos;
 }
 
 bool ServiceLink::Blanked(int display)

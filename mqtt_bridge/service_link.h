@@ -31,10 +31,17 @@ bool ServiceAway(const sdbus::Error& error);
 // What a refusal says, for the log: the service's sentence, else the error's name and message.
 std::string RefusalReason(const sdbus::Error& error);
 
+// What the displays' own signals are handed to, on the signal thread: a key pressed on display n
+// (from 0; its name as KeyName writes it), and a display's traffic changed.
+struct DisplaySignals {
+    std::function<void(int display, const std::string& key)> keyPressed;
+    std::function<void()> trafficChanged;
+};
+
 class ServiceLink {
 public:
     // Called from the signal thread after values changed, and after a display's power changed.
-    ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged);
+    ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged, DisplaySignals displays = {});
     ~ServiceLink();
 
     int ItemCount();
@@ -57,6 +64,8 @@ public:
         std::string driver; // the plug-in's name; empty when its driver does not say
     };
     Facts DisplayFacts(int display);
+    // The display's driver has keys: its object has org.pixtera.IDisplayInput.
+    bool HasKeys(int display);
     bool Blanked(int display);
     bool Running(int display);
     // A notification over what the display shows: its output borrowed, `frame` (UTF-8, columns ×
@@ -67,6 +76,7 @@ public:
 
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);
+    void WatchDisplays(DisplaySignals displays);
 
     bus::HandlerGuard guard_{"pixtera-mqtt"};
     std::unique_ptr<sdbus::IConnection> calls_;

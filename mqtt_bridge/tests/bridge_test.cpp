@@ -159,9 +159,10 @@ protected:
 TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
 {
     StartBridge();
-    // The load, the message; display 1's light; each display's notifications and three diagnostics.
-    const auto configs = broker.Watch("homeassistant/#", 12, 3);
-    ASSERT_EQ(configs.size(), 11u) << "remote/temp is not an item before its first message";
+    // The load, the message; display 1's light and keys; each display's notifications and three
+    // diagnostics.
+    const auto configs = broker.Watch("homeassistant/#", 13, 3);
+    ASSERT_EQ(configs.size(), 12u) << "remote/temp is not an item before its first message";
     const std::map<std::string, json> announced = Configs(configs);
     const std::string id = node;
     const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
@@ -226,6 +227,32 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
     EXPECT_EQ(remote.Lines(), std::vector<std::string>{"pixtera/" + machine + "/remote/temp 21.5"});
     EXPECT_EQ(broker.Watch("homeassistant/sensor/" + node + "/remote-2ftemp/config", 1).size(), 1u)
         << "announced as it came";
+}
+
+TEST_F(Bridge, ADisplayWithKeysIsAnEventEntityAndAKeyWrittenToItsKeysFileArrivesAsAnEvent)
+{
+    StartBridge();
+    const std::map<std::string, json> events = Configs(broker.Watch("homeassistant/event/#", 2, 2));
+    ASSERT_EQ(events.size(), 1u) << "display 2 has no keys";
+    const json& keys = events.at("homeassistant/event/" + node + "/display_1/config");
+    const json notify = Configs(broker.Watch("homeassistant/notify/" + node + "/display_1/config", 1))
+                            .at("homeassistant/notify/" + node + "/display_1/config");
+    for (const char* required : {"name", "unique_id", "state_topic", "event_types", "device", "availability"})
+        EXPECT_TRUE(keys.contains(required)) << required;
+    const std::string base = "pixtera/" + machine + "/display/1";
+    EXPECT_EQ(keys["state_topic"], base + "/key");
+    EXPECT_EQ(keys["device"], notify["device"]);
+    EXPECT_EQ(keys["availability"], notify["availability"]);
+    EXPECT_EQ(keys["availability_mode"], "all");
+    EXPECT_NE(keys["unique_id"], notify["unique_id"]);
+    ASSERT_TRUE(keys["event_types"].is_array());
+    EXPECT_NE(std::find(keys["event_types"].begin(), keys["event_types"].end(), "Enter"), keys["event_types"].end());
+
+    auto watcher = broker.StartWatching(base + "/key", 2, 10);
+    std::ofstream(frames.string() + ".keys") << "Enter\nraw:0x41\nnonsense\n";
+    EXPECT_EQ(watcher.Lines(), (std::vector<std::string>{base + R"(/key {"event_type":"Enter"})",
+                                                         base + R"(/key {"event_type":"Raw","code":"0x41"})"}));
+    EXPECT_TRUE(broker.Watch(base + "/key", 1, 1).empty()) << "an event is not retained";
 }
 
 TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeepTopicsOfTheirOwn)
@@ -386,7 +413,7 @@ TEST_F(Bridge, NonsenseCommandsAsFastAsTheyComeAreNotEachALine)
 }
 
 // Every config the bridge announces on `node` for `items` and displays 1 to `displays`, each of
-// which switches its backlight.
+// which switches its backlight and has keys (file displays).
 std::set<std::string> Announced(const std::string& node, const std::vector<std::string>& items, int displays)
 {
     const std::string base = "homeassistant/";
@@ -397,6 +424,7 @@ std::set<std::string> Announced(const std::string& node, const std::vector<std::
         const std::string display = "display_" + std::to_string(n);
         topics.insert(base + "light/" + node + "/" + display + "/config");
         topics.insert(base + "notify/" + node + "/" + display + "/config");
+        topics.insert(base + "event/" + node + "/" + display + "/config");
         for (const char* what : {"driver", "size", "output"})
             topics.insert(base + "sensor/" + node + "/" + display + "-" + what + "/config");
     }
@@ -443,8 +471,8 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBef
     second.insert(another);
     second.insert(oldNode);
     EXPECT_EQ(configs(), second);
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 6 discovery configs of displays and items it no longer has"))
-        << "Temp.Out, and display 2's light, notifications and diagnostics";
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 7 discovery configs of displays and items it no longer has"))
+        << "Temp.Out, and display 2's light, notifications, keys and diagnostics";
 }
 
 TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
@@ -488,7 +516,8 @@ TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
     StartBridge("load");
     const std::string pattern = "homeassistant/+/" + node + "/+/config";
     const auto retained = broker.Watch(pattern, 20, 2);
-    ASSERT_EQ(retained.size(), 11u); // load, message; per display notify and three diagnostics; one light
+    // load, message; per display notify and three diagnostics; one light, one display's keys
+    ASSERT_EQ(retained.size(), 12u);
     // Room for a third of each: the watch ends after its seconds with what came.
     auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
     auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);
@@ -665,6 +694,35 @@ TEST_F(Bridge, ASignalOfOtherTypesAddressedToTheBridgeIsSaidOnceAndChangesStillF
     EXPECT_NE(std::find(lines.begin(), lines.end(), "pixtera/" + machine + "/load 7.5"), lines.end())
         << ::testing::PrintToString(lines);
     const std::string said = "pixtera-mqtt: dropped ValuesChanged from " + stranger->getUniqueName();
+    ASSERT_TRUE(bridge->WaitForOutput(said));
+    const std::string& output = bridge->output();
+    EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;
+}
+
+TEST_F(Bridge, AKeyPressedThatIsNoKeyOrOfOtherTypesIsDroppedAndSaidOnceAndRealKeysStillArrive)
+{
+    StartBridge();
+    auto stranger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*stranger, bus::DisplayPath(0));
+    const auto bridgeConnections = ConnectionsOf(*stranger, bridge->pid());
+    ASSERT_FALSE(bridgeConnections.empty());
+    const std::string base = "pixtera/" + machine + "/display/1";
+    auto watcher = broker.StartWatching(base + "/key", 1, 10);
+    for (int twice = 0; twice < 2; ++twice) {
+        for (const auto& destination : bridgeConnections) {
+            auto wrongType = object->createSignal(bus::kDisplayInput, "KeyPressed");
+            wrongType.setDestination(destination);
+            wrongType << std::int32_t{1};
+            wrongType.send();
+            auto noKey = object->createSignal(bus::kDisplayInput, "KeyPressed");
+            noKey.setDestination(destination);
+            noKey << std::string("Launch the missiles");
+            noKey.send();
+        }
+    }
+    std::ofstream(frames.string() + ".keys") << "F3\n";
+    EXPECT_EQ(watcher.Lines(), std::vector<std::string>{base + R"(/key {"event_type":"F3"})"});
+    const std::string said = "pixtera-mqtt: dropped KeyPressed from " + stranger->getUniqueName();
     ASSERT_TRUE(bridge->WaitForOutput(said));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;
