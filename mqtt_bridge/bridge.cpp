@@ -58,6 +58,7 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
     };
     DisplaySignals heard;
     heard.keyPressed = [this](int display, const std::string& key) { HearKey(display + 1, key); };
+    heard.trafficChanged = [this](int display) { HearTraffic(display + 1); };
     service_ = std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); },
                                              [this, wake] { wake(powerChanged_); }, std::move(heard));
     mqtt::ConnectionHandlers handlers{
@@ -162,15 +163,17 @@ void Bridge::Run()
                 return connectedAgain_;
             const auto keysDue = keys_.NextDue();
             return announce_ || valuesChanged_ || powerChanged_ || !commands_.empty() || !notifications_.empty() ||
-                   keysDue != keysDueBefore || (keysDue && *keysDue <= PublishThrottle::Clock::now());
+                   !trafficChanged_.empty() || keysDue != keysDueBefore ||
+                   (keysDue && *keysDue <= PublishThrottle::Clock::now());
         };
         std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
         if (earlier_.Complete(PublishThrottle::Clock::now())) {
             auto due = throttle_.NextDue();
             if (notificationDue_ && (!due || *notificationDue_ < *due))
                 due = notificationDue_;
-            if (const auto keysDue = keys_.NextDue(); keysDue && (!due || *keysDue < *due))
-                due = keysDue;
+            for (const auto& also : {keys_.NextDue(), traffic_.NextDue()})
+                if (also && (!due || *also < *due))
+                    due = also;
             until = retry && (!due || *retry < *due) ? retry : due;
         }
         if (until)
@@ -245,6 +248,7 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
         PublishPower();
     ShowNotifications();
     PublishDisplayStates(power || announce);
+    PublishTraffic(announce);
 }
 
 // The items to publish that the service has now: with publish=* every one; items that appear
@@ -317,12 +321,70 @@ void Bridge::Announce()
 
 void Bridge::AddDisplayEntities(int display, std::map<std::string, std::string>& configs)
 {
+    for (const Traffic what : kTraffic)
+        configs[topics_.TrafficConfigTopic(display, what)] = topics_.TrafficConfig(display, what);
     if (service_->HasKeys(display - 1)) {
         configs[topics_.EventConfigTopic(display)] = topics_.EventConfig(display);
         keyed_.insert(display);
     } else {
         keyed_.erase(display);
     }
+}
+
+void Bridge::HearTraffic(int display)
+{
+    if (display > kMostDisplays)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        trafficChanged_.insert(display);
+    }
+    woken_.notify_one();
+}
+
+namespace {
+
+std::string TrafficText(const DisplayThroughput& throughput, Traffic what)
+{
+    switch (what) {
+    case Traffic::Frames: return std::to_string(throughput.frames);
+    case Traffic::Bytes: return std::to_string(throughput.bytes);
+    case Traffic::BusTime: break;
+    }
+    // Milliseconds to a tenth: finer would only be noise.
+    return mqtt::NumberText(static_cast<double>((throughput.microseconds + 50) / 100) / 10.0);
+}
+
+} // namespace
+
+void Bridge::PublishTraffic(bool announce)
+{
+    std::set<int> changed;
+    {
+        std::lock_guard lock(mutex_);
+        changed.swap(trafficChanged_);
+    }
+    if (announce) {
+        traffic_.Forget();
+        for (int n = 1; n <= displays_; ++n)
+            changed.insert(n);
+    }
+    const auto now = PublishThrottle::Clock::now();
+    for (int display : changed) {
+        if (display > displays_)
+            continue;
+        const auto throughput = service_->Throughput(display - 1);
+        if (!throughput)
+            continue; // a service that does not say leaves the sensors unknown
+        for (const Traffic what : kTraffic) {
+            const std::string topic = topics_.TrafficState(display, what);
+            const std::string text = TrafficText(*throughput, what);
+            if (traffic_.Offer(topic, text, now))
+                broker_->Publish(topic, text, true);
+        }
+    }
+    for (const auto& [topic, text] : traffic_.Due(now))
+        broker_->Publish(topic, text, true);
 }
 
 void Bridge::HearKey(int display, const std::string& key)

@@ -111,6 +111,19 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                                                 return true;
                                             }),
                            sdbus::floating_slot);
+    if (displays.trafficChanged)
+        signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                               "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                               bus::kManagedDisplay + "'",
+                           guard_.OnMessage("PropertiesChanged",
+                                            [changed = std::move(displays.trafficChanged)](sdbus::Message& message) {
+                                                const auto display = DisplayOfPath(message.getPath());
+                                                if (!display)
+                                                    return false;
+                                                changed(*display);
+                                                return true;
+                                            }),
+                           sdbus::floating_slot);
 }
 
 ServiceLink::~ServiceLink() { signals_->leaveEventLoop(); }
@@ -206,6 +219,21 @@ ServiceLink::Facts ServiceLink::DisplayFacts(int display)
             throw;
     }
     return facts;
+}
+
+std::optional<DisplayThroughput> ServiceLink::Throughput(int display)
+{
+    try {
+        const auto value = Display(display)
+                               ->getProperty("Throughput")
+                               .onInterface(bus::kManagedDisplay)
+                               .get<sdbus::Struct<std::int32_t, std::int32_t, std::int64_t>>();
+        return DisplayThroughput{std::get<0>(value), std::get<1>(value), std::get<2>(value)};
+    } catch (const sdbus::Error& error) {
+        if (ServiceAway(error))
+            throw;
+        return std::nullopt;
+    }
 }
 
 bool ServiceLink::HasKeys(int display)

@@ -12,6 +12,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,10 +33,17 @@ bool ServiceAway(const sdbus::Error& error);
 std::string RefusalReason(const sdbus::Error& error);
 
 // What the displays' own signals are handed to, on the signal thread: a key pressed on display n
-// (from 0; its name as KeyName writes it), and a display's traffic changed.
+// (from 0; its name as KeyName writes it), and display n's Throughput changed.
 struct DisplaySignals {
     std::function<void(int display, const std::string& key)> keyPressed;
-    std::function<void()> trafficChanged;
+    std::function<void(int display)> trafficChanged;
+};
+
+// A display's traffic a second, as the service last announced it.
+struct DisplayThroughput {
+    int frames = 0;
+    int bytes = 0;
+    std::int64_t microseconds = 0; // the last frame's on its link
 };
 
 class ServiceLink {
@@ -64,6 +72,8 @@ public:
         std::string driver; // the plug-in's name; empty when its driver does not say
     };
     Facts DisplayFacts(int display);
+    // None from a service that does not say.
+    std::optional<DisplayThroughput> Throughput(int display);
     // The display's driver has keys: its object has org.pixtera.IDisplayInput.
     bool HasKeys(int display);
     bool Blanked(int display);

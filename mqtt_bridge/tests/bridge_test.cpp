@@ -159,10 +159,10 @@ protected:
 TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
 {
     StartBridge();
-    // The load, the message; display 1's light and keys; each display's notifications and three
-    // diagnostics.
-    const auto configs = broker.Watch("homeassistant/#", 13, 3);
-    ASSERT_EQ(configs.size(), 12u) << "remote/temp is not an item before its first message";
+    // The load, the message; display 1's light and keys; each display's notifications, three
+    // descriptions and three traffic sensors.
+    const auto configs = broker.Watch("homeassistant/#", 19, 3);
+    ASSERT_EQ(configs.size(), 18u) << "remote/temp is not an item before its first message";
     const std::map<std::string, json> announced = Configs(configs);
     const std::string id = node;
     const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
@@ -255,6 +255,53 @@ TEST_F(Bridge, ADisplayWithKeysIsAnEventEntityAndAKeyWrittenToItsKeysFileArrives
     EXPECT_TRUE(broker.Watch(base + "/key", 1, 1).empty()) << "an event is not retained";
 }
 
+TEST_F(Bridge, ADisplaysTrafficIsPublishedWhenItChangesAndAStaticScreenPublishesNothingMore)
+{
+    StartBridge();
+    const std::string base = "pixtera/" + machine + "/display/1";
+    const auto sensors = Configs(broker.Watch("homeassistant/sensor/" + node + "/+/config", 13, 2));
+    for (const char* what : {"frames", "bytes", "bus_time"}) {
+        const std::string topic = "homeassistant/sensor/" + node + "/display_1-" + what + "/config";
+        ASSERT_TRUE(sensors.contains(topic)) << topic;
+        const json& sensor = sensors.at(topic);
+        for (const char* required :
+             {"name", "unique_id", "state_topic", "device", "availability", "unit_of_measurement"})
+            EXPECT_TRUE(sensor.contains(required)) << what << " has no " << required;
+        EXPECT_EQ(sensor["state_topic"], base + "/" + what);
+        EXPECT_EQ(sensor["entity_category"], "diagnostic");
+    }
+    // The display writes a frame for each message: while they come the rate is published (at
+    // most once a period), and once they stop, the still screen.
+    int written = 0;
+    std::string rate;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            SetValue("message", sdbus::Variant("frame " + std::to_string(++written)));
+            const auto lines = broker.Watch(base + "/frames", 1, 1);
+            rate = lines.empty() ? "" : lines[0].substr(lines[0].find(' ') + 1);
+            return !rate.empty() && rate != "0";
+        },
+        4 * pixtera::bridge::kTrafficPeriod))
+        << rate;
+    EXPECT_GT(std::stoi(rate), 0);
+    EXPECT_TRUE(Retained(base + "/frames", "0"));
+    EXPECT_TRUE(Retained(base + "/bytes", "0")) << "a file display measures no link";
+    EXPECT_TRUE(Retained(base + "/bus_time", "0"));
+
+    // Still: a value the display does not show changes, and no traffic is published.
+    auto still = broker.StartWatching("pixtera/" + machine + "/display/+/+", 100, 4);
+    auto load = broker.StartWatching("pixtera/" + machine + "/load", 1, 5);
+    SetValue("load", sdbus::Variant(3.0));
+    ASSERT_EQ(load.Lines(), std::vector<std::string>{"pixtera/" + machine + "/load 3"});
+    std::vector<std::string> traffic;
+    for (const auto& line : still.Lines())
+        for (const char* what : {"/frames ", "/bytes ", "/bus_time "})
+            if (line.find(what) != std::string::npos)
+                traffic.push_back(line);
+    // Only the retained states the watch found when it subscribed: one a sensor, two displays.
+    EXPECT_EQ(traffic.size(), 6u) << ::testing::PrintToString(traffic);
+}
+
 TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeepTopicsOfTheirOwn)
 {
     StartBridge("status,message,Temp.Out,temp_out");
@@ -275,7 +322,7 @@ TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeep
         << "the device stays available";
     EXPECT_TRUE(broker.Watch(base + "/message", 1, 1).empty()) << "the text entity's state is the bridge's alone";
 
-    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 11, 2);
+    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 17, 2);
     std::set<std::string> topics, uniqueIds, stateTopics;
     for (const auto& line : configs) {
         const json config = json::parse(line.substr(line.find(' ') + 1));
@@ -425,7 +472,7 @@ std::set<std::string> Announced(const std::string& node, const std::vector<std::
         topics.insert(base + "light/" + node + "/" + display + "/config");
         topics.insert(base + "notify/" + node + "/" + display + "/config");
         topics.insert(base + "event/" + node + "/" + display + "/config");
-        for (const char* what : {"driver", "size", "output"})
+        for (const char* what : {"driver", "size", "output", "frames", "bytes", "bus_time"})
             topics.insert(base + "sensor/" + node + "/" + display + "-" + what + "/config");
     }
     return topics;
@@ -471,8 +518,8 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBef
     second.insert(another);
     second.insert(oldNode);
     EXPECT_EQ(configs(), second);
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 7 discovery configs of displays and items it no longer has"))
-        << "Temp.Out, and display 2's light, notifications, keys and diagnostics";
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 10 discovery configs of displays and items it no longer has"))
+        << "Temp.Out, and display 2's light, notifications, keys, descriptions and traffic";
 }
 
 TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
@@ -516,8 +563,8 @@ TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
     StartBridge("load");
     const std::string pattern = "homeassistant/+/" + node + "/+/config";
     const auto retained = broker.Watch(pattern, 20, 2);
-    // load, message; per display notify and three diagnostics; one light, one display's keys
-    ASSERT_EQ(retained.size(), 12u);
+    // load, message; per display notify and six diagnostics; one light, one display's keys
+    ASSERT_EQ(retained.size(), 18u);
     // Room for a third of each: the watch ends after its seconds with what came.
     auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
     auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);

@@ -53,8 +53,9 @@ TEST(DisplayEntities, TrafficSensorsAreDiagnosticsWithUnitsAndIdsNoItemHas)
 {
     const Topics topics("nas", kKey);
     std::set<std::string> ids;
-    const std::map<Traffic, std::pair<std::string, std::string>> expected{
-        {Traffic::Frames, {"frames", "fps"}}, {Traffic::Bytes, {"bytes", "B/s"}}, {Traffic::BusTime, {"bus_time", "ms"}}};
+    const std::map<Traffic, std::pair<std::string, std::string>> expected{{Traffic::Frames, {"frames", "fps"}},
+                                                                          {Traffic::Bytes, {"bytes", "B/s"}},
+                                                                          {Traffic::BusTime, {"bus_time", "ms"}}};
     for (const Traffic what : kTraffic) {
         const auto& [level, unit] = expected.at(what);
         EXPECT_EQ(topics.TrafficConfigTopic(1, what),

@@ -49,8 +49,10 @@ BusServer::BusServer(Manager& manager) : manager_(manager), connection_(sdbus::c
 
 BusServer::~BusServer()
 {
-    for (const auto& display : manager_.displays().Displays())
+    for (const auto& display : manager_.displays().Displays()) {
         display->ObservePower(nullptr);
+        display->ObserveFrames(nullptr);
+    }
     leaving_ = true;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto woken = write(wakeFd_, &one, sizeof one);
@@ -89,6 +91,7 @@ void BusServer::RunLoop()
             }
             EmitPowerChanges();
             EmitKeys();
+            const auto traffic = EmitThroughput();
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))
                 throttle.Changed(now);
@@ -98,7 +101,10 @@ void BusServer::RunLoop()
             }
             const auto data = connection_->getEventLoopPollData();
             int wait = -1;
-            if (const auto deadline = throttle.deadline())
+            auto deadline = throttle.deadline();
+            if (traffic && (!deadline || *traffic < *deadline))
+                deadline = traffic;
+            if (deadline)
                 wait = static_cast<int>(
                     std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count()));
             if (data.timeout_usec != UINT64_MAX) {
