@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "service_link.h"
 
+#include "display_signals.h"
+
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
-#include <pixtera/sdk/key_names.h>
-
-#include <charconv>
 
 namespace pixtera::bridge {
 namespace {
@@ -70,24 +69,6 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
     signals_->enterEventLoopAsync();
 }
 
-namespace {
-
-// "/org/pixtera/Display/3" is 3; none for any other path.
-std::optional<int> DisplayOfPath(std::string_view path)
-{
-    const std::string prefix = bus::DisplayPath(0).substr(0, bus::DisplayPath(0).size() - 1);
-    if (!path.starts_with(prefix) || path.size() == prefix.size())
-        return std::nullopt;
-    const std::string_view digits = path.substr(prefix.size());
-    int display = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), display);
-    if (error != std::errc() || end != digits.data() + digits.size() || display < 0)
-        return std::nullopt;
-    return display;
-}
-
-} // namespace
-
 // The displays' keys: a match on the service's name, the display read from the signal's path and
 // its key checked, so that nothing but a display's key reaches the broker.
 void ServiceLink::WatchDisplays(DisplaySignals displays)
@@ -97,17 +78,14 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                                bus::kDisplayInput + "',member='KeyPressed'",
                            guard_.OnMessage("KeyPressed",
                                             [this, pressed = std::move(displays.keyPressed)](sdbus::Message& message) {
-                                                const auto display = DisplayOfPath(message.getPath());
-                                                std::string name;
-                                                message >> name;
-                                                if (!message || !display)
-                                                    return false;
-                                                const auto key = KeyFromName(name);
-                                                if (!key) {
+                                                bool noKey = false;
+                                                const auto key = ReadKeyPressed(message, noKey);
+                                                if (noKey)
                                                     guard_.Dropped(message, "KeyPressed", "it names no key");
-                                                    return true;
-                                                }
-                                                pressed(*display, KeyName(*key));
+                                                else if (!key)
+                                                    return false;
+                                                else
+                                                    pressed(key->display, key->key);
                                                 return true;
                                             }),
                            sdbus::floating_slot);

@@ -4,6 +4,7 @@
 // event per display a tenth of a second.
 
 #include "discovery.h"
+#include "display_signals.h"
 #include "key_events.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,16 @@ TEST(DisplayEntities, TrafficSensorsAreDiagnosticsWithUnitsAndIdsNoItemHas)
     ids.insert(json::parse(topics.DiagnosticConfig(1, Diagnostic::Driver))["unique_id"].get<std::string>());
     ids.insert(json::parse(topics.EventConfig(1))["unique_id"].get<std::string>());
     EXPECT_EQ(ids.size(), 5u) << "no two entities share a unique_id";
+}
+
+TEST(DisplaySignals, OnlyADisplaysPathNamesADisplay)
+{
+    EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/0"), 0);
+    EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/12"), 12);
+    for (const char* path : {"/org/pixtera/Display/", "/org/pixtera/Display/1x", "/org/pixtera/Display/-1",
+                             "/org/pixtera/Display/99999999999", "/org/pixtera/Display/1/2", "/org/pixtera/Driver/1",
+                             "/org/pixtera/Display", ""})
+        EXPECT_FALSE(DisplayOfPath(path)) << path;
 }
 
 TEST(KeyEvents, AKeyHeldIsOneEventEachGapWithItsPressesCounted)
