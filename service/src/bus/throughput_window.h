@@ -45,17 +45,17 @@ public:
     {
         const auto elapsed = std::max<Clock::duration>(now - start_.value_or(now), kPeriod);
         const std::uint64_t frames = totals.frames - base_.frames;
-        Throughput now_{PerSecond(frames, elapsed), PerSecond(totals.bytes - base_.bytes, elapsed),
-                        totals.lastMicroseconds};
+        const Throughput rate{PerSecond(frames, elapsed), PerSecond(totals.bytes - base_.bytes, elapsed),
+                              totals.lastMicroseconds};
         base_ = totals;
         if (frames > 0)
             start_ = now;
         else
             start_.reset();
-        if (now_ == announced_)
+        if (rate == announced_)
             return std::nullopt;
-        announced_ = now_;
-        return now_;
+        announced_ = rate;
+        return rate;
     }
     const Throughput& announced() const { return announced_; }
 
