@@ -21,15 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int columns = 1 + choice % 40;
     const int rows = 1 + (choice / 40) % 4;
     switch (choice % 4) {
-    case 0:
-        ReadLayout(payload);
-        break;
-    case 1:
-        ReadBoardLine(payload, columns);
-        break;
-    case 2:
-        ReadMessageText(payload);
-        break;
+    case 0: ReadLayout(payload); break;
+    case 1: ReadBoardLine(payload, columns); break;
+    case 2: ReadMessageText(payload); break;
     default:
         if (const auto read = ReadNotification(payload); read.refused.empty())
             NotificationFrame(read.notification.text, columns, rows);

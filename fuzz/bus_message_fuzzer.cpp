@@ -4,6 +4,7 @@
 // handler would: players' (session bus) and logind's (system bus). A reader of another message is
 // one line in kReaders.
 
+#include "display_signals.h"
 #include "fuzzed_bus_message.h"
 
 #include "logind_signals.h"
@@ -52,6 +53,10 @@ const Reader kReaders[] = {
     [](sdbus::Message& m) { media::ReadTextProperty(m); },
     [](sdbus::Message& m) { media::ReadNames(m); },
     [](sdbus::Message& m) { media::ReadName(m); },
+    [](sdbus::Message& m) {
+        bool noKey = false;
+        bridge::ReadKeyPressed(m, noKey);
+    },
     // The guard's own typed reading, as NameOwnerChanged and ValuesChanged handlers use it.
     [](sdbus::Message& m) {
         Guard().OnSignal("NameOwnerChanged", [](const std::string&, const std::string&, const std::string&) {})(m);

@@ -55,9 +55,12 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
         }
         woken_.notify_one();
     };
-    service_ =
-        std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); }, [this, wake] { wake(powerChanged_); },
-                                      [this, wake] { wake(screenChanged_); });
+    DisplaySignals heard;
+    heard.keyPressed = [this](int display, const std::string& key) { HearKey(display + 1, key); };
+    heard.trafficChanged = [this](int display) { HearTraffic(display + 1); };
+    heard.screenChanged = [this, wake] { wake(screenChanged_); };
+    service_ = std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); },
+                                             [this, wake] { wake(powerChanged_); }, std::move(heard));
     mqtt::ConnectionHandlers handlers{
         [this] {
             {
@@ -156,19 +159,25 @@ void Bridge::Run()
         std::unique_lock lock(mutex_);
         // Nothing is announced before the configs of earlier runs are known: the first
         // announcement clears those that are stale.
-        const auto ready = [this] {
+        // A key that came meanwhile ends the wait too: the deadline is made again with it.
+        const auto ready = [this, keysDueBefore = keys_.NextDue()] {
             if (stopping_)
                 return true;
             if (!earlier_.Complete(PublishThrottle::Clock::now()))
                 return connectedAgain_;
+            const auto keysDue = keys_.NextDue();
             return announce_ || valuesChanged_ || powerChanged_ || screenChanged_ || !commands_.empty() ||
-                   !notifications_.empty();
+                   !notifications_.empty() || !trafficChanged_.empty() || keysDue != keysDueBefore ||
+                   (keysDue && *keysDue <= PublishThrottle::Clock::now());
         };
         std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
         if (earlier_.Complete(PublishThrottle::Clock::now())) {
             auto due = throttle_.NextDue();
             if (notificationDue_ && (!due || *notificationDue_ < *due))
                 due = notificationDue_;
+            for (const auto& also : {keys_.NextDue(), traffic_.NextDue()})
+                if (also && (!due || *also < *due))
+                    due = also;
             until = retry && (!due || *retry < *due) ? retry : due;
         }
         if (until)
@@ -194,8 +203,12 @@ void Bridge::Run()
         auto commands = commands_.Take();
         auto notifications = std::exchange(notifications_, {});
         notificationsDropped_ = false;
+        const auto keyEvents = keys_.Take(PublishThrottle::Clock::now());
+        if (keys_.empty())
+            keysDropped_ = false;
         lock.unlock();
         retry.reset();
+        PublishKeys(keyEvents);
         // Into the displays' boards before any call: an outage loses none of them.
         Deliver(std::move(notifications));
         try {
@@ -241,6 +254,7 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
     ShowNotifications();
     PublishDisplayStates(power || announce);
     PublishScreens(announce);
+    PublishTraffic(announce);
 }
 
 // The items to publish that the service has now: with publish=* every one; items that appear
@@ -284,6 +298,7 @@ void Bridge::Announce()
         configs[topics_.NotifyConfigTopic(n + 1)] = topics_.NotifyConfig(n + 1);
         for (const Diagnostic what : kDiagnostics)
             configs[topics_.DiagnosticConfigTopic(n + 1, what)] = topics_.DiagnosticConfig(n + 1, what);
+        AddDisplayEntities(n + 1, configs);
         facts[n + 1] = service_->DisplayFacts(n);
     }
     AnnounceScreens(configs, displays);
@@ -301,6 +316,7 @@ void Bridge::Announce()
     for (int n = displays + 1; n <= displays_; ++n) {
         broker_->Publish(topics_.DisplayAvailability(n), "offline", true);
         boards_.erase(n);
+        keyed_.erase(n);
         onDisplay_.erase(n);
     }
     displays_ = displays;
@@ -309,6 +325,96 @@ void Bridge::Announce()
     for (int n = 1; n <= displays; ++n)
         broker_->Publish(topics_.DisplayAvailability(n), "online", true);
     broker_->Publish(topics_.Status(), "online", true);
+}
+
+void Bridge::AddDisplayEntities(int display, std::map<std::string, std::string>& configs)
+{
+    for (const Traffic what : kTraffic)
+        configs[topics_.TrafficConfigTopic(display, what)] = topics_.TrafficConfig(display, what);
+    if (service_->HasKeys(display - 1)) {
+        configs[topics_.EventConfigTopic(display)] = topics_.EventConfig(display);
+        keyed_.insert(display);
+    } else {
+        keyed_.erase(display);
+    }
+}
+
+void Bridge::HearTraffic(int display)
+{
+    if (display > kMostDisplays)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        trafficChanged_.insert(display);
+    }
+    woken_.notify_one();
+}
+
+namespace {
+
+std::string TrafficText(const DisplayThroughput& throughput, Traffic what)
+{
+    switch (what) {
+    case Traffic::Frames: return std::to_string(throughput.frames);
+    case Traffic::Bytes: return std::to_string(throughput.bytes);
+    case Traffic::BusTime: break;
+    }
+    // Milliseconds to a tenth: finer would only be noise.
+    return mqtt::NumberText(static_cast<double>((throughput.microseconds + 50) / 100) / 10.0);
+}
+
+} // namespace
+
+void Bridge::PublishTraffic(bool announce)
+{
+    std::set<int> changed;
+    {
+        std::lock_guard lock(mutex_);
+        changed.swap(trafficChanged_);
+    }
+    if (announce) {
+        traffic_.Forget();
+        for (int n = 1; n <= displays_; ++n)
+            changed.insert(n);
+    }
+    const auto now = PublishThrottle::Clock::now();
+    for (int display : changed) {
+        if (display > displays_)
+            continue;
+        const auto throughput = service_->Throughput(display - 1);
+        if (!throughput)
+            continue; // a service that does not say leaves the sensors unknown
+        for (const Traffic what : kTraffic) {
+            const std::string topic = topics_.TrafficState(display, what);
+            const std::string text = TrafficText(*throughput, what);
+            if (traffic_.Offer(topic, text, now))
+                broker_->Publish(topic, text, true);
+        }
+    }
+    for (const auto& [topic, text] : traffic_.Due(now))
+        broker_->Publish(topic, text, true);
+}
+
+void Bridge::HearKey(int display, const std::string& key)
+{
+    if (display > kMostDisplays)
+        return;
+    bool dropped = false;
+    {
+        std::lock_guard lock(mutex_);
+        dropped = !keys_.Push(display, key) && !std::exchange(keysDropped_, true);
+    }
+    woken_.notify_one();
+    if (dropped)
+        LogWarning("pixtera-mqtt: keys come faster than they are published (one event per display every " +
+                   std::to_string(KeyEvents::kGap.count()) + " ms); those that differ from the last are left out");
+}
+
+void Bridge::PublishKeys(const std::vector<KeyEvent>& events)
+{
+    for (const KeyEvent& event : events)
+        if (keyed_.count(event.display))
+            broker_->Publish(topics_.Key(event.display), KeyEventPayload(event.key, event.presses), false);
 }
 
 std::set<std::string> Bridge::LiveConfigTopics(const std::map<std::string, std::string>& configs) const

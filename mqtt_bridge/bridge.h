@@ -15,6 +15,7 @@
 #include "discovery.h"
 #include "earlier_configs.h"
 #include "ignored_commands.h"
+#include "key_events.h"
 #include "message_board.h"
 #include "notification_board.h"
 #include "publish_throttle.h"
@@ -37,6 +38,8 @@ struct BridgeSeams {
 
 // Notifications that wait for the serving thread, and the longest one taken.
 inline constexpr std::size_t kMostNotificationsWaiting = 64;
+// A display's traffic sensors change on the broker at most this often.
+inline constexpr std::chrono::seconds kTrafficPeriod{5};
 
 class Bridge {
 public:
@@ -71,6 +74,17 @@ private:
     void PublishValues();
     void PublishDue();
     void PublishPower();
+    // On the signal thread: a key pressed on display n (from 1).
+    void HearKey(int display, const std::string& key);
+    // The keys' events for the displays announced with keys.
+    void PublishKeys(const std::vector<KeyEvent>& events);
+    // On the signal thread: display n's (from 1) traffic changed.
+    void HearTraffic(int display);
+    // The traffic sensors of the displays whose traffic changed (of all, after an announcement),
+    // each at most once every kTrafficPeriod.
+    void PublishTraffic(bool announce);
+    // Display n's entities beyond its light, notifications and descriptions (its keys).
+    void AddDisplayEntities(int display, std::map<std::string, std::string>& configs);
     void Handle(const mqtt::Message& command);
     void Ignore(const mqtt::Message& command, const std::string& why);
     std::vector<std::string> Published(bool announceNew);
@@ -91,7 +105,7 @@ private:
     const BridgeOptions options_;
     const Topics topics_;
 
-    std::mutex mutex_; // guards the ten below
+    std::mutex mutex_; // guards the thirteen below
     std::condition_variable woken_;
     bool stopping_ = false;
     bool announce_ = false;
@@ -103,6 +117,9 @@ private:
     std::deque<mqtt::Message> notifications_; // at most kMostNotificationsWaiting, oldest first
     bool notificationsDropped_ = false; // said, until the serving thread takes them
     EarlierConfigs earlier_; // its marker() alone is constant
+    KeyEvents keys_;
+    bool keysDropped_ = false; // said, until no key waits
+    std::set<int> trafficChanged_; // displays from 1
 
     // The serving thread's alone:
     PublishThrottle throttle_;
@@ -116,6 +133,8 @@ private:
     std::map<int, ServiceLink::Facts> facts_; // displays from 1
     std::map<int, bool> blanked_;
     std::map<int, bool> running_;
+    std::set<int> keyed_; // displays announced with keys
+    PublishThrottle traffic_{kTrafficPeriod}; // the traffic sensors' states, by topic
     std::map<int, NotificationBoard> boards_;
     // The frame of a notification written on display n, which the bridge borrowed; empty when it
     // is to be written again (the service was away meanwhile).

@@ -4,6 +4,8 @@
 #include "item_names.h"
 #include "message_text.h"
 
+#include <pixtera/sdk/key_names.h>
+
 #include <nlohmann/json.hpp>
 
 namespace pixtera::bridge {
@@ -188,6 +190,91 @@ std::string Topics::LineConfig(int display, int row, int columns) const
     config["min"] = 0;
     config["max"] = std::min<int>(columns, static_cast<int>(kLongestMessage)); // Home Assistant's most
     config["mode"] = "text";
+    return Text(config);
+}
+
+namespace {
+
+struct TrafficSensor {
+    const char* level; // of its state topic, and its id after "-"
+    const char* name;
+    const char* unit;
+    const char* deviceClass; // none when null
+};
+
+// "-fr", "-by", "-bu" start no escape: no item has these ids.
+TrafficSensor SensorOf(Traffic what)
+{
+    switch (what) {
+    case Traffic::Frames: return {"frames", "Frames per second", "fps", nullptr};
+    case Traffic::Bytes: return {"bytes", "Bytes per second", "B/s", "data_rate"};
+    case Traffic::BusTime: break;
+    }
+    return {"bus_time", "Last frame's bus time", "ms", "duration"};
+}
+
+} // namespace
+
+std::vector<std::string> KeyEventTypes()
+{
+    std::vector<std::string> types;
+    for (const auto& [code, name] : kNamedKeys)
+        types.emplace_back(name);
+    for (LONG key = kKeyF1; key <= kKeyF8; ++key)
+        types.push_back(KeyName(key));
+    types.emplace_back("Raw");
+    return types;
+}
+
+std::string KeyEventPayload(const std::string& key, int presses)
+{
+    constexpr std::string_view kRaw = "Raw:";
+    Json event;
+    if (key.starts_with(kRaw)) {
+        event["event_type"] = "Raw";
+        event["code"] = key.substr(kRaw.size());
+    } else {
+        event["event_type"] = key;
+    }
+    if (presses > 1)
+        event["presses"] = presses;
+    return Text(event);
+}
+
+std::string Topics::TrafficState(int display, Traffic what) const
+{
+    return Display(display) + "/" + SensorOf(what).level;
+}
+
+std::string Topics::EventConfigTopic(int display) const { return ConfigTopic("event", DisplayId(display)); }
+
+std::string Topics::EventConfig(int display) const
+{
+    Json config = Entity("Keys", DisplayId(display) + "_keys", DisplayId(display) + "_keys", machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    config["state_topic"] = Key(display);
+    config["event_types"] = KeyEventTypes();
+    config["device_class"] = "button";
+    return Text(config);
+}
+
+std::string Topics::TrafficConfigTopic(int display, Traffic what) const
+{
+    return ConfigTopic("sensor", DisplayId(display) + "-" + SensorOf(what).level);
+}
+
+std::string Topics::TrafficConfig(int display, Traffic what) const
+{
+    const TrafficSensor sensor = SensorOf(what);
+    Json config = Entity(sensor.name, DisplayId(display) + "-" + sensor.level, DisplayId(display) + "_" + sensor.level,
+                         machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    config["entity_category"] = "diagnostic";
+    config["state_topic"] = TrafficState(display, what);
+    config["unit_of_measurement"] = sensor.unit;
+    if (sensor.deviceClass)
+        config["device_class"] = sensor.deviceClass;
+    config["state_class"] = "measurement";
     return Text(config);
 }
 

@@ -16,6 +16,16 @@ namespace pixtera::bridge {
 // A display's diagnostic sensors: what the service says of it.
 enum class Diagnostic { Driver, Size, Output };
 inline constexpr Diagnostic kDiagnostics[] = {Diagnostic::Driver, Diagnostic::Size, Diagnostic::Output};
+// A display's traffic sensors: frames written and bytes to the module a second, and the last
+// frame's time on its link.
+enum class Traffic { Frames, Bytes, BusTime };
+inline constexpr Traffic kTraffic[] = {Traffic::Frames, Traffic::Bytes, Traffic::BusTime};
+
+// The event types a display's keys have: the named keys, F1 to F8, and Raw for any other code.
+std::vector<std::string> KeyEventTypes();
+// {"event_type": "Up"}; a raw key {"event_type": "Raw", "code": "0x41"}; pressed more than once
+// while it waited, with "presses".
+std::string KeyEventPayload(const std::string& key, int presses);
 
 class Topics {
 public:
@@ -35,6 +45,9 @@ public:
     std::string DisplayAvailability(int display) const { return Display(display) + "/available"; }
     std::string DiagnosticState(int display, Diagnostic what) const;
     std::string Notify(int display) const { return Display(display) + "/notify"; }
+    // Its keys, each an event (KeyEventPayload), not retained.
+    std::string Key(int display) const { return Display(display) + "/key"; }
+    std::string TrafficState(int display, Traffic what) const;
     std::string Message() const { return base_ + "/message"; }
     // The displays' queue as a list of design names; retained, read when configured.
     std::string Layout() const { return base_ + "/layout"; }
@@ -69,6 +82,11 @@ public:
     // A text entity per line of a display's message board, at most `columns` characters.
     std::string LineConfigTopic(int display, int row) const;
     std::string LineConfig(int display, int row, int columns) const;
+    // A display with keys: an event entity.
+    std::string EventConfigTopic(int display) const;
+    std::string EventConfig(int display) const;
+    std::string TrafficConfigTopic(int display, Traffic what) const;
+    std::string TrafficConfig(int display, Traffic what) const;
     std::string TextConfigTopic() const;
     std::string TextConfig() const;
     // Every config topic of this machine.

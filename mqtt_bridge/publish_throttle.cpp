@@ -6,7 +6,7 @@ namespace pixtera::bridge {
 bool PublishThrottle::Offer(const std::string& name, const std::string& text, Clock::time_point now)
 {
     const auto sent = sent_.find(name);
-    if (sent == sent_.end() || now - sent->second.at >= kPeriod) {
+    if (sent == sent_.end() || now - sent->second.at >= period_) {
         if (sent != sent_.end() && sent->second.text == text) {
             waiting_.erase(name);
             return false;
@@ -27,7 +27,7 @@ std::map<std::string, std::string> PublishThrottle::Due(Clock::time_point now)
     std::map<std::string, std::string> due;
     for (auto it = waiting_.begin(); it != waiting_.end();) {
         Sent& sent = sent_[it->first];
-        if (now - sent.at < kPeriod) {
+        if (now - sent.at < period_) {
             ++it;
             continue;
         }
@@ -42,7 +42,7 @@ std::optional<PublishThrottle::Clock::time_point> PublishThrottle::NextDue() con
 {
     std::optional<Clock::time_point> next;
     for (const auto& [name, text] : waiting_) {
-        const auto due = sent_.at(name).at + kPeriod;
+        const auto due = sent_.at(name).at + period_;
         if (!next || due < *next)
             next = due;
     }

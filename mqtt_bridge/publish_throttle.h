@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// At most one publication a second per value: a change within the second waits for its end, and
-// only the newest value of the wait is sent.
+// At most one publication a second (or a period of the owner's) per value: a change within the
+// period waits for its end, and only the newest value of the wait is sent.
 
 #include <chrono>
 #include <map>
@@ -14,6 +14,8 @@ class PublishThrottle {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::seconds kPeriod{1};
+
+    explicit PublishThrottle(Clock::duration period = kPeriod) : period_(period) {}
 
     // The value `text` of `name` is current: true when it is to be sent now.
     bool Offer(const std::string& name, const std::string& text, Clock::time_point now);
@@ -33,6 +35,7 @@ private:
         std::string text;
         Clock::time_point at;
     };
+    Clock::duration period_;
     std::map<std::string, Sent> sent_;
     std::map<std::string, std::string> waiting_;
 };

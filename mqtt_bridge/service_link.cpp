@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "service_link.h"
 
+#include "display_signals.h"
+
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
+
+#include <map>
 
 namespace pixtera::bridge {
 namespace {
@@ -46,7 +50,7 @@ std::string RefusalReason(const sdbus::Error& error)
 }
 
 ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged,
-                         std::function<void()> screenChanged)
+                         DisplaySignals displays)
     : calls_(sdbus::createSessionBusConnection()),
       signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
@@ -63,8 +67,52 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
                            bus::kDisplayPower + "'",
                        guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
                        sdbus::floating_slot);
-    WatchScreens(std::move(screenChanged));
+    WatchDisplays(std::move(displays));
     signals_->enterEventLoopAsync();
+}
+
+// The displays' keys: a match on the service's name, the display read from the signal's path and
+// its key checked, so that nothing but a display's key reaches the broker.
+void ServiceLink::WatchDisplays(DisplaySignals displays)
+{
+    if (displays.keyPressed)
+        signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) + "',interface='" +
+                               bus::kDisplayInput + "',member='KeyPressed'",
+                           guard_.OnMessage("KeyPressed",
+                                            [this, pressed = std::move(displays.keyPressed)](sdbus::Message& message) {
+                                                bool noKey = false;
+                                                const auto key = ReadKeyPressed(message, noKey);
+                                                if (noKey)
+                                                    guard_.Dropped(message, "KeyPressed", "it names no key");
+                                                else if (!key)
+                                                    return false;
+                                                else
+                                                    pressed(key->display, key->key);
+                                                return true;
+                                            }),
+                           sdbus::floating_slot);
+    if (!displays.trafficChanged && !displays.screenChanged)
+        return;
+    // One match for the displays' own properties; which changed says who is told.
+    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                           bus::kManagedDisplay + "'",
+                       guard_.OnMessage("PropertiesChanged",
+                                        [traffic = std::move(displays.trafficChanged),
+                                         screen = std::move(displays.screenChanged)](sdbus::Message& message) {
+                                            const auto display = DisplayOfPath(message.getPath());
+                                            if (!display)
+                                                return false;
+                                            std::string interface;
+                                            std::map<std::string, sdbus::Variant> changed;
+                                            message >> interface >> changed;
+                                            if (traffic && changed.contains("Throughput"))
+                                                traffic(*display);
+                                            if (screen && changed.contains("ShownQueueItem"))
+                                                screen();
+                                            return true;
+                                        }),
+                       sdbus::floating_slot);
 }
 
 ServiceLink::~ServiceLink() { signals_->leaveEventLoop(); }
@@ -162,6 +210,28 @@ ServiceLink::Facts ServiceLink::DisplayFacts(int display)
     return facts;
 }
 
+std::optional<DisplayThroughput> ServiceLink::Throughput(int display)
+{
+    try {
+        const auto value = Display(display)
+                               ->getProperty("Throughput")
+                               .onInterface(bus::kManagedDisplay)
+                               .get<sdbus::Struct<std::int32_t, std::int32_t, std::int64_t>>();
+        return DisplayThroughput{std::get<0>(value), std::get<1>(value), std::get<2>(value)};
+    } catch (const sdbus::Error& error) {
+        if (ServiceAway(error))
+            throw;
+        return std::nullopt;
+    }
+}
+
+bool ServiceLink::HasKeys(int display)
+{
+    std::string xml;
+    Display(display)->callMethod("Introspect").onInterface("org.freedesktop.DBus.Introspectable").storeResultsTo(xml);
+    return xml.find("\"" + std::string(bus::kDisplayInput) + "\"") != std::string::npos;
+}
+
 bool ServiceLink::Blanked(int display)
 {
     return Display(display)->getProperty("Blanked").onInterface(bus::kDisplayPower).get<bool>();
@@ -189,17 +259,6 @@ void ServiceLink::ShowOver(int display, const std::string& frame)
 void ServiceLink::GiveBack(int display)
 {
     Display(display)->callMethod("ReturnOutput").onInterface(bus::kDisplayLease);
-}
-
-void ServiceLink::WatchScreens(std::function<void()> screenChanged)
-{
-    if (!screenChanged)
-        return;
-    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
-                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
-                           bus::kManagedDisplay + "'",
-                       guard_.OnMessage("PropertiesChanged", [screenChanged](sdbus::Message&) { screenChanged(); }),
-                       sdbus::floating_slot);
 }
 
 std::vector<std::string> ServiceLink::QueueFiles(int display, std::size_t most)

@@ -14,6 +14,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,12 +34,26 @@ bool ServiceAway(const sdbus::Error& error);
 // What a refusal says, for the log: the service's sentence, else the error's name and message.
 std::string RefusalReason(const sdbus::Error& error);
 
+// What the displays' own signals are handed to, on the signal thread: a key pressed on display n
+// (from 0; its name as KeyName writes it), and display n's Throughput changed.
+struct DisplaySignals {
+    std::function<void(int display, const std::string& key)> keyPressed;
+    std::function<void(int display)> trafficChanged;
+    // The design a display shows changed (its queue may have changed too).
+    std::function<void()> screenChanged;
+};
+
+// A display's traffic a second, as the service last announced it.
+struct DisplayThroughput {
+    int frames = 0;
+    int bytes = 0;
+    std::int64_t microseconds = 0; // the last frame's on its link
+};
+
 class ServiceLink {
 public:
-    // Called from the signal thread after values changed, after a display's power changed, and
-    // after the design a display shows changed (ShownQueueItem; its queue may have changed too).
-    ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged,
-                std::function<void()> screenChanged = {});
+    // Called from the signal thread after values changed, and after a display's power changed.
+    ServiceLink(std::function<void()> valuesChanged, std::function<void()> powerChanged, DisplaySignals displays = {});
     ~ServiceLink();
 
     int ItemCount();
@@ -61,6 +76,10 @@ public:
         std::string driver; // the plug-in's name; empty when its driver does not say
     };
     Facts DisplayFacts(int display);
+    // None from a service that does not say.
+    std::optional<DisplayThroughput> Throughput(int display);
+    // The display's driver has keys: its object has org.pixtera.IDisplayInput.
+    bool HasKeys(int display);
     bool Blanked(int display);
     bool Running(int display);
     // A notification over what the display shows: its output borrowed, `frame` (UTF-8, columns ×
@@ -81,7 +100,7 @@ public:
 
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);
-    void WatchScreens(std::function<void()> screenChanged);
+    void WatchDisplays(DisplaySignals displays);
 
     bus::HandlerGuard guard_{"pixtera-mqtt"};
     std::unique_ptr<sdbus::IConnection> calls_;

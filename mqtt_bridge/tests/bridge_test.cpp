@@ -159,10 +159,10 @@ protected:
 TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
 {
     StartBridge();
-    // The load, the message; display 1's light; each display's notifications and three diagnostics.
-    // Each display's select and its four lines too.
-    const auto configs = broker.Watch("homeassistant/#", 22, 3);
-    ASSERT_EQ(configs.size(), 21u) << "remote/temp is not an item before its first message";
+    // The load, the message; display 1's light and keys; each display's notifications, three
+    // descriptions, three traffic sensors, its select and its four lines.
+    const auto configs = broker.Watch("homeassistant/#", 29, 3);
+    ASSERT_EQ(configs.size(), 28u) << "remote/temp is not an item before its first message";
     const std::map<std::string, json> announced = Configs(configs);
     const std::string id = node;
     const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
@@ -229,6 +229,79 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
         << "announced as it came";
 }
 
+TEST_F(Bridge, ADisplayWithKeysIsAnEventEntityAndAKeyWrittenToItsKeysFileArrivesAsAnEvent)
+{
+    StartBridge();
+    const std::map<std::string, json> events = Configs(broker.Watch("homeassistant/event/#", 2, 2));
+    ASSERT_EQ(events.size(), 1u) << "display 2 has no keys";
+    const json& keys = events.at("homeassistant/event/" + node + "/display_1/config");
+    const json notify = Configs(broker.Watch("homeassistant/notify/" + node + "/display_1/config", 1))
+                            .at("homeassistant/notify/" + node + "/display_1/config");
+    for (const char* required : {"name", "unique_id", "state_topic", "event_types", "device", "availability"})
+        EXPECT_TRUE(keys.contains(required)) << required;
+    const std::string base = "pixtera/" + machine + "/display/1";
+    EXPECT_EQ(keys["state_topic"], base + "/key");
+    EXPECT_EQ(keys["device"], notify["device"]);
+    EXPECT_EQ(keys["availability"], notify["availability"]);
+    EXPECT_EQ(keys["availability_mode"], "all");
+    EXPECT_NE(keys["unique_id"], notify["unique_id"]);
+    ASSERT_TRUE(keys["event_types"].is_array());
+    EXPECT_NE(std::find(keys["event_types"].begin(), keys["event_types"].end(), "Enter"), keys["event_types"].end());
+
+    auto watcher = broker.StartWatching(base + "/key", 2, 10);
+    std::ofstream(frames.string() + ".keys") << "Enter\nraw:0x41\nnonsense\n";
+    EXPECT_EQ(watcher.Lines(), (std::vector<std::string>{base + R"(/key {"event_type":"Enter"})",
+                                                         base + R"(/key {"event_type":"Raw","code":"0x41"})"}));
+    EXPECT_TRUE(broker.Watch(base + "/key", 1, 1).empty()) << "an event is not retained";
+}
+
+TEST_F(Bridge, ADisplaysTrafficIsPublishedWhenItChangesAndAStaticScreenPublishesNothingMore)
+{
+    StartBridge();
+    const std::string base = "pixtera/" + machine + "/display/1";
+    const auto sensors = Configs(broker.Watch("homeassistant/sensor/" + node + "/+/config", 13, 2));
+    for (const char* what : {"frames", "bytes", "bus_time"}) {
+        const std::string topic = "homeassistant/sensor/" + node + "/display_1-" + what + "/config";
+        ASSERT_TRUE(sensors.contains(topic)) << topic;
+        const json& sensor = sensors.at(topic);
+        for (const char* required :
+             {"name", "unique_id", "state_topic", "device", "availability", "unit_of_measurement"})
+            EXPECT_TRUE(sensor.contains(required)) << what << " has no " << required;
+        EXPECT_EQ(sensor["state_topic"], base + "/" + what);
+        EXPECT_EQ(sensor["entity_category"], "diagnostic");
+    }
+    // The display writes a frame for each message: while they come the rate is published (at
+    // most once a period), and once they stop, the still screen.
+    int written = 0;
+    std::string rate;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            SetValue("message", sdbus::Variant("frame " + std::to_string(++written)));
+            const auto lines = broker.Watch(base + "/frames", 1, 1);
+            rate = lines.empty() ? "" : lines[0].substr(lines[0].find(' ') + 1);
+            return !rate.empty() && rate != "0";
+        },
+        4 * pixtera::bridge::kTrafficPeriod))
+        << rate;
+    EXPECT_GT(std::stoi(rate), 0);
+    EXPECT_TRUE(Retained(base + "/frames", "0"));
+    EXPECT_TRUE(Retained(base + "/bytes", "0")) << "a file display measures no link";
+    EXPECT_TRUE(Retained(base + "/bus_time", "0"));
+
+    // Still: a value the display does not show changes, and no traffic is published.
+    auto still = broker.StartWatching("pixtera/" + machine + "/display/+/+", 100, 4);
+    auto load = broker.StartWatching("pixtera/" + machine + "/load", 1, 5);
+    SetValue("load", sdbus::Variant(3.0));
+    ASSERT_EQ(load.Lines(), std::vector<std::string>{"pixtera/" + machine + "/load 3"});
+    std::vector<std::string> traffic;
+    for (const auto& line : still.Lines())
+        for (const char* what : {"/frames ", "/bytes ", "/bus_time "})
+            if (line.find(what) != std::string::npos)
+                traffic.push_back(line);
+    // Only the retained states the watch found when it subscribed: one a sensor, two displays.
+    EXPECT_EQ(traffic.size(), 6u) << ::testing::PrintToString(traffic);
+}
+
 TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeepTopicsOfTheirOwn)
 {
     StartBridge("status,message,Temp.Out,temp_out");
@@ -249,7 +322,7 @@ TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeep
         << "the device stays available";
     EXPECT_TRUE(broker.Watch(base + "/message", 1, 1).empty()) << "the text entity's state is the bridge's alone";
 
-    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 11, 2);
+    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 17, 2);
     std::set<std::string> topics, uniqueIds, stateTopics;
     for (const auto& line : configs) {
         const json config = json::parse(line.substr(line.find(' ') + 1));
@@ -387,7 +460,7 @@ TEST_F(Bridge, NonsenseCommandsAsFastAsTheyComeAreNotEachALine)
 }
 
 // Every config the bridge announces on `node` for `items` and displays 1 to `displays`, each of
-// which switches its backlight.
+// which switches its backlight and has keys (file displays).
 std::set<std::string> Announced(const std::string& node, const std::vector<std::string>& items, int displays)
 {
     const std::string base = "homeassistant/";
@@ -401,7 +474,8 @@ std::set<std::string> Announced(const std::string& node, const std::vector<std::
         topics.insert(base + "select/" + node + "/" + display + "_screen/config");
         for (int row = 1; row <= 4; ++row)
             topics.insert(base + "text/" + node + "/" + display + "_line_" + std::to_string(row) + "/config");
-        for (const char* what : {"driver", "size", "output"})
+        topics.insert(base + "event/" + node + "/" + display + "/config");
+        for (const char* what : {"driver", "size", "output", "frames", "bytes", "bus_time"})
             topics.insert(base + "sensor/" + node + "/" + display + "-" + what + "/config");
     }
     return topics;
@@ -447,8 +521,8 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBef
     second.insert(another);
     second.insert(oldNode);
     EXPECT_EQ(configs(), second);
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 11 discovery configs of displays and items it no longer has"))
-        << "Temp.Out, and display 2's light, notifications, diagnostics, select and lines";
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 15 discovery configs of displays and items it no longer has"))
+        << "Temp.Out, and display 2's light, notifications, keys, descriptions, traffic, select and lines";
 }
 
 TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
@@ -636,8 +710,9 @@ TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
     StartBridge("load");
     const std::string pattern = "homeassistant/+/" + node + "/+/config";
     const auto retained = broker.Watch(pattern, 30, 2);
-    // load, message; per display notify, three diagnostics, a select and four lines; one light
-    ASSERT_EQ(retained.size(), 21u);
+    // load, message; per display notify, six diagnostics, a select and four lines; one light, one
+    // display's keys
+    ASSERT_EQ(retained.size(), 28u);
     // Room for a third of each: the watch ends after its seconds with what came.
     auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
     auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);
@@ -814,6 +889,35 @@ TEST_F(Bridge, ASignalOfOtherTypesAddressedToTheBridgeIsSaidOnceAndChangesStillF
     EXPECT_NE(std::find(lines.begin(), lines.end(), "pixtera/" + machine + "/load 7.5"), lines.end())
         << ::testing::PrintToString(lines);
     const std::string said = "pixtera-mqtt: dropped ValuesChanged from " + stranger->getUniqueName();
+    ASSERT_TRUE(bridge->WaitForOutput(said));
+    const std::string& output = bridge->output();
+    EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;
+}
+
+TEST_F(Bridge, AKeyPressedThatIsNoKeyOrOfOtherTypesIsDroppedAndSaidOnceAndRealKeysStillArrive)
+{
+    StartBridge();
+    auto stranger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*stranger, bus::DisplayPath(0));
+    const auto bridgeConnections = ConnectionsOf(*stranger, bridge->pid());
+    ASSERT_FALSE(bridgeConnections.empty());
+    const std::string base = "pixtera/" + machine + "/display/1";
+    auto watcher = broker.StartWatching(base + "/key", 1, 10);
+    for (int twice = 0; twice < 2; ++twice) {
+        for (const auto& destination : bridgeConnections) {
+            auto wrongType = object->createSignal(bus::kDisplayInput, "KeyPressed");
+            wrongType.setDestination(destination);
+            wrongType << std::int32_t{1};
+            wrongType.send();
+            auto noKey = object->createSignal(bus::kDisplayInput, "KeyPressed");
+            noKey.setDestination(destination);
+            noKey << std::string("Launch the missiles");
+            noKey.send();
+        }
+    }
+    std::ofstream(frames.string() + ".keys") << "F3\n";
+    EXPECT_EQ(watcher.Lines(), std::vector<std::string>{base + R"(/key {"event_type":"F3"})"});
+    const std::string said = "pixtera-mqtt: dropped KeyPressed from " + stranger->getUniqueName();
     ASSERT_TRUE(bridge->WaitForOutput(said));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;

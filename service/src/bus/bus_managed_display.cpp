@@ -178,6 +178,56 @@ void BusServer::ExportTraffic(sdbus::IObject& object, LONG index)
                 traffic.bytes, traffic.messages, traffic.clocks, traffic.microseconds);
         })
         .withUpdateBehavior(sdbus::Flags::EMITS_NO_SIGNAL);
+    // Per second, announced when it changed (EmitThroughput): a static screen costs nothing.
+    object.registerProperty("Throughput").onInterface(bus::kManagedDisplay).withGetter([this, index] {
+        const Throughput& now = throughput_[index].announced();
+        return sdbus::Struct<std::int32_t, std::int32_t, std::int64_t>(now.frames, now.bytes, now.microseconds);
+    });
+    display->ObserveFrames([this, index] { PostFrameWritten(index); });
+    throughput_[index].Start(display->TakeTrafficTotals());
+}
+
+void BusServer::PostFrameWritten(LONG index)
+{
+    {
+        std::lock_guard lock(framesMutex_);
+        framesWritten_.insert(index);
+    }
+    PostWake(framesPending_);
+}
+
+std::optional<ThroughputWindow::Clock::time_point> BusServer::EmitThroughput()
+{
+    const auto now = ThroughputWindow::Clock::now();
+    if (framesPending_.exchange(false)) {
+        std::set<LONG> written;
+        {
+            std::lock_guard lock(framesMutex_);
+            written.swap(framesWritten_);
+        }
+        for (LONG index : written)
+            throughput_[index].Noticed(now);
+    }
+    std::optional<ThroughputWindow::Clock::time_point> next;
+    std::vector<ComPtr<ManagedDisplay>> displays; // asked for only when a window is due
+    for (auto it = throughput_.begin(); it != throughput_.end();) {
+        auto& [index, window] = *it;
+        if (window.Due(now)) {
+            if (displays.empty())
+                displays = manager_.displays().Displays();
+            if (index < 0 || static_cast<std::size_t>(index) >= displays.size()) {
+                it = throughput_.erase(it); // a display that went: nothing to measure
+                continue;
+            }
+            const auto changed = window.Close(now, displays[static_cast<std::size_t>(index)]->TakeTrafficTotals());
+            if (const auto object = displays_.find(index); changed && object != displays_.end())
+                object->second->emitPropertiesChangedSignal(bus::kManagedDisplay, {"Throughput"});
+        }
+        if (const auto deadline = window.deadline(); deadline && (!next || *deadline < *next))
+            next = deadline;
+        ++it;
+    }
+    return next;
 }
 
 void BusServer::ExportShown(sdbus::IObject& object, LONG index)

@@ -52,6 +52,7 @@ BusServer::~BusServer()
     for (const auto& display : manager_.displays().Displays()) {
         display->ObservePower(nullptr);
         display->ObserveShown(nullptr);
+        display->ObserveFrames(nullptr);
     }
     leaving_ = true;
     const std::uint64_t one = 1;
@@ -92,6 +93,7 @@ void BusServer::RunLoop()
             EmitPowerChanges();
             EmitShownChanges();
             EmitKeys();
+            const auto traffic = EmitThroughput();
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))
                 throttle.Changed(now);
@@ -101,7 +103,10 @@ void BusServer::RunLoop()
             }
             const auto data = connection_->getEventLoopPollData();
             int wait = -1;
-            if (const auto deadline = throttle.deadline())
+            auto deadline = throttle.deadline();
+            if (traffic && (!deadline || *traffic < *deadline))
+                deadline = traffic;
+            if (deadline)
                 wait = static_cast<int>(
                     std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count()));
             if (data.timeout_usec != UINT64_MAX) {

@@ -15,6 +15,7 @@
 // connection is never used by two threads at once.
 
 #include "manager.h"
+#include "throughput_window.h"
 
 #include <pixtera/bus/handler_guard.h>
 #include <pixtera/platform/thread.h>
@@ -62,6 +63,11 @@ private:
     void EmitShownChanges();
     // KeyPressed for the keys that waited.
     void EmitKeys();
+    // From the refresh thread: display `index` wrote a frame, the first since its window looked.
+    void PostFrameWritten(LONG index);
+    // Opens the windows of the displays that wrote, closes those due and announces what changed
+    // (Throughput); the earliest deadline of those open.
+    std::optional<ThroughputWindow::Clock::time_point> EmitThroughput();
     sdbus::ObjectPath ExportDriver(LONG index);
     void ExportLifetime(sdbus::IObject& object);
     void ForgetClient(const std::string& client);
@@ -105,6 +111,10 @@ private:
     std::atomic<bool> shownPending_{false};
     std::mutex shownMutex_; // guards shownChanged_
     std::set<LONG> shownChanged_;
+    std::atomic<bool> framesPending_{false};
+    std::mutex framesMutex_; // guards framesWritten_
+    std::set<LONG> framesWritten_;
+    std::map<LONG, ThroughputWindow> throughput_; // the bus thread's
     Thread loop_;
 };
 

@@ -563,7 +563,28 @@ bool ManagedDisplay::WriteOwnFrame(std::string_view frame)
         ownFrame_ = frame;
     }
     BString text(AnsiToUtf16(frame));
-    return CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); });
+    if (!CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); }))
+        return false;
+    tally_.Written(traffic_ ? std::optional<FrameTraffic>(lastFrameTraffic()) : std::nullopt);
+    if (!frameNoticed_.exchange(true)) {
+        std::lock_guard lock(frameObserverMutex_);
+        if (frameObserver_)
+            frameObserver_();
+    }
+    return true;
+}
+
+void ManagedDisplay::ObserveFrames(std::function<void()> observer)
+{
+    std::lock_guard lock(frameObserverMutex_);
+    frameObserver_ = std::move(observer);
+}
+
+TrafficTotals ManagedDisplay::TakeTrafficTotals()
+{
+    // First: a frame written while the totals are read is observed again, not lost.
+    frameNoticed_ = false;
+    return tally_.Totals(traffic_ ? std::optional<FrameTraffic>(lastFrameTraffic()) : std::nullopt);
 }
 
 ManagedDisplay::Showing ManagedDisplay::ShowIdle()

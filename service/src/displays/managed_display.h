@@ -11,6 +11,7 @@
 
 #include "client_screens.h"
 #include "display_runtime.h"
+#include "frame_tally.h"
 #include "key_events.h"
 #include "plugin_fault.h"
 #include "queue_entry.h"
@@ -105,13 +106,14 @@ public:
 
     // What the driver measured of its last frame on its link (IDisplayTraffic); zeros from one
     // that does not measure.
-    struct FrameTraffic {
-        LONG bytes = 0;
-        LONG messages = 0;
-        LONGLONG clocks = 0;
-        LONGLONG microseconds = 0;
-    };
+    using FrameTraffic = pixtera::FrameTraffic;
     FrameTraffic lastFrameTraffic();
+    // Called on the refresh thread when it writes a frame of the display's own, the first since
+    // the last TakeTrafficTotals(), so that a busy display costs its observer one call a read;
+    // none to stop.
+    void ObserveFrames(std::function<void()> observer);
+    // The frames and bytes written since the display started; the next frame is observed again.
+    TrafficTotals TakeTrafficTotals();
 
     LONG index() const { return index_; }
     // The driver has keys (IDisplayInput) and was asked for them.
@@ -211,6 +213,10 @@ private:
     std::atomic<LONG> shown_{-1};
     std::mutex shownObserverMutex_; // guards shownObserver_
     std::function<void()> shownObserver_;
+    std::mutex frameObserverMutex_; // guards frameObserver_
+    std::function<void()> frameObserver_;
+    std::atomic<bool> frameNoticed_{false}; // the observer was called since the last TakeTrafficTotals
+    FrameTally tally_;
 };
 
 } // namespace pixtera

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "display_signals.h"
+
+#include <pixtera/remote/bus_names.h>
+#include <pixtera/sdk/key_names.h>
+
+#include <charconv>
+
+namespace pixtera::bridge {
+
+std::optional<int> DisplayOfPath(std::string_view path)
+{
+    const std::string first = bus::DisplayPath(0);
+    const std::string_view prefix = std::string_view(first).substr(0, first.size() - 1);
+    if (!path.starts_with(prefix) || path.size() == prefix.size())
+        return std::nullopt;
+    const std::string_view digits = path.substr(prefix.size());
+    int display = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), display);
+    if (error != std::errc() || end != digits.data() + digits.size() || display < 0)
+        return std::nullopt;
+    return display;
+}
+
+std::optional<KeyPressedSignal> ReadKeyPressed(sdbus::Message& message, bool& noKey)
+{
+    noKey = false;
+    const auto display = DisplayOfPath(message.getPath());
+    std::string name;
+    message >> name;
+    if (!message || !display)
+        return std::nullopt;
+    const auto key = KeyFromName(name);
+    if (!key) {
+        noKey = true;
+        return std::nullopt;
+    }
+    return KeyPressedSignal{*display, KeyName(*key)};
+}
+
+} // namespace pixtera::bridge

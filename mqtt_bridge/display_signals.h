@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What the bridge reads from a display's own signals: which display a signal's path names, and
+// the key of a KeyPressed. Anyone on the bus may address such a signal to the bridge, so nothing
+// is taken on trust: a path that names no display, arguments of other types and a name that is
+// no key are refused.
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pixtera::bridge {
+
+// "/org/pixtera/Display/3" is 3; none for any other path.
+std::optional<int> DisplayOfPath(std::string_view path);
+
+struct KeyPressedSignal {
+    int display = 0; // from 0, as the bus numbers them
+    std::string key; // as KeyName writes it
+};
+// None for a KeyPressed that is no display's or not a string; `noKey` says a string that names no key.
+std::optional<KeyPressedSignal> ReadKeyPressed(sdbus::Message& message, bool& noKey);
+
+} // namespace pixtera::bridge

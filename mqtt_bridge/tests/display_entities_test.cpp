@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+// A display's keys and traffic on the broker: the event entity and the traffic sensors as Home
+// Assistant reads them, the key events' payloads, and keys as fast as they come bounded to one
+// event per display a tenth of a second.
+
+#include "discovery.h"
+#include "display_signals.h"
+#include "key_events.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+namespace {
+
+using namespace pixtera::bridge;
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+const std::string kKey = "0123456789abcdef0123456789abcdef";
+
+TEST(DisplayEntities, TheKeysAreAnEventEntityOfTheDisplaysDeviceWithEveryKeysType)
+{
+    const Topics topics("nas", kKey);
+    EXPECT_EQ(topics.EventConfigTopic(2), "homeassistant/event/pixtera_nas_01234567/display_2/config");
+    const json event = json::parse(topics.EventConfig(2));
+    const json notify = json::parse(topics.NotifyConfig(2));
+    EXPECT_EQ(event["name"], "Keys");
+    EXPECT_EQ(event["unique_id"], "pixtera_0123456789abcdef_display_2_keys");
+    EXPECT_EQ(event["object_id"], "pixtera_nas_display_2_keys");
+    EXPECT_EQ(event["state_topic"], "pixtera/nas/display/2/key");
+    EXPECT_EQ(event["device_class"], "button");
+    EXPECT_EQ(event["device"], notify["device"]) << "on the display's device";
+    EXPECT_EQ(event["availability"], notify["availability"]);
+    EXPECT_EQ(event["availability_mode"], "all");
+    EXPECT_EQ(event["event_types"], json::array({"Up", "Down", "Left", "Right", "Enter", "Escape", "F1", "F2", "F3",
+                                                 "F4", "F5", "F6", "F7", "F8", "Raw"}));
+}
+
+TEST(DisplayEntities, AKeysEventNamesATypeTheEntityHasAndARawKeysCode)
+{
+    const std::vector<std::string> types = KeyEventTypes();
+    for (const std::string key : {"Up", "Escape", "F8", "Raw:0x41"}) {
+        const json event = json::parse(KeyEventPayload(key, 1));
+        EXPECT_NE(std::find(types.begin(), types.end(), event["event_type"]), types.end()) << key;
+        EXPECT_FALSE(event.contains("presses")) << key;
+    }
+    EXPECT_EQ(json::parse(KeyEventPayload("Raw:0x41", 1)), (json{{"event_type", "Raw"}, {"code", "0x41"}}));
+    EXPECT_EQ(json::parse(KeyEventPayload("Down", 7)), (json{{"event_type", "Down"}, {"presses", 7}}));
+}
+
+TEST(DisplayEntities, TrafficSensorsAreDiagnosticsWithUnitsAndIdsNoItemHas)
+{
+    const Topics topics("nas", kKey);
+    std::set<std::string> ids;
+    const std::map<Traffic, std::pair<std::string, std::string>> expected{{Traffic::Frames, {"frames", "fps"}},
+                                                                          {Traffic::Bytes, {"bytes", "B/s"}},
+                                                                          {Traffic::BusTime, {"bus_time", "ms"}}};
+    for (const Traffic what : kTraffic) {
+        const auto& [level, unit] = expected.at(what);
+        EXPECT_EQ(topics.TrafficConfigTopic(1, what),
+                  "homeassistant/sensor/pixtera_nas_01234567/display_1-" + level + "/config");
+        const json sensor = json::parse(topics.TrafficConfig(1, what));
+        EXPECT_EQ(sensor["state_topic"], "pixtera/nas/display/1/" + level);
+        EXPECT_EQ(topics.TrafficState(1, what), "pixtera/nas/display/1/" + level);
+        EXPECT_EQ(sensor["unit_of_measurement"], unit);
+        EXPECT_EQ(sensor["state_class"], "measurement");
+        EXPECT_EQ(sensor["entity_category"], "diagnostic");
+        EXPECT_EQ(sensor["device"], json::parse(topics.NotifyConfig(1))["device"]);
+        ids.insert(sensor["unique_id"].get<std::string>());
+    }
+    EXPECT_EQ(json::parse(topics.TrafficConfig(1, Traffic::Bytes))["device_class"], "data_rate");
+    EXPECT_EQ(json::parse(topics.TrafficConfig(1, Traffic::BusTime))["device_class"], "duration");
+    ids.insert(json::parse(topics.DiagnosticConfig(1, Diagnostic::Driver))["unique_id"].get<std::string>());
+    ids.insert(json::parse(topics.EventConfig(1))["unique_id"].get<std::string>());
+    EXPECT_EQ(ids.size(), 5u) << "no two entities share a unique_id";
+}
+
+TEST(DisplaySignals, OnlyADisplaysPathNamesADisplay)
+{
+    EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/0"), 0);
+    EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/12"), 12);
+    for (const char* path : {"/org/pixtera/Display/", "/org/pixtera/Display/1x", "/org/pixtera/Display/-1",
+                             "/org/pixtera/Display/99999999999", "/org/pixtera/Display/1/2", "/org/pixtera/Driver/1",
+                             "/org/pixtera/Display", ""})
+        EXPECT_FALSE(DisplayOfPath(path)) << path;
+}
+
+TEST(KeyEvents, AKeyHeldIsOneEventEachGapWithItsPressesCounted)
+{
+    KeyEvents keys;
+    const auto start = KeyEvents::Clock::time_point{} + 1h;
+    EXPECT_FALSE(keys.NextDue()) << "nothing waits: no timer";
+    ASSERT_TRUE(keys.Push(1, "Up"));
+    auto events = keys.Take(start);
+    ASSERT_EQ(events.size(), 1u) << "the first at once";
+    EXPECT_EQ(events[0].key, "Up");
+    EXPECT_EQ(events[0].presses, 1);
+    // A thousand a second for a second: merged while each waits for the gap.
+    for (int ms = 1; ms <= 1000; ++ms)
+        ASSERT_TRUE(keys.Push(1, "Up"));
+    EXPECT_TRUE(keys.Take(start + 50ms).empty()) << "within the gap";
+    EXPECT_EQ(keys.NextDue(), start + KeyEvents::kGap);
+    events = keys.Take(start + KeyEvents::kGap);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].presses, 1000);
+    EXPECT_TRUE(keys.empty());
+    EXPECT_FALSE(keys.NextDue());
+}
+
+TEST(KeyEvents, OtherKeysWaitInTurnBoundedPerDisplayAndDisplaysDoNotWaitForEachOther)
+{
+    KeyEvents keys;
+    const auto start = KeyEvents::Clock::time_point{} + 1h;
+    std::size_t taken = 0;
+    for (std::size_t i = 0; i < KeyEvents::kMostWaiting; ++i)
+        EXPECT_TRUE(keys.Push(1, i % 2 ? "Up" : "Down")) << i;
+    EXPECT_FALSE(keys.Push(1, "Enter")) << "beyond the bound a different key is left out";
+    EXPECT_TRUE(keys.Push(1, "Up")) << "a repeat of the last waiting one is merged";
+    EXPECT_TRUE(keys.Push(2, "Enter")) << "another display has a queue of its own";
+    auto events = keys.Take(start);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].display, 1);
+    EXPECT_EQ(events[0].key, "Down");
+    EXPECT_EQ(events[1].display, 2);
+    taken += 1;
+    for (auto at = start + KeyEvents::kGap; !keys.empty(); at += KeyEvents::kGap) {
+        events = keys.Take(at);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].display, 1);
+        ++taken;
+        ASSERT_LE(taken, KeyEvents::kMostWaiting);
+    }
+    EXPECT_EQ(taken, KeyEvents::kMostWaiting);
+    EXPECT_EQ(events.back().presses, 2) << "the last Up and the one merged into it";
+    keys.Push(3, "F1");
+    keys.Forget(3);
+    EXPECT_TRUE(keys.empty());
+}
+
+} // namespace
