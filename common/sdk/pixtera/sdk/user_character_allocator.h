@@ -82,6 +82,7 @@ struct AllocatedFrame {
     std::vector<SlotDefinition> definitions; // to write before the cells
 };
 
+// One per module, used by whoever writes its frames (it has no lock: the writer's thread).
 class UserCharacterAllocator {
 public:
     // The frame's cells, row after row.
