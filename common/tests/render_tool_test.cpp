@@ -139,9 +139,11 @@ TEST(RenderTool, RomShowsWhatTheModuleShowsAndTheDesignKeepsItsText)
     const auto a02 = Render({design, "--size", "12x2", "--rom", "a02"});
     EXPECT_EQ(a02.out, "21°C Küche  \na\\b~Äé      \n");
     EXPECT_EQ(Render({design, "--size", "12x2"}).out, a02.out) << "the text itself, unmapped";
+    const auto cyrillic = Render({design, "--size", "12x2", "--rom", "cyrillic"});
+    EXPECT_EQ(cyrillic.out, "21oC Kuche  \na/b-Ae      \n") << "the Cyrillic ROM has neither Latin-1 nor 0x5C or 0x7E";
     const auto wrong = Render({design, "--rom", "a01"});
     EXPECT_EQ(wrong.code, 2);
-    EXPECT_NE(wrong.err.find("a00 or a02"), std::string::npos);
+    EXPECT_NE(wrong.err.find("a00, a02 or cyrillic"), std::string::npos);
 }
 
 } // namespace

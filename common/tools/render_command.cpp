@@ -21,13 +21,13 @@ constexpr int kUsage = 2;
 
 constexpr const char* kUsageText =
     "usage: pixtera-render DESIGN.pxd [--size COLSxROWS] [--at MS] [--text NAME=TEXT]...\n"
-    "                      [--number NAME=NUMBER]... [--raw | --rom a00|a02]\n"
+    "                      [--number NAME=NUMBER]... [--raw | --rom a00|a02|cyrillic]\n"
     "       pixtera-render --check DESIGN.pxd [--size COLSxROWS]\n"
     "       pixtera-render --help | --version\n"
     "Composes the design as the service would, --at milliseconds after loading it (default 0),\n"
     "on a display of --size (default 20x4). Data items read the values given; others \"Error\".\n"
     "--raw writes the rows x columns frame bytes and nothing else. --rom shows what an HD44780\n"
-    "module with that character ROM shows (a00: Japanese, a02: European).\n"
+    "module with that character ROM shows (a00: Japanese, a02: European, cyrillic: Russian).\n"
     "--check lists, with line numbers, what the reader ignores or cannot use (exit 1 when any).\n";
 
 struct Options {
@@ -85,7 +85,7 @@ bool Parse(std::span<const std::string> arguments, Options& options, std::ostrea
             const auto* text = value();
             options.rom = text ? lcd::ParseRom(*text) : std::nullopt;
             if (!options.rom) {
-                err << "pixtera-render: --rom takes a00 or a02\n";
+                err << "pixtera-render: --rom takes a00, a02 or cyrillic\n";
                 return false;
             }
         } else if (argument == "--check") {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "rom_glyphs.h"
 
+#include <pixtera/sdk/letter_font.h>
+
 #include <charconv>
 
 namespace pixtera::designer {
@@ -84,11 +86,36 @@ RomGlyphs ParseRomGlyphs(std::string_view text)
     return chart;
 }
 
+// The Cyrillic ROM's letters are the SDK's letter font; the codes it leaves unused within ASCII
+// are blank.
+RomGlyphs CyrillicChart()
+{
+    RomGlyphs chart;
+    for (int code = 0x20; code < 0x100; ++code) {
+        const auto c = static_cast<std::uint8_t>(code);
+        const std::string name = lcd::GlyphText(lcd::CharacterRom::Cyrillic, c);
+        if (code < 0x80 && name.empty()) {
+            chart.glyphs[c] = Glyph{};
+            chart.names[c] = "blank";
+        } else if (code >= 0x80 && !name.empty()) {
+            chart.glyphs[c] = lcd::LetterGlyphOrPlaceholder(lcd::rom_detail::SingleCodePoint(name));
+            chart.names[c] = name;
+        }
+    }
+    return chart;
+}
+
 const RomGlyphs& ChartOf(lcd::CharacterRom rom)
 {
     static const RomGlyphs a00 = ParseRomGlyphs(kA00Chart);
     static const RomGlyphs a02 = ParseRomGlyphs(kA02Chart);
-    return rom == lcd::CharacterRom::A00 ? a00 : a02;
+    static const RomGlyphs cyrillic = CyrillicChart();
+    switch (rom) {
+    case lcd::CharacterRom::A00: return a00;
+    case lcd::CharacterRom::A02: return a02;
+    case lcd::CharacterRom::Cyrillic: break;
+    }
+    return cyrillic;
 }
 
 } // namespace pixtera::designer

@@ -250,10 +250,9 @@ TEST(GlyphFont, TheDocumentedShapes)
 TEST(GlyphFont, ChartsAgreeWithTheRomTables)
 {
     using pixtera::lcd::CharacterRom;
-    for (const CharacterRom rom : {CharacterRom::A00, CharacterRom::A02}) {
+    for (const CharacterRom rom : pixtera::lcd::kCharacterRoms) {
         const RomGlyphs& chart = ChartOf(rom);
         EXPECT_TRUE(chart.problems.empty()) << chart.problems.front();
-        const bool a00 = rom == CharacterRom::A00;
         for (int code = 0x10; code < 0x100; ++code) {
             const auto c = static_cast<std::uint8_t>(code);
             const std::string glyph = pixtera::lcd::GlyphText(rom, c);
@@ -268,7 +267,7 @@ TEST(GlyphFont, ChartsAgreeWithTheRomTables)
                 continue;
             }
             const bool blank = glyph.empty() || glyph == " ";
-            EXPECT_EQ(chart.names[c], blank ? "blank" : glyph) << std::hex << code << (a00 ? " on A00" : " on A02");
+            EXPECT_EQ(chart.names[c], blank ? "blank" : glyph) << std::hex << code << " on " << RomName(rom);
             EXPECT_EQ(*chart.glyphs[c] == Glyph{}, blank) << std::hex << code << " " << glyph;
         }
     }

@@ -60,7 +60,7 @@ CharacterRom ReadRom(const ConfigurationText& fields, std::vector<std::string>& 
         return CharacterRom::A00;
     const auto rom = ParseRom(*text);
     if (!rom)
-        problems.emplace_back("rom (a00 or a02)");
+        problems.emplace_back("rom (a00, a02 or cyrillic)");
     return rom.value_or(CharacterRom::A00);
 }
 

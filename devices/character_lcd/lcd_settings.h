@@ -78,8 +78,9 @@ inline constexpr SettingDescription kI2cSettings[] = {
      "D4-D7 in the configuration (pinmap=0,1,2,3,4,5,6,7 is a)",
      0, 0, "auto|a|b|adafruit|plate"},
     {"rom", "Character ROM", kSettingChoice, "a00",
-     "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
-     "a00|a02"},
+     "The module's character set: a00 (Japanese, the commonest), a02 (European) or cyrillic (Russian); "
+     "examples/rom-test.pxd tells",
+     0, 0, "a00|a02|cyrillic"},
     {"timing", "Timing", kSettingChoice, "standard",
      "How fast the controller is: fast (37 us an instruction), standard (50 us), slow (120 us, some clones)", 0, 0,
      "fast|standard|slow"},
@@ -101,8 +102,9 @@ inline constexpr SettingDescription kSerialSettings[] = {
     {"contrast", "Contrast", kSettingInteger, "", "0-255, for modules that set contrast (empty: leave it)", 0, 255},
     {"brightness", "Brightness", kSettingInteger, "", "0-255, for modules that dim (empty: leave it)", 0, 255},
     {"rom", "Character ROM", kSettingChoice, "a00",
-     "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
-     "a00|a02"},
+     "The module's character set: a00 (Japanese, the commonest), a02 (European) or cyrillic (Russian); "
+     "examples/rom-test.pxd tells",
+     0, 0, "a00|a02|cyrillic"},
     {"model", "Model", kSettingChoice, "generic",
      "generic: the 0xFE command set; adafruit: the Adafruit USB+Serial backpack, with its size and RGB backlight", 0, 0,
      "generic|adafruit"},
@@ -124,8 +126,9 @@ inline constexpr SettingDescription kKernelLcdSettings[] = {
     {"backlight", "Backlight", kSettingChoice, "on", "Whether the backlight is lit (where the kernel switches it)", 0,
      0, "on|off"},
     {"rom", "Character ROM", kSettingChoice, "a00",
-     "The module's character set: a00 (Japanese, the commonest) or a02 (European); examples/rom-test.pxd tells", 0, 0,
-     "a00|a02"},
+     "The module's character set: a00 (Japanese, the commonest), a02 (European) or cyrillic (Russian); "
+     "examples/rom-test.pxd tells",
+     0, 0, "a00|a02|cyrillic"},
 };
 
 inline constexpr DescribedDriver kI2cDriver{

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The two character ROMs: every Windows-1252 character goes to a code with a glyph, the known ones
+// The character ROMs: every Windows-1252 character goes to a code with a glyph, the known ones
 // to theirs, nothing to a control code or the serial command prefix; and both protocols carry
 // the mapped codes, while frames and designs keep their text.
 
@@ -20,7 +20,7 @@ using test::SerialLcdModel;
 
 TEST(CharacterRom, EveryCharacterHasAGlyphOnEitherRom)
 {
-    for (CharacterRom rom : {CharacterRom::A00, CharacterRom::A02}) {
+    for (CharacterRom rom : kCharacterRoms) {
         for (int c = 0; c < 256; ++c) {
             const std::uint8_t code = ToModule(rom, static_cast<std::uint8_t>(c));
             if (c < 16) {
@@ -52,6 +52,8 @@ TEST(CharacterRom, EveryCharacterHasAGlyphOnEitherRom)
         EXPECT_EQ(ToModule(CharacterRom::A00, k.character), k.a00) << int(k.character);
         EXPECT_EQ(ToModule(CharacterRom::A02, k.character), k.a02) << int(k.character);
     }
+    // The Cyrillic ROM has no Latin-1 letters and leaves 0x5C and 0x7E alone (makers differ).
+    EXPECT_EQ(ToModule(CharacterRom::Cyrillic, "\\~\xE4\xB0\xDF"), "/-aoB");
     EXPECT_EQ(GlyphText(CharacterRom::A00, 0x5C), "¥");
     EXPECT_EQ(GlyphText(CharacterRom::A00, 0x7E), "→");
     EXPECT_EQ(ParseRom("a02"), CharacterRom::A02);

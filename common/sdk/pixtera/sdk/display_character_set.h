@@ -8,7 +8,8 @@
 #include <pixtera/sdk/guids.h>
 
 struct IDisplayCharacterSet : IUnknown {
-    // The module's ROM: "a00" (HD44780 Japanese standard font) or "a02" (European font).
+    // The module's ROM: "a00" (HD44780 Japanese standard font), "a02" (European font) or
+    // "cyrillic" (the Russian font of compatible controllers).
     virtual HRESULT STDMETHODCALLTYPE GetRom(BSTR* rom) = 0;
 };
 PIXTERA_DECLARE_INTERFACE(IDisplayCharacterSet, IUnknown, IID_IDisplayCharacterSet);
