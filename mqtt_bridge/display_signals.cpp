@@ -27,7 +27,11 @@ std::optional<KeyPressedSignal> ReadKeyPressed(sdbus::Message& message, bool& no
     noKey = false;
     const auto display = DisplayOfPath(message.getPath());
     std::string name;
-    message >> name;
+    try {
+        message >> name;
+    } catch (const sdbus::Error&) {
+        return std::nullopt; // other types: the caller's guard names the sender
+    }
     if (!message || !display)
         return std::nullopt;
     const auto key = KeyFromName(name);
