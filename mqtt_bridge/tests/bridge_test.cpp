@@ -923,4 +923,25 @@ TEST_F(Bridge, AKeyPressedThatIsNoKeyOrOfOtherTypesIsDroppedAndSaidOnceAndRealKe
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;
 }
 
+TEST_F(Bridge, AKeyPressedFromAnyoneButTheServiceIsNoKeyOfTheDisplay)
+{
+    StartBridge();
+    // Well formed and addressed to the bridge: it passes the match on the service's name.
+    auto stranger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*stranger, bus::DisplayPath(0));
+    const auto bridgeConnections = ConnectionsOf(*stranger, bridge->pid());
+    ASSERT_FALSE(bridgeConnections.empty());
+    const std::string base = "pixtera/" + machine + "/display/1";
+    auto watcher = broker.StartWatching(base + "/key", 1, 10);
+    for (const auto& destination : bridgeConnections) {
+        auto forged = object->createSignal(bus::kDisplayInput, "KeyPressed");
+        forged.setDestination(destination);
+        forged << std::string("Escape");
+        forged.send();
+    }
+    std::ofstream(frames.string() + ".keys") << "F3\n";
+    EXPECT_EQ(watcher.Lines(), std::vector<std::string>{base + R"(/key {"event_type":"F3"})"});
+    EXPECT_TRUE(bridge->WaitForOutput("pixtera-mqtt: dropped KeyPressed from " + stranger->getUniqueName()));
+}
+
 } // namespace
