@@ -15,6 +15,7 @@
 #include "ignored_commands.h"
 #include "item_names.h"
 #include "layout.h"
+#include "layout_pace.h"
 #include "message_board.h"
 #include "message_text.h"
 #include "notification.h"
@@ -866,6 +867,38 @@ TEST(EarlierConfigs, ABrokerThatSendsTooManyOrTooLongOrNeverTheMarkerIsBounded)
     EXPECT_FALSE(silent.Complete(start + EarlierConfigs::kLongestWait - 1ms));
     EXPECT_TRUE(silent.Complete(start + EarlierConfigs::kLongestWait)) << "the marker never came";
     EXPECT_TRUE(silent.TakeStale({}).empty()) << "a topic that long is none of ours";
+}
+
+TEST(LayoutPace, AFlappingLayoutRewritesTheQueuesOncePerTurnWithTheNewestWaiting)
+{
+    const auto layout = [](const std::string& names) {
+        return pixtera::mqtt::Message{"pixtera/m/layout", names, true};
+    };
+    LayoutPace pace;
+    const LayoutPace::Clock::time_point start{std::chrono::hours(1)};
+    ASSERT_EQ(pace.Offer(layout("[\"a\"]"), start).value_or(pixtera::mqtt::Message{}).payload, "[\"a\"]")
+        << "the first at once";
+    EXPECT_FALSE(pace.NextDue()) << "nothing waits";
+    pace.Rewritten(start);
+    // A hundred a second for a while: none is applied before its turn, the newest waits.
+    for (int n = 0; n < 300; ++n) {
+        const auto now = start + std::chrono::milliseconds(10 * n);
+        EXPECT_FALSE(pace.Offer(layout(n % 2 ? "[\"a\"]" : "[\"b\"]"), now)) << n;
+        EXPECT_FALSE(pace.TakeDue(now)) << n;
+    }
+    EXPECT_EQ(pace.NextDue(), start + kLayoutEvery);
+    const auto due = pace.TakeDue(start + kLayoutEvery);
+    ASSERT_TRUE(due);
+    EXPECT_EQ(due->payload, "[\"a\"]") << "the newest of the burst";
+    EXPECT_FALSE(pace.TakeDue(start + kLayoutEvery)) << "taken once";
+
+    // A layout that changed nothing leaves the turn where it was; one after a quiet while is at once.
+    const auto later = start + 3 * kLayoutEvery;
+    ASSERT_TRUE(pace.Offer(layout("[\"b\"]"), later));
+    pace.Rewritten(later);
+    EXPECT_FALSE(pace.Offer(layout("[\"a\"]"), later + kLayoutEvery / 2));
+    EXPECT_TRUE(pace.Offer(layout("[\"b\"]"), later + kLayoutEvery)) << "its turn: at once";
+    EXPECT_FALSE(pace.TakeDue(later + 2 * kLayoutEvery)) << "the one that waited was older: gone";
 }
 
 } // namespace
