@@ -31,7 +31,8 @@ struct QueueEntry {
 };
 
 // `name` as a design of `queue` (its entry, duration and all), else as <name>.pxd in `folder`
-// (empty: none) when that is a regular file there, not a link; none otherwise.
+// (empty: none) when that is a regular file there of this user's or root's, not a link; none
+// otherwise.
 std::optional<QueueEntry> ResolveDesign(std::string_view name, const std::vector<QueueEntry>& queue,
                                         const std::string& folder);
 

@@ -35,6 +35,9 @@
 #include <fstream>
 #include <set>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace pixtera::bridge;
@@ -336,6 +339,21 @@ TEST(Layout, AListOfNamesEachResolvedInTheQueueOrTheFolderAloneNeverAPath)
          std::vector<std::string>{"../outside", "sub/deep", "/etc/passwd", ".hidden", "link", "dir", "", "missing",
                                   std::string("rain\0x", 6), "/home/me/clock.pxd", "clock.pxd"})
         EXPECT_FALSE(ResolveDesign(hostile, queue, folder.string())) << hostile;
+}
+
+TEST(BridgeLayout, ADesignInTheFolderThatIsAnotherUsersOrAFifoIsNoneOfTheLayouts)
+{
+    // A folder of root's may be one anybody writes in, as /tmp is.
+    const auto folder = pixtera::test::TestDirectory() / "shared";
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(mkfifo((folder / "pipe.pxd").c_str(), 0600), 0);
+    EXPECT_FALSE(ResolveDesign("pipe", {}, folder.string()));
+    std::ofstream(folder / "planted.pxd") << "<Design/>";
+    if (chown((folder / "planted.pxd").c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "a file of another user's needs root to make";
+    EXPECT_FALSE(ResolveDesign("planted", {}, folder.string()));
+    std::ofstream(folder / "own.pxd") << "<Design/>";
+    EXPECT_TRUE(ResolveDesign("own", {}, folder.string())) << "this user's own";
 }
 
 TEST(MessageBoard, EachLineAloneCutToTheWidthAndShownOnlyWithText)
