@@ -56,19 +56,29 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
       signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
 {
-    // The match names the service by its well-known name: it holds across restarts.
+    WatchServiceOwner();
+    // The match names the service by its well-known name: it holds across restarts. A forged
+    // signal would only wake the bridge, but each wake is a round of calls to the service.
     watchedData_ = sdbus::createProxy(*signals_, bus::kServiceName, bus::kDataManagerPath);
-    watchedData_->registerSignalHandler(
-        bus::kDataCollection, "ValuesChanged",
-        guard_.OnSignal("ValuesChanged", [valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); }));
+    watchedData_->registerSignalHandler(bus::kDataCollection, "ValuesChanged",
+                                        guard_.OnSignalFrom(
+                                            [this] {
+                                                std::lock_guard lock(ownerMutex_);
+                                                return serviceOwner_;
+                                            },
+                                            "ValuesChanged",
+                                            [valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); }));
     watchedData_->finishRegistration();
     // Every display's power: one match on the properties interface, for any display object.
     signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
                            "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
                            bus::kDisplayPower + "'",
-                       guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
+                       guard_.OnMessage("PropertiesChanged",
+                                        [this, powerChanged](sdbus::Message& message) {
+                                            if (FromService(message, "PropertiesChanged"))
+                                                powerChanged();
+                                        }),
                        sdbus::floating_slot);
-    WatchServiceOwner();
     WatchDisplays(std::move(displays));
     signals_->enterEventLoopAsync();
 }
