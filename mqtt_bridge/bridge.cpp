@@ -112,7 +112,8 @@ void Bridge::Hear(const mqtt::Message& message)
         }
     } else {
         std::lock_guard lock(mutex_);
-        dropped = commands_.Push(message);
+        dropped =
+            commands_.Push(message, message.topic == topics_.Layout() ? kLongestLayout : CommandQueue::kLongestCommand);
     }
     woken_.notify_one();
     if (dropped)

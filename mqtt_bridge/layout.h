@@ -16,6 +16,9 @@ namespace pixtera::bridge {
 // its own.
 inline constexpr int kLayoutSeconds = 10;
 
+// The longest layout taken: its most designs, each of the longest name, some escaped.
+inline constexpr std::size_t kLongestLayout = 16 * 1024;
+
 struct ReadLayoutResult {
     std::vector<std::string> names;
     std::string refused; // why there are none

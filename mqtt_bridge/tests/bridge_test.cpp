@@ -656,6 +656,31 @@ TEST_F(Bridge, ARetainedLayoutSwitchesTheQueueAndOneNamingAnythingElseChangesNot
     EXPECT_FALSE(DisplayLogHas("Outside file")) << "no design outside the folder was ever shown";
 }
 
+TEST_F(Bridge, ALayoutOfLongNamesIsTakenWholeUpToItsMostDesigns)
+{
+    const auto folder = TestDirectory() / "designs";
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> names;
+    json layout = json::array();
+    for (int n = 0; n < 20; ++n) {
+        names.push_back(std::string(58, 'a' + static_cast<char>(n)) + "-sign");
+        std::ofstream(folder / (names.back() + ".pxd"))
+            << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="20" Height="1"/>)"
+               R"(<Appearance Mode="Static"/><Data Mode="Static" Text="Sign"/></DisplayItem></DisplayItems></Design>)";
+        layout.push_back(names.back());
+    }
+    ASSERT_GT(layout.dump().size(), 1024u) << "longer than any other command";
+    StopService();
+    StartService({FileDisplay(frames)});
+    StartBridge("load", {"--layout", "yes", "--designs", folder.string()});
+    broker.Publish("pixtera/" + machine + "/layout", layout.dump(), true);
+    const std::string configTopic = "homeassistant/select/" + node + "/display_1_screen/config";
+    EXPECT_TRUE(Eventually([&] {
+        const auto configs = Configs(broker.Watch(configTopic, 1, 1));
+        return !configs.empty() && configs.begin()->second["options"] == json(names);
+    })) << bridge->output();
+}
+
 TEST_F(Bridge, ALayoutTheServiceRefusesLeavesTheDisplayRunning)
 {
     StopService();
