@@ -321,6 +321,10 @@ TEST(Layout, AListOfNamesEachResolvedInTheQueueOrTheFolderAloneNeverAPath)
     for (int i = 0; i < 65; ++i)
         many += std::string(i ? "," : "") + "\"x\"";
     EXPECT_EQ(ReadLayout(many + "]").refused, "a layout has at most 64 designs");
+    const std::size_t deep = kLongestLayout / 2; // as deep as the longest layout taken nests
+    EXPECT_EQ(ReadLayout(std::string(deep, '[') + std::string(deep, ']')).refused,
+              "a layout is a JSON list of design names")
+        << "read and dropped without a stack that deep";
 
     const auto folder = pixtera::test::TestDirectory() / "designs";
     std::filesystem::create_directories(folder / "sub");
