@@ -30,7 +30,11 @@ std::optional<KeyPressedSignal> ReadKeyPressed(sdbus::Message& message, bool& no
     noKey = false;
     const auto display = DisplayOfPath(message.getPath());
     std::string name;
-    message >> name;
+    try {
+        message >> name;
+    } catch (const sdbus::Error&) {
+        return std::nullopt; // sd-bus throws for an argument of another type
+    }
     if (!message || !display)
         return std::nullopt;
     const auto key = KeyFromName(name);
