@@ -112,7 +112,8 @@ void Bridge::Hear(const mqtt::Message& message)
         }
     } else {
         std::lock_guard lock(mutex_);
-        dropped = commands_.Push(message);
+        dropped =
+            commands_.Push(message, message.topic == topics_.Layout() ? kLongestLayout : CommandQueue::kLongestCommand);
     }
     woken_.notify_one();
     if (dropped)
@@ -175,7 +176,7 @@ void Bridge::Run()
             auto due = throttle_.NextDue();
             if (notificationDue_ && (!due || *notificationDue_ < *due))
                 due = notificationDue_;
-            for (const auto& also : {keys_.NextDue(), traffic_.NextDue()})
+            for (const auto& also : {keys_.NextDue(), traffic_.NextDue(), layoutPace_.NextDue()})
                 if (also && (!due || *also < *due))
                     due = also;
             until = retry && (!due || *retry < *due) ? retry : due;
@@ -243,6 +244,11 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
 {
     if (announce)
         Announce();
+    // A layout whose turn came goes first, unless a newer one came meanwhile.
+    if (auto due = layoutPace_.TakeDue(LayoutPace::Clock::now());
+        due && std::none_of(commands.begin(), commands.end(),
+                            [&](const mqtt::Message& command) { return command.topic == due->topic; }))
+        commands.push_front(std::move(*due));
     CarryOut(
         commands, [this](const mqtt::Message& command) { Handle(command); },
         [this](const mqtt::Message& command, const std::string& why) { Ignore(command, why); });
@@ -676,8 +682,11 @@ void Bridge::Handle(const mqtt::Message& command)
         broker_->Publish(topics_.Message(), message.text, true);
         return;
     }
-    if (command.topic == topics_.Layout())
-        return ApplyLayout(command);
+    if (command.topic == topics_.Layout()) {
+        if (auto layout = layoutPace_.Offer(command, LayoutPace::Clock::now()))
+            ApplyLayout(*layout);
+        return;
+    }
     const std::string prefix = "pixtera/" + topics_.machine() + "/display/";
     const std::string_view rest = std::string_view(command.topic).substr(prefix.size());
     const auto slash = rest.find('/');

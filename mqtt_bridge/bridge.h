@@ -16,6 +16,7 @@
 #include "earlier_configs.h"
 #include "ignored_commands.h"
 #include "key_events.h"
+#include "layout_pace.h"
 #include "message_board.h"
 #include "notification_board.h"
 #include "publish_throttle.h"
@@ -151,6 +152,7 @@ private:
     bool screensDue_ = false; // a change heard that PublishScreens has not read yet
     std::map<int, MessageBoard> messageBoards_;
     std::map<int, NotificationBoard::Clock::time_point> boardWritten_; // a board's last change shown
+    LayoutPace layoutPace_; // the last rewrite of the queues, and the layout waiting its turn
 
     std::unique_ptr<ServiceLink> service_;
     std::unique_ptr<BrokerLink> broker_; // last: it ends first, its thread hands work to the above

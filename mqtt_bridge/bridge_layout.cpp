@@ -25,6 +25,8 @@ void Bridge::ApplyLayout(const mqtt::Message& command)
         if (wanted == queue)
             queues.erase(n); // as it is: a retained layout that comes again changes nothing
     }
+    if (!queues.empty())
+        layoutPace_.Rewritten(LayoutPace::Clock::now());
     for (const auto& [display, entries] : queues)
         service_->ReplaceQueue(display - 1, entries);
 }

@@ -6,12 +6,11 @@
 
 namespace pixtera::bridge {
 
-std::optional<std::string> CommandQueue::Push(const mqtt::Message& command)
+std::optional<std::string> CommandQueue::Push(const mqtt::Message& command, std::size_t longest)
 {
-    if (command.payload.size() > kLongestCommand)
+    if (command.payload.size() > longest)
         return Dropped("a command of " + std::to_string(command.payload.size()) + " bytes on " +
-                       mqtt::Printable(command.topic) + " is dropped (at most " + std::to_string(kLongestCommand) +
-                       " bytes)");
+                       mqtt::Printable(command.topic) + " is dropped (at most " + std::to_string(longest) + " bytes)");
     const auto same = std::find_if(waiting_.begin(), waiting_.end(),
                                    [&](const mqtt::Message& waiting) { return waiting.topic == command.topic; });
     if (same != waiting_.end()) {

@@ -20,8 +20,9 @@ public:
     // The message's 255 characters, each of up to four bytes, and room to spare.
     static constexpr std::size_t kLongestCommand = 1024;
 
-    // What to say in the log, when this is the first drop in a while.
-    std::optional<std::string> Push(const mqtt::Message& command);
+    // What to say in the log, when this is the first drop in a while. `longest` for a topic
+    // whose commands are longer by their nature (a machine's layout).
+    std::optional<std::string> Push(const mqtt::Message& command, std::size_t longest = kLongestCommand);
     std::deque<mqtt::Message> Take();
     // Taken but not carried out (the service went away): they wait again, ahead of those that
     // came since, unless one of those has the same topic.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "display_signals.h"
 
+#include "bridge_options.h"
+
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/sdk/key_names.h>
 
@@ -17,7 +19,8 @@ std::optional<int> DisplayOfPath(std::string_view path)
     const std::string_view digits = path.substr(prefix.size());
     int display = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), display);
-    if (error != std::errc() || end != digits.data() + digits.size() || display < 0)
+    // Beyond the displays the bridge serves: numbered from 1 on the broker, it would overflow.
+    if (error != std::errc() || end != digits.data() + digits.size() || display < 0 || display >= kMostDisplays)
         return std::nullopt;
     return display;
 }

@@ -13,7 +13,7 @@
 
 namespace pixtera::bridge {
 
-// "/org/pixtera/Display/3" is 3; none for any other path.
+// "/org/pixtera/Display/3" is 3; none for any other path, or a display beyond kMostDisplays.
 std::optional<int> DisplayOfPath(std::string_view path);
 
 struct KeyPressedSignal {

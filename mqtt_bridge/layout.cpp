@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pixtera::bridge {
 namespace {
@@ -53,7 +54,8 @@ std::optional<QueueEntry> ResolveDesign(std::string_view name, const std::vector
         return std::nullopt;
     const std::string path = folder + "/" + std::string(name) + ".pxd";
     struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    // Another user's file is no design of ours, even in a folder of root's that anybody writes in.
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_uid != geteuid() && info.st_uid != 0))
         return std::nullopt;
     return QueueEntry{path, kLayoutSeconds};
 }

@@ -16,6 +16,9 @@ namespace pixtera::bridge {
 // its own.
 inline constexpr int kLayoutSeconds = 10;
 
+// The longest layout taken: its most designs, each of the longest name, some escaped.
+inline constexpr std::size_t kLongestLayout = 16 * 1024;
+
 struct ReadLayoutResult {
     std::vector<std::string> names;
     std::string refused; // why there are none
@@ -31,7 +34,8 @@ struct QueueEntry {
 };
 
 // `name` as a design of `queue` (its entry, duration and all), else as <name>.pxd in `folder`
-// (empty: none) when that is a regular file there, not a link; none otherwise.
+// (empty: none) when that is a regular file there of this user's or root's, not a link; none
+// otherwise.
 std::optional<QueueEntry> ResolveDesign(std::string_view name, const std::vector<QueueEntry>& queue,
                                         const std::string& folder);
 

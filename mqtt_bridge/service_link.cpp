@@ -5,6 +5,7 @@
 
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
+#include <pixtera/remote/service_name.h>
 
 #include <map>
 
@@ -55,24 +56,66 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
       signals_(sdbus::createSessionBusConnection()),
       data_(sdbus::createProxy(*calls_, bus::kServiceName, bus::kDataManagerPath))
 {
-    // The match names the service by its well-known name: it holds across restarts.
+    WatchServiceOwner();
+    // The match names the service by its well-known name: it holds across restarts. A forged
+    // signal would only wake the bridge, but each wake is a round of calls to the service.
     watchedData_ = sdbus::createProxy(*signals_, bus::kServiceName, bus::kDataManagerPath);
-    watchedData_->registerSignalHandler(
-        bus::kDataCollection, "ValuesChanged",
-        guard_.OnSignal("ValuesChanged", [valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); }));
+    watchedData_->registerSignalHandler(bus::kDataCollection, "ValuesChanged",
+                                        guard_.OnSignalFrom(
+                                            [this] {
+                                                std::lock_guard lock(ownerMutex_);
+                                                return serviceOwner_;
+                                            },
+                                            "ValuesChanged",
+                                            [valuesChanged](const std::vector<std::int32_t>&) { valuesChanged(); }));
     watchedData_->finishRegistration();
     // Every display's power: one match on the properties interface, for any display object.
     signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
                            "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
                            bus::kDisplayPower + "'",
-                       guard_.OnMessage("PropertiesChanged", [powerChanged](sdbus::Message&) { powerChanged(); }),
+                       guard_.OnMessage("PropertiesChanged",
+                                        [this, powerChanged](sdbus::Message& message) {
+                                            if (FromService(message, "PropertiesChanged"))
+                                                powerChanged();
+                                        }),
                        sdbus::floating_slot);
     WatchDisplays(std::move(displays));
     signals_->enterEventLoopAsync();
 }
 
-// The displays' keys: a match on the service's name, the display read from the signal's path and
-// its key checked, so that nothing but a display's key reaches the broker.
+// Who owns the service's name, as only the bus says: a signal addressed to this connection
+// passes a match on that name whoever sends it. Watched before it is asked, so no change is missed.
+void ServiceLink::WatchServiceOwner()
+{
+    signals_->addMatch(
+        "type='signal',sender='" + std::string(bus::kBusDaemonName) +
+            "',interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='" + bus::kServiceName + "'",
+        guard_.OnSignalFrom(bus::kBusDaemonName, "NameOwnerChanged",
+                            [this](const std::string& name, const std::string&, const std::string& owner) {
+                                if (name != bus::kServiceName)
+                                    return;
+                                std::lock_guard lock(ownerMutex_);
+                                serviceOwner_ = owner;
+                            }),
+        sdbus::floating_slot);
+    std::string owner = remote::ServiceNameOwner(*signals_);
+    std::lock_guard lock(ownerMutex_);
+    serviceOwner_ = std::move(owner);
+}
+
+bool ServiceLink::FromService(const sdbus::Message& message, std::string_view what) const
+{
+    {
+        std::lock_guard lock(ownerMutex_);
+        if (!serviceOwner_.empty() && message.getSender() == serviceOwner_)
+            return true;
+    }
+    guard_.Dropped(message, what, "it does not come from the service");
+    return false;
+}
+
+// The displays' keys: a match on the service's name, its sender checked, the display read from
+// the signal's path and its key checked, so that nothing but a display's key reaches the broker.
 void ServiceLink::WatchDisplays(DisplaySignals displays)
 {
     if (displays.keyPressed)
@@ -80,6 +123,8 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                                bus::kDisplayInput + "',member='KeyPressed'",
                            guard_.OnMessage("KeyPressed",
                                             [this, pressed = std::move(displays.keyPressed)](sdbus::Message& message) {
+                                                if (!FromService(message, "KeyPressed"))
+                                                    return true;
                                                 bool noKey = false;
                                                 const auto key = ReadKeyPressed(message, noKey);
                                                 if (noKey)
@@ -98,8 +143,10 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                            "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
                            bus::kManagedDisplay + "'",
                        guard_.OnMessage("PropertiesChanged",
-                                        [traffic = std::move(displays.trafficChanged),
+                                        [this, traffic = std::move(displays.trafficChanged),
                                          screen = std::move(displays.screenChanged)](sdbus::Message& message) {
+                                            if (!FromService(message, "PropertiesChanged"))
+                                                return true;
                                             const auto display = DisplayOfPath(message.getPath());
                                             if (!display)
                                                 return false;

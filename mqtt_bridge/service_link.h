@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,13 +101,19 @@ public:
 
 private:
     std::unique_ptr<sdbus::IProxy> Display(int display);
+    void WatchServiceOwner();
     void WatchDisplays(DisplaySignals displays);
+    // A display's signal is the service's only when its sender owns the service's name now; said
+    // once per sender otherwise.
+    bool FromService(const sdbus::Message& message, std::string_view what) const;
 
     bus::HandlerGuard guard_{"pixtera-mqtt"};
     std::unique_ptr<sdbus::IConnection> calls_;
     std::unique_ptr<sdbus::IConnection> signals_;
     std::unique_ptr<sdbus::IProxy> data_;
     std::unique_ptr<sdbus::IProxy> watchedData_;
+    mutable std::mutex ownerMutex_; // guards serviceOwner_
+    std::string serviceOwner_; // the unique name owning the service's name; empty while none does
 };
 
 } // namespace pixtera::bridge

@@ -15,6 +15,7 @@
 #include "ignored_commands.h"
 #include "item_names.h"
 #include "layout.h"
+#include "layout_pace.h"
 #include "message_board.h"
 #include "message_text.h"
 #include "notification.h"
@@ -33,6 +34,9 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -317,6 +321,10 @@ TEST(Layout, AListOfNamesEachResolvedInTheQueueOrTheFolderAloneNeverAPath)
     for (int i = 0; i < 65; ++i)
         many += std::string(i ? "," : "") + "\"x\"";
     EXPECT_EQ(ReadLayout(many + "]").refused, "a layout has at most 64 designs");
+    const std::size_t deep = kLongestLayout / 2; // as deep as the longest layout taken nests
+    EXPECT_EQ(ReadLayout(std::string(deep, '[') + std::string(deep, ']')).refused,
+              "a layout is a JSON list of design names")
+        << "read and dropped without a stack that deep";
 
     const auto folder = pixtera::test::TestDirectory() / "designs";
     std::filesystem::create_directories(folder / "sub");
@@ -335,6 +343,21 @@ TEST(Layout, AListOfNamesEachResolvedInTheQueueOrTheFolderAloneNeverAPath)
          std::vector<std::string>{"../outside", "sub/deep", "/etc/passwd", ".hidden", "link", "dir", "", "missing",
                                   std::string("rain\0x", 6), "/home/me/clock.pxd", "clock.pxd"})
         EXPECT_FALSE(ResolveDesign(hostile, queue, folder.string())) << hostile;
+}
+
+TEST(BridgeLayout, ADesignInTheFolderThatIsAnotherUsersOrAFifoIsNoneOfTheLayouts)
+{
+    // A folder of root's may be one anybody writes in, as /tmp is.
+    const auto folder = pixtera::test::TestDirectory() / "shared";
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(mkfifo((folder / "pipe.pxd").c_str(), 0600), 0);
+    EXPECT_FALSE(ResolveDesign("pipe", {}, folder.string()));
+    std::ofstream(folder / "planted.pxd") << "<Design/>";
+    if (chown((folder / "planted.pxd").c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "a file of another user's needs root to make";
+    EXPECT_FALSE(ResolveDesign("planted", {}, folder.string()));
+    std::ofstream(folder / "own.pxd") << "<Design/>";
+    EXPECT_TRUE(ResolveDesign("own", {}, folder.string())) << "this user's own";
 }
 
 TEST(MessageBoard, EachLineAloneCutToTheWidthAndShownOnlyWithText)
@@ -866,6 +889,38 @@ TEST(EarlierConfigs, ABrokerThatSendsTooManyOrTooLongOrNeverTheMarkerIsBounded)
     EXPECT_FALSE(silent.Complete(start + EarlierConfigs::kLongestWait - 1ms));
     EXPECT_TRUE(silent.Complete(start + EarlierConfigs::kLongestWait)) << "the marker never came";
     EXPECT_TRUE(silent.TakeStale({}).empty()) << "a topic that long is none of ours";
+}
+
+TEST(LayoutPace, AFlappingLayoutRewritesTheQueuesOncePerTurnWithTheNewestWaiting)
+{
+    const auto layout = [](const std::string& names) {
+        return pixtera::mqtt::Message{"pixtera/m/layout", names, true};
+    };
+    LayoutPace pace;
+    const LayoutPace::Clock::time_point start{std::chrono::hours(1)};
+    ASSERT_EQ(pace.Offer(layout("[\"a\"]"), start).value_or(pixtera::mqtt::Message{}).payload, "[\"a\"]")
+        << "the first at once";
+    EXPECT_FALSE(pace.NextDue()) << "nothing waits";
+    pace.Rewritten(start);
+    // A hundred a second for a while: none is applied before its turn, the newest waits.
+    for (int n = 0; n < 300; ++n) {
+        const auto now = start + std::chrono::milliseconds(10 * n);
+        EXPECT_FALSE(pace.Offer(layout(n % 2 ? "[\"a\"]" : "[\"b\"]"), now)) << n;
+        EXPECT_FALSE(pace.TakeDue(now)) << n;
+    }
+    EXPECT_EQ(pace.NextDue(), start + kLayoutEvery);
+    const auto due = pace.TakeDue(start + kLayoutEvery);
+    ASSERT_TRUE(due);
+    EXPECT_EQ(due->payload, "[\"a\"]") << "the newest of the burst";
+    EXPECT_FALSE(pace.TakeDue(start + kLayoutEvery)) << "taken once";
+
+    // A layout that changed nothing leaves the turn where it was; one after a quiet while is at once.
+    const auto later = start + 3 * kLayoutEvery;
+    ASSERT_TRUE(pace.Offer(layout("[\"b\"]"), later));
+    pace.Rewritten(later);
+    EXPECT_FALSE(pace.Offer(layout("[\"a\"]"), later + kLayoutEvery / 2));
+    EXPECT_TRUE(pace.Offer(layout("[\"b\"]"), later + kLayoutEvery)) << "its turn: at once";
+    EXPECT_FALSE(pace.TakeDue(later + 2 * kLayoutEvery)) << "the one that waited was older: gone";
 }
 
 } // namespace

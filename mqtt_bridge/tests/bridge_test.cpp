@@ -656,6 +656,31 @@ TEST_F(Bridge, ARetainedLayoutSwitchesTheQueueAndOneNamingAnythingElseChangesNot
     EXPECT_FALSE(DisplayLogHas("Outside file")) << "no design outside the folder was ever shown";
 }
 
+TEST_F(Bridge, ALayoutOfLongNamesIsTakenWholeUpToItsMostDesigns)
+{
+    const auto folder = TestDirectory() / "designs";
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> names;
+    json layout = json::array();
+    for (int n = 0; n < 20; ++n) {
+        names.push_back(std::string(58, 'a' + static_cast<char>(n)) + "-sign");
+        std::ofstream(folder / (names.back() + ".pxd"))
+            << R"(<Design><DisplayItems><DisplayItem><Position X="0" Y="0" Width="20" Height="1"/>)"
+               R"(<Appearance Mode="Static"/><Data Mode="Static" Text="Sign"/></DisplayItem></DisplayItems></Design>)";
+        layout.push_back(names.back());
+    }
+    ASSERT_GT(layout.dump().size(), 1024u) << "longer than any other command";
+    StopService();
+    StartService({FileDisplay(frames)});
+    StartBridge("load", {"--layout", "yes", "--designs", folder.string()});
+    broker.Publish("pixtera/" + machine + "/layout", layout.dump(), true);
+    const std::string configTopic = "homeassistant/select/" + node + "/display_1_screen/config";
+    EXPECT_TRUE(Eventually([&] {
+        const auto configs = Configs(broker.Watch(configTopic, 1, 1));
+        return !configs.empty() && configs.begin()->second["options"] == json(names);
+    })) << bridge->output();
+}
+
 TEST_F(Bridge, ALayoutTheServiceRefusesLeavesTheDisplayRunning)
 {
     StopService();
@@ -921,6 +946,27 @@ TEST_F(Bridge, AKeyPressedThatIsNoKeyOrOfOtherTypesIsDroppedAndSaidOnceAndRealKe
     ASSERT_TRUE(bridge->WaitForOutput(said));
     const std::string& output = bridge->output();
     EXPECT_EQ(output.find(said), output.rfind(said)) << "once\n" << output;
+}
+
+TEST_F(Bridge, AKeyPressedFromAnyoneButTheServiceIsNoKeyOfTheDisplay)
+{
+    StartBridge();
+    // Well formed and addressed to the bridge: it passes the match on the service's name.
+    auto stranger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*stranger, bus::DisplayPath(0));
+    const auto bridgeConnections = ConnectionsOf(*stranger, bridge->pid());
+    ASSERT_FALSE(bridgeConnections.empty());
+    const std::string base = "pixtera/" + machine + "/display/1";
+    auto watcher = broker.StartWatching(base + "/key", 1, 10);
+    for (const auto& destination : bridgeConnections) {
+        auto forged = object->createSignal(bus::kDisplayInput, "KeyPressed");
+        forged.setDestination(destination);
+        forged << std::string("Escape");
+        forged.send();
+    }
+    std::ofstream(frames.string() + ".keys") << "F3\n";
+    EXPECT_EQ(watcher.Lines(), std::vector<std::string>{base + R"(/key {"event_type":"F3"})"});
+    EXPECT_TRUE(bridge->WaitForOutput("pixtera-mqtt: dropped KeyPressed from " + stranger->getUniqueName()));
 }
 
 } // namespace

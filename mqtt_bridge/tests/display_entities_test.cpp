@@ -81,9 +81,11 @@ TEST(DisplaySignals, OnlyADisplaysPathNamesADisplay)
 {
     EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/0"), 0);
     EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/12"), 12);
-    for (const char* path : {"/org/pixtera/Display/", "/org/pixtera/Display/1x", "/org/pixtera/Display/-1",
-                             "/org/pixtera/Display/99999999999", "/org/pixtera/Display/1/2", "/org/pixtera/Driver/1",
-                             "/org/pixtera/Display", ""})
+    EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/63"), 63) << "the last display the bridge serves";
+    for (const char* path :
+         {"/org/pixtera/Display/", "/org/pixtera/Display/1x", "/org/pixtera/Display/-1", "/org/pixtera/Display/64",
+          "/org/pixtera/Display/2147483647", "/org/pixtera/Display/99999999999", "/org/pixtera/Display/1/2",
+          "/org/pixtera/Driver/1", "/org/pixtera/Display", ""})
         EXPECT_FALSE(DisplayOfPath(path)) << path;
 }
 
