@@ -91,6 +91,11 @@ private:
 
 TEST_F(Server, WithoutItsSpareDescriptorAWaitingClientWaitsAndIsServedLater)
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers check memory through a pipe of their own: with no descriptor left they report
+    // the server thread's start as a bad object.
+    GTEST_SKIP() << "needs every descriptor, and the sanitizers need some";
+#endif
     // A socket of the client's own made first: there is none to make later.
     const int waiting = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ASSERT_GE(waiting, 0);
