@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "libusb_bulk.h"
 
+#include "libusb_poll_fd.h"
+
 #include <libusb.h>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
 
 namespace pixtera::lcd {
 namespace {
@@ -97,20 +97,7 @@ LibusbBulk::~LibusbBulk()
         libusb_exit(context_);
 }
 
-int LibusbBulk::DuplicatePollFd() const
-{
-    // The context has this device alone open: its one descriptor polled for output is the
-    // device's; the others are libusb's own event and timer descriptors.
-    const libusb_pollfd** fds = libusb_get_pollfds(context_);
-    if (!fds)
-        return -1;
-    int duplicate = -1;
-    for (const libusb_pollfd** fd = fds; *fd && duplicate < 0; ++fd)
-        if ((*fd)->events & POLLOUT)
-            duplicate = fcntl((*fd)->fd, F_DUPFD_CLOEXEC, 0);
-    libusb_free_pollfds(fds);
-    return duplicate;
-}
+int LibusbBulk::DuplicatePollFd() const { return DuplicateDevicePollFd(context_); }
 
 int LibusbBulk::Out(std::span<const std::uint8_t> bytes)
 {

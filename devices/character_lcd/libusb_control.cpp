@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "libusb_control.h"
 
+#include "libusb_poll_fd.h"
+
 #include <libusb.h>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
 
 namespace pixtera::lcd {
 namespace {
@@ -67,20 +67,7 @@ LibusbControl::~LibusbControl()
         libusb_exit(context_);
 }
 
-int LibusbControl::DuplicatePollFd() const
-{
-    // The context has this device alone open: its one descriptor polled for output is the
-    // device's; the others are libusb's own.
-    const libusb_pollfd** fds = libusb_get_pollfds(context_);
-    if (!fds)
-        return -1;
-    int duplicate = -1;
-    for (const libusb_pollfd** fd = fds; *fd && duplicate < 0; ++fd)
-        if ((*fd)->events & POLLOUT)
-            duplicate = fcntl((*fd)->fd, F_DUPFD_CLOEXEC, 0);
-    libusb_free_pollfds(fds);
-    return duplicate;
-}
+int LibusbControl::DuplicatePollFd() const { return DuplicateDevicePollFd(context_); }
 
 int LibusbControl::In(std::uint8_t request, std::uint16_t value, std::uint16_t index, std::span<std::uint8_t> answer,
                       std::size_t& got)
