@@ -161,6 +161,8 @@ TEST(DrawnGlyph, PartsAndIconsFallBackToWhatEachRomShows)
     EXPECT_EQ(DrawnGlyphCell(CharacterRom::A00, *IconByName("right"))->code, 0x7E);
     EXPECT_EQ(DrawnGlyphCell(CharacterRom::A02, *IconByName("heart"))->code, 0x9D);
     EXPECT_EQ(DrawnGlyphCell(CharacterRom::A00, *IconByName("heart"))->code, '*');
+    EXPECT_EQ(DrawnGlyphCell(CharacterRom::A02, *IconByName("bell"))->code, 0x98);
+    EXPECT_FALSE(DrawnGlyphCell(CharacterRom::A02, *IconByName("bell"))->glyph);
     EXPECT_EQ(DrawnGlyphCell(CharacterRom::A02, CodeOf(BigDigitPart::Dot))->code, 0xB7);
 
     EXPECT_FALSE(DrawnGlyphFor(kIconFirst + kDrawnIconCount)) << "past the last icon";
