@@ -75,12 +75,20 @@ namespace big_digit_detail {
 // Segments: a top, b upper right, c lower right, d bottom, e lower left, f upper left, g middle.
 enum Segment : std::uint8_t { a = 1, b = 2, c = 4, d = 8, e = 16, f = 32, g = 64 };
 
+// clang-format off
 inline constexpr std::uint8_t kDigitSegments[10] = {
-    a | b | c | d | e | f, b | c,         a | b | d | e | g,
-    a | b | c | d | g,     b | c | f | g, a | c | d | f | g,
-    a | c | d | e | f | g, a | b | c,     a | b | c | d | e | f | g,
-    a | b | c | d | f | g,
+    a | b | c | d | e | f,     // 0
+    b | c,                     // 1
+    a | b | d | e | g,         // 2
+    a | b | c | d | g,         // 3
+    b | c | f | g,             // 4
+    a | c | d | f | g,         // 5
+    a | c | d | e | f | g,     // 6
+    a | b | c,                 // 7
+    a | b | c | d | e | f | g, // 8
+    a | b | c | d | f | g,     // 9
 };
+// clang-format on
 
 inline constexpr std::uint8_t kMinus = g;
 
