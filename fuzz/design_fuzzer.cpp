@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
-// Arbitrary bytes as a design file, rendered with arbitrary data values.
+// Arbitrary bytes as a design file, rendered with arbitrary data values, and its big numbers
+// drawn.
 
+#include <pixtera/big_number_field.h>
 #include <pixtera/design_file.h>
 #include <pixtera/frame_composer.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
@@ -34,5 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     display.Initialize(20, 4, 5, 8);
     for (DWORD now : {0u, 12345u, 0xFFFFFFF0u})
         RenderFrame(design, source, now, display);
+    // A big number's cells, of the value's bytes as characters, in a display's window of it.
+    const std::u32string text(values.begin(), values.end());
+    for (const auto& item : design.items)
+        if (item.mode == kModeBigNumber)
+            BigNumberWindow(item, text, static_cast<std::size_t>(std::max<LONG>(0, -item.column)), 20);
     return 0;
 }

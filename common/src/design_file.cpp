@@ -14,7 +14,7 @@
 namespace pixtera {
 namespace {
 
-constexpr std::array<const char*, 4> kModes = {"Static", "LeftToRight", "RightToLeft", "HorizontalBar"};
+constexpr std::array<const char*, 5> kModes = {"Static", "LeftToRight", "RightToLeft", "HorizontalBar", "BigNumber"};
 constexpr std::array<const char*, 3> kAlignments = {"Left", "Right", "Center"};
 constexpr std::array<const char*, 5> kUnits = {"Bytes", "KiloBytes", "MegaBytes", "GigaBytes", "TerraBytes"};
 
@@ -87,6 +87,15 @@ void ReadPosition(const pugi::xml_node& item, DisplayItem& record)
     record.height = RequiredNumber(position, "Height");
 }
 
+// A big number's digit height: DigitRows when it is 2 or 4, else as high as the item allows.
+LONG DigitRows(const pugi::xml_node& appearance, LONG itemHeight)
+{
+    const auto rows = ParseDecimal<LONG>(appearance.attribute("DigitRows").value());
+    if (rows && (*rows == 2 || *rows == 4))
+        return *rows;
+    return itemHeight >= 4 ? 4 : 2;
+}
+
 void ReadAppearance(const pugi::xml_node& item, DisplayItem& record)
 {
     const auto appearance = RequiredChild(item, "Appearance");
@@ -102,6 +111,7 @@ void ReadAppearance(const pugi::xml_node& item, DisplayItem& record)
             record.automaticMaximum = true;
         }
         break;
+    case kModeBigNumber: record.digitRows = DigitRows(appearance, record.height); [[fallthrough]];
     default:
         record.alignment = IndexOf(kAlignments, appearance.attribute("Allignment").value()).value_or(kAlignLeft);
         break;
@@ -220,7 +230,10 @@ constexpr unsigned kParseOptions = pugi::parse_default;
 
 } // namespace
 
-const char* ModeName(LONG mode) { return mode >= 0 && mode < 4 ? kModes[static_cast<std::size_t>(mode)] : kModes[0]; }
+const char* ModeName(LONG mode)
+{
+    return mode >= 0 && mode < static_cast<LONG>(kModes.size()) ? kModes[static_cast<std::size_t>(mode)] : kModes[0];
+}
 const char* AlignmentName(LONG a)
 {
     return a >= 0 && a < 3 ? kAlignments[static_cast<std::size_t>(a)] : kAlignments[0];
@@ -268,6 +281,8 @@ bool SaveDesign(const Design& design, const std::filesystem::path& path, std::st
             appearance.append_attribute("HBarMax").set_value(item.automaticMaximum ? 0 : item.barMaximum);
         else
             appearance.append_attribute("Allignment").set_value(AlignmentName(item.alignment));
+        if (item.mode == kModeBigNumber)
+            appearance.append_attribute("DigitRows").set_value(item.digitRows);
         pugi::xml_node data = node.append_child("Data");
         if (item.source == kSourceStaticText) {
             data.append_attribute("Mode").set_value("Static");

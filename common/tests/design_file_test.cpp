@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <pixtera/design_check.h>
 #include <pixtera/design_file.h>
 #include <pixtera/xml_file.h>
 
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -271,6 +273,61 @@ TEST(ReindentXml, OneTagPerLineIndentedByDepth)
     for (int i = 0; i < 300; ++i)
         deep += "<a>";
     EXPECT_EQ(ReindentXml(deep).find(std::string(256, '\t')), std::string::npos) << "bounded at 255 tabs";
+}
+
+TEST(DesignFile, ABigNumberKeepsItsDigitHeightAndAlignmentAndOldModesReadAsBefore)
+{
+    const std::string tall = R"(<Position X="0" Y="0" Width="20" Height="4"/>)";
+    const std::string xml =
+        DesignXml(Item(tall, R"(<Appearance Mode="BigNumber" DigitRows="4" Allignment="Right"/>)", kText) +
+                  Item(tall, R"(<Appearance Mode="BigNumber"/>)", kText) + // no DigitRows: as high as the item allows
+                  Item(kPosition, R"(<Appearance Mode="BigNumber" DigitRows="3"/>)", kText) +
+                  Item(kPosition, R"(<Appearance Mode="HorizontalBar" HBarMax="50" DigitRows="4"/>)", kText));
+    Design design;
+    ASSERT_TRUE(Read(xml, design).ok());
+    ASSERT_EQ(design.items.size(), 4u);
+    EXPECT_EQ(design.items[0].mode, kModeBigNumber);
+    EXPECT_EQ(design.items[0].digitRows, 4);
+    EXPECT_EQ(design.items[0].alignment, kAlignRight);
+    EXPECT_EQ(design.items[1].digitRows, 4);
+    EXPECT_EQ(design.items[2].digitRows, 2) << "neither 2 nor 4: as high as a one-row item allows";
+    EXPECT_EQ(design.items[3].mode, kModeHorizontalBar);
+    EXPECT_EQ(design.items[3].digitRows, DisplayItem{}.digitRows) << "only a big number reads DigitRows";
+
+    const auto path = test::TestDirectory() / "big.pxd";
+    ASSERT_TRUE(SaveDesign(design, path));
+    Design read;
+    ASSERT_TRUE(LoadDesign(path, read, DesignReader::Service, 777).ok());
+    EXPECT_EQ(read, design);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find(R"(<Appearance Mode="BigNumber" Allignment="Right" DigitRows="4"/>)"), std::string::npos);
+    EXPECT_EQ(text.str().find(R"(HBarMax="50" DigitRows)"), std::string::npos);
+
+    EXPECT_TRUE(CheckDesign(xml, 20, 4).size() == 1 &&
+                CheckDesign(xml, 20, 4)[0].message.find("DigitRows \"3\"") != std::string::npos)
+        << "the one finding: a digit height that is neither 2 nor 4";
+}
+
+TEST(DesignFile, EveryExampleDesignReadsWholeAndChecksClean)
+{
+    std::size_t examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PIXTERA_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".pxd")
+            continue;
+        ++examples;
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        for (const DesignFinding& finding : CheckDesign(text.str(), 20, 4))
+            ADD_FAILURE() << "line " << finding.line << ": " << finding.message;
+        Design design;
+        EXPECT_TRUE(Read(text.str(), design).ok());
+        EXPECT_FALSE(design.items.empty());
+    }
+    EXPECT_GE(examples, 5u);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include "glyph_font.h"
 
+#include <pixtera/sdk/drawn_glyph.h>
+
 #include <QPainter>
 
 #include <algorithm>
@@ -115,6 +117,30 @@ void CanvasPainter::RebuildBackground()
 
 void CanvasPainter::Paint(QImage& target, std::string_view frame)
 {
+    PaintCells(target, [&](std::size_t at) -> std::optional<Glyph> {
+        const auto character = static_cast<std::uint8_t>(at < frame.size() ? frame[at] : ' ');
+        const std::uint8_t code = lcd::ToModule(rom_, character);
+        return code == kBlank ? std::nullopt : std::optional<Glyph>(GlyphOf(code, rom_));
+    });
+}
+
+void CanvasPainter::Paint(QImage& target, std::u32string_view cells)
+{
+    PaintCells(target, [&](std::size_t at) -> std::optional<Glyph> {
+        const char32_t c = at < cells.size() ? cells[at] : U' ';
+        if (c < 0x20)
+            return GlyphOf(static_cast<std::uint8_t>(c), rom_); // the user characters' codes
+        // Big-digit parts and icons are drawn with their own glyphs; where the ROM has the sign
+        // itself (A00's degree), with the ROM's.
+        if (const auto drawn = lcd::DrawnGlyphFor(c, rom_))
+            return drawn->onRom ? GlyphOf(drawn->fallback, rom_) : drawn->rows;
+        const std::uint8_t code = lcd::ResolveOnRom(rom_, c).code;
+        return code == kBlank ? std::nullopt : std::optional<Glyph>(GlyphOf(code, rom_));
+    });
+}
+
+void CanvasPainter::PaintCells(QImage& target, const std::function<std::optional<Glyph>(std::size_t)>& glyphAt)
+{
     if (stale_)
         RebuildBackground();
     target.fill(frame_);
@@ -131,15 +157,14 @@ void CanvasPainter::Paint(QImage& target, std::string_view frame)
     // Cells narrower than a glyph (a module's 5-dot cells) drop the glyph's blank left column
     // rather than the character's right one.
     const int skipped = std::clamp(kGlyphColumns - geometry_.cellWidth, 0, 1);
+    static constexpr Glyph kNothing{};
     for (int row = 0; row < geometry_.rows && !view.isNull(); ++row) {
         for (int column = 0; column < geometry_.columns; ++column) {
-            const std::size_t at = static_cast<std::size_t>(row * geometry_.columns + column);
-            const auto character = static_cast<std::uint8_t>(at < frame.size() ? frame[at] : ' ');
-            const std::uint8_t code = lcd::ToModule(rom_, character);
+            const std::optional<Glyph> shown = glyphAt(static_cast<std::size_t>(row * geometry_.columns + column));
             const bool bright = highlight_ && highlight_->Contains(column, row);
-            if (code == kBlank && !bright)
+            if (!shown && !bright)
                 continue;
-            const Glyph& glyph = GlyphOf(code, rom_);
+            const Glyph& glyph = shown ? *shown : kNothing;
             for (int y = 0; y < kGlyphRows; ++y) {
                 for (int x = 0; x < kGlyphColumns - skipped; ++x) {
                     const int dotX = column * geometry_.cellWidth + x;

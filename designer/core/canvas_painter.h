@@ -6,6 +6,7 @@
 
 #include "background_image.h"
 #include "colour_scheme.h"
+#include "glyph_font.h"
 
 #include <pixtera/sdk/character_rom.h>
 
@@ -15,6 +16,7 @@
 #include <QRect>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -81,8 +83,12 @@ public:
 
     // Paints a frame of rows x columns display codes into `target` (a canvas-sized image).
     void Paint(QImage& target, std::string_view frame);
+    // The same for a frame of code points, one a cell: big-digit parts and icons (U+F040 on)
+    // with their glyphs, other characters as the ROM shows them.
+    void Paint(QImage& target, std::u32string_view cells);
 
 private:
+    void PaintCells(QImage& target, const std::function<std::optional<Glyph>(std::size_t)>& glyphAt);
     void RebuildBackground();
     void DrawDot(QImage& image, int x, int y, QRgb colour) const;
     int Pitch() const { return pixelSize_ + 1; }

@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kMaxWidth = 255;
 
-const QStringList kModes{"0 - Static", "1 - Left to Right", "2 - Right to Left", "3 - Horizontal bar"};
+const QStringList kModes{"0 - Static", "1 - Left to Right", "2 - Right to Left", "3 - Horizontal bar",
+                         "4 - Big number"};
+const QStringList kDigitRows{"2 rows", "4 rows"};
 const QStringList kAlignments{"0 - Left", "1 - Right", "2 - Center"};
 const QStringList kDataTypes{"0 - Static text", "1 - Data provider"};
 const QStringList kNoYes{"0 - No", "1 - Yes"};
@@ -43,6 +45,7 @@ PropertyModel::PropertyModel(QObject* parent) : QStandardItemModel(0, 2, parent)
     AddRow(appearance, "Mode", "Mode", PropertyKind::List, kModes);
     AddRow(appearance, "Alignment", "Allignment", PropertyKind::List, kAlignments);
     AddRow(appearance, "Scroll_delay", "Scroll_delay", PropertyKind::Integer);
+    AddRow(appearance, "Digit rows", "DigitRows", PropertyKind::List, kDigitRows);
     AddRow(category(QStringLiteral("Horiz. Bar")), "Maximum", "Maximum", PropertyKind::Integer);
     QStandardItem* data = category(QStringLiteral("Data"));
     AddRow(data, "Data Type", "Data_Type", PropertyKind::List, kDataTypes);
@@ -65,6 +68,7 @@ PropertyModel::PropertyModel(QObject* parent) : QStandardItemModel(0, 2, parent)
                                                                                             {"Mode", 0},
                                                                                             {"Allignment", 0},
                                                                                             {"Scroll_delay", 75},
+                                                                                            {"DigitRows", 0},
                                                                                             {"Maximum", 100},
                                                                                             {"Data_Type", 0},
                                                                                             {"DataName", QString()},
@@ -139,6 +143,7 @@ void PropertyModel::Show(const DisplayItem* item)
         SetValue("Mode", item->mode);
         SetValue("Allignment", item->alignment);
         SetValue("Scroll_delay", item->scrollDelay);
+        SetValue("DigitRows", item->digitRows == 4 ? 1 : 0);
         SetValue("Maximum", item->automaticMaximum ? 0 : item->barMaximum);
         SetValue("Data_Type", item->source);
         SetValue("DataName", QString::fromStdU16String(item->name));
@@ -178,6 +183,8 @@ bool ApplyProperty(DisplayItem& item, const QString& key, const QVariant& value)
         item.alignment = number;
     else if (key == "Scroll_delay")
         item.scrollDelay = number;
+    else if (key == "DigitRows")
+        item.digitRows = number == 1 ? 4 : 2;
     else if (key == "Maximum") {
         item.automaticMaximum = number == 0;
         if (number != 0)

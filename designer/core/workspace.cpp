@@ -19,7 +19,7 @@ namespace {
 // The display's own pace for values that change at every reading.
 constexpr int kRefreshMs = 30;
 
-constexpr int kModeCount = 4;
+constexpr int kModeCount = 4; // the popup's modes; a big number is chosen in the property grid
 constexpr std::array<LONG, 6> kSpeedDelays{500, 300, 200, 120, 80, 30};
 
 } // namespace
@@ -195,10 +195,16 @@ void Workspace::ChangeSelected(const QString& text, const std::function<void(Dis
     document_.history().Edit(text, [&] {
         const LONG before = item->mode;
         change(*item);
-        // An item that becomes a bar (a dropped value is as wide as its text) reaches to the
-        // display's right edge, in the same step.
-        if (item->mode == kModeHorizontalBar && before != kModeHorizontalBar)
+        // An item that becomes a bar or a big number (a dropped value is as wide as its text)
+        // reaches to the display's right edge, in the same step.
+        const bool wide = item->mode == kModeHorizontalBar || item->mode == kModeBigNumber;
+        if (wide && before != item->mode)
             item->width = std::max<LONG>(1, painter_.geometry().columns - item->column);
+        // A big number is as high as its digits; back to one row when it stops being one.
+        if (item->mode == kModeBigNumber)
+            item->height = item->digitRows;
+        else if (before == kModeBigNumber)
+            item->height = 1;
     });
 }
 

@@ -10,6 +10,8 @@
 #include "rom_glyphs.h"
 #include "test_environment.h"
 
+#include <pixtera/sdk/drawn_glyph.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -224,6 +226,38 @@ TEST(CanvasPainter, NarrowModuleCellsKeepTheWholeCharacter)
     // "P" row 1 = 11: its right column is the cell's last dot, not the next cell's first.
     EXPECT_EQ(painted.Dot(image, 4, 1), kBlueLit);
     EXPECT_EQ(painted.Dot(image, 5, 1), kBlueLit) << "the next P starts at its own first dot";
+}
+
+TEST(CanvasPainter, BigDigitPartsAndIconsShowTheirGlyphsOrTheRomsOwn)
+{
+    using pixtera::lcd::CharacterRom;
+    Painted painted(1);
+    auto paint = [&](std::u32string cells) {
+        cells.resize(80, U' ');
+        QImage image(800, 300, QImage::Format_RGB32);
+        painted.painter.Paint(image, std::u32string_view(cells));
+        return image;
+    };
+    const char32_t full = pixtera::lcd::CodeOf(pixtera::lcd::BigDigitPart::Full);
+    const char32_t up = *pixtera::lcd::IconByName("up");
+    const char32_t degree = *pixtera::lcd::IconByName("degree");
+    QImage image = paint({full, up, U'A'});
+    EXPECT_EQ(CellDots(painted, image, 0), std::vector<std::string>(8, "#####")) << "the full part";
+    EXPECT_EQ(CellDots(painted, image, 1),
+              (std::vector<std::string>{"..#..", ".###.", "#.#.#", "..#..", "..#..", "..#..", "..#..", "....."}))
+        << "the up arrow, which A02 has only among its user codes";
+    EXPECT_EQ(CellDots(painted, image, 2), CellDots(painted, painted.Paint(Frame("A")), 0))
+        << "a letter as the ROM shows it";
+
+    // A00's degree sign is the ROM's own: the icon looks as the text's degree sign does.
+    Painted module(1);
+    module.painter.SetCharacterRom(CharacterRom::A00);
+    std::u32string cells(80, U' ');
+    cells[0] = degree;
+    QImage icon(800, 300, QImage::Format_RGB32);
+    module.painter.Paint(icon, std::u32string_view(cells));
+    EXPECT_EQ(CellDots(module, icon, 0), CellDots(module, module.Paint(Frame("\xB0")), 0));
+    EXPECT_NE(CellDots(module, icon, 0), std::vector<std::string>(8, "....."));
 }
 
 TEST(GlyphFont, TheDocumentedShapes)

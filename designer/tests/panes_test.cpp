@@ -6,6 +6,7 @@
 #include "command_ids.h"
 #include "data_panel.h"
 #include "data_tree.h"
+#include "icon_menu.h"
 #include "main_window.h"
 #include "preview_widget.h"
 #include "property_grid.h"
@@ -16,9 +17,11 @@
 #include "test_environment.h"
 
 #include <pixtera/platform/com_object.h>
+#include <pixtera/sdk/drawn_icons.h>
 
 #include <QComboBox>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 
@@ -86,12 +89,17 @@ TEST_F(PanesTest, TheGridShowsTheRowsInOrderAndIsDisabledWithoutASelection)
         for (int r = 0; r < model.rowCount(category); ++r)
             labels << model.index(r, 0, category).data().toString();
     }
-    EXPECT_EQ(
-        labels,
-        (QStringList{
-            "Position",        "X",          "Y",       "Width", "Appearance",      "Mode",     "Alignment",
-            "Scroll_delay",    "Horiz. Bar", "Maximum", "Data",  "Data Type",       "DataName", "Text",
-            "Data Conversion", "Convert",    "From",    "To",    "Data Formatting", "Format",   "Signif. Digits"}));
+    EXPECT_EQ(labels, (QStringList{"Position",   "X",
+                                   "Y",          "Width",
+                                   "Appearance", "Mode",
+                                   "Alignment",  "Scroll_delay",
+                                   "Digit rows", "Horiz. Bar",
+                                   "Maximum",    "Data",
+                                   "Data Type",  "DataName",
+                                   "Text",       "Data Conversion",
+                                   "Convert",    "From",
+                                   "To",         "Data Formatting",
+                                   "Format",     "Signif. Digits"}));
     EXPECT_FALSE(model.itemFromIndex(model.ValueIndex("X"))->isEnabled());
     EXPECT_EQ(model.Value("Width").toInt(), 40) << "placeholder";
 
@@ -308,6 +316,53 @@ TEST_F(PanesTest, AListChoiceTakesEffectWhenChosen)
     ASSERT_TRUE(list);
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(Item(0).mode, 1) << "no Enter needed";
+}
+
+TEST_F(PanesTest, ABigNumberIsAsHighAsItsDigitsAndAsWideAsTheDisplayAllows)
+{
+    Select(0);
+    Edit("Mode", kModeBigNumber);
+    EXPECT_EQ(Item(0).mode, kModeBigNumber);
+    EXPECT_EQ(Item(0).height, 2);
+    EXPECT_EQ(Item(0).width, window->painter().geometry().columns) << "to the display's right edge";
+    EXPECT_EQ(window->properties().ValueIndex("Mode").data().toString(), "4 - Big number");
+    Edit("DigitRows", 1);
+    EXPECT_EQ(Item(0).digitRows, 4);
+    EXPECT_EQ(Item(0).height, 4);
+    window->Tick();
+    ASSERT_TRUE(window->SaveFile(design));
+    EXPECT_NE(FileText(design).find(R"(Mode="BigNumber" Allignment="Left" DigitRows="4")"), std::string::npos)
+        << FileText(design);
+
+    Edit("Mode", pixtera::kModeStatic);
+    EXPECT_EQ(Item(0).height, 1) << "one row again";
+    window->history().stack().undo();
+    EXPECT_EQ(Item(0).mode, kModeBigNumber);
+    EXPECT_EQ(Item(0).height, 4) << "undone in one step";
+}
+
+TEST_F(PanesTest, TheTextsEditorInsertsIconsAtTheCursor)
+{
+    Select(0);
+    auto* grid = static_cast<PropertyGrid*>(window->pane(kViewProperties)->widget());
+    const QModelIndex text = window->properties().ValueIndex("Text");
+    QAbstractItemDelegate* delegate = grid->itemDelegateForColumn(1);
+    std::unique_ptr<QWidget> editor(delegate->createEditor(grid->viewport(), {}, text));
+    delegate->setEditorData(editor.get(), text);
+    auto* line = qobject_cast<QLineEdit*>(editor.get());
+    ASSERT_TRUE(line);
+    auto* menu = line->findChild<IconMenu*>();
+    ASSERT_TRUE(menu) << "the text row has the icon menu";
+    EXPECT_EQ(menu->actions().size(), static_cast<qsizetype>(lcd::kDrawnIconCount));
+    line->setCursorPosition(2);
+    ASSERT_TRUE(menu->Entry("heart"));
+    menu->Entry("heart")->trigger();
+    EXPECT_EQ(line->text(), QString::fromStdU16String(u"He\uF08Dllo"));
+    EXPECT_FALSE(menu->Entry("no such icon"));
+
+    const QModelIndex name = window->properties().ValueIndex("DataName");
+    std::unique_ptr<QWidget> other(delegate->createEditor(grid->viewport(), {}, name));
+    EXPECT_FALSE(other->findChild<IconMenu*>()) << "only a text holds icons";
 }
 
 TEST_F(PanesTest, ACommandDuringMoveFreesTheMouse)

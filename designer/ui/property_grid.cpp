@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "property_grid.h"
 
+#include "icon_menu.h"
 #include "property_model.h"
 
 #include <QComboBox>
@@ -38,7 +39,12 @@ QWidget* PropertyEditorDelegate::createEditor(QWidget* parent, const QStyleOptio
         connect(list, &QComboBox::activated, self, [self, list] { emit self->commitData(list); });
         return list;
     }
-    case PropertyKind::Text: return new QLineEdit(parent);
+    case PropertyKind::Text: {
+        auto* line = new QLineEdit(parent);
+        if (index.data(PropertyModel::kKeyRole).toString() == QLatin1String("Text"))
+            AddIconButton(*line);
+        return line;
+    }
     }
     return nullptr;
 }

@@ -10,7 +10,13 @@
 
 namespace pixtera {
 
-enum ItemMode : LONG { kModeStatic = 0, kModeLeftToRight = 1, kModeRightToLeft = 2, kModeHorizontalBar = 3 };
+enum ItemMode : LONG {
+    kModeStatic = 0,
+    kModeLeftToRight = 1,
+    kModeRightToLeft = 2,
+    kModeHorizontalBar = 3,
+    kModeBigNumber = 4, // the text's digits drawn digitRows high
+};
 enum ItemAlignment : LONG { kAlignLeft = 0, kAlignRight = 1, kAlignCenter = 2 };
 enum ItemSource : LONG { kSourceStaticText = 0, kSourceDataValue = 1 };
 enum ByteUnit : LONG { kBytes = 0, kKiloBytes = 1, kMegaBytes = 2, kGigaBytes = 3, kTerraBytes = 4 };
@@ -35,6 +41,7 @@ struct DisplayItem {
     std::u16string name; // the data value's name
     bool deleted = false; // removed in the designer's editor; never written
     bool automaticMaximum = false;
+    LONG digitRows = 2; // a big number's digits: 2 or 4 rows high
 
     friend bool operator==(const DisplayItem&, const DisplayItem&) = default;
 };
