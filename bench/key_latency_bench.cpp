@@ -6,7 +6,8 @@
 // delivery (no hardware node can stand in for them in the service): the RGB LCD plate's buttons
 // (a model read at the plug-in's 20 ms), the picoLCD 20x2's key report (a model of its hidraw
 // node) and LCD2USB's keys (a model, asked at the plug-in's 20 ms).
-// Target: every key within 50 ms (the 99th percentile and the worst).
+// Target: every key within 50 ms (the 99th percentile and the worst). And on the file display,
+// which takes its keys: Right shows the queue's next design within 100 ms (to its frame file).
 //
 // A harness rather than a Google Benchmark: each key is a wall-clock time of its own.
 
@@ -48,6 +49,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -128,17 +130,24 @@ bool WriteAll(int fd, const std::string& bytes)
     return write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
 }
 
-double ThroughTheService(int rounds)
+double ThroughTheService(int rounds, double& designWorst)
 {
     const bench::Sandbox sandbox({}, {"FileDisplay", "TerminalDisplay", "SerialLCD"});
     const std::string frames = (sandbox.dir() / "frames").string();
     mkfifo((frames + ".keys").c_str(), 0600);
     Pty terminal;
     Pty serial;
+    for (const char* text : {"first", "second"})
+        std::ofstream(sandbox.dir() / (std::string(text) + ".pxd"))
+            << "<Design><DisplayItems><DisplayItem><Position X=\"0\" Y=\"0\" Width=\"16\" Height=\"1\"/>"
+               "<Appearance Mode=\"Static\"/><Data Mode=\"Static\" Text=\""
+            << text << "\"/></DisplayItem></DisplayItems><Background FileName=\"\"/></Design>";
     std::ofstream(sandbox.configuration())
         << "<PixteraConfiguration><drivers>"
         << "<driver clsid=\"Pixtera.FileDisplay\" configuration=\"path=" << frames
-        << "\"><display active=\"yes\"/></driver>"
+        << "\"><input active=\"yes\"/><display active=\"yes\"><queue><queueitem Filename=\""
+        << (sandbox.dir() / "first.pxd").string() << "\" Runtime=\"600\"/><queueitem Filename=\""
+        << (sandbox.dir() / "second.pxd").string() << "\" Runtime=\"600\"/></queue></display></driver>"
         << "<driver clsid=\"Pixtera.TerminalDisplay\" configuration=\"tty=" << terminal.path
         << ";keys=on\"><display active=\"yes\"/></driver>"
         << "<driver clsid=\"Pixtera.SerialLCD\" configuration=\"device=" << serial.path
@@ -194,6 +203,27 @@ double ThroughTheService(int rounds)
     const auto keypad = Measure(rounds, heard[2], [&](int) { WriteAll(serial.master.get(), "C"); });
     bench::Report("serial keypad (a key byte):", keypad);
     worst = std::max(worst, Worst(keypad));
+
+    // Right, to the other design in the display's frame file, read every millisecond.
+    Arrivals shown;
+    std::atomic<bool> stopWatching{false};
+    std::thread watch([&] {
+        std::string last;
+        while (!stopWatching) {
+            std::ifstream in(frames + ".frame");
+            std::string now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (now != last && !last.empty())
+                shown.Arrived();
+            last = std::move(now);
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    std::this_thread::sleep_for(100ms); // the first frame is read
+    const auto design = Measure(rounds, shown, [&](int) { WriteAll(keys.get(), "Right\n"); });
+    bench::Report("file display, Right to the next design (target 100 ms):", design);
+    designWorst = Worst(design);
+    stopWatching = true;
+    watch.join();
 
     stop = true;
     drain.join();
@@ -296,10 +326,12 @@ double Lcd2UsbInProcess(int rounds)
 int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
-    double worst = ThroughTheService(rounds);
+    double designWorst = 2e6;
+    double worst = ThroughTheService(rounds, designWorst);
     worst = std::max(worst, PlateInProcess(rounds / 4 + 1));
     worst = std::max(worst, PicoLcdInProcess(rounds));
     worst = std::max(worst, Lcd2UsbInProcess(rounds / 4 + 1));
     std::printf("worst key: %.1f ms (target: under 50 ms)\n", worst / 1000.0);
-    return worst < 50000 ? 0 : 1;
+    std::printf("worst design key: %.1f ms (target: under 100 ms)\n", designWorst / 1000.0);
+    return worst < 50000 && designWorst < 100000 ? 0 : 1;
 }

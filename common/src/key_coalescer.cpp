@@ -21,11 +21,11 @@ bool KeyCoalescer::Add(LONG key, LONG action)
     return true;
 }
 
-std::optional<KeyPress> KeyCoalescer::Take()
+std::optional<MenuKey> KeyCoalescer::Take()
 {
     if (keys_.empty())
         return std::nullopt;
-    const KeyPress key = keys_.front();
+    const MenuKey key = keys_.front();
     keys_.pop_front();
     return key;
 }

@@ -9,9 +9,9 @@ namespace {
 
 using namespace pixtera;
 
-std::vector<KeyPress> TakeAll(KeyCoalescer& keys)
+std::vector<MenuKey> TakeAll(KeyCoalescer& keys)
 {
-    std::vector<KeyPress> taken;
+    std::vector<MenuKey> taken;
     while (auto key = keys.Take())
         taken.push_back(*key);
     return taken;
@@ -26,12 +26,12 @@ TEST(KeyCoalescer, AHeldKeyWaitsOnceHoweverFastItRepeats)
         keys.Add(kKeyDown, kKeyRepeated);
     EXPECT_EQ(keys.waiting(), 1u);
     EXPECT_EQ(keys.dropped(), 0u) << "merged, not dropped";
-    EXPECT_EQ(TakeAll(keys), (std::vector<KeyPress>{{kKeyDown, kKeyPressed}}));
+    EXPECT_EQ(TakeAll(keys), (std::vector<MenuKey>{{kKeyDown, kKeyPressed}}));
 
     // Once taken, the next repeat waits again: holding a key keeps moving.
     EXPECT_TRUE(keys.Add(kKeyDown, kKeyRepeated));
     EXPECT_FALSE(keys.Add(kKeyDown, kKeyRepeated));
-    EXPECT_EQ(TakeAll(keys), (std::vector<KeyPress>{{kKeyDown, kKeyRepeated}}));
+    EXPECT_EQ(TakeAll(keys), (std::vector<MenuKey>{{kKeyDown, kKeyRepeated}}));
 }
 
 TEST(KeyCoalescer, KeepsDistinctPressesInOrderUpToItsCapacity)
@@ -45,7 +45,7 @@ TEST(KeyCoalescer, KeepsDistinctPressesInOrderUpToItsCapacity)
     EXPECT_FALSE(keys.Add(kKeyUp, kKeyRepeated));
     EXPECT_EQ(keys.dropped(), 2u);
     EXPECT_EQ(TakeAll(keys),
-              (std::vector<KeyPress>{{kKeyDown, kKeyPressed}, {kKeyDown, kKeyPressed}, {kKeyEnter, kKeyPressed}}));
+              (std::vector<MenuKey>{{kKeyDown, kKeyPressed}, {kKeyDown, kKeyPressed}, {kKeyEnter, kKeyPressed}}));
     EXPECT_TRUE(keys.Add(kKeyEscape, kKeyPressed)) << "room again once taken";
 
     // A repeat after another key's press is a step of its own.

@@ -154,6 +154,21 @@ TEST_F(ConfigurationTest, OkRewritesTheFileReindentedAndRegistersTheServiceAgain
     EXPECT_EQ(FileText(TestDirectory() / "runs"), "-UnregServer\n-RegServer\n-UnregServer\n/Service\n");
 }
 
+TEST_F(ConfigurationTest, ADisplaysKeysAndMenuStayAsTheyWereWhenTheFileIsWritten)
+{
+    WriteConfiguration(R"(<driver clsid="Pixtera.FileDisplay" configuration="path=/tmp/x"><input active="yes"/>)"
+                       R"(<display active="yes"><menu Filename="panel.pxm" Timeout="5"/>)"
+                       R"(<keys Left="None" F1="NextDesign"/></display></driver>)");
+    auto panel = Panel();
+    ASSERT_EQ(panel->loadedList().count(), 1);
+    Add(*panel, "Pixtera.SystemData");
+    panel->Apply();
+    const std::string written = FileText(configuration());
+    for (const char* kept : {R"(<input active="yes"/>)", R"(<menu Filename="panel.pxm" Timeout="5"/>)",
+                             R"(<keys Left="None" F1="NextDesign"/>)", "Pixtera.SystemData"})
+        EXPECT_NE(written.find(kept), std::string::npos) << kept << "\n" << written;
+}
+
 TEST_F(ConfigurationTest, WhatTheRegistrationSaysAboutStartingAtBootIsShown)
 {
     WriteConfiguration("");

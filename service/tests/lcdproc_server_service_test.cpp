@@ -149,4 +149,34 @@ TEST_F(LcdprocServerService, TheWrapperForwardsScreensAndKeysButNoSink)
     EXPECT_FALSE(wrapper.As<IDisplayDriver>()) << "what the hosted object lacks is not answered";
 }
 
+// A display with a menu of its own and a client that reserves Enter: one decision for each key,
+// the client's while its screen shows, the menu's once it is gone.
+TEST_F(LcdprocServerService, AReservedKeyIsTheClientsWhileItsScreenShowsAndTheMenusAfter)
+{
+    std::ofstream(TestDirectory() / "panel.pxm")
+        << R"(<Menu Title="Panel"><Submenu Label="Sub"><Entry Label="In" Action="BacklightToggle"/></Submenu></Menu>)";
+    const std::string drivers =
+        Driver("Pixtera.FileDisplay", "columns=20;rows=4;path=" + screen,
+               R"(<input active="yes"/><display active="yes"><menu Filename="panel.pxm"/></display>)") +
+        "<driver clsid=\"Pixtera.LCDprocServer\" configuration=\"listen=127.0.0.1:" + std::to_string(port) +
+        ";display=all\"/>";
+    ASSERT_TRUE(LoadConfigurationFile(WriteConfiguration(drivers), *driverManager, *dataManager, *displays));
+    auto client = ClientWithScreen("Mine");
+    ASSERT_EQ(client->Ask("client_add_key Enter"), "success");
+    ASSERT_TRUE(Shows("## Mine ############")) << Shown();
+    std::ofstream(screen + ".keys", std::ios::app) << "Enter\n";
+    std::optional<std::string> line;
+    do
+        line = client->Line();
+    while (line && (line->starts_with("listen") || line->starts_with("ignore")));
+    EXPECT_EQ(line, "key Enter");
+
+    client->Ask("screen_del s");
+    ASSERT_TRUE(Shows("Welcome  to")) << Shown();
+    std::ofstream(screen + ".keys", std::ios::app) << "Enter\n";
+    // Had the first Enter opened the menu too, this one would have opened its submenu.
+    EXPECT_TRUE(Shows("Panel")) << Shown();
+    EXPECT_TRUE(Shows(">Sub")) << Shown();
+}
+
 } // namespace

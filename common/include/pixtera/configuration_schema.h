@@ -6,7 +6,8 @@
 //   <PixteraConfiguration><drivers>
 //     <driver clsid="ProgID" configuration="name=value;..." [DispatchWrap="yes"] [isolated="true"]>
 //       <action active="no"/> <input .../> <output .../> <event .../> <data active="yes"/>
-//       <display active="yes"><queue><queueitem Filename="design.pxd" Runtime="10"/></queue></display>
+//       <display active="yes"><queue><queueitem Filename="design.pxd" Runtime="10"/></queue>
+//         <menu Filename="panel.pxm" Timeout="30"/> <keys Left="PreviousDesign" Enter="Menu"/></display>
 //     </driver>
 //   </drivers></PixteraConfiguration>
 //
@@ -31,8 +32,9 @@ inline constexpr char kConfiguration[] = "configuration"; // the plug-in's own t
 inline constexpr char kDispatchWrap[] = "DispatchWrap"; // "yes": the plug-in runs in a host process
 inline constexpr char kIsolated[] = "isolated"; // "true": the same, as the service's own word
 
-// The capability switches, child elements of a driver with an `active` attribute; only display
-// and data are acted on, the others are kept and written for compatibility.
+// The capability switches, child elements of a driver with an `active` attribute; display and
+// data are acted on, and input: a display takes its keys (bindings and menu) only with it on.
+// The others are kept and written for compatibility.
 inline constexpr char kAction[] = "action";
 inline constexpr char kInput[] = "input";
 inline constexpr char kOutput[] = "output";
@@ -54,6 +56,20 @@ inline constexpr char kQueueItem[] = "queueitem";
 inline constexpr char kQueueItemPath[] = "display/queue/queueitem"; // below a driver element
 inline constexpr char kFilename[] = "Filename";
 inline constexpr char kRuntime[] = "Runtime"; // seconds
+
+// A display's menu: display/menu with the .pxm file's Filename (a relative one lies beside this
+// file) and the seconds without a key after which it closes (0: never).
+inline constexpr char kMenu[] = "menu";
+inline constexpr char kMenuPath[] = "display/menu"; // below a driver element
+inline constexpr char kMenuTimeout[] = "Timeout";
+// What the display's keys do while no menu shows: display/keys, an attribute per key named as
+// the key (Up, Down, Left, Right, Enter, Escape, F1 to F8), its value one of the key roles.
+inline constexpr char kKeys[] = "keys";
+inline constexpr char kKeysPath[] = "display/keys"; // below a driver element
+inline constexpr char kKeyPreviousDesign[] = "PreviousDesign";
+inline constexpr char kKeyNextDesign[] = "NextDesign";
+inline constexpr char kKeyOpenMenu[] = "Menu";
+inline constexpr char kKeyNothing[] = "None";
 
 // What a new file holds.
 inline constexpr std::string_view kDefaultConfiguration =

@@ -15,11 +15,11 @@
 
 namespace pixtera {
 
-struct KeyPress {
+struct MenuKey {
     LONG key = 0; // a KeyCode
     LONG action = kKeyPressed; // kKeyPressed or kKeyRepeated
 
-    bool operator==(const KeyPress&) const = default;
+    bool operator==(const MenuKey&) const = default;
 };
 
 class KeyCoalescer {
@@ -29,14 +29,14 @@ public:
     // Whether the key now waits: a release never does (menus act on presses), a repeat merged
     // into the key before it or a key beyond the capacity neither.
     bool Add(LONG key, LONG action);
-    std::optional<KeyPress> Take();
+    std::optional<MenuKey> Take();
 
     std::size_t waiting() const { return keys_.size(); }
     std::size_t dropped() const { return dropped_; }
 
 private:
     std::size_t capacity_;
-    std::deque<KeyPress> keys_;
+    std::deque<MenuKey> keys_;
     std::size_t dropped_ = 0;
 };
 

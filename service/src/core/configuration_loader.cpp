@@ -2,8 +2,10 @@
 #include "configuration_loader.h"
 
 #include "data_manager.h"
+#include "display_keys_settings.h"
 #include "display_manager.h"
 #include "driver_manager.h"
+#include "fed_values.h"
 #include "screen_sources.h"
 
 #include <pixtera/platform/codepage.h>
@@ -51,8 +53,29 @@ bool IsolateEveryPlugin()
            key.QueryDword("IsolatePlugins").value_or(0) != 0;
 }
 
+// Keys of its own only for a display whose driver element switches input on: a file without it
+// leaves the keys to the bus and the screen sources, as before there were menus.
+void TakeKeys(ManagedDisplay& display, const pugi::xml_node& element, const std::filesystem::path& path,
+              const std::vector<QueueEntry>& entries, DriverManager& drivers, DisplayManager& displays)
+{
+    if (!config::IsActive(element, config::kInput))
+        return;
+    if (!display.hasKeys())
+        LogWarning(path.string() + ": " + element.attribute(config::kClsid).value() +
+                   " takes input, but its driver has no keys");
+    std::vector<std::string> queue;
+    for (const QueueEntry& entry : entries)
+        queue.push_back(Utf16ToUtf8(entry.fileName));
+    MenuServices services;
+    services.outside = &displays.outsideActions();
+    services.setData = [owner = ComPtr<DriverManager>(&drivers)](const std::string& item, const std::string& value) {
+        return SetFedText(*owner, item, value);
+    };
+    display.TakeKeys(ReadDisplayKeys(element, path, queue), std::move(services));
+}
+
 void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesystem::path& path,
-                const DriverRecord& driver, DisplayManager& displays)
+                const DriverRecord& driver, DriverManager& drivers, DisplayManager& displays)
 {
     auto displayDriver = driver.object.As<IDisplayDriver>();
     if (!displayDriver) {
@@ -75,6 +98,7 @@ void AddDisplay(const pugi::xml_node& element, int ordinal, const std::filesyste
                        " has no Filename or no numeric Runtime; it is not shown");
     }
     display->LoadQueue(entries);
+    TakeKeys(*display, element, path, entries, drivers, displays);
 }
 
 } // namespace
@@ -118,7 +142,7 @@ bool LoadConfigurationFile(const std::filesystem::path& path, DriverManager& dri
             driver->capabilities = ReadCapabilities(element);
             LogInformation("Loaded " + std::string(clsid.value()) + KindsOf(driver->capabilities));
             if (driver->capabilities.display)
-                AddDisplay(element, ordinal, path, *driver, displays);
+                AddDisplay(element, ordinal, path, *driver, drivers, displays);
             if (driver->capabilities.data)
                 data.AddProvider(drivers.Size() - 1);
         }

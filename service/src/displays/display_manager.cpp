@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "display_manager.h"
 
+#include <algorithm>
+
 namespace pixtera {
 
 ComPtr<ManagedDisplay> DisplayManager::AddDisplay(IUnknown* driver, QueueOrigin origin,
@@ -21,9 +23,13 @@ std::vector<ComPtr<ManagedDisplay>> DisplayManager::Displays() const
     return displays_;
 }
 
-void DisplayManager::RouteScreenKeys(std::vector<ComPtr<ManagedDisplay>> displays)
+void DisplayManager::RouteKeys(std::vector<ComPtr<ManagedDisplay>> displays)
 {
     screenKeys_.reset();
+    for (const auto& display : Displays())
+        if (display->takesKeys() &&
+            std::none_of(displays.begin(), displays.end(), [&](const auto& d) { return d.get() == display.get(); }))
+            displays.push_back(display);
     if (!displays.empty())
         screenKeys_ = std::make_unique<ScreenKeys>(*keys_, std::move(displays));
 }

@@ -4,6 +4,8 @@
 
 #include "key_events.h"
 #include "managed_display.h"
+#include "outside_actions.h"
+#include "refusing_outside_actions.h"
 #include "screen_keys.h"
 
 #include <pixtera/service_interfaces.h>
@@ -16,7 +18,12 @@ namespace pixtera {
 
 class DisplayManager final : public ComObject<DisplayManager, DispatchNotImplemented<IDisplayManager>> {
 public:
-    explicit DisplayManager(DisplayRuntime runtime) : runtime_(runtime) {}
+    // `outside`: what the displays' menus start outside them (programs, logind, events); it
+    // outlives the display manager.
+    explicit DisplayManager(DisplayRuntime runtime, OutsideActions& outside = RefusingOutsideActions::Instance())
+        : runtime_(runtime), outside_(outside)
+    {
+    }
 
     // IDisplayManager
     HRESULT STDMETHODCALLTYPE Count(LONG* count) override;
@@ -32,11 +39,14 @@ public:
 
     // The keys pressed on any display, for subscribers.
     KeyEvents& keys() { return *keys_; }
-    // From now on the keys of these displays (those with screen sources) go to their sources.
-    void RouteScreenKeys(std::vector<ComPtr<ManagedDisplay>> displays);
+    // From now on the keys of these displays (those with screen sources) and of every display that
+    // takes keys go to them, on the key thread (ScreenKeys).
+    void RouteKeys(std::vector<ComPtr<ManagedDisplay>> withSources);
+    OutsideActions& outsideActions() { return outside_; }
 
 private:
     const DisplayRuntime runtime_;
+    OutsideActions& outside_;
     const std::shared_ptr<KeyEvents> keys_ = std::make_shared<KeyEvents>();
     mutable std::mutex mutex_; // guards displays_
     std::vector<ComPtr<ManagedDisplay>> displays_;

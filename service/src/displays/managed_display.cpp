@@ -133,6 +133,8 @@ HRESULT ManagedDisplay::SetBrightness(LONG percent)
     HRESULT hr = E_NOTIMPL;
     if (power_)
         fault_->Guard([&] { return hr = power_->SetBrightness(percent); });
+    if (SUCCEEDED(hr))
+        brightness_ = percent;
     return hr;
 }
 
@@ -283,6 +285,51 @@ HRESULT ManagedDisplay::ShowQueueItem(LONG index, ULONG holdSeconds)
     return S_OK;
 }
 
+void ManagedDisplay::TakeKeys(MenuSettings settings, MenuServices services)
+{
+    menu_ =
+        std::make_shared<DisplayMenu>(std::move(settings), static_cast<std::size_t>(std::max<LONG>(1, own_.rows())));
+    menuServices_ = std::move(services);
+}
+
+void ManagedDisplay::HandKey(LONG key, LONG action)
+{
+    const bool menuOpen = menu_ && menu_->open();
+    // LCDd's clients hear of presses only; while the menu is open no client's screen shows.
+    if (!menuOpen && action != kKeyReleased && !clients_.empty() && HandScreenKey(key))
+        return;
+    if (!menu_ || blanked_)
+        return;
+    switch (menu_->Key(key, action)) {
+    case DisplayMenu::KeyUse::PreviousDesign: StepDesign(-1); break;
+    case DisplayMenu::KeyUse::NextDesign: StepDesign(1); break;
+    case DisplayMenu::KeyUse::Menu:
+    case DisplayMenu::KeyUse::Nothing: break;
+    }
+}
+
+HRESULT ManagedDisplay::StepDesign(int delta)
+{
+    std::lock_guard lock(mutex_);
+    if (queue_.empty())
+        return E_FAIL;
+    std::lock_guard jumpLock(jumpMutex_);
+    JumpByLocked(delta, queue_.size());
+    return S_OK;
+}
+
+void ManagedDisplay::JumpByLocked(int delta, std::size_t queueSize)
+{
+    if (queueSize == 0)
+        return;
+    const auto size = static_cast<long long>(queueSize);
+    // From a jump not yet shown, so that two quick presses go two entries on.
+    const long long from = jump_ ? static_cast<long long>(jump_->index) : lastQueueItem_.load();
+    const long long to = from < 0 ? (delta > 0 ? 0 : size - 1) : ((from + delta) % size + size) % size;
+    jump_ = Jump{static_cast<std::size_t>(to), 0};
+    jumpEvent_.Set();
+}
+
 std::optional<ManagedDisplay::Jump> ManagedDisplay::TakeJump()
 {
     std::lock_guard lock(jumpMutex_);
@@ -302,6 +349,8 @@ void ManagedDisplay::ObserveShown(std::function<void()> observer)
 
 void ManagedDisplay::SetShown(LONG index)
 {
+    if (index >= 0)
+        lastQueueItem_ = index;
     if (shown_.exchange(index) == index)
         return;
     std::lock_guard lock(shownObserverMutex_);
@@ -323,8 +372,22 @@ void ManagedDisplay::RefreshThread()
     bool lastHeld = false;
     constexpr std::size_t kNoSource = SIZE_MAX;
     std::size_t shownSource = kNoSource; // the source whose screen shows
+    bool resume = false; // the menu closed: back to the entry it covered
     for (Showing showing = Showing::Shown; showing != Showing::Stopped;) {
-        const std::optional<Jump> jump = TakeJump();
+        if (menu_ && menu_->Showing(DisplayMenu::Clock::now())) {
+            if (shownSource != kNoSource)
+                clients_.Shown(shownSource, index_, -1, Eighths(runtime_.clock.Now()));
+            shownSource = kNoSource;
+            showing = ShowMenu(lastFrame, anyFrame);
+            resume = true;
+            continue;
+        }
+        std::optional<Jump> jump = TakeJump();
+        if (std::exchange(resume, false) && !jump) {
+            const LONG last = lastQueueItem_;
+            if (last >= 0 && static_cast<std::size_t>(last) < queue_.size())
+                jump = Jump{static_cast<std::size_t>(last), 0};
+        }
         const Turn turn =
             jump ? rotation.JumpTo(jump->index) : rotation.Next(queue_.size(), ClientScreenList(), lastHeld);
         if (shownSource != kNoSource && (turn.kind != Turn::Kind::Client || turn.screen.source != shownSource)) {
@@ -450,14 +513,21 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
         const DWORD next = now + kEighthMs;
         const DWORD wake = TickIsBefore(next, end) ? next : end;
         for (;;) {
-            const bool watch = WatchScreens(clock.Now());
-            Event* const events[] = {&stop_, &powerEvent_, &jumpEvent_, clients_.changed().get()};
-            const auto woken = clock.WaitUntilAny(std::span(events, watch ? 4 : 3), wake);
+            Event* events[5] = {&stop_, &powerEvent_, &jumpEvent_};
+            std::size_t watched = 3;
+            if (menu_)
+                events[watched++] = &menu_->wake();
+            const std::size_t screens = watched;
+            if (WatchScreens(clock.Now()))
+                events[watched++] = clients_.changed().get();
+            const auto woken = clock.WaitUntilAny(std::span(events, watched), wake);
             if (woken == 0)
                 return Showing::Stopped;
             if (woken == 2)
                 return Showing::Shown; // a jump: the next turn takes it
-            if (woken != 3)
+            if (woken && menu_ && events[*woken] == &menu_->wake())
+                return Showing::Shown; // the menu: the next turn shows it
+            if (woken != screens)
                 break;
             ScreensSeen(clock.Now());
             if (ends())
@@ -530,8 +600,10 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& last
             wake = clock.Now() + kEighthMs;
         if (!clients_.empty() && !WatchScreens(clock.Now()) && TickIsBefore(screensQuietUntil_, wake))
             wake = screensQuietUntil_;
-        Event* events[5] = {&stop_, &powerEvent_, &jumpEvent_};
+        Event* events[6] = {&stop_, &powerEvent_, &jumpEvent_};
         std::size_t watched = 3;
+        if (menu_)
+            events[watched++] = &menu_->wake();
         const bool watchValues = signal && schedule.watchesValues();
         if (watchValues)
             events[watched++] = &valuesChanged_;
@@ -541,6 +613,8 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& last
         stopSeen = woken == 0;
         if (woken == 2)
             return Showing::Shown; // a jump: the next turn takes it
+        if (woken && menu_ && events[*woken] == &menu_->wake())
+            return Showing::Shown; // the menu: the next turn shows it
         if (woken == 1 && !blanked_)
             schedule.Restart(); // the end of a blanking that kept rendering: show it now
         if (woken && *woken >= 3 && events[*woken] == &valuesChanged_ && signal->generation() != renderedGeneration)
@@ -554,6 +628,101 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& last
     if (stopSeen || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;
     return rendered ? Showing::Shown : Showing::Skipped;
+}
+
+ManagedDisplay::Showing ManagedDisplay::ShowMenu(std::string& lastFrame, bool& anyFrame)
+{
+    SetShown(-1);
+    UseOwnCharacters();
+    const TickClock& clock = runtime_.clock;
+    const auto columns = static_cast<std::size_t>(std::max<LONG>(0, own_.columns()));
+    for (;;) {
+        // A blanked display stays dark: the menu closes, and the queue's turn waits for the light.
+        if (blanked_) {
+            menu_->Close();
+            return Showing::Shown;
+        }
+        auto now = DisplayMenu::Clock::now();
+        const DisplayMenu::Steps steps = menu_->Step(now);
+        for (const MenuAction& action : steps.actions)
+            DoMenuAction(action);
+        now = DisplayMenu::Clock::now();
+        if (!menu_->Showing(now))
+            return Showing::Shown;
+        std::string frame;
+        for (const std::string& row : menu_->Frame(columns, now))
+            frame += row;
+        if ((!anyFrame || frame != lastFrame) && (WriteOwnFrame(frame) || !driver_)) {
+            lastFrame = frame;
+            anyFrame = true;
+        }
+        DWORD wait = static_cast<DWORD>(kLongestWaitMs);
+        if (const auto deadline = menu_->Deadline()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count();
+            wait = static_cast<DWORD>(std::clamp<long long>(left, 1, kLongestWaitMs));
+        }
+        Event* const events[] = {&stop_, &powerEvent_, &menu_->wake()};
+        if (clock.WaitUntilAny(events, clock.Now() + wait) == 0)
+            return Showing::Stopped;
+    }
+}
+
+namespace {
+
+// The display as its menu's actions see it, on the refresh thread: the queue is read without
+// its lock there, and jumps go under the jump mutex alone.
+class MenuDisplayOf final : public MenuDisplay {
+public:
+    MenuDisplayOf(std::function<bool(const std::string&)> showDesign, std::function<void(int)> step,
+                  ManagedDisplay& display, std::atomic<LONG>& brightness)
+        : showDesign_(std::move(showDesign)), step_(std::move(step)), display_(display), brightness_(brightness)
+    {
+    }
+    bool ShowDesign(const std::string& fileName) override { return showDesign_(fileName); }
+    void StepDesign(int delta) override { step_(delta); }
+    HRESULT SetBacklight(bool on) override { return display_.SetBacklight(on); }
+    bool backlight() const override { return display_.backlight(); }
+    HRESULT StepBrightness(LONG delta) override
+    {
+        return display_.SetBrightness(std::clamp<LONG>(brightness_ + delta, 0, 100));
+    }
+
+private:
+    std::function<bool(const std::string&)> showDesign_;
+    std::function<void(int)> step_;
+    ManagedDisplay& display_;
+    std::atomic<LONG>& brightness_;
+};
+
+// A queue entry written as the name or as a path ending in it, as the menu file has it.
+bool NamesDesign(const std::u16string& entry, const std::string& fileName)
+{
+    const std::string path = Utf16ToUtf8(entry);
+    return path == fileName || (path.size() > fileName.size() && path.ends_with(fileName) &&
+                                path[path.size() - fileName.size() - 1] == '/');
+}
+
+} // namespace
+
+void ManagedDisplay::DoMenuAction(const MenuAction& action)
+{
+    auto showDesign = [this](const std::string& fileName) {
+        for (std::size_t i = 0; i < queue_.size(); ++i) {
+            if (!NamesDesign(queue_[i]->fileName(), fileName))
+                continue;
+            std::lock_guard lock(jumpMutex_);
+            jump_ = Jump{i, 0};
+            jumpEvent_.Set();
+            return true;
+        }
+        return false;
+    };
+    auto step = [this](int delta) {
+        std::lock_guard lock(jumpMutex_);
+        JumpByLocked(delta, queue_.size());
+    };
+    MenuDisplayOf display(showDesign, step, *this, brightness_);
+    PerformMenuAction(action, index_, display, menuServices_, menu_);
 }
 
 bool ManagedDisplay::WriteOwnFrame(std::string_view frame)
@@ -603,18 +772,23 @@ ManagedDisplay::Showing ManagedDisplay::ShowIdle()
             WriteOwnFrame(own_.frame());
     }
     if (clients_.empty()) {
-        stop_.Wait(INFINITE);
-        return Showing::Stopped;
+        if (!menu_ || WaitForAny({&stop_, &menu_->wake()}, INFINITE) == WAIT_OBJECT_0)
+            return Showing::Stopped;
+        return Showing::Shown; // the menu: the next turn shows it
     }
     // Until a client screen may want its turn: at its source's word, or every eighth when polled.
     const TickClock& clock = runtime_.clock;
     const DWORD wake = clients_.polled() ? clock.Now() + kEighthMs : clock.Now() + static_cast<DWORD>(kLongestWaitMs);
     if (!WatchScreens(clock.Now()) && clock.WaitUntil(stop_, screensQuietUntil_))
         return Showing::Stopped;
-    Event* const events[] = {&stop_, clients_.changed().get()};
-    const auto woken = clock.WaitUntilAny(events, wake);
+    Event* events[3] = {&stop_, clients_.changed().get()};
+    if (menu_)
+        events[2] = &menu_->wake();
+    const auto woken = clock.WaitUntilAny(std::span(events, menu_ ? 3 : 2), wake);
     if (woken == 0 || stop_.Wait(0) == WAIT_OBJECT_0)
         return Showing::Stopped;
+    if (woken == 2)
+        return Showing::Shown; // the menu: the next turn shows it
     ScreensSeen(clock.Now());
     return Showing::Shown;
 }

@@ -10,9 +10,11 @@
 // output first runs, and are then the refresh thread's alone, like the user characters loaded.
 
 #include "client_screens.h"
+#include "display_menu.h"
 #include "display_runtime.h"
 #include "frame_tally.h"
 #include "key_events.h"
+#include "menu_actions.h"
 #include "plugin_fault.h"
 #include "queue_entry.h"
 #include "queue_item.h"
@@ -58,6 +60,19 @@ public:
     // A key pressed on this display, for its screen sources: the one whose screen shows first.
     // Any thread but the refresh thread; false when none took it.
     bool HandScreenKey(LONG key) { return clients_.Key(index_, key); }
+
+    // The display's own keys and menu (a driver with `input` on), set before the output first
+    // starts; without them the display leaves its keys to the bus and its screen sources.
+    void TakeKeys(MenuSettings settings, MenuServices services);
+    bool takesKeys() const { return static_cast<bool>(menu_); }
+    // A key pressed on this display, any thread but the refresh thread. While the menu is closed a
+    // screen source whose screen shows (or that holds the key) takes it first; otherwise it is
+    // the display's: its binding, or the open menu's. Keys do nothing of the display's own while
+    // it is blanked, where nobody sees what they would do.
+    void HandKey(LONG key, LONG action);
+    // Shows the queue's entry `delta` places after the one shown (or asked for), round the ends,
+    // and the rotation goes on from there. Any thread but the refresh thread.
+    HRESULT StepDesign(int delta);
 
     // IManagedDisplay
     HRESULT STDMETHODCALLTYPE GetDriver(IDisplayDriver** driver) override;
@@ -139,6 +154,12 @@ private:
     };
     std::optional<Jump> TakeJump();
     void SetShown(LONG index);
+    // The jump `delta` entries from the last one shown or asked for; under jumpMutex_.
+    void JumpByLocked(int delta, std::size_t queueSize);
+    // The menu over the queue, until it closes and no failure of an action shows.
+    Showing ShowMenu(std::string& lastFrame, bool& anyFrame);
+    // What the open menu's action does; on the refresh thread.
+    void DoMenuAction(const MenuAction& action);
     // Shows a client screen for its duration, rendered every eighth of a second, unless it goes
     // or another interrupts it.
     Showing ShowClient(const Turn& turn, std::string& lastFrame, bool& anyFrame);
@@ -207,6 +228,10 @@ private:
     std::atomic<bool> drawnOver_{false};
     std::mutex observerMutex_; // guards observer_
     std::function<void()> observer_;
+    std::shared_ptr<DisplayMenu> menu_; // set up once, before the output runs; shared with late answers
+    MenuServices menuServices_; // set up with menu_
+    std::atomic<LONG> lastQueueItem_{-1}; // the last queue entry shown (the one under the menu)
+    std::atomic<LONG> brightness_{100}; // the last set; what BrightnessUp and Down step from
     std::mutex jumpMutex_; // guards jump_; the refresh thread cannot take mutex_ (StopOutput joins it)
     std::optional<Jump> jump_;
     Event jumpEvent_; // set with jump_, for the refresh thread

@@ -7,7 +7,8 @@
 namespace pixtera {
 namespace {
 
-// Keys a person can press in a moment; a menu has to see them in order, so more are dropped.
+// Keys a person can press in a moment; a menu has to see them in order, so more are dropped (a
+// held key's repeats are merged, so a key at 1 kHz never fills it).
 constexpr std::size_t kWaitingKeys = 64;
 
 } // namespace
@@ -32,13 +33,10 @@ void ScreenKeys::Run()
     NameThisThread("px-screenkeys");
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     while (WaitForAny({&stop_, &arrived_}, INFINITE) != WAIT_OBJECT_0) {
-        for (const KeyPress& press : queue_->Take()) {
-            if (press.action == kKeyReleased)
-                continue; // LCDd's clients hear of presses only
+        for (const KeyPress& press : queue_->Take())
             for (const auto& display : displays_)
                 if (display->index() == press.display)
-                    display->HandScreenKey(press.key);
-        }
+                    display->HandKey(press.key, press.action);
     }
     CoUninitialize();
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Hands the keys of the displays that have screen sources to those sources (IScreenKeys), on a
-// thread of its own (px-screenkeys): a source may be a plug-in in another process, whose calls
-// wait, and neither the driver's key thread nor the display's refresh thread should. A key no
-// source takes stays the service's (the bus's KeyPressed sees every key either way).
+// Hands the keys of the displays that have screen sources or take keys to them
+// (ManagedDisplay::HandKey), on a thread of its own (px-screenkeys): a source may be a plug-in in
+// another process, whose calls wait, and neither the driver's key thread nor the display's
+// refresh thread should. One decision for each key: a source whose screen shows takes it first,
+// else the display's own bindings and menu (the bus's KeyPressed sees every key either way).
 //
 // Concurrency: the queue is the only datum the publishing threads touch (under its own mutex);
 // everything else is the thread's.
@@ -21,7 +22,7 @@ namespace pixtera {
 
 class ScreenKeys {
 public:
-    // `displays`: those with screen sources.
+    // `displays`: those with screen sources or keys of their own.
     ScreenKeys(KeyEvents& events, std::vector<ComPtr<ManagedDisplay>> displays);
     ~ScreenKeys();
     ScreenKeys(const ScreenKeys&) = delete;

@@ -46,7 +46,7 @@ void ConnectScreenSources(DriverManager& drivers, DisplayManager& displays)
                 withSources.push_back(display);
         }
     }
-    displays.RouteScreenKeys(std::move(withSources));
+    displays.RouteKeys(std::move(withSources));
 }
 
 } // namespace pixtera
