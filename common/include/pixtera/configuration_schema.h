@@ -6,7 +6,8 @@
 //   <PixteraConfiguration><drivers>
 //     <driver clsid="ProgID" configuration="name=value;..." [DispatchWrap="yes"] [isolated="true"]>
 //       <action active="no"/> <input .../> <output .../> <event .../> <data active="yes"/>
-//       <display active="yes"><queue><queueitem Filename="design.pxd" Runtime="10"/></queue></display>
+//       <display active="yes" [menu="panel.pxm"]><queue><queueitem Filename="design.pxd"
+//       Runtime="10"/></queue></display>
 //     </driver>
 //   </drivers></PixteraConfiguration>
 //
@@ -54,6 +55,9 @@ inline constexpr char kQueueItem[] = "queueitem";
 inline constexpr char kQueueItemPath[] = "display/queue/queueitem"; // below a driver element
 inline constexpr char kFilename[] = "Filename";
 inline constexpr char kRuntime[] = "Runtime"; // seconds
+
+// The display's menu: a menu file (.pxm) its keys open; keys reach it only with <input active="yes"/>.
+inline constexpr char kMenuAttribute[] = "menu"; // on the display element
 
 // What a new file holds.
 inline constexpr std::string_view kDefaultConfiguration =
