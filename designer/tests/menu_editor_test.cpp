@@ -268,6 +268,18 @@ TEST_F(MenuEditorTest, ThePreviewWalksTheMenuWithTheArrowsEnterAndEscape)
     EXPECT_EQ(canvas.menuWalk(), nullptr) << "a closed editor leaves the preview to the design";
 }
 
+TEST_F(MenuEditorTest, TheWindowGoesWhileALabelIsBeingTyped)
+{
+    // The label's field gives up the keyboard as the window goes, after the editor's menu has.
+    QTest::keyClick(editor, Qt::Key_N, Qt::AltModifier);
+    ASSERT_EQ(QApplication::focusWidget(), &editor->tree()) << "Alt+N: the entries";
+    QTest::keyClick(&editor->tree(), Qt::Key_Insert);
+    QTest::keyClicks(&form().label(), QStringLiteral("Half typed"));
+    ASSERT_EQ(QApplication::focusWidget(), &form().label());
+    window.reset();
+    EXPECT_EQ(QApplication::focusWidget(), nullptr);
+}
+
 TEST_F(MenuEditorTest, ThePreviewFollowsTheDisplaysSize)
 {
     BuildMenu();

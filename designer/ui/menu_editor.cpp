@@ -76,10 +76,10 @@ MenuEditor::MenuEditor(PreviewWidget& preview, UserPrompts& prompts, QWidget* pa
     auto* layout = new QVBoxLayout(this);
 
     auto* files = new QHBoxLayout;
-    const std::pair<const char*, std::function<void()>> fileCommands[] = {{"&New", [this] { New(); }},
-                                                                          {"&Open...", [this] { Open(); }},
-                                                                          {"&Save", [this] { Save(); }},
-                                                                          {"Save &As...", [this] { SaveAs(); }}};
+    const std::pair<const char*, std::function<void()>> fileCommands[] = {{"New", [this] { New(); }},
+                                                                          {"Open...", [this] { Open(); }},
+                                                                          {"Save", [this] { Save(); }},
+                                                                          {"Save As...", [this] { SaveAs(); }}};
     for (const auto& [text, command] : fileCommands) {
         QPushButton* button = Button(this, QString::fromLatin1(text), "");
         connect(button, &QPushButton::clicked, this, command);
@@ -167,7 +167,15 @@ MenuEditor::MenuEditor(PreviewWidget& preview, UserPrompts& prompts, QWidget* pa
     resize(820, 460);
 }
 
-MenuEditor::~MenuEditor() { preview_.PreviewMenu(nullptr); }
+MenuEditor::~MenuEditor()
+{
+    // The fields outlive the document (they go with the dialog after its members): a field giving
+    // up the keyboard then must not edit a menu that is gone.
+    disconnect(form_, nullptr, this, nullptr);
+    disconnect(title_, nullptr, this, nullptr);
+    disconnect(tree_, nullptr, this, nullptr);
+    preview_.PreviewMenu(nullptr);
+}
 
 void MenuEditor::BuildCommands(QVBoxLayout& buttons)
 {

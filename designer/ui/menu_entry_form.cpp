@@ -69,6 +69,14 @@ MenuEntryForm::MenuEntryForm(QWidget* parent) : QWidget(parent)
     Show(nullptr);
 }
 
+MenuEntryForm::~MenuEntryForm()
+{
+    // The fields go after the form's members: one giving up the keyboard then reports nothing.
+    arguments_->removeEventFilter(this);
+    for (QObject* field : findChildren<QObject*>())
+        disconnect(field, nullptr, this, nullptr);
+}
+
 void MenuEntryForm::Show(const MenuEntry* entry)
 {
     filling_ = true;

@@ -46,6 +46,7 @@ class MenuEntryForm : public QWidget {
     Q_OBJECT
 public:
     explicit MenuEntryForm(QWidget* parent = nullptr);
+    ~MenuEntryForm() override;
 
     // Shows `entry` (none: an empty, disabled form); a submenu shows its label only.
     void Show(const MenuEntry* entry);
