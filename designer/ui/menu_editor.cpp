@@ -25,15 +25,30 @@ namespace {
 constexpr char kNewEntryLabel[] = "New entry";
 constexpr char kNewSubmenuLabel[] = "New submenu";
 
+// What the entry does, with what it names: "Run a program: /usr/bin/uptime -p, asked".
 QString Caption(const MenuEntry& entry)
 {
     if (entry.submenu)
         return QStringLiteral("submenu");
-    for (const MenuActionCaption& caption : kMenuActionCaptions)
-        if (caption.kind == entry.action.kind)
-            return QString::fromLatin1(caption.caption) +
-                   (entry.action.confirm ? QStringLiteral(", asked") : QString());
-    return {};
+    const MenuAction& action = entry.action;
+    QString caption;
+    for (const MenuActionCaption& known : kMenuActionCaptions)
+        if (known.kind == action.kind)
+            caption = QString::fromLatin1(known.caption);
+    std::string names;
+    switch (action.kind) {
+    case MenuActionKind::ShowDesign: names = action.design; break;
+    case MenuActionKind::SetData: names = action.item + " = " + action.value; break;
+    case MenuActionKind::PublishEvent: names = action.event; break;
+    case MenuActionKind::RunCommand:
+        for (const std::string& word : action.command)
+            names += (names.empty() ? "" : " ") + word;
+        break;
+    default: break;
+    }
+    if (!names.empty())
+        caption += QStringLiteral(": ") + QString::fromStdString(names);
+    return action.confirm ? caption + QStringLiteral(", asked") : caption;
 }
 
 QPushButton* Button(QWidget* parent, const QString& text, const char* name)
@@ -119,16 +134,16 @@ MenuEditor::MenuEditor(PreviewWidget& preview, UserPrompts& prompts, QWidget* pa
     tree_->setObjectName(QStringLiteral("menuTree"));
     tree_->setHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Does")});
     tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    tree_->setMinimumWidth(280);
+    tree_->setMinimumWidth(360);
     entries->addWidget(tree_, 1);
-    middle->addLayout(entries, 2);
+    middle->addLayout(entries, 3);
     auto* buttons = new QVBoxLayout;
     BuildCommands(*buttons);
     middle->addLayout(buttons);
     form_ = new MenuEntryForm(this);
     form_->setObjectName(QStringLiteral("entryForm"));
-    form_->setMinimumWidth(300);
-    middle->addWidget(form_, 3);
+    form_->setMinimumWidth(260);
+    middle->addWidget(form_, 2);
     layout->addLayout(middle, 1);
 
     problem_ = new QLabel(this);
