@@ -268,6 +268,31 @@ TEST_F(MenuEditorTest, ThePreviewWalksTheMenuWithTheArrowsEnterAndEscape)
     EXPECT_EQ(canvas.menuWalk(), nullptr) << "a closed editor leaves the preview to the design";
 }
 
+TEST_F(MenuEditorTest, ClosingTheWindowOffersToSaveAnUnsavedMenu)
+{
+    editor->close();
+    ASSERT_FALSE(editor->isVisible());
+    EXPECT_TRUE(window->close()) << "nothing to save";
+    EXPECT_TRUE(script.questions.empty());
+
+    window->show();
+    window->ShowMenuEditor();
+    editor->AddEntry();
+    editor->close();
+    const auto file = TestDirectory() / "kept.pxm";
+    script.yesNo.push_back(true);
+    script.files.push_back(std::nullopt); // the save dialog cancelled: the window stays
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(script.questions.size(), 1u);
+    EXPECT_EQ(script.questions[0], "Menu editor|The menu has changes that are not saved. Save them?");
+    script.yesNo.push_back(true);
+    script.files.push_back(file);
+    EXPECT_TRUE(window->close());
+    Menu saved;
+    ASSERT_TRUE(LoadMenu(file, saved).ok);
+    EXPECT_EQ(saved.entries.size(), 1u);
+}
+
 TEST_F(MenuEditorTest, TheWindowGoesWhileALabelIsBeingTyped)
 {
     // The label's field gives up the keyboard as the window goes, after the editor's menu has.
