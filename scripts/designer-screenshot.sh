@@ -4,7 +4,7 @@
 # throw-away directory: a private session bus, its own registry, the service with a file display
 # and the system data, and the designer on a virtual X server.
 #
-#   scripts/designer-screenshot.sh [--panel | --hung | --detect | --power | --preview] [DESIGN.pxd] [OUTPUT.png]
+#   scripts/designer-screenshot.sh [--panel | --hung | --detect | --power | --preview | --menu] [DESIGN.pxd] [OUTPUT.png]
 #
 # With --panel the picture is of the configuration panel (File > Configure), by default
 # docs/images/configuration-panel.png. With --hung the service is stopped (SIGSTOP) under a window
@@ -13,7 +13,10 @@
 # two modules on a model I2C bus (the tests' LD_PRELOAD stand-in for i2c-dev), by default
 # docs/images/detect-displays.png. With --power the picture is of Display > Power..., by default
 # /tmp/designer-power.png. With --preview the service has two file displays and the picture shows
-# Display > Preview open, by default /tmp/designer-preview.png.
+# Display > Preview open, by default /tmp/designer-preview.png. With --menu a menu is built from
+# nothing in File > Menu Editor with its keys, under a window manager, and the preview walks it:
+# by default docs/images/menu-editor.png; PIXTERA_SCREENSHOT_STEPS=DIR keeps a picture after each
+# of its steps there, to see where a key went astray.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
@@ -22,7 +25,9 @@ hung=false
 detect=false
 power=false
 preview=false
+menu=false
 case "${1:-}" in
+  --menu) menu=true; shift ;;
   --power) power=true; shift ;;
   --preview) preview=true; shift ;;
   --panel) panel=true; shift ;;
@@ -36,6 +41,9 @@ $hung && default_output=/tmp/designer-hung.png
 $detect && default_output=$PIXTERA_ROOT/docs/images/detect-displays.png
 $power && default_output=/tmp/designer-power.png
 $preview && default_output=/tmp/designer-preview.png
+$menu && default_output=$PIXTERA_ROOT/docs/images/menu-editor.png
+screen=1100x700
+$menu && screen=1560x665
 output=${2:-$default_output}
 install_packages "${PIXTERA_PACKAGES[@]}" xvfb xauth imagemagick xdotool openbox
 cmake -S "$PIXTERA_ROOT" -B "$PIXTERA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -71,10 +79,44 @@ $second_display
 XML
 
 mkdir -p "$(dirname "$output")"
-dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
-  if [ "$4" = true ] || [ "$5" = true ] || [ "$6" = true ] || [ "$7" = true ]; then openbox & sleep 1; fi
-  "${@:8}" "$1/bin/pixtera-designer" & designer=$!
+dbus-run-session -- xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+  if [ "$4" = true ] || [ "$5" = true ] || [ "$6" = true ] || [ "$7" = true ] || [ "$8" = true ]; then openbox & sleep 1; fi
+  "${@:9}" "$1/bin/pixtera-designer" & designer=$!
   sleep 5
+  if [ "$8" = true ]; then
+    # File > Menu Editor, then a menu built with the keys of the editor alone, beside the main window.
+    window=$(xdotool search --name "Pixtera designer" | head -n 1)
+    xdotool windowactivate --sync "$window" windowmove "$window" 0 0 windowsize "$window" 760 660
+    sleep 1
+    xdotool key ctrl+m
+    sleep 2
+    editor=$(xdotool search --name "^Menu - " | head -n 1)
+    xdotool windowmove "$editor" 770 0 windowsize "$editor" 785 480 windowactivate --sync "$editor"
+    sleep 1
+    step=0
+    shot() { if [ -n "${PIXTERA_SCREENSHOT_STEPS:-}" ]; then step=$((step + 1)); import -window root "$PIXTERA_SCREENSHOT_STEPS/$step.png"; fi; }
+    keys() { xdotool key --delay 120 "$@"; sleep 0.3; shot; }
+    text() { xdotool type --delay 60 -- "$1"; xdotool key Return; sleep 0.3; shot; }
+    keys alt+t ctrl+a; text "Front panel"
+    keys alt+n Insert; text "Clock"; keys alt+c Up alt+g; text "clock.pxd"
+    keys alt+n Insert; text "Next screen"
+    keys alt+n shift+Insert; text "Light"
+    keys alt+n Insert; text "Toggle"; keys alt+c Down Down Down Down alt+n ctrl+Right
+    keys alt+n Insert; text "Brighter"; keys alt+c Down Down Down Down Down
+    keys alt+n shift+Insert; text "System"; keys alt+n ctrl+Left
+    keys alt+n Insert; text "Uptime"; keys alt+n ctrl+Right
+    keys alt+c Down Down Down Down Down Down Down Down alt+p; text "/usr/bin/uptime"
+    keys alt+r; xdotool type -- "-p"; keys alt+a
+    keys alt+n Insert; text "Reboot"
+    keys alt+c Down Down Down Down Down Down Down Down Down Down Down Down alt+a alt+n
+    # The preview walks it: Enter opens the menu, the arrows move down to System.
+    xdotool windowactivate --sync "$window"
+    sleep 1
+    # A click beside the display gives the preview the keyboard and selects nothing.
+    xdotool mousemove --window "$window" 380 120 click 1
+    xdotool key --delay 200 Return Down Down Down
+    sleep 1
+  fi
   if [ "$7" = true ]; then
     # Display > Preview, by the mouse and the arrows: the menu has no mnemonic.
     window=$(xdotool search --name "Pixtera designer" | head -n 1)
@@ -121,5 +163,5 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
   if [ "$6" = true ] || [ "$7" = true ]; then xdotool key Escape; fi
   kill $designer; wait $designer || true
   pkill -f "$1/bin/pixtera2" || true
-' _ "$work" "$output" "$panel" "$hung" "$detect" "$power" "$preview" "${preload[@]}"
+' _ "$work" "$output" "$panel" "$hung" "$detect" "$power" "$preview" "$menu" "${preload[@]}"
 echo "Wrote $output"

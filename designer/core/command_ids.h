@@ -36,6 +36,7 @@ enum CommandId : int {
     kAbout = 57664,
     kQuickStart = 221,
     kPowerPolicy = 231, // Display > Power...
+    kMenuEditor = 241, // File > Menu Editor...
 
     kModeStatic = 32821, // to kModeStatic + 3 for the bar
     kAlignLeft = 32832,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "configuration_editor.h"
 
+#include "display_menu.h"
 #include "module_place.h"
 #include "plugin_titles.h"
 
@@ -218,6 +219,23 @@ void ConfigurationEditor::Remove(std::size_t row)
         driver.parent().remove_child(driver);
     }
     Refill();
+}
+
+pugi::xml_node ConfigurationEditor::DriverOf(std::size_t row) const
+{
+    if (row >= loaded_.size())
+        return {};
+    const auto drivers = document_.document.select_nodes(config::kDriverPath);
+    return loaded_[row].element < drivers.size() ? drivers[loaded_[row].element].node() : pugi::xml_node();
+}
+
+bool ConfigurationEditor::DrivesDisplay(std::size_t row) const { return designer::DrivesDisplay(DriverOf(row)); }
+
+std::string ConfigurationEditor::DisplayMenu(std::size_t row) const { return BoundMenu(DriverOf(row)); }
+
+bool ConfigurationEditor::BindDisplayMenu(std::size_t row, const std::filesystem::path& menu, std::string* why)
+{
+    return BindMenu(DriverOf(row), menu, why);
 }
 
 bool ConfigurationEditor::Configure(std::size_t row, const ConfigureDialog& configure, bool required)

@@ -68,6 +68,11 @@ public:
     void Remove(std::size_t row);
     // Asks for the row's settings and stores them when accepted.
     bool Configure(std::size_t row, const ConfigureDialog& configure, bool required = false);
+    // A listed display's menu file (empty: none), and binding one: only a menu the display would
+    // read, its keys switched on with it; an empty file unbinds. False with the reason.
+    bool DrivesDisplay(std::size_t row) const;
+    std::string DisplayMenu(std::size_t row) const;
+    bool BindDisplayMenu(std::size_t row, const std::filesystem::path& menu, std::string* why = nullptr);
     // Writes the file atomically, one tag per line, keeping the file as it was as
     // pixtera2.xml.previous; false with the reason (a read-only file is refused, not replaced).
     bool Save(std::string* error = nullptr);
@@ -80,6 +85,8 @@ private:
     // The plug-ins the file loads, read again, and their titles.
     void Refill();
     void ReadLoaded();
+    // The row's driver element; empty when the row is none.
+    pugi::xml_node DriverOf(std::size_t row) const;
 
     std::filesystem::path file_;
     std::filesystem::path pluginDirectory_;

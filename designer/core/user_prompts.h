@@ -23,6 +23,9 @@ public:
     // A design for the queue, starting in `startIn` (the open design's directory) when given.
     virtual std::optional<std::filesystem::path> ChooseDesignToAdd(const std::filesystem::path& startIn) = 0;
     virtual std::optional<std::filesystem::path> ChooseBackground() = 0;
+    // A menu file (.pxm) to open or bind to a display, and one to save a menu as.
+    virtual std::optional<std::filesystem::path> ChooseMenuToOpen() = 0;
+    virtual std::optional<std::filesystem::path> ChooseMenuToSave() = 0;
     // "Please enter text"; none when cancelled.
     virtual std::optional<std::string> AskText(const std::string& initial) = 0;
     // The Custom scheme's dialog; false when cancelled.

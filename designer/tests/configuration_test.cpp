@@ -541,3 +541,51 @@ TEST_F(ConfigurationTest, APluginWithSettingsIsAddedThroughItsForm)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ConfigurationTest, AMenuIsBoundToADisplayWithItsKeysAndUnboundAgain)
+{
+    WriteConfiguration(R"(<driver clsid="Pixtera.FileDisplay" configuration="path=/nowhere">)"
+                       R"(<display active="yes"><queue><queueitem Filename="/d/clock.pxd" Runtime="5"/></queue>)"
+                       R"(</display></driver>)"
+                       R"(<driver clsid="Pixtera.SystemData" configuration=""><data active="yes"/></driver>)");
+    const auto menu = TestDirectory() / "panel.pxm";
+    std::ofstream(menu) << R"(<Menu><Entry Label="Clock" Action="ShowDesign" Design="clock.pxd"/></Menu>)";
+    const auto foreign = TestDirectory() / "foreign.pxm";
+    std::ofstream(foreign) << R"(<Menu><Entry Label="Other" Action="ShowDesign" Design="other.pxd"/></Menu>)";
+    auto panel = Panel();
+    ASSERT_EQ(panel->loadedList().count(), 2);
+
+    panel->loadedList().setCurrentRow(1);
+    script.files.push_back(menu);
+    panel->BindMenuToSelected();
+    EXPECT_EQ(script.files.size(), 1u) << "a data provider has no menu to choose";
+    script.files.clear();
+
+    panel->loadedList().setCurrentRow(0);
+    script.files.push_back(foreign);
+    panel->BindMenuToSelected();
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_NE(script.messages[0].find("The menu was not bound to the display: "), std::string::npos);
+    EXPECT_NE(script.messages[0].find("other.pxd"), std::string::npos) << script.messages[0];
+    EXPECT_EQ(panel->editor().DisplayMenu(0), "");
+
+    script.files.push_back(menu);
+    panel->BindMenuToSelected();
+    EXPECT_EQ(panel->editor().DisplayMenu(0), menu.string());
+    EXPECT_TRUE(panel->loadedList().item(0)->toolTip().endsWith(QString::fromStdString("Menu: " + menu.string())));
+    panel->Apply();
+    const std::string saved = FileText(configuration());
+    EXPECT_NE(saved.find("<input active=\"yes\"/>"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("<menu Filename=\"" + menu.string() + "\"/>"), std::string::npos) << saved;
+
+    auto again = Panel();
+    EXPECT_EQ(again->editor().DisplayMenu(0), menu.string()) << "read back from the file";
+    again->loadedList().setCurrentRow(0);
+    again->UnbindMenuOfSelected();
+    again->Apply();
+    EXPECT_EQ(FileText(configuration()).find("<menu"), std::string::npos);
+}
+
+} // namespace

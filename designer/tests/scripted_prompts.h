@@ -38,6 +38,8 @@ public:
         return Next(script_.files, {});
     }
     std::optional<std::filesystem::path> ChooseBackground() override { return Next(script_.files, {}); }
+    std::optional<std::filesystem::path> ChooseMenuToOpen() override { return Next(script_.files, {}); }
+    std::optional<std::filesystem::path> ChooseMenuToSave() override { return Next(script_.files, {}); }
     std::optional<std::string> AskText(const std::string&) override { return Next(script_.texts, {}); }
     bool ChooseCustomColours(designer::CustomColours&) override { return false; }
     void ShowMessage(const std::string& text, const std::string& caption) override

@@ -122,10 +122,36 @@ ConfigurationPanel::ConfigurationPanel(const std::filesystem::path& programDirec
 void ConfigurationPanel::FillLoaded()
 {
     loaded_->clear();
-    for (const LoadedPlugin& plugin : editor_.loaded()) {
-        auto* item = new QListWidgetItem(FromUtf8(plugin.title), loaded_);
-        item->setToolTip(item->text());
+    for (std::size_t row = 0; row < editor_.loaded().size(); ++row) {
+        auto* item = new QListWidgetItem(FromUtf8(editor_.loaded()[row].title), loaded_);
+        const std::string menu = editor_.DisplayMenu(row);
+        item->setToolTip(menu.empty() ? item->text() : item->text() + QStringLiteral("\nMenu: ") + FromUtf8(menu));
     }
+}
+
+void ConfigurationPanel::BindMenuToSelected()
+{
+    const int row = loaded_->currentRow();
+    if (row < 0 || !editor_.DrivesDisplay(static_cast<std::size_t>(row)))
+        return;
+    const auto file = prompts_.ChooseMenuToOpen();
+    if (!file)
+        return;
+    std::string why;
+    if (!editor_.BindDisplayMenu(static_cast<std::size_t>(row), *file, &why))
+        prompts_.ShowMessage("The menu was not bound to the display: " + why, "Error");
+    FillLoaded();
+    loaded_->setCurrentRow(row);
+}
+
+void ConfigurationPanel::UnbindMenuOfSelected()
+{
+    const int row = loaded_->currentRow();
+    if (row < 0)
+        return;
+    editor_.BindDisplayMenu(static_cast<std::size_t>(row), {});
+    FillLoaded();
+    loaded_->setCurrentRow(row);
 }
 
 void ConfigurationPanel::ShowEntry(int row)
@@ -211,6 +237,13 @@ void ConfigurationPanel::ShowLoadedMenu(const QPoint& at)
     QAction* configure = menu.addAction(QStringLiteral("Configure"), this, &ConfigurationPanel::ConfigureSelected);
     configure->setEnabled(CanConfigure(loaded_->row(item)));
     menu.setDefaultAction(configure);
+    const auto row = static_cast<std::size_t>(loaded_->row(item));
+    const std::string bound = editor_.DisplayMenu(row);
+    menu.addAction(bound.empty() ? QStringLiteral("Menu...") : QStringLiteral("Menu (%1)...").arg(FromUtf8(bound)),
+                   this, &ConfigurationPanel::BindMenuToSelected)
+        ->setEnabled(editor_.DrivesDisplay(row));
+    menu.addAction(QStringLiteral("No menu"), this, &ConfigurationPanel::UnbindMenuOfSelected)
+        ->setEnabled(!bound.empty());
     menu.addAction(QStringLiteral("Delete"), this, &ConfigurationPanel::RemoveSelected);
     menu.exec(loaded_->viewport()->mapToGlobal(at));
 }

@@ -46,6 +46,10 @@ public:
     {
         detectionDevices_ = std::move(devices);
     }
+    // The context menu's "Menu...": a menu file the user chooses becomes the selected display's
+    // menu (said when the display would refuse it); "No menu" unbinds it.
+    void BindMenuToSelected();
+    void UnbindMenuOfSelected();
     // Whether "Configure" is offered for a loaded row.
     bool CanConfigure(int row) const;
     // OK: save, register the service again, close.

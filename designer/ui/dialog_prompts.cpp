@@ -88,6 +88,22 @@ std::optional<std::filesystem::path> DialogPrompts::ChooseBackground()
                                                QStringLiteral("All files (*)")));
 }
 
+std::optional<std::filesystem::path> DialogPrompts::ChooseMenuToOpen()
+{
+    return Chosen(QFileDialog::getOpenFileName(parent_, QStringLiteral("Open menu"), QDir::homePath(),
+                                               QStringLiteral("Menus (*.pxm)")));
+}
+
+std::optional<std::filesystem::path> DialogPrompts::ChooseMenuToSave()
+{
+    QFileDialog dialog(parent_, QStringLiteral("Save menu as"), QDir::homePath(), QStringLiteral("Menus (*.pxm)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("pxm"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return Chosen(dialog.selectedFiles().front());
+}
+
 std::optional<std::string> DialogPrompts::AskText(const std::string& initial)
 {
     bool ok = false;

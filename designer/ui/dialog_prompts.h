@@ -17,6 +17,8 @@ public:
     std::optional<std::filesystem::path> ChooseDesignToSave() override;
     std::optional<std::filesystem::path> ChooseDesignToAdd(const std::filesystem::path& startIn) override;
     std::optional<std::filesystem::path> ChooseBackground() override;
+    std::optional<std::filesystem::path> ChooseMenuToOpen() override;
+    std::optional<std::filesystem::path> ChooseMenuToSave() override;
     std::optional<std::string> AskText(const std::string& initial) override;
     bool ChooseCustomColours(CustomColours& colours) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;

@@ -9,6 +9,7 @@
 #include "configuration_panel.h"
 #include "data_panel.h"
 #include "dialog_prompts.h"
+#include "menu_editor.h"
 #include "pane_layout.h"
 #include "preview_widget.h"
 #include "property_grid.h"
@@ -92,6 +93,7 @@ MainWindow::~MainWindow()
 {
     // The workspace gives the displays back; the widgets over it must not hear from it then.
     disconnect(workspace_, nullptr, this, nullptr);
+    delete menuEditor_; // before the canvas it walks menus on
     delete workspace_;
 }
 
@@ -128,6 +130,9 @@ void MainWindow::BuildMenus()
     file->addSeparator();
     AddCommand(file, kSave, QStringLiteral("&Save"))->setShortcut(QKeySequence::Save);
     AddCommand(file, kSaveAs, QStringLiteral("Save As"));
+    file->addSeparator();
+    AddCommand(file, kMenuEditor, QStringLiteral("&Menu Editor..."))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
     file->addSeparator();
     AddCommand(file, kExit, QStringLiteral("E&xit"));
     AddCommand(file, kExitAndCloseService, QStringLiteral("Exit and close service"));
@@ -409,6 +414,7 @@ void MainWindow::Command(int id)
     switch (id) {
     case kConfigure: return ConfigureService();
     case kPowerPolicy: return EditPowerPolicy();
+    case kMenuEditor: ShowMenuEditor(); return;
     case kExit: close(); return;
     case kExitAndCloseService: return ExitAndCloseService();
     case kViewDataPanel:
@@ -423,6 +429,16 @@ void MainWindow::Command(int id)
     case kResize: return interaction_->StartResize();
     default: return;
     }
+}
+
+MenuEditor& MainWindow::ShowMenuEditor()
+{
+    if (!menuEditor_)
+        menuEditor_ = new MenuEditor(*canvas_, *prompts_, this);
+    menuEditor_->show();
+    menuEditor_->raise();
+    menuEditor_->activateWindow();
+    return *menuEditor_;
 }
 
 void MainWindow::ExitAndCloseService()
@@ -458,7 +474,7 @@ void MainWindow::TogglePane(int viewCommand)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!terminating_ && !workspace_->ConfirmDiscard()) {
+    if (!terminating_ && (!workspace_->ConfirmDiscard() || (menuEditor_ && !menuEditor_->ConfirmDiscard()))) {
         event->ignore();
         return;
     }

@@ -22,6 +22,7 @@ namespace pixtera::designer {
 
 class CanvasInteraction;
 class DataPanel;
+class MenuEditor;
 class PreviewWidget;
 class QueuePane;
 class ServiceObjects;
@@ -52,6 +53,8 @@ public:
     void ConfigureService(const std::function<void(QWidget& owner)>& panel = {});
     // Display > Power...: the user's power policy, applied by the service at once.
     void EditPowerPolicy();
+    // File > Menu Editor...: the menu editor's window, made the first time, shown and raised.
+    MenuEditor& ShowMenuEditor();
     // A termination signal: the unsaved design goes to the recovery file and the window closes
     // without a question.
     void CloseForTermination();
@@ -104,6 +107,7 @@ private:
     CanvasInteraction* interaction_ = nullptr;
     DataPanel* dataPanel_ = nullptr;
     QueuePane* queuePane_ = nullptr;
+    MenuEditor* menuEditor_ = nullptr; // a child window, made when first asked for
     QLabel* status_ = nullptr;
     std::map<int, QAction*> actions_;
     std::map<int, QDockWidget*> panes_;

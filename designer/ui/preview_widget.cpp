@@ -12,9 +12,21 @@
 #include <QPen>
 
 namespace pixtera::designer {
+namespace {
+
+constexpr int kDoneShownMs = 1500;
+
+} // namespace
 
 PreviewWidget::PreviewWidget(CanvasPainter& painter, QWidget* parent) : QWidget(parent), painter_(painter)
 {
+    doneShown_.setSingleShot(true);
+    doneShown_.setInterval(kDoneShownMs);
+    connect(&doneShown_, &QTimer::timeout, this, [this] {
+        if (walk_)
+            walk_->ClearDone();
+        update();
+    });
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted
@@ -34,7 +46,55 @@ void PreviewWidget::PaintNow()
 {
     if (image_.size() != size())
         image_ = QImage(size(), QImage::Format_RGB32);
-    painter_.Paint(image_, frame_);
+    FitWalk();
+    painter_.Paint(image_, shownFrame());
+}
+
+void PreviewWidget::PreviewMenu(const Menu* menu)
+{
+    doneShown_.stop();
+    const DisplayGeometry& geometry = painter_.geometry();
+    walk_ = menu ? std::make_unique<MenuWalk>(*menu, static_cast<std::size_t>(geometry.columns),
+                                              static_cast<std::size_t>(geometry.rows))
+                 : nullptr;
+    update();
+}
+
+void PreviewWidget::FitWalk()
+{
+    const DisplayGeometry& geometry = painter_.geometry();
+    if (walk_ && (walk_->columns() != static_cast<std::size_t>(geometry.columns) ||
+                  walk_->rows() != static_cast<std::size_t>(geometry.rows))) {
+        const Menu menu = walk_->menu();
+        PreviewMenu(&menu);
+    }
+}
+
+std::string PreviewWidget::shownFrame() const
+{
+    std::string menu = walk_ ? walk_->Frame() : std::string();
+    return menu.empty() ? frame_ : menu;
+}
+
+bool PreviewWidget::WalkKey(const QKeyEvent& event)
+{
+    LONG key = 0;
+    switch (event.key()) {
+    case Qt::Key_Up: key = kKeyUp; break;
+    case Qt::Key_Down: key = kKeyDown; break;
+    case Qt::Key_Left: key = kKeyLeft; break;
+    case Qt::Key_Right: key = kKeyRight; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: key = kKeyEnter; break;
+    case Qt::Key_Escape: key = kKeyEscape; break;
+    default: return false;
+    }
+    FitWalk();
+    if (walk_->Key(key, event.isAutoRepeat()))
+        update();
+    if (!walk_->done().empty())
+        doneShown_.start();
+    return true;
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*)
@@ -112,6 +172,8 @@ void PreviewWidget::keyPressEvent(QKeyEvent* event)
         emit menuKeyPressed();
         return;
     }
+    if (walk_ && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && WalkKey(*event))
+        return;
     emit keyPressed(event->key(), event->modifiers());
 }
 

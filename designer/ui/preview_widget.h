@@ -3,12 +3,15 @@
 // The canvas widget: shows what the painter paints and reports the pointer in display cells.
 
 #include "canvas_painter.h"
+#include "menu_walk.h"
 
 #include <pixtera/platform/types.h>
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,8 +29,14 @@ public:
 
     bool overDisplay() const { return overDisplay_; }
     std::optional<Cell> hoveredCell() const { return hovered_; }
-    // The frame shown, and the painted image, for tests and screenshots.
+    // The display's keys (the arrows, Enter, Escape) walk `menu` as the display would show it,
+    // instead of editing the design; none gives them back to the design.
+    void PreviewMenu(const Menu* menu);
+    const MenuWalk* menuWalk() const { return walk_.get(); }
+    // The design's frame, the frame shown (a menu's over it), and the painted image, for tests
+    // and screenshots.
     std::string_view frame() const { return frame_; }
+    std::string shownFrame() const;
     const QImage& image() const { return image_; }
     // Paints into the image now, without waiting for the window system.
     void PaintNow();
@@ -72,12 +81,18 @@ protected:
 
 private:
     void Track(QPoint position);
+    // A display key to the menu walk; false when the key is none of the display's.
+    bool WalkKey(const QKeyEvent& event);
+    // A walk made for the display's size when that changed.
+    void FitWalk();
 
     CanvasPainter& painter_;
     QImage image_;
     std::string frame_;
     std::optional<Cell> hovered_;
     bool overDisplay_ = false;
+    std::unique_ptr<MenuWalk> walk_;
+    QTimer doneShown_; // how long a done action's label stays
 };
 
 } // namespace pixtera::designer
