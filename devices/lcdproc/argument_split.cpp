@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "argument_split.h"
 
+#include <array>
+
 namespace pixtera::lcdproc {
 namespace {
 
@@ -17,17 +19,31 @@ char Escaped(char c)
     }
 }
 
+// What a character means to the splitter, as bits: outside a quote, within "...", within {...}.
+constexpr unsigned char kStopsPlain = 1;
+constexpr unsigned char kStopsQuote = 2;
+constexpr unsigned char kStopsBrace = 4;
+
+constexpr std::array<unsigned char, 256> MakeStops()
+{
+    std::array<unsigned char, 256> stops{};
+    for (unsigned char c : {'\\', '\n', '\r', '\0'})
+        stops[c] = kStopsPlain | kStopsQuote | kStopsBrace;
+    for (unsigned char c : {' ', '\t', '{'})
+        stops[c] |= kStopsPlain;
+    stops[static_cast<unsigned char>('"')] |= kStopsPlain | kStopsQuote;
+    stops[static_cast<unsigned char>('}')] |= kStopsBrace;
+    return stops;
+}
+constexpr std::array<unsigned char, 256> kStops = MakeStops();
+
 // Where the run of plain characters from `at` ends: the next one that means something, outside
 // a quote (`closing` none) or inside one.
 std::size_t PlainRunEnd(std::string_view line, std::size_t at, char closing)
 {
-    for (; at < line.size(); ++at) {
-        const char c = line[at];
-        if (c == '\\' || EndsLine(c))
-            break;
-        if (closing ? c == closing : IsBlank(c) || c == '"' || c == '{')
-            break;
-    }
+    const unsigned char mask = closing == '"' ? kStopsQuote : closing == '}' ? kStopsBrace : kStopsPlain;
+    while (at < line.size() && !(kStops[static_cast<unsigned char>(line[at])] & mask))
+        ++at;
     return at;
 }
 

@@ -187,7 +187,7 @@ void ClientSession::Execute(std::string_view line, Outcome& out)
         {"menu_goto", &ClientSession::MenuGoto},
         {"menu_set_main", &ClientSession::MenuSetMain},
     };
-    const std::string& command = a[0];
+    const std::string_view command = a[0];
     if (command == "bye") {
         out.close = true;
         return;
