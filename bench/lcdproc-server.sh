@@ -4,7 +4,7 @@
 # each a screen of 10 string widgets set 8 times a second (bench/lcdproc-load.py). LCDd drives
 # its MtxOrb driver, pixtera2 Pixtera.SerialLCD with Pixtera.LCDprocServer, both 20x4 on
 # pseudo-terminals. Prints each server's CPU (from /proc/PID/task/*/schedstat) and the bytes per
-# second on its wire. Target: pixtera2 at most LCDd's CPU. Not a test: run it by hand.
+# second on its wire. Target: pixtera2 at most half of LCDd's CPU. Not a test: run it by hand.
 #   bench/lcdproc-server.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 build=$(realpath "${1:-build}")

@@ -16,4 +16,9 @@ inline constexpr std::size_t kMaxArguments = 40;
 // The arguments; nothing when a quote is left open.
 std::optional<std::vector<std::string>> SplitArguments(std::string_view line);
 
+// The same into `arguments`, whose strings are reused (a client sends thousands of lines a
+// second; none of them should cost an allocation): the first `count` are the line's, those
+// after them are spare. False when a quote is left open.
+bool SplitArguments(std::string_view line, std::vector<std::string>& arguments, std::size_t& count);
+
 } // namespace pixtera::lcdproc

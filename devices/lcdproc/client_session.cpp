@@ -13,6 +13,9 @@
 namespace pixtera::lcdproc {
 namespace {
 
+// The storage of an argument kept from line to line, at most.
+constexpr std::size_t kKeptArgumentBytes = 1024;
+
 constexpr const char* kScreenSetUsage =
     "huh? Usage: screen_set <id> [-name <name>] [-wid <width>] [-hgt <height>] [-priority <prio>] "
     "[-duration <int>] [-timeout <int>] [-heartbeat <type>] [-backlight <type>] [-cursor <type>] "
@@ -21,6 +24,14 @@ constexpr const char* kScreenSetUsage =
 // atoi as LCDd reads numbers: leading digits, 0 when there are none; kept within int.
 int Number(const std::string& text)
 {
+    // Plain digits, as nearly every coordinate is, without strtol's locale and checks.
+    if (!text.empty() && text.size() <= 6 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        int value = 0;
+        for (char c : text)
+            value = value * 10 + (c - '0');
+        return value;
+    }
     const long value = std::strtol(text.c_str(), nullptr, 10);
     return static_cast<int>(std::clamp<long>(value, -1000000, 1000000));
 }
@@ -105,6 +116,12 @@ Screen* ClientSession::FindScreen(const std::string& id)
 std::string ClientSession::Text(std::string_view text) const
 {
     std::string bytes;
+    AssignText(bytes, text);
+    return bytes;
+}
+
+void ClientSession::AssignText(std::string& bytes, std::string_view text) const
+{
     if (utf8_) {
         bytes = Utf8ToAnsi(Utf8Prefix(text, limits_.text));
     } else {
@@ -118,26 +135,40 @@ std::string ClientSession::Text(std::string_view text) const
     for (char& c : bytes)
         if (static_cast<unsigned char>(c) < 32)
             c = ' ';
-    return bytes;
 }
 
 ClientSession::Outcome ClientSession::Execute(std::string_view line)
 {
     Outcome out;
+    Execute(line, out);
+    return out;
+}
+
+void ClientSession::Execute(std::string_view line, Outcome& out)
+{
+    out.replies.clear();
+    out.screensChanged = false;
+    out.close = false;
+    out.menuGoto.reset();
     if (line.empty())
-        return out;
-    const auto parsed = SplitArguments(line);
-    if (!parsed) {
+        return;
+    // What an overlong line left behind is not kept for the next ones.
+    for (std::string& argument : arguments_)
+        if (argument.capacity() > kKeptArgumentBytes)
+            std::string().swap(argument);
+    std::size_t count = 0;
+    if (!SplitArguments(line, arguments_, count)) {
         out.replies.emplace_back("huh? Could not parse command");
-        return out;
+        return;
     }
-    const Arguments& a = *parsed;
+    const Arguments a(arguments_.data(), count); // the spares after them keep their storage
     if (a.empty()) {
         out.replies.emplace_back("huh? Invalid command \"(null)\"");
-        return out;
+        return;
     }
     using Handler = void (ClientSession::*)(const Arguments&, Outcome&);
     static constexpr std::pair<std::string_view, Handler> kCommands[] = {
+        {"widget_set", &ClientSession::WidgetSet}, // nearly every line: first
         {"hello", &ClientSession::Hello},
         {"client_set", &ClientSession::ClientSet},
         {"screen_add", &ClientSession::ScreenAdd},
@@ -145,7 +176,6 @@ ClientSession::Outcome ClientSession::Execute(std::string_view line)
         {"screen_set", &ClientSession::ScreenSet},
         {"widget_add", &ClientSession::WidgetAdd},
         {"widget_del", &ClientSession::WidgetDel},
-        {"widget_set", &ClientSession::WidgetSet},
         {"client_add_key", &ClientSession::AddKey},
         {"client_del_key", &ClientSession::DelKey},
         {"backlight", &ClientSession::Backlight},
@@ -157,18 +187,18 @@ ClientSession::Outcome ClientSession::Execute(std::string_view line)
         {"menu_goto", &ClientSession::MenuGoto},
         {"menu_set_main", &ClientSession::MenuSetMain},
     };
-    const std::string& command = a[0];
+    const std::string_view command = a[0];
     if (command == "bye") {
         out.close = true;
-        return out;
+        return;
     }
     if (command == "noop") {
         out.replies.emplace_back("noop complete");
-        return out;
+        return;
     }
     if (command == "info") {
         out.replies.emplace_back("Pixtera display");
-        return out;
+        return;
     }
     for (const auto& [name, handler] : kCommands) {
         if (command != name)
@@ -178,10 +208,10 @@ ClientSession::Outcome ClientSession::Execute(std::string_view line)
             out.replies.push_back("huh? Function returned error \"" + Text(command) + "\"");
         else
             (this->*handler)(a, out);
-        return out;
+        return;
     }
     out.replies.push_back("huh? Invalid command \"" + Text(command) + "\"");
-    return out;
+    return;
 }
 
 void ClientSession::Hello(const Arguments& a, Outcome& out)
@@ -435,7 +465,7 @@ bool ClientSession::SetWidgetData(Widget& w, const Arguments& a, Outcome& out)
             return refuse("huh? Invalid coordinates");
         w.x = Number(a[3]);
         w.y = Number(a[4]);
-        w.text = Text(a[5]);
+        AssignText(w.text, a[5]);
         return true;
     case WidgetType::Title:
         if (count != 4)

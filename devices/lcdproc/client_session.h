@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,8 @@ public:
     void SetKeyCheck(KeyCheck check) { keyCheck_ = std::move(check); }
     // Executes one line (without its line feed).
     Outcome Execute(std::string_view line);
+    // The same into `out`, emptied first; its storage is reused from line to line.
+    void Execute(std::string_view line, Outcome& out);
 
     bool greeted() const { return greeted_; }
     const std::string& name() const { return name_; }
@@ -74,7 +77,7 @@ public:
     std::string Backlight(const Screen& screen) const;
 
 private:
-    using Arguments = std::vector<std::string>;
+    using Arguments = std::span<const std::string>;
     void Hello(const Arguments& a, Outcome& out);
     void ClientSet(const Arguments& a, Outcome& out);
     void ScreenAdd(const Arguments& a, Outcome& out);
@@ -97,6 +100,8 @@ private:
     bool SetWidgetData(Widget& widget, const Arguments& a, Outcome& out);
     // A client's text in the display's code page, cut to the limit.
     std::string Text(std::string_view text) const;
+    // The same into `bytes`, whose storage is kept.
+    void AssignText(std::string& bytes, std::string_view text) const;
     bool KnownMenu(const std::string& id) const;
     // A menu item's options ("-text T", "-value V" ...), as menu_add_item and menu_set_item take them.
     void SetMenuOptions(MenuItem& item, const Arguments& a, std::size_t first);
@@ -112,6 +117,7 @@ private:
     std::vector<MenuItem> menu_;
     std::string mainMenu_;
     std::string backlight_ = "open"; // "backlight": the client's, for its screens that have none
+    std::vector<std::string> arguments_; // the line being executed, then spares kept for their storage
 };
 
 // The reply to "hello" for a display of this geometry.

@@ -97,7 +97,8 @@ std::size_t ServerState::ExecuteAll(ClientId client, const std::vector<std::stri
         if (it == clients_.end())
             return 0;
         for (; done < lines.size(); ++done) {
-            ClientSession::Outcome outcome = it->second.session.Execute(lines[done]);
+            ClientSession::Outcome& outcome = outcome_;
+            it->second.session.Execute(lines[done], outcome);
             for (const auto& reply : outcome.replies)
                 Queue(it->second, reply);
             if (outcome.screensChanged)
@@ -126,9 +127,19 @@ bool ServerState::Send(ClientId client, const std::string& line)
 
 std::string ServerState::TakeOutput(ClientId client)
 {
+    std::string output;
+    TakeOutput(client, output);
+    return output;
+}
+
+void ServerState::TakeOutput(ClientId client, std::string& into)
+{
     std::lock_guard lock(mutex_);
     const auto it = clients_.find(client);
-    return it == clients_.end() ? std::string() : std::exchange(it->second.output, {});
+    if (it == clients_.end())
+        return;
+    into.swap(it->second.output);
+    it->second.output.clear();
 }
 
 bool ServerState::Overflowed(ClientId client) const

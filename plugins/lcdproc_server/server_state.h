@@ -48,6 +48,8 @@ public:
     bool Send(ClientId client, const std::string& line);
     // The bytes waiting for the client, taken.
     std::string TakeOutput(ClientId client);
+    // The same swapped into `into`, which must be empty: the two buffers' storage goes round.
+    void TakeOutput(ClientId client, std::string& into);
     // True when the client's output outgrew the limit: it does not read, and is dropped.
     bool Overflowed(ClientId client) const;
     std::size_t clients() const;
@@ -132,6 +134,7 @@ private:
     long nextScreen_ = 1;
     std::map<long, Showing> showing_; // by display
     std::optional<OpenMenu> menu_; // shown on one display at a time
+    ClientSession::Outcome outcome_; // a line's, reused from line to line
 };
 
 } // namespace pixtera::lcdproc

@@ -23,6 +23,18 @@ namespace {
 // Read per client and round, so that one busy client cannot starve the others.
 constexpr std::size_t kReadChunk = 4096;
 constexpr int kReserveRetryMs = 1000;
+// A client's output buffer is kept from round to round up to this size.
+constexpr std::size_t kKeptOutputBytes = 16 * 1024;
+
+// Where the line ends, npos when it does not end in `data`. A plain loop: find_first_of would
+// search its set once per byte.
+std::size_t LineEnd(std::string_view data)
+{
+    for (std::size_t at = 0; at < data.size(); ++at)
+        if (data[at] == '\n' || data[at] == '\r' || data[at] == '\0')
+            return at;
+    return std::string_view::npos;
+}
 
 std::string Address(const ListenAddress& address) { return address.host + ":" + std::to_string(address.port); }
 
@@ -145,7 +157,7 @@ void SocketServer::Loop()
                 // Output other threads queued; a client's own replies went out right after its
                 // lines (what did not fit waits in pending).
                 if (connection.pending.empty())
-                    connection.pending = state_.TakeOutput(connection.client);
+                    state_.TakeOutput(connection.client, connection.pending);
                 Arm(connection);
             }
         takeAll = false;
@@ -248,8 +260,8 @@ bool SocketServer::Read(Connection& connection)
     if (got < 0)
         return true;
     // The whole lines of this read run at once; the first may have begun in an earlier read.
-    std::vector<std::string_view> lines;
-    std::string begun;
+    std::vector<std::string_view>& lines = lines_;
+    lines.clear();
     auto run = [&] {
         const std::size_t done = state_.ExecuteAll(connection.client, lines);
         const bool bye = done < lines.size();
@@ -263,7 +275,7 @@ bool SocketServer::Read(Connection& connection)
     for (std::string_view data(buffer, static_cast<std::size_t>(got)); !data.empty();) {
         // As LCDd reads: a line ends at a line feed, a carriage return or a NUL ("\r\n" leaves
         // an empty line between, which does nothing).
-        const auto end = data.find_first_of(std::string_view("\n\r\0", 3));
+        const std::size_t end = LineEnd(data);
         const std::string_view piece = data.substr(0, end);
         data = end == std::string_view::npos ? std::string_view() : data.substr(end + 1);
         if (!connection.skipping && connection.input.size() + piece.size() > kLongestLine) {
@@ -281,8 +293,8 @@ bool SocketServer::Read(Connection& connection)
         if (!connection.skipping && connection.input.empty()) {
             lines.push_back(piece);
         } else if (!connection.skipping) {
-            begun = std::move(connection.input) + std::string(piece);
-            lines.emplace_back(begun);
+            begun_.assign(connection.input).append(piece);
+            lines.emplace_back(begun_);
         }
         connection.input.clear();
         connection.skipping = false;
@@ -292,11 +304,16 @@ bool SocketServer::Read(Connection& connection)
 
 bool SocketServer::Write(Connection& connection)
 {
-    for (;;) {
-        if (connection.pending.empty())
-            connection.pending = state_.TakeOutput(connection.client);
-        if (connection.pending.empty())
-            return true;
+    for (bool took = false;;) {
+        if (connection.pending.empty()) {
+            // Output queued after this take is another thread's, which wakes the loop for it.
+            if (took)
+                return true;
+            state_.TakeOutput(connection.client, connection.pending);
+            took = true;
+            if (connection.pending.empty())
+                return true;
+        }
         while (!connection.pending.empty()) {
             const ssize_t sent =
                 send(connection.fd.get(), connection.pending.data(), connection.pending.size(), MSG_NOSIGNAL);
@@ -304,6 +321,8 @@ bool SocketServer::Write(Connection& connection)
                 return errno == EAGAIN || errno == EINTR;
             connection.pending.erase(0, static_cast<std::size_t>(sent));
         }
+        if (connection.pending.capacity() > kKeptOutputBytes)
+            std::string().swap(connection.pending);
     }
 }
 

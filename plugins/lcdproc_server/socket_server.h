@@ -16,7 +16,9 @@
 #include <atomic>
 #include <map>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 namespace pixtera::lcdproc {
 
@@ -78,6 +80,8 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::map<int, Connection> connections_; // the loop's alone
+    std::vector<std::string_view> lines_; // the loop's alone: the lines of one read, reused
+    std::string begun_; // the loop's alone: a line begun in an earlier read, completed
     bool refusing_ = false; // the loop's alone: the limit was reached and said
     std::thread thread_;
 };

@@ -42,4 +42,19 @@ TEST(ArgumentSplit, ArgumentsBeyondTheLimitAreDropped)
     EXPECT_EQ(split->size(), pixtera::lcdproc::kMaxArguments);
 }
 
+TEST(ArgumentSplit, ReusedStorageHoldsTheNewLineAlone)
+{
+    std::vector<std::string> arguments;
+    std::size_t count = 0;
+    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("widget_set s w 1 2 \"a long text of a widget\"", arguments, count));
+    EXPECT_EQ(count, 6u);
+    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("x {y}", arguments, count));
+    ASSERT_EQ(count, 2u) << "what the longer line left is spare, not the new line's";
+    EXPECT_EQ(arguments[0], "x");
+    EXPECT_EQ(arguments[1], "y") << "a reused argument starts empty";
+    EXPECT_FALSE(pixtera::lcdproc::SplitArguments("a \"open", arguments, count));
+    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("", arguments, count));
+    EXPECT_EQ(count, 0u);
+}
+
 } // namespace

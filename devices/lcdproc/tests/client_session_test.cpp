@@ -170,6 +170,17 @@ TEST_F(Session, WidgetsOfEveryType)
               "huh? Usage: widget_set <screenid> <widgetid> <widget-SPECIFIC-data>");
 }
 
+TEST_F(Session, ALineSeesNoneOfTheArgumentsOfTheOneBefore)
+{
+    ASSERT_EQ(Replies(session, "widget_add s w string"), "success");
+    EXPECT_EQ(Replies(session, "widget_set s w 1 1 \"some text that is not short\""), "success");
+    EXPECT_EQ(Replies(session, "widget_set s w 1 1"), "huh? Wrong number of arguments");
+    EXPECT_EQ(Replies(session, "widget_set s w 2 2 {}"), "success");
+    EXPECT_EQ(session.screens()[0].Find("w")->text, "");
+    EXPECT_EQ(Replies(session, "noop"), "noop complete");
+    EXPECT_EQ(Replies(session, "screen_set s"), "huh? What do you want to set?");
+}
+
 TEST_F(Session, WidgetsInFramesAndDeletion)
 {
     EXPECT_EQ(Replies(session, "widget_add s w"),
