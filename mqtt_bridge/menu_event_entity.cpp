@@ -29,9 +29,9 @@ std::string MenuId(std::string id)
 bool IsMenuEventName(std::string_view name)
 {
     return !name.empty() && name.size() <= kMostNameBytes && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                      c == '-' || c == '.';
-           });
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+               c == '.';
+    });
 }
 
 std::string MenuEventPayload(const std::string& name, int presses)

@@ -97,10 +97,11 @@ protected:
 TEST_F(MenuCommands, TheProgramRunsOnceWithItsArgumentsAsTheyStand)
 {
     std::filesystem::remove(written);
-    const auto program = Script("write-arguments", "for a in \"$@\"; do echo \"$a\" >> " + written.string() + "; done\n");
+    const auto program =
+        Script("write-arguments", "for a in \"$@\"; do echo \"$a\" >> " + written.string() + "; done\n");
     const auto expanded = TestDirectory() / "expanded";
-    const std::vector<std::string> arguments = {"one two", "a;touch " + expanded.string(),
-                                                "$(touch " + expanded.string() + ")", "`id`", "*", "> x"};
+    const std::vector<std::string> arguments = {
+        "one two", "a;touch " + expanded.string(), "$(touch " + expanded.string() + ")", "`id`", "*", "> x"};
     std::vector<std::string> command{program.string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
 

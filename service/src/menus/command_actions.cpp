@@ -62,12 +62,12 @@ void CommandActions::Start(int display, std::vector<std::string> command, Action
         if (busy_.insert(display).second) {
             auto run = std::make_unique<Run>();
             Run* self = run.get();
-            run->thread = std::thread([this, self, display, command = std::move(command),
-                                       finished = std::move(finished)] {
-                NameThisThread("px-menu-cmd");
-                RunOne(display, command, finished);
-                self->over = true;
-            });
+            run->thread =
+                std::thread([this, self, display, command = std::move(command), finished = std::move(finished)] {
+                    NameThisThread("px-menu-cmd");
+                    RunOne(display, command, finished);
+                    self->over = true;
+                });
             runs_.push_back(std::move(run));
             return;
         }
