@@ -5,6 +5,7 @@
 #include <pixtera/platform/module.h>
 #include <pixtera/platform/thread.h>
 
+#include <system_error>
 #include <utility>
 
 namespace pixtera {
@@ -54,6 +55,7 @@ void CommandActions::Start(int display, std::vector<std::string> command, Action
         return;
     }
     JoinThoseOver();
+    bool busy = false;
     {
         std::lock_guard lock(mutex_);
         if (limits_.runner.empty() && !std::exchange(runnerMissingSaid_, true))
@@ -62,17 +64,23 @@ void CommandActions::Start(int display, std::vector<std::string> command, Action
         if (busy_.insert(display).second) {
             auto run = std::make_unique<Run>();
             Run* self = run.get();
-            run->thread =
-                std::thread([this, self, display, command = std::move(command), finished = std::move(finished)] {
+            try {
+                run->thread = std::thread([this, self, display, command = std::move(command), finished] {
                     NameThisThread("px-menu-cmd");
                     RunOne(display, command, finished);
                     self->over = true;
                 });
-            runs_.push_back(std::move(run));
-            return;
+                runs_.push_back(std::move(run));
+                return;
+            } catch (const std::system_error& error) {
+                busy_.erase(display);
+                LogWarning(std::string("Menus: no thread for a command: ") + error.what());
+            }
+        } else {
+            busy = true;
         }
     }
-    finished("Busy");
+    finished(busy ? "Busy" : "No thread for it");
 }
 
 void CommandActions::RunOne(int display, const std::vector<std::string>& command, const ActionFinished& finished)
