@@ -121,7 +121,7 @@ TEST_F(MenuCommands, AHangingCommandEndsAtItsDeadlineAndTheDisplayIsToldSo)
     CommandActions commands({300ms, runner});
     Outcome outcome;
     commands.Start(2, {hung.string()}, outcome.Callback());
-    EXPECT_EQ(outcome.Wait(), "Timed out after 300 ms");
+    EXPECT_EQ(outcome.Wait(), "Timed out");
     pid_t pid = 0;
     std::ifstream(pidFile) >> pid;
     ASSERT_GT(pid, 0);
@@ -170,6 +170,29 @@ TEST_F(MenuCommands, AFailureSaysWhatWentWrongInAFewWords)
     Outcome again;
     commands.Start(0, {"true"}, again.Callback());
     EXPECT_EQ(again.Wait(), "") << "a failed command leaves the display free for the next";
+}
+
+TEST(MenuCommandFailure, EveryTextFitsTwentyColumns)
+{
+    CommandResult result;
+    result.outcome = CommandResult::Outcome::TimedOut;
+    EXPECT_EQ(CommandFailure(result, 10s), "Timed out after 10 s");
+    EXPECT_EQ(CommandFailure(result, 99s), "Timed out after 99 s");
+    EXPECT_EQ(CommandFailure(result, 100s), "Timed out");
+    EXPECT_EQ(CommandFailure(result, 1500ms), "Timed out");
+    result.outcome = CommandResult::Outcome::Finished;
+    result.exitCode = 0;
+    EXPECT_EQ(CommandFailure(result, 10s), "");
+    std::vector<std::string> texts;
+    for (const int code : {-1, 1, 255}) {
+        result.exitCode = code;
+        texts.push_back(CommandFailure(result, 10s));
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Ended by a signal", "Exit status 1", "Exit status 255"}));
+    result.outcome = CommandResult::Outcome::NotStarted;
+    texts.push_back(CommandFailure(result, 10s));
+    for (const auto& text : texts)
+        EXPECT_LE(text.size(), 20u) << text;
 }
 
 class MenuLogind : public ::testing::Test {
@@ -273,7 +296,7 @@ TEST(ServiceActionsDispatch, EachActionGoesToWhatDoesIt)
 
     Outcome inside;
     actions.Start(0, Of(MenuActionKind::NextDesign), inside.Callback());
-    EXPECT_EQ(inside.Wait(), "Not an outside action");
+    EXPECT_EQ(inside.Wait(), "Not done here");
 }
 
 } // namespace

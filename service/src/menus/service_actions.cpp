@@ -33,7 +33,7 @@ void ServiceActions::Start(int display, const MenuAction& action, ActionFinished
             finished("Not published");
         }
         return;
-    default: finished("Not an outside action"); return;
+    default: finished("Not done here"); return;
     }
 }
 
