@@ -57,6 +57,10 @@ const Reader kReaders[] = {
         bool noKey = false;
         bridge::ReadKeyPressed(m, noKey);
     },
+    [](sdbus::Message& m) {
+        bool noKey = false;
+        bridge::ReadMenuEvent(m, noKey);
+    },
     // The guard's own typed reading, as NameOwnerChanged and ValuesChanged handlers use it.
     [](sdbus::Message& m) {
         Guard().OnSignal("NameOwnerChanged", [](const std::string&, const std::string&, const std::string&) {})(m);

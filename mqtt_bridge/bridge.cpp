@@ -57,6 +57,9 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
     };
     DisplaySignals heard;
     heard.keyPressed = [this](int display, const std::string& key) { HearKey(display + 1, key); };
+    heard.menuEvent = [this](int display, const std::string& name) {
+        HearKey(display + 1, std::string(kMenuEventPrefix) + name);
+    };
     heard.trafficChanged = [this](int display) { HearTraffic(display + 1); };
     heard.screenChanged = [this, wake] { wake(screenChanged_); };
     service_ = std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); },
@@ -339,6 +342,8 @@ void Bridge::AddDisplayEntities(int display, std::map<std::string, std::string>&
         configs[topics_.TrafficConfigTopic(display, what)] = topics_.TrafficConfig(display, what);
     if (service_->HasKeys(display - 1)) {
         configs[topics_.EventConfigTopic(display)] = topics_.EventConfig(display);
+        if (const auto& names = menuNames_.Of(display); !names.empty())
+            configs[MenuEventConfigTopic(topics_, display)] = MenuEventConfig(topics_, display, names);
         keyed_.insert(display);
     } else {
         keyed_.erase(display);
@@ -418,9 +423,14 @@ void Bridge::HearKey(int display, const std::string& key)
 
 void Bridge::PublishKeys(const std::vector<KeyEvent>& events)
 {
-    for (const KeyEvent& event : events)
-        if (keyed_.count(event.display))
+    for (const KeyEvent& event : events) {
+        if (!keyed_.count(event.display))
+            continue;
+        if (event.key.starts_with(kMenuEventPrefix))
+            PublishMenuEvent(event);
+        else
             broker_->Publish(topics_.Key(event.display), KeyEventPayload(event.key, event.presses), false);
+    }
 }
 
 std::set<std::string> Bridge::LiveConfigTopics(const std::map<std::string, std::string>& configs) const

@@ -17,6 +17,7 @@
 #include "ignored_commands.h"
 #include "key_events.h"
 #include "layout_pace.h"
+#include "menu_event_entity.h"
 #include "message_board.h"
 #include "notification_board.h"
 #include "publish_throttle.h"
@@ -79,6 +80,8 @@ private:
     void HearKey(int display, const std::string& key);
     // The keys' events for the displays announced with keys.
     void PublishKeys(const std::vector<KeyEvent>& events);
+    // A menu's event, taken with the keys (menu_event_entity.cpp's entity, bridge_menu_events.cpp).
+    void PublishMenuEvent(const KeyEvent& event);
     // On the signal thread: display n's (from 1) traffic changed.
     void HearTraffic(int display);
     // The traffic sensors of the displays whose traffic changed (of all, after an announcement),
@@ -135,6 +138,8 @@ private:
     std::map<int, bool> blanked_;
     std::map<int, bool> running_;
     std::set<int> keyed_; // displays announced with keys
+    MenuEventNames menuNames_; // each display's menu events heard
+    std::set<int> menuNamesFull_; // displays whose menu had more names than an entity lists, said
     PublishThrottle traffic_{kTrafficPeriod}; // the traffic sensors' states, by topic
     std::map<int, NotificationBoard> boards_;
     // The frame of a notification written on display n, which the bridge borrowed; empty when it

@@ -2,6 +2,7 @@
 #include "display_signals.h"
 
 #include "bridge_options.h"
+#include "menu_event_entity.h"
 
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/sdk/key_names.h>
@@ -43,6 +44,25 @@ std::optional<KeyPressedSignal> ReadKeyPressed(sdbus::Message& message, bool& no
         return std::nullopt;
     }
     return KeyPressedSignal{*display, KeyName(*key)};
+}
+
+std::optional<MenuEventSignal> ReadMenuEvent(sdbus::Message& message, bool& badName)
+{
+    badName = false;
+    const auto display = DisplayOfPath(message.getPath());
+    std::string name;
+    try {
+        message >> name;
+    } catch (const sdbus::Error&) {
+        return std::nullopt;
+    }
+    if (!message || !display)
+        return std::nullopt;
+    if (!IsMenuEventName(name)) {
+        badName = true;
+        return std::nullopt;
+    }
+    return MenuEventSignal{*display, std::move(name)};
 }
 
 } // namespace pixtera::bridge

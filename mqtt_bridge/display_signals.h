@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // What the bridge reads from a display's own signals: which display a signal's path names, and
-// the key of a KeyPressed. Anyone on the bus may address such a signal to the bridge, so nothing
-// is taken on trust: a path that names no display, arguments of other types and a name that is
-// no key are refused.
+// the key of a KeyPressed, the name of a MenuEvent. Anyone on the bus may address such a signal to the bridge, so
+// nothing is taken on trust: a path that names no display, arguments of other types and a name that is no key are
+// refused.
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -22,5 +22,13 @@ struct KeyPressedSignal {
 };
 // None for a KeyPressed that is no display's or not a string; `noKey` says a string that names no key.
 std::optional<KeyPressedSignal> ReadKeyPressed(sdbus::Message& message, bool& noKey);
+
+struct MenuEventSignal {
+    int display = 0; // from 0, as the bus numbers them
+    std::string name; // IsMenuEventName
+};
+// None for a MenuEvent that is no display's or not a string; `badName` says a string that is no
+// event's name.
+std::optional<MenuEventSignal> ReadMenuEvent(sdbus::Message& message, bool& badName);
 
 } // namespace pixtera::bridge

@@ -136,6 +136,24 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                                                 return true;
                                             }),
                            sdbus::floating_slot);
+    if (displays.menuEvent)
+        signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) + "',interface='" +
+                               bus::kDisplayInput + "',member='MenuEvent'",
+                           guard_.OnMessage("MenuEvent",
+                                            [this, published = std::move(displays.menuEvent)](sdbus::Message& message) {
+                                                if (!FromService(message, "MenuEvent"))
+                                                    return true;
+                                                bool badName = false;
+                                                const auto event = ReadMenuEvent(message, badName);
+                                                if (badName)
+                                                    guard_.Dropped(message, "MenuEvent", "it names no event");
+                                                else if (!event)
+                                                    return false;
+                                                else
+                                                    published(event->display, event->name);
+                                                return true;
+                                            }),
+                           sdbus::floating_slot);
     if (!displays.trafficChanged && !displays.screenChanged)
         return;
     // One match for the displays' own properties; which changed says who is told.

@@ -39,6 +39,8 @@ std::string RefusalReason(const sdbus::Error& error);
 // (from 0; its name as KeyName writes it), and display n's Throughput changed.
 struct DisplaySignals {
     std::function<void(int display, const std::string& key)> keyPressed;
+    // A menu entry of display n published an event (its name checked: IsMenuEventName).
+    std::function<void(int display, const std::string& name)> menuEvent;
     std::function<void(int display)> trafficChanged;
     // The design a display shows changed (its queue may have changed too).
     std::function<void()> screenChanged;

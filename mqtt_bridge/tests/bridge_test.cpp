@@ -969,4 +969,28 @@ TEST_F(Bridge, AKeyPressedFromAnyoneButTheServiceIsNoKeyOfTheDisplay)
     EXPECT_TRUE(bridge->WaitForOutput("pixtera-mqtt: dropped KeyPressed from " + stranger->getUniqueName()));
 }
 
+TEST_F(Bridge, AMenuEventFromAnyoneButTheServiceIsNeverPublished)
+{
+    StartBridge();
+    auto stranger = sdbus::createSessionBusConnection();
+    auto object = sdbus::createObject(*stranger, bus::DisplayPath(0));
+    const auto bridgeConnections = ConnectionsOf(*stranger, bridge->pid());
+    ASSERT_FALSE(bridgeConnections.empty());
+    const std::string base = "pixtera/" + machine + "/display/1";
+    auto menu = broker.StartWatching(base + "/menu", 1, 3);
+    auto keys = broker.StartWatching(base + "/key", 1, 10);
+    for (const auto& destination : bridgeConnections) {
+        auto forged = object->createSignal(bus::kDisplayInput, "MenuEvent");
+        forged.setDestination(destination);
+        forged << std::string("garage.open");
+        forged.send();
+    }
+    ASSERT_TRUE(bridge->WaitForOutput("pixtera-mqtt: dropped MenuEvent from " + stranger->getUniqueName()));
+    std::ofstream(frames.string() + ".keys") << "F3\n";
+    EXPECT_EQ(keys.Lines(), std::vector<std::string>{base + R"(/key {"event_type":"F3"})"}) << "the bridge goes on";
+    EXPECT_TRUE(menu.Lines().empty());
+    EXPECT_TRUE(broker.Watch("homeassistant/event/+/display_1_menu/config", 1, 1).empty())
+        << "no name was learnt from it";
+}
+
 } // namespace

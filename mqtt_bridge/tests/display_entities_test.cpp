@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // A display's keys and traffic on the broker: the event entity and the traffic sensors as Home
 // Assistant reads them, the key events' payloads, and keys as fast as they come bounded to one
-// event per display a tenth of a second.
+// event per display a tenth of a second; a menu's events on an entity of their own.
 
 #include "discovery.h"
 #include "display_signals.h"
 #include "key_events.h"
+#include "menu_event_entity.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -36,6 +37,47 @@ TEST(DisplayEntities, TheKeysAreAnEventEntityOfTheDisplaysDeviceWithEveryKeysTyp
     EXPECT_EQ(event["availability_mode"], "all");
     EXPECT_EQ(event["event_types"], json::array({"Up", "Down", "Left", "Right", "Enter", "Escape", "F1", "F2", "F3",
                                                  "F4", "F5", "F6", "F7", "F8", "Raw"}));
+}
+
+TEST(DisplayEntities, AMenusEventsAreAnEntityOfTheirOwnListingTheNamesHeard)
+{
+    const Topics topics("nas", kKey);
+    EXPECT_EQ(MenuEventConfigTopic(topics, 2), "homeassistant/event/pixtera_nas_01234567/display_2_menu/config");
+    EXPECT_TRUE(topics.IsConfigTopic(MenuEventConfigTopic(topics, 2))) << "cleared with the machine's other configs";
+    const json keys = json::parse(topics.EventConfig(2));
+    const json menu = json::parse(MenuEventConfig(topics, 2, {"garage.open", "lights-off"}));
+    EXPECT_EQ(menu["name"], "Menu");
+    EXPECT_EQ(menu["unique_id"], "pixtera_0123456789abcdef_display_2_menu");
+    EXPECT_EQ(menu["object_id"], "pixtera_nas_display_2_menu");
+    EXPECT_EQ(menu["state_topic"], "pixtera/nas/display/2/menu");
+    EXPECT_EQ(MenuEventTopic(topics, 2), "pixtera/nas/display/2/menu");
+    EXPECT_EQ(menu["event_types"], json::array({"garage.open", "lights-off"}));
+    EXPECT_FALSE(menu.contains("device_class")) << "no button";
+    EXPECT_EQ(menu["device"], keys["device"]);
+    EXPECT_EQ(menu["availability"], keys["availability"]);
+    EXPECT_EQ(json::parse(MenuEventPayload("garage.open", 1)), (json{{"event_type", "garage.open"}}));
+    EXPECT_EQ(json::parse(MenuEventPayload("garage.open", 3)), (json{{"event_type", "garage.open"}, {"presses", 3}}));
+}
+
+TEST(DisplayEntities, AMenuEventsNameIsCheckedAndTheNamesListedAreBounded)
+{
+    for (const std::string& good : std::vector<std::string>{"a", "garage.open", "Lights_off-2", std::string(64, 'x')})
+        EXPECT_TRUE(IsMenuEventName(good)) << good;
+    for (const std::string& bad :
+         std::vector<std::string>{"", std::string(65, 'x'), "two words", "a/b", "a+", "#", "\u00e9t\u00e9", "\n"})
+        EXPECT_FALSE(IsMenuEventName(bad)) << bad;
+
+    MenuEventNames names;
+    EXPECT_EQ(names.Hear(1, "open"), MenuEventNames::Heard::New);
+    EXPECT_EQ(names.Hear(1, "open"), MenuEventNames::Heard::Known);
+    EXPECT_EQ(names.Hear(2, "open"), MenuEventNames::Heard::New) << "each display has its own";
+    for (std::size_t i = 1; i < MenuEventNames::kMostNames; ++i)
+        EXPECT_EQ(names.Hear(1, "e" + std::to_string(i)), MenuEventNames::Heard::New);
+    EXPECT_EQ(names.Hear(1, "one-too-many"), MenuEventNames::Heard::TooMany);
+    EXPECT_EQ(names.Hear(1, "open"), MenuEventNames::Heard::Known) << "the names listed still pass";
+    EXPECT_EQ(names.Of(1).size(), MenuEventNames::kMostNames);
+    EXPECT_EQ(names.Of(1).front(), "open") << "in the order they came";
+    EXPECT_TRUE(names.Of(3).empty());
 }
 
 TEST(DisplayEntities, AKeysEventNamesATypeTheEntityHasAndARawKeysCode)

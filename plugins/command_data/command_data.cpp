@@ -3,8 +3,8 @@
 // file=/path/commands.conf (see command_list.h for its lines).
 
 #include "command_list.h"
-#include "command_runner.h"
 
+#include <pixtera/command_runner.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/configurable_plugin.h>

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // logind as the service meets it, on a system bus of the test's own: the manager with
-// PrepareForSleep, SessionNew, SessionRemoved and GetSessionByPID, the user with its Display
+// PrepareForSleep, SessionNew, SessionRemoved and GetSessionByPID, the requests a menu makes
+// (LockSession, Suspend, PowerOff, Reboot: recorded, and refused as polkit would when the test
+// says so; nothing sleeps or ends), the user with its Display
 // session, and sessions whose LockedHint, IdleHint and IdleSinceHintMonotonic the test sets,
 // announced with PropertiesChanged as logind does. Each announcement comes alone (logind sends
 // SessionNew and the user's changed Display together), so a test shows the service follows each.
@@ -51,6 +53,13 @@ public:
                 throw sdbus::Error("org.freedesktop.login1.NoSessionForPID", "no session");
             return sdbus::ObjectPath(SessionPath(display_));
         });
+        manager_->registerMethod("LockSession").onInterface(kManager).implementedAs([this](const std::string& id) {
+            Asked("LockSession(" + id + ")");
+        });
+        for (const char* verb : {"Suspend", "PowerOff", "Reboot"})
+            manager_->registerMethod(verb).onInterface(kManager).implementedAs([this, verb](bool interactive) {
+                Asked(std::string(verb) + "(" + (interactive ? "interactive" : "not interactive") + ")");
+            });
         manager_->finishRegistration();
         user_ = sdbus::createObject(*connection_, UserPath());
         user_->registerProperty(kUser, "Display", "(so)",
@@ -120,6 +129,20 @@ public:
                    << std::vector<std::string>{"Display"};
             return signal;
         });
+    }
+
+    // The requests asked so far, oldest first: "PowerOff(interactive)", "LockSession(auto)".
+    std::vector<std::string> asked() const
+    {
+        std::lock_guard lock(mutex_);
+        return asked_;
+    }
+    // Requests from now on are answered with this error (polkit's refusal:
+    // org.freedesktop.DBus.Error.AccessDenied), after they are recorded; "" answers them again.
+    void Refuse(std::string errorName)
+    {
+        std::lock_guard lock(mutex_);
+        refusal_ = std::move(errorName);
     }
 
     // logind under a new name: the test starts another FakeLogind after this.
@@ -220,6 +243,18 @@ private:
     };
 
     static std::string UserPath() { return "/org/freedesktop/login1/user/_" + std::to_string(getuid()); }
+
+    void Asked(std::string request)
+    {
+        std::string refusal;
+        {
+            std::lock_guard lock(mutex_);
+            asked_.push_back(std::move(request));
+            refusal = refusal_;
+        }
+        if (!refusal.empty())
+            throw sdbus::Error(refusal, "refused by the test");
+    }
 
     // Only the test's thread adds sessions. The bus library is not called under mutex_: its
     // thread holds the library's lock while it asks the getters, which take mutex_.
@@ -340,10 +375,13 @@ private:
     std::unique_ptr<sdbus::IObject> bus_;
     std::vector<sdbus::Signal> sent_; // the test's thread's alone
 
-    mutable std::mutex mutex_; // guards sessions_ (the states themselves are atomic), display_, processInSession_
+    // guards sessions_ (the states themselves are atomic), display_, processInSession_, asked_, refusal_
+    mutable std::mutex mutex_;
     std::map<std::string, std::unique_ptr<SessionState>> sessions_;
     std::string display_;
     bool processInSession_;
+    std::vector<std::string> asked_;
+    std::string refusal_;
 
     mutable std::mutex holdMutex_; // guards hold_ and heldFor_
     std::condition_variable released_;

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The commands file, running one command, and the plug-in's items.
+// The commands file and the plug-in's items.
 
 #include "command_list.h"
-#include "command_runner.h"
 #include "plugin_test.h"
 
 #include <pixtera/platform/com.h>
 #include <pixtera/platform/com_runtime.h>
 #include <pixtera/platform/event_log.h>
-#include <pixtera/platform/process_list.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/plugin_info.h>
 
@@ -20,7 +18,6 @@
 #include <thread>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -49,31 +46,6 @@ TEST(CommandList, LinesBecomeItems)
     EXPECT_EQ(list.problems[0].rfind("line 6:", 0), 0u) << list.problems[0];
     EXPECT_NE(list.problems[1].find("has no command"), std::string::npos);
     EXPECT_NE(list.problems[2].find("\"5\" is no interval"), std::string::npos);
-}
-
-const std::atomic<bool> kNoCancel{false};
-
-TEST(CommandRunner, OutputsTimeoutsAndMissingCommands)
-{
-    const auto echoed = RunCommand({"echo", "21"}, 2s, kNoCancel);
-    EXPECT_EQ(echoed.outcome, CommandResult::Outcome::Finished);
-    EXPECT_EQ(echoed.exitCode, 0);
-    EXPECT_EQ(echoed.output, "21\n");
-
-    const auto failed = RunCommand({"sh", "-c", "echo oops >&2; exit 3"}, 2s, kNoCancel);
-    EXPECT_EQ(failed.exitCode, 3);
-    EXPECT_EQ(failed.errors, "oops\n");
-
-    const auto started = std::chrono::steady_clock::now();
-    const auto slow = RunCommand({"sh", "-c", "sleep 5; echo late"}, 200ms, kNoCancel);
-    EXPECT_EQ(slow.outcome, CommandResult::Outcome::TimedOut);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "killed at its deadline, with what it started";
-
-    EXPECT_EQ(RunCommand({"no-such-command-for-pixtera"}, 1s, kNoCancel).outcome, CommandResult::Outcome::NotStarted);
-
-    const auto chatty = RunCommand({"sh", "-c", "head -c 5000000 /dev/zero; echo done >&2"}, 10s, kNoCancel);
-    EXPECT_EQ(chatty.outcome, CommandResult::Outcome::Finished) << "all of it was read";
-    EXPECT_EQ(chatty.output.size(), kMaxOutput) << "and only the bound was kept";
 }
 
 class CommandDataTest : public test::PluginTest<IDataProvider> {
@@ -185,71 +157,6 @@ TEST_F(CommandDataTest, ACommandsFileThatIsNoFileOrTooLargeIsRefusedWithoutWaiti
         EXPECT_EQ(count, 0) << file;
         EXPECT_EQ(log.Count(file.string() + " " + said), 1) << file;
     }
-}
-
-} // namespace
-
-namespace {
-
-bool Running(pid_t pid) { return ProcessRuns(pid); }
-
-pid_t PidIn(const std::filesystem::path& file)
-{
-    pid_t pid = 0;
-    for (int i = 0; i < 2000 && pid == 0; ++i) {
-        std::ifstream(file) >> pid;
-        if (pid == 0)
-            std::this_thread::sleep_for(1ms);
-    }
-    return pid;
-}
-
-class CommandRunnerProgram : public ::testing::Test {
-protected:
-    std::filesystem::path runner = test::ProgramDirectory() / "pixtera-command-runner";
-    std::filesystem::path pidFile = test::TestDirectory() / "helper.pid";
-    // A helper in a session of its own, its pid written down, then the command itself.
-    std::vector<std::string> WithHelper(const std::string& then)
-    {
-        return {"sh", "-c", "setsid sleep 30 & echo $! > " + pidFile.string() + "; " + then};
-    }
-};
-
-TEST_F(CommandRunnerProgram, HelpersInSessionsOfTheirOwnGoAtTheDeadlineAndWhenTheCommandEnds)
-{
-    const auto started = std::chrono::steady_clock::now();
-    const auto hung = RunCommand(WithHelper("sleep 30"), 300ms, kNoCancel, runner);
-    EXPECT_EQ(hung.outcome, CommandResult::Outcome::TimedOut);
-    const pid_t first = PidIn(pidFile);
-    ASSERT_GT(first, 0);
-    EXPECT_TRUE(test::Eventually([&] { return !Running(first); })) << "the helper outlived the deadline";
-    std::filesystem::remove(pidFile);
-
-    const auto finished = RunCommand(WithHelper("echo done"), 10s, kNoCancel, runner);
-    EXPECT_EQ(finished.outcome, CommandResult::Outcome::Finished);
-    EXPECT_EQ(finished.output, "done\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s)
-        << "the helper holding its output did not keep it waiting";
-    const pid_t second = PidIn(pidFile);
-    ASSERT_GT(second, 0);
-    EXPECT_TRUE(test::Eventually([&] { return !Running(second); }));
-
-    EXPECT_EQ(RunCommand({"no-such-command-for-pixtera"}, 1s, kNoCancel, runner).outcome,
-              CommandResult::Outcome::NotStarted);
-}
-
-TEST_F(CommandRunnerProgram, ACommandRunningWhenItsOwnerDiesGoesWithIt)
-{
-    const pid_t owner = fork();
-    if (owner == 0) {
-        std::thread([this] { RunCommand(WithHelper("sleep 30"), 60s, kNoCancel, runner); }).join();
-        _exit(0);
-    }
-    const pid_t helper = PidIn(pidFile);
-    ASSERT_GT(helper, 0);
-    kill(owner, SIGKILL); // as a service that is killed
-    waitpid(owner, nullptr, 0);
-    EXPECT_TRUE(test::Eventually([&] { return !Running(helper); })) << "the command's helper outlived the service";
 }
 
 } // namespace

@@ -86,6 +86,7 @@ void BusServer::RunLoop()
     SignalThrottle throttle(kSignalPeriod);
     auto subscription = manager_.data().changeSignal()->Subscribe([this] { PostWake(valuesPending_); });
     auto keySubscription = manager_.displays().keys().Subscribe(keys_);
+    auto menuEvents = manager_.menuEvents().Listen([this] { PostWake(menuEventsPending_); });
     try {
         while (!leaving_) {
             while (connection_->processPendingRequest()) {
@@ -93,6 +94,7 @@ void BusServer::RunLoop()
             EmitPowerChanges();
             EmitShownChanges();
             EmitKeys();
+            EmitMenuEvents();
             const auto traffic = EmitThroughput();
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))

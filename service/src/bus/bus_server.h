@@ -63,6 +63,8 @@ private:
     void EmitShownChanges();
     // KeyPressed for the keys that waited.
     void EmitKeys();
+    // MenuEvent for the events the displays' menus published.
+    void EmitMenuEvents();
     // From the refresh thread: display `index` wrote a frame, the first since its window looked.
     void PostFrameWritten(LONG index);
     // Opens the windows of the displays that wrote, closes those due and announces what changed
@@ -102,6 +104,7 @@ private:
     std::atomic<bool> valuesPending_{false}; // a stored value changed since the bus thread looked
     std::atomic<bool> powerPending_{false};
     std::atomic<bool> keysPending_{false};
+    std::atomic<bool> menuEventsPending_{false};
     // The bus's share of the keys: a signal each, at most kKeysWaiting waiting (see KeyEvents).
     static constexpr std::size_t kKeysWaiting = 64;
     const std::shared_ptr<KeyQueue> keys_ =

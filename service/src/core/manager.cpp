@@ -11,9 +11,11 @@ namespace pixtera {
 
 Manager::Manager(ServerLifetime& lifetime, const std::filesystem::path& configuration, SessionBus* desktop)
     : lifetime_(lifetime),
+      actions_(std::make_unique<ServiceActions>(CommandActions::Limits{kMenuCommandDeadline, RunnerBesideProgram()},
+                                                LogindActions::Connect(), menuEvents_)),
       drivers_(MakeComObject<DriverManager>()),
       data_(MakeComObject<DataManager>(drivers_)),
-      displays_(MakeComObject<DisplayManager>(DisplayRuntime{*data_, SystemClock()}))
+      displays_(MakeComObject<DisplayManager>(DisplayRuntime{*data_, SystemClock()}, *actions_))
 {
     LoadConfigurationFile(configuration, *drivers_, *data_, *displays_);
     if (desktop) {
@@ -31,6 +33,7 @@ Manager::~Manager()
     power_.reset(); // before the displays stop: it may be blanking them
     tray_.reset();
     displays_->StopAll();
+    actions_.reset(); // its commands end now, and say so to displays that start nothing any more
 }
 
 HRESULT Manager::QueryInterface(REFIID riid, void** object)

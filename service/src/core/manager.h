@@ -9,6 +9,7 @@
 #include "logind_monitor.h"
 #include "power_policy.h"
 #include "server_lifetime.h"
+#include "service_actions.h"
 #include "tray_icon.h"
 
 #include <pixtera/service_interfaces.h>
@@ -47,15 +48,23 @@ public:
     DriverManager& drivers() { return *drivers_; }
     DataManager& data() { return *data_; }
     DisplayManager& displays() { return *displays_; }
+    // What the displays' menus start outside them, and the events they publish for the bus.
+    OutsideActions& actions() { return *actions_; }
+    MenuEvents& menuEvents() { return menuEvents_; }
 
 private:
     ServerLifetime& lifetime_;
+    MenuEvents menuEvents_;
+    std::unique_ptr<ServiceActions> actions_; // before the displays, which use it
     ComPtr<DriverManager> drivers_;
     ComPtr<DataManager> data_;
     ComPtr<DisplayManager> displays_;
     std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<PowerPolicy> power_;
 };
+
+// How long a menu's command may run.
+inline constexpr std::chrono::seconds kMenuCommandDeadline{10};
 
 // The delay between Shutdown and the end of the main loop.
 inline constexpr DWORD kShutdownDelayMs = 2000;

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// pixtera-command-runner -- COMMAND...: runs one command of Pixtera.CommandData and answers for
-// everything it starts. As the child subreaper, it inherits every process the command leaves
-// behind, whatever session or group they moved to; when the command ends, or when the runner is
-// told to stop (SIGTERM: the deadline, the plug-in's end) or its parent dies, it kills them all
-// and ends with the command's exit status. 254: the command could not be started.
+// pixtera-command-runner -- COMMAND...: runs one command of Pixtera.CommandData or of a display's
+// menu and answers for everything it starts. As the child subreaper, it inherits every process
+// the command leaves behind, whatever session or group they moved to; when the command ends, or
+// when the runner is told to stop (SIGTERM: the deadline, the plug-in's end) or its parent dies,
+// it kills them all and ends with the command's exit status. 254: the command could not be
+// started.
 
 #include <pixtera/platform/process_list.h>
 #include <pixtera/platform/spawn.h>
@@ -39,8 +40,9 @@ int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 int main(int argc, char** argv)
 {
     if (argc < 3 || std::strcmp(argv[1], "--") != 0) {
-        std::fprintf(stderr,
-                     "usage: pixtera-command-runner -- COMMAND [ARGUMENT...] (started by Pixtera.CommandData)\n");
+        std::fprintf(
+            stderr,
+            "usage: pixtera-command-runner -- COMMAND [ARGUMENT...] (started by Pixtera.CommandData and menus)\n");
         return kNotStarted;
     }
     prctl(PR_SET_CHILD_SUBREAPER, 1);

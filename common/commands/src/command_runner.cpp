@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "command_runner.h"
-
+#include <pixtera/command_runner.h>
 #include <pixtera/platform/spawn.h>
 
 #include <fcntl.h>
