@@ -53,7 +53,7 @@ void BusServer::ExportLeds(sdbus::IObject& object, LONG index)
         .withInputParamNames("index", "state")
         .implementedAs([display, &object](std::uint32_t led, const std::string& state) {
             const auto wanted = ParseLedState(state);
-            const HRESULT hr = wanted && led <= static_cast<std::uint32_t>(ManagedDisplay::kMostLeds)
+            const HRESULT hr = wanted && led < static_cast<std::uint32_t>(ManagedDisplay::kMostLeds)
                                    ? display->SetLed(static_cast<LONG>(led), *wanted)
                                    : E_INVALIDARG;
             wire::Check(hr, [&] { return RefusedLed(*display, led, state); });
