@@ -88,6 +88,7 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
     broker_->Subscribe(topics_.CommandPattern("brightness"));
     broker_->Subscribe(topics_.CommandPattern("screen"));
     broker_->Subscribe(topics_.CommandPattern("line/+"));
+    broker_->Subscribe(topics_.CommandPattern("led/+"));
     if (options_.layout)
         broker_->Subscribe(topics_.Layout());
     broker_->Subscribe(topics_.Message() + "/set");
@@ -260,6 +261,8 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
     PublishDue();
     if (power || announce)
         PublishPower();
+    if (power || announce)
+        PublishLeds(announce);
     ShowNotifications();
     PublishDisplayStates(power || announce);
     PublishScreens(announce);
@@ -340,6 +343,7 @@ void Bridge::AddDisplayEntities(int display, std::map<std::string, std::string>&
 {
     for (const Traffic what : kTraffic)
         configs[topics_.TrafficConfigTopic(display, what)] = topics_.TrafficConfig(display, what);
+    AnnounceLeds(display, configs);
     if (service_->HasKeys(display - 1)) {
         configs[topics_.EventConfigTopic(display)] = topics_.EventConfig(display);
         if (const auto& names = menuNames_.Of(display); !names.empty())
@@ -708,6 +712,8 @@ void Bridge::Handle(const mqtt::Message& command)
         return ChooseScreen(*number, command);
     if (what.starts_with("line/") && what.ends_with("/set"))
         return SetLine(*number, what.substr(5, what.size() - 9), command);
+    if (what.starts_with("led/") && what.ends_with("/set"))
+        return SetLed(*number, what.substr(4, what.size() - 8), command);
     if (what == "backlight/set") {
         const std::string wanted = Upper(command.payload);
         if (wanted != "ON" && wanted != "OFF")

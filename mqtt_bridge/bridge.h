@@ -101,6 +101,10 @@ private:
     void SetLine(int display, std::string_view row, const mqtt::Message& command);
     // What shows over display `display` now: its notification, else its board while it has
     // text (changed at most once a second); none for its own queue.
+    // Each display's LEDs, an entity each (bridge_leds.cpp).
+    void AnnounceLeds(int display, std::map<std::string, std::string>& configs);
+    void PublishLeds(bool force);
+    void SetLed(int display, std::string_view led, const mqtt::Message& command);
     // pixtera/<machine>/layout: every display's queue (bridge_layout.cpp).
     void ApplyLayout(const mqtt::Message& command);
     std::optional<std::string> OverlayFrame(int display, const std::optional<std::string>& notification,
@@ -158,6 +162,8 @@ private:
     std::map<int, MessageBoard> messageBoards_;
     std::map<int, NotificationBoard::Clock::time_point> boardWritten_; // a board's last change shown
     LayoutPace layoutPace_; // the last rewrite of the queues, and the layout waiting its turn
+    std::map<int, std::vector<DisplayLed>> leds_; // each display's LEDs as announced, displays from 1
+    std::map<std::string, std::string> ledStates_; // topic, payload as last published
 
     std::unique_ptr<ServiceLink> service_;
     std::unique_ptr<BrokerLink> broker_; // last: it ends first, its thread hands work to the above

@@ -333,4 +333,11 @@ std::string Topics::FormerLightConfigTopic(int display) const
 
 std::string Topics::FormerTextConfigTopic() const { return "homeassistant/text/" + FormerNodeId() + "_message/config"; }
 
+std::string Topics::DisplayEntity(int display, const std::string& name, const std::string& id) const
+{
+    Json config = Entity(name, DisplayId(display) + "_" + id, DisplayId(display) + "_" + id, machine_, key_);
+    OnDisplay(config, display, machine_, key_, Status(), DisplayAvailability(display));
+    return Text(config);
+}
+
 } // namespace pixtera::bridge

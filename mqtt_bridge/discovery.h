@@ -89,6 +89,13 @@ public:
     std::string TrafficConfig(int display, Traffic what) const;
     std::string TextConfigTopic() const;
     std::string TextConfig() const;
+    // For a display's entities made elsewhere (its LEDs, led_entities.h): the config topic of `id`
+    // on `component`, and what every entity of the display has, as JSON.
+    std::string DisplayConfigTopic(std::string_view component, std::string_view id) const
+    {
+        return ConfigTopic(component, id);
+    }
+    std::string DisplayEntity(int display, const std::string& name, const std::string& id) const;
     // Every config topic of this machine.
     std::string ConfigPattern() const { return "homeassistant/+/" + NodeId() + "/+/config"; }
     // This machine's or the layout's before it (a node named after the host alone).

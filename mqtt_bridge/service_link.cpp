@@ -79,6 +79,16 @@ ServiceLink::ServiceLink(std::function<void()> valuesChanged, std::function<void
                                                 powerChanged();
                                         }),
                        sdbus::floating_slot);
+    // The LEDs are published with the power: one more match, the same wake.
+    signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
+                           "',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='" +
+                           bus::kDisplayLeds + "'",
+                       guard_.OnMessage("PropertiesChanged",
+                                        [this, powerChanged](sdbus::Message& message) {
+                                            if (FromService(message, "PropertiesChanged"))
+                                                powerChanged();
+                                        }),
+                       sdbus::floating_slot);
     WatchDisplays(std::move(displays));
     signals_->enterEventLoopAsync();
 }

@@ -8,6 +8,7 @@
 // started by the bus when it is registered for that.
 
 #include "layout.h"
+#include "led_entities.h"
 
 #include <pixtera/bus/handler_guard.h>
 #include <pixtera/mqtt/payload_values.h>
@@ -84,6 +85,10 @@ public:
     // The display's driver has keys: its object has org.pixtera.IDisplayInput.
     bool HasKeys(int display);
     bool Blanked(int display);
+    // A display's LEDs (service_link_leds.cpp), at most kMostLeds; none when its driver has none.
+    static constexpr std::size_t kMostLeds = 16;
+    std::vector<DisplayLed> Leds(int display);
+    void SetLed(int display, int led, const std::string& state); // LEDs from 0, as the bus numbers them
     bool Running(int display);
     // A notification over what the display shows: its output borrowed, `frame` (UTF-8, columns ×
     // rows) written on it; given back, it shows its own again. The lease ends with this

@@ -2,6 +2,7 @@
 #include "crystalfontz_protocol.h"
 
 #include <pixtera/platform/event_log.h>
+#include <pixtera/sdk/display_leds.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +24,28 @@ std::string Bytes(std::initializer_list<int> values)
 int Duty(bool lit) { return lit ? 100 : 0; }
 
 } // namespace
+
+std::optional<LedColour> LedColourOf(long state)
+{
+    switch (state) {
+    case kLedOff: return LedColour::Off;
+    case kLedGreen: return LedColour::Green;
+    case kLedRed: return LedColour::Red;
+    case kLedAmber: return LedColour::Amber;
+    default: return std::nullopt;
+    }
+}
+
+LONG LedStateOf(LedColour colour)
+{
+    switch (colour) {
+    case LedColour::Green: return kLedGreen;
+    case LedColour::Red: return kLedRed;
+    case LedColour::Amber: return kLedAmber;
+    case LedColour::Off: break;
+    }
+    return kLedOff;
+}
 
 void AddCommand(LinkBatch& batch, std::uint8_t command, std::string_view data)
 {
@@ -47,15 +70,26 @@ void CrystalfontzProtocol::Initialise(LinkBatch& batch) const
     AddCommand(batch, cfa::kKeyReporting, Bytes({traits.keyMask, traits.keyMask}));
     if (options_.watchdog > 0)
         AddCommand(batch, cfa::kWatchdog, Bytes({std::min(options_.watchdog, 255)}));
-    if (traits.leds && options_.leds) {
-        for (int led = 0; led < cfa::kLeds; ++led) {
-            const LedColour colour = (*options_.leds)[static_cast<std::size_t>(led)];
-            const bool green = colour == LedColour::Green || colour == LedColour::Amber;
-            const bool red = colour == LedColour::Red || colour == LedColour::Amber;
-            AddCommand(batch, cfa::kSetGpio, Bytes({cfa::GreenGpio(led), Duty(green)}));
-            AddCommand(batch, cfa::kSetGpio, Bytes({cfa::RedGpio(led), Duty(red)}));
-        }
-    }
+    if (traits.leds && options_.leds)
+        for (int led = 0; led < cfa::kLeds; ++led)
+            SendLed(batch, led, (*options_.leds)[static_cast<std::size_t>(led)]);
+}
+
+void CrystalfontzProtocol::SendLed(LinkBatch& batch, int led, LedColour colour)
+{
+    const bool green = colour == LedColour::Green || colour == LedColour::Amber;
+    const bool red = colour == LedColour::Red || colour == LedColour::Amber;
+    AddCommand(batch, cfa::kSetGpio, Bytes({cfa::GreenGpio(led), Duty(green)}));
+    AddCommand(batch, cfa::kSetGpio, Bytes({cfa::RedGpio(led), Duty(red)}));
+}
+
+bool CrystalfontzProtocol::Led(LinkBatch& batch, int index, long state)
+{
+    const auto colour = LedColourOf(state);
+    if (!TraitsOf(model_).leds || index < 0 || index >= cfa::kLeds || !colour)
+        return false;
+    SendLed(batch, index, *colour);
+    return true;
 }
 
 void CrystalfontzProtocol::MoveTo(LinkBatch&, int column, int row) const

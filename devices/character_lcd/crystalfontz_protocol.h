@@ -21,6 +21,9 @@ namespace pixtera::lcd {
 // The CFA635's LEDs: each off, green, red or both (amber).
 enum class LedColour : std::uint8_t { Off, Green, Red, Amber };
 using LedColours = std::array<LedColour, cfa::kLeds>;
+// A LedState as a colour; none for on, which no die of the CFA635 is alone.
+std::optional<LedColour> LedColourOf(long state);
+LONG LedStateOf(LedColour colour);
 
 struct CrystalfontzOptions {
     bool backlight = true;
@@ -44,9 +47,12 @@ public:
     int jumpCost() const override { return 6; }
     void Backlight(LinkBatch& batch, bool on) override;
     bool Brightness(LinkBatch& batch, int level) override;
+    // The CFA635's LEDs: off, green, red or amber.
+    bool Led(LinkBatch& batch, int index, long state) override;
 
 private:
     void SendBacklight(LinkBatch& batch) const;
+    static void SendLed(LinkBatch& batch, int led, LedColour colour);
 
     const CrystalfontzModel model_;
     const CrystalfontzOptions options_;

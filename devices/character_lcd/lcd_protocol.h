@@ -13,6 +13,8 @@
 namespace pixtera::lcd {
 
 inline constexpr int kUserCharacters = 8;
+// The most LEDs a module has (a picoLCD's mask is a byte).
+inline constexpr int kMostLeds = 8;
 // The eight rows of a user character, five pixels each in the low bits.
 using Glyph = std::array<std::uint8_t, 8>;
 
@@ -44,6 +46,9 @@ public:
     virtual void Backlight(LinkBatch& batch, bool on) = 0;
     // Brightness 0-255; false (and nothing sent) on a module that cannot dim.
     virtual bool Brightness(LinkBatch&, int) { return false; }
+    // LED `index` to `state` (a LedState it can show); false (and nothing sent) on a module
+    // without that LED.
+    virtual bool Led(LinkBatch&, int, long) { return false; }
     // The module's busy flag (bit 7) and cursor address (bits 0-6), read over `link`; nothing on a
     // module that cannot be read.
     virtual std::optional<std::uint8_t> ReadStatus(DeviceLink&) const { return std::nullopt; }

@@ -214,6 +214,16 @@ void LcdWriter::SetBrightness(int level)
     ChangeWanted([&](Wanted& wanted) { return std::exchange(wanted.brightness, level) != level; });
 }
 
+void LcdWriter::SetLed(int index, long state)
+{
+    if (index < 0 || index >= kMostLeds)
+        return;
+    ChangeWanted([&](Wanted& wanted) {
+        auto& led = wanted.leds[static_cast<std::size_t>(index)];
+        return std::exchange(led, state) != state;
+    });
+}
+
 void LcdWriter::TryNow()
 {
     {
@@ -295,6 +305,13 @@ LinkBatch LcdWriter::Update(const Wanted& wanted, std::optional<int>& cursor) co
         batch.Break();
         if (protocol.Brightness(batch, *wanted.brightness))
             cursor.reset();
+    }
+    for (std::size_t led = 0; led < wanted.leds.size(); ++led) {
+        if (wanted.leds[led] && wanted.leds[led] != shown_.leds[led]) {
+            batch.Break();
+            if (protocol.Led(batch, static_cast<int>(led), *wanted.leds[led]))
+                cursor.reset();
+        }
     }
     for (std::size_t code = 0; code < wanted.glyphs.size(); ++code) {
         if (wanted.glyphs[code] && wanted.glyphs[code] != shown_.glyphs[code]) {

@@ -61,6 +61,9 @@ public:
     // every reconnection.
     void SetBacklight(bool on);
     void SetBrightness(int level);
+    // LED `index` (below kMostLeds) to a LedState; sent with the next update, and again after
+    // every reconnection.
+    void SetLed(int index, long state);
 
     // A device node appeared: a module that is away is tried at once.
     void TryNow();
@@ -84,6 +87,7 @@ private:
         std::array<std::optional<Glyph>, kUserCharacters> glyphs;
         std::optional<bool> backlight; // none: as initialised
         std::optional<int> brightness; // none: as initialised
+        std::array<std::optional<long>, kMostLeds> leds; // none: as initialised
     };
 
     void Work();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "picolcd_protocol.h"
 
+#include <pixtera/sdk/display_leds.h>
+
 #include <algorithm>
 
 namespace pixtera::lcd {
@@ -33,6 +35,18 @@ void PicoLcdProtocol::Initialise(LinkBatch& batch) const
         MoveTo(batch, 0, row);
         Write(batch, blank);
     }
+}
+
+bool PicoLcdProtocol::Led(LinkBatch& batch, int index, long state)
+{
+    if (index < 0 || index >= kPicoLcdLeds || (state != kLedOff && state != kLedOn))
+        return false;
+    const int bit = 1 << index;
+    ledMask_ = state == kLedOn ? ledMask_ | bit : ledMask_ & ~bit;
+    batch.Break();
+    batch.Add(Byte(picolcd::kLeds));
+    batch.Add(Byte(ledMask_));
+    return true;
 }
 
 void PicoLcdProtocol::MoveTo(LinkBatch& batch, int column, int row) const

@@ -22,6 +22,7 @@ namespace pixtera::lcd {
 inline constexpr std::uint16_t kPicoLcdVendor = 0x04d8;
 inline constexpr std::uint16_t kPicoLcdProduct = 0xc002;
 inline constexpr Geometry kPicoLcdGeometry{20, 2};
+inline constexpr int kPicoLcdLeds = 8;
 
 namespace picolcd {
 inline constexpr std::uint8_t kLeds = 0x81;
@@ -45,7 +46,7 @@ struct PicoLcdOptions {
 
 class PicoLcdProtocol final : public LcdProtocol {
 public:
-    explicit PicoLcdProtocol(PicoLcdOptions options) : options_(options) {}
+    explicit PicoLcdProtocol(PicoLcdOptions options) : options_(options), ledMask_(options.leds.value_or(0)) {}
 
     // The LEDs, the contrast and the backlight as configured, then blank rows.
     void Initialise(LinkBatch& batch) const override;
@@ -60,11 +61,14 @@ public:
     int CursorAfter(int) const override { return -1; }
     void Backlight(LinkBatch& batch, bool on) override;
     bool Brightness(LinkBatch& batch, int level) override;
+    // Its eight LEDs, a bit of the mask each, on or off: the whole mask goes.
+    bool Led(LinkBatch& batch, int index, long state) override;
 
 private:
     void SendBacklight(LinkBatch& batch) const;
 
     PicoLcdOptions options_;
+    int ledMask_; // the writer thread's alone: the LEDs as last sent (an unknown one as off)
 };
 
 // The default keys: Back, Home, Up, OK and Down as the 20x2's keypad numbers them.

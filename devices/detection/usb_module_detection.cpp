@@ -7,8 +7,10 @@
 
 #include "lcd2usb_protocol.h"
 #include "picolcd_module.h"
+#include "usb_i2c_adapter.h"
 #include "usb_lcd_settings.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace pixtera::detection {
@@ -22,13 +24,30 @@ std::string Refusal(int error)
                : std::string(std::strerror(error));
 }
 
+// The configurations besides device=auto:BUS-PORT that open this very module: device=auto when
+// it is the first of its kind by port (as the drivers choose), and a picoLCD's hidraw node.
+std::vector<std::string> SameModule(const UsbModuleFound& module, const std::vector<UsbModuleFound>& all)
+{
+    std::vector<std::string> same;
+    const bool first = std::none_of(all.begin(), all.end(), [&](const UsbModuleFound& other) {
+        return other.kind == module.kind && other.device.port < module.device.port;
+    });
+    if (first)
+        same.push_back("device=auto");
+    if (module.kind == UsbModuleKind::PicoLcd)
+        if (const auto node = lcd::HidrawNode(module.device))
+            same.push_back("device=" + *node);
+    return same;
+}
+
 } // namespace
 
 void ProbeUsbModules(DetectionDevices& devices, const DetectionOptions& options, DetectionReport& report)
 {
     if (!options.buses.empty())
         return; // only the buses named
-    for (const UsbModuleFound& found : devices.UsbModules()) {
+    const std::vector<UsbModuleFound> modules = devices.UsbModules();
+    for (const UsbModuleFound& found : modules) {
         const bool pico = found.kind == UsbModuleKind::PicoLcd;
         const std::string place = std::string(pico ? "picoLCD 20x2" : "LCD2USB") + " at " + found.device.port;
         if (options.progress)
@@ -65,6 +84,7 @@ void ProbeUsbModules(DetectionDevices& devices, const DetectionOptions& options,
             module.settings = lcd::kLcd2UsbSettings;
             module.sizeAssumed = true; // an HD44780 cannot tell its size
         }
+        module.sameModule = SameModule(found, modules);
         report.found.push_back(std::move(module));
     }
 }

@@ -255,6 +255,43 @@ TEST_F(Bridge, ADisplayWithKeysIsAnEventEntityAndAKeyWrittenToItsKeysFileArrives
     EXPECT_TRUE(broker.Watch(base + "/key", 1, 1).empty()) << "an event is not retained";
 }
 
+TEST_F(Bridge, ADisplaysLedsAreEntitiesWhoseCommandsSetThemAndNonsenseIsIgnored)
+{
+    StopService();
+    StartService({FileDisplay(frames), R"(<driver clsid="PixteraTest.RecordingDisplay" )"
+                                       R"(configuration="columns=20;rows=4;leds=2"><display active="yes"/></driver>)"});
+    StartBridge();
+    const std::map<std::string, json> selects = Configs(broker.Watch("homeassistant/select/#", 4, 4));
+    const std::map<std::string, json> switches = Configs(broker.Watch("homeassistant/switch/#", 2, 2));
+    const std::string base = "pixtera/" + machine + "/display/2";
+    const std::string select = "homeassistant/select/" + node + "/display_2_led_1/config";
+    const std::string toggle = "homeassistant/switch/" + node + "/display_2_led_2/config";
+    ASSERT_TRUE(selects.contains(select)) << "the LED of colours";
+    EXPECT_EQ(selects.size(), 3u) << "two displays' screens and one LED";
+    ASSERT_EQ(switches.size(), 1u) << "the on-off LED, and none on display 1";
+    ASSERT_TRUE(switches.contains(toggle));
+    EXPECT_EQ(selects.at(select)["options"], json::array({"off", "green", "red", "amber"}));
+    EXPECT_EQ(selects.at(select)["command_topic"], base + "/led/1/set");
+    EXPECT_EQ(switches.at(toggle)["state_topic"], base + "/led/2");
+    EXPECT_TRUE(Retained(base + "/led/1", "off"));
+    EXPECT_TRUE(Retained(base + "/led/2", "OFF"));
+
+    broker.Publish(base + "/led/1/set", "amber");
+    broker.Publish(base + "/led/2/set", "ON");
+    EXPECT_TRUE(Retained(base + "/led/1", "amber")) << "as the service says once it is set";
+    EXPECT_TRUE(Retained(base + "/led/2", "ON"));
+
+    broker.Publish(base + "/led/1/set", "on");
+    EXPECT_TRUE(bridge->WaitForOutput("ignored \"on\" on " + base + "/led/1/set: the LED shows only off, green"));
+    broker.Publish(base + "/led/3/set", "ON");
+    EXPECT_TRUE(bridge->WaitForOutput("the display has no such LED (it has 2)"));
+    broker.Publish("pixtera/" + machine + "/display/1/led/1/set", "ON");
+    EXPECT_TRUE(bridge->WaitForOutput("/display/1/led/1/set: the display has no such LED (it has 0)"));
+    broker.Publish(base + "/led/1/set", "red");
+    EXPECT_TRUE(Retained(base + "/led/1", "red")) << "commands after the refused ones are carried out";
+    EXPECT_EQ(bridge->output().find("does not answer"), std::string::npos) << "a refusal is no outage";
+}
+
 TEST_F(Bridge, ADisplaysTrafficIsPublishedWhenItChangesAndAStaticScreenPublishesNothingMore)
 {
     StartBridge();

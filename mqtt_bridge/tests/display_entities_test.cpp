@@ -6,6 +6,7 @@
 #include "discovery.h"
 #include "display_signals.h"
 #include "key_events.h"
+#include "led_entities.h"
 #include "menu_event_entity.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +118,65 @@ TEST(DisplayEntities, TrafficSensorsAreDiagnosticsWithUnitsAndIdsNoItemHas)
     ids.insert(json::parse(topics.DiagnosticConfig(1, Diagnostic::Driver))["unique_id"].get<std::string>());
     ids.insert(json::parse(topics.EventConfig(1))["unique_id"].get<std::string>());
     EXPECT_EQ(ids.size(), 5u) << "no two entities share a unique_id";
+}
+
+TEST(DisplayEntities, ALedOfColoursIsASelectAndAnOnOffLedASwitchOnTheDisplaysDevice)
+{
+    const Topics topics("nas", kKey);
+    const DisplayLed colours{"amber", {"off", "green", "red", "amber"}};
+    const DisplayLed plain{"on", {"off", "on"}};
+    const json notify = json::parse(topics.NotifyConfig(2));
+
+    EXPECT_EQ(LedConfigTopic(topics, 2, 1, colours),
+              "homeassistant/select/pixtera_nas_01234567/display_2_led_1/config");
+    const json select = json::parse(LedConfig(topics, 2, 1, colours));
+    EXPECT_EQ(select["name"], "LED 1");
+    EXPECT_EQ(select["unique_id"], "pixtera_0123456789abcdef_display_2_led_1");
+    EXPECT_EQ(select["object_id"], "pixtera_nas_display_2_led_1");
+    EXPECT_EQ(select["state_topic"], "pixtera/nas/display/2/led/1");
+    EXPECT_EQ(select["command_topic"], "pixtera/nas/display/2/led/1/set");
+    EXPECT_EQ(select["options"], json::array({"off", "green", "red", "amber"}));
+    EXPECT_EQ(select["device"], notify["device"]) << "on the display's device";
+    EXPECT_EQ(select["availability"], notify["availability"]);
+    EXPECT_EQ(select["availability_mode"], "all");
+    EXPECT_FALSE(select.contains("payload_on"));
+
+    EXPECT_EQ(LedConfigTopic(topics, 2, 3, plain), "homeassistant/switch/pixtera_nas_01234567/display_2_led_3/config");
+    const json toggle = json::parse(LedConfig(topics, 2, 3, plain));
+    EXPECT_EQ(toggle["name"], "LED 3");
+    EXPECT_EQ(toggle["unique_id"], "pixtera_0123456789abcdef_display_2_led_3");
+    EXPECT_EQ(toggle["state_topic"], "pixtera/nas/display/2/led/3");
+    EXPECT_EQ(toggle["command_topic"], "pixtera/nas/display/2/led/3/set");
+    EXPECT_EQ(toggle["payload_on"], "ON");
+    EXPECT_EQ(toggle["payload_off"], "OFF");
+    EXPECT_EQ(toggle["device"], notify["device"]);
+    EXPECT_FALSE(toggle.contains("options"));
+
+    std::set<std::string> ids{select["unique_id"].get<std::string>(), toggle["unique_id"].get<std::string>(),
+                              json::parse(topics.ScreenConfig(2, {"a"}))["unique_id"].get<std::string>(),
+                              json::parse(topics.LineConfig(2, 1, 20))["unique_id"].get<std::string>(),
+                              json::parse(topics.EventConfig(2))["unique_id"].get<std::string>()};
+    EXPECT_EQ(ids.size(), 5u) << "no two entities share a unique_id";
+}
+
+TEST(DisplayEntities, ALedsStateAndCommandsAreWhatItsEntityTakes)
+{
+    const DisplayLed colours{"red", {"off", "green", "red", "amber"}};
+    const DisplayLed plain{"on", {"off", "on"}};
+    EXPECT_EQ(LedPayload(colours), "red");
+    EXPECT_EQ(LedPayload(plain), "ON");
+    EXPECT_EQ(LedPayload(DisplayLed{"off", {"off", "on"}}), "OFF");
+
+    std::string why;
+    EXPECT_EQ(LedCommand(colours, "amber", why), "amber");
+    EXPECT_EQ(LedCommand(plain, "ON", why), "on");
+    EXPECT_EQ(LedCommand(plain, "off", why), "off") << "as the backlight's switch takes either case";
+    EXPECT_EQ(LedCommand(colours, "on", why), std::nullopt);
+    EXPECT_EQ(why, "the LED shows only off, green, red, amber");
+    EXPECT_EQ(LedCommand(colours, "AMBER", why), std::nullopt) << "a select's option exactly";
+    EXPECT_EQ(LedCommand(plain, "green", why), std::nullopt);
+    EXPECT_EQ(why, "ON or OFF was expected");
+    EXPECT_EQ(LedCommand(plain, std::string(2000, 'O'), why), std::nullopt);
 }
 
 TEST(DisplaySignals, OnlyADisplaysPathNamesADisplay)

@@ -7,6 +7,7 @@
 #include "crystalfontz_settings.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
+#include "lcd_display_leds.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 
@@ -29,8 +30,8 @@ const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "Crysta
 class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
-                       LcdDisplayTraffic<CrystalFontz>, KeyInput, ConfigurablePlugin<CrystalFontz>,
-                       DescribedSettings<CrystalFontz>> {
+                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayLeds<CrystalFontz>, KeyInput,
+                       ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:
     static constexpr const auto& kSettings = kCrystalfontzSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;
@@ -47,6 +48,7 @@ public:
         const std::string name = "CrystalFontz LCD";
         auto port = std::make_shared<PacketPort>([this](const Packet& report) { Reported(report); });
         ReplacePort(port);
+        LayLeds(LedsOf(settings));
         WriterSetup setup;
         setup.name = name;
         setup.device =
@@ -70,6 +72,20 @@ public:
     }
 
 private:
+    // The CFA635's four, each red, green or both; none on the other models.
+    static LedLayout LedsOf(const CrystalfontzSettings& settings)
+    {
+        LedLayout layout;
+        if (!TraitsOf(settings.model).leds)
+            return layout;
+        layout.states.assign(cfa::kLeds, kLedRedGreen);
+        for (int led = 0; led < cfa::kLeds; ++led)
+            layout.initial.push_back(settings.options.leds
+                                         ? LedStateOf((*settings.options.leds)[static_cast<std::size_t>(led)])
+                                         : LONG{kLedOff});
+        return layout;
+    }
+
     // On the port's reader thread. Temperature and fan reports come only when asked for, which
     // this driver does not.
     void Reported(const Packet& report)

@@ -6,6 +6,7 @@
 #include "hid_module.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
+#include "lcd_display_leds.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 #include "picolcd_module.h"
@@ -29,7 +30,7 @@ const InprocClass kClass{CLSID_PicoLCD, kPicoLcdDriver.progId, "picoLCD 20x2"};
 
 class PicoLCD final
     : public ComObject<PicoLCD, LcdDisplayDriver<PicoLCD>, LcdDisplayEvents<PicoLCD>, LcdDisplayPower<PicoLCD>,
-                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, KeyInput,
+                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayLeds<PicoLCD>, KeyInput,
                        ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
 public:
     static constexpr const auto& kSettings = kPicoLcdSettings;
@@ -50,6 +51,7 @@ public:
                     DeliverKey(event.key, event.action);
             });
         ReplaceReader(reader);
+        LayLeds(LedsOf(settings));
         WriterSetup setup;
         setup.name = "picoLCD";
         setup.device = settings.device == "auto" ? "picoLCD 20x2" : "picoLCD 20x2 " + settings.device;
@@ -71,6 +73,16 @@ public:
     }
 
 private:
+    // Eight, a bit of the mask each, on or off.
+    static LedLayout LedsOf(const PicoLcdSettings& settings)
+    {
+        LedLayout layout;
+        layout.states.assign(kPicoLcdLeds, kLedOnOff);
+        for (int led = 0; led < kPicoLcdLeds; ++led)
+            layout.initial.push_back((settings.options.leds.value_or(0) >> led) & 1 ? kLedOn : kLedOff);
+        return layout;
+    }
+
     void ReplaceReader(std::shared_ptr<HidInputReader> reader)
     {
         std::lock_guard lock(readerMutex_);

@@ -139,6 +139,12 @@ TEST_F(RemoteObjects, ThePreviewPathReachesThePlugin)
 // What the service exports is what the interface files describe, member for member.
 TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
 {
+    // A second display whose driver has LEDs: only such a display has their interface.
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << frames.string() << "\"><display active=\"yes\"/></driver>"
+        << "<driver clsid=\"PixteraTest.ScriptedProvider\" configuration=\"items=A:1;leds=1\"><display "
+           "active=\"yes\"/><data active=\"yes\"/></driver></drivers></PixteraConfiguration>";
     manager = Connect();
     ASSERT_TRUE(manager);
     auto connection = sdbus::createSessionBusConnection();
@@ -161,7 +167,7 @@ TEST_F(RemoteObjects, EveryObjectsIntrospectionMatchesTheInterfaceFiles)
     bool sawCaps = false;
     for (const std::string& path :
          {std::string(bus::kManagerPath), std::string(bus::kDriverManagerPath), std::string(bus::kDataManagerPath),
-          std::string(bus::kFeedPath), std::string(bus::kDisplayManagerPath), bus::DisplayPath(0),
+          std::string(bus::kFeedPath), std::string(bus::kDisplayManagerPath), bus::DisplayPath(0), bus::DisplayPath(1),
           std::string(driverPath)}) {
         std::string xml;
         ask(path, "org.freedesktop.DBus.Introspectable", "Introspect", xml);

@@ -4,6 +4,8 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/sdk/display_character_set.h>
+#include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/out_parameter.h>
 
 #include <vector>
 
@@ -69,8 +71,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetRom(BSTR* rom) override { return FetchText(bus::kDisplayCharacterSet, "GetRom", rom); }
 };
 
+// IDisplayLeds is always answered: a display whose driver has none has no LEDs (a count of 0).
 class ManagedDisplayProxy final
-    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease>,
+    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease, IDisplayLeds>,
       private RemoteObject {
 public:
     ManagedDisplayProxy(std::shared_ptr<RemoteSession> session, std::string path)
@@ -124,6 +127,68 @@ public:
 
     HRESULT STDMETHODCALLTYPE BorrowOutput() override { return Send(bus::kDisplayLease, "BorrowOutput"); }
     HRESULT STDMETHODCALLTYPE ReturnOutput() override { return Send(bus::kDisplayLease, "ReturnOutput"); }
+
+    HRESULT STDMETHODCALLTYPE GetLedCount(LONG* count) override
+    {
+        std::vector<Led> leds;
+        const HRESULT hr = ReadLeds(leds);
+        return FAILED(hr) ? hr : Output(count, static_cast<LONG>(leds.size()));
+    }
+    HRESULT STDMETHODCALLTYPE GetLedStates(LONG index, LONG* states) override
+    {
+        return WithLed(index, [&](const Led& led) {
+            LONG mask = 0;
+            for (const auto& name : led.get<1>())
+                if (const auto state = ParseLedState(name))
+                    mask |= 1 << *state;
+            return Output(states, mask);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetLed(LONG index, LONG* state) override
+    {
+        return WithLed(index, [&](const Led& led) {
+            const auto known = ParseLedState(led.get<0>());
+            return known ? Output(state, *known) : E_UNEXPECTED;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE SetLed(LONG index, LONG state) override
+    {
+        const std::string_view name = LedStateName(state);
+        if (index < 0 || name.empty())
+            return E_INVALIDARG;
+        return Send(bus::kDisplayLeds, "SetLed", static_cast<std::uint32_t>(index), std::string(name));
+    }
+
+private:
+    using Led = sdbus::Struct<std::string, std::vector<std::string>>;
+
+    // None from a display without LEDs: the service leaves the interface off its object.
+    HRESULT ReadLeds(std::vector<Led>& leds)
+    {
+        sdbus::Variant value;
+        try {
+            session_->Call(path_, "org.freedesktop.DBus.Properties", "Get", std::tie(value),
+                           std::string(bus::kDisplayLeds), std::string("Leds"));
+            leds = value.get<std::vector<Led>>();
+            return S_OK;
+        } catch (const sdbus::Error& error) {
+            const std::string& name = error.getName();
+            if (name == "org.freedesktop.DBus.Error.UnknownInterface" ||
+                name == "org.freedesktop.DBus.Error.UnknownProperty")
+                return S_OK;
+            return Remote([&] { throw error; });
+        }
+    }
+    template <class Read>
+    HRESULT WithLed(LONG index, Read read)
+    {
+        std::vector<Led> leds;
+        if (const HRESULT hr = ReadLeds(leds); FAILED(hr))
+            return hr;
+        if (index < 0 || static_cast<std::size_t>(index) >= leds.size())
+            return E_INVALIDARG;
+        return read(leds[static_cast<std::size_t>(index)]);
+    }
 };
 
 class DisplayManagerProxy final : public ComObject<DisplayManagerProxy, DispatchNotImplemented<IDisplayManager>>,

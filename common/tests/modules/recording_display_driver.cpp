@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
 // A display driver for tests: reports the geometry it was configured with
-// ("columns=20;rows=4;cellwidth=5;cellheight=8") and records every call it receives.
+// ("columns=20;rows=4;cellwidth=5;cellheight=8") and records every call it receives. With
+// "leds=N" it has N LEDs: the first red and green, the others on or off.
 
 #include "call_log.h"
 
+#include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/out_parameter.h>
 #include <pixtera/sdk/plugin_module.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <mutex>
 #include <sstream>
@@ -16,7 +21,7 @@ namespace {
 
 using namespace pixtera;
 
-class RecordingDisplay final : public ComObject<RecordingDisplay, IDisplayDriver, IPluginInfo, ICallLog> {
+class RecordingDisplay final : public ComObject<RecordingDisplay, IDisplayDriver, IPluginInfo, ICallLog, IDisplayLeds> {
 public:
     // IDisplayDriver
     HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer("GetColumns", columns_, v); }
@@ -102,6 +107,34 @@ public:
         return S_OK;
     }
 
+    // IDisplayLeds
+    HRESULT STDMETHODCALLTYPE GetLedCount(LONG* count) override
+    {
+        std::lock_guard lock(mutex_);
+        return Output(count, leds_);
+    }
+    HRESULT STDMETHODCALLTYPE GetLedStates(LONG index, LONG* states) override
+    {
+        std::lock_guard lock(mutex_);
+        return index < 0 || index >= leds_ ? E_INVALIDARG : Output(states, StatesOf(index));
+    }
+    HRESULT STDMETHODCALLTYPE GetLed(LONG index, LONG* state) override
+    {
+        std::lock_guard lock(mutex_);
+        return index < 0 || index >= leds_ ? E_INVALIDARG : Output(state, ledStates_[static_cast<std::size_t>(index)]);
+    }
+    HRESULT STDMETHODCALLTYPE SetLed(LONG index, LONG state) override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            if (index < 0 || index >= leds_ || !LedCanShow(StatesOf(index), state))
+                return E_INVALIDARG;
+            ledStates_[static_cast<std::size_t>(index)] = state;
+        }
+        Record("SetLed " + std::to_string(index) + " " + std::string(LedStateName(state)));
+        return S_OK;
+    }
+
     // ICallLog
     HRESULT STDMETHODCALLTYPE GetCalls(BSTR* lines) override
     {
@@ -119,6 +152,8 @@ public:
     }
 
 private:
+    static LONG StatesOf(LONG index) { return index == 0 ? kLedRedGreen : kLedOnOff; }
+
     HRESULT Answer(const char* method, LONG value, LONG* out)
     {
         Record(method);
@@ -157,16 +192,22 @@ private:
                 cellWidth_ = value;
             else if (name == "cellheight")
                 cellHeight_ = value;
+            else if (name == "leds") {
+                std::lock_guard lock(mutex_);
+                leds_ = std::clamp<LONG>(value, 0, static_cast<LONG>(ledStates_.size()));
+            }
         }
     }
 
-    std::mutex mutex_;
+    std::mutex mutex_; // guards calls_, leds_ and ledStates_
     std::string calls_;
     std::string configuration_;
     LONG columns_ = 20;
     LONG rows_ = 4;
     LONG cellWidth_ = 5;
     LONG cellHeight_ = 8;
+    LONG leds_ = 0; // guarded by mutex_, with ledStates_
+    std::array<LONG, 8> ledStates_{};
 };
 
 RegistrationScript Script()

@@ -13,6 +13,8 @@
 
 #include <pixtera/sdk/key_names.h>
 
+#include <pixtera/sdk/display_leds.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -111,6 +113,29 @@ TEST(PicoLcd, AskedItsVersionItIsInitialisedAndShowsText)
     display.writer->SetBrightness(90);
     ASSERT_TRUE(display.writer->WaitUntilSent(5s));
     EXPECT_EQ(model.backlight(), 90);
+}
+
+TEST(PicoLcd, EachLedIsABitOfTheMaskAndTheyAreLitAgainAfterAnUnplug)
+{
+    Model model;
+    PicoLcdOptions options;
+    options.leds = 0x05;
+    PicoLcd display(model, options);
+    display.writer->Show(Padded("leds"));
+    ASSERT_TRUE(display.writer->WaitUntilSent(5s));
+    EXPECT_EQ(model.leds(), 0x05) << "as configured";
+    display.writer->SetLed(0, kLedOff);
+    display.writer->SetLed(7, kLedOn);
+    ASSERT_TRUE(display.writer->WaitUntilSent(5s));
+    EXPECT_EQ(model.leds(), 0x84) << "the others kept";
+
+    model.UnplugAfter(1);
+    display.writer->Show(Padded("away"));
+    ASSERT_TRUE(Eventually([&] { return model.unplugged(); }));
+    model.PlugIn();
+    ASSERT_TRUE(Eventually([&] { return model.screen() == Padded("away"); })) << model.screen();
+    EXPECT_TRUE(Eventually([&] { return model.leds() == 0x84; })) << "as last set, not as configured";
+    EXPECT_EQ(model.faults(), "");
 }
 
 TEST(PicoLcd, AModuleThatDoesNotAnswerItsVersionIsNotConfigured)

@@ -3,8 +3,10 @@
 // the picoLCD 20x2's reports and the LCD2USB's control requests; --write adds their drivers once.
 
 #include "detect_command.h"
+#include "kernel_devices.h"
 #include "lcd2usb_model.h"
 #include "module_detection.h"
+#include "module_place.h"
 #include "picolcd_model.h"
 
 #include "test_environment.h"
@@ -42,7 +44,10 @@ public:
     std::optional<KernelLcdFound> KernelLcd() override { return std::nullopt; }
     std::optional<std::string> I2cDriver(int, int) override { return std::nullopt; }
 
-    std::vector<UsbModuleFound> UsbModules() override { return modules; }
+    std::vector<UsbModuleFound> UsbModules() override
+    {
+        return sysfs.empty() ? modules : KernelDevices({}, sysfs).UsbModules();
+    }
     std::shared_ptr<pixtera::lcd::HidReports> OpenPicoLcd(const UsbModuleFound& found, int& error) override
     {
         const auto model = picos.find(found.device.port);
@@ -71,6 +76,7 @@ public:
     }
 
     std::vector<UsbModuleFound> modules;
+    std::filesystem::path sysfs; // when set, the modules are those its bus/usb/devices holds
     std::map<std::string, PicoLcdModel*> picos;
     std::map<std::string, Lcd2UsbModel*> lcd2usbs;
 };
@@ -152,6 +158,62 @@ TEST(UsbModuleDetection, WriteAddsEachModuleOnce)
         << written;
     EXPECT_EQ(run().find("added"), std::string::npos) << "a second run adds nothing";
     EXPECT_EQ(pixtera::test::FileText(file), written);
+}
+
+// A driver configured with device=auto drives the first module of its kind by port, as the
+// drivers choose it, and a picoLCD's hidraw node is that module too: --write adds none of them
+// again, and only the second picoLCD is new.
+TEST(UsbModuleDetection, AutoAndANodeAreTheModuleTheyOpenWhenWriting)
+{
+    const auto root = pixtera::test::TestDirectory() / "usb-auto";
+    const auto devices = root / "sysfs/bus/usb/devices";
+    const auto module = [&](const std::string& port, const std::string& vendor, const std::string& product) {
+        std::filesystem::create_directories(devices / port);
+        std::ofstream(devices / port / "idVendor") << vendor << "\n";
+        std::ofstream(devices / port / "idProduct") << product << "\n";
+    };
+    module("1-1.4", "04d8", "c002");
+    std::filesystem::create_directories(devices / "1-1.4/1-1.4:1.0/0003:04D8:C002.0009/hidraw/hidraw7");
+    module("1-1.2", "04d8", "c002");
+    std::filesystem::create_directories(devices / "1-1.2/1-1.2:1.0/0003:04D8:C002.0005/hidraw/hidraw5");
+    module("2-1", "0403", "c630");
+    PicoLcdModel first;
+    PicoLcdModel second;
+    Lcd2UsbModel lcd2usb({20, 4});
+    UsbModuleDevices machine;
+    machine.sysfs = root / "sysfs";
+    machine.picos["1-1.2"] = &first;
+    machine.picos["1-1.4"] = &second;
+    machine.lcd2usbs["2-1"] = &lcd2usb;
+
+    const DetectionReport report = DetectModules(machine, UsbOnly());
+    ASSERT_EQ(report.found.size(), 3u);
+    const auto drives = [&](const std::string& progId, const std::string& configuration, std::size_t found) {
+        return DrivesModule(progId, configuration, report.found[found]);
+    };
+    EXPECT_EQ(report.found[0].configuration, "device=auto:1-1.2;backlight=on");
+    EXPECT_TRUE(drives("Pixtera.PicoLCD", "device=auto", 0));
+    EXPECT_TRUE(drives("Pixtera.PicoLCD", "", 0)) << "auto is the default";
+    EXPECT_TRUE(drives("Pixtera.PicoLCD", "device=/dev/hidraw5", 0));
+    EXPECT_EQ(report.found[1].configuration, "device=auto:1-1.4;backlight=on");
+    EXPECT_FALSE(drives("Pixtera.PicoLCD", "device=auto", 1)) << "auto opens the module at 1-1.2";
+    EXPECT_FALSE(drives("Pixtera.PicoLCD", "device=/dev/hidraw5", 1));
+    EXPECT_TRUE(drives("Pixtera.PicoLCD", "device=/dev/hidraw7", 1));
+    EXPECT_TRUE(drives("Pixtera.LCD2USB", "device=auto;columns=16;rows=2", 2));
+    EXPECT_FALSE(drives("Pixtera.PicoLCD", "device=auto", 2)) << "another driver's";
+
+    const auto file = root / "pixtera2.xml";
+    std::ofstream(file) << "<?xml version=\"1.0\"?>\n<PixteraConfiguration>\n<drivers>\n"
+                           "<driver clsid=\"Pixtera.PicoLCD\" configuration=\"device=auto\"><display/></driver>\n"
+                           "<driver clsid=\"Pixtera.LCD2USB\" configuration=\"columns=40\"><display/></driver>\n"
+                           "</drivers>\n</PixteraConfiguration>\n";
+    const std::vector<std::string> arguments{"--write", "--config", file.string(), "--no-serial"};
+    std::ostringstream out, err;
+    ASSERT_EQ(RunDetectCommand(arguments, machine, file, out, err), 0) << err.str();
+    const std::string written = pixtera::test::FileText(file);
+    EXPECT_EQ(written.find("auto:1-1.2"), std::string::npos) << written;
+    EXPECT_EQ(written.find("auto:2-1"), std::string::npos) << written;
+    EXPECT_NE(written.find(R"(configuration="device=auto:1-1.4;backlight=on")"), std::string::npos) << written;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_leds.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -121,6 +122,61 @@ TEST_F(CrystalfontzPlugin, The635sLedsAreLitAsConfigured)
     };
     EXPECT_TRUE(test::Eventually([&] { return dies() == std::array<int, 8>{100, 0, 0, 0, 100, 100, 0, 100}; }))
         << testing::PrintToString(dies());
+}
+
+TEST_F(CrystalfontzPlugin, The635sLedsAreACapabilityThatStartsAsConfiguredAndIsSetOneByOne)
+{
+    Start(CrystalfontzModel::Cfa635, "model=635;leds=green,off,amber,red");
+    const auto leds = info.As<IDisplayLeds>();
+    ASSERT_TRUE(leds);
+    LONG count = 0;
+    ASSERT_EQ(leds->GetLedCount(&count), S_OK);
+    ASSERT_EQ(count, 4);
+    for (LONG led = 0; led < count; ++led) {
+        LONG states = 0;
+        ASSERT_EQ(leds->GetLedStates(led, &states), S_OK);
+        EXPECT_EQ(states, kLedRedGreen) << led;
+    }
+    LONG state = -1;
+    ASSERT_EQ(leds->GetLed(2, &state), S_OK);
+    EXPECT_EQ(state, kLedAmber);
+    const auto dies = [&] {
+        const auto gpio = pty->state().gpio;
+        return std::array<int, 8>{gpio[11], gpio[12], gpio[9], gpio[10], gpio[7], gpio[8], gpio[5], gpio[6]};
+    };
+    ASSERT_TRUE(test::Eventually([&] { return dies() == std::array<int, 8>{100, 0, 0, 0, 100, 100, 0, 100}; }));
+
+    ASSERT_EQ(leds->SetLed(1, kLedRed), S_OK);
+    ASSERT_EQ(leds->SetLed(3, kLedOff), S_OK);
+    EXPECT_TRUE(test::Eventually([&] { return dies() == std::array<int, 8>{100, 0, 0, 100, 100, 100, 0, 0}; }))
+        << testing::PrintToString(dies());
+    ASSERT_EQ(leds->GetLed(1, &state), S_OK);
+    EXPECT_EQ(state, kLedRed);
+
+    // Nothing outside the four, nor a state the dies cannot show, reaches the module.
+    pty->ResetCounts();
+    EXPECT_EQ(leds->SetLed(4, kLedGreen), E_INVALIDARG);
+    EXPECT_EQ(leds->SetLed(-1, kLedGreen), E_INVALIDARG);
+    EXPECT_EQ(leds->SetLed(0, kLedOn), E_INVALIDARG);
+    EXPECT_EQ(leds->SetLed(0, 99), E_INVALIDARG);
+    EXPECT_EQ(leds->GetLed(4, &state), E_INVALIDARG);
+    ASSERT_EQ(display->Write(BString(std::u16string(u"after")).get()), S_OK);
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().screen.substr(0, 5) == "after"; }));
+    const auto commands = pty->state().commands;
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kSetGpio), 0);
+    ASSERT_EQ(leds->GetLed(0, &state), S_OK);
+    EXPECT_EQ(state, kLedGreen);
+}
+
+TEST_F(CrystalfontzPlugin, AModelWithoutLedsHasNone)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;leds=green,green,green,green");
+    const auto leds = info.As<IDisplayLeds>();
+    ASSERT_TRUE(leds);
+    LONG count = -1;
+    ASSERT_EQ(leds->GetLedCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(leds->SetLed(0, kLedGreen), E_INVALIDARG);
 }
 
 TEST_F(CrystalfontzPlugin, TheWatchdogIsArmedFedAndDisarmedWhenTheDriverGoes)

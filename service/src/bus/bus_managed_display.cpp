@@ -143,6 +143,7 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
     ExportShown(*object, index);
     ExportPower(*object, index);
     ExportInput(*object, index);
+    ExportLeds(*object, index);
     guard_.Method(*object, "BorrowOutput").onInterface(bus::kDisplayLease).implementedAs([this, display, index] {
         auto& clients = borrowers_[index];
         if (clients.empty()) {

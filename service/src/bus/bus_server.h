@@ -54,6 +54,8 @@ private:
     void ExportPower(sdbus::IObject& object, LONG index);
     // The display's org.pixtera.IDisplayInput, when its driver has keys.
     void ExportInput(sdbus::IObject& object, LONG index);
+    // The display's org.pixtera.IDisplayLeds, when its driver has LEDs.
+    void ExportLeds(sdbus::IObject& object, LONG index);
     // The display's LastFrameTraffic (org.pixtera.IManagedDisplay): zeros unless its driver measures.
     void ExportTraffic(sdbus::IObject& object, LONG index);
     // The display's ShowQueueItem and ShownQueueItem (org.pixtera.IManagedDisplay).

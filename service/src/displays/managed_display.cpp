@@ -109,6 +109,7 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     }
     fault_->Guard([&] { input_ = driverObject_.As<IDisplayInput>(); });
     fault_->Guard([&] { traffic_ = driverObject_.As<IDisplayTraffic>(); });
+    SetUpLeds();
     // A definition too: a hosted driver's next host is asked for its keys again.
     if (input_)
         fault_->GuardDefinition([&] { return input_->Advise(MakeComObject<KeySink>(keys_, index_).get()); });

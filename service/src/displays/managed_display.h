@@ -21,6 +21,7 @@
 
 #include <pixtera/platform/thread.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_leds.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/display_traffic.h>
 #include <pixtera/service_interfaces.h>
@@ -130,6 +131,18 @@ public:
     // The frames and bytes written since the display started; the next frame is observed again.
     TrafficTotals TakeTrafficTotals();
 
+    // The driver's LEDs (IDisplayLeds, managed_display_leds.cpp): each one's state and the states
+    // it can show; none from a driver without, or one that failed.
+    static constexpr LONG kMostLeds = 16; // read of a driver at most
+    struct Led {
+        LONG state = kLedOff;
+        LONG states = 0; // 1 << LedState, or-ed
+    };
+    std::vector<Led> leds();
+    // E_INVALIDARG for a LED the driver lacks or a state it cannot show; E_NOTIMPL without LEDs.
+    HRESULT SetLed(LONG index, LONG state);
+    bool hasLeds() const { return static_cast<bool>(leds_); }
+
     LONG index() const { return index_; }
     // The driver has keys (IDisplayInput) and was asked for them.
     bool hasKeys() const { return static_cast<bool>(input_); }
@@ -137,6 +150,8 @@ public:
 
 private:
     enum class Showing { Shown, Skipped, Stopped };
+
+    void SetUpLeds();
 
     void RefreshThread();
     // Nothing to show: the greeting, unless it shows already, until stopped or screens change.
@@ -216,6 +231,7 @@ private:
     ComPtr<IDisplayPower> power_; // set up once, like driver_
     ComPtr<IDisplayInput> input_; // set up once, like driver_
     ComPtr<IDisplayTraffic> traffic_; // set up once, like driver_
+    ComPtr<IDisplayLeds> leds_; // set up once, like driver_; only a driver with at least one LED
     std::atomic<bool> backlight_{true};
     std::atomic<bool> blanked_{false};
     // What the client screen that shows asks of the backlight (atomic; the refresh thread sets

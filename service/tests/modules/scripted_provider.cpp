@@ -11,9 +11,12 @@
 #include "call_log.h"
 
 #include <pixtera/sdk/data_events.h>
+#include <pixtera/sdk/display_leds.h>
 #include <pixtera/sdk/display_traffic.h>
 #include <pixtera/sdk/plugin_module.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <map>
@@ -112,6 +115,8 @@ public:
                 recorder.hangAt = std::stoi(value.substr(value.find('@') + 1));
             } else if (key == "hangms") {
                 recorder.hangMs = std::stoi(value);
+            } else if (key == "leds") {
+                leds = std::clamp(std::stoi(value), 0, 8);
             } else if (key == "shrinkto") {
                 shrinkTo = std::stoi(value.substr(0, value.find('@')));
                 shrinkFrom = std::stoi(value.substr(value.find('@') + 1));
@@ -133,6 +138,7 @@ public:
     LONG interval = 1000;
     int failValueFrom = 0;
     int shrinkTo = -1;
+    int leds = 0; // as a display: the first red and green, the others on or off
     int shrinkFrom = 0;
     std::vector<Item> items = {{"Bare", "7"}};
     CallRecorder recorder;
@@ -227,7 +233,7 @@ protected:
 // Takes the service's arrival sink; a test pokes its own IDataArrivalSink, as a message from
 // outside would, and the service's sink is called.
 class ScriptedProvider final : public ComObject<ScriptedProvider, IDataProvider, IPluginInfo, ICallLog, IDisplayDriver,
-                                                IDataEvents, IItemArrivalSink, IDisplayTraffic>,
+                                                IDataEvents, IItemArrivalSink, IDisplayTraffic, IDisplayLeds>,
                                private ProviderCore {
 public:
     PIXTERA_FORWARD_PROVIDER
@@ -305,6 +311,29 @@ public:
         *microseconds = 10LL * lastFrameLength_;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE GetLedCount(LONG* count) override { return Answer(script_.leds, count); }
+    HRESULT STDMETHODCALLTYPE GetLedStates(LONG index, LONG* states) override
+    {
+        if (index < 0 || index >= script_.leds)
+            return E_INVALIDARG;
+        return Answer(index == 0 ? kLedRedGreen : kLedOnOff, states);
+    }
+    HRESULT STDMETHODCALLTYPE GetLed(LONG index, LONG* state) override
+    {
+        if (index < 0 || index >= script_.leds)
+            return E_INVALIDARG;
+        std::lock_guard lock(ledMutex_);
+        return Answer(ledStates_[static_cast<std::size_t>(index)], state);
+    }
+    HRESULT STDMETHODCALLTYPE SetLed(LONG index, LONG state) override
+    {
+        if (index < 0 || index >= script_.leds || !LedCanShow(index == 0 ? kLedRedGreen : kLedOnOff, state))
+            return E_INVALIDARG;
+        script_.recorder.Enter("SetLed", std::to_string(index) + " " + std::to_string(state));
+        std::lock_guard lock(ledMutex_);
+        ledStates_[static_cast<std::size_t>(index)] = state;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override
     {
         script_.recorder.Enter("LoaderQuery");
@@ -322,6 +351,8 @@ private:
     ComPtr<IDataArrivalSink> sink_;
     std::mutex trafficMutex_; // guards lastFrameLength_
     LONG lastFrameLength_ = 0;
+    std::mutex ledMutex_; // guards ledStates_
+    std::array<LONG, 8> ledStates_{};
 };
 
 class BareProvider final : public ComObject<BareProvider, IDataProvider, ICallLog>, private ProviderCore {

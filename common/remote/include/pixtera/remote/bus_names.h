@@ -26,6 +26,7 @@ inline constexpr const char* kManagedDisplay = "org.pixtera.IManagedDisplay";
 inline constexpr const char* kDisplayLease = "org.pixtera.IDisplayLease";
 inline constexpr const char* kDisplayPower = "org.pixtera.IDisplayPower";
 inline constexpr const char* kDisplayInput = "org.pixtera.IDisplayInput";
+inline constexpr const char* kDisplayLeds = "org.pixtera.IDisplayLeds";
 inline constexpr const char* kDisplayDriver = "org.pixtera.IDisplayDriver";
 inline constexpr const char* kDisplayCharacterSet = "org.pixtera.IDisplayCharacterSet";
 inline constexpr const char* kPluginInfo = "org.pixtera.IPluginInfo";
