@@ -7,6 +7,7 @@
 #include "crystalfontz_settings.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
+#include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 
@@ -29,8 +30,8 @@ const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "Crysta
 class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
-                       LcdDisplayTraffic<CrystalFontz>, KeyInput, ConfigurablePlugin<CrystalFontz>,
-                       DescribedSettings<CrystalFontz>> {
+                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayLinkState<CrystalFontz>, KeyInput,
+                       ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:
     static constexpr const auto& kSettings = kCrystalfontzSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;
