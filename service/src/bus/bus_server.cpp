@@ -93,7 +93,9 @@ void BusServer::RunLoop()
             EmitPowerChanges();
             EmitShownChanges();
             EmitKeys();
-            const auto traffic = EmitThroughput();
+            auto traffic = EmitThroughput();
+            if (const auto links = EmitLinkChanges(); links && (!traffic || *links < *traffic))
+                traffic = links;
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))
                 throttle.Changed(now);

@@ -56,6 +56,11 @@ private:
     void ExportInput(sdbus::IObject& object, LONG index);
     // The display's LastFrameTraffic (org.pixtera.IManagedDisplay): zeros unless its driver measures.
     void ExportTraffic(sdbus::IObject& object, LONG index);
+    // The display's Linked and OutageSince (org.pixtera.IManagedDisplay), as last polled.
+    void ExportLink(sdbus::IObject& object, LONG index);
+    // Once a second, while any display's driver says whether its module is linked: asks them and
+    // announces those that changed; when to ask next, if ever.
+    std::optional<std::chrono::steady_clock::time_point> EmitLinkChanges();
     // The display's ShowQueueItem and ShownQueueItem (org.pixtera.IManagedDisplay).
     void ExportShown(sdbus::IObject& object, LONG index);
     // From any thread: the queue item a display shows changed; announced on the bus thread.
@@ -115,6 +120,11 @@ private:
     std::mutex framesMutex_; // guards framesWritten_
     std::set<LONG> framesWritten_;
     std::map<LONG, ThroughputWindow> throughput_; // the bus thread's
+    // The bus thread's: each display's link as last polled (a driver that does not say: linked),
+    // the displays whose drivers say, and when they are asked next.
+    std::map<LONG, ManagedDisplay::Link> links_;
+    std::set<LONG> polledLinks_;
+    std::chrono::steady_clock::time_point nextLinkPoll_{};
     Thread loop_;
 };
 
