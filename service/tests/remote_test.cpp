@@ -14,6 +14,7 @@
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
 #include <pixtera/sdk/display_character_set.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/service_interfaces.h>
 
@@ -781,9 +782,25 @@ TEST_F(RemoteObjects, ScriptsReadWhetherADisplaysModuleIsLinkedAndHearWhenItIsLo
     EXPECT_LE(since, after);
     EXPECT_EQ(linkOf(*hosted), std::make_pair(true, std::int64_t{0})) << "a driver that does not say is linked";
 
+    // The same through the display's proxy.
+    ComPtr<IDisplayManager> displays;
+    ASSERT_EQ(manager->GetDisplayManager(displays.Out()), S_OK);
+    ComPtr<IManagedDisplay> managed;
+    ASSERT_EQ(displays->Item(0, managed.Out()), S_OK);
+    const auto proxyLink = managed.As<IDisplayLinkState>();
+    ASSERT_TRUE(proxyLink);
+    VARIANT_BOOL proxyLinked = VARIANT_TRUE;
+    LONGLONG proxySince = -1;
+    ASSERT_EQ(proxyLink->GetLinkState(&proxyLinked, &proxySince), S_OK);
+    EXPECT_EQ(proxyLinked, VARIANT_FALSE);
+    EXPECT_EQ(proxySince, since);
+
     std::filesystem::rename(away, directory);
     EXPECT_TRUE(Eventually([&] { return lastAnnounced() == std::make_pair(true, std::int64_t{0}); }));
     EXPECT_EQ(linkOf(*display), std::make_pair(true, std::int64_t{0}));
+    ASSERT_EQ(proxyLink->GetLinkState(&proxyLinked, &proxySince), S_OK);
+    EXPECT_EQ(proxyLinked, VARIANT_TRUE);
+    EXPECT_EQ(proxySince, 0);
     signals->leaveEventLoop();
 }
 

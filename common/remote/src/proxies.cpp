@@ -4,6 +4,7 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/sdk/display_character_set.h>
+#include <pixtera/sdk/display_link_state.h>
 
 #include <vector>
 
@@ -69,8 +70,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetRom(BSTR* rom) override { return FetchText(bus::kDisplayCharacterSet, "GetRom", rom); }
 };
 
+// IDisplayLinkState reads the display's Linked and OutageSince, as the service last asked its driver.
 class ManagedDisplayProxy final
-    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease>,
+    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease, IDisplayLinkState>,
       private RemoteObject {
 public:
     ManagedDisplayProxy(std::shared_ptr<RemoteSession> session, std::string path)
@@ -120,6 +122,27 @@ public:
     HRESULT STDMETHODCALLTYPE MoveQueueItemDown(LONG index) override
     {
         return Send(bus::kManagedDisplay, "MoveQueueItemDown", int32_t{index});
+    }
+
+    HRESULT STDMETHODCALLTYPE GetLinkState(VARIANT_BOOL* linked, LONGLONG* outageSince) override
+    {
+        if (!linked || !outageSince)
+            return E_POINTER;
+        sdbus::Variant up;
+        sdbus::Variant since;
+        const char* const properties = "org.freedesktop.DBus.Properties";
+        const std::string interface = bus::kManagedDisplay;
+        HRESULT hr = Remote([&] {
+            session_->Call(path_, properties, "Get", std::tie(up), interface, std::string("Linked"));
+            session_->Call(path_, properties, "Get", std::tie(since), interface, std::string("OutageSince"));
+        });
+        if (FAILED(hr))
+            return hr;
+        hr = Remote([&] {
+            *linked = up.get<bool>() ? VARIANT_TRUE : VARIANT_FALSE;
+            *outageSince = *linked ? 0 : since.get<std::int64_t>();
+        });
+        return hr;
     }
 
     HRESULT STDMETHODCALLTYPE BorrowOutput() override { return Send(bus::kDisplayLease, "BorrowOutput"); }
