@@ -62,6 +62,7 @@ Bridge::Bridge(BridgeOptions options, BridgeSeams seams)
     };
     heard.trafficChanged = [this](int display) { HearTraffic(display + 1); };
     heard.screenChanged = [this, wake] { wake(screenChanged_); };
+    heard.linkChanged = [this](int display) { HearLink(display + 1); };
     service_ = std::make_unique<ServiceLink>([this, wake] { wake(valuesChanged_); },
                                              [this, wake] { wake(powerChanged_); }, std::move(heard));
     mqtt::ConnectionHandlers handlers{
@@ -172,8 +173,8 @@ void Bridge::Run()
                 return connectedAgain_;
             const auto keysDue = keys_.NextDue();
             return announce_ || valuesChanged_ || powerChanged_ || screenChanged_ || !commands_.empty() ||
-                   !notifications_.empty() || !trafficChanged_.empty() || keysDue != keysDueBefore ||
-                   (keysDue && *keysDue <= PublishThrottle::Clock::now());
+                   !notifications_.empty() || !trafficChanged_.empty() || !linkChanged_.empty() ||
+                   keysDue != keysDueBefore || (keysDue && *keysDue <= PublishThrottle::Clock::now());
         };
         std::optional<PublishThrottle::Clock::time_point> until = earlier_.Deadline();
         if (earlier_.Complete(PublishThrottle::Clock::now())) {
@@ -248,6 +249,7 @@ void Bridge::Serve(bool announce, bool values, bool power, std::deque<mqtt::Mess
 {
     if (announce)
         Announce();
+    PublishLinks(announce);
     // A layout whose turn came goes first, unless a newer one came meanwhile.
     if (auto due = layoutPace_.TakeDue(LayoutPace::Clock::now());
         due && std::none_of(commands.begin(), commands.end(),
@@ -310,6 +312,7 @@ void Bridge::Announce()
         configs[topics_.NotifyConfigTopic(n + 1)] = topics_.NotifyConfig(n + 1);
         for (const Diagnostic what : kDiagnostics)
             configs[topics_.DiagnosticConfigTopic(n + 1, what)] = topics_.DiagnosticConfig(n + 1, what);
+        configs[topics_.LinkConfigTopic(n + 1)] = topics_.LinkConfig(n + 1);
         AddDisplayEntities(n + 1, configs);
         facts[n + 1] = service_->DisplayFacts(n);
     }
@@ -334,8 +337,7 @@ void Bridge::Announce()
     displays_ = displays;
     facts_ = std::move(facts);
     displayStates_.clear();
-    for (int n = 1; n <= displays; ++n)
-        broker_->Publish(topics_.DisplayAvailability(n), "online", true);
+    links_.clear(); // every display's availability follows, as its link has it (PublishLinks)
     broker_->Publish(topics_.Status(), "online", true);
 }
 
@@ -408,6 +410,43 @@ void Bridge::PublishTraffic(bool announce)
     }
     for (const auto& [topic, text] : traffic_.Due(now))
         broker_->Publish(topic, text, true);
+}
+
+void Bridge::HearLink(int display)
+{
+    if (display > kMostDisplays)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        linkChanged_.insert(display);
+    }
+    woken_.notify_one();
+}
+
+void Bridge::PublishLinks(bool announce)
+{
+    std::set<int> changed;
+    {
+        std::lock_guard lock(mutex_);
+        changed.swap(linkChanged_);
+    }
+    if (announce)
+        for (int n = 1; n <= displays_; ++n)
+            changed.insert(n);
+    for (int display : changed) {
+        if (display > displays_)
+            continue;
+        // A service that does not say has its displays linked.
+        const DisplayLink link = service_->Link(display - 1).value_or(DisplayLink{});
+        const auto known = links_.find(display);
+        if (!announce && known != links_.end() && known->second == link)
+            continue;
+        if (announce || known == links_.end() || known->second.linked != link.linked)
+            broker_->Publish(topics_.DisplayAvailability(display), link.linked ? "online" : "offline", true);
+        broker_->Publish(topics_.LinkState(display), link.linked ? "connected" : "outage", true);
+        broker_->Publish(topics_.LinkAttributes(display), LinkAttributesPayload(link.outageSince), true);
+        links_[display] = link;
+    }
 }
 
 void Bridge::HearKey(int display, const std::string& key)

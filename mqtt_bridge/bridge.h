@@ -87,6 +87,11 @@ private:
     // The traffic sensors of the displays whose traffic changed (of all, after an announcement),
     // each at most once every kTrafficPeriod.
     void PublishTraffic(bool announce);
+    // On the signal thread: display n's (from 1) link was lost or is back.
+    void HearLink(int display);
+    // Each display's availability (offline while its link is lost) and its link sensor: of the
+    // displays whose link changed, of all after an announcement.
+    void PublishLinks(bool announce);
     // Display n's entities beyond its light, notifications and descriptions (its keys).
     void AddDisplayEntities(int display, std::map<std::string, std::string>& configs);
     void Handle(const mqtt::Message& command);
@@ -113,7 +118,7 @@ private:
     const BridgeOptions options_;
     const Topics topics_;
 
-    std::mutex mutex_; // guards the thirteen below
+    std::mutex mutex_; // guards the fourteen below
     std::condition_variable woken_;
     bool stopping_ = false;
     bool announce_ = false;
@@ -128,6 +133,7 @@ private:
     KeyEvents keys_;
     bool keysDropped_ = false; // said, until no key waits
     std::set<int> trafficChanged_; // displays from 1
+    std::set<int> linkChanged_; // displays from 1
 
     // The serving thread's alone:
     PublishThrottle throttle_;
@@ -145,6 +151,7 @@ private:
     MenuEventNames menuNames_; // each display's menu events heard
     std::set<int> menuNamesFull_; // displays whose menu had more names than an entity lists, said
     PublishThrottle traffic_{kTrafficPeriod}; // the traffic sensors' states, by topic
+    std::map<int, DisplayLink> links_; // as last published, displays from 1
     std::map<int, NotificationBoard> boards_;
     // The frame of a notification written on display n, which the bridge borrowed; empty when it
     // is to be written again (the service was away meanwhile).

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ctime>
+
 namespace pixtera::bridge {
 namespace {
 
@@ -103,17 +105,22 @@ std::string Topics::SensorConfig(std::string_view item) const
 
 namespace {
 
+Json DisplayDevice(int display, const std::string& machine, const std::string& key)
+{
+    return Json{{"identifiers", Json::array({"pixtera_" + key.substr(0, 16) + "_" + DisplayId(display)})},
+                {"name", "Display " + std::to_string(display) + " on " + machine},
+                {"manufacturer", "Pixtera"},
+                {"model", "Character display"},
+                {"via_device", "pixtera_" + key.substr(0, 16)}};
+}
+
 // A display's entities: on its own device, through the machine's, available while both are.
 void OnDisplay(Json& config, int display, const std::string& machine, const std::string& key, const std::string& status,
                const std::string& available)
 {
     config["availability"] = Json::array({Availability(status), Availability(available)});
     config["availability_mode"] = "all";
-    config["device"] = Json{{"identifiers", Json::array({"pixtera_" + key.substr(0, 16) + "_" + DisplayId(display)})},
-                            {"name", "Display " + std::to_string(display) + " on " + machine},
-                            {"manufacturer", "Pixtera"},
-                            {"model", "Character display"},
-                            {"via_device", "pixtera_" + key.substr(0, 16)}};
+    config["device"] = DisplayDevice(display, machine, key);
 }
 
 } // namespace
@@ -241,6 +248,17 @@ std::string KeyEventPayload(const std::string& key, int presses)
     return Text(event);
 }
 
+std::string LinkAttributesPayload(std::int64_t outageSince)
+{
+    Json attributes{{"outage_since", nullptr}};
+    const auto at = static_cast<std::time_t>(outageSince);
+    std::tm utc{};
+    char text[40];
+    if (outageSince > 0 && gmtime_r(&at, &utc) && std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S+00:00", &utc))
+        attributes["outage_since"] = text;
+    return Text(attributes);
+}
+
 std::string Topics::TrafficState(int display, Traffic what) const
 {
     return Display(display) + "/" + SensorOf(what).level;
@@ -275,6 +293,25 @@ std::string Topics::TrafficConfig(int display, Traffic what) const
     if (sensor.deviceClass)
         config["device_class"] = sensor.deviceClass;
     config["state_class"] = "measurement";
+    return Text(config);
+}
+
+// "-li" starts no escape either.
+std::string Topics::LinkConfigTopic(int display) const { return ConfigTopic("sensor", DisplayId(display) + "-link"); }
+
+std::string Topics::LinkConfig(int display) const
+{
+    Json config = Entity("Link", DisplayId(display) + "-link", DisplayId(display) + "_link", machine_, key_);
+    // The machine's availability alone: the display's is offline exactly when this has news.
+    config["availability_topic"] = Status();
+    config["payload_available"] = "online";
+    config["payload_not_available"] = "offline";
+    config["device"] = DisplayDevice(display, machine_, key_);
+    config["entity_category"] = "diagnostic";
+    config["state_topic"] = LinkState(display);
+    config["json_attributes_topic"] = LinkAttributes(display);
+    config["device_class"] = "enum";
+    config["options"] = Json::array({"connected", "outage"});
     return Text(config);
 }
 

@@ -4,9 +4,11 @@
 // discovery messages (retained config topics). The machine is a device with a sensor for every
 // value and the message; each display a device of its own, through the machine's (`via_device`),
 // with its light, its notifications and its diagnostic sensors, available while the machine and
-// the display both are. Entities are known by unique ids made from the machine's key and never
-// its host name, so a host renamed keeps them.
+// the display both are (the display is not while its module's link is lost); its link sensor
+// alone is available with the machine, so that it says so during the outage. Entities are known by unique ids made from
+// the machine's key and never its host name, so a host renamed keeps them.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,8 @@ std::vector<std::string> KeyEventTypes();
 // {"event_type": "Up"}; a raw key {"event_type": "Raw", "code": "0x41"}; pressed more than once
 // while it waited, with "presses".
 std::string KeyEventPayload(const std::string& key, int presses);
+// A link sensor's attributes: {"outage_since": "2026-12-09T10:42:07+00:00"}, null for none (0).
+std::string LinkAttributesPayload(std::int64_t outageSince);
 
 class Topics {
 public:
@@ -41,13 +45,16 @@ public:
     std::string Display(int display) const { return base_ + "/display/" + std::to_string(display); }
     std::string Backlight(int display) const { return Display(display) + "/backlight"; }
     std::string Brightness(int display) const { return Display(display) + "/brightness"; }
-    // "online" while the service has the display, else "offline"; retained.
+    // "online" while the service has the display and its module is linked, else "offline"; retained.
     std::string DisplayAvailability(int display) const { return Display(display) + "/available"; }
     std::string DiagnosticState(int display, Diagnostic what) const;
     std::string Notify(int display) const { return Display(display) + "/notify"; }
     // Its keys, each an event (KeyEventPayload), not retained.
     std::string Key(int display) const { return Display(display) + "/key"; }
     std::string TrafficState(int display, Traffic what) const;
+    // "connected" or "outage"; retained. Its attributes: {"outage_since": ISO 8601 or null}.
+    std::string LinkState(int display) const { return Display(display) + "/link"; }
+    std::string LinkAttributes(int display) const { return LinkState(display) + "/attributes"; }
     std::string Message() const { return base_ + "/message"; }
     // The displays' queue as a list of design names; retained, read when configured.
     std::string Layout() const { return base_ + "/layout"; }
@@ -87,6 +94,8 @@ public:
     std::string EventConfig(int display) const;
     std::string TrafficConfigTopic(int display, Traffic what) const;
     std::string TrafficConfig(int display, Traffic what) const;
+    std::string LinkConfigTopic(int display) const;
+    std::string LinkConfig(int display) const;
     std::string TextConfigTopic() const;
     std::string TextConfig() const;
     // For a display's entities made elsewhere (its LEDs, led_entities.h): the config topic of `id`

@@ -7,6 +7,7 @@
 #include <pixtera/remote/bus_wire.h>
 #include <pixtera/remote/service_name.h>
 
+#include <algorithm>
 #include <map>
 
 namespace pixtera::bridge {
@@ -164,7 +165,7 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                                                 return true;
                                             }),
                            sdbus::floating_slot);
-    if (!displays.trafficChanged && !displays.screenChanged)
+    if (!displays.trafficChanged && !displays.screenChanged && !displays.linkChanged)
         return;
     // One match for the displays' own properties; which changed says who is told.
     signals_->addMatch("type='signal',sender='" + std::string(bus::kServiceName) +
@@ -172,7 +173,8 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                            bus::kManagedDisplay + "'",
                        guard_.OnMessage("PropertiesChanged",
                                         [this, traffic = std::move(displays.trafficChanged),
-                                         screen = std::move(displays.screenChanged)](sdbus::Message& message) {
+                                         screen = std::move(displays.screenChanged),
+                                         link = std::move(displays.linkChanged)](sdbus::Message& message) {
                                             if (!FromService(message, "PropertiesChanged"))
                                                 return true;
                                             const auto display = DisplayOfPath(message.getPath());
@@ -185,6 +187,8 @@ void ServiceLink::WatchDisplays(DisplaySignals displays)
                                                 traffic(*display);
                                             if (screen && changed.contains("ShownQueueItem"))
                                                 screen();
+                                            if (link && (changed.contains("Linked") || changed.contains("OutageSince")))
+                                                link(*display);
                                             return true;
                                         }),
                        sdbus::floating_slot);
@@ -293,6 +297,20 @@ std::optional<DisplayThroughput> ServiceLink::Throughput(int display)
                                .onInterface(bus::kManagedDisplay)
                                .get<sdbus::Struct<std::int32_t, std::int32_t, std::int64_t>>();
         return DisplayThroughput{std::get<0>(value), std::get<1>(value), std::get<2>(value)};
+    } catch (const sdbus::Error& error) {
+        if (ServiceAway(error))
+            throw;
+        return std::nullopt;
+    }
+}
+
+std::optional<DisplayLink> ServiceLink::Link(int display)
+{
+    try {
+        const auto object = Display(display);
+        const bool linked = object->getProperty("Linked").onInterface(bus::kManagedDisplay).get<bool>();
+        const auto since = object->getProperty("OutageSince").onInterface(bus::kManagedDisplay).get<std::int64_t>();
+        return linked ? DisplayLink{} : DisplayLink{false, std::max<std::int64_t>(since, 0)};
     } catch (const sdbus::Error& error) {
         if (ServiceAway(error))
             throw;

@@ -45,6 +45,15 @@ struct DisplaySignals {
     std::function<void(int display)> trafficChanged;
     // The design a display shows changed (its queue may have changed too).
     std::function<void()> screenChanged;
+    // Display n's link to its module was lost or is back.
+    std::function<void(int display)> linkChanged;
+};
+
+// Whether a display's module is reachable, as the service last polled it.
+struct DisplayLink {
+    bool linked = true;
+    std::int64_t outageSince = 0; // epoch seconds; 0 while linked or when it never was
+    bool operator==(const DisplayLink&) const = default;
 };
 
 // A display's traffic a second, as the service last announced it.
@@ -82,6 +91,8 @@ public:
     Facts DisplayFacts(int display);
     // None from a service that does not say.
     std::optional<DisplayThroughput> Throughput(int display);
+    // None from a service that does not say.
+    std::optional<DisplayLink> Link(int display);
     // The display's driver has keys: its object has org.pixtera.IDisplayInput.
     bool HasKeys(int display);
     bool Blanked(int display);

@@ -75,6 +75,13 @@ public:
         return writer_ ? writer_->LastTraffic() : LinkTraffic{};
     }
 
+    // Whether the module of the configuration in force is linked; not before a configuration.
+    WriterLink Link()
+    {
+        std::lock_guard lock(mutex_);
+        return writer_ ? writer_->Link() : WriterLink{};
+    }
+
 private:
     std::atomic<CharacterRom> rom_{CharacterRom::A00};
     std::mutex mutex_; // guards writer_

@@ -266,6 +266,10 @@ bool LcdWriter::Connect(bool& absent)
             if (outageReported_)
                 LogInformation(setup_.name + ": " + setup_.device + " is back");
             outageReported_ = false;
+            {
+                std::lock_guard lock(mutex_);
+                linkState_ = WriterLink{true, std::nullopt};
+            }
             // A module just initialised is blank and has no user characters of ours.
             shown_ = Wanted{};
             shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
@@ -280,6 +284,7 @@ bool LcdWriter::Connect(bool& absent)
         LogWarning(setup_.name + ": cannot use " + setup_.device + " (" + error + "); " +
                    (absent ? "waiting for it to be plugged in" : "trying again every second"));
     outageReported_ = true;
+    LinkLost();
     return false;
 }
 
@@ -351,13 +356,20 @@ bool LcdWriter::Send(const LinkBatch& batch)
         LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
         outageReported_ = true;
         link_.reset();
-        std::lock_guard lock(mutex_);
-        linked_ = false;
+        LinkLost();
         return false;
     }
     std::lock_guard lock(mutex_);
     traffic_ = traffic;
     return true;
+}
+
+void LcdWriter::LinkLost()
+{
+    std::lock_guard lock(mutex_);
+    linked_ = false;
+    if (std::exchange(linkState_.linked, false))
+        linkState_.lostSince = std::chrono::system_clock::now();
 }
 
 bool LcdWriter::InitialiseAgain(const std::string& why)
@@ -375,8 +387,7 @@ bool LcdWriter::InitialiseAgain(const std::string& why)
         LogWarning(setup_.name + ": " + setup_.device + " failed (" + error + "); trying again every second");
         outageReported_ = true;
         link_.reset();
-        std::lock_guard lock(mutex_);
-        linked_ = false;
+        LinkLost();
         return false;
     }
     const Wanted kept = shown_;
@@ -413,6 +424,12 @@ LinkTraffic LcdWriter::LastTraffic() const
     return traffic_;
 }
 
+WriterLink LcdWriter::Link() const
+{
+    std::lock_guard lock(mutex_);
+    return linkState_;
+}
+
 void LcdWriter::Work()
 {
     while (true) {
@@ -423,8 +440,7 @@ void LcdWriter::Work()
             LogWarning(setup_.name + ": " + setup_.device + " went away");
             outageReported_ = true;
             link_.reset();
-            std::lock_guard lock(mutex_);
-            linked_ = false;
+            LinkLost();
             continue;
         }
         PollIfDue();

@@ -46,6 +46,12 @@ struct WriterSetup {
     std::function<void(LinkBatch&)> farewell;
 };
 
+// Whether the module is open and initialised, and since when it is not: none when it never was.
+struct WriterLink {
+    bool linked = false;
+    std::optional<std::chrono::system_clock::time_point> lostSince;
+};
+
 class LcdWriter {
 public:
     explicit LcdWriter(WriterSetup setup);
@@ -80,6 +86,9 @@ public:
 
     // What the last update that wrote something cost on the link, and how long it took.
     LinkTraffic LastTraffic() const;
+    // Whether the module is linked now; never waits for the link. A reinitialisation asked for
+    // (resume) is no outage unless the module then fails to open.
+    WriterLink Link() const;
 
 private:
     struct Wanted {
@@ -112,6 +121,8 @@ private:
     LinkBatch Update(const Wanted& wanted, std::optional<int>& cursor) const;
     // Sends a batch, measuring it; false (and the link dropped, said once) when the module failed.
     bool Send(const LinkBatch& batch);
+    // The module failed or went away: the link is down from now (unless it was down already).
+    void LinkLost();
     template <class Change>
     void ChangeWanted(Change change);
     // How long until the next poll, when polling.
@@ -121,8 +132,8 @@ private:
     const WriterSetup setup_;
 
     const int wake_; // an eventfd beside changed_: the worker may wait in poll() on the module
-    // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_, stopping_, polling_
-    // and traffic_
+    // guards wanted_, version_, sent_, linked_, away_, tryNow_, reinitialise_, stopping_, polling_,
+    // traffic_ and linkState_
     mutable std::mutex mutex_;
     // held through every poll, and while polling is switched (before mutex_, never inside it)
     std::mutex pollMutex_;
@@ -138,6 +149,7 @@ private:
     bool stopping_ = false;
     bool polling_ = false;
     LinkTraffic traffic_;
+    WriterLink linkState_; // linked_ follows what was sent; this the link alone
 
     // The worker's own.
     std::optional<DeviceLink> link_;

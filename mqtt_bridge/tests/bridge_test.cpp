@@ -160,9 +160,9 @@ TEST_F(Bridge, AnnouncesEveryValueAndDisplayAndPublishesAChangeOnce)
 {
     StartBridge();
     // The load, the message; display 1's light and keys; each display's notifications, three
-    // descriptions, three traffic sensors, its select and its four lines.
-    const auto configs = broker.Watch("homeassistant/#", 29, 3);
-    ASSERT_EQ(configs.size(), 28u) << "remote/temp is not an item before its first message";
+    // descriptions, three traffic sensors, its link, its select and its four lines.
+    const auto configs = broker.Watch("homeassistant/#", 31, 3);
+    ASSERT_EQ(configs.size(), 30u) << "remote/temp is not an item before its first message";
     const std::map<std::string, json> announced = Configs(configs);
     const std::string id = node;
     const json& load = announced.at("homeassistant/sensor/" + id + "/load/config");
@@ -296,7 +296,7 @@ TEST_F(Bridge, ADisplaysTrafficIsPublishedWhenItChangesAndAStaticScreenPublishes
 {
     StartBridge();
     const std::string base = "pixtera/" + machine + "/display/1";
-    const auto sensors = Configs(broker.Watch("homeassistant/sensor/" + node + "/+/config", 13, 2));
+    const auto sensors = Configs(broker.Watch("homeassistant/sensor/" + node + "/+/config", 15, 2));
     for (const char* what : {"frames", "bytes", "bus_time"}) {
         const std::string topic = "homeassistant/sensor/" + node + "/display_1-" + what + "/config";
         ASSERT_TRUE(sensors.contains(topic)) << topic;
@@ -339,6 +339,64 @@ TEST_F(Bridge, ADisplaysTrafficIsPublishedWhenItChangesAndAStaticScreenPublishes
     EXPECT_EQ(traffic.size(), 6u) << ::testing::PrintToString(traffic);
 }
 
+TEST_F(Bridge, ADisplayWhoseLinkIsLostIsOfflineItsLinkSensorSaysSinceWhenAndBothComeBack)
+{
+    // A file display's link is its frame file: lost while its directory is away, found so by the
+    // frames written (a still screen sends nothing that could find it gone), so its text moves.
+    const auto directory = TestDirectory() / "screen";
+    const auto away = TestDirectory() / "screen-away";
+    std::filesystem::create_directories(directory);
+    design = TestDirectory() / "scroller.pxd";
+    std::ofstream(design) << R"(<Design UpdateFreq="200"><DisplayItems><DisplayItem>)"
+                             R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="200"/>)"
+                             R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+    StopService();
+    StartService({FileDisplay(directory / "frames.jsonl")});
+    StartBridge();
+    const std::string base = "pixtera/" + machine + "/display/1";
+    const std::string status = "pixtera/" + machine + "/status";
+    const std::string topic = "homeassistant/sensor/" + node + "/display_1-link/config";
+    const auto configs = Configs(broker.Watch(topic, 1));
+    ASSERT_TRUE(configs.contains(topic));
+    const json& link = configs.at(topic);
+    const json notify = Configs(broker.Watch("homeassistant/notify/" + node + "/display_1/config", 1))
+                            .at("homeassistant/notify/" + node + "/display_1/config");
+    for (const char* required : {"name", "unique_id", "state_topic", "device", "availability_topic"})
+        EXPECT_TRUE(link.contains(required)) << required;
+    EXPECT_EQ(link["state_topic"], base + "/link");
+    EXPECT_EQ(link["json_attributes_topic"], base + "/link/attributes");
+    EXPECT_EQ(link["entity_category"], "diagnostic");
+    EXPECT_EQ(link["device"], notify["device"]);
+    EXPECT_EQ(link["availability_topic"], status) << "readable while the display is not";
+    EXPECT_TRUE(Retained(base + "/available", "online"));
+    EXPECT_TRUE(Retained(base + "/link", "connected"));
+    EXPECT_TRUE(Retained(base + "/link/attributes", R"({"outage_since":null})"));
+
+    const auto Seconds = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    const auto before = Seconds();
+    std::filesystem::rename(directory, away);
+    EXPECT_TRUE(Retained(base + "/available", "offline"));
+    EXPECT_TRUE(Retained(base + "/link", "outage"));
+    const auto after = Seconds();
+    const auto attributes = broker.Watch(base + "/link/attributes", 1, 1);
+    ASSERT_EQ(attributes.size(), 1u);
+    const std::string since = attributes[0].substr(attributes[0].find(' ') + 1);
+    bool within = false;
+    for (auto second = before; second <= after; ++second)
+        within = within || since == pixtera::bridge::LinkAttributesPayload(second);
+    EXPECT_TRUE(within) << since << ": the outage's start, between " << before << " and " << after;
+    EXPECT_TRUE(Retained(status, "online")) << "the machine stays available";
+    EXPECT_TRUE(service->WaitForOutput("cannot be written")) << "the service says so";
+
+    std::filesystem::rename(away, directory);
+    EXPECT_TRUE(Retained(base + "/available", "online"));
+    EXPECT_TRUE(Retained(base + "/link", "connected"));
+    EXPECT_TRUE(Retained(base + "/link/attributes", R"({"outage_since":null})"));
+}
+
 TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeepTopicsOfTheirOwn)
 {
     StartBridge("status,message,Temp.Out,temp_out");
@@ -359,7 +417,7 @@ TEST_F(Bridge, ItemsNamedLikeTheBridgesTopicsOrAlikeButForCaseAndPunctuationKeep
         << "the device stays available";
     EXPECT_TRUE(broker.Watch(base + "/message", 1, 1).empty()) << "the text entity's state is the bridge's alone";
 
-    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 17, 2);
+    const auto configs = broker.Watch("homeassistant/sensor/" + node + "/+/config", 19, 2);
     std::set<std::string> topics, uniqueIds, stateTopics;
     for (const auto& line : configs) {
         const json config = json::parse(line.substr(line.find(' ') + 1));
@@ -512,7 +570,7 @@ std::set<std::string> Announced(const std::string& node, const std::vector<std::
         for (int row = 1; row <= 4; ++row)
             topics.insert(base + "text/" + node + "/" + display + "_line_" + std::to_string(row) + "/config");
         topics.insert(base + "event/" + node + "/" + display + "/config");
-        for (const char* what : {"driver", "size", "output", "frames", "bytes", "bus_time"})
+        for (const char* what : {"driver", "size", "output", "frames", "bytes", "bus_time", "link"})
             topics.insert(base + "sensor/" + node + "/" + display + "-" + what + "/config");
     }
     return topics;
@@ -558,8 +616,8 @@ TEST_F(Bridge, AtStartTheConfigsOfDisplaysAndItemsThatWentAwayAndOfTheLayoutsBef
     second.insert(another);
     second.insert(oldNode);
     EXPECT_EQ(configs(), second);
-    EXPECT_TRUE(bridge->WaitForOutput("cleared 15 discovery configs of displays and items it no longer has"))
-        << "Temp.Out, and display 2's light, notifications, keys, descriptions, traffic, select and lines";
+    EXPECT_TRUE(bridge->WaitForOutput("cleared 16 discovery configs of displays and items it no longer has"))
+        << "Temp.Out, and display 2's light, notifications, keys, descriptions, traffic, link, select and lines";
 }
 
 TEST_F(Bridge, ANotificationReachesItsDisplayAGroupOrAllAndNeverAnotherMachinesOwn)
@@ -771,10 +829,10 @@ TEST_F(Bridge, HomeAssistantOnlineAgainHasEveryConfigAndStatePublishedAgain)
 {
     StartBridge("load");
     const std::string pattern = "homeassistant/+/" + node + "/+/config";
-    const auto retained = broker.Watch(pattern, 30, 2);
-    // load, message; per display notify, six diagnostics, a select and four lines; one light, one
-    // display's keys
-    ASSERT_EQ(retained.size(), 28u);
+    const auto retained = broker.Watch(pattern, 32, 2);
+    // load, message; per display notify, seven diagnostics, a select and four lines; one light,
+    // one display's keys
+    ASSERT_EQ(retained.size(), 30u);
     // Room for a third of each: the watch ends after its seconds with what came.
     auto again = broker.StartWatching(pattern, static_cast<int>(3 * retained.size()), 4);
     auto availability = broker.StartWatching("pixtera/" + machine + "/display/+/available", 4, 10);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A display's keys and traffic on the broker: the event entity and the traffic sensors as Home
-// Assistant reads them, the key events' payloads, and keys as fast as they come bounded to one
-// event per display a tenth of a second; a menu's events on an entity of their own.
+// A display's keys, traffic and link on the broker: the event entity, the traffic sensors and the
+// link sensor as Home Assistant reads them, the key events' payloads, and keys as fast as they come
+// bounded to one event per display a tenth of a second; a menu's events on an entity of their own.
 
 #include "discovery.h"
 #include "display_signals.h"
@@ -177,6 +177,40 @@ TEST(DisplayEntities, ALedsStateAndCommandsAreWhatItsEntityTakes)
     EXPECT_EQ(LedCommand(plain, "green", why), std::nullopt);
     EXPECT_EQ(why, "ON or OFF was expected");
     EXPECT_EQ(LedCommand(plain, std::string(2000, 'O'), why), std::nullopt);
+}
+
+TEST(DisplayEntities, TheLinkIsADiagnosticEnumSensorOfTheDisplayReadableWhileTheDisplayIsNot)
+{
+    const Topics topics("nas", kKey);
+    EXPECT_EQ(topics.LinkConfigTopic(3), "homeassistant/sensor/pixtera_nas_01234567/display_3-link/config");
+    const json link = json::parse(topics.LinkConfig(3));
+    const json notify = json::parse(topics.NotifyConfig(3));
+    EXPECT_EQ(link["name"], "Link");
+    EXPECT_EQ(link["unique_id"], "pixtera_0123456789abcdef_display_3-link");
+    EXPECT_EQ(link["object_id"], "pixtera_nas_display_3_link");
+    EXPECT_EQ(link["state_topic"], "pixtera/nas/display/3/link");
+    EXPECT_EQ(topics.LinkState(3), "pixtera/nas/display/3/link");
+    EXPECT_EQ(link["json_attributes_topic"], "pixtera/nas/display/3/link/attributes");
+    EXPECT_EQ(topics.LinkAttributes(3), "pixtera/nas/display/3/link/attributes");
+    EXPECT_EQ(link["entity_category"], "diagnostic");
+    EXPECT_EQ(link["device_class"], "enum");
+    EXPECT_EQ(link["options"], json::array({"connected", "outage"}));
+    EXPECT_EQ(link["device"], notify["device"]) << "on the display's device";
+    // The machine's availability alone: the display's goes offline with the link.
+    EXPECT_EQ(link["availability_topic"], "pixtera/nas/status");
+    EXPECT_EQ(link["payload_available"], "online");
+    EXPECT_EQ(link["payload_not_available"], "offline");
+    EXPECT_FALSE(link.contains("availability"));
+    EXPECT_FALSE(link.contains("availability_mode"));
+    EXPECT_NE(link["unique_id"], json::parse(topics.DiagnosticConfig(3, Diagnostic::Output))["unique_id"]);
+    EXPECT_NE(link["state_topic"], json::parse(topics.DiagnosticConfig(3, Diagnostic::Output))["state_topic"]);
+}
+
+TEST(DisplayEntities, AnOutagesStartIsAnIsoTimeInUtcAndNoneIsNull)
+{
+    EXPECT_EQ(json::parse(LinkAttributesPayload(1796813527)), (json{{"outage_since", "2026-12-09T10:52:07+00:00"}}));
+    EXPECT_EQ(json::parse(LinkAttributesPayload(0)), (json{{"outage_since", nullptr}}));
+    EXPECT_EQ(json::parse(LinkAttributesPayload(-5)), (json{{"outage_since", nullptr}}));
 }
 
 TEST(DisplaySignals, OnlyADisplaysPathNamesADisplay)

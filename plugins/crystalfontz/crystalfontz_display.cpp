@@ -8,6 +8,7 @@
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_leds.h"
+#include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 
@@ -30,7 +31,8 @@ const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "Crysta
 class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
-                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayLeds<CrystalFontz>, KeyInput,
+                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayLeds<CrystalFontz>,
+                       LcdDisplayLinkState<CrystalFontz>, KeyInput,
                        ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:
     static constexpr const auto& kSettings = kCrystalfontzSettings;

@@ -2,6 +2,8 @@
 // Pixtera.FileDisplay: a display that lives in a file. Every call is appended to PATH as one
 // JSON object per line, and PATH.frame always holds the current frame as text, one row a line.
 // Keys are key names written to PATH.keys, a FIFO or a file, one a line (see keys_file.h).
+// Its link is PATH.frame: lost while that cannot be written (its directory gone, say), and back
+// when the last frame could be written again.
 // Configuration: columns=20;rows=4;cellwidth=5;cellheight=8;path=/some/file (path required).
 
 #include "keys_file.h"
@@ -11,17 +13,23 @@
 #include <pixtera/sdk/character_grid_driver.h>
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/key_input.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -57,7 +65,7 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, KeyInput,
+class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, IDisplayLinkState, KeyInput,
                                            ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -111,9 +119,37 @@ public:
         return Output(caps, kPowerBacklight | kPowerBrightness);
     }
 
+    // IDisplayLinkState: asked once a second. While linked, only whether the frame file's directory
+    // can still be written is looked at; while not, the last frame is tried again.
+    HRESULT STDMETHODCALLTYPE GetLinkState(VARIANT_BOOL* linked, LONGLONG* outageSince) override
+    {
+        if (!linked || !outageSince)
+            return E_POINTER;
+        std::lock_guard lock(mutex_);
+        if (!path_.empty()) {
+            if (linked_) {
+                if (access(Directory().c_str(), W_OK | X_OK) != 0)
+                    Track(false, std::strerror(errno));
+            } else if (lastFrame_) {
+                std::string why;
+                Track(WriteFrameText(*lastFrame_, why), why);
+            } else if (access(Directory().c_str(), W_OK | X_OK) == 0) {
+                Track(true, {});
+            }
+        }
+        *linked = linked_ ? VARIANT_TRUE : VARIANT_FALSE;
+        *outageSince = !linked_ && lostSince_
+                           ? std::chrono::duration_cast<std::chrono::seconds>(lostSince_->time_since_epoch()).count()
+                           : 0;
+        return S_OK;
+    }
+
     void Configured(const ConfigurationText& fields, const std::string& text)
     {
         std::lock_guard lock(mutex_);
+        linked_ = false;
+        lostSince_.reset();
+        lastFrame_.reset();
         bool invalid = false;
         SetGrid(ReadCharacterGrid(fields, 1024, &invalid));
         if (invalid)
@@ -134,6 +170,7 @@ public:
         }
         keys_ = std::make_unique<KeysFile>(path_ + ".keys", "File display",
                                            [this](LONG key) { DeliverKey(key, kKeyPressed); });
+        linked_ = true; // its directory took the calls' file
     }
 
 private:
@@ -146,7 +183,6 @@ private:
         WriteAll(log_.get(), line);
     }
 
-    // PATH.frame, replaced whole so that readers never see half a frame.
     void WriteFrameFile(std::u16string_view frame)
     {
         std::lock_guard lock(mutex_);
@@ -160,20 +196,59 @@ private:
                 text += Utf16ToUtf8(frame.substr(begin, static_cast<std::size_t>(grid.columns)));
             text += '\n';
         }
+        std::string why;
+        Track(WriteFrameText(text, why), why);
+        lastFrame_ = std::move(text);
+    }
+
+    // PATH.frame, replaced whole so that readers never see half a frame; false, saying why, when
+    // it could not be written. Under mutex_.
+    bool WriteFrameText(const std::string& text, std::string& why)
+    {
         const std::string target = path_ + ".frame";
         const std::string temporary = target + ".tmp";
         // Made anew each time: a name planted in a shared directory is never written through.
         unlink(temporary.c_str());
         UniqueFd out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!out || !WriteAll(out.get(), text))
-            return;
+        const bool written = out && WriteAll(out.get(), text);
+        if (!written)
+            why = std::strerror(errno);
         out.reset();
-        std::rename(temporary.c_str(), target.c_str());
+        if (written && std::rename(temporary.c_str(), target.c_str()) == 0)
+            return true;
+        if (written)
+            why = std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
     }
 
-    std::mutex mutex_; // guards path_, log_ and keys_
+    // The link follows the frame file: its loss and its return are one line each. Under mutex_.
+    void Track(bool written, const std::string& why)
+    {
+        if (written && !linked_) {
+            if (lostSince_)
+                LogInformation("File display: " + path_ + ".frame is written again");
+            linked_ = true;
+            lostSince_.reset();
+        } else if (!written && linked_) {
+            LogWarning("File display: " + path_ + ".frame cannot be written (" + why + "); its link is down");
+            linked_ = false;
+            lostSince_ = std::chrono::system_clock::now();
+        }
+    }
+
+    std::string Directory() const
+    {
+        const std::string directory = std::filesystem::path(path_).parent_path().string();
+        return directory.empty() ? "." : directory;
+    }
+
+    std::mutex mutex_; // guards path_, log_, keys_, linked_, lostSince_ and lastFrame_
     std::string path_;
     UniqueFd log_;
+    bool linked_ = false; // the frame file could be written
+    std::optional<std::chrono::system_clock::time_point> lostSince_; // none: never linked
+    std::optional<std::string> lastFrame_; // the last frame's text, written again when the link is back
     std::unique_ptr<KeysFile> keys_; // its thread calls DeliverKey, which takes no lock of ours
 };
 

@@ -7,6 +7,7 @@
 #include "kernel_lcd_protocol.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
+#include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 #include "lcd_settings.h"
@@ -25,8 +26,8 @@ const InprocClass kClass{CLSID_KernelLCD, kKernelLcdDriver.progId, "Kernel-drive
 
 class KernelLCD final
     : public ComObject<KernelLCD, LcdDisplayDriver<KernelLCD>, LcdDisplayEvents<KernelLCD>, LcdDisplayPower<KernelLCD>,
-                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, ConfigurablePlugin<KernelLCD>,
-                       DescribedSettings<KernelLCD>> {
+                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, LcdDisplayLinkState<KernelLCD>,
+                       ConfigurablePlugin<KernelLCD>, DescribedSettings<KernelLCD>> {
 public:
     static constexpr const auto& kSettings = kKernelLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;

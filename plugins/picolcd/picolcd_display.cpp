@@ -7,6 +7,7 @@
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
 #include "lcd_display_leds.h"
+#include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 #include "picolcd_module.h"
@@ -30,8 +31,8 @@ const InprocClass kClass{CLSID_PicoLCD, kPicoLcdDriver.progId, "picoLCD 20x2"};
 
 class PicoLCD final
     : public ComObject<PicoLCD, LcdDisplayDriver<PicoLCD>, LcdDisplayEvents<PicoLCD>, LcdDisplayPower<PicoLCD>,
-                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayLeds<PicoLCD>, KeyInput,
-                       ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
+                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayLeds<PicoLCD>,
+                       LcdDisplayLinkState<PicoLCD>, KeyInput, ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
 public:
     static constexpr const auto& kSettings = kPicoLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

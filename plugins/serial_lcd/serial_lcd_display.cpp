@@ -7,6 +7,7 @@
 
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
+#include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
 #include "lcd_settings.h"
@@ -30,8 +31,8 @@ const InprocClass kClass{CLSID_SerialLCD, kSerialDriver.progId, "Serial characte
 
 class SerialLCD final
     : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
-                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>, KeyInput,
-                       ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
+                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>, LcdDisplayLinkState<SerialLCD>,
+                       KeyInput, ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
 public:
     static constexpr const auto& kSettings = kSerialSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

@@ -14,6 +14,7 @@
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
 #include <pixtera/sdk/display_character_set.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/service_interfaces.h>
 
@@ -720,6 +721,98 @@ TEST_F(RemoteObjects, ScriptsJumpToAQueueItemAndHearWhichOneShows)
         }
     }
     EXPECT_EQ(shown(), 2) << "a refused jump changes nothing, and the service still answers";
+    signals->leaveEventLoop();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RemoteObjects, ScriptsReadWhetherADisplaysModuleIsLinkedAndHearWhenItIsLostAndBack)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "DispatchWrapper.so"));
+    // Display 0's frame file is its link; display 1 runs in a process of its own, which does not
+    // say, so it is linked whatever happens to its file.
+    const auto directory = TestDirectory() / "screen";
+    const auto away = TestDirectory() / "screen-away";
+    std::filesystem::create_directories(directory);
+    // Its text moves: the frames written find the file gone (a still screen sends nothing).
+    const auto scroller = TestDirectory() / "scroller.pxd";
+    std::ofstream(scroller) << R"(<Design UpdateFreq="200"><DisplayItems><DisplayItem>)"
+                               R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="200"/>)"
+                               R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(configuration(), std::ios::trunc)
+        << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
+        << (directory / "frames.jsonl").string() << "\"><display active=\"yes\"><queue><queueitem Filename=\""
+        << scroller.string()
+        << "\" Runtime=\"0\"/></queue></display></driver><driver clsid=\"Pixtera.FileDisplay\" DispatchWrap=\"yes\" "
+           "configuration=\"path="
+        << (directory / "hosted.jsonl").string()
+        << "\"><display active=\"yes\"/></driver></drivers></PixteraConfiguration>";
+    manager = Connect();
+    ASSERT_TRUE(manager);
+    auto signals = sdbus::createSessionBusConnection();
+    auto watched = sdbus::createProxy(*signals, bus::kServiceName, bus::DisplayPath(0));
+    auto connection = sdbus::createSessionBusConnection();
+    auto display = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(0));
+    auto hosted = sdbus::createProxy(*connection, bus::kServiceName, bus::DisplayPath(1));
+    std::mutex mutex;
+    std::vector<std::pair<bool, std::int64_t>> announced;
+    watched->uponSignal("PropertiesChanged")
+        .onInterface("org.freedesktop.DBus.Properties")
+        .call([&](const std::string& interface, const std::map<std::string, sdbus::Variant>& changed,
+                  const std::vector<std::string>&) {
+            std::lock_guard lock(mutex);
+            if (interface == bus::kManagedDisplay && changed.count("Linked") && changed.count("OutageSince"))
+                announced.emplace_back(changed.at("Linked").get<bool>(), changed.at("OutageSince").get<std::int64_t>());
+        });
+    watched->finishRegistration();
+    signals->enterEventLoopAsync();
+    const auto linkOf = [](sdbus::IProxy& object) {
+        return std::make_pair(object.getProperty("Linked").onInterface(bus::kManagedDisplay).get<bool>(),
+                              object.getProperty("OutageSince").onInterface(bus::kManagedDisplay).get<std::int64_t>());
+    };
+    const auto lastAnnounced = [&] {
+        std::lock_guard lock(mutex);
+        return announced.empty() ? std::make_pair(true, std::int64_t{-1}) : announced.back();
+    };
+    const auto seconds = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    EXPECT_EQ(linkOf(*display), std::make_pair(true, std::int64_t{0}));
+    EXPECT_EQ(linkOf(*hosted), std::make_pair(true, std::int64_t{0}));
+
+    const auto before = seconds();
+    std::filesystem::rename(directory, away);
+    ASSERT_TRUE(Eventually([&] { return !lastAnnounced().first; })) << "announced within a second or so";
+    const auto after = seconds();
+    const auto [linked, since] = linkOf(*display);
+    EXPECT_FALSE(linked);
+    EXPECT_EQ(since, lastAnnounced().second) << "read as announced";
+    EXPECT_GE(since, before);
+    EXPECT_LE(since, after);
+    EXPECT_EQ(linkOf(*hosted), std::make_pair(true, std::int64_t{0})) << "a driver that does not say is linked";
+
+    // The same through the display's proxy.
+    ComPtr<IDisplayManager> displays;
+    ASSERT_EQ(manager->GetDisplayManager(displays.Out()), S_OK);
+    ComPtr<IManagedDisplay> managed;
+    ASSERT_EQ(displays->Item(0, managed.Out()), S_OK);
+    const auto proxyLink = managed.As<IDisplayLinkState>();
+    ASSERT_TRUE(proxyLink);
+    VARIANT_BOOL proxyLinked = VARIANT_TRUE;
+    LONGLONG proxySince = -1;
+    ASSERT_EQ(proxyLink->GetLinkState(&proxyLinked, &proxySince), S_OK);
+    EXPECT_EQ(proxyLinked, VARIANT_FALSE);
+    EXPECT_EQ(proxySince, since);
+
+    std::filesystem::rename(away, directory);
+    EXPECT_TRUE(Eventually([&] { return lastAnnounced() == std::make_pair(true, std::int64_t{0}); }));
+    EXPECT_EQ(linkOf(*display), std::make_pair(true, std::int64_t{0}));
+    ASSERT_EQ(proxyLink->GetLinkState(&proxyLinked, &proxySince), S_OK);
+    EXPECT_EQ(proxyLinked, VARIANT_TRUE);
+    EXPECT_EQ(proxySince, 0);
     signals->leaveEventLoop();
 }
 

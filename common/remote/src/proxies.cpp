@@ -5,6 +5,7 @@
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/sdk/display_character_set.h>
 #include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/out_parameter.h>
 
 #include <vector>
@@ -72,8 +73,10 @@ public:
 };
 
 // IDisplayLeds is always answered: a display whose driver has none has no LEDs (a count of 0).
+// IDisplayLinkState reads the display's Linked and OutageSince, as the service last asked its driver.
 class ManagedDisplayProxy final
-    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease, IDisplayLeds>,
+    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease, IDisplayLeds,
+                       IDisplayLinkState>,
       private RemoteObject {
 public:
     ManagedDisplayProxy(std::shared_ptr<RemoteSession> session, std::string path)
@@ -123,6 +126,27 @@ public:
     HRESULT STDMETHODCALLTYPE MoveQueueItemDown(LONG index) override
     {
         return Send(bus::kManagedDisplay, "MoveQueueItemDown", int32_t{index});
+    }
+
+    HRESULT STDMETHODCALLTYPE GetLinkState(VARIANT_BOOL* linked, LONGLONG* outageSince) override
+    {
+        if (!linked || !outageSince)
+            return E_POINTER;
+        sdbus::Variant up;
+        sdbus::Variant since;
+        const char* const properties = "org.freedesktop.DBus.Properties";
+        const std::string interface = bus::kManagedDisplay;
+        HRESULT hr = Remote([&] {
+            session_->Call(path_, properties, "Get", std::tie(up), interface, std::string("Linked"));
+            session_->Call(path_, properties, "Get", std::tie(since), interface, std::string("OutageSince"));
+        });
+        if (FAILED(hr))
+            return hr;
+        hr = Remote([&] {
+            *linked = up.get<bool>() ? VARIANT_TRUE : VARIANT_FALSE;
+            *outageSince = *linked ? 0 : since.get<std::int64_t>();
+        });
+        return hr;
     }
 
     HRESULT STDMETHODCALLTYPE BorrowOutput() override { return Send(bus::kDisplayLease, "BorrowOutput"); }

@@ -24,11 +24,13 @@ using namespace pixtera::lcd;
 using namespace pixtera::lcd::test;
 using namespace std::chrono_literals;
 
-// A writer on fake devices: the first is plugged in, later ones when the test says so.
+// A writer on fake devices: the first is plugged in (unless `plugged` is false), later ones when
+// the test says so.
 class Bench {
 public:
-    Bench(std::shared_ptr<LcdProtocol> protocol, Geometry geometry, std::string* pauses = nullptr)
+    Bench(std::shared_ptr<LcdProtocol> protocol, Geometry geometry, std::string* pauses = nullptr, bool plugged = true)
     {
+        plugged_ = plugged;
         WriterSetup setup;
         setup.name = "Test display";
         setup.device = "the fake";
@@ -278,6 +280,39 @@ TEST(LcdWriter, AModuleThatGoesAwayIsReportedOnceAndGetsEverythingWhenBack)
     EXPECT_EQ(warnings, 1) << "one report per outage";
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("the fake is back"), std::string::npos) << lines.back();
+}
+
+TEST(LcdWriter, TheLinkIsDownFromItsLossUntilTheModuleIsBackAndNeverLinkedHasNoOutageStart)
+{
+    const Geometry geometry{16, 2};
+    Bench never(std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}), geometry, nullptr, false);
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return never.opens() >= 2; }));
+    EXPECT_FALSE(never.writer->Link().linked);
+    EXPECT_FALSE(never.writer->Link().lostSince) << "a module never linked has no outage start";
+
+    Bench bench(std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}), geometry);
+    bench.writer->Show("linked");
+    bench.Sent();
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return bench.writer->Link().linked; }));
+    EXPECT_FALSE(bench.writer->Link().lostSince);
+
+    const auto before = std::chrono::system_clock::now();
+    bench.Unplug();
+    bench.writer->Show("lost on the way");
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return !bench.writer->Link().linked; }));
+    const auto after = std::chrono::system_clock::now();
+    const WriterLink lost = bench.writer->Link();
+    ASSERT_TRUE(lost.lostSince);
+    EXPECT_GE(*lost.lostSince, before);
+    EXPECT_LE(*lost.lostSince, after);
+    const int opens = bench.opens();
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return bench.opens() >= opens + 3; }));
+    EXPECT_FALSE(bench.writer->Link().linked);
+    EXPECT_EQ(bench.writer->Link().lostSince, lost.lostSince) << "failed attempts do not move the outage's start";
+
+    bench.PlugIn();
+    ASSERT_TRUE(pixtera::test::Eventually([&] { return bench.writer->Link().linked; }));
+    EXPECT_FALSE(bench.writer->Link().lostSince) << "linked again: no outage";
 }
 
 TEST(LcdWriter, TheBacklightAndBrightnessGoOutAndStaySoAcrossAReconnection)

@@ -6,6 +6,7 @@
 #include <pixtera/platform/unique_fd.h>
 #include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <fcntl.h>
@@ -88,6 +89,59 @@ TEST_F(FileDisplayTest, CallsBecomeJsonLinesAndTheFrameFileFollows)
                                         "\"op\":\"SetBackground\",\"file\":\"/a \\\"b\\\".png\"}",
                                         "\"op\":\"SetCustomChar\",\"code\":2,\"rows\":[31,31,31,0,0,0,0,0]}"}));
     EXPECT_EQ(test::FileText(path.string() + ".frame"), std::string("A\"\\\x08\né€") + '\0' + "z\n");
+}
+
+// Whether the display's frame file is linked, and since when (epoch seconds) it is not.
+std::pair<bool, LONGLONG> LinkOf(IDisplayDriver& display)
+{
+    ComPtr<IDisplayLinkState> link;
+    EXPECT_EQ(display.QueryInterface(IID_IDisplayLinkState, link.OutVoid()), S_OK);
+    VARIANT_BOOL linked = 2;
+    LONGLONG since = -1;
+    if (link) {
+        EXPECT_EQ(link->GetLinkState(&linked, &since), S_OK);
+    }
+    return {linked == VARIANT_TRUE, since};
+}
+
+LONGLONG EpochSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+TEST_F(FileDisplayTest, ItsLinkIsLostWhileTheFrameFileCannotBeWrittenAndBackWithTheLastFrame)
+{
+    EXPECT_EQ(LinkOf(*display), std::make_pair(false, LONGLONG{0})) << "no file yet: never linked";
+    const auto directory = test::TestDirectory() / "screen";
+    const auto away = test::TestDirectory() / "screen-away";
+    std::filesystem::create_directories(directory);
+    const auto file = directory / "out.jsonl";
+    Configure("columns=5;rows=1;path=" + file.string());
+    EXPECT_EQ(LinkOf(*display), std::make_pair(true, LONGLONG{0}));
+    ASSERT_EQ(display->Write(BString(std::string_view("first")).get()), S_OK);
+    EXPECT_EQ(test::FileText(file.string() + ".frame"), "first\n");
+
+    const LONGLONG before = EpochSeconds();
+    std::filesystem::rename(directory, away);
+    const auto [linked, since] = LinkOf(*display);
+    EXPECT_FALSE(linked) << "noticed without a frame written";
+    EXPECT_GE(since, before);
+    EXPECT_LE(since, EpochSeconds());
+    ASSERT_EQ(display->Write(BString(std::string_view("later")).get()), S_OK);
+    EXPECT_EQ(LinkOf(*display), std::make_pair(false, since)) << "the outage keeps its start";
+    EXPECT_EQ(log.Count("cannot be written"), 1) << log.Text();
+
+    std::filesystem::rename(away, directory);
+    EXPECT_EQ(LinkOf(*display), std::make_pair(true, LONGLONG{0}));
+    EXPECT_EQ(test::FileText(file.string() + ".frame"), "later\n") << "the frame missed is written when it is back";
+    EXPECT_TRUE(log.Contains("is written again")) << log.Text();
+
+    ASSERT_EQ(display->Write(BString(std::string_view("again")).get()), S_OK);
+    EXPECT_EQ(test::FileText(file.string() + ".frame"), "again\n");
+    EXPECT_EQ(LinkOf(*display), std::make_pair(true, LONGLONG{0}));
+    Configure("columns=5;rows=1");
+    EXPECT_EQ(LinkOf(*display), std::make_pair(false, LONGLONG{0})) << "without a file there is no link";
 }
 
 } // namespace

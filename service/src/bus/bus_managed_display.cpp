@@ -140,6 +140,7 @@ sdbus::ObjectPath BusServer::ExportDisplay(LONG index)
         .implementedAs(
             [display](int32_t n) { Check(display->MoveQueueItemDown(n), [&] { return QueueEditFailure(*display); }); });
     ExportTraffic(*object, index);
+    ExportLink(*object, index);
     ExportShown(*object, index);
     ExportPower(*object, index);
     ExportInput(*object, index);
@@ -229,6 +230,51 @@ std::optional<ThroughputWindow::Clock::time_point> BusServer::EmitThroughput()
         ++it;
     }
     return next;
+}
+
+void BusServer::ExportLink(sdbus::IObject& object, LONG index)
+{
+    const auto displays = manager_.displays().Displays();
+    if (index < 0 || static_cast<std::size_t>(index) >= displays.size())
+        return;
+    const ComPtr<ManagedDisplay> display = displays[static_cast<std::size_t>(index)];
+    links_[index] = display->link();
+    if (display->reportsLink())
+        polledLinks_.insert(index);
+    // As last polled, so that a client reads what PropertiesChanged announced.
+    object.registerProperty("Linked").onInterface(bus::kManagedDisplay).withGetter([this, index] {
+        return links_[index].linked;
+    });
+    object.registerProperty("OutageSince").onInterface(bus::kManagedDisplay).withGetter([this, index] {
+        return static_cast<std::int64_t>(links_[index].outageSince);
+    });
+}
+
+std::optional<std::chrono::steady_clock::time_point> BusServer::EmitLinkChanges()
+{
+    constexpr auto kLinkPoll = std::chrono::seconds(1); // as often as a display's traffic is measured
+    if (polledLinks_.empty())
+        return std::nullopt;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextLinkPoll_)
+        return linkDown_ ? std::optional(nextLinkPoll_) : std::nullopt;
+    nextLinkPoll_ = now + kLinkPoll;
+    linkDown_ = false;
+    const auto displays = manager_.displays().Displays();
+    for (auto it = polledLinks_.begin(); it != polledLinks_.end();) {
+        const LONG index = *it;
+        if (index < 0 || static_cast<std::size_t>(index) >= displays.size()) {
+            it = polledLinks_.erase(it); // a display that went: nothing to ask
+            continue;
+        }
+        const ManagedDisplay::Link link = displays[static_cast<std::size_t>(index)]->link();
+        linkDown_ = linkDown_ || !link.linked;
+        if (std::exchange(links_[index], link) != link)
+            if (const auto object = displays_.find(index); object != displays_.end())
+                object->second->emitPropertiesChangedSignal(bus::kManagedDisplay, {"Linked", "OutageSince"});
+        ++it;
+    }
+    return linkDown_ ? std::optional(nextLinkPoll_) : std::nullopt;
 }
 
 void BusServer::ExportShown(sdbus::IObject& object, LONG index)

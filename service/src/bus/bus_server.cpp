@@ -95,7 +95,9 @@ void BusServer::RunLoop()
             EmitShownChanges();
             EmitKeys();
             EmitMenuEvents();
-            const auto traffic = EmitThroughput();
+            auto traffic = EmitThroughput();
+            if (const auto links = EmitLinkChanges(); links && (!traffic || *links < *traffic))
+                traffic = links;
             const auto now = std::chrono::steady_clock::now();
             if (valuesPending_.exchange(false))
                 throttle.Changed(now);

@@ -58,6 +58,13 @@ private:
     void ExportLeds(sdbus::IObject& object, LONG index);
     // The display's LastFrameTraffic (org.pixtera.IManagedDisplay): zeros unless its driver measures.
     void ExportTraffic(sdbus::IObject& object, LONG index);
+    // The display's Linked and OutageSince (org.pixtera.IManagedDisplay), as last polled.
+    void ExportLink(sdbus::IObject& object, LONG index);
+    // At most once a second, whenever the loop runs, asks the drivers that say whether their
+    // module is linked and announces those that changed; when to ask next: while a module is away.
+    // Frames being written wake the loop every second anyway (their traffic); a still screen on a
+    // linked module costs no wake-up, as nothing sent to it could find it gone.
+    std::optional<std::chrono::steady_clock::time_point> EmitLinkChanges();
     // The display's ShowQueueItem and ShownQueueItem (org.pixtera.IManagedDisplay).
     void ExportShown(sdbus::IObject& object, LONG index);
     // From any thread: the queue item a display shows changed; announced on the bus thread.
@@ -120,6 +127,12 @@ private:
     std::mutex framesMutex_; // guards framesWritten_
     std::set<LONG> framesWritten_;
     std::map<LONG, ThroughputWindow> throughput_; // the bus thread's
+    // The bus thread's: each display's link as last polled (a driver that does not say: linked),
+    // the displays whose drivers say, and when they are asked next.
+    std::map<LONG, ManagedDisplay::Link> links_;
+    std::set<LONG> polledLinks_;
+    std::chrono::steady_clock::time_point nextLinkPoll_{};
+    bool linkDown_ = false; // some display's module was away when last asked
     Thread loop_;
 };
 

@@ -110,6 +110,7 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
     fault_->Guard([&] { input_ = driverObject_.As<IDisplayInput>(); });
     fault_->Guard([&] { traffic_ = driverObject_.As<IDisplayTraffic>(); });
     SetUpLeds();
+    fault_->Guard([&] { linkState_ = driverObject_.As<IDisplayLinkState>(); });
     // A definition too: a hosted driver's next host is asked for its keys again.
     if (input_)
         fault_->GuardDefinition([&] { return input_->Advise(MakeComObject<KeySink>(keys_, index_).get()); });
@@ -157,6 +158,18 @@ ManagedDisplay::FrameTraffic ManagedDisplay::lastFrameTraffic()
                                                       &traffic.microseconds);
         });
     return SUCCEEDED(hr) ? traffic : FrameTraffic{};
+}
+
+ManagedDisplay::Link ManagedDisplay::link()
+{
+    VARIANT_BOOL linked = VARIANT_TRUE;
+    LONGLONG since = 0;
+    HRESULT hr = E_NOINTERFACE;
+    if (linkState_)
+        fault_->Guard([&] { return hr = linkState_->GetLinkState(&linked, &since); });
+    if (FAILED(hr) || linked)
+        return Link{};
+    return Link{false, std::max<LONGLONG>(since, 0)};
 }
 
 void ManagedDisplay::SetBlanked(bool blanked, bool keepRendering)

@@ -22,6 +22,7 @@
 #include <pixtera/platform/thread.h>
 #include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/display_traffic.h>
 #include <pixtera/service_interfaces.h>
@@ -124,6 +125,16 @@ public:
     // that does not measure.
     using FrameTraffic = pixtera::FrameTraffic;
     FrameTraffic lastFrameTraffic();
+    // Whether the driver's module is reachable (IDisplayLinkState): a driver that does not say,
+    // or fails to, counts as linked. Cheap: the driver never waits for its link to answer.
+    struct Link {
+        bool linked = true;
+        LONGLONG outageSince = 0; // epoch seconds; 0 while linked or when it never was
+        bool operator==(const Link&) const = default;
+    };
+    Link link();
+    // The driver says whether its module is linked: worth polling.
+    bool reportsLink() const { return static_cast<bool>(linkState_); }
     // Called on the refresh thread when it writes a frame of the display's own, the first since
     // the last TakeTrafficTotals(), so that a busy display costs its observer one call a read;
     // none to stop.
@@ -232,6 +243,7 @@ private:
     ComPtr<IDisplayInput> input_; // set up once, like driver_
     ComPtr<IDisplayTraffic> traffic_; // set up once, like driver_
     ComPtr<IDisplayLeds> leds_; // set up once, like driver_; only a driver with at least one LED
+    ComPtr<IDisplayLinkState> linkState_; // set up once, like driver_
     std::atomic<bool> backlight_{true};
     std::atomic<bool> blanked_{false};
     // What the client screen that shows asks of the backlight (atomic; the refresh thread sets
