@@ -24,6 +24,7 @@ public:
     virtual std::optional<std::filesystem::path> ChooseDesignToAdd(const std::filesystem::path& startIn) = 0;
     virtual std::optional<std::filesystem::path> ChooseBackground() = 0;
     // "Please enter text"; none when cancelled.
+    // In UTF-8.
     virtual std::optional<std::string> AskText(const std::string& initial) = 0;
     // The Custom scheme's dialog; false when cancelled.
     virtual bool ChooseCustomColours(CustomColours& colours) = 0;
