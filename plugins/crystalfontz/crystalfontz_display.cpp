@@ -9,6 +9,7 @@
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/key_input.h>
@@ -29,8 +30,8 @@ const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "Crysta
 class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
-                       LcdDisplayTraffic<CrystalFontz>, KeyInput, ConfigurablePlugin<CrystalFontz>,
-                       DescribedSettings<CrystalFontz>> {
+                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayUnicodeFrame<CrystalFontz>, KeyInput,
+                       ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:
     static constexpr const auto& kSettings = kCrystalfontzSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

@@ -9,6 +9,7 @@
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "lcd_settings.h"
 
 #include <pixtera/sdk/described_settings.h>
@@ -25,8 +26,8 @@ const InprocClass kClass{CLSID_KernelLCD, kKernelLcdDriver.progId, "Kernel-drive
 
 class KernelLCD final
     : public ComObject<KernelLCD, LcdDisplayDriver<KernelLCD>, LcdDisplayEvents<KernelLCD>, LcdDisplayPower<KernelLCD>,
-                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, ConfigurablePlugin<KernelLCD>,
-                       DescribedSettings<KernelLCD>> {
+                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>,
+                       LcdDisplayUnicodeFrame<KernelLCD>, ConfigurablePlugin<KernelLCD>, DescribedSettings<KernelLCD>> {
 public:
     static constexpr const auto& kSettings = kKernelLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;

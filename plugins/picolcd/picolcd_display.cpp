@@ -8,6 +8,7 @@
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "picolcd_module.h"
 #include "usb_lcd_settings.h"
 
@@ -29,8 +30,8 @@ const InprocClass kClass{CLSID_PicoLCD, kPicoLcdDriver.progId, "picoLCD 20x2"};
 
 class PicoLCD final
     : public ComObject<PicoLCD, LcdDisplayDriver<PicoLCD>, LcdDisplayEvents<PicoLCD>, LcdDisplayPower<PicoLCD>,
-                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, KeyInput,
-                       ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
+                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayUnicodeFrame<PicoLCD>,
+                       KeyInput, ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
 public:
     static constexpr const auto& kSettings = kPicoLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

@@ -9,6 +9,7 @@
 #include "lcd_display_events.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "lcd_settings.h"
 #include "serial_keypad.h"
 
@@ -28,10 +29,10 @@ using namespace pixtera::lcd;
 constexpr CLSID CLSID_SerialLCD{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x22}};
 const InprocClass kClass{CLSID_SerialLCD, kSerialDriver.progId, "Serial character LCD"};
 
-class SerialLCD final
-    : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
-                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>, KeyInput,
-                       ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
+class SerialLCD final : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>,
+                                         LcdDisplayPower<SerialLCD>, LcdDisplayCharacterSet<SerialLCD>,
+                                         LcdDisplayTraffic<SerialLCD>, LcdDisplayUnicodeFrame<SerialLCD>, KeyInput,
+                                         ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
 public:
     static constexpr const auto& kSettings = kSerialSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

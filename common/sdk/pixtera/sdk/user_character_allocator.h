@@ -116,13 +116,13 @@ public:
             Grant(*demand, free, owner);
             Define(frame, free, demand->glyph.rows);
         }
-        std::map<Key, std::size_t> slots;
+        std::map<Key, std::size_t> slotOf;
         for (const Demand& demand : demands)
             if (demand.slot)
-                slots.emplace(KeyOf(demand.glyph), *demand.slot);
+                slotOf.emplace(KeyOf(demand.glyph), *demand.slot);
         frame.codes.reserve(cells.size());
         for (const WantedCell& cell : cells)
-            frame.codes.push_back(CodeOf(cell, slots));
+            frame.codes.push_back(CodeOf(cell, slotOf));
         return frame;
     }
 
@@ -225,12 +225,12 @@ private:
         frame.definitions.push_back({static_cast<std::uint8_t>(slot), rows});
     }
 
-    static std::uint8_t CodeOf(const WantedCell& cell, const std::map<Key, std::size_t>& slots)
+    static std::uint8_t CodeOf(const WantedCell& cell, const std::map<Key, std::size_t>& slotOf)
     {
         if (!cell.glyph)
             return cell.code;
-        const auto found = slots.find(KeyOf(*cell.glyph));
-        return found != slots.end() ? SlotCode(found->second) : FallbackOf(cell);
+        const auto found = slotOf.find(KeyOf(*cell.glyph));
+        return found != slotOf.end() ? SlotCode(found->second) : FallbackOf(cell);
     }
 
     // A cell whose character got no slot; a design character's code is its slot, which a
