@@ -8,6 +8,7 @@
 #include "colour_scheme.h"
 
 #include <pixtera/sdk/character_rom.h>
+#include <pixtera/sdk/user_character_allocator.h>
 
 #include <QColor>
 #include <QImage>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace pixtera::designer {
 
@@ -64,7 +66,7 @@ public:
     void SetBackgroundImage(const std::filesystem::path& file);
     // The ROM whose glyphs the characters are drawn with: the module's, or A02 (Latin-1's glyphs)
     // for displays without one.
-    void SetCharacterRom(lcd::CharacterRom rom) { rom_ = rom; }
+    void SetCharacterRom(lcd::CharacterRom rom);
     // True when the highlight changed (a repaint is due).
     bool SetHighlight(std::optional<CellBox> box);
 
@@ -81,9 +83,20 @@ public:
 
     // Paints a frame of rows x columns display codes into `target` (a canvas-sized image).
     void Paint(QImage& target, std::string_view frame);
+    // Paints a frame of rows x columns code points as the module shows it: mapped as its driver
+    // maps it, to the ROM's glyphs and the user characters shared among the design's own (bars
+    // and levels) and the letters the ROM lacks, with stand-ins or placeholders where none is left.
+    // The slots carry over from the last frame painted, as on the module.
+    void Paint(QImage& target, std::u32string_view cells);
 
 private:
     void RebuildBackground();
+    // Each cell's glyph, and whether it is a blank that needs no drawing.
+    struct CellGlyph {
+        std::array<std::uint8_t, 8> rows;
+        bool blank;
+    };
+    void PaintCells(QImage& target, const std::vector<CellGlyph>& cells);
     void DrawDot(QImage& image, int x, int y, QRgb colour) const;
     int Pitch() const { return pixelSize_ + 1; }
     int DotSide() const { return pixelSize_ == 0 ? 1 : pixelSize_; }
@@ -98,6 +111,7 @@ private:
     std::filesystem::path imageFile_;
     std::optional<CellBox> highlight_;
     lcd::CharacterRom rom_ = lcd::CharacterRom::A02;
+    lcd::UserCharacterAllocator slots_; // what the module's user characters hold, for Unicode frames
     QImage cachedBackground_;
     bool stale_ = true;
 };

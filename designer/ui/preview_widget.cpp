@@ -3,6 +3,8 @@
 
 #include "data_panel.h"
 
+#include <pixtera/virtual_display.h>
+
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
@@ -22,11 +24,12 @@ PreviewWidget::PreviewWidget(CanvasPainter& painter, QWidget* parent) : QWidget(
     setAcceptDrops(true);
 }
 
-void PreviewWidget::ShowFrame(std::string_view frame, bool highlightChanged)
+void PreviewWidget::ShowFrame(std::u32string_view cells, bool highlightChanged)
 {
-    if (frame == frame_ && !highlightChanged)
+    if (cells == cells_ && !highlightChanged)
         return;
-    frame_.assign(frame);
+    cells_.assign(cells);
+    frame_ = AnsiOfCells(cells);
     update();
 }
 
@@ -34,7 +37,7 @@ void PreviewWidget::PaintNow()
 {
     if (image_.size() != size())
         image_ = QImage(size(), QImage::Format_RGB32);
-    painter_.Paint(image_, frame_);
+    painter_.Paint(image_, cells_);
 }
 
 void PreviewWidget::paintEvent(QPaintEvent*)

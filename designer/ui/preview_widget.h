@@ -20,14 +20,14 @@ public:
     explicit PreviewWidget(CanvasPainter& painter, QWidget* parent = nullptr);
 
     // Shows a new frame; repaints only when it or the highlight changed.
-    void ShowFrame(std::string_view frame, bool highlightChanged);
+    void ShowFrame(std::u32string_view cells, bool highlightChanged);
     // Repaints everything (colours, size or background changed).
     void Refresh() { update(); }
 
     bool overDisplay() const { return overDisplay_; }
     std::optional<Cell> hoveredCell() const { return hovered_; }
     // The frame shown, and the painted image, for tests and screenshots.
-    std::string_view frame() const { return frame_; }
+    std::string_view frame() const { return frame_; } // in Windows-1252
     const QImage& image() const { return image_; }
     // Paints into the image now, without waiting for the window system.
     void PaintNow();
@@ -75,7 +75,8 @@ private:
 
     CanvasPainter& painter_;
     QImage image_;
-    std::string frame_;
+    std::u32string cells_;
+    std::string frame_; // cells_ in Windows-1252
     std::optional<Cell> hovered_;
     bool overDisplay_ = false;
 };
