@@ -127,7 +127,8 @@ void ReadData(const pugi::xml_node& item, DisplayItem& record)
         record.name = Utf8ToUtf16(RequiredText(data, "Name"));
     } else if (mode == "Static") {
         record.source = kSourceStaticText;
-        record.text = Utf8ToAnsi(RequiredText(data, "Text"));
+        // Decoded and encoded again: malformed bytes become U+FFFD once, never reach a saved file.
+        record.text = Utf16ToUtf8(Utf8ToUtf16(RequiredText(data, "Text")));
     }
 }
 
@@ -286,7 +287,7 @@ bool SaveDesign(const Design& design, const std::filesystem::path& path, std::st
         pugi::xml_node data = node.append_child("Data");
         if (item.source == kSourceStaticText) {
             data.append_attribute("Mode").set_value("Static");
-            data.append_attribute("Text").set_value(AnsiToUtf8(item.text.value_or("")).c_str());
+            data.append_attribute("Text").set_value(item.text.value_or("").c_str());
         } else {
             data.append_attribute("Mode").set_value("Data");
             data.append_attribute("Name").set_value(Utf16ToUtf8(item.name).c_str());

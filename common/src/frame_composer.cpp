@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/frame_composer.h>
 
+#include <pixtera/big_number_field.h>
+
 #include <pixtera/item_value.h>
 #include <pixtera/platform/tick_count.h>
 
@@ -15,9 +17,9 @@ namespace {
 // The character of field cell `i` (0 <= i < width) for static text, by alignment.
 // Codes below 32 address the module's user characters (and mirror them from 8), which belong to
 // the design's bars: a tab or line break in a value must not show as a bar segment.
-char Cell(char c) { return static_cast<unsigned char>(c) < 0x20 ? ' ' : c; }
+char32_t Cell(char32_t c) { return c < 0x20 ? U' ' : c; }
 
-char StaticCell(LONG alignment, std::string_view text, std::size_t width, std::size_t i)
+char32_t StaticCell(LONG alignment, std::u32string_view text, std::size_t width, std::size_t i)
 {
     const std::size_t length = text.size();
     if (length < width) {
@@ -74,19 +76,19 @@ std::size_t BarCells(DisplayItem& item, std::string_view text, std::size_t width
     return cells >= static_cast<double>(width) ? width : static_cast<std::size_t>(cells);
 }
 
-void DrawLines(const DisplayItem& item, std::string_view text, VirtualDisplay& target)
+void DrawLines(const DisplayItem& item, std::u32string_view text, VirtualDisplay& target)
 {
     LONG row = 0;
     LONG column = 0;
-    for (char c : text) {
+    for (char32_t c : text) {
         if (c == '\n') {
             column = 0;
             ++row;
             continue;
         }
         if (column < item.width && row < item.height) {
-            const char cell = Cell(c);
-            target.WriteAnsi(item.column + column, item.row + row, std::string_view(&cell, 1));
+            const char32_t cell = Cell(c);
+            target.WriteCells(item.column + column, item.row + row, std::u32string_view(&cell, 1));
         }
         ++column;
     }
@@ -130,13 +132,13 @@ FrameOutlook LookAhead(const Design& design, ValueSource& values, DWORD now)
     return outlook;
 }
 
-std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first,
-                               std::size_t count)
+std::u32string ComposeCells(DisplayItem& item, std::u32string_view text, DWORD now, std::size_t first,
+                            std::size_t count)
 {
     const auto width = static_cast<std::size_t>(std::max<LONG>(item.width, 0));
     first = std::min(first, width);
     count = std::min(count, width - first);
-    std::string window(count, ' ');
+    std::u32string window(count, U' ');
     if (text.empty() || width == 0)
         return window; // an off-display bar still runs, for its automatic maximum
     switch (item.mode) {
@@ -152,14 +154,20 @@ std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD n
         break;
     }
     case kModeHorizontalBar: {
-        const std::size_t filled = BarCells(item, text, width);
+        const std::size_t filled = BarCells(item, Utf8OfCells(text), width);
         for (std::size_t i = 0; i < count && first + i < filled; ++i)
-            window[i] = kBarCharacter;
+            window[i] = static_cast<char32_t>(kBarCharacter);
         break;
     }
     default: break;
     }
     return window;
+}
+
+std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first,
+                               std::size_t count)
+{
+    return Utf8OfCells(ComposeCells(item, CellsOfUtf8(text), now, first, count));
 }
 
 std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now)
@@ -171,8 +179,9 @@ void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWO
 {
     if (!text)
         return;
-    if (item.height != 1) {
-        DrawLines(item, *text, target);
+    const std::u32string cells = CellsOfUtf8(*text);
+    if (item.height != 1 && item.mode != kModeBigNumber) {
+        DrawLines(item, cells, target);
         return;
     }
     // Only the cells that can be on the display are composed: a field may be far wider.
@@ -182,8 +191,13 @@ void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWO
         return;
     const auto first = static_cast<std::size_t>(left);
     const auto count = static_cast<std::size_t>(std::max<long long>(0, right - left));
-    target.WriteAnsi(item.column + static_cast<LONG>(first), item.row,
-                     ComposeFieldWindow(item, *text, now, first, count));
+    if (item.mode == kModeBigNumber) {
+        const auto rows = BigNumberWindow(item, cells, first, count);
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            target.WriteCells(item.column + static_cast<LONG>(first), item.row + static_cast<LONG>(r), rows[r]);
+        return;
+    }
+    target.WriteCells(item.column + static_cast<LONG>(first), item.row, ComposeCells(item, cells, now, first, count));
 }
 
 void DrawItem(DisplayItem& item, ValueSource& values, DWORD now, VirtualDisplay& target)

@@ -63,10 +63,10 @@ std::optional<std::string> ItemText(const DisplayItem& item, ValueSource& values
     if (item.format)
         value = Format(item, std::move(value));
     if (value.vt == VT_BSTR)
-        return Utf16ToAnsi(BstrView(value.bstrVal));
+        return Utf16ToUtf8(BstrView(value.bstrVal));
     // A value with no text form (a null, an object) shows as an empty text.
     const auto text = value.AsText();
-    return text ? Utf16ToAnsi(text->view()) : std::string();
+    return text ? Utf16ToUtf8(text->view()) : std::string();
 }
 
 } // namespace pixtera

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/design_check.h>
 #include <pixtera/design_file.h>
+#include <pixtera/frame_composer.h>
+#include <pixtera/platform/codepage.h>
 #include <pixtera/xml_file.h>
 
 #include "test_environment.h"
@@ -69,6 +71,32 @@ TEST(DesignReader, ReadsEveryField)
     EXPECT_EQ(bar.barMaximum, 100);
     EXPECT_EQ(design.background, u"/bg.png");
     EXPECT_EQ(design.updateFrequency, 30u);
+}
+
+TEST(DesignReader, AFileFromTheWindows1252DaysShowsTheSameAndNewTextKeepsItsLetters)
+{
+    // Files always held the text as UTF-8: what Windows-1252 could hold renders the same bytes as
+    // before; what it could not keeps its letters now, and malformed bytes are one U+FFFD each.
+    const std::string xml = DesignXml(Item(R"(<Position X="0" Y="0" Width="20" Height="1"/>)", kStatic,
+                                           R"(<Data Mode="Static" Text="Grüße 21°C €"/>)") +
+                                      Item(R"(<Position X="0" Y="1" Width="20" Height="1"/>)", kStatic,
+                                           R"(<Data Mode="Static" Text="Ёж )"
+                                           "\xFF"
+                                           R"(!"/>)"));
+    Design design;
+    Read(xml, design);
+    ASSERT_EQ(design.items.size(), 2u);
+    EXPECT_EQ(FindInvalidUtf8(*design.items[1].text), std::string::npos) << "never saved malformed again";
+    VirtualDisplay display;
+    ASSERT_EQ(display.Initialize(20, 2, 5, 8), S_OK);
+    TableValueSource values;
+    RenderFrame(design, values, 0, display);
+    EXPECT_EQ(display.frame(), std::string(8, ' ') +
+                                   "Gr\xFC\xDF"
+                                   "e 21\xB0"
+                                   "C \x80" +
+                                   std::string(15, ' ') + "?? ?!");
+    EXPECT_EQ(display.cells().substr(20), std::u32string(15, U' ') + U"Ёж \uFFFD!");
 }
 
 TEST(DesignReader, DefaultsAndNamesOutsideTheLists)
@@ -176,7 +204,7 @@ TEST(DesignFile, RoundTripKeepsEveryFieldAndMultiLineText)
     design.background = u"/home/user/Bilder/hintergrund.png";
     DisplayItem text;
     text.source = kSourceStaticText;
-    text.text = "Line one\nLine\ttwo > \"quoted\" & </tag> \x80";
+    text.text = "Line one\nLine\ttwo > \"quoted\" & </tag> € Ёж 𝄞";
     text.height = 3;
     text.width = 12;
     text.alignment = kAlignCenter;

@@ -286,6 +286,34 @@ TEST_F(Composition, ControlCharactersInTextShowAsBlanksNeverAsUserCharacters)
               0);
 }
 
+TEST_F(Composition, TextAndValuesKeepTheirCodePointsOneACell)
+{
+    // Letters of two bytes in UTF-8 and one outside the basic plane: each is one cell, aligned,
+    // scrolled and cut as a cell; the Windows-1252 view has a '?' for each.
+    values.Set(u"Word", Variant::FromUtf8("Ёлка 𝄞"));
+    DisplayItem value;
+    value.name = u"Word";
+    value.width = 8;
+    value.alignment = kAlignRight;
+    Draw(value);
+    auto scrolling = StaticItem("Жук", 5, kAlignLeft);
+    scrolling.row = 1;
+    scrolling.mode = kModeRightToLeft;
+    scrolling.scrollDelay = 100;
+    Draw(scrolling);
+    auto lines = StaticItem("αβγδ\nΩ", 2, kAlignLeft);
+    lines.row = 2;
+    lines.height = 2;
+    Draw(lines);
+    Render(100);
+    const auto cells = display.cells();
+    EXPECT_EQ(cells.substr(0, 20), U"  Ёлка 𝄞" + std::u32string(12, U' '));
+    EXPECT_EQ(cells.substr(20, 5), U"укЖук") << "one step: one cell, not one byte";
+    EXPECT_EQ(cells.substr(40, 3), U"αβ ");
+    EXPECT_EQ(cells.substr(60, 2), U"Ω ");
+    EXPECT_EQ(Row(0), "  ???? ?" + std::string(12, ' '));
+}
+
 TEST_F(Composition, EveryRenderingStartsFromAClearFrame)
 {
     values.Set(u"Text", Variant::FromUtf8("longer text"));

@@ -138,7 +138,9 @@ TEST_F(ItemValue, OtherTypesAndTheDisplayCodePage)
     CountingSource integer(Variant::FromShort(-7));
     EXPECT_EQ(ItemText(DataItem(false, 0, 0, false, 0), integer), "-7");
     CountingSource euro(Variant::FromUtf8("5 €"));
-    EXPECT_EQ(ItemText(DataItem(false, 0, 0, false, 0), euro), "5 \x80");
+    EXPECT_EQ(ItemText(DataItem(false, 0, 0, false, 0), euro), "5 €") << "values stay Unicode, in UTF-8";
+    CountingSource cyrillic(Variant::FromUtf8("Ёж"));
+    EXPECT_EQ(ItemText(DataItem(false, 0, 0, false, 0), cyrillic), "Ёж");
 }
 
 } // namespace

@@ -135,12 +135,20 @@ TEST(RenderTool, RomShowsWhatTheModuleShowsAndTheDesignKeepsItsText)
 </DisplayItems></Design>)");
     const auto a00 = Render({design, "--size", "12x2", "--rom", "a00"});
     EXPECT_EQ(a00.code, 0) << a00.err;
-    EXPECT_EQ(a00.out, "21°C Küche  \na/b-Ae      \n") << "the look-alikes where the Japanese ROM has none";
+    EXPECT_EQ(a00.out, "21°C Küche  \na/b-Aé      \n")
+        << "look-alikes where the Japanese ROM has none, and é drawn in a user character";
     const auto a02 = Render({design, "--size", "12x2", "--rom", "a02"});
     EXPECT_EQ(a02.out, "21°C Küche  \na\\b~Äé      \n");
     EXPECT_EQ(Render({design, "--size", "12x2"}).out, a02.out) << "the text itself, unmapped";
     const auto cyrillic = Render({design, "--size", "12x2", "--rom", "cyrillic"});
-    EXPECT_EQ(cyrillic.out, "21oC Kuche  \na/b-Ae      \n") << "the Cyrillic ROM has neither Latin-1 nor 0x5C or 0x7E";
+    EXPECT_EQ(cyrillic.out, "21oC Küche  \na/b-Aé      \n")
+        << "the Cyrillic ROM has neither Latin-1 nor 0x5C or 0x7E: ü and é are drawn";
+    const auto nine = WriteDesign("nine.pxd", R"(<Design><DisplayItems>
+<DisplayItem><Position X="0" Y="0" Width="12" Height="1"/><Appearance Mode="Static"/><Data Mode="Static" Text="БДЖЗИЛЦЧШ кя"/></DisplayItem>
+</DisplayItems></Design>)");
+    EXPECT_EQ(Render({nine, "--size", "12x1", "--rom", "a00"}).out, "БДЖЗИЛЦЧ? K?\n")
+        << "eight letters drawn, the ninth and beyond as their look-alike or the placeholder";
+    EXPECT_EQ(Render({nine, "--size", "12x1", "--rom", "cyrillic"}).out, "БДЖЗИЛЦЧШ кя\n") << "all on the ROM";
     const auto wrong = Render({design, "--rom", "a01"});
     EXPECT_EQ(wrong.code, 2);
     EXPECT_NE(wrong.err.find("a00, a02 or cyrillic"), std::string::npos);

@@ -67,15 +67,23 @@ TEST(VirtualDisplay, WriteTextClipsAtBothEdgesAndOutsideRows)
     EXPECT_EQ(Row(display, 1), "def       ");
 }
 
-TEST(VirtualDisplay, TextTravelsInTheDisplayCodePage)
+TEST(VirtualDisplay, TextKeepsItsCodePointsAndHasAWindows1252View)
 {
     VirtualDisplay display;
-    ASSERT_EQ(display.Initialize(4, 1, 5, 8), S_OK);
-    display.WriteText(0, 0, BString(std::u16string_view(u"\u20AC\u00E9\u4E2D")).get());
-    EXPECT_EQ(display.frame(), "\x80\xE9? ");
+    ASSERT_EQ(display.Initialize(5, 1, 5, 8), S_OK);
+    display.WriteText(0, 0, BString(std::u16string_view(u"\u20AC\u00E9\u4E2D\U0001D11E\xD800")).get());
+    EXPECT_EQ(display.frame(), "\x80\xE9???") << "one byte a cell, a surrogate pair one cell";
+    EXPECT_EQ(display.cells(), U"\u20AC\u00E9\u4E2D\U0001D11E\uFFFD");
     BString text;
     ASSERT_EQ(display.GetText(text.Out()), S_OK);
-    EXPECT_EQ(text.view(), u"\u20AC\u00E9? ");
+    EXPECT_EQ(text.view(), u"\u20AC\u00E9\u4E2D\U0001D11E\uFFFD");
+    display.WriteAnsi(3, 0, "\x81\x08");
+    EXPECT_EQ(display.frame(), "\x80\xE9?\x81\x08") << "bytes written as bytes come back the same";
+    EXPECT_EQ(display.cells().substr(3), U"\u0081\u0008");
+    display.WriteCells(-1, 0, U"\u0416\u0436\u00FC");
+    EXPECT_EQ(display.cells().substr(0, 3), U"\u0436\u00FC\u4E2D") << "clipped at the left as text is";
+    ASSERT_EQ(display.Clear(), S_OK);
+    EXPECT_EQ(display.cells(), U"     ");
 }
 
 TEST(VirtualDisplay, IsEmbeddedReleaseNeverFrees)

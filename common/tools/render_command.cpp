@@ -7,10 +7,16 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/sdk/bounded_file.h>
 #include <pixtera/sdk/character_rom.h>
+#include <pixtera/sdk/unicode_frame.h>
+#include <pixtera/user_characters.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 namespace pixtera {
 namespace {
@@ -26,8 +32,9 @@ constexpr const char* kUsageText =
     "       pixtera-render --help | --version\n"
     "Composes the design as the service would, --at milliseconds after loading it (default 0),\n"
     "on a display of --size (default 20x4). Data items read the values given; others \"Error\".\n"
-    "--raw writes the rows x columns frame bytes and nothing else. --rom shows what an HD44780\n"
-    "module with that character ROM shows (a00: Japanese, a02: European, cyrillic: Russian).\n"
+    "--raw writes the rows x columns frame bytes (Windows-1252) and nothing else. --rom shows\n"
+    "what an HD44780 module with that character ROM shows (a00: Japanese, a02: European,\n"
+    "cyrillic: Russian), the letters it lacks drawn in its eight user characters while they last.\n"
     "--check lists, with line numbers, what the reader ignores or cannot use (exit 1 when any).\n";
 
 struct Options {
@@ -134,25 +141,43 @@ bool Parse(std::span<const std::string> arguments, Options& options, std::ostrea
     return true;
 }
 
-// A frame byte as the terminal shows it: user characters as blocks, other controls as '?'.
-std::string Visible(char byte)
+// A frame cell as the terminal shows it: user characters as blocks, other controls as '?'.
+std::string Visible(char32_t cell)
 {
-    const auto code = static_cast<unsigned char>(byte);
-    if (code < 16)
+    if (cell < 16)
         return "\u2588";
-    if (code < 32 || code == 127)
+    if (cell < 32 || cell == 127)
         return "?";
-    return AnsiToUtf8(std::string_view(&byte, 1));
+    std::string text;
+    AppendUtf8(text, cell);
+    return text;
 }
 
-// A frame byte as a module with that character ROM shows it.
-std::string OnModule(lcd::CharacterRom rom, char byte)
+// The frame as a module with that character ROM shows it, mapped as the drivers map it: the
+// ROM's glyphs, the letters it lacks drawn in the eight user characters while they last, and
+// stand-ins or placeholders for the rest. A user character that is no letter (a bar, an icon)
+// shows as a block.
+std::vector<std::string> OnModule(lcd::CharacterRom rom, std::u32string_view cells)
 {
-    const auto code = static_cast<unsigned char>(byte);
-    if (code < 16)
-        return "\u2588";
-    const std::string glyph = lcd::GlyphText(rom, lcd::ToModule(rom, code));
-    return glyph.empty() ? " " : glyph;
+    std::array<lcd::Glyph, lcd::kUserSlots> own{};
+    for (std::size_t slot = 0; slot < own.size(); ++slot) {
+        const auto rows = UserCharacterRows(static_cast<LONG>(slot), 5);
+        std::copy(rows.begin(), rows.end(), own[slot].begin());
+    }
+    lcd::UserCharacterAllocator allocator;
+    const lcd::AllocatedFrame frame = allocator.Allocate(lcd::WantedCells(rom, cells, own));
+    std::vector<std::string> shown;
+    for (const std::uint8_t code : frame.codes) {
+        if (code < 16) {
+            const auto& slot = allocator.loaded()[code & 7];
+            const auto letter = slot ? lcd::LetterOfGlyph(*slot) : std::nullopt;
+            shown.push_back(letter ? Visible(*letter) : "\u2588");
+            continue;
+        }
+        const std::string glyph = lcd::GlyphText(rom, code);
+        shown.push_back(glyph.empty() ? " " : glyph);
+    }
+    return shown;
 }
 
 // --check: one line per finding, "FILE:LINE: what".
@@ -201,17 +226,18 @@ int RunRenderCommand(std::span<const std::string> arguments, std::ostream& out, 
     display.Initialize(options.columns, options.rows, 5, 8);
     RenderFrame(design, options.values, options.at, display);
 
-    const std::string_view frame = display.frame();
     if (options.raw) {
+        const std::string_view frame = display.frame();
         out.write(frame.data(), static_cast<std::streamsize>(frame.size()));
     } else {
-        for (LONG row = 0; row < options.rows; ++row) {
-            std::string line;
-            for (char c : frame.substr(static_cast<std::size_t>(row * options.columns),
-                                       static_cast<std::size_t>(options.columns)))
-                line += options.rom ? OnModule(*options.rom, c) : Visible(c);
-            out << line << "\n";
-        }
+        const std::u32string_view cells = display.cells();
+        std::vector<std::string> shown;
+        if (options.rom)
+            shown = OnModule(*options.rom, cells);
+        else
+            std::transform(cells.begin(), cells.end(), std::back_inserter(shown), Visible);
+        for (std::size_t at = 0; at < shown.size(); ++at)
+            out << shown[at] << ((at + 1) % static_cast<std::size_t>(options.columns) == 0 ? "\n" : "");
     }
     out.flush();
     return result.ok() ? kRendered : kDesignError;

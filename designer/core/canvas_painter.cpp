@@ -3,7 +3,8 @@
 
 #include "glyph_font.h"
 
-#include <pixtera/sdk/drawn_glyph.h>
+#include <pixtera/sdk/unicode_frame.h>
+#include <pixtera/user_characters.h>
 
 #include <QPainter>
 
@@ -115,31 +116,48 @@ void CanvasPainter::RebuildBackground()
     stale_ = false;
 }
 
+void CanvasPainter::SetCharacterRom(lcd::CharacterRom rom)
+{
+    if (rom != rom_)
+        slots_.Reset(); // another module: its slots hold nothing we drew
+    rom_ = rom;
+}
+
 void CanvasPainter::Paint(QImage& target, std::string_view frame)
 {
-    PaintCells(target, [&](std::size_t at) -> std::optional<Glyph> {
+    std::vector<CellGlyph> cells(static_cast<std::size_t>(std::max(0, geometry_.rows * geometry_.columns)));
+    for (std::size_t at = 0; at < cells.size(); ++at) {
         const auto character = static_cast<std::uint8_t>(at < frame.size() ? frame[at] : ' ');
         const std::uint8_t code = lcd::ToModule(rom_, character);
-        return code == kBlank ? std::nullopt : std::optional<Glyph>(GlyphOf(code, rom_));
-    });
+        cells[at] = {GlyphOf(code, rom_), code == kBlank};
+    }
+    PaintCells(target, cells);
 }
 
 void CanvasPainter::Paint(QImage& target, std::u32string_view cells)
 {
-    PaintCells(target, [&](std::size_t at) -> std::optional<Glyph> {
-        const char32_t c = at < cells.size() ? cells[at] : U' ';
-        if (c < 0x20)
-            return GlyphOf(static_cast<std::uint8_t>(c), rom_); // the user characters' codes
-        // Big-digit parts and icons are drawn with their own glyphs; where the ROM has the sign
-        // itself (A00's degree), with the ROM's.
-        if (const auto drawn = lcd::DrawnGlyphFor(c, rom_))
-            return drawn->onRom ? GlyphOf(drawn->fallback, rom_) : drawn->rows;
-        const std::uint8_t code = lcd::ResolveOnRom(rom_, c).code;
-        return code == kBlank ? std::nullopt : std::optional<Glyph>(GlyphOf(code, rom_));
-    });
+    const auto count = static_cast<std::size_t>(std::max(0, geometry_.rows * geometry_.columns));
+    std::u32string frame(cells.substr(0, count));
+    frame.resize(count, U' ');
+    // The user characters the service gives every display (user_characters.h), on 5-dot cells.
+    std::array<lcd::Glyph, lcd::kUserSlots> own{};
+    for (std::size_t slot = 0; slot < own.size(); ++slot) {
+        const auto rows = UserCharacterRows(static_cast<LONG>(slot), 5);
+        std::copy(rows.begin(), rows.end(), own[slot].begin());
+    }
+    const lcd::AllocatedFrame allocated = slots_.Allocate(lcd::WantedCells(rom_, frame, own));
+    std::vector<CellGlyph> glyphs(count);
+    for (std::size_t at = 0; at < count; ++at) {
+        const std::uint8_t code = allocated.codes[at];
+        if (code < 16) // a slot's five dots, right-aligned in the glyph's six as the ROM's are
+            glyphs[at] = {slots_.loaded()[code & 7].value_or(lcd::Glyph{}), false};
+        else
+            glyphs[at] = {GlyphOf(code, rom_), code == kBlank};
+    }
+    PaintCells(target, glyphs);
 }
 
-void CanvasPainter::PaintCells(QImage& target, const std::function<std::optional<Glyph>(std::size_t)>& glyphAt)
+void CanvasPainter::PaintCells(QImage& target, const std::vector<CellGlyph>& cells)
 {
     if (stale_)
         RebuildBackground();
@@ -160,11 +178,11 @@ void CanvasPainter::PaintCells(QImage& target, const std::function<std::optional
     static constexpr Glyph kNothing{};
     for (int row = 0; row < geometry_.rows && !view.isNull(); ++row) {
         for (int column = 0; column < geometry_.columns; ++column) {
-            const std::optional<Glyph> shown = glyphAt(static_cast<std::size_t>(row * geometry_.columns + column));
+            const std::size_t at = static_cast<std::size_t>(row * geometry_.columns + column);
             const bool bright = highlight_ && highlight_->Contains(column, row);
-            if (!shown && !bright)
+            if (at >= cells.size() || (cells[at].blank && !bright))
                 continue;
-            const Glyph& glyph = shown ? *shown : kNothing;
+            const auto& glyph = cells[at].rows;
             for (int y = 0; y < kGlyphRows; ++y) {
                 for (int x = 0; x < kGlyphColumns - skipped; ++x) {
                     const int dotX = column * geometry_.cellWidth + x;

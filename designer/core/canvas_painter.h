@@ -9,6 +9,7 @@
 #include "glyph_font.h"
 
 #include <pixtera/sdk/character_rom.h>
+#include <pixtera/sdk/user_character_allocator.h>
 
 #include <QColor>
 #include <QImage>
@@ -19,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace pixtera::designer {
 
@@ -66,7 +68,7 @@ public:
     void SetBackgroundImage(const std::filesystem::path& file);
     // The ROM whose glyphs the characters are drawn with: the module's, or A02 (Latin-1's glyphs)
     // for displays without one.
-    void SetCharacterRom(lcd::CharacterRom rom) { rom_ = rom; }
+    void SetCharacterRom(lcd::CharacterRom rom);
     // True when the highlight changed (a repaint is due).
     bool SetHighlight(std::optional<CellBox> box);
 
@@ -83,13 +85,21 @@ public:
 
     // Paints a frame of rows x columns display codes into `target` (a canvas-sized image).
     void Paint(QImage& target, std::string_view frame);
-    // The same for a frame of code points, one a cell: big-digit parts and icons (U+F040 on)
-    // with their glyphs, other characters as the ROM shows them.
+    // Paints a frame of rows x columns code points as the module shows it: mapped as its driver
+    // maps it, to the ROM's glyphs and the user characters shared among the design's own (bars
+    // and levels) and the letters the ROM lacks, with stand-ins or placeholders where none is left.
+    // The slots carry over from the last frame painted, as on the module. Big-digit parts and icons
+    // take slots like letters, or show as the ROM's own sign where it has one.
     void Paint(QImage& target, std::u32string_view cells);
 
 private:
-    void PaintCells(QImage& target, const std::function<std::optional<Glyph>(std::size_t)>& glyphAt);
     void RebuildBackground();
+    // Each cell's glyph, and whether it is a blank that needs no drawing.
+    struct CellGlyph {
+        std::array<std::uint8_t, 8> rows;
+        bool blank;
+    };
+    void PaintCells(QImage& target, const std::vector<CellGlyph>& cells);
     void DrawDot(QImage& image, int x, int y, QRgb colour) const;
     int Pitch() const { return pixelSize_ + 1; }
     int DotSide() const { return pixelSize_ == 0 ? 1 : pixelSize_; }
@@ -104,6 +114,7 @@ private:
     std::filesystem::path imageFile_;
     std::optional<CellBox> highlight_;
     lcd::CharacterRom rom_ = lcd::CharacterRom::A02;
+    lcd::UserCharacterAllocator slots_; // what the module's user characters hold, for Unicode frames
     QImage cachedBackground_;
     bool stale_ = true;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "item_editor.h"
 
+#include <pixtera/virtual_display.h>
+
 #include <algorithm>
 
 namespace pixtera::designer {
@@ -164,7 +166,7 @@ bool ItemEditor::AddText(Cell cell, const std::string& text, DWORD now)
     DisplayItem item;
     item.source = kSourceStaticText;
     item.text = text;
-    item.width = static_cast<LONG>(text.size());
+    item.width = static_cast<LONG>(CellsOfUtf8(text).size()); // cells, not bytes
     item.height = 1;
     item.column = cell.column;
     item.row = cell.row;

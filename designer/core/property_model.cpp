@@ -147,7 +147,7 @@ void PropertyModel::Show(const DisplayItem* item)
         SetValue("Maximum", item->automaticMaximum ? 0 : item->barMaximum);
         SetValue("Data_Type", item->source);
         SetValue("DataName", QString::fromStdU16String(item->name));
-        SetValue("Text", QString::fromStdString(AnsiToUtf8(item->text.value_or(""))));
+        SetValue("Text", QString::fromStdString(item->text.value_or("")));
         SetValue("Convert", item->convert ? 1 : 0);
         SetValue("From", item->fromUnit);
         SetValue("To", item->toUnit);
@@ -190,7 +190,7 @@ bool ApplyProperty(DisplayItem& item, const QString& key, const QVariant& value)
         if (number != 0)
             item.barMaximum = number;
     } else if (key == "Text")
-        item.text = Utf8ToAnsi(value.toString().toStdString());
+        item.text = value.toString().toStdString();
     else if (key == "Convert")
         item.convert = number != 0;
     else if (key == "From")

@@ -27,6 +27,7 @@ public:
     virtual std::optional<std::filesystem::path> ChooseMenuToOpen() = 0;
     virtual std::optional<std::filesystem::path> ChooseMenuToSave() = 0;
     // "Please enter text"; none when cancelled.
+    // In UTF-8.
     virtual std::optional<std::string> AskText(const std::string& initial) = 0;
     // The Custom scheme's dialog; false when cancelled.
     virtual bool ChooseCustomColours(CustomColours& colours) = 0;

@@ -260,9 +260,9 @@ void Workspace::Tick()
     values_.NextTick();
     RenderFrame(document_.design(), values_, now, display_);
     ScheduleRendering(LookAhead(document_.design(), values_, now), now);
-    const bool frameChanged = display_.frame() != shownFrame_;
+    const bool frameChanged = display_.cells() != shownFrame_;
     if (frameChanged)
-        shownFrame_.assign(display_.frame());
+        shownFrame_.assign(display_.cells());
     if (painter_.SetHighlight(editor_.Highlight()) || frameChanged)
         emit changed(Frame);
     if (!link_.watching())

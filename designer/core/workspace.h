@@ -66,6 +66,7 @@ public:
     UserPrompts& prompts() { return prompts_; }
     ServiceLink& service() { return link_; }
     std::string_view frame() const { return display_.frame(); }
+    std::u32string_view cells() const { return display_.cells(); }
     int previewTarget() const { return previewTarget_; }
     int pixelSizeCommand() const { return pixelSizeCommand_; }
     int scheme() const { return scheme_; }
@@ -168,7 +169,7 @@ private:
     int canvasWidth_ = 0;
     QColor frameColour_{Qt::lightGray};
     QTimer refresh_; // the next rendering the frame needs by itself
-    std::string shownFrame_; // the frame the window shows
+    std::u32string shownFrame_; // the frame the window shows
     std::string mirroredFrame_; // the frame handed to the channel for the previewed display
     // Last, so that it goes first: the displays are given back before the preview lets go of them.
     ServiceLink link_;

@@ -219,6 +219,43 @@ TEST(CanvasPainter, ModulesShowTheirRomsGlyphs)
     }()) << "painting is the same every time";
 }
 
+// The dots of a 5x8 drawing as CellDots gives them.
+std::vector<std::string> DotsOf(const pixtera::lcd::Glyph& glyph)
+{
+    std::vector<std::string> rows;
+    for (std::uint8_t row : glyph) {
+        std::string dots;
+        for (int x = 4; x >= 0; --x)
+            dots += (row >> x) & 1 ? '#' : '.';
+        rows.push_back(dots);
+    }
+    return rows;
+}
+
+TEST(CanvasPainter, UnicodeFramesShowWhatTheModuleShows)
+{
+    using namespace pixtera::lcd;
+    // Eight Cyrillic letters A00 lacks, the first twice, beside a bar cell: the bar keeps the
+    // design's own full block in its slot, the seven most frequent letters get the other seven
+    // and the last, Ч, shows as the placeholder; К is the ROM's K and needs no slot.
+    const std::u32string text = U"ЖЖБДЗИЛЦЧ\x08К";
+    const std::u32string frame = text + std::u32string(80 - text.size(), U' ');
+    Painted module(1);
+    module.painter.SetCharacterRom(CharacterRom::A00);
+    QImage image(QSize{800, 300}, QImage::Format_RGB32);
+    module.painter.Paint(image, frame);
+    for (int cell = 0; cell < 8; ++cell)
+        EXPECT_EQ(CellDots(module, image, cell), DotsOf(*LetterGlyph(frame[static_cast<std::size_t>(cell)])))
+            << "cell " << cell << ": drawn in a user character";
+
+    Painted rom(1);
+    rom.painter.SetCharacterRom(CharacterRom::A00);
+    const QImage romImage = rom.Paint(Frame("?K"));
+    EXPECT_EQ(CellDots(module, image, 8), CellDots(rom, romImage, 0)) << "no slot left: the placeholder";
+    EXPECT_EQ(CellDots(module, image, 9), std::vector<std::string>(8, "#####")) << "the bar's full block";
+    EXPECT_EQ(CellDots(module, image, 10), CellDots(rom, romImage, 1)) << "the ROM's own K";
+}
+
 TEST(CanvasPainter, NarrowModuleCellsKeepTheWholeCharacter)
 {
     Painted painted(1, {20, 4, 5, 8, 100, 32});

@@ -108,10 +108,10 @@ std::optional<std::string> DialogPrompts::AskText(const std::string& initial)
 {
     bool ok = false;
     const QString text = QInputDialog::getText(parent_, QStringLiteral("Please enter text"), QString(),
-                                               QLineEdit::Normal, QString::fromStdString(AnsiToUtf8(initial)), &ok);
+                                               QLineEdit::Normal, QString::fromStdString(initial), &ok);
     if (!ok)
         return std::nullopt;
-    return Utf8ToAnsi(text.toStdString());
+    return text.toStdString();
 }
 
 bool DialogPrompts::ChooseCustomColours(CustomColours& colours)

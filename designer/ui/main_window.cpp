@@ -285,7 +285,7 @@ void MainWindow::OnChanged(Workspace::Changes what)
     if (what & Workspace::Geometry)
         canvas_->Refresh();
     if (what & (Workspace::Frame | Workspace::Design | Workspace::Geometry))
-        canvas_->ShowFrame(workspace_->frame(), true);
+        canvas_->ShowFrame(workspace_->cells(), true);
     if (what & Workspace::Title) {
         const QString title = QString::fromStdString(workspace_->document().Title());
         if (title != windowTitle())

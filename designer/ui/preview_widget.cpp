@@ -3,6 +3,8 @@
 
 #include "data_panel.h"
 
+#include <pixtera/virtual_display.h>
+
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
@@ -34,11 +36,12 @@ PreviewWidget::PreviewWidget(CanvasPainter& painter, QWidget* parent) : QWidget(
     setAcceptDrops(true);
 }
 
-void PreviewWidget::ShowFrame(std::string_view frame, bool highlightChanged)
+void PreviewWidget::ShowFrame(std::u32string_view cells, bool highlightChanged)
 {
-    if (frame == frame_ && !highlightChanged)
+    if (cells == cells_ && !highlightChanged)
         return;
-    frame_.assign(frame);
+    cells_.assign(cells);
+    frame_ = AnsiOfCells(cells);
     update();
 }
 
@@ -47,7 +50,10 @@ void PreviewWidget::PaintNow()
     if (image_.size() != size())
         image_ = QImage(size(), QImage::Format_RGB32);
     FitWalk();
-    painter_.Paint(image_, shownFrame());
+    if (const std::string menu = walk_ ? walk_->Frame() : std::string(); !menu.empty())
+        painter_.Paint(image_, std::u32string_view(CellsOfAnsi(menu)));
+    else
+        painter_.Paint(image_, std::u32string_view(cells_));
 }
 
 void PreviewWidget::PreviewMenu(const Menu* menu)

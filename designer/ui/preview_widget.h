@@ -23,7 +23,7 @@ public:
     explicit PreviewWidget(CanvasPainter& painter, QWidget* parent = nullptr);
 
     // Shows a new frame; repaints only when it or the highlight changed.
-    void ShowFrame(std::string_view frame, bool highlightChanged);
+    void ShowFrame(std::u32string_view cells, bool highlightChanged);
     // Repaints everything (colours, size or background changed).
     void Refresh() { update(); }
 
@@ -35,7 +35,7 @@ public:
     const MenuWalk* menuWalk() const { return walk_.get(); }
     // The design's frame, the frame shown (a menu's over it), and the painted image, for tests
     // and screenshots.
-    std::string_view frame() const { return frame_; }
+    std::string_view frame() const { return frame_; } // in Windows-1252
     std::string shownFrame() const;
     const QImage& image() const { return image_; }
     // Paints into the image now, without waiting for the window system.
@@ -88,7 +88,8 @@ private:
 
     CanvasPainter& painter_;
     QImage image_;
-    std::string frame_;
+    std::u32string cells_;
+    std::string frame_; // cells_ in Windows-1252
     std::optional<Cell> hovered_;
     bool overDisplay_ = false;
     std::unique_ptr<MenuWalk> walk_;

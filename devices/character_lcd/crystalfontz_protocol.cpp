@@ -98,7 +98,7 @@ void CrystalfontzProtocol::MoveTo(LinkBatch&, int column, int row) const
     row_ = row;
 }
 
-void CrystalfontzProtocol::Write(LinkBatch& batch, std::string_view text) const
+void CrystalfontzProtocol::WriteCodes(LinkBatch& batch, std::string_view text) const
 {
     const Geometry geometry = TraitsOf(model_).geometry;
     // A command carries the column, the row and at most one row of text.
@@ -114,7 +114,7 @@ void CrystalfontzProtocol::Write(LinkBatch& batch, std::string_view text) const
         for (char c : text.substr(0, count)) {
             const auto byte = static_cast<std::uint8_t>(c);
             // Codes 0-7 and 8-15 are the user characters 0-7.
-            data += static_cast<char>(byte < 16 ? byte & 7 : ToModule(options_.rom, byte));
+            data += static_cast<char>(byte < 16 ? byte & 7 : byte);
         }
         AddCommand(batch, cfa::kSendData, data);
         text.remove_prefix(count);

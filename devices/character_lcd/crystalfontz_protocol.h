@@ -41,7 +41,8 @@ public:
     void Initialise(LinkBatch& batch) const override;
     // Only remembered: the next Write carries the place.
     void MoveTo(LinkBatch& batch, int column, int row) const override;
-    void Write(LinkBatch& batch, std::string_view text) const override;
+    void WriteCodes(LinkBatch& batch, std::string_view codes) const override;
+    CharacterRom rom() const override { return options_.rom; }
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // A packet's type, length, CRC, column and row: a gap shorter than that is cheaper rewritten.
     int jumpCost() const override { return 6; }

@@ -263,10 +263,10 @@ void Hd44780I2cProtocol::MoveTo(LinkBatch& batch, int column, int row) const
     Command(batch, static_cast<std::uint8_t>(kSetDdramAddress | (Address(column, row, geometry_.columns) & 0x7F)));
 }
 
-void Hd44780I2cProtocol::Write(LinkBatch& batch, std::string_view text) const
+void Hd44780I2cProtocol::WriteCodes(LinkBatch& batch, std::string_view codes) const
 {
-    for (char c : text)
-        Data(batch, ToModule(rom_, static_cast<std::uint8_t>(c)));
+    for (char c : codes)
+        Data(batch, static_cast<std::uint8_t>(c));
 }
 
 void Hd44780I2cProtocol::Define(LinkBatch& batch, int code, const Glyph& glyph) const

@@ -56,7 +56,8 @@ public:
 
     void Initialise(LinkBatch& batch) const override;
     void MoveTo(LinkBatch& batch, int column, int row) const override;
-    void Write(LinkBatch& batch, std::string_view text) const override;
+    void WriteCodes(LinkBatch& batch, std::string_view codes) const override;
+    CharacterRom rom() const override { return rom_; }
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // A jump is one instruction, as is a character.
     int jumpCost() const override { return 1; }

@@ -36,13 +36,13 @@ void KernelLcdProtocol::MoveTo(LinkBatch& batch, int column, int row) const
     Command(batch, "x" + std::to_string(column) + "y" + std::to_string(row) + ";");
 }
 
-void KernelLcdProtocol::Write(LinkBatch& batch, std::string_view text) const
+void KernelLcdProtocol::WriteCodes(LinkBatch& batch, std::string_view codes) const
 {
-    for (char c : text) {
+    for (char c : codes) {
         const auto character = static_cast<std::uint8_t>(c);
         // Codes 0-7 and 8-15 are the user characters 0-7 (the controller mirrors them); 8-15 would
         // reach the driver as backspace, tab, newline and form feed.
-        std::uint8_t code = character < 0x10 ? character & 7 : ToModule(rom_, character);
+        std::uint8_t code = character < 0x10 ? character & 7 : character;
         if (code >= 0x08 && code < 0x20) // never an escape or another control: the ROMs map none here
             code = ' ';
         batch.Add(static_cast<char>(code));

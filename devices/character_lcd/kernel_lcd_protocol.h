@@ -19,7 +19,8 @@ public:
     void Initialise(LinkBatch& batch) const override;
     // ESC [ L x<column> y<row> ;
     void MoveTo(LinkBatch& batch, int column, int row) const override;
-    void Write(LinkBatch& batch, std::string_view text) const override;
+    void WriteCodes(LinkBatch& batch, std::string_view codes) const override;
+    CharacterRom rom() const override { return rom_; }
     // ESC [ L G <code> <the eight rows as two hexadecimal digits each> ;
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // The kernel sends a jump as one instruction, as it does a character.

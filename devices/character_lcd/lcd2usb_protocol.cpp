@@ -57,11 +57,11 @@ void Lcd2UsbProtocol::MoveTo(LinkBatch& batch, int column, int row) const
     batch.Add(Byte(lcd2usb::kData | controller));
 }
 
-void Lcd2UsbProtocol::Write(LinkBatch& batch, std::string_view text) const
+void Lcd2UsbProtocol::WriteCodes(LinkBatch& batch, std::string_view codes) const
 {
-    for (char c : text) {
+    for (char c : codes) {
         const auto byte = static_cast<std::uint8_t>(c);
-        batch.Add(Byte(byte < 16 ? byte & 7 : ToModule(options_.rom, byte)));
+        batch.Add(Byte(byte < 16 ? byte & 7 : byte));
     }
 }
 

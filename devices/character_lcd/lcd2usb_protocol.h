@@ -61,7 +61,8 @@ public:
 
     void Initialise(LinkBatch& batch) const override;
     void MoveTo(LinkBatch& batch, int column, int row) const override;
-    void Write(LinkBatch& batch, std::string_view text) const override;
+    void WriteCodes(LinkBatch& batch, std::string_view codes) const override;
+    CharacterRom rom() const override { return options_.rom; }
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // A jump is a command request of its own.
     int jumpCost() const override { return 4; }

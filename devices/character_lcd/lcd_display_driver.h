@@ -12,7 +12,9 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/sdk/character_grid_driver.h>
 #include <pixtera/sdk/configurable_plugin.h>
+#include <pixtera/sdk/unicode_frame.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -42,6 +44,16 @@ public:
         if (writer_)
             writer_->Show(std::move(bytes));
         return S_OK;
+    }
+
+    // A Unicode frame (IDisplayUnicodeFrame), one code point a cell.
+    void ShowUnicode(std::u16string_view frame)
+    {
+        std::u32string cells =
+            FrameCells(frame, static_cast<std::size_t>(std::max<LONG>(0, Grid().columns * Grid().rows)));
+        std::lock_guard lock(mutex_);
+        if (writer_)
+            writer_->ShowUnicode(std::move(cells));
     }
 
     void Configured(const ConfigurationText& fields, const std::string& text)

@@ -5,6 +5,8 @@
 #include "device_link.h"
 #include "link_batch.h"
 
+#include <pixtera/sdk/character_rom.h>
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -32,7 +34,11 @@ public:
     virtual void Initialise(LinkBatch& batch) const = 0;
     virtual void MoveTo(LinkBatch& batch, int column, int row) const = 0;
     // Characters at the cursor, which moves on; `text` is in the display's code page.
-    virtual void Write(LinkBatch& batch, std::string_view text) const = 0;
+    void Write(LinkBatch& batch, std::string_view text) const { WriteCodes(batch, ToModule(rom(), text)); }
+    // The module's own codes at the cursor, which moves on; 0-15 are the user characters 0-7.
+    virtual void WriteCodes(LinkBatch& batch, std::string_view codes) const = 0;
+    // The character ROM Write maps a frame's characters to.
+    virtual CharacterRom rom() const = 0;
     // Defines user character `code`; the cursor is unknown afterwards.
     virtual void Define(LinkBatch& batch, int code, const Glyph& glyph) const = 0;
     // What a cursor jump costs, counted in characters written: a gap of unchanged cells up to

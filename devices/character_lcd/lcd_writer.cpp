@@ -168,14 +168,63 @@ bool LcdWriter::WaitForWorkOrLoss(bool& due)
 void LcdWriter::Show(std::string frame)
 {
     frame.resize(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    std::string codes = ToModule(setup_.rom, frame);
     {
         std::lock_guard lock(mutex_);
-        if (frame == wanted_.frame)
+        if (!wanted_.cells && codes == wanted_.frame)
             return;
-        wanted_.frame = std::move(frame);
+        wanted_.frame = std::move(codes);
+        wanted_.cells.reset();
         ++version_;
     }
     Wake();
+}
+
+void LcdWriter::ShowUnicode(std::u32string cells)
+{
+    cells.resize(static_cast<std::size_t>(setup_.geometry.cells()), U' ');
+    {
+        std::lock_guard lock(mutex_);
+        if (cells == wanted_.cells)
+            return;
+        wanted_.cells = std::move(cells);
+        ++version_;
+    }
+    Wake();
+}
+
+std::vector<SlotDefinition> LcdWriter::Allocate(Wanted& wanted)
+{
+    if (!wanted.cells)
+        return {};
+    std::array<Glyph, kUserSlots> design{};
+    for (std::size_t slot = 0; slot < kUserSlots; ++slot)
+        design[slot] = wanted.glyphs[slot].value_or(Glyph{});
+    AllocatedFrame allocated = allocator_.Allocate(WantedCells(setup_.rom, *wanted.cells, design));
+    wanted.frame.assign(allocated.codes.begin(), allocated.codes.end());
+    return std::move(allocated.definitions);
+}
+
+void LcdWriter::RecordShown(const Wanted& wanted)
+{
+    // The slots as the allocation left them, so that a Windows-1252 frame after it defines the
+    // user characters that differ; after such a frame the allocator knows the slots no more.
+    const bool defined = !wanted.cells && wanted.glyphs != shown_.glyphs;
+    shown_ = wanted;
+    if (wanted.cells)
+        shown_.glyphs = allocator_.loaded();
+    else if (defined)
+        allocator_.Reset();
+}
+
+void LcdWriter::ForgetShown()
+{
+    shown_ = Wanted{};
+    shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    allocator_.Reset();
+    cursor_.reset();
+    unchecked_ = false;
+    lastInitialised_ = lastCheck_ = setup_.now();
 }
 
 void LcdWriter::Define(int code, const Glyph& glyph)
@@ -271,11 +320,7 @@ bool LcdWriter::Connect(bool& absent)
                 linkState_ = WriterLink{true, std::nullopt};
             }
             // A module just initialised is blank and has no user characters of ours.
-            shown_ = Wanted{};
-            shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
-            cursor_.reset();
-            unchecked_ = false;
-            lastInitialised_ = lastCheck_ = setup_.now();
+            ForgetShown();
             return true;
         }
         link_.reset();
@@ -297,7 +342,8 @@ void LcdWriter::WaitToRetry(bool absent)
     tryNow_ = false;
 }
 
-LinkBatch LcdWriter::Update(const Wanted& wanted, std::optional<int>& cursor) const
+LinkBatch LcdWriter::Update(const Wanted& wanted, const std::vector<SlotDefinition>& slots,
+                            std::optional<int>& cursor) const
 {
     LcdProtocol& protocol = *setup_.protocol;
     LinkBatch batch;
@@ -318,12 +364,19 @@ LinkBatch LcdWriter::Update(const Wanted& wanted, std::optional<int>& cursor) co
                 cursor.reset();
         }
     }
-    for (std::size_t code = 0; code < wanted.glyphs.size(); ++code) {
+    // A Unicode frame defines the slots its allocation chose; a Windows-1252 one the user
+    // characters as given.
+    for (std::size_t code = 0; !wanted.cells && code < wanted.glyphs.size(); ++code) {
         if (wanted.glyphs[code] && wanted.glyphs[code] != shown_.glyphs[code]) {
             batch.Break();
             protocol.Define(batch, static_cast<int>(code), *wanted.glyphs[code]);
             cursor.reset();
         }
+    }
+    for (const SlotDefinition& slot : slots) {
+        batch.Break();
+        protocol.Define(batch, slot.slot, slot.rows);
+        cursor.reset();
     }
     auto runs = ChangedRuns(shown_.frame, wanted.frame, setup_.geometry.columns, protocol.jumpCost());
     // In the module's address order, so that a run the cursor reaches by itself (row 2 after
@@ -337,7 +390,7 @@ LinkBatch LcdWriter::Update(const Wanted& wanted, std::optional<int>& cursor) co
             batch.Break(); // a message per stretch written
             protocol.MoveTo(batch, run.column, run.row);
         }
-        protocol.Write(batch, run.text);
+        protocol.WriteCodes(batch, run.text);
         cursor = at;
         for (std::size_t i = 0; i < run.text.size(); ++i)
             cursor = protocol.CursorAfter(*cursor);
@@ -391,12 +444,8 @@ bool LcdWriter::InitialiseAgain(const std::string& why)
         return false;
     }
     const Wanted kept = shown_;
-    shown_ = Wanted{};
-    shown_.frame.assign(static_cast<std::size_t>(setup_.geometry.cells()), ' ');
+    ForgetShown();
     shown_.backlight = kept.backlight; // part of every byte the protocol sends
-    cursor_.reset();
-    unchecked_ = false;
-    lastInitialised_ = lastCheck_ = setup_.now();
     return true;
 }
 
@@ -474,11 +523,12 @@ void LcdWriter::Work()
         bool written = false;
         for (int attempt = 0; attempt < 2 && !written; ++attempt) {
             std::optional<int> cursor = cursor_;
-            const LinkBatch batch = Update(wanted, cursor);
+            const std::vector<SlotDefinition> slots = Allocate(wanted);
+            const LinkBatch batch = Update(wanted, slots, cursor);
             if (!batch.empty() && !Send(batch))
-                break;
+                break; // the link is dropped: the next connection starts the slots afresh
             cursor_ = cursor;
-            shown_ = wanted;
+            RecordShown(wanted);
             unchecked_ = unchecked_ || (!batch.empty() && setup_.protocol->readable());
             // A module that disagrees was initialised again: everything once more, checked later.
             written = attempt == 1 || Verify(false) || !link_;

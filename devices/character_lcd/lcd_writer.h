@@ -10,17 +10,24 @@
 // still) and initialised again when it disagrees; one that cannot may be initialised again every
 // `refresh`. What a module has to be asked (buttons) is read on the same thread and link, at
 // the setup's rate, only while polling is on.
+//
+// A Unicode frame is mapped on the writer's thread: each cell to its ROM code, and what the ROM
+// lacks (and the user characters the frame shows) to the eight slots, shared by one allocator
+// that knows what the module holds; a reconnection starts it afresh.
 
 #include "device_link.h"
 #include "lcd_protocol.h"
 
 #include <pixtera/sdk/character_rom.h>
+#include <pixtera/sdk/unicode_frame.h>
+#include <pixtera/sdk/user_character_allocator.h>
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace pixtera::lcd {
 
@@ -61,6 +68,9 @@ public:
 
     // A frame of columns x rows cells in the display's code page (shorter: blanks follow).
     void Show(std::string frame);
+    // A frame of columns x rows code points (shorter: blanks follow); 1-15 are the user characters
+    // given to Define (code & 7), the rest shown on the setup's ROM.
+    void ShowUnicode(std::u32string cells);
     void Define(int code, const Glyph& glyph);
 
     // The backlight and brightness (0-255) wanted; sent with the next update, and again after
@@ -92,7 +102,8 @@ public:
 
 private:
     struct Wanted {
-        std::string frame;
+        std::string frame; // the module's codes
+        std::optional<std::u32string> cells; // a Unicode frame: `frame` is made of it when sent
         std::array<std::optional<Glyph>, kUserCharacters> glyphs;
         std::optional<bool> backlight; // none: as initialised
         std::optional<int> brightness; // none: as initialised
@@ -118,7 +129,13 @@ private:
     void WaitToRetry(bool absent);
     // The bytes that take the module from what it shows to `wanted`; `cursor` is where the
     // module's cursor stands, before and after.
-    LinkBatch Update(const Wanted& wanted, std::optional<int>& cursor) const;
+    LinkBatch Update(const Wanted& wanted, const std::vector<SlotDefinition>& slots, std::optional<int>& cursor) const;
+    // A Unicode frame's codes into `wanted.frame`, and the slots to define first.
+    std::vector<SlotDefinition> Allocate(Wanted& wanted);
+    // The module shows nothing of ours any more.
+    void ForgetShown();
+    // What the module shows after `wanted` was sent.
+    void RecordShown(const Wanted& wanted);
     // Sends a batch, measuring it; false (and the link dropped, said once) when the module failed.
     bool Send(const LinkBatch& batch);
     // The module failed or went away: the link is down from now (unless it was down already).
@@ -154,6 +171,7 @@ private:
     // The worker's own.
     std::optional<DeviceLink> link_;
     Wanted shown_; // an empty frame: unknown, every cell is written
+    UserCharacterAllocator allocator_; // the slots the module holds, for Unicode frames
     std::optional<int> cursor_; // where the module's cursor stands, when known
     bool unchecked_ = false; // written to since the last check
     std::chrono::steady_clock::time_point lastCheck_{};

@@ -57,14 +57,14 @@ void PicoLcdProtocol::MoveTo(LinkBatch& batch, int column, int row) const
     batch.Add(Byte(column));
 }
 
-void PicoLcdProtocol::Write(LinkBatch& batch, std::string_view text) const
+void PicoLcdProtocol::WriteCodes(LinkBatch& batch, std::string_view codes) const
 {
     // A run never passes the end of a row, which the report holds whole.
-    text = text.substr(0, static_cast<std::size_t>(kPicoLcdGeometry.columns));
-    batch.Add(Byte(static_cast<int>(text.size())));
-    for (char c : text) {
+    codes = codes.substr(0, static_cast<std::size_t>(kPicoLcdGeometry.columns));
+    batch.Add(Byte(static_cast<int>(codes.size())));
+    for (char c : codes) {
         const auto byte = static_cast<std::uint8_t>(c);
-        batch.Add(Byte(byte < 16 ? byte & 7 : ToModule(options_.rom, byte))); // 8-15: user characters 0-7
+        batch.Add(Byte(byte < 16 ? byte & 7 : byte)); // 8-15: user characters 0-7
     }
 }
 

@@ -53,7 +53,8 @@ public:
     // A text report starts at its place: the position and then, from Write, the length and the
     // characters of one run.
     void MoveTo(LinkBatch& batch, int column, int row) const override;
-    void Write(LinkBatch& batch, std::string_view text) const override;
+    void WriteCodes(LinkBatch& batch, std::string_view codes) const override;
+    CharacterRom rom() const override { return options_.rom; }
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // A new report costs its ID, row, column and length.
     int jumpCost() const override { return 4; }

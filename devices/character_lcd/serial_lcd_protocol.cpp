@@ -76,14 +76,14 @@ void SerialLcdProtocol::MoveTo(LinkBatch& batch, int column, int row) const
     batch.Add(static_cast<char>(row + 1));
 }
 
-void SerialLcdProtocol::Write(LinkBatch& batch, std::string_view text) const
+void SerialLcdProtocol::WriteCodes(LinkBatch& batch, std::string_view codes) const
 {
-    for (char c : text) {
+    for (char c : codes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 16)
             batch.Add(static_cast<char>(byte & 7)); // codes 0-7 and 8-15 are the user characters 0-7
         else
-            batch.Add(static_cast<char>(ToModule(options_.rom, byte))); // never the command prefix
+            batch.Add(static_cast<char>(byte == 0xFE ? ' ' : byte)); // never the command prefix
     }
 }
 

@@ -46,7 +46,8 @@ public:
     void MoveTo(LinkBatch& batch, int column, int row) const override;
     // Characters go as the module's ROM has them (never as the prefix byte); codes 8-15 are the
     // user characters 0-7.
-    void Write(LinkBatch& batch, std::string_view text) const override;
+    void WriteCodes(LinkBatch& batch, std::string_view codes) const override;
+    CharacterRom rom() const override { return options_.rom; }
     void Define(LinkBatch& batch, int code, const Glyph& glyph) const override;
     // 0xFE 0x47 column row: four bytes.
     int jumpCost() const override { return 4; }

@@ -11,6 +11,7 @@
 #include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/key_input.h>
@@ -31,7 +32,7 @@ const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "Crysta
 class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
-                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayLeds<CrystalFontz>,
+                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayUnicodeFrame<CrystalFontz>, LcdDisplayLeds<CrystalFontz>,
                        LcdDisplayLinkState<CrystalFontz>, KeyInput,
                        ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:

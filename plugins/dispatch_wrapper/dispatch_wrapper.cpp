@@ -17,6 +17,7 @@
 #include <pixtera/sdk/display_events.h>
 #include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_module.h>
@@ -60,7 +61,7 @@ std::filesystem::path HostProgram()
 class DispatchWrapper final
     : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
                        IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents, IDisplayCharacterSet,
-                       IScreenSource, IScreenKeys, IDisplayInput, IPluginHost> {
+                       IScreenSource, IScreenKeys, IDisplayInput, IDisplayUnicodeFrame, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -240,6 +241,11 @@ public:
     HRESULT STDMETHODCALLTYPE ScreenKey(LONG display, LONG screen, LONG key) override
     {
         return Forward({Method::ScreenKey, {display, screen, key}});
+    }
+    // IDisplayUnicodeFrame: like Write, and replayed to a new host the same way.
+    HRESULT STDMETHODCALLTYPE WriteUnicode(BSTR frame) override
+    {
+        return Forward({Method::WriteUnicode, {std::u16string(BstrView(frame))}});
     }
     // A sink does not cross processes: the service asks for the screens instead.
     HRESULT STDMETHODCALLTYPE Advise(IScreenSink*) override { return E_NOTIMPL; }

@@ -132,7 +132,7 @@ std::vector<Call> HostKeeper::ReplayCalls() const
     if (background_)
         replay.push_back({Method::SetBackground, {*background_}});
     if (frame_)
-        replay.push_back({Method::Write, {*frame_}});
+        replay.push_back({frameMethod_, {*frame_}});
     if (backlight_)
         replay.push_back({Method::SetBacklight, {*backlight_}});
     if (keysAdvised_ && (interfaces_ & kDisplayInput))
@@ -245,8 +245,11 @@ void HostKeeper::Remember(const Call& call)
             attachedDisplays_.push_back(call);
         break;
     case Method::Write:
-        if (text)
+    case Method::WriteUnicode:
+        if (text) {
             frame_ = *text;
+            frameMethod_ = call.method;
+        }
         break;
     case Method::SetBacklight:
         if (const auto* on = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]))

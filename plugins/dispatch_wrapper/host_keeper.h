@@ -91,6 +91,7 @@ private:
     std::array<std::optional<std::array<BYTE, 8>>, 8> glyphs_;
     std::optional<std::u16string> background_;
     std::optional<std::u16string> frame_;
+    Method frameMethod_ = Method::Write; // how frame_ came: Write or WriteUnicode
     std::optional<LONG> backlight_;
     std::vector<Call> attachedDisplays_; // IScreenSource's displays, for every new host
     bool keysAdvised_ = false;

@@ -59,11 +59,12 @@ enum class Method : std::uint16_t {
     RenderScreen,
     ScreenShown, // IScreenSource (not Advise: its sink does not cross processes)
     AdviseKeys, // IDisplayInput: LONG 1 sends the keys over the event socket, 0 stops
-    ScreenKey, // IScreenKeys; the last
+    ScreenKey, // IScreenKeys
+    WriteUnicode, // IDisplayUnicodeFrame; the last
 };
 
 // The last method: the reader refuses later numbers.
-inline constexpr Method kLastMethod = Method::ScreenKey;
+inline constexpr Method kLastMethod = Method::WriteUnicode;
 
 enum Interfaces : LONG {
     kPluginInfo = 1,
@@ -77,6 +78,7 @@ enum Interfaces : LONG {
     kScreenSource = 256,
     kDisplayInput = 512,
     kScreenKeys = 1024,
+    kDisplayUnicodeFrame = 2048,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -92,7 +94,7 @@ inline constexpr ForwardedInterface kForwardedInterfaces[] = {
     {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
     {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
     {&IID_IScreenSource, kScreenSource},     {&IID_IDisplayInput, kDisplayInput},
-    {&IID_IScreenKeys, kScreenKeys},
+    {&IID_IScreenKeys, kScreenKeys},         {&IID_IDisplayUnicodeFrame, kDisplayUnicodeFrame},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;

@@ -17,6 +17,7 @@
 #include <pixtera/sdk/display_events.h>
 #include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/sdk/screen_source.h>
@@ -48,6 +49,7 @@ struct Plugin {
     ComPtr<IDisplayCharacterSet> characterSet;
     ComPtr<IScreenSource> screens;
     ComPtr<IScreenKeys> screenKeys;
+    ComPtr<IDisplayUnicodeFrame> unicode;
     ComPtr<IDisplayInput> input;
     int eventSocket = -1;
 };
@@ -95,6 +97,7 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.characterSet = plugin.object.As<IDisplayCharacterSet>();
     plugin.screens = plugin.object.As<IScreenSource>();
     plugin.screenKeys = plugin.object.As<IScreenKeys>();
+    plugin.unicode = plugin.object.As<IDisplayUnicodeFrame>();
     plugin.input = plugin.object.As<IDisplayInput>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
@@ -245,6 +248,10 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
             return E_NOINTERFACE;
         return on && screen && key ? plugin.screenKeys->ScreenKey(*on, *screen, *key) : E_INVALIDARG;
     }
+    case Method::WriteUnicode:
+        if (!plugin.unicode)
+            return E_NOINTERFACE;
+        return text ? plugin.unicode->WriteUnicode(BString(*text).get()) : E_INVALIDARG;
     case Method::AdviseKeys:
         if (!plugin.input || !index)
             return E_INVALIDARG;

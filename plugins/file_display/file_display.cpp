@@ -8,6 +8,7 @@
 
 #include "keys_file.h"
 
+#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/unique_fd.h>
 #include <pixtera/sdk/character_grid_driver.h>
@@ -15,8 +16,10 @@
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/key_input.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/unicode_frame.h>
 
 #include <atomic>
 #include <cerrno>
@@ -46,12 +49,21 @@ long long MonotonicMilliseconds()
         .count();
 }
 
-// A JSON string of frame text: bytes above 127 as their Windows-1252 characters, controls escaped.
+// UTF-8 of code points.
+std::string Utf8Of(std::u32string_view cells)
+{
+    std::string out;
+    for (char32_t c : cells)
+        AppendUtf8(out, c);
+    return out;
+}
+
+// A JSON string of frame text, a character for each code point, controls escaped.
 std::string JsonString(std::u16string_view text)
 {
     std::string out = "\"";
-    for (char16_t c : text) {
-        if (c == u'"' || c == u'\\') {
+    for (char32_t c : lcd::FrameCells(text, text.size())) {
+        if (c == U'"' || c == U'\\') {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20) {
@@ -59,13 +71,14 @@ std::string JsonString(std::u16string_view text)
             std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
             out += escaped;
         } else {
-            out += Utf16ToUtf8(std::u16string_view(&c, 1));
+            AppendUtf8(out, c);
         }
     }
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, IDisplayLinkState, KeyInput,
+class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, IDisplayLinkState, IDisplayUnicodeFrame,
+                                           KeyInput,
                                            ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -97,6 +110,14 @@ public:
     {
         const std::u16string_view text = BstrView(frame);
         Append("\"op\":\"Write\",\"frame\":" + JsonString(text));
+        WriteFrameFile(text);
+        return S_OK;
+    }
+    // IDisplayUnicodeFrame: the same, one code point a cell.
+    HRESULT STDMETHODCALLTYPE WriteUnicode(BSTR frame) override
+    {
+        const std::u16string_view text = BstrView(frame);
+        Append("\"op\":\"WriteUnicode\",\"frame\":" + JsonString(text));
         WriteFrameFile(text);
         return S_OK;
     }
@@ -189,11 +210,14 @@ private:
         if (path_.empty())
             return;
         const CharacterGrid grid = Grid();
+        // A cell is a code point: a surrogate pair is one, never split between rows.
+        const std::u32string cells = lcd::FrameCells(frame, frame.size());
+        const std::u32string_view all = cells;
         std::string text;
         for (LONG row = 0; row < grid.rows; ++row) {
             const auto begin = static_cast<std::size_t>(row * grid.columns);
-            if (begin < frame.size())
-                text += Utf16ToUtf8(frame.substr(begin, static_cast<std::size_t>(grid.columns)));
+            if (begin < all.size())
+                text += Utf8Of(all.substr(begin, static_cast<std::size_t>(grid.columns)));
             text += '\n';
         }
         std::string why;

@@ -11,6 +11,7 @@
 #include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "lcd_settings.h"
 #include "plate_buttons.h"
 
@@ -32,7 +33,7 @@ const InprocClass kClass{CLSID_HD44780I2C, kI2cDriver.progId, "HD44780 display o
 
 class HD44780I2C final : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
                                           LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>,
-                                          LcdDisplayTraffic<HD44780I2C>, LcdDisplayLinkState<HD44780I2C>, KeyInput,
+                                          LcdDisplayTraffic<HD44780I2C>, LcdDisplayUnicodeFrame<HD44780I2C>, LcdDisplayLinkState<HD44780I2C>, KeyInput,
                                           ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
 public:
     static constexpr const auto& kSettings = kI2cSettings;

@@ -10,6 +10,7 @@
 #include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "lcd_settings.h"
 
 #include <pixtera/sdk/described_settings.h>
@@ -26,7 +27,7 @@ const InprocClass kClass{CLSID_KernelLCD, kKernelLcdDriver.progId, "Kernel-drive
 
 class KernelLCD final
     : public ComObject<KernelLCD, LcdDisplayDriver<KernelLCD>, LcdDisplayEvents<KernelLCD>, LcdDisplayPower<KernelLCD>,
-                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, LcdDisplayLinkState<KernelLCD>,
+                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, LcdDisplayUnicodeFrame<KernelLCD>, LcdDisplayLinkState<KernelLCD>,
                        ConfigurablePlugin<KernelLCD>, DescribedSettings<KernelLCD>> {
 public:
     static constexpr const auto& kSettings = kKernelLcdSettings;

@@ -10,6 +10,7 @@
 #include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "usb_lcd_settings.h"
 
 #include <pixtera/sdk/described_settings.h>
@@ -31,7 +32,7 @@ const InprocClass kClass{CLSID_LCD2USB, kLcd2UsbDriver.progId, "LCD2USB"};
 
 class LCD2USB final
     : public ComObject<LCD2USB, LcdDisplayDriver<LCD2USB>, LcdDisplayEvents<LCD2USB>, LcdDisplayPower<LCD2USB>,
-                       LcdDisplayCharacterSet<LCD2USB>, LcdDisplayTraffic<LCD2USB>, LcdDisplayLinkState<LCD2USB>,
+                       LcdDisplayCharacterSet<LCD2USB>, LcdDisplayTraffic<LCD2USB>, LcdDisplayUnicodeFrame<LCD2USB>, LcdDisplayLinkState<LCD2USB>,
                        KeyInput, ConfigurablePlugin<LCD2USB>, DescribedSettings<LCD2USB>> {
 public:
     static constexpr const auto& kSettings = kLcd2UsbSettings;

@@ -10,6 +10,7 @@
 #include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "picolcd_module.h"
 #include "usb_lcd_settings.h"
 
@@ -31,7 +32,7 @@ const InprocClass kClass{CLSID_PicoLCD, kPicoLcdDriver.progId, "picoLCD 20x2"};
 
 class PicoLCD final
     : public ComObject<PicoLCD, LcdDisplayDriver<PicoLCD>, LcdDisplayEvents<PicoLCD>, LcdDisplayPower<PicoLCD>,
-                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayLeds<PicoLCD>,
+                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayUnicodeFrame<PicoLCD>, LcdDisplayLeds<PicoLCD>,
                        LcdDisplayLinkState<PicoLCD>, KeyInput, ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
 public:
     static constexpr const auto& kSettings = kPicoLcdSettings;

@@ -10,6 +10,7 @@
 #include "lcd_display_link_state.h"
 #include "lcd_display_power.h"
 #include "lcd_display_traffic.h"
+#include "lcd_display_unicode_frame.h"
 #include "lcd_settings.h"
 #include "serial_keypad.h"
 
@@ -31,7 +32,7 @@ const InprocClass kClass{CLSID_SerialLCD, kSerialDriver.progId, "Serial characte
 
 class SerialLCD final
     : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
-                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>, LcdDisplayLinkState<SerialLCD>,
+                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>, LcdDisplayUnicodeFrame<SerialLCD>, LcdDisplayLinkState<SerialLCD>,
                        KeyInput, ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
 public:
     static constexpr const auto& kSettings = kSerialSettings;

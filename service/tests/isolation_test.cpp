@@ -193,6 +193,20 @@ TEST_F(Isolation, ADisplayThatCrashesInWriteIsReportedAndGetsItsFrameWhenBack)
     ExpectNothingLeft();
 }
 
+TEST_F(Isolation, AHostedDisplayThatTakesUnicodeFramesGetsThemThroughItsHost)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileDisplay.so"));
+    const auto path = TestDirectory() / "display";
+    const auto design = StaticDesign(TestDirectory() / "shown.pxd", "Ёжик в тумане");
+    ASSERT_TRUE(LoadReal("<driver clsid=\"Pixtera.FileDisplay\" configuration=\"columns=20;rows=1;path=" +
+                         path.string() + "\" isolated=\"true\"><display active=\"yes\"><queue><queueitem Filename=\"" +
+                         design + "\" Runtime=\"0\"/></queue></display></driver>"));
+    ASSERT_TRUE(Eventually([&] { return FileText(path.string() + ".frame") == "Ёжик в тумане       \n"; }))
+        << FileText(path.string() + ".frame");
+    EXPECT_NE(FileText(path).find("\"op\":\"WriteUnicode\",\"frame\":\"Ёжик"), std::string::npos) << FileText(path);
+    ExpectNothingLeft();
+}
+
 TEST_F(Isolation, ADisplayThatHangsInSetCustomCharIsCutOffAndStopsInTime)
 {
     MessageCapture messages;

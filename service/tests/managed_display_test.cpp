@@ -155,6 +155,40 @@ TEST_F(ManagedDisplayTest, QueueRotatesAndAHeldEntryStays)
     EXPECT_EQ(display->StopOutput(), S_OK);
 }
 
+// Two entries whose frames differ only in letters Windows-1252 lacks, shown in turn.
+class UnicodeFramesTest : public ManagedDisplayTest {
+protected:
+    void ShowBoth(bool unicode)
+    {
+        auto display = MakeDisplay(std::string("columns=20;rows=1;unicode=") + (unicode ? "1" : "0"));
+        Add(*display, DesignFile("hello.pxd", StaticDesign("Привет é € ")), 1);
+        Add(*display, DesignFile("example.pxd", StaticDesign("Пример é € ")), 1);
+        ASSERT_EQ(display->StartOutput(), S_OK);
+        ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == 1; }));
+        ASSERT_TRUE(Eventually([&] { return clock.waiters() > 0; }));
+        clock.Advance(1000);
+        ASSERT_TRUE(Eventually([&] { return Calls("SetBackground").size() == 2; }));
+        ASSERT_TRUE(Eventually([&] { return clock.waiters() > 0; })) << "the second entry rendered";
+        display->StopOutput();
+    }
+};
+
+TEST_F(UnicodeFramesTest, ADriverThatTakesUnicodeGetsTheTextItself)
+{
+    ShowBoth(true);
+    EXPECT_EQ(Calls("WriteUnicode "), (std::vector<std::string>{"WriteUnicode Привет é € " + std::string(9, ' '),
+                                                                "WriteUnicode Пример é € " + std::string(9, ' ')}));
+    EXPECT_EQ(Calls("Write "), std::vector<std::string>{});
+}
+
+TEST_F(UnicodeFramesTest, AnotherDriverGetsWindows1252AndNoFrameThatLooksTheSame)
+{
+    ShowBoth(false);
+    EXPECT_EQ(Calls("Write "), std::vector<std::string>{"Write ?????? é € " + std::string(9, ' ')})
+        << "both frames are the same in Windows-1252: the second is not written";
+    EXPECT_EQ(Calls("WriteUnicode "), std::vector<std::string>{});
+}
+
 TEST_F(ManagedDisplayTest, OnlyChangedFramesAreWrittenButEveryEntrySetsItsBackground)
 {
     auto display = MakeDisplay();

@@ -31,7 +31,7 @@ struct DisplayItem {
     LONG alignment = kAlignLeft;
     LONG scrollDelay = 75; // milliseconds per one-cell step; 0 stops the scrolling
     LONG source = kSourceDataValue;
-    std::optional<std::string> text; // static text, in the display code page
+    std::optional<std::string> text; // static text, in UTF-8
     bool convert = false;
     LONG fromUnit = kBytes;
     LONG toUnit = kKiloBytes;

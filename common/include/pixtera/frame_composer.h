@@ -15,7 +15,7 @@ namespace pixtera {
 // The character that draws a bar cell: user character 0 on HD44780 displays.
 inline constexpr char kBarCharacter = 8;
 
-// Draws one item whose text has been worked out (none: nothing is drawn). `now` is the tick
+// Draws one item whose text (UTF-8) has been worked out (none: nothing is drawn). `now` is the tick
 // count, for scrolling; a bar with an automatic maximum may raise the item's maximum.
 void DrawItemText(DisplayItem& item, const std::optional<std::string>& text, DWORD now, VirtualDisplay& target);
 
@@ -33,10 +33,14 @@ struct FrameOutlook {
 };
 FrameOutlook LookAhead(const Design& design, ValueSource& values, DWORD now);
 
-// The text of a single-line item's field of `width` cells (exposed for tests and the preview).
+// The text of a single-line item's field of `width` cells, one code point a cell (exposed for tests
+// and the preview); text in and out in UTF-8.
 std::string ComposeField(DisplayItem& item, std::string_view text, DWORD now);
 // Cells [first, first + count) of that field: what a display shows of a field wider than itself.
 std::string ComposeFieldWindow(DisplayItem& item, std::string_view text, DWORD now, std::size_t first,
                                std::size_t count);
+// The same window as cells.
+std::u32string ComposeCells(DisplayItem& item, std::u32string_view text, DWORD now, std::size_t first,
+                            std::size_t count);
 
 } // namespace pixtera

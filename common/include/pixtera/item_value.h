@@ -15,7 +15,7 @@ namespace pixtera {
 // must stay bounded.
 inline constexpr LONG kMaxDigits = 100;
 
-// The item's text in the display code page; none for a static item without text.
+// The item's text in UTF-8; none for a static item without text.
 std::optional<std::string> ItemText(const DisplayItem& item, ValueSource& values);
 
 } // namespace pixtera

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: MIT
 // A display driver for tests: reports the geometry it was configured with
 // ("columns=20;rows=4;cellwidth=5;cellheight=8") and records every call it receives. With
-// "leds=N" it has N LEDs: the first red and green, the others on or off.
+// "leds=N" it has N LEDs: the first red and green, the others on or off. With "unicode=1" it takes
+// Unicode frames too (IDisplayUnicodeFrame).
 
 #include "call_log.h"
 
 #include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/out_parameter.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/unicode_frame.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <mutex>
 #include <sstream>
@@ -21,8 +25,19 @@ namespace {
 
 using namespace pixtera;
 
-class RecordingDisplay final : public ComObject<RecordingDisplay, IDisplayDriver, IPluginInfo, ICallLog, IDisplayLeds> {
+class RecordingDisplay final
+    : public ComObject<RecordingDisplay, IDisplayDriver, IDisplayUnicodeFrame, IPluginInfo, ICallLog, IDisplayLeds> {
 public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (riid == IID_IDisplayUnicodeFrame && !unicode_) {
+            if (object)
+                *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        return ComObject::QueryInterface(riid, object);
+    }
+
     // IDisplayDriver
     HRESULT STDMETHODCALLTYPE GetColumns(LONG* v) override { return Answer("GetColumns", columns_, v); }
     HRESULT STDMETHODCALLTYPE GetPixelHeight(LONG* v) override
@@ -70,6 +85,22 @@ public:
             }
         }
         Record("Write " + text);
+        return S_OK;
+    }
+    // IDisplayUnicodeFrame: the frame's text in UTF-8, controls as in Write.
+    HRESULT STDMETHODCALLTYPE WriteUnicode(BSTR frame) override
+    {
+        std::string text;
+        for (char32_t c : lcd::FrameCells(BstrView(frame), BstrView(frame).size())) {
+            if (c < 32 || c == '\\') {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
+                text += escaped;
+            } else {
+                AppendUtf8(text, c);
+            }
+        }
+        Record("WriteUnicode " + text);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* value) override { return Answer("LoaderQuery", 7, value); }
@@ -196,6 +227,8 @@ private:
                 std::lock_guard lock(mutex_);
                 leds_ = std::clamp<LONG>(value, 0, static_cast<LONG>(ledStates_.size()));
             }
+            else if (name == "unicode")
+                unicode_ = value != 0;
         }
     }
 
@@ -208,6 +241,7 @@ private:
     LONG cellHeight_ = 8;
     LONG leds_ = 0; // guarded by mutex_, with ledStates_
     std::array<LONG, 8> ledStates_{};
+    std::atomic<bool> unicode_{false};
 };
 
 RegistrationScript Script()

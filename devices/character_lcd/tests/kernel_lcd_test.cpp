@@ -137,7 +137,7 @@ TEST(KernelLcd, TextGoesThroughTheModulesRomAndNeverAsAControl)
     const std::string sent = european.Sent();
     ASSERT_GT(sent.size(), kInitialise.size());
     const std::string cells = sent.substr(kInitialise.size());
-    EXPECT_EQ(cells.substr(0, 8), "\x1b[Lx0y0;");
+    EXPECT_EQ(cells.substr(0, 8), "\x1b[Lx1y0;") << "the escape is a blank, which the cleared module shows";
     EXPECT_EQ(cells.find('\x1b', 1), std::string::npos) << "one escape, the position's";
 }
 

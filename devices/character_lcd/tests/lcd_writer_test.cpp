@@ -7,6 +7,7 @@
 #include "lcd_writer.h"
 #include "serial_lcd_model.h"
 #include "test_environment.h"
+#include "writer_bench.h"
 
 #include <pixtera/platform/event_log.h>
 
@@ -23,74 +24,6 @@ using namespace pixtera;
 using namespace pixtera::lcd;
 using namespace pixtera::lcd::test;
 using namespace std::chrono_literals;
-
-// A writer on fake devices: the first is plugged in (unless `plugged` is false), later ones when
-// the test says so.
-class Bench {
-public:
-    Bench(std::shared_ptr<LcdProtocol> protocol, Geometry geometry, std::string* pauses = nullptr, bool plugged = true)
-    {
-        plugged_ = plugged;
-        WriterSetup setup;
-        setup.name = "Test display";
-        setup.device = "the fake";
-        setup.open = [this](std::string& error) -> std::optional<DeviceLink> {
-            std::lock_guard lock(mutex_);
-            ++opens_;
-            if (!plugged_) {
-                error = "No such device";
-                return std::nullopt;
-            }
-            return device_->Open();
-        };
-        setup.protocol = std::move(protocol);
-        setup.geometry = geometry;
-        setup.sleep = [pauses](std::chrono::microseconds pause) {
-            if (pauses)
-                *pauses += std::to_string(pause.count()) + " ";
-        };
-        setup.retry = 5ms;
-        writer = std::make_unique<LcdWriter>(std::move(setup));
-    }
-
-    // Hands everything over and returns the bytes it caused.
-    std::string Sent()
-    {
-        EXPECT_TRUE(writer->WaitUntilSent(5s));
-        std::lock_guard lock(mutex_);
-        return device_->Drain();
-    }
-
-    void Unplug()
-    {
-        std::lock_guard lock(mutex_);
-        device_->Unplug();
-        plugged_ = false;
-    }
-    // A new module (another device file) comes back.
-    void PlugIn()
-    {
-        std::lock_guard lock(mutex_);
-        device_ = std::make_unique<FakeDevice>();
-        plugged_ = true;
-    }
-    int opens()
-    {
-        std::lock_guard lock(mutex_);
-        return opens_;
-    }
-
-    std::unique_ptr<LcdWriter> writer; // declared after nothing the writer thread uses... see below
-
-private:
-    std::mutex mutex_; // guards device_, plugged_ and opens_
-    std::unique_ptr<FakeDevice> device_ = std::make_unique<FakeDevice>();
-    bool plugged_ = true;
-    int opens_ = 0;
-
-public:
-    ~Bench() { writer.reset(); } // the thread ends before what its opener uses
-};
 
 Glyph RandomGlyph(std::mt19937& random)
 {
@@ -285,7 +218,7 @@ TEST(LcdWriter, AModuleThatGoesAwayIsReportedOnceAndGetsEverythingWhenBack)
 TEST(LcdWriter, TheLinkIsDownFromItsLossUntilTheModuleIsBackAndNeverLinkedHasNoOutageStart)
 {
     const Geometry geometry{16, 2};
-    Bench never(std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}), geometry, nullptr, false);
+    Bench never(std::make_shared<SerialLcdProtocol>(SerialLcdOptions{}), geometry, nullptr, CharacterRom::A00, false);
     ASSERT_TRUE(pixtera::test::Eventually([&] { return never.opens() >= 2; }));
     EXPECT_FALSE(never.writer->Link().linked);
     EXPECT_FALSE(never.writer->Link().lostSince) << "a module never linked has no outage start";

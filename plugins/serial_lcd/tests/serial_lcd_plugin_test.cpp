@@ -9,6 +9,8 @@
 #include <pixtera/platform/codepage.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_unicode_frame.h>
+#include <pixtera/sdk/letter_font.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_module.h>
 #include <pixtera/sdk/plugin_settings.h>
@@ -56,6 +58,30 @@ TEST(SerialLcdPlugin, ConfiguredOnAPortItTakesFramesAndUserCharacters)
     LONG count = 0;
     settings->GetSettingCount(&count);
     EXPECT_EQ(count, 12);
+}
+
+TEST(SerialLcdPlugin, UnicodeFramesGoOutWithTheConfiguredRomAndItsUserCharacters)
+{
+    const auto info = test::CreatePlugin<IPluginInfo>("SerialLCD.so", u"Pixtera.SerialLCD");
+    ASSERT_TRUE(info);
+    PtyPort pty;
+    const std::string configuration = "device=" + pty.path() + ";speed=9600;columns=16;rows=2;rom=a00";
+    ASSERT_EQ(info->Configure(BString(std::string_view(configuration)).get()), S_OK);
+    auto unicode = info.As<IDisplayUnicodeFrame>();
+    ASSERT_TRUE(unicode) << "the native drivers take Unicode frames";
+
+    // Ж is not on A00: drawn in a user character; Д likewise; ä is A00's 0xE1; the bar cell is
+    // the design's user character 0 as given.
+    ASSERT_EQ(info.As<IDisplayDriver>()->SetCustomChar(0, 31, 31, 31, 31, 31, 31, 31, 31), S_OK);
+    const std::u16string frame = u"Ж\x08Дä" + std::u16string(28, u' ');
+    ASSERT_EQ(unicode->WriteUnicode(BString(frame).get()), S_OK);
+    SerialLcdModel model(16, 2);
+    pty.ReadInto(model, [&] { return model.screen().substr(3, 2) == "\xE1 "; });
+    const std::string shown = model.screen();
+    ASSERT_EQ(shown.substr(3, 2), "\xE1 ");
+    EXPECT_EQ(model.GlyphOf(shown[1]), lcd::Glyph({31, 31, 31, 31, 31, 31, 31, 31})) << "the bar's own";
+    EXPECT_EQ(model.GlyphOf(shown[0]), *lcd::LetterGlyph(U'Ж'));
+    EXPECT_EQ(model.GlyphOf(shown[2]), *lcd::LetterGlyph(U'Д'));
 }
 
 // The driver on a pseudo-terminal, advised for its keys.

@@ -2,6 +2,7 @@
 #include "client_screens.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/unicode_frame.h>
 
 namespace pixtera {
 namespace {
@@ -69,8 +70,9 @@ std::optional<ScreenRendering> ClientScreens::Render(const ClientScreen& screen,
         hr != S_OK)
         return std::nullopt;
     ScreenRendering rendering;
-    rendering.frame = Utf16ToAnsi(BstrView(frame.get()));
-    rendering.frame.resize(cells, ' '); // a source's frame of another size is cut or padded
+    const std::u16string_view text = BstrView(frame.get());
+    rendering.frame = lcd::FrameCells(text, cells);
+    rendering.frame.resize(cells, U' '); // a source's frame of another size is cut or padded
     const std::u16string_view rows = BstrView(characters.get());
     for (std::size_t at = 0; at + 8 <= rows.size() && rendering.characters.size() < 8; at += 8) {
         CharacterRows glyph{};

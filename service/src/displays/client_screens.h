@@ -24,7 +24,7 @@ namespace pixtera {
 using CharacterRows = std::array<BYTE, 8>;
 
 struct ScreenRendering {
-    std::string frame; // in the frames' code page
+    std::u32string frame; // one code point a cell
     std::vector<CharacterRows> characters; // user characters 0, 1, ... that the frame uses
 };
 

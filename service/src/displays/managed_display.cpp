@@ -94,10 +94,11 @@ void ManagedDisplay::SetUpDisplay(IUnknown* driver, LONG index)
         askGeometry();
     }
     own_.Initialize(columns, rows, cellWidth, cellHeight);
+    fault_->Guard([&] { unicode_ = driverObject_.As<IDisplayUnicodeFrame>(); });
     const LONG half = columns / 2;
     own_.WriteAnsi(half - 5, 0, Utf16ToAnsi(kWelcome));
     own_.WriteAnsi(half - 4, 1, Utf16ToAnsi(kProduct));
-    WriteOwnFrame(own_.frame());
+    WriteOwnFrame(own_.cells());
     // All eight, even after a hosted driver failed at the greeting or at one of them: its next
     // host gets what its wrapper was given, and nothing else.
     for (LONG code = 0; code < kUserCharacters; ++code) {
@@ -222,9 +223,7 @@ void ManagedDisplay::ScreenBacklight(std::optional<LONG> backlight, LONG timer)
 
 void ManagedDisplay::WriteBlankFrame()
 {
-    const std::u16string blanks(static_cast<std::size_t>(std::max<LONG>(0, own_.columns() * own_.rows())), u' ');
-    BString frame(blanks);
-    CallDriver([&](IDisplayDriver& d) { return d.Write(frame.get()); });
+    SendFrame(std::u32string(static_cast<std::size_t>(std::max<LONG>(0, own_.columns() * own_.rows())), U' '));
 }
 
 bool ManagedDisplay::WaitWhileBlanked()
@@ -379,7 +378,7 @@ void ManagedDisplay::RefreshThread()
     ValueChangeSignal::Subscription subscription;
     if (ValueChangeSignal* signal = runtime_.values.changeSignal())
         subscription = signal->Subscribe(valuesChanged_);
-    std::string lastFrame;
+    std::u32string lastFrame;
     bool anyFrame = false;
     ScreenRotation rotation;
     std::size_t skippedInARow = 0;
@@ -478,7 +477,7 @@ void ManagedDisplay::UseCharacters(const std::vector<CharacterRows>& characters)
     }
 }
 
-ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string& lastFrame, bool& anyFrame)
+ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::u32string& lastFrame, bool& anyFrame)
 {
     const TickClock& clock = runtime_.clock;
     const DWORD end = clock.Now() + static_cast<DWORD>(std::clamp<LONG>(turn.screen.duration, 1, 0x7FFFFF)) * kEighthMs;
@@ -516,7 +515,8 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
             anyFrame = false;
         } else {
             UseCharacters(rendering->characters);
-            if ((!anyFrame || rendering->frame != lastFrame) && (WriteOwnFrame(rendering->frame) || !driver_)) {
+            if ((!anyFrame || !SameFrame(rendering->frame, lastFrame)) &&
+                (WriteOwnFrame(rendering->frame) || !driver_)) {
                 lastFrame = rendering->frame;
                 anyFrame = true;
             }
@@ -551,7 +551,7 @@ ManagedDisplay::Showing ManagedDisplay::ShowClient(const Turn& turn, std::string
     return Showing::Shown;
 }
 
-ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& lastFrame, bool& anyFrame,
+ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::u32string& lastFrame, bool& anyFrame,
                                              std::optional<ULONG> holdSeconds)
 {
     QueueItem& item = *queue_[turn.queueIndex];
@@ -594,7 +594,7 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::string& last
             FrameOutlook outlook = rendering.outlook;
             if (blanked_) {
                 anyFrame = false; // rendering on while blanked: the frame waits for the end of it
-            } else if (!anyFrame || rendering.frame != lastFrame) {
+            } else if (!anyFrame || !SameFrame(rendering.frame, lastFrame)) {
                 if (WriteOwnFrame(rendering.frame) || !driver_) {
                     lastFrame.assign(rendering.frame);
                     anyFrame = true;
@@ -739,14 +739,30 @@ void ManagedDisplay::DoMenuAction(const MenuAction& action)
     PerformMenuAction(action, index_, display, menuServices_, menu_);
 }
 
-bool ManagedDisplay::WriteOwnFrame(std::string_view frame)
+bool ManagedDisplay::SameFrame(std::u32string_view a, std::u32string_view b) const
+{
+    // Frames that differ only where Windows-1252 has no character look the same to such a driver.
+    return a == b || (!unicode_ && AnsiOfCells(a) == AnsiOfCells(b));
+}
+
+bool ManagedDisplay::SendFrame(std::u32string_view frame)
+{
+    if (unicode_) {
+        BString text(Utf16OfCells(frame));
+        return CallDriver([&](IDisplayDriver&) { return unicode_->WriteUnicode(text.get()); });
+    }
+    // What such a driver has always been given: one Windows-1252 character a cell.
+    BString text(AnsiToUtf16(AnsiOfCells(frame)));
+    return CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); });
+}
+
+bool ManagedDisplay::WriteOwnFrame(std::u32string_view frame)
 {
     {
         std::lock_guard lock(ownFrameMutex_);
         ownFrame_ = frame;
     }
-    BString text(AnsiToUtf16(frame));
-    if (!CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); }))
+    if (!SendFrame(frame))
         return false;
     tally_.Written(traffic_ ? std::optional<FrameTraffic>(lastFrameTraffic()) : std::nullopt);
     if (!frameNoticed_.exchange(true)) {
@@ -775,7 +791,7 @@ ManagedDisplay::Showing ManagedDisplay::ShowIdle()
     bool greeting = false;
     {
         std::lock_guard lock(ownFrameMutex_);
-        greeting = ownFrame_ == own_.frame();
+        greeting = ownFrame_ == own_.cells();
     }
     // Written again only when something else may be on the display (a borrower's frame, a design
     // of the queue as it was, a client's screen): an idle display does not write at every start.
@@ -783,7 +799,7 @@ ManagedDisplay::Showing ManagedDisplay::ShowIdle()
         if (blanked_)
             WriteBlankFrame();
         else
-            WriteOwnFrame(own_.frame());
+            WriteOwnFrame(own_.cells());
     }
     if (clients_.empty()) {
         if (!menu_ || WaitForAny({&stop_, &menu_->wake()}, INFINITE) == WAIT_OBJECT_0)
@@ -814,13 +830,12 @@ void ManagedDisplay::ShowOwnFrame()
         WriteBlankFrame();
         return;
     }
-    std::string frame;
+    std::u32string frame;
     {
         std::lock_guard lock(ownFrameMutex_);
         frame = ownFrame_;
     }
-    BString text(AnsiToUtf16(frame));
-    CallDriver([&](IDisplayDriver& d) { return d.Write(text.get()); });
+    SendFrame(frame);
 }
 
 template <class Edit>

@@ -25,6 +25,7 @@
 #include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/display_power.h>
 #include <pixtera/sdk/display_traffic.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/service_interfaces.h>
 #include <pixtera/virtual_display.h>
 
@@ -168,10 +169,14 @@ private:
     // Nothing to show: the greeting, unless it shows already, until stopped or screens change.
     Showing ShowIdle();
     // Writes a frame of the display's own; false when the driver did not take it.
-    bool WriteOwnFrame(std::string_view frame);
+    bool WriteOwnFrame(std::u32string_view frame);
+    // Hands a frame to the driver: as Unicode to one that takes it, else in Windows-1252.
+    bool SendFrame(std::u32string_view frame);
+    // Whether the driver would be given the same frame for both.
+    bool SameFrame(std::u32string_view a, std::u32string_view b) const;
     // Shows one entry until its time is over (`holdSeconds` instead of its duration when given),
     // or for good when it is held (duration 0), unless a client screen or a jump interrupts it.
-    Showing Show(const Turn& turn, std::string& lastFrame, bool& anyFrame,
+    Showing Show(const Turn& turn, std::u32string& lastFrame, bool& anyFrame,
                  std::optional<ULONG> holdSeconds = std::nullopt);
     // The jump ShowQueueItem asked for, if any; taken once.
     struct Jump {
@@ -188,7 +193,7 @@ private:
     void DoMenuAction(const MenuAction& action);
     // Shows a client screen for its duration, rendered every eighth of a second, unless it goes
     // or another interrupts it.
-    Showing ShowClient(const Turn& turn, std::string& lastFrame, bool& anyFrame);
+    Showing ShowClient(const Turn& turn, std::u32string& lastFrame, bool& anyFrame);
     // The client screens now, or none without sources.
     std::vector<ClientScreen> ClientScreenList() const;
     // Whether the client screens' change event is waited for now: after a change it rests for an
@@ -244,6 +249,7 @@ private:
     ComPtr<IDisplayTraffic> traffic_; // set up once, like driver_
     ComPtr<IDisplayLeds> leds_; // set up once, like driver_; only a driver with at least one LED
     ComPtr<IDisplayLinkState> linkState_; // set up once, like driver_
+    ComPtr<IDisplayUnicodeFrame> unicode_; // set up once, like driver_; none: Windows-1252 frames
     std::atomic<bool> backlight_{true};
     std::atomic<bool> blanked_{false};
     // What the client screen that shows asks of the backlight (atomic; the refresh thread sets
@@ -252,7 +258,7 @@ private:
     std::atomic<bool> keepRenderingWhenBlank_{false};
     Event powerEvent_; // set when blanking begins or ends, for the refresh thread
     std::mutex ownFrameMutex_; // guards ownFrame_
-    std::string ownFrame_; // the last frame written of the display's own, in the driver's code page
+    std::u32string ownFrame_; // the last frame written of the display's own
     std::atomic<bool> drawnOver_{false};
     std::mutex observerMutex_; // guards observer_
     std::function<void()> observer_;

@@ -31,7 +31,7 @@ QueueItem::Rendering QueueItem::Render()
 {
     renderRequest_.Set();
     renderDone_.Wait(INFINITE);
-    return {display_.frame(), outlook_};
+    return {display_.cells(), outlook_};
 }
 
 void QueueItem::RenderThread(const DisplayRuntime& runtime)

@@ -29,7 +29,7 @@ public:
     void Stop();
     // One rendering, on the render thread: the frame it produced and when it can next differ.
     struct Rendering {
-        std::string_view frame;
+        std::u32string_view frame; // one code point a cell
         FrameOutlook outlook;
     };
     Rendering Render();

@@ -4,6 +4,7 @@
 // points, and what each cell wants of the module: its ROM code, the design's own user character,
 // or a letter the ROM lacks drawn in a slot (user_character_allocator.h shares the slots).
 
+#include <pixtera/sdk/drawn_glyph.h>
 #include <pixtera/sdk/user_character_allocator.h>
 
 #include <span>
@@ -34,8 +35,18 @@ inline std::u32string FrameCells(std::u16string_view utf16, std::size_t maxCells
     return cells;
 }
 
+// A drawn cell on `rom`: the ROM's own sign where it has one, else its drawing in a slot, or the
+// placeholder for a code point no table has.
+inline WantedCell DrawnWantedCell(CharacterRom rom, char32_t c)
+{
+    if (const auto cell = DrawnGlyphCell(rom, c))
+        return *cell;
+    return RomCell(kPlaceholderCode);
+}
+
 // What each cell wants on `rom`: code points 1-15 the design's user character (code & 7) with its
-// rows from `userCharacters`, a NUL a space, anything else its letter (LetterCell).
+// rows from `userCharacters`, a NUL a space, a drawn code point (drawn_glyph.h) its drawing, anything
+// else its letter (LetterCell).
 inline std::vector<WantedCell> WantedCells(CharacterRom rom, std::u32string_view cells,
                                            std::span<const Glyph, kUserSlots> userCharacters)
 {
@@ -46,6 +57,8 @@ inline std::vector<WantedCell> WantedCells(CharacterRom rom, std::u32string_view
             wanted.push_back(RomCell(' '));
         else if (c < 16)
             wanted.push_back(DesignCell(static_cast<std::uint8_t>(c & 7), userCharacters[c & 7]));
+        else if (IsDrawnGlyph(c))
+            wanted.push_back(DrawnWantedCell(rom, c));
         else
             wanted.push_back(LetterCell(rom, c));
     }
