@@ -62,7 +62,9 @@ int EndProcessesRunning(const std::filesystem::path& program)
 {
     if (!program.is_absolute() || program.filename().empty())
         return 0;
-    const std::vector<int> held = Running(program.lexically_normal().string());
+    std::error_code ec;
+    const auto resolved = std::filesystem::weakly_canonical(program, ec); // as /proc/PID/exe says it
+    const std::vector<int> held = Running((ec ? program.lexically_normal() : resolved).string());
     int signalled = 0;
     for (const int process : held)
         if (syscall(SYS_pidfd_send_signal, process, SIGTERM, nullptr, 0) == 0)
