@@ -18,6 +18,7 @@
 
 #include "child_process.h"
 #include "private_bus.h"
+#include "program_processes.h"
 #include "test_environment.h"
 
 #include <pixtera/platform/com_runtime.h>
@@ -60,8 +61,10 @@ protected:
         ASSERT_EQ(RunProgram({program.string(), "-RegServer"}), 0);
     }
 
-    // A service the designer started on its own outlives the bus; it must not outlive the test.
-    void TearDown() override { RunProgram({"/usr/bin/pkill", "-f", program.string()}); }
+    // A service the designer started on its own outlives the bus; it must not outlive the test,
+    // nor keep the copy busy for the next test's SetUp. Only processes running this copy are
+    // ended: a SetUp that failed leaves `program` empty, which must end nothing.
+    void TearDown() override { EndProcessesRunning(program); }
 
     // A configuration of file displays, each with its queue, and a file data provider.
     void Configure(const std::vector<std::string>& queues)

@@ -99,12 +99,12 @@ HostProcess::HostProcess(Parts parts, std::string name, KeyHandler onKey)
 HostProcess::~HostProcess()
 {
     // The host's whole group goes with it: helpers the plug-in started would otherwise keep its
-    // output pipe (and the copying thread) alive for as long as they like.
+    // output pipe (and the copying thread) alive for as long as they like. The host, alive or a
+    // zombie, is not reaped before: until then its number cannot be another process's, nor the
+    // group another's.
     kill(-pid_, SIGKILL);
-    if (!reaped_) {
-        kill(pid_, SIGKILL);
-        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
+    kill(pid_, SIGKILL);
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
     close(socket_);
     const std::uint64_t stop = 1;
@@ -118,14 +118,14 @@ HostProcess::~HostProcess()
 std::string HostProcess::Ending()
 {
     // The socket closes a moment before the process is gone.
-    for (int i = 0; i < 50 && !reaped_; ++i) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            reaped_ = true;
-            if (WIFSIGNALED(status))
-                return " (killed by signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) +
+    // Left a zombie (WNOWAIT): the destructor kills its group and reaps it.
+    for (int i = 0; i < 50; ++i) {
+        siginfo_t ended{};
+        if (waitid(P_PID, static_cast<id_t>(pid_), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid_) {
+            if (ended.si_code == CLD_KILLED || ended.si_code == CLD_DUMPED)
+                return " (killed by signal " + std::to_string(ended.si_status) + ", " + strsignal(ended.si_status) +
                        ")";
-            return " (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+            return " (exit status " + std::to_string(ended.si_status) + ")";
         }
         usleep(2000);
     }

@@ -50,11 +50,10 @@ private:
     void CopyOutput();
     // Reads the events waiting on the event socket (a bounded number) and hands them on.
     void TakeEvents();
-    // How the host ended, once it has ("killed by signal 11", "exit status 4").
+    // How the host ended, once it has ("killed by signal 11", "exit status 4"); it stays unreaped.
     std::string Ending();
 
     const pid_t pid_;
-    bool reaped_ = false;
     std::uint32_t lastNumber_ = 0; // of the last call sent
     const int socket_;
     const int output_;
