@@ -26,6 +26,7 @@ refresh_slices() {
 start_service() { # WORK: starts pixtera2 of WORK on its own bus; sets $service and $bus_address
     local work=$1
     dbus-daemon --session --print-address=3 --nofork 3>"$work/bus" &
+    echo $! >"$work/bus.pid"
     for _ in $(seq 50); do [ -s "$work/bus" ] && break; sleep 0.1; done
     bus_address=$(head -n 1 "$work/bus")
     DBUS_SESSION_BUS_ADDRESS=$bus_address "$work/bin/pixtera2" >"$work/log" 2>&1 &
@@ -40,7 +41,8 @@ start_service() { # WORK: starts pixtera2 of WORK on its own bus; sets $service 
 stop_service() { # WORK [PUSHER]: the pusher first, or it would start the service again
     [ -n "${2:-}" ] && { pkill -P "$2" 2>/dev/null || true; kill "$2" 2>/dev/null || true; }
     pkill -f "^$1/bin/pixtera2" 2>/dev/null || true
-    pkill -f "print-address=3" 2>/dev/null || true
+    # Its own bus only: other sessions' buses look the same on a command line.
+    [ -s "$1/bus.pid" ] && { kill "$(cat "$1/bus.pid")" 2>/dev/null || true; }
     sleep 0.5
 }
 

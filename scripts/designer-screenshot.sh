@@ -162,6 +162,6 @@ dbus-run-session -- xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
   [ "$4" = true ] || import -window root "$2"
   if [ "$6" = true ] || [ "$7" = true ]; then xdotool key Escape; fi
   kill $designer; wait $designer || true
-  pkill -f "$1/bin/pixtera2" || true
+  pkill -f "^$1/bin/pixtera2" || true
 ' _ "$work" "$output" "$panel" "$hung" "$detect" "$power" "$preview" "$menu" "${preload[@]}"
 echo "Wrote $output"
