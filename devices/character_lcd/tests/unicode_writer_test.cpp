@@ -12,6 +12,8 @@
 #include "test_environment.h"
 #include "writer_bench.h"
 
+#include <pixtera/sdk/big_digits.h>
+#include <pixtera/sdk/drawn_glyph.h>
 #include <pixtera/sdk/letter_font.h>
 #include <pixtera/sdk/unicode_frame.h>
 
@@ -22,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -254,6 +257,57 @@ TEST_P(UnicodeFrames, AReconnectedModuleGetsItsSlotsAgain)
         return bench_.opens() > opens && Read(rom(), *module_, Padded(kGreek)).right;
     }));
     ExpectShown(kGreek, "after the reconnection");
+}
+
+TEST_P(UnicodeFrames, ABarABigClockAndCyrillicShareTheSlotsInTheirOrder)
+{
+    Glyph full{};
+    full.fill(0x1F);
+    bench_.writer->Define(0, full); // the design's own character 0: its bars' full cell
+    const BigText clock = DrawBigText(U"12:45", 2, static_cast<std::size_t>(kGeometry.columns));
+    ASSERT_EQ(clock.rows.size(), 2u);
+    const auto line = [](std::u32string text) {
+        text.resize(static_cast<std::size_t>(kGeometry.columns), U' ');
+        return text;
+    };
+    const std::u32string text = U"Привет, мир";
+    const std::u32string frame =
+        line(clock.rows[0]) + line(clock.rows[1]) + line(std::u32string(12, U'\x08')) + line(text);
+    Show(frame);
+    const std::string codes = module_->Codes();
+    const std::size_t columns = static_cast<std::size_t>(kGeometry.columns);
+    for (std::size_t i = 0; i < 2 * columns; ++i) {
+        const auto code = static_cast<std::uint8_t>(codes[i]);
+        const auto wanted = DrawnGlyphCell(rom(), frame[i]);
+        if (!wanted) {
+            EXPECT_EQ(code, ResolveOnRom(rom(), frame[i]).code) << "cell " << i;
+        } else if (wanted->glyph) {
+            ASSERT_TRUE(IsSlot(code)) << "cell " << i << ": a digit's part fell back while letters had slots"
+                                      << ShownScreen(rom(), *module_);
+            EXPECT_EQ(module_->Slot(code & 7), wanted->glyph->rows) << "cell " << i;
+        } else {
+            EXPECT_EQ(code, wanted->code) << "cell " << i << ": the ROM's own sign";
+        }
+    }
+    for (std::size_t i = 2 * columns; i < 2 * columns + 12; ++i) {
+        const auto code = static_cast<std::uint8_t>(codes[i]);
+        ASSERT_TRUE(IsSlot(code)) << "cell " << i;
+        EXPECT_EQ(module_->Slot(code & 7), full) << "cell " << i << ": the bar keeps the design's character";
+    }
+    std::set<Glyph> slotsShown;
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        if (const auto code = static_cast<std::uint8_t>(codes[i]); IsSlot(code))
+            slotsShown.insert(module_->Slot(code & 7));
+    EXPECT_LE(slotsShown.size(), kUserSlots);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto code = static_cast<std::uint8_t>(codes[3 * columns + i]);
+        const RomCode onRom = ResolveOnRom(rom(), text[i]);
+        if (IsSlot(code))
+            EXPECT_EQ(module_->Slot(code & 7), LetterGlyph(text[i])) << "letter " << i;
+        else
+            EXPECT_EQ(code, onRom.code) << "letter " << i << ": its stand-in";
+    }
+    EXPECT_EQ(Show(frame), "") << "an unchanged screen sends nothing";
 }
 
 std::unique_ptr<Module> MakeI2c() { return std::make_unique<I2cModule>(); }
