@@ -21,10 +21,12 @@ namespace cfa {
 // Commands (the low six bits of a packet's type).
 inline constexpr std::uint8_t kPing = 0;
 inline constexpr std::uint8_t kClear = 6;
+inline constexpr std::uint8_t kFanReporting = 16;
 inline constexpr std::uint8_t kDefineCharacter = 9;
 inline constexpr std::uint8_t kCursorStyle = 12;
 inline constexpr std::uint8_t kContrast = 13;
 inline constexpr std::uint8_t kBacklight = 14;
+inline constexpr std::uint8_t kTemperatureReporting = 19;
 inline constexpr std::uint8_t kKeyReporting = 23;
 inline constexpr std::uint8_t kWatchdog = 29;
 inline constexpr std::uint8_t kSendData = 31;

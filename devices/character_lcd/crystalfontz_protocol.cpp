@@ -70,6 +70,11 @@ void CrystalfontzProtocol::Initialise(LinkBatch& batch) const
     AddCommand(batch, cfa::kKeyReporting, Bytes({traits.keyMask, traits.keyMask}));
     if (options_.watchdog > 0)
         AddCommand(batch, cfa::kWatchdog, Bytes({std::min(options_.watchdog, 255)}));
+    // Asked at every initialisation: a module that was unplugged or reset has forgotten.
+    if (options_.sensors.fans != 0)
+        AddCommand(batch, cfa::kFanReporting, FanReportingData(options_.sensors));
+    if (options_.sensors.temperatures != 0)
+        AddCommand(batch, cfa::kTemperatureReporting, TemperatureReportingData(options_.sensors));
     if (traits.leds && options_.leds)
         for (int led = 0; led < cfa::kLeds; ++led)
             SendLed(batch, led, (*options_.leds)[static_cast<std::size_t>(led)]);

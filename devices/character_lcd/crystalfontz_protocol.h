@@ -7,6 +7,7 @@
 
 #include "crystalfontz_module.h"
 #include "crystalfontz_port.h"
+#include "crystalfontz_sensors.h"
 #include "device_link.h"
 #include "lcd_protocol.h"
 
@@ -32,6 +33,7 @@ struct CrystalfontzOptions {
     std::optional<LedColours> leds; // the CFA635's; none: as the module keeps them
     CharacterRom rom = CharacterRom::A00; // what the frames' characters are mapped to
     int watchdog = 0; // seconds without a feed before the module resets the host; 0: off
+    SensorChannels sensors; // the fans and temperature sensors to hear from; none: reporting left alone
 };
 
 class CrystalfontzProtocol final : public LcdProtocol {

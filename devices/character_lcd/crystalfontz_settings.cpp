@@ -81,6 +81,14 @@ CrystalfontzSettings ReadCrystalfontzSettings(const ConfigurationText& fields, s
     settings.options.watchdog = static_cast<int>(fields.Number("watchdog", 0, 255, &invalid).value_or(0));
     if (invalid)
         problems.emplace_back("watchdog (0 to 255 seconds)");
+    if (const auto fans = ParseChannelList(fields.Text("fans").value_or(""), cfa::kFans))
+        settings.options.sensors.fans = static_cast<std::uint8_t>(*fans);
+    else
+        problems.emplace_back("fans (channels 1 to 4: 1,2 or 1-4)");
+    if (const auto sensors = ParseChannelList(fields.Text("temperatures").value_or(""), cfa::kTemperatureSensors))
+        settings.options.sensors.temperatures = *sensors;
+    else
+        problems.emplace_back("temperatures (sensors 1 to 32: 1,2 or 1-4)");
     if (const auto rom = fields.Text("rom")) {
         if (const auto parsed = ParseRom(*rom))
             settings.options.rom = *parsed;

@@ -44,6 +44,11 @@ inline constexpr SettingDescription kCrystalfontzSettings[] = {
      "Seconds without the service after which the module resets the machine (its reset or power lines wired to "
      "the module): armed while the service runs, fed every third of that, disarmed when the service stops; 0: off",
      0, 255},
+    {"fans", "Fans", kSettingText, "",
+     "The SCAB's fans (1-4) to read as data items, such as 1,2 or 1-4 (empty: none; the module is not asked)"},
+    {"temperatures", "Temperature sensors", kSettingText, "",
+     "The SCAB's temperature sensors (1-32) to read as data items, such as 1-4,9 (empty: none; the module is not "
+     "asked)"},
     {"rom", "Character ROM", kSettingChoice, "a00",
      "The module's character set as the frames are mapped to it: a00 or a02", 0, 0, "a00|a02"},
 };
@@ -54,7 +59,7 @@ inline constexpr DescribedDriver kCrystalfontzDriver{"Pixtera.CrystalFontz", kCr
 std::optional<LedColours> ParseLedColours(std::string_view text);
 
 // device=/dev/ttyUSB0;model=635;speed=115200;backlight=on;brightness=100;contrast=120;
-// leds=green,off,off,off;watchdog=0;rom=a00
+// leds=green,off,off,off;watchdog=0;fans=1,2;temperatures=1-4;rom=a00
 CrystalfontzSettings ReadCrystalfontzSettings(const ConfigurationText& fields, std::vector<std::string>& problems);
 
 } // namespace pixtera::lcd

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Pixtera.CrystalFontz: the CrystalFontz packet modules (CFA533, CFA631, CFA633, CFA635) on their
-// USB or serial port, with their keys. Configuration: device=/dev/ttyUSB0;model=635 (speed=19200
-// or 115200, the model's own by default; backlight=on;brightness=0-100;contrast=0-255;
-// leds=green,off,off,red for the 635's LEDs; watchdog=0-255 seconds; rom=a00 or a02).
+// USB or serial port, with their keys; the fans and temperature sensors of a SCAB are its data
+// items. Configuration: device=/dev/ttyUSB0;model=635 (speed=19200 or 115200, the model's own by
+// default; backlight=on;brightness=0-100;contrast=0-255; leds=green,off,off,red for the 635's
+// LEDs; watchdog=0-255 seconds; fans=1,2;temperatures=1-4; rom=a00 or a02).
 
+#include "crystalfontz_sensor_items.h"
 #include "crystalfontz_settings.h"
 #include "lcd_display_character_set.h"
 #include "lcd_display_events.h"
@@ -13,8 +15,10 @@
 #include "lcd_display_traffic.h"
 #include "lcd_display_unicode_frame.h"
 
+#include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/key_input.h>
+#include <pixtera/sdk/out_parameter.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <memory>
@@ -33,7 +37,7 @@ class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
                        LcdDisplayTraffic<CrystalFontz>, LcdDisplayUnicodeFrame<CrystalFontz>, LcdDisplayLeds<CrystalFontz>,
-                       LcdDisplayLinkState<CrystalFontz>, KeyInput,
+                       LcdDisplayLinkState<CrystalFontz>, KeyInput, IDataProvider,
                        ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:
     static constexpr const auto& kSettings = kCrystalfontzSettings;
@@ -44,6 +48,22 @@ public:
     // may live a moment longer.
     ~CrystalFontz() { ReplacePort(nullptr); }
 
+    // IDataProvider: the SCAB's channels. Fans report twice a second, sensors about once.
+    HRESULT STDMETHODCALLTYPE Refresh() override
+    {
+        sensors_.Publish();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUpdateMode(LONG* mode) override { return Output(mode, kUpdatePeriodic); }
+    HRESULT STDMETHODCALLTYPE GetInterval(LONG* interval) override { return Output(interval, 1000); }
+    HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override { return Output(count, sensors_.count()); }
+    HRESULT STDMETHODCALLTYPE GetName(LONG index, BSTR* name) override { return sensors_.Name(index, name); }
+    HRESULT STDMETHODCALLTYPE GetDescription(LONG index, BSTR* description) override
+    {
+        return sensors_.Description(index, description);
+    }
+    HRESULT STDMETHODCALLTYPE GetValue(LONG index, VARIANT* value) override { return sensors_.Value(index, value); }
+
     WriterSetup Describe(const ConfigurationText& fields, std::vector<std::string>& problems)
     {
         const CrystalfontzSettings settings = ReadCrystalfontzSettings(fields, problems);
@@ -51,6 +71,7 @@ public:
         const std::string name = "CrystalFontz LCD";
         auto port = std::make_shared<PacketPort>([this](const Packet& report) { Reported(report); });
         ReplacePort(port);
+        sensors_.Configure(settings.options.sensors);
         LayLeds(LedsOf(settings));
         WriterSetup setup;
         setup.name = name;
@@ -89,10 +110,14 @@ private:
         return layout;
     }
 
-    // On the port's reader thread. Temperature and fan reports come only when asked for, which
-    // this driver does not.
+    // On the port's reader thread. Fan and temperature reports come only for the channels asked
+    // for at initialisation.
     void Reported(const Packet& report)
     {
+        if (const auto reading = ReadSensorReport(report)) {
+            sensors_.Take(*reading);
+            return;
+        }
         if (report.command != cfa::kKeyReport || report.data.size() != 1)
             return;
         const CrystalfontzKey key = KeyOfReport(static_cast<std::uint8_t>(report.data[0]));
@@ -109,6 +134,7 @@ private:
 
     std::mutex portMutex_; // guards port_
     std::shared_ptr<PacketPort> port_; // the configuration's in force; the writer shares it
+    CrystalfontzSensorItems sensors_; // guards itself: the reader thread feeds it, the poll reads it
 };
 
 } // namespace

@@ -70,11 +70,42 @@ bool CrystalfontzPty::Send(std::string_view bytes)
     return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
-Packet CrystalfontzPty::TemperatureReport(int index, int sixteenths)
+Packet CrystalfontzPty::TemperatureReport(int index, int sixteenths, bool crcGood)
 {
     const auto value = static_cast<std::uint16_t>(sixteenths);
     return {PacketKind::Report, cfa::kTemperatureReport,
-            std::string{char(index), char(value & 0xFF), char(value >> 8), char(1)}};
+            std::string{char(index), char(value & 0xFF), char(value >> 8), char(crcGood ? 1 : 0)}};
+}
+
+Packet CrystalfontzPty::FanReport(int index, int cycles, int ticks)
+{
+    return {PacketKind::Report, cfa::kFanReport, std::string{char(index), char(cycles), char(ticks >> 8), char(ticks)}};
+}
+
+void CrystalfontzPty::AttachFan(int index, int cycles, int ticks)
+{
+    std::lock_guard lock(mutex_);
+    fans_[index] = FanReport(index, cycles, ticks);
+}
+
+void CrystalfontzPty::AttachTemperature(int index, int sixteenths, bool crcGood)
+{
+    std::lock_guard lock(mutex_);
+    temperatures_[index] = TemperatureReport(index, sixteenths, crcGood);
+}
+
+std::string CrystalfontzPty::SensorReports() const
+{
+    std::string bytes;
+    if (silent_)
+        return bytes;
+    for (const auto& [index, report] : fans_)
+        if (state_.fanMask > 0 && (state_.fanMask >> index & 1))
+            bytes += EncodePacket(report);
+    for (const auto& [index, report] : temperatures_)
+        if (state_.temperatureMask > 0 && (state_.temperatureMask >> index & 1))
+            bytes += EncodePacket(report);
+    return bytes;
 }
 
 std::string CrystalfontzPty::Answer(const Packet& command)
@@ -94,6 +125,14 @@ std::string CrystalfontzPty::Answer(const Packet& command)
             state_.keyPressMask = data(0);
             state_.keyReleaseMask = data(1);
         }
+        break;
+    case cfa::kFanReporting:
+        valid = command.data.size() == 1 && data(0) < 16 && (state_.fanMask = data(0), true);
+        break;
+    case cfa::kTemperatureReporting:
+        valid = command.data.size() == 4;
+        if (valid)
+            state_.temperatureMask = data(0) | data(1) << 8 | data(2) << 16 | std::int64_t{data(3)} << 24;
         break;
     case cfa::kWatchdog: valid = command.data.size() == 1 && (state_.watchdog = data(0), true); break;
     case cfa::kDefineCharacter:
@@ -139,10 +178,22 @@ std::string CrystalfontzPty::Answer(const Packet& command)
     return bytes + encoded;
 }
 
+void CrystalfontzPty::SendSensorReportsWhenDue()
+{
+    std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastReports_ < std::chrono::milliseconds(100))
+        return;
+    lastReports_ = now;
+    if (const std::string reports = SensorReports(); !reports.empty()) [[maybe_unused]]
+        const auto written = write(master_, reports.data(), reports.size());
+}
+
 void CrystalfontzPty::Run()
 {
     char buffer[512];
     while (!stopping_) {
+        SendSensorReportsWhenDue();
         pollfd poller{master_, POLLIN, 0};
         if (poll(&poller, 1, 10) <= 0)
             continue;

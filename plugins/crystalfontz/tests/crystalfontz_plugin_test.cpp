@@ -8,6 +8,7 @@
 #include "recording_key_sink.h"
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_input.h>
 #include <pixtera/sdk/display_leds.h>
@@ -19,12 +20,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 namespace {
 
 using namespace pixtera;
 using pixtera::lcd::CrystalfontzModel;
 using pixtera::lcd::EncodePacket;
+using pixtera::lcd::Packet;
+using pixtera::lcd::PacketKind;
 using pixtera::lcd::test::CrystalfontzPty;
 using pixtera::lcd::test::CrystalfontzState;
 
@@ -45,6 +50,40 @@ protected:
     bool KeysAre(const std::vector<std::string>& expected)
     {
         return test::Eventually([&] { return sink->keys() == expected; });
+    }
+
+    // Each item's value and description, after a poll.
+    using Items = std::map<std::string, std::pair<double, std::string>>;
+    Items PolledItems()
+    {
+        const auto data = info.As<IDataProvider>();
+        Items items;
+        if (!data || FAILED(data->Refresh()))
+            return items;
+        LONG count = 0;
+        data->GetCount(&count);
+        for (LONG index = 0; index < count; ++index) {
+            BString name;
+            BString description;
+            Variant value;
+            data->GetName(index, name.Out());
+            data->GetDescription(index, description.Out());
+            data->GetValue(index, &value);
+            items[Utf16ToUtf8(BstrView(name.get()))] = {value.vt == VT_R8 ? value.dblVal : -9999,
+                                                        Utf16ToUtf8(BstrView(description.get()))};
+        }
+        return items;
+    }
+    bool ItemsAre(const Items& expected)
+    {
+        return test::Eventually([&] { return PolledItems() == expected; });
+    }
+    bool Asked(int fans, std::int64_t temperatures)
+    {
+        return test::Eventually([&] {
+            const CrystalfontzState state = pty->state();
+            return state.fanMask == fans && state.temperatureMask == temperatures;
+        });
     }
 
     test::CapturedLog log;
@@ -206,13 +245,131 @@ TEST_F(CrystalfontzPlugin, WithoutAWatchdogSetTheModulesIsLeftAlone)
     EXPECT_EQ(pty->state().watchdog, -1);
 }
 
+TEST_F(CrystalfontzPlugin, TheFansAndSensorsConfiguredAreAskedFor)
+{
+    Start(CrystalfontzModel::Cfa635, "model=635;fans=1,3;temperatures=1-4, 32");
+    EXPECT_TRUE(Asked(0b0101, 0x8000000F)) << pty->state().fanMask << " " << pty->state().temperatureMask;
+    EXPECT_EQ(pty->state().refused, 0);
+    const auto data = info.As<IDataProvider>();
+    ASSERT_TRUE(data);
+    LONG mode = 0;
+    ASSERT_EQ(data->GetUpdateMode(&mode), S_OK);
+    EXPECT_EQ(mode, kUpdatePeriodic);
+}
+
+TEST_F(CrystalfontzPlugin, WithoutChannelsConfiguredNothingIsAskedAndThereAreNoItems)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633");
+    pty->AttachFan(0, 7, 36923);
+    pty->AttachTemperature(0, 400);
+    ASSERT_EQ(display->Write(BString(std::u16string(u"on")).get()), S_OK);
+    ASSERT_TRUE(test::Eventually([&] { return pty->state().screen.substr(0, 2) == "on"; }));
+    const auto commands = pty->state().commands;
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kFanReporting), 0);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kTemperatureReporting), 0);
+    // Reports nobody asked for (another program's) make no items either.
+    ASSERT_TRUE(pty->Send(EncodePacket(CrystalfontzPty::FanReport(0, 7, 36923)) +
+                          EncodePacket(CrystalfontzPty::TemperatureReport(0, 400)) +
+                          EncodePacket(CrystalfontzPty::KeyReport(1))));
+    ASSERT_TRUE(KeysAre({"Up"}));
+    EXPECT_TRUE(PolledItems().empty());
+}
+
+TEST_F(CrystalfontzPlugin, TheChannelsThatReportAreItemsInRpmAndDegrees)
+{
+    Start(CrystalfontzModel::Cfa635, "model=635;fans=1-3;temperatures=1-4");
+    pty->AttachFan(0, 7, 36923); // 4 cycles counted in 36923 ticks: 1500 rpm
+    pty->AttachFan(2, 3, 0); // stalled
+    pty->AttachFan(3, 7, 36923); // not asked for
+    pty->AttachTemperature(0, 375); // 23.4375 degrees
+    pty->AttachTemperature(1, -168);
+    pty->AttachTemperature(2, 400, false); // its sensor's CRC failed
+    pty->AttachTemperature(4, 400); // not asked for
+    ASSERT_TRUE(Asked(0b0111, 0x0F));
+    Items expected = {
+        {"CrystalFontz fan 1", {1500, "CrystalFontz\\Fan 1 (rpm)"}},
+        {"CrystalFontz fan 3", {0, "CrystalFontz\\Fan 3 (rpm)"}},
+        {"CrystalFontz temperature 1", {23.4375, "CrystalFontz\\Temperature 1 (\u00B0C)"}},
+        {"CrystalFontz temperature 2", {-10.5, "CrystalFontz\\Temperature 2 (\u00B0C)"}},
+    };
+    ASSERT_TRUE(ItemsAre(expected)) << testing::PrintToString(PolledItems());
+    // Every report comes again: a later value shows, and nothing else has appeared meanwhile.
+    pty->AttachFan(0, 11, 36923);
+    expected["CrystalFontz fan 1"].first = 3000;
+    EXPECT_TRUE(ItemsAre(expected)) << testing::PrintToString(PolledItems());
+}
+
+TEST_F(CrystalfontzPlugin, ATemperatureWhoseSensorCrcFailedKeepsTheLastGoodValue)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;temperatures=1,2");
+    pty->AttachTemperature(0, 400);
+    ASSERT_TRUE(ItemsAre({{"CrystalFontz temperature 1", {25, "CrystalFontz\\Temperature 1 (\u00B0C)"}}}))
+        << testing::PrintToString(PolledItems());
+    // Sensor 1's report comes before sensor 2's in each round: once 2 shows, 1's bad one was read.
+    pty->AttachTemperature(0, 800, false);
+    pty->AttachTemperature(1, 320);
+    EXPECT_TRUE(ItemsAre({{"CrystalFontz temperature 1", {25, "CrystalFontz\\Temperature 1 (\u00B0C)"}},
+                          {"CrystalFontz temperature 2", {20, "CrystalFontz\\Temperature 2 (\u00B0C)"}}}))
+        << testing::PrintToString(PolledItems());
+}
+
+TEST_F(CrystalfontzPlugin, AModuleWithoutAScabHasNoItems)
+{
+    Start(CrystalfontzModel::Cfa635, "model=635;fans=1-4;temperatures=1-32");
+    ASSERT_TRUE(Asked(0x0F, 0xFFFFFFFF));
+    ASSERT_TRUE(pty->Send(EncodePacket(CrystalfontzPty::KeyReport(2))));
+    ASSERT_TRUE(KeysAre({"Down"}));
+    EXPECT_TRUE(PolledItems().empty()) << testing::PrintToString(PolledItems());
+}
+
+TEST_F(CrystalfontzPlugin, AFloodOfReportsKeepsTheNewestAndNothingOutsideTheChannelsCounts)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;fans=1;temperatures=1");
+    ASSERT_TRUE(Asked(0b0001, 0b0001));
+    std::string reports;
+    for (int ticks = 20000; ticks < 21000; ++ticks)
+        reports += EncodePacket(CrystalfontzPty::FanReport(0, 7, ticks));
+    reports += EncodePacket(CrystalfontzPty::FanReport(0, 7, 36923));
+    reports += EncodePacket(CrystalfontzPty::TemperatureReport(0, 320));
+    reports += EncodePacket(CrystalfontzPty::TemperatureReport(0, 32000)); // 2000 degrees: no sensor's
+    reports += EncodePacket(CrystalfontzPty::FanReport(0, 0xFF, 100)); // a fan the module could not time
+    reports += EncodePacket(CrystalfontzPty::FanReport(0, 7, 0));
+    reports += EncodePacket(CrystalfontzPty::FanReport(7, 7, 36923));
+    reports += EncodePacket(CrystalfontzPty::TemperatureReport(40, 320));
+    reports += EncodePacket(Packet{PacketKind::Report, pixtera::lcd::cfa::kFanReport, std::string("\0\7\1", 3)});
+    reports += EncodePacket(CrystalfontzPty::KeyReport(1));
+    ASSERT_TRUE(pty->Send(reports));
+    ASSERT_TRUE(KeysAre({"Up"}));
+    EXPECT_EQ(PolledItems(), (Items{{"CrystalFontz fan 1", {1500, "CrystalFontz\\Fan 1 (rpm)"}},
+                                    {"CrystalFontz temperature 1", {20, "CrystalFontz\\Temperature 1 (\u00B0C)"}}}))
+        << testing::PrintToString(PolledItems());
+}
+
+TEST_F(CrystalfontzPlugin, AReconnectionAsksForTheChannelsAgain)
+{
+    Start(CrystalfontzModel::Cfa633, "model=633;fans=1;temperatures=2");
+    ASSERT_TRUE(Asked(0b0001, 0b0010));
+    pty->SetSilent(true);
+    ASSERT_EQ(display->Write(BString(std::u16string(u"gone")).get()), S_OK);
+    ASSERT_TRUE(test::Eventually([&] { return log.Contains("failed"); })) << log.Text();
+    pty->ResetCounts();
+    pty->SetSilent(false);
+    EXPECT_TRUE(test::Eventually([&] {
+        const auto commands = pty->state().commands;
+        return std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kFanReporting) == 1 &&
+               std::count(commands.begin(), commands.end(), pixtera::lcd::cfa::kTemperatureReporting) == 1;
+    })) << testing::PrintToString(pty->state().commands);
+}
+
 TEST_F(CrystalfontzPlugin, UnusableSettingsAreNamedAndTheirDefaultsTaken)
 {
-    Start(CrystalfontzModel::Cfa635, "model=640;speed=9600;leds=blue;brightness=300");
+    Start(CrystalfontzModel::Cfa635, "model=640;speed=9600;leds=blue;brightness=300;fans=5;temperatures=3-1");
     EXPECT_TRUE(log.Contains("model (533, 631, 633 or 635)")) << log.Text();
     EXPECT_TRUE(log.Contains("speed (19200 or 115200)")) << log.Text();
     EXPECT_TRUE(log.Contains("leds (four of off, green, red or amber, top first)")) << log.Text();
     EXPECT_TRUE(log.Contains("brightness (0 to 100)")) << log.Text();
+    EXPECT_TRUE(log.Contains("fans (channels 1 to 4")) << log.Text();
+    EXPECT_TRUE(log.Contains("temperatures (sensors 1 to 32")) << log.Text();
     LONG columns = 0;
     display->GetColumns(&columns);
     EXPECT_EQ(columns, 20) << "a 635";
@@ -221,6 +378,8 @@ TEST_F(CrystalfontzPlugin, UnusableSettingsAreNamedAndTheirDefaultsTaken)
     ASSERT_TRUE(test::Eventually([&] { return pty->state().screen.substr(0, 2) == "up"; }));
     EXPECT_EQ(pty->state().backlight, 100);
     EXPECT_EQ(pty->state().gpio, (std::array<int, 13>{})) << "no LED touched";
+    EXPECT_EQ(pty->state().fanMask, -1) << "no fan asked for";
+    EXPECT_EQ(pty->state().temperatureMask, -1);
 }
 
 } // namespace
