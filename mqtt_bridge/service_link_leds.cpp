@@ -17,13 +17,13 @@ std::vector<DisplayLed> ServiceLink::Leds(int display)
             throw;
         return {}; // no such interface: a driver without LEDs
     }
-    std::vector<DisplayLed> leds;
+    std::vector<DisplayLed> listed;
     for (auto& entry : entries) {
-        if (leds.size() == kMostLeds)
+        if (listed.size() == kMostLeds)
             break;
-        leds.push_back({std::move(entry.get<0>()), std::move(entry.get<1>())});
+        listed.push_back({std::move(entry.get<0>()), std::move(entry.get<1>())});
     }
-    return leds;
+    return CheckedLeds(std::move(listed), kMostLeds);
 }
 
 void ServiceLink::SetLed(int display, int led, const std::string& state)
