@@ -61,6 +61,17 @@ const Reader kReaders[] = {
         bool noKey = false;
         bridge::ReadMenuEvent(m, noKey);
     },
+    // A display's LEDs, as the bridge reads its Leds property and announces them.
+    [](sdbus::Message& m) {
+        std::vector<bridge::LedEntry> entries;
+        try {
+            m >> entries;
+        } catch (const sdbus::Error&) {
+            return;
+        }
+        for (const auto& led : bridge::ReadLeds(std::move(entries), 16))
+            bridge::LedConfig(bridge::Topics("fuzz", std::string(32, '0')), 1, 1, led);
+    },
     // The guard's own typed reading, as NameOwnerChanged and ValuesChanged handlers use it.
     [](sdbus::Message& m) {
         Guard().OnSignal("NameOwnerChanged", [](const std::string&, const std::string&, const std::string&) {})(m);

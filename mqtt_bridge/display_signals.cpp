@@ -65,4 +65,15 @@ std::optional<MenuEventSignal> ReadMenuEvent(sdbus::Message& message, bool& badN
     return MenuEventSignal{*display, std::move(name)};
 }
 
+std::vector<DisplayLed> ReadLeds(std::vector<LedEntry> entries, std::size_t most)
+{
+    std::vector<DisplayLed> listed;
+    for (auto& entry : entries) {
+        if (listed.size() == most)
+            break;
+        listed.push_back({std::move(entry.get<0>()), std::move(entry.get<1>())});
+    }
+    return CheckedLeds(std::move(listed), most);
+}
+
 } // namespace pixtera::bridge

@@ -5,11 +5,14 @@
 // nothing is taken on trust: a path that names no display, arguments of other types and a name that is no key are
 // refused.
 
+#include "led_entities.h"
+
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixtera::bridge {
 
@@ -30,5 +33,9 @@ struct MenuEventSignal {
 // None for a MenuEvent that is no display's or not a string; `badName` says a string that is no
 // event's name.
 std::optional<MenuEventSignal> ReadMenuEvent(sdbus::Message& message, bool& badName);
+
+// A display's Leds property (a(sas)) as the bridge takes it: at most `most`, through CheckedLeds.
+using LedEntry = sdbus::Struct<std::string, std::vector<std::string>>;
+std::vector<DisplayLed> ReadLeds(std::vector<LedEntry> entries, std::size_t most);
 
 } // namespace pixtera::bridge

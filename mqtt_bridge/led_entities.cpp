@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "led_entities.h"
 
+#include <pixtera/sdk/display_leds.h>
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -21,6 +23,25 @@ std::string Upper(std::string_view text)
 }
 
 } // namespace
+
+std::vector<DisplayLed> CheckedLeds(std::vector<DisplayLed> listed, std::size_t most)
+{
+    std::vector<DisplayLed> leds;
+    for (auto& led : listed) {
+        if (leds.size() == most)
+            break;
+        DisplayLed checked;
+        for (const std::string_view name : kLedStateNames)
+            if (std::find(led.states.begin(), led.states.end(), name) != led.states.end())
+                checked.states.emplace_back(name);
+        if (checked.states.size() < 2 ||
+            std::find(checked.states.begin(), checked.states.end(), led.state) == checked.states.end())
+            break; // the LEDs after it would take its number
+        checked.state = std::move(led.state);
+        leds.push_back(std::move(checked));
+    }
+    return leds;
+}
 
 bool IsSwitch(const DisplayLed& led) { return led.states == std::vector<std::string>{"off", "on"}; }
 

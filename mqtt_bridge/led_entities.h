@@ -21,6 +21,12 @@ struct DisplayLed {
     bool operator==(const DisplayLed&) const = default;
 };
 
+// The LEDs as the service listed them, made what an entity can carry: each LED's states those of
+// off, on, green, red and amber it named, in that order; the list ends before a LED that names
+// fewer than two of them or a state that is not among its own, and after `most`. Whoever holds
+// the service's name answers, so nothing it says reaches the broker unchecked.
+std::vector<DisplayLed> CheckedLeds(std::vector<DisplayLed> listed, std::size_t most);
+
 // Only off and on: a switch.
 bool IsSwitch(const DisplayLed& led);
 

@@ -2,28 +2,23 @@
 // A display's LEDs over the bus (org.pixtera.IDisplayLeds, only on displays whose driver has them).
 #include "service_link.h"
 
+#include "display_signals.h"
+
 #include <pixtera/remote/bus_names.h>
 
 namespace pixtera::bridge {
 
 std::vector<DisplayLed> ServiceLink::Leds(int display)
 {
-    using Entry = sdbus::Struct<std::string, std::vector<std::string>>;
-    std::vector<Entry> entries;
+    std::vector<LedEntry> entries;
     try {
-        entries = Display(display)->getProperty("Leds").onInterface(bus::kDisplayLeds).get<std::vector<Entry>>();
+        entries = Display(display)->getProperty("Leds").onInterface(bus::kDisplayLeds).get<std::vector<LedEntry>>();
     } catch (const sdbus::Error& error) {
         if (ServiceAway(error))
             throw;
         return {}; // no such interface: a driver without LEDs
     }
-    std::vector<DisplayLed> leds;
-    for (auto& entry : entries) {
-        if (leds.size() == kMostLeds)
-            break;
-        leds.push_back({std::move(entry.get<0>()), std::move(entry.get<1>())});
-    }
-    return leds;
+    return ReadLeds(std::move(entries), kMostLeds);
 }
 
 void ServiceLink::SetLed(int display, int led, const std::string& state)

@@ -213,6 +213,29 @@ TEST(DisplayEntities, AnOutagesStartIsAnIsoTimeInUtcAndNoneIsNull)
     EXPECT_EQ(json::parse(LinkAttributesPayload(-5)), (json{{"outage_since", nullptr}}));
 }
 
+TEST(DisplayEntities, OnlyLedsOfKnownStatesReachTheBrokerAndTheyAreBounded)
+{
+    const std::vector<std::string> kRedGreen{"off", "green", "red", "amber"};
+    EXPECT_EQ(CheckedLeds({{"red", kRedGreen}, {"on", {"on", "off"}}}, 16),
+              (std::vector<DisplayLed>{{"red", kRedGreen}, {"on", {"off", "on"}}}))
+        << "the service's own, in the order of the states";
+
+    // Whoever holds the service's name may list anything: none of it lands in a config.
+    std::vector<std::string> many(5000, std::string(1000, 'x'));
+    many.insert(many.end(), {"off", "on", "off", "on"});
+    const auto checked = CheckedLeds({{"off", many}}, 16);
+    ASSERT_EQ(checked.size(), 1u);
+    EXPECT_EQ(checked[0], (DisplayLed{"off", {"off", "on"}})) << "unknown states and repeats left out";
+    EXPECT_LT(LedConfig(Topics("nas", kKey), 1, 1, checked[0]).size(), 2000u);
+
+    EXPECT_EQ(
+        CheckedLeds({{"on", {"on", "off"}}, {"purple", {"off", "on", "purple"}}, {"on", {"off", "on"}}}, 16).size(), 1u)
+        << "a state it cannot show ends the list: the LEDs after it would take its number";
+    EXPECT_TRUE(CheckedLeds({{"on", {"on"}}}, 16).empty()) << "one state is nothing to set";
+    EXPECT_TRUE(CheckedLeds({{"", {}}}, 16).empty());
+    EXPECT_EQ(CheckedLeds(std::vector<DisplayLed>(100, DisplayLed{"on", {"off", "on"}}), 16).size(), 16u);
+}
+
 TEST(DisplaySignals, OnlyADisplaysPathNamesADisplay)
 {
     EXPECT_EQ(DisplayOfPath("/org/pixtera/Display/0"), 0);

@@ -7,6 +7,7 @@
 
 #include <pixtera/sdk/display_leds.h>
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -102,6 +103,46 @@ TEST_F(DisplayLeds, ALedTheModuleLacksOrAStateItCannotShowIsRefusedWithTheReason
     EXPECT_EQ(Leds(), (std::vector<LedEntry>{{"off", kRedGreen}, {"off", kOnOff}})) << "nothing changed";
     std::lock_guard lock(mutex);
     EXPECT_TRUE(announced.empty());
+}
+
+TEST_F(DisplayLeds, ARefusedStateOfManyBytesPerLetterIsAnsweredAndNotCutInsideALetter)
+{
+    Configure();
+    // Two bytes a letter after one of one: the echo's byte limit falls inside a letter.
+    std::string state = "x";
+    for (int n = 0; n < 20; ++n)
+        state += "\xC3\xA9";
+    std::string name;
+    std::string message;
+    try {
+        display->callMethod("SetLed")
+            .onInterface(bus::kDisplayLeds)
+            .withTimeout(std::chrono::seconds(10))
+            .withArguments(std::uint32_t{0}, state);
+    } catch (const sdbus::Error& error) {
+        name = error.getName();
+        message = error.getMessage();
+    }
+    EXPECT_EQ(name.rfind(bus::kErrorPrefix, 0), 0u) << "refused by the service, not left unanswered: " << name;
+    EXPECT_NE(message.find("cannot show \"x\xC3\xA9"), std::string::npos) << message;
+}
+
+TEST_F(DisplayLeds, ASetThatChangesNothingIsNotAnnounced)
+{
+    Configure();
+    EXPECT_EQ(SetLed(0, "red"), "");
+    for (int n = 0; n < 50; ++n)
+        EXPECT_EQ(SetLed(0, "red"), "");
+    EXPECT_EQ(SetLed(1, "off"), "") << "as it was";
+    EXPECT_EQ(SetLed(1, "on"), "");
+    const std::vector<LedEntry> last{{"red", kRedGreen}, {"on", kOnOff}};
+    // One sender's signals come in the order sent: once the last is here, all before it are.
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard lock(mutex);
+        return !announced.empty() && announced.back() == last;
+    }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(announced.size(), 2u) << "the two changes, nothing for the repeats";
 }
 
 TEST_F(DisplayLeds, OnlyADisplayWithLedsHasTheInterface)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/bus/guard_log.h>
 
+#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
 
 #include <new>
@@ -32,6 +33,22 @@ std::string Described(const std::exception_ptr& thrown)
         return "an unknown exception";
     }
 }
+
+namespace {
+
+// Each byte that is not UTF-8 made '?': the bus sends no answer whose error text is not UTF-8,
+// and its caller would wait as on a dead server.
+std::string Utf8Only(std::string_view text)
+{
+    std::string valid;
+    for (std::size_t bad = FindInvalidUtf8(text); bad != std::string_view::npos; bad = FindInvalidUtf8(text)) {
+        valid.append(text.substr(0, bad)).push_back('?');
+        text.remove_prefix(bad + 1);
+    }
+    return valid.append(text);
+}
+
+} // namespace
 
 void GuardLog::Say(const std::string& sender, const std::string& line) noexcept
 {
@@ -68,7 +85,7 @@ void GuardLog::Dropped(const sdbus::Message& message, std::string_view what, con
 sdbus::Error GuardLog::Failed(const sdbus::Message& call, std::string_view interface, std::string_view member,
                               const std::exception_ptr& thrown)
 {
-    const std::string why = Described(thrown);
+    const std::string why = Utf8Only(Described(thrown));
     try {
         const std::string sender = SenderOf(call);
         Say(sender, owner_ + ": " + std::string(interface) + "." + std::string(member) + " called by " + sender +

@@ -38,6 +38,9 @@ protected:
         guard.Method(*object, "Refuse").onInterface(kTestInterface).implementedAs([] {
             throw sdbus::Error("org.pixtera.Error.E_FAIL", "0x80004005: refused");
         });
+        guard.Method(*object, "Garble").onInterface(kTestInterface).implementedAs([] {
+            throw std::runtime_error("caf\xC3 \xFF"); // a plug-in's text need not be UTF-8
+        });
         guard.Method(*object, "Text")
             .onInterface(kTestInterface)
             .withInputParamNames("value")
@@ -89,6 +92,7 @@ TEST_F(GuardedMethodTest, AnythingAHandlerThrowsIsAnErrorReplyAndTheNextCallIsSe
     EXPECT_EQ(ErrorOf("Item", std::int32_t{-1}), "org.freedesktop.DBus.Error.Failed");
     EXPECT_EQ(ErrorOf("Grow"), "org.freedesktop.DBus.Error.NoMemory");
     EXPECT_EQ(ErrorOf("Refuse"), "org.pixtera.Error.E_FAIL") << "a bus error is the reply as it is";
+    EXPECT_EQ(ErrorOf("Garble"), "org.freedesktop.DBus.Error.Failed") << "answered, its text made UTF-8";
     EXPECT_EQ(Item(2), 30);
 
     const std::string caller = client->getUniqueName();

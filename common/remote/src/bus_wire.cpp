@@ -40,6 +40,18 @@ bool ServerGone(std::string_view name)
     return false;
 }
 
+// An error's text must be UTF-8, or the bus sends no answer at all and its caller waits as on a
+// dead server: each byte that is not becomes '?'.
+std::string Utf8Only(std::string_view text)
+{
+    std::string valid;
+    for (std::size_t bad = FindInvalidUtf8(text); bad != std::string_view::npos; bad = FindInvalidUtf8(text)) {
+        valid.append(text.substr(0, bad)).push_back('?');
+        text.remove_prefix(bad + 1);
+    }
+    return valid.append(text);
+}
+
 } // namespace
 
 sdbus::Error ErrorFor(HRESULT hr)
@@ -54,7 +66,7 @@ sdbus::Error ErrorFor(HRESULT hr)
 sdbus::Error ErrorFor(HRESULT hr, std::string_view why)
 {
     const sdbus::Error bare = ErrorFor(hr);
-    return sdbus::Error(bare.getName(), bare.getMessage() + ": " + std::string(why));
+    return sdbus::Error(bare.getName(), bare.getMessage() + ": " + Utf8Only(why));
 }
 
 HRESULT HresultOf(const sdbus::Error& error)

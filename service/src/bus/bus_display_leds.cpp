@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bus_server.h"
 
+#include <pixtera/platform/codepage.h>
 #include <pixtera/remote/bus_names.h>
 #include <pixtera/remote/bus_wire.h>
 
@@ -35,7 +36,9 @@ std::string RefusedLed(ManagedDisplay& display, std::uint32_t index, const std::
     std::string can;
     for (const auto& name : StateNames(leds[index].states))
         can += (can.empty() ? "" : ", ") + name;
-    return "LED " + std::to_string(index) + " cannot show \"" + state.substr(0, 16) + "\"; it shows " + can;
+    // Cut between characters: an error whose text is not UTF-8 is never sent, and its caller waits.
+    return "LED " + std::to_string(index) + " cannot show \"" + std::string(Utf8Prefix(state, 16)) + "\"; it shows " +
+           can;
 }
 
 } // namespace
@@ -53,12 +56,15 @@ void BusServer::ExportLeds(sdbus::IObject& object, LONG index)
         .withInputParamNames("index", "state")
         .implementedAs([display, &object](std::uint32_t led, const std::string& state) {
             const auto wanted = ParseLedState(state);
+            const auto before = display->leds();
             const HRESULT hr = wanted && led < static_cast<std::uint32_t>(ManagedDisplay::kMostLeds)
                                    ? display->SetLed(static_cast<LONG>(led), *wanted)
                                    : E_INVALIDARG;
             wire::Check(hr, [&] { return RefusedLed(*display, led, state); });
-            // Set only here, on the bus thread: announced at once.
-            object.emitPropertiesChangedSignal(bus::kDisplayLeds, {"Leds"});
+            // Set only here, on the bus thread: announced at once, and only a change, so that a
+            // client repeating itself wakes nobody else.
+            if (led >= before.size() || before[led].state != *wanted)
+                object.emitPropertiesChangedSignal(bus::kDisplayLeds, {"Leds"});
         });
     object.registerProperty("Leds").onInterface(l).withGetter([display] { return LedEntries(*display); });
 }
