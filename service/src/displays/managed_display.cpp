@@ -644,7 +644,7 @@ ManagedDisplay::Showing ManagedDisplay::Show(const Turn& turn, std::u32string& l
     return rendered ? Showing::Shown : Showing::Skipped;
 }
 
-ManagedDisplay::Showing ManagedDisplay::ShowMenu(std::string& lastFrame, bool& anyFrame)
+ManagedDisplay::Showing ManagedDisplay::ShowMenu(std::u32string& lastFrame, bool& anyFrame)
 {
     SetShown(-1);
     UseOwnCharacters();
@@ -663,10 +663,10 @@ ManagedDisplay::Showing ManagedDisplay::ShowMenu(std::string& lastFrame, bool& a
         now = DisplayMenu::Clock::now();
         if (!menu_->Showing(now))
             return Showing::Shown;
-        std::string frame;
+        std::u32string frame; // drawn in Windows-1252, as the menu renderer draws
         for (const std::string& row : menu_->Frame(columns, now))
-            frame += row;
-        if ((!anyFrame || frame != lastFrame) && (WriteOwnFrame(frame) || !driver_)) {
+            frame += CellsOfAnsi(row);
+        if ((!anyFrame || !SameFrame(frame, lastFrame)) && (WriteOwnFrame(frame) || !driver_)) {
             lastFrame = frame;
             anyFrame = true;
         }

@@ -188,7 +188,7 @@ private:
     // The jump `delta` entries from the last one shown or asked for; under jumpMutex_.
     void JumpByLocked(int delta, std::size_t queueSize);
     // The menu over the queue, until it closes and no failure of an action shows.
-    Showing ShowMenu(std::string& lastFrame, bool& anyFrame);
+    Showing ShowMenu(std::u32string& lastFrame, bool& anyFrame);
     // What the open menu's action does; on the refresh thread.
     void DoMenuAction(const MenuAction& action);
     // Shows a client screen for its duration, rendered every eighth of a second, unless it goes
