@@ -45,6 +45,11 @@ struct Harness {
         if (rendered.cells.size() != static_cast<std::size_t>(geometry.columns * geometry.rows) ||
             rendered.glyphsUsed < 0 || rendered.glyphsUsed > kUserGlyphs)
             __builtin_trap();
+        // Every cell a code point: a control only as a user character the rendering defined.
+        for (char32_t c : rendered.cells)
+            if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ||
+                (c < 32 && (c < kFirstUserCode || c >= kFirstUserCode + static_cast<char32_t>(rendered.glyphsUsed))))
+                __builtin_trap();
     }
 
     // Every screen of the rotation shown in turn and drawn, as a display would.

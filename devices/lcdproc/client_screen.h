@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// What an LCDd client builds: screens of widgets, as the commands left them. Text is held in
-// the display's code page (Windows-1252 bytes), converted when it arrived.
+// What an LCDd client builds: screens of widgets, as the commands left them. Text is held as
+// UTF-8 whatever the client sent (Latin-1 is converted when it arrives); a cell a code point.
 
 #include <string>
 #include <vector>

@@ -2,6 +2,7 @@
 #include "client_session.h"
 
 #include "argument_split.h"
+#include "utf8_text.h"
 #include "widget_names.h"
 
 #include <pixtera/platform/codepage.h>
@@ -120,21 +121,35 @@ std::string ClientSession::Text(std::string_view text) const
     return bytes;
 }
 
-void ClientSession::AssignText(std::string& bytes, std::string_view text) const
+void ClientSession::AssignText(std::string& utf8, std::string_view text) const
 {
+    // Codes below 32 would be the display's user characters, never a client's to pick; C1
+    // controls have no glyph.
+    auto shown = [](char32_t c) -> char32_t { return c < 32 ? U' ' : c >= 0x80 && c < 0xA0 ? U'?' : c; };
+    utf8.clear();
     if (utf8_) {
-        bytes = Utf8ToAnsi(Utf8Prefix(text, limits_.text));
+        // Cut in bytes of input, as a Latin-1 client's; each malformed byte is U+FFFD.
+        const std::string_view cut = Utf8Prefix(text, limits_.text);
+        for (std::size_t at = 0; at < cut.size();)
+            AppendUtf8(utf8, shown(NextCodePoint(cut, at)));
     } else {
-        // Latin-1: the same bytes in Windows-1252 but for its C1 controls, which have no glyph.
-        bytes.assign(text.substr(0, limits_.text));
-        for (char& c : bytes)
-            if (static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) < 0xA0)
-                c = '?';
+        // Latin-1 bytes are the code points U+0000-U+00FF.
+        for (char byte : text.substr(0, limits_.text))
+            AppendUtf8(utf8, shown(static_cast<unsigned char>(byte)));
     }
-    // Codes below 32 would be the user characters of the display: never a client's to pick.
-    for (char& c : bytes)
-        if (static_cast<unsigned char>(c) < 32)
-            c = ' ';
+}
+
+std::string ClientSession::Echo(std::string_view text) const
+{
+    if (utf8_)
+        return Text(text);
+    // A Latin-1 client is answered in Latin-1.
+    std::string bytes(text.substr(0, limits_.text));
+    for (char& c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        c = byte < 32 ? ' ' : byte >= 0x80 && byte < 0xA0 ? '?' : c;
+    }
+    return bytes;
 }
 
 ClientSession::Outcome ClientSession::Execute(std::string_view line)
@@ -205,12 +220,12 @@ void ClientSession::Execute(std::string_view line, Outcome& out)
             continue;
         // Only "hello" counts before the greeting, as with LCDd.
         if (!greeted_ && command != "hello")
-            out.replies.push_back("huh? Function returned error \"" + Text(command) + "\"");
+            out.replies.push_back("huh? Function returned error \"" + Echo(command) + "\"");
         else
             (this->*handler)(a, out);
         return;
     }
-    out.replies.push_back("huh? Invalid command \"" + Text(command) + "\"");
+    out.replies.push_back("huh? Invalid command \"" + Echo(command) + "\"");
     return;
 }
 
@@ -234,7 +249,7 @@ void ClientSession::ClientSet(const Arguments& a, Outcome& out)
         return;
     }
     for (std::size_t i = 1; i < a.size(); ++i)
-        out.replies.push_back("huh? invalid parameter (" + Text(Option(a[i])) + ")");
+        out.replies.push_back("huh? invalid parameter (" + Echo(Option(a[i])) + ")");
 }
 
 void ClientSession::ScreenAdd(const Arguments& a, Outcome& out)
@@ -564,13 +579,13 @@ void ClientSession::AddKey(const Arguments& a, Outcome& out)
             if (a[i] == "-exclusively" || a[i] == "-shared")
                 exclusive = a[i] == "-exclusively";
             else
-                out.replies.push_back("huh? Invalid option: " + Text(a[i]));
+                out.replies.push_back("huh? Invalid option: " + Echo(a[i]));
             continue;
         }
         const auto held = keys_.find(a[i]);
         const bool free = keyCheck_ ? keyCheck_(a[i], exclusive) : held == keys_.end() || (!held->second && !exclusive);
         if (!free) {
-            out.replies.push_back("huh? Could not reserve key \"" + Text(a[i]) + "\"");
+            out.replies.push_back("huh? Could not reserve key \"" + Echo(a[i]) + "\"");
             continue;
         }
         if (keys_.size() < limits_.keys && a[i].size() <= 64)

@@ -98,10 +98,12 @@ private:
     void MenuSetMain(const Arguments& a, Outcome& out);
     // The widget's data after its screen and id; false with a reply when it does not fit.
     bool SetWidgetData(Widget& widget, const Arguments& a, Outcome& out);
-    // A client's text in the display's code page, cut to the limit.
+    // A client's text as UTF-8 to show, cut to the limit in bytes of input.
     std::string Text(std::string_view text) const;
-    // The same into `bytes`, whose storage is kept.
-    void AssignText(std::string& bytes, std::string_view text) const;
+    // The same into `utf8`, whose storage is kept.
+    void AssignText(std::string& utf8, std::string_view text) const;
+    // A client's text to quote in a reply: in the client's own encoding.
+    std::string Echo(std::string_view text) const;
     bool KnownMenu(const std::string& id) const;
     // A menu item's options ("-text T", "-value V" ...), as menu_add_item and menu_set_item take them.
     void SetMenuOptions(MenuItem& item, const Arguments& a, std::size_t first);

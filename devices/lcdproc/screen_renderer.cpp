@@ -2,6 +2,7 @@
 #include "screen_renderer.h"
 
 #include "big_digits.h"
+#include "utf8_text.h"
 
 #include <algorithm>
 #include <optional>
@@ -18,15 +19,15 @@ class GlyphSlots {
 public:
     explicit GlyphSlots(RenderedScreen& out) : out_(out) {}
 
-    char Code(const GlyphRows& rows, char standIn)
+    char32_t Code(const GlyphRows& rows, char32_t standIn)
     {
         for (int slot = 0; slot < out_.glyphsUsed; ++slot)
             if (out_.glyphs[static_cast<std::size_t>(slot)] == rows)
-                return static_cast<char>(kFirstUserCode + slot);
+                return kFirstUserCode + static_cast<char32_t>(slot);
         if (out_.glyphsUsed == kUserGlyphs)
             return standIn;
         out_.glyphs[static_cast<std::size_t>(out_.glyphsUsed)] = rows;
-        return static_cast<char>(kFirstUserCode + out_.glyphsUsed++);
+        return kFirstUserCode + static_cast<char32_t>(out_.glyphsUsed++);
     }
 
 private:
@@ -51,7 +52,7 @@ public:
     Painter(const Screen& screen, const Geometry& geometry, long timer, RenderedScreen& out)
         : screen_(screen), g_(geometry), timer_(timer), out_(out), slots_(out)
     {
-        out_.cells.assign(static_cast<std::size_t>(std::max(0, g_.columns * g_.rows)), ' ');
+        out_.cells.assign(static_cast<std::size_t>(std::max(0, g_.columns * g_.rows)), U' ');
     }
 
     void Paint()
@@ -82,7 +83,7 @@ private:
     }
 
     // Content cell (x, y), 1-based, within `area`.
-    void Put(const Area& area, int x, int y, char c)
+    void Put(const Area& area, int x, int y, char32_t c)
     {
         const int column = area.left + x - 1 - area.fx;
         const int row = area.top + y - 1 - area.fy;
@@ -95,7 +96,7 @@ private:
 
     // Content cells from column x to the area's right edge: where anything drawn can still show.
     static int Room(const Area& area, int x) { return std::max(0, area.width() + area.fx - x + 1); }
-    void Text(const Area& area, int x, int y, std::string_view text)
+    void Text(const Area& area, int x, int y, std::u32string_view text)
     {
         for (std::size_t i = 0; i < text.size() && x + static_cast<int>(i) <= area.width() + area.fx; ++i)
             Put(area, x + static_cast<int>(i), y, text[i]);
@@ -111,42 +112,42 @@ private:
     {
         return lit <= 0 ? 0 : lit >= 8 ? 0xFF : static_cast<unsigned char>((1u << lit) - 1u);
     }
-    char FullBlock() { return slots_.Code(Full(), '#'); }
+    char32_t FullBlock() { return slots_.Code(Full(), U'#'); }
     // A cell whose left `pixels` columns are lit.
-    char Columns(int pixels)
+    char32_t Columns(int pixels)
     {
         if (pixels >= g_.cellWidth)
             return FullBlock();
         GlyphRows rows{};
         rows.fill(static_cast<unsigned char>(RowBits(pixels) << (g_.cellWidth - pixels)));
-        return slots_.Code(rows, pixels * 2 >= g_.cellWidth ? '#' : ' ');
+        return slots_.Code(rows, pixels * 2 >= g_.cellWidth ? U'#' : U' ');
     }
     // A cell whose bottom `pixels` rows are lit.
-    char Rows(int pixels)
+    char32_t Rows(int pixels)
     {
         if (pixels >= g_.cellHeight)
             return FullBlock();
         GlyphRows rows{};
         for (int row = std::max(0, 8 - pixels); row < 8; ++row)
             rows[static_cast<std::size_t>(row)] = RowBits(g_.cellWidth);
-        return slots_.Code(rows, pixels * 2 >= g_.cellHeight ? '#' : ' ');
+        return slots_.Code(rows, pixels * 2 >= g_.cellHeight ? U'#' : U' ');
     }
-    char Heart(bool filled)
+    char32_t Heart(bool filled)
     {
         static constexpr GlyphRows kFilled{0x00, 0x0A, 0x1F, 0x1F, 0x1F, 0x0E, 0x04, 0x00};
         static constexpr GlyphRows kOpen{0x00, 0x0A, 0x15, 0x11, 0x11, 0x0A, 0x04, 0x00};
-        return slots_.Code(filled ? kFilled : kOpen, filled ? '#' : '-');
+        return slots_.Code(filled ? kFilled : kOpen, filled ? U'#' : U'-');
     }
-    char DigitPart(char part)
+    char32_t DigitPart(char part)
     {
         GlyphRows rows{};
         const unsigned char full = RowBits(g_.cellWidth);
         switch (static_cast<lcdproc::DigitPart>(part)) {
         case DigitPart::Full: return FullBlock();
-        case DigitPart::Top: rows = {full, full, full, 0, 0, 0, 0, 0}; return slots_.Code(rows, '"');
-        case DigitPart::Bottom: rows = {0, 0, 0, 0, 0, full, full, full}; return slots_.Code(rows, '_');
-        case DigitPart::Both: rows = {full, full, full, 0, 0, full, full, full}; return slots_.Code(rows, '=');
-        default: return ' ';
+        case DigitPart::Top: rows = {full, full, full, 0, 0, 0, 0, 0}; return slots_.Code(rows, U'"');
+        case DigitPart::Bottom: rows = {0, 0, 0, 0, 0, full, full, full}; return slots_.Code(rows, U'_');
+        case DigitPart::Both: rows = {full, full, full, 0, 0, full, full, full}; return slots_.Code(rows, U'=');
+        default: return U' ';
         }
     }
 
@@ -162,7 +163,7 @@ private:
         switch (w.type) {
         case WidgetType::String:
             if (w.x > 0 && w.y > 0)
-                Text(area, std::min(w.x, area.width()), w.y, w.text);
+                Text(area, std::min(w.x, area.width()), w.y, Letters(w.text));
             break;
         case WidgetType::Title: Title(w, area); break;
         case WidgetType::Hbar: HorizontalBar(area, w.x, w.y, w.length, area.width() - w.x + 1); break;
@@ -181,8 +182,9 @@ private:
         if (width < 8)
             return;
         const int room = width - 6;
-        const int length = static_cast<int>(w.text.size());
-        std::string_view shown(w.text);
+        const std::u32string& letters = Letters(w.text);
+        const int length = static_cast<int>(letters.size());
+        std::u32string_view shown(letters);
         if (length > room) {
             // Too long: it runs to and fro, a character per tick.
             const long travel = length - room;
@@ -190,7 +192,7 @@ private:
             shown = shown.substr(static_cast<std::size_t>(step <= travel ? step : 2 * travel - step),
                                  static_cast<std::size_t>(room));
         }
-        const char block = FullBlock();
+        const char32_t block = FullBlock();
         Put(area, 1, 1, block);
         Put(area, 2, 1, block);
         Text(area, 4, 1, shown);
@@ -228,9 +230,11 @@ private:
     {
         if (w.x <= 0 || w.y <= 0 || w.length <= 0)
             return;
-        Text(area, w.x, w.y, w.text);
-        const int barX = w.x + static_cast<int>(w.text.size());
-        const int barCells = w.length - static_cast<int>(w.text.size() + w.endText.size());
+        const std::u32string label = Letters(w.text);
+        const std::u32string& endLabel = Letters(w.endText);
+        Text(area, w.x, w.y, label);
+        const int barX = w.x + static_cast<int>(label.size());
+        const int barCells = w.length - static_cast<int>(label.size() + endLabel.size());
         if (barCells > 0) {
             // The pixels of a client's length overflow an int; only those that can show count.
             const int room = std::min(barCells, Room(area, barX));
@@ -239,37 +243,37 @@ private:
                           static_cast<int>(std::min<long long>(pixels, static_cast<long long>(room) * g_.cellWidth)),
                           room);
         }
-        Text(area, barX + std::max(0, barCells), w.y, w.endText);
+        Text(area, barX + std::max(0, barCells), w.y, endLabel);
     }
 
     void DrawIcon(const Widget& w, const Area& area)
     {
         if (w.x <= 0 || w.y <= 0)
             return;
-        std::string text;
+        std::u32string text;
         switch (w.icon) {
         case Icon::BlockFilled: text = FullBlock(); break;
         case Icon::HeartOpen: text = Heart(false); break;
         case Icon::HeartFilled: text = Heart(true); break;
-        case Icon::ArrowUp: text = "^"; break;
-        case Icon::ArrowDown: text = "v"; break;
-        case Icon::ArrowLeft: text = "<"; break;
-        case Icon::ArrowRight: text = ">"; break;
-        case Icon::CheckboxOff: text = "N"; break;
-        case Icon::CheckboxOn: text = "Y"; break;
-        case Icon::CheckboxGray: text = "o"; break;
-        case Icon::SelectorAtLeft: text = ">"; break;
-        case Icon::SelectorAtRight: text = "<"; break;
-        case Icon::Ellipsis: text = "_"; break;
-        case Icon::Stop: text = "[]"; break;
-        case Icon::Pause: text = "||"; break;
-        case Icon::Play: text = ">"; break;
-        case Icon::PlayReverse: text = "<"; break;
-        case Icon::FastForward: text = ">>"; break;
-        case Icon::FastReverse: text = "<<"; break;
-        case Icon::Next: text = ">|"; break;
-        case Icon::Previous: text = "|<"; break;
-        case Icon::Record: text = "()"; break;
+        case Icon::ArrowUp: text = U"^"; break;
+        case Icon::ArrowDown: text = U"v"; break;
+        case Icon::ArrowLeft: text = U"<"; break;
+        case Icon::ArrowRight: text = U">"; break;
+        case Icon::CheckboxOff: text = U"N"; break;
+        case Icon::CheckboxOn: text = U"Y"; break;
+        case Icon::CheckboxGray: text = U"o"; break;
+        case Icon::SelectorAtLeft: text = U">"; break;
+        case Icon::SelectorAtRight: text = U"<"; break;
+        case Icon::Ellipsis: text = U"_"; break;
+        case Icon::Stop: text = U"[]"; break;
+        case Icon::Pause: text = U"||"; break;
+        case Icon::Play: text = U">"; break;
+        case Icon::PlayReverse: text = U"<"; break;
+        case Icon::FastForward: text = U">>"; break;
+        case Icon::FastReverse: text = U"<<"; break;
+        case Icon::Next: text = U">|"; break;
+        case Icon::Previous: text = U"|<"; break;
+        case Icon::Record: text = U"()"; break;
         }
         Text(area, w.x, w.y, text);
     }
@@ -296,27 +300,28 @@ private:
         const int height = std::max(1, w.bottom - w.top + 1);
         if (w.left <= 0 || w.top <= 0 || w.text.empty())
             return;
-        const auto length = static_cast<long>(w.text.size());
+        const std::u32string& letters = Letters(w.text);
+        const auto length = static_cast<long>(letters.size());
         const long steps = Steps(w.speed);
         if (w.direction == 'h') {
             const long offset = length <= width ? 0 : Bounce(steps, length - width);
-            Text(area, w.left, w.top, std::string_view(w.text).substr(static_cast<std::size_t>(offset), width));
+            Text(area, w.left, w.top, std::u32string_view(letters).substr(static_cast<std::size_t>(offset), width));
         } else if (w.direction == 'm') {
             // Built only as wide as it can show: a client's width may be huge.
-            std::string line(static_cast<std::size_t>(std::min(width, Room(area, w.left))), ' ');
+            std::u32string line(static_cast<std::size_t>(std::min(width, Room(area, w.left))), U' ');
             const long offset = length <= width ? 0 : steps % length;
             for (int i = 0; i < static_cast<int>(line.size()); ++i)
                 line[static_cast<std::size_t>(i)] = length <= width
-                                                        ? (i < length ? w.text[static_cast<std::size_t>(i)] : ' ')
-                                                        : w.text[static_cast<std::size_t>((offset + i) % length)];
+                                                        ? (i < length ? letters[static_cast<std::size_t>(i)] : U' ')
+                                                        : letters[static_cast<std::size_t>((offset + i) % length)];
             Text(area, w.left, w.top, line);
         } else { // 'v': the text in lines of the scroller's width, moving up
             const long lines = (length + width - 1) / width;
             const long first = lines <= height ? 0 : Bounce(steps, lines - height);
             for (int row = 0; row < height && first + row < lines; ++row)
                 Text(area, w.left, w.top + row,
-                     std::string_view(w.text).substr(static_cast<std::size_t>((first + row) * width),
-                                                     static_cast<std::size_t>(width)));
+                     std::u32string_view(letters).substr(static_cast<std::size_t>((first + row) * width),
+                                                         static_cast<std::size_t>(width)));
         }
     }
 
@@ -348,7 +353,7 @@ private:
         if (w.x <= 0)
             return;
         if (g_.rows < 2) {
-            Put(area, w.x, 1, w.length == 10 ? ':' : static_cast<char>('0' + w.length));
+            Put(area, w.x, 1, w.length == 10 ? U':' : U'0' + static_cast<char32_t>(w.length));
             return;
         }
         const int rows = g_.rows >= 4 ? 4 : 2;
@@ -366,14 +371,21 @@ private:
             (timer_ / 2) % 2 != 0)
             return;
         out_.cells[static_cast<std::size_t>((screen_.cursorY - 1) * g_.columns + screen_.cursorX - 1)] =
-            screen_.cursor == Cursor::Under ? '_' : FullBlock();
+            screen_.cursor == Cursor::Under ? U'_' : FullBlock();
     }
 
     void Heartbeat()
     {
         const bool filled = (timer_ / 4) % 2 == 0;
-        const char heart = Heart(filled);
+        const char32_t heart = Heart(filled);
         out_.cells[static_cast<std::size_t>(g_.columns - 1)] = heart;
+    }
+
+    // A widget's text as the cells it takes. The buffer is kept, so one text at a time.
+    const std::u32string& Letters(const std::string& utf8)
+    {
+        AssignCodePoints(letters_, utf8);
+        return letters_;
     }
 
     const Screen& screen_;
@@ -381,6 +393,7 @@ private:
     const long timer_;
     RenderedScreen& out_;
     GlyphSlots slots_;
+    std::u32string letters_;
 };
 
 } // namespace

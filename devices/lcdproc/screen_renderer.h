@@ -14,12 +14,12 @@ namespace pixtera::lcdproc {
 
 inline constexpr int kUserGlyphs = 8;
 // User character k is written as code 8 + k (an HD44780 shows codes 8-15 as 0-7).
-inline constexpr unsigned char kFirstUserCode = 8;
+inline constexpr char32_t kFirstUserCode = 8;
 
 using GlyphRows = std::array<unsigned char, 8>;
 
 struct RenderedScreen {
-    std::string cells; // columns x rows bytes, rows after one another, Windows-1252 and user codes
+    std::u32string cells; // columns x rows code points, rows after one another; 8-15 user characters
     std::array<GlyphRows, kUserGlyphs> glyphs{}; // the user characters the cells use, top row first
     int glyphsUsed = 0;
 };

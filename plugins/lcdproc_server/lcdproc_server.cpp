@@ -6,6 +6,7 @@
 #include "server_settings.h"
 #include "server_state.h"
 #include "socket_server.h"
+#include "utf8_text.h"
 
 #include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
@@ -102,7 +103,7 @@ public:
                 server_->Wake(); // a screen that timed out told its client
             return S_FALSE;
         }
-        *frame = BString(AnsiToUtf16(rendered->cells)).Detach();
+        *frame = BString(Utf16Of(rendered->cells)).Detach();
         std::u16string rows;
         for (int glyph = 0; glyph < rendered->glyphsUsed; ++glyph)
             for (unsigned char row : rendered->glyphs[static_cast<std::size_t>(glyph)])

@@ -6,6 +6,7 @@
 // state's mutex.
 
 #include "server_state.h"
+#include "utf8_text.h"
 
 #include <algorithm>
 
@@ -190,9 +191,11 @@ Screen ServerState::MenuScreen(const Geometry& geometry)
         std::string line = (i == level.cursor ? ">" : " ") + entry.text;
         const auto width = static_cast<std::size_t>(std::max(1, geometry.columns));
         if (!value.empty()) {
-            value = value.substr(0, width / 2);
-            line = line.substr(0, width - value.size() - 1);
-            line += std::string(width - value.size() - line.size(), ' ') + value;
+            // Widths in cells, a code point each, never bytes.
+            value = FirstCells(value, width / 2);
+            const std::size_t valueCells = CellCount(value);
+            line = FirstCells(line, width - valueCells - 1);
+            line += std::string(width - valueCells - CellCount(line), ' ') + value;
         }
         Widget row;
         row.id = "item" + std::to_string(i);

@@ -6,6 +6,7 @@
 #include "managed_display.h"
 #include "protocol_client.h"
 
+#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/process_list.h>
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
@@ -34,29 +35,29 @@ protected:
     }
     void TearDown() override { displays->StopAll(); }
 
-    bool LoadWithServer(const std::string& serverAttributes = "")
+    bool LoadWithServer(const std::string& serverAttributes = "", const std::string& options = "")
     {
         const std::string drivers =
             Driver("Pixtera.FileDisplay", "columns=20;rows=4;path=" + screen, kDisplay) +
             "<driver clsid=\"Pixtera.LCDprocServer\" configuration=\"listen=127.0.0.1:" + std::to_string(port) +
-            ";display=all\"" + serverAttributes + "/>";
+            ";display=all" + options + "\"" + serverAttributes + "/>";
         return LoadConfigurationFile(WriteConfiguration(drivers), *driverManager, *dataManager, *displays);
     }
-    // The display's rows, user characters as '#' (the frame file holds them as codes 8-15, one of
-    // them a line feed: the rows are read by their width).
+    // The display's rows as UTF-8, user characters as '#' (the frame file holds them as codes
+    // 8-15, one of them a line feed: the rows are read by their width in characters).
     std::string Shown()
     {
         std::ifstream in(screen + ".frame");
         std::stringstream text;
         text << in.rdbuf();
-        const std::string file = text.str();
-        std::string rows;
+        const std::u16string file = Utf8ToUtf16(text.str());
+        std::u16string rows;
         for (std::size_t row = 0; (row + 1) * 21 <= file.size(); ++row) {
-            for (char c : file.substr(row * 21, 20))
-                rows += c >= 8 && c < 16 ? '#' : c;
-            rows += '\n';
+            for (char16_t c : file.substr(row * 21, 20))
+                rows += c >= 8 && c < 16 ? u'#' : c;
+            rows += u'\n';
         }
-        return rows;
+        return Utf16ToUtf8(rows);
     }
     bool Shows(const std::string& part)
     {
@@ -91,6 +92,26 @@ TEST_F(LcdprocServerService, AClientsScreenReachesTheDisplayAndTheGreetingComesB
     EXPECT_TRUE(Shows("Welcome  to")) << "its client gone, the screen goes";
 }
 
+TEST_F(LcdprocServerService, AUtf8ClientsLettersReachTheDisplayAsLetters)
+{
+    ASSERT_TRUE(LoadWithServer("", ";utf8=yes"));
+    ASSERT_TRUE(Shows("Welcome  to"));
+    ProtocolClient client(port);
+    ASSERT_TRUE(client.connected());
+    client.Ask("hello");
+    // "Съешь же ещё этих мягких": twenty-four letters and spaces, forty-four bytes; the row shows
+    // the first twenty.
+    for (const std::string& line : std::vector<std::string>{
+             "screen_add s", "screen_set s -heartbeat off", "widget_add s w string",
+             "widget_set s w 1 2 \"\xD0\xA1\xD1\x8A\xD0\xB5\xD1\x88\xD1\x8C \xD0\xB6\xD0\xB5 \xD0\xB5\xD1\x89"
+             "\xD1\x91 \xD1\x8D\xD1\x82\xD0\xB8\xD1\x85 \xD0\xBC\xD1\x8F\xD0\xB3\xD0\xBA\xD0\xB8\xD1\x85\""})
+        EXPECT_EQ(client.Ask(line), "success") << line;
+    EXPECT_TRUE(Shows("\n\xD0\xA1\xD1\x8A\xD0\xB5\xD1\x88\xD1\x8C \xD0\xB6\xD0\xB5 \xD0\xB5\xD1\x89\xD1\x91 "
+                      "\xD1\x8D\xD1\x82\xD0\xB8\xD1\x85 \xD0\xBC\xD1\x8F\n"))
+        << "twenty cells of the row, a letter each\n"
+        << Shown();
+}
+
 TEST_F(LcdprocServerService, InAProcessOfItsOwnItIsAskedForScreensAndKeepsItsDisplaysAcrossHosts)
 {
     ASSERT_TRUE(LoadWithServer(" DispatchWrap=\"yes\""));
@@ -118,7 +139,7 @@ TEST_F(LcdprocServerService, TheWrapperForwardsScreensAndKeysButNoSink)
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wrapper.OutVoid()), S_OK);
     ASSERT_EQ(wrapper.As<IDispatchWrapper>()->Wrap(BString(std::string_view("Pixtera.LCDprocServer")).get()), S_OK);
     ASSERT_EQ(wrapper.As<IPluginInfo>()->Configure(
-                  BString(std::string_view("listen=127.0.0.1:" + std::to_string(port))).get()),
+                  BString(std::string_view("listen=127.0.0.1:" + std::to_string(port) + ";utf8=yes")).get()),
               S_OK);
     const auto source = wrapper.As<IScreenSource>();
     ASSERT_TRUE(source);
@@ -128,7 +149,7 @@ TEST_F(LcdprocServerService, TheWrapperForwardsScreensAndKeysButNoSink)
     EXPECT_EQ(client.Ask("hello"), "connect LCDproc 0.5.9 protocol 0.3 lcd wid 16 hgt 2 cellwid 5 cellhgt 8");
     client.Ask("screen_add s");
     client.Ask("widget_add s w string");
-    client.Ask("widget_set s w 1 2 hi");
+    client.Ask("widget_set s w 1 2 \"hi \xCE\xA9\xF0\x9D\x84\x9E\"");
     BString list;
     ASSERT_EQ(source->GetScreens(3, list.Out()), S_OK);
     LONG id = 0;
@@ -136,7 +157,7 @@ TEST_F(LcdprocServerService, TheWrapperForwardsScreensAndKeysButNoSink)
     BString frame;
     BString characters;
     ASSERT_EQ(source->RenderScreen(3, id, 0, frame.Out(), characters.Out()), S_OK);
-    EXPECT_EQ(frame.utf8().substr(16, 2), "hi");
+    EXPECT_EQ(frame.view().substr(16, 6), u"hi Ω\U0001D11E") << "code points cross as they are, a pair too";
     EXPECT_EQ(characters.view().size(), 8u) << "the heartbeat's heart";
     EXPECT_EQ(source->ScreenShown(3, id, 0), S_OK);
     EXPECT_EQ(client.Line(), "listen s");

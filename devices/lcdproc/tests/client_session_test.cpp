@@ -292,7 +292,7 @@ TEST_F(Session, EverythingKeptIsBounded)
     EXPECT_EQ(session.menu().size(), 4u);
 }
 
-TEST(SessionText, LatinOneAndUtf8BecomeTheDisplaysCodePage)
+TEST(SessionText, TextsAreKeptAsUtf8WhateverTheClientSends)
 {
     ClientSession latin(Geometry{}, false);
     ClientSession utf8(Geometry{}, true);
@@ -301,10 +301,42 @@ TEST(SessionText, LatinOneAndUtf8BecomeTheDisplaysCodePage)
         Replies(*session, "screen_add s");
         Replies(*session, "widget_add s w string");
     }
-    Replies(latin, "widget_set s w 1 1 \"caf\xE9 \x85\x01\"");
-    EXPECT_EQ(latin.screens().front().Find("w")->text, "caf\xE9 ? ") << "C1 controls and user codes are no glyphs";
-    Replies(utf8, "widget_set s w 1 1 \"caf\xC3\xA9 \xE2\x82\xAC\"");
-    EXPECT_EQ(utf8.screens().front().Find("w")->text, "caf\xE9 \x80") << "the euro sign is 0x80 in Windows-1252";
+    Replies(latin, "widget_set s w 1 1 \"caf\xE9 \xE4 \x85\x01\"");
+    EXPECT_EQ(latin.screens().front().Find("w")->text, "caf\xC3\xA9 \xC3\xA4 ? ")
+        << "Latin-1 bytes are their code points; C1 controls and user codes are no glyphs";
+    Replies(utf8, "widget_set s w 1 1 \"caf\xC3\xA9 \xE2\x82\xAC \xD0\x96\xCE\xA9 \xC2\x85\x01\"");
+    EXPECT_EQ(utf8.screens().front().Find("w")->text, "caf\xC3\xA9 \xE2\x82\xAC \xD0\x96\xCE\xA9 ? ")
+        << "any letter kept as it came";
+    Replies(utf8, "widget_set s w 1 1 \"a\xFF\xD0 \xED\xA0\x80z\"");
+    EXPECT_EQ(utf8.screens().front().Find("w")->text, "a\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz")
+        << "each malformed byte, a surrogate's too, is U+FFFD";
+}
+
+TEST(SessionText, TheLimitCountsBytesOfInputAndNeverSplitsALetter)
+{
+    ClientSession utf8(Geometry{}, true, SessionLimits{4, 9, 12, 5, 4, 4});
+    ClientSession latin(Geometry{}, false, SessionLimits{4, 9, 12, 5, 4, 4});
+    for (ClientSession* session : {&latin, &utf8}) {
+        Replies(*session, "hello");
+        Replies(*session, "screen_add s");
+        Replies(*session, "widget_add s w string");
+    }
+    Replies(utf8, "widget_set s w 1 1 \"\xD0\x96\xD0\x96\xD0\x96\"");
+    EXPECT_EQ(utf8.screens().front().Find("w")->text, "\xD0\x96\xD0\x96") << "five bytes hold two letters, not 2.5";
+    Replies(utf8, "widget_set s w 1 1 \"\xFF\xFF\xFF\xFF\xFF\xFF\xFF\"");
+    EXPECT_EQ(utf8.screens().front().Find("w")->text.size(), 5u * 3u) << "five replaced bytes, no more";
+    Replies(latin, "widget_set s w 1 1 \"\xE4\xE4\xE4\xE4\xE4\xE4\"");
+    EXPECT_EQ(latin.screens().front().Find("w")->text, "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4");
+}
+
+TEST(SessionText, RepliesQuoteTheClientInItsOwnEncoding)
+{
+    ClientSession latin(Geometry{}, false);
+    ClientSession utf8(Geometry{}, true);
+    Replies(latin, "hello");
+    Replies(utf8, "hello");
+    EXPECT_EQ(Replies(latin, "b\xE4r"), "huh? Invalid command \"b\xE4r\"");
+    EXPECT_EQ(Replies(utf8, "b\xC3\xA4r\xFF"), "huh? Invalid command \"b\xC3\xA4r\xEF\xBF\xBD\"");
 }
 
 } // namespace

@@ -11,10 +11,10 @@ using namespace pixtera::lcdproc;
 // A screen built by the protocol, as a client would.
 class Render : public ::testing::Test {
 protected:
-    void Build(std::initializer_list<std::string_view> lines, Geometry geometry = {20, 4, 5, 8})
+    void Build(std::initializer_list<std::string_view> lines, Geometry geometry = {20, 4, 5, 8}, bool utf8 = false)
     {
         geometry_ = geometry;
-        session_ = std::make_unique<ClientSession>(geometry, false);
+        session_ = std::make_unique<ClientSession>(geometry, utf8);
         session_->Execute("hello");
         session_->Execute("screen_add s");
         session_->Execute("screen_set s -heartbeat off");
@@ -23,9 +23,19 @@ protected:
                 ASSERT_EQ(reply, "success") << line;
     }
     RenderedScreen At(long timer) { return RenderScreen(session_->screens().front(), geometry_, timer); }
-    std::string Row(const RenderedScreen& r, int row)
+    std::u32string Cells(const RenderedScreen& r, int row)
     {
         return r.cells.substr(static_cast<std::size_t>(row * geometry_.columns), geometry_.columns);
+    }
+    // A row of Latin-1 cells as bytes; a cell beyond is a failure.
+    std::string Row(const RenderedScreen& r, int row)
+    {
+        std::string bytes;
+        for (char32_t c : Cells(r, row)) {
+            EXPECT_LE(c, 0xFFu) << "row " << row;
+            bytes.push_back(static_cast<char>(c));
+        }
+        return bytes;
     }
     // The cells with user characters shown as digits 0-7.
     std::string Shown(const RenderedScreen& r, int row)
@@ -33,12 +43,12 @@ protected:
         std::string text = Row(r, row);
         for (char& c : text)
             if (static_cast<unsigned char>(c) >= kFirstUserCode && static_cast<unsigned char>(c) < kFirstUserCode + 8)
-                c = static_cast<char>('0' + c - kFirstUserCode);
+                c = static_cast<char>('0' + static_cast<unsigned char>(c) - kFirstUserCode);
         return text;
     }
     GlyphRows Glyph(const RenderedScreen& r, char cell)
     {
-        return r.glyphs[static_cast<std::size_t>(cell - kFirstUserCode)];
+        return r.glyphs[static_cast<std::size_t>(static_cast<unsigned char>(cell) - kFirstUserCode)];
     }
 
     Geometry geometry_;
@@ -116,6 +126,62 @@ TEST_F(Render, ScrollersMoveWithTheTimer)
     EXPECT_EQ(Row(At(0), 2).substr(0, 2), "ab");
     EXPECT_EQ(Row(At(0), 3).substr(0, 2), "cd");
     EXPECT_EQ(Row(At(2), 2).substr(0, 2), "ef") << "vertical: a line per step";
+}
+
+// "Жизнь прекрасна!": sixteen letters, thirty bytes.
+constexpr std::string_view kCyrillic = "\xD0\x96\xD0\xB8\xD0\xB7\xD0\xBD\xD1\x8C \xD0\xBF\xD1\x80\xD0\xB5\xD0\xBA"
+                                       "\xD1\x80\xD0\xB0\xD1\x81\xD0\xBD\xD0\xB0!";
+
+TEST_F(Render, Utf8TextsTakeACellPerLetter)
+{
+    const std::string set = "widget_set s a 1 1 \"" + std::string(kCyrillic) + "\"";
+    const std::string twice = "widget_set s b 5 2 \"" + std::string(kCyrillic) + std::string(kCyrillic) + "\"";
+    const std::string label = "widget_set s p 1 3 10 500 \"\xD0\x96\xD0\x96\" \"\xCE\xA9\"";
+    Build({"widget_add s a string", set, "widget_add s b string", twice, "widget_add s p pbar", label}, {20, 4, 5, 8},
+          true);
+    const auto r = At(0);
+    EXPECT_EQ(Cells(r, 0), U"Жизнь прекрасна!    ");
+    EXPECT_EQ(Cells(r, 1), U"    Жизнь прекрасна!") << "clipped after sixteen letters, not bytes";
+    const std::u32string bar = Cells(r, 2);
+    EXPECT_EQ(bar.substr(0, 2), U"ЖЖ");
+    EXPECT_EQ(bar[9], U'Ω') << "the labels take a cell per letter, the bar the seven between";
+    EXPECT_EQ(bar.substr(10), std::u32string(10, U' '));
+}
+
+TEST_F(Render, ATitleOfLettersRunsByLetters)
+{
+    const std::string set = "widget_set s t \"" + std::string(kCyrillic) + "\"";
+    Build({"widget_add s t title", set}, {20, 4, 5, 8}, true);
+    EXPECT_EQ(Cells(At(0), 0).substr(3, 14), U"Жизнь прекрасн");
+    EXPECT_EQ(Cells(At(1), 0).substr(3, 14), U"изнь прекрасна");
+    EXPECT_EQ(Cells(At(2), 0).substr(3, 14), U"знь прекрасна!");
+}
+
+TEST_F(Render, AGreekScrollerMovesByLetters)
+{
+    // "αβγδεζηθ" in each direction.
+    const std::string greek = "\"\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6\xCE\xB7\xCE\xB8\"";
+    const std::string h = "widget_set s h 1 1 5 1 h 2 " + greek;
+    const std::string m = "widget_set s m 1 2 5 2 m 1 " + greek;
+    const std::string v = "widget_set s v 1 3 2 4 v 1 " + greek;
+    Build({"widget_add s h scroller", h, "widget_add s m scroller", m, "widget_add s v scroller", v}, {20, 4, 5, 8},
+          true);
+    EXPECT_EQ(Cells(At(0), 0).substr(0, 6), U"αβγδε ");
+    EXPECT_EQ(Cells(At(2), 0).substr(0, 6), U"βγδεζ ") << "a letter every second tick";
+    EXPECT_EQ(Cells(At(6), 0).substr(0, 6), U"δεζηθ ") << "at the end after three letters";
+    EXPECT_EQ(Cells(At(8), 0).substr(0, 6), U"γδεζη ") << "and back";
+    EXPECT_EQ(Cells(At(6), 1).substr(0, 6), U"ηθαβγ ") << "a marquee goes round by letters";
+    EXPECT_EQ(Cells(At(0), 2).substr(0, 3), U"αβ ");
+    EXPECT_EQ(Cells(At(0), 3).substr(0, 3), U"γδ ");
+    EXPECT_EQ(Cells(At(2), 2).substr(0, 3), U"εζ ") << "vertical: a line of two letters per step";
+}
+
+TEST_F(Render, LatinOneAndBrokenUtf8AreCodePointsToo)
+{
+    Build({"widget_add s a string", "widget_set s a 1 1 \"K\xE4se \xFF\""});
+    EXPECT_EQ(Cells(At(0), 0).substr(0, 7), U"Käse ÿ ") << "a Latin-1 client's 0xE4 is ä";
+    Build({"widget_add s a string", "widget_set s a 1 1 \"K\xE4se\""}, {20, 4, 5, 8}, true);
+    EXPECT_EQ(Cells(At(0), 0).substr(0, 5), U"K\uFFFDse ") << "a UTF-8 client's stray byte is one cell of U+FFFD";
 }
 
 TEST_F(Render, FramesScrollTheirContents)

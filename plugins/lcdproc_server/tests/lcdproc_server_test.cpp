@@ -70,6 +70,15 @@ protected:
             return "<gone>";
         return Utf16ToAnsi(BstrView(frame.get()));
     }
+    // The same as the UTF-16 the service gets.
+    std::u16string Utf16Frame(LONG screen, LONG timer = 0)
+    {
+        BString frame;
+        BString characters;
+        if (plugin->RenderScreen(0, screen, timer, frame.Out(), characters.Out()) != S_OK)
+            return u"<gone>";
+        return std::u16string(BstrView(frame.get()));
+    }
 
     int port = 0;
 };
@@ -103,6 +112,41 @@ TEST_F(LcdprocServer, ARotationOfClientScreens)
     EXPECT_EQ(Frame(screens[0].first), "<gone>");
     client->Send("bye\n");
     EXPECT_TRUE(client->Closed());
+}
+
+TEST_F(LcdprocServer, Utf8ClientsAreShownAsTheirLetters)
+{
+    Start(";utf8=yes");
+    auto client = Client();
+    EXPECT_EQ(client->Ask("screen_add s"), "success");
+    EXPECT_EQ(client->Ask("screen_set s -heartbeat off"), "success");
+    EXPECT_EQ(client->Ask("widget_add s w string"), "success");
+    // Twenty Greek capitals, then a letter beyond the first plane.
+    EXPECT_EQ(client->Ask("widget_set s w 1 1 \"\xCE\x91\xCE\x92\xCE\x93\xCE\x94\xCE\x95\xCE\x96\xCE\x97\xCE\x98"
+                          "\xCE\x99\xCE\x9A\xCE\x9B\xCE\x9C\xCE\x9D\xCE\x9E\xCE\x9F\xCE\xA0\xCE\xA1\xCE\xA3\xCE\xA4"
+                          "\xCE\xA5\""),
+              "success");
+    EXPECT_EQ(client->Ask("widget_add s x string"), "success");
+    EXPECT_EQ(client->Ask("widget_set s x 1 2 \"\xF0\x9D\x84\x9E!\""), "success");
+    const auto screens = Screens();
+    ASSERT_EQ(screens.size(), 1u);
+    const std::u16string frame = Utf16Frame(screens[0].first);
+    EXPECT_EQ(frame.substr(0, 20), u"ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥ") << "a letter a cell, the row full";
+    EXPECT_EQ(frame.substr(20, 4), u"\U0001D11E! ") << "one cell, sent as its surrogate pair";
+    EXPECT_EQ(frame.size(), 81u);
+}
+
+TEST_F(LcdprocServer, LatinOneClientsAreShownAsTheirLetters)
+{
+    Start();
+    auto latin = Client();
+    EXPECT_EQ(latin->Ask("screen_add s"), "success");
+    EXPECT_EQ(latin->Ask("screen_set s -heartbeat off"), "success");
+    EXPECT_EQ(latin->Ask("widget_add s w string"), "success");
+    EXPECT_EQ(latin->Ask("widget_set s w 1 1 \"K\xE4se\""), "success");
+    const auto latinScreens = Screens();
+    ASSERT_EQ(latinScreens.size(), 1u);
+    EXPECT_EQ(Utf16Frame(latinScreens[0].first).substr(0, 5), u"Käse ") << "a Latin-1 client's 0xE4 is ä";
 }
 
 TEST_F(LcdprocServer, EveryWidgetTypeAndItsRefusals)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "server_state.h"
 
+#include <pixtera/platform/codepage.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -194,8 +196,12 @@ protected:
         if (!rendered)
             return {};
         std::vector<std::string> rows;
-        for (int row = 0; row < 4; ++row)
-            rows.push_back(rendered->cells.substr(static_cast<std::size_t>(row) * 20, 20));
+        for (int row = 0; row < 4; ++row) {
+            std::string utf8;
+            for (char32_t c : rendered->cells.substr(static_cast<std::size_t>(row) * 20, 20))
+                pixtera::AppendUtf8(utf8, c);
+            rows.push_back(utf8);
+        }
         return rows;
     }
     bool Key(const std::string& key) { return state.DeliverKey(0, ServerState::kMenuScreen, key); }
@@ -306,6 +312,26 @@ TEST(StateLimits, OutputNobodyReadsOverflowsAndStopsGrowing)
     EXPECT_TRUE(state.Overflowed(c));
     EXPECT_EQ(state.TakeOutput(c), "");
     EXPECT_FALSE(state.Send(c, "more"));
+}
+
+// A menu's row is measured in letters: the entry cut and its value set right by code points.
+TEST(Utf8Menus, EntriesAndValuesAreMeasuredInLetters)
+{
+    ServerState state{true};
+    state.AttachDisplay(0, {20, 4, 5, 8});
+    const ClientId client = state.Connect();
+    for (const std::string line :
+         {"hello", "screen_add s",
+          "menu_add_item \"\" lang ring \"\xD0\xAF\xD0\xB7\xD1\x8B\xD0\xBA \xD0\xB8\xD0\xBD\xD1\x82\xD0\xB5\xD1\x80"
+          "\xD1\x84\xD0\xB5\xD0\xB9\xD1\x81\xD0\xB0\" -strings \"\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8"
+          "\xD0\xB9\tEnglish\""})
+        state.Execute(client, line);
+    state.TakeOutput(client);
+    const long screen = std::stol(state.Screens(0));
+    ASSERT_TRUE(state.DeliverKey(0, screen, "Enter"));
+    const auto rendered = state.Render(0, ServerState::kMenuScreen, 0);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(rendered->cells.substr(20, 20), U">Язык интерф Русский");
 }
 
 } // namespace

@@ -46,9 +46,9 @@ struct IScreenSource : IUnknown {
     // order they take turns.
     virtual HRESULT STDMETHODCALLTYPE GetScreens(LONG display, BSTR* screens) = 0;
     // The screen as the display shows it at `timer` (eighths of a second, rising): `frame` has
-    // columns x rows characters in the frames' code (Windows-1252; codes 8-15 are user
-    // characters 0-7), `characters` the user characters it uses, eight rows each, one character
-    // per row holding its bits. S_FALSE when the screen is gone.
+    // columns x rows characters as code points (UTF-16, a pair beyond the first plane; codes 8-15
+    // are user characters 0-7), `characters` the user characters it uses, eight rows each, one
+    // character per row holding its bits. S_FALSE when the screen is gone.
     virtual HRESULT STDMETHODCALLTYPE RenderScreen(LONG display, LONG screen, LONG timer, BSTR* frame,
                                                    BSTR* characters) = 0;
     // The display shows this screen now, or (-1) none of the plug-in's; `timer` as above.
