@@ -80,7 +80,10 @@ std::optional<std::uint32_t> ParseChannelList(std::string_view text, int highest
     return mask;
 }
 
-std::string FanReportingData(const SensorChannels& channels) { return std::string(1, static_cast<char>(channels.fans)); }
+std::string FanReportingData(const SensorChannels& channels)
+{
+    return std::string(1, static_cast<char>(channels.fans));
+}
 
 std::string TemperatureReportingData(const SensorChannels& channels)
 {

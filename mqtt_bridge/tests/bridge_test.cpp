@@ -347,9 +347,10 @@ TEST_F(Bridge, ADisplayWhoseLinkIsLostIsOfflineItsLinkSensorSaysSinceWhenAndBoth
     const auto away = TestDirectory() / "screen-away";
     std::filesystem::create_directories(directory);
     design = TestDirectory() / "scroller.pxd";
-    std::ofstream(design) << R"(<Design UpdateFreq="200"><DisplayItems><DisplayItem>)"
-                             R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="200"/>)"
-                             R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(design)
+        << R"(<Design UpdateFreq="200"><DisplayItems><DisplayItem>)"
+           R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="200"/>)"
+           R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
     StopService();
     StartService({FileDisplay(directory / "frames.jsonl")});
     StartBridge();

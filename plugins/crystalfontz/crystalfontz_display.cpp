@@ -36,8 +36,8 @@ const InprocClass kClass{CLSID_CrystalFontz, kCrystalfontzDriver.progId, "Crysta
 class CrystalFontz final
     : public ComObject<CrystalFontz, LcdDisplayDriver<CrystalFontz>, LcdDisplayEvents<CrystalFontz>,
                        LcdDisplayPower<CrystalFontz>, LcdDisplayCharacterSet<CrystalFontz>,
-                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayUnicodeFrame<CrystalFontz>, LcdDisplayLeds<CrystalFontz>,
-                       LcdDisplayLinkState<CrystalFontz>, KeyInput, IDataProvider,
+                       LcdDisplayTraffic<CrystalFontz>, LcdDisplayUnicodeFrame<CrystalFontz>,
+                       LcdDisplayLeds<CrystalFontz>, LcdDisplayLinkState<CrystalFontz>, KeyInput, IDataProvider,
                        ConfigurablePlugin<CrystalFontz>, DescribedSettings<CrystalFontz>> {
 public:
     static constexpr const auto& kSettings = kCrystalfontzSettings;

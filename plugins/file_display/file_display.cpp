@@ -77,9 +77,9 @@ std::string JsonString(std::u16string_view text)
     return out + "\"";
 }
 
-class FileDisplay final : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, IDisplayLinkState, IDisplayUnicodeFrame,
-                                           KeyInput,
-                                           ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
+class FileDisplay final
+    : public ComObject<FileDisplay, CharacterGridDriver, IDisplayPower, IDisplayLinkState, IDisplayUnicodeFrame,
+                       KeyInput, ConfigurablePlugin<FileDisplay>, DescribedSettings<FileDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
         {"columns", "Columns", kSettingInteger, "20", "Characters per row", 1, 1024},

@@ -31,10 +31,11 @@ using namespace pixtera::lcd;
 constexpr CLSID CLSID_HD44780I2C{0x6B0E8A43, 0x2C1D, 0x4F57, {0xA3, 0xE9, 0x5D, 0x8C, 0x7B, 0x1F, 0x0A, 0x21}};
 const InprocClass kClass{CLSID_HD44780I2C, kI2cDriver.progId, "HD44780 display on I2C"};
 
-class HD44780I2C final : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
-                                          LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>,
-                                          LcdDisplayTraffic<HD44780I2C>, LcdDisplayUnicodeFrame<HD44780I2C>, LcdDisplayLinkState<HD44780I2C>, KeyInput,
-                                          ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
+class HD44780I2C final
+    : public ComObject<HD44780I2C, LcdDisplayDriver<HD44780I2C>, LcdDisplayEvents<HD44780I2C>,
+                       LcdDisplayPower<HD44780I2C>, LcdDisplayCharacterSet<HD44780I2C>, LcdDisplayTraffic<HD44780I2C>,
+                       LcdDisplayUnicodeFrame<HD44780I2C>, LcdDisplayLinkState<HD44780I2C>, KeyInput,
+                       ConfigurablePlugin<HD44780I2C>, DescribedSettings<HD44780I2C>> {
 public:
     static constexpr const auto& kSettings = kI2cSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;

@@ -27,8 +27,9 @@ const InprocClass kClass{CLSID_KernelLCD, kKernelLcdDriver.progId, "Kernel-drive
 
 class KernelLCD final
     : public ComObject<KernelLCD, LcdDisplayDriver<KernelLCD>, LcdDisplayEvents<KernelLCD>, LcdDisplayPower<KernelLCD>,
-                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>, LcdDisplayUnicodeFrame<KernelLCD>, LcdDisplayLinkState<KernelLCD>,
-                       ConfigurablePlugin<KernelLCD>, DescribedSettings<KernelLCD>> {
+                       LcdDisplayCharacterSet<KernelLCD>, LcdDisplayTraffic<KernelLCD>,
+                       LcdDisplayUnicodeFrame<KernelLCD>, LcdDisplayLinkState<KernelLCD>, ConfigurablePlugin<KernelLCD>,
+                       DescribedSettings<KernelLCD>> {
 public:
     static constexpr const auto& kSettings = kKernelLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight;

@@ -32,8 +32,9 @@ const InprocClass kClass{CLSID_LCD2USB, kLcd2UsbDriver.progId, "LCD2USB"};
 
 class LCD2USB final
     : public ComObject<LCD2USB, LcdDisplayDriver<LCD2USB>, LcdDisplayEvents<LCD2USB>, LcdDisplayPower<LCD2USB>,
-                       LcdDisplayCharacterSet<LCD2USB>, LcdDisplayTraffic<LCD2USB>, LcdDisplayUnicodeFrame<LCD2USB>, LcdDisplayLinkState<LCD2USB>,
-                       KeyInput, ConfigurablePlugin<LCD2USB>, DescribedSettings<LCD2USB>> {
+                       LcdDisplayCharacterSet<LCD2USB>, LcdDisplayTraffic<LCD2USB>, LcdDisplayUnicodeFrame<LCD2USB>,
+                       LcdDisplayLinkState<LCD2USB>, KeyInput, ConfigurablePlugin<LCD2USB>,
+                       DescribedSettings<LCD2USB>> {
 public:
     static constexpr const auto& kSettings = kLcd2UsbSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

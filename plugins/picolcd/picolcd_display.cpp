@@ -32,8 +32,9 @@ const InprocClass kClass{CLSID_PicoLCD, kPicoLcdDriver.progId, "picoLCD 20x2"};
 
 class PicoLCD final
     : public ComObject<PicoLCD, LcdDisplayDriver<PicoLCD>, LcdDisplayEvents<PicoLCD>, LcdDisplayPower<PicoLCD>,
-                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayUnicodeFrame<PicoLCD>, LcdDisplayLeds<PicoLCD>,
-                       LcdDisplayLinkState<PicoLCD>, KeyInput, ConfigurablePlugin<PicoLCD>, DescribedSettings<PicoLCD>> {
+                       LcdDisplayCharacterSet<PicoLCD>, LcdDisplayTraffic<PicoLCD>, LcdDisplayUnicodeFrame<PicoLCD>,
+                       LcdDisplayLeds<PicoLCD>, LcdDisplayLinkState<PicoLCD>, KeyInput, ConfigurablePlugin<PicoLCD>,
+                       DescribedSettings<PicoLCD>> {
 public:
     static constexpr const auto& kSettings = kPicoLcdSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

@@ -32,8 +32,9 @@ const InprocClass kClass{CLSID_SerialLCD, kSerialDriver.progId, "Serial characte
 
 class SerialLCD final
     : public ComObject<SerialLCD, LcdDisplayDriver<SerialLCD>, LcdDisplayEvents<SerialLCD>, LcdDisplayPower<SerialLCD>,
-                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>, LcdDisplayUnicodeFrame<SerialLCD>, LcdDisplayLinkState<SerialLCD>,
-                       KeyInput, ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
+                       LcdDisplayCharacterSet<SerialLCD>, LcdDisplayTraffic<SerialLCD>,
+                       LcdDisplayUnicodeFrame<SerialLCD>, LcdDisplayLinkState<SerialLCD>, KeyInput,
+                       ConfigurablePlugin<SerialLCD>, DescribedSettings<SerialLCD>> {
 public:
     static constexpr const auto& kSettings = kSerialSettings;
     static constexpr LONG kPowerCaps = kPowerBacklight | kPowerBrightness;

@@ -738,9 +738,10 @@ TEST_F(RemoteObjects, ScriptsReadWhetherADisplaysModuleIsLinkedAndHearWhenItIsLo
     std::filesystem::create_directories(directory);
     // Its text moves: the frames written find the file gone (a still screen sends nothing).
     const auto scroller = TestDirectory() / "scroller.pxd";
-    std::ofstream(scroller) << R"(<Design UpdateFreq="200"><DisplayItems><DisplayItem>)"
-                               R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="200"/>)"
-                               R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
+    std::ofstream(scroller)
+        << R"(<Design UpdateFreq="200"><DisplayItems><DisplayItem>)"
+           R"(<Position X="0" Y="0" Width="20" Height="1"/><Appearance Mode="RightToLeft" ScrollDelay="200"/>)"
+           R"(<Data Mode="Static" Text="0123456789"/></DisplayItem></DisplayItems></Design>)";
     std::ofstream(configuration(), std::ios::trunc)
         << "<PixteraConfiguration><drivers><driver clsid=\"Pixtera.FileDisplay\" configuration=\"path="
         << (directory / "frames.jsonl").string() << "\"><display active=\"yes\"><queue><queueitem Filename=\""

@@ -74,10 +74,9 @@ public:
 
 // IDisplayLeds is always answered: a display whose driver has none has no LEDs (a count of 0).
 // IDisplayLinkState reads the display's Linked and OutageSince, as the service last asked its driver.
-class ManagedDisplayProxy final
-    : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>, IDisplayLease, IDisplayLeds,
-                       IDisplayLinkState>,
-      private RemoteObject {
+class ManagedDisplayProxy final : public ComObject<ManagedDisplayProxy, DispatchNotImplemented<IManagedDisplay>,
+                                                   IDisplayLease, IDisplayLeds, IDisplayLinkState>,
+                                  private RemoteObject {
 public:
     ManagedDisplayProxy(std::shared_ptr<RemoteSession> session, std::string path)
         : RemoteObject(std::move(session), std::move(path))

@@ -226,8 +226,7 @@ private:
             else if (name == "leds") {
                 std::lock_guard lock(mutex_);
                 leds_ = std::clamp<LONG>(value, 0, static_cast<LONG>(ledStates_.size()));
-            }
-            else if (name == "unicode")
+            } else if (name == "unicode")
                 unicode_ = value != 0;
         }
     }
