@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -37,10 +38,12 @@ constexpr std::size_t kMaxEventBytes = 64;
 constexpr char kWritableByOthers[] = "can be written by other users (chmod go-w)";
 
 // Anyone may write it, or a group other than this user's primary one (on Debian a group of their own).
-bool WritableByOthers(const BoundedFile& file)
+mode_t OthersWriteBits(mode_t mode, gid_t group)
 {
-    return (file.mode & S_IWOTH) || ((file.mode & S_IWGRP) && file.group != getegid());
+    return (mode & S_IWOTH) | (group != getegid() ? mode & S_IWGRP : 0);
 }
+
+bool WritableByOthers(const BoundedFile& file) { return OthersWriteBits(file.mode, file.group) != 0; }
 
 constexpr std::array<std::pair<MenuActionKind, std::string_view>, 15> kActionNames{{
     {MenuActionKind::ShowDesign, "ShowDesign"},
@@ -510,7 +513,17 @@ bool SaveMenu(const Menu& menu, const std::filesystem::path& path, std::string* 
             *error = problem;
         return false;
     }
-    return WriteFileAtomically(path, MenuToText(menu), error);
+    if (!WriteFileAtomically(path, MenuToText(menu), error))
+        return false;
+    // The mode of the file replaced is kept, but not a write bit the reader would refuse it for.
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && OthersWriteBits(info.st_mode, info.st_gid) != 0 &&
+        chmod(path.c_str(), (info.st_mode & 07777) & ~OthersWriteBits(info.st_mode, info.st_gid)) != 0) {
+        if (error)
+            *error = "cannot keep other users from writing it: " + std::string(std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 } // namespace pixtera

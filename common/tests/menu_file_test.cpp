@@ -316,6 +316,23 @@ TEST(MenuWriter, WritesWhatReadsBackTheSame)
     EXPECT_NE(test::FileText(path).find("\n\t<Submenu Label=\"Light\">\n\t\t<Entry"), std::string::npos);
 }
 
+TEST(MenuWriter, WritesOverAFileOthersMayWriteAsOneTheReaderTakes)
+{
+    Menu menu;
+    ASSERT_TRUE(Read(kEveryAction, menu).ok);
+    const auto path = Write("open.pxm", "<Menu/>");
+    std::filesystem::permissions(path, std::filesystem::perms::all);
+    std::string error;
+    ASSERT_TRUE(SaveMenu(menu, path, &error)) << error;
+    Menu back;
+    const MenuReadResult result = LoadMenu(path, back);
+    ASSERT_TRUE(result.ok) << result.problem;
+    EXPECT_EQ(back, menu);
+    const auto kept = std::filesystem::status(path).permissions();
+    EXPECT_EQ(kept & std::filesystem::perms::others_write, std::filesystem::perms::none);
+    EXPECT_EQ(kept & std::filesystem::perms::owner_exec, std::filesystem::perms::owner_exec) << "the rest is kept";
+}
+
 TEST(MenuWriter, RefusesWhatTheReaderWouldRefuse)
 {
     Menu menu{"Top", {}};
