@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Arbitrary bytes as a menu file; a menu that is read must be written and read back the same,
-// and is walked with keys made of the same bytes and drawn on every step.
+// Arbitrary bytes as a menu file; a refusal must be printable, a menu that is read must be
+// written and read back the same, and is walked with keys made of the same bytes and drawn on
+// every step.
 
 #include <pixtera/menu_file.h>
 #include <pixtera/menu_navigator.h>
 #include <pixtera/menu_renderer.h>
+#include <pixtera/platform/codepage.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -32,8 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         }
     }
     Menu menu;
-    if (!LoadMenuFromText(input.substr(0, split), menu, designs).ok)
+    const MenuReadResult read = LoadMenuFromText(input.substr(0, split), menu, designs);
+    if (!read.ok) {
+        // The reason goes into the log on one line: whatever the file held, it is UTF-8 without
+        // a control character.
+        if (FindInvalidUtf8(read.problem) != std::string_view::npos)
+            std::abort();
+        const std::u16string wide = Utf8ToUtf16(read.problem);
+        if (std::any_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }))
+            std::abort();
         return 0;
+    }
     if (!MenuProblem(menu, designs).empty())
         std::abort();
     Menu back;

@@ -9,9 +9,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace pixtera {
@@ -31,6 +34,16 @@ constexpr char kValue[] = "Value";
 constexpr char kProgram[] = "Program";
 constexpr char kEvent[] = "Event";
 constexpr std::size_t kMaxEventBytes = 64;
+// Whoever may write a menu file chooses what its keys run.
+constexpr char kWritableByOthers[] = "can be written by other users (chmod go-w)";
+
+// Anyone may write it, or a group other than this user's primary one (on Debian a group of their own).
+mode_t OthersWriteBits(mode_t mode, gid_t group)
+{
+    return (mode & S_IWOTH) | (group != getegid() ? mode & S_IWGRP : 0);
+}
+
+bool WritableByOthers(const BoundedFile& file) { return OthersWriteBits(file.mode, file.group) != 0; }
 
 constexpr std::array<std::pair<MenuActionKind, std::string_view>, 15> kActionNames{{
     {MenuActionKind::ShowDesign, "ShowDesign"},
@@ -64,9 +77,29 @@ std::vector<std::string_view> ActionAttributes(MenuActionKind kind)
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(Utf8Prefix(text, kMaxMenuLabelBytes)) + "\""; }
 
+bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// For well-formed UTF-8: C0, DEL and C1 (U+0080 to U+009F, which UTF-8 writes as C2 80 to C2 9F).
 bool HasControlCharacter(std::string_view text)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
+            return true;
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+            return true;
+    }
+    return false;
+}
+
+// A refusal goes into the log and a dialog and quotes the file: what the file holds may not
+// break its line or forge another, so control characters and bytes that are no UTF-8 become '?'.
+std::string Printable(std::string_view text)
+{
+    std::u16string wide = Utf8ToUtf16(text);
+    std::replace_if(
+        wide.begin(), wide.end(), [](char16_t c) { return IsControl(c) || c == u'\uFFFD'; }, u'?');
+    return Utf16ToUtf8(wide);
 }
 
 // A text a key hands to a program or a bus: bounded, well-formed, one line.
@@ -325,7 +358,7 @@ private:
         std::string where = "line " + std::to_string(1 + std::count(xml_.begin(), end, '\n'));
         if (label)
             where += ", " + Place(labels_, *label);
-        return {false, where + ": " + problem};
+        return {false, Printable(where + ": " + problem)};
     }
 
     std::string_view xml_;
@@ -396,7 +429,9 @@ MenuReadResult LoadMenu(const std::filesystem::path& path, Menu& menu, const Men
     menu = {};
     // A menu starts programs: a link is not followed, so the file is the one its user wrote.
     const BoundedFile file = ReadBoundedFile(path.string(), kMaxMenuFileBytes, false, FileOwner::ThisUserOrRoot);
-    MenuReadResult result = file ? LoadMenuFromText(file.text, menu, designs) : MenuReadResult{false, file.problem};
+    MenuReadResult result = !file                    ? MenuReadResult{false, file.problem}
+                            : WritableByOthers(file) ? MenuReadResult{false, kWritableByOthers}
+                                                     : LoadMenuFromText(file.text, menu, designs);
     if (!result.ok)
         result.problem = path.string() + ": " + result.problem;
     return result;
@@ -410,7 +445,7 @@ std::string MenuProblem(const Menu& menu, const MenuDesigns& designs)
     std::size_t count = 0;
     VisitEntries(menu, [&](const MenuEntry& entry, const std::vector<std::string>& labels, std::size_t depth) {
         const auto fail = [&](const std::string& what) {
-            problem = Place(labels, entry.label) + ": " + what;
+            problem = Printable(Place(labels, entry.label) + ": " + what);
             return false;
         };
         if (++count > kMaxMenuEntries)
@@ -478,7 +513,17 @@ bool SaveMenu(const Menu& menu, const std::filesystem::path& path, std::string* 
             *error = problem;
         return false;
     }
-    return WriteFileAtomically(path, MenuToText(menu), error);
+    if (!WriteFileAtomically(path, MenuToText(menu), error))
+        return false;
+    // The mode of the file replaced is kept, but not a write bit the reader would refuse it for.
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && OthersWriteBits(info.st_mode, info.st_gid) != 0 &&
+        chmod(path.c_str(), (info.st_mode & 07777) & ~OthersWriteBits(info.st_mode, info.st_gid)) != 0) {
+        if (error)
+            *error = "cannot keep other users from writing it: " + std::string(std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 } // namespace pixtera

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -127,14 +130,53 @@ TEST(MenuReader, RefusesMalformedFilesWithTheirPlace)
     EXPECT_EQ(Refusal(InMenu("<Entry Label=\"x\" Action=\"SetData\" Item=\"Mode\"/>")), "line 1, x: no Value");
     EXPECT_EQ(Refusal(InMenu("<Entry Label=\"x\" Action=\"PublishEvent\" Event=\"a/#\"/>")),
               "line 1, x: the event \"a/#\" holds other than letters, digits, '_', '-', '.'");
-    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"two&#10;lines\" Action=\"Lock\"/>")),
-              "line 1, two\nlines: the label holds a control character");
     EXPECT_EQ(
         Refusal(InMenu("<Entry Label=\"x\" Action=\"RunCommand\" Program=\"ls\"><Argument Value=\"\xff\"/></Entry>")),
         "line 1, x: argument 1 is not UTF-8");
     EXPECT_EQ(Refusal("<Menu Colour=\"red\"/>"), "line 1: unknown attribute Colour");
     EXPECT_EQ(Refusal(InMenu("<Entry Label=\"" + std::string(81, 'x') + "\" Action=\"Lock\"/>")),
               "line 1, " + std::string(80, 'x') + ": the label is longer than 80 bytes");
+}
+
+// A refusal is logged and shown in a dialog: what it quotes of the file stays on its one line
+// and is UTF-8, so a file cannot forge a log line or a terminal's escape sequence.
+TEST(MenuReader, RefusalsQuoteTheFilePrintably)
+{
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"two&#10;lines\" Action=\"Lock\"/>")),
+              "line 1, two?lines: the label holds a control character");
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"&#27;[2Jx\" Action=\"Lock\"/>")),
+              "line 1, ?[2Jx: the label holds a control character");
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"a\xff"
+                             "b\" Action=\"Lock\"/>")),
+              "line 1, a?b: the label is not UTF-8");
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"x\" Action=\"Lock&#10;pixtera2: forged\"/>")),
+              "line 1, x: unknown action \"Lock?pixtera2: forged\"");
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"x\" Action=\"Lock\" \xfe\xff=\"1\"/>")),
+              "line 1, x: unknown attribute ??");
+    EXPECT_EQ(Refusal(InMenu("<Submenu Label=\"S&#13;\"><Entry Label=\"x\" Action=\"Nope\"/></Submenu>")),
+              "line 1, S?: the label holds a control character");
+
+    MenuAction lock;
+    lock.kind = MenuActionKind::Lock;
+    Menu edited{"Top", {{"one\ntwo", false, {}, lock}}};
+    EXPECT_EQ(MenuProblem(edited), "one?two: the label holds a control character");
+}
+
+// DEL and the C1 controls (U+0080 to U+009F: NEL breaks a line) are control characters as much
+// as those below a blank; U+00A0 and beyond are text.
+TEST(MenuReader, RefusesEveryControlCharacter)
+{
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"a\x7f\" Action=\"Lock\"/>")),
+              "line 1, a?: the label holds a control character");
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"x\" Action=\"SetData\" Item=\"Mode\" Value=\"a\xc2\x85z\"/>")),
+              "line 1, x: the value holds a control character");
+    EXPECT_EQ(Refusal(InMenu("<Entry Label=\"x\" Action=\"RunCommand\" Program=\"ls\">"
+                             "<Argument Value=\"\xc2\x9f\"/></Entry>")),
+              "line 1, x: argument 1 holds a control character");
+    Menu menu;
+    const MenuReadResult text = Read(InMenu("<Entry Label=\"\xc2\xa0\xc2\xbfQu\xc3\xa9?\" Action=\"Lock\"/>"), menu);
+    ASSERT_TRUE(text.ok) << text.problem;
+    EXPECT_EQ(menu.entries.front().label, "\xc2\xa0\xc2\xbfQu\xc3\xa9?");
 }
 
 TEST(MenuReader, ChecksDesignsAgainstTheQueue)
@@ -216,6 +258,28 @@ TEST(MenuReader, ReadsOnlyARegularFileOfItsOwn)
     EXPECT_TRUE(fifo.Returns([&] { result = LoadMenu(fifo.path(), menu); }));
     EXPECT_EQ(result.problem, fifo.path().string() + ": is not a regular file");
 
+    // Whoever may write the file chooses what its keys run.
+    const auto shared = Write("shared.pxm", kEveryAction);
+    std::filesystem::permissions(shared, std::filesystem::perms::others_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(LoadMenu(shared, menu).problem, shared.string() + ": can be written by other users (chmod go-w)");
+    EXPECT_TRUE(menu.entries.empty());
+    std::filesystem::permissions(shared, std::filesystem::perms::others_write, std::filesystem::perm_options::remove);
+    // The user's primary group (on Debian their own) may write it; another group may not.
+    std::filesystem::permissions(shared, std::filesystem::perms::group_write, std::filesystem::perm_options::add);
+    ASSERT_EQ(chown(shared.c_str(), static_cast<uid_t>(-1), getegid()), 0);
+    EXPECT_TRUE(LoadMenu(shared, menu).ok);
+    // Root may give it any group; a user one of their others.
+    gid_t other = geteuid() == 0 ? 65534 : getegid();
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(getgroups(0, nullptr), 0)));
+    groups.resize(static_cast<std::size_t>(std::max(getgroups(static_cast<int>(groups.size()), groups.data()), 0)));
+    for (gid_t group : groups)
+        if (group != getegid())
+            other = group;
+    if (other != getegid()) {
+        ASSERT_EQ(chown(shared.c_str(), static_cast<uid_t>(-1), other), 0);
+        EXPECT_EQ(LoadMenu(shared, menu).problem, shared.string() + ": can be written by other users (chmod go-w)");
+    }
+
     const auto broken = Write("broken.pxm", "<Menu>\n\n<Entry Label=\"x\" Action=\"Nope\"/></Menu>");
     EXPECT_EQ(LoadMenu(broken, menu).problem, broken.string() + ": line 3, x: unknown action \"Nope\"");
 }
@@ -250,6 +314,23 @@ TEST(MenuWriter, WritesWhatReadsBackTheSame)
     EXPECT_EQ(back, menu);
     // One tag a line, as the designs are written.
     EXPECT_NE(test::FileText(path).find("\n\t<Submenu Label=\"Light\">\n\t\t<Entry"), std::string::npos);
+}
+
+TEST(MenuWriter, WritesOverAFileOthersMayWriteAsOneTheReaderTakes)
+{
+    Menu menu;
+    ASSERT_TRUE(Read(kEveryAction, menu).ok);
+    const auto path = Write("open.pxm", "<Menu/>");
+    std::filesystem::permissions(path, std::filesystem::perms::all);
+    std::string error;
+    ASSERT_TRUE(SaveMenu(menu, path, &error)) << error;
+    Menu back;
+    const MenuReadResult result = LoadMenu(path, back);
+    ASSERT_TRUE(result.ok) << result.problem;
+    EXPECT_EQ(back, menu);
+    const auto kept = std::filesystem::status(path).permissions();
+    EXPECT_EQ(kept & std::filesystem::perms::others_write, std::filesystem::perms::none);
+    EXPECT_EQ(kept & std::filesystem::perms::owner_exec, std::filesystem::perms::owner_exec) << "the rest is kept";
 }
 
 TEST(MenuWriter, RefusesWhatTheReaderWouldRefuse)

@@ -40,6 +40,16 @@ std::string Trimmed(const std::string& text)
     return text.substr(begin, end - begin + 1);
 }
 
+// Key names are ASCII: anything else a line holds is shown as '?', so that whoever writes the
+// file cannot put an escape sequence or a byte that is no UTF-8 into the log.
+std::string Printable(std::string text)
+{
+    for (char& c : text)
+        if (c < 0x20 || c > 0x7E)
+            c = '?';
+    return text;
+}
+
 } // namespace
 
 KeysFile::KeysFile(std::string path, std::string name, std::function<void(LONG key)> pressed)
@@ -231,7 +241,7 @@ void KeysFile::TakeLine()
     if (const auto key = KeyFromName(name))
         pressed_(*key);
     else
-        Warn("name", "names a key there is not: \"" + name +
+        Warn("name", "names a key there is not: \"" + Printable(name) +
                          "\" (keys are Up, Down, Left, Right, Enter, Escape, F1-F8, Raw:0x41); such lines are skipped");
 }
 

@@ -193,5 +193,15 @@ TEST(DisplayMenu, AFailureShowsForItsTimeOverTheMenuAndCutToTheRows)
     EXPECT_FALSE(menu.Deadline());
 }
 
+TEST(DisplayMenu, ALongFailureIsCutBetweenCharactersNeverInOne)
+{
+    DisplayMenu menu(WithMenu(Entries(3)), 4);
+    // 258 bytes: the cut at 256 falls inside the "é", which must not show as a stray '?'.
+    menu.ShowFailure(std::string(255, 'a') + "\xc3\xa9z");
+    const auto rows = menu.Frame(64, DisplayMenu::Clock::now());
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[3], std::string(63, 'a') + " ");
+}
+
 } // namespace
 } // namespace pixtera

@@ -241,6 +241,38 @@ TEST_F(MenuService, ABlankedDisplayStaysDarkAndItsKeysDoNothing)
     EXPECT_TRUE(ShowsDesign("two")) << Shown();
 }
 
+// A lent display (the designer's preview) or a stopped one: nobody sees what its keys would do, so
+// they do nothing of its own, then or when it runs again; an open menu closes with it.
+TEST_F(MenuService, KeysWhileTheDisplayIsStoppedDoNothingThenOrLater)
+{
+    WriteMenu(kPanel);
+    ASSERT_TRUE(LoadWithMenu());
+    ASSERT_TRUE(ShowsDesign("one")) << Shown();
+    const auto display = displays->Displays()[0];
+    // Keys that would walk to Uptime and answer its question.
+    const auto runUptime = [&] {
+        for (LONG key : {kKeyEnter, kKeyDown, kKeyDown, kKeyEnter, kKeyEnter})
+            display->HandKey(key, kKeyPressed);
+    };
+
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    runUptime();
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(ShowsDesign("one")) << "the menu did not open for a key pressed while stopped\n" << Shown();
+
+    Press("Enter\n");
+    ASSERT_TRUE(Shows("Panel        1/4|>Three")) << Shown();
+    ASSERT_EQ(display->StopOutput(), S_OK);
+    for (LONG key : {kKeyDown, kKeyDown, kKeyEnter, kKeyEnter})
+        display->HandKey(key, kKeyPressed);
+    ASSERT_EQ(display->StartOutput(), S_OK);
+    ASSERT_TRUE(ShowsDesign("one")) << "the menu closed with the display\n" << Shown();
+
+    Press("Right\n");
+    ASSERT_TRUE(ShowsDesign("two")) << Shown();
+    EXPECT_EQ(StartsOf(MenuActionKind::RunCommand), 0);
+}
+
 struct RefusedMenu {
     const char* name;
     std::string text;

@@ -233,6 +233,20 @@ TEST_F(FileDisplayKeys, KeyNamesFromAFifoArriveAndNonsenseIsSkippedWithOneMessag
     EXPECT_TRUE(KeysAre({"Up", "F2", "Raw:0x41", "Enter", "Escape"}));
 }
 
+TEST_F(FileDisplayKeys, ANonsenseLineIsQuotedInTheLogPrintably)
+{
+    ASSERT_EQ(mkfifo(keys.c_str(), 0600), 0);
+    Configure("path=" + path.string());
+    UniqueFd writer = FifoWriter();
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(WriteAll(writer.get(), "\x1b[2J\xff\x7f"
+                                       "bogus\rEnter\nEnter\n"));
+    EXPECT_TRUE(KeysAre({"Enter"})) << log.Text();
+    EXPECT_TRUE(log.Contains("names a key there is not: \"?[2J??bogus?Enter\"")) << log.Text();
+    EXPECT_FALSE(log.Contains("\x1b")) << log.Text();
+    EXPECT_FALSE(log.Contains("\xff")) << log.Text();
+}
+
 TEST_F(FileDisplayKeys, AFileIsFollowedFromItsEndAndFromTheStartWhenMadeAgain)
 {
     std::ofstream(keys) << "Left\n";

@@ -267,6 +267,10 @@ HRESULT ManagedDisplay::StartOutput()
     for (auto& item : queue_)
         item->Start(own_, runtime_);
     stop_.ResetEvent();
+    // A key that slipped in while stopping is not this start's.
+    if (menu_)
+        menu_->Close();
+    outputRuns_ = true;
     refreshThread_ = Thread(kPluginThreadStack, [this] { RefreshThread(); });
     running_ = true;
     return S_OK;
@@ -277,9 +281,13 @@ HRESULT ManagedDisplay::StopOutput()
     std::lock_guard lock(mutex_);
     if (!running_)
         return S_OK;
+    outputRuns_ = false;
     stop_.Set();
     stopped_.Wait(INFINITE);
     refreshThread_.join();
+    // The refresh thread is gone: the menu is ours to close, so a borrower's return shows the queue.
+    if (menu_)
+        menu_->Close();
     for (auto& item : queue_)
         item->Stop();
     running_ = false;
@@ -311,7 +319,7 @@ void ManagedDisplay::HandKey(LONG key, LONG action)
     // LCDd's clients hear of presses only; while the menu is open no client's screen shows.
     if (!menuOpen && action != kKeyReleased && !clients_.empty() && HandScreenKey(key))
         return;
-    if (!menu_ || blanked_)
+    if (!menu_ || blanked_ || !outputRuns_)
         return;
     switch (menu_->Key(key, action)) {
     case DisplayMenu::KeyUse::PreviousDesign: StepDesign(-1); break;

@@ -71,7 +71,7 @@ public:
     // A key pressed on this display, any thread but the refresh thread. While the menu is closed a
     // screen source whose screen shows (or that holds the key) takes it first; otherwise it is
     // the display's: its binding, or the open menu's. Keys do nothing of the display's own while
-    // it is blanked, where nobody sees what they would do.
+    // it is blanked, stopped or lent, where nobody sees what they would do.
     void HandKey(LONG key, LONG action);
     // Shows the queue's entry `delta` places after the one shown (or asked for), round the ends,
     // and the rotation goes on from there. Any thread but the refresh thread.
@@ -263,6 +263,9 @@ private:
     std::mutex observerMutex_; // guards observer_
     std::function<void()> observer_;
     std::shared_ptr<DisplayMenu> menu_; // set up once, before the output runs; shared with late answers
+    // Whether the refresh thread runs: a key pressed while the display is stopped or lent does
+    // nothing of its own, not even later, when nobody watches.
+    std::atomic<bool> outputRuns_{false};
     MenuServices menuServices_; // set up with menu_
     std::atomic<LONG> lastQueueItem_{-1}; // the last queue entry shown (the one under the menu)
     std::atomic<LONG> brightness_{100}; // the last set; what BrightnessUp and Down step from

@@ -71,8 +71,8 @@ DisplayMenu::KeyUse DisplayMenu::Key(LONG key, LONG action)
 
 void DisplayMenu::ShowFailure(std::string text)
 {
-    if (text.size() > kMaxFailureBytes)
-        text.resize(kMaxFailureBytes);
+    // Between characters: a cut inside one would show as a '?' the message never had.
+    text.resize(Utf8Prefix(text, kMaxFailureBytes).size());
     {
         std::lock_guard lock(mutex_);
         failure_ = std::move(text);

@@ -69,6 +69,7 @@ struct BoundedFile {
     std::string problem; // why nothing was read; empty when the file was read
     bool longer = false; // the file holds more than was read
     mode_t mode = 0; // the file's type and permissions, as read
+    gid_t group = 0; // the file's group, as read
 
     explicit operator bool() const { return problem.empty(); }
 };
@@ -85,6 +86,7 @@ inline BoundedFile ReadBoundedFile(const std::string& path, std::size_t maxBytes
         return file;
     }
     file.mode = checked.info.st_mode;
+    file.group = checked.info.st_gid;
     file.longer = static_cast<std::size_t>(checked.info.st_size) > maxBytes;
     file.text.resize(std::min(static_cast<std::size_t>(checked.info.st_size), maxBytes));
     std::size_t got = 0;
