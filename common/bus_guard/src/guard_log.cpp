@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/bus/guard_log.h>
 
-#include <pixtera/platform/codepage.h>
 #include <pixtera/platform/event_log.h>
+#include <pixtera/platform/utf8_only.h>
 
 #include <new>
 
@@ -33,22 +33,6 @@ std::string Described(const std::exception_ptr& thrown)
         return "an unknown exception";
     }
 }
-
-namespace {
-
-// Each byte that is not UTF-8 made '?': the bus sends no answer whose error text is not UTF-8,
-// and its caller would wait as on a dead server.
-std::string Utf8Only(std::string_view text)
-{
-    std::string valid;
-    for (std::size_t bad = FindInvalidUtf8(text); bad != std::string_view::npos; bad = FindInvalidUtf8(text)) {
-        valid.append(text.substr(0, bad)).push_back('?');
-        text.remove_prefix(bad + 1);
-    }
-    return valid.append(text);
-}
-
-} // namespace
 
 void GuardLog::Say(const std::string& sender, const std::string& line) noexcept
 {

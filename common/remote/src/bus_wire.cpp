@@ -3,6 +3,7 @@
 #include <pixtera/remote/bus_wire.h>
 
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/utf8_only.h>
 
 #include <array>
 #include <cstdio>
@@ -38,18 +39,6 @@ bool ServerGone(std::string_view name)
         if (name == gone)
             return true;
     return false;
-}
-
-// An error's text must be UTF-8, or the bus sends no answer at all and its caller waits as on a
-// dead server: each byte that is not becomes '?'.
-std::string Utf8Only(std::string_view text)
-{
-    std::string valid;
-    for (std::size_t bad = FindInvalidUtf8(text); bad != std::string_view::npos; bad = FindInvalidUtf8(text)) {
-        valid.append(text.substr(0, bad)).push_back('?');
-        text.remove_prefix(bad + 1);
-    }
-    return valid.append(text);
 }
 
 } // namespace
