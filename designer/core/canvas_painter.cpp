@@ -175,7 +175,6 @@ void CanvasPainter::PaintCells(QImage& target, const std::vector<CellGlyph>& cel
     // Cells narrower than a glyph (a module's 5-dot cells) drop the glyph's blank left column
     // rather than the character's right one.
     const int skipped = std::clamp(kGlyphColumns - geometry_.cellWidth, 0, 1);
-    static constexpr Glyph kNothing{};
     for (int row = 0; row < geometry_.rows && !view.isNull(); ++row) {
         for (int column = 0; column < geometry_.columns; ++column) {
             const std::size_t at = static_cast<std::size_t>(row * geometry_.columns + column);
