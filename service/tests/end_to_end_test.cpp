@@ -58,13 +58,13 @@ TEST(EndToEnd, TheServiceShowsTheGreetingThenItsQueueInAFileDisplay)
     EXPECT_EQ(service.Wait(), 0);
 
     ASSERT_EQ(lines.size(), 13u);
-    EXPECT_EQ(Operation(lines[0]), R"("op":"Write","frame":"     Welcome  to          Pixtera       "})");
+    EXPECT_EQ(Operation(lines[0]), R"("op":"WriteUnicode","frame":"     Welcome  to          Pixtera       "})");
     EXPECT_EQ(Operation(lines[1]), R"("op":"SetCustomChar","code":0,"rows":[31,31,31,31,31,31,31,31]})");
     EXPECT_EQ(Operation(lines[8]), R"("op":"SetCustomChar","code":7,"rows":[0,31,31,31,31,31,31,31]})");
     EXPECT_EQ(Operation(lines[9]), R"("op":"SetBackground","file":"/bg/first.png"})");
-    EXPECT_EQ(Operation(lines[10]), R"("op":"Write","frame":"                            first       "})");
+    EXPECT_EQ(Operation(lines[10]), R"("op":"WriteUnicode","frame":"                            first       "})");
     EXPECT_EQ(Operation(lines[11]), R"("op":"SetBackground","file":"/bg/second.png"})");
-    EXPECT_EQ(Operation(lines[12]), R"("op":"Write","frame":"                           second       "})");
+    EXPECT_EQ(Operation(lines[12]), R"("op":"WriteUnicode","frame":"                           second       "})");
     EXPECT_EQ(lines[0].rfind("{\"t\":", 0), 0u);
 
     std::ifstream frame(output.string() + ".frame");

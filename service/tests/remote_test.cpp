@@ -357,7 +357,7 @@ TEST_F(RemoteObjects, ScriptsSetBusDataItemsThatShowOnTheDisplay)
 
     ASSERT_EQ(set("weather", sdbus::Variant(std::string("sunny"))), "ok");
     EXPECT_TRUE(Eventually([&] {
-        return FileText(frames).find(R"("op":"Write","frame":"sunny)") != std::string::npos;
+        return FileText(frames).find(R"("op":"WriteUnicode","frame":"sunny)") != std::string::npos;
     })) << "shown at the display's next update";
 
     EXPECT_EQ(set("rain", sdbus::Variant(int32_t{1})),
@@ -701,7 +701,7 @@ TEST_F(RemoteObjects, ScriptsJumpToAQueueItemAndHearWhichOneShows)
 
     display->callMethod("ShowQueueItem").onInterface(bus::kManagedDisplay).withArguments(int32_t{2}, std::uint32_t{60});
     EXPECT_TRUE(Eventually([&] {
-        return FileText(frames).find(R"("op":"Write","frame":"third)") != std::string::npos;
+        return FileText(frames).find(R"("op":"WriteUnicode","frame":"third)") != std::string::npos;
     })) << "shown at once, an hour before its turn";
     EXPECT_EQ(shown(), 2);
     EXPECT_TRUE(Eventually([&] {
