@@ -1,43 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "utf8_text.h"
 
+#include <pixtera/platform/utf8_decode.h>
+
 namespace pixtera::lcdproc {
-namespace {
 
-bool Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-} // namespace
-
-char32_t NextCodePoint(std::string_view s, std::size_t& at)
-{
-    const auto lead = static_cast<unsigned char>(s[at++]);
-    if (lead < 0x80)
-        return lead;
-    int extra = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if ((lead & 0xE0) == 0xC0)
-        extra = 1, c = lead & 0x1F, least = 0x80;
-    else if ((lead & 0xF0) == 0xE0)
-        extra = 2, c = lead & 0x0F, least = 0x800;
-    else if ((lead & 0xF8) == 0xF0)
-        extra = 3, c = lead & 0x07, least = 0x10000;
-    else
-        return kReplacementCharacter;
-    const std::size_t start = at;
-    for (int i = 0; i < extra; ++i) {
-        if (at >= s.size() || !Continuation(s[at])) {
-            at = start;
-            return kReplacementCharacter;
-        }
-        c = c << 6 | (static_cast<unsigned char>(s[at++]) & 0x3F);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        at = start;
-        return kReplacementCharacter;
-    }
-    return c;
-}
+char32_t NextCodePoint(std::string_view s, std::size_t& at) { return DecodeUtf8(s, at); }
 
 std::u32string CodePoints(std::string_view utf8)
 {

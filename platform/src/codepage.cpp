@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <pixtera/platform/codepage.h>
+#include <pixtera/platform/utf8_decode.h>
 
 #include <array>
 
@@ -30,7 +31,30 @@ char Char16ToAnsi(char16_t c)
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at `pos`, advancing it; malformed input yields U+FFFD for one byte.
+// Decodes one code point at `pos` of UTF-16, advancing it; lone surrogates yield U+FFFD.
+char32_t DecodeUtf16(std::u16string_view s, std::size_t& pos)
+{
+    const char16_t unit = s[pos++];
+    if (unit < 0xD800 || unit > 0xDFFF)
+        return unit;
+    if (unit <= 0xDBFF && pos < s.size() && s[pos] >= 0xDC00 && s[pos] <= 0xDFFF)
+        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (s[pos++] - 0xDC00);
+    return kReplacement;
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp)
+{
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+} // namespace
+
 char32_t DecodeUtf8(std::string_view s, std::size_t& pos)
 {
     const auto lead = static_cast<unsigned char>(s[pos++]);
@@ -62,30 +86,6 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& pos)
     }
     return cp;
 }
-
-// Decodes one code point at `pos` of UTF-16, advancing it; lone surrogates yield U+FFFD.
-char32_t DecodeUtf16(std::u16string_view s, std::size_t& pos)
-{
-    const char16_t unit = s[pos++];
-    if (unit < 0xD800 || unit > 0xDFFF)
-        return unit;
-    if (unit <= 0xDBFF && pos < s.size() && s[pos] >= 0xDC00 && s[pos] <= 0xDFFF)
-        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (s[pos++] - 0xDC00);
-    return kReplacement;
-}
-
-void AppendUtf16(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-}
-
-} // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8)
 {
