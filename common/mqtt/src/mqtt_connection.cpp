@@ -344,6 +344,8 @@ private:
     {
         accepted_ = true;
         acceptedAt_ = Clock::now();
+        // Said before anyone can see the connection, so the line is there once connected() is.
+        outages_.Accepted(Address());
         std::vector<std::string> patterns;
         {
             std::lock_guard lock(mutex_);
@@ -351,7 +353,6 @@ private:
             patterns = patterns_;
         }
         SubscribeTo(patterns);
-        outages_.Accepted(Address());
         if (handlers_.connected)
             Guarded("a new connection", handlers_.connected);
     }
