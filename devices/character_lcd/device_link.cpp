@@ -115,9 +115,11 @@ bool DeviceLink::WriteAll(std::string_view bytes, std::string& error)
         const std::size_t chunk = std::min(bytes.size(), kLargestWrite);
         // A socket stands in for the device in tests: its closed peer must fail the write, not
         // raise SIGPIPE.
-        ssize_t written = send(fd_, bytes.data(), chunk, MSG_NOSIGNAL);
-        if (written < 0 && errno == ENOTSOCK)
+        ssize_t written = notSocket_ ? -1 : send(fd_, bytes.data(), chunk, MSG_NOSIGNAL);
+        if (notSocket_ || (written < 0 && errno == ENOTSOCK)) {
+            notSocket_ = true; // a tty: a failed send before every write would double the calls
             written = write(fd_, bytes.data(), chunk);
+        }
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -206,7 +208,9 @@ bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string&
                 ++traffic_.transfers;
             }
         } else if (!i2c_) {
-            if (!WriteAll(segment.bytes, error))
+            // A serial line has no messages: what goes without a pause between goes in one write.
+            unsent_.append(segment.bytes);
+            if (segment.pause.count() > 0 && !FlushSerial(error))
                 return false;
         } else {
             if (!segment.bytes.empty())
@@ -219,7 +223,16 @@ bool DeviceLink::Send(const LinkBatch& batch, const Sleeper& sleep, std::string&
         }
         Wait(segment, sleep, ready);
     }
+    if (!i2c_ && !usb_)
+        return FlushSerial(error);
     return SendI2c(pending, error);
+}
+
+bool DeviceLink::FlushSerial(std::string& error)
+{
+    const bool written = WriteAll(unsent_, error);
+    unsent_.clear();
+    return written;
 }
 
 bool DeviceLink::WriteMessage(std::string_view message)

@@ -78,6 +78,7 @@ public:
           i2c_(std::move(other.i2c_)),
           usb_(std::move(other.usb_)),
           combined_(other.combined_),
+          notSocket_(other.notSocket_),
           traffic_(other.traffic_)
     {
     }
@@ -87,6 +88,7 @@ public:
         std::swap(i2c_, other.i2c_);
         std::swap(usb_, other.usb_);
         std::swap(combined_, other.combined_);
+        std::swap(notSocket_, other.notSocket_);
         std::swap(traffic_, other.traffic_);
         return *this;
     }
@@ -114,6 +116,7 @@ public:
 
 private:
     bool WriteAll(std::string_view bytes, std::string& error);
+    bool FlushSerial(std::string& error);
     bool SendI2c(std::span<const std::string_view> messages, std::string& error);
     void Wait(const LinkBatch::Segment& segment, const Sleeper& sleep, const ReadyProbe& ready);
 
@@ -121,6 +124,8 @@ private:
     std::unique_ptr<I2cTransfer> i2c_;
     std::unique_ptr<MessageTransfer> usb_;
     bool combined_ = true; // until the adapter refuses a combined transfer
+    bool notSocket_ = false; // known once a send was refused
+    std::string unsent_; // a serial batch's bytes up to its next pause; keeps its storage
     LinkTraffic traffic_;
 };
 

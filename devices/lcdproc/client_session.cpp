@@ -126,16 +126,25 @@ void ClientSession::AssignText(std::string& utf8, std::string_view text) const
     // Codes below 32 would be the display's user characters, never a client's to pick; C1
     // controls have no glyph.
     auto shown = [](char32_t c) -> char32_t { return c < 32 ? U' ' : c >= 0x80 && c < 0xA0 ? U'?' : c; };
+    // Printable ASCII, nearly every text, is the same in both and in UTF-8: copied a run at once.
+    auto asciiRun = [](std::string_view bytes, std::size_t at) {
+        const std::size_t from = at;
+        while (at < bytes.size() && bytes[at] >= 32 && static_cast<unsigned char>(bytes[at]) < 0x80)
+            ++at;
+        return at - from;
+    };
     utf8.clear();
-    if (utf8_) {
-        // Cut in bytes of input, as a Latin-1 client's; each malformed byte is U+FFFD.
-        const std::string_view cut = Utf8Prefix(text, limits_.text);
-        for (std::size_t at = 0; at < cut.size();)
+    // Cut in bytes of input, as a Latin-1 client's; each malformed UTF-8 byte is U+FFFD.
+    const std::string_view cut = utf8_ ? Utf8Prefix(text, limits_.text) : text.substr(0, limits_.text);
+    for (std::size_t at = 0; at < cut.size();) {
+        if (const std::size_t run = asciiRun(cut, at)) {
+            utf8.append(cut.substr(at, run));
+            at += run;
+        } else if (utf8_) {
             AppendUtf8(utf8, shown(NextCodePoint(cut, at)));
-    } else {
-        // Latin-1 bytes are the code points U+0000-U+00FF.
-        for (char byte : text.substr(0, limits_.text))
-            AppendUtf8(utf8, shown(static_cast<unsigned char>(byte)));
+        } else { // Latin-1 bytes are the code points U+0000-U+00FF
+            AppendUtf8(utf8, shown(static_cast<unsigned char>(cut[at++])));
+        }
     }
 }
 

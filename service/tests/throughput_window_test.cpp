@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A display's traffic a second on the bus: a window opens with a frame and shuts a second after
-// the last, a value goes out only when it changed, a still screen is announced once as zeros and
-// then costs no timer; the driver's measure of a frame is counted once however often it is read.
+// the last (while frames come, the next one need not be told), a value goes out only when it
+// changed, a still screen is announced once as zeros and then costs no timer; the driver's
+// measure of a frame is counted once however often it is read.
 
 #include "frame_tally.h"
 #include "throughput_window.h"
@@ -50,6 +51,7 @@ TEST(ThroughputWindow, AStillScreenHasNoTimerAndIsAnnouncedOnceAsZeros)
     EXPECT_EQ(window.deadline(), start + 1s);
     EXPECT_FALSE(window.Due(start + 999ms));
     totals = {13, 1300, 700};
+    EXPECT_FALSE(window.EndsWith(totals)) << "frames came: the observer need not hear of the next";
     auto announced = window.Close(start + 1s, totals);
     ASSERT_TRUE(announced);
     EXPECT_EQ(*announced, (Throughput{10, 1000, 700})) << "what came before it was watched is not counted";
@@ -59,6 +61,7 @@ TEST(ThroughputWindow, AStillScreenHasNoTimerAndIsAnnouncedOnceAsZeros)
     announced = window.Close(start + 2s + 250ms, totals);
     ASSERT_TRUE(announced);
     EXPECT_EQ(*announced, (Throughput{4, 400, 700}));
+    EXPECT_TRUE(window.EndsWith(totals)) << "a quiet second: the next frame must open a window";
     announced = window.Close(start + 3s + 250ms, totals);
     ASSERT_TRUE(announced) << "going still is announced";
     EXPECT_EQ(*announced, (Throughput{0, 0, 700}));

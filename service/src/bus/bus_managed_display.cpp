@@ -221,7 +221,12 @@ std::optional<ThroughputWindow::Clock::time_point> BusServer::EmitThroughput()
                 it = throughput_.erase(it); // a display that went: nothing to measure
                 continue;
             }
-            const auto changed = window.Close(now, displays[static_cast<std::size_t>(index)]->TakeTrafficTotals());
+            ManagedDisplay& display = *displays[static_cast<std::size_t>(index)];
+            // A window that goes on needs no word of the next frame; one that ends does.
+            TrafficTotals totals = display.TrafficTotalsNow();
+            if (window.EndsWith(totals))
+                totals = display.TakeTrafficTotals();
+            const auto changed = window.Close(now, totals);
             if (const auto object = displays_.find(index); changed && object != displays_.end())
                 object->second->emitPropertiesChangedSignal(bus::kManagedDisplay, {"Throughput"});
         }

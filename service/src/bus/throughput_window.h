@@ -58,6 +58,8 @@ public:
         return rate;
     }
     const Throughput& announced() const { return announced_; }
+    // Whether closing with these totals ends the window: no frame since the last close.
+    bool EndsWith(const TrafficTotals& totals) const { return totals.frames == base_.frames; }
 
 private:
     static std::int32_t PerSecond(std::uint64_t count, Clock::duration elapsed)

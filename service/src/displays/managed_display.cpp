@@ -791,6 +791,11 @@ TrafficTotals ManagedDisplay::TakeTrafficTotals()
 {
     // First: a frame written while the totals are read is observed again, not lost.
     frameNoticed_ = false;
+    return TrafficTotalsNow();
+}
+
+TrafficTotals ManagedDisplay::TrafficTotalsNow()
+{
     return tally_.Totals(traffic_ ? std::optional<FrameTraffic>(lastFrameTraffic()) : std::nullopt);
 }
 

@@ -142,6 +142,8 @@ public:
     void ObserveFrames(std::function<void()> observer);
     // The frames and bytes written since the display started; the next frame is observed again.
     TrafficTotals TakeTrafficTotals();
+    // The same without observing again: while frames keep coming, the observer need not be woken.
+    TrafficTotals TrafficTotalsNow();
 
     // The driver's LEDs (IDisplayLeds, managed_display_leds.cpp): each one's state and the states
     // it can show; none from a driver without, or one that failed.
