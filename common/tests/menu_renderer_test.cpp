@@ -2,13 +2,14 @@
 // A menu drawn on the sizes of display people have: 16x2, 20x4, 40x2, and one row.
 
 #include <pixtera/menu_renderer.h>
+#include <pixtera/virtual_display.h>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace pixtera;
-using Frame = std::vector<std::string>;
+using Frame = std::vector<std::u32string>;
 
 Menu Panel()
 {
@@ -28,12 +29,14 @@ Menu Panel()
     return menu;
 }
 
-// Rows written without their trailing blanks, padded here to the width.
+// Rows written in UTF-8 without their trailing blanks, padded here to the width.
 Frame Rows(std::size_t columns, std::initializer_list<std::string> rows)
 {
     Frame frame;
-    for (const auto& row : rows)
-        frame.push_back(row + std::string(columns - row.size(), ' '));
+    for (const auto& row : rows) {
+        frame.push_back(CellsOfUtf8(row));
+        frame.back().resize(columns, U' ');
+    }
     return frame;
 }
 
@@ -70,7 +73,7 @@ TEST(MenuRenderer, DrawsA40x2Display)
     EXPECT_EQ(RenderMenu(menu, {{1}, 1, 0, true}, 40, 2), Rows(40, {"Reboot?", "Enter=yes Esc=no"}));
 }
 
-TEST(MenuRenderer, CutsTextsToTheWidthInTheDisplaysCodePage)
+TEST(MenuRenderer, CutsTextsToTheWidthInAnyLanguage)
 {
     Menu menu;
     ASSERT_TRUE(LoadMenuFromText(R"(<Menu Title="Settings and more things">
@@ -81,9 +84,8 @@ TEST(MenuRenderer, CutsTextsToTheWidthInTheDisplaysCodePage)
                                  menu)
                     .ok);
     EXPECT_EQ(RenderMenu(menu, {}, 16, 2), Rows(16, {"Settings and 1/3", ">A very long lab"}));
-    // One byte a character: the label's ü and € are Windows-1252's 0xFC and 0x80.
-    EXPECT_EQ(RenderMenu(menu, {{}, 1, 0, false}, 16, 2), Rows(16, {"Settings and 2/3", ">K\xFC"
-                                                                                        "che \x80"}));
+    // A cell a character, whatever its bytes: the module's character set is the writer's to meet.
+    EXPECT_EQ(RenderMenu(menu, {{}, 1, 0, false}, 16, 2), Rows(16, {"Settings and 2/3", ">Küche €"}));
     EXPECT_EQ(RenderMenu(menu, {{}, 2, 0, true}, 16, 2), Rows(16, {"Run Run a comman", "Enter=yes Esc=no"}));
     EXPECT_EQ(RenderMenu(menu, {{}, 2, 0, true}, 8, 2), Rows(8, {"Run Run ", "Enter=ye"}));
     // Too narrow for the place: the title alone.
@@ -91,6 +93,9 @@ TEST(MenuRenderer, CutsTextsToTheWidthInTheDisplaysCodePage)
 
     Menu designed{"Tab\there", {{"line\nbreak", false, {}, {}}}}; // as a designer might hand it over
     EXPECT_EQ(RenderMenu(designed, {}, 12, 2), Rows(12, {"Tab here", ">line break"}));
+    Menu russian{"Меню настроек дисплея", {{"Яркость\u0085\x7F", false, {}, {}}}};
+    EXPECT_EQ(RenderMenu(russian, {}, 16, 2), Rows(16, {"Меню настроек ди", ">Яркость"}))
+        << "Cyrillic cut by letters; C1 controls and DEL are no glyphs";
 }
 
 TEST(MenuRenderer, DrawsOneRowAndOddStates)
@@ -99,7 +104,7 @@ TEST(MenuRenderer, DrawsOneRowAndOddStates)
     EXPECT_EQ(RenderMenu(menu, {{}, 1, 0, false}, 16, 1), Rows(16, {">System"})) << "no title on one row";
     EXPECT_EQ(RenderMenu(menu, {{1}, 0, 0, true}, 16, 1), Rows(16, {"Run Uptime?"}));
     EXPECT_TRUE(RenderMenu(menu, {}, 16, 0).empty());
-    EXPECT_EQ(RenderMenu(menu, {}, 0, 2), Frame(2, ""));
+    EXPECT_EQ(RenderMenu(menu, {}, 0, 2), Frame(2, U""));
     // A state from before the menu file changed: a path no longer there shows the top level, a
     // cursor past the end the last entry.
     EXPECT_EQ(RenderMenu(menu, {{7, 1}, 9, 9, false}, 16, 2), Rows(16, {"Panel        5/5", ">Five"}));

@@ -2,7 +2,6 @@
 #include "menu_walk.h"
 
 #include <pixtera/menu_renderer.h>
-#include <pixtera/platform/codepage.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,12 +9,10 @@
 namespace pixtera::designer {
 namespace {
 
-std::string Row(std::string_view utf8, std::size_t columns)
+std::u32string Row(std::string_view utf8, std::size_t columns)
 {
-    std::string text = Utf8ToAnsi(utf8);
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
-    text.resize(columns, ' ');
+    std::u32string text = MenuText(utf8);
+    text.resize(columns, U' ');
     return text;
 }
 
@@ -47,21 +44,21 @@ bool MenuWalk::Key(LONG key, bool repeat)
     return wasDone || step.kind != MenuStep::Kind::Nothing;
 }
 
-std::string MenuWalk::Frame() const
+std::u32string MenuWalk::Frame() const
 {
     if (!navigator_.IsOpen())
         return {};
-    std::string frame;
+    std::u32string frame;
     if (!done_.empty()) {
         if (rows_ == 1) {
             frame = Row(done_ + ": done", columns_);
         } else {
             frame = Row(done_, columns_) + Row(kMenuPreviewDone, columns_);
-            frame.resize(rows_ * columns_, ' ');
+            frame.resize(rows_ * columns_, U' ');
         }
         return frame;
     }
-    for (const std::string& row : RenderMenu(*menu_, navigator_.state(), columns_, rows_))
+    for (const std::u32string& row : RenderMenu(*menu_, navigator_.state(), columns_, rows_))
         frame += row;
     return frame;
 }

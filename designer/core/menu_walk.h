@@ -24,9 +24,9 @@ public:
     // Enter opens a closed menu. True when the key changed what shows.
     bool Key(LONG key, bool repeat);
     bool open() const { return navigator_.IsOpen(); }
-    // What shows instead of the design: rows x columns codes of the display's code page, row
-    // after row; empty while the menu is closed.
-    std::string Frame() const;
+    // What shows instead of the design: rows x columns cells, a code point each, row after row;
+    // empty while the menu is closed.
+    std::u32string Frame() const;
     // The label of the action just done, shown until the next key or until this is called.
     const std::string& done() const { return done_; }
     void ClearDone() { done_.clear(); }

@@ -50,8 +50,8 @@ void PreviewWidget::PaintNow()
     if (image_.size() != size())
         image_ = QImage(size(), QImage::Format_RGB32);
     FitWalk();
-    if (const std::string menu = walk_ ? walk_->Frame() : std::string(); !menu.empty())
-        painter_.Paint(image_, std::u32string_view(CellsOfAnsi(menu)));
+    if (const std::u32string menu = walk_ ? walk_->Frame() : std::u32string(); !menu.empty())
+        painter_.Paint(image_, std::u32string_view(menu));
     else
         painter_.Paint(image_, std::u32string_view(cells_));
 }
@@ -78,8 +78,8 @@ void PreviewWidget::FitWalk()
 
 std::string PreviewWidget::shownFrame() const
 {
-    std::string menu = walk_ ? walk_->Frame() : std::string();
-    return menu.empty() ? frame_ : menu;
+    const std::u32string menu = walk_ ? walk_->Frame() : std::u32string();
+    return menu.empty() ? frame_ : AnsiOfCells(menu);
 }
 
 bool PreviewWidget::WalkKey(const QKeyEvent& event)

@@ -8,6 +8,7 @@
 #include "key_bindings.h"
 
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/virtual_display.h>
 
 #include <gtest/gtest.h>
 
@@ -41,8 +42,8 @@ MenuSettings WithMenu(std::shared_ptr<const Menu> menu, std::chrono::millisecond
 // The row with the cursor's mark.
 std::string Chosen(const DisplayMenu& menu, DisplayMenu::Clock::time_point now)
 {
-    for (const std::string& row : menu.Frame(16, now))
-        if (row.starts_with(">"))
+    for (const std::u32string& cells : menu.Frame(16, now))
+        if (const std::string row = Utf8OfCells(cells); row.starts_with(">"))
             return row.substr(1, row.find(' ') - 1);
     return "(none)";
 }
@@ -91,7 +92,7 @@ TEST(DisplayMenu, DesignKeysAreTheCallersAndEnterOpensTheMenuOnlyWithOne)
     const auto steps = menu.Step(now);
     EXPECT_TRUE(steps.changed);
     EXPECT_TRUE(steps.actions.empty()) << "Right opens submenus only; a held Enter answers nothing";
-    EXPECT_EQ(menu.Frame(16, now)[0].substr(0, 5), "Panel");
+    EXPECT_EQ(Utf8OfCells(menu.Frame(16, now)[0]).substr(0, 5), "Panel");
     EXPECT_EQ(Chosen(menu, now), "E0");
 }
 
@@ -134,7 +135,7 @@ TEST(DisplayMenu, ActionsAreAnsweredOnceAndShowingADesignClosesTheMenu)
     menu.Step(now);
     menu.Key(kKeyEnter, kKeyPressed);
     EXPECT_TRUE(menu.Step(now).actions.empty()) << "asked first";
-    EXPECT_EQ(menu.Frame(16, now)[1], "Enter=yes Esc=no");
+    EXPECT_EQ(Utf8OfCells(menu.Frame(16, now)[1]), "Enter=yes Esc=no");
     menu.Key(kKeyEnter, kKeyPressed);
     auto steps = menu.Step(now);
     ASSERT_EQ(steps.actions.size(), 1u);
@@ -185,8 +186,8 @@ TEST(DisplayMenu, AFailureShowsForItsTimeOverTheMenuAndCutToTheRows)
     EXPECT_TRUE(menu.Showing(now)) << "even with the menu closed";
     const auto rows = menu.Frame(16, now);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], "Refused: not aut");
-    EXPECT_EQ(rows[1], "horized by polki");
+    EXPECT_EQ(Utf8OfCells(rows[0]), "Refused: not aut");
+    EXPECT_EQ(Utf8OfCells(rows[1]), "horized by polki");
     ASSERT_TRUE(menu.Deadline());
     EXPECT_FALSE(menu.Showing(*menu.Deadline()));
     EXPECT_TRUE(menu.Step(*menu.Deadline()).changed);
@@ -200,7 +201,7 @@ TEST(DisplayMenu, ALongFailureIsCutBetweenCharactersNeverInOne)
     menu.ShowFailure(std::string(255, 'a') + "\xc3\xa9z");
     const auto rows = menu.Frame(64, DisplayMenu::Clock::now());
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[3], std::string(63, 'a') + " ");
+    EXPECT_EQ(Utf8OfCells(rows[3]), std::string(63, 'a') + " ");
 }
 
 } // namespace

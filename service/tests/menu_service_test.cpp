@@ -110,12 +110,11 @@ protected:
         std::ifstream in(screen + ".frame");
         std::stringstream text;
         text << in.rdbuf();
-        const std::string file = text.str();
         std::string rows;
-        for (std::size_t row = 0; (row + 1) * 17 <= file.size(); ++row) {
-            std::string line = file.substr(row * 17, 16);
+        std::string line;
+        for (bool first = true; std::getline(text, line); first = false) {
             line.erase(line.find_last_not_of(' ') + 1);
-            rows += (row ? "|" : "") + line;
+            rows += (first ? "" : "|") + line;
         }
         return rows;
     }
@@ -193,6 +192,21 @@ TEST_F(MenuService, EnterDownEnterAsksThenSetsTheItemOnceAndEscapeGoesBackToTheQ
 
     Press("Escape\n");
     EXPECT_TRUE(ShowsDesign("two")) << "back to the design under the menu\n" << Shown();
+}
+
+TEST_F(MenuService, AMenuInAnyLanguageShowsItsOwnLetters)
+{
+    WriteMenu(R"(<Menu Title="Меню">
+  <Entry Label="Яркость" Action="BacklightToggle"/>
+  <Entry Label="Küche €" Action="Lock"/>
+</Menu>
+)");
+    ASSERT_TRUE(LoadWithMenu());
+    ASSERT_TRUE(ShowsDesign("one")) << Shown();
+    Press("Enter\n");
+    EXPECT_TRUE(Shows("Меню         1/2|>Яркость")) << "a letter a cell, not the code page's '?'\n" << Shown();
+    Press("Down\n");
+    EXPECT_TRUE(Shows("Меню         2/2|>Küche €")) << Shown();
 }
 
 TEST_F(MenuService, ShowDesignShowsItAndTheIdleTimeClosesTheMenu)

@@ -14,17 +14,21 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pixtera {
 
-inline constexpr char kMenuCursorMark = '>';
+inline constexpr char32_t kMenuCursorMark = U'>';
 inline constexpr char kMenuAnswers[] = "Enter=yes Esc=no";
 inline constexpr char kMenuEmptyLevel[] = "(empty)";
 
-// `rows` texts of exactly `columns` characters each, in the display's code page (Windows-1252);
-// texts cut to the width, codes below 32 (the module's own characters) shown as blanks.
-std::vector<std::string> RenderMenu(const Menu& menu, const MenuState& state, std::size_t columns, std::size_t rows);
+// `rows` rows of exactly `columns` cells each, a code point a cell, for any language the display
+// can show; texts cut to the width.
+std::vector<std::u32string> RenderMenu(const Menu& menu, const MenuState& state, std::size_t columns, std::size_t rows);
+
+// A text of the menu as its cells: control codes (below 32 the module's own characters) blank.
+std::u32string MenuText(std::string_view utf8);
 
 // The question asked before the entry's action: "Run Uptime?" for a command, "Reboot?" else.
 std::string MenuQuestion(const MenuEntry& entry);

@@ -36,7 +36,8 @@ TEST(DeviceLink, ASerialBatchIsOneWriteUpToEachPause)
     const int module = ends[1];
 
     LinkBatch batch;
-    batch.Add("\xFE" "G");
+    batch.Add("\xFE"
+              "G");
     batch.Break(); // a message boundary means nothing on a serial line
     batch.Add("ab");
     batch.Pause(2ms);
@@ -44,15 +45,20 @@ TEST(DeviceLink, ASerialBatchIsOneWriteUpToEachPause)
     batch.Add('e');
     std::vector<std::vector<std::string>> atPauses;
     std::string error;
-    ASSERT_TRUE(link.Send(batch, [&](std::chrono::microseconds) { atPauses.push_back(Messages(module)); }, error))
+    ASSERT_TRUE(link.Send(
+        batch, [&](std::chrono::microseconds) { atPauses.push_back(Messages(module)); }, error))
         << error;
     ASSERT_EQ(atPauses.size(), 1u);
-    EXPECT_EQ(atPauses[0], std::vector<std::string>{"\xFE" "Gab"}) << "before the pause, in one write";
+    EXPECT_EQ(atPauses[0], std::vector<std::string>{"\xFE"
+                                                    "Gab"})
+        << "before the pause, in one write";
     EXPECT_EQ(Messages(module), std::vector<std::string>{"cde"});
     EXPECT_EQ(link.traffic().bytes, 7u);
 
     close(module);
-    EXPECT_FALSE(link.Send(batch, [](std::chrono::microseconds) {}, error)) << "a module gone fails the batch";
+    EXPECT_FALSE(link.Send(
+        batch, [](std::chrono::microseconds) {}, error))
+        << "a module gone fails the batch";
     EXPECT_FALSE(error.empty());
 }
 

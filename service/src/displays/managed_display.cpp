@@ -671,9 +671,9 @@ ManagedDisplay::Showing ManagedDisplay::ShowMenu(std::u32string& lastFrame, bool
         now = DisplayMenu::Clock::now();
         if (!menu_->Showing(now))
             return Showing::Shown;
-        std::u32string frame; // drawn in Windows-1252, as the menu renderer draws
-        for (const std::string& row : menu_->Frame(columns, now))
-            frame += CellsOfAnsi(row);
+        std::u32string frame;
+        for (const std::u32string& row : menu_->Frame(columns, now))
+            frame += row;
         if ((!anyFrame || !SameFrame(frame, lastFrame)) && (WriteOwnFrame(frame) || !driver_)) {
             lastFrame = frame;
             anyFrame = true;

@@ -139,7 +139,7 @@ bool DisplayMenu::Showing(Clock::time_point now) const
     return !failure_.empty() && now < failureUntil_;
 }
 
-std::vector<std::string> DisplayMenu::Frame(std::size_t columns, Clock::time_point now) const
+std::vector<std::u32string> DisplayMenu::Frame(std::size_t columns, Clock::time_point now) const
 {
     std::string failure;
     {
@@ -149,15 +149,12 @@ std::vector<std::string> DisplayMenu::Frame(std::size_t columns, Clock::time_poi
     }
     if (failure.empty() && navigator_ && navigator_->IsOpen())
         return RenderMenu(navigator_->menu(), navigator_->state(), columns, rows_);
-    // The failure cut into the rows, in the display's code page; control characters as blanks.
-    std::string text = Utf16ToAnsi(Utf8ToUtf16(failure));
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 32)
-            c = ' ';
-    std::vector<std::string> rows;
+    // The failure cut into the rows.
+    const std::u32string text = MenuText(failure);
+    std::vector<std::u32string> rows;
     for (std::size_t row = 0; row < rows_; ++row) {
-        std::string line = row * columns < text.size() ? text.substr(row * columns, columns) : std::string();
-        line.resize(columns, ' ');
+        std::u32string line = row * columns < text.size() ? text.substr(row * columns, columns) : std::u32string();
+        line.resize(columns, U' ');
         rows.push_back(std::move(line));
     }
     return rows;
