@@ -46,6 +46,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetLed(LONG index, LONG state) override
     {
+        // Two sets of one LED reach the writer in the order they were recorded, so that what the
+        // property says and what the module shows end the same.
+        std::lock_guard order(setMutex_);
         {
             std::lock_guard lock(ledMutex_);
             if (!Within(index) || !LedCanShow(layout_.states[static_cast<std::size_t>(index)], state))
@@ -71,6 +74,7 @@ protected:
 private:
     bool Within(LONG index) const { return index >= 0 && static_cast<std::size_t>(index) < layout_.states.size(); }
 
+    std::mutex setMutex_; // held by a SetLed from its record to its hand-over, taken before ledMutex_
     std::mutex ledMutex_; // guards layout_ and shown_
     LedLayout layout_;
     std::vector<LONG> shown_; // what each was last set to
