@@ -12,8 +12,10 @@
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/described_settings.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/key_input.h>
 #include <pixtera/sdk/plugin_module.h>
+#include <pixtera/sdk/unicode_frame.h>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -75,7 +77,7 @@ private:
 };
 
 class TerminalDisplay final
-    : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, KeyInput,
+    : public ComObject<TerminalDisplay, CharacterGridDriver, IDisplayPower, IDisplayUnicodeFrame, KeyInput,
                        ConfigurablePlugin<TerminalDisplay>, DescribedSettings<TerminalDisplay>> {
 public:
     static constexpr SettingDescription kSettings[] = {
@@ -104,12 +106,9 @@ public:
         Screen().DefineCharacter(static_cast<int>(code), {r0, r1, r2, r3, r4, r5, r6, r7});
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override
-    {
-        std::lock_guard lock(mutex_);
-        WriteAll(OutputFd(), Screen().Draw(BstrView(frame)));
-        return S_OK;
-    }
+    // Windows-1252 frames come as UTF-16 of one unit a cell, so both are the same code points.
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override { return Draw(frame); }
+    HRESULT STDMETHODCALLTYPE WriteUnicode(BSTR frame) override { return Draw(frame); }
 
     // IDisplayPower: an unlit module is drawn dimmed.
     HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
@@ -143,6 +142,14 @@ public:
     }
 
 private:
+    HRESULT Draw(BSTR frame)
+    {
+        const std::u16string_view text = BstrView(frame);
+        std::lock_guard lock(mutex_);
+        WriteAll(OutputFd(), Screen().Draw(lcd::FrameCells(text, text.size())));
+        return S_OK;
+    }
+
     int OutputFd()
     {
         if (fd_ >= 0)

@@ -3,12 +3,36 @@
 
 #include <pixtera/platform/codepage.h>
 
-#include <algorithm>
+#include <cwchar>
+#include <locale.h>
+#include <memory>
+#include <type_traits>
 
 namespace pixtera {
 namespace {
 
 constexpr int kFirstRow = 1; // the frame's top border is on the terminal's first line
+
+// No cell a frame can hold: marks a cell to be drawn again.
+constexpr char32_t kRedraw = 0xFFFFFFFF;
+
+struct LocaleFree {
+    void operator()(locale_t locale) const { freelocale(locale); }
+};
+
+// How many columns a terminal gives the code point (2 for East Asian wide ones, 0 for combining
+// marks, -1 for none), as a UTF-8 terminal counts them, whatever the service's own locale.
+int TerminalColumns(char32_t c)
+{
+    static const std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFree> utf8(
+        newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{}));
+    if (!utf8)
+        return 1;
+    const locale_t previous = uselocale(utf8.get());
+    const int columns = wcwidth(static_cast<wchar_t>(c));
+    uselocale(previous);
+    return columns;
+}
 
 std::string MoveTo(int row, int column) // 1-based, as the terminal counts
 {
@@ -59,16 +83,22 @@ void TerminalScreen::DefineCharacter(int code, const std::array<std::uint8_t, 8>
     // Cells already showing the character are drawn again with its new look.
     for (auto& cell : shown_)
         if (cell < 16 && static_cast<std::size_t>(cell & 7) == index)
-            cell = u'\uFFFF';
+            cell = kRedraw;
 }
 
-std::string TerminalScreen::Cell(char16_t c) const
+std::string TerminalScreen::Cell(char32_t c) const
 {
     if (c < 16)
         return glyphs_[c & 7]; // codes 0-7 and 8-15 are the user characters
-    if (c < 32)
+    if (c < 32 || (c >= 0x7F && c < 0xA0)) // C1 too: some terminals take U+009B as CSI
         return "?";
-    return Utf16ToUtf8(std::u16string_view(&c, 1));
+    if (c < 0x7F)
+        return std::string(1, static_cast<char>(c));
+    if (TerminalColumns(c) != 1)
+        return "?";
+    std::string utf8;
+    AppendUtf8(utf8, c);
+    return utf8;
 }
 
 std::string TerminalScreen::ColourOn() const
@@ -88,7 +118,7 @@ std::string TerminalScreen::Border() const
     return "+" + std::string(static_cast<std::size_t>(geometry_.columns), '-') + "+";
 }
 
-std::string TerminalScreen::PlainFrame(const std::u16string& frame) const
+std::string TerminalScreen::PlainFrame(const std::u32string& frame) const
 {
     std::string text = Border() + "\n";
     for (int row = 0; row < geometry_.rows; ++row) {
@@ -100,7 +130,7 @@ std::string TerminalScreen::PlainFrame(const std::u16string& frame) const
     return text + Border() + "\n";
 }
 
-std::string TerminalScreen::FirstDraw(const std::u16string& frame)
+std::string TerminalScreen::FirstDraw(const std::u32string& frame)
 {
     // Clear the screen, draw the module at the top and keep everything else (the service's
     // messages) scrolling in the lines below it.
@@ -118,7 +148,7 @@ std::string TerminalScreen::FirstDraw(const std::u16string& frame)
     return out;
 }
 
-std::string TerminalScreen::Update(const std::u16string& frame)
+std::string TerminalScreen::Update(const std::u32string& frame)
 {
     std::string out = "\x1b"
                       "7"; // keep the cursor where the messages are written
@@ -151,18 +181,18 @@ std::string TerminalScreen::SetLit(bool lit)
     lit_ = lit;
     if (!terminal_ || !drawn_)
         return {};
-    const std::u16string cells = shown_;
-    shown_.assign(shown_.size(), u'\uFFFF'); // every cell differs: all are drawn again
+    const std::u32string cells = shown_;
+    shown_.assign(shown_.size(), kRedraw); // every cell differs: all are drawn again
     std::string out = Update(cells);
     shown_ = cells;
     return out;
 }
 
-std::string TerminalScreen::Draw(std::u16string_view frame)
+std::string TerminalScreen::Draw(std::u32string_view frame)
 {
     // Frames of another size are cut or padded to the display's.
-    std::u16string cells(frame.substr(0, static_cast<std::size_t>(geometry_.columns * geometry_.rows)));
-    cells.resize(static_cast<std::size_t>(geometry_.columns * geometry_.rows), u' ');
+    std::u32string cells(frame.substr(0, static_cast<std::size_t>(geometry_.columns * geometry_.rows)));
+    cells.resize(static_cast<std::size_t>(geometry_.columns * geometry_.rows), U' ');
     std::string out;
     if (!terminal_)
         out = PlainFrame(cells);

@@ -22,9 +22,10 @@ public:
 
     TerminalScreen(Geometry geometry, bool terminal, ModuleColour colour, int terminalRows = 0);
 
-    // The bytes to send for a new frame (rows x columns characters of Windows-1252, given as
-    // UTF-16 code units as the driver receives them).
-    std::string Draw(std::u16string_view frame);
+    // The bytes to send for a new frame: rows x columns cells, a code point each (1-15 the user
+    // characters). A cell the terminal cannot show one column wide, and every control code, is
+    // drawn as '?': the frame stays in its border, and no text reaches the terminal as a command.
+    std::string Draw(std::u32string_view frame);
     // Defines user character `code` (0-7) from its eight pixel rows.
     void DefineCharacter(int code, const std::array<std::uint8_t, 8>& rows);
     // The module's backlight: off draws the cells dimmed. The bytes that redraw them.
@@ -36,10 +37,10 @@ public:
     std::string_view Glyph(int code) const { return glyphs_[static_cast<std::size_t>(code & 7)]; }
 
 private:
-    std::string Cell(char16_t c) const;
-    std::string FirstDraw(const std::u16string& frame);
-    std::string Update(const std::u16string& frame);
-    std::string PlainFrame(const std::u16string& frame) const;
+    std::string Cell(char32_t c) const;
+    std::string FirstDraw(const std::u32string& frame);
+    std::string Update(const std::u32string& frame);
+    std::string PlainFrame(const std::u32string& frame) const;
     std::string Border() const;
     std::string ColourOn() const;
 
@@ -48,7 +49,7 @@ private:
     ModuleColour colour_;
     int terminalRows_;
     std::array<std::string, 8> glyphs_;
-    std::u16string shown_;
+    std::u32string shown_;
     bool drawn_ = false;
     bool lit_ = true;
 };

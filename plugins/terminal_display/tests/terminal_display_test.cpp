@@ -5,6 +5,7 @@
 #include <pixtera/platform/event_log.h>
 #include <pixtera/platform/unique_fd.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/plugin_module.h>
 
 #include <fcntl.h>
@@ -51,6 +52,18 @@ TEST_F(TerminalDisplayPlugin, WithoutATerminalFramesArePrintedAsText)
     std::stringstream content;
     content << in.rdbuf();
     EXPECT_EQ(content.str(), "+---+\n|a\u2588b|\n+---+\n");
+}
+
+TEST_F(TerminalDisplayPlugin, TakesUnicodeFramesWithAPairOfSurrogatesAsOneCell)
+{
+    info->Configure(BString("columns=3;rows=1;tty=" + output.string()).get());
+    const auto unicode = display.As<IDisplayUnicodeFrame>();
+    ASSERT_TRUE(unicode);
+    ASSERT_EQ(unicode->WriteUnicode(BString(std::u16string(u"\u0416\U0001D400z")).get()), S_OK);
+    std::ifstream in(output);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), "+---+\n|\u0416\U0001D400z|\n+---+\n");
 }
 
 } // namespace

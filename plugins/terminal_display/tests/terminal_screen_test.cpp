@@ -11,8 +11,8 @@ using pixtera::TerminalScreen;
 TEST(TerminalScreen, WithoutATerminalEveryFrameIsPrintedAsText)
 {
     TerminalScreen screen({4, 2}, false, ModuleColour::Blue);
-    EXPECT_EQ(screen.Draw(u"Hi  ab\u00e9\u20ac"), "+----+\n|Hi  |\n|ab\u00e9\u20ac|\n+----+\n");
-    EXPECT_EQ(screen.Draw(u"Hi  ab\u00e9\u20ac"), "+----+\n|Hi  |\n|ab\u00e9\u20ac|\n+----+\n")
+    EXPECT_EQ(screen.Draw(U"Hi  ab\u00e9\u20ac"), "+----+\n|Hi  |\n|ab\u00e9\u20ac|\n+----+\n");
+    EXPECT_EQ(screen.Draw(U"Hi  ab\u00e9\u20ac"), "+----+\n|Hi  |\n|ab\u00e9\u20ac|\n+----+\n")
         << "plain output repeats unchanged frames: the service sends only changed ones";
     EXPECT_EQ(screen.Restore(), "");
 }
@@ -25,24 +25,24 @@ TEST(TerminalScreen, UserCharactersAreDrawnAsBlocksOfTheirShape)
     screen.DefineCharacter(7, {31, 31, 31, 31, 31, 31, 31, 31});
     screen.DefineCharacter(5, {0, 0, 0, 0, 0, 0, 31, 31});
     screen.DefineCharacter(6, {31, 0, 31, 0, 31, 0, 0, 0});
-    const char16_t frame[] = {8, 3, 15, 13, 14};
-    EXPECT_EQ(screen.Draw(std::u16string_view(frame, 5)), "+-----+\n|\u2594\u2580\u2588\u2582\u2592|\n+-----+\n");
+    const char32_t frame[] = {8, 3, 15, 13, 14};
+    EXPECT_EQ(screen.Draw(std::u32string_view(frame, 5)), "+-----+\n|\u2594\u2580\u2588\u2582\u2592|\n+-----+\n");
     EXPECT_EQ(screen.Glyph(8), "\u2594") << "codes 8-15 are the characters 0-7";
 }
 
 TEST(TerminalScreen, OnATerminalTheFirstFrameDrawsTheModuleAndLaterOnesOnlyChangedCells)
 {
     TerminalScreen screen({4, 2}, true, ModuleColour::None, 24);
-    const std::string first = screen.Draw(u"abcdefgh");
+    const std::string first = screen.Draw(U"abcdefgh");
     EXPECT_NE(first.find("\x1b[2J"), std::string::npos);
     EXPECT_NE(first.find("|abcd\x1b[0m|"), std::string::npos);
     EXPECT_NE(first.find("\x1b[5;24r"), std::string::npos) << "messages scroll below the module";
 
-    const std::string update = screen.Draw(u"abXdefgY");
+    const std::string update = screen.Draw(U"abXdefgY");
     EXPECT_EQ(update, "\x1b"
                       "7\x1b[2;4HX\x1b[0m\x1b[3;5HY\x1b[0m\x1b"
                       "8");
-    EXPECT_EQ(screen.Draw(u"abXdefgY"), "\x1b"
+    EXPECT_EQ(screen.Draw(U"abXdefgY"), "\x1b"
                                         "7\x1b"
                                         "8")
         << "nothing changed, nothing drawn";
@@ -55,19 +55,29 @@ TEST(TerminalScreen, OnATerminalTheFirstFrameDrawsTheModuleAndLaterOnesOnlyChang
 TEST(TerminalScreen, ColoursAndRedefinedCharactersAreRedrawn)
 {
     TerminalScreen screen({2, 1}, true, ModuleColour::Green, 0);
-    const char16_t frame[] = {8, u'x'};
-    EXPECT_NE(screen.Draw(std::u16string_view(frame, 2)).find("\x1b[30;42m\u2588x"), std::string::npos);
+    const char32_t frame[] = {8, u'x'};
+    EXPECT_NE(screen.Draw(std::u32string_view(frame, 2)).find("\x1b[30;42m\u2588x"), std::string::npos);
     screen.DefineCharacter(0, {0, 0, 0, 0, 0, 0, 0, 31});
-    EXPECT_EQ(screen.Draw(std::u16string_view(frame, 2)), "\x1b"
+    EXPECT_EQ(screen.Draw(std::u32string_view(frame, 2)), "\x1b"
                                                           "7\x1b[2;2H\x1b[30;42m\u2581\x1b[0m\x1b"
                                                           "8");
+}
+
+TEST(TerminalScreen, AnyLetterOneColumnWideShowsAndNothingElseReachesTheTerminal)
+{
+    TerminalScreen screen({8, 1}, false, ModuleColour::None);
+    // Cyrillic and a letter beyond the first plane show; a wide ideograph, an emoji and a lone
+    // combining mark would push the border; C1 controls (U+009B is CSI to some terminals) and DEL
+    // are commands, not text.
+    EXPECT_EQ(screen.Draw(U"\u0416\U0001D400\u4E2D\U0001F600\u0301\u009B\u007F\u00E9"),
+              "+--------+\n|\u0416\U0001D400?????\u00E9|\n+--------+\n");
 }
 
 TEST(TerminalScreen, FramesOfAnotherSizeAreCutOrPadded)
 {
     TerminalScreen screen({3, 1}, false, ModuleColour::None);
-    EXPECT_EQ(screen.Draw(u"abcdef"), "+---+\n|abc|\n+---+\n");
-    EXPECT_EQ(screen.Draw(u"a"), "+---+\n|a  |\n+---+\n");
+    EXPECT_EQ(screen.Draw(U"abcdef"), "+---+\n|abc|\n+---+\n");
+    EXPECT_EQ(screen.Draw(U"a"), "+---+\n|a  |\n+---+\n");
 }
 
 } // namespace
