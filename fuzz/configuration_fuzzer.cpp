@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes as pixtera2.xml: loaded (no plug-ins are registered, so only parsing counts),
-// then a queue is written into it.
+// each driver element's keys and menu read as a display would take them (a menu file lies beside
+// it), then a queue is written into it.
 
 #include "configuration_loader.h"
 #include "data_manager.h"
+#include "display_keys_settings.h"
 #include "display_manager.h"
 #include "driver_manager.h"
 #include "queue_writer.h"
@@ -25,6 +27,11 @@ std::filesystem::path Directory()
         const std::filesystem::path made = mkdtemp(pattern);
         setenv("PIXTERA_REGISTRY", (made / "registry.db").c_str(), 1);
         pixtera::SetLogCapture([](std::string_view) {});
+        std::ofstream(made / "panel.pxm") << R"(<Menu Title="Panel">
+  <Entry Label="A" Action="ShowDesign" Design="a.pxd"/>
+  <Submenu Label="More"><Entry Label="Up" Action="RunCommand" Program="uptime" Confirm="yes"/></Submenu>
+</Menu>
+)";
         return made;
     }();
     return directory;
@@ -42,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     auto values = MakeComObject<DataManager>(drivers);
     auto displays = MakeComObject<DisplayManager>(DisplayRuntime{*values, SystemClock()});
     LoadConfigurationFile(path, *drivers, *values, *displays);
+    if (const ConfigurationDocument file = LoadConfigurationDocument(path))
+        for (const auto& selected : file.document.select_nodes(config::kDriverPath))
+            ReadDisplayKeys(selected.node(), path, {"a.pxd"});
     // The queue of the driver element the first byte picks, known by its own attributes.
     const int element = size > 0 ? data[0] % 4 : 0;
     QueueOrigin origin{path, element, "", ""};
