@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "terminal_screen.h"
 
-#include <pixtera/platform/codepage.h>
+#include "terminal_columns.h"
 
-#include <cwchar>
-#include <locale.h>
-#include <memory>
-#include <type_traits>
+#include <pixtera/platform/codepage.h>
 
 namespace pixtera {
 namespace {
@@ -15,24 +12,6 @@ constexpr int kFirstRow = 1; // the frame's top border is on the terminal's firs
 
 // No cell a frame can hold: marks a cell to be drawn again.
 constexpr char32_t kRedraw = 0xFFFFFFFF;
-
-struct LocaleFree {
-    void operator()(locale_t locale) const { freelocale(locale); }
-};
-
-// How many columns a terminal gives the code point (2 for East Asian wide ones, 0 for combining
-// marks, -1 for none), as a UTF-8 terminal counts them, whatever the service's own locale.
-int TerminalColumns(char32_t c)
-{
-    static const std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFree> utf8(
-        newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{}));
-    if (!utf8)
-        return 1;
-    const locale_t previous = uselocale(utf8.get());
-    const int columns = wcwidth(static_cast<wchar_t>(c));
-    uselocale(previous);
-    return columns;
-}
 
 std::string MoveTo(int row, int column) // 1-based, as the terminal counts
 {
@@ -94,7 +73,7 @@ std::string TerminalScreen::Cell(char32_t c) const
         return "?";
     if (c < 0x7F)
         return std::string(1, static_cast<char>(c));
-    if (TerminalColumns(c) != 1)
+    if (TerminalColumns(c, Utf8Locale()) != 1)
         return "?";
     std::string utf8;
     AppendUtf8(utf8, c);

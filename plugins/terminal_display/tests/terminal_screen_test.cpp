@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "terminal_columns.h"
 #include "terminal_screen.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,9 @@
 namespace {
 
 using pixtera::ModuleColour;
+using pixtera::TerminalColumns;
 using pixtera::TerminalScreen;
+using pixtera::Utf8Locale;
 
 TEST(TerminalScreen, WithoutATerminalEveryFrameIsPrintedAsText)
 {
@@ -71,6 +74,38 @@ TEST(TerminalScreen, AnyLetterOneColumnWideShowsAndNothingElseReachesTheTerminal
     // are commands, not text.
     EXPECT_EQ(screen.Draw(U"\u0416\U0001D400\u4E2D\U0001F600\u0301\u009B\u007F\u00E9"),
               "+--------+\n|\u0416\U0001D400?????\u00E9|\n+--------+\n");
+}
+
+TEST(TerminalScreen, TextThatWouldMoveTheCursorOrReorderTheRowIsNeverSent)
+{
+    if (!Utf8Locale())
+        GTEST_SKIP() << "no C.UTF-8 here; the fallback is tested below";
+    TerminalScreen screen({14, 1}, false, ModuleColour::None);
+    // Bidi embeddings, overrides and isolates, line and paragraph separators, a BOM, joiners, a
+    // variation selector, non-characters, a tag and a skin tone: each a cell of its own, none of
+    // them drawn, so the border stays and the text around them keeps its order.
+    EXPECT_EQ(screen.Draw(U"\u202A\u202E\u2066\u2069\u2028\u2029\uFEFF\u200D\u200B\uFE0F\uFFFF\uFFFE"
+                          U"\U000E0041\U0001F3FB"),
+              "+--------------+\n|??????????????|\n+--------------+\n");
+    EXPECT_EQ(screen.Draw(U"\uE000\uFFFD\x1b[2J\x9b"
+                          U"31m"),
+              "+--------------+\n|\uE000\uFFFD?[2J?31m    |\n+--------------+\n")
+        << "a private-use icon and the replacement sign are one column; ESC and CSI are not sent";
+}
+
+TEST(TerminalScreen, WithoutAUtf8LocaleOnlyLettersKnownToBeNarrowAreDrawn)
+{
+    // Where the system has no C.UTF-8 nothing can be asked; a guess of one column for everything
+    // let wide ideographs push the border and bidi overrides reorder the row.
+    for (const char32_t c : {U'\u4E2D', U'\U0001F600', U'\u0301', U'\u202E', U'\u2066', U'\u200D', U'\u2028', U'\uFEFF',
+                             U'\uFE0F', U'\uFFFF', U'\u00AD', U'\u1100', U'\U000E0041'})
+        EXPECT_NE(TerminalColumns(c, nullptr), 1) << "U+" << std::hex << static_cast<unsigned>(c);
+    for (const char32_t c : {U'A', U'\u00E9', U'\u0416', U'\u03A9', U'\u0151'})
+        EXPECT_EQ(TerminalColumns(c, nullptr), 1) << "U+" << std::hex << static_cast<unsigned>(c);
+    if (Utf8Locale()) {
+        EXPECT_EQ(TerminalColumns(U'\u4E2D', Utf8Locale()), 2);
+        EXPECT_EQ(TerminalColumns(U'\u0E01', Utf8Locale()), 1) << "with the locale, any narrow letter";
+    }
 }
 
 TEST(TerminalScreen, FramesOfAnotherSizeAreCutOrPadded)
