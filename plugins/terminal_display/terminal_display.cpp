@@ -21,6 +21,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -107,8 +108,9 @@ public:
         return S_OK;
     }
     // Windows-1252 frames come as UTF-16 of one unit a cell, so both are the same code points.
-    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override { return Draw(frame); }
-    HRESULT STDMETHODCALLTYPE WriteUnicode(BSTR frame) override { return Draw(frame); }
+    HRESULT STDMETHODCALLTYPE Write(BSTR frame) override { return Draw(frame, false); }
+    // Unicode frames number the user characters 1-15: a NUL is a blank, as every module shows it.
+    HRESULT STDMETHODCALLTYPE WriteUnicode(BSTR frame) override { return Draw(frame, true); }
 
     // IDisplayPower: an unlit module is drawn dimmed.
     HRESULT STDMETHODCALLTYPE SetBacklight(VARIANT_BOOL on) override
@@ -142,11 +144,14 @@ public:
     }
 
 private:
-    HRESULT Draw(BSTR frame)
+    HRESULT Draw(BSTR frame, bool nulIsBlank)
     {
         const std::u16string_view text = BstrView(frame);
         std::lock_guard lock(mutex_);
-        WriteAll(OutputFd(), Screen().Draw(lcd::FrameCells(text, text.size())));
+        std::u32string cells = lcd::FrameCells(text, text.size());
+        if (nulIsBlank)
+            std::replace(cells.begin(), cells.end(), U'\0', U' ');
+        WriteAll(OutputFd(), Screen().Draw(cells));
         return S_OK;
     }
 

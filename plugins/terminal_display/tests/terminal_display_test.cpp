@@ -66,6 +66,20 @@ TEST_F(TerminalDisplayPlugin, TakesUnicodeFramesWithAPairOfSurrogatesAsOneCell)
     EXPECT_EQ(content.str(), "+---+\n|\u0416\U0001D400z|\n+---+\n");
 }
 
+TEST_F(TerminalDisplayPlugin, AUnicodeFramesNulIsABlankAsOnEveryModule)
+{
+    info->Configure(BString("columns=3;rows=1;tty=" + output.string()).get());
+    const auto unicode = display.As<IDisplayUnicodeFrame>();
+    ASSERT_TRUE(unicode);
+    // User characters are 1-15 in a Unicode frame; a NUL from a design's text is no character.
+    const char16_t frame[] = {u'a', 0, 8};
+    ASSERT_EQ(unicode->WriteUnicode(BString(std::u16string(frame, 3)).get()), S_OK);
+    std::ifstream in(output);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), "+---+\n|a \u2588|\n+---+\n");
+}
+
 } // namespace
 
 namespace {
