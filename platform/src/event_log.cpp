@@ -24,6 +24,23 @@ LogState& State()
     return state;
 }
 
+// Messages carry text from outside (a program's errors, names a user gave); on the terminal the
+// service runs in, its control codes (C1 ones in UTF-8 too) would be commands.
+std::string Printable(std::string_view message)
+{
+    std::string text(message);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+            text[i] = '?';
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            text.replace(i, 2, "?");
+        }
+    }
+    return text;
+}
+
 void Write(int priority, std::string_view message)
 {
     auto& state = State();
@@ -47,7 +64,8 @@ void Write(int priority, std::string_view message)
     localtime_r(&now, &local);
     const std::size_t length = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
     std::fwrite(stamp, 1, length, stdout);
-    std::fwrite(message.data(), 1, message.size(), stdout);
+    const std::string printable = Printable(message);
+    std::fwrite(printable.data(), 1, printable.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
