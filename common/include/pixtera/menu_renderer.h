@@ -27,7 +27,8 @@ inline constexpr char kMenuEmptyLevel[] = "(empty)";
 // can show; texts cut to the width.
 std::vector<std::u32string> RenderMenu(const Menu& menu, const MenuState& state, std::size_t columns, std::size_t rows);
 
-// A text of the menu as its cells: control codes (below 32 the module's own characters) blank.
+// A text of the menu as its cells: control codes (below 32 the module's own characters), DEL and
+// C1 blank; malformed UTF-8 a U+FFFD a byte.
 std::u32string MenuText(std::string_view utf8);
 
 // The question asked before the entry's action: "Run Uptime?" for a command, "Reboot?" else.

@@ -60,7 +60,7 @@ public:
     Steps Step(Clock::time_point now);
     // Whether the display shows the menu or a failure now, instead of its queue.
     bool Showing(Clock::time_point now) const;
-    // `rows` texts of `columns` cells in the display's code page.
+    // `rows` rows of `columns` cells, a code point each.
     std::vector<std::u32string> Frame(std::size_t columns, Clock::time_point now) const;
     // When Step has something to do without a key: the end of the idle time or of a failure.
     std::optional<Clock::time_point> Deadline() const;
