@@ -21,6 +21,7 @@ std::string LoggedToStandardOutput(std::string_view message)
     EXPECT_GE(file, 0);
     const int saved = dup(STDOUT_FILENO);
     dup2(file, STDOUT_FILENO);
+    SetLogCapture({});
     SetLogSink(LogSink::StandardOutput);
     LogWarning(message);
     std::fflush(stdout);
