@@ -19,11 +19,14 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,6 +39,8 @@ using namespace pixtera;
 // {2C8D7A51-5E3B-4F1C-8A9D-6B0E4C2F7A13}
 constexpr CLSID CLSID_TerminalDisplay{0x2C8D7A51, 0x5E3B, 0x4F1C, {0x8A, 0x9D, 0x6B, 0x0E, 0x4C, 0x2F, 0x7A, 0x13}};
 const InprocClass kClass{CLSID_TerminalDisplay, "Pixtera.TerminalDisplay", "Terminal display"};
+
+constexpr char kDefaultTty[] = "/dev/tty";
 
 void WriteAll(int fd, const std::string& bytes)
 {
@@ -136,7 +141,7 @@ public:
             invalid = true;
         if (invalid)
             LogWarning("Terminal display: unusable values in \"" + text + "\"; defaults are used for them");
-        tty_ = fields.Text("tty").value_or("/dev/tty");
+        tty_ = fields.Text("tty").value_or(kDefaultTty);
         screen_.reset();
         input_.reset();
         if (keys != "off")
@@ -159,9 +164,18 @@ private:
     {
         if (fd_ >= 0)
             return fd_;
-        fd_ = open(tty_.c_str(), O_WRONLY | O_NOCTTY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd_ < 0) {
-            // No terminal to draw on (a service without one): print to standard output.
+        // Not blocking on open: a FIFO nobody reads would hold the display's thread for ever.
+        fd_ = open(tty_.c_str(), O_WRONLY | O_NOCTTY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+        struct stat status {};
+        if (fd_ >= 0 && fstat(fd_, &status) == 0 && (S_ISCHR(status.st_mode) || S_ISREG(status.st_mode))) {
+            // A terminal or a file takes a frame whole; a pipe or socket that stalls drops it.
+            fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        } else if (fd_ < 0) {
+            // No terminal to draw on: print to standard output. Without a controlling terminal
+            // (a service) that is the default's usual way, not worth a word.
+            if (tty_ != kDefaultTty)
+                LogWarning("Terminal display: cannot draw on " + tty_ + " (" + std::strerror(errno) +
+                           "); frames go to standard output");
             fd_ = STDOUT_FILENO;
         }
         return fd_;
@@ -189,7 +203,7 @@ private:
     }
 
     std::mutex mutex_; // guards everything below
-    std::string tty_ = "/dev/tty";
+    std::string tty_ = kDefaultTty;
     int fd_ = -1;
     ModuleColour colour_ = ModuleColour::Blue;
     std::shared_ptr<TerminalScreen> screen_;

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
@@ -52,6 +53,17 @@ TEST_F(TerminalDisplayPlugin, WithoutATerminalFramesArePrintedAsText)
     std::stringstream content;
     content << in.rdbuf();
     EXPECT_EQ(content.str(), "+---+\n|a\u2588b|\n+---+\n");
+}
+
+TEST_F(TerminalDisplayPlugin, AFifoNobodyReadsHoldsNothingAndIsSaidOnce)
+{
+    const auto fifo = test::TestDirectory() / "screen.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    info->Configure(BString("columns=3;rows=1;keys=off;tty=" + fifo.string()).get());
+    // Returns at all: the open does not wait for a reader that never comes.
+    EXPECT_EQ(display->Write(BString(std::u16string(u"abc")).get()), S_OK);
+    EXPECT_EQ(display->Write(BString(std::u16string(u"abd")).get()), S_OK);
+    EXPECT_EQ(log.Count("cannot draw on " + fifo.string()), 1) << log.Text();
 }
 
 TEST_F(TerminalDisplayPlugin, TakesUnicodeFramesWithAPairOfSurrogatesAsOneCell)
