@@ -141,7 +141,12 @@ public:
             invalid = true;
         if (invalid)
             LogWarning("Terminal display: unusable values in \"" + text + "\"; defaults are used for them");
-        tty_ = fields.Text("tty").value_or(kDefaultTty);
+        if (const std::string tty = fields.Text("tty").value_or(kDefaultTty); tty != tty_) {
+            if (fd_ > STDERR_FILENO) // drawn elsewhere now: the next frame opens the new one
+                close(fd_);
+            fd_ = -1;
+            tty_ = tty;
+        }
         screen_.reset();
         input_.reset();
         if (keys != "off")

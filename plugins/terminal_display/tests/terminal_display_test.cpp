@@ -55,6 +55,23 @@ TEST_F(TerminalDisplayPlugin, WithoutATerminalFramesArePrintedAsText)
     EXPECT_EQ(content.str(), "+---+\n|a\u2588b|\n+---+\n");
 }
 
+TEST_F(TerminalDisplayPlugin, ConfiguredAnotherTerminalItDrawsThere)
+{
+    const auto other = test::TestDirectory() / "other.txt";
+    info->Configure(BString("columns=2;rows=1;tty=" + output.string()).get());
+    ASSERT_EQ(display->Write(BString(std::u16string(u"ab")).get()), S_OK);
+    info->Configure(BString("columns=2;rows=1;tty=" + other.string()).get());
+    ASSERT_EQ(display->Write(BString(std::u16string(u"cd")).get()), S_OK);
+    std::ifstream first(output);
+    std::ifstream second(other);
+    std::stringstream before;
+    std::stringstream after;
+    before << first.rdbuf();
+    after << second.rdbuf();
+    EXPECT_EQ(before.str(), "+--+\n|ab|\n+--+\n");
+    EXPECT_EQ(after.str(), "+--+\n|cd|\n+--+\n");
+}
+
 TEST_F(TerminalDisplayPlugin, AFifoNobodyReadsHoldsNothingAndIsSaidOnce)
 {
     const auto fifo = test::TestDirectory() / "screen.fifo";
