@@ -44,7 +44,11 @@ DocumentHistory::DocumentHistory(DesignDocument& document) : document_(document)
                      [this](bool clean) { document_.SetModified(!clean); });
 }
 
-void DocumentHistory::Begin() { before_ = document_.design(); }
+void DocumentHistory::Begin()
+{
+    before_ = document_.design();
+    modifiedBefore_ = document_.modified();
+}
 
 void DocumentHistory::Commit(const QString& text)
 {
@@ -60,9 +64,12 @@ void DocumentHistory::Commit(const QString& text)
 
 void DocumentHistory::Cancel()
 {
-    if (before_)
-        document_.design() = std::move(*before_);
+    if (!before_)
+        return;
+    document_.design() = std::move(*before_);
     before_.reset();
+    // The gesture's steps marked the design modified as they went; cancelled, it is as it was.
+    document_.SetModified(modifiedBefore_);
 }
 
 void DocumentHistory::Edit(const QString& text, const std::function<void()>& change)

@@ -44,6 +44,7 @@ private:
     DesignDocument& document_;
     QUndoStack stack_;
     std::optional<Design> before_;
+    bool modifiedBefore_ = false; // the design's flag when the edit began
 };
 
 } // namespace pixtera::designer

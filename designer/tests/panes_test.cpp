@@ -234,6 +234,26 @@ TEST_F(PanesTest, KeysMoveResizeCycleAndCancel)
     EXPECT_EQ(Item(0).row, 1);
 }
 
+TEST_F(PanesTest, AMoveCancelledWithEscapeLeavesASavedDesignUnmodified)
+{
+    ASSERT_TRUE(window->SaveFile(design));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->canvas().setFocus();
+    Key(Qt::Key_Tab);
+    const QRect display = window->painter().DisplayRect(window->canvas().size());
+    QTest::mouseMove(&window->canvas(), display.topLeft() + QPoint(2, 2));
+    window->interaction().StartMove();
+    ASSERT_EQ(window->editor().mode(), PointerMode::Moving);
+    const int pitch = window->painter().pixelSize() + 1;
+    QTest::mouseMove(&window->canvas(), display.topLeft() + QPoint(6 * 5 * pitch + 2, 8 * 2 * pitch + 2));
+    window->Tick();
+    Key(Qt::Key_Escape);
+    window->Tick();
+    EXPECT_FALSE(window->windowTitle().endsWith('*')) << "nothing was changed";
+    EXPECT_FALSE(window->history().stack().canUndo());
+}
+
 // A data collection with fixed descriptions.
 class FakeCollection final : public ComObject<FakeCollection, DispatchNotImplemented<IDataCollection>> {
 public:
