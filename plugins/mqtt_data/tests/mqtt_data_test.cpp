@@ -103,18 +103,22 @@ TEST(MqttData, TopicsBecomeItemsWithNumbersTextAndJsonFields)
         << "retained, at start";
     EXPECT_TRUE(Eventually([&] { return plugin.Value("mqtt.connected") == "#1.000000"; }));
 
+    // One arrival at a time: two that come in one read may wake the service's poll once.
     const int before = plugin.sink->calls;
     // Retained: a message that reaches the broker before the subscription still arrives.
     broker.Publish("home/hall/temperature", "warm", true);
+    ASSERT_TRUE(Eventually([&] { return plugin.Value("home/hall/temperature") == "warm"; }));
+    EXPECT_TRUE(Eventually([&] { return plugin.sink->calls > before; })) << "an arrival wakes the service's poll";
+    const int afterFirst = plugin.sink->calls;
     broker.Publish("zigbee2mqtt/sensor", R"({"temperature": 19.25, "occupancy": true, "state": "ON"})", true);
     ASSERT_TRUE(Eventually([&] { return plugin.Value("zigbee2mqtt/sensor.state") == "ON"; }));
+    EXPECT_TRUE(Eventually([&] { return plugin.sink->calls > afterFirst; })) << "and so does the next";
     const auto values = plugin.Values();
     EXPECT_EQ(values.at("home/hall/temperature"), "warm") << "a wildcard's topic appears as it arrives";
     EXPECT_EQ(values.at("zigbee2mqtt/sensor.temperature"), "#19.250000");
     EXPECT_EQ(values.at("zigbee2mqtt/sensor.occupancy"), "#1.000000");
     EXPECT_EQ(values.at("zigbee2mqtt/sensor").front(), '{') << "the whole payload too";
     EXPECT_EQ(plugin.Description("zigbee2mqtt/sensor.temperature"), "MQTT\\zigbee2mqtt\\sensor\\temperature");
-    EXPECT_GE(plugin.sink->calls - before, 2) << "each arrival wakes the service's poll";
 
     // The same value again is no news.
     broker.Publish("home/hall/temperature", "warm");
