@@ -4,6 +4,7 @@
 // call crosses the socket with a deadline, and a host that fails makes the call return
 // E_PLUGIN_HOST_FAILED (see pixtera/sdk/plugin_host.h) while a new one is started.
 
+#include "display_answers.h"
 #include "host_keeper.h"
 
 #include <pixtera/platform/codepage.h>
@@ -16,7 +17,10 @@
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_events.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_traffic.h>
 #include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/plugin_host.h>
 #include <pixtera/sdk/plugin_info.h>
@@ -61,7 +65,8 @@ std::filesystem::path HostProgram()
 class DispatchWrapper final
     : public ComObject<DispatchWrapper, DispatchNotImplemented<IDispatchWrapper>, IPluginInfo, IDataProvider,
                        IDisplayDriver, IDataFeed, IPluginSettings, IDisplayPower, IDisplayEvents, IDisplayCharacterSet,
-                       IScreenSource, IScreenKeys, IDisplayInput, IDisplayUnicodeFrame, IPluginHost> {
+                       IScreenSource, IScreenKeys, IDisplayInput, IDisplayUnicodeFrame, IDisplayLinkState, IDisplayLeds,
+                       IDisplayTraffic, IPluginHost> {
 public:
     // The plug-in interfaces only as far as the hosted object has them (IPluginInfo before Wrap:
     // the configuration may come first).
@@ -259,6 +264,73 @@ public:
         return Forward({Method::AdviseKeys, {static_cast<LONG>(sink ? 1 : 0)}});
     }
 
+    // IDisplayLinkState. While there is no host the module is out of reach, since the host was
+    // lost; a new host's plug-in that has not linked yet does not make that outage younger.
+    HRESULT STDMETHODCALLTYPE GetLinkState(VARIANT_BOOL* linked, LONGLONG* outageSince) override
+    {
+        if (!linked || !outageSince)
+            return E_POINTER;
+        if (!keeper_)
+            return E_UNEXPECTED;
+        const LONGLONG now = WallClockSeconds();
+        const auto result = keeper_->Invoke({Method::GetLinkState, {}});
+        const auto hostLost = keeper_->hostLostSince();
+        if (!result) {
+            *linked = VARIANT_FALSE;
+            *outageSince = hostLost.value_or(now);
+            return S_OK;
+        }
+        if (FAILED(result->hr))
+            return result->hr;
+        const auto answer = ReadLinkState(*result, now);
+        if (!answer)
+            return E_UNEXPECTED;
+        if (answer->linked)
+            keeper_->NoteLinked();
+        *linked = answer->linked ? VARIANT_TRUE : VARIANT_FALSE;
+        *outageSince = answer->outageSince;
+        if (!answer->linked && hostLost && (answer->outageSince == 0 || *hostLost < answer->outageSince))
+            *outageSince = *hostLost;
+        return result->hr;
+    }
+
+    // IDisplayLeds. A state set is kept and given to every new host; a host that is gone answers
+    // nothing.
+    HRESULT STDMETHODCALLTYPE GetLedCount(LONG* count) override
+    {
+        return Checked(Method::GetLedCount, {}, count, ReadLedCount);
+    }
+    HRESULT STDMETHODCALLTYPE GetLedStates(LONG index, LONG* states) override
+    {
+        return Checked(Method::GetLedStates, {index}, states, ReadLedStates);
+    }
+    HRESULT STDMETHODCALLTYPE GetLed(LONG index, LONG* state) override
+    {
+        return Checked(Method::GetLed, {index}, state, ReadLedState);
+    }
+    HRESULT STDMETHODCALLTYPE SetLed(LONG index, LONG state) override
+    {
+        return Forward({Method::SetLed, {index, state}});
+    }
+
+    // IDisplayTraffic
+    HRESULT STDMETHODCALLTYPE GetLastFrameTraffic(LONG* bytes, LONG* messages, LONGLONG* clocks,
+                                                  LONGLONG* microseconds) override
+    {
+        if (!bytes || !messages || !clocks || !microseconds)
+            return E_POINTER;
+        return Forward({Method::GetLastFrameTraffic, {}}, [&](const Result& r) {
+            const auto traffic = ReadTraffic(r);
+            if (!traffic)
+                return E_UNEXPECTED;
+            *bytes = traffic->bytes;
+            *messages = traffic->messages;
+            *clocks = traffic->clocks;
+            *microseconds = traffic->microseconds;
+            return S_OK;
+        });
+    }
+
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
     HRESULT STDMETHODCALLTYPE GetSettingCount(LONG* count) override { return Long(Method::GetSettingCount, count); }
     HRESULT STDMETHODCALLTYPE GetSetting(LONG index, BSTR* name, BSTR* label, LONG* kind, BSTR* defaultValue,
@@ -328,6 +400,24 @@ private:
             *out = BString(std::get<std::u16string>(r.values[0])).Detach();
             return S_OK;
         });
+    }
+    // A LONG answer that `read` checks.
+    HRESULT Checked(Method method, std::vector<Value> arguments, LONG* out, std::optional<LONG> (*read)(const Result&))
+    {
+        if (!out)
+            return E_POINTER;
+        return Forward({method, std::move(arguments)}, [&](const Result& r) {
+            const auto value = read(r);
+            if (!value)
+                return E_UNEXPECTED;
+            *out = *value;
+            return S_OK;
+        });
+    }
+    static LONGLONG WallClockSeconds()
+    {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     }
     static HRESULT Out(const Result& r, VARIANT_BOOL* out)
     {

@@ -68,6 +68,18 @@ std::optional<LONG> HostKeeper::Start(const std::u16string& progId, std::string&
     return interfaces_;
 }
 
+std::optional<LONGLONG> HostKeeper::hostLostSince() const
+{
+    std::lock_guard lock(stateMutex_);
+    return hostLostSince_;
+}
+
+void HostKeeper::NoteLinked()
+{
+    std::lock_guard lock(stateMutex_);
+    hostLostSince_.reset();
+}
+
 std::optional<LONG> HostKeeper::generation() const
 {
     std::lock_guard lock(stateMutex_);
@@ -137,6 +149,10 @@ std::vector<Call> HostKeeper::ReplayCalls() const
         replay.push_back({Method::SetBacklight, {*backlight_}});
     if (keysAdvised_ && (interfaces_ & kDisplayInput))
         replay.push_back({Method::AdviseKeys, {LONG{1}}});
+    if (interfaces_ & kDisplayLeds)
+        for (std::size_t index = 0; index < leds_.size(); ++index)
+            if (leds_[index])
+                replay.push_back({Method::SetLed, {static_cast<LONG>(index), *leds_[index]}});
     return replay;
 }
 
@@ -217,6 +233,10 @@ void HostKeeper::Lose(const std::string& why)
         std::lock_guard lock(stateMutex_);
         lost = std::move(host_);
         lost_ = true;
+        if (!hostLostSince_)
+            hostLostSince_ =
+                std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                    .count();
         const auto pause = NextPause();
         retryAt_ = std::chrono::steady_clock::now() + pause;
         LogWarning(name_ + ": " + why + "; the host is killed and started again in " + std::to_string(pause.count()) +
@@ -259,6 +279,16 @@ void HostKeeper::Remember(const Call& call)
         if (const auto* on = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]))
             keysAdvised_ = *on != 0;
         break;
+    case Method::SetLed: {
+        if (call.arguments.size() != 2)
+            return;
+        const auto* index = std::get_if<LONG>(&call.arguments[0]);
+        const auto* state = std::get_if<LONG>(&call.arguments[1]);
+        if (!index || !state || *index < 0 || *index >= kMostLeds)
+            return;
+        leds_[static_cast<std::size_t>(*index)] = *state;
+        break;
+    }
     case Method::SetCustomChar: {
         const auto* code = std::get_if<LONG>(&call.arguments[0]);
         if (!code || *code < 0 || *code >= 8 || call.arguments.size() != 9)
@@ -275,11 +305,30 @@ void HostKeeper::Remember(const Call& call)
     ++remembered_;
 }
 
+std::optional<LONG> HostKeeper::LedBefore(const Call& call) const
+{
+    const auto* index = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]);
+    if (call.method != Method::SetLed || !index || *index < 0 || *index >= kMostLeds)
+        return std::nullopt;
+    std::lock_guard lock(stateMutex_);
+    return leds_[static_cast<std::size_t>(*index)];
+}
+
+void HostKeeper::RestoreLed(const Call& call, std::optional<LONG> before)
+{
+    const auto* index = call.arguments.empty() ? nullptr : std::get_if<LONG>(&call.arguments[0]);
+    if (call.method != Method::SetLed || !index || *index < 0 || *index >= kMostLeds)
+        return;
+    std::lock_guard lock(stateMutex_);
+    leds_[static_cast<std::size_t>(*index)] = before;
+}
+
 std::optional<Result> HostKeeper::Invoke(const Call& call)
 {
     std::lock_guard serialise(callMutex_);
     // What the service asked for is what a new host gets, whether this call works, fails, kills
     // the host or finds none: a crash in the first Configure must not leave it unconfigured.
+    const auto ledBefore = LedBefore(call);
     Remember(call);
     HostProcess* host = nullptr;
     {
@@ -294,6 +343,9 @@ std::optional<Result> HostKeeper::Invoke(const Call& call)
         Lose(error);
         return std::nullopt;
     }
+    // A state the plug-in refused is not one to give a new host: the one before stays.
+    if (FAILED(result->hr))
+        RestoreLed(call, ledBefore);
     return result;
 }
 

@@ -3,7 +3,7 @@
 // Keeps one plug-in alive in a host process: starts the host, makes the calls with their
 // deadline, and after a failure starts a new host after growing pauses (1, 2, 4 ... 60 s), creates
 // the plug-in again and replays what makes it what it was: its configuration, its user
-// characters, its background and its last frame.
+// characters, its background, its last frame and the states its LEDs were set to.
 //
 // Hosts are started on the keeper's own thread, which lives as long as the keeper: the kernel
 // sends a host its parent-death signal when the thread that started it ends.
@@ -13,6 +13,7 @@
 // thread that takes both takes callMutex_ first. keySinkMutex_ guards the key sink alone and is
 // held while the sink is called (on a host's output thread), never with the others.
 
+#include "display_answers.h"
 #include "host_process.h"
 
 #include <pixtera/sdk/display_input.h>
@@ -50,6 +51,12 @@ public:
     // Configure before the first host starts: kept for it.
     void KeepConfiguration(std::u16string text);
 
+    // Since when (wall-clock seconds since the epoch) the module has been out of reach because
+    // its host was lost; none when no host was lost since the plug-in last said it was linked.
+    std::optional<LONGLONG> hostLostSince() const;
+    // The hosted plug-in says its module is linked: a host lost before no longer counts.
+    void NoteLinked();
+
     // Where the hosted plug-in's keys go from now on (none: nowhere); once this returns, the old
     // sink is called no more. Whether the plug-in sends them is the AdviseKeys call's business.
     void SetKeySink(IKeySink* sink);
@@ -62,6 +69,8 @@ private:
     bool Replay(HostProcess& host, const std::vector<Call>& calls, std::string& error);
     void Lose(const std::string& why);
     void Remember(const Call& call);
+    std::optional<LONG> LedBefore(const Call& call) const;
+    void RestoreLed(const Call& call, std::optional<LONG> before);
     std::chrono::seconds NextPause();
     void DeliverKey(const KeyEventMessage& event);
 
@@ -86,6 +95,7 @@ private:
     int failuresInARow_ = 0;
     std::chrono::steady_clock::time_point retryAt_;
     std::optional<std::chrono::steady_clock::time_point> upSince_; // of the host that works; none after a failure
+    std::optional<LONGLONG> hostLostSince_;
     // What a new host replays.
     std::optional<std::u16string> configuration_;
     std::array<std::optional<std::array<BYTE, 8>>, 8> glyphs_;
@@ -95,6 +105,7 @@ private:
     std::optional<LONG> backlight_;
     std::vector<Call> attachedDisplays_; // IScreenSource's displays, for every new host
     bool keysAdvised_ = false;
+    std::array<std::optional<LONG>, kMostLeds> leds_; // IDisplayLeds' states set, by index
     std::uint64_t remembered_ = 0; // counts the calls kept above: a replay knows what it missed
 
     std::mutex keySinkMutex_; // guards keySink_, held while it is called

@@ -60,11 +60,17 @@ enum class Method : std::uint16_t {
     ScreenShown, // IScreenSource (not Advise: its sink does not cross processes)
     AdviseKeys, // IDisplayInput: LONG 1 sends the keys over the event socket, 0 stops
     ScreenKey, // IScreenKeys
-    WriteUnicode, // IDisplayUnicodeFrame; the last
+    WriteUnicode, // IDisplayUnicodeFrame
+    GetLinkState, // IDisplayLinkState: -> LONG linked (0, 1), VARIANT VT_I8 outage since
+    GetLedCount,
+    GetLedStates,
+    GetLed,
+    SetLed, // IDisplayLeds
+    GetLastFrameTraffic, // IDisplayTraffic: -> LONG bytes, LONG messages, VT_I8 clocks, VT_I8 microseconds; the last
 };
 
 // The last method: the reader refuses later numbers.
-inline constexpr Method kLastMethod = Method::WriteUnicode;
+inline constexpr Method kLastMethod = Method::GetLastFrameTraffic;
 
 enum Interfaces : LONG {
     kPluginInfo = 1,
@@ -79,6 +85,9 @@ enum Interfaces : LONG {
     kDisplayInput = 512,
     kScreenKeys = 1024,
     kDisplayUnicodeFrame = 2048,
+    kDisplayLinkState = 4096,
+    kDisplayLeds = 8192,
+    kDisplayTraffic = 16384,
 };
 
 // Every SDK interface a hosted plug-in may have, with its bit: the host reports the ones its
@@ -89,12 +98,21 @@ struct ForwardedInterface {
     Interfaces bit;
 };
 inline constexpr ForwardedInterface kForwardedInterfaces[] = {
-    {&IID_IPluginInfo, kPluginInfo},         {&IID_IDataProvider, kDataProvider},
-    {&IID_IDisplayDriver, kDisplayDriver},   {&IID_IDataFeed, kDataFeed},
-    {&IID_IPluginSettings, kPluginSettings}, {&IID_IDisplayPower, kDisplayPower},
-    {&IID_IDisplayEvents, kDisplayEvents},   {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
-    {&IID_IScreenSource, kScreenSource},     {&IID_IDisplayInput, kDisplayInput},
-    {&IID_IScreenKeys, kScreenKeys},         {&IID_IDisplayUnicodeFrame, kDisplayUnicodeFrame},
+    {&IID_IPluginInfo, kPluginInfo},
+    {&IID_IDataProvider, kDataProvider},
+    {&IID_IDisplayDriver, kDisplayDriver},
+    {&IID_IDataFeed, kDataFeed},
+    {&IID_IPluginSettings, kPluginSettings},
+    {&IID_IDisplayPower, kDisplayPower},
+    {&IID_IDisplayEvents, kDisplayEvents},
+    {&IID_IDisplayCharacterSet, kDisplayCharacterSet},
+    {&IID_IScreenSource, kScreenSource},
+    {&IID_IDisplayInput, kDisplayInput},
+    {&IID_IScreenKeys, kScreenKeys},
+    {&IID_IDisplayUnicodeFrame, kDisplayUnicodeFrame},
+    {&IID_IDisplayLinkState, kDisplayLinkState},
+    {&IID_IDisplayLeds, kDisplayLeds},
+    {&IID_IDisplayTraffic, kDisplayTraffic},
 };
 
 using Value = std::variant<LONG, BYTE, std::u16string, Variant>;

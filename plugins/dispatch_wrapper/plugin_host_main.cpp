@@ -5,6 +5,7 @@
 // socket closes, or the kernel's parent-death signal) and when the plug-in throws: a plug-in that
 // throws is as faulty here as one that crashes.
 
+#include "display_answers.h"
 #include "host_wire.h"
 #include "link_io.h"
 
@@ -16,7 +17,10 @@
 #include <pixtera/sdk/display_driver.h>
 #include <pixtera/sdk/display_events.h>
 #include <pixtera/sdk/display_input.h>
+#include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_link_state.h>
 #include <pixtera/sdk/display_power.h>
+#include <pixtera/sdk/display_traffic.h>
 #include <pixtera/sdk/display_unicode_frame.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
@@ -51,6 +55,9 @@ struct Plugin {
     ComPtr<IScreenKeys> screenKeys;
     ComPtr<IDisplayUnicodeFrame> unicode;
     ComPtr<IDisplayInput> input;
+    ComPtr<IDisplayLinkState> linkState;
+    ComPtr<IDisplayLeds> leds;
+    ComPtr<IDisplayTraffic> traffic;
     int eventSocket = -1;
 };
 
@@ -99,6 +106,9 @@ HRESULT CreatePlugin(const std::u16string& progId, Plugin& plugin, Result& resul
     plugin.screenKeys = plugin.object.As<IScreenKeys>();
     plugin.unicode = plugin.object.As<IDisplayUnicodeFrame>();
     plugin.input = plugin.object.As<IDisplayInput>();
+    plugin.linkState = plugin.object.As<IDisplayLinkState>();
+    plugin.leds = plugin.object.As<IDisplayLeds>();
+    plugin.traffic = plugin.object.As<IDisplayTraffic>();
     LONG interfaces = 0;
     for (const ForwardedInterface& forwarded : kForwardedInterfaces) {
         ComPtr<IUnknown> answered;
@@ -158,6 +168,48 @@ HRESULT DispatchScreens(const Call& call, IScreenSource* screens, Result& result
         return hr;
     }
     default: return screens->ScreenShown(a[0], a[1], a[2]);
+    }
+}
+
+// IDisplayLinkState, IDisplayLeds and IDisplayTraffic: what a display says of its module.
+HRESULT DispatchModuleState(const Call& call, Plugin& plugin, Result& result)
+{
+    const auto* index = Argument<LONG>(call, 0);
+    switch (call.method) {
+    case Method::GetLinkState: {
+        if (!plugin.linkState)
+            return E_NOINTERFACE;
+        VARIANT_BOOL linked = VARIANT_FALSE;
+        LONGLONG since = 0;
+        const HRESULT hr = plugin.linkState->GetLinkState(&linked, &since);
+        PutLinkState(result, linked != VARIANT_FALSE, since);
+        return hr;
+    }
+    case Method::GetLedCount: return AnswerLong(plugin.leds.get(), &IDisplayLeds::GetLedCount, result);
+    case Method::GetLedStates:
+    case Method::GetLed: {
+        if (!plugin.leds || !index)
+            return E_INVALIDARG;
+        LONG value = 0;
+        const HRESULT hr = call.method == Method::GetLed ? plugin.leds->GetLed(*index, &value)
+                                                         : plugin.leds->GetLedStates(*index, &value);
+        result.values.emplace_back(value);
+        return hr;
+    }
+    case Method::SetLed: {
+        const auto* state = Argument<LONG>(call, 1);
+        return plugin.leds && index && state ? plugin.leds->SetLed(*index, *state) : E_INVALIDARG;
+    }
+    case Method::GetLastFrameTraffic: {
+        if (!plugin.traffic)
+            return E_NOINTERFACE;
+        TrafficAnswer traffic;
+        const HRESULT hr = plugin.traffic->GetLastFrameTraffic(&traffic.bytes, &traffic.messages, &traffic.clocks,
+                                                               &traffic.microseconds);
+        PutTraffic(result, traffic);
+        return hr;
+    }
+    default: return E_NOTIMPL;
     }
 }
 
@@ -252,6 +304,12 @@ HRESULT Dispatch(const Call& call, Plugin& plugin, Result& result)
         if (!plugin.unicode)
             return E_NOINTERFACE;
         return text ? plugin.unicode->WriteUnicode(BString(*text).get()) : E_INVALIDARG;
+    case Method::GetLinkState:
+    case Method::GetLedCount:
+    case Method::GetLedStates:
+    case Method::GetLed:
+    case Method::SetLed:
+    case Method::GetLastFrameTraffic: return DispatchModuleState(call, plugin, result);
     case Method::AdviseKeys:
         if (!plugin.input || !index)
             return E_INVALIDARG;

@@ -15,6 +15,9 @@
 #include <pixtera/platform/registry.h>
 #include <pixtera/sdk/data_feed.h>
 #include <pixtera/sdk/dispatch_wrapper.h>
+#include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_link_state.h>
+#include <pixtera/sdk/display_traffic.h>
 #include <pixtera/sdk/plugin_info.h>
 #include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/user_characters.h>
@@ -26,6 +29,7 @@
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 
 namespace {
 
@@ -485,5 +489,153 @@ std::string CallName(const ::testing::TestParamInfo<const char*>& call)
 INSTANTIATE_TEST_SUITE_P(Calls, IsolatedSetUpFault,
                          ::testing::Values("on=SetCustomChar;at=1", "on=SetCustomChar;at=5", "on=Write;at=1"),
                          CallName);
+
+} // namespace
+
+namespace {
+
+LONGLONG EpochSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// A DispatchWrapper.core hosting `progId`, configured.
+ComPtr<IUnknown> Hosted(const char16_t* progId, const std::string& configuration)
+{
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(u"DispatchWrapper.core", &clsid), S_OK);
+    ComPtr<IUnknown> wrapper;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wrapper.OutVoid()), S_OK);
+    if (!wrapper)
+        return wrapper;
+    EXPECT_EQ(wrapper.As<IDispatchWrapper>()->Wrap(BString(std::u16string_view(progId)).get()), S_OK);
+    EXPECT_EQ(wrapper.As<IPluginInfo>()->Configure(BString(std::string_view(configuration)).get()), S_OK);
+    return wrapper;
+}
+
+struct LinkState {
+    HRESULT hr = E_FAIL;
+    bool linked = false;
+    LONGLONG since = -1;
+};
+
+LinkState LinkOf(IDisplayLinkState& link)
+{
+    VARIANT_BOOL linked = 2;
+    LinkState state;
+    state.hr = link.GetLinkState(&linked, &state.since);
+    state.linked = linked == VARIANT_TRUE;
+    return state;
+}
+
+LONG LedOf(IDisplayLeds& leds, LONG index, HRESULT* hr = nullptr)
+{
+    LONG state = -1;
+    const HRESULT answered = leds.GetLed(index, &state);
+    if (hr)
+        *hr = answered;
+    return state;
+}
+
+TEST_F(Isolation, AHostedFileDisplaySaysWhenItsFrameFileIsOutOfReach)
+{
+    ASSERT_TRUE(RegisterModule(ProgramDirectory() / "plugins" / "FileDisplay.so"));
+    const auto directory = TestDirectory() / "screen";
+    const auto away = TestDirectory() / "screen-away";
+    std::filesystem::create_directories(directory);
+    const auto wrapper = Hosted(u"Pixtera.FileDisplay", "columns=5;rows=1;path=" + (directory / "out.jsonl").string());
+    const auto link = wrapper.As<IDisplayLinkState>();
+    ASSERT_TRUE(link) << "the hosted object has it, so the wrapper answers it";
+    EXPECT_FALSE(wrapper.As<IDisplayLeds>()) << "the hosted object has no LEDs";
+    auto state = LinkOf(*link);
+    EXPECT_EQ(state.hr, S_OK);
+    EXPECT_TRUE(state.linked);
+    EXPECT_EQ(state.since, 0);
+
+    const LONGLONG before = EpochSeconds();
+    std::filesystem::rename(directory, away);
+    state = LinkOf(*link);
+    EXPECT_EQ(state.hr, S_OK);
+    EXPECT_FALSE(state.linked);
+    EXPECT_GE(state.since, before);
+    EXPECT_LE(state.since, EpochSeconds());
+
+    std::filesystem::rename(away, directory);
+    state = LinkOf(*link);
+    EXPECT_EQ(state.hr, S_OK);
+    EXPECT_TRUE(state.linked);
+    EXPECT_EQ(state.since, 0);
+}
+
+TEST_F(Isolation, AHostKilledMidWayLeavesTheLinkDownMeanwhileAndGetsItsLedsBack)
+{
+    const auto wrapper = Hosted(u"PixteraTest.Misbehaving", "leds=4");
+    const auto leds = wrapper.As<IDisplayLeds>();
+    const auto link = wrapper.As<IDisplayLinkState>();
+    const auto traffic = wrapper.As<IDisplayTraffic>();
+    ASSERT_TRUE(leds && link && traffic);
+    LONG count = 0;
+    ASSERT_EQ(leds->GetLedCount(&count), S_OK);
+    EXPECT_EQ(count, 4);
+    LONG states = 0;
+    EXPECT_EQ(leds->GetLedStates(1, &states), S_OK);
+    EXPECT_EQ(states, kLedRedGreen);
+    EXPECT_EQ(leds->GetLedStates(4, &states), E_INVALIDARG) << "the plug-in's own answer for a LED it lacks";
+    ASSERT_EQ(leds->SetLed(1, kLedGreen), S_OK);
+    ASSERT_EQ(leds->SetLed(3, kLedAmber), S_OK);
+    EXPECT_EQ(leds->SetLed(1, kLedOn), E_INVALIDARG) << "a red/green LED cannot be just on";
+    EXPECT_EQ(LedOf(*leds, 1), kLedGreen);
+    LONG bytes = 0, messages = 0;
+    LONGLONG clocks = 0, microseconds = 0;
+    ASSERT_EQ(traffic->GetLastFrameTraffic(&bytes, &messages, &clocks, &microseconds), S_OK);
+    EXPECT_EQ(std::make_tuple(bytes, messages, clocks, microseconds), std::make_tuple(42, 3, 6'000'000'000LL, 1500LL));
+    EXPECT_TRUE(LinkOf(*link).linked);
+
+    const auto hosts = Children();
+    ASSERT_EQ(hosts.size(), 1u);
+    const LONGLONG before = EpochSeconds();
+    ASSERT_EQ(kill(hosts[0], SIGKILL), 0);
+    ASSERT_TRUE(Eventually([&] { return !Running(hosts[0]); }));
+    HRESULT hr = S_OK;
+    LedOf(*leds, 1, &hr);
+    EXPECT_EQ(hr, E_PLUGIN_HOST_FAILED) << "a dead host's answer is an error, not a made-up state";
+    auto state = LinkOf(*link);
+    EXPECT_EQ(state.hr, S_OK);
+    EXPECT_FALSE(state.linked) << "down while there is no host";
+    EXPECT_GE(state.since, before);
+    EXPECT_LE(state.since, EpochSeconds());
+    EXPECT_EQ(leds->GetLedCount(&count), E_PLUGIN_HOST_FAILED);
+    EXPECT_EQ(traffic->GetLastFrameTraffic(&bytes, &messages, &clocks, &microseconds), E_PLUGIN_HOST_FAILED);
+
+    // The new host gets the states set, not the one the plug-in refused.
+    ASSERT_TRUE(Eventually([&] { return LedOf(*leds, 1) == kLedGreen; })) << "back after a pause of 1 s";
+    EXPECT_EQ(LedOf(*leds, 3), kLedAmber);
+    EXPECT_EQ(LedOf(*leds, 0), kLedOff) << "never set, so never replayed";
+    state = LinkOf(*link);
+    EXPECT_TRUE(state.linked);
+    EXPECT_EQ(state.since, 0);
+}
+
+TEST_F(Isolation, AHostedDisplaysAnswersOutOfRangeAreErrorsNotValues)
+{
+    const auto wrapper = Hosted(u"PixteraTest.Misbehaving", "leds=2;answers=faulty");
+    const auto leds = wrapper.As<IDisplayLeds>();
+    const auto link = wrapper.As<IDisplayLinkState>();
+    const auto traffic = wrapper.As<IDisplayTraffic>();
+    ASSERT_TRUE(leds && link && traffic);
+    LONG count = -1;
+    EXPECT_EQ(leds->GetLedCount(&count), E_UNEXPECTED) << "1000 LEDs";
+    LONG states = -1;
+    EXPECT_EQ(leds->GetLedStates(0, &states), E_UNEXPECTED) << "a state bit that does not exist";
+    HRESULT hr = S_OK;
+    LedOf(*leds, 0, &hr);
+    EXPECT_EQ(hr, E_UNEXPECTED) << "state 9";
+    EXPECT_EQ(LinkOf(*link).hr, E_UNEXPECTED) << "an outage that starts in a year";
+    LONG bytes = 0, messages = 0;
+    LONGLONG clocks = 0, microseconds = 0;
+    EXPECT_EQ(traffic->GetLastFrameTraffic(&bytes, &messages, &clocks, &microseconds), E_UNEXPECTED);
+    EXPECT_EQ(leds->SetLed(0, kLedRed), S_OK) << "the host itself still works";
+}
 
 } // namespace

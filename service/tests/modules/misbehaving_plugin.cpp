@@ -2,7 +2,7 @@
 // PixteraTest.Misbehaving: a provider and 20x2 display that fails on purpose, for the tests of
 // plug-ins hosted in processes of their own. Configuration:
 //   fault=segv|abort|hang|exit|throw|stray;on=METHOD;at=N;once=/marker/file;frames=/file;chars=/file;
-//   helper=/pid/file;pause=METHOD;gate=/file
+//   helper=/pid/file;pause=METHOD;gate=/file;leds=N;answers=faulty
 // (stray: in a plug-in host, a made-up answer is written to the host's socket before the real one;
 // helper: at Configure a child process is left behind, sharing the host's descriptors, its pid
 // written to the file)
@@ -12,16 +12,23 @@
 // its polls; the display appends every frame it gets to `frames`, and every user character it is
 // given to `chars` ("code: row row ... row", rows in hex). With `pause`, a plug-in created after
 // the fault struck (the `once` marker exists) waits in METHOD until the file `gate` exists, having
-// made GATE.waiting: a host held in the middle of its replay.
+// made GATE.waiting: a host held in the middle of its replay. The display has N red/green LEDs
+// (none by default), is always linked and reports a fixed traffic; with answers=faulty each of
+// those answers is out of range (1000 LEDs, a LED state 9, an outage in a year, negative bytes).
 
 #include <pixtera/sdk/configurable_plugin.h>
 #include <pixtera/sdk/data_provider.h>
 #include <pixtera/sdk/display_driver.h>
+#include <pixtera/sdk/display_leds.h>
+#include <pixtera/sdk/display_link_state.h>
+#include <pixtera/sdk/display_traffic.h>
 #include <pixtera/sdk/plugin_module.h>
 
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -40,8 +47,8 @@ using namespace pixtera;
 constexpr CLSID CLSID_Misbehaving{0x7E3C1A52, 0x6B4D, 0x4C8E, {0x9F, 0x10, 0x2A, 0x3B, 0x4C, 0x5D, 0x6E, 0x7F}};
 const InprocClass kClass{CLSID_Misbehaving, "PixteraTest.Misbehaving", "Misbehaving test plug-in"};
 
-class Misbehaving final
-    : public ComObject<Misbehaving, IDataProvider, IDisplayDriver, ConfigurablePlugin<Misbehaving>> {
+class Misbehaving final : public ComObject<Misbehaving, IDataProvider, IDisplayDriver, IDisplayLeds, IDisplayLinkState,
+                                           IDisplayTraffic, ConfigurablePlugin<Misbehaving>> {
 public:
     static constexpr const char16_t* kPluginName = u"Misbehaving";
 
@@ -57,6 +64,8 @@ public:
             chars_ = fields.Text("chars").value_or("");
             pause_ = fields.Text("pause").value_or("");
             gate_ = fields.Text("gate").value_or("");
+            ledCount_ = fields.Number("leds", 0, 16).value_or(0);
+            faultyAnswers_ = fields.Text("answers").value_or("") == "faulty";
         }
         if (const auto helper = fields.Text("helper"))
             LeaveHelper(*helper);
@@ -126,6 +135,53 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LoaderQuery(LONG* v) override { return Output(v, 0); }
+
+    HRESULT STDMETHODCALLTYPE GetLedCount(LONG* count) override
+    {
+        std::lock_guard lock(mutex_);
+        return Output(count, faultyAnswers_ ? 1000 : ledCount_);
+    }
+    HRESULT STDMETHODCALLTYPE GetLedStates(LONG index, LONG* states) override
+    {
+        std::lock_guard lock(mutex_);
+        if (index < 0 || index >= ledCount_)
+            return E_INVALIDARG;
+        return Output(states, faultyAnswers_ ? LONG{1 << 9} : kLedRedGreen);
+    }
+    HRESULT STDMETHODCALLTYPE GetLed(LONG index, LONG* state) override
+    {
+        std::lock_guard lock(mutex_);
+        if (index < 0 || index >= ledCount_)
+            return E_INVALIDARG;
+        return Output(state, faultyAnswers_ ? 9 : leds_[static_cast<std::size_t>(index)]);
+    }
+    HRESULT STDMETHODCALLTYPE SetLed(LONG index, LONG state) override
+    {
+        std::lock_guard lock(mutex_);
+        if (index < 0 || index >= ledCount_ || !LedCanShow(kLedRedGreen, state))
+            return E_INVALIDARG;
+        leds_[static_cast<std::size_t>(index)] = state;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetLinkState(VARIANT_BOOL* linked, LONGLONG* outageSince) override
+    {
+        std::lock_guard lock(mutex_);
+        *linked = faultyAnswers_ ? VARIANT_FALSE : VARIANT_TRUE;
+        *outageSince = faultyAnswers_ ? time(nullptr) + 365 * 86400 : 0;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetLastFrameTraffic(LONG* bytes, LONG* messages, LONGLONG* clocks,
+                                                  LONGLONG* microseconds) override
+    {
+        std::lock_guard lock(mutex_);
+        *bytes = faultyAnswers_ ? -1 : 42;
+        *messages = 3;
+        *clocks = 6'000'000'000LL;
+        *microseconds = 1500;
+        return S_OK;
+    }
 
 private:
     // Waits at the gate when the script says so.
@@ -200,6 +256,9 @@ private:
     std::mutex mutex_; // guards the script and the counts
     std::string fault_, method_, once_, frames_, chars_, pause_, gate_;
     long at_ = 1;
+    LONG ledCount_ = 0;
+    bool faultyAnswers_ = false;
+    std::array<LONG, 16> leds_{};
     std::map<std::string, long> counts_;
     std::atomic<LONG> polls_{0};
 };
