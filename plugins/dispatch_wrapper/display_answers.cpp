@@ -59,10 +59,7 @@ std::optional<LinkAnswer> ReadLinkState(const Result& result, LONGLONG now)
 
 std::optional<LONG> ReadLedCount(const Result& result) { return OnlyLong(result, 0, kMostLeds); }
 
-std::optional<LONG> ReadLedStates(const Result& result)
-{
-    return OnlyLong(result, 1, kEveryLedState);
-}
+std::optional<LONG> ReadLedStates(const Result& result) { return OnlyLong(result, 1, kEveryLedState); }
 
 std::optional<LONG> ReadLedState(const Result& result) { return OnlyLong(result, kLedOff, kLedAmber); }
 
@@ -72,8 +69,8 @@ std::optional<TrafficAnswer> ReadTraffic(const Result& result)
     const auto messages = LongAt(result, 1);
     const auto clocks = Int64At(result, 2);
     const auto microseconds = Int64At(result, 3);
-    if (result.values.size() != 4 || !bytes || !messages || !clocks || !microseconds || *bytes < 0 ||
-        *messages < 0 || *clocks < 0 || *microseconds < 0)
+    if (result.values.size() != 4 || !bytes || !messages || !clocks || !microseconds || *bytes < 0 || *messages < 0 ||
+        *clocks < 0 || *microseconds < 0)
         return std::nullopt;
     return TrafficAnswer{*bytes, *messages, *clocks, *microseconds};
 }

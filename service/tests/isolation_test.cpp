@@ -639,3 +639,41 @@ TEST_F(Isolation, AHostedDisplaysAnswersOutOfRangeAreErrorsNotValues)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Isolation, ADisplayWhoseHostIsDownIsNotLinkedUntilItIsBack)
+{
+    RegKey settings;
+    ASSERT_EQ(settings.Create(HKEY_LOCAL_MACHINE, "Software\\Pixtera2.0"), ERROR_SUCCESS);
+    settings.SetDword("PluginCallTimeout", 5000); // the new host waits in its replay for the test
+    MessageCapture messages;
+    const auto marker = TestDirectory() / "struck";
+    const auto gate = TestDirectory() / "gate";
+    ASSERT_TRUE(
+        LoadReal(Isolated("once=" + marker.string() + ";pause=Configure;gate=" + gate.string(),
+                          "<display active=\"yes\"><queue><queueitem Filename=\"" +
+                              (TestDirectory() / "scroller.pxd").string() + "\" Runtime=\"0\"/></queue></display>")));
+    ASSERT_EQ(realDisplays->Displays().size(), 1u);
+    auto display = realDisplays->Displays()[0];
+    ASSERT_TRUE(display->reportsLink());
+    EXPECT_TRUE(display->link().linked);
+    const auto hosts = Children();
+    ASSERT_EQ(hosts.size(), 1u);
+    std::ofstream(marker) << "struck\n"; // a new plug-in waits at the gate
+    const LONGLONG before = EpochSeconds();
+    ASSERT_EQ(kill(hosts[0], SIGKILL), 0);
+    ASSERT_TRUE(Eventually([&] { return !messages.messages().empty(); })) << "a frame finds the host gone";
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(gate.string() + ".waiting"); }))
+        << "the new host is in its replay";
+    const auto down = display->link();
+    EXPECT_FALSE(down.linked) << "a display whose plug-in failed is asked all the same";
+    EXPECT_GE(down.outageSince, before);
+    EXPECT_LE(down.outageSince, EpochSeconds());
+    std::ofstream(gate) << "go\n";
+    EXPECT_TRUE(Eventually([&] { return display->link().linked; })) << "linked again with the new host";
+    display.Reset();
+    ExpectNothingLeft();
+}
+
+} // namespace

@@ -82,6 +82,14 @@ public:
         }
     }
 
+    // Like Guard, for a question a hosted plug-in's wrapper answers itself while the host is down
+    // (whether the module is linked: not, since the host was lost).
+    template <class Call>
+    bool GuardAskingHost(Call&& call) noexcept
+    {
+        return GuardDefinition(std::forward<Call>(call));
+    }
+
 private:
     std::optional<LONG> HostGeneration() const;
 

@@ -167,7 +167,7 @@ ManagedDisplay::Link ManagedDisplay::link()
     LONGLONG since = 0;
     HRESULT hr = E_NOINTERFACE;
     if (linkState_)
-        fault_->Guard([&] { return hr = linkState_->GetLinkState(&linked, &since); });
+        fault_->GuardAskingHost([&] { return hr = linkState_->GetLinkState(&linked, &since); });
     if (FAILED(hr) || linked)
         return Link{};
     return Link{false, std::max<LONGLONG>(since, 0)};
