@@ -29,6 +29,9 @@
 #include <pixtera/sdk/screen_source.h>
 
 #include <atomic>
+#include <mutex>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -265,15 +268,33 @@ public:
     }
 
     // IDisplayLinkState. While there is no host the module is out of reach, since the host was
-    // lost; a new host's plug-in that has not linked yet does not make that outage younger.
+    // lost; a new host's plug-in that has not linked yet does not make that outage younger. Never
+    // waits behind another call (a frame to a slow or hung host): the last answer stands then.
     HRESULT STDMETHODCALLTYPE GetLinkState(VARIANT_BOOL* linked, LONGLONG* outageSince) override
     {
         if (!linked || !outageSince)
             return E_POINTER;
         if (!keeper_)
             return E_UNEXPECTED;
+        const HRESULT hr = AskLinkState(*linked, *outageSince);
+        if (SUCCEEDED(hr)) {
+            std::lock_guard lock(answersMutex_);
+            lastLink_ = {*linked, *outageSince};
+        }
+        return hr;
+    }
+    HRESULT AskLinkState(VARIANT_BOOL& linkedOut, LONGLONG& outageSinceOut)
+    {
+        VARIANT_BOOL* linked = &linkedOut;
+        LONGLONG* outageSince = &outageSinceOut;
         const LONGLONG now = WallClockSeconds();
-        const auto result = keeper_->Invoke({Method::GetLinkState, {}});
+        bool busy = false;
+        const auto result = keeper_->InvokeIfIdle({Method::GetLinkState, {}}, busy);
+        if (busy) {
+            std::lock_guard lock(answersMutex_);
+            std::tie(*linked, *outageSince) = lastLink_;
+            return S_OK;
+        }
         const auto hostLost = keeper_->hostLostSince();
         if (!result) {
             *linked = VARIANT_FALSE;
@@ -319,16 +340,27 @@ public:
     {
         if (!bytes || !messages || !clocks || !microseconds)
             return E_POINTER;
-        return Forward({Method::GetLastFrameTraffic, {}}, [&](const Result& r) {
-            const auto traffic = ReadTraffic(r);
+        if (!keeper_)
+            return E_UNEXPECTED;
+        // Asked once a second from the bus's thread: never behind another call, as the link.
+        bool busy = false;
+        const auto result = keeper_->InvokeIfIdle({Method::GetLastFrameTraffic, {}}, busy);
+        std::lock_guard lock(answersMutex_);
+        if (!busy) {
+            if (!result)
+                return E_PLUGIN_HOST_FAILED;
+            if (FAILED(result->hr))
+                return result->hr;
+            const auto traffic = ReadTraffic(*result);
             if (!traffic)
                 return E_UNEXPECTED;
-            *bytes = traffic->bytes;
-            *messages = traffic->messages;
-            *clocks = traffic->clocks;
-            *microseconds = traffic->microseconds;
-            return S_OK;
-        });
+            lastTraffic_ = *traffic;
+        }
+        *bytes = lastTraffic_.bytes;
+        *messages = lastTraffic_.messages;
+        *clocks = lastTraffic_.clocks;
+        *microseconds = lastTraffic_.microseconds;
+        return S_OK;
     }
 
     // IPluginSettings: what a settings form asks of a plug-in that runs in a process of its own.
@@ -433,6 +465,9 @@ private:
     std::unique_ptr<HostKeeper> keeper_;
     std::atomic<LONG> interfaces_{kPluginInfo};
     std::optional<std::u16string> pendingConfiguration_;
+    std::mutex answersMutex_; // guards the two below: what the host last said, while a call runs
+    std::pair<VARIANT_BOOL, LONGLONG> lastLink_{VARIANT_TRUE, 0};
+    TrafficAnswer lastTraffic_;
 };
 
 } // namespace

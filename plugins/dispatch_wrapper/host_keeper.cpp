@@ -326,6 +326,20 @@ void HostKeeper::RestoreLed(const Call& call, std::optional<LONG> before)
 std::optional<Result> HostKeeper::Invoke(const Call& call)
 {
     std::lock_guard serialise(callMutex_);
+    return InvokeSerialised(call);
+}
+
+std::optional<Result> HostKeeper::InvokeIfIdle(const Call& call, bool& busy)
+{
+    std::unique_lock serialise(callMutex_, std::try_to_lock);
+    busy = !serialise.owns_lock();
+    if (busy)
+        return std::nullopt;
+    return InvokeSerialised(call);
+}
+
+std::optional<Result> HostKeeper::InvokeSerialised(const Call& call)
+{
     // What the service asked for is what a new host gets, whether this call works, fails, kills
     // the host or finds none: a crash in the first Configure must not leave it unconfigured.
     const auto ledBefore = LedBefore(call);

@@ -44,6 +44,9 @@ public:
     // One call; none when there is no working host or the host failed with it (it is then killed
     // and a new one comes after the pause).
     std::optional<Result> Invoke(const Call& call);
+    // The same unless another call is under way (a slow or hung host): then nothing is sent and
+    // `busy` says so. For questions from threads that must not wait behind another's call.
+    std::optional<Result> InvokeIfIdle(const Call& call, bool& busy);
 
     // Counts the hosts that came up; none while there is no working host.
     std::optional<LONG> generation() const;
@@ -62,6 +65,7 @@ public:
     void SetKeySink(IKeySink* sink);
 
 private:
+    std::optional<Result> InvokeSerialised(const Call& call); // under callMutex_
     void Work();
     std::unique_ptr<HostProcess> Launch(std::string& error, std::uint64_t& replayed);
     bool CatchUp(HostProcess& host, std::uint64_t replayed, std::string& error);

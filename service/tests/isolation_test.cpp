@@ -22,6 +22,7 @@
 #include <pixtera/sdk/plugin_settings.h>
 #include <pixtera/user_characters.h>
 
+#include <atomic>
 #include <csignal>
 #include <dirent.h>
 #include <functional>
@@ -29,6 +30,7 @@
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -615,6 +617,36 @@ TEST_F(Isolation, AHostKilledMidWayLeavesTheLinkDownMeanwhileAndGetsItsLedsBack)
     state = LinkOf(*link);
     EXPECT_TRUE(state.linked);
     EXPECT_EQ(state.since, 0);
+}
+
+TEST_F(Isolation, TheLinkAndTrafficAreNeverWaitedForBehindAFrameAHungHostHolds)
+{
+    const auto marker = test::TestDirectory() / "hung";
+    const auto wrapper = Hosted(u"PixteraTest.Misbehaving", "fault=hang;on=Write;once=" + marker.string());
+    const auto display = wrapper.As<IDisplayDriver>();
+    const auto link = wrapper.As<IDisplayLinkState>();
+    const auto traffic = wrapper.As<IDisplayTraffic>();
+    ASSERT_TRUE(display && link && traffic);
+    EXPECT_TRUE(LinkOf(*link).linked);
+    LONG bytes = 0, messages = 0;
+    LONGLONG clocks = 0, microseconds = 0;
+    ASSERT_EQ(traffic->GetLastFrameTraffic(&bytes, &messages, &clocks, &microseconds), S_OK);
+
+    std::atomic<bool> written{false};
+    std::thread frame([&] {
+        display->Write(BString(std::u16string(u"x")).get());
+        written = true;
+    });
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(marker); })) << "the host hangs in Write";
+    // Asked from the bus's thread once a second: the last answers, at once, not after the call's
+    // deadline ends the hung host.
+    const LinkState state = LinkOf(*link);
+    EXPECT_EQ(traffic->GetLastFrameTraffic(&bytes, &messages, &clocks, &microseconds), S_OK);
+    EXPECT_FALSE(written) << "the questions waited for the frame";
+    EXPECT_EQ(state.hr, S_OK);
+    EXPECT_TRUE(state.linked) << "what the host said last";
+    EXPECT_EQ(bytes, 42);
+    frame.join();
 }
 
 TEST_F(Isolation, AHostedDisplaysAnswersOutOfRangeAreErrorsNotValues)
