@@ -359,6 +359,9 @@ std::optional<ManagedDisplay::Jump> ManagedDisplay::TakeJump()
     auto jump = std::exchange(jump_, std::nullopt);
     if (jump && jump->index >= queue_.size())
         return std::nullopt; // asked for while stopped, and the queue was shortened since
+    // A press that comes before the entry shows counts on from it, not from the one before.
+    if (jump)
+        lastQueueItem_ = static_cast<LONG>(jump->index);
     return jump;
 }
 

@@ -269,7 +269,7 @@ private:
     // nothing of its own, not even later, when nobody watches.
     std::atomic<bool> outputRuns_{false};
     MenuServices menuServices_; // set up with menu_
-    std::atomic<LONG> lastQueueItem_{-1}; // the last queue entry shown (the one under the menu)
+    std::atomic<LONG> lastQueueItem_{-1}; // the queue entry shown last or taken to show next (under the menu)
     std::atomic<LONG> brightness_{100}; // the last set; what BrightnessUp and Down step from
     std::mutex jumpMutex_; // guards jump_; the refresh thread cannot take mutex_ (StopOutput joins it)
     std::optional<Jump> jump_;
