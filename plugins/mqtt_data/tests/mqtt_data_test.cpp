@@ -121,9 +121,12 @@ TEST(MqttData, TopicsBecomeItemsWithNumbersTextAndJsonFields)
     EXPECT_EQ(plugin.Description("zigbee2mqtt/sensor.temperature"), "MQTT\\zigbee2mqtt\\sensor\\temperature");
 
     // The same value again is no news.
+    const int beforeHot = plugin.sink->calls;
     broker.Publish("home/hall/temperature", "warm");
     broker.Publish("home/hall/temperature", "hot");
     ASSERT_TRUE(Eventually([&] { return plugin.Value("home/hall/temperature") == "hot"; }));
+    // The value is there before the service is told of it.
+    ASSERT_TRUE(Eventually([&] { return plugin.sink->calls > beforeHot; }));
     const int calls = plugin.sink->calls;
     broker.Publish("home/hall/temperature", "hot");
     std::this_thread::sleep_for(300ms);
