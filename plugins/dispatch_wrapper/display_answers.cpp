@@ -27,15 +27,6 @@ std::optional<LONGLONG> Int64At(const Result& result, std::size_t at)
     return value->llVal;
 }
 
-Variant Int64(LONGLONG number)
-{
-    Variant value;
-    VARIANT* slot = value.Out();
-    slot->vt = VT_I8;
-    slot->llVal = number;
-    return value;
-}
-
 // One LONG and nothing else, within [low, high].
 std::optional<LONG> OnlyLong(const Result& result, LONG low, LONG high)
 {
@@ -46,6 +37,15 @@ std::optional<LONG> OnlyLong(const Result& result, LONG low, LONG high)
 }
 
 } // namespace
+
+Variant Int64Value(LONGLONG number)
+{
+    Variant value;
+    VARIANT* slot = value.Out();
+    slot->vt = VT_I8;
+    slot->llVal = number;
+    return value;
+}
 
 std::optional<LinkAnswer> ReadLinkState(const Result& result, LONGLONG now)
 {
@@ -78,15 +78,15 @@ std::optional<TrafficAnswer> ReadTraffic(const Result& result)
 void PutLinkState(Result& result, bool linked, LONGLONG outageSince)
 {
     result.values.emplace_back(static_cast<LONG>(linked ? 1 : 0));
-    result.values.emplace_back(Int64(outageSince));
+    result.values.emplace_back(Int64Value(outageSince));
 }
 
 void PutTraffic(Result& result, const TrafficAnswer& traffic)
 {
     result.values.emplace_back(traffic.bytes);
     result.values.emplace_back(traffic.messages);
-    result.values.emplace_back(Int64(traffic.clocks));
-    result.values.emplace_back(Int64(traffic.microseconds));
+    result.values.emplace_back(Int64Value(traffic.clocks));
+    result.values.emplace_back(Int64Value(traffic.microseconds));
 }
 
 } // namespace pixtera::host

@@ -37,6 +37,9 @@ std::optional<LONG> ReadLedStates(const Result& result);
 std::optional<LONG> ReadLedState(const Result& result);
 std::optional<TrafficAnswer> ReadTraffic(const Result& result);
 
+// A 64-bit number as the link carries it.
+Variant Int64Value(LONGLONG number);
+
 // The call's values the way the host answers them (the host's side of the same shapes).
 void PutLinkState(Result& result, bool linked, LONGLONG outageSince);
 void PutTraffic(Result& result, const TrafficAnswer& traffic);

@@ -21,15 +21,6 @@ Result Across(const Result& sent)
     return read ? std::move(*read) : Result{};
 }
 
-Variant Int64(LONGLONG number)
-{
-    Variant value;
-    VARIANT* slot = value.Out();
-    slot->vt = VT_I8;
-    slot->llVal = number;
-    return value;
-}
-
 TEST(HostedDisplayAnswers, ALinkStateCrossesWholeAndOneOutOfRangeIsNone)
 {
     Result down;
@@ -47,16 +38,17 @@ TEST(HostedDisplayAnswers, ALinkStateCrossesWholeAndOneOutOfRangeIsNone)
     EXPECT_EQ(linked->outageSince, 0) << "a linked module has no outage";
 
     const Result faulty[] = {
-        {S_OK, {LONG{2}, Int64(0)}}, // neither linked nor not
-        {S_OK, {LONG{0}, Int64(-1)}}, // before the epoch
-        {S_OK, {LONG{0}, Int64(kNow + kClockSlack + 1)}}, // in the future
+        {S_OK, {LONG{2}, Int64Value(0)}}, // neither linked nor not
+        {S_OK, {LONG{0}, Int64Value(-1)}}, // before the epoch
+        {S_OK, {LONG{0}, Int64Value(kNow + kClockSlack + 1)}}, // in the future
         {S_OK, {LONG{0}, Variant::FromLong(5)}}, // not a 64-bit time
         {S_OK, {LONG{1}}}, // short
-        {S_OK, {LONG{1}, Int64(0), LONG{0}}}, // long
+        {S_OK, {LONG{1}, Int64Value(0), LONG{0}}}, // long
     };
     for (const Result& answer : faulty)
         EXPECT_FALSE(ReadLinkState(Across(answer), kNow)) << answer.values.size();
-    EXPECT_TRUE(ReadLinkState(Across({S_OK, {LONG{0}, Int64(kNow + kClockSlack)}}), kNow)) << "the slack is allowed";
+    EXPECT_TRUE(ReadLinkState(Across({S_OK, {LONG{0}, Int64Value(kNow + kClockSlack)}}), kNow))
+        << "the slack is allowed";
 }
 
 TEST(HostedDisplayAnswers, LedAnswersAreCountsStatesAndStatesTheLedsKnow)
