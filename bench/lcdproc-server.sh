@@ -4,7 +4,9 @@
 # each a screen of 10 string widgets set 8 times a second (bench/lcdproc-load.py). LCDd drives
 # its MtxOrb driver, pixtera2 Pixtera.SerialLCD with Pixtera.LCDprocServer, both 20x4 on
 # pseudo-terminals. Prints each server's CPU (from /proc/PID/task/*/schedstat) and the bytes per
-# second on its wire. Target: pixtera2 at most half of LCDd's CPU. Not a test: run it by hand.
+# second on its wire. Target: pixtera2 at most half of LCDd's CPU. Then the floor under both
+# (bench/lcdproc_floor.cpp): a server that only answers "success" to every line and a thread that
+# only writes a frame's changes 8 times a second, under the same load. Not a test: run it by hand.
 #   bench/lcdproc-server.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 build=$(realpath "${1:-build}")
@@ -97,5 +99,18 @@ XML
     kill "$service" 2>/dev/null || true
 }
 
+floor_case() {
+    local dir=$root/floor
+    mkdir -p "$dir"
+    start_counter "$dir"
+    "$build/bench/lcdproc-floor" 13670 "$device" &
+    local floor=$!
+    pids+=("$floor")
+    sleep 0.5
+    load 13670
+    measure "floor" "$floor" "$dir"
+}
+
 lcdd_case
 pixtera_case
+floor_case

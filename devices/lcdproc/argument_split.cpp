@@ -37,14 +37,23 @@ constexpr std::array<unsigned char, 256> MakeStops()
 }
 constexpr std::array<unsigned char, 256> kStops = MakeStops();
 
-// Where the run of plain characters from `at` ends: the next one that means something, outside
-// a quote (`closing` none) or inside one.
-std::size_t PlainRunEnd(std::string_view line, std::size_t at, char closing)
+constexpr unsigned char StopsWithin(char closing)
 {
-    const unsigned char mask = closing == '"' ? kStopsQuote : closing == '}' ? kStopsBrace : kStopsPlain;
-    while (at < line.size() && !(kStops[static_cast<unsigned char>(line[at])] & mask))
-        ++at;
-    return at;
+    return closing == '"' ? kStopsQuote : closing == '}' ? kStopsBrace : kStopsPlain;
+}
+
+// The next argument's storage, cleared; past the limit one that is read and then forgotten.
+std::string& Begin(std::vector<std::string>& arguments, std::size_t& count, std::string& dropped)
+{
+    if (count == kMaxArguments) {
+        dropped.clear();
+        return dropped;
+    }
+    if (count == arguments.size())
+        arguments.emplace_back();
+    std::string& argument = arguments[count++];
+    argument.clear();
+    return argument;
 }
 
 } // namespace
@@ -52,43 +61,42 @@ std::size_t PlainRunEnd(std::string_view line, std::size_t at, char closing)
 bool SplitArguments(std::string_view line, std::vector<std::string>& arguments, std::size_t& count)
 {
     count = 0;
-    std::string dropped; // an argument past the limit: read, then forgotten
+    std::string dropped;
     std::string* current = nullptr; // the argument being read
     char closing = '\0'; // the quote that ends the open one
-    auto begin = [&] {
-        if (current)
-            return;
-        if (count == kMaxArguments) {
-            dropped.clear();
-            current = &dropped;
-            return;
+    unsigned char stops = kStopsPlain;
+    const char* at = line.data();
+    const char* const end = at + line.size();
+    while (at < end) {
+        // The characters that mean nothing here, at once.
+        const char* run = at;
+        while (run < end && !(kStops[static_cast<unsigned char>(*run)] & stops))
+            ++run;
+        if (run != at) {
+            if (!current)
+                current = &Begin(arguments, count, dropped);
+            current->append(at, run);
+            if ((at = run) == end)
+                break;
         }
-        if (count == arguments.size())
-            arguments.emplace_back();
-        current = &arguments[count++];
-        current->clear();
-    };
-    for (std::size_t at = 0; at < line.size(); ++at) {
-        const char c = line[at];
+        const char c = *at++;
         if (EndsLine(c))
             break;
-        if (!closing && IsBlank(c)) {
-            current = nullptr;
-            continue;
-        }
-        begin();
-        if (c == '\\' && at + 1 < line.size()) {
-            *current += Escaped(line[++at]);
-        } else if (!closing && (c == '"' || c == '{')) {
-            closing = c == '"' ? '"' : '}';
-        } else if (closing && c == closing) {
+        if (c == '\\') {
+            if (!current)
+                current = &Begin(arguments, count, dropped);
+            *current += at < end ? Escaped(*at++) : c; // a backslash at the end stays
+        } else if (closing) { // the quote closes: "ab"cd is two arguments
             closing = '\0';
-            current = nullptr; // a quote ends its argument: "ab"cd is two
-        } else {
-            // This character and the plain ones after it, at once.
-            const std::size_t end = PlainRunEnd(line, at + 1, closing);
-            current->append(line.substr(at, end - at));
-            at = end - 1;
+            stops = kStopsPlain;
+            current = nullptr;
+        } else if (IsBlank(c)) {
+            current = nullptr;
+        } else { // a quote opens, within an argument or as one
+            if (!current)
+                current = &Begin(arguments, count, dropped);
+            closing = c == '"' ? '"' : '}';
+            stops = StopsWithin(closing);
         }
     }
     return !closing;
