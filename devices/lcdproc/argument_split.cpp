@@ -2,6 +2,7 @@
 #include "argument_split.h"
 
 #include <array>
+#include <cstring>
 
 namespace pixtera::lcdproc {
 namespace {
@@ -42,74 +43,70 @@ constexpr unsigned char StopsWithin(char closing)
     return closing == '"' ? kStopsQuote : closing == '}' ? kStopsBrace : kStopsPlain;
 }
 
-// The next argument's storage, cleared; past the limit one that is read and then forgotten.
-std::string& Begin(std::vector<std::string>& arguments, std::size_t& count, std::string& dropped)
-{
-    if (count == kMaxArguments) {
-        dropped.clear();
-        return dropped;
-    }
-    if (count == arguments.size())
-        arguments.emplace_back();
-    std::string& argument = arguments[count++];
-    argument.clear();
-    return argument;
-}
-
 } // namespace
 
-bool SplitArguments(std::string_view line, std::vector<std::string>& arguments, std::size_t& count)
+bool SplitArguments(std::string_view line, std::string& storage, std::vector<std::string_view>& arguments)
 {
-    count = 0;
-    std::string dropped;
-    std::string* current = nullptr; // the argument being read
+    arguments.clear();
+    // The arguments are views of one copy of the line. An argument stays where it stands unless
+    // it holds an escape or a quote, which is taken out by moving the rest of it back.
+    storage.assign(line);
+    const char* const text = storage.data();
+    char* const out = storage.data();
+    const std::size_t size = storage.size();
+    std::size_t read = 0;
+    std::size_t write = 0; // where the argument being read goes on
+    std::size_t begun = std::string_view::npos; // where it starts
     char closing = '\0'; // the quote that ends the open one
     unsigned char stops = kStopsPlain;
-    const char* at = line.data();
-    const char* const end = at + line.size();
-    while (at < end) {
-        // The characters that mean nothing here, at once.
-        const char* run = at;
-        while (run < end && !(kStops[static_cast<unsigned char>(*run)] & stops))
+    while (read < size) {
+        // The characters that mean nothing here, at once; the string's own NUL ends the run.
+        std::size_t run = read;
+        while (!(kStops[static_cast<unsigned char>(text[run])] & stops))
             ++run;
-        if (run != at) {
-            if (!current)
-                current = &Begin(arguments, count, dropped);
-            current->append(at, run);
-            if ((at = run) == end)
+        if (run != read) {
+            if (begun == std::string_view::npos)
+                begun = write = read;
+            else if (write != read)
+                std::memmove(out + write, text + read, run - read);
+            write += run - read;
+            read = run;
+            if (read == size)
                 break;
         }
-        const char c = *at++;
+        const char c = text[read++];
         if (EndsLine(c))
             break;
+        const bool open = begun != std::string_view::npos;
         if (c == '\\') {
-            if (!current)
-                current = &Begin(arguments, count, dropped);
-            *current += at < end ? Escaped(*at++) : c; // a backslash at the end stays
-        } else if (closing) { // the quote closes: "ab"cd is two arguments
-            closing = '\0';
-            stops = kStopsPlain;
-            current = nullptr;
-        } else if (IsBlank(c)) {
-            current = nullptr;
-        } else { // a quote opens, within an argument or as one
-            if (!current)
-                current = &Begin(arguments, count, dropped);
+            if (!open)
+                begun = write = read - 1;
+            out[write++] = read < size ? Escaped(text[read++]) : c; // a backslash at the end stays
+        } else if (!closing && !IsBlank(c)) { // a quote opens, within an argument or as one
+            if (!open)
+                begun = write = read;
             closing = c == '"' ? '"' : '}';
             stops = StopsWithin(closing);
+        } else { // a blank, or the quote closing: "ab"cd is two arguments
+            if (open && arguments.size() < kMaxArguments)
+                arguments.emplace_back(text + begun, write - begun);
+            begun = std::string_view::npos;
+            closing = '\0';
+            stops = kStopsPlain;
         }
     }
+    if (begun != std::string_view::npos && arguments.size() < kMaxArguments)
+        arguments.emplace_back(text + begun, write - begun);
     return !closing;
 }
 
 std::optional<std::vector<std::string>> SplitArguments(std::string_view line)
 {
-    std::vector<std::string> arguments;
-    std::size_t count = 0;
-    if (!SplitArguments(line, arguments, count))
+    std::string storage;
+    std::vector<std::string_view> views;
+    if (!SplitArguments(line, storage, views))
         return std::nullopt;
-    arguments.resize(count);
-    return arguments;
+    return std::vector<std::string>(views.begin(), views.end());
 }
 
 } // namespace pixtera::lcdproc

@@ -16,9 +16,9 @@ inline constexpr std::size_t kMaxArguments = 40;
 // The arguments; nothing when a quote is left open.
 std::optional<std::vector<std::string>> SplitArguments(std::string_view line);
 
-// The same into `arguments`, whose strings are reused (a client sends thousands of lines a
-// second; none of them should cost an allocation): the first `count` are the line's, those
-// after them are spare. False when a quote is left open.
-bool SplitArguments(std::string_view line, std::vector<std::string>& arguments, std::size_t& count);
+// The same as views of `storage`, which holds the line unquoted and unescaped until the next
+// call (a client sends thousands of lines a second; none of them should cost an allocation).
+// False when a quote is left open.
+bool SplitArguments(std::string_view line, std::string& storage, std::vector<std::string_view>& arguments);
 
 } // namespace pixtera::lcdproc

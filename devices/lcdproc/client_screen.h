@@ -79,8 +79,8 @@ struct Screen {
     int cursorY = 1;
     std::vector<Widget> widgets;
 
-    Widget* Find(const std::string& widget);
-    const Widget* Find(const std::string& widget) const;
+    Widget* Find(std::string_view widget);
+    const Widget* Find(std::string_view widget) const;
 };
 
 } // namespace pixtera::lcdproc

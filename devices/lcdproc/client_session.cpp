@@ -14,16 +14,13 @@
 namespace pixtera::lcdproc {
 namespace {
 
-// The storage of an argument kept from line to line, at most.
-constexpr std::size_t kKeptArgumentBytes = 1024;
-
 constexpr const char* kScreenSetUsage =
     "huh? Usage: screen_set <id> [-name <name>] [-wid <width>] [-hgt <height>] [-priority <prio>] "
     "[-duration <int>] [-timeout <int>] [-heartbeat <type>] [-backlight <type>] [-cursor <type>] "
     "[-cursor_x <xpos>] [-cursor_y <ypos>]";
 
 // atoi as LCDd reads numbers: leading digits, 0 when there are none; kept within int.
-int Number(const std::string& text)
+int Number(std::string_view text)
 {
     // Plain digits, as nearly every coordinate is, without strtol's locale and checks.
     if (!text.empty() && text.size() <= 6 &&
@@ -33,25 +30,24 @@ int Number(const std::string& text)
             value = value * 10 + (c - '0');
         return value;
     }
-    const long value = std::strtol(text.c_str(), nullptr, 10);
+    const long value = std::strtol(std::string(text).c_str(), nullptr, 10);
     return static_cast<int>(std::clamp<long>(value, -1000000, 1000000));
 }
 
-bool StartsWithDigit(const std::string& text)
+bool StartsWithDigit(std::string_view text)
 {
     return !text.empty() && std::isdigit(static_cast<unsigned char>(text[0]));
 }
 
 // "-name" and "name" alike.
-std::string_view Option(const std::string& text)
+std::string_view Option(std::string_view option)
 {
-    std::string_view option(text);
     if (!option.empty() && option.front() == '-')
         option.remove_prefix(1);
     return option;
 }
 
-std::optional<Priority> ReadPriority(const std::string& text)
+std::optional<Priority> ReadPriority(std::string_view text)
 {
     static constexpr std::pair<const char*, Priority> kNames[] = {
         {"hidden", Priority::Hidden},         {"background", Priority::Background}, {"info", Priority::Info},
@@ -69,9 +65,9 @@ std::optional<Priority> ReadPriority(const std::string& text)
 // The ids of `root` and of all it holds, however deep (an item names its holder, "" none). A
 // loop, not recursion: the depth is the client's to choose.
 template <typename Items, typename HolderOf, typename IdOf>
-std::set<std::string> HeldIn(const std::string& root, const Items& items, HolderOf holderOf, IdOf idOf)
+std::set<std::string, std::less<>> HeldIn(std::string_view root, const Items& items, HolderOf holderOf, IdOf idOf)
 {
-    std::set<std::string> gone{root};
+    std::set<std::string, std::less<>> gone{std::string(root)};
     for (bool grew = true; grew;) {
         grew = false;
         for (const auto& item : items) {
@@ -84,17 +80,17 @@ std::set<std::string> HeldIn(const std::string& root, const Items& items, Holder
 }
 
 // "toggle": off after on (or the display's own, which is on), on after anything else.
-std::string Toggled(const std::string& state) { return state == "on" || state == "open" ? "off" : "on"; }
+std::string_view Toggled(std::string_view state) { return state == "on" || state == "open" ? "off" : "on"; }
 
 } // namespace
 
-Widget* Screen::Find(const std::string& widget)
+Widget* Screen::Find(std::string_view widget)
 {
     const auto it = std::find_if(widgets.begin(), widgets.end(), [&](const Widget& w) { return w.id == widget; });
     return it == widgets.end() ? nullptr : &*it;
 }
 
-const Widget* Screen::Find(const std::string& widget) const { return const_cast<Screen*>(this)->Find(widget); }
+const Widget* Screen::Find(std::string_view widget) const { return const_cast<Screen*>(this)->Find(widget); }
 
 std::string ConnectReply(const Geometry& geometry)
 {
@@ -108,7 +104,7 @@ ClientSession::ClientSession(const Geometry& geometry, bool utf8, SessionLimits 
 {
 }
 
-Screen* ClientSession::FindScreen(const std::string& id)
+Screen* ClientSession::FindScreen(std::string_view id)
 {
     const auto it = std::find_if(screens_.begin(), screens_.end(), [&](const Screen& s) { return s.id == id; });
     return it == screens_.end() ? nullptr : &*it;
@@ -176,16 +172,11 @@ void ClientSession::Execute(std::string_view line, Outcome& out)
     out.menuGoto.reset();
     if (line.empty())
         return;
-    // What an overlong line left behind is not kept for the next ones.
-    for (std::string& argument : arguments_)
-        if (argument.capacity() > kKeptArgumentBytes)
-            std::string().swap(argument);
-    std::size_t count = 0;
-    if (!SplitArguments(line, arguments_, count)) {
+    if (!SplitArguments(line, argumentText_, arguments_)) {
         out.replies.emplace_back("huh? Could not parse command");
         return;
     }
-    const Arguments a(arguments_.data(), count); // the spares after them keep their storage
+    const Arguments a(arguments_);
     if (a.empty()) {
         out.replies.emplace_back("huh? Invalid command \"(null)\"");
         return;
@@ -327,7 +318,7 @@ void ClientSession::ScreenSet(const Arguments& a, Outcome& out)
             out.replies.push_back("huh? -" + std::string(option) + " requires a parameter");
             continue;
         }
-        const std::string& value = a[++i];
+        const std::string_view value = a[++i];
         const int number = Number(value);
         const int width = screen->width > 0 ? screen->width : geometry_.columns;
         const int height = screen->height > 0 ? screen->height : geometry_.rows;
@@ -355,7 +346,7 @@ void ClientSession::ScreenSet(const Arguments& a, Outcome& out)
         } else if (option == "backlight") {
             static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash", "open"};
             if (std::find(std::begin(kStates), std::end(kStates), value) != std::end(kStates)) {
-                const std::string state = value == "toggle" ? Toggled(screen->backlight) : value;
+                const std::string state(value == "toggle" ? Toggled(screen->backlight) : value);
                 out.screensChanged = out.screensChanged || screen->backlight != state;
                 screen->backlight = state;
             }
@@ -591,14 +582,15 @@ void ClientSession::AddKey(const Arguments& a, Outcome& out)
                 out.replies.push_back("huh? Invalid option: " + Echo(a[i]));
             continue;
         }
-        const auto held = keys_.find(a[i]);
-        const bool free = keyCheck_ ? keyCheck_(a[i], exclusive) : held == keys_.end() || (!held->second && !exclusive);
+        const std::string key(a[i]);
+        const auto held = keys_.find(key);
+        const bool free = keyCheck_ ? keyCheck_(key, exclusive) : held == keys_.end() || (!held->second && !exclusive);
         if (!free) {
-            out.replies.push_back("huh? Could not reserve key \"" + Echo(a[i]) + "\"");
+            out.replies.push_back("huh? Could not reserve key \"" + Echo(key) + "\"");
             continue;
         }
-        if (keys_.size() < limits_.keys && a[i].size() <= 64)
-            keys_[a[i]] = keys_[a[i]] || exclusive;
+        if (keys_.size() < limits_.keys && key.size() <= 64)
+            keys_[key] = keys_[key] || exclusive;
     }
     out.replies.emplace_back("success");
 }
@@ -610,7 +602,7 @@ void ClientSession::DelKey(const Arguments& a, Outcome& out)
         return;
     }
     for (std::size_t i = 1; i < a.size(); ++i)
-        keys_.erase(a[i]);
+        keys_.erase(std::string(a[i]));
     out.replies.emplace_back("success");
 }
 
@@ -622,7 +614,7 @@ void ClientSession::Backlight(const Arguments& a, Outcome& out)
     }
     static constexpr std::string_view kStates[] = {"on", "off", "toggle", "blink", "flash"};
     if (std::find(std::begin(kStates), std::end(kStates), a[1]) != std::end(kStates)) {
-        const std::string state = a[1] == "toggle" ? Toggled(backlight_) : a[1];
+        const std::string state(a[1] == "toggle" ? Toggled(backlight_) : a[1]);
         out.screensChanged = backlight_ != state; // its screens' look changed
         backlight_ = state;
     }
@@ -640,9 +632,10 @@ void ClientSession::Output(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Usage: output {on|off|<num>}");
         return;
     }
+    const std::string text(a[1]);
     char* end = nullptr;
-    std::strtol(a[1].c_str(), &end, 0);
-    const bool number = !a[1].empty() && *end == '\0';
+    std::strtol(text.c_str(), &end, 0);
+    const bool number = !text.empty() && *end == '\0';
     out.replies.emplace_back(a[1] == "on" || a[1] == "off" || number ? "success" : "huh? invalid parameter...");
 }
 
@@ -652,9 +645,10 @@ void ClientSession::Sleep(const Arguments& a, Outcome& out)
         out.replies.emplace_back("huh? Usage: sleep <secs>");
         return;
     }
+    const std::string text(a[1]);
     char* end = nullptr;
-    const long seconds = std::strtol(a[1].c_str(), &end, 0);
-    if (a[1].empty() || *end != '\0') {
+    const long seconds = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0') {
         out.replies.emplace_back("huh? invalid parameter...");
         return;
     }
@@ -663,7 +657,7 @@ void ClientSession::Sleep(const Arguments& a, Outcome& out)
     out.replies.emplace_back("huh? ignored (not fully implemented)");
 }
 
-bool ClientSession::KnownMenu(const std::string& id) const
+bool ClientSession::KnownMenu(std::string_view id) const
 {
     return id.empty() || std::any_of(menu_.begin(), menu_.end(),
                                      [&](const MenuItem& item) { return item.id == id && item.type == "menu"; });
@@ -775,7 +769,7 @@ void ClientSession::SetMenuOptions(MenuItem& item, const Arguments& a, std::size
     // the client, which sends what it needs again with its events.
     for (std::size_t i = first; i + 1 < a.size(); i += 2) {
         const std::string_view option = Option(a[i]);
-        const std::string& value = a[i + 1];
+        const std::string_view value = a[i + 1];
         if (option == "text")
             item.text = Text(value);
         else if (option == "is_hidden")
@@ -789,7 +783,7 @@ void ClientSession::SetMenuOptions(MenuItem& item, const Arguments& a, std::size
         else if (option == "strings") {
             item.strings.clear();
             // Tab-separated, as LCDd splits them; bounded like any of the client's texts.
-            const std::string text = value.substr(0, limits_.text);
+            const std::string text(value.substr(0, limits_.text));
             for (std::size_t at = 0; item.strings.size() < 64;) {
                 const std::size_t tab = text.find('\t', at);
                 item.strings.push_back(Text(text.substr(at, tab == std::string::npos ? tab : tab - at)));

@@ -71,13 +71,13 @@ public:
     const std::string& mainMenu() const { return mainMenu_; }
     const Geometry& geometry() const { return geometry_; }
 
-    Screen* FindScreen(const std::string& id);
+    Screen* FindScreen(std::string_view id);
     // The backlight the screen asks for while it shows: its own, else its client's ("open": the
     // display's own; "on", "off", "blink", "flash").
     std::string Backlight(const Screen& screen) const;
 
 private:
-    using Arguments = std::span<const std::string>;
+    using Arguments = std::span<const std::string_view>;
     void Hello(const Arguments& a, Outcome& out);
     void ClientSet(const Arguments& a, Outcome& out);
     void ScreenAdd(const Arguments& a, Outcome& out);
@@ -104,7 +104,7 @@ private:
     void AssignText(std::string& utf8, std::string_view text) const;
     // A client's text to quote in a reply: in the client's own encoding.
     std::string Echo(std::string_view text) const;
-    bool KnownMenu(const std::string& id) const;
+    bool KnownMenu(std::string_view id) const;
     // A menu item's options ("-text T", "-value V" ...), as menu_add_item and menu_set_item take them.
     void SetMenuOptions(MenuItem& item, const Arguments& a, std::size_t first);
 
@@ -119,7 +119,8 @@ private:
     std::vector<MenuItem> menu_;
     std::string mainMenu_;
     std::string backlight_ = "open"; // "backlight": the client's, for its screens that have none
-    std::vector<std::string> arguments_; // the line being executed, then spares kept for their storage
+    std::string argumentText_; // the line being executed, unquoted: what arguments_ views
+    std::vector<std::string_view> arguments_;
 };
 
 // The reply to "hello" for a display of this geometry.

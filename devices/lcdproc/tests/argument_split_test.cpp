@@ -42,19 +42,18 @@ TEST(ArgumentSplit, ArgumentsBeyondTheLimitAreDropped)
     EXPECT_EQ(split->size(), pixtera::lcdproc::kMaxArguments);
 }
 
-TEST(ArgumentSplit, ReusedStorageHoldsTheNewLineAlone)
+TEST(ArgumentSplit, ViewsOfOneStorageHoldTheNewLineAlone)
 {
-    std::vector<std::string> arguments;
-    std::size_t count = 0;
-    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("widget_set s w 1 2 \"a long text of a widget\"", arguments, count));
-    EXPECT_EQ(count, 6u);
-    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("x {y}", arguments, count));
-    ASSERT_EQ(count, 2u) << "what the longer line left is spare, not the new line's";
-    EXPECT_EQ(arguments[0], "x");
-    EXPECT_EQ(arguments[1], "y") << "a reused argument starts empty";
-    EXPECT_FALSE(pixtera::lcdproc::SplitArguments("a \"open", arguments, count));
-    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("", arguments, count));
-    EXPECT_EQ(count, 0u);
+    std::string storage;
+    std::vector<std::string_view> arguments;
+    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("widget_set s w 1 2 \"a long text of a widget\"", storage, arguments));
+    EXPECT_EQ(arguments.size(), 6u);
+    ASSERT_TRUE(pixtera::lcdproc::SplitArguments(R"(x\ y {z} "q\"r"s t)", storage, arguments));
+    EXPECT_EQ(arguments, (std::vector<std::string_view>{"x y", "z", "q\"r", "s", "t"}))
+        << "unquoted and unescaped where they stand, none overwriting the next";
+    EXPECT_FALSE(pixtera::lcdproc::SplitArguments("a \"open", storage, arguments));
+    ASSERT_TRUE(pixtera::lcdproc::SplitArguments("", storage, arguments));
+    EXPECT_TRUE(arguments.empty());
 }
 
 } // namespace
