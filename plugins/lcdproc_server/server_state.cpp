@@ -76,7 +76,13 @@ bool ServerState::Queue(Client& client, const std::string& line)
         client.output.clear(); // it is dropped; nothing more goes to it
         return false;
     }
+    // One line whatever it names: an id the client escaped a line end into would otherwise
+    // forge a line of the server's ("listen x\nkey Up").
+    const std::size_t from = client.output.size();
     client.output += line;
+    for (std::size_t at = from; at < client.output.size(); ++at)
+        if (char& c = client.output[at]; c == '\n' || c == '\r' || c == '\0')
+            c = ' ';
     client.output += '\n';
     return true;
 }

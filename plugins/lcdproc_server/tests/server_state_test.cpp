@@ -119,6 +119,18 @@ TEST_F(State, ListenAndIgnoreFollowWhatTheDisplaysShow)
     EXPECT_EQ(state.TakeOutput(a), "ignore one\n");
 }
 
+TEST_F(State, AnIdWithALineEndCannotForgeALineOfTheServers)
+{
+    // An escaped line end is a client's to put in an id; the server's lines naming the id stay one.
+    Lines(a, {R"(screen_add "x\nkey Up")", R"(screen_add "y\rkey Down")"});
+    const auto ids = Ids(0);
+    ASSERT_EQ(ids.size(), 2u);
+    state.TakeOutput(a);
+    state.Shown(0, std::stol(ids[0]), 0);
+    state.Shown(0, std::stol(ids[1]), 8);
+    EXPECT_EQ(state.TakeOutput(a), "listen x key Up\nignore x key Up\nlisten y key Down\n");
+}
+
 TEST_F(State, AScreenGoesWhenItsTimeoutIsSpentShowing)
 {
     Lines(a, {"screen_add t", "screen_set t -timeout 10"});
@@ -244,6 +256,17 @@ TEST_F(Menus, EnterOnAClientScreenOpensTheMenuAndKeysWalkIt)
     EXPECT_EQ(state.TakeOutput(a), "menuevent select act\n");
     EXPECT_TRUE(MenuRows().empty()) << "-menu_result quit closes the menu";
     EXPECT_EQ(Ids(0).size(), 1u);
+}
+
+TEST_F(Menus, AnItemIdWithALineEndCannotForgeAnEvent)
+{
+    Lines(a, {R"(menu_add_item "" "go\nkey Enter" action Go)", R"(menu_set_item "" act -is_hidden true)",
+              R"(menu_set_item "" sub -is_hidden true)"});
+    state.TakeOutput(a);
+    ASSERT_TRUE(state.DeliverKey(0, screen, "Enter"));
+    ASSERT_EQ(MenuRows()[1], Row(">Go"));
+    EXPECT_TRUE(Key("Enter"));
+    EXPECT_EQ(state.TakeOutput(a), "menuevent select go key Enter\n");
 }
 
 TEST_F(Menus, SeveralClientsAreListedAndAGoneClientTakesItsMenu)
