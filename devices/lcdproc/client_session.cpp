@@ -585,12 +585,13 @@ void ClientSession::AddKey(const Arguments& a, Outcome& out)
         const std::string key(a[i]);
         const auto held = keys_.find(key);
         const bool free = keyCheck_ ? keyCheck_(key, exclusive) : held == keys_.end() || (!held->second && !exclusive);
-        if (!free) {
+        // A key past the bounds is refused as a taken one is: "success" would say it was reserved.
+        const bool kept = held != keys_.end() || (keys_.size() < limits_.keys && key.size() <= 64);
+        if (!free || !kept) {
             out.replies.push_back("huh? Could not reserve key \"" + Echo(key) + "\"");
             continue;
         }
-        if (keys_.size() < limits_.keys && key.size() <= 64)
-            keys_[key] = keys_[key] || exclusive;
+        keys_[key] = keys_[key] || exclusive;
     }
     out.replies.emplace_back("success");
 }

@@ -292,6 +292,21 @@ TEST_F(Session, EverythingKeptIsBounded)
     EXPECT_EQ(session.menu().size(), 4u);
 }
 
+TEST_F(Session, AKeyThatCannotBeKeptIsRefusedNotAnsweredSuccess)
+{
+    EXPECT_EQ(Replies(session, "client_add_key A B C D"), "success");
+    EXPECT_EQ(Replies(session, "client_add_key E"), "huh? Could not reserve key \"E\"|success")
+        << "over the limit of four";
+    EXPECT_FALSE(session.keys().contains("E"));
+    EXPECT_EQ(Replies(session, "client_add_key A"), "success") << "one held already is not a new one";
+    EXPECT_EQ(Replies(session, "client_del_key D"), "success");
+    const std::string longName(65, 'k');
+    EXPECT_EQ(Replies(session, "client_add_key " + longName),
+              "huh? Could not reserve key \"" + longName.substr(0, 32) + "\"|success")
+        << "longer than a key's name can be; quoted within the text limit";
+    EXPECT_EQ(session.keys().size(), 3u);
+}
+
 TEST(SessionText, TextsAreKeptAsUtf8WhateverTheClientSends)
 {
     ClientSession latin(Geometry{}, false);
