@@ -61,6 +61,25 @@ TEST_F(Server, LinesEndAsLcddEndsThem)
         << "a NUL";
 }
 
+TEST_F(Server, ALineOfTheLongestLengthSpansReadsWholeAndOneMoreByteIsRefused)
+{
+    ASSERT_TRUE(Start());
+    // A quoted argument with an escape across the reads' 4 KB boundaries.
+    auto line = [](std::size_t length) {
+        std::string text = "noop \"";
+        while (text.size() < length - 1)
+            text += text.size() % 4096 == 4095 ? "\\" : "x";
+        return text.substr(0, length - 1) + "\"";
+    };
+    ASSERT_EQ(line(kLongestLine).size(), kLongestLine);
+    const std::string connect = "connect LCDproc 0.5.9 protocol 0.3 lcd wid 20 hgt 4 cellwid 5 cellhgt 8|";
+    EXPECT_EQ(Exchange(server.port(), "hello\n" + line(kLongestLine) + "\ninfo\n", 3),
+              connect + "noop complete|Pixtera display|");
+    EXPECT_EQ(Exchange(server.port(), "hello\n" + line(kLongestLine + 1) + "\ninfo\n", 3),
+              connect + "huh? Line too long|Pixtera display|")
+        << "its rest is skipped, the next line is read";
+}
+
 // Takes the process's free file descriptors, all but `spare`, until destroyed.
 class FileDescriptorsTaken {
 public:
