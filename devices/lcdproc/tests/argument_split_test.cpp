@@ -56,4 +56,21 @@ TEST(ArgumentSplit, ViewsOfOneStorageHoldTheNewLineAlone)
     EXPECT_TRUE(arguments.empty());
 }
 
+TEST(ArgumentSplit, UnquotingInPlaceLeavesTheNextArgumentsWhole)
+{
+    std::string storage;
+    std::vector<std::string_view> arguments;
+    ASSERT_TRUE(SplitArguments(R"(ab"cd"ef a\ b"c d"\e {x"y} "p{q}" \\ "" z\)", storage, arguments));
+    EXPECT_EQ(arguments, (std::vector<std::string_view>{"abcd", "ef", "a bc d", "e", "x\"y", "p{q}", "\\", "", "z\\"}));
+    // The 40th argument is unescaped where it stands, the 41st read and dropped.
+    std::string line;
+    for (int i = 0; i < 39; ++i)
+        line += "\"a\\tb\" ";
+    ASSERT_TRUE(SplitArguments(line + R"(l\"a"s t" "dro\pped")", storage, arguments));
+    ASSERT_EQ(arguments.size(), pixtera::lcdproc::kMaxArguments);
+    EXPECT_EQ(arguments[0], "a\tb");
+    EXPECT_EQ(arguments[38], "a\tb");
+    EXPECT_EQ(arguments[39], "l\"as t");
+}
+
 } // namespace
