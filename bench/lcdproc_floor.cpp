@@ -71,7 +71,7 @@ void Watch(int epoll, int fd)
             const int fd = ready[static_cast<std::size_t>(i)].data.fd;
             if (fd == listener.get()) {
                 for (int client; (client = accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;)
-                    Watch(epoll.get(), client); // never closed: the load ends with the process
+                    Watch(epoll.get(), client); // closed when its client goes, below
                 continue;
             }
             const ssize_t got = recv(fd, input.data(), input.size(), 0);
